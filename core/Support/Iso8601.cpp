@@ -1,0 +1,123 @@
+#include "Support/Iso8601.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace quillfen {
+
+namespace {
+
+constexpr std::int64_t kSecondsFrom1970To2001 = 978307200;
+
+bool digits(std::string_view s, std::size_t pos, std::size_t count, int& out) {
+    if (pos + count > s.size()) return false;
+    int value = 0;
+    for (std::size_t i = pos; i < pos + count; ++i) {
+        char c = s[i];
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    out = value;
+    return true;
+}
+
+bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int daysInMonth(int y, int m) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && isLeap(y) ? 29 : days[m - 1];
+}
+
+// Days since 1970-01-01 of a proleptic Gregorian date.
+std::int64_t daysFromCivil(int y, int m, int d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+std::optional<TimePoint> parseImpl(std::string_view s, bool allowFraction) {
+    int year, month, day, hour, minute, second;
+    if (!digits(s, 0, 4, year) || s.size() < 19 || s[4] != '-' || !digits(s, 5, 2, month) || s[7] != '-' ||
+        !digits(s, 8, 2, day) || s[10] != 'T' || !digits(s, 11, 2, hour) || s[13] != ':' ||
+        !digits(s, 14, 2, minute) || s[16] != ':' || !digits(s, 17, 2, second)) {
+        return std::nullopt;
+    }
+    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 ||
+        second > 59) {
+        return std::nullopt;
+    }
+    std::size_t pos = 19;
+    std::int64_t micros = 0;
+    if (allowFraction && pos < s.size() && s[pos] == '.') {
+        ++pos;
+        std::size_t start = pos;
+        std::int64_t scale = 100000;
+        while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9') {
+            micros += (s[pos] - '0') * scale;
+            scale /= 10;
+            ++pos;
+        }
+        if (pos == start) return std::nullopt;
+    }
+    if (pos >= s.size()) return std::nullopt;
+    int offsetSeconds = 0;
+    if (s[pos] == 'Z') {
+        ++pos;
+    } else if (s[pos] == '+' || s[pos] == '-') {
+        int oh, om;
+        if (!digits(s, pos + 1, 2, oh) || pos + 3 >= s.size() || s[pos + 3] != ':' || !digits(s, pos + 4, 2, om) ||
+            oh > 23 || om > 59) {
+            return std::nullopt;
+        }
+        offsetSeconds = (oh * 3600 + om * 60) * (s[pos] == '+' ? 1 : -1);
+        pos += 6;
+    } else {
+        return std::nullopt;
+    }
+    if (pos != s.size()) return std::nullopt;
+    std::int64_t epoch = daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offsetSeconds;
+    return TimePoint{} + std::chrono::seconds(epoch) +
+           std::chrono::duration_cast<TimePoint::duration>(std::chrono::microseconds(micros));
+}
+
+}  // namespace
+
+namespace Iso8601 {
+
+std::string format(TimePoint t) {
+    std::time_t secs = static_cast<std::time_t>(
+        std::chrono::floor<std::chrono::seconds>(t.time_since_epoch()).count());
+    std::tm tm{};
+    gmtime_r(&secs, &tm);
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02dZ", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                  tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return buf;
+}
+
+std::optional<TimePoint> parse(std::string_view text) { return parseImpl(text, false); }
+
+std::optional<TimePoint> parseWithFraction(std::string_view text) { return parseImpl(text, true); }
+
+}  // namespace Iso8601
+
+namespace ReferenceDate {
+
+double secondsSince2001(TimePoint t) {
+    return std::chrono::duration<double>(t.time_since_epoch()).count() - static_cast<double>(kSecondsFrom1970To2001);
+}
+
+std::optional<TimePoint> fromSecondsSince2001(double seconds) {
+    // Beyond roughly ±290,000 years the clock's representation overflows.
+    if (!std::isfinite(seconds) || std::fabs(seconds) > 9.0e12) return std::nullopt;
+    auto micros = std::llround((seconds + static_cast<double>(kSecondsFrom1970To2001)) * 1e6);
+    return TimePoint{} + std::chrono::duration_cast<TimePoint::duration>(std::chrono::microseconds(micros));
+}
+
+}  // namespace ReferenceDate
+
+}  // namespace quillfen

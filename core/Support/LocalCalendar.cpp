@@ -1,0 +1,90 @@
+#include "Support/LocalCalendar.h"
+
+#include <cstdio>
+#include <mutex>
+
+namespace quillfen::LocalCalendar {
+
+namespace {
+
+// tzset and mktime share process-wide state; one lock keeps concurrent callers consistent.
+std::mutex& zoneMutex() {
+    static std::mutex m;
+    return m;
+}
+
+TimePoint fromTimeT(std::time_t t) { return std::chrono::system_clock::from_time_t(t); }
+
+std::time_t floorTimeT(TimePoint t) {
+    auto secs = std::chrono::floor<std::chrono::seconds>(t.time_since_epoch()).count();
+    return static_cast<std::time_t>(secs);
+}
+
+TimePoint makeLocal(std::tm tm) {
+    tm.tm_isdst = -1;
+    std::time_t result = std::mktime(&tm);
+    return fromTimeT(result);
+}
+
+}  // namespace
+
+std::tm localTime(TimePoint t) {
+    std::lock_guard lock(zoneMutex());
+    tzset();
+    std::time_t secs = floorTimeT(t);
+    std::tm tm{};
+    localtime_r(&secs, &tm);
+    return tm;
+}
+
+double localHour(TimePoint t) {
+    std::tm tm = localTime(t);
+    return tm.tm_hour + tm.tm_min / 60.0;
+}
+
+std::string dayKey(TimePoint t) {
+    std::tm tm = localTime(t);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+    return buf;
+}
+
+TimePoint startOfDay(TimePoint t) { return startOfDayOffset(t, 0); }
+
+TimePoint startOfDayOffset(TimePoint t, int days) {
+    std::tm tm = localTime(t);
+    std::lock_guard lock(zoneMutex());
+    std::tm day{};
+    day.tm_year = tm.tm_year;
+    day.tm_mon = tm.tm_mon;
+    day.tm_mday = tm.tm_mday + days;
+    TimePoint start = makeLocal(day);
+    // Where a transition skips midnight, mktime may land late on the day before; the day
+    // then starts at the first minute whose local date is the wanted one.
+    std::tm wanted = day;
+    wanted.tm_isdst = -1;
+    std::mktime(&wanted);
+    for (int step = 0; step < 24 * 60; ++step) {
+        std::time_t secs = floorTimeT(start);
+        std::tm check{};
+        localtime_r(&secs, &check);
+        if (check.tm_mday == wanted.tm_mday && check.tm_mon == wanted.tm_mon) break;
+        start += std::chrono::minutes(1);
+    }
+    return start;
+}
+
+TimePoint fromLocal(int year, int month, int day, int hour, int minute, int second) {
+    std::lock_guard lock(zoneMutex());
+    tzset();
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    return makeLocal(tm);
+}
+
+}  // namespace quillfen::LocalCalendar

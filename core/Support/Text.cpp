@@ -1,0 +1,44 @@
+#include "Support/Text.h"
+
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+namespace quillfen::Text {
+
+namespace {
+
+bool isSpace(UChar32 c) { return c >= 0 && (u_isUWhiteSpace(c) || c == 0x85); }
+
+}  // namespace
+
+std::string trimmed(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const int32_t length = static_cast<int32_t>(text.size());
+    int32_t begin = 0;
+    while (begin < length) {
+        int32_t next = begin;
+        UChar32 c;
+        U8_NEXT(bytes, next, length, c);
+        if (!isSpace(c)) break;
+        begin = next;
+    }
+    int32_t end = length;
+    while (end > begin) {
+        int32_t prev = end;
+        UChar32 c;
+        U8_PREV(bytes, begin, prev, c);
+        if (!isSpace(c)) break;
+        end = prev;
+    }
+    return std::string(text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
+}
+
+std::string lowercasedAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+}  // namespace quillfen::Text

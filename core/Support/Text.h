@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillfen::Text {
+
+// Strips Unicode white space and line breaks from both ends of UTF-8 text.
+// Bytes that are not valid UTF-8 are kept as they are.
+std::string trimmed(std::string_view text);
+
+std::string lowercasedAscii(std::string_view text);
+
+}  // namespace quillfen::Text

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test, normal and sanitizer builds.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+scripts/install-deps.sh
+
+jobs=$(nproc)
+for preset in default sanitize; do
+    echo "== ${preset}: configure and build"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$jobs"
+    echo "== ${preset}: tests"
+    ctest --preset "$preset" -j "$jobs"
+done

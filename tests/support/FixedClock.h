@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+#include "Support/Clock.h"
+
+namespace quillfen::test {
+
+// An instant from strict ISO 8601 text; a malformed literal aborts the test run.
+TimePoint at(std::string_view iso);
+
+// A clock that stands still until the test moves it. Copies share one time.
+class FixedClock {
+public:
+    explicit FixedClock(TimePoint start);
+
+    TimePoint now() const;
+    void set(TimePoint t);
+    void advance(double seconds);
+    Clock clock() const;
+    operator Clock() const { return clock(); }
+
+private:
+    struct State {
+        std::mutex mutex;
+        TimePoint now;
+    };
+    std::shared_ptr<State> state_;
+};
+
+}  // namespace quillfen::test

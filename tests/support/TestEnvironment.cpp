@@ -1,0 +1,70 @@
+#include "support/TestEnvironment.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+namespace quillfen::test {
+
+ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) previous_ = old;
+    if (value) {
+        setenv(name_.c_str(), value->c_str(), 1);
+    } else {
+        unsetenv(name_.c_str());
+    }
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (previous_) {
+        setenv(name_.c_str(), previous_->c_str(), 1);
+    } else {
+        unsetenv(name_.c_str());
+    }
+    tzset();
+}
+
+ScopedTimeZone::ScopedTimeZone(const std::string& zone) : env_("TZ", zone) { tzset(); }
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quillfen-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+TestHome::TestHome() {
+    const auto& root = dir_.path();
+    for (const char* sub : {".local/share", ".cache", ".config"}) std::filesystem::create_directories(root / sub);
+    env_.push_back(std::make_unique<ScopedEnv>("HOME", root.string()));
+    env_.push_back(std::make_unique<ScopedEnv>("XDG_DATA_HOME", (root / ".local/share").string()));
+    env_.push_back(std::make_unique<ScopedEnv>("XDG_CACHE_HOME", (root / ".cache").string()));
+    env_.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", (root / ".config").string()));
+}
+
+std::filesystem::path TestHome::dataDirectory() const { return path() / ".local/share/org.quillfen.Quillfen"; }
+
+std::filesystem::path TestHome::familyDirectory() const { return path() / ".ostrel"; }
+
+void writeFile(const std::filesystem::path& path, std::string_view contents) {
+    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+}  // namespace quillfen::test

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillfen::test {
+
+// Sets an environment variable (or removes it, with nullopt) for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(std::string name, std::optional<std::string> value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> previous_;
+};
+
+// Sets TZ (and calls tzset) for the life of the object.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const std::string& zone);
+
+private:
+    ScopedEnv env_;
+};
+
+// A fresh temporary folder, removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// A temporary HOME with its own XDG data, cache and config folders, set in the
+// environment for the life of the object.
+class TestHome {
+public:
+    TestHome();
+    const std::filesystem::path& path() const { return dir_.path(); }
+    std::filesystem::path dataDirectory() const;
+    std::filesystem::path familyDirectory() const;
+
+private:
+    TempDir dir_;
+    std::vector<std::unique_ptr<ScopedEnv>> env_;
+};
+
+// Writes a whole file, creating its folders; aborts the test run when it cannot.
+void writeFile(const std::filesystem::path& path, std::string_view contents);
+std::string readFile(const std::filesystem::path& path);
+
+}  // namespace quillfen::test
