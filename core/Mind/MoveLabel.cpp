@@ -1,0 +1,31 @@
+#include "Mind/MoveLabel.h"
+
+#include <nlohmann/json.hpp>
+
+#include "Support/EnumTable.h"
+
+namespace quillfen {
+
+namespace {
+
+constexpr EnumName<MoveLabel> kLabels[] = {
+    {MoveLabel::stepOutside, "step-outside"},
+    {MoveLabel::shortPractice, "short-practice"},
+    {MoveLabel::breath, "breath"},
+    {MoveLabel::customOther, "custom-other"},
+};
+
+}  // namespace
+
+std::string_view toString(MoveLabel label) { return enumName(label, kLabels); }
+std::optional<MoveLabel> moveLabelFrom(std::string_view raw) { return enumFromName(raw, kLabels); }
+
+void to_json(nlohmann::json& j, const MoveLabel& label) { j = std::string(toString(label)); }
+
+void from_json(const nlohmann::json& j, MoveLabel& label) {
+    auto parsed = j.is_string() ? moveLabelFrom(j.get_ref<const std::string&>()) : std::nullopt;
+    if (!parsed) throw nlohmann::json::type_error::create(302, "not a move label", &j);
+    label = *parsed;
+}
+
+}  // namespace quillfen
