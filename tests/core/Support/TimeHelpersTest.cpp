@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include "Support/Iso8601.h"
+#include "Support/LocalCalendar.h"
+#include "support/FixedClock.h"
+#include "support/TestEnvironment.h"
+
+namespace quillfen {
+namespace {
+
+using test::at;
+using test::ScopedTimeZone;
+
+TEST(Iso8601, WritesUtcWholeSecondsAndReadsItBack) {
+    auto t = at("2026-01-05T14:03:00.750Z");
+    EXPECT_EQ(Iso8601::format(t), "2026-01-05T14:03:00Z");
+    EXPECT_EQ(Iso8601::parse("2026-01-05T14:03:00Z"), at("2026-01-05T14:03:00Z"));
+    EXPECT_EQ(Iso8601::parse("2026-01-05T15:03:00+01:00"), at("2026-01-05T14:03:00Z"));
+    EXPECT_EQ(Iso8601::format(at("1999-12-31T23:59:59Z")), "1999-12-31T23:59:59Z");
+}
+
+TEST(Iso8601, RefusesEverythingButTheStrictForm) {
+    for (const char* bad : {"", "2026-01-05", "2026-01-05T14:03:00", "2026-01-05 14:03:00Z", "2026-13-05T14:03:00Z",
+                            "2026-02-29T00:00:00Z", "2026-01-05T24:00:00Z", "2026-01-05T14:03:00.5Z",
+                            "2026-01-05T14:03:00Zjunk", "2026-01-05T14:03:00+0100", "x026-01-05T14:03:00Z"}) {
+        EXPECT_FALSE(Iso8601::parse(bad)) << bad;
+    }
+    EXPECT_TRUE(Iso8601::parse("2024-02-29T00:00:00Z"));
+    EXPECT_EQ(Iso8601::parseWithFraction("2026-01-05T14:03:00.5Z"), at("2026-01-05T14:03:00.500Z"));
+    EXPECT_FALSE(Iso8601::parseWithFraction("2026-01-05T14:03:00.Z"));
+}
+
+TEST(ReferenceDate, CountsSecondsFromTheStartOf2001) {
+    EXPECT_DOUBLE_EQ(ReferenceDate::secondsSince2001(at("2001-01-01T00:00:00Z")), 0.0);
+    EXPECT_DOUBLE_EQ(ReferenceDate::secondsSince2001(at("2001-01-02T00:00:00Z")), 86400.0);
+    EXPECT_EQ(ReferenceDate::fromSecondsSince2001(-86400.0), at("2000-12-31T00:00:00Z"));
+    EXPECT_FALSE(ReferenceDate::fromSecondsSince2001(std::numeric_limits<double>::quiet_NaN()));
+    EXPECT_FALSE(ReferenceDate::fromSecondsSince2001(std::numeric_limits<double>::infinity()));
+    EXPECT_FALSE(ReferenceDate::fromSecondsSince2001(1e300));
+}
+
+TEST(LocalCalendar, FollowsTheZoneInForce) {
+    auto t = at("2026-01-05T22:59:00Z");
+    {
+        ScopedTimeZone zone("Europe/Berlin");
+        EXPECT_EQ(LocalCalendar::dayKey(t), "2026-01-05");
+        EXPECT_DOUBLE_EQ(LocalCalendar::localHour(t), 23.0 + 59.0 / 60.0);
+        EXPECT_EQ(LocalCalendar::startOfDay(t), at("2026-01-04T23:00:00Z"));
+        EXPECT_EQ(LocalCalendar::dayKey(t + std::chrono::minutes(1)), "2026-01-06");
+    }
+    {
+        ScopedTimeZone zone("America/New_York");
+        EXPECT_EQ(LocalCalendar::dayKey(t), "2026-01-05");
+        EXPECT_EQ(LocalCalendar::startOfDay(t), at("2026-01-05T05:00:00Z"));
+        EXPECT_DOUBLE_EQ(LocalCalendar::localHour(at("2026-01-05T19:45:30Z")), 14.75);
+    }
+}
+
+TEST(LocalCalendar, DaysAcrossDaylightSavingChangesStartAtLocalMidnight) {
+    ScopedTimeZone zone("Europe/Berlin");
+    auto sunday = at("2026-03-29T12:00:00Z");  // clocks go forward at 02:00
+    EXPECT_EQ(LocalCalendar::startOfDay(sunday), at("2026-03-28T23:00:00Z"));
+    EXPECT_EQ(LocalCalendar::startOfDayOffset(sunday, 1), at("2026-03-29T22:00:00Z"));
+    EXPECT_EQ(LocalCalendar::startOfDayOffset(sunday, -1), at("2026-03-27T23:00:00Z"));
+}
+
+TEST(LocalCalendar, ADayWithoutMidnightStartsAtItsFirstInstant) {
+    // Chile skips from 00:00 to 01:00 on the first Sunday of September.
+    ScopedTimeZone zone("America/Santiago");
+    auto t = at("2026-09-06T15:00:00Z");
+    auto start = LocalCalendar::startOfDay(t);
+    EXPECT_EQ(LocalCalendar::dayKey(start), "2026-09-06");
+    EXPECT_EQ(LocalCalendar::dayKey(start - std::chrono::seconds(1)), "2026-09-05");
+}
+
+TEST(FixedClock, CopiesShareOneTime) {
+    test::FixedClock clock(at("2026-01-05T10:00:00Z"));
+    Clock now = clock;
+    clock.advance(90.5);
+    EXPECT_EQ(now(), at("2026-01-05T10:01:30.500Z"));
+}
+
+}  // namespace
+}  // namespace quillfen
