@@ -28,14 +28,18 @@ bool switchedOn(const std::string& value) {
 }
 
 bool isSchemeChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '-' ||
-           c == '.';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '-' || c == '.';
 }
 
 }  // namespace
 
-std::string_view toString(LocationMode mode) { return enumName(mode, kLocationModes); }
-std::optional<LocationMode> locationModeFrom(std::string_view raw) { return enumFromName(raw, kLocationModes); }
+std::string_view toString(LocationMode mode) {
+    return enumName(mode, kLocationModes);
+}
+std::optional<LocationMode> locationModeFrom(std::string_view raw) {
+    return enumFromName(raw, kLocationModes);
+}
 
 bool isParseableURL(std::string_view text) {
     auto colon = text.find("://");

@@ -7,18 +7,25 @@ namespace quillfen {
 namespace {
 
 constexpr EnumName<BreakpointKind> kKinds[] = {
-    {BreakpointKind::sessionEnd, "sessionEnd"}, {BreakpointKind::buildWait, "buildWait"},
-    {BreakpointKind::idleGap, "idleGap"},       {BreakpointKind::activeFlow, "activeFlow"},
+    {BreakpointKind::sessionEnd, "sessionEnd"},
+    {BreakpointKind::buildWait, "buildWait"},
+    {BreakpointKind::idleGap, "idleGap"},
+    {BreakpointKind::activeFlow, "activeFlow"},
     {BreakpointKind::none, "none"},
 };
 
 }  // namespace
 
-std::string_view toString(BreakpointKind kind) { return enumName(kind, kKinds); }
-std::optional<BreakpointKind> breakpointKindFrom(std::string_view raw) { return enumFromName(raw, kKinds); }
+std::string_view toString(BreakpointKind kind) {
+    return enumName(kind, kKinds);
+}
+std::optional<BreakpointKind> breakpointKindFrom(std::string_view raw) {
+    return enumFromName(raw, kKinds);
+}
 
 bool isFireable(BreakpointKind kind) {
-    return kind == BreakpointKind::sessionEnd || kind == BreakpointKind::buildWait || kind == BreakpointKind::idleGap;
+    return kind == BreakpointKind::sessionEnd || kind == BreakpointKind::buildWait ||
+           kind == BreakpointKind::idleGap;
 }
 
 BreakpointKind BreakpointSensor::classify(const SignalSample& sample, const CoarseState& state,

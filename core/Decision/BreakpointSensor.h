@@ -10,9 +10,9 @@ namespace quillfen {
 // The kind of pause the user is in at the moment of a sample.
 enum class BreakpointKind { sessionEnd, buildWait, idleGap, activeFlow, none };
 
-inline constexpr BreakpointKind kAllBreakpointKinds[] = {BreakpointKind::sessionEnd, BreakpointKind::buildWait,
-                                                         BreakpointKind::idleGap, BreakpointKind::activeFlow,
-                                                         BreakpointKind::none};
+inline constexpr BreakpointKind kAllBreakpointKinds[] = {BreakpointKind::sessionEnd,
+                                                         BreakpointKind::buildWait, BreakpointKind::idleGap,
+                                                         BreakpointKind::activeFlow, BreakpointKind::none};
 
 std::string_view toString(BreakpointKind);
 std::optional<BreakpointKind> breakpointKindFrom(std::string_view);
@@ -34,8 +34,8 @@ struct BreakpointThresholds {
 };
 
 namespace BreakpointSensor {
-BreakpointKind classify(const SignalSample& sample, const CoarseState& state, const BreakpointContext& context,
-                        const BreakpointThresholds& thresholds);
+BreakpointKind classify(const SignalSample& sample, const CoarseState& state,
+                        const BreakpointContext& context, const BreakpointThresholds& thresholds);
 }  // namespace BreakpointSensor
 
 }  // namespace quillfen

@@ -11,7 +11,14 @@
 
 namespace quillfen {
 
-enum class SilenceReason { notEarnedYet, rateCapReached, nighttime, userIsAway, heldForFocus, waitingForCodex };
+enum class SilenceReason {
+    notEarnedYet,
+    rateCapReached,
+    nighttime,
+    userIsAway,
+    heldForFocus,
+    waitingForCodex
+};
 
 std::string_view toString(SilenceReason);
 std::optional<SilenceReason> silenceReasonFrom(std::string_view);

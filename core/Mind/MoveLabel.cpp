@@ -17,10 +17,16 @@ constexpr EnumName<MoveLabel> kLabels[] = {
 
 }  // namespace
 
-std::string_view toString(MoveLabel label) { return enumName(label, kLabels); }
-std::optional<MoveLabel> moveLabelFrom(std::string_view raw) { return enumFromName(raw, kLabels); }
+std::string_view toString(MoveLabel label) {
+    return enumName(label, kLabels);
+}
+std::optional<MoveLabel> moveLabelFrom(std::string_view raw) {
+    return enumFromName(raw, kLabels);
+}
 
-void to_json(nlohmann::json& j, const MoveLabel& label) { j = std::string(toString(label)); }
+void to_json(nlohmann::json& j, const MoveLabel& label) {
+    j = std::string(toString(label));
+}
 
 void from_json(const nlohmann::json& j, MoveLabel& label) {
     auto parsed = j.is_string() ? moveLabelFrom(j.get_ref<const std::string&>()) : std::nullopt;

@@ -10,8 +10,8 @@ namespace quillfen {
 // The kind of a move the user can make.
 enum class MoveLabel { stepOutside, shortPractice, breath, customOther };
 
-inline constexpr MoveLabel kAllMoveLabels[] = {MoveLabel::stepOutside, MoveLabel::shortPractice, MoveLabel::breath,
-                                               MoveLabel::customOther};
+inline constexpr MoveLabel kAllMoveLabels[] = {MoveLabel::stepOutside, MoveLabel::shortPractice,
+                                               MoveLabel::breath, MoveLabel::customOther};
 
 std::string_view toString(MoveLabel);
 std::optional<MoveLabel> moveLabelFrom(std::string_view);

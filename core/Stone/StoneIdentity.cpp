@@ -33,14 +33,30 @@ void readRaw(const nlohmann::json& j, Enum& out, Parse parse) {
 
 }  // namespace
 
-std::string_view toString(StoneMaterial m) { return enumName(m, kMaterials); }
-std::string_view toString(StoneTemperament t) { return enumName(t, kTemperaments); }
-std::optional<StoneMaterial> stoneMaterialFrom(std::string_view raw) { return enumFromName(raw, kMaterials); }
-std::optional<StoneTemperament> stoneTemperamentFrom(std::string_view raw) { return enumFromName(raw, kTemperaments); }
+std::string_view toString(StoneMaterial m) {
+    return enumName(m, kMaterials);
+}
+std::string_view toString(StoneTemperament t) {
+    return enumName(t, kTemperaments);
+}
+std::optional<StoneMaterial> stoneMaterialFrom(std::string_view raw) {
+    return enumFromName(raw, kMaterials);
+}
+std::optional<StoneTemperament> stoneTemperamentFrom(std::string_view raw) {
+    return enumFromName(raw, kTemperaments);
+}
 
-void to_json(nlohmann::json& j, const StoneMaterial& m) { j = std::string(toString(m)); }
-void from_json(const nlohmann::json& j, StoneMaterial& m) { readRaw(j, m, stoneMaterialFrom); }
-void to_json(nlohmann::json& j, const StoneTemperament& t) { j = std::string(toString(t)); }
-void from_json(const nlohmann::json& j, StoneTemperament& t) { readRaw(j, t, stoneTemperamentFrom); }
+void to_json(nlohmann::json& j, const StoneMaterial& m) {
+    j = std::string(toString(m));
+}
+void from_json(const nlohmann::json& j, StoneMaterial& m) {
+    readRaw(j, m, stoneMaterialFrom);
+}
+void to_json(nlohmann::json& j, const StoneTemperament& t) {
+    j = std::string(toString(t));
+}
+void from_json(const nlohmann::json& j, StoneTemperament& t) {
+    readRaw(j, t, stoneTemperamentFrom);
+}
 
 }  // namespace quillfen

@@ -13,8 +13,9 @@ enum class StoneTemperament { steady, direct, reserved, observant };
 
 inline constexpr StoneMaterial kAllStoneMaterials[] = {StoneMaterial::pebble, StoneMaterial::flint,
                                                        StoneMaterial::obsidian, StoneMaterial::quartz};
-inline constexpr StoneTemperament kAllStoneTemperaments[] = {StoneTemperament::steady, StoneTemperament::direct,
-                                                             StoneTemperament::reserved, StoneTemperament::observant};
+inline constexpr StoneTemperament kAllStoneTemperaments[] = {
+    StoneTemperament::steady, StoneTemperament::direct, StoneTemperament::reserved,
+    StoneTemperament::observant};
 
 std::string_view toString(StoneMaterial);
 std::string_view toString(StoneTemperament);

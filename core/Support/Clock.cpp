@@ -15,7 +15,8 @@ double secondsBetween(TimePoint from, TimePoint to) {
 TimePoint addSeconds(TimePoint t, double seconds) {
     if (!std::isfinite(seconds)) return t;
     auto micros = std::llround(seconds * 1e6);
-    return t + std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::microseconds(micros));
+    return t +
+           std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::microseconds(micros));
 }
 
 }  // namespace quillfen

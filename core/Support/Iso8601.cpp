@@ -22,7 +22,9 @@ bool digits(std::string_view s, std::size_t pos, std::size_t count, int& out) {
     return true;
 }
 
-bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool isLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int daysInMonth(int y, int m) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -69,8 +71,8 @@ std::optional<TimePoint> parseImpl(std::string_view s, bool allowFraction) {
         ++pos;
     } else if (s[pos] == '+' || s[pos] == '-') {
         int oh, om;
-        if (!digits(s, pos + 1, 2, oh) || pos + 3 >= s.size() || s[pos + 3] != ':' || !digits(s, pos + 4, 2, om) ||
-            oh > 23 || om > 59) {
+        if (!digits(s, pos + 1, 2, oh) || pos + 3 >= s.size() || s[pos + 3] != ':' ||
+            !digits(s, pos + 4, 2, om) || oh > 23 || om > 59) {
             return std::nullopt;
         }
         offsetSeconds = (oh * 3600 + om * 60) * (s[pos] == '+' ? 1 : -1);
@@ -79,7 +81,8 @@ std::optional<TimePoint> parseImpl(std::string_view s, bool allowFraction) {
         return std::nullopt;
     }
     if (pos != s.size()) return std::nullopt;
-    std::int64_t epoch = daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offsetSeconds;
+    std::int64_t epoch =
+        daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offsetSeconds;
     return TimePoint{} + std::chrono::seconds(epoch) +
            std::chrono::duration_cast<TimePoint::duration>(std::chrono::microseconds(micros));
 }
@@ -89,26 +92,31 @@ std::optional<TimePoint> parseImpl(std::string_view s, bool allowFraction) {
 namespace Iso8601 {
 
 std::string format(TimePoint t) {
-    std::time_t secs = static_cast<std::time_t>(
-        std::chrono::floor<std::chrono::seconds>(t.time_since_epoch()).count());
+    std::time_t secs =
+        static_cast<std::time_t>(std::chrono::floor<std::chrono::seconds>(t.time_since_epoch()).count());
     std::tm tm{};
     gmtime_r(&secs, &tm);
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02dZ", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
-                  tm.tm_hour, tm.tm_min, tm.tm_sec);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02dZ", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
     return buf;
 }
 
-std::optional<TimePoint> parse(std::string_view text) { return parseImpl(text, false); }
+std::optional<TimePoint> parse(std::string_view text) {
+    return parseImpl(text, false);
+}
 
-std::optional<TimePoint> parseWithFraction(std::string_view text) { return parseImpl(text, true); }
+std::optional<TimePoint> parseWithFraction(std::string_view text) {
+    return parseImpl(text, true);
+}
 
 }  // namespace Iso8601
 
 namespace ReferenceDate {
 
 double secondsSince2001(TimePoint t) {
-    return std::chrono::duration<double>(t.time_since_epoch()).count() - static_cast<double>(kSecondsFrom1970To2001);
+    return std::chrono::duration<double>(t.time_since_epoch()).count() -
+           static_cast<double>(kSecondsFrom1970To2001);
 }
 
 std::optional<TimePoint> fromSecondsSince2001(double seconds) {

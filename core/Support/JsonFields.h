@@ -46,7 +46,8 @@ inline double asDouble(const nlohmann::json& value) {
 inline std::int64_t asInt64(const nlohmann::json& value) {
     if (value.is_number_integer()) {
         if (value.is_number_unsigned() &&
-            value.get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+            value.get<std::uint64_t>() >
+                static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
             throw Invalid("integer out of range");
         }
         return value.get<std::int64_t>();
@@ -62,7 +63,8 @@ inline std::int64_t asInt64(const nlohmann::json& value) {
 
 inline int asInt(const nlohmann::json& value) {
     std::int64_t v = asInt64(value);
-    if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()) throw Invalid("out of range");
+    if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
+        throw Invalid("out of range");
     return static_cast<int>(v);
 }
 

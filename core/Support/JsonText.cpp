@@ -36,11 +36,19 @@ std::optional<std::string> encodeImpl(const Json& value) {
 
 }  // namespace
 
-std::optional<std::string> encode(const nlohmann::json& value) { return encodeImpl(value); }
-std::optional<std::string> encode(const nlohmann::ordered_json& value) { return encodeImpl(value); }
+std::optional<std::string> encode(const nlohmann::json& value) {
+    return encodeImpl(value);
+}
+std::optional<std::string> encode(const nlohmann::ordered_json& value) {
+    return encodeImpl(value);
+}
 
-bool hasNonFiniteNumber(const nlohmann::json& value) { return nonFinite(value); }
-bool hasNonFiniteNumber(const nlohmann::ordered_json& value) { return nonFinite(value); }
+bool hasNonFiniteNumber(const nlohmann::json& value) {
+    return nonFinite(value);
+}
+bool hasNonFiniteNumber(const nlohmann::ordered_json& value) {
+    return nonFinite(value);
+}
 
 std::optional<nlohmann::json> decode(std::string_view text) {
     auto parsed = nlohmann::json::parse(text, nullptr, false);

@@ -13,7 +13,9 @@ std::mutex& zoneMutex() {
     return m;
 }
 
-TimePoint fromTimeT(std::time_t t) { return std::chrono::system_clock::from_time_t(t); }
+TimePoint fromTimeT(std::time_t t) {
+    return std::chrono::system_clock::from_time_t(t);
+}
 
 std::time_t floorTimeT(TimePoint t) {
     auto secs = std::chrono::floor<std::chrono::seconds>(t.time_since_epoch()).count();
@@ -49,7 +51,9 @@ std::string dayKey(TimePoint t) {
     return buf;
 }
 
-TimePoint startOfDay(TimePoint t) { return startOfDayOffset(t, 0); }
+TimePoint startOfDay(TimePoint t) {
+    return startOfDayOffset(t, 0);
+}
 
 TimePoint startOfDayOffset(TimePoint t, int days) {
     std::tm tm = localTime(t);

@@ -28,8 +28,12 @@ std::filesystem::path dataDirectory() {
     return fromEnvOr("XDG_DATA_HOME", home() / ".local" / "share") / kAppId;
 }
 
-std::filesystem::path cacheDirectory() { return fromEnvOr("XDG_CACHE_HOME", home() / ".cache") / kAppId; }
+std::filesystem::path cacheDirectory() {
+    return fromEnvOr("XDG_CACHE_HOME", home() / ".cache") / kAppId;
+}
 
-std::filesystem::path familyDirectory() { return home() / ".ostrel"; }
+std::filesystem::path familyDirectory() {
+    return home() / ".ostrel";
+}
 
 }  // namespace quillfen::Paths

@@ -22,8 +22,12 @@ void write(int priority, std::string_view category, std::string_view message) {
 
 }  // namespace
 
-void info(std::string_view category, std::string_view message) { write(LOG_INFO, category, message); }
+void info(std::string_view category, std::string_view message) {
+    write(LOG_INFO, category, message);
+}
 
-void error(std::string_view category, std::string_view message) { write(LOG_ERR, category, message); }
+void error(std::string_view category, std::string_view message) {
+    write(LOG_ERR, category, message);
+}
 
 }  // namespace quillfen::SystemLog

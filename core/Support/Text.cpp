@@ -7,7 +7,9 @@ namespace quillfen::Text {
 
 namespace {
 
-bool isSpace(UChar32 c) { return c >= 0 && (u_isUWhiteSpace(c) || c == 0x85); }
+bool isSpace(UChar32 c) {
+    return c >= 0 && (u_isUWhiteSpace(c) || c == 0x85);
+}
 
 }  // namespace
 

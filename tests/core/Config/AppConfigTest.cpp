@@ -45,13 +45,14 @@ TEST(AppConfig, APlaceImpliesItsModeOnlyWithoutAModeVariable) {
     auto emptyPlace = AppConfig::fromEnvironment({{"TAVRYN_FIXED_PLACE", ""}});
     EXPECT_FALSE(emptyPlace.fixedPlace);
     EXPECT_EQ(emptyPlace.locationMode, LocationMode::coreLocationCoarse);
-    EXPECT_EQ(AppConfig::fromEnvironment({{"TAVRYN_LOCATION_MODE", "none"}}).locationMode, LocationMode::none);
+    EXPECT_EQ(AppConfig::fromEnvironment({{"TAVRYN_LOCATION_MODE", "none"}}).locationMode,
+              LocationMode::none);
 }
 
 TEST(AppConfig, SwitchesAreOffOnlyForTheFourWordsInAnyCase) {
     const std::pair<std::string, bool> cases[] = {
-        {"FALSE", false}, {"No", false}, {"off", false}, {"0", false},
-        {"disabled", true}, {"1", true},  {"", true},    {" no", true},
+        {"FALSE", false},   {"No", false}, {"off", false}, {"0", false},
+        {"disabled", true}, {"1", true},   {"", true},     {" no", true},
     };
     for (const auto& [value, on] : cases) {
         EXPECT_EQ(AppConfig::fromEnvironment({{"TAVRYN_OBSERVE_ONLY", value}}).observeOnly, on) << value;
@@ -66,8 +67,9 @@ TEST(AppConfig, TextValuesReplaceDefaultsOnlyWhenUsable) {
               AppConfig::kDefaultFarlumeBaseURL);
     EXPECT_EQ(AppConfig::fromEnvironment({{"TAVRYN_FARLUME_BASE_URL", "not a url"}}).farlumeBaseURL,
               AppConfig::kDefaultFarlumeBaseURL);
-    EXPECT_EQ(AppConfig::fromEnvironment({{"TAVRYN_FARLUME_BASE_URL", "http://127.0.0.1:8080"}}).farlumeBaseURL,
-              "http://127.0.0.1:8080");
+    EXPECT_EQ(
+        AppConfig::fromEnvironment({{"TAVRYN_FARLUME_BASE_URL", "http://127.0.0.1:8080"}}).farlumeBaseURL,
+        "http://127.0.0.1:8080");
     EXPECT_EQ(AppConfig::fromEnvironment({{"UNRELATED", "x"}}), AppConfig{});
 }
 

@@ -16,12 +16,12 @@ struct Case {
 
 TEST(BreakpointSensor, ClassifiesInOrder) {
     const Case cases[] = {
-        {10, 0, 30, false, BreakpointKind::activeFlow},  {10, 0, 30, true, BreakpointKind::activeFlow},
-        {10, 0, 24, false, BreakpointKind::none},        {200, 0, 30, true, BreakpointKind::sessionEnd},
-        {45, 0, 30, true, BreakpointKind::buildWait},    {60, 0, 30, true, BreakpointKind::idleGap},
-        {60, 0, 30, false, BreakpointKind::idleGap},     {10, 20, 30, true, BreakpointKind::buildWait},
-        {10, 20, 30, false, BreakpointKind::none},       {180, 0, 5, false, BreakpointKind::sessionEnd},
-        {179.9, 0, 5, false, BreakpointKind::idleGap},   {45, 0, 5, false, BreakpointKind::idleGap},
+        {10, 0, 30, false, BreakpointKind::activeFlow}, {10, 0, 30, true, BreakpointKind::activeFlow},
+        {10, 0, 24, false, BreakpointKind::none},       {200, 0, 30, true, BreakpointKind::sessionEnd},
+        {45, 0, 30, true, BreakpointKind::buildWait},   {60, 0, 30, true, BreakpointKind::idleGap},
+        {60, 0, 30, false, BreakpointKind::idleGap},    {10, 20, 30, true, BreakpointKind::buildWait},
+        {10, 20, 30, false, BreakpointKind::none},      {180, 0, 5, false, BreakpointKind::sessionEnd},
+        {179.9, 0, 5, false, BreakpointKind::idleGap},  {45, 0, 5, false, BreakpointKind::idleGap},
     };
     for (const auto& c : cases) {
         SignalSample s;
@@ -29,9 +29,11 @@ TEST(BreakpointSensor, ClassifiesInOrder) {
         s.appSwitchesLastHour = c.switches;
         s.continuousActiveSeconds = c.minutes * 60.0;
         auto state = StateMapper::map(s, MapperThresholds::defaults());
-        EXPECT_EQ(BreakpointSensor::classify(s, state, BreakpointContext{c.busy}, BreakpointThresholds::defaults()),
-                  c.expected)
-            << "idle " << c.idle << " switches " << c.switches << " minutes " << c.minutes << " busy " << c.busy;
+        EXPECT_EQ(
+            BreakpointSensor::classify(s, state, BreakpointContext{c.busy}, BreakpointThresholds::defaults()),
+            c.expected)
+            << "idle " << c.idle << " switches " << c.switches << " minutes " << c.minutes << " busy "
+            << c.busy;
     }
 }
 

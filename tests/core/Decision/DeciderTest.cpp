@@ -39,10 +39,10 @@ TEST(StateMapper, LoadTable) {
         Load focused, fragmented, idle;
     };
     const Row rows[] = {
-        {0, Load::low, Load::low, Load::low},           {36, Load::low, Load::low, Load::low},
-        {37, Load::low, Load::medium, Load::low},       {74, Load::low, Load::medium, Load::low},
-        {75, Load::medium, Load::high, Load::medium},   {149, Load::medium, Load::high, Load::medium},
-        {150, Load::high, Load::high, Load::high},      {400, Load::high, Load::high, Load::high},
+        {0, Load::low, Load::low, Load::low},         {36, Load::low, Load::low, Load::low},
+        {37, Load::low, Load::medium, Load::low},     {74, Load::low, Load::medium, Load::low},
+        {75, Load::medium, Load::high, Load::medium}, {149, Load::medium, Load::high, Load::medium},
+        {150, Load::high, Load::high, Load::high},    {400, Load::high, Load::high, Load::high},
     };
     for (const auto& r : rows) {
         const double secs = r.minutes * 60.0;
@@ -67,7 +67,9 @@ Outcome decide(const CoarseState& s, int fired, const DeciderThresholds& t = Dec
     return Decider::decide(s, fired, t);
 }
 
-Outcome silent(SilenceReason r) { return StaySilent{r}; }
+Outcome silent(SilenceReason r) {
+    return StaySilent{r};
+}
 
 TEST(Decider, TheFirstReasonThatHoldsWins) {
     const auto idleAtNight = mapped(200 * 60, 20, 500, 23);
@@ -78,8 +80,10 @@ TEST(Decider, TheFirstReasonThatHoldsWins) {
     EXPECT_EQ(decide(mapped(130 * 60, 20, 5, 6.98), 0), silent(SilenceReason::nighttime));
     EXPECT_EQ(decide(mapped(130 * 60, 20, 5, 20.0), 0), silent(SilenceReason::nighttime));
     EXPECT_EQ(decide(mapped(130 * 60, 20, 5, std::nan("")), 0), silent(SilenceReason::nighttime));
-    EXPECT_EQ(decide(mapped(130 * 60, 20, 5, 19.99), 0), Outcome(OutsideNow{NudgeCandidate{130, 20, 19.99, true}}));
-    EXPECT_EQ(decide(mapped(165 * 60, 20, 5, 12), 0), Outcome(OutsideNow{NudgeCandidate{165, 20, 12, false}}));
+    EXPECT_EQ(decide(mapped(130 * 60, 20, 5, 19.99), 0),
+              Outcome(OutsideNow{NudgeCandidate{130, 20, 19.99, true}}));
+    EXPECT_EQ(decide(mapped(165 * 60, 20, 5, 12), 0),
+              Outcome(OutsideNow{NudgeCandidate{165, 20, 12, false}}));
     EXPECT_EQ(decide(mapped(150 * 60, 0, 5, 7.0), 1), Outcome(OutsideNow{NudgeCandidate{150, 0, 7.0, true}}));
 }
 
@@ -100,7 +104,8 @@ TEST(LocalBackstop, CapsTheDayAndSaysWhy) {
     EXPECT_EQ(backstop.dailyCap(), 3);
     EXPECT_TRUE(backstop.mayFire(2));
     EXPECT_FALSE(backstop.denialReason(2));
-    EXPECT_EQ(backstop.denialReason(3), "reached today's safety ceiling (3) \u2014 the agent rests, never nags");
+    EXPECT_EQ(backstop.denialReason(3),
+              "reached today's safety ceiling (3) \u2014 the agent rests, never nags");
     EXPECT_EQ(silenceReasonFrom(toString(SilenceReason::waitingForCodex)), SilenceReason::waitingForCodex);
 }
 

@@ -88,7 +88,8 @@ TEST(DisplayState, ALockedSessionWinsAndOnlyAwakeIsPresent) {
     EXPECT_FALSE(DisplayStates::isTrueAbsence(DisplayState::awake));
     EXPECT_TRUE(DisplayStates::isTrueAbsence(DisplayState::displayAsleep));
     EXPECT_TRUE(DisplayStates::isTrueAbsence(DisplayState::locked));
-    for (auto state : kAllDisplayStates) EXPECT_EQ(displayStateFrom(toString(state)), state);
+    for (auto state : kAllDisplayStates)
+        EXPECT_EQ(displayStateFrom(toString(state)), state);
     EXPECT_FALSE(attentionStateFrom("Focused"));
 }
 
