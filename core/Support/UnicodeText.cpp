@@ -84,6 +84,20 @@ std::string firstCharacter(std::string_view text) {
     return toUtf8(icu::UnicodeString(u, 0, bounds[1]));
 }
 
+std::string repairedUtf8(std::string_view bytes) {
+    return toUtf8(fromUtf8(bytes));
+}
+
+std::string prefix(std::string_view text, std::size_t count) {
+    std::string out;
+    std::size_t taken = 0;
+    for (auto& character : characters(text)) {
+        if (taken++ == count) break;
+        out += character;
+    }
+    return out;
+}
+
 std::string uppercased(std::string_view text) {
     return toUtf8(fromUtf8(text).toUpper(icu::Locale::getRoot()));
 }

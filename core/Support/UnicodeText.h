@@ -15,6 +15,11 @@ std::size_t characterCount(std::string_view text);
 // The first character, or an empty text when there is none.
 std::string firstCharacter(std::string_view text);
 
+// The text with every invalid UTF-8 sequence replaced by U+FFFD.
+std::string repairedUtf8(std::string_view bytes);
+// At most the first `count` characters.
+std::string prefix(std::string_view text, std::size_t count);
+
 std::string uppercased(std::string_view text);
 std::string lowercased(std::string_view text);
 std::string caseFolded(std::string_view text);

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "Mind/ProcessRunner.h"
+#include "support/TestEnvironment.h"
+
+namespace quillfen {
+namespace {
+
+using namespace std::chrono_literals;
+
+class SystemProcessRunnerTest : public ::testing::Test {
+protected:
+    std::string script(const std::string& name, const std::string& body) {
+        auto path = dir_.path() / name;
+        test::writeFile(path, "#!/bin/sh\n" + body + "\n");
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        return path.string();
+    }
+
+    ProcessResult run(const std::string& executable, double timeout = 2.0, std::vector<std::string> args = {},
+                      std::stop_token stop = {}) {
+        return runner_.run(executable, args, timeout, stop);
+    }
+
+    static bool alive(const std::filesystem::path& pidFile) {
+        std::ifstream in(pidFile);
+        pid_t pid = 0;
+        in >> pid;
+        if (pid <= 0 || ::kill(pid, 0) != 0) return false;
+        // An orphan that was killed may linger as a zombie until its new parent reaps it.
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string pidField, name, state;
+        stat >> pidField >> name >> state;
+        return state != "Z";
+    }
+
+    static double secondsSince(std::chrono::steady_clock::time_point start) {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+
+    test::TempDir dir_;
+    SystemProcessRunner runner_;
+};
+
+TEST_F(SystemProcessRunnerTest, ReturnsOutputUntrimmedAndReadsFailuresFromTheExitStatus) {
+    EXPECT_EQ(run(script("ok.sh", "printf ' hello\\n'")), ProcessResult(std::string(" hello\n")));
+    EXPECT_EQ(run(script("json1.sh", "echo '{\"is_error\":true}'; exit 1")),
+              ProcessResult(std::string("{\"is_error\":true}\n")));
+    EXPECT_EQ(run(script("empty.sh", "exit 0")), ProcessResult(std::string()));
+    EXPECT_EQ(run(script("boom.sh", "printf '\\n\\n  \\n'; printf boom >&2; exit 2")),
+              ProcessResult(MindError::transport("claude exited 2: boom")));
+
+    const std::string longError(300, 'e');
+    EXPECT_EQ(run(script("long.sh", "printf '" + longError + "' >&2; exit 3")),
+              ProcessResult(MindError::transport("claude exited 3: " + std::string(200, 'e'))));
+    EXPECT_EQ(run(script("bytes.sh", "printf 'a\\377b'")), ProcessResult(std::string("a\uFFFDb")));
+}
+
+TEST_F(SystemProcessRunnerTest, PassesArgumentsAsTheyAreWithoutAShell) {
+    auto echo = script("args.sh", "for a in \"$@\"; do printf '[%s]' \"$a\"; done");
+    EXPECT_EQ(run(echo, 2.0, {"two words", "$HOME", "", "; rm -rf /"}),
+              ProcessResult(std::string("[two words][$HOME][][; rm -rf /]")));
+}
+
+TEST_F(SystemProcessRunnerTest, FeedsStandardInputAndDrainsLargeOutput) {
+    EXPECT_EQ(run(script("cat.sh", "cat")), ProcessResult(std::string()));
+    EXPECT_EQ(runner_.run(script("cat2.sh", "cat"), {}, 2.0, {}, "piped in"),
+              ProcessResult(std::string("piped in")));
+
+    auto big = run(script("big.sh", "head -c 1500000 /dev/zero | tr '\\0' x; head -c 200000 /dev/zero >&2"));
+    ASSERT_TRUE(std::holds_alternative<std::string>(big));
+    EXPECT_EQ(std::get<std::string>(big).size(), 1500000u);
+}
+
+TEST_F(SystemProcessRunnerTest, LaunchFailuresArePassedThrough) {
+    auto missing = run((dir_.path() / "nope").string());
+    ASSERT_TRUE(std::holds_alternative<ProcessLaunchError>(missing));
+    EXPECT_EQ(std::get<ProcessLaunchError>(missing).code, ENOENT);
+
+    auto plain = dir_.path() / "plain.txt";
+    test::writeFile(plain, "echo hi\n");
+    EXPECT_TRUE(std::holds_alternative<ProcessLaunchError>(run(plain.string())));
+}
+
+TEST_F(SystemProcessRunnerTest, ADeadlineEndsTheChildAndEverythingItStarted) {
+    auto pids = dir_.path() / "pid";
+    auto stubborn =
+        script("stubborn.sh", "trap '' TERM; echo $$ > " + pids.string() + "; while :; do sleep 0.05; done");
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run(stubborn, 0.2), ProcessResult(MindError::timedOut()));
+    EXPECT_LT(secondsSince(start), 0.35);
+    ASSERT_TRUE(std::filesystem::exists(pids));
+    for (int i = 0; i < 100 && alive(pids); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(alive(pids)) << "a child that ignores SIGTERM is killed after the grace";
+
+    auto grandchild = dir_.path() / "grandchild";
+    auto leaver = script("leaver.sh", "sleep 30 & echo $! > " + grandchild.string() + "; echo done");
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run(leaver, 0.3), ProcessResult(std::string("done\n")));
+    EXPECT_LT(secondsSince(start), 0.5);
+    for (int i = 0; i < 100 && alive(grandchild); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(alive(grandchild));
+}
+
+TEST_F(SystemProcessRunnerTest, ACancelledCallStopsItsChildAtOnce) {
+    std::stop_source source;
+    auto pids = dir_.path() / "pid";
+    auto sleeper = script("sleeper.sh", "echo $$ > " + pids.string() + "; exec sleep 30");
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(100ms);
+        source.request_stop();
+    });
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run(sleeper, 10.0, {}, source.get_token()), ProcessResult(MindError::timedOut()));
+    canceller.join();
+    EXPECT_LT(secondsSince(start), 0.3);
+    for (int i = 0; i < 100 && alive(pids); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(alive(pids));
+}
+
+}  // namespace
+}  // namespace quillfen
