@@ -45,7 +45,6 @@ TEST(CalendarBreak, TheHoldTakesTheStartOfTheFirstLongEnoughGapInWorkingHours) {
         {"lead time to the second", local(13, 2, 30), {}, Placement{local(13, 7, 30), local(13, 17, 30)}},
         {"five minutes left at close", local(17, 50), {}, std::nullopt},
         {"lead runs past close", local(17, 56), {}, std::nullopt},
-        {"after close", local(19, 0), {}, std::nullopt},
         {"exactly fifteen minutes left", local(17, 40), {}, Placement{local(17, 45), local(17, 55)}},
         {"cursor inside a meeting",
          local(10, 0),
@@ -95,13 +94,6 @@ TEST(CalendarBreak, WorkingHoursFollowTheLocalZone) {
     ASSERT_TRUE(p);
     EXPECT_EQ(Iso8601::format(p->start), "2026-01-05T14:00:00Z");
     EXPECT_EQ(LocalCalendar::localHour(p->start), 9.0);
-}
-
-TEST(CalendarBreak, OnTheDayTheClocksGoForwardTheWindowKeepsItsWallClockHours) {
-    test::ScopedTimeZone tz("Europe/Berlin");
-    auto p = CalendarBreak::placement({}, LocalCalendar::fromLocal(2026, 3, 29, 6, 0));
-    ASSERT_TRUE(p);
-    EXPECT_EQ(p->start, LocalCalendar::fromLocal(2026, 3, 29, 9, 0));
 }
 
 TEST(CalendarBreak, AConfigurationChangesTheWindowTheGapAndTheHold) {
