@@ -1,0 +1,103 @@
+#include "Log/FileLogStore.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "Support/Paths.h"
+
+namespace quillfen {
+
+namespace {
+
+std::error_code lastError() {
+    return {errno, std::generic_category()};
+}
+
+bool ensureDirectory(const std::filesystem::path& dir) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    return std::filesystem::is_directory(dir, ec);
+}
+
+std::error_code writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return lastError();
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+}  // namespace
+
+FileLogStore::FileLogStore() : path_(logDirectory() / "signal-log.json") {}
+
+FileLogStore::FileLogStore(std::filesystem::path path) : path_(std::move(path)) {}
+
+std::filesystem::path FileLogStore::logDirectory() {
+    auto dir = Paths::dataDirectory();
+    if (ensureDirectory(dir)) return dir;
+    std::error_code ec;
+    auto fallback = std::filesystem::temp_directory_path(ec);
+    if (ec) fallback = "/tmp";
+    fallback /= Paths::kAppId;
+    ensureDirectory(fallback);
+    return fallback;
+}
+
+std::optional<std::string> FileLogStore::read() const {
+    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string bytes;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[1 << 16];
+    for (;;) {
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (got == 0) break;
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+std::error_code FileLogStore::write(std::string_view bytes) {
+    // The new content goes to a temporary file beside the old one and is renamed over it only
+    // once it is on disk, so a crash leaves either the old file or the new one.
+    std::filesystem::path dir = path_.has_parent_path() ? path_.parent_path() : std::filesystem::path(".");
+    std::string tempPath = (dir / ("." + path_.filename().string() + ".XXXXXX")).string();
+    int fd = ::mkstemp(tempPath.data());
+    if (fd < 0) return lastError();
+    std::error_code error = writeAll(fd, bytes);
+    if (!error && ::fsync(fd) != 0) error = lastError();
+    if (::close(fd) != 0 && !error) error = lastError();
+    if (!error && ::rename(tempPath.c_str(), path_.c_str()) != 0) error = lastError();
+    if (error) {
+        ::unlink(tempPath.c_str());
+        return error;
+    }
+    // mkstemp's mode is 0600 less the umask; the store promises exactly 0600. A failure here
+    // does not undo the write.
+    ::chmod(path_.c_str(), S_IRUSR | S_IWUSR);
+    return {};
+}
+
+std::error_code FileLogStore::moveAside() {
+    std::filesystem::path side = path_;
+    side += ".corrupt";
+    if (::rename(path_.c_str(), side.c_str()) != 0 && errno != ENOENT) return lastError();
+    return {};
+}
+
+}  // namespace quillfen
