@@ -141,7 +141,7 @@ void from_json(const nlohmann::json&, AgentSummary::DayMark&);
 
 // Non-throwing readers: no value when the document does not read.
 std::optional<AgentSummary> agentSummaryFromJson(const nlohmann::json&);
-std::optional<AgentSummary> agentSummaryFromJson(std::string_view text);
+std::optional<AgentSummary> agentSummaryFromJsonText(std::string_view text);
 std::optional<AgentSummary::DayMark> dayMarkFromJson(const nlohmann::json&);
 
 }  // namespace quillfen
