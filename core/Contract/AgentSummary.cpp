@@ -358,7 +358,7 @@ std::optional<AgentSummary> agentSummaryFromJson(const nlohmann::json& j) {
     return optionally(j, summaryFromJson);
 }
 
-std::optional<AgentSummary> agentSummaryFromJson(std::string_view text) {
+std::optional<AgentSummary> agentSummaryFromJsonText(std::string_view text) {
     const std::optional<nlohmann::json> parsed = JsonText::decode(text);
     if (!parsed) return std::nullopt;
     return agentSummaryFromJson(*parsed);
