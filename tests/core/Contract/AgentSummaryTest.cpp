@@ -84,7 +84,9 @@ struct AfternoonCase {
     bool fragmented;
 };
 
-void PrintTo(const AfternoonCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AfternoonCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AfternoonRules : public AgentSummaryBuild, public ::testing::WithParamInterface<AfternoonCase> {};
 
