@@ -27,7 +27,7 @@ public:
 
     // The journal grows without end, so only its newest part is read. Today and the last
     // hour are all that is asked of it, and this holds days of even a restless browser.
-    static constexpr std::size_t readLimitBytes = 8 * 1024 * 1024;
+    static constexpr std::size_t readLimitBytes = 4 * 1024 * 1024;
 
     BrowserRhythm() = default;
     // Sorted by time; events of the same instant keep their given order.

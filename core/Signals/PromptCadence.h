@@ -15,7 +15,7 @@ class PromptCadence {
 public:
     // The journal grows without end, so only its newest part is read. Today and the last
     // half hour are all that is asked of it, and this holds weeks of prompts.
-    static constexpr std::size_t readLimitBytes = 2 * 1024 * 1024;
+    static constexpr std::size_t readLimitBytes = 1024 * 1024;
 
     PromptCadence() = default;
     explicit PromptCadence(std::vector<TimePoint> pulls);
