@@ -62,6 +62,31 @@ bool isContinuation(unsigned char c) {
     return (c & 0xC0) == 0x80;
 }
 
+// Whatever walks a parsed value recursively (copying, printing, comparing) would run out of
+// stack on a line of a few thousand brackets; records are flat, so such a line is refused
+// before parsing.
+bool nestsTooDeep(std::string_view text) {
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxDepth) return true;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 bool isValidUtf8(std::string_view bytes) {
@@ -140,7 +165,7 @@ void forEachValue(std::string_view text, const std::function<void(const nlohmann
         pos = lineFeed + 1;
         if (piece.size() > kMaxLineBytes) continue;
         piece = trimSpaces(piece);
-        if (piece.empty()) continue;
+        if (piece.empty() || nestsTooDeep(piece)) continue;
         if (auto value = JsonText::decode(piece)) visit(*value);
     }
 }

@@ -16,6 +16,8 @@ namespace quillfen::JsonLines {
 
 // No record we read comes near this; a longer line is skipped without being parsed.
 inline constexpr std::size_t kMaxLineBytes = 64 * 1024;
+// Nor is any nested this deep; a deeper line is skipped without being parsed.
+inline constexpr int kMaxDepth = 64;
 
 // The newest `maxBytes` of the file (all of it when smaller), starting at a line start: the
 // line that the limit cuts through is left out whole. No value when the path is not a regular
@@ -27,7 +29,7 @@ bool isValidUtf8(std::string_view bytes);
 
 // Splits at line feeds, trims spaces and tabs (every Unicode space separator, but no line
 // break) from both ends of each piece, and hands each piece that parses as JSON to `visit`,
-// in file order. Blank, oversized and unparsable pieces are skipped.
+// in file order. Blank, oversized, too deeply nested and unparsable pieces are skipped.
 void forEachValue(std::string_view text, const std::function<void(const nlohmann::json&)>& visit);
 
 }  // namespace quillfen::JsonLines

@@ -102,8 +102,13 @@ TEST(JsonLines, OversizedAndPathologicalLinesCostNoMoreThanASkip) {
     EXPECT_EQ(values(atLimit + "\n").size(), 1u);
     EXPECT_EQ(values("{\"a\":1}" + padding + "\n{\"a\":2}\n"), std::vector<std::string>{"{\"a\":2}"});
 
-    const std::size_t depth = JsonLines::kMaxLineBytes / 2;
-    EXPECT_EQ(values(std::string(depth, '[') + std::string(depth, ']')).size(), 1u);
+    auto nested = [](int depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+    EXPECT_EQ(values(nested(JsonLines::kMaxDepth)).size(), 1u);
+    EXPECT_TRUE(values(nested(JsonLines::kMaxDepth + 1)).empty());
+    EXPECT_TRUE(values(nested(static_cast<int>(JsonLines::kMaxLineBytes / 2))).empty());
+    // Brackets inside strings, escaped quotes among them, are not nesting.
+    const std::string quoted = "\\\"" + std::string(100, '[');
+    EXPECT_EQ(values("{\"a\":\"" + quoted + "\"}").size(), 1u);
     EXPECT_TRUE(values(std::string(JsonLines::kMaxLineBytes, '{')).empty());
     EXPECT_TRUE(values(std::string("{\"a\":\"\0\"}\n", 11)).empty());
 }
