@@ -86,13 +86,6 @@ TEST(DeadmanSignal, SaysWhatIsWrongInOneLowerCaseLine) {
               "i've been asleep since sep 14");
 }
 
-TEST(DeadmanSignal, StatesDifferByWhenTheySlept) {
-    EXPECT_EQ(State::asleep(kNow), State::asleep(kNow));
-    EXPECT_NE(State::asleep(kNow), State::asleep(ago(kNow, 1)));
-    EXPECT_NE(State::awake(), State::notSensing());
-    EXPECT_EQ(DeadmanSignal::Options::defaults(), (DeadmanSignal::Options{86400, 600}));
-}
-
 TEST(DeadmanFiles, ReadsTheModificationTimesOfTheStoreFiles) {
     ScopedTimeZone tz(kBerlin);
     TempDir dir;

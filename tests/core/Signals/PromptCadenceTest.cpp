@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "Signals/FaceTier.h"
 #include "support/FixedClock.h"
 #include "support/TestEnvironment.h"
 
@@ -82,23 +81,6 @@ TEST(PromptCadence, TodayRunsFromLocalMidnightToTheNext) {
     EXPECT_EQ(cadence.countToday(at("2026-01-05T08:00:00Z")), 3);
     EXPECT_EQ(cadence.countToday(at("2026-01-04T23:00:00Z")), 3);
     EXPECT_EQ(cadence.countToday(at("2026-01-05T23:30:00Z")), 1);
-}
-
-TEST(PromptCadence, MakesThePromptLoopLiveAtTheFaceThresholds) {
-    const TimePoint now = at("2026-01-05T14:00:00Z");
-    const auto thresholds = FaceThresholds::defaults();
-    auto loopLive = [&](std::vector<int> secondsAgo) {
-        std::vector<TimePoint> pulls;
-        for (int s : secondsAgo)
-            pulls.push_back(now - std::chrono::seconds(s));
-        PromptCadence cadence(pulls);
-        return thresholds.loopLive(cadence.count(thresholds.loopFastWindowSeconds, now),
-                                   cadence.count(thresholds.loopSlowWindowSeconds, now));
-    };
-    EXPECT_TRUE(loopLive({0, 100, 200, 300, 600}));
-    EXPECT_FALSE(loopLive({0, 100, 200, 300, 700}));
-    EXPECT_TRUE(loopLive({0, 700, 900, 1200, 1500, 1800}));
-    EXPECT_FALSE(loopLive({0, 700, 900, 1200, 1500, 1801}));
 }
 
 TEST(PromptCadence, OnlyTheNewestPartOfAnEndlessJournalIsRead) {
