@@ -1,0 +1,173 @@
+#include "Support/JsonLines.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+#include <nlohmann/json.hpp>
+
+#include "Support/JsonText.h"
+
+namespace quillfen::JsonLines {
+
+namespace {
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Line breaks are not trimmed: only spaces, tabs and their Unicode kin.
+bool isSpaceOrTab(UChar32 c) {
+    return c == '\t' || (c >= 0 && u_charType(c) == U_SPACE_SEPARATOR);
+}
+
+std::string_view trimSpaces(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(text.size());
+    int32_t begin = 0;
+    while (begin < length) {
+        int32_t next = begin;
+        UChar32 c;
+        U8_NEXT(bytes, next, length, c);
+        if (!isSpaceOrTab(c)) break;
+        begin = next;
+    }
+    int32_t end = length;
+    while (end > begin) {
+        int32_t prev = end;
+        UChar32 c;
+        U8_PREV(bytes, begin, prev, c);
+        if (!isSpaceOrTab(c)) break;
+        end = prev;
+    }
+    return text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+}
+
+bool isContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+// Whatever walks a parsed value recursively (copying, printing, comparing) would run out of
+// stack on a line of a few thousand brackets; records are flat, so such a line is refused
+// before parsing.
+bool nestsTooDeep(std::string_view text) {
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxDepth) return true;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool isValidUtf8(std::string_view bytes) {
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char c = s[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            if (c == 0xE0) low = 0xA0;   // overlong
+            if (c == 0xED) high = 0x9F;  // surrogates
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            if (c == 0xF0) low = 0x90;   // overlong
+            if (c == 0xF4) high = 0x8F;  // above U+10FFFF
+        } else {
+            return false;
+        }
+        if (n - i < length) return false;
+        if (s[i + 1] < low || s[i + 1] > high) return false;
+        for (std::size_t k = 2; k < length; ++k) {
+            if (!isContinuation(s[i + k])) return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::optional<std::string> readTail(const std::filesystem::path& path, std::size_t maxBytes) {
+    // Non-blocking open: a pipe left at the journal's place must not hang the caller.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (fd.get() < 0) return std::nullopt;
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return std::nullopt;
+
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    const bool cut = size > maxBytes;
+    // One byte before the limit tells whether the limit falls exactly on a line start.
+    const std::uint64_t from = cut ? size - maxBytes - 1 : 0;
+    std::string bytes(static_cast<std::size_t>(size - from), '\0');
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        ssize_t got = ::pread(fd.get(), bytes.data() + filled, bytes.size() - filled,
+                              static_cast<off_t>(from + filled));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return std::nullopt;
+        if (got == 0) break;  // the file shrank while we read it
+        filled += static_cast<std::size_t>(got);
+    }
+    bytes.resize(filled);
+
+    if (cut) {
+        auto lineFeed = bytes.find('\n');
+        bytes.erase(0, lineFeed == std::string::npos ? bytes.size() : lineFeed + 1);
+    }
+    if (!isValidUtf8(bytes)) return std::nullopt;
+    return bytes;
+}
+
+void forEachValue(std::string_view text, const std::function<void(const nlohmann::json&)>& visit) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t lineFeed = text.find('\n', pos);
+        if (lineFeed == std::string_view::npos) lineFeed = text.size();
+        std::string_view piece = text.substr(pos, lineFeed - pos);
+        pos = lineFeed + 1;
+        if (piece.size() > kMaxLineBytes) continue;
+        piece = trimSpaces(piece);
+        if (piece.empty() || nestsTooDeep(piece)) continue;
+        if (auto value = JsonText::decode(piece)) visit(*value);
+    }
+}
+
+}  // namespace quillfen::JsonLines

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json_fwd.hpp>
+
+// Journals of one JSON value a line that other tools append to and never trim. They are
+// outside input: read them through here so that a hostile or broken file costs a bounded
+// amount of work and never more than a skipped line.
+namespace quillfen::JsonLines {
+
+// No record we read comes near this; a longer line is skipped without being parsed.
+inline constexpr std::size_t kMaxLineBytes = 64 * 1024;
+// Nor is any nested this deep; a deeper line is skipped without being parsed.
+inline constexpr int kMaxDepth = 64;
+
+// The newest `maxBytes` of the file (all of it when smaller), starting at a line start: the
+// line that the limit cuts through is left out whole. No value when the path is not a regular
+// file, cannot be read, or the text is not valid UTF-8. Never blocks on a pipe or device.
+std::optional<std::string> readTail(const std::filesystem::path& path, std::size_t maxBytes);
+
+// Strict UTF-8: no overlong forms, surrogates or code points above U+10FFFF.
+bool isValidUtf8(std::string_view bytes);
+
+// Splits at line feeds, trims spaces and tabs (every Unicode space separator, but no line
+// break) from both ends of each piece, and hands each piece that parses as JSON to `visit`,
+// in file order. Blank, oversized, too deeply nested and unparsable pieces are skipped.
+void forEachValue(std::string_view text, const std::function<void(const nlohmann::json&)>& visit);
+
+}  // namespace quillfen::JsonLines
