@@ -1,0 +1,95 @@
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <benchmark/benchmark.h>
+#include <nlohmann/json.hpp>
+
+#include "Log/FileLogStore.h"
+#include "Log/SignalLog.h"
+
+namespace quillfen {
+namespace {
+
+constexpr int kRetentionDays = 14;
+constexpr int kFullLog = kRetentionDays * 24 * 60;  // one sample a minute
+
+class MemoryStore final : public LogStore {
+public:
+    std::optional<std::string> read() const override { return bytes_; }
+    std::error_code write(std::string_view bytes) override {
+        bytes_ = std::string(bytes);
+        return {};
+    }
+
+private:
+    std::optional<std::string> bytes_;
+};
+
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quillfen-bench-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+SignalSample sampleAt(TimePoint t, int i) {
+    SignalSample s;
+    s.timestamp = t;
+    s.continuousActiveSeconds = 60.0 * (i % 180);
+    s.appSwitchesLastHour = i % 40;
+    s.secondsSinceLastInput = (i % 17) * 1.5;
+    s.localHour = (i % 1440) / 60.0;
+    if (i % 3 == 0) s.titleChurnPerHour = (i % 11) * 0.75;
+    if (i % 5 == 0) s.displayState = DisplayState::awake;
+    return s;
+}
+
+// Appends to a log that already holds fourteen days of samples, one a minute, so that every
+// append also prunes one and rewrites the whole list.
+void appendToFullLog(benchmark::State& state, std::shared_ptr<LogStore> store) {
+    auto now = std::make_shared<TimePoint>(std::chrono::system_clock::from_time_t(1767225600));  // 2026-01-01
+    Clock clock = [now] { return *now; };
+    nlohmann::json seed = nlohmann::json::array();
+    for (int i = 0; i < kFullLog; ++i) {
+        *now += std::chrono::minutes(1);
+        seed.push_back(sampleToJson(sampleAt(*now, i)));
+    }
+    if (store->write(seed.dump())) state.SkipWithError("cannot seed the log");
+    SignalLog log(store, kRetentionDays, clock);
+    if (log.all().size() < static_cast<std::size_t>(kFullLog)) state.SkipWithError("log not full");
+    int i = kFullLog;
+    for (auto _ : state) {
+        *now += std::chrono::minutes(1);
+        log.append(sampleAt(*now, i++));
+    }
+    state.counters["samples"] = static_cast<double>(log.all().size());
+    if (auto bytes = store->read()) state.counters["fileBytes"] = static_cast<double>(bytes->size());
+}
+
+void BM_SignalLogAppendFullLogToFile(benchmark::State& state) {
+    ScratchFolder folder;
+    appendToFullLog(state, std::make_shared<FileLogStore>(folder.path() / "signal-log.json"));
+}
+
+// The same without the disk: the cost of encoding, pruning and joining alone.
+void BM_SignalLogAppendFullLogInMemory(benchmark::State& state) {
+    appendToFullLog(state, std::make_shared<MemoryStore>());
+}
+
+BENCHMARK(BM_SignalLogAppendFullLogToFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5);
+BENCHMARK(BM_SignalLogAppendFullLogInMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5);
+
+}  // namespace
+}  // namespace quillfen

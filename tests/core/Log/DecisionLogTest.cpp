@@ -1,0 +1,136 @@
+#include "Log/DecisionLog.h"
+
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "support/FixedClock.h"
+#include "support/TestEnvironment.h"
+
+namespace quillfen {
+namespace {
+
+using test::at;
+
+std::string line(const char* ts, const char* kind = "reset", const char* detail = "gap") {
+    return std::string(R"({"detail":")") + detail + R"(","kind":")" + kind + R"(","ts":")" + ts + "\"}\n";
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto end = text.find('\n', start);
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+TEST(DecisionLog, FirstAppendCreatesTheFamilyFolderAndOneLine) {
+    test::TestHome home;
+    DecisionLog::append("reset", "a gap of 240 s", at("2026-01-05T14:03:00Z"));
+    EXPECT_EQ(DecisionLog::defaultFile(), home.familyDirectory() / "decisions-log.jsonl");
+    EXPECT_EQ(test::readFile(DecisionLog::defaultFile()),
+              R"({"detail":"a gap of 240 s","kind":"reset","ts":"2026-01-05T14:03:00Z"})"
+              "\n");
+    DecisionLog::append("face", "calm → strained \"quoted\"", at("2026-01-05T14:04:00Z"));
+    auto entries = DecisionLog::today(at("2026-01-05T18:00:00Z"));
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1],
+              (DecisionLog::Entry{at("2026-01-05T14:04:00Z"), "face", "calm → strained \"quoted\""}));
+}
+
+TEST(DecisionLog, CutsTheFileToItsNewestLinesOnlyPastTheSizeLimit) {
+    test::TempDir dir;
+    auto file = dir.path() / "decisions-log.jsonl";
+    auto now = at("2026-01-05T14:03:00Z");
+    const std::size_t appended = line("2026-01-05T14:03:00Z", "update", "x").size();
+    const std::string filler(99, 'f');  // 100 bytes a line with its line feed
+
+    for (std::uintmax_t target : {std::uintmax_t{4'000'000}, std::uintmax_t{4'000'001}}) {
+        // One head line takes up the odd bytes so that the append ends exactly on the target.
+        std::size_t body = target - appended;
+        std::string text(body % 100 + 98, 'h');
+        text += "\n\n";  // and an empty line, which the cut drops
+        for (std::size_t i = 0; i < body / 100 - 1; ++i)
+            text += filler + "\n";
+        ASSERT_EQ(text.size(), body);
+        test::writeFile(file, text);
+
+        DecisionLog::append(file, "update", "x", now);
+        auto result = test::readFile(file);
+        if (target == 4'000'000) {
+            EXPECT_EQ(result.size(), 4'000'000u);
+        } else {
+            auto lines = linesOf(result);
+            ASSERT_EQ(lines.size(), 10000u);
+            EXPECT_EQ(lines.front(), filler);
+            EXPECT_EQ(lines.back() + "\n", line("2026-01-05T14:03:00Z", "update", "x"));
+            EXPECT_EQ(result.back(), '\n');
+        }
+    }
+
+    // Fewer, longer lines are all kept; empty ones go.
+    std::string longLine(2'100'000, 'l');
+    test::writeFile(file, longLine + "\n\n\n" + longLine + "\n");
+    DecisionLog::append(file, "update", "x", now);
+    EXPECT_EQ(linesOf(test::readFile(file)).size(), 3u);
+}
+
+TEST(DecisionLog, TodayReadsTheLocalDayAmongTheLastLines) {
+    test::ScopedTimeZone tz("Europe/Berlin");
+    test::TempDir dir;
+    auto file = dir.path() / "decisions-log.jsonl";
+    auto now = at("2026-01-05T14:03:00Z");
+    std::string text = line("2026-01-04T22:59:59Z", "yesterday")   // 23:59:59 local yesterday
+                       + line("2026-01-04T23:00:00Z", "midnight")  // 00:00:00 local today
+                       + R"({"ts":"2026-01-05T10:00:00Z","detail":"no kind"})"
+                         "\n" +
+                       R"({"ts":"2026-01-05T10:00:00.5Z","kind":"fraction","detail":""})"
+                       "\n" +
+                       R"({"ts":"2026-01-05T10:00:00Z","kind":"number","detail":3})"
+                       "\n" +
+                       R"({"ts":"2026-01-05T11:00:00+01:00","kind":"offset"})"
+                       "\n" +
+                       "not json\n" + "\xff\xfe" + line("2026-01-05T12:00:00Z", "bad-bytes") + "\n" +
+                       line("2026-01-05T23:00:00Z", "tomorrow") + line("2026-01-05T13:00:00Z", "last");
+    test::writeFile(file, text);
+
+    std::vector<std::string> kinds;
+    for (const auto& entry : DecisionLog::today(file, now))
+        kinds.push_back(entry.kind);
+    EXPECT_EQ(kinds, (std::vector<std::string>{"midnight", "", "offset", "last"}));
+    EXPECT_TRUE(DecisionLog::today(dir.path() / "missing.jsonl", now).empty());
+}
+
+TEST(DecisionLog, TodayLooksOnlyAtTheLast2000Lines) {
+    test::TempDir dir;
+    auto file = dir.path() / "decisions-log.jsonl";
+    std::string text = line("2026-01-05T10:00:00Z");
+    for (int i = 0; i < 2000; ++i)
+        text += line("2026-01-04T10:00:00Z");
+    test::writeFile(file, text);
+    EXPECT_TRUE(DecisionLog::today(file, at("2026-01-05T14:03:00Z")).empty());
+
+    DecisionLog::append(file, "reset", "gap", at("2026-01-05T14:00:00Z"));
+    EXPECT_EQ(DecisionLog::today(file, at("2026-01-05T14:03:00Z")).size(), 1u);
+}
+
+TEST(DecisionLog, AppendsFromSeveralThreadsKeepWholeLines) {
+    test::TempDir dir;
+    auto file = dir.path() / "decisions-log.jsonl";
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 50; ++i)
+                DecisionLog::append(file, "stone", std::string(200, 's'), at("2026-01-05T14:00:00Z"));
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(DecisionLog::today(file, at("2026-01-05T14:03:00Z")).size(), 200u);
+}
+
+}  // namespace
+}  // namespace quillfen
