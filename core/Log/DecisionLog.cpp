@@ -115,7 +115,7 @@ void append(const std::filesystem::path& file, std::string_view kind, std::strin
     if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
     // One write of the whole line to a file opened for appending: lines from other processes
     // never interleave inside it.
-    int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return;
     bool written = writeAll(fd, *line);
     struct stat info {};
