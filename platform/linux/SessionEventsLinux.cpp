@@ -17,8 +17,6 @@ const QString kLoginSession = QStringLiteral("org.freedesktop.login1.Session");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 constexpr int kCallTimeoutMs = 1000;
 
-enum class SessionEventKind { screensAsleep, sessionLocked, wokeFromSleep };
-
 class LinuxSessionEvents final : public QObject, public SessionEvents {
     Q_OBJECT
 
@@ -45,39 +43,27 @@ public:
     }
 
     Subscription subscribe(SessionEventHandlers handlers) override {
-        return listeners_.add([handlers = std::move(handlers)](SessionEventKind kind, bool value) {
-            switch (kind) {
-                case SessionEventKind::screensAsleep:
-                    if (handlers.screensAsleep) handlers.screensAsleep(value);
-                    break;
-                case SessionEventKind::sessionLocked:
-                    if (handlers.sessionLocked) handlers.sessionLocked(value);
-                    break;
-                case SessionEventKind::wokeFromSleep:
-                    if (handlers.wokeFromSleep) handlers.wokeFromSleep();
-                    break;
-            }
-        });
+        return listeners_.add(std::move(handlers));
     }
 
 private slots:
     // Sent with true just before the machine sleeps and with false once it is back.
     void prepareForSleep(bool sleeping) {
-        if (!sleeping) listeners_.notify(SessionEventKind::wokeFromSleep, false);
+        if (!sleeping) listeners_.wokeFromSleep();
     }
 
-    void lock() { listeners_.notify(SessionEventKind::sessionLocked, true); }
-    void unlock() { listeners_.notify(SessionEventKind::sessionLocked, false); }
+    void lock() { listeners_.sessionLocked(true); }
+    void unlock() { listeners_.sessionLocked(false); }
 
     void sessionPropertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList&) {
         if (interface != kLoginSession) return;
         auto hint = changed.find(QStringLiteral("LockedHint"));
         if (hint != changed.end() && hint->metaType() == QMetaType::fromType<bool>()) {
-            listeners_.notify(SessionEventKind::sessionLocked, hint->toBool());
+            listeners_.sessionLocked(hint->toBool());
         }
     }
 
-    void screenSaverActiveChanged(bool active) { listeners_.notify(SessionEventKind::screensAsleep, active); }
+    void screenSaverActiveChanged(bool active) { listeners_.screensAsleep(active); }
 
 private:
     // The session's object path, or empty when the login manager does not know it. "auto"
@@ -99,7 +85,7 @@ private:
 
     QDBusConnection systemBus_;
     QDBusConnection sessionBus_;
-    ListenerList<SessionEventKind, bool> listeners_;
+    SessionEventListeners listeners_;
 };
 
 }  // namespace

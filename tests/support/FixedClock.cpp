@@ -17,7 +17,9 @@ TimePoint at(std::string_view iso) {
     return *parsed;
 }
 
-FixedClock::FixedClock(TimePoint start) : state_(std::make_shared<State>()) { state_->now = start; }
+FixedClock::FixedClock(TimePoint start) : state_(std::make_shared<State>()) {
+    state_->now = start;
+}
 
 TimePoint FixedClock::now() const {
     std::lock_guard lock(state_->mutex);

@@ -27,7 +27,9 @@ ScopedEnv::~ScopedEnv() {
     tzset();
 }
 
-ScopedTimeZone::ScopedTimeZone(const std::string& zone) : env_("TZ", zone) { tzset(); }
+ScopedTimeZone::ScopedTimeZone(const std::string& zone) : env_("TZ", zone) {
+    tzset();
+}
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "quillfen-test-XXXXXX").string();
@@ -42,16 +44,21 @@ TempDir::~TempDir() {
 
 TestHome::TestHome() {
     const auto& root = dir_.path();
-    for (const char* sub : {".local/share", ".cache", ".config"}) std::filesystem::create_directories(root / sub);
+    for (const char* sub : {".local/share", ".cache", ".config"})
+        std::filesystem::create_directories(root / sub);
     env_.push_back(std::make_unique<ScopedEnv>("HOME", root.string()));
     env_.push_back(std::make_unique<ScopedEnv>("XDG_DATA_HOME", (root / ".local/share").string()));
     env_.push_back(std::make_unique<ScopedEnv>("XDG_CACHE_HOME", (root / ".cache").string()));
     env_.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", (root / ".config").string()));
 }
 
-std::filesystem::path TestHome::dataDirectory() const { return path() / ".local/share/org.quillfen.Quillfen"; }
+std::filesystem::path TestHome::dataDirectory() const {
+    return path() / ".local/share/org.quillfen.Quillfen";
+}
 
-std::filesystem::path TestHome::familyDirectory() const { return path() / ".ostrel"; }
+std::filesystem::path TestHome::familyDirectory() const {
+    return path() / ".ostrel";
+}
 
 void writeFile(const std::filesystem::path& path, std::string_view contents) {
     if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
