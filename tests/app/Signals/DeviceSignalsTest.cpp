@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+
 #include "support/FakeDesktop.h"
 
 namespace quillfen {
@@ -42,15 +45,23 @@ INSTANTIATE_TEST_SUITE_P(
                     {source("AC Power", 55, 0)},
                     BatteryReading{false, 55}},
         BatteryCase{"division rounds down", {source("Battery Power", 2, 3)}, BatteryReading{true, 66}},
-        BatteryCase{
-            "energy in µWh", {source("Battery Power", 41'000'000, 50'000'000)}, BatteryReading{true, 82}},
+        BatteryCase{"energy in microwatt hours",
+                    {source("Battery Power", 41'000'000, 50'000'000)},
+                    BatteryReading{true, 82}},
         BatteryCase{"no current capacity still tells the state",
                     {source("Battery Power", std::nullopt, 100)},
                     BatteryReading{true, std::nullopt}},
         BatteryCase{"no state is not battery", {source(std::nullopt, 10, 100)}, BatteryReading{false, 10}},
         BatteryCase{"only the first source counts",
                     {source("AC Power", 90, 100), source("Battery Power", 10, 100)},
-                    BatteryReading{false, 90}}));
+                    BatteryReading{false, 90}}),
+    [](const auto& info) {
+        std::string name = info.param.name;
+        for (auto& ch : name) {
+            if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+        }
+        return name;
+    });
 
 TEST(DeviceReader, AsksForTheDefaultDevice) {
     test::FakeAudioDevices devices;

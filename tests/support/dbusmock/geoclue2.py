@@ -2,8 +2,8 @@
 
 Parameters: "grant" (default true), "lat" and "lng" (degrees) of the one location.
 Start of a granted client announces the location before it answers, as a quick service
-may; Stop makes it inactive. The mock method SetLocation(lat, lng) announces a new
-location to a running client.
+may; Stop makes it inactive. The mock method SetLocation(lat, lng) moves the machine; a
+running client hears of it at once, a stopped one at its next Start.
 '''
 
 import dbus
@@ -19,10 +19,11 @@ CLIENT_PATH = '/org/freedesktop/GeoClue2/Client/1'
 CLIENT_IFACE = 'org.freedesktop.GeoClue2.Client'
 LOCATION_IFACE = 'org.freedesktop.GeoClue2.Location'
 
-state = {'locations': 0}
+state = {'locations': 0, 'lat': 52.52, 'lng': 13.405}
 
 
-def announce(client, lat, lng):
+def announce(client):
+    lat, lng = state['lat'], state['lng']
     state['locations'] += 1
     path = f'/org/freedesktop/GeoClue2/Location/{state["locations"]}'
     client.AddObject(path, LOCATION_IFACE, {
@@ -35,26 +36,26 @@ def announce(client, lat, lng):
         'Description': '',
     }, [])
     old = client.Get(CLIENT_IFACE, 'Location')
-    client.UpdateProperties(CLIENT_IFACE, {'Location': dbus.ObjectPath(path)})
+    client.Set(CLIENT_IFACE, 'Location', dbus.ObjectPath(path))
     client.EmitSignal(CLIENT_IFACE, 'LocationUpdated', 'oo', [old, dbus.ObjectPath(path)])
 
 
 def load(mock, parameters):
     grant = parameters.get('grant', True)
-    lat = parameters.get('lat', 52.52)
-    lng = parameters.get('lng', 13.405)
+    state['lat'] = parameters.get('lat', state['lat'])
+    state['lng'] = parameters.get('lng', state['lng'])
 
     def start(client):
         if not grant:
             raise dbus.exceptions.DBusException('refused by the agent',
                                                 name='org.freedesktop.DBus.Error.AccessDenied')
-        client.UpdateProperties(CLIENT_IFACE, {'Active': True})
-        announce(client, lat, lng)
+        client.UpdateProperties(CLIENT_IFACE, {'Active': dbus.Boolean(True)})
+        announce(client)
 
     def stop(client):
-        client.UpdateProperties(CLIENT_IFACE, {'Active': False})
+        client.UpdateProperties(CLIENT_IFACE, {'Active': dbus.Boolean(False)})
 
-    mock.AddProperties(MAIN_IFACE, {'InUse': False, 'AvailableAccuracyLevel': dbus.UInt32(8)})
+    mock.AddProperties(MAIN_IFACE, {'InUse': dbus.Boolean(False), 'AvailableAccuracyLevel': dbus.UInt32(8)})
     mock.AddMethods(MAIN_IFACE, [
         ('GetClient', '', 'o', f'ret = dbus.ObjectPath("{CLIENT_PATH}")'),
         ('CreateClient', '', 'o', f'ret = dbus.ObjectPath("{CLIENT_PATH}")'),
@@ -67,7 +68,7 @@ def load(mock, parameters):
         'TimeThreshold': dbus.UInt32(0),
         'DesktopId': '',
         'RequestedAccuracyLevel': dbus.UInt32(0),
-        'Active': False,
+        'Active': dbus.Boolean(False),
     }, [
         ('Start', '', '', start),
         ('Stop', '', '', stop),
@@ -76,4 +77,7 @@ def load(mock, parameters):
 
 @dbus.service.method(MOCK_IFACE, in_signature='dd', out_signature='')
 def SetLocation(self, lat, lng):
-    announce(mockobject.objects[CLIENT_PATH], lat, lng)
+    state['lat'], state['lng'] = lat, lng
+    client = mockobject.objects[CLIENT_PATH]
+    if client.Get(CLIENT_IFACE, 'Active'):
+        announce(client)
