@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <ostream>
 #include <string>
 
 #include "support/FixedClock.h"
@@ -17,6 +18,10 @@ struct BreakCase {
     double gap, lastIdle, idle, offAwake;
     bool broken;
 };
+
+void PrintTo(const BreakCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BreakResetRule : public ::testing::TestWithParam<BreakCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <ostream>
 #include <string>
 
 #include "support/FakeDesktop.h"
@@ -15,6 +16,10 @@ struct BatteryCase {
     std::vector<PowerSourceDescription> sources;
     std::optional<BatteryReading> expected;
 };
+
+void PrintTo(const BatteryCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BatteryRule : public ::testing::TestWithParam<BatteryCase> {};
 
