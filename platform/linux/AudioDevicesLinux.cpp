@@ -89,15 +89,14 @@ public:
         pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "Quillfen");
         if (context != nullptr) {
             pa_context_set_state_callback(context, onContextState, &query);
-            if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
-                run(loop, query);
-                pa_context_disconnect(context);
-            }
+            if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) run(loop, query);
+            // Disconnecting reports a state change of its own, which is no failure of the question.
+            pa_context_set_state_callback(context, nullptr, nullptr);
             if (query.operation != nullptr) {
                 pa_operation_cancel(query.operation);
                 pa_operation_unref(query.operation);
             }
-            pa_context_set_state_callback(context, nullptr, nullptr);
+            pa_context_disconnect(context);
             pa_context_unref(context);
         }
         pa_mainloop_free(loop);

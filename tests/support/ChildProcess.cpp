@@ -111,6 +111,15 @@ std::string ChildProcess::readLine(std::chrono::milliseconds timeout) {
     return line;
 }
 
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
 PrivateBus::PrivateBus() {
     auto config = dir_.path() / "bus.conf";
     writeFile(config,
@@ -155,6 +164,25 @@ VirtualDisplay::VirtualDisplay() {
                                              "0", "320x240x24"},
                     std::map<std::string, std::string>{}, 3);
     name_ = ":" + server_->readLine();
+}
+
+SoundServer::SoundServer() : socket_(dir_.path() / "native") {
+    server_.emplace(
+        std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+                                 "--disable-shm=yes", "--use-pid-file=no", "-L",
+                                 "module-null-sink sink_name=quillfen_test", "-L",
+                                 "module-native-protocol-unix auth-anonymous=1 socket=" + socket_.string()},
+        // Its own runtime folder, and a bus address that cannot be reached, so it neither
+        // meets the machine's sound setup nor starts a bus of its own.
+        std::map<std::string, std::string>{
+            {"XDG_RUNTIME_DIR", dir_.path().string()},
+            {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (dir_.path() / "no-bus").string()}});
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!std::filesystem::exists(socket_)) {
+        if (std::chrono::steady_clock::now() > deadline || !server_->running())
+            fail("the sound server did not start");
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 }  // namespace quillfen::test

@@ -3,6 +3,8 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -39,6 +41,10 @@ private:
     std::string pending_;
 };
 
+// Polls `done` until it holds or the time is up; says whether it held.
+bool waitUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds timeout = std::chrono::seconds(3));
+
 // A private D-Bus message bus in a temporary folder; it serves as both the session and the
 // system bus of a test.
 class PrivateBus {
@@ -74,6 +80,19 @@ public:
 private:
     std::optional<ChildProcess> server_;
     std::string name_;
+};
+
+// A PulseAudio server with one null sink and nothing else, reached at its own socket.
+class SoundServer {
+public:
+    SoundServer();
+    // For PULSE_SERVER.
+    std::string address() const { return "unix:" + socket_.string(); }
+
+private:
+    TempDir dir_;
+    std::filesystem::path socket_;
+    std::optional<ChildProcess> server_;
 };
 
 }  // namespace quillfen::test
