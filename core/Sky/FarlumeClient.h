@@ -6,20 +6,11 @@
 #include <string_view>
 
 #include "Config/AppConfig.h"
+#include "Sky/CoarseLocation.h"
 #include "Sky/SkyVerdict.h"
 #include "Support/HttpFetcher.h"
 
 namespace quillfen {
-
-// The location as the platform gave it at reduced accuracy; rounded only when a request is built.
-struct CoarseLocation {
-    double lat = 0;
-    double lng = 0;
-
-    // Halves round away from zero.
-    CoarseLocation rounded(int decimals) const;
-    bool operator==(const CoarseLocation&) const = default;
-};
 
 // Asks the sky service what it is like outside. The answer only flavours a nudge's words.
 class FarlumeClient {

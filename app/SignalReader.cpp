@@ -1,0 +1,85 @@
+#include "SignalReader.h"
+
+#include <algorithm>
+
+#include "BreakReset.h"
+#include "Support/LocalCalendar.h"
+#include "Support/SystemLog.h"
+
+namespace quillfen {
+
+SignalReader::SignalReader(SensingPlatform platform, Journal journal, double breakGapSeconds, Clock now)
+    : platform_(platform),
+      journal_(std::move(journal)),
+      stretchStart_(now()),
+      breakGapSeconds_(breakGapSeconds),
+      now_(now),
+      displayTracker_(platform.sessionEvents, now) {
+    activationSubscription_ = platform_.activations.subscribe([this] { switchTimes_.push_back(now_()); });
+}
+
+SignalSample SignalReader::read() {
+    TimePoint t = now_();
+    double gap = lastReadAt_ ? secondsBetween(*lastReadAt_, t) : 0;
+    lastReadAt_ = t;
+    double offAwake = displayTracker_.consumeOffAwakeSeconds(t);
+    double idle = readIdleSeconds();
+
+    if (BreakReset::isRealBreak(gap, lastIdle_, idle, offAwake, breakGapSeconds_)) {
+        brokeOnLastRead_ = true;
+        // A user who is already back began the new stretch at their last input.
+        stretchStart_ = addSeconds(t, -std::min(idle, breakGapSeconds_));
+        switchTimes_.clear();
+        journalReset(t, gap, offAwake);
+    } else {
+        brokeOnLastRead_ = false;
+    }
+
+    // The idle query may take a moment, so the rest of the sample reads the clock afresh.
+    TimePoint later = now_();
+    DisplayState display = displayTracker_.displayState();
+    double stretch =
+        BreakReset::continuousActiveSeconds(stretchStart_, later, idle, display, breakGapSeconds_);
+    lastIdle_ = idle;
+
+    TimePoint windowStart = addSeconds(later, -kSwitchWindowSeconds);
+    while (!switchTimes_.empty() && switchTimes_.front() < windowStart)
+        switchTimes_.pop_front();
+
+    SignalSample sample;
+    sample.timestamp = later;
+    sample.continuousActiveSeconds = std::min(stretch, kMaxStretchSeconds);
+    sample.appSwitchesLastHour = static_cast<std::int64_t>(switchTimes_.size());
+    sample.secondsSinceLastInput = idle;
+    sample.localHour = LocalCalendar::localHour(later);
+    sample.displayState = display;
+    return sample;
+}
+
+// A desktop that cannot tell the idle time reads as a user who is always there: stretches
+// then end only by sleep, the lock or the screens going off.
+double SignalReader::readIdleSeconds() {
+    if (auto seconds = platform_.idleTime.secondsSinceLastInput()) return *seconds;
+    if (!idleUnknownLogged_) {
+        idleUnknownLogged_ = true;
+        SystemLog::info("sensing", "idle time is unknown on this desktop; reading 0 seconds");
+    }
+    return 0;
+}
+
+// The first cause that holds names the reset; the order follows the reset rule.
+void SignalReader::journalReset(TimePoint t, double gap, double offAwake) {
+    if (!journal_) return;
+    std::string detail;
+    if (gap > breakGapSeconds_) {
+        detail = "fresh start after " + std::to_string(static_cast<long long>(gap / 60)) +
+                 "m away (slept or closed)";
+    } else if (offAwake >= breakGapSeconds_) {
+        detail = "fresh start after " + std::to_string(static_cast<long long>(offAwake / 60)) + "m locked";
+    } else {
+        detail = "fresh start after an idle break";
+    }
+    journal_("reset", std::move(detail), t);
+}
+
+}  // namespace quillfen

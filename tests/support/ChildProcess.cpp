@@ -1,0 +1,188 @@
+#include "support/ChildProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace quillfen::test {
+
+namespace {
+
+[[noreturn]] void fail(const std::string& what) {
+    std::fprintf(stderr, "test support: %s\n", what.c_str());
+    std::abort();
+}
+
+std::vector<std::string> mergedEnvironment(const std::map<std::string, std::string>& overrides) {
+    std::vector<std::string> merged;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        std::string text(*entry);
+        auto name = text.substr(0, text.find('='));
+        if (overrides.count(name) == 0) merged.push_back(std::move(text));
+    }
+    for (const auto& [name, value] : overrides)
+        merged.push_back(name + "=" + value);
+    return merged;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+    std::vector<char*> result;
+    for (auto& s : strings)
+        result.push_back(s.data());
+    result.push_back(nullptr);
+    return result;
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv,
+                           const std::map<std::string, std::string>& environment,
+                           std::optional<int> reportFd) {
+    int pipeFds[2] = {-1, -1};
+    if (reportFd && pipe2(pipeFds, O_CLOEXEC) != 0) fail("pipe");
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    // dup2 clears close-on-exec on the copy, so only the write end reaches the child.
+    if (reportFd) posix_spawn_file_actions_adddup2(&actions, pipeFds[1], *reportFd);
+
+    auto args = argv;
+    auto env = mergedEnvironment(environment);
+    auto argp = pointers(args);
+    auto envp = pointers(env);
+    int error = posix_spawnp(&pid_, argp[0], &actions, nullptr, argp.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (reportFd) {
+        close(pipeFds[1]);
+        reportRead_ = pipeFds[0];
+    }
+    if (error != 0) fail("cannot start " + argv.front() + ": " + std::strerror(error));
+}
+
+ChildProcess::~ChildProcess() {
+    if (reportRead_ >= 0) close(reportRead_);
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    for (int i = 0; i < 200; ++i) {
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+}
+
+bool ChildProcess::running() {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) != pid_) return true;
+    pid_ = -1;
+    return false;
+}
+
+std::string ChildProcess::readLine(std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (pending_.find('\n') == std::string::npos) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                          std::chrono::steady_clock::now());
+        if (reportRead_ < 0 || left.count() <= 0) fail("no report from the helper in time");
+        pollfd fd{reportRead_, POLLIN, 0};
+        if (poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
+        char buffer[256];
+        ssize_t n = read(reportRead_, buffer, sizeof buffer);
+        if (n <= 0) fail("the helper closed its report without a line");
+        pending_.append(buffer, static_cast<std::size_t>(n));
+    }
+    auto end = pending_.find('\n');
+    std::string line = pending_.substr(0, end);
+    pending_.erase(0, end + 1);
+    return line;
+}
+
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+PrivateBus::PrivateBus() {
+    auto config = dir_.path() / "bus.conf";
+    writeFile(config,
+              "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+              " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+              "<busconfig>\n"
+              "  <type>session</type>\n"
+              "  <listen>unix:dir=" +
+                  dir_.path().string() +
+                  "</listen>\n"
+                  "  <policy context=\"default\">\n"
+                  "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                  "    <allow eavesdrop=\"true\"/>\n"
+                  "    <allow own=\"*\"/>\n"
+                  "  </policy>\n"
+                  "</busconfig>\n");
+    daemon_.emplace(std::vector<std::string>{"dbus-daemon", "--config-file=" + config.string(), "--nofork",
+                                             "--nopidfile", "--print-address=3"},
+                    std::map<std::string, std::string>{}, 3);
+    address_ = daemon_->readLine();
+}
+
+DbusMock::DbusMock(const PrivateBus& bus, const std::string& templateName, const std::string& parametersJson)
+    : process_(
+          [&] {
+              auto file =
+                  std::filesystem::path(QUILLFEN_TEST_SUPPORT_DIR) / "dbusmock" / (templateName + ".py");
+              // python3-dbusmock is the distribution's package, so it runs under the
+              // distribution's interpreter, whatever python3 comes first on PATH.
+              return std::vector<std::string>{"/usr/bin/python3",
+                                              "-m",
+                                              "dbusmock",
+                                              "--template",
+                                              std::filesystem::exists(file) ? file.string() : templateName,
+                                              "--parameters",
+                                              parametersJson};
+          }(),
+          {{"DBUS_SESSION_BUS_ADDRESS", bus.address()}, {"DBUS_SYSTEM_BUS_ADDRESS", bus.address()}}) {}
+
+VirtualDisplay::VirtualDisplay() {
+    server_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-ac", "-screen",
+                                             "0", "320x240x24"},
+                    std::map<std::string, std::string>{}, 3);
+    name_ = ":" + server_->readLine();
+}
+
+SoundServer::SoundServer() : socket_(dir_.path() / "native") {
+    server_.emplace(
+        std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+                                 "--disable-shm=yes", "--use-pid-file=no", "-L",
+                                 "module-null-sink sink_name=quillfen_test", "-L",
+                                 "module-native-protocol-unix auth-anonymous=1 socket=" + socket_.string()},
+        // Its own runtime folder, and a bus address that cannot be reached, so it neither
+        // meets the machine's sound setup nor starts a bus of its own.
+        std::map<std::string, std::string>{
+            {"XDG_RUNTIME_DIR", dir_.path().string()},
+            {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (dir_.path() / "no-bus").string()}});
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!std::filesystem::exists(socket_)) {
+        if (std::chrono::steady_clock::now() > deadline || !server_->running())
+            fail("the sound server did not start");
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+}  // namespace quillfen::test

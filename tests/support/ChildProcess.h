@@ -1,0 +1,98 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/TestEnvironment.h"
+
+namespace quillfen::test {
+
+// A helper program a test starts (a bus, a mock service, an X server). It is stopped
+// (SIGTERM, then SIGKILL) and reaped when the object goes, so a failing test leaves
+// nothing running. Its output goes to /dev/null.
+class ChildProcess {
+public:
+    // `environment` entries are added to (or replace those of) this process's environment.
+    // When `reportFd` is given, the child finds the write end of a fresh pipe at that
+    // descriptor number; `readLine` reads what it writes there.
+    ChildProcess(const std::vector<std::string>& argv,
+                 const std::map<std::string, std::string>& environment = {},
+                 std::optional<int> reportFd = std::nullopt);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    pid_t pid() const { return pid_; }
+    bool running();
+    // One line from the report pipe, without its line feed; aborts the test run when none
+    // comes in time.
+    std::string readLine(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+private:
+    pid_t pid_ = -1;
+    int reportRead_ = -1;
+    std::string pending_;
+};
+
+// Polls `done` until it holds or the time is up; says whether it held.
+bool waitUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds timeout = std::chrono::seconds(3));
+
+// A private D-Bus message bus in a temporary folder; it serves as both the session and the
+// system bus of a test.
+class PrivateBus {
+public:
+    PrivateBus();
+    const std::string& address() const { return address_; }
+
+private:
+    TempDir dir_;
+    std::optional<ChildProcess> daemon_;
+    std::string address_;
+};
+
+// A mock service from python3-dbusmock on a private bus. `templateName` is one of
+// dbusmock's own templates or a file under tests/support/dbusmock/ (without ".py").
+// Waiting for its name is the test's business (see QtTestSupport.h).
+class DbusMock {
+public:
+    DbusMock(const PrivateBus& bus, const std::string& templateName,
+             const std::string& parametersJson = "{}");
+
+private:
+    ChildProcess process_;
+};
+
+// A virtual X server on a free display, with access control off.
+class VirtualDisplay {
+public:
+    VirtualDisplay();
+    // ":N"
+    const std::string& name() const { return name_; }
+
+private:
+    std::optional<ChildProcess> server_;
+    std::string name_;
+};
+
+// A PulseAudio server with one null sink and nothing else, reached at its own socket.
+class SoundServer {
+public:
+    SoundServer();
+    // For PULSE_SERVER.
+    std::string address() const { return "unix:" + socket_.string(); }
+
+private:
+    TempDir dir_;
+    std::filesystem::path socket_;
+    std::optional<ChildProcess> server_;
+};
+
+}  // namespace quillfen::test

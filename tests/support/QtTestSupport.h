@@ -1,0 +1,97 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QString>
+#include <QThread>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "support/ChildProcess.h"
+
+namespace quillfen::test {
+
+// The application object that Qt's D-Bus and socket notifiers need, made before the first
+// test and removed after the last. Test files that use Qt declare one with
+// `static auto* const env = addQtEnvironment();`.
+class QtEnvironment final : public ::testing::Environment {
+public:
+    void SetUp() override { app_ = std::make_unique<QCoreApplication>(argc_, argv_); }
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[16] = "quillfen-tests";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QCoreApplication> app_;
+};
+
+inline ::testing::Environment* addQtEnvironment() {
+    static ::testing::Environment* env = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+    return env;
+}
+
+// Runs the event loop until `done` holds or the time is up; says whether it held.
+inline bool spinUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+inline void spinFor(std::chrono::milliseconds duration) {
+    spinUntil([] { return false; }, duration);
+}
+
+// A named client connection to a private bus, closed when the object goes (before the bus).
+class BusConnection {
+public:
+    explicit BusConnection(const PrivateBus& bus)
+        : name_(QStringLiteral("quillfen-test-%1").arg(counter()++)),
+          connection_(QDBusConnection::connectToBus(QString::fromStdString(bus.address()), name_)) {}
+    ~BusConnection() { QDBusConnection::disconnectFromBus(name_); }
+    BusConnection(const BusConnection&) = delete;
+    BusConnection& operator=(const BusConnection&) = delete;
+
+    QDBusConnection& operator*() { return connection_; }
+    QDBusConnection* operator->() { return &connection_; }
+
+    // Waits until some client owns `service`, as a mock service does once it is up.
+    bool waitForName(const QString& service,
+                     std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
+        return spinUntil([&] { return connection_.interface()->isServiceRegistered(service).value(); },
+                         timeout);
+    }
+
+    // A blocking call; fails the test when it is not answered.
+    QDBusMessage call(const QString& service, const QString& path, const QString& interface,
+                      const QString& method, const QVariantList& arguments = {}) {
+        auto message = QDBusMessage::createMethodCall(service, path, interface, method);
+        message.setArguments(arguments);
+        QDBusMessage reply = connection_.call(message, QDBus::Block, 3000);
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage)
+            << method.toStdString() << ": " << reply.errorMessage().toStdString();
+        return reply;
+    }
+
+private:
+    static std::atomic<int>& counter() {
+        static std::atomic<int> value{0};
+        return value;
+    }
+
+    QString name_;
+    QDBusConnection connection_;
+};
+
+}  // namespace quillfen::test
