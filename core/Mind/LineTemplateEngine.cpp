@@ -30,14 +30,18 @@ std::string singleTerminated(std::string_view text) {
     return core;
 }
 
+// The text is repaired first: the first character comes back with any bad byte read as U+FFFD,
+// and its length must count the same bytes as the rest that follows it.
 std::string firstUpper(std::string_view text) {
-    const std::string first = UnicodeText::firstCharacter(text);
-    return UnicodeText::uppercased(first) + std::string(text.substr(first.size()));
+    const std::string repaired = UnicodeText::repairedUtf8(text);
+    const std::string first = UnicodeText::firstCharacter(repaired);
+    return UnicodeText::uppercased(first) + repaired.substr(first.size());
 }
 
 std::string firstLower(std::string_view text) {
-    const std::string first = UnicodeText::firstCharacter(text);
-    return UnicodeText::lowercased(first) + std::string(text.substr(first.size()));
+    const std::string repaired = UnicodeText::repairedUtf8(text);
+    const std::string first = UnicodeText::firstCharacter(repaired);
+    return UnicodeText::lowercased(first) + repaired.substr(first.size());
 }
 
 std::string observationUp(const LineSlots& s) {

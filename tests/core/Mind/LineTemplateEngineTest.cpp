@@ -9,6 +9,7 @@
 
 #include "Mind/LineTemplateEngine.h"
 #include "Support/UnicodeText.h"
+#include "support/LinePrinters.h"
 #include "support/ScriptedRandom.h"
 
 namespace quillfen {
@@ -96,6 +97,9 @@ TEST(LineSlots, ShapesTheConditionNoteForEachPlaceInALine) {
         {" . !. ", "", "", ""},
         {"", "", "", ""},
         {std::nullopt, "", "", ""},
+        // A stray byte reads as U+FFFD and takes nothing after it along.
+        {"\xff tired", "\uFFFD tired.", "\uFFFD tired.", "\uFFFD tired"},
+        {"T\xffired", "T\uFFFDired.", "t\uFFFDired.", "t\uFFFDired"},
     };
     for (const Case& c : cases) {
         const LineSlots slots = slotsWith("", c.note);
