@@ -21,8 +21,12 @@ constexpr EnumName<FaceReading::Rest> kRests[] = {
 
 }  // namespace
 
-std::string_view toString(FaceTier tier) { return enumName(tier, kTiers); }
-std::optional<FaceTier> faceTierFrom(std::string_view raw) { return enumFromName(raw, kTiers); }
+std::string_view toString(FaceTier tier) {
+    return enumName(tier, kTiers);
+}
+std::optional<FaceTier> faceTierFrom(std::string_view raw) {
+    return enumFromName(raw, kTiers);
+}
 
 FaceTier FaceTiers::of(std::int64_t switchesPerHour) {
     if (switchesPerHour < 30) return FaceTier::calm;
@@ -79,18 +83,22 @@ FaceEvidence FaceEvidence::of(const SignalSample& sample, bool loopLive) {
 
 namespace FaceReading {
 
-std::string_view toString(Rest rest) { return enumName(rest, kRests); }
+std::string_view toString(Rest rest) {
+    return enumName(rest, kRests);
+}
 
 std::optional<Rest> rest(const FaceEvidence& evidence, TimePoint now, const Policy& policy) {
     if (!evidence.observedAt) return Rest::neverSensed;
     double age = secondsBetween(*evidence.observedAt, now);
     if (!(age >= 0 && age <= policy.freshWithin)) return Rest::evidenceStale;
-    if (evidence.displayState && DisplayStates::isTrueAbsence(*evidence.displayState)) return Rest::notPresent;
+    if (evidence.displayState && DisplayStates::isTrueAbsence(*evidence.displayState))
+        return Rest::notPresent;
     if (evidence.secondsSinceLastInput >= policy.awayAfterIdle) return Rest::steppedAway;
     return std::nullopt;
 }
 
-FaceTier tier(const FaceEvidence& evidence, TimePoint now, const FaceThresholds& thresholds, const Policy& policy) {
+FaceTier tier(const FaceEvidence& evidence, TimePoint now, const FaceThresholds& thresholds,
+              const Policy& policy) {
     if (rest(evidence, now, policy)) return FaceTier::calm;
     if (evidence.loopLive) return FaceTier::strained;
     return thresholds.tier(evidence.switchesPerHour);

@@ -71,7 +71,8 @@ struct Policy {
 };
 
 std::optional<Rest> rest(const FaceEvidence& evidence, TimePoint now, const Policy& policy);
-FaceTier tier(const FaceEvidence& evidence, TimePoint now, const FaceThresholds& thresholds, const Policy& policy);
+FaceTier tier(const FaceEvidence& evidence, TimePoint now, const FaceThresholds& thresholds,
+              const Policy& policy);
 
 }  // namespace FaceReading
 

@@ -9,20 +9,34 @@ namespace quillfen {
 
 namespace {
 
-constexpr EnumName<AttentionState> kAttention[] = {
-    {AttentionState::focused, "focused"}, {AttentionState::fragmented, "fragmented"}, {AttentionState::idle, "idle"}};
+constexpr EnumName<AttentionState> kAttention[] = {{AttentionState::focused, "focused"},
+                                                   {AttentionState::fragmented, "fragmented"},
+                                                   {AttentionState::idle, "idle"}};
 constexpr EnumName<Load> kLoad[] = {{Load::low, "low"}, {Load::medium, "medium"}, {Load::high, "high"}};
-constexpr EnumName<DisplayState> kDisplay[] = {
-    {DisplayState::awake, "awake"}, {DisplayState::displayAsleep, "displayAsleep"}, {DisplayState::locked, "locked"}};
+constexpr EnumName<DisplayState> kDisplay[] = {{DisplayState::awake, "awake"},
+                                               {DisplayState::displayAsleep, "displayAsleep"},
+                                               {DisplayState::locked, "locked"}};
 
 }  // namespace
 
-std::string_view toString(AttentionState v) { return enumName(v, kAttention); }
-std::string_view toString(Load v) { return enumName(v, kLoad); }
-std::string_view toString(DisplayState v) { return enumName(v, kDisplay); }
-std::optional<AttentionState> attentionStateFrom(std::string_view raw) { return enumFromName(raw, kAttention); }
-std::optional<Load> loadFrom(std::string_view raw) { return enumFromName(raw, kLoad); }
-std::optional<DisplayState> displayStateFrom(std::string_view raw) { return enumFromName(raw, kDisplay); }
+std::string_view toString(AttentionState v) {
+    return enumName(v, kAttention);
+}
+std::string_view toString(Load v) {
+    return enumName(v, kLoad);
+}
+std::string_view toString(DisplayState v) {
+    return enumName(v, kDisplay);
+}
+std::optional<AttentionState> attentionStateFrom(std::string_view raw) {
+    return enumFromName(raw, kAttention);
+}
+std::optional<Load> loadFrom(std::string_view raw) {
+    return enumFromName(raw, kLoad);
+}
+std::optional<DisplayState> displayStateFrom(std::string_view raw) {
+    return enumFromName(raw, kDisplay);
+}
 
 namespace DisplayStates {
 
@@ -32,7 +46,9 @@ DisplayState classify(bool screensAsleep, bool sessionLocked) {
     return DisplayState::awake;
 }
 
-bool isTrueAbsence(DisplayState state) { return state != DisplayState::awake; }
+bool isTrueAbsence(DisplayState state) {
+    return state != DisplayState::awake;
+}
 
 }  // namespace DisplayStates
 

@@ -9,6 +9,7 @@ namespace quillfen {
 namespace {
 
 constexpr std::int64_t kSecondsFrom1970To2001 = 978307200;
+constexpr std::int64_t kRepresentableSeconds = 9'000'000'000;
 
 bool digits(std::string_view s, std::size_t pos, std::size_t count, int& out) {
     if (pos + count > s.size()) return false;
@@ -80,6 +81,8 @@ std::optional<TimePoint> parseImpl(std::string_view s, bool allowFraction) {
     }
     if (pos != s.size()) return std::nullopt;
     std::int64_t epoch = daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offsetSeconds;
+    // The clock counts nanoseconds in 64 bits: dates beyond about 1678...2262 would overflow it.
+    if (epoch < -kRepresentableSeconds || epoch > kRepresentableSeconds) return std::nullopt;
     return TimePoint{} + std::chrono::seconds(epoch) +
            std::chrono::duration_cast<TimePoint::duration>(std::chrono::microseconds(micros));
 }
