@@ -31,12 +31,20 @@ int openRegular(const std::filesystem::path& file) {
     return fd;
 }
 
-// Appends everything from the current position to the end; false on a failed read.
+// Appends everything from the current position to the end; false on a failed read. The buffer
+// is sized from the file's length so that a small file never costs a large allocation; a file
+// that grows meanwhile is still read to its new end.
 bool readToEnd(int fd, std::string& out) {
+    std::size_t piece = kReadPiece;
+    struct stat st {};
+    off_t position = ::lseek(fd, 0, SEEK_CUR);
+    if (::fstat(fd, &st) == 0 && position >= 0 && st.st_size >= position) {
+        piece = static_cast<std::size_t>(st.st_size - position) + 1;
+    }
     for (;;) {
         std::size_t old = out.size();
-        out.resize(old + kReadPiece);
-        ssize_t got = ::read(fd, out.data() + old, kReadPiece);
+        out.resize(old + piece);
+        ssize_t got = ::read(fd, out.data() + old, piece);
         if (got < 0 && errno == EINTR) {
             out.resize(old);
             continue;
@@ -44,6 +52,7 @@ bool readToEnd(int fd, std::string& out) {
         out.resize(old + (got > 0 ? static_cast<std::size_t>(got) : 0));
         if (got < 0) return false;
         if (got == 0) return true;
+        piece = kReadPiece;
     }
 }
 
