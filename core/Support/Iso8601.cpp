@@ -9,6 +9,7 @@ namespace quillfen {
 namespace {
 
 constexpr std::int64_t kSecondsFrom1970To2001 = 978307200;
+constexpr std::int64_t kRepresentableSeconds = 9'000'000'000;
 
 bool digits(std::string_view s, std::size_t pos, std::size_t count, int& out) {
     if (pos + count > s.size()) return false;
@@ -81,8 +82,9 @@ std::optional<TimePoint> parseImpl(std::string_view s, bool allowFraction) {
         return std::nullopt;
     }
     if (pos != s.size()) return std::nullopt;
-    std::int64_t epoch =
-        daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offsetSeconds;
+    std::int64_t epoch = daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offsetSeconds;
+    // The clock counts nanoseconds in 64 bits: dates beyond about 1678...2262 would overflow it.
+    if (epoch < -kRepresentableSeconds || epoch > kRepresentableSeconds) return std::nullopt;
     return TimePoint{} + std::chrono::seconds(epoch) +
            std::chrono::duration_cast<TimePoint::duration>(std::chrono::microseconds(micros));
 }
@@ -120,9 +122,10 @@ double secondsSince2001(TimePoint t) {
 }
 
 std::optional<TimePoint> fromSecondsSince2001(double seconds) {
-    // Beyond roughly ±290,000 years the clock's representation overflows.
-    if (!std::isfinite(seconds) || std::fabs(seconds) > 9.0e12) return std::nullopt;
-    auto micros = std::llround((seconds + static_cast<double>(kSecondsFrom1970To2001)) * 1e6);
+    if (!std::isfinite(seconds)) return std::nullopt;
+    const double sinceEpoch = seconds + static_cast<double>(kSecondsFrom1970To2001);
+    if (std::fabs(sinceEpoch) > static_cast<double>(kRepresentableSeconds)) return std::nullopt;
+    auto micros = std::llround(sinceEpoch * 1e6);
     return TimePoint{} + std::chrono::duration_cast<TimePoint::duration>(std::chrono::microseconds(micros));
 }
 

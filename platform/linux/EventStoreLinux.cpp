@@ -1,0 +1,374 @@
+#include "platform/linux/EventStoreLinux.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <random>
+#include <set>
+#include <string>
+
+#include <libical/ical.h>
+
+#include "Support/LocalCalendar.h"
+#include "Support/Paths.h"
+#include "Support/SystemLog.h"
+
+namespace quillfen {
+
+namespace {
+
+// One event a file is small; anything larger is not a calendar file worth parsing.
+constexpr off_t kMaxFileBytes = 1 << 20;
+// A rule that repeats every minute for years must not stall a read; past this many steps the
+// rest of a series is left out.
+constexpr int kMaxOccurrenceSteps = 100000;
+
+// libical keeps process-wide timezone caches that are not safe to fill from two threads.
+std::mutex& libicalMutex() {
+    static std::mutex m;
+    return m;
+}
+
+struct ComponentDeleter {
+    void operator()(icalcomponent* c) const { icalcomponent_free(c); }
+};
+using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
+
+std::optional<std::string> readSmallFile(const std::filesystem::path& file) {
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string text(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    text.resize(got);
+    return text;
+}
+
+bool hasIcsExtension(const std::filesystem::path& p) {
+    std::string ext = p.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".ics";
+}
+
+icaltimezone* zoneNamed(const char* tzid) {
+    if (tzid == nullptr) return nullptr;
+    if (icaltimezone* zone = icaltimezone_get_builtin_timezone(tzid)) return zone;
+    return icaltimezone_get_builtin_timezone_from_tzid(tzid);
+}
+
+// A property's time with its zone resolved: from a VTIMEZONE in the file, else from the system's
+// zone database by name. A zone that cannot be found leaves the time floating.
+icaltimetype timeOf(icalproperty* prop, icalcomponent* owner, icaltimetype value) {
+    if (value.is_date || icaltime_is_utc(value) || value.zone != nullptr) return value;
+    icalparameter* param = icalproperty_get_first_parameter(prop, ICAL_TZID_PARAMETER);
+    if (param == nullptr) return value;
+    const char* tzid = icalparameter_get_tzid(param);
+    for (icalcomponent* c = owner; c != nullptr; c = icalcomponent_get_parent(c)) {
+        if (icaltimezone* zone = icalcomponent_get_timezone(c, tzid))
+            return icaltime_set_timezone(&value, zone);
+    }
+    if (icaltimezone* zone = zoneNamed(tzid)) return icaltime_set_timezone(&value, zone);
+    return value;
+}
+
+icaltimetype propertyTime(icalproperty* prop, icalcomponent* owner) {
+    return timeOf(prop, owner, icalvalue_get_datetime(icalproperty_get_value(prop)));
+}
+
+// Dates are local midnights; floating times are read in the local zone.
+std::optional<TimePoint> instant(const icaltimetype& t) {
+    if (icaltime_is_null_time(t) || !icaltime_is_valid_time(t)) return std::nullopt;
+    if (t.is_date) return LocalCalendar::fromLocal(t.year, t.month, t.day);
+    if (icaltime_is_utc(t) || t.zone != nullptr) {
+        time_t secs = icaltime_as_timet_with_zone(t, t.zone ? t.zone : icaltimezone_get_utc_timezone());
+        return std::chrono::system_clock::from_time_t(secs);
+    }
+    return LocalCalendar::fromLocal(t.year, t.month, t.day, t.hour, t.minute, t.second);
+}
+
+bool overlaps(TimePoint start, TimePoint end, TimePoint rangeStart, TimePoint rangeEnd) {
+    if (start >= rangeEnd) return false;
+    return end > rangeStart || (start == end && start >= rangeStart);
+}
+
+bool isCancelled(icalcomponent* event) {
+    return icalcomponent_get_status(event) == ICAL_STATUS_CANCELLED;
+}
+
+struct Master {
+    icalcomponent* event;
+    icaltimetype start;
+    TimePoint startAt;
+    double seconds;  // timed events
+    int days;        // all-day events
+};
+
+// The length of an event: DTEND, else DURATION, else one day for a date and nothing for a time.
+void measure(Master& m) {
+    icalproperty* endProp = icalcomponent_get_first_property(m.event, ICAL_DTEND_PROPERTY);
+    std::optional<TimePoint> endAt;
+    if (endProp != nullptr) {
+        endAt = instant(propertyTime(endProp, m.event));
+    } else if (icalproperty* dur = icalcomponent_get_first_property(m.event, ICAL_DURATION_PROPERTY)) {
+        endAt = addSeconds(m.startAt, icaldurationtype_as_int(icalproperty_get_duration(dur)));
+    }
+    double seconds =
+        endAt ? std::max(0.0, secondsBetween(m.startAt, *endAt)) : (m.start.is_date ? 86400.0 : 0.0);
+    m.seconds = seconds;
+    m.days = std::max(1, static_cast<int>(seconds / 86400.0 + 0.5));
+}
+
+CalendarEvent occurrence(const Master& m, TimePoint start, const icaltimetype& local) {
+    if (m.start.is_date) {
+        TimePoint end = LocalCalendar::fromLocal(local.year, local.month, local.day + m.days);
+        return {start, end, true};
+    }
+    return {start, addSeconds(start, m.seconds), false};
+}
+
+void expand(const Master& m, const std::set<TimePoint>& overridden, TimePoint rangeStart, TimePoint rangeEnd,
+            std::vector<CalendarEvent>& out) {
+    std::set<TimePoint> excluded = overridden;
+    for (icalproperty* p = icalcomponent_get_first_property(m.event, ICAL_EXDATE_PROPERTY); p != nullptr;
+         p = icalcomponent_get_next_property(m.event, ICAL_EXDATE_PROPERTY)) {
+        if (auto at = instant(propertyTime(p, m.event))) excluded.insert(*at);
+    }
+    std::set<TimePoint> seen;
+    auto consider = [&](const icaltimetype& local) {
+        auto at = instant(local);
+        if (!at || excluded.count(*at) || !seen.insert(*at).second) return;
+        CalendarEvent event = occurrence(m, *at, local);
+        if (overlaps(event.start, event.end, rangeStart, rangeEnd)) out.push_back(event);
+    };
+
+    consider(m.start);
+    for (icalproperty* p = icalcomponent_get_first_property(m.event, ICAL_RRULE_PROPERTY); p != nullptr;
+         p = icalcomponent_get_next_property(m.event, ICAL_RRULE_PROPERTY)) {
+        icalrecur_iterator* it = icalrecur_iterator_new(icalproperty_get_rrule(p), m.start);
+        if (it == nullptr) continue;
+        for (int step = 0; step < kMaxOccurrenceSteps; ++step) {
+            icaltimetype next = icalrecur_iterator_next(it);
+            if (icaltime_is_null_time(next)) break;
+            next.zone = m.start.zone;
+            next.is_date = m.start.is_date;
+            auto at = instant(next);
+            if (!at || *at >= rangeEnd) break;
+            consider(next);
+        }
+        icalrecur_iterator_free(it);
+    }
+    for (icalproperty* p = icalcomponent_get_first_property(m.event, ICAL_RDATE_PROPERTY); p != nullptr;
+         p = icalcomponent_get_next_property(m.event, ICAL_RDATE_PROPERTY)) {
+        icaldatetimeperiodtype rdate = icalproperty_get_rdate(p);
+        icaltimetype local = icaltime_is_null_time(rdate.time) ? rdate.period.start : rdate.time;
+        consider(timeOf(p, m.event, local));
+    }
+}
+
+void collect(icalcomponent* root, TimePoint rangeStart, TimePoint rangeEnd, std::vector<CalendarEvent>& out) {
+    std::vector<icalcomponent*> vevents;
+    if (icalcomponent_isa(root) == ICAL_VEVENT_COMPONENT) {
+        vevents.push_back(root);
+    } else {
+        for (icalcomponent* c = icalcomponent_get_first_component(root, ICAL_VEVENT_COMPONENT); c != nullptr;
+             c = icalcomponent_get_next_component(root, ICAL_VEVENT_COMPONENT)) {
+            vevents.push_back(c);
+        }
+    }
+
+    // A changed or cancelled occurrence of a series is its own VEVENT with a RECURRENCE-ID; it
+    // takes the place of the occurrence the series would have had.
+    std::vector<Master> masters;
+    std::vector<std::pair<std::string, TimePoint>> overrides;
+    std::vector<icalcomponent*> singles;
+    for (icalcomponent* event : vevents) {
+        icalproperty* startProp = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
+        if (startProp == nullptr) continue;
+        const char* uid = icalcomponent_get_uid(event);
+        if (icalproperty* rid = icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY)) {
+            if (auto at = instant(propertyTime(rid, event))) overrides.emplace_back(uid ? uid : "", *at);
+            singles.push_back(event);
+            continue;
+        }
+        Master m{event, propertyTime(startProp, event), {}, 0, 1};
+        auto startAt = instant(m.start);
+        if (!startAt) continue;
+        m.startAt = *startAt;
+        measure(m);
+        masters.push_back(m);
+    }
+    for (const Master& m : masters) {
+        if (isCancelled(m.event)) continue;
+        const char* uid = icalcomponent_get_uid(m.event);
+        std::set<TimePoint> overridden;
+        for (const auto& [id, at] : overrides) {
+            if (id == (uid ? uid : "")) overridden.insert(at);
+        }
+        expand(m, overridden, rangeStart, rangeEnd, out);
+    }
+    for (icalcomponent* event : singles) {
+        if (isCancelled(event)) continue;
+        icalproperty* startProp = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
+        Master m{event, propertyTime(startProp, event), {}, 0, 1};
+        auto startAt = instant(m.start);
+        if (!startAt) continue;
+        m.startAt = *startAt;
+        measure(m);
+        CalendarEvent e = occurrence(m, m.startAt, m.start);
+        if (overlaps(e.start, e.end, rangeStart, rangeEnd)) out.push_back(e);
+    }
+}
+
+std::string newUid() {
+    std::random_device random;
+    unsigned char bytes[16];
+    for (auto& b : bytes)
+        b = static_cast<unsigned char>(random());
+    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
+    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
+    char text[37];
+    std::snprintf(text, sizeof text, "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x",
+                  bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
+                  bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
+    return text;
+}
+
+icaltimetype utcTime(TimePoint t) {
+    auto secs = std::chrono::floor<std::chrono::seconds>(t.time_since_epoch()).count();
+    return icaltime_from_timet_with_zone(static_cast<time_t>(secs), 0, icaltimezone_get_utc_timezone());
+}
+
+// Written beside the target and renamed over it, so a sync tool never picks up half a file.
+bool writeAtomically(const std::filesystem::path& target, const std::string& text) {
+    std::filesystem::path temporary = target.parent_path() / ("." + target.filename().string() + ".tmp");
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    std::size_t written = 0;
+    while (written < text.size()) {
+        ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        written += static_cast<std::size_t>(n);
+    }
+    bool ok = written == text.size() && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::rename(temporary.c_str(), target.c_str()) == 0) return true;
+    ::unlink(temporary.c_str());
+    return false;
+}
+
+}  // namespace
+
+std::filesystem::path EventStoreLinux::defaultFolder() {
+    if (const char* dir = std::getenv("QUILLFEN_CALENDAR_DIR"); dir != nullptr && dir[0] != '\0') return dir;
+    return Paths::dataDirectory() / "calendar";
+}
+
+EventStoreLinux::EventStoreLinux() : EventStoreLinux(defaultFolder()) {}
+
+EventStoreLinux::EventStoreLinux(std::filesystem::path folder, Clock now)
+    : folder_(std::move(folder)), now_(std::move(now)) {}
+
+CalendarAccess EventStoreLinux::accessStatus() const {
+    struct stat st {};
+    if (::stat(folder_.c_str(), &st) != 0) {
+        return errno == ENOENT ? CalendarAccess::notDetermined : CalendarAccess::denied;
+    }
+    DIR* dir = ::opendir(folder_.c_str());
+    if (dir == nullptr) return CalendarAccess::denied;
+    ::closedir(dir);
+    return CalendarAccess::fullAccess;
+}
+
+void EventStoreLinux::requestAccess(std::function<void(bool granted)> completion) {
+    if (accessStatus() == CalendarAccess::notDetermined) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder_, ec);
+        if (!ec) std::filesystem::permissions(folder_, std::filesystem::perms::owner_all, ec);
+    }
+    completion(accessStatus() == CalendarAccess::fullAccess);
+}
+
+std::vector<CalendarEvent> EventStoreLinux::events(TimePoint start, TimePoint end) const {
+    std::vector<CalendarEvent> out;
+    DIR* dir = ::opendir(folder_.c_str());
+    if (dir == nullptr) return out;
+    std::vector<std::filesystem::path> files;
+    while (const dirent* entry = ::readdir(dir)) {
+        std::filesystem::path p = folder_ / entry->d_name;
+        if (entry->d_name[0] != '.' && hasIcsExtension(p)) files.push_back(std::move(p));
+    }
+    ::closedir(dir);
+    std::sort(files.begin(), files.end());
+
+    for (const auto& file : files) {
+        auto text = readSmallFile(file);
+        if (!text) continue;
+        std::lock_guard lock(libicalMutex());
+        Component root(icalparser_parse_string(text->c_str()));
+        if (!root) continue;
+        collect(root.get(), start, end, out);
+    }
+    return out;
+}
+
+std::optional<CalendarInfo> EventStoreLinux::defaultCalendar() const {
+    if (accessStatus() != CalendarAccess::fullAccess) return std::nullopt;
+    return CalendarInfo{folder_.string(), folder_.filename().string()};
+}
+
+bool EventStoreLinux::save(const EventDraft& draft) {
+    if (accessStatus() != CalendarAccess::fullAccess) return false;
+    const std::string uid = newUid();
+    std::string text;
+    {
+        std::lock_guard lock(libicalMutex());
+        Component calendar(icalcomponent_new_vcalendar());
+        icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
+        icalcomponent_add_property(calendar.get(), icalproperty_new_prodid("-//Quillfen//Quillfen//EN"));
+        icalcomponent* event = icalcomponent_new_vevent();
+        icalcomponent_add_property(event, icalproperty_new_uid(uid.c_str()));
+        icalcomponent_add_property(event, icalproperty_new_dtstamp(utcTime(now_())));
+        icalcomponent_add_property(event, icalproperty_new_dtstart(utcTime(draft.start)));
+        icalcomponent_add_property(event, icalproperty_new_dtend(utcTime(std::max(draft.start, draft.end))));
+        icalcomponent_add_property(event, icalproperty_new_summary(draft.title.c_str()));
+        if (draft.alarmOffsetSeconds) {
+            icalcomponent* alarm = icalcomponent_new_valarm();
+            icalcomponent_add_property(alarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
+            icalcomponent_add_property(alarm, icalproperty_new_description(draft.title.c_str()));
+            icaltriggertype trigger = icaltriggertype_from_int(static_cast<int>(*draft.alarmOffsetSeconds));
+            icalcomponent_add_property(alarm, icalproperty_new_trigger(trigger));
+            icalcomponent_add_component(event, alarm);
+        }
+        icalcomponent_add_component(calendar.get(), event);
+        char* raw = icalcomponent_as_ical_string_r(calendar.get());
+        if (raw == nullptr) return false;
+        text = raw;
+        std::free(raw);
+    }
+    if (!writeAtomically(folder_ / (uid + ".ics"), text)) {
+        SystemLog::error("calendar", "could not save an event in " + folder_.string());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace quillfen

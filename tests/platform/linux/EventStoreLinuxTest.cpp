@@ -1,0 +1,200 @@
+#include "platform/linux/EventStoreLinux.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <libical/ical.h>
+
+#include "Signals/CalendarReader.h"
+#include "Support/LocalCalendar.h"
+#include "support/FixedClock.h"
+#include "support/TestEnvironment.h"
+
+namespace quillfen {
+namespace {
+
+using LocalCalendar::fromLocal;
+
+const std::filesystem::path kFixtures = std::filesystem::path(QUILLFEN_TEST_FIXTURES) / "calendar";
+
+// A calendar folder holding copies of the named fixtures, read in Berlin.
+struct Calendar {
+    test::TempDir dir;
+    test::ScopedTimeZone tz{"Europe/Berlin"};
+    EventStoreLinux store{dir.path()};
+
+    explicit Calendar(std::initializer_list<const char*> fixtures = {}) {
+        for (const char* name : fixtures)
+            std::filesystem::copy_file(kFixtures / name, dir.path() / name);
+    }
+    std::vector<CalendarEvent> day(int year, int month, int dayOfMonth) const {
+        return store.events(fromLocal(year, month, dayOfMonth), fromLocal(year, month, dayOfMonth + 1));
+    }
+};
+
+TEST(EventStoreLinux, ReadsAMeetingInItsOwnTimeZone) {
+    Calendar c{"meeting.ics"};
+    EXPECT_EQ(c.day(2026, 1, 5), (std::vector<CalendarEvent>{{test::at("2026-01-05T08:00:00Z"),
+                                                              test::at("2026-01-05T09:00:00Z"), false}}));
+    EXPECT_TRUE(c.day(2026, 1, 6).empty());
+    // A range that only touches the meeting's end does not hold it.
+    EXPECT_TRUE(c.store.events(test::at("2026-01-05T09:00:00Z"), test::at("2026-01-05T10:00:00Z")).empty());
+    EXPECT_EQ(c.store.events(test::at("2026-01-05T08:59:59Z"), test::at("2026-01-05T10:00:00Z")).size(), 1u);
+}
+
+TEST(EventStoreLinux, ReadsAnAllDayEventAsTheLocalDay) {
+    Calendar c{"all-day.ics"};
+    EXPECT_EQ(c.day(2026, 1, 5),
+              (std::vector<CalendarEvent>{{fromLocal(2026, 1, 5), fromLocal(2026, 1, 6), true}}));
+    EXPECT_TRUE(c.day(2026, 1, 4).empty());
+    EXPECT_TRUE(c.day(2026, 1, 6).empty());
+}
+
+TEST(EventStoreLinux, ExpandsAWeeklySeriesWithItsExceptionsAndMovedOccurrences) {
+    Calendar c{"weekly.ics"};
+    struct Case {
+        int month, day;
+        std::optional<std::pair<int, int>> startsAt;  // local hour and minute
+    };
+    const std::vector<Case> mondays = {
+        {11, 3, {{14, 0}}},      // the first
+        {12, 22, {{14, 0}}},     //
+        {12, 29, std::nullopt},  // excluded
+        {1, 5, {{14, 0}}},       //
+        {1, 12, {{15, 0}}},      // moved to three o'clock
+        {1, 19, std::nullopt},   // cancelled
+        {3, 30, {{14, 0}}},      // after the change to summer time, still two in the afternoon
+    };
+    for (const auto& m : mondays) {
+        int year = m.month >= 11 ? 2025 : 2026;
+        SCOPED_TRACE(std::to_string(year) + "-" + std::to_string(m.month) + "-" + std::to_string(m.day));
+        auto events = c.day(year, m.month, m.day);
+        if (!m.startsAt) {
+            EXPECT_TRUE(events.empty());
+            continue;
+        }
+        TimePoint start = fromLocal(year, m.month, m.day, m.startsAt->first, m.startsAt->second);
+        EXPECT_EQ(events, (std::vector<CalendarEvent>{{start, start + std::chrono::minutes(30), false}}));
+    }
+    EXPECT_TRUE(c.day(2026, 1, 6).empty());
+    EXPECT_TRUE(c.day(2025, 10, 27).empty());  // before the series starts
+    EXPECT_EQ(c.store.events(fromLocal(2026, 1, 1), fromLocal(2026, 2, 1)).size(), 3u);
+}
+
+TEST(EventStoreLinux, FeedsTheCalendarReaderBackToBackMeetings) {
+    Calendar c{"meeting.ics", "all-day.ics", "weekly.ics", "back-to-back-1.ics", "back-to-back-2.ics"};
+    // 9:00-10:00, 11:00-11:30 (written in UTC), 11:32-12:17 (floating, by duration), 14:00-14:30.
+    CalendarSignal signal = CalendarReader::read(c.store, fromLocal(2026, 1, 5, 10, 30));
+    EXPECT_EQ(signal, (CalendarSignal{true, 4, 165, 1, 30}));
+}
+
+TEST(EventStoreLinux, PassesOverFilesThatAreNotCalendarsOrTooLarge) {
+    Calendar c{"meeting.ics"};
+    test::writeFile(c.dir.path() / "garbage.ics", "this is not a calendar\n\x01\x02");
+    test::writeFile(c.dir.path() / "empty.ics", "");
+    test::writeFile(
+        c.dir.path() / "no-start.ics",
+        "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:x\r\nSUMMARY:none\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    std::string huge = test::readFile(kFixtures / "back-to-back-1.ics");
+    huge.insert(huge.find("SUMMARY"), "DESCRIPTION:" + std::string(2 << 20, 'x') + "\r\n");
+    test::writeFile(c.dir.path() / "huge.ics", huge);
+    std::filesystem::copy_file(kFixtures / "back-to-back-1.ics", c.dir.path() / "notes.txt");
+    std::filesystem::copy_file(kFixtures / "back-to-back-1.ics", c.dir.path() / ".hidden.ics");
+    std::filesystem::create_directories(c.dir.path() / "folder.ics");
+    ASSERT_EQ(::mkfifo((c.dir.path() / "pipe.ics").c_str(), 0600), 0);
+    EXPECT_EQ(c.day(2026, 1, 5).size(), 1u);
+}
+
+TEST(EventStoreLinux, GrantsAccessByTheFolderItself) {
+    test::TempDir dir;
+    EventStoreLinux missing(dir.path() / "calendar");
+    EXPECT_EQ(missing.accessStatus(), CalendarAccess::notDetermined);
+    EXPECT_EQ(missing.defaultCalendar(), std::nullopt);
+    EXPECT_FALSE(
+        missing.save({"hold", test::at("2026-01-05T13:00:00Z"), test::at("2026-01-05T13:05:00Z"), 0.0}));
+    EXPECT_TRUE(missing.events(test::at("2026-01-05T00:00:00Z"), test::at("2026-01-06T00:00:00Z")).empty());
+
+    int answers = 0;
+    missing.requestAccess([&](bool granted) {
+        ++answers;
+        EXPECT_TRUE(granted);
+    });
+    EXPECT_EQ(answers, 1);
+    EXPECT_EQ(missing.accessStatus(), CalendarAccess::fullAccess);
+    EXPECT_EQ(missing.defaultCalendar(), (CalendarInfo{(dir.path() / "calendar").string(), "calendar"}));
+
+    test::writeFile(dir.path() / "file", "not a folder");
+    EventStoreLinux notAFolder(dir.path() / "file");
+    EXPECT_EQ(notAFolder.accessStatus(), CalendarAccess::denied);
+    notAFolder.requestAccess([&](bool granted) {
+        ++answers;
+        EXPECT_FALSE(granted);
+    });
+    EXPECT_EQ(answers, 2);
+
+    if (::geteuid() != 0) {  // permissions do not bind the superuser
+        std::filesystem::create_directories(dir.path() / "locked");
+        std::filesystem::permissions(dir.path() / "locked", std::filesystem::perms::none);
+        EXPECT_EQ(EventStoreLinux(dir.path() / "locked").accessStatus(), CalendarAccess::denied);
+        std::filesystem::permissions(dir.path() / "locked", std::filesystem::perms::owner_all);
+    }
+}
+
+TEST(EventStoreLinux, FindsItsFolderFromTheEnvironment) {
+    test::TestHome home;
+    {
+        test::ScopedEnv unset("QUILLFEN_CALENDAR_DIR", std::nullopt);
+        EXPECT_EQ(EventStoreLinux::defaultFolder(), home.dataDirectory() / "calendar");
+        EXPECT_EQ(EventStoreLinux().folder(), home.dataDirectory() / "calendar");
+    }
+    test::ScopedEnv set("QUILLFEN_CALENDAR_DIR", (home.path() / "vdir/work").string());
+    EXPECT_EQ(EventStoreLinux::defaultFolder(), home.path() / "vdir/work");
+}
+
+TEST(EventStoreLinux, SavesAHoldWithAnAlarmAtItsStartThatReadsBack) {
+    test::TempDir dir;
+    test::ScopedTimeZone tz("Europe/Berlin");
+    test::FixedClock clock(test::at("2026-01-05T12:00:00Z"));
+    EventStoreLinux store(dir.path(), clock);
+    const TimePoint start = test::at("2026-01-05T13:00:00Z");
+    const TimePoint end = test::at("2026-01-05T13:05:00Z");
+    ASSERT_TRUE(store.save({"step outside · the stone, now", start, end, 0.0}));
+    ASSERT_TRUE(store.save({"no alarm", start, end, std::nullopt}));
+
+    EXPECT_EQ(store.events(fromLocal(2026, 1, 5), fromLocal(2026, 1, 6)),
+              (std::vector<CalendarEvent>{{start, end, false}, {start, end, false}}));
+
+    int alarms = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        EXPECT_EQ(entry.path().extension(), ".ics");
+        EXPECT_EQ(entry.status().permissions() & std::filesystem::perms::others_all,
+                  std::filesystem::perms::none);
+        std::string text = test::readFile(entry.path());
+        icalcomponent* calendar = icalparser_parse_string(text.c_str());
+        ASSERT_NE(calendar, nullptr);
+        icalcomponent* event = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT);
+        ASSERT_NE(event, nullptr);
+        std::string title = icalcomponent_get_summary(event);
+        EXPECT_EQ(icaltime_as_timet(icalcomponent_get_dtstamp(event)), 1767614400);
+        icalcomponent* alarm = icalcomponent_get_first_component(event, ICAL_VALARM_COMPONENT);
+        if (title == "no alarm") {
+            EXPECT_EQ(alarm, nullptr);
+        } else {
+            EXPECT_EQ(title, "step outside · the stone, now");
+            ASSERT_NE(alarm, nullptr);
+            ++alarms;
+            icalproperty* trigger = icalcomponent_get_first_property(alarm, ICAL_TRIGGER_PROPERTY);
+            ASSERT_NE(trigger, nullptr);
+            EXPECT_EQ(icaldurationtype_as_int(icalproperty_get_trigger(trigger).duration), 0);
+            EXPECT_EQ(icalproperty_get_action(icalcomponent_get_first_property(alarm, ICAL_ACTION_PROPERTY)),
+                      ICAL_ACTION_DISPLAY);
+        }
+        icalcomponent_free(calendar);
+    }
+    EXPECT_EQ(alarms, 1);
+}
+
+}  // namespace
+}  // namespace quillfen
