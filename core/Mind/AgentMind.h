@@ -28,7 +28,7 @@ public:
 
     // The user's explicit ask over the richer context. A mind with nothing better to do answers
     // as `decide` answers the summary the context embeds.
-    virtual MindResult<MindDecision> decideRich(const AgentContext& context, std::stop_token stop) const = 0;
+    virtual MindResult<MindDecision> decideRich(const AgentContext& context, std::stop_token stop) const;
 
     // One reflection line about the week. Unless a mind says otherwise it cannot reflect.
     virtual MindResult<std::string> reflect(const AgentSummary& summary, std::stop_token stop) const;
