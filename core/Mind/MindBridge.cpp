@@ -75,6 +75,11 @@ BridgeTrace fallBack(const std::string& localLine, bool mindReached, std::string
     return trace;
 }
 
+// The document never reached the mind.
+BridgeTrace refused(const std::string& localLine, std::string_view leak) {
+    return fallBack(localLine, false, std::string(kRefusedLeak) + ": " + std::string(leak));
+}
+
 // Rows 2 to 6 of a consult: the race's result against the summary the line must agree with.
 BridgeTrace traceOf(const std::optional<MindResult<MindDecision>>& raced, const std::string& localLine,
                     const AgentSummary& summary, const AgentTenant::Guardrail& guardrail,
@@ -178,12 +183,18 @@ MindBridge::MindBridge(AgentTenant tenant, std::shared_ptr<const AgentMind> mind
 
 BridgeTrace MindBridge::consult(const AgentSummary& summary) const {
     const std::string localLine = tenant_.renderLocalLine(summary);
-    if (const auto leak = summary.assertNoRawLeak()) {
-        return fallBack(localLine, false, std::string(kRefusedLeak) + ": " + std::string(toString(*leak)));
-    }
+    if (const auto leak = summary.assertNoRawLeak()) return refused(localLine, toString(*leak));
     const auto raced = raceMind<MindDecision>(
         timeout_, [mind = mind_, summary](std::stop_token stop) { return mind->decide(summary, stop); });
     return traceOf(raced, localLine, summary, tenant_.guardrail, false);
+}
+
+BridgeTrace MindBridge::consultRich(const AgentContext& context) const {
+    const std::string localLine = tenant_.renderLocalLine(context.summary);
+    if (const auto leak = context.assertNoRawLeak()) return refused(localLine, toString(*leak));
+    const auto raced = raceMind<MindDecision>(
+        timeout_, [mind = mind_, context](std::stop_token stop) { return mind->decideRich(context, stop); });
+    return traceOf(raced, localLine, context.summary, tenant_.guardrail, true);
 }
 
 ReflectionResult MindBridge::reflect(const AgentSummary& summary) const {

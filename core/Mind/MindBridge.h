@@ -9,6 +9,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "Contract/AgentContext.h"
 #include "Contract/AgentSummary.h"
 #include "Mind/AgentMind.h"
 #include "Mind/AgentTenant.h"
@@ -102,8 +103,12 @@ public:
     double timeout() const { return timeout_; }
     double reflectTimeout() const { return reflectTimeout_; }
 
-    // A nudge decision over the weekly summary.
+    // A nudge decision over the weekly summary. The mind's reason is not kept.
     BridgeTrace consult(const AgentSummary& summary) const;
+
+    // The user's explicit ask over the richer context: as consult over the summary the context
+    // embeds, but the context is what is checked and sent, and the mind's reason is kept.
+    BridgeTrace consultRich(const AgentContext& context) const;
 
     // One reflection line about the week; no local line is made here.
     ReflectionResult reflect(const AgentSummary& summary) const;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <limits>
 #include <memory>
 #include <nlohmann/json.hpp>
 
@@ -192,6 +193,57 @@ INSTANTIATE_TEST_SUITE_P(Table, MindBridgeReflect, testing::ValuesIn(reflectCase
                          [](const testing::TestParamInfo<ReflectCase>& info) {
                              return std::string(info.param.name);
                          });
+
+AgentContext contextOf(const AgentSummary& summary) {
+    AgentContext context;
+    context.summary = summary;
+    context.today.continuousMinutesNow = 95;
+    return context;
+}
+
+BridgeTrace reasoned(BridgeTrace trace, std::string why) {
+    trace.mindReasoning = std::move(why);
+    return trace;
+}
+
+TEST(MindBridge, AnExplicitAskKeepsTheMindsReasonAndGuardsAgainstTheEmbeddedSummary) {
+    using D = MindDecision;
+    const std::vector<std::pair<ScriptedMind, BridgeTrace>> table = {
+        {ScriptedMind::deciding(D::staySilent("a calm week")), reasoned(silent(), "a calm week")},
+        {ScriptedMind::deciding(D::staySilent("")), reasoned(silent(), "")},
+        {ScriptedMind::deciding(D::oneNudge("Third long afternoon.", "three long")),
+         reasoned(proposed("Third long afternoon.", {}), "three long")},
+        {ScriptedMind::deciding(D::oneNudge("Fifth long afternoon?", "made up")),
+         reasoned(proposed("Fifth long afternoon?", {R::noQuestion, R::numberMismatchesSummary}), "made up")},
+        {ScriptedMind::failing(MindError::unparseable("{")), fellBack(R"(unparseable("{"))")},
+        {ScriptedMind::throwing("pipe"), fellBack(R"(transport("pipe"))")},
+    };
+    for (const auto& [mind, expected] : table)
+        EXPECT_EQ(bridgeOver(mind).consultRich(contextOf(threeLongAfternoons())), expected);
+}
+
+TEST(MindBridge, AContextRefusedByTheLeakCheckNeverReachesTheMind) {
+    auto mind =
+        std::make_shared<ScriptedMind>(ScriptedMind::deciding(MindDecision::oneNudge("A long week.", "")));
+    const MindBridge bridge(AgentTenant::ilvane(), mind, 1.0, 1.0);
+    AgentContext context = contextOf(threeLongAfternoons());
+    context.today.activeSinceHour = std::numeric_limits<double>::quiet_NaN();
+
+    BridgeTrace expected = fellBack("refused-leak: nonFiniteNumber");
+    expected.mindReached = false;
+    EXPECT_EQ(bridge.consultRich(context), expected);
+    EXPECT_EQ(mind->calls(), 0);
+}
+
+TEST(MindBridge, AnExplicitAskTimesOutOnTime) {
+    auto mind = std::make_shared<ScriptedMind>(
+        ScriptedMind::deciding(MindDecision::oneNudge("A long week.", "")).after(5000ms));
+    const MindBridge bridge(AgentTenant::ilvane(), mind, 0.2, 5.0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(bridge.consultRich(contextOf(threeLongAfternoons())), fellBack("timed-out"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 300ms);
+    ASSERT_TRUE(mind->waitUntilIdle(1000ms));
+}
 
 TEST(MindBridge, ConsultLeavesTheReasonUnrecorded) {
     const BridgeTrace trace =
