@@ -415,15 +415,5 @@ TEST(BridgeTrace, ReadingNeedsTheFourRequiredFieldsAndKnownWords) {
     EXPECT_EQ(bridgeTraceFromJson(nulls), proposed("Still at it?", {R::noQuestion}));
 }
 
-TEST(LineSource, RawValuesReadBothWays) {
-    EXPECT_EQ(toString(LineSource::mind), "mind");
-    EXPECT_EQ(toString(LineSource::local), "local");
-    EXPECT_EQ(lineSourceFrom("local"), LineSource::local);
-    EXPECT_EQ(lineSourceFrom("Local"), std::nullopt);
-    EXPECT_EQ(toString(BridgeSilence::summaryRefused), "summaryRefused");
-    EXPECT_EQ(bridgeSilenceFrom("mindChoseSilence"), BridgeSilence::mindChoseSilence);
-    EXPECT_EQ(bridgeSilenceFrom(""), std::nullopt);
-}
-
 }  // namespace
 }  // namespace quillfen
