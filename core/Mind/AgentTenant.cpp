@@ -1,7 +1,7 @@
 #include "Mind/AgentTenant.h"
 
+#include "Mind/ClaudeSidecarMind.h"
 #include "Mind/LocalLine.h"
-#include "Support/Paths.h"
 
 namespace quillfen {
 
@@ -9,7 +9,7 @@ AgentTenant AgentTenant::ilvane() {
     return AgentTenant{
         "ilvane",
         "Ostrel agent",
-        (Paths::home() / ".claude" / "agents" / "carrowin.md").string(),
+        ClaudeSidecarMind::defaultPersonaPath(),
         "haiku",
         [](const std::vector<SignalSample>& samples, TimePoint now, int nudgesAlreadyThisWeek,
            std::optional<bool> skyConfirmedGood) {
