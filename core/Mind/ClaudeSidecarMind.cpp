@@ -21,19 +21,30 @@ namespace {
 
 // The fixed words around each document the tool is given.
 namespace messages {
-constexpr std::string_view kDecideOpening = R"q(You are being dogfooded on one abstracted weekly summary. Decide from it alone — you have no other context and must not seek any.)q";
-constexpr std::string_view kSummaryHeading = R"q(Summary (schema-v1, the only thing the body ever sends you):)q";
-constexpr std::string_view kReturnOnly = R"q(Return ONLY a single-line JSON object and nothing else — no prose, no markdown fences:)q";
-constexpr std::string_view kDecisionShape = R"q({"decision":"stay-silent"|"one-nudge","line": <string or null>,"why": <short string>})q";
-constexpr std::string_view kDecisionRules = R"q(Rules: "line" is null when decision is "stay-silent". When "one-nudge", "line" is the single surfaced line in your restraint voice — sentence case, no questions, no em dashes, lead on the observable pattern, "Tavryn" spelled exactly, a practice is about five minutes.)q";
-constexpr std::string_view kReflectOpening = R"q(Reflect on this abstracted weekly summary. Reason from it alone.)q";
-constexpr std::string_view kReflectionShape = R"q({"line": <the one reflection line, a plain observable fact about the rhythm>})q";
-constexpr std::string_view kRichOpening = R"q(You are given a RICH picture of one person's week and this exact moment — not a summary, the texture: the shape of their days, today's feel, their meetings, their AI work, whether they're on a call or in a focused stretch, and how they've responded to past nudges. Reason over the WHOLE of it the way a perceptive friend would. Weigh it, hold the competing pulls in tension; do not run a checklist. Most reads end in silence.)q";
+constexpr std::string_view kDecideOpening =
+    R"q(You are being dogfooded on one abstracted weekly summary. Decide from it alone — you have no other context and must not seek any.)q";
+constexpr std::string_view kSummaryHeading =
+    R"q(Summary (schema-v1, the only thing the body ever sends you):)q";
+constexpr std::string_view kReturnOnly =
+    R"q(Return ONLY a single-line JSON object and nothing else — no prose, no markdown fences:)q";
+constexpr std::string_view kDecisionShape =
+    R"q({"decision":"stay-silent"|"one-nudge","line": <string or null>,"why": <short string>})q";
+constexpr std::string_view kDecisionRules =
+    R"q(Rules: "line" is null when decision is "stay-silent". When "one-nudge", "line" is the single surfaced line in your restraint voice — sentence case, no questions, no em dashes, lead on the observable pattern, "Tavryn" spelled exactly, a practice is about five minutes.)q";
+constexpr std::string_view kReflectOpening =
+    R"q(Reflect on this abstracted weekly summary. Reason from it alone.)q";
+constexpr std::string_view kReflectionShape =
+    R"q({"line": <the one reflection line, a plain observable fact about the rhythm>})q";
+constexpr std::string_view kRichOpening =
+    R"q(You are given a RICH picture of one person's week and this exact moment — not a summary, the texture: the shape of their days, today's feel, their meetings, their AI work, whether they're on a call or in a focused stretch, and how they've responded to past nudges. Reason over the WHOLE of it the way a perceptive friend would. Weigh it, hold the competing pulls in tension; do not run a checklist. Most reads end in silence.)q";
 constexpr std::string_view kRichHeadingStart = R"q(The picture (schema-v)q";
 constexpr std::string_view kRichHeadingEnd = R"q(, on the user's own Claude — their data, never shared):)q";
-constexpr std::string_view kRichReturnOnly = R"q(Decide one of: stay-silent, or one-nudge. Return ONLY a single-line JSON object and nothing else:)q";
-constexpr std::string_view kRichShape = R"q({"decision":"stay-silent"|"one-nudge","reasoning": <1 to 3 sentences of your ACTUAL read, plain language>,"line": <the single line, or null>})q";
-constexpr std::string_view kRichRules = R"q("reasoning" is your genuine judgment of this moment in plain words — what you're weighing, what tipped it — never a list of rules. When one-nudge, "line" is your single surfaced line in the restraint voice: sentence case, no questions, no em dashes, lead on the observable pattern, "Tavryn" spelled exactly, a practice is about five minutes.)q";
+constexpr std::string_view kRichReturnOnly =
+    R"q(Decide one of: stay-silent, or one-nudge. Return ONLY a single-line JSON object and nothing else:)q";
+constexpr std::string_view kRichShape =
+    R"q({"decision":"stay-silent"|"one-nudge","reasoning": <1 to 3 sentences of your ACTUAL read, plain language>,"line": <the single line, or null>})q";
+constexpr std::string_view kRichRules =
+    R"q("reasoning" is your genuine judgment of this moment in plain words — what you're weighing, what tipped it — never a list of rules. When one-nudge, "line" is your single surfaced line in the restraint voice: sentence case, no questions, no em dashes, lead on the observable pattern, "Tavryn" spelled exactly, a practice is about five minutes.)q";
 }  // namespace messages
 
 std::string joinLines(std::initializer_list<std::string_view> lines) {
@@ -132,19 +143,23 @@ std::shared_ptr<LangfusePromptCache> ClaudeSidecarMind::sharedLangfuseCache() {
 }
 
 std::string ClaudeSidecarMind::defaultExecutable() {
-    for (const auto& candidate : {(Paths::home() / ".local/bin/claude").string(), std::string("/usr/local/bin/claude"),
-                                  std::string("/opt/homebrew/bin/claude")}) {
+    for (const auto& candidate :
+         {(Paths::home() / ".local/bin/claude").string(), std::string("/usr/local/bin/claude"),
+          std::string("/opt/homebrew/bin/claude")}) {
         if (isExecutableFile(candidate)) return candidate;
     }
     return "claude";
 }
 
-std::string ClaudeSidecarMind::defaultPersonaPath() { return (Paths::home() / ".claude/agents/carrowin.md").string(); }
+std::string ClaudeSidecarMind::defaultPersonaPath() {
+    return (Paths::home() / ".claude/agents/carrowin.md").string();
+}
 
 MindResult<std::string> ClaudeSidecarMind::loadPersona(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::error_code ec;
-    if (!in || std::filesystem::is_directory(path, ec)) return MindError::transport("persona not found at " + path);
+    if (!in || std::filesystem::is_directory(path, ec))
+        return MindError::transport("persona not found at " + path);
     std::ostringstream bytes;
     bytes << in.rdbuf();
     if (in.bad()) return MindError::transport("persona not found at " + path);
@@ -157,7 +172,8 @@ std::string ClaudeSidecarMind::stripFrontmatter(std::string_view text) {
     std::size_t start = 0;
     while (true) {
         const auto end = text.find('\n', start);
-        lines.push_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        lines.push_back(
+            text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
         if (end == std::string_view::npos) break;
         start = end + 1;
     }
@@ -189,18 +205,31 @@ std::string ClaudeSidecarMind::richUserMessage(const std::string& contextJson, i
     using namespace messages;
     const std::string heading =
         std::string(kRichHeadingStart) + std::to_string(schemaVersion) + std::string(kRichHeadingEnd);
-    return joinLines({kRichOpening, "", heading, contextJson, "", kRichReturnOnly, kRichShape, "", kRichRules});
+    return joinLines(
+        {kRichOpening, "", heading, contextJson, "", kRichReturnOnly, kRichShape, "", kRichRules});
 }
 
-std::vector<std::string> ClaudeSidecarMind::arguments(const std::string& userMessage, const std::string& persona,
-                                                      const std::string& model) {
-    return {"-p",      userMessage, "--output-format", "json", "--system-prompt", persona,
-            "--exclude-dynamic-system-prompt-sections", "--model", model, "--max-turns", "1", "--allowedTools", ""};
+std::vector<std::string> ClaudeSidecarMind::arguments(const std::string& userMessage,
+                                                      const std::string& persona, const std::string& model) {
+    return {"-p",
+            userMessage,
+            "--output-format",
+            "json",
+            "--system-prompt",
+            persona,
+            "--exclude-dynamic-system-prompt-sections",
+            "--model",
+            model,
+            "--max-turns",
+            "1",
+            "--allowedTools",
+            ""};
 }
 
 MindResult<std::string> ClaudeSidecarMind::decisionPersona() const {
     if (langfuseCache_) {
-        if (auto prompt = langfuseCache_->getPrompt(langfusePromptName_, langfuseLabel_, langfuseCredentials_)) {
+        if (auto prompt =
+                langfuseCache_->getPrompt(langfusePromptName_, langfuseLabel_, langfuseCredentials_)) {
             return prompt->text;
         }
     }
@@ -209,8 +238,8 @@ MindResult<std::string> ClaudeSidecarMind::decisionPersona() const {
 
 std::string ClaudeSidecarMind::reflectionPersonaText() const {
     if (langfuseCache_) {
-        if (auto prompt =
-                langfuseCache_->getPrompt(langfuseReflectionPromptName_, langfuseLabel_, langfuseCredentials_)) {
+        if (auto prompt = langfuseCache_->getPrompt(langfuseReflectionPromptName_, langfuseLabel_,
+                                                    langfuseCredentials_)) {
             return prompt->text;
         }
     }
@@ -240,7 +269,8 @@ MindResult<MindDecision> ClaudeSidecarMind::decide(const AgentSummary& summary, 
     return ClaudeReply::parseDecision(std::get<std::string>(output));
 }
 
-MindResult<MindDecision> ClaudeSidecarMind::decideRich(const AgentContext& context, std::stop_token stop) const {
+MindResult<MindDecision> ClaudeSidecarMind::decideRich(const AgentContext& context,
+                                                       std::stop_token stop) const {
     if (auto leak = context.assertNoRawLeak()) return MindError::transport(std::string(toString(*leak)));
     auto persona = decisionPersona();
     if (auto* error = std::get_if<MindError>(&persona)) return *error;

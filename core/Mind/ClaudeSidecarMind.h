@@ -21,12 +21,13 @@ public:
     static constexpr std::string_view defaultLangfuseReflectionPromptName = "quillfen-mind-reflection";
     static const std::string& reflectionPersona();
 
-    ClaudeSidecarMind(std::string executable, std::string personaPath, std::string model, double timeout,
-                      std::shared_ptr<const ProcessRunner> runner, std::shared_ptr<LangfusePromptCache> langfuseCache,
-                      std::optional<LangfuseCredentials> langfuseCredentials,
-                      std::string langfusePromptName = std::string(defaultLangfusePromptName),
-                      std::string langfuseReflectionPromptName = std::string(defaultLangfuseReflectionPromptName),
-                      std::string langfuseLabel = "production");
+    ClaudeSidecarMind(
+        std::string executable, std::string personaPath, std::string model, double timeout,
+        std::shared_ptr<const ProcessRunner> runner, std::shared_ptr<LangfusePromptCache> langfuseCache,
+        std::optional<LangfuseCredentials> langfuseCredentials,
+        std::string langfusePromptName = std::string(defaultLangfusePromptName),
+        std::string langfuseReflectionPromptName = std::string(defaultLangfuseReflectionPromptName),
+        std::string langfuseLabel = "production");
 
     // The tenant's persona and model, the shared cache and the registry credentials of the
     // process environment.
@@ -61,7 +62,8 @@ public:
 private:
     MindResult<std::string> decisionPersona() const;
     std::string reflectionPersonaText() const;
-    MindResult<std::string> run(const std::string& message, const std::string& persona, std::stop_token stop) const;
+    MindResult<std::string> run(const std::string& message, const std::string& persona,
+                                std::stop_token stop) const;
 
     std::string executable_;
     std::string personaPath_;

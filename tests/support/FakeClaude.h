@@ -1,0 +1,30 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace quillfen::test {
+
+// A stand-in for the user's `claude` tool: a shell script at ~/.local/bin/claude of the given
+// home that records its arguments and prints whatever reply the test scripted.
+class FakeClaude {
+public:
+    explicit FakeClaude(const std::filesystem::path& home);
+
+    const std::filesystem::path& path() const { return path_; }
+    void reply(const std::string& stdoutText, int exitCode = 0, const std::string& stderrText = {});
+    void sleepFor(double seconds);
+    // The arguments of the latest run, each as given; empty when it never ran.
+    std::vector<std::string> lastArguments() const;
+    int runs() const;
+
+private:
+    void writeScript();
+
+    std::filesystem::path path_;
+    std::filesystem::path dir_;
+    double sleepSeconds_ = 0;
+};
+
+}  // namespace quillfen::test
