@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Support/JsonText.h"
+#include "Support/Text.h"
 
 namespace quillfen::JsonLines {
 
@@ -32,30 +33,8 @@ private:
 };
 
 // Line breaks are not trimmed: only spaces, tabs and their Unicode kin.
-bool isSpaceOrTab(UChar32 c) {
-    return c == '\t' || (c >= 0 && u_charType(c) == U_SPACE_SEPARATOR);
-}
-
-std::string_view trimSpaces(std::string_view text) {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-    const auto length = static_cast<int32_t>(text.size());
-    int32_t begin = 0;
-    while (begin < length) {
-        int32_t next = begin;
-        UChar32 c;
-        U8_NEXT(bytes, next, length, c);
-        if (!isSpaceOrTab(c)) break;
-        begin = next;
-    }
-    int32_t end = length;
-    while (end > begin) {
-        int32_t prev = end;
-        UChar32 c;
-        U8_PREV(bytes, begin, prev, c);
-        if (!isSpaceOrTab(c)) break;
-        end = prev;
-    }
-    return text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+bool isSpaceOrTab(char32_t c) {
+    return c == '\t' || u_charType(static_cast<UChar32>(c)) == U_SPACE_SEPARATOR;
 }
 
 bool isContinuation(unsigned char c) {
@@ -164,7 +143,7 @@ void forEachValue(std::string_view text, const std::function<void(const nlohmann
         std::string_view piece = text.substr(pos, lineFeed - pos);
         pos = lineFeed + 1;
         if (piece.size() > kMaxLineBytes) continue;
-        piece = trimSpaces(piece);
+        piece = Text::trimmedWhere(piece, isSpaceOrTab);
         if (piece.empty() || nestsTooDeep(piece)) continue;
         if (auto value = JsonText::decode(piece)) visit(*value);
     }

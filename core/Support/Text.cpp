@@ -7,21 +7,22 @@ namespace quillfen::Text {
 
 namespace {
 
-bool isSpace(UChar32 c) {
-    return c >= 0 && (u_isUWhiteSpace(c) || c == 0x85);
+bool isSpace(char32_t c) {
+    return u_isUWhiteSpace(static_cast<UChar32>(c)) || c == 0x85;
 }
 
 }  // namespace
 
-std::string trimmed(std::string_view text) {
+std::string_view trimmedWhere(std::string_view text, bool (*strip)(char32_t)) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
     const int32_t length = static_cast<int32_t>(text.size());
+    auto stripped = [strip](UChar32 c) { return c >= 0 && strip(static_cast<char32_t>(c)); };
     int32_t begin = 0;
     while (begin < length) {
         int32_t next = begin;
         UChar32 c;
         U8_NEXT(bytes, next, length, c);
-        if (!isSpace(c)) break;
+        if (!stripped(c)) break;
         begin = next;
     }
     int32_t end = length;
@@ -29,10 +30,14 @@ std::string trimmed(std::string_view text) {
         int32_t prev = end;
         UChar32 c;
         U8_PREV(bytes, begin, prev, c);
-        if (!isSpace(c)) break;
+        if (!stripped(c)) break;
         end = prev;
     }
-    return std::string(text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
+    return text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+}
+
+std::string trimmed(std::string_view text) {
+    return std::string(trimmedWhere(text, isSpace));
 }
 
 std::string lowercasedAscii(std::string_view text) {

@@ -9,6 +9,10 @@ namespace quillfen::Text {
 // Bytes that are not valid UTF-8 are kept as they are.
 std::string trimmed(std::string_view text);
 
+// The text without the leading and trailing code points that `strip` accepts (invalid bytes
+// never match). The view points into `text`.
+std::string_view trimmedWhere(std::string_view text, bool (*strip)(char32_t));
+
 std::string lowercasedAscii(std::string_view text);
 
 }  // namespace quillfen::Text
