@@ -41,6 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!AgentLogFiles::isValidUtf8(text)) text = AgentLogFiles::lossyUtf8(std::move(text));
 
     const auto line = parseCodexLogLine(text);
+    // The full parser stops at a NUL byte outside a string as if the text ended there, where
+    // the scanner rightly refuses the line; such lines are not compared.
+    if (text.find('\0') != std::string::npos) return 0;
     const auto full = nlohmann::json::parse(text, nullptr, false);
     const bool fullReadsAnObject = !full.is_discarded() && full.is_object();
     if (line.has_value() != fullReadsAnObject) fuzz::fail("the scanner and the full parser disagree");

@@ -22,6 +22,9 @@ while getopts "t:j:" opt; do
 done
 shift $((OPTIND - 1))
 
+# ASan keeps 256 MB of freed memory by default, which alone would pass the memory limit.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16:detect_leaks=1}
+
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$parallel"
 

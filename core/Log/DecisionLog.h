@@ -23,6 +23,8 @@ struct Entry {
 inline constexpr std::uintmax_t kTrimAboveBytes = 4'000'000;
 inline constexpr std::size_t kLinesKeptByTrim = 10'000;
 inline constexpr std::size_t kLinesReadForToday = 2'000;
+// Reading and trimming look at no more than this newest part of the file.
+inline constexpr std::uintmax_t kReadTailBytes = 4 * kTrimAboveBytes;
 
 // decisions-log.jsonl in the family folder.
 std::filesystem::path defaultFile();

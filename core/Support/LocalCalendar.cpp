@@ -13,7 +13,14 @@ std::mutex& zoneMutex() {
     return m;
 }
 
+// mktime reaches far past what the clock holds (nanoseconds, some 292 years either side of
+// 1970); such a time stops at the clock's first or last instant instead of overflowing.
 TimePoint fromTimeT(std::time_t t) {
+    using std::chrono::seconds;
+    constexpr auto lowest = std::chrono::duration_cast<seconds>(TimePoint::duration::min()).count() + 1;
+    constexpr auto highest = std::chrono::duration_cast<seconds>(TimePoint::duration::max()).count() - 1;
+    if (t < lowest) return TimePoint::min();
+    if (t > highest) return TimePoint::max();
     return std::chrono::system_clock::from_time_t(t);
 }
 

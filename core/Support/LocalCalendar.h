@@ -25,7 +25,8 @@ TimePoint startOfDay(TimePoint t);
 // Start of the local day `days` days after (or before) the day holding `t`.
 TimePoint startOfDayOffset(TimePoint t, int days);
 
-// Local date and time to an instant; fields are normalised like mktime does.
+// Local date and time to an instant; fields are normalised like mktime does. A time beyond the
+// clock's range gives its first or last instant (TimePoint::min() or max()).
 TimePoint fromLocal(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
 }  // namespace quillfen::LocalCalendar

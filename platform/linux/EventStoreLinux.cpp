@@ -93,15 +93,29 @@ icaltimetype propertyTime(icalproperty* prop, icalcomponent* owner) {
     return timeOf(prop, owner, icalvalue_get_datetime(icalproperty_get_value(prop)));
 }
 
+// A calendar may name any year up to 9999; the clock holds only some 292 years either side of
+// 1970, and a time outside them is no time at all here.
+std::optional<TimePoint> withinClock(TimePoint t) {
+    if (t == TimePoint::min() || t == TimePoint::max()) return std::nullopt;
+    return t;
+}
+
+std::optional<TimePoint> withinClock(time_t secs) {
+    using std::chrono::seconds;
+    constexpr auto lowest = std::chrono::duration_cast<seconds>(TimePoint::duration::min()).count() + 1;
+    constexpr auto highest = std::chrono::duration_cast<seconds>(TimePoint::duration::max()).count() - 1;
+    if (secs < lowest || secs > highest) return std::nullopt;
+    return std::chrono::system_clock::from_time_t(secs);
+}
+
 // Dates are local midnights; floating times are read in the local zone.
 std::optional<TimePoint> instant(const icaltimetype& t) {
     if (icaltime_is_null_time(t) || !icaltime_is_valid_time(t)) return std::nullopt;
-    if (t.is_date) return LocalCalendar::fromLocal(t.year, t.month, t.day);
+    if (t.is_date) return withinClock(LocalCalendar::fromLocal(t.year, t.month, t.day));
     if (icaltime_is_utc(t) || t.zone != nullptr) {
-        time_t secs = icaltime_as_timet_with_zone(t, t.zone ? t.zone : icaltimezone_get_utc_timezone());
-        return std::chrono::system_clock::from_time_t(secs);
+        return withinClock(icaltime_as_timet_with_zone(t, t.zone ? t.zone : icaltimezone_get_utc_timezone()));
     }
-    return LocalCalendar::fromLocal(t.year, t.month, t.day, t.hour, t.minute, t.second);
+    return withinClock(LocalCalendar::fromLocal(t.year, t.month, t.day, t.hour, t.minute, t.second));
 }
 
 bool overlaps(TimePoint start, TimePoint end, TimePoint rangeStart, TimePoint rangeEnd) {

@@ -117,6 +117,37 @@ TEST(DecisionLog, TodayLooksOnlyAtTheLast2000Lines) {
     EXPECT_EQ(DecisionLog::today(file, at("2026-01-05T14:03:00Z")).size(), 1u);
 }
 
+// Found by fuzzing: a line cut short by a crash swallowed the next entry appended after it.
+TEST(DecisionLog, AnEntryAppendedAfterALineCutShortIsKeptWhole) {
+    test::ScopedTimeZone tz("Europe/Berlin");
+    test::TempDir dir;
+    auto file = dir.path() / "decisions-log.jsonl";
+    const std::string cutShort = R"({"ts":"2026-01-05T09:)";
+    test::writeFile(file, line("2026-01-05T09:00:00Z", "stone", "x") + cutShort);
+
+    DecisionLog::append(file, "mind", "a line", at("2026-01-05T14:03:00Z"));
+    std::vector<std::string> kinds;
+    for (const auto& entry : DecisionLog::today(file, at("2026-01-05T14:03:00Z")))
+        kinds.push_back(entry.kind);
+    EXPECT_EQ(kinds, (std::vector<std::string>{"stone", "mind"}));
+    EXPECT_EQ(linesOf(test::readFile(file))[1], cutShort) << "the half line is left as it was";
+}
+
+TEST(DecisionLog, ReadsAndCutsOnlyTheNewestPartOfAnOversizedFile) {
+    test::ScopedTimeZone tz("Europe/Berlin");
+    test::TempDir dir;
+    auto file = dir.path() / "decisions-log.jsonl";
+    // One line longer than the part that is read: whatever lies before that part is never loaded.
+    std::string text(DecisionLog::kReadTailBytes + 10, 'x');
+    text += "\n" + line("2026-01-05T10:00:00Z", "kept");
+    test::writeFile(file, text);
+    ASSERT_EQ(DecisionLog::today(file, at("2026-01-05T14:03:00Z")).size(), 1u);
+
+    DecisionLog::append(file, "reset", "gap", at("2026-01-05T14:00:00Z"));
+    EXPECT_EQ(linesOf(test::readFile(file)).size(), 2u) << "the cut keeps the lines of the part read";
+    EXPECT_EQ(DecisionLog::today(file, at("2026-01-05T14:03:00Z")).size(), 2u);
+}
+
 TEST(DecisionLog, AppendsFromSeveralThreadsKeepWholeLines) {
     test::TempDir dir;
     auto file = dir.path() / "decisions-log.jsonl";

@@ -74,6 +74,15 @@ TEST(LocalCalendar, ADayWithoutMidnightStartsAtItsFirstInstant) {
     EXPECT_EQ(LocalCalendar::dayKey(start - std::chrono::seconds(1)), "2026-09-05");
 }
 
+// Found by fuzzing the calendar: a date in the year 1013 overflowed the clock.
+TEST(LocalCalendar, ATimeBeyondTheClockStopsAtItsEnds) {
+    ScopedTimeZone zone("UTC");
+    EXPECT_EQ(LocalCalendar::fromLocal(1013, 1, 5, 10), TimePoint::min());
+    EXPECT_EQ(LocalCalendar::fromLocal(9999, 12, 31), TimePoint::max());
+    EXPECT_EQ(LocalCalendar::fromLocal(1700, 1, 1), at("1700-01-01T00:00:00Z"));
+    EXPECT_EQ(LocalCalendar::fromLocal(2200, 7, 1), at("2200-07-01T00:00:00Z"));
+}
+
 TEST(FixedClock, CopiesShareOneTime) {
     test::FixedClock clock(at("2026-01-05T10:00:00Z"));
     Clock now = clock;

@@ -107,6 +107,23 @@ TEST(EventStoreLinux, PassesOverFilesThatAreNotCalendarsOrTooLarge) {
     EXPECT_EQ(c.day(2026, 1, 5).size(), 1u);
 }
 
+// Found by fuzzing: an excluded date in the year 1013 overflowed the clock.
+TEST(EventStoreLinux, LeavesOutTimesBeyondTheClocksRange) {
+    Calendar c{"meeting.ics"};
+    test::writeFile(c.dir.path() / "far.ics",
+                    "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\n"
+                    "BEGIN:VEVENT\r\nUID:a\r\nDTSTART;TZID=Europe/Berlin:20260105T100000\r\n"
+                    "DURATION:PT30M\r\nRRULE:FREQ=DAILY;COUNT=5\r\n"
+                    "EXDATE;TZID=Europe/Berlin:10130053T100000\r\nEND:VEVENT\r\n"
+                    "BEGIN:VEVENT\r\nUID:b\r\nDTSTART:99990105T100000Z\r\nEND:VEVENT\r\n"
+                    "BEGIN:VEVENT\r\nUID:c\r\nDTSTART;VALUE=DATE:10130105\r\nEND:VEVENT\r\n"
+                    "END:VCALENDAR\r\n");
+    const TimePoint ten = fromLocal(2026, 1, 5, 10);
+    EXPECT_EQ(c.day(2026, 1, 5), (std::vector<CalendarEvent>{{ten, ten + std::chrono::minutes(30), false},
+                                                             {test::at("2026-01-05T08:00:00Z"),
+                                                              test::at("2026-01-05T09:00:00Z"), false}}));
+}
+
 TEST(EventStoreLinux, GrantsAccessByTheFolderItself) {
     test::TempDir dir;
     EventStoreLinux missing(dir.path() / "calendar");
