@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test, normal and sanitizer builds.
+# Installs what is missing, then builds and runs every test, normal and sanitizer builds, and
+# replays the fuzz targets over their corpora (fuzz/run.sh fuzzes for longer).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -13,3 +14,8 @@ for preset in default sanitize; do
     echo "== ${preset}: tests"
     ctest --preset "$preset" -j "$jobs"
 done
+
+echo "== fuzz: build the targets and replay their corpora"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+ctest --preset fuzz -j "$jobs"
