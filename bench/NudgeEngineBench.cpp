@@ -10,40 +10,14 @@
 #include "Log/FileLogStore.h"
 #include "NudgeEngine.h"
 #include "Support/Iso8601.h"
+#include "support/MemoryLogStore.h"
+#include "support/TestEnvironment.h"
 
 namespace quillfen {
 namespace {
 
 constexpr int kRetentionDays = 14;
 constexpr int kFullLog = kRetentionDays * 24 * 60;  // one sample a minute
-
-class MemoryStore final : public LogStore {
-public:
-    std::optional<std::string> read() const override { return bytes_; }
-    std::error_code write(std::string_view bytes) override {
-        bytes_ = std::string(bytes);
-        return {};
-    }
-
-private:
-    std::optional<std::string> bytes_;
-};
-
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quillfen-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
 
 // A working day's shape: long fragmented stretches by day, idle at night.
 SignalSample sampleAt(TimePoint t, int i) {
@@ -66,7 +40,7 @@ using StoreFor = std::shared_ptr<LogStore> (*)(const std::filesystem::path& fold
 // into a full fourteen-day log (rewriting it), builds the week, consults the outcome history and
 // decides.
 void heldTickOverFullLog(benchmark::State& state, StoreFor storeFor) {
-    ScratchFolder folder;
+    test::TempDir folder;
     auto now = std::make_shared<TimePoint>(std::chrono::system_clock::from_time_t(1767225600));  // 2026-01-01
     Clock clock = [now] { return *now; };
 
@@ -124,7 +98,7 @@ void BM_NudgeEngineHeldTickFullLogToFile(benchmark::State& state) {
 // The same without the disk: the tick's own work.
 void BM_NudgeEngineHeldTickFullLogInMemory(benchmark::State& state) {
     heldTickOverFullLog(state, [](const std::filesystem::path&, const char*) -> std::shared_ptr<LogStore> {
-        return std::make_shared<MemoryStore>();
+        return std::make_shared<test::MemoryLogStore>();
     });
 }
 
