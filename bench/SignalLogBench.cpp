@@ -9,40 +9,14 @@
 
 #include "Log/FileLogStore.h"
 #include "Log/SignalLog.h"
+#include "support/MemoryLogStore.h"
+#include "support/TestEnvironment.h"
 
 namespace quillfen {
 namespace {
 
 constexpr int kRetentionDays = 14;
 constexpr int kFullLog = kRetentionDays * 24 * 60;  // one sample a minute
-
-class MemoryStore final : public LogStore {
-public:
-    std::optional<std::string> read() const override { return bytes_; }
-    std::error_code write(std::string_view bytes) override {
-        bytes_ = std::string(bytes);
-        return {};
-    }
-
-private:
-    std::optional<std::string> bytes_;
-};
-
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quillfen-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
 
 SignalSample sampleAt(TimePoint t, int i) {
     SignalSample s;
@@ -79,13 +53,13 @@ void appendToFullLog(benchmark::State& state, std::shared_ptr<LogStore> store) {
 }
 
 void BM_SignalLogAppendFullLogToFile(benchmark::State& state) {
-    ScratchFolder folder;
+    test::TempDir folder;
     appendToFullLog(state, std::make_shared<FileLogStore>(folder.path() / "signal-log.json"));
 }
 
 // The same without the disk: the cost of encoding, pruning and joining alone.
 void BM_SignalLogAppendFullLogInMemory(benchmark::State& state) {
-    appendToFullLog(state, std::make_shared<MemoryStore>());
+    appendToFullLog(state, std::make_shared<test::MemoryLogStore>());
 }
 
 BENCHMARK(BM_SignalLogAppendFullLogToFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5);

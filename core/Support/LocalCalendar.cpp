@@ -1,7 +1,10 @@
 #include "Support/LocalCalendar.h"
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
+#include <string>
 
 namespace quillfen::LocalCalendar {
 
@@ -35,11 +38,31 @@ TimePoint makeLocal(std::tm tm) {
     return fromTimeT(result);
 }
 
+// Re-reads the zone when TZ changed, and otherwise at most once a second: tzset checks the
+// system zone file on every call, which dominated summaries that convert thousands of samples.
+// Call with the zone lock held.
+void refreshZone() {
+    static std::string lastTZ;
+    static bool lastHadTZ = false;
+    static std::chrono::steady_clock::time_point lastRefresh{};
+    const char* tz = std::getenv("TZ");
+    const auto now = std::chrono::steady_clock::now();
+    const bool tzChanged = (tz != nullptr) != lastHadTZ || (tz != nullptr && lastTZ != tz);
+    if (!tzChanged && lastRefresh != std::chrono::steady_clock::time_point{} &&
+        now - lastRefresh < std::chrono::seconds(1)) {
+        return;
+    }
+    tzset();
+    lastHadTZ = tz != nullptr;
+    lastTZ = tz != nullptr ? tz : "";
+    lastRefresh = now;
+}
+
 }  // namespace
 
 std::tm localTime(TimePoint t) {
     std::lock_guard lock(zoneMutex());
-    tzset();
+    refreshZone();
     std::time_t secs = floorTimeT(t);
     std::tm tm{};
     localtime_r(&secs, &tm);
