@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "Support/Paths.h"
@@ -52,14 +53,19 @@ std::filesystem::path FileLogStore::logDirectory() {
 }
 
 std::optional<std::string> FileLogStore::read() const {
-    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, and only a regular file: a pipe left at the store's place must not hang us.
+    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return std::nullopt;
-    std::string bytes;
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string bytes;
+    if (info.st_size > 0) bytes.reserve(std::min(static_cast<std::size_t>(info.st_size), kMaxReadBytes + 1));
     char buffer[1 << 16];
-    for (;;) {
-        ssize_t got = ::read(fd, buffer, sizeof buffer);
+    while (bytes.size() <= kMaxReadBytes) {
+        ssize_t got = ::read(fd, buffer, std::min(sizeof buffer, kMaxReadBytes + 1 - bytes.size()));
         if (got < 0) {
             if (errno == EINTR) continue;
             ::close(fd);

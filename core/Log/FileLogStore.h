@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 
 #include "Log/LogStore.h"
@@ -10,6 +11,11 @@ namespace quillfen {
 // content, never half of it) and leave it readable by its owner only.
 class FileLogStore final : public LogStore {
 public:
+    // No store comes near this size. A larger file is read only this far and one byte more,
+    // which no decoder takes for its document: it counts as unreadable and is kept aside,
+    // rather than filling memory.
+    static constexpr std::size_t kMaxReadBytes = 64 * 1024 * 1024;
+
     // The signal log's file in the log folder.
     FileLogStore();
     // Uses the path as it is; creates nothing.

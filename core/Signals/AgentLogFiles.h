@@ -36,8 +36,13 @@ std::optional<std::string> readWhole(const std::filesystem::path& file);
 // A seek that fails reads from the start.
 std::string readFrom(const std::filesystem::path& file, std::uintmax_t offset);
 
+// No log line we read comes near this; a longer one is passed over, so that a file without line
+// feeds never sits in memory whole.
+inline constexpr std::size_t kLongestLineBytes = 16 * 1024 * 1024;
+
 // Reads a regular file in pieces, handing each complete line (empty ones dropped) to `onLine`,
-// so a large file never sits in memory whole. False when it cannot be opened or read.
+// so a large file never sits in memory whole. A line that grows past kLongestLineBytes before
+// its line feed is dropped. False when the file cannot be opened or read.
 template <typename OnLine>
 bool forEachLineOfFile(const std::filesystem::path& file, OnLine&& onLine);
 
@@ -83,12 +88,30 @@ bool forEachLineOfFile(const std::filesystem::path& file, OnLine&& onLine) {
     detail::LineFile in(file);
     if (!in.isOpen()) return false;
     std::string buffer;
+    // Inside a line too long to hold: what is read is dropped up to its line feed.
+    bool dropping = false;
     for (;;) {
         long got = in.readInto(buffer);
         if (got < 0) return false;
         bool atEnd = got == 0;
+        if (dropping) {
+            std::size_t lineFeed = buffer.find('\n');
+            if (lineFeed == std::string::npos) {
+                buffer.clear();
+                if (atEnd) return true;
+                continue;
+            }
+            buffer.erase(0, lineFeed + 1);
+            dropping = false;
+        }
         std::size_t lastBreak = atEnd ? buffer.size() : buffer.rfind('\n');
-        if (lastBreak == std::string::npos) continue;
+        if (lastBreak == std::string::npos) {
+            if (buffer.size() > kLongestLineBytes) {
+                buffer.clear();
+                dropping = true;
+            }
+            continue;
+        }
         forEachLine(std::string_view(buffer).substr(0, lastBreak), onLine);
         if (atEnd) return true;
         buffer.erase(0, lastBreak + 1);

@@ -41,6 +41,19 @@ TEST(FileLogStore, ReplacesTheFileWholeForItsOwnerOnly) {
     EXPECT_EQ(store.read(), "");
 }
 
+TEST(FileLogStore, ReadsOnlyARegularFileAndOnlyUpToItsLimit) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir.path() / "pipe.json").c_str(), 0600), 0);
+    EXPECT_EQ(FileLogStore(dir.path() / "pipe.json").read(), std::nullopt) << "and does not wait on it";
+    EXPECT_EQ(FileLogStore(dir.path()).read(), std::nullopt);
+
+    auto file = dir.path() / "store.json";
+    test::writeFile(file, "[" + std::string(FileLogStore::kMaxReadBytes + 100, ' ') + "]");
+    auto bytes = FileLogStore(file).read();
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->size(), FileLogStore::kMaxReadBytes + 1);
+}
+
 TEST(FileLogStore, AFailedWriteReportsItsErrorAndLeavesNoTrace) {
     test::TempDir dir;
     test::writeFile(dir.path() / "plain-file", "");

@@ -51,6 +51,19 @@ TEST(AgentLogFiles, ReadsOnlyRegularFilesAndNeverBlocksOnAPipe) {
     EXPECT_EQ(lines, 0);
 }
 
+TEST(AgentLogFiles, PassesOverALineTooLongToHold) {
+    test::TempDir dir;
+    const auto file = dir.path() / "log.jsonl";
+    const std::string overlong(AgentLogFiles::kLongestLineBytes + 3 * 1024 * 1024, 'x');
+    for (const std::string& text : {"a\n" + overlong + "\nb\n" + overlong, "a\n" + overlong + "\n\nb\n"}) {
+        test::writeFile(file, text);
+        std::vector<std::string> lines;
+        EXPECT_TRUE(
+            AgentLogFiles::forEachLineOfFile(file, [&](std::string_view line) { lines.emplace_back(line); }));
+        EXPECT_EQ(lines, (std::vector<std::string>{"a", "b"}));
+    }
+}
+
 TEST(AgentLogFiles, SplitsAtLineFeedsDroppingEmptyPieces) {
     std::vector<std::string> pieces;
     AgentLogFiles::forEachLine("\n\na\r\n\nbc\nd", [&](std::string_view p) { pieces.emplace_back(p); });
