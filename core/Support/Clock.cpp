@@ -1,6 +1,7 @@
 #include "Support/Clock.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace quillfen {
 
@@ -9,14 +10,26 @@ Clock systemClock() {
 }
 
 double secondsBetween(TimePoint from, TimePoint to) {
-    return std::chrono::duration<double>(to - from).count();
+    TimePoint::rep difference;
+    // Instants near opposite ends of the clock lie further apart than it can count exactly.
+    if (__builtin_sub_overflow(to.time_since_epoch().count(), from.time_since_epoch().count(), &difference)) {
+        return std::chrono::duration<double>(to.time_since_epoch()).count() -
+               std::chrono::duration<double>(from.time_since_epoch()).count();
+    }
+    return std::chrono::duration<double>(TimePoint::duration(difference)).count();
 }
 
 TimePoint addSeconds(TimePoint t, double seconds) {
     if (!std::isfinite(seconds)) return t;
-    auto micros = std::llround(seconds * 1e6);
-    return t +
-           std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::microseconds(micros));
+    const double micros = std::round(seconds * 1e6);
+    // Past either end of the clock (nanoseconds, some 292 years either side of 1970) the
+    // result stops at that end; the margin covers the rounding of the sum.
+    constexpr double kEdgeNanoseconds = 9.2e18;
+    const double target = static_cast<double>(t.time_since_epoch().count()) + micros * 1e3;
+    if (target >= kEdgeNanoseconds) return TimePoint::max();
+    if (target <= -kEdgeNanoseconds) return TimePoint::min();
+    return t + std::chrono::duration_cast<TimePoint::duration>(
+                   std::chrono::microseconds(static_cast<std::int64_t>(micros)));
 }
 
 }  // namespace quillfen

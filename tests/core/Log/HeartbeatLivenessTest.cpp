@@ -37,6 +37,15 @@ TEST_F(HeartbeatLivenessTest, NeverHeardWithoutAReadableHeartbeat) {
     }
 }
 
+// Found by fuzzing: a tick stamped centuries ago overflowed its age.
+TEST_F(HeartbeatLivenessTest, ATickFromCenturiesAgoIsStale) {
+    test::writeFile(file, R"({"lastTickAt":"1700-01-01T00:00:00Z"})");
+    EXPECT_EQ(liveness.freshness().kind, Freshness::Kind::stale);
+    EXPECT_NEAR(liveness.freshness().secondsAgo, 10'287'957'600.0, 1e-3);
+    test::writeFile(file, R"({"lastTickAt":"2250-01-01T00:00:00Z"})");
+    EXPECT_EQ(liveness.freshness().kind, Freshness::Kind::fresh) << "a tick later than now is fresh";
+}
+
 TEST_F(HeartbeatLivenessTest, JudgesTheAgeOfTheLastTickAgainstTheLimit) {
     liveness.recordTick();
     EXPECT_EQ(test::readFile(file), R"({"lastTickAt":"2026-01-05T14:00:00Z"})");

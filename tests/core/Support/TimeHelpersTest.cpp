@@ -83,6 +83,23 @@ TEST(LocalCalendar, ATimeBeyondTheClockStopsAtItsEnds) {
     EXPECT_EQ(LocalCalendar::fromLocal(2200, 7, 1), at("2200-07-01T00:00:00Z"));
 }
 
+// Found by fuzzing the heartbeat: a tick stamped in 1700 overflowed the age measured from now.
+TEST(Clock, MeasuresAndMovesAcrossTheWholeRangeOfTheClock) {
+    const TimePoint early = at("1700-01-01T00:00:00Z");
+    const TimePoint late = at("2250-01-01T00:00:00Z");
+    const TimePoint now = at("2026-01-05T14:00:00Z");
+    EXPECT_NEAR(secondsBetween(early, late), 17'356'291'200.0, 1e-3);
+    EXPECT_NEAR(secondsBetween(late, early), -17'356'291'200.0, 1e-3);
+    EXPECT_NEAR(secondsBetween(early, now), 10'287'957'600.0, 1e-3);
+    EXPECT_EQ(secondsBetween(now, addSeconds(now, 0.25)), 0.25);
+
+    EXPECT_EQ(addSeconds(now, 1e12), TimePoint::max());
+    EXPECT_EQ(addSeconds(now, -1e12), TimePoint::min());
+    EXPECT_EQ(addSeconds(late, 1e9), TimePoint::max());
+    EXPECT_EQ(addSeconds(early, -3.2e9), TimePoint::min());
+    EXPECT_EQ(addSeconds(early, 10'287'957'600.0), now);
+}
+
 TEST(FixedClock, CopiesShareOneTime) {
     test::FixedClock clock(at("2026-01-05T10:00:00Z"));
     Clock now = clock;
