@@ -74,8 +74,10 @@ bool misspellsBrand(const std::string& text) {
            text.find("Tavryn") == std::string::npos;
 }
 
+// Each run of digits is tried once, from its first digit, and never given back: tried from
+// every digit of a long run, the search took time growing with the square of the run.
 const Regex& coldTemplate() {
-    static const Regex pattern(R"((?i)\d+\s*(tabs?\b|hours?\s+in\b)|tabs?\s+deep\b)");
+    static const Regex pattern(R"((?i)(?<!\d)\d++\s*+(?:tabs?\b|hours?\s+in\b)|tabs?\s++deep\b)");
     return pattern;
 }
 

@@ -118,6 +118,16 @@ INSTANTIATE_TEST_SUITE_P(Table, FactualGuardLines, testing::ValuesIn(factCases()
                              return std::string(info.param.name);
                          });
 
+TEST(FactualGuard, ALongRunOfDigitsIsJudgedQuickly) {
+    AgentSummary summary;
+    const std::string digits(200'000, '7');
+    EXPECT_TRUE(FactualGuard::check(digits + " afternoons", summary).empty()) << "too large to be a count";
+    std::string spaced;
+    for (int i = 0; i < 50'000; ++i)
+        spaced += "7 ";
+    EXPECT_TRUE(FactualGuard::check(spaced + "long days", summary).size() == 1u);
+}
+
 TEST(FactualGuard, SeveralWrongCountsStillGiveOneRule) {
     EXPECT_EQ(
         FactualGuard::check("Fifth day, 6 times, seventh long afternoon, 8 scattered days.", week(0, 0)),

@@ -136,6 +136,17 @@ TEST_P(VoiceGuardRules, ReportsExactlyTheRulesALineBreaksInOrder) {
 INSTANTIATE_TEST_SUITE_P(Lines, VoiceGuardRules, ::testing::ValuesIn(voiceCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Found by fuzzing: the slop search tried a run of digits from each of its digits, so a line of
+// 16,000 digits took 13 seconds to judge and one of 200,000 would have taken most of an hour.
+TEST(VoiceGuard, ALongRunOfDigitsIsJudgedQuickly) {
+    const std::string digits(200'000, '7');
+    EXPECT_EQ(VoiceGuard::check(digits).failures, (std::vector<VoiceRule>{R::notTooLong}));
+    EXPECT_EQ(VoiceGuard::check(digits + " tabs").failures,
+              (std::vector<VoiceRule>{R::notTooLong, R::noColdTemplateSlop}));
+    EXPECT_EQ(VoiceGuard::check("A" + digits + "hours in").failures,
+              (std::vector<VoiceRule>{R::notTooLong, R::noColdTemplateSlop}));
+}
+
 TEST(VoiceGuard, InvalidUtf8StillGetsAnAnswer) {
     EXPECT_TRUE(VoiceGuard::check("Long day \xff\xfe here.").passed);
     EXPECT_EQ(VoiceGuard::check("\xc3").failures, std::vector<VoiceRule>{});
