@@ -26,9 +26,10 @@ namespace {
 
 // One event a file is small; anything larger is not a calendar file worth parsing.
 constexpr off_t kMaxFileBytes = 1 << 20;
-// A rule that repeats every minute for years must not stall a read; past this many steps the
-// rest of a series is left out.
-constexpr int kMaxOccurrenceSteps = 100000;
+// A rule that repeats every second for years, or a file holding thousands of such rules, must
+// not stall a read: the rules of one file share this many steps (some 55 years of a daily
+// series, a few tenths of a second), and past them the rest of its series are left out.
+constexpr int kMaxOccurrenceStepsPerFile = 20000;
 
 // libical keeps process-wide timezone caches that are not safe to fill from two threads.
 std::mutex& libicalMutex() {
@@ -159,7 +160,7 @@ CalendarEvent occurrence(const Master& m, TimePoint start, const icaltimetype& l
 }
 
 void expand(const Master& m, const std::set<TimePoint>& overridden, TimePoint rangeStart, TimePoint rangeEnd,
-            std::vector<CalendarEvent>& out) {
+            int& stepsLeft, std::vector<CalendarEvent>& out) {
     std::set<TimePoint> excluded = overridden;
     for (icalproperty* p = icalcomponent_get_first_property(m.event, ICAL_EXDATE_PROPERTY); p != nullptr;
          p = icalcomponent_get_next_property(m.event, ICAL_EXDATE_PROPERTY)) {
@@ -178,7 +179,7 @@ void expand(const Master& m, const std::set<TimePoint>& overridden, TimePoint ra
          p = icalcomponent_get_next_property(m.event, ICAL_RRULE_PROPERTY)) {
         icalrecur_iterator* it = icalrecur_iterator_new(icalproperty_get_rrule(p), m.start);
         if (it == nullptr) continue;
-        for (int step = 0; step < kMaxOccurrenceSteps; ++step) {
+        for (; stepsLeft > 0; --stepsLeft) {
             icaltimetype next = icalrecur_iterator_next(it);
             if (icaltime_is_null_time(next)) break;
             next.zone = m.start.zone;
@@ -229,6 +230,7 @@ void collect(icalcomponent* root, TimePoint rangeStart, TimePoint rangeEnd, std:
         measure(m);
         masters.push_back(m);
     }
+    int stepsLeft = kMaxOccurrenceStepsPerFile;
     for (const Master& m : masters) {
         if (isCancelled(m.event)) continue;
         const char* uid = icalcomponent_get_uid(m.event);
@@ -236,7 +238,7 @@ void collect(icalcomponent* root, TimePoint rangeStart, TimePoint rangeEnd, std:
         for (const auto& [id, at] : overrides) {
             if (id == (uid ? uid : "")) overridden.insert(at);
         }
-        expand(m, overridden, rangeStart, rangeEnd, out);
+        expand(m, overridden, rangeStart, rangeEnd, stepsLeft, out);
     }
     for (icalcomponent* event : singles) {
         if (isCancelled(event)) continue;

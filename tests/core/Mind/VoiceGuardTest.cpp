@@ -136,7 +136,7 @@ TEST_P(VoiceGuardRules, ReportsExactlyTheRulesALineBreaksInOrder) {
 INSTANTIATE_TEST_SUITE_P(Lines, VoiceGuardRules, ::testing::ValuesIn(voiceCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Found by fuzzing: the slop search tried a run of digits from each of its digits, so a line of
+// The slop search tried a run of digits from each of its digits, so a line of
 // 16,000 digits took 13 seconds to judge and one of 200,000 would have taken most of an hour.
 TEST(VoiceGuard, ALongRunOfDigitsIsJudgedQuickly) {
     const std::string digits(200'000, '7');

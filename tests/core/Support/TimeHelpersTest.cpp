@@ -83,7 +83,7 @@ TEST(LocalCalendar, ATimeBeyondTheClockStopsAtItsEnds) {
     EXPECT_EQ(LocalCalendar::fromLocal(2200, 7, 1), at("2200-07-01T00:00:00Z"));
 }
 
-// Found by fuzzing the heartbeat: a tick stamped in 1700 overflowed the age measured from now.
+// A heartbeat stamped in 1700 overflowed the age measured from now.
 TEST(Clock, MeasuresAndMovesAcrossTheWholeRangeOfTheClock) {
     const TimePoint early = at("1700-01-01T00:00:00Z");
     const TimePoint late = at("2250-01-01T00:00:00Z");

@@ -124,6 +124,21 @@ TEST(EventStoreLinux, LeavesOutTimesBeyondTheClocksRange) {
                                                               test::at("2026-01-05T09:00:00Z"), false}}));
 }
 
+// Every rule had its own budget of steps, so a file of many rules that repeat
+// every second took minutes to read.
+TEST(EventStoreLinux, ManyRulesRepeatingEverySecondShareOneBudget) {
+    Calendar c{"meeting.ics"};
+    std::string rules;
+    for (int i = 0; i < 200; ++i)
+        rules += "RRULE:FREQ=SECONDLY\r\n";
+    test::writeFile(c.dir.path() / "busy.ics",
+                    "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\n"
+                    "BEGIN:VEVENT\r\nUID:a\r\nDTSTART:19000101T000000Z\r\n" +
+                        rules + "END:VEVENT\r\nEND:VCALENDAR\r\n");
+    EXPECT_EQ(c.day(2026, 1, 5), (std::vector<CalendarEvent>{{test::at("2026-01-05T08:00:00Z"),
+                                                              test::at("2026-01-05T09:00:00Z"), false}}));
+}
+
 TEST(EventStoreLinux, GrantsAccessByTheFolderItself) {
     test::TempDir dir;
     EventStoreLinux missing(dir.path() / "calendar");
