@@ -107,7 +107,8 @@ TEST(EventStoreLinux, PassesOverFilesThatAreNotCalendarsOrTooLarge) {
     EXPECT_EQ(c.day(2026, 1, 5).size(), 1u);
 }
 
-// Found by fuzzing: an excluded date in the year 1013 overflowed the clock.
+// Found by fuzzing: an excluded date in the year 1013, and an end in 1694 of an event of 2025,
+// overflowed the clock.
 TEST(EventStoreLinux, LeavesOutTimesBeyondTheClocksRange) {
     Calendar c{"meeting.ics"};
     test::writeFile(c.dir.path() / "far.ics",
@@ -117,9 +118,13 @@ TEST(EventStoreLinux, LeavesOutTimesBeyondTheClocksRange) {
                     "EXDATE;TZID=Europe/Berlin:10130053T100000\r\nEND:VEVENT\r\n"
                     "BEGIN:VEVENT\r\nUID:b\r\nDTSTART:99990105T100000Z\r\nEND:VEVENT\r\n"
                     "BEGIN:VEVENT\r\nUID:c\r\nDTSTART;VALUE=DATE:10130105\r\nEND:VEVENT\r\n"
-                    "END:VCALENDAR\r\n");
+                    // Ends centuries before it starts: read as an instant.
+                    "BEGIN:VEVENT\r\nUID:d\r\nDTSTART:20260105T120000Z\r\nDTEND:16940105T100000Z\r\n"
+                    "END:VEVENT\r\nEND:VCALENDAR\r\n");
     const TimePoint ten = fromLocal(2026, 1, 5, 10);
+    const TimePoint noon = test::at("2026-01-05T12:00:00Z");
     EXPECT_EQ(c.day(2026, 1, 5), (std::vector<CalendarEvent>{{ten, ten + std::chrono::minutes(30), false},
+                                                             {noon, noon, false},
                                                              {test::at("2026-01-05T08:00:00Z"),
                                                               test::at("2026-01-05T09:00:00Z"), false}}));
 }
