@@ -1,7 +1,6 @@
 #include "Support/Clock.h"
 
 #include <cmath>
-#include <cstdint>
 
 namespace quillfen {
 
@@ -28,8 +27,11 @@ TimePoint addSeconds(TimePoint t, double seconds) {
     const double target = static_cast<double>(t.time_since_epoch().count()) + micros * 1e3;
     if (target >= kEdgeNanoseconds) return TimePoint::max();
     if (target <= -kEdgeNanoseconds) return TimePoint::min();
-    return t + std::chrono::duration_cast<TimePoint::duration>(
-                   std::chrono::microseconds(static_cast<std::int64_t>(micros)));
+    // A move from near one end towards the other is longer than the clock can count, though
+    // where it lands is not: the sum is taken wider.
+    const __int128 nanoseconds =
+        static_cast<__int128>(t.time_since_epoch().count()) + static_cast<__int128>(micros) * 1000;
+    return TimePoint(TimePoint::duration(static_cast<TimePoint::rep>(nanoseconds)));
 }
 
 }  // namespace quillfen
