@@ -176,6 +176,16 @@ TEST_F(NudgeOutcomeTrackerTest, ResponsesCountWholeDaysAndTakeOnlyLandedOnes) {
     EXPECT_FALSE(responses[1].taken());
 }
 
+// Found by fuzzing: an outcome stored as resolved in 1703 overflowed its age in days.
+TEST_F(NudgeOutcomeTrackerTest, AnOutcomeFromCenturiesAgoCountsItsDays) {
+    test::writeFile(
+        file,
+        history({R"({"outcome":"ignored","partOfDay":"morning","resolvedAt":"1703-01-03T10:00:00Z"})"}));
+    EXPECT_EQ(
+        open()->recentResponses(5),
+        (std::vector<AgentContext::NudgeResponse>{{117'976, PartOfDay::morning, NudgeOutcome::ignored}}));
+}
+
 TEST_F(NudgeOutcomeTrackerTest, AnAnswerWithNothingPendingWritesNothing) {
     open()->markLatestExplicit(true);
     EXPECT_FALSE(std::filesystem::exists(file));
