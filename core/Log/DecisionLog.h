@@ -33,7 +33,7 @@ std::filesystem::path defaultFile();
 void append(std::string_view kind, std::string_view detail, TimePoint now);
 void append(const std::filesystem::path& file, std::string_view kind, std::string_view detail, TimePoint now);
 
-// The entries of the local calendar day holding `now`, among the file's last 2000 lines, in
+// The entries of the local calendar day holding `now`, among the last 2000 lines of the part read, in
 // file order. Lines that do not read as an entry are skipped.
 std::vector<Entry> today(TimePoint now);
 std::vector<Entry> today(const std::filesystem::path& file, TimePoint now);
