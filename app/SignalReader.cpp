@@ -43,8 +43,8 @@ SignalSample SignalReader::read() {
     lastIdle_ = idle;
 
     TimePoint windowStart = addSeconds(later, -kSwitchWindowSeconds);
-    while (!switchTimes_.empty() && switchTimes_.front() < windowStart)
-        switchTimes_.pop_front();
+    // Not only from the front: after the clock was set back, times need not be in order.
+    std::erase_if(switchTimes_, [&](TimePoint t) { return t < windowStart; });
 
     SignalSample sample;
     sample.timestamp = later;

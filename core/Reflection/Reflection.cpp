@@ -2,10 +2,9 @@
 
 #include <cctype>
 
-#include <unicode/unistr.h>
-
 #include "Mind/LocalLine.h"
 #include "Support/Text.h"
+#include "Support/UnicodeText.h"
 
 namespace quillfen::Reflection {
 
@@ -23,16 +22,6 @@ std::string plural(std::int64_t n) {
 
 bool stretchBand(ScreenBand band) {
     return band == ScreenBand::twoToThree || band == ScreenBand::overThree;
-}
-
-// Full Unicode lower-casing: a capital written with another script's look-alike (the Kelvin
-// sign for K) must not slip an advising phrase past the check.
-std::string lowercased(std::string_view text) {
-    icu::UnicodeString unicode =
-        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-    std::string out;
-    unicode.toLower().toUTF8String(out);
-    return out;
 }
 
 }  // namespace
@@ -157,7 +146,9 @@ bool isMirrorClean(std::string_view line) {
     static constexpr std::string_view kAdvice[] = {"step outside", "step out",   "take a break",
                                                    "get outside",  "go outside", "should",
                                                    "you might",    "you could",  "try to"};
-    const std::string lower = lowercased(line);
+    // Full Unicode lower-casing without the user's locale: a Kelvin sign for K must not slip an
+    // advising phrase past the check, nor a Turkish locale turn "I" into a dotless i.
+    const std::string lower = UnicodeText::lowercased(line);
     if (lower.find('?') != std::string::npos) return false;
     for (std::string_view phrase : kAdvice) {
         if (lower.find(phrase) != std::string::npos) return false;

@@ -1,5 +1,7 @@
 #include "Reflection/Reflection.h"
 
+#include <unicode/locid.h>
+
 #include <gtest/gtest.h>
 
 namespace quillfen {
@@ -141,6 +143,23 @@ TEST(Reflection, AMirrorLineNeverAsksOrAdvises) {
     };
     for (const auto& [line, clean] : table)
         EXPECT_EQ(Reflection::isMirrorClean(line), clean) << line;
+}
+
+}  // namespace
+}  // namespace quillfen
+
+namespace quillfen {
+namespace {
+
+TEST(Reflection, TheMirrorCheckDoesNotFollowTheUsersLocale) {
+    const icu::Locale previous = icu::Locale::getDefault();
+    UErrorCode status = U_ZERO_ERROR;
+    icu::Locale::setDefault(icu::Locale("tr", "TR"), status);
+    const bool outside = Reflection::isMirrorClean("Go OutsIde now.");
+    const bool might = Reflection::isMirrorClean("YOU MIGHT rest.");
+    icu::Locale::setDefault(previous, status);
+    EXPECT_FALSE(outside);
+    EXPECT_FALSE(might);
 }
 
 }  // namespace
