@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <mutex>
 #include <random>
 #include <set>
@@ -28,8 +30,9 @@ namespace {
 constexpr off_t kMaxFileBytes = 1 << 20;
 // A rule that repeats every second for years, or a file holding thousands of such rules, must
 // not stall a read: the rules of one file share this many steps (some 55 years of a daily
-// series, a few tenths of a second), and past them the rest of its series are left out.
+// series) and this much time, and past either the rest of its series are left out.
 constexpr int kMaxOccurrenceStepsPerFile = 20000;
+constexpr auto kMaxExpansionTimePerFile = std::chrono::milliseconds(250);
 
 // libical keeps process-wide timezone caches that are not safe to fill from two threads.
 std::mutex& libicalMutex() {
@@ -159,8 +162,43 @@ CalendarEvent occurrence(const Master& m, TimePoint start, const icaltimetype& l
     return {start, addSeconds(start, m.seconds), false};
 }
 
+bool hasAny(const short* values) {
+    return values[0] != ICAL_RECURRENCE_ARRAY_MAX;
+}
+
+// libical finds the next occurrence by trying every unit of the rule's frequency in turn and,
+// when none fits, goes on trying for centuries: one step of a rule that repeats every second, but
+// only on a day that never comes, takes hours. So a rule finer than daily is followed only when
+// nothing filters its units, and no rule is searched past the range: its end is moved to two
+// days after the range (room for floating and all-day times in any zone), and its count, which
+// cannot stand beside an end, is handed back for the caller to keep.
+std::optional<icalrecurrencetype> boundedRule(icalrecurrencetype rule, bool startIsDate, TimePoint rangeEnd,
+                                              int& count) {
+    const bool finerThanDaily = rule.freq == ICAL_SECONDLY_RECURRENCE ||
+                                rule.freq == ICAL_MINUTELY_RECURRENCE || rule.freq == ICAL_HOURLY_RECURRENCE;
+    const bool filtered = hasAny(rule.by_second) || hasAny(rule.by_minute) || hasAny(rule.by_hour) ||
+                          hasAny(rule.by_day) || hasAny(rule.by_month_day) || hasAny(rule.by_year_day) ||
+                          hasAny(rule.by_week_no) || hasAny(rule.by_month) || hasAny(rule.by_set_pos);
+    if (finerThanDaily && filtered) return std::nullopt;
+    count = rule.count > 0 ? rule.count : std::numeric_limits<int>::max();
+    rule.count = 0;
+    const auto endSecs = std::chrono::floor<std::chrono::seconds>(rangeEnd.time_since_epoch()).count();
+    icaltimetype until = icaltime_from_timet_with_zone(static_cast<time_t>(endSecs + 2 * 86400),
+                                                       startIsDate ? 1 : 0, icaltimezone_get_utc_timezone());
+    if (icaltime_is_null_time(rule.until) || icaltime_compare(until, rule.until) < 0) rule.until = until;
+    return rule;
+}
+
+struct ExpansionBudget {
+    int stepsLeft = kMaxOccurrenceStepsPerFile;
+    std::chrono::steady_clock::time_point deadline =
+        std::chrono::steady_clock::now() + kMaxExpansionTimePerFile;
+
+    bool spent() const { return stepsLeft <= 0 || std::chrono::steady_clock::now() > deadline; }
+};
+
 void expand(const Master& m, const std::set<TimePoint>& overridden, TimePoint rangeStart, TimePoint rangeEnd,
-            int& stepsLeft, std::vector<CalendarEvent>& out) {
+            ExpansionBudget& budget, std::vector<CalendarEvent>& out) {
     std::set<TimePoint> excluded = overridden;
     for (icalproperty* p = icalcomponent_get_first_property(m.event, ICAL_EXDATE_PROPERTY); p != nullptr;
          p = icalcomponent_get_next_property(m.event, ICAL_EXDATE_PROPERTY)) {
@@ -177,9 +215,12 @@ void expand(const Master& m, const std::set<TimePoint>& overridden, TimePoint ra
     consider(m.start);
     for (icalproperty* p = icalcomponent_get_first_property(m.event, ICAL_RRULE_PROPERTY); p != nullptr;
          p = icalcomponent_get_next_property(m.event, ICAL_RRULE_PROPERTY)) {
-        icalrecur_iterator* it = icalrecur_iterator_new(icalproperty_get_rrule(p), m.start);
+        int count = 0;
+        auto rule = boundedRule(icalproperty_get_rrule(p), m.start.is_date, rangeEnd, count);
+        if (!rule) continue;
+        icalrecur_iterator* it = icalrecur_iterator_new(*rule, m.start);
         if (it == nullptr) continue;
-        for (; stepsLeft > 0; --stepsLeft) {
+        for (int taken = 0; taken < count && !budget.spent(); ++taken, --budget.stepsLeft) {
             icaltimetype next = icalrecur_iterator_next(it);
             if (icaltime_is_null_time(next)) break;
             next.zone = m.start.zone;
@@ -230,7 +271,7 @@ void collect(icalcomponent* root, TimePoint rangeStart, TimePoint rangeEnd, std:
         measure(m);
         masters.push_back(m);
     }
-    int stepsLeft = kMaxOccurrenceStepsPerFile;
+    ExpansionBudget budget;
     for (const Master& m : masters) {
         if (isCancelled(m.event)) continue;
         const char* uid = icalcomponent_get_uid(m.event);
@@ -238,7 +279,7 @@ void collect(icalcomponent* root, TimePoint rangeStart, TimePoint rangeEnd, std:
         for (const auto& [id, at] : overrides) {
             if (id == (uid ? uid : "")) overridden.insert(at);
         }
-        expand(m, overridden, rangeStart, rangeEnd, stepsLeft, out);
+        expand(m, overridden, rangeStart, rangeEnd, budget, out);
     }
     for (icalcomponent* event : singles) {
         if (isCancelled(event)) continue;

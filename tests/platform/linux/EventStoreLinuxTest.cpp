@@ -144,6 +144,35 @@ TEST(EventStoreLinux, ManyRulesRepeatingEverySecondShareOneBudget) {
                                                               test::at("2026-01-05T09:00:00Z"), false}}));
 }
 
+// Found by fuzzing: libical searched an hourly rule for the last Sunday of October, which never
+// matches, for 11 seconds in one step.
+TEST(EventStoreLinux, RulesAreNeverSearchedPastTheRange) {
+    Calendar c{"meeting.ics"};
+    auto event = [](const char* uid, const char* start, const char* rule) {
+        return std::string("BEGIN:VEVENT\r\nUID:") + uid + "\r\nDTSTART:" + start +
+               "\r\nDURATION:PT10M\r\nRRULE:" + rule + "\r\nEND:VEVENT\r\n";
+    };
+    test::writeFile(c.dir.path() / "rules.ics",
+                    "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\n" +
+                        event("a", "19741025T030000Z", "FREQ=HOURLY;BYMONTH=10;BYDAY=-1SU") +
+                        event("b", "19741025T030000Z", "FREQ=SECONDLY;BYMONTH=2;BYMONTHDAY=30") +
+                        event("c", "19900101T030000Z", "FREQ=DAILY;BYMONTH=2;BYMONTHDAY=30;COUNT=5") +
+                        event("d", "20260101T150000Z", "FREQ=DAILY;COUNT=5") +
+                        event("e", "20260105T160000Z", "FREQ=HOURLY;COUNT=3") + "END:VCALENDAR\r\n");
+    auto startsOf = [&](int day) {
+        std::vector<TimePoint> starts;
+        for (const auto& e : c.day(2026, 1, day))
+            starts.push_back(e.start);
+        std::sort(starts.begin(), starts.end());
+        return starts;
+    };
+    EXPECT_EQ(startsOf(5),
+              (std::vector<TimePoint>{test::at("2026-01-05T08:00:00Z"), test::at("2026-01-05T15:00:00Z"),
+                                      test::at("2026-01-05T16:00:00Z"), test::at("2026-01-05T17:00:00Z"),
+                                      test::at("2026-01-05T18:00:00Z")}));
+    EXPECT_TRUE(startsOf(6).empty()) << "the count still ends the daily series";
+}
+
 TEST(EventStoreLinux, GrantsAccessByTheFolderItself) {
     test::TempDir dir;
     EventStoreLinux missing(dir.path() / "calendar");
