@@ -169,17 +169,43 @@ bool hasAny(const short* values) {
 // libical finds the next occurrence by trying every unit of the rule's frequency in turn and,
 // when none fits, goes on trying for centuries: one step of a rule that repeats every second, but
 // only on a day that never comes, takes hours. So a rule finer than daily is followed only when
-// nothing filters its units, and no rule is searched past the range: its end is moved to two
-// days after the range (room for floating and all-day times in any zone), and its count, which
-// cannot stand beside an end, is handed back for the caller to keep.
-std::optional<icalrecurrencetype> boundedRule(icalrecurrencetype rule, bool startIsDate, TimePoint rangeEnd,
-                                              int& count) {
+// nothing filters its units, a rule is followed only when it can reach the range, and no rule is
+// searched past the range: its end is moved to two days after it (room for floating and all-day
+// times in any zone), and its count, which cannot stand beside an end, is handed back for the
+// caller to keep.
+// Seconds in one step of a rule's frequency, at the least.
+double secondsPerStep(const icalrecurrencetype& rule) {
+    const double interval = std::max<short>(rule.interval, 1);
+    switch (rule.freq) {
+        case ICAL_SECONDLY_RECURRENCE:
+            return interval;
+        case ICAL_MINUTELY_RECURRENCE:
+            return 60 * interval;
+        case ICAL_HOURLY_RECURRENCE:
+            return 3600 * interval;
+        case ICAL_DAILY_RECURRENCE:
+            return 86400 * interval;
+        case ICAL_WEEKLY_RECURRENCE:
+            return 7 * 86400 * interval;
+        case ICAL_MONTHLY_RECURRENCE:
+            return 28 * 86400 * interval;
+        case ICAL_YEARLY_RECURRENCE:
+            return 365 * 86400 * interval;
+        default:
+            return 86400;
+    }
+}
+
+std::optional<icalrecurrencetype> boundedRule(icalrecurrencetype rule, TimePoint start, bool startIsDate,
+                                              TimePoint rangeEnd, int stepsLeft, int& count) {
     const bool finerThanDaily = rule.freq == ICAL_SECONDLY_RECURRENCE ||
                                 rule.freq == ICAL_MINUTELY_RECURRENCE || rule.freq == ICAL_HOURLY_RECURRENCE;
     const bool filtered = hasAny(rule.by_second) || hasAny(rule.by_minute) || hasAny(rule.by_hour) ||
                           hasAny(rule.by_day) || hasAny(rule.by_month_day) || hasAny(rule.by_year_day) ||
                           hasAny(rule.by_week_no) || hasAny(rule.by_month) || hasAny(rule.by_set_pos);
     if (finerThanDaily && filtered) return std::nullopt;
+    // A series that cannot reach the range within the steps left is not searched at all.
+    if (secondsBetween(start, rangeEnd) / secondsPerStep(rule) > stepsLeft) return std::nullopt;
     count = rule.count > 0 ? rule.count : std::numeric_limits<int>::max();
     rule.count = 0;
     const auto endSecs = std::chrono::floor<std::chrono::seconds>(rangeEnd.time_since_epoch()).count();
@@ -216,7 +242,8 @@ void expand(const Master& m, const std::set<TimePoint>& overridden, TimePoint ra
     for (icalproperty* p = icalcomponent_get_first_property(m.event, ICAL_RRULE_PROPERTY); p != nullptr;
          p = icalcomponent_get_next_property(m.event, ICAL_RRULE_PROPERTY)) {
         int count = 0;
-        auto rule = boundedRule(icalproperty_get_rrule(p), m.start.is_date, rangeEnd, count);
+        auto rule = boundedRule(icalproperty_get_rrule(p), m.startAt, m.start.is_date, rangeEnd,
+                                budget.stepsLeft, count);
         if (!rule) continue;
         icalrecur_iterator* it = icalrecur_iterator_new(*rule, m.start);
         if (it == nullptr) continue;
