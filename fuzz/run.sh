@@ -43,9 +43,13 @@ run_one() {
     local work=build/fuzz/work/$target findings=build/fuzz/findings/$target
     mkdir -p "$work" "$findings"
     touch "$findings/.started"
+    # ASan keeps some bookkeeping for every thread that ever ran, and the prompt cache starts one
+    # for each fetch: over a million inputs that alone passes 256 MB. No single allocation may.
+    local rss=256
+    [[ "$target" == LangfusePromptCacheFuzzer ]] && rss=512
     # The time-out kills a target that hangs outside libFuzzer's own watch.
     timeout --kill-after=30 $((seconds + 120)) \
-        "$bin/$target" -max_total_time="$seconds" -timeout=1 -rss_limit_mb=256 -max_len=16384 \
+        "$bin/$target" -max_total_time="$seconds" -timeout=1 -rss_limit_mb=$rss -malloc_limit_mb=256 -max_len=16384 \
         -print_final_stats=1 -artifact_prefix="$findings/" "$work" "fuzz/corpus/$target" \
         >"build/fuzz/findings/$target.log" 2>&1 || true
 }
