@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Support/JsonFields.h"
+
 #include "Support/EnumTable.h"
 
 namespace quillfen {
@@ -28,9 +30,7 @@ void to_json(nlohmann::json& j, const NudgeOutcome& outcome) {
 }
 
 void from_json(const nlohmann::json& j, NudgeOutcome& outcome) {
-    auto parsed = j.is_string() ? nudgeOutcomeFrom(j.get_ref<const std::string&>()) : std::nullopt;
-    if (!parsed) throw nlohmann::json::type_error::create(302, "not a nudge outcome", &j);
-    outcome = *parsed;
+    JsonFields::readRawValue(j, outcome, nudgeOutcomeFrom);
 }
 
 }  // namespace quillfen

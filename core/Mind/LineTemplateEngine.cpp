@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Support/JsonFields.h"
+
 #include "Support/EnumTable.h"
 #include "Support/UnicodeText.h"
 
@@ -116,9 +118,7 @@ void to_json(nlohmann::json& j, const TemplateForm& form) {
 }
 
 void from_json(const nlohmann::json& j, TemplateForm& form) {
-    auto parsed = j.is_string() ? templateFormFrom(j.get_ref<const std::string&>()) : std::nullopt;
-    if (!parsed) throw nlohmann::json::type_error::create(302, "not a template form", &j);
-    form = *parsed;
+    JsonFields::readRawValue(j, form, templateFormFrom);
 }
 
 std::string LineSlots::conditionNoteCapitalized() const {

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Support/JsonFields.h"
+
 #include "Support/EnumTable.h"
 
 namespace quillfen {
@@ -29,9 +31,7 @@ void to_json(nlohmann::json& j, const MoveLabel& label) {
 }
 
 void from_json(const nlohmann::json& j, MoveLabel& label) {
-    auto parsed = j.is_string() ? moveLabelFrom(j.get_ref<const std::string&>()) : std::nullopt;
-    if (!parsed) throw nlohmann::json::type_error::create(302, "not a move label", &j);
-    label = *parsed;
+    JsonFields::readRawValue(j, label, moveLabelFrom);
 }
 
 }  // namespace quillfen

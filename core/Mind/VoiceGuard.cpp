@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Support/JsonFields.h"
+
 #include "Support/EnumTable.h"
 #include "Support/Regex.h"
 #include "Support/Text.h"
@@ -95,9 +97,7 @@ void to_json(nlohmann::json& j, const VoiceRule& rule) {
 }
 
 void from_json(const nlohmann::json& j, VoiceRule& rule) {
-    auto parsed = j.is_string() ? voiceRuleFrom(j.get_ref<const std::string&>()) : std::nullopt;
-    if (!parsed) throw nlohmann::json::type_error::create(302, "not a voice rule", &j);
-    rule = *parsed;
+    JsonFields::readRawValue(j, rule, voiceRuleFrom);
 }
 
 namespace VoiceGuard {

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Support/EnumTable.h"
+#include "Support/JsonFields.h"
 
 namespace quillfen {
 
@@ -23,13 +24,6 @@ constexpr EnumName<StoneTemperament> kTemperaments[] = {
     {StoneTemperament::reserved, "reserved"},
     {StoneTemperament::observant, "observant"},
 };
-
-template <typename Enum, typename Parse>
-void readRaw(const nlohmann::json& j, Enum& out, Parse parse) {
-    auto parsed = j.is_string() ? parse(j.template get_ref<const std::string&>()) : std::nullopt;
-    if (!parsed) throw nlohmann::json::type_error::create(302, "unknown raw value", &j);
-    out = *parsed;
-}
 
 }  // namespace
 
@@ -50,13 +44,13 @@ void to_json(nlohmann::json& j, const StoneMaterial& m) {
     j = std::string(toString(m));
 }
 void from_json(const nlohmann::json& j, StoneMaterial& m) {
-    readRaw(j, m, stoneMaterialFrom);
+    JsonFields::readRawValue(j, m, stoneMaterialFrom);
 }
 void to_json(nlohmann::json& j, const StoneTemperament& t) {
     j = std::string(toString(t));
 }
 void from_json(const nlohmann::json& j, StoneTemperament& t) {
-    readRaw(j, t, stoneTemperamentFrom);
+    JsonFields::readRawValue(j, t, stoneTemperamentFrom);
 }
 
 }  // namespace quillfen

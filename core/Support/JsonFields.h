@@ -98,4 +98,12 @@ auto asEnum(const nlohmann::json& value, Parse parse) {
     return *parsed;
 }
 
+// For nlohmann's from_json of an enumeration: its raw string, or nlohmann's own type error.
+template <typename Enum, typename Parse>
+void readRawValue(const nlohmann::json& value, Enum& out, Parse parse) {
+    auto parsed = value.is_string() ? parse(value.get_ref<const std::string&>()) : std::nullopt;
+    if (!parsed) throw nlohmann::json::type_error::create(302, "unknown raw value", &value);
+    out = *parsed;
+}
+
 }  // namespace quillfen::JsonFields
