@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#ifdef QUILLFEN_TEST_WIDGETS
+#include <QApplication>
+#include <cstdlib>
+#endif
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -22,7 +26,15 @@ namespace quillfen::test {
 // `static auto* const env = addQtEnvironment();`.
 class QtEnvironment final : public ::testing::Environment {
 public:
-    void SetUp() override { app_ = std::make_unique<QCoreApplication>(argc_, argv_); }
+    void SetUp() override {
+#ifdef QUILLFEN_TEST_WIDGETS
+        // Drawings and widget trees need a GUI application but no screen.
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        app_ = std::make_unique<QApplication>(argc_, argv_);
+#else
+        app_ = std::make_unique<QCoreApplication>(argc_, argv_);
+#endif
+    }
     void TearDown() override { app_.reset(); }
 
 private:

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+namespace quillfen {
+
+using PaintFunction = std::function<void(QPainter&, const QRectF&)>;
+
+// A drawing rendered offscreen: `size` in device-independent pixels at `scale` pixels each
+// (the image's device pixel ratio), on a transparent ground unless `background` is given.
+QImage renderToImage(const QSizeF& size, qreal scale, const PaintFunction& paint,
+                     const QColor& background = Qt::transparent);
+
+// Writes a PNG; says whether it was written.
+bool writePng(const QImage& image, const QString& path);
+
+// The painter set up as every drawing expects: antialiased, smooth images.
+void prepare(QPainter& painter);
+
+// The thin widget that shows one drawing: it paints whatever its function draws into its
+// own rectangle and owns nothing else.
+class DrawingWidget : public QWidget {
+public:
+    explicit DrawingWidget(PaintFunction paint = {}, QWidget* parent = nullptr);
+    void setPaint(PaintFunction paint);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    PaintFunction paint_;
+};
+
+}  // namespace quillfen

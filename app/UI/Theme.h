@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <string_view>
+
+namespace quillfen::Theme {
+
+// The one palette of every view: sRGB, opaque. Aliases are the very same colours as their
+// bases; the developer window draws with the alias names only.
+const QColor& paper();
+const QColor& field();
+const QColor& ink();
+const QColor& ink2();
+const QColor& ink3();
+const QColor& line();
+const QColor& ember();
+const QColor& moss();
+const QColor& mossSoft();
+const QColor& hillFill();
+const QColor& hillFillHeavy();
+
+inline const QColor& cream() { return paper(); }
+inline const QColor& brown70() { return ink2(); }
+inline const QColor& brown50() { return ink3(); }
+inline const QColor& hairline() { return line(); }
+inline const QColor& greenDeep() { return ink(); }
+inline const QColor& greenActive() { return moss(); }
+inline const QColor& terra() { return ember(); }
+
+// The colour at a fraction of its opacity.
+QColor faded(const QColor& colour, double opacity);
+
+// The three faces, named here and nowhere else. Sizes are pixels (device-independent); a size
+// with a fraction is rounded to the nearest whole pixel, which is all a font size can take.
+// A face that is not installed is logged once and Qt's fallback stands in.
+enum class Face { sans, serif, mono };
+QFont font(Face face, double pixelSize, QFont::Weight weight = QFont::Normal);
+inline QFont sans(double pixelSize, QFont::Weight weight = QFont::Normal) {
+    return font(Face::sans, pixelSize, weight);
+}
+inline QFont serif(double pixelSize, QFont::Weight weight = QFont::Normal) {
+    return font(Face::serif, pixelSize, weight);
+}
+inline QFont mono(double pixelSize, QFont::Weight weight = QFont::Normal) {
+    return font(Face::mono, pixelSize, weight);
+}
+const char* family(Face face);
+
+// A stone's colour text ("#e6d7b9") as an opaque sRGB colour; unreadable text gives black.
+QColor stoneColour(std::string_view text);
+
+}  // namespace quillfen::Theme
