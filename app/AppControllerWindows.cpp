@@ -1,0 +1,66 @@
+#include "AppController.h"
+#include "Support/SystemLog.h"
+#include "UI/MenuBarGlyphHost.h"
+
+namespace quillfen {
+
+namespace {
+
+constexpr const char* kMenuInspect = "inspect";
+constexpr const char* kMenuSettings = "settings";
+constexpr const char* kMenuQuit = "quit";
+
+}  // namespace
+
+void AppController::buildStatusItem() {
+    menuBarHost_ = std::make_unique<MenuBarGlyphHost>(menuBarModel_, desktop_.statusItem, desktop_.appearance);
+    QPointer<AppController> self(this);
+    desktop_.statusItem.show(
+        menuBarHost_->painter(),
+        {{kMenuInspect, "What I\u2019m seeing"}, {kMenuSettings, "Settings"}, {kMenuQuit, "Quit"}},
+        {[self] {
+             if (self) self->togglePanel();
+         },
+         [self](const std::string& key) {
+             if (!self) return;
+             if (key == kMenuInspect) self->openInspectWindow(false);
+             if (key == kMenuSettings) self->openSettingsWindow();
+             if (key == kMenuQuit) self->quit();
+         }});
+    desktop_.statusItem.setToolTip("Quillfen");
+    if (!desktop_.statusItem.hostAvailable()) {
+        noteOnce("no-tray", "tray",
+                 "no tray host (StatusNotifier watcher or XEmbed tray) is running: the stone appears "
+                 "when one starts");
+    }
+    menuBarModel_.setHasSomethingToSay(false);
+}
+
+void AppController::togglePanel() {
+    openInspectWindow(false);
+}
+
+WindowSlotAction AppController::openInspectWindow(bool dev) {
+    const auto action = inspectWindow_.present([this, dev] { return buildInspectWindow(dev); });
+    // Only a window built just now starts the refreshes; a window shown again is as it was.
+    if (action == WindowSlotAction::create && inspectWindow_.window() != nullptr) {
+        runTick();
+        refreshCrossSignals();
+        refreshSky();
+        if (claudeBody_.available) publishBody();
+        refreshBody();
+    }
+    return action;
+}
+
+void AppController::openSettingsWindow() {
+    settingsWindow_.present([this] { return buildSettingsWindow(); });
+}
+
+void AppController::handleNotificationPrimaryTap() {
+    ++primaryTaps_;
+    showPopover();
+    performPanelPrimary();
+}
+
+}  // namespace quillfen
