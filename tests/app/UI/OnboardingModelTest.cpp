@@ -39,6 +39,8 @@ struct FakeShell {
 
 class OnboardingModelTest : public ::testing::Test {
 protected:
+    OnboardingModelTest() { std::filesystem::create_directories(file.parent_path()); }
+
     std::unique_ptr<OnboardingModel> open(Beat beat, Entry entry, FakeShell& fake) {
         auto model = std::make_unique<OnboardingModel>(beat, entry, clock);
         fake.wire(*model);
@@ -48,7 +50,7 @@ protected:
     test::TestHome home;
     test::FixedClock clock{test::at("2026-01-05T14:03:00Z")};
     std::filesystem::path file = home.dataDirectory() / "promise.json";
-    FakeShell shell{(std::filesystem::create_directories(file.parent_path()), file)};
+    FakeShell shell{file};
 };
 
 TEST_F(OnboardingModelTest, AFirstRunWalksFromRecognitionToSettledAndKeepsTheNote) {
