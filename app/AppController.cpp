@@ -14,6 +14,7 @@
 #include "Mind/AgentTenant.h"
 #include "Mind/ClaudeSidecarMind.h"
 #include "Mind/LangfusePrompt.h"
+#include "Onboarding/InterruptBoundary.h"
 #include "Sky/FarlumeClient.h"
 #include "Support/Paths.h"
 #include "Support/SystemLog.h"
@@ -23,7 +24,6 @@ namespace quillfen {
 
 namespace {
 
-constexpr const char* kBoundaryKey = "interruptBoundary";
 constexpr double kHeartbeatStaleAfter = 900;
 constexpr std::int64_t kFaceFeedbackLimit = 10000;
 
@@ -95,7 +95,7 @@ void AppController::applicationDidFinishLaunching() {
             notifications_->requestAuthorization([](bool) {});
         } else if (run_.forceOnboard || !run_.inspect) {
             onboardingOpened = true;
-            promiseWindow_.present({});
+            openOnboarding(OnboardingBeat::recognition, OnboardingModel::Entry::firstRun);
         }
     }
 
@@ -132,24 +132,17 @@ void AppController::applicationDidFinishLaunching() {
 }
 
 void AppController::applyStoredBoundary() {
-    auto stored = desktop_.defaults.string(kBoundaryKey);
+    auto stored = desktop_.defaults.string(InterruptBoundaries::storageKey);
+    // Nothing stored keeps the configured thresholds; an unknown text counts as the default
+    // boundary, which applying then writes back in its place.
     if (!stored) return;
-    // An unknown text counts as the middle boundary, which is then written back in its place.
-    applyBoundary(*stored == "unmistakable" || *stored == "onlyWhenAsked" ? *stored : "effortStopsChanging");
+    applyBoundary(InterruptBoundaries::stored(stored));
 }
 
-void AppController::applyBoundary(const std::string& boundary) {
-    auto& thresholds = config_.deciderThresholds;
-    if (boundary == "unmistakable") {
-        thresholds.fireAfterMinutes = 150;
-        thresholds.maxNudgesPerDay = 1;
-    } else if (boundary == "onlyWhenAsked") {
-        thresholds.maxNudgesPerDay = 0;
-    } else {
-        thresholds.fireAfterMinutes = 120;
-        thresholds.maxNudgesPerDay = 2;
-    }
-    desktop_.defaults.setString(kBoundaryKey, boundary);
+void AppController::applyBoundary(InterruptBoundary boundary) {
+    config_.deciderThresholds = InterruptBoundaries::thresholds(boundary, config_.deciderThresholds);
+    desktop_.defaults.setString(InterruptBoundaries::storageKey, toString(boundary));
+    publishBoundary(boundary);
     rebuildEngineKeepingState();
 }
 

@@ -29,6 +29,7 @@
 #include "Mind/MindConnection.h"
 #include "NotificationManager.h"
 #include "NudgeEngine.h"
+#include "Onboarding/InterruptBoundary.h"
 #include "Promise/PromiseStore.h"
 #include "Reflection/RhythmScore.h"
 #include "SignalReader.h"
@@ -41,6 +42,7 @@
 #include "Support/Uuid.h"
 #include "UI/AggravationGate.h"
 #include "UI/MenuBarModel.h"
+#include "UI/OnboardingModel.h"
 
 namespace quillfen {
 
@@ -138,15 +140,16 @@ public:
     std::optional<MindBridge> makeBridge() const;
     void restoreAskHistory();
     void rebuildEngineKeepingState();
-    // The user's boundary by its stored text ("unmistakable", "effortStopsChanging",
-    // "onlyWhenAsked"): the decider's thresholds, the stored choice and a new engine.
-    void applyBoundary(const std::string& boundary);
+    // The user's boundary: the decider's thresholds, the stored choice and a new engine.
+    void applyBoundary(InterruptBoundary boundary);
 
     // Windows and the tray.
     void buildStatusItem();
     void togglePanel();
     WindowSlotAction openInspectWindow(bool dev);
     void openSettingsWindow();
+    // Shows the onboarding at a step; a model opened for another entry is replaced.
+    void openOnboarding(OnboardingBeat beat, OnboardingModel::Entry entry);
     void handleNotificationPrimaryTap();
 
     // Pure helpers of the facts.
@@ -177,6 +180,7 @@ public:
     bool hasEngine() const { return engine_ != nullptr; }
     bool hasBridge() const { return bridge_.has_value(); }
     const LocationProvider* locationProvider() const { return locationProvider_.get(); }
+    const OnboardingModel* onboardingModel() const { return onboardingModel_.data(); }
     BackgroundWork& work() { return *work_; }
     std::uint64_t ticksHandled() const { return ticksHandled_; }
     std::uint64_t primaryTaps() const { return primaryTaps_; }
@@ -194,6 +198,7 @@ private:
     void publishTodayLine(const std::string& line);
     void publishOutsideFact(const std::optional<std::string>& fact);
     void publishMindConnection(MindConnection connection);
+    void publishBoundary(InterruptBoundary boundary);
     void publishAITool(const AIToolSignal& signal);
     void showNudge(const NudgeCopy& copy, std::uint64_t askVariant);
     void onFreshStretch();
@@ -204,6 +209,8 @@ private:
     void performPanelPrimary();
     QWidget* buildInspectWindow(bool dev);
     QWidget* buildSettingsWindow();
+    QWidget* buildOnboardingWindow();
+    void wireOnboarding(OnboardingModel& model);
 
     void applyStoredBoundary();
     void onSessionWake();
@@ -232,6 +239,9 @@ private:
     std::shared_ptr<LogStore> askHistoryStore_;
     LocalBackstop backstop_;
     std::optional<DeadmanFiles> deadmanFiles_;
+
+    // The open onboarding, if any.
+    QPointer<OnboardingModel> onboardingModel_;
 
     // The tray.
     MenuBarModel menuBarModel_;

@@ -19,6 +19,8 @@ void AppController::publishOutsideFact(const std::optional<std::string>&) {}
 
 void AppController::publishMindConnection(MindConnection) {}
 
+void AppController::publishBoundary(InterruptBoundary) {}
+
 void AppController::publishAITool(const AIToolSignal&) {}
 
 void AppController::showNudge(const NudgeCopy&, std::uint64_t) {}
@@ -44,5 +46,11 @@ QWidget* AppController::buildInspectWindow(bool) {
 QWidget* AppController::buildSettingsWindow() {
     return nullptr;
 }
+
+QWidget* AppController::buildOnboardingWindow() {
+    return nullptr;
+}
+
+void AppController::wireOnboarding(OnboardingModel&) {}
 
 }  // namespace quillfen

@@ -57,6 +57,19 @@ void AppController::openSettingsWindow() {
     settingsWindow_.present([this] { return buildSettingsWindow(); });
 }
 
+void AppController::openOnboarding(OnboardingBeat beat, OnboardingModel::Entry entry) {
+    if (OnboardingModel::reusable(onboardingModel_.data(), entry)) {
+        onboardingModel_->setBeat(beat);
+    } else {
+        // A model made for the other entry would walk the wrong steps: a fresh one replaces it.
+        promiseWindow_.dispose();
+        delete onboardingModel_.data();
+        onboardingModel_ = new OnboardingModel(beat, entry, desktop_.now, this);
+        wireOnboarding(*onboardingModel_);
+    }
+    promiseWindow_.present([this] { return buildOnboardingWindow(); });
+}
+
 void AppController::handleNotificationPrimaryTap() {
     ++primaryTaps_;
     showPopover();
