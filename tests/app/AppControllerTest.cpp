@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
+
 #include <nlohmann/json.hpp>
 
 #include "Log/FileLogStore.h"
 #include "Promise/PromiseStore.h"
+#include "Reflection/Reflection.h"
 #include "support/FakeShellDesktop.h"
 #include "support/FixedClock.h"
 #include "support/QtTestSupport.h"
@@ -17,10 +21,12 @@ static auto* const env = test::addQtEnvironment();
 
 using test::CallJournal;
 
-// The network is never reached: every request fails at once.
+// The network is never reached: every request fails at once, and is counted.
 class NoNetwork final : public HttpFetcher {
 public:
+    std::atomic<int> requests{0};
     HttpResult get(const HttpRequest&, std::stop_token) override {
+        ++requests;
         return HttpFailure{HttpFailure::Kind::transport, "no network in tests"};
     }
 };
@@ -52,9 +58,10 @@ struct Harness {
     test::FakeDesktopNotifications notifications{journal};
     test::FakeStatusItem statusItem{journal};
     test::FakeTerminalLauncher terminal{journal};
+    std::shared_ptr<NoNetwork> network = std::make_shared<NoNetwork>();
     std::unique_ptr<AppController> controller;
 
-    void start(Environment environment) {
+    void start(Environment environment, bool launch = true) {
         Desktop desktop{clock,
                         std::move(environment),
                         defaults,
@@ -68,7 +75,7 @@ struct Harness {
                         statusItem,
                         terminal,
                         nullptr,
-                        std::make_shared<NoNetwork>(),
+                        network,
                         std::make_shared<SystemProcessRunner>(),
                         [this] { return std::make_unique<JournalledLocationManager>(journal); },
                         UpkeepServices{
@@ -80,7 +87,14 @@ struct Harness {
                             {},
                         }};
         controller = std::make_unique<AppController>(desktop);
-        controller->applicationDidFinishLaunching();
+        if (launch) controller->applicationDidFinishLaunching();
+    }
+
+    // The user's claude tool: a script that prints `output` and exits with `status`.
+    void installClaude(const std::string& output, int status = 0) {
+        auto tool = home.path() / ".local/bin/claude";
+        test::writeFile(tool, "#!/bin/sh\nprintf '%s' '" + output + "'\nexit " + std::to_string(status) + "\n");
+        std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
     }
 
     void keepPromise() {
@@ -205,6 +219,193 @@ TEST(AppController, AFireIsShownOnlyOutsideObserveOnlyAndBelowTheDailyCeiling) {
         EXPECT_EQ(h.controller->menuBarModel().hasSomethingToSay(), c.shown);
         EXPECT_EQ(h.notifications.posted.size(), c.shown ? 1u : 0u);
         EXPECT_EQ(h.controller->decisionReason().value_or(""), c.reason);
+    }
+}
+
+TEST(AppController, TheBridgeIsBuiltOnlyWithTheMindOnTheToolInstalledAndThePersonaThere) {
+    const struct {
+        bool mindOn, tool, persona, bridge;
+    } cases[] = {{true, true, true, true}, {true, true, false, false}, {true, false, true, false},
+                 {false, true, true, false}};
+    for (const auto& c : cases) {
+        Harness h;
+        if (c.tool) h.installClaude("{}");
+        if (c.persona) test::writeFile(h.home.path() / ".claude/agents/carrowin.md", "persona");
+        h.start({{"TAVRYN_CLOUD_MIND", c.mindOn ? "1" : "0"}, {"TAVRYN_QA_WINDOW_CYCLE", ""}});
+        EXPECT_EQ(h.controller->hasBridge(), c.bridge);
+        EXPECT_TRUE(h.controller->hasEngine());
+    }
+}
+
+TEST(AppController, TheMindConnectionComesFromTheToolsOwnAuthStatus) {
+    const struct {
+        std::string name;
+        bool mindOn;
+        std::optional<std::string> output;
+        int status;
+        MindConnection connection;
+    } cases[] = {
+        {"mind switched off", false, R"({"loggedIn":true})", 0, MindConnection::off},
+        {"no tool", true, std::nullopt, 0, MindConnection::notInstalled},
+        {"logged in", true, R"({"loggedIn":true})", 0, MindConnection::connected},
+        // Logged out may well exit unsuccessfully; its answer still counts.
+        {"logged out", true, R"({"loggedIn":false})", 1, MindConnection::needsConnection},
+        {"no loggedIn", true, R"({"account":"x"})", 0, MindConnection::off},
+        {"not JSON", true, "Welcome", 0, MindConnection::off},
+    };
+    for (const auto& c : cases) {
+        Harness h;
+        if (c.output) h.installClaude(*c.output, c.status);
+        h.start({{"TAVRYN_CLOUD_MIND", c.mindOn ? "1" : "0"}, {"TAVRYN_QA_WINDOW_CYCLE", ""}});
+        EXPECT_TRUE(test::spinUntil([&] { return h.controller->mindConnection() == c.connection; })) << c.name;
+    }
+}
+
+TEST(AppController, ConnectingHandsTheToolToATerminalAsSeparateArguments) {
+    Harness h;
+    h.installClaude(R"({"loggedIn":false})");
+    h.start({{"TAVRYN_QA_WINDOW_CYCLE", ""}});
+    h.controller->connectClaude();
+    const auto tool = (h.home.path() / ".local/bin/claude").string();
+    EXPECT_EQ(h.terminal.runs, (std::vector<std::vector<std::string>>{{tool, "auth", "login"}}));
+}
+
+TEST(AppController, WakingUnlockingAndScreensComingBackEachTickAtOnce) {
+    Harness h;
+    h.start({{"TAVRYN_QA_WINDOW_CYCLE", ""}});
+    auto ticks = [&] { return std::count(h.journal.begin(), h.journal.end(), "tick.read"); };
+    ASSERT_EQ(ticks(), 1);
+    h.session.wake();
+    h.session.sessionLocked(true);
+    h.session.sessionLocked(false);
+    h.session.screensAsleep(true);
+    h.session.screensAsleep(false);
+    EXPECT_EQ(ticks(), 4);
+}
+
+TEST(AppController, WithoutALocationModeTheSkyIsNeverAsked) {
+    for (const auto& [mode, asked] : {std::pair{"none", false}, std::pair{"fixedPlace", true}}) {
+        Harness h;
+        h.start({{"TAVRYN_LOCATION_MODE", mode}, {"TAVRYN_FIXED_PLACE", "Berlin"}, {"TAVRYN_QA_WINDOW_CYCLE", ""}});
+        h.controller->refreshSky();
+        test::spinUntil([&] { return h.network->requests > 0; }, std::chrono::milliseconds(asked ? 3000 : 300));
+        EXPECT_EQ(h.network->requests > 0, asked) << mode;
+    }
+}
+
+TEST(AppController, TheLivenessFactsTellANeverHeardHeartbeatFromAStaleOne) {
+    Harness h;
+    h.start({}, false);
+    h.controller->buildCore();
+    h.controller->publishLiveness();
+    EXPECT_EQ(h.controller->livenessFacts().lastTickAgoLabel, "\u2014");
+    EXPECT_TRUE(h.controller->livenessFacts().heartbeatStale);
+    EXPECT_FALSE(h.controller->menuBarModel().stale());
+    h.controller->runTick();
+    for (const auto& [age, label, stale] : {std::tuple{59.0, "59s ago", false}, std::tuple{900.0, "15m ago", false},
+                                            std::tuple{3600.0, "1h ago", true}}) {
+        test::FixedClock later(h.clock.now());
+        h.clock.advance(age);
+        h.controller->publishLiveness();
+        EXPECT_EQ(h.controller->livenessFacts().lastTickAgoLabel, label);
+        EXPECT_EQ(h.controller->menuBarModel().stale(), stale) << label;
+        h.clock.set(later.now());
+    }
+}
+
+TEST(AppController, TheTodayLineNamesEachSilenceAndOtherwiseReflects) {
+    using R = SilenceReason;
+    const std::pair<R, std::string> lines[] = {
+        {R::notEarnedYet, "(reflection)"},
+        {R::rateCapReached, "I already said my one thing this week."},
+        {R::nighttime, "Night. I only watch, I don\u2019t speak after dark."},
+        {R::userIsAway, "You\u2019re away from the desk. Nothing to note."},
+        {R::heldForFocus, "You\u2019re deep in it. I\u2019ll stay quiet."},
+        {R::waitingForCodex, "The work is moving on its own. I\u2019m just watching."},
+    };
+    for (const auto& [reason, line] : lines)
+        EXPECT_EQ(AppController::todayLineFor(TickResult::silent(reason), "(reflection)"), line);
+    EXPECT_EQ(AppController::todayLineFor(TickResult::fire({}), "(reflection)"), "(reflection)");
+    // At launch: no body, no reflection of the mind.
+    Harness h;
+    h.start({{"TAVRYN_QA_WINDOW_CYCLE", ""}});
+    EXPECT_EQ(h.controller->todayStateLine(), Reflection::todayLine(std::nullopt));
+}
+
+TEST(AppController, TheOutsidePhraseWordsTheSkysVerdict) {
+    auto tail = [](std::optional<std::string> condition, std::optional<bool> daylight,
+                   std::optional<std::string> event = std::nullopt) {
+        SkyTail t;
+        t.skyCondition = condition;
+        t.isDaylight = daylight;
+        t.rareEventName = event;
+        return t;
+    };
+    const std::pair<SkyVerdict, std::optional<std::string>> cases[] = {
+        {SkyVerdict::worthIt(tail("Clear", true)), "clear, good light right now"},
+        {SkyVerdict::worthIt(tail("Clear", false)), "clear out right now"},
+        {SkyVerdict::worthIt(tail("Clear", std::nullopt)), "clear out right now"},
+        {SkyVerdict::worthIt(tail(std::nullopt, true)), "good light out right now"},
+        {SkyVerdict::worthIt(tail(std::nullopt, false)), "good light out right now"},
+        {SkyVerdict::rare(tail("Clear", false, "Perseids")), "perseids out tonight, worth looking up"},
+        {SkyVerdict::rare(tail(std::nullopt, false, "")), "clear enough to be worth it"},
+        {SkyVerdict::rare(tail("Haze", true, "")), "haze, good light right now"},
+        {SkyVerdict::unknown(), std::nullopt},
+    };
+    for (const auto& [verdict, phrase] : cases) EXPECT_EQ(AppController::outsidePhrase(verdict), phrase);
+}
+
+TEST(AppController, APreviewOfTheDecisionRunsTheDecidersChecksInOrder) {
+    Harness h;
+    h.start({{"TAVRYN_QA_WINDOW_CYCLE", ""}});
+    auto summary = [](int longAfternoons, ScreenBand band, AttentionState attention, Load load) {
+        AgentSummary s;
+        s.summary.longAfternoonsThisWeek = longAfternoons;
+        s.summary.today.continuousScreenBand = band;
+        s.summary.today.attentionState = attention;
+        s.summary.today.load = load;
+        return s;
+    };
+    const auto calm = AttentionState::focused;
+    const struct {
+        AgentSummary summary;
+        Restraint restraint;
+        std::string time;
+        bool packed;
+        AppController::PreviewDecision expected;
+    } cases[] = {
+        {summary(3, ScreenBand::overThree, calm, Load::high), {true, false}, "14:00", false,
+         {false, "you\u2019re on a call or in deep focus \u2014 protecting it"}},
+        {summary(3, ScreenBand::overThree, calm, Load::high), {}, "20:00", false,
+         {false, "after hours \u2014 outside isn\u2019t the move"}},
+        {summary(1, ScreenBand::overThree, calm, Load::high), {}, "14:00", false,
+         {false, "no multi-day pattern yet (need \u22652 long afternoons)"}},
+        {summary(2, ScreenBand::twoToThree, calm, Load::low), {}, "14:00", true,
+         {true, "a multi-day pattern meeting a long, heavy day (calendar packed too)"}},
+        {summary(2, ScreenBand::oneToTwo, calm, Load::low), {}, "14:00", true,
+         {false, "the pattern\u2019s there, but this moment isn\u2019t heavy enough yet"}},
+        {summary(2, ScreenBand::overThree, AttentionState::fragmented, Load::low), {}, "14:00", false,
+         {true, "a real multi-day pattern meeting a long, heavy day"}},
+    };
+    for (const auto& c : cases) {
+        CalendarSignal calendar;
+        calendar.authorized = true;
+        calendar.backToBack = c.packed ? 2 : 1;
+        calendar.busyMinutesToday = 179;
+        h.controller->applyCalendar(calendar);
+        EXPECT_EQ(h.controller->previewDecision(c.summary, c.restraint, test::at("2026-01-05T" + c.time + ":00Z")),
+                  c.expected);
+    }
+}
+
+TEST(AppController, FocusCountsAsFlowFromTwentyFiveMinutesOn) {
+    for (const auto& [minutes, attention, focused] :
+         {std::tuple{24, AttentionState::focused, false}, std::tuple{25, AttentionState::focused, true},
+          std::tuple{90, AttentionState::fragmented, false}}) {
+        CoarseState state;
+        state.attention = attention;
+        state.continuousActiveMinutes = minutes;
+        EXPECT_EQ(AppController::isFocusedStretch(state), focused) << minutes;
     }
 }
 
