@@ -75,7 +75,10 @@ WindowSlotAction ManagedWindow::present(const Builder& build, const Reuse& confi
 
 void ManagedWindow::show(QWidget& window, Focus focus) {
     if (focus == Focus::leaveFocus) {
+        // Neither the application nor the window manager may hand it the focus: the user is
+        // working elsewhere.
         window.setAttribute(Qt::WA_ShowWithoutActivating, true);
+        window.setWindowFlag(Qt::WindowDoesNotAcceptFocus, true);
         window.show();
         return;
     }
