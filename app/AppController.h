@@ -207,9 +207,10 @@ private:
     NudgeCopy composeAsk(const NudgeCopy& fallback);
     void showPopover();
     void performPanelPrimary();
-    QWidget* buildInspectWindow(bool dev);
-    QWidget* buildSettingsWindow();
-    QWidget* buildOnboardingWindow();
+    // The views inside the windows; nullptr while a view is not there.
+    QWidget* makeRhythmContent(bool dev);
+    QWidget* makeSettingsContent();
+    QWidget* makeOnboardingContent();
     void wireOnboarding(OnboardingModel& model);
 
     void applyStoredBoundary();

@@ -39,15 +39,15 @@ void AppController::showPopover() {}
 
 void AppController::performPanelPrimary() {}
 
-QWidget* AppController::buildInspectWindow(bool) {
+QWidget* AppController::makeRhythmContent(bool) {
     return nullptr;
 }
 
-QWidget* AppController::buildSettingsWindow() {
+QWidget* AppController::makeSettingsContent() {
     return nullptr;
 }
 
-QWidget* AppController::buildOnboardingWindow() {
+QWidget* AppController::makeOnboardingContent() {
     return nullptr;
 }
 

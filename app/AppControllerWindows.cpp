@@ -1,6 +1,7 @@
 #include "AppController.h"
 #include "Support/SystemLog.h"
 #include "UI/MenuBarGlyphHost.h"
+#include "WindowChrome.h"
 
 namespace quillfen {
 
@@ -41,7 +42,8 @@ void AppController::togglePanel() {
 }
 
 WindowSlotAction AppController::openInspectWindow(bool dev) {
-    const auto action = inspectWindow_.present([this, dev] { return buildInspectWindow(dev); });
+    const auto action =
+        inspectWindow_.present([this, dev] { return makeWindow(makeRhythmContent(dev), WindowChrome::rhythm(dev)); });
     // Only a window built just now starts the refreshes; a window shown again is as it was.
     if (action == WindowSlotAction::create && inspectWindow_.window() != nullptr) {
         runTick();
@@ -54,7 +56,7 @@ WindowSlotAction AppController::openInspectWindow(bool dev) {
 }
 
 void AppController::openSettingsWindow() {
-    settingsWindow_.present([this] { return buildSettingsWindow(); });
+    settingsWindow_.present([this] { return makeWindow(makeSettingsContent(), WindowChrome::settings()); });
 }
 
 void AppController::openOnboarding(OnboardingBeat beat, OnboardingModel::Entry entry) {
@@ -67,7 +69,7 @@ void AppController::openOnboarding(OnboardingBeat beat, OnboardingModel::Entry e
         onboardingModel_ = new OnboardingModel(beat, entry, desktop_.now, this);
         wireOnboarding(*onboardingModel_);
     }
-    promiseWindow_.present([this] { return buildOnboardingWindow(); });
+    promiseWindow_.present([this] { return makeWindow(makeOnboardingContent(), WindowChrome::onboarding()); });
 }
 
 void AppController::handleNotificationPrimaryTap() {
