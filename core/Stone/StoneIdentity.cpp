@@ -1,5 +1,6 @@
 #include "Stone/StoneIdentity.h"
 
+#include <cstddef>
 #include <string>
 #include <utility>
 
@@ -90,17 +91,7 @@ std::optional<StoneTemperament> stoneTemperamentFrom(std::string_view raw) {
 }
 
 StoneTemperament pairedTemperament(StoneMaterial m) {
-    switch (m) {
-        case StoneMaterial::pebble:
-            return StoneTemperament::steady;
-        case StoneMaterial::flint:
-            return StoneTemperament::direct;
-        case StoneMaterial::obsidian:
-            return StoneTemperament::reserved;
-        case StoneMaterial::quartz:
-            return StoneTemperament::observant;
-    }
-    return StoneTemperament::steady;
+    return kAllStoneTemperaments[static_cast<std::size_t>(m)];
 }
 
 void to_json(nlohmann::json& j, const StoneMaterial& m) {
