@@ -84,6 +84,7 @@ void AppController::noteOnce(const char* key, std::string_view category, std::st
 
 void AppController::applicationDidFinishLaunching() {
     buildCore();
+    refreshStoneSurfaces();
     buildStatusItem();
 
     bool onboardingOpened = false;
@@ -157,6 +158,7 @@ void AppController::buildCore() {
     feedbackLog_ = std::make_shared<FaceFeedbackLog>(storeIn(Paths::familyDirectory(), "face-feedback.json"),
                                                      kFaceFeedbackLimit);
     promiseStore_ = std::make_shared<PromiseStore>(storeIn(logFolder, "promise.json"));
+    stoneIdentityStore_ = std::make_shared<StoneIdentityStore>(StoneIdentityStore::defaultDiskStore());
     liveness_ = std::make_shared<HeartbeatLiveness>(storeIn(logFolder, "heartbeat.json"), kHeartbeatStaleAfter,
                                                     desktop_.now);
     askHistoryStore_ = storeIn(logFolder, "ask-history.json");

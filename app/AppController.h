@@ -41,6 +41,8 @@
 #include "Sky/SkyVerdict.h"
 #include "Support/Uuid.h"
 #include "UI/AggravationGate.h"
+#include "Stone/StoneIdentityStore.h"
+#include "UI/LivingWindowModel.h"
 #include "UI/MenuBarModel.h"
 #include "UI/OnboardingModel.h"
 
@@ -148,6 +150,10 @@ public:
     void togglePanel();
     WindowSlotAction openInspectWindow(bool dev);
     void openSettingsWindow();
+    // Shows, places or hides the desktop pane after its model changed.
+    void repositionLivingWindow();
+    // Every surface wears the kept stone, or the fallback one while none is kept.
+    void refreshStoneSurfaces();
     // Shows the onboarding at a step; a model opened for another entry is replaced.
     void openOnboarding(OnboardingBeat beat, OnboardingModel::Entry entry);
     void handleNotificationPrimaryTap();
@@ -170,6 +176,8 @@ public:
     const AppConfig& config() const { return config_; }
     const RunKind& runKind() const { return run_; }
     MenuBarModel& menuBarModel() { return menuBarModel_; }
+    LivingWindowModel& livingWindowModel() { return livingWindowModel_; }
+    const ManagedWindow& livingWindow() const { return livingWindow_; }
     const std::optional<MindConnection>& mindConnection() const { return mindConnection_; }
     const std::string& todayStateLine() const { return todayStateLine_; }
     const std::optional<std::string>& decisionReason() const { return decisionReason_; }
@@ -199,6 +207,7 @@ private:
     void publishOutsideFact(const std::optional<std::string>& fact);
     void publishMindConnection(MindConnection connection);
     void publishBoundary(InterruptBoundary boundary);
+    void publishStoneIdentity(const StoneIdentity& identity);
     void publishAITool(const AIToolSignal& signal);
     void showNudge(const NudgeCopy& copy, std::uint64_t askVariant);
     void onFreshStretch();
@@ -234,6 +243,7 @@ private:
     std::shared_ptr<NudgeOutcomeTracker> outcomeTracker_;
     std::optional<MindBridge> bridge_;
     std::shared_ptr<PromiseStore> promiseStore_;
+    std::shared_ptr<StoneIdentityStore> stoneIdentityStore_;
     std::shared_ptr<HeartbeatLiveness> liveness_;
     LineHistory lineHistory_;
     std::optional<Uuid> lastMoveId_;
@@ -243,6 +253,9 @@ private:
 
     // The open onboarding, if any.
     QPointer<OnboardingModel> onboardingModel_;
+
+    // The desktop pane's state.
+    LivingWindowModel livingWindowModel_{StoneIdentity::fallback()};
 
     // The tray.
     MenuBarModel menuBarModel_;

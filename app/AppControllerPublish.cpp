@@ -21,6 +21,8 @@ void AppController::publishMindConnection(MindConnection) {}
 
 void AppController::publishBoundary(InterruptBoundary) {}
 
+void AppController::publishStoneIdentity(const StoneIdentity&) {}
+
 void AppController::publishAITool(const AIToolSignal&) {}
 
 void AppController::showNudge(const NudgeCopy&, std::uint64_t) {}

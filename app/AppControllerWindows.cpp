@@ -1,4 +1,10 @@
 #include "AppController.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "UI/LivingWindowView.h"
+#include "UI/StoneSurface.h"
 #include "Support/SystemLog.h"
 #include "UI/MenuBarGlyphHost.h"
 #include "WindowChrome.h"
@@ -70,6 +76,38 @@ void AppController::openOnboarding(OnboardingBeat beat, OnboardingModel::Entry e
         wireOnboarding(*onboardingModel_);
     }
     promiseWindow_.present([this] { return makeWindow(makeOnboardingContent(), WindowChrome::onboarding()); });
+}
+
+void AppController::refreshStoneSurfaces() {
+    std::optional<StoneIdentity> kept = stoneIdentityStore_ ? stoneIdentityStore_->current() : std::nullopt;
+    if (!kept) StoneSurface::noteWearingFallbackByDefault("menu bar, desktop pane, panel, mirror and onboarding", desktop_.now);
+    const StoneIdentity identity = kept.value_or(StoneIdentity::fallback());
+    menuBarModel_.setIdentity(identity);
+    livingWindowModel_.setIdentity(identity);
+    publishStoneIdentity(identity);
+}
+
+void AppController::repositionLivingWindow() {
+    if (desktop_.defaults.boolean("desktopPaneHidden").value_or(false)) {
+        livingWindow_.hide();
+        return;
+    }
+    const auto geometry = LivingWindow::geometry(livingWindowModel_.score(), livingWindowModel_.aggravated());
+    QPointer<AppController> self(this);
+    livingWindow_.present(
+        [this, self, geometry] {
+            auto* view = new LivingWindowView(livingWindowModel_, [self] {
+                if (self) self->openInspectWindow(false);
+            });
+            view->setReduceMotion(desktop_.appearance.reduceMotion());
+            return makeWindow(view, WindowChrome::pane(QSize(int(geometry.width), int(geometry.height))));
+        },
+        {}, ManagedWindow::Focus::leaveFocus);
+    QWidget* pane = livingWindow_.window();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (pane == nullptr || screen == nullptr) return;
+    // Placed without raising or activating: the user is working elsewhere.
+    pane->setGeometry(livingPaneFrame(geometry, screen->availableGeometry()).toAlignedRect());
 }
 
 void AppController::handleNotificationPrimaryTap() {

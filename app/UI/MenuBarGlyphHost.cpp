@@ -6,22 +6,42 @@
 
 namespace quillfen {
 
-MenuBarGlyphHost::MenuBarGlyphHost(MenuBarModel& model, StatusItem& item, DesktopAppearance& appearance)
-    : model_(model), item_(item), appearance_(appearance) {
-    connect(&model_, &MenuBarModel::changed, this, &MenuBarGlyphHost::changed);
-    appearanceSubscription_ = appearance_.subscribe([this] { changed(); });
+MenuBarGlyphHost::MenuBarGlyphHost(MenuBarModel& model, StatusItem& item, DesktopAppearance& appearance,
+                                   AnimationDriver& driver)
+    : model_(model),
+      item_(item),
+      appearance_(appearance),
+      glyph_(driver, model.hasSomethingToSay(), model.stale()) {
+    glyph_.setFace(model_.face());
+    glyph_.setIdentity(model_.identity());
+    appearanceChanged();
+    connect(&model_, &MenuBarModel::changed, this, &MenuBarGlyphHost::modelChanged);
+    connect(&glyph_, &MenuBarGlyph::changed, this, [this] { item_.iconChanged(); });
+    appearanceSubscription_ = appearance_.subscribe([this] { appearanceChanged(); });
 }
 
 MenuBarGlyphHost::~MenuBarGlyphHost() = default;
 
-void MenuBarGlyphHost::changed() {
-    item_.iconChanged();
+void MenuBarGlyphHost::modelChanged() {
+    glyph_.setHasSomethingToSay(model_.hasSomethingToSay());
+    glyph_.setStale(model_.stale());
+    glyph_.setFace(model_.face());
+    glyph_.setIdentity(model_.identity());
+}
+
+void MenuBarGlyphHost::appearanceChanged() {
+    glyph_.setReduceMotion(appearance_.reduceMotion());
+    glyph_.setDark(appearance_.prefersDark());
 }
 
 QImage MenuBarGlyphHost::render(int width, int height, double devicePixelRatio) const {
     const double scale = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
     const QSizeF size(width / scale, height / scale);
-    return renderToImage(size, scale, [](QPainter&, const QRectF&) {});
+    GlyphState state = glyph_.state();
+    const QSizeF room(size.width() * kSlotShare, size.height() * kSlotShare);
+    state.height = glyphHeightFitting(state.identity, room);
+    return renderToImage(size, scale,
+                         [&state](QPainter& painter, const QRectF& box) { paintGlyph(painter, box, state); });
 }
 
 StatusIconPainter MenuBarGlyphHost::painter() const {
