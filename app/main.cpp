@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "AppController.h"
+#include "ChildProcesses.h"
 #include "LinuxDesktop.h"
 #include "QuitSignals.h"
 #include "SingleInstance.h"
@@ -56,8 +57,10 @@ int main(int argc, char** argv) {
 
     bool allEnded = true;
     {
-        LinuxDesktop desktop(environment);
-        AppController controller(desktop.desktop());
+        LinuxDesktop linux(environment);
+        Desktop desktop = linux.desktop();
+        desktop.upkeep.endChildProcesses = [] { ChildProcesses::endAll(std::chrono::milliseconds(200)); };
+        AppController controller(desktop);
         QuitSignals quitSignals([](int) { QCoreApplication::quit(); });
         controller.applicationDidFinishLaunching();
         app.exec();
