@@ -52,6 +52,9 @@ TEST(Main, TwoStartsOnOneHomeLeaveOneRunningAndTheSecondEndsWithStatusZero) {
 TEST(Main, RunsOnTheDesktopWithItsStoneInTheTrayAndEndsCleanlyOnSigterm) {
     test::TestHome home;
     const auto& session = test::DesktopSession::current();
+    // A boundary this version does not know is read as the default and written back.
+    const auto settings = home.path() / ".config/org.quillfen.Quillfen/Quillfen.conf";
+    test::writeFile(settings, "[General]\ninterruptBoundary=sometimes\n");
     test::ChildProcess app({QUILLFEN_BINARY}, withEnvironment({}));
 
     EXPECT_TRUE(test::waitUntil([&] { return test::findWindowOfClassBelow(session.display(), "trayer", "quillfen") != 0; },
@@ -62,11 +65,13 @@ TEST(Main, RunsOnTheDesktopWithItsStoneInTheTrayAndEndsCleanlyOnSigterm) {
         [&] { return fs::exists(data / "heartbeat.json") && fs::exists(data / "signal-log.json"); },
         std::chrono::seconds(10)))
         << "no tick ran";
-    for (const auto& file : {data / "heartbeat.json", data / "signal-log.json",
+    EXPECT_NE(test::readFile(settings).find("interruptBoundary=effortStopsChanging"), std::string::npos);
+    for (const auto& file : {data / "heartbeat.json", data / "signal-log.json", settings,
                              home.path() / ".cache/org.quillfen.Quillfen/singleton.lock"}) {
         EXPECT_EQ(modeOf(file), 0600u) << file;
     }
-    for (const auto& folder : {data, home.path() / ".cache/org.quillfen.Quillfen", home.familyDirectory()})
+    for (const auto& folder : {data, home.path() / ".cache/org.quillfen.Quillfen", home.familyDirectory(),
+                               settings.parent_path()})
         EXPECT_EQ(modeOf(folder), 0700u) << folder;
 
     kill(app.pid(), SIGTERM);
