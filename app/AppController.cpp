@@ -74,6 +74,8 @@ AppController::AppController(Desktop desktop, QObject* parent)
 AppController::~AppController() {
     tickTimer_.stop();
     bodyTimer_.stop();
+    // Nothing is handed back to a controller on its way out.
+    if (work_) work_->stopAll(std::chrono::milliseconds(0));
 }
 
 void AppController::noteOnce(const char* key, std::string_view category, std::string_view message) {
