@@ -210,7 +210,6 @@ private:
     void publishStoneIdentity(const StoneIdentity& identity);
     void publishAITool(const AIToolSignal& signal);
     void showNudge(const NudgeCopy& copy, std::uint64_t askVariant);
-    void onFreshStretch();
     void publishFace(const SignalSample& sample);
     void publishBody();
     NudgeCopy composeAsk(const NudgeCopy& fallback);

@@ -27,8 +27,6 @@ void AppController::publishAITool(const AIToolSignal&) {}
 
 void AppController::showNudge(const NudgeCopy&, std::uint64_t) {}
 
-void AppController::onFreshStretch() {}
-
 void AppController::publishFace(const SignalSample&) {}
 
 void AppController::publishBody() {}

@@ -27,7 +27,8 @@ void AppController::runTick() {
 
     const SignalSample sample = reader_->read();
     if (reader_->brokeOnLastRead()) {
-        onFreshStretch();
+        // A fresh stretch: yesterday's words no longer hang under the pane's stone.
+        livingWindowModel_.setCeilingLine(QString());
         refreshBody();
     }
     publishFace(sample);
