@@ -398,16 +398,5 @@ TEST(AppController, APreviewOfTheDecisionRunsTheDecidersChecksInOrder) {
     }
 }
 
-TEST(AppController, FocusCountsAsFlowFromTwentyFiveMinutesOn) {
-    for (const auto& [minutes, attention, focused] :
-         {std::tuple{24, AttentionState::focused, false}, std::tuple{25, AttentionState::focused, true},
-          std::tuple{90, AttentionState::fragmented, false}}) {
-        CoarseState state;
-        state.attention = attention;
-        state.continuousActiveMinutes = minutes;
-        EXPECT_EQ(AppController::isFocusedStretch(state), focused) << minutes;
-    }
-}
-
 }  // namespace
 }  // namespace quillfen
