@@ -107,20 +107,35 @@ private:
     }
 
     void whenAnswered(const QDBusPendingCall& pending, std::function<void(const QDBusMessage&)> done) {
+        // Without a bus the call never finishes by itself: it is answered as refused, later,
+        // as every answer comes.
+        if (!bus_.isConnected()) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, done = std::move(done)] {
+                    QDBusMessage refused = QDBusMessage::createError(
+                        QDBusError::Disconnected, QStringLiteral("no session bus"));
+                    noteMissing(refused);
+                    done(refused);
+                },
+                Qt::QueuedConnection);
+            return;
+        }
         auto* watcher = new QDBusPendingCallWatcher(pending, this);
         QObject::connect(watcher, &QDBusPendingCallWatcher::finished, this,
                          [this, watcher, done = std::move(done)] {
                              watcher->deleteLater();
                              QDBusMessage reply = watcher->reply();
-                             if (reply.type() != QDBusMessage::ReplyMessage && !missingLogged_) {
-                                 missingLogged_ = true;
-                                 SystemLog::info("notifications",
-                                                 "no notification service answers (" +
-                                                     reply.errorName().toStdString() +
-                                                     "): nudges show only in the panel and the tray");
-                             }
+                             noteMissing(reply);
                              done(reply);
                          });
+    }
+
+    void noteMissing(const QDBusMessage& reply) {
+        if (reply.type() == QDBusMessage::ReplyMessage || missingLogged_) return;
+        missingLogged_ = true;
+        SystemLog::info("notifications", "no notification service answers (" + reply.errorName().toStdString() +
+                                             "): nudges show only in the panel and the tray");
     }
 
     QDBusConnection bus_;

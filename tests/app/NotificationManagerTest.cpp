@@ -122,16 +122,21 @@ TEST(NotificationManager, PostsTheNudgeWithItsTwoActionsAndTurnsOnlyATapOrStepOu
     EXPECT_EQ(taps, 2);
 }
 
-TEST(NotificationManager, WithoutADaemonNothingHangsAndTheDesktopCountsAsRefusing) {
+TEST(NotificationManager, WithoutADaemonOrWithoutABusNothingHangsAndTheDesktopCountsAsRefusing) {
     test::PrivateBus bus;
-    test::BusConnection connection(bus);
-    auto service = makeDesktopNotifications(*connection);
-    NotificationManager manager(*service, [] {});
-    std::optional<bool> granted;
-    manager.requestAuthorization([&](bool answer) { granted = answer; });
-    manager.fire(nudge("Third long afternoon this week."));
-    ASSERT_TRUE(test::spinUntil([&] { return granted.has_value(); }, std::chrono::milliseconds(1000)));
-    EXPECT_FALSE(*granted);
+    test::BusConnection empty(bus);
+    const QString nowhere = QStringLiteral("quillfen-test-nowhere");
+    auto noBus = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), nowhere);
+    for (QDBusConnection* connection : {&*empty, &noBus}) {
+        auto service = makeDesktopNotifications(*connection);
+        NotificationManager manager(*service, [] {});
+        std::optional<bool> granted;
+        manager.requestAuthorization([&](bool answer) { granted = answer; });
+        manager.fire(nudge("Third long afternoon this week."));
+        ASSERT_TRUE(test::spinUntil([&] { return granted.has_value(); }, std::chrono::milliseconds(1000)));
+        EXPECT_FALSE(*granted);
+    }
+    QDBusConnection::disconnectFromBus(nowhere);
 }
 
 }  // namespace
