@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include "UI/PanelModel.h"
+#include "support/QtTestSupport.h"
+
+namespace quillfen {
+namespace {
+
+static auto* const env = test::addQtEnvironment();
+
+TEST(NudgeFrequency, ReadsOnlyItsExactRawValues) {
+    for (NudgeFrequency f : kAllNudgeFrequencies) EXPECT_EQ(nudgeFrequencyFrom(toString(f)), f);
+    EXPECT_EQ(nudgeFrequencyFrom("balanced"), NudgeFrequency::balanced);
+    EXPECT_EQ(nudgeFrequencyFrom("Balanced"), std::nullopt);
+    EXPECT_EQ(nudgeFrequencyFrom("Rarely"), std::nullopt);
+    EXPECT_EQ(nudgeFrequencyFrom(""), std::nullopt);
+}
+
+TEST(NudgeFrequency, OffKeepsTheFireAfterMinutesAndQuietAfterOffRestoresThem) {
+    DeciderThresholds base;
+    base.fireAfterMinutes = 135;
+    base.dayStartHour = 8;
+    DeciderThresholds off = thresholdsFor(NudgeFrequency::off, base);
+    EXPECT_EQ(off.fireAfterMinutes, 135);
+    EXPECT_EQ(off.maxNudgesPerDay, 0);
+    EXPECT_EQ(off.dayStartHour, 8);
+    DeciderThresholds quiet = thresholdsFor(NudgeFrequency::quiet, off);
+    EXPECT_EQ(std::pair(quiet.fireAfterMinutes, quiet.maxNudgesPerDay), std::pair(150, 1));
+    DeciderThresholds balanced = thresholdsFor(NudgeFrequency::balanced, quiet);
+    EXPECT_EQ(std::pair(balanced.fireAfterMinutes, balanced.maxNudgesPerDay), std::pair(120, 2));
+    EXPECT_EQ(balanced.wordyVariantFloorMinutes, base.wordyVariantFloorMinutes);
+}
+
+TEST(PanelModel, ThePrimaryActionRoutesOnlyAnAskThatIsStillOpen) {
+    struct Case {
+        const char* name;
+        bool hasNudge;
+        std::optional<MoveLabel> move;
+        AskPhase phase;
+        PrimaryStep step;
+    };
+    const Case cases[] = {
+        {"no nudge: an old notification", false, MoveLabel::breath, AskPhase::hidden, PrimaryStep::closeOnly},
+        {"answered, sinking away", true, MoveLabel::stepOutside, AskPhase::dismissing, PrimaryStep::closeOnly},
+        {"answered breath ask", true, MoveLabel::breath, AskPhase::dismissing, PrimaryStep::closeOnly},
+        {"step outside", true, MoveLabel::stepOutside, AskPhase::expanding, PrimaryStep::settleAndClose},
+        {"custom move", true, MoveLabel::customOther, AskPhase::expanding, PrimaryStep::settleAndClose},
+        {"no move label", true, std::nullopt, AskPhase::expanding, PrimaryStep::settleAndClose},
+        {"short practice", true, MoveLabel::shortPractice, AskPhase::expanding, PrimaryStep::settleAndStay},
+        {"breath", true, MoveLabel::breath, AskPhase::expanding, PrimaryStep::startExercise},
+        {"breath before its reveal", true, MoveLabel::breath, AskPhase::hidden, PrimaryStep::startExercise},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PanelModel model;
+        if (c.hasNudge) {
+            NudgeCopy nudge;
+            nudge.moveLabel = c.move;
+            model.setNudge(nudge);
+        }
+        model.setAskPhase(c.phase);
+        EXPECT_EQ(model.primaryStep(), c.step);
+    }
+}
+
+TEST(PanelModel, TellsItsViewsOncePerRealChange) {
+    PanelModel model;
+    int changes = 0;
+    QObject::connect(&model, &ObservableModel::changed, [&] { ++changes; });
+    model.setFrequency(NudgeFrequency::balanced);
+    model.setObserveHeadline("Your day so far.");
+    model.setActiveIntervention(std::nullopt);
+    EXPECT_EQ(changes, 0);
+    model.setAskPhase(AskPhase::expanding);
+    model.setAskPhase(AskPhase::expanding);
+    model.setTodayStateLine("Preview — this is how a nudge appears.");
+    EXPECT_EQ(changes, 2);
+}
+
+}  // namespace
+}  // namespace quillfen
