@@ -54,8 +54,7 @@ protected:
         if (!(s.opacity * s.lineOpacity > 0)) return;
         QPoint offset;
         const QPixmap pixmap = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
-        const QSizeF size = pixmap.deviceIndependentSize();
-        paintAskReveal(*painter, QRectF(offset, size), pixmap, s);
+        paintAskReveal(*painter, QRectF(offset, pixmap.deviceIndependentSize()), pixmap, s);
     }
 
 private:
@@ -97,7 +96,10 @@ void AskExpand::setContent(QWidget* content) {
         content_->deleteLater();
     }
     content_ = content;
-    if (content) layout()->addWidget(content);
+    if (content) {
+        layout()->addWidget(content);
+        content->show();
+    }
 }
 
 void AskExpand::setPhase(AskPhase phase) {

@@ -72,7 +72,6 @@ PanelView::PanelView(PanelModel& model, std::optional<PanelMirror> mirror, Windo
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
-    outer->setSizeConstraint(QLayout::SetMinimumSize);
 
     body_ = new QWidget(this);
     body_->setObjectName("body");
@@ -100,6 +99,10 @@ PanelView::PanelView(PanelModel& model, std::optional<PanelMirror> mirror, Windo
 PanelView::~PanelView() {
     // The reveal's pending steps must not reach a shell that outlives this view.
     retireNudgeBody();
+}
+
+QSize PanelView::sizeHint() const {
+    return {width(), heightForWidth(width())};
 }
 
 void PanelView::setReduceMotion(bool reduce) {
@@ -262,6 +265,7 @@ void PanelView::applyNudgeBody(const NudgeCopy& nudge) {
                 old->deleteLater();
             }
             staticHost_->layout()->addWidget(wanted);
+            wanted->show();
         }
     }
     if (askContent_) applyAskContent(nudge);
@@ -333,24 +337,32 @@ void PanelView::buildFooter(QVBoxLayout* outer) {
     footer->setObjectName("footer");
     auto* row = new QHBoxLayout(footer);
     row->setContentsMargins(22, 14, 22, 14);
-    row->setSpacing(16);
+    // The flexible space between the two groups gives way first: at whole pixels the
+    // footer's words only just fit the panel's width.
+    row->setSpacing(0);
+    auto* choices = new QHBoxLayout;
+    choices->setSpacing(16);
     for (NudgeFrequency f : kAllNudgeFrequencies) {
         auto* button = new PlainTextButton(qs(label(f)), Theme::sans(12.5), Theme::ink3(), footer);
         button->setObjectName(qs(toString(f)) + QStringLiteral("Button"));
-        row->addWidget(button, 0, Qt::AlignVCenter);
+        choices->addWidget(button, 0, Qt::AlignVCenter);
         frequencyButtons_.emplace_back(f, button);
         QObject::connect(button, &QAbstractButton::clicked, this, [this, f] {
             model_.setFrequency(f);
             callIfSet(model_.onFrequencyChange, f);
         });
     }
+    row->addLayout(choices);
     row->addStretch(1);
+    auto* exits = new QHBoxLayout;
+    exits->setSpacing(16);
     auto* settings = new PlainTextButton(fixed("Settings"), Theme::sans(12.5), Theme::ink3(), footer);
     settings->setObjectName("settingsButton");
     auto* quit = new PlainTextButton(fixed("Quit"), Theme::sans(12.5), Theme::ink3(), footer);
     quit->setObjectName("quitButton");
-    row->addWidget(settings, 0, Qt::AlignVCenter);
-    row->addWidget(quit, 0, Qt::AlignVCenter);
+    exits->addWidget(settings, 0, Qt::AlignVCenter);
+    exits->addWidget(quit, 0, Qt::AlignVCenter);
+    row->addLayout(exits);
     QObject::connect(settings, &QAbstractButton::clicked, this, [this] { callIfSet(model_.onSettings); });
     QObject::connect(quit, &QAbstractButton::clicked, this, [this] { callIfSet(model_.onQuit); });
     outer->addWidget(footer);

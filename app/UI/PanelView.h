@@ -40,6 +40,8 @@ public:
     ~PanelView() override;
 
     void setReduceMotion(bool reduce);
+    // The fixed width, and the height the wrapped texts need at it.
+    QSize sizeHint() const override;
     const WindowPresence& presence() const { return presence_; }
 
 private:

@@ -72,7 +72,6 @@ SettingsView::SettingsView(SettingsModel& model, QWidget* parent, AnimationDrive
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(30, 26, 30, 26);
     column->setSpacing(0);
-    column->setSizeConstraint(QLayout::SetMinimumSize);
 
     auto* heading = new ParagraphLabel(fixed("settings"), Theme::sans(21, QFont::DemiBold), Theme::ink(), 0, this);
     heading->setObjectName("heading");
@@ -145,6 +144,10 @@ MossToggle* SettingsView::bind(const char* name, Reader read, Writer write, Call
         callIfSet(model_.*callback, value);
     });
     return toggle;
+}
+
+QSize SettingsView::sizeHint() const {
+    return {width(), heightForWidth(width())};
 }
 
 void SettingsView::setReduceMotion(bool reduce) {

@@ -23,6 +23,8 @@ public:
                           AnimationDriver& driver = AnimationDriver::shared());
 
     void setReduceMotion(bool reduce);
+    // The fixed width, and the height the wrapped texts need at it.
+    QSize sizeHint() const override;
 
     // One row: a title over a sub-line, and the trailing control (none for a note only).
     static QWidget* row(const QString& title, ParagraphLabel* sub, QWidget* trailing, QWidget* parent);
