@@ -34,6 +34,7 @@ void paintAskReveal(QPainter& painter, const QRectF& box, const QPixmap& content
 // the settle step of a dismissed ask never resets the reveal of a newer ask or reports it
 // settled.
 class AskExpand : public QWidget {
+    Q_OBJECT
 public:
     AskExpand(AskPhase phase, std::uint64_t variant, std::function<void()> onSettled, QWidget* parent = nullptr,
               AnimationDriver& driver = AnimationDriver::shared());

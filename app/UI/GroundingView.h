@@ -24,6 +24,7 @@ void paintGroundingDots(QPainter& painter, const QRectF& box, const GroundingDot
 // holding and fading out on its own, then a closing line that waits for "Done". Leaving, by
 // either button, ends the run at once.
 class GroundingView : public QWidget {
+    Q_OBJECT
 public:
     struct Step {
         int id;

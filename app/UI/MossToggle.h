@@ -18,6 +18,7 @@ void paintMossToggle(QPainter& painter, const QRectF& box, const MossToggleState
 // The small capsule switch of the settings rows. A press flips it with a short slide and
 // tells `toggled`; `setOn` shows a value from outside without telling anyone.
 class MossToggle : public QAbstractButton {
+    Q_OBJECT
 public:
     explicit MossToggle(bool on = false, QWidget* parent = nullptr, AnimationDriver& driver = AnimationDriver::shared());
 

@@ -32,21 +32,32 @@ std::string_view label(NudgeFrequency f) {
     return enumName(f, kLabels);
 }
 
-DeciderThresholds thresholdsFor(NudgeFrequency f, DeciderThresholds base) {
+InterruptBoundary interruptBoundary(NudgeFrequency f) {
     switch (f) {
         case NudgeFrequency::quiet:
-            base.fireAfterMinutes = 150;
-            base.maxNudgesPerDay = 1;
-            break;
+            return InterruptBoundary::unmistakable;
         case NudgeFrequency::balanced:
-            base.fireAfterMinutes = 120;
-            base.maxNudgesPerDay = 2;
-            break;
+            return InterruptBoundary::effortStopsChanging;
         case NudgeFrequency::off:
-            base.maxNudgesPerDay = 0;
-            break;
+            return InterruptBoundary::onlyWhenAsked;
     }
-    return base;
+    return InterruptBoundaries::defaultBoundary;
+}
+
+NudgeFrequency nudgeFrequency(InterruptBoundary b) {
+    switch (b) {
+        case InterruptBoundary::unmistakable:
+            return NudgeFrequency::quiet;
+        case InterruptBoundary::effortStopsChanging:
+            return NudgeFrequency::balanced;
+        case InterruptBoundary::onlyWhenAsked:
+            return NudgeFrequency::off;
+    }
+    return NudgeFrequency::balanced;
+}
+
+DeciderThresholds thresholdsFor(NudgeFrequency f, const DeciderThresholds& base) {
+    return InterruptBoundaries::thresholds(interruptBoundary(f), base);
 }
 
 PrimaryStep PanelModel::primaryStep() const {

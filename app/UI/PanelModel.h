@@ -10,6 +10,7 @@
 #include "Config/AppConfig.h"
 #include "Intervention/InterventionRouter.h"
 #include "NudgeCopy.h"
+#include "Onboarding/InterruptBoundary.h"
 #include "UI/AskPhase.h"
 #include "UI/ObservableModel.h"
 
@@ -27,9 +28,12 @@ std::string_view toString(NudgeFrequency);
 std::optional<NudgeFrequency> nudgeFrequencyFrom(std::string_view);
 // The footer's word for it: "Rarely", "Balanced", "Off".
 std::string_view label(NudgeFrequency);
-// The decider's thresholds under a frequency; only the fire-after minutes and the daily
-// maximum change, and "off" keeps the minutes it was given.
-DeciderThresholds thresholdsFor(NudgeFrequency, DeciderThresholds base);
+// The interrupt boundary a frequency stands for, and back: by position.
+InterruptBoundary interruptBoundary(NudgeFrequency);
+NudgeFrequency nudgeFrequency(InterruptBoundary);
+// The decider's thresholds under a frequency, as under its boundary: only the fire-after
+// minutes and the daily maximum change, and "off" keeps the minutes it was given.
+DeciderThresholds thresholdsFor(NudgeFrequency, const DeciderThresholds& base);
 
 // The panel's outer geometry; every host gives it these values.
 struct WindowPresence {

@@ -34,6 +34,7 @@ void paintEmberRule(QPainter& painter, const QRectF& box);
 // exercise in the ask's place), over a footer. It reads the model, writes only its
 // `frequency`, and otherwise acts through the model's callbacks.
 class PanelView : public QWidget {
+    Q_OBJECT
 public:
     PanelView(PanelModel& model, std::optional<PanelMirror> mirror, WindowPresence presence = {},
               QWidget* parent = nullptr, AnimationDriver& driver = AnimationDriver::shared());

@@ -25,6 +25,7 @@ void paintParagraph(QPainter& painter, const QRectF& box, const ParagraphState& 
 
 // A text that wraps to the height it needs and never truncates.
 class ParagraphLabel : public QWidget {
+    Q_OBJECT
 public:
     ParagraphLabel(const QString& text, const QFont& font, const QColor& colour, qreal lineSpacing = 0,
                    QWidget* parent = nullptr);

@@ -23,6 +23,7 @@ struct PlainTextButtonState {
 void paintPlainTextButton(QPainter& painter, const QRectF& box, const PlainTextButtonState& state);
 
 class PlainTextButton : public QAbstractButton {
+    Q_OBJECT
 public:
     PlainTextButton(const QString& text, const QFont& font, const QColor& colour, QWidget* parent = nullptr);
 

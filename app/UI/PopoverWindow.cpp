@@ -52,7 +52,8 @@ QPoint popoverTopLeft(const std::optional<QRect>& trayIcon, const std::optional<
     }
     if (trayIcon && !trayIcon->isEmpty()) {
         const QRect icon = *trayIcon;
-        const QRect area = nearestArea(screens, icon.center());
+        const QPoint centre(icon.left() + icon.width() / 2, icon.top() + icon.height() / 2);
+        const QRect area = nearestArea(screens, centre);
         // The panel holding the tray lies outside the available area, on the edge it is
         // attached to; a panel over the area counts for the edge the icon is nearest.
         const int above = area.top() - icon.bottom();
@@ -64,26 +65,26 @@ QPoint popoverTopLeft(const std::optional<QRect>& trayIcon, const std::optional<
         if (outside > 0) {
             edge = outside == above ? top : outside == below ? bottom : outside == leftOf ? left : right;
         } else {
-            const int toTop = icon.center().y() - area.top();
-            const int toBottom = area.bottom() - icon.center().y();
-            const int toLeft = icon.center().x() - area.left();
-            const int toRight = area.right() - icon.center().x();
+            const int toTop = centre.y() - area.top();
+            const int toBottom = area.bottom() - centre.y();
+            const int toLeft = centre.x() - area.left();
+            const int toRight = area.right() - centre.x();
             const int nearest = std::min({toTop, toBottom, toLeft, toRight});
             edge = nearest == toTop ? top : nearest == toBottom ? bottom : nearest == toLeft ? left : right;
         }
         QPoint at;
         switch (edge) {
             case top:
-                at = {icon.center().x() - popup.width() / 2, icon.bottom() + 1 + kGap};
+                at = {centre.x() - popup.width() / 2, icon.bottom() + 1 + kGap};
                 break;
             case bottom:
-                at = {icon.center().x() - popup.width() / 2, icon.top() - kGap - popup.height()};
+                at = {centre.x() - popup.width() / 2, icon.top() - kGap - popup.height()};
                 break;
             case left:
-                at = {icon.right() + 1 + kGap, icon.center().y() - popup.height() / 2};
+                at = {icon.right() + 1 + kGap, centre.y() - popup.height() / 2};
                 break;
             case right:
-                at = {icon.left() - kGap - popup.width(), icon.center().y() - popup.height() / 2};
+                at = {icon.left() - kGap - popup.width(), centre.y() - popup.height() / 2};
                 break;
         }
         return clampInto(area, at, popup);

@@ -23,6 +23,7 @@ QPoint popoverTopLeft(const std::optional<QRect>& trayIcon, const std::optional<
 // switches elsewhere. Made once and kept: a closed popover only hides, so an ask that was
 // closing when it hid still settles.
 class PopoverWindow : public QWidget {
+    Q_OBJECT
 public:
     PopoverWindow(PanelModel& model, std::optional<PanelMirror> mirror,
                   AnimationDriver& driver = AnimationDriver::shared());

@@ -18,6 +18,7 @@ class PlainTextButton;
 
 // The settings window's content: a heading, six rows of switches and notes, and a footer line.
 class SettingsView : public QWidget {
+    Q_OBJECT
 public:
     explicit SettingsView(SettingsModel& model, QWidget* parent = nullptr,
                           AnimationDriver& driver = AnimationDriver::shared());

@@ -14,6 +14,13 @@ TEST(NudgeFrequency, ReadsOnlyItsExactRawValues) {
     EXPECT_EQ(nudgeFrequencyFrom("Balanced"), std::nullopt);
     EXPECT_EQ(nudgeFrequencyFrom("Rarely"), std::nullopt);
     EXPECT_EQ(nudgeFrequencyFrom(""), std::nullopt);
+    const std::pair<NudgeFrequency, const char*> boundaries[] = {{NudgeFrequency::quiet, "unmistakable"},
+                                                                 {NudgeFrequency::balanced, "effortStopsChanging"},
+                                                                 {NudgeFrequency::off, "onlyWhenAsked"}};
+    for (const auto& [f, stored] : boundaries) {
+        EXPECT_EQ(toString(interruptBoundary(f)), stored);
+        EXPECT_EQ(nudgeFrequency(interruptBoundary(f)), f);
+    }
 }
 
 TEST(NudgeFrequency, OffKeepsTheFireAfterMinutesAndQuietAfterOffRestoresThem) {
