@@ -86,22 +86,26 @@ SettingsView::SettingsView(SettingsModel& model, QWidget* parent, AnimationDrive
 
     loginSub_ = subLine({}, "launchAtLoginNote");
     addRow("launchAtLoginRow", "Start at login", loginSub_,
-           bind("launchAtLogin", &SettingsModel::launchAtLogin, &SettingsModel::setLaunchAtLogin,
-                &SettingsModel::onLaunchAtLogin));
+           bind("launchAtLogin", [](const SettingsModel& m) { return m.launchAtLogin(); },
+                [](SettingsModel& m, bool v) { m.setLaunchAtLogin(v); },
+                [](const SettingsModel& m) -> const std::function<void(bool)>& { return m.onLaunchAtLogin; }));
     addRow("showDesktopPaneRow", "Desktop stone",
            subLine(fixed("the breathing pane in the corner; click it to open your rhythm"), "showDesktopPaneNote"),
-           bind("showDesktopPane", &SettingsModel::showDesktopPane, &SettingsModel::setShowDesktopPane,
-                &SettingsModel::onShowDesktopPane));
+           bind("showDesktopPane", [](const SettingsModel& m) { return m.showDesktopPane(); },
+                [](SettingsModel& m, bool v) { m.setShowDesktopPane(v); },
+                [](const SettingsModel& m) -> const std::function<void(bool)>& { return m.onShowDesktopPane; }));
     selfUpdateSub_ = subLine({}, "selfUpdateNote");
     addRow("selfUpdateRow", "Keeps itself current", selfUpdateSub_,
-           bind("selfUpdate", &SettingsModel::selfUpdate, &SettingsModel::setSelfUpdate,
-                &SettingsModel::onSelfUpdate));
+           bind("selfUpdate", [](const SettingsModel& m) { return m.selfUpdate(); },
+                [](SettingsModel& m, bool v) { m.setSelfUpdate(v); },
+                [](const SettingsModel& m) -> const std::function<void(bool)>& { return m.onSelfUpdate; }));
     addRow("calendarBreaksRow", "Calendar breaks",
            subLine(fixed("off by default; when on, a heavy day gets one ten-minute hold in a free gap of your "
                          "calendar folder, announced by your calendar, yours to delete"),
                    "calendarBreaksNote"),
-           bind("calendarBreaks", &SettingsModel::calendarBreaks, &SettingsModel::setCalendarBreaks,
-                &SettingsModel::onCalendarBreaks));
+           bind("calendarBreaks", [](const SettingsModel& m) { return m.calendarBreaks(); },
+                [](SettingsModel& m, bool v) { m.setCalendarBreaks(v); },
+                [](const SettingsModel& m) -> const std::function<void(bool)>& { return m.onCalendarBreaks; }));
 
     auto* face = new QWidget;
     auto* faceLayout = new QHBoxLayout(face);
@@ -136,13 +140,14 @@ SettingsView::SettingsView(SettingsModel& model, QWidget* parent, AnimationDrive
 }
 
 MossToggle* SettingsView::bind(const char* name, Reader read, Writer write, Callback callback) {
-    auto* toggle = new MossToggle((model_.*read)(), nullptr, driver_);
+    auto* toggle = new MossToggle(read(model_), nullptr, driver_);
     toggle->setObjectName(name);
     toggles_.emplace_back(toggle, read);
-    QObject::connect(toggle, &QAbstractButton::toggled, this, [this, write, callback](bool value) {
-        (model_.*write)(value);
-        callIfSet(model_.*callback, value);
-    });
+    QObject::connect(toggle, &QAbstractButton::toggled, this,
+                     [this, write = std::move(write), callback = std::move(callback)](bool value) {
+                         write(model_, value);
+                         callIfSet(callback(model_), value);
+                     });
     return toggle;
 }
 
@@ -155,7 +160,7 @@ void SettingsView::setReduceMotion(bool reduce) {
 }
 
 void SettingsView::refresh() {
-    for (auto& [toggle, read] : toggles_) toggle->setOn((model_.*read)());
+    for (auto& [toggle, read] : toggles_) toggle->setOn(read(model_));
     loginSub_->setText(model_.loginItemNote().empty() ? fixed("the being is back after every restart")
                                                       : QString::fromStdString(model_.loginItemNote()));
     selfUpdateSub_->setText(fixed("checks once a day, verifies the maker's signature, swaps quietly · you're on ") +

@@ -31,9 +31,9 @@ public:
     static QWidget* row(const QString& title, ParagraphLabel* sub, QWidget* trailing, QWidget* parent);
 
 private:
-    using Reader = bool (SettingsModel::*)() const;
-    using Writer = void (SettingsModel::*)(bool);
-    using Callback = std::function<void(bool)> SettingsModel::*;
+    using Reader = std::function<bool(const SettingsModel&)>;
+    using Writer = std::function<void(SettingsModel&, bool)>;
+    using Callback = std::function<const std::function<void(bool)>&(const SettingsModel&)>;
     // A switch bound to one field: a press writes the field, then calls the callback.
     MossToggle* bind(const char* name, Reader read, Writer write, Callback callback);
     void refresh();
