@@ -11,6 +11,7 @@
 #include "Intervention/InterventionRouter.h"
 #include "NudgeCopy.h"
 #include "Onboarding/InterruptBoundary.h"
+#include "Stone/StoneIdentity.h"
 #include "UI/AskPhase.h"
 #include "UI/ObservableModel.h"
 
@@ -61,6 +62,7 @@ class PanelModel : public ObservableModel {
 public:
     using ObservableModel::ObservableModel;
 
+    const StoneIdentity& identity() const { return identity_; }
     const std::optional<NudgeCopy>& nudge() const { return nudge_; }
     const std::string& todayStateLine() const { return todayStateLine_; }
     NudgeFrequency frequency() const { return frequency_; }
@@ -73,6 +75,7 @@ public:
     const std::string& observeStatusLine() const { return observeStatusLine_; }
     std::optional<InPanelInterventionKind> activeIntervention() const { return activeIntervention_; }
 
+    void setIdentity(StoneIdentity v) { assign(identity_, std::move(v)); }
     void setNudge(std::optional<NudgeCopy> v) { assign(nudge_, std::move(v)); }
     void setTodayStateLine(std::string v) { assign(todayStateLine_, std::move(v)); }
     void setFrequency(NudgeFrequency v) { assign(frequency_, v); }
@@ -102,6 +105,7 @@ public:
     std::function<void()> onInterventionDone = [] {};
 
 private:
+    StoneIdentity identity_ = StoneIdentity::fallback();
     std::optional<NudgeCopy> nudge_;
     std::string todayStateLine_;
     NudgeFrequency frequency_ = NudgeFrequency::balanced;
