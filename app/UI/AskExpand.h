@@ -50,6 +50,9 @@ public:
     void setVariant(std::uint64_t variant) { variant_ = variant; }
     void setReduceMotion(bool reduce) { reduceMotion_ = reduce; }
 
+    // A dismissal is under way and has yet to report back.
+    bool settling() const { return phase_ == AskPhase::dismissing && settle_.active(); }
+
     AskRevealState state() const;
     // What shows of the content: both opacities together.
     double visibleOpacity() const { return opacity_.value() * lineOpacity_.value(); }

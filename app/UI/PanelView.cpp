@@ -97,7 +97,16 @@ PanelView::PanelView(PanelModel& model, std::optional<PanelMirror> mirror, Windo
 }
 
 PanelView::~PanelView() {
-    // The reveal's pending steps must not reach a shell that outlives this view.
+    // Released while an ask sinks away (the popover closed and was let go), its settle step
+    // goes with this view; the ask settles on the next turn instead of never.
+    if (askExpand_ && askExpand_->settling()) {
+        QMetaObject::invokeMethod(
+            &model_,
+            [model = &model_] {
+                if (model->askPhase() == AskPhase::dismissing) callIfSet(model->onAskSettled);
+            },
+            Qt::QueuedConnection);
+    }
     retireNudgeBody();
 }
 

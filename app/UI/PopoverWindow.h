@@ -20,8 +20,8 @@ QPoint popoverTopLeft(const std::optional<QRect>& trayIcon, const std::optional<
                       const QList<QRect>& screens, const QSize& popup);
 
 // The popover that holds the panel: a frameless popup that closes when the user clicks or
-// switches elsewhere. Made once and kept: a closed popover only hides, so an ask that was
-// closing when it hid still settles.
+// switches elsewhere. Closing only hides it: an ask closing as it hides still settles, and a
+// popover released while one sinks away lets it settle at once.
 class PopoverWindow : public QWidget {
     Q_OBJECT
 public:

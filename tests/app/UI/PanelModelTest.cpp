@@ -70,19 +70,5 @@ TEST(PanelModel, ThePrimaryActionRoutesOnlyAnAskThatIsStillOpen) {
     }
 }
 
-TEST(PanelModel, TellsItsViewsOncePerRealChange) {
-    PanelModel model;
-    int changes = 0;
-    QObject::connect(&model, &ObservableModel::changed, [&] { ++changes; });
-    model.setFrequency(NudgeFrequency::balanced);
-    model.setObserveHeadline("Your day so far.");
-    model.setActiveIntervention(std::nullopt);
-    EXPECT_EQ(changes, 0);
-    model.setAskPhase(AskPhase::expanding);
-    model.setAskPhase(AskPhase::expanding);
-    model.setTodayStateLine("Preview — this is how a nudge appears.");
-    EXPECT_EQ(changes, 2);
-}
-
 }  // namespace
 }  // namespace quillfen

@@ -249,6 +249,23 @@ TEST(PanelView, ANewAskArrivingWhileTheLastSinksIsNeitherResetNorCleared) {
     }
 }
 
+TEST(PanelView, APanelReleasedWhileAnAskSinksStillLetsItSettle) {
+    Panel p;
+    int settles = 0;
+    wireLikeTheShell(p.model, settles);
+    p.model.setNudge(ask("Two hours straight."));
+    p.model.setAskPhase(AskPhase::expanding);
+    p.to(12);
+    p.find<PlainTextButton>("dismissButton")->click();
+    p.to(12.3);
+    p.view.reset();
+    QApplication::processEvents();
+    EXPECT_EQ(settles, 1);
+    EXPECT_FALSE(p.model.nudge());
+    p.motion.advance(5);
+    EXPECT_EQ(settles, 1);
+}
+
 TEST(PanelView, TheBreathMoveRunsTheExerciseInTheAsksPlaceUntilItIsLeft) {
     Panel p;
     int settles = 0;
