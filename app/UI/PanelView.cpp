@@ -13,6 +13,7 @@
 #include "UI/ParagraphLabel.h"
 #include "UI/PlainTextButton.h"
 #include "UI/Render.h"
+#include "UI/StoneBeing.h"
 #include "UI/Theme.h"
 
 namespace quillfen {
@@ -35,6 +36,19 @@ QWidget* padded(QWidget* content, const QMargins& margins, QWidget* parent) {
     layout->setSpacing(0);
     layout->addWidget(content);
     return frame;
+}
+
+constexpr qreal kStoneWidth = 64;
+
+// The stone over either body, 24 points above what follows it.
+StoneBeing* addStone(QVBoxLayout* column, QWidget* parent, StoneFace face, const StoneIdentity& identity,
+                     AnimationDriver& driver, bool reduceMotion) {
+    auto* stone = new StoneBeing(face, identity, kStoneWidth, true, parent, driver);
+    stone->setObjectName("stone");
+    stone->setReduceMotion(reduceMotion);
+    column->addWidget(stone, 0, Qt::AlignLeft);
+    column->addSpacing(24);
+    return stone;
 }
 
 QWidget* filled(const QColor& colour, QWidget* parent) {
@@ -117,6 +131,8 @@ QSize PanelView::sizeHint() const {
 void PanelView::setReduceMotion(bool reduce) {
     if (reduce == reduceMotion_) return;
     reduceMotion_ = reduce;
+    calmStone_->setReduceMotion(reduce);
+    if (nudgeStone_) nudgeStone_->setReduceMotion(reduce);
     if (askExpand_) askExpand_->setReduceMotion(reduce);
     if (grounding_) grounding_->setReduceMotion(reduce);
 }
@@ -163,6 +179,7 @@ void PanelView::buildCalmBody() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
+    calmStone_ = addStone(column, calmBody_, calmFace(), model_.identity(), driver_, reduceMotion_);
     headline_ = new ParagraphLabel({}, Theme::sans(19), Theme::ink(), 4, calmBody_);
     headline_->setObjectName("headline");
     column->addWidget(headline_);
@@ -200,6 +217,8 @@ void PanelView::buildCalmBody() {
 }
 
 void PanelView::applyCalmBody() {
+    calmStone_->setFace(calmFace());
+    calmStone_->setIdentity(model_.identity());
     const bool observing = model_.observeOnly();
     headline_->setText(observing ? QString::fromStdString(model_.observeHeadline()) : qs(Strings::calmLine));
     subline_->setText(observing ? QString::fromStdString(model_.observeStatusLine()) : qs(Strings::calmSub));
@@ -215,6 +234,8 @@ void PanelView::buildNudgeBody() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
+    // Outside the reveal: the stone looks up as the ask comes and does not fade with it.
+    nudgeStone_ = addStone(column, nudgeBody_, StoneFace::calm, model_.identity(), driver_, reduceMotion_);
     if (nudgeBodyStatic_) {
         staticHost_ = new QWidget(nudgeBody_);
         staticHost_->setObjectName("askStatic");
@@ -248,9 +269,12 @@ void PanelView::retireNudgeBody() {
     staticHost_ = nullptr;
     askContent_ = nullptr;
     grounding_ = nullptr;
+    nudgeStone_ = nullptr;
 }
 
 void PanelView::applyNudgeBody(const NudgeCopy& nudge) {
+    nudgeStone_->setFace(model_.askPhase() == AskPhase::hidden ? StoneFace::calm : StoneFace::open);
+    nudgeStone_->setIdentity(model_.identity());
     QWidget* wanted = nullptr;
     if (model_.activeIntervention()) {
         if (!grounding_) {

@@ -17,6 +17,7 @@ class AskExpand;
 class GroundingView;
 class ParagraphLabel;
 class PlainTextButton;
+class StoneBeing;
 
 // What the panel reads of the mirror of the week: the calm stone's face and today's strip.
 struct PanelMirror {
@@ -71,6 +72,7 @@ private:
     QVBoxLayout* bodyLayout_ = nullptr;
 
     QWidget* calmBody_ = nullptr;
+    StoneBeing* calmStone_ = nullptr;
     ParagraphLabel* headline_ = nullptr;
     ParagraphLabel* subline_ = nullptr;
     QWidget* strip_ = nullptr;
@@ -79,6 +81,7 @@ private:
 
     QPointer<QWidget> nudgeBody_;
     bool nudgeBodyStatic_ = false;
+    QPointer<StoneBeing> nudgeStone_;
     QPointer<AskExpand> askExpand_;
     QPointer<QWidget> staticHost_;
     QPointer<QWidget> askContent_;

@@ -8,6 +8,7 @@
 #include "UI/PanelView.h"
 #include "UI/ParagraphLabel.h"
 #include "UI/PlainTextButton.h"
+#include "UI/StoneBeing.h"
 #include "UI/Theme.h"
 #include "support/QtTestSupport.h"
 #include "support/SteppedMotion.h"
@@ -316,16 +317,38 @@ TEST(PanelView, LinesWrapAndGrowTheBodyAndTheRuleFollowsTheLastLine) {
     EXPECT_EQ(p.view->width(), 300);
 }
 
-TEST(PanelView, TheStripShowsOnlyWithAMirror) {
+StoneFace stoneFace(const Panel& p, const char* body) {
+    auto* stone = dynamic_cast<StoneBeing*>(p.find(body)->findChild<QWidget*>("stone"));
+    return stone->state().shape.face;
+}
+
+TEST(PanelView, TheStoneWearsTheMirrorsFaceAtRestAndLooksUpWhileAnAskIsUp) {
     Panel bare;
     EXPECT_EQ(bare.find("mirrorStrip"), nullptr);
+    EXPECT_EQ(stoneFace(bare, "calmBody"), StoneFace::calm);
+
+    StoneFace mirrorFace = StoneFace::strained;
     PanelMirror mirror;
-    mirror.face = [] { return StoneFace::strained; };
+    mirror.face = [&] { return mirrorFace; };
     mirror.makeStrip = [](QWidget* parent) { return new QWidget(parent); };
-    Panel withMirror(mirror);
-    ASSERT_NE(withMirror.find("mirrorStrip"), nullptr);
-    EXPECT_TRUE(withMirror.find("mirrorStrip")->isVisible());
-    EXPECT_EQ(withMirror.find("mirrorStrip")->height(), 26);
+    Panel p(mirror);
+    ASSERT_NE(p.find("mirrorStrip"), nullptr);
+    EXPECT_TRUE(p.find("mirrorStrip")->isVisible());
+    EXPECT_EQ(p.find("mirrorStrip")->height(), 26);
+    EXPECT_EQ(stoneFace(p, "calmBody"), StoneFace::strained);
+
+    auto identity = StoneIdentity::make(1, "flint-0a9f", StoneMaterial::flint, StoneTemperament::direct, "0a9f", 1);
+    p.model.setIdentity(*identity);
+    p.model.setNudge(ask("Two hours straight."));
+    p.settle();
+    EXPECT_EQ(stoneFace(p, "nudgeBody"), StoneFace::calm) << "no ask up yet";
+    p.model.setAskPhase(AskPhase::expanding);
+    EXPECT_EQ(stoneFace(p, "nudgeBody"), StoneFace::open);
+    p.model.setAskPhase(AskPhase::dismissing);
+    EXPECT_EQ(stoneFace(p, "nudgeBody"), StoneFace::open);
+    auto* stone = dynamic_cast<StoneBeing*>(p.find("nudgeBody")->findChild<QWidget*>("stone"));
+    EXPECT_EQ(stone->state().shape.identity, *identity);
+    EXPECT_EQ(stone->state().shape.width, 64);
 }
 
 }  // namespace
