@@ -91,23 +91,6 @@ TEST(AskExpand, UnderReduceMotionItShowsAndSettlesAtOnce) {
     EXPECT_TRUE(r.motion.driver.idle());
 }
 
-TEST(AskExpand, TheSettleStepOfADismissedAskLeavesANewerRevealAlone) {
-    Reveal r;
-    r.view.setPhase(AskPhase::expanding);
-    r.to(12);
-    r.view.setPhase(AskPhase::dismissing);
-    r.to(12.5);
-    // A new ask arrives before the old one has settled.
-    r.view.setVariant(42);
-    r.view.setPhase(AskPhase::expanding);
-    r.to(13.1);
-    EXPECT_EQ(r.settled, 0) << "the old settle step must not report the new ask settled";
-    EXPECT_GT(r.view.state().opacity, 0.05) << "nor reset its reveal";
-    r.to(12.5 + askRevealSeconds(42));
-    EXPECT_EQ(r.view.state(), (AskRevealState{1, 1, 1, 0, 0}));
-    EXPECT_EQ(r.settled, 0);
-}
-
 TEST(AskExpand, AnAskThatArrivesWhileOffScreenRevealsWhenShown) {
     test::SteppedMotion motion;
     int settled = 0;

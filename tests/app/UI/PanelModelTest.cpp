@@ -23,21 +23,6 @@ TEST(NudgeFrequency, ReadsOnlyItsExactRawValues) {
     }
 }
 
-TEST(NudgeFrequency, OffKeepsTheFireAfterMinutesAndQuietAfterOffRestoresThem) {
-    DeciderThresholds base;
-    base.fireAfterMinutes = 135;
-    base.dayStartHour = 8;
-    DeciderThresholds off = thresholdsFor(NudgeFrequency::off, base);
-    EXPECT_EQ(off.fireAfterMinutes, 135);
-    EXPECT_EQ(off.maxNudgesPerDay, 0);
-    EXPECT_EQ(off.dayStartHour, 8);
-    DeciderThresholds quiet = thresholdsFor(NudgeFrequency::quiet, off);
-    EXPECT_EQ(std::pair(quiet.fireAfterMinutes, quiet.maxNudgesPerDay), std::pair(150, 1));
-    DeciderThresholds balanced = thresholdsFor(NudgeFrequency::balanced, quiet);
-    EXPECT_EQ(std::pair(balanced.fireAfterMinutes, balanced.maxNudgesPerDay), std::pair(120, 2));
-    EXPECT_EQ(balanced.wordyVariantFloorMinutes, base.wordyVariantFloorMinutes);
-}
-
 TEST(PanelModel, ThePrimaryActionRoutesOnlyAnAskThatIsStillOpen) {
     struct Case {
         const char* name;

@@ -28,7 +28,7 @@ struct Settings {
     QString text(const char* name) { return view.findChild<ParagraphLabel*>(name)->text(); }
 };
 
-TEST(SettingsView, AFreshModelShowsTheRowsInOrderWithTheirNotes) {
+TEST(SettingsView, AFreshModelShowsTheRowsInOrderAndTheInstalledFaceSaysOn) {
     Settings s;
     std::vector<std::string> rows;
     for (const char* name : {"launchAtLoginRow", "showDesktopPaneRow", "selfUpdateRow", "calendarBreaksRow",
@@ -56,8 +56,14 @@ TEST(SettingsView, AFreshModelShowsTheRowsInOrderWithTheirNotes) {
         EXPECT_EQ(s.toggle(name)->isOn(), on) << name;
         EXPECT_EQ(s.toggle(name)->accessibleDescription(), on ? "on" : "off") << name;
     }
-    EXPECT_TRUE(s.view.findChild<PlainTextButton*>("installButton")->isVisible());
     EXPECT_FALSE(s.view.findChild<QWidget*>("statuslineOn")->isVisible());
+    int installs = 0;
+    s.model.onInstallClaudeFace = [&] { s.model.setStatuslineInstalled(++installs > 0); };
+    s.view.findChild<PlainTextButton*>("installButton")->click();
+    EXPECT_EQ(s.text("statuslineNote"), "installed: the stone lives in your statusline");
+    EXPECT_EQ(s.text("statuslineOn"), "on");
+    EXPECT_TRUE(s.view.findChild<QWidget*>("statuslineOn")->isVisible());
+    EXPECT_FALSE(s.view.findChild<PlainTextButton*>("installButton")->isVisible());
     EXPECT_EQ(s.view.findChild<ParagraphLabel*>("heading")->font().weight(), QFont::DemiBold);
     EXPECT_EQ(s.view.findChild<ParagraphLabel*>("heading")->font().pixelSize(), 21);
     EXPECT_EQ(s.view.findChild<ParagraphLabel*>("title")->font().pixelSize(), 14);
@@ -103,21 +109,6 @@ TEST(SettingsView, ASwitchTheDesktopRefusesFollowsTheRefill) {
     EXPECT_EQ(s.text("launchAtLoginNote"), "the being is back after every restart");
     EXPECT_EQ(SettingsModel::loginItemNoteFor("unavailable"), "unavailable on this build");
     EXPECT_EQ(SettingsModel::loginItemNoteFor("enabled"), "");
-}
-
-TEST(SettingsView, WithTheFaceInstalledTheFifthRowSaysOnAndOffersNoButton) {
-    Settings s;
-    int installs = 0;
-    s.model.onInstallClaudeFace = [&] {
-        ++installs;
-        s.model.setStatuslineInstalled(true);
-    };
-    s.view.findChild<PlainTextButton*>("installButton")->click();
-    EXPECT_EQ(installs, 1);
-    EXPECT_EQ(s.text("statuslineNote"), "installed: the stone lives in your statusline");
-    EXPECT_TRUE(s.view.findChild<ParagraphLabel*>("statuslineOn")->isVisible());
-    EXPECT_EQ(s.text("statuslineOn"), "on");
-    EXPECT_FALSE(s.view.findChild<PlainTextButton*>("installButton")->isVisible());
 }
 
 }  // namespace
