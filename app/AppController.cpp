@@ -185,6 +185,8 @@ void AppController::buildCore() {
             },
             Qt::QueuedConnection);
     });
+    panelModel_.setFireThresholdMinutes(config_.deciderThresholds.fireAfterMinutes);
+    panelModel_.setObserveOnly(config_.observeOnly);
 }
 
 std::optional<MindBridge> AppController::makeBridge() const {
@@ -242,6 +244,7 @@ bool AppController::applicationWillTerminate(std::chrono::milliseconds grace) {
     tickTimer_.stop();
     bodyTimer_.stop();
     if (desktop_.upkeep.disableKeepAlive) desktop_.upkeep.disableKeepAlive();
+    delete popover_.data();
     inspectWindow_.dispose();
     promiseWindow_.dispose();
     demoWindow_.dispose();

@@ -45,6 +45,9 @@
 #include "UI/LivingWindowModel.h"
 #include "UI/MenuBarModel.h"
 #include "UI/OnboardingModel.h"
+#include "UI/PanelModel.h"
+#include "UI/PanelView.h"
+#include "UI/SettingsModel.h"
 
 namespace quillfen {
 
@@ -176,6 +179,9 @@ public:
     const AppConfig& config() const { return config_; }
     const RunKind& runKind() const { return run_; }
     MenuBarModel& menuBarModel() { return menuBarModel_; }
+    PanelModel& panelModel() { return panelModel_; }
+    SettingsModel& settingsModel() { return settingsModel_; }
+    QWidget* popover() const { return popover_.data(); }
     LivingWindowModel& livingWindowModel() { return livingWindowModel_; }
     const ManagedWindow& livingWindow() const { return livingWindow_; }
     const std::optional<MindConnection>& mindConnection() const { return mindConnection_; }
@@ -215,6 +221,8 @@ private:
     NudgeCopy composeAsk(const NudgeCopy& fallback);
     void showPopover();
     void performPanelPrimary();
+    // What the panel reads of the mirror of the week; none while there is no mirror.
+    std::optional<PanelMirror> panelMirror();
     // The views inside the windows; nullptr while a view is not there.
     QWidget* makeRhythmContent(bool dev);
     QWidget* makeSettingsContent();
@@ -253,8 +261,12 @@ private:
     // The open onboarding, if any.
     QPointer<OnboardingModel> onboardingModel_;
 
-    // The desktop pane's state.
+    // The views' state.
+    PanelModel panelModel_;
+    SettingsModel settingsModel_;
     LivingWindowModel livingWindowModel_{StoneIdentity::fallback()};
+    // The popover, while it is open.
+    QPointer<QWidget> popover_;
 
     // The tray.
     MenuBarModel menuBarModel_;

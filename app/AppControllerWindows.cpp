@@ -4,6 +4,7 @@
 #include <QScreen>
 
 #include "UI/LivingWindowView.h"
+#include "UI/PopoverWindow.h"
 #include "UI/StoneSurface.h"
 #include "Support/SystemLog.h"
 #include "UI/MenuBarGlyphHost.h"
@@ -12,6 +13,18 @@
 namespace quillfen {
 
 namespace {
+
+// Deletes its window, later, when the window hides.
+class ReleaseOnHide final : public QObject {
+public:
+    explicit ReleaseOnHide(QWidget* window) : QObject(window) { window->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Hide && watched == parent()) watched->deleteLater();
+        return false;
+    }
+};
 
 constexpr const char* kMenuInspect = "inspect";
 constexpr const char* kMenuSettings = "settings";
@@ -110,8 +123,23 @@ void AppController::repositionLivingWindow() {
     pane->setGeometry(livingPaneFrame(geometry, screen->availableGeometry()).toAlignedRect());
 }
 
+void AppController::showPopover() {
+    if (popover_ && popover_->isVisible()) return;
+    if (!popover_) {
+        auto* popover = new PopoverWindow(panelModel_, panelMirror());
+        popover->setReduceMotion(desktop_.appearance.reduceMotion());
+        // Released once it closes: the panel's state lives in its model.
+        new ReleaseOnHide(popover);
+        popover_ = popover;
+    }
+    std::optional<QRect> tray;
+    if (auto placed = desktop_.statusItem.geometry()) tray = QRect(placed->x, placed->y, placed->width, placed->height);
+    static_cast<PopoverWindow*>(popover_.data())->showAt(tray);
+}
+
 void AppController::handleNotificationPrimaryTap() {
     ++primaryTaps_;
+    // A tap on the notification opens the panel; already open, it stays as it is.
     showPopover();
     performPanelPrimary();
 }

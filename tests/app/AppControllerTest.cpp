@@ -398,5 +398,29 @@ TEST(AppController, APreviewOfTheDecisionRunsTheDecidersChecksInOrder) {
     }
 }
 
+TEST(AppController, ATapOnTheNudgeOpensThePanelOnceAndTakesThePrimaryActionEachTime) {
+    Harness h;
+    h.start({{"TAVRYN_OBSERVE_ONLY", "0"}});
+    int primaries = 0;
+    h.controller->panelModel().onPrimary = [&] { ++primaries; };
+    NudgeCopy copy;
+    copy.notificationTitle = "Two hours at the screen, no real break.";
+    h.controller->handle(TickResult::fire(copy));
+    ASSERT_EQ(h.notifications.posted.size(), 1u);
+    EXPECT_EQ(h.controller->panelModel().nudge(), copy);
+    EXPECT_EQ(h.controller->panelModel().askPhase(), AskPhase::expanding);
+
+    h.notifications.invoke(1, "TAVRYN_STEP_OUTSIDE");
+    ASSERT_TRUE(test::spinUntil([&] { return primaries == 1; }));
+    QPointer<QWidget> popover = h.controller->popover();
+    ASSERT_TRUE(popover && popover->isVisible());
+    h.notifications.invoke(1, "default");
+    ASSERT_TRUE(test::spinUntil([&] { return primaries == 2; }));
+    EXPECT_EQ(h.controller->popover(), popover.data()) << "the open panel is not opened again";
+    h.notifications.invoke(1, "TAVRYN_NOT_NOW");
+    test::spinFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(primaries, 2);
+}
+
 }  // namespace
 }  // namespace quillfen
