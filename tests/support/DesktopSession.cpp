@@ -60,6 +60,13 @@ void DesktopSession::SetUp() {
         std::fprintf(stderr, "desktop session: trayer did not take the tray\n");
         std::abort();
     }
+    // The window manager is up once it owns its screen's manager selection; before that it
+    // may still take the focus away from the first windows as it starts.
+    Atom manager = XInternAtom(x, "WM_S0", False);
+    if (!waitUntil([&] { return XGetSelectionOwner(x, manager) != 0; }, std::chrono::seconds(5))) {
+        std::fprintf(stderr, "desktop session: openbox did not start\n");
+        std::abort();
+    }
     XCloseDisplay(x);
     app_ = std::make_unique<QApplication>(argc_, argv_);
 }
