@@ -44,6 +44,8 @@ void paintTextBlock(QPainter& painter, const QRectF& box, const TextBlockState& 
 // The widget around a text block: its font is the widget's font and its colour the palette's
 // window text, so it reads like a label; its height follows its width.
 class TextBlock : public QWidget {
+    Q_OBJECT
+
 public:
     explicit TextBlock(QWidget* parent = nullptr);
 

@@ -47,6 +47,8 @@ void paintFocusRing(QPainter& painter, const QRectF& box);
 // A checkable one shows its check state to assistive technology, but only its owner changes
 // that state: a click does not toggle it.
 class TextButton : public QAbstractButton {
+    Q_OBJECT
+
 public:
     explicit TextButton(const QString& text, QWidget* parent = nullptr);
 
@@ -68,6 +70,8 @@ private:
 // A button whose label is a row of other widgets laid out on it: a click anywhere inside its
 // bounds presses it, on its texts and in its empty space alike. Keyboard use as TextButton.
 class RowButton : public QAbstractButton {
+    Q_OBJECT
+
 public:
     explicit RowButton(QWidget* parent = nullptr);
 
