@@ -1,4 +1,4 @@
-#include <QGuiApplication>
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <cstdlib>
@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "UI/LivingWindowView.h"
 #include "UI/MenuBarGlyph.h"
 #include "UI/Render.h"
 #include "UI/StoneBeing.h"
@@ -13,14 +14,14 @@
 namespace quillfen {
 namespace {
 
-// Drawing needs a GUI application; the benchmarks need no screen.
+// Drawing and widgets need an application object; the benchmarks need no screen.
 void ensureGuiApplication() {
-    static std::unique_ptr<QGuiApplication> app = [] {
+    static std::unique_ptr<QApplication> app = [] {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
         static int argc = 1;
         static char name[] = "quillfen-bench";
         static char* argv[] = {name, nullptr};
-        return std::make_unique<QGuiApplication>(argc, argv);
+        return std::make_unique<QApplication>(argc, argv);
     }();
 }
 
@@ -57,6 +58,28 @@ void BM_StoneFrame(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_StoneFrame)->Unit(benchmark::kMicrosecond);
+
+// One full repaint of the desktop pane at the top of the week, with its line, on a 2x screen.
+void BM_PaneRepaint(benchmark::State& state) {
+    ensureGuiApplication();
+    LivingWindowModel model(StoneIdentity::fallback());
+    model.setScore(0.9);
+    model.setCeilingLine("Another long afternoon building, three already behind you this week.");
+    LivingWindowView view(model, {});
+    const LivingPaneState pane = view.state();
+    QImage image(QSize(static_cast<int>(pane.frameWidth), static_cast<int>(pane.frameHeight)) * 2,
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(2);
+    for (auto _ : state) {
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        prepare(painter);
+        paintLivingPane(painter, QRectF(0, 0, pane.frameWidth, pane.frameHeight), pane);
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_PaneRepaint)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace quillfen

@@ -177,8 +177,10 @@ LivingWindowView::LivingWindowView(LivingWindowModel& model, std::function<void(
           [this] { return breathes(face_) && !reduceMotion_ && isVisible(); },
           [this](const Animation& a) { breathScale_.animateTo(1.015, a, kBreathFrameInterval); },
           [this](const Animation& a) { breathScale_.animateTo(0.985, a, kBreathFrameInterval); }) {
-    for (AnimatedValue* v : {&frameWidth_, &stoneWidth_, &opacity_, &breathScale_, &aggBreath_, &dy_, &rot_, &lineOpacity_})
+    for (AnimatedValue* v : {&frameWidth_, &stoneWidth_, &opacity_, &aggBreath_, &dy_, &rot_, &lineOpacity_})
         v->setOnChange([this] { update(); });
+    // A breath moves only the stone and its shadow: the rest of the pane is left as it is.
+    breathScale_.setOnChange([this] { update(stoneArea()); });
     setAttribute(Qt::WA_TranslucentBackground, true);
     setObjectName("livingWindow");
     relayout(false);
@@ -328,6 +330,15 @@ void LivingWindowView::knock(std::function<void()> finished) {
         rot_.animateTo(0, tap, 1.0 / 60);
         knockStep_ = driver_.after(0.06, std::move(finished));
     });
+}
+
+QRect LivingWindowView::stoneArea() const {
+    const LivingPaneState s = state();
+    const qreal w = s.being.shape.width, h = w * 2 / 3;
+    const qreal stackHeight = h + (s.line.isEmpty() ? 0 : 2 * kStackSpacing + kLineGap + layoutCeilingLine(s.line).bubbleSize.height());
+    const qreal top = height() - stackHeight;
+    // Room for the breath, the lean and the shadow's blur.
+    return QRectF(6, top, w, h).adjusted(-20, -20, 20, 26).toAlignedRect().translated(0, static_cast<int>(std::ceil(s.dy)));
 }
 
 LivingPaneState LivingWindowView::state() const {

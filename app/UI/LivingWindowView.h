@@ -93,6 +93,7 @@ private:
     void knockLoop();
     void knock(std::function<void()> finished);
     bool knocking() const;
+    QRect stoneArea() const;
 
     LivingWindowModel& model_;
     std::function<void()> onTap_;
