@@ -564,14 +564,16 @@ void OnboardingScreen::buildBoundary(QVBoxLayout& body) {
                                    [this, i] { return boundaryMarks_[i]; }),
                         0, Qt::AlignTop);
         line->addSpacing(12);
-        auto* texts = new QVBoxLayout();
-        texts->setSpacing(5);
-        texts->addWidget(makeLabel(choice, "rowTitle", qs(InterruptBoundaries::title(boundary)), Theme::sans(15.5),
+        auto* label = new QWidget(choice);
+        label->setObjectName(QStringLiteral("rowLabel"));
+        auto* texts = column(label, {}, 5);
+        texts->addWidget(makeLabel(label, "rowTitle", qs(InterruptBoundaries::title(boundary)), Theme::sans(15.5),
                                    Theme::ink()));
         texts->addWidget(
-            makeLabel(choice, "rowNote", qs(InterruptBoundaries::note(boundary)), Theme::sans(12), Theme::ink3()));
-        line->addLayout(texts);
+            makeLabel(label, "rowNote", qs(InterruptBoundaries::note(boundary)), Theme::sans(12), Theme::ink3()));
+        line->addWidget(label);
         line->addStretch(1);
+        choice->setFocusFrame(label);
         connect(choice, &QAbstractButton::clicked, this, [this, boundary] {
             model_->setBoundary(boundary);
             model_->applyBoundary(boundary);

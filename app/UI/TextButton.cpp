@@ -93,7 +93,9 @@ void RowButton::paintEvent(QPaintEvent*) {
     if (!hasFocus()) return;
     QPainter painter(this);
     prepare(painter);
-    paintFocusRing(painter, QRectF(rect()));
+    QRectF box(rect());
+    if (focusFrame_ != nullptr) box = QRectF(focusFrame_->geometry()).adjusted(-6, -4, 6, 4).intersected(box);
+    paintFocusRing(painter, box);
 }
 
 void RowButton::keyPressEvent(QKeyEvent* event) {

@@ -75,10 +75,17 @@ class RowButton : public QAbstractButton {
 public:
     explicit RowButton(QWidget* parent = nullptr);
 
+    // The child that the focus ring surrounds, as a radio button's ring surrounds its label
+    // and leaves its mark alone; without one the ring follows the row's bounds.
+    void setFocusFrame(QWidget* child) { focusFrame_ = child; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void nextCheckState() override {}
+
+private:
+    QWidget* focusFrame_ = nullptr;
 };
 
 }  // namespace quillfen
