@@ -107,6 +107,7 @@ TextBlockState TextBlock::current() const {
 
 void TextBlock::changedText() {
     measuredWidth_ = -2;
+    idealSize_.reset();
     updateGeometry();
     update();
 }
@@ -121,10 +122,13 @@ int TextBlock::heightForWidth(int width) const {
 }
 
 QSize TextBlock::sizeHint() const {
-    TextBlockState s = current();
-    auto doc = layoutText(s, -1);
-    const int width = static_cast<int>(std::ceil(doc->idealWidth()));
-    return {width, static_cast<int>(std::ceil(textHeight(*doc, s)))};
+    if (!idealSize_) {
+        TextBlockState s = current();
+        auto doc = layoutText(s, -1);
+        idealSize_ = QSize(static_cast<int>(std::ceil(doc->idealWidth())),
+                           static_cast<int>(std::ceil(textHeight(*doc, s))));
+    }
+    return *idealSize_;
 }
 
 QSize TextBlock::minimumSizeHint() const {

@@ -73,8 +73,10 @@ private:
     void changedText();
 
     TextBlockState state_;
+    // Layouts ask often and text changes rarely: the last answers are kept until it changes.
     mutable int measuredWidth_ = -2;
     mutable int measuredHeight_ = 0;
+    mutable std::optional<QSize> idealSize_;
 };
 
 }  // namespace quillfen
