@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <curl/curl.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -59,6 +60,8 @@ struct UpdateHost {
     test::ThrowawayCertificate certificate;
     test::SigningKey key;
     test::LocalHttpServer server{certificate.certificate(), certificate.key()};
+    // The same files over plain http, where a redirect might send a client.
+    test::LocalHttpServer plain;
     std::string manifest;
     std::string archive;
     std::string signature;
@@ -73,14 +76,22 @@ struct UpdateHost {
             std::this_thread::sleep_for(manifestDelay);
             response.set_content(manifest, "application/json");
         });
-        server.server().Get(kArchivePath, [this](const httplib::Request&, httplib::Response& response) {
-            response.set_content(archive, "application/x-tar");
+        server.server().Get("/builds/moved.tar", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect(plain.baseURL() + kArchivePath);
         });
-        server.server().Get(std::string(kArchivePath) + ".sig",
-                            [this](const httplib::Request&, httplib::Response& response) {
-                                response.set_content(signature, "application/octet-stream");
-                            });
+        server.server().Get("/builds/moved.tar.sig", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_content(signature, "application/octet-stream");
+        });
+        for (auto* host : {&server.server(), &plain.server()}) {
+            host->Get(kArchivePath, [this](const httplib::Request&, httplib::Response& response) {
+                response.set_content(archive, "application/x-tar");
+            });
+            host->Get(std::string(kArchivePath) + ".sig", [this](const httplib::Request&, httplib::Response& response) {
+                response.set_content(signature, "application/octet-stream");
+            });
+        }
         server.start();
+        plain.start();
     }
 
     std::string archiveURL() const { return server.baseURL() + kArchivePath; }
@@ -174,13 +185,28 @@ TEST(SelfUpdater, AGoodUpdateTakesTheInstalledPlaceAndRelaunchesTheNewCopyByItsP
     EXPECT_FALSE(fs::exists(scene.installed.parent_path() / "pwned"));
 }
 
-TEST(SelfUpdater, NoBadUpdateChangesAByteOfTheInstalledBuild) {
+struct BadUpdate {
+    const char* label;
+    std::function<void(UpdateHost&)> serve;
+    std::string record;
+};
+
+void expectRefusedWithoutATrace(const std::vector<BadUpdate>& cases) {
+    for (const auto& c : cases) {
+        Scene scene;
+        const auto before = snapshot(scene.installed);
+        c.serve(scene.host);
+        scene.updater(scene.setup()).checkOnce();
+        EXPECT_EQ(snapshot(scene.installed), before) << c.label;
+        EXPECT_EQ(scene.journal(), std::vector<std::string>{c.record}) << c.label;
+        EXPECT_TRUE(scene.recorded().calls.empty()) << c.label;
+        EXPECT_EQ(scene.terminations, 0) << c.label;
+    }
+}
+
+TEST(SelfUpdater, NoBadArchiveChangesAByteOfTheInstalledBuild) {
     const std::string climbing = "../" + std::string(200, 'x');
-    const struct {
-        const char* label;
-        std::function<void(UpdateHost&)> serve;
-        std::string record;
-    } cases[] = {
+    expectRefusedWithoutATrace({
         {"signed by another key",
          [](UpdateHost& h) {
              h.offer(44, h.archiveURL(), newBuild(44).bytes());
@@ -208,6 +234,11 @@ TEST(SelfUpdater, NoBadUpdateChangesAByteOfTheInstalledBuild) {
         {"no build folder",
          [](UpdateHost& h) { h.offer(44, h.archiveURL(), TarBuilder().file("README", "x").bytes()); },
          "update check failed: no build folder in downloaded archive"},
+    });
+}
+
+TEST(SelfUpdater, NoAnswerOffThePolicyChangesAByteOfTheInstalledBuild) {
+    expectRefusedWithoutATrace({
         {"an archive over the size cap",
          [](UpdateHost& h) {
              h.offer(44, h.archiveURL(), newBuild(44).file("big", std::string(100 * 1024, 'b')).bytes());
@@ -222,9 +253,14 @@ TEST(SelfUpdater, NoBadUpdateChangesAByteOfTheInstalledBuild) {
         {"an error page instead of a manifest",
          [](UpdateHost& h) { h.manifest = "<html><body>404 Not Found</body></html>"; },
          "update check failed: manifest is not JSON"},
+        {"a redirect to plain http",
+         [](UpdateHost& h) {
+             h.offer(44, h.server.baseURL() + "/builds/moved.tar", newBuild(44).bytes());
+         },
+         std::string("update check failed: archive: ") + curl_easy_strerror(CURLE_UNSUPPORTED_PROTOCOL)},
         {"an archive over http",
          [](UpdateHost& h) {
-             h.offer(44, "http://127.0.0.1:" + std::to_string(h.server.port()) + kArchivePath, newBuild(44).bytes());
+             h.offer(44, h.plain.baseURL() + kArchivePath, newBuild(44).bytes());
          },
          "update refused: manifest URL off-policy"},
         {"an archive on another host",
@@ -233,17 +269,7 @@ TEST(SelfUpdater, NoBadUpdateChangesAByteOfTheInstalledBuild) {
                      newBuild(44).bytes());
          },
          "update refused: manifest URL off-policy"},
-    };
-    for (const auto& c : cases) {
-        Scene scene;
-        const auto before = snapshot(scene.installed);
-        c.serve(scene.host);
-        scene.updater(scene.setup()).checkOnce();
-        EXPECT_EQ(snapshot(scene.installed), before) << c.label;
-        EXPECT_EQ(scene.journal(), std::vector<std::string>{c.record}) << c.label;
-        EXPECT_TRUE(scene.recorded().calls.empty()) << c.label;
-        EXPECT_EQ(scene.terminations, 0) << c.label;
-    }
+    });
 }
 
 TEST(SelfUpdater, ADeveloperCopyADisabledOneOrAnUpToDateOneRecordsNothing) {
