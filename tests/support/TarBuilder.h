@@ -6,24 +6,21 @@
 
 namespace quillfen::test {
 
-// Writes tar archives entry by entry, as tar itself would, and also the malformed ones no
-// tool would write.
+// Writes tar archives entry by entry as tar does, the malformed ones no tool would write too.
 class TarBuilder {
 public:
-    TarBuilder& file(std::string_view name, std::string_view contents, std::uint32_t mode = 0644);
-    TarBuilder& folder(std::string_view name);
-    TarBuilder& link(std::string_view name, std::string_view target);
-    TarBuilder& hardLink(std::string_view name, std::string_view target);
-    // Any header: a type flag, a name, a link name and contents.
-    TarBuilder& entry(char type, std::string_view name, std::string_view contents, std::string_view linkName = {},
-                      std::uint32_t mode = 0644);
-    // A pax extended header naming the next entry.
+    // Any header: a type flag ('0' file, '5' folder, '2' link, '1' hard link, ...).
+    TarBuilder& entry(char type, std::string_view name, std::string_view contents = {},
+                      std::string_view linkName = {}, std::uint32_t mode = 0644);
+    TarBuilder& file(std::string_view name, std::string_view contents, std::uint32_t mode = 0644) {
+        return entry('0', name, contents, {}, mode);
+    }
+    TarBuilder& link(std::string_view name, std::string_view target) { return entry('2', name, {}, target); }
+    // Names the next entry through a pax extended header, or a GNU long-name header.
     TarBuilder& paxPath(std::string_view path);
-    // A GNU long-name header for the next entry.
-    TarBuilder& gnuLongName(std::string_view name);
+    TarBuilder& gnuLongName(std::string_view name) { return entry('L', "././@LongLink", std::string(name) + '\0'); }
 
-    // The archive with its two zero blocks.
-    std::string bytes() const;
+    std::string bytes() const { return data_ + std::string(1024, '\0'); }
 
 private:
     std::string data_;

@@ -14,31 +14,24 @@ namespace quillfen::test {
 class SigningKey {
 public:
     SigningKey();
-    ~SigningKey();
+    ~SigningKey() { EVP_PKEY_free(key_); }
     SigningKey(const SigningKey&) = delete;
     SigningKey& operator=(const SigningKey&) = delete;
 
-    // 32 raw bytes.
-    std::string publicKey() const;
-    // 64 bytes.
+    std::string publicKey() const;  // 32 raw bytes
     std::string sign(std::string_view message) const;
 
 private:
     EVP_PKEY* key_ = nullptr;
 };
 
-// A self-signed certificate for 127.0.0.1 and its key, as PEM files in a folder of their own.
-// The certificate file also serves as the one trusted authority of a client.
-class ThrowawayCertificate {
-public:
+// A self-signed certificate for 127.0.0.1 and its key (PEM files, made by the openssl tool); the
+// certificate is also the one authority a client trusts.
+struct ThrowawayCertificate {
     ThrowawayCertificate();
-    const std::filesystem::path& certificate() const { return certificate_; }
-    const std::filesystem::path& key() const { return key_; }
-
-private:
-    TempDir dir_;
-    std::filesystem::path certificate_;
-    std::filesystem::path key_;
+    TempDir dir;
+    std::filesystem::path certificate = dir.path() / "certificate.pem";
+    std::filesystem::path key = dir.path() / "key.pem";
 };
 
 }  // namespace quillfen::test
