@@ -118,9 +118,10 @@ std::string wrapperScript(const std::filesystem::path& build, const std::filesys
 
 std::string unitText(const std::filesystem::path& wrapper) {
     // systemd refuses a program path with quotes in it, so bash is the program and the wrapper
-    // its argument. The wrapper exits 1 whenever the application is gone: on-failure restarts
-    // it, ten seconds apart as the service manager of the original platform does. Only the
-    // wrapper is ended when the service stops: the application lives in a session of its own.
+    // its argument. The wrapper exits 1 whenever the application is gone and on-failure starts
+    // it again; ten seconds apart, so that a copy that crashes at once does not use up systemd's
+    // start limit and end the keeping. Only the wrapper is ended when the service stops: the
+    // application lives in a session of its own.
     return "[Unit]\n"
            "Description=Quillfen keep-alive\n"
            "After=graphical-session.target\n"

@@ -166,10 +166,14 @@ void SelfUpdater::start() {
     daily_ = timer(setup_.checkIntervalSeconds, false);
 }
 
-void SelfUpdater::onTimer() {
-    if (!mayCheck() || !isEnabled(defaults_)) return;
+bool SelfUpdater::claim() {
+    if (!mayCheck() || !isEnabled(defaults_)) return false;
     bool idle = false;
-    if (!inFlight_.compare_exchange_strong(idle, true)) return;
+    return inFlight_.compare_exchange_strong(idle, true);
+}
+
+void SelfUpdater::onTimer() {
+    if (!claim()) return;
     // The previous worker has finished (it cleared the flag); joining it costs nothing.
     worker_ = std::jthread([this](std::stop_token stop) {
         check(stop);
@@ -178,9 +182,7 @@ void SelfUpdater::onTimer() {
 }
 
 void SelfUpdater::checkOnce(std::stop_token stop) {
-    if (!mayCheck() || !isEnabled(defaults_)) return;
-    bool idle = false;
-    if (!inFlight_.compare_exchange_strong(idle, true)) return;
+    if (!claim()) return;
     check(stop);
     inFlight_ = false;
 }
@@ -190,7 +192,9 @@ void SelfUpdater::journal(const std::string& detail) const {
 }
 
 void SelfUpdater::check(std::stop_token stop) {
-    auto failed = [this](const std::string& description) {
+    auto failed = [this, &stop](const std::string& description) {
+        // A check cut short because the application is closing has not failed.
+        if (stop.stop_requested()) return;
         journal("update check failed: " + UnicodeText::prefix(description, kMaxDetailCharacters));
     };
     HttpRequest request;

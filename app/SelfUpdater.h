@@ -93,6 +93,8 @@ public:
 private:
     BuildInfo running() const;
     bool mayCheck() const;
+    // The guards of every check; true when this check may run, which is then in flight.
+    bool claim();
     void onTimer();
     void check(std::stop_token stop);
     void install(const UpdateManifest& manifest, const std::string& url, std::stop_token stop);
