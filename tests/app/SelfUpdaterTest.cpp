@@ -65,12 +65,13 @@ struct Scene {
     fs::path installed = apps.path() / "Bob's \"Apps\" $(touch pwned)" / "org.quillfen.Quillfen";
     test::ThrowawayCertificate certificate;
     test::SigningKey key;
-    test::LocalHttpServer host{certificate.certificate, certificate.key};
-    test::LocalHttpServer plain;
     std::string manifest, archive, signature;
     std::chrono::milliseconds manifestDelay{0};
     std::atomic<int> manifestRequests{0};
     std::string userAgent;
+    // Declared after what their handlers read, so that they stop before it goes.
+    test::LocalHttpServer host{certificate.certificate, certificate.key};
+    test::LocalHttpServer plain;
     test::MemoryUserDefaults defaults;
     std::shared_ptr<CommandRunner> runner = std::make_shared<test::RecordingCommandRunner>();
     int terminations = 0;

@@ -10,7 +10,7 @@ TarBuilder& TarBuilder::entry(char type, std::string_view name, std::string_view
                               std::uint32_t mode) {
     std::string header(512, '\0');
     auto put = [&](std::size_t offset, std::size_t length, std::string_view text) {
-        std::memcpy(header.data() + offset, text.data(), std::min(length, text.size()));
+        std::copy_n(text.begin(), std::min(length, text.size()), header.begin() + static_cast<long>(offset));
     };
     auto octal = [&](std::size_t offset, std::size_t length, unsigned long long value) {
         char text[24];
