@@ -6,11 +6,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "AppController.h"
 #include "ChildProcesses.h"
+#include "LaunchAgent.h"
 #include "LinuxDesktop.h"
+#include "LoginItem.h"
 #include "QuitSignals.h"
+#include "SelfUpdater.h"
 #include "SingleInstance.h"
 #include "Support/Paths.h"
 #include "Support/SystemLog.h"
@@ -59,12 +63,31 @@ int main(int argc, char** argv) {
     {
         LinuxDesktop linux(environment);
         Desktop desktop = linux.desktop();
-        desktop.upkeep.endChildProcesses = [] { ChildProcesses::endAll(std::chrono::milliseconds(200)); };
+        std::unique_ptr<SelfUpdater> updater;
+        // systemctl may take its time: the install runs beside the UI, and the quit's disable
+        // waits for it, so that the service is gone when the process ends.
+        std::jthread keepAliveInstall;
+        UserDefaults& defaults = desktop.defaults;
+        desktop.upkeep = UpkeepServices{
+            [&updater, &defaults] {
+                updater = std::make_unique<SelfUpdater>(defaults);
+                updater->start();
+            },
+            [&keepAliveInstall] { keepAliveInstall = std::jthread([] { LaunchAgent::install(); }); },
+            [&keepAliveInstall] {
+                if (keepAliveInstall.joinable()) keepAliveInstall.join();
+                LaunchAgent::disable();
+            },
+            [](UserDefaults& d) { LoginItem::enableOnceIfNeeded(d); },
+            [] { return LaunchAgent::isInstalled(); },
+            [] { ChildProcesses::endAll(std::chrono::milliseconds(200)); },
+        };
         AppController controller(desktop);
         QuitSignals quitSignals([](int) { QCoreApplication::quit(); });
         controller.applicationDidFinishLaunching();
         app.exec();
         allEnded = controller.applicationWillTerminate(kQuitGrace);
+        updater.reset();
         if (!allEnded) {
             // Work still running past the grace holds nothing that must be saved (every store
             // is written whole, by rename): end without running the exit handlers under it.

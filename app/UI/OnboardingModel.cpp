@@ -40,6 +40,10 @@ void OnboardingModel::setBeat(OnboardingBeat beat) {
     assign(beat_, beat);
 }
 
+void OnboardingModel::setIdentity(StoneIdentity identity) {
+    assign(identity_, std::move(identity));
+}
+
 void OnboardingModel::setReading(std::optional<WorkReading> reading) {
     assign(reading_, std::move(reading));
 }

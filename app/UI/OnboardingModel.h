@@ -13,6 +13,7 @@
 #include "Onboarding/OnboardingFlow.h"
 #include "Onboarding/OnboardingSources.h"
 #include "Promise/Promise.h"
+#include "Stone/StoneIdentity.h"
 #include "Support/Clock.h"
 
 namespace quillfen {
@@ -52,6 +53,10 @@ public:
     void setBeat(OnboardingBeat beat);
     // How the latest step change animates: kStepTransition, or zero when it should not.
     std::chrono::milliseconds beatTransition() const { return beatTransition_; }
+
+    // The user's stone, which the recognition, one-moment, change-of-note and settled steps draw.
+    const StoneIdentity& identity() const { return identity_; }
+    void setIdentity(StoneIdentity identity);
 
     const std::optional<WorkReading>& reading() const { return reading_; }
     void setReading(std::optional<WorkReading> reading);
@@ -136,6 +141,7 @@ private:
 
     OnboardingBeat beat_;
     std::chrono::milliseconds beatTransition_{0};
+    StoneIdentity identity_ = StoneIdentity::fallback();
     std::optional<WorkReading> reading_;
     std::vector<WorkSource> sources_;
     ContextGrantState calendarGrant_ = ContextGrantState::notAsked;

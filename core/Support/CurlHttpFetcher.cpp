@@ -1,6 +1,11 @@
 #include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <mutex>
 
 #include "Support/HttpFetcher.h"
@@ -9,21 +14,30 @@ namespace quillfen {
 
 namespace {
 
+// Where the body goes; false stops the transfer.
+using BodySink = std::function<bool(const char* data, std::size_t size)>;
+
 struct Transfer {
-    std::string body;
+    BodySink sink;
+    std::size_t received = 0;
     std::size_t limit = 0;
     bool tooLarge = false;
+    bool sinkFailed = false;
     std::stop_token stop;
 };
 
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
     const std::size_t bytes = size * count;
-    if (transfer->body.size() + bytes > transfer->limit) {
+    if (transfer->received + bytes > transfer->limit) {
         transfer->tooLarge = true;
         return 0;  // makes curl abort the transfer
     }
-    transfer->body.append(data, bytes);
+    if (!transfer->sink(data, bytes)) {
+        transfer->sinkFailed = true;
+        return 0;
+    }
+    transfer->received += bytes;
     return bytes;
 }
 
@@ -46,25 +60,25 @@ struct EasyHandle {
     }
 };
 
-}  // namespace
-
-HttpResult CurlHttpFetcher::get(const HttpRequest& request, std::stop_token stop) {
+HttpResult perform(const HttpRequest& request, BodySink sink, std::stop_token stop) {
     initialiseCurlOnce();
     if (stop.stop_requested()) return HttpFailure{HttpFailure::Kind::cancelled, "cancelled"};
     EasyHandle easy;
     if (!easy.handle) return HttpFailure{HttpFailure::Kind::transport, "curl_easy_init failed"};
 
     Transfer transfer;
+    transfer.sink = std::move(sink);
     transfer.limit = request.maxBodyBytes;
     transfer.stop = stop;
 
     const double timeout =
         std::isfinite(request.timeoutSeconds) && request.timeoutSeconds > 0 ? request.timeoutSeconds : 0.001;
+    const char* protocols = request.httpsOnly ? "https" : "http,https";
     CURL* h = easy.handle;
     curl_easy_setopt(h, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, protocols);
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, protocols);
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
@@ -74,6 +88,10 @@ HttpResult CurlHttpFetcher::get(const HttpRequest& request, std::stop_token stop
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, onProgress);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    if (!request.trustedCertificatesFile.empty()) {
+        curl_easy_setopt(h, CURLOPT_CAINFO, request.trustedCertificatesFile.c_str());
+        curl_easy_setopt(h, CURLOPT_CAPATH, nullptr);
+    }
     for (const auto& [name, value] : request.headers) {
         easy.headers = curl_slist_append(easy.headers, (name + ": " + value).c_str());
     }
@@ -81,14 +99,80 @@ HttpResult CurlHttpFetcher::get(const HttpRequest& request, std::stop_token stop
 
     const CURLcode code = curl_easy_perform(h);
     if (transfer.tooLarge) return HttpFailure{HttpFailure::Kind::bodyTooLarge, "answer larger than allowed"};
+    if (transfer.sinkFailed) return HttpFailure{HttpFailure::Kind::transport, "could not store the answer"};
     if (code == CURLE_ABORTED_BY_CALLBACK) return HttpFailure{HttpFailure::Kind::cancelled, "cancelled"};
     if (code == CURLE_OPERATION_TIMEDOUT) return HttpFailure{HttpFailure::Kind::timedOut, "timed out"};
     if (code != CURLE_OK) return HttpFailure{HttpFailure::Kind::transport, curl_easy_strerror(code)};
 
     HttpResponse response;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &response.status);
-    response.body = std::move(transfer.body);
     return response;
+}
+
+}  // namespace
+
+HttpResult CurlHttpFetcher::get(const HttpRequest& request, std::stop_token stop) {
+    std::string body;
+    auto result = perform(
+        request,
+        [&body](const char* data, std::size_t size) {
+            body.append(data, size);
+            return true;
+        },
+        stop);
+    if (auto* response = std::get_if<HttpResponse>(&result)) response->body = std::move(body);
+    return result;
+}
+
+HttpResult CurlHttpFetcher::download(const HttpRequest& request, const std::filesystem::path& file,
+                                     std::stop_token stop) {
+    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return HttpFailure{HttpFailure::Kind::transport, std::strerror(errno)};
+    auto result = perform(
+        request,
+        [fd](const char* data, std::size_t size) {
+            while (size > 0) {
+                ssize_t written = ::write(fd, data, size);
+                if (written < 0) {
+                    if (errno == EINTR) continue;
+                    return false;
+                }
+                data += written;
+                size -= static_cast<std::size_t>(written);
+            }
+            return true;
+        },
+        stop);
+    const bool closed = ::close(fd) == 0;
+    if (std::holds_alternative<HttpResponse>(result) && !closed) {
+        result = HttpFailure{HttpFailure::Kind::transport, "could not store the answer"};
+    }
+    if (std::holds_alternative<HttpFailure>(result)) ::unlink(file.c_str());
+    return result;
+}
+
+HttpResult HttpFetcher::download(const HttpRequest& request, const std::filesystem::path& file,
+                                 std::stop_token stop) {
+    auto result = get(request, stop);
+    auto* response = std::get_if<HttpResponse>(&result);
+    if (!response) return result;
+    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return HttpFailure{HttpFailure::Kind::transport, std::strerror(errno)};
+    std::string_view bytes = response->body;
+    bool ok = true;
+    while (ok && !bytes.empty()) {
+        ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        ok = written >= 0;
+        if (ok) bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) {
+        ::unlink(file.c_str());
+        return HttpFailure{HttpFailure::Kind::transport, "could not store the answer"};
+    }
+    response->body.clear();
+    return result;
 }
 
 std::string percentEncodeQueryValue(std::string_view text) {

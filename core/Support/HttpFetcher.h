@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <stop_token>
 #include <string>
 #include <utility>
@@ -15,6 +16,10 @@ struct HttpRequest {
     double timeoutSeconds = 10;
     // A body larger than this is refused rather than buffered: answers come from outside.
     std::size_t maxBodyBytes = 1 << 20;
+    // Only https, for the request and every redirect it is sent on.
+    bool httpsOnly = false;
+    // A PEM file of the certificates to trust instead of the system's; empty: the system's.
+    std::string trustedCertificatesFile{};
 };
 
 struct HttpResponse {
@@ -36,12 +41,20 @@ class HttpFetcher {
 public:
     virtual ~HttpFetcher() = default;
     virtual HttpResult get(const HttpRequest& request, std::stop_token stop) = 0;
+
+    // The same GET with the body written to `file` (made anew, readable by its owner only)
+    // rather than held in memory; the response carries no body. `maxBodyBytes` caps the file
+    // as it caps a body. On failure no file is left behind.
+    virtual HttpResult download(const HttpRequest& request, const std::filesystem::path& file,
+                                std::stop_token stop);
 };
 
 // libcurl, http and https only, following at most a few redirects.
 class CurlHttpFetcher final : public HttpFetcher {
 public:
     HttpResult get(const HttpRequest& request, std::stop_token stop) override;
+    HttpResult download(const HttpRequest& request, const std::filesystem::path& file,
+                        std::stop_token stop) override;
 };
 
 // "%XX" escapes for a query component (RFC 3986 unreserved characters stay as they are).

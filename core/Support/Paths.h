@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <system_error>
 
 namespace quillfen::Paths {
 
@@ -14,6 +15,14 @@ std::filesystem::path dataDirectory();
 
 // $XDG_CACHE_HOME/org.quillfen.Quillfen (XDG_CACHE_HOME defaults to ~/.cache).
 std::filesystem::path cacheDirectory();
+
+// $XDG_CONFIG_HOME itself (default ~/.config), where desktop-wide settings such as autostart
+// entries and systemd user units live.
+std::filesystem::path configHome();
+
+// Creates the missing folders of `path`, each readable by its owner only (0700); folders that
+// already exist keep their modes. An error when the path is not a folder in the end.
+std::error_code createPrivateFolders(const std::filesystem::path& path);
 
 // ~/.ostrel, the folder this app shares with its sibling tools.
 std::filesystem::path familyDirectory();

@@ -11,23 +11,56 @@ namespace quillfen::SystemLog {
 
 namespace {
 
-void write(int priority, std::string_view category, std::string_view message) {
+std::mutex& listenerMutex() {
+    static std::mutex m;
+    return m;
+}
+
+Listener& listener() {
+    static Listener l;
+    return l;
+}
+
+int priorityOf(Level level) {
+    switch (level) {
+        case Level::info:
+            return LOG_INFO;
+        case Level::notice:
+            return LOG_NOTICE;
+        case Level::error:
+            return LOG_ERR;
+    }
+    return LOG_INFO;
+}
+
+void write(Level level, std::string_view category, std::string_view message) {
     static std::once_flag opened;
     std::call_once(opened, [] { openlog(Paths::kAppId, LOG_PID, LOG_USER); });
     std::string line;
     line.reserve(category.size() + message.size() + 3);
     line.append("[").append(category).append("] ").append(message);
-    syslog(priority, "%s", line.c_str());
+    syslog(priorityOf(level), "%s", line.c_str());
+    std::lock_guard lock(listenerMutex());
+    if (listener()) listener()(level, category, message);
 }
 
 }  // namespace
 
 void info(std::string_view category, std::string_view message) {
-    write(LOG_INFO, category, message);
+    write(Level::info, category, message);
+}
+
+void notice(std::string_view category, std::string_view message) {
+    write(Level::notice, category, message);
 }
 
 void error(std::string_view category, std::string_view message) {
-    write(LOG_ERR, category, message);
+    write(Level::error, category, message);
+}
+
+void setListener(Listener l) {
+    std::lock_guard lock(listenerMutex());
+    listener() = std::move(l);
 }
 
 }  // namespace quillfen::SystemLog

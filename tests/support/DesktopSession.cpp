@@ -39,6 +39,7 @@ Window findBelow(Display* x, Window w, const std::function<bool(Window)>& test) 
 
 void DesktopSession::SetUp() {
     instance = this;
+    runtime_ = std::make_unique<TempDir>();
     bus_ = std::make_unique<PrivateBus>();
     display_ = std::make_unique<VirtualDisplay>();
     env_.push_back(std::make_unique<ScopedEnv>("DISPLAY", display_->name()));
@@ -78,6 +79,7 @@ void DesktopSession::TearDown() {
     env_.clear();
     display_.reset();
     bus_.reset();
+    runtime_.reset();
     instance = nullptr;
 }
 
@@ -86,7 +88,8 @@ DesktopSession& DesktopSession::current() {
 }
 
 std::map<std::string, std::string> DesktopSession::childEnvironment() const {
-    return {{"DISPLAY", display_->name()},
+    return {{"XDG_RUNTIME_DIR", runtime_->path().string()},
+            {"DISPLAY", display_->name()},
             {"DBUS_SESSION_BUS_ADDRESS", bus_->address()},
             {"DBUS_SYSTEM_BUS_ADDRESS", bus_->address()},
             {"QT_QPA_PLATFORM", "xcb"}};

@@ -28,6 +28,8 @@ public:
     std::map<std::string, std::string> childEnvironment() const;
 
 private:
+    // The children's runtime folder: no user service manager of the machine is reached there.
+    std::unique_ptr<TempDir> runtime_;
     std::unique_ptr<PrivateBus> bus_;
     std::unique_ptr<VirtualDisplay> display_;
     std::unique_ptr<ChildProcess> windowManager_;

@@ -1,26 +1,37 @@
 #include "support/LocalHttpServer.h"
 
 #include <chrono>
+#include <stdexcept>
 
 namespace quillfen::test {
 
-LocalHttpServer::LocalHttpServer() {
-    port_ = server_.bind_to_any_port("127.0.0.1");
+LocalHttpServer::LocalHttpServer() : server_(std::make_unique<httplib::Server>()) {
+    port_ = server_->bind_to_any_port("127.0.0.1");
+}
+
+LocalHttpServer::LocalHttpServer(const std::filesystem::path& certificate, const std::filesystem::path& key)
+    : server_(std::make_unique<httplib::SSLServer>(certificate.c_str(), key.c_str())), tls_(true) {
+    if (!server_->is_valid()) throw std::runtime_error("the TLS server does not take its certificate");
+    port_ = server_->bind_to_any_port("127.0.0.1");
 }
 
 LocalHttpServer::~LocalHttpServer() {
     stop();
 }
 
+std::string LocalHttpServer::baseURL() const {
+    return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_);
+}
+
 void LocalHttpServer::start() {
     if (thread_.joinable()) return;
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    while (!server_.is_running())
+    thread_ = std::thread([this] { server_->listen_after_bind(); });
+    while (!server_->is_running())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void LocalHttpServer::stop() {
-    server_.stop();
+    server_->stop();
     if (thread_.joinable()) thread_.join();
 }
 

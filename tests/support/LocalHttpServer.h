@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -13,18 +14,21 @@ namespace quillfen::test {
 class LocalHttpServer {
 public:
     LocalHttpServer();
+    // Serves https with this certificate and key (PEM files).
+    LocalHttpServer(const std::filesystem::path& certificate, const std::filesystem::path& key);
     ~LocalHttpServer();
     LocalHttpServer(const LocalHttpServer&) = delete;
     LocalHttpServer& operator=(const LocalHttpServer&) = delete;
 
-    httplib::Server& server() { return server_; }
+    httplib::Server& server() { return *server_; }
     int port() const { return port_; }
-    std::string baseURL() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    std::string baseURL() const;
     void start();
     void stop();
 
 private:
-    httplib::Server server_;
+    std::unique_ptr<httplib::Server> server_;
+    bool tls_ = false;
     int port_ = 0;
     std::thread thread_;
 };

@@ -171,6 +171,10 @@ TEST_F(OnboardingModelTest, TellsItsViewsOncePerRealChange) {
     QObject::connect(model.get(), &OnboardingModel::changed, [&] { ++told; });
     const std::function<void()> changes[] = {
         [&] { model->setBeat(Beat::reading); },
+        [&] {
+            model->setIdentity(*StoneIdentity::make(1, "quartz-a119", StoneMaterial::quartz,
+                                                    StoneTemperament::observant, "a119", 1));
+        },
         [&] { model->setReading(WorkReading::today(5, 0, 1)); },
         [&] { model->setSources(WorkSourceRegistry::sources([](std::string_view) { return true; })); },
         [&] { model->setWeatherGrant(ContextGrantState::declined); },

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "platform/CommandRunner.h"
+
+// Keeps the application running: a systemd user service whose program is a small bash wrapper
+// that starts the application, waits while it lives and then fails, so that systemd starts it
+// again after a crash. A quit removes the service first, so that quitting sticks. Everything
+// here logs to the system log under "launch-agent" and reports nothing to its caller beyond a
+// Boolean.
+namespace quillfen::LaunchAgent {
+
+inline constexpr const char* kUnitName = "org.quillfen.Quillfen.service";
+inline constexpr const char* kSystemctl = "/usr/bin/systemctl";
+
+// $XDG_CONFIG_HOME/systemd/user/org.quillfen.Quillfen.service
+std::filesystem::path unitFile();
+// keepalive-wrapper.sh in the application's data folder.
+std::filesystem::path wrapperFile();
+
+// The copy that the wrapper keeps alive.
+struct Target {
+    std::filesystem::path build;
+    std::filesystem::path executable;
+};
+
+// Writes the wrapper and the unit and (re)starts the service; true only when systemd took it.
+// A developer or demo run (a variable named TAVRYN_RENDER…, or TAVRYN_DEMO_NUDGE or
+// TAVRYN_QA_WINDOW_CYCLE set to anything) touches nothing and gets false.
+bool install();
+bool install(CommandRunner& runner, const Target& target);
+
+// Stops and disables the service and deletes both files; silent about what was not there.
+void disable();
+void disable(CommandRunner& runner);
+
+// Whether the unit file is in place.
+bool isInstalled();
+
+std::string wrapperScript(const std::filesystem::path& build, const std::filesystem::path& executable);
+std::string unitText(const std::filesystem::path& wrapper);
+
+}  // namespace quillfen::LaunchAgent

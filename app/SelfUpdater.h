@@ -1,0 +1,115 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+#include "Support/Clock.h"
+#include "Support/HttpFetcher.h"
+#include "Update/BuildInfo.h"
+#include "Update/UpdateManifest.h"
+#include "platform/CommandRunner.h"
+#include "platform/UserDefaults.h"
+
+class QTimer;
+
+namespace quillfen {
+
+// Why an install stopped; its text is the description.
+struct UpdateFailure {
+    std::string description;
+};
+
+// Keeps an installed copy current without the user's help: 90 s after start and then once a
+// day it reads the update manifest and, for a strictly newer build at an allowed address,
+// downloads the archive and its signature, checks the signature against the maker's key before
+// anything is unpacked, unpacks, checks the build number, swaps the new build into the
+// installed build's place (keeping the old one aside) and relaunches. Every refusal, failure
+// and install is one "update" line in the decisions journal; a check that finds nothing new
+// writes nothing. A copy that does not run from the installed build's folder, or has no build
+// number, never checks.
+class SelfUpdater {
+public:
+    struct Setup {
+        std::filesystem::path executable;
+        std::filesystem::path installedBuild;
+        // Emptied and made afresh at the start of every install; the archive, the unpacked
+        // build and the build that was replaced stay there until the next one.
+        std::filesystem::path workFolder;
+        std::string manifestURL;
+        std::string requiredHost;
+        // The maker's Ed25519 public key, 32 raw bytes.
+        std::string signingKey;
+        // A PEM file of certificates to trust instead of the system's; empty: the system's.
+        std::string trustedCertificatesFile;
+        double manifestTimeoutSeconds = 15;
+        double downloadTimeoutSeconds = 120;
+        std::size_t maxManifestBytes = 64 * 1024;
+        std::size_t maxArchiveBytes = 512u << 20;
+        double firstCheckSeconds = 90;
+        double checkIntervalSeconds = 86400;
+        double relaunchDelaySeconds = 1;
+
+        // The running copy, the update host and the maker's key.
+        static Setup runningCopy();
+    };
+    using Terminate = std::function<void()>;
+
+    static constexpr const char* kEnabledKey = "selfUpdateEnabled";
+    static constexpr const char* kJournalKind = "update";
+
+    // The running copy over the network, asking the Qt application to quit after a relaunch.
+    explicit SelfUpdater(UserDefaults& defaults);
+    // `terminate` may be called on a worker thread.
+    SelfUpdater(Setup setup, UserDefaults& defaults, std::shared_ptr<HttpFetcher> http,
+                std::shared_ptr<CommandRunner> runner, Terminate terminate, Clock now);
+    // Stops a check under way and waits for it.
+    ~SelfUpdater();
+    SelfUpdater(const SelfUpdater&) = delete;
+    SelfUpdater& operator=(const SelfUpdater&) = delete;
+
+    // Schedules the checks on the calling thread's event loop, each run on a worker thread;
+    // nothing at all for a copy that never checks.
+    void start();
+    bool scheduled() const { return daily_ != nullptr; }
+
+    // One check, on the calling thread, which is the thread the user defaults belong to.
+    void checkOnce(std::stop_token stop = {});
+
+    // The running copy's own facts, read on every use; also the settings window's.
+    static std::int64_t localBuild();
+    static std::string localVersion();
+    static std::string localSha();
+    // "selfUpdateEnabled" when it holds a Boolean, else true.
+    static bool isEnabled(const UserDefaults& defaults);
+
+private:
+    BuildInfo running() const;
+    bool mayCheck() const;
+    // The guards of every check; true when this check may run, which is then in flight.
+    bool claim();
+    void onTimer();
+    void check(std::stop_token stop);
+    void install(const UpdateManifest& manifest, const std::string& url, std::stop_token stop);
+    void journal(const std::string& detail) const;
+
+    Setup setup_;
+    UserDefaults& defaults_;
+    std::shared_ptr<HttpFetcher> http_;
+    std::shared_ptr<CommandRunner> runner_;
+    Terminate terminate_;
+    Clock now_;
+    std::atomic<bool> inFlight_{false};
+    std::unique_ptr<QTimer> first_;
+    std::unique_ptr<QTimer> daily_;
+    std::jthread worker_;
+};
+
+}  // namespace quillfen

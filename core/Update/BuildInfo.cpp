@@ -1,0 +1,30 @@
+#include "Update/BuildInfo.h"
+
+#include <nlohmann/json.hpp>
+
+#include "Log/FileLogStore.h"
+#include "Support/JsonFields.h"
+#include "Support/JsonText.h"
+
+namespace quillfen {
+
+BuildInfo BuildInfo::decode(std::string_view json) {
+    BuildInfo info;
+    auto document = JsonText::decode(json);
+    if (!document || !document->is_object()) return info;
+    using namespace JsonFields;
+    try {
+        if (const auto* build = optionalField(*document, "build")) info.build = asInt64(*build);
+    } catch (const Invalid&) {
+    }
+    if (const auto it = document->find("version"); it != document->end() && it->is_string()) info.version = *it;
+    if (const auto it = document->find("sha"); it != document->end() && it->is_string()) info.sha = *it;
+    return info;
+}
+
+BuildInfo BuildInfo::read(const std::filesystem::path& buildFolder) {
+    auto bytes = FileLogStore(buildFolder / kFileName).read();
+    return bytes ? decode(*bytes) : BuildInfo{};
+}
+
+}  // namespace quillfen

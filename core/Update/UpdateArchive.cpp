@@ -1,0 +1,353 @@
+#include "Update/UpdateArchive.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "Support/UnicodeText.h"
+
+namespace quillfen::UpdateArchive {
+
+namespace {
+
+constexpr std::size_t kBlock = 512;
+// Extended headers carry a name or two; nothing legitimate comes near this.
+constexpr std::size_t kMaxExtendedHeaderBytes = 64 * 1024;
+// No size given by an extended header.
+constexpr std::uint64_t kNoSize = UINT64_MAX;
+
+struct Refusal {
+    std::string message;
+};
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            if (fd_ >= 0) ::close(fd_);
+            fd_ = other.fd_;
+            other.fd_ = -1;
+        }
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// A name as it may appear in a message: valid UTF-8, and short.
+std::string shown(std::string_view name) {
+    return UnicodeText::prefix(UnicodeText::repairedUtf8(name), 80);
+}
+
+[[noreturn]] void refuse(std::string_view name, std::string_view why) {
+    throw Refusal{"archive entry refused: " + shown(name) + " (" + std::string(why) + ")"};
+}
+
+[[noreturn]] void damaged(std::string_view why) {
+    throw Refusal{"archive damaged: " + std::string(why)};
+}
+
+std::string_view field(std::string_view header, std::size_t offset, std::size_t length) {
+    auto value = header.substr(offset, length);
+    return value.substr(0, value.find('\0'));
+}
+
+// Octal digits, optionally surrounded by spaces and ended by a NUL. The base-256 form that GNU
+// tar uses for huge values is not needed by any update and not accepted.
+std::optional<std::uint64_t> octal(std::string_view header, std::size_t offset, std::size_t length) {
+    auto text = header.substr(offset, length);
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    std::uint64_t value = 0;
+    std::size_t digits = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '7'; ++i, ++digits) {
+        if (value > (UINT64_MAX >> 3)) return std::nullopt;
+        value = value * 8 + static_cast<std::uint64_t>(text[i] - '0');
+    }
+    for (; i < text.size(); ++i) {
+        if (text[i] != ' ' && text[i] != '\0') return std::nullopt;
+    }
+    if (digits == 0) return std::nullopt;
+    return value;
+}
+
+bool checksumMatches(std::string_view header) {
+    auto stored = octal(header, 148, 8);
+    if (!stored) return false;
+    std::uint64_t unsignedSum = 0;
+    std::int64_t signedSum = 0;
+    for (std::size_t i = 0; i < kBlock; ++i) {
+        const bool inField = i >= 148 && i < 156;
+        const unsigned char byte = inField ? ' ' : static_cast<unsigned char>(header[i]);
+        unsignedSum += byte;
+        signedSum += inField ? ' ' : static_cast<signed char>(header[i]);
+    }
+    // Some old writers summed signed bytes.
+    return *stored == unsignedSum || static_cast<std::int64_t>(*stored) == signedSum;
+}
+
+bool allZero(std::string_view block) {
+    for (char c : block) {
+        if (c != '\0') return false;
+    }
+    return true;
+}
+
+// The components of an entry's name below the destination; "." and empty components fall
+// away, so "./a//b/" is "a/b".
+std::vector<std::string> components(std::string_view name, const Limits& limits) {
+    if (name.empty()) refuse(name, "empty name");
+    if (name.find('\0') != std::string_view::npos) refuse(name, "NUL in name");
+    if (name.size() > limits.maxPathBytes) refuse(name, "name too long");
+    if (name.front() == '/') refuse(name, "absolute name");
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        auto end = name.find('/', start);
+        if (end == std::string_view::npos) end = name.size();
+        auto part = name.substr(start, end - start);
+        if (part == "..") refuse(name, "climbs out with ..");
+        if (part.size() > NAME_MAX) refuse(name, "name too long");
+        if (!part.empty() && part != ".") parts.emplace_back(part);
+        start = end + 1;
+    }
+    if (parts.size() > limits.maxDepth) refuse(name, "nested too deeply");
+    return parts;
+}
+
+// A link's target must stay inside the destination when read from the link's own folder.
+// Links met on the way are checked once every entry is in place.
+void checkLinkTarget(std::string_view name, const std::vector<std::string>& linkParts, std::string_view target) {
+    if (target.empty()) refuse(name, "empty link target");
+    if (target.find('\0') != std::string_view::npos) refuse(name, "NUL in link target");
+    if (target.front() == '/') refuse(name, "link leaves the folder");
+    std::size_t depth = linkParts.size() - 1;
+    std::size_t start = 0;
+    while (start <= target.size()) {
+        auto end = target.find('/', start);
+        if (end == std::string_view::npos) end = target.size();
+        auto part = target.substr(start, end - start);
+        if (part == "..") {
+            if (depth == 0) refuse(name, "link leaves the folder");
+            --depth;
+        } else if (!part.empty() && part != ".") {
+            ++depth;
+        }
+        start = end + 1;
+    }
+}
+
+// The folder that will hold the entry, opened without following any link, with missing
+// folders made on the way.
+Fd openParent(int root, std::string_view name, const std::vector<std::string>& parts) {
+    Fd current(::fcntl(root, F_DUPFD_CLOEXEC, 0));
+    if (current.get() < 0) refuse(name, std::strerror(errno));
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        const char* part = parts[i].c_str();
+        int fd = ::openat(current.get(), part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT) {
+            if (::mkdirat(current.get(), part, S_IRWXU) != 0 && errno != EEXIST) refuse(name, std::strerror(errno));
+            fd = ::openat(current.get(), part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }
+        if (fd < 0) {
+            if (errno == ELOOP || errno == ENOTDIR) refuse(name, "passes through a link or a file");
+            refuse(name, std::strerror(errno));
+        }
+        current = Fd(fd);
+    }
+    return current;
+}
+
+void writeFile(int parent, std::string_view name, const std::string& leaf, std::string_view data,
+               std::uint64_t mode) {
+    const mode_t wanted = (mode & 0111) != 0 ? S_IRWXU : (S_IRUSR | S_IWUSR);
+    Fd fd(::openat(parent, leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, wanted));
+    if (fd.get() < 0) refuse(name, errno == EEXIST ? "name repeated" : std::strerror(errno));
+    while (!data.empty()) {
+        ssize_t written = ::write(fd.get(), data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            refuse(name, std::strerror(errno));
+        }
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+    ::fchmod(fd.get(), wanted);
+}
+
+void makeFolder(int parent, std::string_view name, const std::string& leaf) {
+    if (::mkdirat(parent, leaf.c_str(), S_IRWXU) == 0) {
+        ::fchmodat(parent, leaf.c_str(), S_IRWXU, 0);
+        return;
+    }
+    struct stat info {};
+    if (errno == EEXIST && ::fstatat(parent, leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(info.st_mode)) {
+        return;
+    }
+    refuse(name, errno == EEXIST ? "name repeated" : std::strerror(errno));
+}
+
+// "%d key=value\n" records; only the names are taken.
+void readExtendedHeader(std::string_view data, std::optional<std::string>& path,
+                        std::optional<std::string>& linkPath, std::uint64_t& size) {
+    while (!data.empty()) {
+        auto space = data.find(' ');
+        if (space == std::string_view::npos || space == 0 || space > 10) damaged("extended header");
+        std::size_t length = 0;
+        for (std::size_t i = 0; i < space; ++i) {
+            if (data[i] < '0' || data[i] > '9') damaged("extended header");
+            length = length * 10 + static_cast<std::size_t>(data[i] - '0');
+        }
+        if (length <= space + 1 || length > data.size() || data[length - 1] != '\n') damaged("extended header");
+        auto record = data.substr(space + 1, length - space - 2);
+        auto equals = record.find('=');
+        if (equals == std::string_view::npos) damaged("extended header");
+        auto key = record.substr(0, equals);
+        auto value = record.substr(equals + 1);
+        if (key == "path") {
+            path = std::string(value);
+        } else if (key == "linkpath") {
+            linkPath = std::string(value);
+        } else if (key == "size") {
+            std::uint64_t n = 0;
+            if (value.empty() || value.size() > 19) damaged("extended header size");
+            for (char c : value) {
+                if (c < '0' || c > '9') damaged("extended header size");
+                n = n * 10 + static_cast<std::uint64_t>(c - '0');
+            }
+            size = n;
+        }
+        data.remove_prefix(length);
+    }
+}
+
+// Every link now in place must resolve inside the destination, links along the way followed:
+// "a" -> "b/.." looks harmless on its own when "b" is itself a link to "..".
+void checkLinksResolveInside(const std::filesystem::path& destination, const std::vector<std::string>& links) {
+    std::error_code ec;
+    const auto root = std::filesystem::canonical(destination, ec);
+    if (ec) damaged("destination unreadable");
+    for (const auto& link : links) {
+        auto resolved = std::filesystem::weakly_canonical(destination / link, ec);
+        if (ec) refuse(link, "link cannot be resolved");
+        auto relative = resolved.lexically_relative(root);
+        if (relative.empty() || *relative.begin() == "..") refuse(link, "link leaves the folder");
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> unpack(std::string_view archive, const std::filesystem::path& destination,
+                                  const Limits& limits) {
+    try {
+        Fd root(::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (root.get() < 0) damaged("destination unreadable");
+        std::vector<std::string> links;
+        std::optional<std::string> longName, longLink;
+        std::uint64_t extendedSize = kNoSize;
+        std::size_t entries = 0;
+        std::size_t offset = 0;
+        bool ended = false;
+        while (offset + kBlock <= archive.size()) {
+            const auto header = archive.substr(offset, kBlock);
+            offset += kBlock;
+            if (allZero(header)) {
+                ended = true;
+                break;
+            }
+            if (!checksumMatches(header)) damaged("header checksum");
+            if (++entries > limits.maxEntries) damaged("too many entries");
+
+            auto headerSize = octal(header, 124, 12);
+            if (!headerSize) damaged("size field");
+            const std::uint64_t size = extendedSize != kNoSize ? extendedSize : *headerSize;
+            const std::uint64_t room = archive.size() - offset;
+            if (size > room) damaged("entry runs past the end");
+            const auto data = archive.substr(offset, static_cast<std::size_t>(size));
+            const std::uint64_t padded = (size + kBlock - 1) / kBlock * kBlock;
+            offset += static_cast<std::size_t>(std::min<std::uint64_t>(padded, room));
+
+            const char type = header[156];
+            if (type == 'x' || type == 'L' || type == 'K') {
+                if (size > kMaxExtendedHeaderBytes) damaged("extended header too large");
+                if (type == 'x') {
+                    readExtendedHeader(data, longName, longLink, extendedSize);
+                } else {
+                    (type == 'L' ? longName : longLink) = std::string(data.substr(0, data.find('\0')));
+                }
+                continue;
+            }
+            if (type == 'g') continue;  // global attributes carry nothing this reader keeps
+
+            std::string name(field(header, 0, 100));
+            const bool ustar = header.substr(257, 6) == std::string_view("ustar\0", 6);
+            if (ustar && !field(header, 345, 155).empty()) name = std::string(field(header, 345, 155)) + "/" + name;
+            if (longName) name = *longName;
+            const std::string linkTarget = longLink ? *longLink : std::string(field(header, 157, 100));
+            longName.reset();
+            longLink.reset();
+            extendedSize = kNoSize;
+
+            auto parts = components(name, limits);
+            if (parts.empty()) {
+                if (type == '5') continue;  // the destination itself, "./"
+                refuse(name, "names the destination itself");
+            }
+            const auto mode = octal(header, 100, 8).value_or(0);
+            switch (type) {
+                case '0':
+                case '\0':
+                case '7': {
+                    Fd parent = openParent(root.get(), name, parts);
+                    writeFile(parent.get(), name, parts.back(), data, mode);
+                    break;
+                }
+                case '5': {
+                    Fd parent = openParent(root.get(), name, parts);
+                    makeFolder(parent.get(), name, parts.back());
+                    break;
+                }
+                case '2': {
+                    checkLinkTarget(name, parts, linkTarget);
+                    Fd parent = openParent(root.get(), name, parts);
+                    if (::symlinkat(linkTarget.c_str(), parent.get(), parts.back().c_str()) != 0) {
+                        refuse(name, errno == EEXIST ? "name repeated" : std::strerror(errno));
+                    }
+                    std::string joined;
+                    for (const auto& part : parts)
+                        joined += (joined.empty() ? "" : "/") + part;
+                    links.push_back(std::move(joined));
+                    break;
+                }
+                case '1':
+                    refuse(name, "hard link");
+                default:
+                    refuse(name, "not a file, folder or symbolic link");
+            }
+        }
+        if (!ended && offset < archive.size()) damaged("truncated header");
+        if (!ended && entries == 0) damaged("empty");
+        checkLinksResolveInside(destination, links);
+        return std::nullopt;
+    } catch (const Refusal& refusal) {
+        return refusal.message;
+    }
+}
+
+}  // namespace quillfen::UpdateArchive

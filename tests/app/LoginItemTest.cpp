@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include "LoginItem.h"
+#include "support/CapturedSystemLog.h"
+#include "support/MemoryUserDefaults.h"
+#include "support/TestEnvironment.h"
+
+namespace quillfen {
+namespace {
+
+namespace fs = std::filesystem;
+using LoginItem::State;
+
+const fs::path kExecutable = "/opt/org.quillfen.Quillfen/bin/quillfen";
+
+TEST(LoginItem, TurnsItselfOnOnceAtTheFirstLaunchThatFindsNoEntry) {
+    const struct {
+        const char* label;
+        std::optional<bool> flag;
+        std::function<void()> arrange;
+        State result;
+        std::optional<bool> flagAfter;
+        std::vector<std::string> logged;
+        fs::path executable = kExecutable;
+    } cases[] = {
+        {"first launch", std::nullopt, [] {}, State::enabled, true,
+         {"login-item: auto-enabling login item once (start on desktop start)", "login-item: registered as a login item"}},
+        {"already enabled", std::nullopt, [] { test::writeFile(LoginItem::autostartFile(), "[Desktop Entry]\n"); },
+         State::enabled, std::nullopt, {}},
+        {"removed by the user after the automatic enable", true, [] {}, State::notRegistered, true, {}},
+        {"unavailable", std::nullopt, [] { fs::create_directories(LoginItem::autostartFile()); }, State::unavailable,
+         std::nullopt, {}},
+        {"refused", std::nullopt, [] {}, State::notRegistered, true,
+         {"login-item: auto-enabling login item once (start on desktop start)",
+          "login-item: login-item registration deferred: Invalid argument"},
+         "/opt/a path no Exec line holds\n/quillfen"},
+    };
+    for (const auto& c : cases) {
+        test::TestHome home;
+        test::MemoryUserDefaults defaults;
+        if (c.flag) defaults.setBoolean("loginItemAutoEnabledOnce", *c.flag);
+        c.arrange();
+        test::CapturedSystemLog log;
+        EXPECT_EQ(LoginItem::enableOnceIfNeeded(defaults, c.executable), c.result) << c.label;
+        EXPECT_EQ(defaults.boolean("loginItemAutoEnabledOnce"), c.flagAfter) << c.label;
+        EXPECT_EQ(log.lines, c.logged) << c.label;
+    }
+}
+
+TEST(LoginItem, TheEntryStartsTheExecutableItNamesAndTurningItOffRemovesIt) {
+    test::TestHome home;
+    const fs::path awkward = "/home/bob/My \"Apps\" $HOME `x` 100% \\ it's/bin/quillfen";
+    ASSERT_EQ(LoginItem::enable(awkward), State::enabled);
+    const auto entry = test::readFile(home.path() / ".config/autostart/org.quillfen.Quillfen.desktop");
+    // Read back as a desktop reads Exec: the key file's escapes, the quoted argument, then "%%".
+    const auto at = entry.find("\nExec=\"") + 7;
+    std::string unescaped, argument;
+    for (auto i = at; entry[i] != '\n'; ++i)
+        unescaped += entry[i] == '\\' ? entry[++i] : entry[i];
+    for (std::size_t i = 0; i + 1 < unescaped.size(); ++i) {
+        if (unescaped[i] == '\\' || (unescaped[i] == '%' && unescaped[i + 1] == '%')) ++i;
+        argument += unescaped[i];
+    }
+    EXPECT_EQ(argument, awkward.string());
+
+    test::CapturedSystemLog log;
+    LoginItem::disableIfRegistered();
+    LoginItem::disableIfRegistered();
+    EXPECT_EQ(LoginItem::state(), State::notRegistered);
+    EXPECT_EQ(log.lines, std::vector<std::string>{
+                               "login-item: retired the SMAppService login item (LaunchAgent is now sole always-on)"});
+}
+
+}  // namespace
+}  // namespace quillfen

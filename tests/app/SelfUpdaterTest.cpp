@@ -1,0 +1,265 @@
+#include <gtest/gtest.h>
+
+#include <curl/curl.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <map>
+#include <thread>
+
+#include "Log/DecisionLog.h"
+#include "SelfUpdater.h"
+#include "support/ChildProcess.h"
+#include "support/FixedClock.h"
+#include "support/LocalHttpServer.h"
+#include "support/MemoryUserDefaults.h"
+#include "support/QtTestSupport.h"
+#include "support/RecordingCommandRunner.h"
+#include "support/TarBuilder.h"
+#include "support/ThrowawayKeys.h"
+
+namespace quillfen {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::TarBuilder;
+
+static auto* const qtEnvironment = test::addQtEnvironment();
+
+constexpr const char* kArchive = "/builds/quillfen-44.tar";
+
+std::string buildInfo(int build, const std::string& version) {
+    return R"({"build":)" + std::to_string(build) + R"(,"version":")" + version + R"(","sha":"f00d"})";
+}
+
+TarBuilder newBuild(int build) {
+    return TarBuilder()
+        .file("org.quillfen.Quillfen/bin/quillfen", "#!/bin/sh\nprintf '%s' \"$0\" > \"$0.ran\"\n", 0755)
+        .file("org.quillfen.Quillfen/build-info.json", buildInfo(build, "1.4.0"));
+}
+
+// Every entry below a folder, links not followed: what "not a byte changed" is checked against.
+std::map<std::string, std::string> snapshot(const fs::path& root) {
+    std::map<std::string, std::string> entries;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        struct stat info {};
+        ::lstat(it->path().c_str(), &info);
+        auto& entry = entries[it->path().lexically_relative(root).string()];
+        entry = std::to_string(info.st_mode) + " ";
+        if (it->is_symlink()) {
+            entry += fs::read_symlink(it->path()).string();
+        } else if (!it->is_directory()) {
+            entry += test::readFile(it->path());
+        }
+    }
+    return entries;
+}
+
+// An update host over TLS on the loopback address with a plain http twin, an installed build in a
+// folder whose name a shell would take apart, and the updater over both.
+struct Scene {
+    test::TestHome home;
+    test::FixedClock clock{test::at("2026-01-05T10:00:00Z")};
+    test::TempDir apps;
+    fs::path installed = apps.path() / "Bob's \"Apps\" $(touch pwned)" / "org.quillfen.Quillfen";
+    test::ThrowawayCertificate certificate;
+    test::SigningKey key;
+    std::string manifest, archive, signature;
+    std::chrono::milliseconds manifestDelay{0};
+    std::atomic<int> manifestRequests{0};
+    std::string userAgent;
+    // Declared after what their handlers read, so that they stop before it goes.
+    test::LocalHttpServer host{certificate.certificate, certificate.key};
+    test::LocalHttpServer plain;
+    test::MemoryUserDefaults defaults;
+    std::shared_ptr<CommandRunner> runner = std::make_shared<test::RecordingCommandRunner>();
+    int terminations = 0;
+
+    Scene() {
+        test::writeFile(installed / "bin/quillfen", "#!/bin/sh\n");
+        test::writeFile(installed / "build-info.json", buildInfo(43, "1.3.0"));
+        fs::create_directory_symlink("bin", installed / "programs");
+        host.server().Get("/downloads/ostrel-agent-mac.json", [this](const auto& request, auto& response) {
+            ++manifestRequests;
+            userAgent = request.get_header_value("User-Agent");
+            std::this_thread::sleep_for(manifestDelay);
+            response.set_content(manifest, "application/json");
+        });
+        host.server().Get("/builds/moved.tar", [this](const auto&, auto& response) {
+            response.set_redirect(plain.baseURL() + kArchive);
+        });
+        for (auto* server : {&host.server(), &plain.server()}) {
+            for (std::string path : {std::string("/builds/moved.tar.sig"), kArchive + std::string(".sig"),
+                                     std::string(kArchive)}) {
+                server->Get(path, [this, path](const auto&, auto& response) {
+                    response.set_content(path == kArchive ? archive : signature, "application/octet-stream");
+                });
+            }
+        }
+        host.start();
+        plain.start();
+    }
+
+    void offer(int build, const std::string& url, const std::string& archiveBytes) {
+        manifest = UpdateManifest{build, "1.4.0", "f00d", url, "2026-01-05T09:00:00Z"}.encode();
+        archive = archiveBytes;
+        signature = key.sign(archive);
+    }
+
+    SelfUpdater::Setup setup(fs::path executable = {}) const {
+        SelfUpdater::Setup s;
+        s.executable = executable.empty() ? installed / "bin/quillfen" : executable;
+        s.installedBuild = installed;
+        s.workFolder = home.path() / ".cache/org.quillfen.Quillfen/updates";
+        s.manifestURL = host.baseURL() + "/downloads/ostrel-agent-mac.json";
+        s.requiredHost = "127.0.0.1";
+        s.signingKey = key.publicKey();
+        s.trustedCertificatesFile = certificate.certificate;
+        s.manifestTimeoutSeconds = 0.2;
+        s.maxArchiveBytes = 64 * 1024;
+        s.relaunchDelaySeconds = 0;
+        return s;
+    }
+
+    SelfUpdater updater(SelfUpdater::Setup s) {
+        return SelfUpdater(std::move(s), defaults, std::make_shared<CurlHttpFetcher>(), runner,
+                           [this] { ++terminations; }, clock);
+    }
+
+    std::vector<std::string> journal() const {
+        std::vector<std::string> details;
+        for (const auto& entry : DecisionLog::today(clock.now())) {
+            if (entry.kind == "update") details.push_back(entry.detail);
+        }
+        return details;
+    }
+};
+
+TEST(SelfUpdater, AGoodUpdateTakesTheInstalledPlaceAndRelaunchesTheNewCopyByItsPath) {
+    Scene scene;
+    scene.runner = std::shared_ptr<CommandRunner>(makeCommandRunner());
+    const auto old = snapshot(scene.installed);
+    scene.offer(44, scene.host.baseURL() + kArchive, newBuild(44).bytes());
+
+    scene.updater(scene.setup()).checkOnce();
+
+    EXPECT_EQ(scene.journal(), std::vector<std::string>{"updated myself to 1.4.0 (f00d) from 1.3.0"});
+    EXPECT_EQ(scene.userAgent, "stone/1.3.0");
+    EXPECT_EQ(test::readFile(scene.installed / "build-info.json"), buildInfo(44, "1.4.0"));
+    EXPECT_EQ(snapshot(scene.setup().workFolder / "previous"), old);
+    EXPECT_EQ(scene.terminations, 1);
+    // The new copy ran with its path as an argument; no shell ever read the path.
+    const auto executable = (scene.installed / "bin/quillfen").string();
+    ASSERT_TRUE(test::waitUntil([&] { return fs::exists(executable + ".ran"); }, 2s));
+    EXPECT_EQ(test::readFile(executable + ".ran"), executable);
+    EXPECT_FALSE(fs::exists("pwned"));
+}
+
+struct BadUpdate {
+    const char* label;
+    std::function<void(Scene&)> serve;
+    std::string record;
+};
+
+void expectRefusedWithoutATrace(const std::vector<BadUpdate>& cases) {
+    for (const auto& c : cases) {
+        Scene scene;
+        const auto before = snapshot(scene.installed);
+        c.serve(scene);
+        scene.updater(scene.setup()).checkOnce();
+        EXPECT_EQ(snapshot(scene.installed), before) << c.label;
+        EXPECT_EQ(scene.journal(), std::vector<std::string>{c.record}) << c.label;
+        EXPECT_TRUE(static_cast<test::RecordingCommandRunner&>(*scene.runner).calls.empty()) << c.label;
+        EXPECT_EQ(scene.terminations, 0) << c.label;
+    }
+}
+
+TEST(SelfUpdater, NoBadArchiveChangesAByteOfTheInstalledBuild) {
+    auto serving = [](TarBuilder build, std::function<void(Scene&)> then = {}) {
+        return [build, then](Scene& s) {
+            s.offer(44, s.host.baseURL() + kArchive, build.bytes());
+            if (then) then(s);
+        };
+    };
+    expectRefusedWithoutATrace({
+        {"signed by another key", serving(newBuild(44), [](Scene& s) { s.signature = test::SigningKey().sign(s.archive); }),
+         "update check failed: archive signature does not verify"},
+        {"another build inside", serving(newBuild(43)), "update check failed: staged build 43 != manifest build 44"},
+        // The name is shown up to 80 characters, the whole record cut at 120.
+        {"an entry climbing out", serving(newBuild(44).file("../" + std::string(200, 'x'), "x")),
+         "update check failed: archive entry refused: ../" + std::string(77, 'x') + " (climbs out with"},
+        {"a link out", serving(newBuild(44).link("org.quillfen.Quillfen/escape", "../../..")),
+         "update check failed: archive entry refused: org.quillfen.Quillfen/escape (link leaves the folder)"},
+        {"no build folder", serving(TarBuilder().file("README", "x")),
+         "update check failed: no build folder in downloaded archive"},
+        {"an archive over the size cap", serving(newBuild(44).file("big", std::string(100 * 1024, 'b'))),
+         "update check failed: archive: answer larger than allowed"},
+    });
+}
+
+TEST(SelfUpdater, NoAnswerOffThePolicyChangesAByteOfTheInstalledBuild) {
+    auto offering = [](std::function<std::string(Scene&)> url, std::chrono::milliseconds delay = 0ms) {
+        return [url, delay](Scene& s) {
+            s.offer(44, url(s), newBuild(44).bytes());
+            s.manifestDelay = delay;
+        };
+    };
+    expectRefusedWithoutATrace({
+        {"a manifest that comes too late", offering([](Scene& s) { return s.host.baseURL() + kArchive; }, 400ms),
+         "update check failed: manifest: timed out"},
+        {"an error page instead of a manifest", [](Scene& s) { s.manifest = "<html>404 Not Found</html>"; },
+         "update check failed: manifest is not JSON"},
+        {"a redirect to plain http", offering([](Scene& s) { return s.host.baseURL() + "/builds/moved.tar"; }),
+         std::string("update check failed: archive: ") + curl_easy_strerror(CURLE_UNSUPPORTED_PROTOCOL)},
+        {"an archive over http", offering([](Scene& s) { return s.plain.baseURL() + kArchive; }),
+         "update refused: manifest URL off-policy"},
+        {"an archive on another host",
+         offering([](Scene& s) { return "https://localhost:" + std::to_string(s.host.port()) + kArchive; }),
+         "update refused: manifest URL off-policy"},
+    });
+}
+
+TEST(SelfUpdater, ADeveloperCopyADisabledOneOrAnUpToDateOneRecordsNothing) {
+    const struct {
+        const char* label;
+        std::function<fs::path(Scene&)> arrange;
+        int manifestRequests;
+        bool scheduled;
+    } cases[] = {
+        {"running from Downloads",
+         [](Scene& s) {
+             fs::copy(s.installed, s.home.path() / "Downloads", fs::copy_options::recursive);
+             return s.home.path() / "Downloads/bin/quillfen";
+         },
+         0, false},
+        {"no build number", [](Scene& s) { return fs::remove(s.installed / "build-info.json"), fs::path(); }, 0, false},
+        {"self-update off", [](Scene& s) { return s.defaults.setBoolean("selfUpdateEnabled", false), fs::path(); }, 0,
+         true},
+        {"the same build offered", [](Scene&) { return fs::path(); }, 1, true},
+    };
+    for (const auto& c : cases) {
+        Scene scene;
+        scene.offer(43, scene.host.baseURL() + kArchive, newBuild(43).bytes());
+        auto updater = scene.updater(scene.setup(c.arrange(scene)));
+        updater.checkOnce();
+        updater.start();
+        EXPECT_EQ(updater.scheduled(), c.scheduled) << c.label;
+        EXPECT_EQ(scene.manifestRequests, c.manifestRequests) << c.label;
+        EXPECT_TRUE(scene.journal().empty()) << c.label;
+    }
+}
+
+TEST(SelfUpdater, TheScheduledCheckRunsOnAWorkerAndReportsInTheJournal) {
+    Scene scene;
+    scene.manifest = "{}";
+    auto setup = scene.setup();
+    setup.firstCheckSeconds = 0.01;
+    auto updater = scene.updater(setup);
+    updater.start();
+    ASSERT_TRUE(test::spinUntil([&] { return !scene.journal().empty(); }));
+    EXPECT_EQ(scene.journal(), std::vector<std::string>{"update check failed: manifest unreadable: missing build"});
+}
+
+}  // namespace
+}  // namespace quillfen
