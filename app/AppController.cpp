@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 
 #include <algorithm>
@@ -237,7 +238,15 @@ void AppController::rebuildEngineKeepingState() {
 
 void AppController::quit() {
     if (desktop_.upkeep.disableKeepAlive) desktop_.upkeep.disableKeepAlive();
-    QCoreApplication::quit();
+    endEventLoop();
+}
+
+void AppController::endEventLoop() {
+    // Not quit(): it first asks every window to close, and a window of ours answers a close by
+    // hiding, which would call the quit off. Queued, so that a request made while start-up
+    // still runs is not lost to a loop that has not begun.
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 bool AppController::applicationWillTerminate(std::chrono::milliseconds grace) {

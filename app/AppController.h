@@ -114,6 +114,8 @@ public:
     bool applicationWillTerminate(std::chrono::milliseconds grace);
     // The user's quit: the keep-alive agent is disabled first, so it does not restart us.
     void quit();
+    // Ends the event loop (a quit, SIGTERM); the termination steps follow it.
+    static void endEventLoop();
 
     // The tick.
     void runTick();
@@ -226,7 +228,7 @@ private:
     // The views inside the windows; nullptr while a view is not there.
     QWidget* makeRhythmContent(bool dev);
     QWidget* makeSettingsContent();
-    QWidget* makeOnboardingContent();
+    QWidget* makeOnboardingContent(std::unique_ptr<OnboardingModel> model);
     void wireOnboarding(OnboardingModel& model);
 
     void applyStoredBoundary();

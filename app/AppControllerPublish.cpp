@@ -1,4 +1,5 @@
 #include "AppController.h"
+#include "UI/OnboardingScreen.h"
 #include "UI/SettingsView.h"
 
 // Where the controller's facts reach the view models. Each kind of fact has one function here,
@@ -29,6 +30,7 @@ void AppController::publishBoundary(InterruptBoundary boundary) {
 
 void AppController::publishStoneIdentity(const StoneIdentity& identity) {
     panelModel_.setIdentity(identity);
+    if (onboardingModel_) onboardingModel_->setIdentity(identity);
 }
 
 void AppController::publishAITool(const AIToolSignal&) {}
@@ -63,8 +65,10 @@ QWidget* AppController::makeSettingsContent() {
     return new SettingsView(settingsModel_);
 }
 
-QWidget* AppController::makeOnboardingContent() {
-    return nullptr;
+QWidget* AppController::makeOnboardingContent(std::unique_ptr<OnboardingModel> model) {
+    auto* screen = new OnboardingScreen(std::move(model));
+    screen->setReduceMotion(desktop_.appearance.reduceMotion());
+    return screen;
 }
 
 void AppController::wireOnboarding(OnboardingModel&) {}

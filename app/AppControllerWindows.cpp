@@ -79,16 +79,20 @@ void AppController::openSettingsWindow() {
 }
 
 void AppController::openOnboarding(OnboardingBeat beat, OnboardingModel::Entry entry) {
-    if (OnboardingModel::reusable(onboardingModel_.data(), entry)) {
+    if (OnboardingModel::reusable(onboardingModel_.data(), entry) && promiseWindow_.window() != nullptr) {
         onboardingModel_->setBeat(beat);
-    } else {
-        // A model made for the other entry would walk the wrong steps: a fresh one replaces it.
-        promiseWindow_.dispose();
-        delete onboardingModel_.data();
-        onboardingModel_ = new OnboardingModel(beat, entry, desktop_.now, this);
-        wireOnboarding(*onboardingModel_);
+        promiseWindow_.present({});
+        return;
     }
-    promiseWindow_.present([this] { return makeWindow(makeOnboardingContent(), WindowChrome::onboarding()); });
+    // A model made for the other entry would walk the wrong steps: a fresh one replaces it.
+    // The screen keeps the model; the controller only looks at it while it lives.
+    promiseWindow_.dispose();
+    auto model = std::make_unique<OnboardingModel>(beat, entry, desktop_.now);
+    onboardingModel_ = model.get();
+    model->setIdentity(menuBarModel_.identity());
+    wireOnboarding(*model);
+    promiseWindow_.present([this, &model] { return makeWindow(makeOnboardingContent(std::move(model)),
+                                                              WindowChrome::onboarding()); });
 }
 
 void AppController::refreshStoneSurfaces() {

@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
             [] { ChildProcesses::endAll(std::chrono::milliseconds(200)); },
         };
         AppController controller(desktop);
-        QuitSignals quitSignals([](int) { QCoreApplication::quit(); });
+        QuitSignals quitSignals([&controller](int) { controller.endEventLoop(); });
         controller.applicationDidFinishLaunching();
         app.exec();
         allEnded = controller.applicationWillTerminate(kQuitGrace);
