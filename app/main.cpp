@@ -16,6 +16,7 @@
 #include "QuitSignals.h"
 #include "SelfUpdater.h"
 #include "SingleInstance.h"
+#include "platform/CommandRunner.h"
 #include "Support/Paths.h"
 #include "Support/SystemLog.h"
 
@@ -70,7 +71,11 @@ int main(int argc, char** argv) {
         UserDefaults& defaults = desktop.defaults;
         desktop.upkeep = UpkeepServices{
             [&updater, &defaults] {
-                updater = std::make_unique<SelfUpdater>(defaults);
+                // After an install it relaunches and ends this copy the way a quit does.
+                updater = std::make_unique<SelfUpdater>(SelfUpdater::Setup::runningCopy(), defaults,
+                                                        std::make_shared<CurlHttpFetcher>(),
+                                                        std::shared_ptr<CommandRunner>(makeCommandRunner()),
+                                                        &AppController::endEventLoop, systemClock());
                 updater->start();
             },
             [&keepAliveInstall] { keepAliveInstall = std::jthread([] { LaunchAgent::install(); }); },
