@@ -1,0 +1,2 @@
+// The model's signal is generated from its header, which the build scans beside this file.
+#include "UI/ObservableModel.h"
