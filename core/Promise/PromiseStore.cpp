@@ -12,9 +12,10 @@ PromiseStore::PromiseStore(std::shared_ptr<LogStore> store) : store_(std::move(s
     }
 }
 
-void PromiseStore::save(const Promise& promise) {
+bool PromiseStore::save(const Promise& promise) {
     cached_ = promise;
-    if (auto text = JsonText::encode(promiseToJson(promise))) (void)store_->write(*text);
+    auto text = JsonText::encode(promiseToJson(promise));
+    return text && !store_->write(*text);
 }
 
 void PromiseStore::clear() {

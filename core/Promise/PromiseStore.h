@@ -17,8 +17,10 @@ public:
     std::optional<Promise> current() const { return cached_; }
     bool hasPromise() const { return cached_.has_value(); }
 
-    // Both take effect in memory at once; a failure to write is dropped.
-    void save(const Promise& promise);
+    // Both take effect in memory at once, whether or not the file could be written. `save` says
+    // whether the promise reached the file, so a caller can tell a kept note from one that will
+    // be gone at the next start.
+    bool save(const Promise& promise);
     void clear();
 
 private:

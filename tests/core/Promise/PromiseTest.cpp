@@ -108,7 +108,7 @@ protected:
 
 TEST_F(PromiseStoreTest, KeepsThePromiseAcrossARestartInItsFileForm) {
     std::filesystem::create_directories(file.parent_path());
-    PromiseStore(store()).save(promise);
+    EXPECT_TRUE(PromiseStore(store()).save(promise));
 
     auto json = nlohmann::json::parse(test::readFile(file));
     EXPECT_EQ(json["capturedAt"], 10.5);
@@ -160,7 +160,7 @@ TEST_F(PromiseStoreTest, KeepsASavedPromiseInMemoryWhenTheFileCannotBeWritten) {
     auto blockedFile = home.path() / "blocked" / "promise.json";
 
     PromiseStore store(std::make_shared<FileLogStore>(blockedFile));
-    store.save(promise);
+    EXPECT_FALSE(store.save(promise));
     EXPECT_TRUE(store.hasPromise());
     EXPECT_EQ(store.current(), promise);
     EXPECT_FALSE(PromiseStore(std::make_shared<FileLogStore>(blockedFile)).hasPromise());
