@@ -72,7 +72,7 @@ public:
     InspectView(InspectModel& model, Clock now, QWidget* parent = nullptr);
     InspectList* list() const { return list_; }
 
-    // One fact row, named after nothing: the caller names it after its field.
+    // One fact row; the caller names it after the field it shows.
     static FactRow* glyph(GlyphMark::Kind kind, const QString& title, const QString& text);
     // The labels under the hills, oldest day first and "today" last.
     static std::vector<std::string> weekdayLabels(TimePoint now);
