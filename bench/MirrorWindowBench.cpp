@@ -17,15 +17,16 @@ namespace {
 
 constexpr int kDays = 14;
 
-QApplication& application() {
+// Widgets need an application object, which another benchmark may have made already.
+void application() {
     static int argc = 1;
     static char name[] = "quillfen-bench";
     static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QApplication> app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static std::unique_ptr<QApplication> app = []() -> std::unique_ptr<QApplication> {
+        if (QCoreApplication::instance() != nullptr) return nullptr;
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
         return std::make_unique<QApplication>(argc, argv);
     }();
-    return *app;
 }
 
 const TimePoint kNow = *Iso8601::parse("2026-01-14T17:30:00Z");

@@ -55,6 +55,7 @@ public:
     }
 
     const std::optional<std::string>& bytes() const { return bytes_; }
+    const std::optional<std::string>& aside() const { return aside_; }
     int writes() const { return writes_; }
 
 private:

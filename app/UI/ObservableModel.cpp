@@ -1,2 +1,3 @@
-// The model's signal is generated from its header, which the build scans beside this file.
 #include "UI/ObservableModel.h"
+
+// The meta-object of a model lives here: moc runs on headers that have a source beside them.

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "Stone/StoneArt.h"
 #include "Support/SystemLog.h"
 
 namespace quillfen::Theme {
@@ -71,7 +72,7 @@ QFont font(Face face, double pixelSize, QFont::Weight weight) {
 }
 
 QColor stoneColour(std::string_view text) {
-    std::uint32_t value = 0; (void)text; // PENDING
+    std::uint32_t value = stoneColourRGB(text);
     return rgb(static_cast<int>((value >> 16) & 0xff), static_cast<int>((value >> 8) & 0xff),
                static_cast<int>(value & 0xff));
 }

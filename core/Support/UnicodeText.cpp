@@ -134,4 +134,10 @@ bool isLowercase(std::string_view character) {
     return u == lower && isCased(u, upper, lower);
 }
 
+bool isNumeric(std::string_view character) {
+    const icu::UnicodeString u = fromUtf8(character);
+    if (u.isEmpty()) return false;
+    return u_getIntPropertyValue(u.char32At(0), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
+}
+
 }  // namespace quillfen::UnicodeText

@@ -31,5 +31,8 @@ std::string caseFolded(std::string_view text);
 bool isLetter(std::string_view character);
 bool isUppercase(std::string_view character);
 bool isLowercase(std::string_view character);
+// Whether the character's first scalar has a numeric value (any Numeric_Type): ASCII digits, but
+// also other scripts' digits, fractions and Roman numerals.
+bool isNumeric(std::string_view character);
 
 }  // namespace quillfen::UnicodeText

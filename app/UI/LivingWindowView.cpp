@@ -1,0 +1,389 @@
+#include "UI/LivingWindowView.h"
+
+#include <QFontMetricsF>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "UI/MotionTokens.h"
+#include "UI/Render.h"
+#include "UI/SoftShadow.h"
+#include "UI/Theme.h"
+
+namespace quillfen {
+
+namespace {
+
+constexpr qreal kStackSpacing = 8;
+constexpr qreal kLineGap = 8;
+constexpr qreal kLineMaxWidth = 226;
+constexpr qreal kLineSpacing = 3;
+constexpr double kBreathFrameInterval = 1.0 / 12.0;
+constexpr double kPaneFrameInterval = 1.0 / 30.0;
+
+const QColor& darkInk() {
+    static const QColor c = QColor::fromRgb(63, 59, 49);
+    return c;
+}
+const QColor& mossInk() {
+    static const QColor c = QColor::fromRgb(77, 90, 58);
+    return c;
+}
+
+QFont lineFont() {
+    QFont f = Theme::serif(14);
+    f.setLetterSpacing(QFont::AbsoluteSpacing, 0.2);
+    return f;
+}
+
+StoneFace paneFace(const LivingWindow::Geometry& g, const std::optional<PaneMirror>& mirror) {
+    if (g.aggravated) return StoneFace::strained;
+    if (mirror) {
+        if (mirror->claudeLoopLive) return StoneFace::strained;
+        return g.wake < 0.4 ? StoneFace::calm : mirror->face;
+    }
+    return g.wake < 0.4 ? StoneFace::calm : StoneFace::neutral;
+}
+
+}  // namespace
+
+LivingPaneTargets livingPaneTargets(double score, bool aggravated, const std::optional<PaneMirror>& mirror) {
+    LivingPaneTargets t;
+    t.geometry = LivingWindow::geometry(score, aggravated);
+    t.stoneWidth = std::max(t.geometry.beingWidth * 2.4, 76.0);
+    t.frameWidth = std::max(258.0, t.geometry.width + 44);
+    t.frameHeight = t.stoneWidth * 2 / 3 + 86;
+    t.face = paneFace(t.geometry, mirror);
+    t.lineInk = t.face == StoneFace::strained ? darkInk() : mossInk();
+    t.opacity = 0.78 + 0.22 * t.geometry.opacity;
+    return t;
+}
+
+CeilingLineLayout layoutCeilingLine(const QString& line) {
+    CeilingLineLayout out;
+    if (line.isEmpty()) return out;
+    const QFont font = lineFont();
+    const QFontMetricsF metrics(font);
+    QTextLayout layout(line, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    qreal widest = 0;
+    for (int i = 0; i < 2; ++i) {
+        QTextLine l = layout.createLine();
+        if (!l.isValid()) break;
+        l.setLineWidth(kLineMaxWidth);
+        QString text = line.mid(l.textStart(), l.textLength());
+        if (i == 1 && l.textStart() + l.textLength() < line.size()) {
+            // The second line takes the rest of the text and ends in an ellipsis.
+            text = metrics.elidedText(line.mid(l.textStart()).simplified(), Qt::ElideRight, kLineMaxWidth);
+        }
+        text = text.trimmed();
+        out.lines << text;
+        widest = std::max(widest, std::min(kLineMaxWidth, metrics.horizontalAdvance(text)));
+    }
+    layout.endLayout();
+    const qreal lineHeight = metrics.height();
+    const auto n = static_cast<qreal>(out.lines.size());
+    out.textSize = QSizeF(std::ceil(widest), n * lineHeight + (n - 1) * kLineSpacing);
+    out.bubbleSize = out.textSize + QSizeF(30, 20);
+    return out;
+}
+
+void paintLivingPane(QPainter& painter, const QRectF& box, const LivingPaneState& s) {
+    const qreal stoneWidth = s.being.shape.width;
+    const qreal stoneHeight = stoneWidth * 2 / 3;
+    const CeilingLineLayout line = layoutCeilingLine(s.line);
+    const bool hasLine = !line.lines.isEmpty();
+    const qreal stackHeight = stoneHeight + (hasLine ? 2 * kStackSpacing + kLineGap + line.bubbleSize.height() : 0);
+    const QRectF frame(box.left(), box.bottom() - s.frameHeight, s.frameWidth, s.frameHeight);
+    const qreal top = frame.bottom() - stackHeight;
+
+    painter.save();
+    painter.setOpacity(painter.opacity() * s.opacity);
+    const QPointF centre = frame.center();
+    painter.translate(0, s.dy);
+    painter.translate(centre);
+    painter.rotate(s.rot);
+    painter.translate(-centre);
+
+    const QRectF stoneRect(frame.left() + 6, top, stoneWidth, stoneHeight);
+    {
+        // The shadow follows the stone's breath: both are drawn under the same transform.
+        StoneShapeState shape = s.being.shape;
+        auto exact = StoneArtLibrary::exactArt(shape.identity);
+        const StoneArt& art = exact ? *exact : StoneArtLibrary::fallbackArt();
+        const qreal u = stoneWidth / StoneArt::boxWidth;
+        QPainterPath silhouette = stonePath(art.commands(), [&](StonePoint p) {
+            return stoneRect.topLeft() + QPointF(p.x * u, p.y * u);
+        });
+        const bool breathing = breathes(shape.face) && !s.being.reduceMotion;
+        const double scale = breathing ? s.being.breathScale : 1.0;
+        painter.save();
+        painter.translate(stoneRect.center());
+        painter.scale(scale, scale);
+        painter.translate(-stoneRect.center());
+        const QPointF bottom(stoneRect.center().x(), stoneRect.bottom());
+        painter.translate(bottom);
+        painter.rotate(-1.5);
+        painter.translate(-bottom);
+        drawSoftShadow(painter, silhouette, QColor(0, 0, 0, static_cast<int>(std::lround(0.16 * 255))), 9, {0, 3});
+        painter.restore();
+        paintStoneBeing(painter, stoneRect, s.being);
+    }
+
+    if (hasLine) {
+        const QRectF bubble(frame.left() + 2, top + stoneHeight + 2 * kStackSpacing + kLineGap, line.bubbleSize.width(),
+                            line.bubbleSize.height());
+        QPainterPath shape;
+        shape.addRoundedRect(bubble, 17, 17);
+        painter.save();
+        painter.setOpacity(painter.opacity() * s.lineOpacity);
+        drawSoftShadow(painter, shape, QColor(0, 0, 0, static_cast<int>(std::lround(0.1 * 255))), 11, {0, 3});
+        painter.fillPath(shape, Theme::paper());
+        painter.setFont(lineFont());
+        painter.setPen(s.lineInk);
+        const QFontMetricsF metrics(lineFont());
+        qreal y = bubble.top() + 10 + metrics.ascent();
+        for (const QString& text : line.lines) {
+            painter.drawText(QPointF(bubble.left() + 15, y), text);
+            y += metrics.height() + kLineSpacing;
+        }
+        painter.restore();
+    }
+    painter.restore();
+}
+
+LivingWindowView::LivingWindowView(LivingWindowModel& model, std::function<void()> onTap, QWidget* parent,
+                                   AnimationDriver& driver, AnyRNGBox random)
+    : QWidget(parent),
+      model_(model),
+      onTap_(std::move(onTap)),
+      driver_(driver),
+      frameWidth_(driver, 258),
+      stoneWidth_(driver, 88),
+      opacity_(driver, 1),
+      breathScale_(driver, 0.985),
+      aggBreath_(driver, 1),
+      dy_(driver, 0),
+      rot_(driver, 0),
+      lineOpacity_(driver, 0),
+      breath_(
+          driver, std::move(random),
+          [this] { return breathes(face_) && !reduceMotion_ && isVisible(); },
+          [this](const Animation& a) { breathScale_.animateTo(1.015, a, kBreathFrameInterval); },
+          [this](const Animation& a) { breathScale_.animateTo(0.985, a, kBreathFrameInterval); }) {
+    for (AnimatedValue* v : {&frameWidth_, &stoneWidth_, &opacity_, &aggBreath_, &dy_, &rot_, &lineOpacity_})
+        v->setOnChange([this] { update(); });
+    // A breath moves only the stone and its shadow: the rest of the pane is left as it is.
+    breathScale_.setOnChange([this] { update(stoneArea()); });
+    setAttribute(Qt::WA_TranslucentBackground, true);
+    setObjectName("livingWindow");
+    relayout(false);
+    lastScore_ = model_.score();
+    lastAggravated_ = model_.aggravated();
+    shownLine_ = model_.ceilingLine();
+    lineOpacity_.set(shownLine_.isEmpty() ? 0 : 1);
+    connect(&model_, &LivingWindowModel::changed, this, [this] { modelChanged(); });
+}
+
+QSize LivingWindowView::sizeHint() const {
+    LivingPaneTargets t = livingPaneTargets(model_.score(), model_.aggravated(), mirror_);
+    return {static_cast<int>(std::ceil(t.frameWidth)), static_cast<int>(std::ceil(t.frameHeight))};
+}
+
+void LivingWindowView::relayout(bool animated) {
+    const LivingPaneTargets t = livingPaneTargets(model_.score(), model_.aggravated(), mirror_);
+    lineInk_ = t.lineInk;
+    if (t.face != face_) {
+        face_ = t.face;
+        if (breathes(face_)) {
+            breath_.start();
+        } else {
+            breath_.stop();
+            breathScale_.set(1);
+        }
+    }
+    std::optional<Animation> animation;
+    if (animated) {
+        if (model_.aggravated()) {
+            animation = MotionTokens::Living::aggravateCurve();
+        } else if (!reduceMotion_) {
+            animation = lastScore_ <= model_.score() ? MotionTokens::Living::gatherCurve()
+                                                     : MotionTokens::Living::thinCurve();
+        }
+    }
+    for (auto [value, target] : {std::pair{&frameWidth_, t.frameWidth}, std::pair{&stoneWidth_, t.stoneWidth},
+                                 std::pair{&opacity_, t.opacity}}) {
+        if (animation) value->animateTo(target, *animation, kPaneFrameInterval);
+        else value->set(target);
+    }
+    update();
+}
+
+void LivingWindowView::modelChanged() {
+    relayout(true);
+    if (model_.score() != lastScore_) lastScore_ = model_.score();
+    if (model_.aggravated() != lastAggravated_) {
+        lastAggravated_ = model_.aggravated();
+        startAggBreathIfNeeded();
+        if (knocking()) {
+            if (!knockRunning_) knockLoop();
+        } else {
+            dy_.set(0);
+            rot_.set(0);
+        }
+    }
+    if (model_.ceilingLine() != shownLine_) {
+        const bool appearing = shownLine_.isEmpty();
+        const bool leaving = model_.ceilingLine().isEmpty();
+        if (!leaving) shownLine_ = model_.ceilingLine();
+        const Animation fade = Animation::easeInOut(0.35);
+        if (appearing) {
+            lineOpacity_.set(0);
+            lineOpacity_.moveTo(1, fade, reduceMotion_, kPaneFrameInterval);
+        } else if (leaving) {
+            if (reduceMotion_) {
+                shownLine_.clear();
+                lineOpacity_.set(0);
+            } else {
+                lineFade_ = driver_.animate(lineOpacity_.value(), 0, fade, [this](double v) { lineOpacity_.set(v); },
+                                            [this] { if (model_.ceilingLine().isEmpty()) shownLine_.clear(); update(); },
+                                            kPaneFrameInterval);
+            }
+        }
+    }
+    updateGeometry();
+}
+
+void LivingWindowView::setMirror(std::optional<PaneMirror> mirror) {
+    if (mirror == mirror_) return;
+    mirror_ = mirror;
+    relayout(false);
+}
+
+void LivingWindowView::setReduceMotion(bool reduce) {
+    if (reduce == reduceMotion_) return;
+    reduceMotion_ = reduce;
+    if (reduce) breath_.stop(); else breath_.start();
+    startAggBreathIfNeeded();
+    if (!knocking()) {
+        dy_.set(0);
+        rot_.set(0);
+    } else if (!knockRunning_) {
+        knockLoop();
+    }
+    update();
+}
+
+bool LivingWindowView::knocking() const {
+    return model_.aggravated() && !reduceMotion_;
+}
+
+void LivingWindowView::startAggBreathIfNeeded() {
+    const unsigned generation = ++pulseGeneration_;
+    pulseStep_.reset();
+    pulse(generation);
+}
+
+void LivingWindowView::pulse(unsigned generation) {
+    if (generation != pulseGeneration_ || !isVisible()) return;
+    if (!model_.aggravated() || reduceMotion_) {
+        aggBreath_.set(1);
+        return;
+    }
+    aggBreath_.animateTo(0.93, Animation::easeInOut(0.6), kPaneFrameInterval);
+    pulseStep_ = driver_.after(0.6, [this, generation] {
+        if (generation != pulseGeneration_) return;
+        aggBreath_.animateTo(1.0, Animation::easeInOut(0.5), kPaneFrameInterval);
+        pulseStep_ = driver_.after(0.5, [this, generation] { pulse(generation); });
+    });
+}
+
+void LivingWindowView::knockLoop() {
+    if (!knocking() || !isVisible()) {
+        knockRunning_ = false;
+        return;
+    }
+    knockRunning_ = true;
+    knockStep_ = driver_.after(1.68, [this] {
+        if (!knocking()) {
+            knockRunning_ = false;
+            return;
+        }
+        knock([this] {
+            knockStep_ = driver_.after(0.12, [this] { knock([this] { knockLoop(); }); });
+        });
+    });
+}
+
+void LivingWindowView::knock(std::function<void()> finished) {
+    const Animation tap = Animation::easeInOut(0.06);
+    dy_.animateTo(1.5, tap, 1.0 / 60);
+    rot_.animateTo(-0.5, tap, 1.0 / 60);
+    knockStep_ = driver_.after(0.06, [this, tap, finished = std::move(finished)]() mutable {
+        dy_.animateTo(0, tap, 1.0 / 60);
+        rot_.animateTo(0, tap, 1.0 / 60);
+        knockStep_ = driver_.after(0.06, std::move(finished));
+    });
+}
+
+QRect LivingWindowView::stoneArea() const {
+    const LivingPaneState s = state();
+    const qreal w = s.being.shape.width, h = w * 2 / 3;
+    const qreal stackHeight = h + (s.line.isEmpty() ? 0 : 2 * kStackSpacing + kLineGap + layoutCeilingLine(s.line).bubbleSize.height());
+    const qreal top = height() - stackHeight;
+    // Room for the breath, the lean and the shadow's blur.
+    return QRectF(6, top, w, h).adjusted(-20, -20, 20, 26).toAlignedRect().translated(0, static_cast<int>(std::ceil(s.dy)));
+}
+
+LivingPaneState LivingWindowView::state() const {
+    LivingPaneState s;
+    s.being.shape = {face_, model_.identity(), stoneWidth_.value()};
+    s.being.fadesWhileBreathing = false;
+    s.being.reduceMotion = reduceMotion_;
+    s.being.breathScale = breathScale_.value();
+    s.being.breathOpacity = 1;
+    s.line = shownLine_;
+    s.lineOpacity = lineOpacity_.value();
+    s.lineInk = lineInk_;
+    s.frameWidth = frameWidth_.value();
+    s.frameHeight = stoneWidth_.value() * 2 / 3 + 86;
+    s.opacity = (model_.aggravated() ? aggBreath_.value() : 1.0) * opacity_.value();
+    s.dy = dy_.value();
+    s.rot = rot_.value();
+    return s;
+}
+
+void LivingWindowView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    prepare(painter);
+    paintLivingPane(painter, QRectF(rect()), state());
+}
+
+void LivingWindowView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && onTap_) onTap_();
+}
+
+void LivingWindowView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    lastScore_ = model_.score();
+    breath_.start();
+    startAggBreathIfNeeded();
+    if (knocking() && !knockRunning_) knockLoop();
+}
+
+void LivingWindowView::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    breath_.stop();
+    ++pulseGeneration_;
+    pulseStep_.reset();
+    knockStep_.reset();
+    knockRunning_ = false;
+}
+
+}  // namespace quillfen

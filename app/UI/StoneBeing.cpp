@@ -1,0 +1,126 @@
+#include "UI/StoneBeing.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <cmath>
+
+#include "UI/Render.h"
+
+namespace quillfen {
+
+namespace {
+// A breath moves the stone by a point or two: a dozen frames a second look as smooth.
+constexpr double kBreathFrameInterval = 1.0 / 12.0;
+}  // namespace
+
+void paintStoneBeing(QPainter& painter, const QRectF& canvas, const StoneBeingState& s) {
+    const bool breathing = breathes(s.shape.face) && !s.reduceMotion;
+    const double scale = breathing ? s.breathScale : 1.0;
+    const double opacity = breathing && s.fadesWhileBreathing ? s.breathOpacity : 1.0;
+    painter.save();
+    painter.setOpacity(painter.opacity() * opacity);
+    // Transforms act on the drawing in reverse order of these calls: lean first, then breathe.
+    const QPointF centre = canvas.center();
+    painter.translate(centre);
+    painter.scale(scale, scale);
+    painter.translate(-centre);
+    const QPointF bottom(canvas.center().x(), canvas.bottom());
+    painter.translate(bottom);
+    painter.rotate(-1.5);
+    painter.translate(-bottom);
+    paintStoneShape(painter, canvas, s.shape);
+    painter.restore();
+}
+
+StoneBeing::StoneBeing(StoneFace face, const StoneIdentity& identity, qreal width, bool fadesWhileBreathing,
+                       QWidget* parent, AnimationDriver& driver, AnyRNGBox random)
+    : QWidget(parent),
+      scale_(driver, 0.985),
+      opacity_(driver, 0.72),
+      breath_(
+          driver, std::move(random), [this] { return mayBreathe(); },
+          [this](const Animation& a) {
+              scale_.animateTo(1.015, a, kBreathFrameInterval);
+              opacity_.animateTo(1.0, a, kBreathFrameInterval);
+          },
+          [this](const Animation& a) {
+              scale_.animateTo(0.985, a, kBreathFrameInterval);
+              opacity_.animateTo(0.72, a, kBreathFrameInterval);
+          }) {
+    state_.shape = {face, identity, width};
+    state_.fadesWhileBreathing = fadesWhileBreathing;
+    auto repaint = [this] {
+        state_.breathScale = scale_.value();
+        state_.breathOpacity = opacity_.value();
+        update();
+    };
+    scale_.setOnChange(repaint);
+    opacity_.setOnChange(repaint);
+    setAttribute(Qt::WA_TranslucentBackground, true);
+    setFixedSize(sizeHint());
+}
+
+QSize StoneBeing::sizeHint() const {
+    const qreal w = state_.shape.width;
+    return {static_cast<int>(std::ceil(w)), static_cast<int>(std::ceil(w * 2 / 3))};
+}
+
+bool StoneBeing::mayBreathe() const {
+    return breathes(state_.shape.face) && !state_.reduceMotion && isVisible();
+}
+
+void StoneBeing::holdStill() {
+    breath_.stop();
+    scale_.set(1);
+    opacity_.set(1);
+}
+
+void StoneBeing::setFace(StoneFace face) {
+    if (face == state_.shape.face) return;
+    state_.shape.face = face;
+    if (breathes(face)) {
+        breath_.start();
+    } else {
+        holdStill();
+    }
+    update();
+}
+
+void StoneBeing::setIdentity(const StoneIdentity& identity) {
+    if (identity == state_.shape.identity) return;
+    state_.shape.identity = identity;
+    update();
+}
+
+void StoneBeing::setStoneWidth(qreal width) {
+    if (width == state_.shape.width) return;
+    state_.shape.width = width;
+    setFixedSize(sizeHint());
+    update();
+}
+
+void StoneBeing::setReduceMotion(bool reduce) {
+    if (reduce == state_.reduceMotion) return;
+    state_.reduceMotion = reduce;
+    if (reduce) breath_.stop(); else breath_.start();
+    update();
+}
+
+void StoneBeing::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    prepare(painter);
+    const qreal w = state_.shape.width;
+    paintStoneBeing(painter, QRectF((width() - w) / 2, (height() - w * 2 / 3) / 2, w, w * 2 / 3), state_);
+}
+
+void StoneBeing::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    breath_.start();
+}
+
+void StoneBeing::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    breath_.stop();
+}
+
+}  // namespace quillfen

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QWidget>
+#include <optional>
+
+#include "Support/RandomSource.h"
+#include "UI/AnimationDriver.h"
+#include "UI/BreathCycle.h"
+#include "UI/StoneShape.h"
+
+namespace quillfen {
+
+// The stone as the larger surfaces show it, at one instant of its breathing.
+struct StoneBeingState {
+    StoneShapeState shape;
+    bool fadesWhileBreathing = true;
+    bool reduceMotion = false;
+    double breathScale = 0.985;
+    double breathOpacity = 0.72;
+};
+
+// The shape leaned 1.5 degrees about its bottom centre, then, while it breathes, scaled about
+// its centre and (when it fades) drawn at the breath's opacity. `canvas` is width x 2/3 width.
+void paintStoneBeing(QPainter& painter, const QRectF& canvas, const StoneBeingState& state);
+
+// The breathing stone: calm and neutral faces breathe, strained and open hold still, and
+// nothing moves under reduce motion.
+class StoneBeing : public QWidget {
+public:
+    StoneBeing(StoneFace face, const StoneIdentity& identity, qreal width, bool fadesWhileBreathing,
+               QWidget* parent = nullptr, AnimationDriver& driver = AnimationDriver::shared(),
+               AnyRNGBox random = AnyRNGBox(SystemRandom{}));
+
+    void setFace(StoneFace face);
+    void setIdentity(const StoneIdentity& identity);
+    void setStoneWidth(qreal width);
+    void setReduceMotion(bool reduce);
+
+    const StoneBeingState& state() const { return state_; }
+    QSize sizeHint() const override;
+    const BreathCycle& breath() const { return breath_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    bool mayBreathe() const;
+    void holdStill();
+
+    StoneBeingState state_;
+    AnimatedValue scale_;
+    AnimatedValue opacity_;
+    BreathCycle breath_;
+};
+
+}  // namespace quillfen

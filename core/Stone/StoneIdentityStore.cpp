@@ -1,0 +1,42 @@
+#include "Stone/StoneIdentityStore.h"
+
+#include <nlohmann/json.hpp>
+
+#include "Log/FileLogStore.h"
+#include "Support/JsonText.h"
+
+namespace quillfen {
+
+StoneIdentityStore::StoneIdentityStore(std::shared_ptr<LogStore> store) : store_(std::move(store)) {
+    auto bytes = store_->read();
+    if (!bytes) return;
+    cached_ = StoneIdentity::strictDecode(*bytes);
+    if (cached_) return;
+    // "null" is what clear() leaves: no stone, and nothing worth keeping aside.
+    auto json = JsonText::decode(*bytes);
+    unreadableOnDisk_ = !(json && json->is_null());
+}
+
+bool StoneIdentityStore::save(const StoneIdentity& identity) {
+    cached_ = identity;
+    return write(identity.encode());
+}
+
+bool StoneIdentityStore::clear() {
+    cached_.reset();
+    return write("null");
+}
+
+bool StoneIdentityStore::write(std::string_view bytes) {
+    if (unreadableOnDisk_) {
+        if (store_->moveAside()) return false;
+        unreadableOnDisk_ = false;
+    }
+    return !store_->write(bytes);
+}
+
+std::shared_ptr<LogStore> StoneIdentityStore::defaultDiskStore() {
+    return std::make_shared<FileLogStore>(FileLogStore::logDirectory() / "stone-identity.json");
+}
+
+}  // namespace quillfen
