@@ -9,6 +9,7 @@
 #include "Signals/DeadmanSignal.h"
 #include "Signals/FaceTier.h"
 #include "Signals/RhythmStrip.h"
+#include "Stone/StoneIdentity.h"
 #include "Support/Clock.h"
 #include "UI/ObservableModel.h"
 #include "UI/StoneFace.h"
@@ -23,6 +24,8 @@ class MirrorModel : public ObservableModel {
 public:
     explicit MirrorModel(QObject* parent = nullptr);
 
+    // The kept stone, or the fallback every surface wears until one is kept.
+    const StoneIdentity& identity() const { return identity_; }
     const RhythmStrip& today() const { return today_; }
     // Filled for completeness; the window's hills draw the inspect model's week.
     const std::vector<AgentSummary::DayMark>& week() const { return week_; }
@@ -45,6 +48,7 @@ public:
     // only when new evidence comes, never by itself while the model sits still. Never `open`.
     StoneFace face() const;
 
+    void setIdentity(StoneIdentity identity) { assign(identity_, std::move(identity)); }
     void setToday(RhythmStrip strip) { assign(today_, std::move(strip)); }
     void setWeek(std::vector<AgentSummary::DayMark> week) { assign(week_, std::move(week)); }
     void setDeadman(DeadmanSignal signal) { assign(deadman_, std::move(signal)); }
@@ -64,6 +68,7 @@ public:
     void publishFace(FaceEvidence evidence, TimePoint judgedAt, int switchesPerHour, bool loopLive);
 
 private:
+    StoneIdentity identity_ = StoneIdentity::fallback();
     RhythmStrip today_;
     std::vector<AgentSummary::DayMark> week_;
     DeadmanSignal deadman_;

@@ -10,6 +10,7 @@
 #include "UI/InspectView.h"
 #include "UI/MirrorModel.h"
 #include "UI/Render.h"
+#include "UI/StoneBeing.h"
 #include "UI/Theme.h"
 #include "UI/ViewBuilding.h"
 #include "UI/WeekLandscape.h"
@@ -78,6 +79,7 @@ MirrorPanelContent::MirrorPanelContent(MirrorModel& model, InspectModel& inspect
       inspect_(inspect),
       onReconnect_(std::move(onReconnect)),
       now_(std::move(now)),
+      stone_(new StoneBeing(model.face(), model.identity(), 66, true, nullptr, driver)),
       reflection_(ViewBuilding::label("reflectionLine", Theme::serif(16), Theme::ink(), true)),
       deadman_(new DeadmanBanner({})),
       connection_(new MindConnectionBanner({}, {})),
@@ -122,6 +124,8 @@ MirrorPanelContent::MirrorPanelContent(MirrorModel& model, InspectModel& inspect
     headerRow->setContentsMargins(0, 0, 0, 0);
     headerRow->addLayout(titles);
     headerRow->addStretch(1);
+    stone_->setObjectName(QStringLiteral("stone"));
+    headerRow->addWidget(stone_, 0, Qt::AlignVCenter);
     layout->addWidget(ViewBuilding::padded(header, {0, 0, 0, 14}));
 
     reflectionHolder_ = ViewBuilding::padded(reflection_, {0, 0, 0, 20});
@@ -159,6 +163,9 @@ MirrorPanelContent::MirrorPanelContent(MirrorModel& model, InspectModel& inspect
 }
 
 void MirrorPanelContent::refresh() {
+    stone_->setFace(model_.face());
+    stone_->setIdentity(model_.identity());
+
     reflectionHolder_->setVisible(!model_.reflectionLine().empty());
     reflection_->setText(text(model_.reflectionLine()));
 
@@ -193,6 +200,7 @@ void MirrorPanelContent::refresh() {
 }
 
 void MirrorPanelContent::setReduceMotion(bool reduce) {
+    stone_->setReduceMotion(reduce);
     numbers_->setReduceMotion(reduce);
 }
 

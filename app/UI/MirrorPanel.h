@@ -23,6 +23,7 @@ class HillLandscape;
 class InspectModel;
 class MirrorModel;
 class NumbersRow;
+class StoneBeing;
 class WeekdayRow;
 
 // The look both of the mirror's banners share: a small ember dot, the line, on a field-coloured
@@ -73,6 +74,7 @@ private:
     InspectModel& inspect_;
     std::function<void()> onReconnect_;
     Clock now_;
+    StoneBeing* stone_;
     QLabel* reflection_;
     QWidget* reflectionHolder_;
     DeadmanBanner* deadman_;

@@ -15,6 +15,7 @@ using test::at;
 TEST(MirrorModel, ANewModelShowsNothingYetAndACalmFace) {
     MirrorModel model;
     EXPECT_EQ(model.face(), StoneFace::calm);
+    EXPECT_EQ(model.identity(), StoneIdentity::fallback());
     EXPECT_TRUE(model.today().runs.empty());
     EXPECT_EQ(model.today().dayStartHour, 6);
     EXPECT_EQ(model.today().dayEndHour, 24);

@@ -6,6 +6,7 @@
 
 #include "UI/InspectModel.h"
 #include "UI/MirrorModel.h"
+#include "UI/StoneBeing.h"
 #include "UI/Theme.h"
 #include "support/FixedClock.h"
 #include "support/QtTestSupport.h"
@@ -162,6 +163,24 @@ TEST(MirrorPanel, AFullDayShowsSevenFactsAndWrapsWithinItsPaddings) {
     EXPECT_TRUE(reflection->wordWrap());
     EXPECT_EQ(reflection->font().family(), Theme::serif(16).family());
     EXPECT_EQ(reflection->font().pixelSize(), 16);
+}
+
+TEST(MirrorPanel, TheStoneWearsTheModelsFaceAndBreathesOnlyWhileTheWindowLives) {
+    Mirror m;
+    auto panel = m.panel(true, true, true);
+    test::settle(*panel, 580, 640);
+    auto* stone = dynamic_cast<StoneBeing*>(child(*panel, "stone"));
+    ASSERT_NE(stone, nullptr);
+    EXPECT_EQ(stone->size(), QSize(66, 44));
+    EXPECT_EQ(stone->state().shape.identity, StoneIdentity::fallback());
+    EXPECT_EQ(stone->state().shape.face, StoneFace::calm);
+    m.model.publishFace({90, true, m.now, 5, DisplayState::awake}, m.now, 90, true);
+    EXPECT_EQ(stone->state().shape.face, StoneFace::strained);
+    m.model.publishFace(FaceEvidence::neverSensed(), m.now, 0, false);
+    m.motion.advance(1);
+    EXPECT_FALSE(m.motion.driver.idle()) << "a calm stone breathes";
+    panel.reset();
+    EXPECT_TRUE(m.motion.driver.idle()) << "a closed window leaves nothing waiting or moving";
 }
 
 }  // namespace
