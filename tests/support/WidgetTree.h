@@ -13,9 +13,11 @@
 // and whether a person would see it.
 namespace quillfen::test {
 
+// Most views are plain widget classes without their own meta-object, so the type is checked
+// by the language, not by Qt.
 template <typename W = QWidget>
 W* child(const QWidget& root, const char* name) {
-    W* found = root.findChild<W*>(QString::fromLatin1(name));
+    W* found = dynamic_cast<W*>(root.findChild<QWidget*>(QString::fromLatin1(name)));
     EXPECT_NE(found, nullptr) << "no " << name;
     return found;
 }

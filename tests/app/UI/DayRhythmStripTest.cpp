@@ -65,7 +65,7 @@ TEST(RollingNumber, RollsToANewValueWhileShownAndLandsAtOnceOtherwise) {
     EXPECT_EQ(pulls->text(), "7");
 }
 
-TEST(MirrorStrip, AClosedWindowLeavesNothingMoving) {
+TEST(NumbersRow, AClosedWindowLeavesNothingMoving) {
     test::SteppedMotion motion;
     auto row = std::make_unique<NumbersRow>(NumbersRow::Counts{}, nullptr, motion.driver);
     test::settle(*row, 500, 60);
@@ -73,6 +73,17 @@ TEST(MirrorStrip, AClosedWindowLeavesNothingMoving) {
     EXPECT_FALSE(motion.driver.idle());
     row.reset();
     EXPECT_TRUE(motion.driver.idle());
+}
+
+TEST(MirrorStrip, FollowsTheMirrorsDay) {
+    MirrorModel model;
+    MirrorStrip strip(model, 26);
+    RhythmStrip today;
+    today.runs = {{0.2, 0.4, 9.6, 13.2, 216, 12, false}};
+    model.setToday(today);
+    const auto* bars = test::child<DayRhythmStrip>(strip, "dayStrip");
+    EXPECT_EQ(bars->strip(), today);
+    EXPECT_EQ(bars->height(), 26);
 }
 
 }  // namespace
