@@ -65,15 +65,19 @@ Card::Card(QWidget* content, QWidget* parent) : RoundedBox({halfCream(), Theme::
 Tile::Tile(const QString& label, QWidget* content, QWidget* parent)
     : RoundedBox({halfCream(), Theme::hairline(), 12, 1}, parent),
       label_(ViewBuilding::label("tileLabel", ViewBuilding::tracked(Theme::sans(9.5, QFont::DemiBold), 0.6),
-                                 Theme::brown50(), false, label.toUpper())) {
+                                 Theme::brown50(), true, label.toUpper())) {
     setMinimumHeight(78);
-    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 14, 14, 14);
     layout->setSpacing(10);
     layout->addWidget(label_);
     layout->addWidget(content);
     layout->addStretch(1);
+}
+
+// Asking only for the least width lets a row's stretch share it out evenly.
+QSize Tile::sizeHint() const {
+    return {minimumSizeHint().width(), RoundedBox::sizeHint().height()};
 }
 
 void paintMeterBar(QPainter& painter, const QRectF& canvas, const MeterBarState& state) {
@@ -289,7 +293,6 @@ RestraintChip::RestraintChip(const QString& label, bool active, const QString& d
     dot_->setObjectName(QStringLiteral("chipDot"));
     dot_->setFixedSize(8, 8);
     setMinimumHeight(56);
-    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* top = new QHBoxLayout;
     top->setContentsMargins(0, 0, 0, 0);
     top->setSpacing(7);
@@ -302,6 +305,10 @@ RestraintChip::RestraintChip(const QString& label, bool active, const QString& d
     layout->addWidget(detail_);
     layout->addStretch(1);
     redraw();
+}
+
+QSize RestraintChip::sizeHint() const {
+    return {minimumSizeHint().width(), RoundedBox::sizeHint().height()};
 }
 
 QColor RestraintChip::dotColour() const {

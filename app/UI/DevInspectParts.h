@@ -27,11 +27,13 @@ public:
     explicit Card(QWidget* content, QWidget* parent = nullptr);
 };
 
-// A labelled reason box; tiles in a row share its width equally.
+// A labelled reason box; tiles in a row share its width equally, except that none narrows
+// below what its content needs.
 class Tile : public RoundedBox {
 public:
     Tile(const QString& label, QWidget* content, QWidget* parent = nullptr);
     QLabel* label() const { return label_; }
+    QSize sizeHint() const override;
 
 private:
     QLabel* label_;
@@ -140,7 +142,8 @@ private:
     bool reduceMotion_ = false;
 };
 
-// A reason to stay quiet: a dot, its label and a detail; lit in terra while it holds.
+// A reason to stay quiet: a dot, its label and a detail; lit in terra while it holds. Chips in
+// a row share its width like tiles.
 class RestraintChip : public RoundedBox {
 public:
     RestraintChip(const QString& label, bool active, const QString& detail, QWidget* parent = nullptr,
@@ -153,6 +156,7 @@ public:
     QLabel* label() const { return label_; }
     QLabel* detail() const { return detail_; }
     QColor dotColour() const;
+    QSize sizeHint() const override;
 
 private:
     void redraw();

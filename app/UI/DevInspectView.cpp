@@ -167,9 +167,12 @@ QWidget* DevInspectView::buildReasonsToNudge() {
     aiDetails_->setObjectName(QStringLiteral("aiDetails"));
     QVBoxLayout* details = column(aiDetails_, 4);
     aiSpan_ = number("aiActiveSpan", 22, [](long long m) { return text(spanLabel(static_cast<int>(m))); }, driver_);
-    QLabel* atIt = label("aiAtIt", Theme::sans(11), Theme::brown70(), false, QStringLiteral("at it today"));
+    // In a narrow window the words give way, not the number.
+    QLabel* atIt = label("aiAtIt", Theme::sans(11), Theme::brown70(), true, QStringLiteral("at it today"));
     ViewBuilding::alignBaselines({aiSpan_, atIt});
-    details->addLayout(ViewBuilding::row({aiSpan_, atIt, nullptr}, 5, Qt::AlignBottom));
+    auto* spanRow = ViewBuilding::row({aiSpan_}, 5, Qt::AlignBottom);
+    spanRow->addWidget(atIt, 1, Qt::AlignBottom);
+    details->addLayout(spanRow);
     aiRun_ = label("aiRun", Theme::sans(10.5), Theme::brown50(), true);
     aiLastActive_ = label("aiLastActive", Theme::sans(10), Theme::brown50());
     details->addWidget(aiRun_);

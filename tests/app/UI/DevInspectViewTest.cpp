@@ -11,6 +11,7 @@
 #include "support/QtTestSupport.h"
 #include "support/SteppedMotion.h"
 #include "support/TestEnvironment.h"
+#include "support/TextFits.h"
 #include "support/WidgetTree.h"
 
 namespace quillfen {
@@ -208,6 +209,26 @@ TEST(DevInspectView, TheCloudCardAndTheTwoActions) {
     d.model.setCloudReasoning("the week");
     EXPECT_TRUE(shown(d.view, "cloudSource"));
     EXPECT_EQ(textOf(d.view, "cloudReasoning"), "\u201cthe week\u201d");
+}
+
+TEST(DevInspectView, AtItsNarrowestEveryTextStillFits) {
+    Dev d;
+    InspectModel& m = d.model;
+    m.setAiAvailable(true);
+    m.setAiActiveSpanMin(11 * 60 + 55);
+    m.setAiSwitchesToday(120);
+    m.setAiProjectsToday(14);
+    m.setCalAuthorized(true);
+    m.setCalMeetingsToday(12);
+    m.setAttention("fragmented");
+    m.setAppSwitchesLastHour(1234);
+    m.setIdleSeconds(86400);
+    m.setOnBattery(true);
+    m.setBatteryPercent(100);
+    m.setWhyFactors({"✓ today is a long scattered day (150m longest run, 14 project switches)"});
+    m.setCloudLine("The afternoons are long this week, and today is one more of them.");
+    test::settle(d.view, 520, 420);
+    EXPECT_EQ(test::clippedTexts(&d.view), std::vector<std::string>{});
 }
 
 TEST(DevInspectParts, LoadMeterLightsByLevel) {

@@ -11,6 +11,7 @@
 #include "support/FixedClock.h"
 #include "support/QtTestSupport.h"
 #include "support/SteppedMotion.h"
+#include "support/TextFits.h"
 #include "support/WidgetTree.h"
 
 namespace quillfen {
@@ -157,6 +158,7 @@ TEST(MirrorPanel, AFullDayShowsSevenFactsAndWrapsWithinItsPaddings) {
         EXPECT_EQ(child(*panel, "facts")->mapTo(panel.get(), QPoint(0, 0)).x(), 34);
         const QWidget* privacy = child(*panel, "privacy");
         EXPECT_LE(privacy->width(), 460) << width;
+        EXPECT_EQ(test::clippedTexts(panel.get()), std::vector<std::string>{}) << width;
         EXPECT_EQ(privacy->mapTo(panel.get(), QPoint(0, 0)).x(), 34) << width;
     }
     const QLabel* reflection = child<QLabel>(*panel, "reflectionLine");
