@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <string>
 #include <vector>
+
+#include "Support/Clock.h"
 
 namespace quillfen::WeekLandscape {
 
@@ -26,5 +29,13 @@ std::vector<double> ridges(const std::vector<DayMark>& marks, int count) {
     }
     return heights;
 }
+
+// The local weekday, 0 for Sunday to 6 for Saturday, of the day `daysAgo` calendar days before
+// the one holding `now`.
+int weekdayIndex(TimePoint now, int daysAgo);
+
+// The seven labels under the hills, oldest first: weekday names ("sun" ... "sat") for six days
+// ago to yesterday, then "today".
+std::vector<std::string> weekdayLabels(TimePoint now);
 
 }  // namespace quillfen::WeekLandscape

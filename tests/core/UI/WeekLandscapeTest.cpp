@@ -5,6 +5,9 @@
 
 #include <vector>
 
+#include "support/FixedClock.h"
+#include "support/TestEnvironment.h"
+
 namespace quillfen {
 namespace {
 
@@ -46,6 +49,19 @@ TEST(WeekLandscape, TakesTheNewestDaysAndFillsMissingOldDaysAsUnobserved) {
 TEST(WeekLandscape, ANoneOrNegativeCountGivesNoRidges) {
     EXPECT_THAT(WeekLandscape::ridges(std::vector{kLong}, 0), IsEmpty());
     EXPECT_THAT(WeekLandscape::ridges(std::vector{kLong}, -3), IsEmpty());
+}
+
+TEST(WeekLandscape, LabelsTheSixDaysBeforeTodayByTheirLocalWeekday) {
+    test::ScopedTimeZone tz("Europe/Berlin");
+    // Wednesday 00:30 in Berlin is still Tuesday in UTC.
+    const TimePoint wednesday = test::at("2026-03-03T23:30:00Z");
+    EXPECT_THAT(WeekLandscape::weekdayLabels(wednesday), ElementsAre("thu", "fri", "sat", "sun", "mon", "tue", "today"));
+    EXPECT_EQ(WeekLandscape::weekdayIndex(wednesday, 0), 3);
+    EXPECT_EQ(WeekLandscape::weekdayIndex(wednesday, 3), 0);
+    EXPECT_EQ(WeekLandscape::weekdayIndex(wednesday, 10), 0);
+    EXPECT_EQ(WeekLandscape::weekdayIndex(wednesday, -1), 4);
+    // The clocks go forward in the night to Sunday 29 March; Monday looks back across it.
+    EXPECT_EQ(WeekLandscape::weekdayIndex(test::at("2026-03-30T00:15:00+02:00"), 1), 0);
 }
 
 }  // namespace
