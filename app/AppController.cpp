@@ -70,7 +70,8 @@ AppController::AppController(Desktop desktop, QObject* parent)
       desktop_(std::move(desktop)),
       run_(RunKind::of(desktop_.environment)),
       config_(AppConfig::fromEnvironment(desktop_.environment)),
-      work_(new BackgroundWork(this)) {}
+      work_(new BackgroundWork(this)),
+      inspectModel_(desktop_.now()) {}
 
 AppController::~AppController() {
     tickTimer_.stop();
@@ -155,6 +156,7 @@ void AppController::buildCore() {
     ensurePrivateFolder(logFolder);
     auto signalStore = std::make_shared<FileLogStore>();
     log_ = std::make_shared<SignalLog>(signalStore, config_.logRetentionDays, desktop_.now);
+    mirrorModel_.setThresholds(config_.faceThresholds);
     deadmanFiles_ = DeadmanFiles::canonical(signalStore->path());
     budget_ = std::make_shared<NudgeBudget>(storeIn(logFolder, "nudge-budget.json"), desktop_.now);
     ensurePrivateFolder(Paths::familyDirectory());
@@ -188,6 +190,20 @@ void AppController::buildCore() {
     });
     panelModel_.setFireThresholdMinutes(config_.deciderThresholds.fireAfterMinutes);
     panelModel_.setObserveOnly(config_.observeOnly);
+    wireInspector();
+}
+
+void AppController::wireInspector() {
+    QPointer<AppController> self(this);
+    inspectModel_.onRefresh = [self] {
+        if (self) self->runTick();
+        if (self) self->refreshCrossSignals();
+        if (self) self->refreshBody();
+        if (self) self->refreshSky();
+    };
+    inspectModel_.onAskIlvane = [self] {
+        if (self) self->askIlvane();
+    };
 }
 
 std::optional<MindBridge> AppController::makeBridge() const {

@@ -42,7 +42,9 @@
 #include "Support/Uuid.h"
 #include "UI/AggravationGate.h"
 #include "Stone/StoneIdentityStore.h"
+#include "UI/InspectModel.h"
 #include "UI/LivingWindowModel.h"
+#include "UI/MirrorModel.h"
 #include "UI/MenuBarModel.h"
 #include "UI/OnboardingModel.h"
 #include "UI/PanelModel.h"
@@ -147,6 +149,8 @@ public:
     std::optional<MindBridge> makeBridge() const;
     void restoreAskHistory();
     void rebuildEngineKeepingState();
+    // The inspect window's two actions.
+    void wireInspector();
     // The user's boundary: the decider's thresholds, the stored choice and a new engine.
     void applyBoundary(InterruptBoundary boundary);
 
@@ -182,13 +186,12 @@ public:
     const RunKind& runKind() const { return run_; }
     MenuBarModel& menuBarModel() { return menuBarModel_; }
     PanelModel& panelModel() { return panelModel_; }
+    InspectModel& inspectModel() { return inspectModel_; }
+    MirrorModel& mirrorModel() { return mirrorModel_; }
     SettingsModel& settingsModel() { return settingsModel_; }
     QWidget* popover() const { return popover_.data(); }
     LivingWindowModel& livingWindowModel() { return livingWindowModel_; }
     const ManagedWindow& livingWindow() const { return livingWindow_; }
-    const std::optional<MindConnection>& mindConnection() const { return mindConnection_; }
-    const std::string& todayStateLine() const { return todayStateLine_; }
-    const std::optional<std::string>& decisionReason() const { return decisionReason_; }
     const std::optional<NudgeCopy>& shownNudge() const { return shownNudge_; }
     double tickInterval() const { return tickInterval_; }
     const LineHistory& lineHistory() const { return lineHistory_; }
@@ -202,7 +205,6 @@ public:
     std::uint64_t primaryTaps() const { return primaryTaps_; }
     const LivenessFacts& livenessFacts() const { return livenessFacts_; }
     const DeviceFacts& deviceFacts() const { return deviceFacts_; }
-    const std::optional<std::string>& outsideFact() const { return outsideFact_; }
     BreakpointKind lastBreakpoint() const { return lastBreakpoint_; }
 
 private:
@@ -221,6 +223,8 @@ private:
     void publishFace(const SignalSample& sample);
     void publishBody();
     NudgeCopy composeAsk(const NudgeCopy& fallback);
+    // The explicit ask of the mind from the inspect window.
+    void askIlvane();
     void showPopover();
     void performPanelPrimary();
     // What the panel reads of the mirror of the week; none while there is no mirror.
@@ -264,6 +268,8 @@ private:
     QPointer<OnboardingModel> onboardingModel_;
 
     // The views' state.
+    InspectModel inspectModel_;
+    MirrorModel mirrorModel_;
     PanelModel panelModel_;
     SettingsModel settingsModel_;
     LivingWindowModel livingWindowModel_{StoneIdentity::fallback()};
@@ -288,14 +294,9 @@ private:
     BreakpointKind lastBreakpoint_ = BreakpointKind::none;
     ClaudeBody claudeBody_;
     CodexActivitySnapshot codexSnapshot_;
-    std::optional<CalendarSignal> lastCalendar_;
     std::optional<std::string> generatedReflection_;
     std::optional<std::string> reflectionKey_;
-    std::optional<MindConnection> mindConnection_;
-    std::string todayStateLine_;
-    std::optional<std::string> decisionReason_;
     std::optional<NudgeCopy> shownNudge_;
-    std::optional<std::string> outsideFact_;
     LivenessFacts livenessFacts_;
     DeviceFacts deviceFacts_;
     double tickInterval_ = 60.0;

@@ -106,8 +106,7 @@ void AppController::refreshTodayLine(const TickResult& result) {
     }
     const bool reflective = result.fired() != nullptr || result.silence() == SilenceReason::notEarnedYet;
     std::string reflection = reflective ? Reflection::choose(generatedReflection_, Reflection::todayLine(summary)) : "";
-    todayStateLine_ = todayLineFor(result, reflection);
-    publishTodayLine(todayStateLine_);
+    publishTodayLine(todayLineFor(result, reflection));
 }
 
 std::optional<std::string> AppController::skyLine(const SkyTail& tail) {
@@ -145,21 +144,18 @@ void AppController::refreshSky() {
     work_->run<SkyVerdict>([client, location](std::stop_token) { return client.skyCheck(location); },
                            [self](SkyVerdict verdict) {
                                if (!self) return;
-                               self->outsideFact_ = outsidePhrase(verdict);
-                               self->publishOutsideFact(self->outsideFact_);
+                               self->publishOutsideFact(outsidePhrase(verdict));
                            });
 }
 
 void AppController::refreshMindConnection() {
     if (!config_.cloudMindEnabled) {
-        mindConnection_ = MindConnection::off;
-        publishMindConnection(*mindConnection_);
+        publishMindConnection(MindConnection::off);
         return;
     }
     const std::string exe = ClaudeSidecarMind::defaultExecutable();
     if (!isExecutableFile(exe)) {
-        mindConnection_ = MindConnection::notInstalled;
-        publishMindConnection(*mindConnection_);
+        publishMindConnection(MindConnection::notInstalled);
         return;
     }
     QPointer<AppController> self(this);
@@ -169,8 +165,7 @@ void AppController::refreshMindConnection() {
         },
         [self](std::optional<bool> loggedIn) {
             if (!self) return;
-            self->mindConnection_ = MindConnections::read(true, true, loggedIn);
-            self->publishMindConnection(*self->mindConnection_);
+            self->publishMindConnection(MindConnections::read(true, true, loggedIn));
         });
 }
 
@@ -298,12 +293,17 @@ void AppController::refreshCrossSignals() {
 }
 
 void AppController::applyCalendar(const CalendarSignal& signal) {
-    lastCalendar_ = signal;
+    inspectModel_.setCalAuthorized(signal.authorized);
+    inspectModel_.setCalMeetingsToday(signal.meetingsToday);
+    inspectModel_.setCalBusyMin(signal.busyMinutesToday);
+    inspectModel_.setCalBackToBack(signal.backToBack);
+    inspectModel_.setCalNextInMin(signal.nextInMin);
 }
 
+// The inspect window's calendar fields are the controller's memory of the last reading.
 std::optional<RhythmScore::CalendarDensity> AppController::currentCalendarDensity() const {
-    if (!lastCalendar_ || !lastCalendar_->authorized) return std::nullopt;
-    return RhythmScore::CalendarDensity{lastCalendar_->backToBack, lastCalendar_->busyMinutesToday};
+    if (!inspectModel_.calAuthorized()) return std::nullopt;
+    return RhythmScore::CalendarDensity{inspectModel_.calBackToBack(), inspectModel_.calBusyMin()};
 }
 
 }  // namespace quillfen

@@ -77,7 +77,6 @@ void AppController::handle(const TickResult& result) {
     const NudgeCopy* fired = result.fired();
     if (fired == nullptr) return;
     if (auto reason = heldFireReason(config_.observeOnly, budget_ ? budget_->firedToday() : 0, backstop_)) {
-        decisionReason_ = *reason;
         publishDecisionReason(*reason);
         return;
     }
