@@ -33,7 +33,7 @@ void centre(QWidget& window) {
     const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
     QRect area = screen->availableGeometry();
-    QSize size = window.frameSize().isValid() ? window.frameSize() : window.sizeHint();
+    QSize size = window.size().isEmpty() ? window.sizeHint() : window.size();
     window.move(area.center() - QPoint(size.width() / 2, size.height() / 2));
 }
 
@@ -65,10 +65,8 @@ WindowSlotAction ManagedWindow::present(const Builder& build, const Reuse& confi
     window_ = made;
     made->setAttribute(Qt::WA_DeleteOnClose, false);
     new CloseToHide(made, [this] { hide(); });
-    if (geometry_.isEmpty() || !made->restoreGeometry(geometry_)) {
-        made->adjustSize();
-        centre(*made);
-    }
+    // The builder gave the window its size; a window built again takes the place it had.
+    if (geometry_.isEmpty() || !made->restoreGeometry(geometry_)) centre(*made);
     show(*made, focus);
     return action;
 }
