@@ -6,14 +6,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 #include "Signals/ClaudeBodyReader.h"
 #include "Signals/CodexActivityReader.h"
 #include "Support/Clock.h"
-#include "Support/Iso8601.h"
-#include "support/FileTimes.h"
+#include "support/BenchCorpora.h"
 
 namespace quillfen {
 namespace {
@@ -64,122 +62,9 @@ private:
         std::string pattern = (fs::temp_directory_path() / "quillfen-bench-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) std::abort();
         root_ = pattern;
-        if (claude) writeClaude();
-        if (codex) writeCodex();
-    }
-
-    // 300 sessions of 1 MB in 30 projects, modified over the last week.
-    void writeClaude() {
-        std::mt19937 random(7);
-        for (int i = 0; i < 300; ++i) {
-            fs::path file = root_ / ".claude/projects" / ("-home-ana-code-project" + std::to_string(i % 30)) /
-                            ("session-" + std::to_string(i) + ".jsonl");
-            TimePoint modified = addSeconds(now_, -(i * 7.0 * 86400.0 / 300.0));
-            TimePoint t = addSeconds(modified, -4 * 3600.0);
-            std::string text;
-            text.reserve(1'050'000);
-            while (text.size() < 1'000'000) {
-                t = addSeconds(t, 5 + random() % 90);
-                std::string ts = Iso8601::format(t);
-                ts.insert(19, ".123");
-                switch (random() % 4) {
-                    case 0:
-                        text +=
-                            R"({"parentUuid":"a1","isSidechain":false,"userType":"external","cwd":"/home/ana/code","sessionId":"s)" +
-                            std::to_string(i) +
-                            R"(","version":"1.0.0","type":"user","message":{"role":"user","content":"please look at the failing test )" +
-                            std::string(100 + random() % 300, 'q') + R"("},"uuid":"u1","timestamp":")" + ts +
-                            "\"}\n";
-                        break;
-                    case 1:
-                        text +=
-                            R"({"parentUuid":"u1","type":"assistant","message":{"role":"assistant","content":[{"type":"text","text":")" +
-                            std::string(500 + random() % 4000, 'a') + R"("}]},"uuid":"a2","timestamp":")" +
-                            ts + "\"}\n";
-                        break;
-                    default:
-                        text +=
-                            R"({"parentUuid":"a2","type":"user","message":{"role":"user","content":[{"type":"tool_result","content":")" +
-                            std::string(1000 + random() % 12000, 't') + R"("}]},"uuid":"t1","timestamp":")" +
-                            ts + "\"}\n";
-                        break;
-                }
-            }
-            write(file, text, modified);
-        }
-    }
-
-    // 200 sessions of 20 to 420 kB, all touched in the last 36 hours.
-    void writeCodex() {
-        std::mt19937 random(11);
-        for (int i = 0; i < 200; ++i) {
-            fs::path file = root_ / ".codex/sessions/2026/01" / std::to_string(i % 3) /
-                            ("rollout-" + std::to_string(i) + ".jsonl");
-            TimePoint modified = addSeconds(now_, -(i * 36.0 * 3600.0 / 200.0));
-            TimePoint t = addSeconds(modified, -3 * 3600.0);
-            std::size_t size = 20'000 + random() % 400'000;
-            std::string text =
-                R"({"timestamp":")" + Iso8601::format(t) +
-                R"(","type":"session_meta","payload":{"id":"0199-)" + std::to_string(i) +
-                R"(","cwd":"/home/ana/code/app)" + std::to_string(i % 7) +
-                R"(","originator":"codex_cli_rs","cli_version":"0.40.0","instructions":null}})" + "\n";
-            int call = 0;
-            while (text.size() < size) {
-                t = addSeconds(t, 1 + random() % 30);
-                std::string ts = Iso8601::format(t);
-                ts.insert(19, ".456");
-                std::string head = R"({"timestamp":")" + ts + R"(",)";
-                switch (random() % 6) {
-                    case 0:
-                        text +=
-                            head +
-                            R"("type":"event_msg","payload":{"type":"user_message","message":"fix the build please","kind":"plain"}})"
-                            "\n";
-                        break;
-                    case 1:
-                        text +=
-                            head +
-                            R"("type":"event_msg","payload":{"type":"task_started","model_context_window":272000}})"
-                            "\n";
-                        break;
-                    case 2:
-                        ++call;
-                        text +=
-                            head +
-                            R"("type":"response_item","payload":{"type":"function_call","name":"shell","arguments":"{\"command\":[\"bash\",\"-lc\",\"cargo test\"],\"workdir\":\"/home/ana\"}","call_id":"call_)" +
-                            std::to_string(call) + "\"}}\n";
-                        break;
-                    case 3:
-                        text +=
-                            head +
-                            R"("type":"response_item","payload":{"type":"function_call_output","call_id":"call_)" +
-                            std::to_string(call) + R"(","output":"{\"output\":\")" +
-                            std::string(500 + random() % 8000, 'o') +
-                            R"(\\n\",\"metadata\":{\"exit_code\":0,\"duration_seconds\":1.5}}"}})"
-                            "\n";
-                        break;
-                    case 4:
-                        text +=
-                            head +
-                            R"("type":"response_item","payload":{"type":"reasoning","summary":[],"content":null,"encrypted_content":")" +
-                            std::string(200 + random() % 3000, 'e') + "\"}}\n";
-                        break;
-                    default:
-                        text +=
-                            head +
-                            R"("type":"event_msg","payload":{"type":"token_count","info":{"total_token_usage":{"input_tokens":12345,"output_tokens":678}}}})"
-                            "\n";
-                        break;
-                }
-            }
-            write(file, text, modified);
-        }
-    }
-
-    static void write(const fs::path& file, const std::string& text, TimePoint modified) {
-        fs::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
-        test::setModified(file, modified);
+        // 300 sessions of 1 MB in 30 projects, and 200 Codex sessions.
+        if (claude) test::BenchCorpora::writeClaudeLogs(root_ / ".claude/projects", now_, 300, 1'000'000);
+        if (codex) test::BenchCorpora::writeCodexLogs(root_ / ".codex/sessions", now_, 200);
     }
 
     fs::path root_;

@@ -12,6 +12,7 @@
 #include "Signals/BrowserRhythm.h"
 #include "Signals/PromptCadence.h"
 #include "Support/Iso8601.h"
+#include "support/BenchCorpora.h"
 
 namespace {
 
@@ -23,19 +24,8 @@ std::filesystem::path writeJournal(std::size_t bytes, bool browser) {
     int fd = mkstemp(pattern.data());
     if (fd < 0) std::abort();
     ::close(fd);
-    static const char* kEvents[] = {"tab_switch", "window_focus", "tab_switch",
-                                    "idle",       "active",       "window_blur"};
-    std::ofstream out(pattern, std::ios::binary);
-    TimePoint t = *Iso8601::parse("2026-01-01T08:00:00Z");
-    std::size_t written = 0;
-    for (int i = 0; written < bytes; ++i) {
-        std::string line =
-            browser ? "{\"ts\":\"" + Iso8601::format(t) + "\",\"event\":\"" + kEvents[i % 6] + "\"}\n"
-                    : "{\"ts\":\"" + Iso8601::format(t) + "\",\"session\":\"3f9a1c\"}\n";
-        out << line;
-        written += line.size();
-        t += std::chrono::seconds(7);
-    }
+    const std::string text = test::BenchCorpora::journal(bytes, browser);
+    std::ofstream(pattern, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
     return pattern;
 }
 

@@ -9,6 +9,8 @@
 
 #include "Signals/Fingerprint.h"
 #include "Support/Iso8601.h"
+#include <sstream>
+#include "support/BenchCorpora.h"
 #include "support/FileTimes.h"
 #include "support/FixedClock.h"
 #include "support/TestEnvironment.h"
@@ -440,6 +442,36 @@ TEST(AIActivityEvent, RoundTripsThroughJsonAndLeavesOutAnAbsentCategory) {
 
     j["kind"] = "napping";
     EXPECT_EQ(activityEventFromJson(j), std::nullopt);
+}
+
+// The benchmark's sessions at a smaller scale, pinned as the reader has always read them: the
+// events of a week, of a window that starts inside the older logs, and two snapshots.
+TEST(CodexActivityReader, ReadsTheBenchmarkSessionsAsItAlwaysHas) {
+    TempDir dir;
+    const TimePoint now = at("2026-01-05T14:03:00Z");
+    test::BenchCorpora::writeCodexLogs(dir.path(), now, 60);
+
+    auto describe = [](const std::vector<AIActivityEvent>& events) {
+        std::ostringstream out;
+        for (const auto& e : events) {
+            out << e.timestamp.time_since_epoch().count() << e.projectFingerprint << e.sessionFingerprint
+                << e.isUser << (e.toolCategory ? toString(*e.toolCategory) : "-") << toString(e.kind) << ';';
+        }
+        return std::to_string(events.size()) + " " + std::to_string(test::BenchCorpora::digest(out.str()));
+    };
+    auto describeSnapshot = [](const CodexActivitySnapshot& s) {
+        std::ostringstream out;
+        out << s.isTaskRunning << ' ' << s.runningTaskCount << ' '
+            << (s.runningSince ? s.runningSince->time_since_epoch().count() : 0) << ' '
+            << (s.lastActivityAt ? s.lastActivityAt->time_since_epoch().count() : 0) << ' ' << s.toolCallsLastHour
+            << ' ' << s.userTurnsLastHour;
+        return out.str();
+    };
+    EXPECT_EQ(describe(CodexActivityReader::readEvents(now, 7, dir.path())), "7518 13831798248463130604");
+    EXPECT_EQ(describe(CodexActivityReader::readEvents(now, 0, dir.path())), "4372 6455181684656769369");
+    EXPECT_EQ(describeSnapshot(CodexActivityReader::readSnapshot(now, dir.path(), 7200)), "1 1 1767614645456000000 1767614777456000000 0 0");
+    EXPECT_EQ(describeSnapshot(CodexActivityReader::readSnapshot(now + std::chrono::hours(3), dir.path(), 7200)),
+              "0 0 0 1767614777456000000 0 0");
 }
 
 }  // namespace
