@@ -124,6 +124,28 @@ TEST(ClaudeBodyReader, MatchesOnlyTheExactTimestampFormAndBothTimeForms) {
     }
 }
 
+// Either key before `":"user"` makes a turn, wherever it stands; other keys, other spellings and
+// a marker cut by the line's start do not.
+TEST(ClaudeBodyReader, FindsTheUserMarkerAfterEitherKeyAnywhereInTheLine) {
+    const std::string ts = R"("timestamp":"2026-01-05T09:00:00Z")";
+    const std::vector<std::pair<std::string, int>> lines = {
+        {"{" + ts + R"(,"type":"user"})", 1},
+        {"{" + ts + R"(,"message":{"role":"user"}})", 1},
+        {"{" + ts + R"(,"kind":"user","userType":"user","type":"user"})", 1},
+        {"{" + ts + R"(,"xtype":"user","xrole":"user","Type":"user"})", 0},
+        {"{" + ts + R"(,"type": "user","role":"users"})", 0},
+        {R"(type":"user",)" + ts, 0},
+        {R"(":"user" )" + ts, 0},
+        {R"("role":"user")" + ts, 1},
+    };
+    for (const auto& [line, turns] : lines) {
+        SCOPED_TRACE(line);
+        Week w;
+        w.log("p", line + "\n");
+        EXPECT_EQ(w.today().userTurns, turns);
+    }
+}
+
 TEST(ClaudeBodyReader, CountsUserTurnsByEitherPatternAndSwitchesBetweenTheirProjects) {
     Week w;
     w.log("a", turn(on5th(9, 0)) + R"({"role":"user","timestamp":")" + Iso8601::format(on5th(9, 2)) +
