@@ -203,6 +203,13 @@ std::string readFrom(const std::filesystem::path& file, std::uintmax_t offset) {
     return out;
 }
 
+void prefetch(const std::filesystem::path& file, std::uintmax_t offset) {
+    int fd = openRegular(file);
+    if (fd < 0) return;
+    (void)::posix_fadvise(fd, static_cast<off_t>(offset), 0, POSIX_FADV_WILLNEED);
+    ::close(fd);
+}
+
 bool isValidUtf8(std::string_view bytes) {
     return firstInvalid(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) == bytes.size();
 }

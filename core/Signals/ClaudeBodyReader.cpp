@@ -168,6 +168,13 @@ ClaudeBody read(TimePoint now, int days, const std::optional<std::filesystem::pa
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const Candidate& a, const Candidate& b) { return a.mtime > b.mtime; });
 
+    long long toPrefetch = kBudget;
+    for (const auto& candidate : candidates) {
+        if (toPrefetch < 1) break;
+        AgentLogFiles::prefetch(candidate.url, candidate.size > kFileCharge ? candidate.size - kFileCharge : 0);
+        toPrefetch -= static_cast<long long>(std::min(candidate.size, kFileCharge));
+    }
+
     std::vector<Event> events;
     long long budget = kBudget;
     for (const auto& candidate : candidates) {

@@ -192,6 +192,13 @@ std::optional<Reading> readSteps(TimePoint now, int days, const std::optional<st
     std::stable_sort(files.begin(), files.end(),
                      [](const LogFile& a, const LogFile& b) { return a.modified > b.modified; });
 
+    long long toPrefetch = kBudget;
+    for (const auto& file : files) {
+        if (toPrefetch <= 0) break;
+        AgentLogFiles::prefetch(file.path, file.size > kFileCharge ? file.size - kFileCharge : 0);
+        toPrefetch -= static_cast<long long>(std::min(file.size, kFileCharge));
+    }
+
     Reading reading;
     long long budget = kBudget;
     for (const auto& file : files) {
