@@ -94,7 +94,7 @@ LocalDates::Date LocalDates::of(TimePoint t) {
     const std::time_t midnight = second - (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec);
     const std::time_t end = midnight + 86400;
     auto sameDayAndOffset = [&](std::time_t at) {
-        std::tm check = localTime(std::chrono::system_clock::from_time_t(at));
+        std::tm check = localTime(fromTimeT(at));
         return check.tm_gmtoff == local.tm_gmtoff && check.tm_year == local.tm_year && check.tm_mon == local.tm_mon &&
                check.tm_mday == local.tm_mday;
     };

@@ -106,6 +106,14 @@ TEST(LocalDates, NameTheSameDayAsTheDayKeyAtEveryInstant) {
         {"XXX3YYY,M3.2.0/0:30,M11.1.0/0:30", "2026-10-31T00:00:00Z", "2026-11-03T00:00:00Z", 5},
         {"Africa/Monrovia", "1972-01-05T00:00:00Z", "1972-01-09T00:00:00Z", 9},
     };
+    // At the ends of the clock a day's span reaches past what the clock holds.
+    for (TimePoint edge : {TimePoint::min(), TimePoint::max()}) {
+        LocalCalendar::LocalDates dates;
+        const auto date = dates.of(edge);
+        char key[32];
+        std::snprintf(key, sizeof key, "%04d-%02d-%02d", date.year, date.month, date.day);
+        EXPECT_EQ(key, LocalCalendar::dayKey(edge));
+    }
     for (const Case& c : cases) {
         ScopedTimeZone zone{c.zone};
         std::vector<TimePoint> instants;
