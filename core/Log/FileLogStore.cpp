@@ -86,7 +86,8 @@ std::error_code FileLogStore::write(std::string_view bytes) {
     int fd = ::mkstemp(tempPath.data());
     if (fd < 0) return lastError();
     std::error_code error = writeAll(fd, bytes);
-    if (!error && ::fsync(fd) != 0) error = lastError();
+    // The data and the length it needs are enough: the file is new and read back only by name.
+    if (!error && ::fdatasync(fd) != 0) error = lastError();
     if (::close(fd) != 0 && !error) error = lastError();
     if (!error && ::rename(tempPath.c_str(), path_.c_str()) != 0) error = lastError();
     if (error) {
