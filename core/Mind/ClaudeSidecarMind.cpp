@@ -77,7 +77,9 @@ MindError launchFailure(const ProcessLaunchError& error) {
 }  // namespace
 
 const std::string& ClaudeSidecarMind::reflectionPersona() {
-    static const std::string persona = joinLines({
+    // Never destroyed: a reflection that ran past its time-out may still read it while the
+    // process exits.
+    static const auto* persona = new std::string(joinLines({
         "You are the reflection voice of a small desktop presence.",
         "It watches, in the coarsest terms, how someone's work rhythm went this week,",
         "and it says one plain line back: a mirror, not an advisor.",
@@ -109,8 +111,8 @@ const std::string& ClaudeSidecarMind::reflectionPersona() {
         "Return only the line itself.",
         "No preamble, no quotes, no advice.",
         "Nothing else, not even a greeting or a sign-off.",
-    });
-    return persona;
+    }));
+    return *persona;
 }
 
 ClaudeSidecarMind::ClaudeSidecarMind(std::string executable, std::string personaPath, std::string model,
