@@ -4,11 +4,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "Contract/AgentContext.h"
 #include "Contract/AgentSummary.h"
+#include "Log/FileLogStore.h"
 #include "Mind/AgentTenant.h"
 #include "Mind/ClaudeReply.h"
 #include "Support/Paths.h"
@@ -158,14 +157,12 @@ std::string ClaudeSidecarMind::defaultPersonaPath() {
 }
 
 MindResult<std::string> ClaudeSidecarMind::loadPersona(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::error_code ec;
-    if (!in || std::filesystem::is_directory(path, ec))
-        return MindError::transport("persona not found at " + path);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) return MindError::transport("persona not found at " + path);
-    return stripFrontmatter(UnicodeText::repairedUtf8(bytes.str()));
+    // Read as a store reads its file: a regular file only, opened without waiting and
+    // close-on-exec. A pipe at the persona's place would otherwise hold every decision until
+    // someone wrote to it.
+    auto bytes = FileLogStore(path).read();
+    if (!bytes) return MindError::transport("persona not found at " + path);
+    return stripFrontmatter(UnicodeText::repairedUtf8(*bytes));
 }
 
 std::string ClaudeSidecarMind::stripFrontmatter(std::string_view text) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -87,6 +88,14 @@ TEST_F(ClaudeSidecarMindTest, ADecisionNeedsThePersonaFileButAReflectionDoesNot)
     EXPECT_EQ(mind().reflect(quietWeek(), {}),
               MindResult<std::string>(std::string("Three long afternoons behind you this week.")));
     EXPECT_EQ(claude_.lastArguments()[5], ClaudeSidecarMind::reflectionPersona());
+}
+
+TEST_F(ClaudeSidecarMindTest, APersonaThatIsNoRegularFileIsNotFoundAndNotWaitedOn) {
+    const auto persona = ClaudeSidecarMind::defaultPersonaPath();
+    std::filesystem::create_directories(std::filesystem::path(persona).parent_path());
+    ASSERT_EQ(::mkfifo(persona.c_str(), 0600), 0);
+    EXPECT_EQ(mind().decide(quietWeek(), {}),
+              MindResult<MindDecision>(MindError::transport("persona not found at " + persona)));
 }
 
 // A reflection still running as the process exits reads the built-in persona after the exit

@@ -298,6 +298,23 @@ TEST(MindBridge, AMindThatIgnoresStopStillAnswersAtTheTimeOut) {
     EXPECT_EQ(mind->stoppedCalls(), 2);
 }
 
+// A mind blocked where it cannot see the stop (a persona read from a pipe, say) must not leave a
+// thread behind at every call, to start its tool all at once when it comes free.
+TEST(MindBridge, CallsThatWillNotStopArePiledUpNoFurtherThanTheCap) {
+    auto mind = std::make_shared<ScriptedMind>(
+        ScriptedMind::reflecting("A calm week.").after(5000ms).ignoringStopFor(400ms));
+    const MindBridge bridge(AgentTenant::ilvane(), mind, 0.01, 0.01);
+    for (int i = 0; i < 2 * MindBridge::kMaxRunningCalls; ++i) {
+        EXPECT_EQ(bridge.reflect(threeLongAfternoons()), (ReflectionResult{std::nullopt, "timed-out"}));
+        EXPECT_EQ(MindBridge(bridge).consult(threeLongAfternoons()), fellBack("timed-out"));
+    }
+    EXPECT_EQ(mind->calls(), MindBridge::kMaxRunningCalls);
+    ASSERT_TRUE(mind->waitUntilIdle(1500ms));
+    bridge.reflect(threeLongAfternoons());
+    EXPECT_EQ(mind->calls(), MindBridge::kMaxRunningCalls + 1) << "a place that came free serves again";
+    ASSERT_TRUE(mind->waitUntilIdle(1500ms));
+}
+
 TEST(MindBridge, AnAnswerInTimeIsNotCutShort) {
     auto mind = std::make_shared<ScriptedMind>(
         ScriptedMind::deciding(MindDecision::oneNudge("A long week.", "")).after(50ms));
