@@ -30,9 +30,11 @@ namespace {
 constexpr off_t kMaxFileBytes = 1 << 20;
 // A rule that repeats every second for years, or a file holding thousands of such rules, must
 // not stall a read: the rules of one file share this many steps (some 55 years of a daily
-// series) and this much time, and past either the rest of its series are left out.
+// series), past which the rest of its series are left out. Steps do not measure everything:
+// libical may search a rule that never matches for a long while in one step, so a read of the
+// whole folder also has this much time for its series, and past it leaves the rest of them out.
 constexpr int kMaxOccurrenceStepsPerFile = 20000;
-constexpr auto kMaxExpansionTimePerFile = std::chrono::milliseconds(250);
+constexpr auto kMaxExpansionTimePerRead = std::chrono::milliseconds(250);
 
 // libical keeps process-wide timezone caches that are not safe to fill from two threads.
 std::mutex& libicalMutex() {
@@ -215,12 +217,20 @@ std::optional<icalrecurrencetype> boundedRule(icalrecurrencetype rule, TimePoint
     return rule;
 }
 
+// Counts only the time spent following series, not reading and parsing the files.
 struct ExpansionBudget {
-    int stepsLeft = kMaxOccurrenceStepsPerFile;
-    std::chrono::steady_clock::time_point deadline =
-        std::chrono::steady_clock::now() + kMaxExpansionTimePerFile;
+    using SteadyClock = std::chrono::steady_clock;
 
-    bool spent() const { return stepsLeft <= 0 || std::chrono::steady_clock::now() > deadline; }
+    SteadyClock::duration timeLeft = kMaxExpansionTimePerRead;
+    int stepsLeft = 0;
+    SteadyClock::time_point deadline;
+
+    void startFile() {
+        stepsLeft = kMaxOccurrenceStepsPerFile;
+        deadline = SteadyClock::now() + timeLeft;
+    }
+    void endFile() { timeLeft = std::max(SteadyClock::duration::zero(), deadline - SteadyClock::now()); }
+    bool spent() const { return stepsLeft <= 0 || SteadyClock::now() > deadline; }
 };
 
 void expand(const Master& m, const std::set<TimePoint>& overridden, TimePoint rangeStart, TimePoint rangeEnd,
@@ -241,6 +251,8 @@ void expand(const Master& m, const std::set<TimePoint>& overridden, TimePoint ra
     consider(m.start);
     for (icalproperty* p = icalcomponent_get_first_property(m.event, ICAL_RRULE_PROPERTY); p != nullptr;
          p = icalcomponent_get_next_property(m.event, ICAL_RRULE_PROPERTY)) {
+        // Making the iterator may be a long search of its own.
+        if (budget.spent()) break;
         int count = 0;
         auto rule = boundedRule(icalproperty_get_rrule(p), m.startAt, m.start.is_date, rangeEnd,
                                 budget.stepsLeft, count);
@@ -266,7 +278,8 @@ void expand(const Master& m, const std::set<TimePoint>& overridden, TimePoint ra
     }
 }
 
-void collect(icalcomponent* root, TimePoint rangeStart, TimePoint rangeEnd, std::vector<CalendarEvent>& out) {
+void collect(icalcomponent* root, TimePoint rangeStart, TimePoint rangeEnd, ExpansionBudget& budget,
+             std::vector<CalendarEvent>& out) {
     std::vector<icalcomponent*> vevents;
     if (icalcomponent_isa(root) == ICAL_VEVENT_COMPONENT) {
         vevents.push_back(root);
@@ -298,7 +311,7 @@ void collect(icalcomponent* root, TimePoint rangeStart, TimePoint rangeEnd, std:
         measure(m);
         masters.push_back(m);
     }
-    ExpansionBudget budget;
+    budget.startFile();
     for (const Master& m : masters) {
         if (isCancelled(m.event)) continue;
         const char* uid = icalcomponent_get_uid(m.event);
@@ -308,6 +321,7 @@ void collect(icalcomponent* root, TimePoint rangeStart, TimePoint rangeEnd, std:
         }
         expand(m, overridden, rangeStart, rangeEnd, budget, out);
     }
+    budget.endFile();
     for (icalcomponent* event : singles) {
         if (isCancelled(event)) continue;
         icalproperty* startProp = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
@@ -403,13 +417,14 @@ std::vector<CalendarEvent> EventStoreLinux::events(TimePoint start, TimePoint en
     ::closedir(dir);
     std::sort(files.begin(), files.end());
 
+    ExpansionBudget budget;
     for (const auto& file : files) {
         auto text = readSmallFile(file);
         if (!text) continue;
         std::lock_guard lock(libicalMutex());
         Component root(icalparser_parse_string(text->c_str()));
         if (!root) continue;
-        collect(root.get(), start, end, out);
+        collect(root.get(), start, end, budget, out);
     }
     return out;
 }

@@ -173,6 +173,27 @@ TEST(EventStoreLinux, RulesAreNeverSearchedPastTheRange) {
     EXPECT_TRUE(startsOf(6).empty()) << "the count still ends the daily series";
 }
 
+// Found by fuzzing: libical searches rules that never match for a long time in one step (or in
+// making its iterator), and each file had a time budget of its own, so a folder of such files
+// took seconds to read.
+TEST(EventStoreLinux, OneTimeBudgetCoversTheWholeFolder) {
+    Calendar c{"meeting.ics"};
+    std::string events;
+    for (int i = 0; i < 40; ++i) {
+        events += "BEGIN:VEVENT\r\nUID:" + std::to_string(i) +
+                  "\r\nDTSTART:16900101T030000Z\r\nRRULE:FREQ=" + (i % 2 ? "YEARLY" : "DAILY;INTERVAL=7") +
+                  ";BYMONTH=2;BYMONTHDAY=30\r\nEND:VEVENT\r\n";
+    }
+    for (int file = 0; file < 6; ++file) {
+        test::writeFile(
+            c.dir.path() / ("never-" + std::to_string(file) + ".ics"),
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\n" + events + "END:VCALENDAR\r\n");
+    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(c.day(2026, 1, 5).size(), 1u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(750));
+}
+
 TEST(EventStoreLinux, GrantsAccessByTheFolderItself) {
     test::TempDir dir;
     EventStoreLinux missing(dir.path() / "calendar");
