@@ -36,6 +36,10 @@ constexpr off_t kMaxFileBytes = 1 << 20;
 // whole folder also has this much time for its series, and past it leaves the rest of them out.
 constexpr int kMaxOccurrenceStepsPerFile = 20000;
 constexpr long long kMaxDaysAnOccurrenceReachesBack = 800;
+// What a zone a file defines may ask: libical follows its rules up to a few years from now.
+constexpr int kFirstGregorianYear = 1583;
+constexpr int kZoneHorizonYear = 2040;
+constexpr int kMaxZoneRuleYears = 1000;
 constexpr auto kMaxExpansionTimePerRead = std::chrono::milliseconds(250);
 
 // libical keeps process-wide timezone caches that are not safe to fill from two threads.
@@ -76,147 +80,8 @@ bool hasIcsExtension(const std::filesystem::path& p) {
     return ext == ".ics";
 }
 
-icaltimezone* zoneNamed(const char* tzid) {
-    if (tzid == nullptr) return nullptr;
-    if (icaltimezone* zone = icaltimezone_get_builtin_timezone(tzid)) return zone;
-    return icaltimezone_get_builtin_timezone_from_tzid(tzid);
-}
-
-// A property's time with its zone resolved: from a VTIMEZONE in the file, else from the system's
-// zone database by name. A zone that cannot be found leaves the time floating.
-icaltimetype timeOf(icalproperty* prop, icalcomponent* owner, icaltimetype value) {
-    if (value.is_date || icaltime_is_utc(value) || value.zone != nullptr) return value;
-    icalparameter* param = icalproperty_get_first_parameter(prop, ICAL_TZID_PARAMETER);
-    if (param == nullptr) return value;
-    const char* tzid = icalparameter_get_tzid(param);
-    for (icalcomponent* c = owner; c != nullptr; c = icalcomponent_get_parent(c)) {
-        if (icaltimezone* zone = icalcomponent_get_timezone(c, tzid))
-            return icaltime_set_timezone(&value, zone);
-    }
-    if (icaltimezone* zone = zoneNamed(tzid)) return icaltime_set_timezone(&value, zone);
-    return value;
-}
-
-icaltimetype propertyTime(icalproperty* prop, icalcomponent* owner) {
-    return timeOf(prop, owner, icalvalue_get_datetime(icalproperty_get_value(prop)));
-}
-
-// A calendar may name any year up to 9999; the clock holds only some 292 years either side of
-// 1970, and a time outside them is no time at all here.
-std::optional<TimePoint> withinClock(TimePoint t) {
-    if (t == TimePoint::min() || t == TimePoint::max()) return std::nullopt;
-    return t;
-}
-
-std::optional<TimePoint> withinClock(time_t secs) {
-    using std::chrono::seconds;
-    constexpr auto lowest = std::chrono::duration_cast<seconds>(TimePoint::duration::min()).count() + 1;
-    constexpr auto highest = std::chrono::duration_cast<seconds>(TimePoint::duration::max()).count() - 1;
-    if (secs < lowest || secs > highest) return std::nullopt;
-    return std::chrono::system_clock::from_time_t(secs);
-}
-
-// Dates are local midnights; floating times are read in the local zone.
-std::optional<TimePoint> instant(const icaltimetype& t) {
-    if (icaltime_is_null_time(t) || !icaltime_is_valid_time(t)) return std::nullopt;
-    if (t.is_date) return withinClock(LocalCalendar::fromLocal(t.year, t.month, t.day));
-    if (icaltime_is_utc(t) || t.zone != nullptr) {
-        return withinClock(icaltime_as_timet_with_zone(t, t.zone ? t.zone : icaltimezone_get_utc_timezone()));
-    }
-    return withinClock(LocalCalendar::fromLocal(t.year, t.month, t.day, t.hour, t.minute, t.second));
-}
-
-bool overlaps(TimePoint start, TimePoint end, TimePoint rangeStart, TimePoint rangeEnd) {
-    if (start >= rangeEnd) return false;
-    return end > rangeStart || (start == end && start >= rangeStart);
-}
-
-bool isCancelled(icalcomponent* event) {
-    return icalcomponent_get_status(event) == ICAL_STATUS_CANCELLED;
-}
-
-struct Master {
-    icalcomponent* event;
-    icaltimetype start;
-    TimePoint startAt;
-    double seconds;  // timed events
-    int days;        // all-day events
-};
-
-// The length of an event: DTEND, else DURATION, else one day for a date and nothing for a time.
-void measure(Master& m) {
-    icalproperty* endProp = icalcomponent_get_first_property(m.event, ICAL_DTEND_PROPERTY);
-    std::optional<TimePoint> endAt;
-    if (endProp != nullptr) {
-        endAt = instant(propertyTime(endProp, m.event));
-    } else if (icalproperty* dur = icalcomponent_get_first_property(m.event, ICAL_DURATION_PROPERTY)) {
-        endAt = addSeconds(m.startAt, icaldurationtype_as_int(icalproperty_get_duration(dur)));
-    }
-    double seconds =
-        endAt ? std::max(0.0, secondsBetween(m.startAt, *endAt)) : (m.start.is_date ? 86400.0 : 0.0);
-    m.seconds = seconds;
-    m.days = std::max(1, static_cast<int>(seconds / 86400.0 + 0.5));
-}
-
-CalendarEvent occurrence(const Master& m, TimePoint start, const icaltimetype& local) {
-    if (m.start.is_date) {
-        TimePoint end = LocalCalendar::fromLocal(local.year, local.month, local.day + m.days);
-        return {start, end, true};
-    }
-    return {start, addSeconds(start, m.seconds), false};
-}
-
 bool hasAny(const short* values) {
     return values[0] != ICAL_RECURRENCE_ARRAY_MAX;
-}
-
-// libical finds the next occurrence by trying every unit of the rule's frequency in turn and,
-// when none fits, goes on trying for centuries: one step of a rule that repeats every second, but
-// only on a day that never comes, takes hours. So a rule finer than daily is followed only when
-// nothing filters its units, a rule is followed only when it can reach the range, and no rule is
-// searched past the range: its end is moved to two days after it (room for floating and all-day
-// times in any zone), and its count, which cannot stand beside an end, is handed back for the
-// caller to keep.
-// Seconds in one step of a rule's frequency, at the least.
-double secondsPerStep(const icalrecurrencetype& rule) {
-    const double interval = std::max<short>(rule.interval, 1);
-    switch (rule.freq) {
-        case ICAL_SECONDLY_RECURRENCE:
-            return interval;
-        case ICAL_MINUTELY_RECURRENCE:
-            return 60 * interval;
-        case ICAL_HOURLY_RECURRENCE:
-            return 3600 * interval;
-        case ICAL_DAILY_RECURRENCE:
-            return 86400 * interval;
-        case ICAL_WEEKLY_RECURRENCE:
-            return 7 * 86400 * interval;
-        case ICAL_MONTHLY_RECURRENCE:
-            return 28 * 86400 * interval;
-        case ICAL_YEARLY_RECURRENCE:
-            return 365 * 86400 * interval;
-        default:
-            return 86400;
-    }
-}
-
-std::optional<icalrecurrencetype> boundedRule(icalrecurrencetype rule, TimePoint start, bool startIsDate,
-                                              TimePoint rangeEnd, int stepsLeft, int& count) {
-    const bool finerThanDaily = rule.freq == ICAL_SECONDLY_RECURRENCE ||
-                                rule.freq == ICAL_MINUTELY_RECURRENCE || rule.freq == ICAL_HOURLY_RECURRENCE;
-    const bool filtered = hasAny(rule.by_second) || hasAny(rule.by_minute) || hasAny(rule.by_hour) ||
-                          hasAny(rule.by_day) || hasAny(rule.by_month_day) || hasAny(rule.by_year_day) ||
-                          hasAny(rule.by_week_no) || hasAny(rule.by_month) || hasAny(rule.by_set_pos);
-    if (finerThanDaily && filtered) return std::nullopt;
-    // A series that cannot reach the range within the steps left is not searched at all.
-    if (secondsBetween(start, rangeEnd) / secondsPerStep(rule) > stepsLeft) return std::nullopt;
-    count = rule.count > 0 ? rule.count : std::numeric_limits<int>::max();
-    rule.count = 0;
-    const auto endSecs = std::chrono::floor<std::chrono::seconds>(rangeEnd.time_since_epoch()).count();
-    icaltimetype until = icaltime_from_timet_with_zone(static_cast<time_t>(endSecs + 2 * 86400),
-                                                       startIsDate ? 1 : 0, icaltimezone_get_utc_timezone());
-    if (icaltime_is_null_time(rule.until) || icaltime_compare(until, rule.until) < 0) rule.until = until;
-    return rule;
 }
 
 // Whether a series could have an occurrence on some date from `first` to `last`, dates being
@@ -231,6 +96,8 @@ public:
           interval_(std::max<short>(rule.interval, 1)),
           weekStart_(rule.week_start == ICAL_NO_WEEKDAY ? ICAL_MONDAY_WEEKDAY : rule.week_start),
           startDay_(daysFromCivil(start.year, start.month, start.day)) {}
+
+    long long startDay() const { return startDay_; }
 
     bool anyBetween(long long first, long long last) const {
         // Calendars other than the Gregorian one, and their skipping of missing days, are
@@ -370,6 +237,176 @@ private:
     mutable long long periodFirst_ = std::numeric_limits<long long>::min();
     mutable bool periodPossible_ = false;
 };
+
+// A zone a file defines is followed from its start to the present for every time read in it. It
+// is used only when that stays cheap, as in any real zone: each of its rules yearly, matching
+// within its first two years, from no earlier than the Gregorian calendar, and some centuries of
+// such rules in all.
+bool isCheapToFollow(icaltimezone* zone) {
+    icalcomponent* definition = icaltimezone_get_component(zone);
+    if (definition == nullptr) return true;
+    int ruleYears = 0;
+    for (icalcomponent* c = icalcomponent_get_first_component(definition, ICAL_ANY_COMPONENT); c != nullptr;
+         c = icalcomponent_get_next_component(definition, ICAL_ANY_COMPONENT)) {
+        icalproperty* startProp = icalcomponent_get_first_property(c, ICAL_DTSTART_PROPERTY);
+        for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY); p != nullptr;
+             p = icalcomponent_get_next_property(c, ICAL_RRULE_PROPERTY)) {
+            if (startProp == nullptr) return false;
+            const icaltimetype start = icalproperty_get_dtstart(startProp);
+            const icalrecurrencetype rule = icalproperty_get_rrule(p);
+            const OccurrenceDates dates(rule, start);
+            if (rule.freq != ICAL_YEARLY_RECURRENCE || start.year < kFirstGregorianYear ||
+                !dates.anyBetween(dates.startDay(), dates.startDay() + 2 * 366)) {
+                return false;
+            }
+            const int until = icaltime_is_null_time(rule.until) ? kZoneHorizonYear : rule.until.year;
+            ruleYears += std::max(0, std::min(until, kZoneHorizonYear) - start.year);
+            if (ruleYears > kMaxZoneRuleYears) return false;
+        }
+    }
+    return true;
+}
+
+icaltimezone* zoneNamed(const char* tzid) {
+    if (tzid == nullptr) return nullptr;
+    if (icaltimezone* zone = icaltimezone_get_builtin_timezone(tzid)) return zone;
+    return icaltimezone_get_builtin_timezone_from_tzid(tzid);
+}
+
+// A property's time with its zone resolved: from a VTIMEZONE in the file, else from the system's
+// zone database by name. A zone that cannot be found leaves the time floating.
+icaltimetype timeOf(icalproperty* prop, icalcomponent* owner, icaltimetype value) {
+    if (value.is_date || icaltime_is_utc(value) || value.zone != nullptr) return value;
+    icalparameter* param = icalproperty_get_first_parameter(prop, ICAL_TZID_PARAMETER);
+    if (param == nullptr) return value;
+    const char* tzid = icalparameter_get_tzid(param);
+    for (icalcomponent* c = owner; c != nullptr; c = icalcomponent_get_parent(c)) {
+        if (icaltimezone* zone = icalcomponent_get_timezone(c, tzid)) {
+            if (isCheapToFollow(zone)) return icaltime_set_timezone(&value, zone);
+            break;
+        }
+    }
+    if (icaltimezone* zone = zoneNamed(tzid)) return icaltime_set_timezone(&value, zone);
+    return value;
+}
+
+icaltimetype propertyTime(icalproperty* prop, icalcomponent* owner) {
+    return timeOf(prop, owner, icalvalue_get_datetime(icalproperty_get_value(prop)));
+}
+
+// A calendar may name any year up to 9999; the clock holds only some 292 years either side of
+// 1970, and a time outside them is no time at all here.
+std::optional<TimePoint> withinClock(TimePoint t) {
+    if (t == TimePoint::min() || t == TimePoint::max()) return std::nullopt;
+    return t;
+}
+
+std::optional<TimePoint> withinClock(time_t secs) {
+    using std::chrono::seconds;
+    constexpr auto lowest = std::chrono::duration_cast<seconds>(TimePoint::duration::min()).count() + 1;
+    constexpr auto highest = std::chrono::duration_cast<seconds>(TimePoint::duration::max()).count() - 1;
+    if (secs < lowest || secs > highest) return std::nullopt;
+    return std::chrono::system_clock::from_time_t(secs);
+}
+
+// Dates are local midnights; floating times are read in the local zone.
+std::optional<TimePoint> instant(const icaltimetype& t) {
+    if (icaltime_is_null_time(t) || !icaltime_is_valid_time(t)) return std::nullopt;
+    if (t.is_date) return withinClock(LocalCalendar::fromLocal(t.year, t.month, t.day));
+    if (icaltime_is_utc(t) || t.zone != nullptr) {
+        return withinClock(icaltime_as_timet_with_zone(t, t.zone ? t.zone : icaltimezone_get_utc_timezone()));
+    }
+    return withinClock(LocalCalendar::fromLocal(t.year, t.month, t.day, t.hour, t.minute, t.second));
+}
+
+bool overlaps(TimePoint start, TimePoint end, TimePoint rangeStart, TimePoint rangeEnd) {
+    if (start >= rangeEnd) return false;
+    return end > rangeStart || (start == end && start >= rangeStart);
+}
+
+bool isCancelled(icalcomponent* event) {
+    return icalcomponent_get_status(event) == ICAL_STATUS_CANCELLED;
+}
+
+struct Master {
+    icalcomponent* event;
+    icaltimetype start;
+    TimePoint startAt;
+    double seconds;  // timed events
+    int days;        // all-day events
+};
+
+// The length of an event: DTEND, else DURATION, else one day for a date and nothing for a time.
+void measure(Master& m) {
+    icalproperty* endProp = icalcomponent_get_first_property(m.event, ICAL_DTEND_PROPERTY);
+    std::optional<TimePoint> endAt;
+    if (endProp != nullptr) {
+        endAt = instant(propertyTime(endProp, m.event));
+    } else if (icalproperty* dur = icalcomponent_get_first_property(m.event, ICAL_DURATION_PROPERTY)) {
+        endAt = addSeconds(m.startAt, icaldurationtype_as_int(icalproperty_get_duration(dur)));
+    }
+    double seconds =
+        endAt ? std::max(0.0, secondsBetween(m.startAt, *endAt)) : (m.start.is_date ? 86400.0 : 0.0);
+    m.seconds = seconds;
+    m.days = std::max(1, static_cast<int>(seconds / 86400.0 + 0.5));
+}
+
+CalendarEvent occurrence(const Master& m, TimePoint start, const icaltimetype& local) {
+    if (m.start.is_date) {
+        TimePoint end = LocalCalendar::fromLocal(local.year, local.month, local.day + m.days);
+        return {start, end, true};
+    }
+    return {start, addSeconds(start, m.seconds), false};
+}
+
+// libical finds the next occurrence by trying every unit of the rule's frequency in turn and,
+// when none fits, goes on trying for centuries: one step of a rule that repeats every second, but
+// only on a day that never comes, takes hours. So a rule finer than daily is followed only when
+// nothing filters its units, a rule is followed only when it can reach the range, and no rule is
+// searched past the range: its end is moved to two days after it (room for floating and all-day
+// times in any zone), and its count, which cannot stand beside an end, is handed back for the
+// caller to keep.
+// Seconds in one step of a rule's frequency, at the least.
+double secondsPerStep(const icalrecurrencetype& rule) {
+    const double interval = std::max<short>(rule.interval, 1);
+    switch (rule.freq) {
+        case ICAL_SECONDLY_RECURRENCE:
+            return interval;
+        case ICAL_MINUTELY_RECURRENCE:
+            return 60 * interval;
+        case ICAL_HOURLY_RECURRENCE:
+            return 3600 * interval;
+        case ICAL_DAILY_RECURRENCE:
+            return 86400 * interval;
+        case ICAL_WEEKLY_RECURRENCE:
+            return 7 * 86400 * interval;
+        case ICAL_MONTHLY_RECURRENCE:
+            return 28 * 86400 * interval;
+        case ICAL_YEARLY_RECURRENCE:
+            return 365 * 86400 * interval;
+        default:
+            return 86400;
+    }
+}
+
+std::optional<icalrecurrencetype> boundedRule(icalrecurrencetype rule, TimePoint start, bool startIsDate,
+                                              TimePoint rangeEnd, int stepsLeft, int& count) {
+    const bool finerThanDaily = rule.freq == ICAL_SECONDLY_RECURRENCE ||
+                                rule.freq == ICAL_MINUTELY_RECURRENCE || rule.freq == ICAL_HOURLY_RECURRENCE;
+    const bool filtered = hasAny(rule.by_second) || hasAny(rule.by_minute) || hasAny(rule.by_hour) ||
+                          hasAny(rule.by_day) || hasAny(rule.by_month_day) || hasAny(rule.by_year_day) ||
+                          hasAny(rule.by_week_no) || hasAny(rule.by_month) || hasAny(rule.by_set_pos);
+    if (finerThanDaily && filtered) return std::nullopt;
+    // A series that cannot reach the range within the steps left is not searched at all.
+    if (secondsBetween(start, rangeEnd) / secondsPerStep(rule) > stepsLeft) return std::nullopt;
+    count = rule.count > 0 ? rule.count : std::numeric_limits<int>::max();
+    rule.count = 0;
+    const auto endSecs = std::chrono::floor<std::chrono::seconds>(rangeEnd.time_since_epoch()).count();
+    icaltimetype until = icaltime_from_timet_with_zone(static_cast<time_t>(endSecs + 2 * 86400),
+                                                       startIsDate ? 1 : 0, icaltimezone_get_utc_timezone());
+    if (icaltime_is_null_time(rule.until) || icaltime_compare(until, rule.until) < 0) rule.until = until;
+    return rule;
+}
 
 // Counts only the time spent following series, not reading and parsing the files.
 struct ExpansionBudget {

@@ -228,6 +228,41 @@ TEST(EventStoreLinux, RulesThatNeverMatchCostNothingAndTheOthersAreStillRead) {
     EXPECT_EQ(starts, expected);
 }
 
+// Found by fuzzing: libical follows a zone that a file defines from the zone's start to the
+// present at every time read in it, and a zone whose rule repeated hourly took nine seconds.
+TEST(EventStoreLinux, AZoneTooCostlyToFollowGivesWayToTheSystemsZoneOfItsName) {
+    struct Case {
+        const char* tzid;
+        const char* since;
+        const char* rule;
+        const char* expected;
+    };
+    for (const auto& [tzid, since, rule, expected] : {
+             Case{"Custom/Zone", "16010101T000000", "FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU",
+                  "2026-01-05T05:00:00Z"},
+             Case{"Europe/Berlin", "19700101T030000", "FREQ=HOURLY;BYMONTH=10;BYDAY=-1SU",
+                  "2026-01-05T09:00:00Z"},
+             Case{"Europe/Berlin", "19700101T030000", "FREQ=MONTHLY;BYDAY=6SU", "2026-01-05T09:00:00Z"},
+             Case{"Europe/Berlin", "19700101T030000", "FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=30",
+                  "2026-01-05T09:00:00Z"},
+             Case{"Europe/Berlin", "00010101T030000", "FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU",
+                  "2026-01-05T09:00:00Z"},
+         }) {
+        Calendar c;
+        test::writeFile(
+            c.dir.path() / "zoned.ics",
+            std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\nBEGIN:VTIMEZONE\r\nTZID:") +
+                tzid + "\r\nBEGIN:STANDARD\r\nTZOFFSETFROM:+0500\r\nTZOFFSETTO:+0500\r\nDTSTART:" + since +
+                "\r\nRRULE:" + rule + "\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\nBEGIN:VEVENT\r\nUID:a\r\n" +
+                "DTSTART;TZID=" + tzid + ":20260105T100000\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+        const auto start = std::chrono::steady_clock::now();
+        const auto events = c.day(2026, 1, 5);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200)) << rule;
+        ASSERT_EQ(events.size(), 1u) << rule;
+        EXPECT_EQ(events[0].start, test::at(expected)) << rule;
+    }
+}
+
 TEST(EventStoreLinux, GrantsAccessByTheFolderItself) {
     test::TempDir dir;
     EventStoreLinux missing(dir.path() / "calendar");
