@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <libical/ical.h>
 
 #include "Signals/CalendarReader.h"
@@ -196,9 +198,7 @@ TEST(EventStoreLinux, RulesThatNeverMatchCostNothingAndTheOthersAreStillRead) {
         {"FREQ=MONTHLY;BYMONTH=2;BYMONTHDAY=30", false},
         {"FREQ=MONTHLY;BYDAY=6MO", false},
         {"FREQ=MONTHLY;BYSETPOS=7;BYDAY=MO", false},
-        {"FREQ=YEARLY;BYMONTH=10;BYDAY=-6SU", false},
         {"FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU;BYSETPOS=3", false},
-        {"FREQ=MONTHLY;BYMONTH=10;BYDAY=-1SU;BYMONTHDAY=2", false},
         {"FREQ=MONTHLY;INTERVAL=12;BYMONTH=2;BYMONTHDAY=29", false},
         {"FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU;BYWEEKNO=3", false},
         {"FREQ=MONTHLY;BYDAY=1MO", true},
@@ -211,11 +211,11 @@ TEST(EventStoreLinux, RulesThatNeverMatchCostNothingAndTheOthersAreStillRead) {
     std::string events;
     std::vector<TimePoint> expected;
     for (std::size_t i = 0; i < rules.size(); ++i) {
-        const TimePoint at = test::at("2026-01-05T00:00:00Z") + std::chrono::minutes(i);
-        events += "BEGIN:VEVENT\r\nUID:" + std::to_string(i) + "\r\nDTSTART:2020010" +
-                  (rules[i].second ? "5" : "1") + "T00" + (i < 10 ? "0" : "") + std::to_string(i) +
+        // The minute of each series tells it.
+        const std::string minute = (i < 10 ? "0" : "") + std::to_string(i);
+        events += "BEGIN:VEVENT\r\nUID:" + minute + "\r\nDTSTART:20200101T00" + minute +
                   "00Z\r\nRRULE:" + rules[i].first + "\r\nEND:VEVENT\r\n";
-        if (rules[i].second) expected.push_back(at);
+        if (rules[i].second) expected.push_back(test::at("2026-01-05T00:" + minute + ":00Z"));
     }
     test::writeFile(c.dir.path() / "rules.ics",
                     "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\n" + events + "END:VCALENDAR\r\n");
@@ -231,35 +231,26 @@ TEST(EventStoreLinux, RulesThatNeverMatchCostNothingAndTheOthersAreStillRead) {
 // Found by fuzzing: libical follows a zone that a file defines from the zone's start to the
 // present at every time read in it, and a zone whose rule repeated hourly took nine seconds.
 TEST(EventStoreLinux, AZoneTooCostlyToFollowGivesWayToTheSystemsZoneOfItsName) {
-    struct Case {
-        const char* tzid;
-        const char* since;
-        const char* rule;
-        const char* expected;
-    };
-    for (const auto& [tzid, since, rule, expected] : {
-             Case{"Custom/Zone", "16010101T000000", "FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU",
-                  "2026-01-05T05:00:00Z"},
-             Case{"Europe/Berlin", "19700101T030000", "FREQ=HOURLY;BYMONTH=10;BYDAY=-1SU",
-                  "2026-01-05T09:00:00Z"},
-             Case{"Europe/Berlin", "19700101T030000", "FREQ=MONTHLY;BYDAY=6SU", "2026-01-05T09:00:00Z"},
-             Case{"Europe/Berlin", "19700101T030000", "FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=30",
-                  "2026-01-05T09:00:00Z"},
-             Case{"Europe/Berlin", "00010101T030000", "FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU",
-                  "2026-01-05T09:00:00Z"},
+    for (const auto& [since, rule, followed] : std::vector<std::tuple<const char*, const char*, bool>>{
+             {"16010101T000000", "FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU", true},
+             {"19700101T030000", "FREQ=HOURLY;BYMONTH=10;BYDAY=-1SU", false},
+             {"19700101T030000", "FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=30", false},
+             {"00010101T030000", "FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU", false},
          }) {
         Calendar c;
         test::writeFile(
             c.dir.path() / "zoned.ics",
-            std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\nBEGIN:VTIMEZONE\r\nTZID:") +
-                tzid + "\r\nBEGIN:STANDARD\r\nTZOFFSETFROM:+0500\r\nTZOFFSETTO:+0500\r\nDTSTART:" + since +
-                "\r\nRRULE:" + rule + "\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\nBEGIN:VEVENT\r\nUID:a\r\n" +
-                "DTSTART;TZID=" + tzid + ":20260105T100000\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+            std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\nBEGIN:VTIMEZONE\r\n") +
+                "TZID:Europe/Berlin\r\nBEGIN:STANDARD\r\nTZOFFSETFROM:+0500\r\nTZOFFSETTO:+0500\r\n" +
+                "DTSTART:" + since + "\r\nRRULE:" + rule + "\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n" +
+                "BEGIN:VEVENT\r\nUID:a\r\nDTSTART;TZID=Europe/Berlin:20260105T100000\r\nEND:VEVENT\r\n" +
+                "END:VCALENDAR\r\n");
         const auto start = std::chrono::steady_clock::now();
         const auto events = c.day(2026, 1, 5);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200)) << rule;
         ASSERT_EQ(events.size(), 1u) << rule;
-        EXPECT_EQ(events[0].start, test::at(expected)) << rule;
+        EXPECT_EQ(events[0].start, test::at(followed ? "2026-01-05T05:00:00Z" : "2026-01-05T09:00:00Z"))
+            << rule;
     }
 }
 
