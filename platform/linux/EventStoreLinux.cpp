@@ -35,12 +35,13 @@ constexpr off_t kMaxFileBytes = 1 << 20;
 // libical may search a rule that never matches for a long while in one step, so a read of the
 // whole folder also has this much time for its series, and past it leaves the rest of them out.
 constexpr int kMaxOccurrenceStepsPerFile = 20000;
+constexpr auto kMaxExpansionTimePerRead = std::chrono::milliseconds(250);
+// How far before the range an occurrence that lasts for years is looked for.
 constexpr long long kMaxDaysAnOccurrenceReachesBack = 800;
 // What a zone a file defines may ask: libical follows its rules up to a few years from now.
 constexpr int kFirstGregorianYear = 1583;
 constexpr int kZoneHorizonYear = 2040;
 constexpr int kMaxZoneRuleYears = 1000;
-constexpr auto kMaxExpansionTimePerRead = std::chrono::milliseconds(250);
 
 // libical keeps process-wide timezone caches that are not safe to fill from two threads.
 std::mutex& libicalMutex() {
@@ -440,8 +441,7 @@ void expand(const Master& m, const std::set<TimePoint>& overridden, TimePoint ra
     };
 
     consider(m.start);
-    // The dates on which an occurrence overlapping the range may start, in any zone; an
-    // occurrence that lasts for years is looked for only so far back.
+    // The dates on which an occurrence overlapping the range may start, in any zone.
     const auto dayOf = [](TimePoint t) {
         return static_cast<long long>(std::chrono::floor<std::chrono::days>(t).time_since_epoch().count());
     };
