@@ -1,4 +1,3 @@
-#include <signal.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -10,6 +9,7 @@
 
 #include "AppController.h"
 #include "ChildProcesses.h"
+#include "CoreProcess.h"
 #include "LaunchAgent.h"
 #include "LinuxDesktop.h"
 #include "LoginItem.h"
@@ -40,8 +40,7 @@ void choosePlatform(const Environment& environment) {
 
 int main(int argc, char** argv) {
     const Environment environment = processEnvironment();
-    // A child that exits while we write to it must not take the process with it.
-    ::signal(SIGPIPE, SIG_IGN);
+    CoreProcess::ignoreBrokenPipes();
 
     if (!SingleInstance::isOneShotRun(environment)) {
         auto lock = SingleInstance::acquire(Paths::cacheDirectory());
@@ -85,7 +84,11 @@ int main(int argc, char** argv) {
             },
             [](UserDefaults& d) { LoginItem::enableOnceIfNeeded(d); },
             [] { return LaunchAgent::isInstalled(); },
-            [] { ChildProcesses::endAll(std::chrono::milliseconds(200)); },
+            // The minds' and readers' children first, then whatever else this process started.
+            [] {
+                CoreProcess::shutdown();
+                ChildProcesses::endAll(std::chrono::milliseconds(200));
+            },
         };
         AppController controller(desktop);
         QuitSignals quitSignals([&controller](int) { controller.endEventLoop(); });
