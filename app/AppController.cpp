@@ -44,11 +44,6 @@ std::shared_ptr<LogStore> storeIn(const std::filesystem::path& folder, const cha
     return std::make_shared<FileLogStore>(folder / file);
 }
 
-bool isExecutableFile(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
-}
-
 }  // namespace
 
 AppController::RunKind AppController::RunKind::of(const Environment& environment) {
@@ -71,6 +66,8 @@ AppController::AppController(Desktop desktop, QObject* parent)
       run_(RunKind::of(desktop_.environment)),
       config_(AppConfig::fromEnvironment(desktop_.environment)),
       work_(new BackgroundWork(this)),
+      calendarBreak_(std::make_shared<CalendarBreakScheduler>(desktop_.eventStore, desktop_.defaults, std::nullopt,
+                                                               CalendarBreak::Config::defaults(), desktop_.now)),
       inspectModel_(desktop_.now()) {}
 
 AppController::~AppController() {
@@ -134,6 +131,7 @@ void AppController::applicationDidFinishLaunching() {
 
     if (run_.inspect) openInspectWindow(false);
     if (run_.inspectDev) openInspectWindow(true);
+    runDeveloperHooks();
 }
 
 void AppController::applyStoredBoundary() {
@@ -164,6 +162,10 @@ void AppController::buildCore() {
                                                      kFaceFeedbackLimit);
     promiseStore_ = std::make_shared<PromiseStore>(storeIn(logFolder, "promise.json"));
     stoneIdentityStore_ = std::make_shared<StoneIdentityStore>(StoneIdentityStore::defaultDiskStore());
+    handoffEntry_ = std::make_unique<HandoffEntry>(
+        stoneIdentityStore_,
+        [](std::string_view kind, std::string_view detail, TimePoint now) { DecisionLog::append(kind, detail, now); },
+        desktop_.now);
     liveness_ = std::make_shared<HeartbeatLiveness>(storeIn(logFolder, "heartbeat.json"), kHeartbeatStaleAfter,
                                                     desktop_.now);
     askHistoryStore_ = storeIn(logFolder, "ask-history.json");
@@ -209,7 +211,7 @@ void AppController::wireInspector() {
 std::optional<MindBridge> AppController::makeBridge() const {
     if (!config_.cloudMindEnabled) return std::nullopt;
     const std::string executable = ClaudeSidecarMind::defaultExecutable();
-    if (!isExecutableFile(executable)) return std::nullopt;
+    if (!ClaudeSidecarMind::isExecutableFile(executable)) return std::nullopt;
     const std::string persona = ClaudeSidecarMind::defaultPersonaPath();
     std::error_code ec;
     if (!std::filesystem::exists(persona, ec)) return std::nullopt;
@@ -227,12 +229,14 @@ void AppController::restoreAskHistory() {
     if (!bytes) return;
     auto document = nlohmann::json::parse(*bytes, nullptr, false);
     if (document.is_discarded() || !document.is_object()) return;
-    std::optional<LineHistory> history = LineHistory::empty();
-    if (auto it = document.find("history"); it != document.end() && !it->is_null()) history = lineHistoryFromJson(*it);
+    // "history" is what makes the file ours: a file without it is someone else's, or broken.
+    auto it = document.find("history");
+    if (it == document.end() || it->is_null()) return;
+    const std::optional<LineHistory> history = lineHistoryFromJson(*it);
     std::optional<Uuid> move;
-    if (auto it = document.find("lastMoveId"); it != document.end() && !it->is_null()) {
-        if (!it->is_string()) return;
-        move = Uuid::parse(it->get<std::string>());
+    if (auto moveIt = document.find("lastMoveId"); moveIt != document.end() && !moveIt->is_null()) {
+        if (!moveIt->is_string()) return;
+        move = Uuid::parse(moveIt->get<std::string>());
         if (!move) return;
     }
     if (!history) return;

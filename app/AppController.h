@@ -12,11 +12,14 @@
 #include <vector>
 
 #include "BackgroundWork.h"
+#include "CalendarBreakScheduler.h"
+#include "Contract/AgentContext.h"
 #include "Config/AppConfig.h"
 #include "Decision/BreakpointSensor.h"
 #include "Decision/Decider.h"
 #include "Decision/NudgeBudget.h"
 #include "Desktop.h"
+#include "HandoffEntry.h"
 #include "Feedback/FaceFeedbackLog.h"
 #include "Feedback/NudgeOutcomeTracker.h"
 #include "LocationProvider.h"
@@ -165,6 +168,7 @@ public:
     void refreshStoneSurfaces();
     // Shows the onboarding at a step; a model opened for another entry is replaced.
     void openOnboarding(OnboardingBeat beat, OnboardingModel::Entry entry);
+    void closeOnboarding();
     void handleNotificationPrimaryTap();
 
     // Pure helpers of the facts.
@@ -178,8 +182,44 @@ public:
     static std::optional<std::string> heldFireReason(bool observeOnly, std::int64_t firedToday,
                                                      const LocalBackstop& backstop);
     static bool isFocusedStretch(const CoarseState& state);
-    static std::optional<std::string> runClaudeAuthStatus(const std::string& exe, std::stop_token stop);
+    // The tool's "auth status" output; nothing when it cannot start or outlives the deadline.
+    static constexpr double kAuthStatusDeadlineSeconds = 6.0;
+    static std::optional<std::string> runClaudeAuthStatus(const ProcessRunner& runner, const std::string& exe,
+                                                          std::stop_token stop,
+                                                          double deadlineSeconds = kAuthStatusDeadlineSeconds);
     static bool homeRelativeExists(const std::string& relativePath);
+
+    // Calendar holds (AppControllerCalendar.cpp): one evaluation at a time, off this thread.
+    void evaluateCalendarBreak(int loopsToday);
+    bool calendarBreakRunning() const { return calendarBreakRunning_; }
+
+    // The ask and its memory, the explicit ask of the mind (AppControllerAsk.cpp).
+    NudgeCopy composeAsk(const NudgeCopy& fallback);
+    // "another long afternoon this week", "third long afternoon this week", ...
+    static std::string patternObservation(const AgentSummary& summary);
+    void persistAskHistory();
+    void askIlvane();
+    AgentContext buildContext();
+
+    // The mind's reflection of the week (AppControllerMind.cpp).
+    void refreshGeneratedReflection(const AgentSummary& summary);
+    static std::string reflectionKey(const AgentSummary& summary);
+    const std::optional<std::string>& generatedReflection() const { return generatedReflection_; }
+    bool reflectionInFlight() const { return reflectionInFlight_; }
+
+    // The settings window and the onboarding (AppControllerSettings.cpp).
+    void refreshSettingsModel();
+    void installClaudeFace();
+    void refreshOnboardingReading();
+    // Where the phone's health bridge keeps its file; only its age is read.
+    static std::filesystem::path healthBridgeFile();
+
+    // The web handoff, each address in turn, and the developer hooks (AppControllerHandoff.cpp).
+    void openUrls(const std::vector<std::string>& urls);
+    void runDeveloperHooks();
+    void runWindowLifecycleSelfTest();
+    void showDemoNudge();
+    void showDemoWindow();
 
     // For the tests and later wiring: read-only views of the state.
     const AppConfig& config() const { return config_; }
@@ -222,9 +262,6 @@ private:
     void showNudge(const NudgeCopy& copy, std::uint64_t askVariant);
     void publishFace(const SignalSample& sample);
     void publishBody();
-    NudgeCopy composeAsk(const NudgeCopy& fallback);
-    // The explicit ask of the mind from the inspect window.
-    void askIlvane();
     void showPopover();
     void performPanelPrimary();
     // What the panel reads of the mirror of the week; none while there is no mirror.
@@ -234,6 +271,7 @@ private:
     QWidget* makeSettingsContent();
     QWidget* makeOnboardingContent(std::unique_ptr<OnboardingModel> model);
     void wireOnboarding(OnboardingModel& model);
+    void requestWeather(std::function<void(bool)> answer);
 
     void applyStoredBoundary();
     void onSessionWake();
@@ -261,6 +299,8 @@ private:
     LineHistory lineHistory_;
     std::optional<Uuid> lastMoveId_;
     std::shared_ptr<LogStore> askHistoryStore_;
+    std::shared_ptr<CalendarBreakScheduler> calendarBreak_;
+    std::unique_ptr<HandoffEntry> handoffEntry_;
     LocalBackstop backstop_;
     std::optional<DeadmanFiles> deadmanFiles_;
 
@@ -299,6 +339,10 @@ private:
     std::optional<NudgeCopy> shownNudge_;
     LivenessFacts livenessFacts_;
     DeviceFacts deviceFacts_;
+    // Each explicit ask takes the next number; only the newest ask's answer is shown.
+    std::uint64_t askSequence_ = 0;
+    // Why the last install left the Claude Code settings alone; empty when it did not.
+    std::string claudeFaceNote_;
     double tickInterval_ = 60.0;
     std::uint64_t ticksHandled_ = 0;
     std::uint64_t primaryTaps_ = 0;

@@ -88,17 +88,11 @@ void AppController::publishFace(const SignalSample&) {}
 
 void AppController::publishBody() {}
 
-NudgeCopy AppController::composeAsk(const NudgeCopy& fallback) {
-    return fallback;
-}
-
 std::optional<PanelMirror> AppController::panelMirror() {
     // The calm panel's strip is 26 points high.
     return PanelMirror{&mirrorModel_, [this] { return mirrorModel_.face(); },
                        [this](QWidget* parent) -> QWidget* { return new MirrorStrip(mirrorModel_, 26, parent); }};
 }
-
-void AppController::askIlvane() {}
 
 void AppController::performPanelPrimary() {
     callIfSet(panelModel_.onPrimary);
@@ -139,7 +133,5 @@ QWidget* AppController::makeOnboardingContent(std::unique_ptr<OnboardingModel> m
     screen->setReduceMotion(desktop_.appearance.reduceMotion());
     return screen;
 }
-
-void AppController::wireOnboarding(OnboardingModel&) {}
 
 }  // namespace quillfen

@@ -1,14 +1,7 @@
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <thread>
+#include <variant>
 
 #include "AppController.h"
 #include "Mind/ClaudeSidecarMind.h"
@@ -16,27 +9,17 @@
 #include "Signals/ClaudeBodyReader.h"
 #include "Sky/FarlumeClient.h"
 
-extern char** environ;
-
 namespace quillfen {
 
 namespace {
 
 constexpr int kBodyIntervalMs = 300 * 1000;
 constexpr double kCodexStaleAfter = 7200;
-constexpr double kAuthStatusDeadline = 6.0;
-// An auth status is one small JSON object; anything longer is not one.
-constexpr std::size_t kAuthStatusMaxBytes = 1 << 20;
 constexpr int kConnectionRechecksSeconds[] = {8, 16, 30, 60};
 
 std::string lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
     return text;
-}
-
-bool isExecutableFile(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
 }
 
 }  // namespace
@@ -154,14 +137,16 @@ void AppController::refreshMindConnection() {
         return;
     }
     const std::string exe = ClaudeSidecarMind::defaultExecutable();
-    if (!isExecutableFile(exe)) {
+    if (!ClaudeSidecarMind::isExecutableFile(exe)) {
         publishMindConnection(MindConnection::notInstalled);
         return;
     }
     QPointer<AppController> self(this);
+    auto runner = desktop_.processRunner;
     work_->run<std::optional<bool>>(
-        [exe](std::stop_token stop) {
-            return MindConnections::loggedInFromAuthStatusJson(runClaudeAuthStatus(exe, stop));
+        [runner, exe](std::stop_token stop) {
+            return MindConnections::loggedInFromAuthStatusJson(runner ? runClaudeAuthStatus(*runner, exe, stop)
+                                                                      : std::nullopt);
         },
         [self](std::optional<bool> loggedIn) {
             if (!self) return;
@@ -180,72 +165,13 @@ void AppController::connectClaude() {
     }
 }
 
-std::optional<std::string> AppController::runClaudeAuthStatus(const std::string& exe, std::stop_token stop) {
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return std::nullopt;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    // Never read, so never a pipe: a tool that talks a lot on it must not stall.
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // Its own group, so ending it ends whatever it started.
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    std::string path = exe, auth = "auth", status = "status";
-    char* argv[] = {path.data(), auth.data(), status.data(), nullptr};
-    pid_t pid = -1;
-    const int error = ::posix_spawn(&pid, path.c_str(), &actions, &attributes, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    ::close(out[1]);
-    if (error != 0) {
-        ::close(out[0]);
-        return std::nullopt;
-    }
-
-    // The output is drained while the tool runs, so a long answer cannot fill the pipe and
-    // hold the tool until the deadline.
-    std::string output;
-    bool open = true, tooLong = false;
-    std::optional<int> exited;
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(kAuthStatusDeadline));
-    while (open || !exited) {
-        if (!exited) {
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid) exited = status;
-        }
-        if (stop.stop_requested() || std::chrono::steady_clock::now() >= deadline) break;
-        if (open) {
-            pollfd fd{out[0], POLLIN, 0};
-            if (::poll(&fd, 1, 50) > 0) {
-                char buffer[4096];
-                const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-                if (n > 0) {
-                    if (output.size() + static_cast<std::size_t>(n) > kAuthStatusMaxBytes) tooLong = true;
-                    if (!tooLong) output.append(buffer, static_cast<std::size_t>(n));
-                } else if (n == 0 || errno != EINTR) {
-                    open = false;
-                }
-            }
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-    }
-    ::close(out[0]);
-    if (!exited) {
-        ::kill(-pid, SIGKILL);
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-        return std::nullopt;
-    }
-    if (tooLong) return std::nullopt;
-    return output;
+std::optional<std::string> AppController::runClaudeAuthStatus(const ProcessRunner& runner, const std::string& exe,
+                                                              std::stop_token stop, double deadlineSeconds) {
+    // The runner reads the tool's output while it runs, so a long answer cannot fill the pipe
+    // and hold the tool until the deadline, and it ends a tool that outlives the deadline.
+    const ProcessResult result = runner.run(exe, {"auth", "status"}, deadlineSeconds, stop);
+    if (const auto* output = std::get_if<std::string>(&result)) return *output;
+    return std::nullopt;
 }
 
 void AppController::refreshCodexStatus() {

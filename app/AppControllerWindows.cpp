@@ -75,6 +75,7 @@ WindowSlotAction AppController::openInspectWindow(bool dev) {
 }
 
 void AppController::openSettingsWindow() {
+    refreshSettingsModel();
     settingsWindow_.present([this] { return makeWindow(makeSettingsContent(), WindowChrome::settings()); });
 }
 
@@ -93,6 +94,10 @@ void AppController::openOnboarding(OnboardingBeat beat, OnboardingModel::Entry e
     wireOnboarding(*model);
     promiseWindow_.present([this, &model] { return makeWindow(makeOnboardingContent(std::move(model)),
                                                               WindowChrome::onboarding()); });
+}
+
+void AppController::closeOnboarding() {
+    promiseWindow_.hide();
 }
 
 void AppController::refreshStoneSurfaces() {

@@ -1,13 +1,16 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
 
 #include "AppController.h"
+#include "ApplicationService.h"
 #include "ChildProcesses.h"
 #include "CoreProcess.h"
 #include "LaunchAgent.h"
@@ -16,6 +19,7 @@
 #include "QuitSignals.h"
 #include "SelfUpdater.h"
 #include "SingleInstance.h"
+#include "UrlSchemeRegistration.h"
 #include "platform/CommandRunner.h"
 #include "Support/Paths.h"
 #include "Support/SystemLog.h"
@@ -27,6 +31,9 @@ namespace {
 // How long the quit waits for work in flight (a tick waiting on the sky, a reader) before
 // the process ends without it.
 constexpr auto kQuitGrace = std::chrono::milliseconds(400);
+// How long a second start waits for the running copy to take its name on the bus: the desktop
+// may start the application and open an address in it at once.
+constexpr auto kForwardPatience = std::chrono::seconds(10);
 
 // The popover and the desktop pane place themselves, which a native Wayland client may not:
 // in a Wayland session the application talks X through XWayland. Without any X server it
@@ -42,9 +49,19 @@ int main(int argc, char** argv) {
     const Environment environment = processEnvironment();
     CoreProcess::ignoreBrokenPipes();
 
-    if (!SingleInstance::isOneShotRun(environment)) {
+    const bool oneShot = SingleInstance::isOneShotRun(environment);
+    if (!oneShot) {
         auto lock = SingleInstance::acquire(Paths::cacheDirectory());
-        if (lock.outcome == SingleInstance::Outcome::heldElsewhere) return 0;
+        if (lock.outcome == SingleInstance::Outcome::heldElsewhere) {
+            // A second start ends at once, but an address it was opened with (a stone handed
+            // over from the web) goes to the running copy first.
+            const auto addresses = ApplicationService::addressArguments({argv + std::min(argc, 1), argv + argc});
+            if (!addresses.empty()) {
+                QCoreApplication forwarding(argc, argv);
+                ApplicationService::forward(QDBusConnection::sessionBus(), addresses, kForwardPatience);
+            }
+            return 0;
+        }
         if (lock.outcome == SingleInstance::Outcome::unguarded)
             SystemLog::error("single-instance", lock.problem + "; running without the single-instance guard");
     }
@@ -67,6 +84,7 @@ int main(int argc, char** argv) {
         // systemctl may take its time: the install runs beside the UI, and the quit's disable
         // waits for it, so that the service is gone when the process ends.
         std::jthread keepAliveInstall;
+        std::jthread schemeRegistration;
         UserDefaults& defaults = desktop.defaults;
         desktop.upkeep = UpkeepServices{
             [&updater, &defaults] {
@@ -93,7 +111,21 @@ int main(int argc, char** argv) {
         AppController controller(desktop);
         QuitSignals quitSignals([&controller](int) { controller.endEventLoop(); });
         controller.applicationDidFinishLaunching();
+        // Qt has taken its own options out of the arguments by now.
+        std::vector<std::string> arguments;
+        for (const QString& argument : app.arguments().mid(1)) arguments.push_back(argument.toStdString());
+        std::unique_ptr<ApplicationService> service;
+        if (!oneShot) {
+            // The desktop's tools may take their time; nothing waits for them but the quit.
+            schemeRegistration = std::jthread([] { UrlSchemeRegistration::ensureForRunningCopy(); });
+            service = std::make_unique<ApplicationService>(
+                QDBusConnection::sessionBus(),
+                [&controller](const std::vector<std::string>& urls) { controller.openUrls(urls); });
+            service->start();
+        }
+        controller.openUrls(ApplicationService::addressArguments(arguments));
         app.exec();
+        service.reset();
         allEnded = controller.applicationWillTerminate(kQuitGrace);
         updater.reset();
         if (!allEnded) {

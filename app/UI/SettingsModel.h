@@ -36,6 +36,8 @@ public:
     const std::string& healthBridgeNote() const { return healthBridgeNote_; }
     bool selfUpdate() const { return selfUpdate_; }
     const std::string& buildLabel() const { return buildLabel_; }
+    // Why the last install left the Claude Code settings as they were; empty when it did not.
+    const std::string& claudeFaceNote() const { return claudeFaceNote_; }
 
     void setLaunchAtLogin(bool v) { assign(launchAtLogin_, v); }
     void setLoginItemNote(std::string v) { assign(loginItemNote_, std::move(v)); }
@@ -45,6 +47,7 @@ public:
     void setHealthBridgeNote(std::string v) { assign(healthBridgeNote_, std::move(v)); }
     void setSelfUpdate(bool v) { assign(selfUpdate_, v); }
     void setBuildLabel(std::string v) { assign(buildLabel_, std::move(v)); }
+    void setClaudeFaceNote(std::string v) { assign(claudeFaceNote_, std::move(v)); }
 
     std::function<void(bool)> onLaunchAtLogin = [](bool) {};
     std::function<void(bool)> onShowDesktopPane = [](bool) {};
@@ -61,6 +64,7 @@ private:
     std::string healthBridgeNote_ = "not set up";
     bool selfUpdate_ = true;
     std::string buildLabel_;
+    std::string claudeFaceNote_;
 };
 
 }  // namespace quillfen

@@ -172,8 +172,13 @@ void SettingsView::refresh() {
     selfUpdateSub_->setText(fixed("checks once a day, verifies the maker's signature, swaps quietly · you're on ") +
                             QString::fromStdString(model_.buildLabel()));
     const bool installed = model_.statuslineInstalled();
-    faceSub_->setText(installed ? fixed("installed: the stone lives in your statusline")
-                                : fixed("one click puts the face and the breather in your Claude Code"));
+    if (installed) {
+        faceSub_->setText(fixed("installed: the stone lives in your statusline"));
+    } else if (!model_.claudeFaceNote().empty()) {
+        faceSub_->setText(QString::fromStdString(model_.claudeFaceNote()));
+    } else {
+        faceSub_->setText(fixed("one click puts the face and the breather in your Claude Code"));
+    }
     faceOn_->setVisible(installed);
     install_->setVisible(!installed);
     healthSub_->setText(QString::fromStdString(model_.healthBridgeNote()));

@@ -46,7 +46,7 @@ struct Placement {
 inline constexpr std::string_view holdTitle = "step outside · the stone";
 
 // Two loops today, or enough back-to-back meetings with more still to come.
-bool isTriggered(const Signals& signals, const Config& config = Config::defaults());
+bool isTriggered(const Signals& trigger, const Config& config = Config::defaults());
 
 // Today's busy times inside [clampStart, clampEnd], sorted, with overlapping and touching
 // intervals joined. Empty and inverted intervals are dropped.

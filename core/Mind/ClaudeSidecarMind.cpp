@@ -64,11 +64,6 @@ std::string horizontallyTrimmed(std::string_view line) {
     return std::string(line.substr(begin, end - begin + 1));
 }
 
-bool isExecutableFile(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
-}
-
 MindError launchFailure(const ProcessLaunchError& error) {
     return MindError::transport("could not start claude: " + error.message);
 }
@@ -141,6 +136,11 @@ std::shared_ptr<LangfusePromptCache> ClaudeSidecarMind::sharedLangfuseCache() {
         std::make_shared<HttpLangfusePromptFetcher>(std::make_shared<CurlHttpFetcher>()), 10.0, 3.0,
         LangfusePromptCache::defaultDiskStore());
     return cache;
+}
+
+bool ClaudeSidecarMind::isExecutableFile(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
 }
 
 std::string ClaudeSidecarMind::defaultExecutable() {

@@ -45,6 +45,8 @@ public:
     // /opt/homebrew/bin/claude, else the bare name "claude" (which is never run: see run()).
     static std::string defaultExecutable();
     static std::string defaultPersonaPath();
+    // A regular file this process may execute: what a `claude` found at a path must be.
+    static bool isExecutableFile(const std::string& path);
 
     static MindResult<std::string> loadPersona(const std::string& path);
     static std::string stripFrontmatter(std::string_view text);

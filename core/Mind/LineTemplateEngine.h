@@ -85,12 +85,12 @@ struct Selection {
 // Picks one eligible template at random, away from the last template and, with a second draw,
 // away from the last line, and renders it. One draw, or two when the first pick repeats the
 // last line.
-Selection selectAndRender(const LineSlots& slots, const LineHistory& history, AnyRNGBox randomSource);
+Selection selectAndRender(const LineSlots& lineSlots, const LineHistory& history, AnyRNGBox randomSource);
 
 // The random source is taken by value: a generator of the caller's is never advanced.
 template <std::uniform_random_bit_generator Generator>
-Selection selectAndRender(const LineSlots& slots, const LineHistory& history, Generator randomSource) {
-    return selectAndRender(slots, history, AnyRNGBox(std::move(randomSource)));
+Selection selectAndRender(const LineSlots& lineSlots, const LineHistory& history, Generator randomSource) {
+    return selectAndRender(lineSlots, history, AnyRNGBox(std::move(randomSource)));
 }
 
 }  // namespace LineTemplateEngine

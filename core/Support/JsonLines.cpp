@@ -45,10 +45,9 @@ bool isContinuation(unsigned char c) {
     return (c & 0xC0) == 0x80;
 }
 
-// Whatever walks a parsed value recursively (copying, printing, comparing) would run out of
-// stack on a line of a few thousand brackets; records are flat, so such a line is refused
-// before parsing.
-bool nestsTooDeep(std::string_view text) {
+}  // namespace
+
+bool nestsDeeperThan(std::string_view text, int maxDepth) {
     int depth = 0;
     bool inString = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -62,15 +61,13 @@ bool nestsTooDeep(std::string_view text) {
         } else if (c == '"') {
             inString = true;
         } else if (c == '[' || c == '{') {
-            if (++depth > kMaxDepth) return true;
+            if (++depth > maxDepth) return true;
         } else if (c == ']' || c == '}') {
             --depth;
         }
     }
     return false;
 }
-
-}  // namespace
 
 bool isValidUtf8(std::string_view bytes) {
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -161,7 +158,8 @@ void forEachPiece(std::string_view text, OnPiece&& onPiece) {
         pos = lineFeed + 1;
         if (piece.size() > kMaxLineBytes) continue;
         piece = Text::trimmedWhere(piece, isSpaceOrTab);
-        if (piece.empty() || nestsTooDeep(piece)) continue;
+        // Records are flat: a line of a few thousand brackets is refused before parsing.
+        if (piece.empty() || nestsDeeperThan(piece, kMaxDepth)) continue;
         onPiece(piece);
     }
 }

@@ -25,6 +25,11 @@ inline constexpr int kMaxDepth = 64;
 // file, cannot be read, or the text is not valid UTF-8. Never blocks on a pipe or device.
 std::optional<std::string> readTail(const std::filesystem::path& path, std::size_t maxBytes);
 
+// Whether the text opens more than `maxDepth` arrays and objects inside each other, strings
+// skipped. Whatever walks a parsed value recursively (copying, printing, comparing) runs out of
+// stack on a text of a few thousand brackets: such a text is refused before it is parsed.
+bool nestsDeeperThan(std::string_view text, int maxDepth);
+
 // Strict UTF-8: no overlong forms, surrogates or code points above U+10FFFF.
 bool isValidUtf8(std::string_view bytes);
 

@@ -21,6 +21,9 @@ static auto* const env = test::addQtEnvironment();
 
 using test::CallJournal;
 
+// A developer run ({"TAVRYN_RENDER_NONE", ""}): nothing outlasting the process is set up, and no
+// hook goes by that name, so nothing is drawn and nothing ends the process.
+
 // The network is never reached: every request fails at once, and is counted.
 class NoNetwork final : public HttpFetcher {
 public:
@@ -124,7 +127,7 @@ TEST(AppController, StartsUpInItsOrderForTheNormalTheDeveloperAndTheInspectRuns)
         // Without a promise the onboarding opens, and the location waits for it.
         {"normal, first run", {}, false, {}, 60},
         {"normal, promise kept", {}, true, {"notifications.probe", "location.requestWhenInUseAuthorization"}, 60},
-        {"developer", {{"TAVRYN_QA_WINDOW_CYCLE", ""}}, false, {"location.requestWhenInUseAuthorization"}, 60},
+        {"developer", {{"TAVRYN_DEMO_NUDGE", ""}}, false, {"location.requestWhenInUseAuthorization"}, 60},
         {"render hook", {{"TAVRYN_RENDER_GLYPHS_PNG", "/tmp/x.png"}}, true, {"location.requestWhenInUseAuthorization"}, 60},
         {"inspect", {{"TAVRYN_INSPECT", "1"}}, false, {"location.requestWhenInUseAuthorization"}, 5},
         {"inspect, onboarding forced", {{"TAVRYN_INSPECT", "1"}, {"TAVRYN_FORCE_ONBOARD", ""}}, false, {}, 5},
@@ -189,7 +192,7 @@ TEST(AppController, TheAskHistoryOfTheLastRunIsRestoredAndABrokenOneIgnored) {
     for (const auto& c : cases) {
         Harness h;
         test::writeFile(h.home.dataDirectory() / "ask-history.json", c.document);
-        h.start({{"TAVRYN_QA_WINDOW_CYCLE", ""}});
+        h.start({{"TAVRYN_RENDER_NONE", ""}});
         EXPECT_EQ(h.controller->lineHistory(), c.history) << c.document;
         EXPECT_EQ(h.controller->lastMoveId(), c.move) << c.document;
     }
@@ -211,7 +214,7 @@ TEST(AppController, AFireIsShownOnlyOutsideObserveOnlyAndBelowTheDailyCeiling) {
     };
     for (const auto& c : cases) {
         Harness h;
-        h.start({{"TAVRYN_OBSERVE_ONLY", c.observeOnly ? "1" : "0"}, {"TAVRYN_QA_WINDOW_CYCLE", ""}});
+        h.start({{"TAVRYN_OBSERVE_ONLY", c.observeOnly ? "1" : "0"}, {"TAVRYN_RENDER_NONE", ""}});
         test::spinUntil([&] { return h.controller->ticksHandled() > 0; });
         nlohmann::json budget = {{"dayKey", "2026-1-5"}, {"count", c.firesCounted}};
         test::writeFile(h.home.dataDirectory() / "nudge-budget.json", budget.dump());
@@ -233,7 +236,7 @@ TEST(AppController, TheBridgeIsBuiltOnlyWithTheMindOnTheToolInstalledAndThePerso
         Harness h;
         if (c.tool) h.installClaude("{}");
         if (c.persona) test::writeFile(h.home.path() / ".claude/agents/carrowin.md", "persona");
-        h.start({{"TAVRYN_CLOUD_MIND", c.mindOn ? "1" : "0"}, {"TAVRYN_QA_WINDOW_CYCLE", ""}});
+        h.start({{"TAVRYN_CLOUD_MIND", c.mindOn ? "1" : "0"}, {"TAVRYN_RENDER_NONE", ""}});
         EXPECT_EQ(h.controller->hasBridge(), c.bridge);
         EXPECT_TRUE(h.controller->hasEngine());
     }
@@ -258,7 +261,7 @@ TEST(AppController, TheMindConnectionComesFromTheToolsOwnAuthStatus) {
     for (const auto& c : cases) {
         Harness h;
         if (c.output) h.installClaude(*c.output, c.status);
-        h.start({{"TAVRYN_CLOUD_MIND", c.mindOn ? "1" : "0"}, {"TAVRYN_QA_WINDOW_CYCLE", ""}});
+        h.start({{"TAVRYN_CLOUD_MIND", c.mindOn ? "1" : "0"}, {"TAVRYN_RENDER_NONE", ""}});
         // Whatever was in flight has come back.
         ASSERT_TRUE(test::spinUntil([&] { return h.controller->work().running() == 0; }));
         test::spinFor(std::chrono::milliseconds(50));
@@ -269,7 +272,7 @@ TEST(AppController, TheMindConnectionComesFromTheToolsOwnAuthStatus) {
 TEST(AppController, ConnectingHandsTheToolToATerminalAsSeparateArguments) {
     Harness h;
     h.installClaude(R"({"loggedIn":false})");
-    h.start({{"TAVRYN_QA_WINDOW_CYCLE", ""}});
+    h.start({{"TAVRYN_RENDER_NONE", ""}});
     h.controller->connectClaude();
     const auto tool = (h.home.path() / ".local/bin/claude").string();
     EXPECT_EQ(h.terminal.runs, (std::vector<std::vector<std::string>>{{tool, "auth", "login"}}));
@@ -277,7 +280,7 @@ TEST(AppController, ConnectingHandsTheToolToATerminalAsSeparateArguments) {
 
 TEST(AppController, WakingUnlockingAndScreensComingBackEachTickAtOnce) {
     Harness h;
-    h.start({{"TAVRYN_QA_WINDOW_CYCLE", ""}});
+    h.start({{"TAVRYN_RENDER_NONE", ""}});
     auto ticks = [&] { return std::count(h.journal.begin(), h.journal.end(), "tick.read"); };
     ASSERT_EQ(ticks(), 1);
     h.session.wake();
@@ -291,7 +294,7 @@ TEST(AppController, WakingUnlockingAndScreensComingBackEachTickAtOnce) {
 TEST(AppController, WithoutALocationModeTheSkyIsNeverAsked) {
     for (const auto& [mode, asked] : {std::pair{"none", false}, std::pair{"fixedPlace", true}}) {
         Harness h;
-        h.start({{"TAVRYN_LOCATION_MODE", mode}, {"TAVRYN_FIXED_PLACE", "Berlin"}, {"TAVRYN_QA_WINDOW_CYCLE", ""}});
+        h.start({{"TAVRYN_LOCATION_MODE", mode}, {"TAVRYN_FIXED_PLACE", "Berlin"}, {"TAVRYN_RENDER_NONE", ""}});
         h.controller->refreshSky();
         test::spinUntil([&] { return h.network->requests > 0; }, std::chrono::milliseconds(asked ? 3000 : 300));
         EXPECT_EQ(h.network->requests > 0, asked) << mode;
@@ -333,7 +336,7 @@ TEST(AppController, TheTodayLineNamesEachSilenceAndOtherwiseReflects) {
     EXPECT_EQ(AppController::todayLineFor(TickResult::fire({}), "(reflection)"), "(reflection)");
     // At launch: no body, no reflection of the mind.
     Harness h;
-    h.start({{"TAVRYN_QA_WINDOW_CYCLE", ""}});
+    h.start({{"TAVRYN_RENDER_NONE", ""}});
     EXPECT_EQ(h.controller->panelModel().todayStateLine(), Reflection::todayLine(std::nullopt));
 }
 
@@ -362,7 +365,7 @@ TEST(AppController, TheOutsidePhraseWordsTheSkysVerdict) {
 
 TEST(AppController, APreviewOfTheDecisionRunsTheDecidersChecksInOrder) {
     Harness h;
-    h.start({{"TAVRYN_QA_WINDOW_CYCLE", ""}});
+    h.start({{"TAVRYN_RENDER_NONE", ""}});
     auto summary = [](int longAfternoons, ScreenBand band, AttentionState attention, Load load) {
         AgentSummary s;
         s.summary.longAfternoonsThisWeek = longAfternoons;

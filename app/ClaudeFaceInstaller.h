@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+// Puts the stone into the user's Claude Code: two small scripts into the family folder
+// (~/.ostrel), a prompt-submit hook that notes only the moment of each prompt, and the status
+// line that mirrors the stone's face; then both into ~/.claude/settings.json, after one backup
+// of that file as it was before the first install.
+//
+// The settings are the user's: a file that is not the JSON object Claude Code keeps, or whose
+// "hooks" are not in the shape Claude Code reads, is left exactly as it is and the refusal is
+// reported; every other key is kept; the file is replaced whole, never half written.
+namespace quillfen::ClaudeFaceInstaller {
+
+// The bundled scripts, in the order they are installed; each is installed as its name + ".sh".
+inline constexpr std::string_view kHookScript = "prompt-cadence-hook";
+inline constexpr std::string_view kStatusLineScript = "statusline-mirror";
+inline constexpr const char* kBackupSuffix = ".bak-tavryn-stone";
+// An entry of the hook list that mentions this, anywhere, is the hook already installed.
+inline constexpr std::string_view kHookMarker = "prompt-cadence-hook.sh";
+inline constexpr int kHookTimeoutSeconds = 5;
+// Claude Code's settings are a few kilobytes; anything past these is not a file to edit.
+inline constexpr std::size_t kMaxSettingsBytes = 4u << 20;
+inline constexpr int kMaxSettingsDepth = 256;
+
+// A bundled script's text by its name; nothing when the bundle lacks it.
+using Resources = std::function<std::optional<std::string>(std::string_view name)>;
+
+// How the settings file came out of an install.
+enum class SettingsOutcome {
+    written,
+    // There is a file but it could not be read, or it is too large or too deeply nested.
+    unreadable,
+    // Not JSON, or JSON whose top level is not an object.
+    notAnObject,
+    hooksNotAnObject,
+    // "hooks" → "UserPromptSubmit" is not a list of objects.
+    promptHooksNotAList,
+    // The new text could not be made or put in place; the file is as it was.
+    notWritten,
+};
+
+// For the settings window: what was left alone and why; empty for `written`.
+std::string note(SettingsOutcome outcome);
+
+struct Report {
+    // The scripts put in place, by name.
+    std::vector<std::string> scripts;
+    SettingsOutcome settings = SettingsOutcome::written;
+    bool operator==(const Report&) const = default;
+};
+
+// The text as one word of a POSIX shell command line: unchanged when every character is plain
+// (letters, digits and @%+=:,./_-), otherwise in single quotes, a quote inside written '\''.
+std::string shellWord(std::string_view text);
+
+// "bash " and the script's path in the family folder, as one shell word.
+std::string hookCommand(const std::filesystem::path& familyFolder);
+std::string statusLineCommand(const std::filesystem::path& familyFolder);
+
+// The settings text with the hook and the status line in, sorted and indented, or why the file
+// must stay as it is. `current` is the file's text; none when there is no file.
+std::variant<std::string, SettingsOutcome> editedSettings(const std::optional<std::string>& current,
+                                                          const std::filesystem::path& familyFolder);
+
+// The whole install for the user whose home folder is `home`.
+Report install(const std::filesystem::path& home, const Resources& resources);
+
+}  // namespace quillfen::ClaudeFaceInstaller
