@@ -1,10 +1,10 @@
 #include <sys/stat.h>
 
 #include <QApplication>
-#include <QFile>
 
 #include "AppController.h"
 #include "ClaudeFaceInstaller.h"
+#include "ClaudeFaceScripts.h"
 #include "Log/FileLogStore.h"
 #include "LoginItem.h"
 #include "SelfUpdater.h"
@@ -14,26 +14,12 @@
 // The settings window's facts and switches, and the onboarding's requests: each is a closure
 // that holds the controller weakly, since a window may outlive it on its way out.
 
-// The resources of a static library are linked in only when named.
-static void initClaudeFaceResources() {
-    Q_INIT_RESOURCE(claude_face);
-}
-
 namespace quillfen {
 
 namespace {
 
 constexpr const char* kDesktopPaneHiddenKey = "desktopPaneHidden";
 constexpr double kHealthBridgeFreshSeconds = 86400;
-
-// A bundled script of the Claude Code face, by name.
-std::optional<std::string> bundledScript(std::string_view name) {
-    initClaudeFaceResources();
-    QFile file(QStringLiteral(":/claude-face/") + QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) +
-               QStringLiteral(".sh"));
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    return file.readAll().toStdString();
-}
 
 std::optional<TimePoint> modifiedAt(const std::filesystem::path& file) {
     struct stat info {};
@@ -106,7 +92,7 @@ void AppController::refreshSettingsModel() {
 }
 
 void AppController::installClaudeFace() {
-    const auto report = ClaudeFaceInstaller::install(Paths::home(), bundledScript);
+    const auto report = ClaudeFaceInstaller::install(Paths::home(), ClaudeFaceScripts::bundled);
     claudeFaceNote_ = ClaudeFaceInstaller::note(report.settings);
 }
 

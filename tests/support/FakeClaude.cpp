@@ -25,6 +25,11 @@ void FakeClaude::sleepFor(double seconds) {
     writeScript();
 }
 
+void FakeClaude::delayFor(double seconds) {
+    delaySeconds_ = seconds;
+    writeScript();
+}
+
 void FakeClaude::writeScript() {
     const std::string d = dir_.string();
     std::ostringstream script;
@@ -32,6 +37,7 @@ void FakeClaude::writeScript() {
            << "printf '%s\\0' \"$@\" > '" << d << "/args'\n"
            << "echo run >> '" << d << "/runs'\n";
     if (sleepSeconds_ > 0) script << "exec sleep " << sleepSeconds_ << "\n";
+    if (delaySeconds_ > 0) script << "sleep " << delaySeconds_ << "\n";
     script << "cat '" << d << "/stdout'\n"
            << "cat '" << d << "/stderr' >&2\n"
            << "exit $(cat '" << d << "/code')\n";

@@ -14,7 +14,10 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
     void reply(const std::string& stdoutText, int exitCode = 0, const std::string& stderrText = {});
+    // Sleeps instead of answering, as a hung tool does.
     void sleepFor(double seconds);
+    // Answers as scripted, but only after this long, as a slow tool does.
+    void delayFor(double seconds);
     // The arguments of the latest run, each as given; empty when it never ran.
     std::vector<std::string> lastArguments() const;
     int runs() const;
@@ -25,6 +28,7 @@ private:
     std::filesystem::path path_;
     std::filesystem::path dir_;
     double sleepSeconds_ = 0;
+    double delaySeconds_ = 0;
 };
 
 }  // namespace quillfen::test

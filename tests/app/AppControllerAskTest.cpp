@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "AppController.h"
+#include "Log/DecisionLog.h"
+#include "Log/FileLogStore.h"
+#include "Promise/PromiseStore.h"
+#include "Support/Text.h"
+#include "support/ControllerHarness.h"
+#include "support/FakeClaude.h"
+
+namespace quillfen {
+namespace {
+
+static auto* const env = test::addQtEnvironment();
+
+const Environment kSpeaking = {{"TAVRYN_RENDER_NONE", ""}, {"TAVRYN_OBSERVE_ONLY", "0"}};
+
+std::string envelope(const std::string& inner) {
+    return nlohmann::json{{"type", "result"}, {"result", inner}}.dump();
+}
+
+void keepPromise(const test::ControllerHarness& h, std::vector<PromiseMove> moves) {
+    std::filesystem::create_directories(h.home.dataDirectory());
+    PromiseStore store(std::make_shared<FileLogStore>(h.home.dataDirectory() / "promise.json"));
+    Promise promise;
+    promise.dayPhrase = "a long afternoon";
+    promise.moves = std::move(moves);
+    ASSERT_TRUE(store.save(promise));
+}
+
+NudgeCopy engineCopy() {
+    NudgeCopy copy;
+    copy.notificationTitle = "Two hours at the screen, no real break.";
+    copy.notificationBody = "Step outside for five.";
+    copy.panelLineOne = copy.notificationTitle;
+    copy.primaryButton = "Go";
+    copy.dismissButton = "Later";
+    return copy;
+}
+
+NudgeCopy shownAsk(test::ControllerHarness& h) {
+    h.controller->handle(TickResult::fire(engineCopy()));
+    EXPECT_TRUE(h.controller->shownNudge().has_value());
+    return h.controller->shownNudge().value_or(NudgeCopy{});
+}
+
+TEST(AppControllerAsk, WithoutAPromiseTheEnginesCopyIsShownAndNothingIsRemembered) {
+    test::ControllerHarness h;
+    h.start(kSpeaking);
+    EXPECT_EQ(shownAsk(h), engineCopy());
+    EXPECT_EQ(h.controller->lineHistory(), LineHistory::empty());
+    EXPECT_FALSE(std::filesystem::exists(h.home.dataDirectory() / "ask-history.json"));
+}
+
+TEST(AppControllerAsk, AsksWalkThePromisedMovesAndVaryTheirWordsAcrossARestart) {
+    test::ControllerHarness h;
+    const PromiseMove outside{Uuid::random(), MoveLabel::stepOutside, "walk round the block"};
+    const PromiseMove stretch{Uuid::random(), MoveLabel::shortPractice, "stretch for two minutes"};
+    keepPromise(h, {outside, stretch});
+    std::vector<std::optional<MoveLabel>> labels;
+    std::vector<std::optional<std::string>> templates;
+    for (int ask = 0; ask < 4; ++ask) {
+        // Every ask after the second comes from a fresh start on the same files.
+        if (ask >= 2) h.stop();
+        if (!h.controller) h.start(kSpeaking);
+        const NudgeCopy copy = shownAsk(h);
+        EXPECT_EQ(copy.notificationTitle, copy.panelLineOne);
+        EXPECT_FALSE(copy.panelLineOne.empty());
+        EXPECT_EQ(copy.panelLineOne, Text::trimmed(copy.panelLineOne));
+        EXPECT_EQ(copy.notificationBody + copy.panelLineTwo + copy.panelMeta, "");
+        EXPECT_EQ(copy.primaryButton, "Step outside");
+        EXPECT_EQ(copy.dismissButton, "Not now");
+        labels.push_back(copy.moveLabel);
+        templates.push_back(h.controller->lineHistory().lastTemplateId);
+    }
+    EXPECT_EQ(labels, (std::vector<std::optional<MoveLabel>>{MoveLabel::stepOutside, MoveLabel::shortPractice,
+                                                             MoveLabel::stepOutside, MoveLabel::shortPractice}));
+    for (std::size_t i = 1; i < templates.size(); ++i) EXPECT_NE(templates[i], templates[i - 1]) << i;
+    const auto stored = nlohmann::json::parse(test::readFile(h.home.dataDirectory() / "ask-history.json"));
+    EXPECT_EQ(stored["lastMoveId"], stretch.id.toString());
+}
+
+TEST(AppControllerAsk, APromiseWithoutMovesOffersTheStockStepOutside) {
+    test::ControllerHarness h;
+    keepPromise(h, {});
+    h.start(kSpeaking);
+    const NudgeCopy copy = shownAsk(h);
+    EXPECT_NE(copy.panelLineOne.find("step outside for five."), std::string::npos) << copy.panelLineOne;
+    EXPECT_EQ(copy.moveLabel, std::nullopt);
+    const auto stored = nlohmann::json::parse(test::readFile(h.home.dataDirectory() / "ask-history.json"));
+    EXPECT_TRUE(stored.contains("history"));
+    EXPECT_FALSE(stored.contains("lastMoveId"));
+}
+
+// The explicit ask, against the user's claude tool as a script.
+struct Ask : test::ControllerHarness {
+    test::FakeClaude claude{home.path()};
+    Ask() { test::writeFile(home.path() / ".claude/agents/carrowin.md", "You are the stone."); }
+    InspectFacts::CloudFields asked() {
+        controller->inspectModel().onAskIlvane();
+        EXPECT_TRUE(settle(std::chrono::seconds(5)));
+        return controller->inspectModel().cloud();
+    }
+};
+
+TEST(AppControllerAsk, TheExplicitAskShowsWhatTheMindSaidAndWhy) {
+    const struct {
+        std::string name;
+        std::string reply;
+        InspectFacts::CloudFields shown;
+    } cases[] = {
+        {"silence with a reason", envelope(R"({"decision":"stay-silent","why":"the week is light"})"),
+         {"she reasoned over it live", "the week is light", "(Ilvane chose silence)", ""}},
+        {"a line the voice guard refuses", envelope(R"({"decision":"one-nudge","line":"Step out? Now \u2014 please.","why":"w"})"),
+         {"she reasoned over it live", "w", "Step out? Now \u2014 please.",
+          "would render: local \u00b7 guard rejected: noQuestion, noEmDash"}},
+    };
+    for (const auto& c : cases) {
+        Ask h;
+        h.claude.reply(c.reply);
+        h.start();
+        EXPECT_EQ(h.asked(), c.shown) << c.name;
+    }
+}
+
+TEST(AppControllerAsk, AnAnswerToAnOlderAskNeverReplacesANewerOne) {
+    Ask h;
+    h.claude.reply(envelope(R"({"decision":"stay-silent","why":"late"})"));
+    h.claude.sleepFor(0.4);
+    h.start();
+    h.controller->inspectModel().onAskIlvane();
+    EXPECT_EQ(h.controller->inspectModel().cloudStatus(), InspectFacts::CloudFields::kAsking);
+    // The tool is gone by the second ask, which says so at once.
+    std::filesystem::remove(h.claude.path());
+    h.controller->inspectModel().onAskIlvane();
+    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    EXPECT_EQ(h.controller->inspectModel().cloudStatus(), InspectFacts::CloudFields::kUnavailable);
+    EXPECT_EQ(h.controller->inspectModel().cloudReasoning(), "");
+}
+
+TEST(AppControllerAsk, TheContextIsLateFromEightInTheEveningAndHasNoCalendarBeforeOneIsRead) {
+    test::ControllerHarness h;
+    h.start();
+    for (const auto& [time, late] : {std::pair{"19:59:59", false}, std::pair{"20:00:00", true}}) {
+        h.clock.set(test::at(std::string("2026-01-05T") + time + "Z"));
+        const AgentContext context = h.controller->buildContext();
+        EXPECT_EQ(context.today.lateNight, late) << time;
+        EXPECT_EQ(context.today.partOfDay, PartOfDay::evening);
+        EXPECT_FALSE(context.calendar.has_value());
+        EXPECT_EQ(context.schemaVersion, 2);
+    }
+}
+
+// A summary of this week with today's load and band as given.
+AgentSummary week(Load load, ScreenBand band = ScreenBand::oneToTwo) {
+    AgentSummary summary;
+    summary.summary.longAfternoonsThisWeek = 3;
+    summary.summary.fragmentedAfternoonsThisWeek = 1;
+    summary.summary.today.continuousScreenBand = band;
+    summary.summary.today.partOfDay = PartOfDay::afternoon;
+    summary.summary.today.attentionState = AttentionState::focused;
+    summary.summary.today.load = load;
+    return summary;
+}
+
+TEST(AppControllerAsk, TheReflectionIsAskedOncePerWeekAsTheMindSeesItAndOneAtATime) {
+    Ask h;
+    h.claude.reply(envelope(R"({"line":"Third afternoon in a row with the screen."})"));
+    h.claude.delayFor(0.3);
+    h.start();
+    ASSERT_TRUE(h.controller->hasBridge());
+    // The start-up's own look at the tool (its auth status) is not a reflection.
+    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    const int startup = h.claude.runs();
+    EXPECT_EQ(AppController::reflectionKey(week(Load::low)), "3.1.1-2h.afternoon.focused.0");
+
+    h.controller->refreshGeneratedReflection(week(Load::low));
+    // While it runs, another week is dropped, not queued.
+    h.controller->refreshGeneratedReflection(week(Load::low, ScreenBand::twoToThree));
+    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    EXPECT_EQ(h.claude.runs(), startup + 1);
+    EXPECT_EQ(h.controller->generatedReflection(), "Third afternoon in a row with the screen.");
+    EXPECT_EQ(h.controller->inspectModel().reflectionSource(), "mind");
+    // Only today's load differs: the same key.
+    h.controller->refreshGeneratedReflection(week(Load::high));
+    h.controller->refreshGeneratedReflection(week(Load::low, ScreenBand::twoToThree));
+    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    EXPECT_EQ(h.claude.runs(), startup + 2);
+
+    // A failing mind leaves no line; its week is not asked again.
+    h.claude.reply("", 1);
+    h.controller->refreshGeneratedReflection(week(Load::low, ScreenBand::overThree));
+    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    h.controller->refreshGeneratedReflection(week(Load::low, ScreenBand::overThree));
+    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    EXPECT_EQ(h.claude.runs(), startup + 3);
+    EXPECT_EQ(h.controller->generatedReflection(), std::nullopt);
+
+    std::vector<std::string> details;
+    for (const auto& entry : DecisionLog::today(h.clock.now()))
+        if (entry.kind == "reflect") details.push_back(entry.detail);
+    ASSERT_EQ(details.size(), 3u);
+    EXPECT_EQ(details[0], "mind: Third afternoon in a row with the screen.");
+    EXPECT_EQ(details[2].rfind("mind-error: transport(", 0), 0u) << details[2];
+}
+
+TEST(AppControllerAsk, AuthStatusIsTheToolsWholeAnswerWithinItsDeadline) {
+    test::TestHome home;
+    test::FakeClaude claude(home.path());
+    const SystemProcessRunner runner;
+    const std::string large = R"({"loggedIn":true,"note":")" + std::string(1'000'000, 'x') + "\"}";
+    const struct {
+        std::string name;
+        std::string reply;
+        double sleep;
+        std::optional<bool> loggedIn;
+    } cases[] = {
+        {"an answer", R"({"loggedIn":false})", 0, false},
+        {"a megabyte of answer", large, 0, true},
+        {"still running at the deadline", R"({"loggedIn":true})", 5, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        claude.reply(c.reply);
+        claude.sleepFor(c.sleep);
+        const auto started = std::chrono::steady_clock::now();
+        const auto output = AppController::runClaudeAuthStatus(runner, claude.path().string(), {}, 0.5);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2)) << c.name;
+        EXPECT_EQ(MindConnections::loggedInFromAuthStatusJson(output), c.loggedIn) << c.name;
+        if (c.loggedIn) {
+            EXPECT_EQ(output->size(), c.reply.size()) << c.name;
+        }
+    }
+    EXPECT_EQ(claude.lastArguments(), (std::vector<std::string>{"auth", "status"}));
+}
+
+}  // namespace
+}  // namespace quillfen
