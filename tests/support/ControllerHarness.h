@@ -22,12 +22,14 @@ public:
     }
 };
 
-// A location service whose answer the test sets, noting each request in the journal.
+// A location service whose answer the test sets, noting each request in the journal; the
+// delegate it is given is where the test's answers go.
 class ScriptedLocationManager final : public LocationManager {
 public:
-    ScriptedLocationManager(CallJournal& journal, const LocationAuthorization& status)
-        : journal_(journal), status_(status) {}
-    void setDelegate(LocationManagerDelegate*) override {}
+    ScriptedLocationManager(CallJournal& journal, const LocationAuthorization& status,
+                            LocationManagerDelegate*& delegate)
+        : journal_(journal), status_(status), delegate_(delegate) {}
+    void setDelegate(LocationManagerDelegate* delegate) override { delegate_ = delegate; }
     LocationAuthorization authorizationStatus() const override { return status_; }
     void requestWhenInUseAuthorization() override { journal_.push_back("location.requestWhenInUseAuthorization"); }
     void requestLocation() override { journal_.push_back("location.requestLocation"); }
@@ -35,6 +37,7 @@ public:
 private:
     CallJournal& journal_;
     const LocationAuthorization& status_;
+    LocationManagerDelegate*& delegate_;
 };
 
 // A controller on a desktop of doubles in a fresh home, a Monday at 14:00 UTC; its real parts
@@ -56,6 +59,7 @@ struct ControllerHarness {
     FakeTerminalLauncher terminal{journal};
     std::shared_ptr<EventStore> eventStore;
     LocationAuthorization locationStatus = LocationAuthorization::notDetermined;
+    LocationManagerDelegate* locationDelegate = nullptr;
     std::unique_ptr<AppController> controller;
 
     AppController& start(Environment environment = {{"TAVRYN_RENDER_NONE", ""}}) {
@@ -74,7 +78,9 @@ struct ControllerHarness {
                         eventStore,
                         std::make_shared<NoNetwork>(),
                         std::make_shared<SystemProcessRunner>(),
-                        [this] { return std::make_unique<ScriptedLocationManager>(journal, locationStatus); },
+                        [this] {
+                            return std::make_unique<ScriptedLocationManager>(journal, locationStatus, locationDelegate);
+                        },
                         UpkeepServices{}};
         controller = std::make_unique<AppController>(desktop);
         controller->applicationDidFinishLaunching();

@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "AppController.h"
+#include "ClaudeFaceScripts.h"
+#include "LoginItem.h"
+#include "support/ControllerHarness.h"
+#include "support/FakeEventStore.h"
+#include "support/FileTimes.h"
+
+namespace quillfen {
+namespace {
+
+static auto* const env = test::addQtEnvironment();
+
+namespace fs = std::filesystem;
+
+TEST(AppControllerSettings, TheSettingsShowTheMachinesOwnState) {
+    const std::string flowing(SettingsModel::kHealthFlowing), notSetUp(SettingsModel::kHealthNotSetUp);
+    const struct {
+        std::string name;
+        std::optional<double> bridgeAgeHours;
+        std::string claudeSettings;
+        std::optional<bool> calendarBreaks;  // none: stored as the text "true"
+        bool autostartIsAFolder;
+        std::string health;
+        bool statusline;
+        bool calendar;
+    } cases[] = {
+        {"bridged 23 hours ago", 23, "{}", true, false, flowing, false, true},
+        {"bridged 25 hours ago", 25, R"({"statusLine":{"command":"bash ~/.ostrel/statusline-mirror.sh"}})", false,
+         false, notSetUp, true, false},
+        {"no bridge, a mention anywhere", std::nullopt, R"({"note":"see statusline-mirror.sh"})", std::nullopt, true,
+         notSetUp, true, false},
+    };
+    for (const auto& c : cases) {
+        test::ControllerHarness h;
+        if (c.bridgeAgeHours)
+            test::writeFileModified(AppController::healthBridgeFile(), "{}", addSeconds(h.clock.now(), -3600 * *c.bridgeAgeHours));
+        test::writeFile(h.home.path() / ".claude/settings.json", c.claudeSettings);
+        if (c.calendarBreaks) {
+            h.defaults.setBoolean("calendarBreaksEnabled", *c.calendarBreaks);
+        } else {
+            h.defaults.setString("calendarBreaksEnabled", "true");
+        }
+        if (c.autostartIsAFolder) fs::create_directories(LoginItem::autostartFile());
+        h.start().refreshSettingsModel();
+        const SettingsModel& m = h.controller->settingsModel();
+        EXPECT_EQ(m.healthBridgeNote(), c.health) << c.name;
+        EXPECT_EQ(m.statuslineInstalled(), c.statusline) << c.name;
+        EXPECT_EQ(m.calendarBreaks(), c.calendar) << c.name;
+        EXPECT_FALSE(m.launchAtLogin()) << c.name;
+        EXPECT_EQ(m.loginItemNote(), c.autostartIsAFolder ? "unavailable on this build" : "") << c.name;
+        EXPECT_TRUE(m.selfUpdate()) << c.name;
+        EXPECT_TRUE(m.showDesktopPane()) << c.name;
+    }
+}
+
+TEST(AppControllerSettings, EachSwitchKeepsTheUsersChoiceAndActsAtOnce) {
+    test::ControllerHarness h;
+    h.start().refreshSettingsModel();
+    auto& m = h.controller->settingsModel();
+    h.controller->repositionLivingWindow();
+    ASSERT_NE(h.controller->livingWindow().window(), nullptr);
+    m.onShowDesktopPane(false);
+    EXPECT_EQ(h.defaults.boolean("desktopPaneHidden"), true);
+    EXPECT_EQ(h.controller->livingWindow().window(), nullptr) << "the pane is gone at once";
+
+    m.onCalendarBreaks(true);
+    m.onSelfUpdate(false);
+    EXPECT_EQ(h.defaults.boolean("calendarBreaksEnabled"), true);
+    EXPECT_EQ(h.defaults.boolean("selfUpdateEnabled"), false);
+
+    m.onLaunchAtLogin(true);
+    EXPECT_TRUE(fs::is_regular_file(LoginItem::autostartFile()));
+    ASSERT_TRUE(test::spinUntil([&] { return m.launchAtLogin(); }));
+    m.onLaunchAtLogin(false);
+    ASSERT_TRUE(test::spinUntil([&] { return !m.launchAtLogin(); }));
+    EXPECT_FALSE(fs::exists(LoginItem::autostartFile()));
+}
+
+TEST(AppControllerSettings, InstallingTheFacePutsTheBundledScriptsInPlaceOrSaysWhyNot) {
+    for (const bool broken : {false, true}) {
+        test::ControllerHarness h;
+        const auto settings = h.home.path() / ".claude/settings.json";
+        if (broken) test::writeFile(settings, "not json");
+        h.start().refreshSettingsModel();
+        auto& m = h.controller->settingsModel();
+        m.onInstallClaudeFace();
+        test::spinFor(std::chrono::milliseconds(50));
+        for (const char* script : {"prompt-cadence-hook", "statusline-mirror"}) {
+            const auto installed = h.home.familyDirectory() / (std::string(script) + ".sh");
+            EXPECT_EQ(test::readFile(installed), ClaudeFaceScripts::bundled(script).value_or("missing"));
+        }
+        EXPECT_EQ(m.statuslineInstalled(), !broken);
+        EXPECT_EQ(m.claudeFaceNote(), broken ? "left your Claude Code settings as they were: "
+                                               "~/.claude/settings.json is not a JSON object"
+                                             : "");
+        EXPECT_EQ(test::readFile(settings), broken ? "not json" : test::readFile(settings));
+    }
+}
+
+TEST(AppControllerSettings, TheWeatherGrantAsksTheLocationServiceOnlyForACoarseLocation) {
+    const struct {
+        std::string name;
+        Environment environment;
+        LocationAuthorization status;
+        std::optional<bool> answer;  // none: still waiting for the user
+        std::vector<std::string> asked;
+    } cases[] = {
+        {"no location", {{"TAVRYN_LOCATION_MODE", "none"}}, LocationAuthorization::authorized, false, {}},
+        {"a fixed place", {{"TAVRYN_LOCATION_MODE", "fixedPlace"}, {"TAVRYN_FIXED_PLACE", "Berlin"}},
+         LocationAuthorization::authorized, true, {}},
+        {"a fixed place never named", {{"TAVRYN_LOCATION_MODE", "fixedPlace"}}, LocationAuthorization::authorized,
+         false, {}},
+        {"coarse, allowed", {{"TAVRYN_LOCATION_MODE", "coreLocationCoarse"}}, LocationAuthorization::authorized, true,
+         {"location.requestLocation"}},
+        {"coarse, denied", {{"TAVRYN_LOCATION_MODE", "coreLocationCoarse"}}, LocationAuthorization::denied, false, {}},
+        {"coarse, not asked yet", {{"TAVRYN_LOCATION_MODE", "coreLocationCoarse"}},
+         LocationAuthorization::notDetermined, std::nullopt, {"location.requestWhenInUseAuthorization"}},
+    };
+    for (const auto& c : cases) {
+        test::ControllerHarness h;
+        h.locationStatus = c.status;
+        auto environment = c.environment;
+        environment.emplace("TAVRYN_RENDER_NONE", "");
+        h.start(environment);
+        h.controller->openOnboarding(OnboardingBeat::optionalContext, OnboardingModel::Entry::firstRun);
+        const OnboardingModel* model = h.controller->onboardingModel();
+        ASSERT_NE(model, nullptr);
+        h.journal.clear();
+        std::optional<bool> answer;
+        model->requestWeather([&](bool granted) { answer = granted; });
+        test::spinFor(std::chrono::milliseconds(20));
+        EXPECT_EQ(answer, c.answer) << c.name;
+        EXPECT_EQ(h.journal, c.asked) << c.name;
+    }
+}
+
+TEST(AppControllerSettings, ASecondWeatherRequestWhileTheUserDecidesTakesThePlaceOfTheFirst) {
+    test::ControllerHarness h;
+    h.start({{"TAVRYN_RENDER_NONE", ""}, {"TAVRYN_LOCATION_MODE", "coreLocationCoarse"}});
+    h.controller->openOnboarding(OnboardingBeat::optionalContext, OnboardingModel::Entry::firstRun);
+    const OnboardingModel* model = h.controller->onboardingModel();
+    std::vector<std::string> answers;
+    model->requestWeather([&](bool) { answers.push_back("first"); });
+    model->requestWeather([&](bool granted) { answers.push_back(granted ? "second: yes" : "second: no"); });
+    ASSERT_NE(h.locationDelegate, nullptr);
+    h.locationStatus = LocationAuthorization::authorized;
+    h.locationDelegate->authorizationChanged(LocationAuthorization::authorized);
+    ASSERT_TRUE(test::spinUntil([&] { return !answers.empty(); }));
+    test::spinFor(std::chrono::milliseconds(20));
+    EXPECT_EQ(answers, std::vector<std::string>{"second: yes"});
+}
+
+TEST(AppControllerSettings, TheOnboardingKeepsThePromiseAndReadsTheCalendarItWasGranted) {
+    test::ControllerHarness h;
+    auto calendar = std::make_shared<test::FakeEventStore>();
+    calendar->access = CalendarAccess::notDetermined;
+    h.eventStore = calendar;
+    h.start({{"TAVRYN_RENDER_NONE", ""}, {"TAVRYN_LOCATION_MODE", "fixedPlace"}, {"TAVRYN_FIXED_PLACE", "Oslo"}});
+    h.controller->openOnboarding(OnboardingBeat::optionalContext, OnboardingModel::Entry::firstRun);
+    const OnboardingModel* model = h.controller->onboardingModel();
+    EXPECT_EQ(model->calendarGrant(), ContextGrantState::notAsked);
+    EXPECT_EQ(model->weatherGrant(), ContextGrantState::allowed);
+
+    std::optional<bool> granted;
+    model->requestCalendar([&](bool g) { granted = g; });
+    ASSERT_TRUE(test::spinUntil([&] { return granted.has_value(); }));
+    EXPECT_EQ(granted, true);
+    EXPECT_TRUE(h.controller->inspectModel().calAuthorized());
+
+    Promise promise;
+    promise.dayPhrase = "a long afternoon";
+    promise.moves.push_back({Uuid::random(), MoveLabel::stepOutside, "step outside for five"});
+    EXPECT_TRUE(model->save(promise));
+    EXPECT_TRUE(h.controller->inspectModel().hasPromise());
+    EXPECT_TRUE(fs::exists(h.home.dataDirectory() / "promise.json"));
+    model->onDone();
+    // The closed window, and the model with it, goes at the next turn of the event loop.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(h.controller->onboardingModel(), nullptr);
+}
+
+}  // namespace
+}  // namespace quillfen

@@ -1,0 +1,61 @@
+#include "UrlSchemeRegistration.h"
+
+#include <gtest/gtest.h>
+
+#include "ApplicationService.h"
+#include "DesktopEntry.h"
+#include "Support/Paths.h"
+#include "support/TestEnvironment.h"
+
+namespace quillfen {
+namespace {
+
+namespace fs = std::filesystem;
+using Outcome = UrlSchemeRegistration::Outcome;
+
+// The desktop's own tools, in a temporary home.
+TEST(UrlSchemeRegistration, MakesTheEntryTheHandoffsHandlerOnceAndMendsAStaleOne) {
+    test::TestHome home;
+    auto runner = makeCommandRunner(10);
+    const struct {
+        std::string name;
+        fs::path launcher;
+        Outcome outcome;
+    } starts[] = {
+        {"first start", "/opt/Quill fen/bin/quillfen", {true, true, true}},
+        {"the next start", "/opt/Quill fen/bin/quillfen", {false, false, false}},
+        {"moved elsewhere", "/usr/local/bin/quillfen", {true, true, false}},
+    };
+    for (const auto& start : starts)
+        EXPECT_EQ(UrlSchemeRegistration::ensure(start.launcher, *runner), start.outcome) << start.name;
+
+    const auto entry = DesktopEntry::userFile();
+    EXPECT_EQ(entry.parent_path(), home.path() / ".local/share/applications");
+    EXPECT_EQ(test::readFile(entry), DesktopEntry::text("/usr/local/bin/quillfen"));
+    EXPECT_NE(test::readFile(entry).find("Exec=\"/usr/local/bin/quillfen\" %u\n"), std::string::npos);
+    EXPECT_EQ(runner->run("/usr/bin/desktop-file-validate", {entry.string()}).status, 0);
+    EXPECT_NE(test::readFile(entry.parent_path() / "mimeinfo.cache")
+                  .find("x-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;"),
+              std::string::npos);
+    EXPECT_TRUE(UrlSchemeRegistration::namesUsAsDefault(test::readFile(Paths::configHome() / "mimeapps.list")));
+}
+
+TEST(UrlSchemeRegistration, OnlyTheDefaultApplicationsSectionNamesTheHandler) {
+    const std::pair<std::string, bool> lists[] = {
+        {"[Default Applications]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;\n", true},
+        {"[Default Applications]\nx-scheme-handler/tavryn-stone=other.desktop;org.quillfen.Quillfen.desktop;\n", false},
+        {"[Added Associations]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;\n", false},
+        {"", false},
+    };
+    for (const auto& [list, ours] : lists) EXPECT_EQ(UrlSchemeRegistration::namesUsAsDefault(list), ours) << list;
+}
+
+TEST(ApplicationService, OnlyArgumentsThatBeginWithASchemeAreAddresses) {
+    EXPECT_EQ(ApplicationService::addressArguments(
+                  {"tavryn-stone://keep?material=flint&seed=73ce", "-platform", "offscreen", ":0", "x+y.z-1:thing",
+                   "/home/ada/file", "9to5:x", ""}),
+              (std::vector<std::string>{"tavryn-stone://keep?material=flint&seed=73ce", "x+y.z-1:thing"}));
+}
+
+}  // namespace
+}  // namespace quillfen
