@@ -20,59 +20,25 @@ public:
     }
 };
 
-const std::string kFlint = "tavryn-stone://keep?material=flint&seed=73ce";
-const std::string kQuartz = "tavryn-stone://keep?material=quartz&seed=a119";
-
-TEST(HandoffEntry, EachAddressIsKeptOrRefusedWithItsOwnJournalLine) {
-    const std::string expired = kQuartz + "&issued=" + std::to_string(1767621600 - 86401);
-    const struct {
-        std::string name;
-        std::vector<std::string> urls;
-        std::vector<std::string> lines;
-        std::vector<bool> redraws;
-        std::optional<std::string> kept;
-    } cases[] = {
-        {"the same address twice",
-         {kFlint, kFlint},
-         {"kept flint-73ce from the web handoff", "handoff matched the stone already kept"},
-         {true, false},
-         "flint-73ce"},
-        {"another stone after one", {kFlint, kQuartz},
-         {"kept flint-73ce from the web handoff", "kept quartz-a119 from the web handoff (was flint-73ce)"},
-         {true, true}, "quartz-a119"},
-        {"an old handoff, then not one of ours", {expired, "https://quillfen.org/keep?material=flint&seed=73ce"},
-         {"handoff ignored: expired", "handoff ignored: notAHandoff"}, {false, false}, std::nullopt},
-    };
-    for (const auto& c : cases) {
-        auto file = std::make_shared<StoneFile>();
-        auto store = std::make_shared<StoneIdentityStore>(file);
-        std::vector<std::string> lines;
-        test::FixedClock clock(test::at("2026-01-05T14:00:00Z"));
-        HandoffEntry entry(store, [&](std::string_view kind, std::string_view detail, TimePoint) {
-            EXPECT_EQ(kind, "stone");
-            lines.emplace_back(detail);
-        }, clock);
-        std::vector<bool> redraws;
-        for (const auto& url : c.urls) redraws.push_back(entry.open(url));
-        EXPECT_EQ(lines, c.lines) << c.name;
-        EXPECT_EQ(redraws, c.redraws) << c.name;
-        const auto onDisk = file->bytes ? StoneIdentity::strictDecode(*file->bytes) : std::nullopt;
-        EXPECT_EQ(onDisk ? std::optional<std::string>(onDisk->stoneId()) : std::nullopt, c.kept) << c.name;
-    }
-}
-
-TEST(HandoffEntry, AStoneThatCouldNotBeSavedIsNotCalledKeptAndTheSameAddressTriesAgain) {
+TEST(HandoffEntry, EachAddressIsOneLineAndAStoneThatCouldNotBeSavedIsNotCalledKept) {
+    const std::string flint = "tavryn-stone://keep?material=flint&seed=73ce";
     auto file = std::make_shared<StoneFile>();
-    auto store = std::make_shared<StoneIdentityStore>(file);
     std::vector<std::string> lines;
-    HandoffEntry entry(store, [&](std::string_view, std::string_view detail, TimePoint) { lines.emplace_back(detail); },
+    HandoffEntry entry(std::make_shared<StoneIdentityStore>(file),
+                       [&](std::string_view, std::string_view detail, TimePoint) { lines.emplace_back(detail); },
                        test::FixedClock(test::at("2026-01-05T14:00:00Z")));
-    file->broken = true;
-    EXPECT_TRUE(entry.open(kFlint)) << "the surfaces show what the store holds for this run";
-    file->broken = false;
-    EXPECT_TRUE(entry.open(kFlint));
-    EXPECT_FALSE(entry.open(kFlint));
-    EXPECT_EQ(lines, (std::vector<std::string>{"handoff of flint-73ce not kept: the stone could not be saved",
+    const std::pair<std::string, bool> steps[] = {
+        {"tavryn-stone://keep?material=quartz&seed=a119&issued=" + std::to_string(1767621600 - 86401), false},
+        {flint, true},   // the disk is full
+        {flint, true},   // the same address again keeps it after all
+        {flint, false},  // and then finds it kept
+    };
+    for (const auto& [url, redraw] : steps) {
+        file->broken = lines.size() == 1;
+        EXPECT_EQ(entry.open(url), redraw) << lines.size();
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"handoff ignored: expired",
+                                               "handoff of flint-73ce not kept: the stone could not be saved",
                                                "kept flint-73ce from the web handoff",
                                                "handoff matched the stone already kept"}));
     EXPECT_EQ(StoneIdentityStore(file).current()->stoneId(), "flint-73ce");

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "ApplicationService.h"
 #include "DesktopEntry.h"
 #include "Support/Paths.h"
 #include "support/TestEnvironment.h"
@@ -38,23 +37,6 @@ TEST(UrlSchemeRegistration, MakesTheEntryTheHandoffsHandlerOnceAndMendsAStaleOne
                   .find("x-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;"),
               std::string::npos);
     EXPECT_TRUE(UrlSchemeRegistration::namesUsAsDefault(test::readFile(Paths::configHome() / "mimeapps.list")));
-}
-
-TEST(UrlSchemeRegistration, OnlyTheDefaultApplicationsSectionNamesTheHandler) {
-    const std::pair<std::string, bool> lists[] = {
-        {"[Default Applications]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;\n", true},
-        {"[Default Applications]\nx-scheme-handler/tavryn-stone=other.desktop;org.quillfen.Quillfen.desktop;\n", false},
-        {"[Added Associations]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;\n", false},
-        {"", false},
-    };
-    for (const auto& [list, ours] : lists) EXPECT_EQ(UrlSchemeRegistration::namesUsAsDefault(list), ours) << list;
-}
-
-TEST(ApplicationService, OnlyArgumentsThatBeginWithASchemeAreAddresses) {
-    EXPECT_EQ(ApplicationService::addressArguments(
-                  {"tavryn-stone://keep?material=flint&seed=73ce", "-platform", "offscreen", ":0", "x+y.z-1:thing",
-                   "/home/ada/file", "9to5:x", ""}),
-              (std::vector<std::string>{"tavryn-stone://keep?material=flint&seed=73ce", "x+y.z-1:thing"}));
 }
 
 }  // namespace

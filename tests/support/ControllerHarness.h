@@ -63,25 +63,12 @@ struct ControllerHarness {
     std::unique_ptr<AppController> controller;
 
     AppController& start(Environment environment = {{"TAVRYN_RENDER_NONE", ""}}) {
-        Desktop desktop{clock,
-                        std::move(environment),
-                        defaults,
-                        idle,
-                        activations,
-                        session,
-                        audio,
-                        power,
-                        appearance,
-                        notifications,
-                        statusItem,
-                        terminal,
-                        eventStore,
-                        std::make_shared<NoNetwork>(),
-                        std::make_shared<SystemProcessRunner>(),
-                        [this] {
-                            return std::make_unique<ScriptedLocationManager>(journal, locationStatus, locationDelegate);
-                        },
-                        UpkeepServices{}};
+        auto location = [this] {
+            return std::make_unique<ScriptedLocationManager>(journal, locationStatus, locationDelegate);
+        };
+        Desktop desktop{clock, std::move(environment), defaults, idle, activations, session, audio, power,
+                        appearance, notifications, statusItem, terminal, eventStore, std::make_shared<NoNetwork>(),
+                        std::make_shared<SystemProcessRunner>(), location, UpkeepServices{}};
         controller = std::make_unique<AppController>(desktop);
         controller->applicationDidFinishLaunching();
         return *controller;
