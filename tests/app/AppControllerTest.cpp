@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "UI/LivingWindowView.h"
+
 #include <atomic>
 #include <filesystem>
 
@@ -425,6 +427,18 @@ TEST(AppController, ATapOnTheNudgeOpensThePanelOnceAndTakesThePrimaryActionEachT
     h.notifications.invoke(1, "TAVRYN_NOT_NOW");
     test::spinFor(std::chrono::milliseconds(50));
     EXPECT_EQ(primaries, 2);
+}
+
+TEST(AppController, TheDesktopPaneFrownsWhileTheMirrorReportsALiveLoop) {
+    Harness h;
+    h.start({});
+    h.controller->repositionLivingWindow();
+    ASSERT_NE(h.controller->livingWindow().window(), nullptr);
+    auto* pane = h.controller->livingWindow().window()->findChild<LivingWindowView*>();
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(pane->state().being.shape.face, StoneFace::calm);
+    h.controller->mirrorModel().publishFace(FaceEvidence::neverSensed(), h.clock.now(), 0, true);
+    EXPECT_EQ(pane->state().being.shape.face, StoneFace::strained);
 }
 
 }  // namespace
