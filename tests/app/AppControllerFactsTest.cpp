@@ -122,6 +122,70 @@ TEST(AppControllerFacts, ABodyReadingWordsTheInspectFactsTheReasonsTheMirrorAndT
     EXPECT_EQ(s.pendingFires(), 0);
 }
 
+TEST(AppControllerFacts, TheReasonsWeighThePatternTheDayTheRestraintTheCapAndTheHour) {
+    FactsScene s;
+    const struct {
+        int longs;
+        AttentionState attention;
+        Load load;
+        int run;
+        bool mic;
+        int firedToday;
+        std::vector<std::string> lines;  // the lines between the week's and the verdict
+        std::string week;
+    } cases[] = {
+        {1, AttentionState::fragmented, Load::low, 120, false, 0,
+         {"\u2713 today is a long scattered day (120m longest run, 4 project switches)",
+          "\u00b7 no call or deep-focus stretch to protect", "\u00b7 it\u2019s daytime, outside is on the table"},
+         "\u00b7 only 1 long afternoon this week \u2014 a pattern needs at least 2"},
+        {0, AttentionState::focused, Load::medium, 200, false, 1,
+         {"\u00b7 today isn\u2019t a long heavy loop yet (focused, medium, 200m run)",
+          "\u2717 you\u2019re in a focused stretch \u2014 it protects that, never interrupts it",
+          "\u00b7 it\u2019s daytime, outside is on the table"},
+         "\u00b7 only 0 long afternoons this week \u2014 a pattern needs at least 2"},
+        {3, AttentionState::focused, Load::high, 119, true, 2,
+         {"\u00b7 today isn\u2019t a long heavy loop yet (focused, high, 119m run)",
+          "\u2717 your mic is live \u2014 you\u2019re on a call, so it holds quiet",
+          "\u2717 already at today\u2019s nudge cap \u2014 resting", "\u00b7 it\u2019s daytime, outside is on the table"},
+         "\u2713 3 long afternoons this week \u2014 that\u2019s a real pattern"},
+    };
+    for (const auto& c : cases) {
+        nlohmann::json budget = {{"dayKey", "2026-1-5"}, {"count", c.firedToday}};
+        test::writeFile(s.h.home.dataDirectory() / "nudge-budget.json", budget.dump());
+        s.c().rebuildEngineKeepingState();
+        AgentSummary summary;
+        summary.summary.longAfternoonsThisWeek = c.longs;
+        ClaudeDay today;
+        today.attention = c.attention;
+        today.load = c.load;
+        today.longestRunMin = c.run;
+        today.switches = 4;
+        std::vector<std::string> expected{c.week};
+        expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+        expected.push_back("\u2192 verdict: stay silent");
+        EXPECT_EQ(s.c().buildWhy(summary, today, DeviceSignals{c.mic, false, false, std::nullopt}, false), expected);
+    }
+    // 20:00 in Berlin.
+    s.h.clock.set(test::at("2026-01-05T19:00:00Z"));
+    const auto late = s.c().buildWhy({}, {}, {}, true);
+    EXPECT_EQ(late.at(late.size() - 2), "\u2717 off-hours \u2014 outside isn\u2019t the move");
+    EXPECT_EQ(late.back(), "\u2192 verdict: a nudge is earned");
+}
+
+TEST(AppControllerFacts, AnEasierWeekCalmsTheAggravatedPaneBelowItsFloor) {
+    FactsScene s;
+    auto& pane = s.c().livingWindowModel();
+    pane.setScore(0.9);
+    s.c().panelModel().onDismiss();
+    ASSERT_TRUE(pane.aggravated());
+    for (const auto& [score, aggravated] : {std::pair{0.4, true}, {0.39, false}}) {
+        s.c().updateLivingWindow(score, AgentSummary{});
+        EXPECT_EQ(pane.aggravated(), aggravated) << score;
+        EXPECT_EQ(pane.score(), score);
+    }
+    EXPECT_EQ(pane.ceilingLine().toStdString(), Reflection::todayLine(AgentSummary{}));
+}
+
 TEST(AppControllerFacts, AnUnavailableBodyPublishesNothing) {
     FactsScene s;
     ClaudeBody body = heavyDay();

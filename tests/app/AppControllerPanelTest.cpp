@@ -201,5 +201,22 @@ TEST(AppControllerPanel, APreviewShowsTheFixedLineAndItsAnswerIsNeverRecordedAga
     EXPECT_EQ(s.recordedStep(), std::nullopt) << "the fire still pending was not the one answered";
 }
 
+TEST(AppControllerPanel, CallbacksKeptPastTheControllerDoNothing) {
+    PanelScene s;
+    s.fire(MoveLabel::breath);
+    const auto& panel = s.panel();
+    const std::vector<std::function<void()>> callbacks = {
+        panel.onPrimary,  panel.onDismiss,  panel.onAskSettled, panel.onInterventionDone,
+        panel.onInspect,  panel.onSettings, panel.onPreview,    panel.onChangeNote,
+        [f = panel.onFrequencyChange] { f(NudgeFrequency::off); },
+        s.h.controller->inspectModel().onRefresh, s.h.controller->inspectModel().onAskIlvane,
+    };
+    s.h.controller->applicationWillTerminate(std::chrono::milliseconds(2000));
+    s.h.controller.reset();
+    for (const auto& callback : callbacks) callback();
+    EXPECT_EQ(s.h.defaults.string("interruptBoundary"), std::nullopt);
+    EXPECT_EQ(s.recordedStep(), std::nullopt);
+}
+
 }  // namespace
 }  // namespace quillfen
