@@ -67,6 +67,8 @@ void AppController::publishBody() {
     inspectModel_.setWhyFactors(buildWhy(summary, today, dev, preview.firing));
     if (decisionHistory_.record(preview.firing, preview.reason, now)) inspectModel_.setDecisionLog(decisionHistory_.lines());
     inspectModel_.setLastUpdated(now);
+    // The battery as read for this pass, so "right now" never waits for a tick to say it.
+    inspectModel_.setOnBattery(dev.onBattery);
     publishSeeingFacts(summary, now);
     bridgeBreatherFires();
     publishMirror(now, summary);
