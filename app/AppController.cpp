@@ -87,6 +87,7 @@ void AppController::applicationDidFinishLaunching() {
     buildCore();
     refreshStoneSurfaces();
     buildStatusItem();
+    wirePanelActions();
 
     bool onboardingOpened = false;
     if (!run_.developer) {
@@ -143,10 +144,9 @@ void AppController::applyStoredBoundary() {
 }
 
 void AppController::applyBoundary(InterruptBoundary boundary) {
-    config_.deciderThresholds = InterruptBoundaries::thresholds(boundary, config_.deciderThresholds);
-    desktop_.defaults.setString(InterruptBoundaries::storageKey, toString(boundary));
+    // The panel's frequency at the same position sets the thresholds and stores the choice.
+    applyFrequency(nudgeFrequency(boundary));
     publishBoundary(boundary);
-    rebuildEngineKeepingState();
 }
 
 void AppController::buildCore() {

@@ -37,13 +37,17 @@
 #include "Reflection/RhythmScore.h"
 #include "SignalReader.h"
 #include "Signals/AIToolReader.h"
+#include "Signals/BreatherJournal.h"
 #include "Signals/CalendarReader.h"
 #include "Signals/ClaudeBody.h"
 #include "Signals/CodexActivityReader.h"
 #include "Signals/DeadmanSignal.h"
+#include "Signals/DeviceSignals.h"
+#include "Signals/PromptCadence.h"
 #include "Sky/SkyVerdict.h"
 #include "Support/Uuid.h"
 #include "UI/AggravationGate.h"
+#include "UI/InspectFacts.h"
 #include "Stone/StoneIdentityStore.h"
 #include "UI/InspectModel.h"
 #include "UI/LivingWindowModel.h"
@@ -65,8 +69,10 @@ class MenuBarGlyphHost;
 //
 // Its member functions are defined by concern: AppController.cpp (start-up, the core, the
 // end), AppControllerTick.cpp (the tick and its result), AppControllerRefresh.cpp (timers and
-// the slower readings), AppControllerWindows.cpp (windows and the tray). Further concerns add
-// files of their own.
+// the slower readings), AppControllerWindows.cpp (windows and the tray), AppControllerPanel.cpp
+// (the panel's actions), AppControllerBody.cpp (the body's publication: the inspect facts, the
+// reasons, the desktop pane, the mirror) and AppControllerFacts.cpp (the face and the words
+// every surface shows). Further concerns add files of their own.
 class AppController : public QObject {
     Q_OBJECT
 public:
@@ -171,8 +177,32 @@ public:
     void closeOnboarding();
     void handleNotificationPrimaryTap();
 
+    // The panel's actions.
+    void wirePanelActions();
+    // Lets the ask on the panel sink away, or closes it at once when none is showing.
+    void letAskSettle();
+    // Clears the closed ask and records the user's answer to the fire behind it.
+    void dismissNudge();
+    void applyFrequency(NudgeFrequency frequency);
+    // "Show me a nudge": how one looks, without posting or counting anything.
+    void previewNudge();
+
+    // The body's publication and the facts of every surface.
+    void publishBody();
+    void publishFace(const std::optional<SignalSample>& sample, const std::optional<PromptCadence>& cadence,
+                     TimePoint now);
+    void publishSeeingFacts(const AgentSummary& summary, TimePoint now);
+    void publishObserveCopy(TimePoint now, int pullsLastHalfHour, bool loopLive, const AgentSummary& summary);
+    std::vector<std::string> buildWhy(const AgentSummary& summary, const ClaudeDay& today, const DeviceSignals& dev,
+                                      bool firing) const;
+    void updateLivingWindow(double score, const AgentSummary& summary);
+    void publishMirror(TimePoint now, const AgentSummary& summary);
+    // Counts the breather's new fires into the outcome tracker, like the system's own.
+    void bridgeBreatherFires();
+    static std::optional<BreatherJournal::FiresToday> breatherFiresToday(TimePoint now);
+    static int breatherFiresThisWeek(TimePoint now);
+    std::optional<std::string> browserFactLine(TimePoint now) const;
     // Pure helpers of the facts.
-    static std::string agoLabel(double seconds);
     static std::optional<std::string> outsidePhrase(const SkyVerdict& verdict);
     static std::optional<std::string> skyLine(const SkyTail& tail);
     // The panel's line of the day for a result; `reflection` is the line a fire or an
@@ -195,8 +225,6 @@ public:
 
     // The ask and its memory, the explicit ask of the mind (AppControllerAsk.cpp).
     NudgeCopy composeAsk(const NudgeCopy& fallback);
-    // "another long afternoon this week", "third long afternoon this week", ...
-    static std::string patternObservation(const AgentSummary& summary);
     void persistAskHistory();
     void askIlvane();
     AgentContext buildContext();
@@ -246,6 +274,10 @@ public:
     const LivenessFacts& livenessFacts() const { return livenessFacts_; }
     const DeviceFacts& deviceFacts() const { return deviceFacts_; }
     BreakpointKind lastBreakpoint() const { return lastBreakpoint_; }
+    const std::optional<std::string>& lastFaceTier() const { return lastFaceTier_; }
+    const AggravationGate& aggravationGate() const { return aggravationGate_; }
+    // The body as a finished read hands it over, without reading the logs.
+    void setClaudeBody(ClaudeBody body) { claudeBody_ = std::move(body); }
 
 private:
     // The writes into the view models, one per kind of fact (AppControllerPublish.cpp).
@@ -260,9 +292,10 @@ private:
     void publishStoneIdentity(const StoneIdentity& identity);
     void publishAITool(const AIToolSignal& signal);
     void showNudge(const NudgeCopy& copy, std::uint64_t askVariant);
-    void publishFace(const SignalSample& sample);
-    void publishBody();
     void showPopover();
+    void closePopover();
+    // The primary action, by what the panel says the ask on it wants.
+    void performPrimaryStep();
     void performPanelPrimary();
     // What the panel reads of the mirror of the week; none while there is no mirror.
     std::optional<PanelMirror> panelMirror();
@@ -330,7 +363,10 @@ private:
     // The state of the moment.
     AggravationGate aggravationGate_;
     bool askWasStepped_ = false;
-    std::string lastLoggedDecision_;
+    // The ask on the panel is a preview: no fire stands behind it.
+    bool askIsPreview_ = false;
+    InspectFacts::DecisionHistory decisionHistory_;
+    std::optional<std::string> lastFaceTier_;
     BreakpointKind lastBreakpoint_ = BreakpointKind::none;
     ClaudeBody claudeBody_;
     CodexActivitySnapshot codexSnapshot_;

@@ -29,27 +29,6 @@ constexpr int kRecentNudges = 5;
 
 }  // namespace
 
-std::string AppController::patternObservation(const AgentSummary& summary) {
-    const int longAfternoons = summary.summary.longAfternoonsThisWeek;
-    if (longAfternoons < 2 && summary.summary.fragmentedAfternoonsThisWeek >= 2)
-        return "another scattered afternoon this week";
-    std::string word;
-    switch (longAfternoons) {
-        case 2:
-            word = "second";
-            break;
-        case 3:
-            word = "third";
-            break;
-        case 4:
-            word = "fourth";
-            break;
-        default:
-            word = longAfternoons < 2 ? "another" : std::to_string(longAfternoons) + "th";
-    }
-    return word + " long afternoon this week";
-}
-
 NudgeCopy AppController::composeAsk(const NudgeCopy& fallback) {
     const std::optional<Promise> promise = promiseStore_ ? promiseStore_->current() : std::nullopt;
     if (!promise) return fallback;
@@ -58,7 +37,7 @@ NudgeCopy AppController::composeAsk(const NudgeCopy& fallback) {
     const int firedToday = budget_ ? static_cast<int>(budget_->firedToday()) : 0;
     const AgentSummary summary = AgentSummary::build(log_ ? log_->all() : std::vector<SignalSample>{}, now,
                                                      AgentProfile::work, firedToday, std::nullopt);
-    const ComposedAsk composed = AskComposer::compose(promise, patternObservation(summary), std::nullopt,
+    const ComposedAsk composed = AskComposer::compose(promise, InspectFacts::patternObservation(summary), std::nullopt,
                                                       lineHistory_, lastMoveId_, std::nullopt, SystemRandom{});
     lineHistory_ = composed.history;
     lastMoveId_ = composed.usedMoveId;

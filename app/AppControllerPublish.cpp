@@ -79,14 +79,11 @@ void AppController::publishAITool(const AIToolSignal& signal) {
 }
 
 void AppController::showNudge(const NudgeCopy& copy, std::uint64_t askVariant) {
+    askIsPreview_ = false;
     panelModel_.setNudge(copy);
     panelModel_.setAskVariant(askVariant);
     panelModel_.setAskPhase(AskPhase::expanding);
 }
-
-void AppController::publishFace(const SignalSample&) {}
-
-void AppController::publishBody() {}
 
 std::optional<PanelMirror> AppController::panelMirror() {
     // The calm panel's strip is 26 points high.

@@ -31,7 +31,7 @@ void AppController::runTick() {
         livingWindowModel_.setCeilingLine(QString());
         refreshBody();
     }
-    publishFace(sample);
+    publishFace(sample, std::nullopt, desktop_.now());
 
     std::optional<CoarseLocation> location;
     if (locationProvider_) location = locationProvider_->lastFix();
@@ -89,22 +89,15 @@ void AppController::handle(const TickResult& result) {
     if (notifications_) notifications_->fire(copy);
 }
 
-std::string AppController::agoLabel(double seconds) {
-    const double bounded = std::isfinite(seconds) ? std::clamp(seconds, -9.0e15, 9.0e15) : 0.0;
-    const auto n = static_cast<std::int64_t>(bounded);
-    if (n < 60) return std::to_string(n) + "s ago";
-    if (n >= 3600) return std::to_string(n / 3600) + "h ago";
-    return std::to_string(n / 60) + "m ago";
-}
-
 void AppController::publishLiveness() {
     if (!liveness_) return;
     const TimePoint now = desktop_.now();
     const auto freshness = liveness_->freshness(now);
     using Kind = HeartbeatLiveness::Freshness::Kind;
+    const auto liveness = InspectFacts::Liveness::of(freshness);
     LivenessFacts facts;
-    facts.heartbeatStale = freshness.kind != Kind::fresh;
-    facts.lastTickAgoLabel = freshness.kind == Kind::neverHeard ? "\u2014" : agoLabel(freshness.secondsAgo);
+    facts.heartbeatStale = liveness.heartbeatStale;
+    facts.lastTickAgoLabel = liveness.lastTickAgoLabel;
     facts.loginItemState =
         desktop_.upkeep.keepAliveInstalled && desktop_.upkeep.keepAliveInstalled() ? "enabled" : "unavailable";
     if (promiseStore_) {
@@ -131,8 +124,8 @@ void AppController::publishInspect(const SignalSample& sample, const TickResult&
     facts.onBattery = battery && battery->onBattery;
     if (battery) facts.batteryPercent = battery->percent;
     // The focus note comes from today's agent work, not from the tick's sample.
-    facts.inFlow = claudeBody_.today.attention == AttentionState::focused && claudeBody_.today.longestRunMin > 24;
-    facts.restraintNote = facts.micInUse ? "you\u2019re on a call" : facts.inFlow ? "you\u2019re in a focus stretch" : "";
+    facts.inFlow = InspectFacts::inFlow(claudeBody_.today.attention, claudeBody_.today.longestRunMin);
+    facts.restraintNote = InspectFacts::restraintNote(facts.micInUse, facts.inFlow);
     deviceFacts_ = facts;
     publishDeviceFacts(facts);
 }

@@ -122,6 +122,10 @@ void AppController::repositionLivingWindow() {
                 if (self) self->openInspectWindow(false);
             });
             view->setReduceMotion(desktop_.appearance.reduceMotion());
+            // The pane's expression follows the mirror of the week for as long as it lives.
+            auto follow = [this, view] { view->setMirror(PaneMirror{mirrorModel_.face(), mirrorModel_.claudeLoopLive()}); };
+            follow();
+            QObject::connect(&mirrorModel_, &MirrorModel::changed, view, follow);
             return makeWindow(view, WindowChrome::pane(QSize(int(geometry.width), int(geometry.height))));
         },
         {}, ManagedWindow::Focus::leaveFocus);

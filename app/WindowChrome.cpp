@@ -1,10 +1,12 @@
 #include "WindowChrome.h"
 
+#include <QGuiApplication>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 #include "UI/Theme.h"
+#include "platform/WindowHints.h"
 
 namespace quillfen {
 
@@ -47,11 +49,19 @@ QWidget* makeWindow(QWidget* content, const WindowChrome& chrome) {
                                    Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint);
             window->setAttribute(Qt::WA_TranslucentBackground, true);
             window->setAttribute(Qt::WA_ShowWithoutActivating, true);
+            if (QGuiApplication::platformName() == QLatin1String("xcb")) keepOnEveryWorkspace(window->winId());
             break;
     }
-    window->resize(chrome.size);
+    // A fixed-size window still grows to what its content needs at its width: the desktop's
+    // fonts may set a text taller than the window was drawn for, and a clipped line is lost.
+    QSize size = chrome.size;
+    if (chrome.kind != WindowChrome::Kind::pane && content->hasHeightForWidth())
+        size.setHeight(std::max(size.height(), content->heightForWidth(size.width())));
+    else if (chrome.kind != WindowChrome::Kind::pane)
+        size.setHeight(std::max(size.height(), content->minimumSizeHint().height()));
+    window->resize(size);
     if (chrome.minimum.isEmpty()) {
-        if (chrome.kind != WindowChrome::Kind::pane) window->setFixedSize(chrome.size);
+        if (chrome.kind != WindowChrome::Kind::pane) window->setFixedSize(size);
     } else {
         window->setMinimumSize(chrome.minimum);
     }

@@ -10,6 +10,17 @@ std::optional<BatteryReading> battery(PowerSources& sources) {
     return batteryFrom(sources.sources());
 }
 
+DeviceSignals read(AudioDevices& devices, PowerSources& sources) {
+    DeviceSignals dev;
+    dev.micInUse = isDefaultDeviceRunning(devices, AudioDevice::defaultInput);
+    dev.audioPlaying = isDefaultDeviceRunning(devices, AudioDevice::defaultOutput);
+    if (const auto reading = battery(sources)) {
+        dev.onBattery = reading->onBattery;
+        dev.batteryPercent = reading->percent;
+    }
+    return dev;
+}
+
 std::optional<BatteryReading> batteryFrom(const std::vector<PowerSourceDescription>& sources) {
     if (sources.empty()) return std::nullopt;
     const auto& first = sources.front();

@@ -17,6 +17,15 @@ struct BatteryReading {
     bool operator==(const BatteryReading&) const = default;
 };
 
+// The devices as the body publication reads them, for the reasons the inspect window gives.
+struct DeviceSignals {
+    bool micInUse = false;
+    bool audioPlaying = false;
+    bool onBattery = false;
+    std::optional<std::int64_t> batteryPercent;
+    bool operator==(const DeviceSignals&) const = default;
+};
+
 namespace DeviceReader {
 
 // The default input device running is a call in progress; the default output device
@@ -25,6 +34,8 @@ bool isDefaultDeviceRunning(AudioDevices& devices, AudioDevice device);
 
 // Nothing when the machine knows no power source.
 std::optional<BatteryReading> battery(PowerSources& sources);
+// The microphone, the speakers and the battery, each read once.
+DeviceSignals read(AudioDevices& devices, PowerSources& sources);
 
 // The rule over the sources' descriptions, first source only.
 std::optional<BatteryReading> batteryFrom(const std::vector<PowerSourceDescription>& sources);

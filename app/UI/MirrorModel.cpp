@@ -42,7 +42,7 @@ void MirrorModel::publishFace(FaceEvidence evidence, TimePoint judgedAt, int swi
     faceJudgedAt_ = judgedAt;
     switchesPerHour_ = switchesPerHour;
     claudeLoopLive_ = loopLive;
-    emit changed();
+    notifyChanged();
 }
 
 }  // namespace quillfen

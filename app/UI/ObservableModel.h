@@ -12,6 +12,23 @@ class ObservableModel : public QObject {
 public:
     using QObject::QObject;
 
+    // Holds the model's notices while it lives and tells the views once at its end, when anything
+    // changed: fields published together reach the views together, never half of them.
+    class Batch {
+    public:
+        explicit Batch(ObservableModel& model) : model_(model) { ++model_.batchDepth_; }
+        ~Batch() {
+            if (--model_.batchDepth_ > 0 || !model_.changedInBatch_) return;
+            model_.changedInBatch_ = false;
+            emit model_.changed();
+        }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        ObservableModel& model_;
+    };
+
 signals:
     void changed();
 
@@ -21,9 +38,22 @@ protected:
     bool assign(T& field, U&& value) {
         if (field == value) return false;
         field = std::forward<U>(value);
-        emit changed();
+        notifyChanged();
         return true;
     }
+
+    // Tells the views now, or at the end of the running batch.
+    void notifyChanged() {
+        if (batchDepth_ > 0) {
+            changedInBatch_ = true;
+            return;
+        }
+        emit changed();
+    }
+
+private:
+    int batchDepth_ = 0;
+    bool changedInBatch_ = false;
 };
 
 }  // namespace quillfen

@@ -28,13 +28,16 @@ std::int64_t wholeSeconds(double seconds) {
     return static_cast<std::int64_t>(seconds);
 }
 
+// A fire this recent is still named in the live status line.
+constexpr double kRecentFireSeconds = 2700;
+
+}  // namespace
+
 std::string timesWord(int n) {
     if (n == 1) return "once";
     if (n == 2) return "twice";
     return std::to_string(n) + " times";
 }
-
-}  // namespace
 
 std::string spanPhrase(std::int64_t minutes) {
     if (minutes <= 59) return std::to_string(minutes) + " min";
@@ -51,6 +54,11 @@ std::string clockLabel(double fractionalHour) {
     char text[32];
     std::snprintf(text, sizeof text, "%ld:%02ld", total / 3600, total % 3600 / 60);
     return text;
+}
+
+std::string clockLabel(TimePoint moment) {
+    const std::tm local = LocalCalendar::localTime(moment);
+    return clockLabel(local.tm_hour + local.tm_min / 60.0 + local.tm_sec / kHour);
 }
 
 std::string atScreenFact(std::optional<double> firstActiveHour, std::int64_t longestRunMinutes) {
@@ -95,6 +103,45 @@ std::string rightNowFact(AttentionState attention, bool onBattery) {
             break;
     }
     return word + (onBattery ? ", on battery" : ", plugged in");
+}
+
+std::string patternObservation(const AgentSummary& summary) {
+    const int longs = summary.summary.longAfternoonsThisWeek;
+    if (longs < 2 && summary.summary.fragmentedAfternoonsThisWeek >= 2) return "another scattered afternoon this week";
+    std::string word;
+    switch (longs) {
+        case 2:
+            word = "second";
+            break;
+        case 3:
+            word = "third";
+            break;
+        case 4:
+            word = "fourth";
+            break;
+        default:
+            word = longs < 2 ? "another" : std::to_string(longs) + "th";
+    }
+    return word + " long afternoon this week";
+}
+
+std::string faceLabel(FaceTier tier, std::optional<FaceReading::Rest> rest) {
+    std::string label(toString(tier));
+    if (rest) label += " (resting: " + std::string(FaceReading::toString(*rest)) + ")";
+    return label;
+}
+
+std::string observeStatusLine(const AgentSummary& summary, bool loopLive, int pullsLastHalfHour,
+                              const std::optional<BreatherJournal::FiresToday>& firesToday, TimePoint now) {
+    if (!loopLive) {
+        if (!firesToday) return Reflection::observeStatus(summary);
+        return "Quieter now. I spoke " + timesWord(firesToday->count) + " today inside a reply, last at " +
+               clockLabel(firesToday->last) + ".";
+    }
+    std::string line = std::to_string(pullsLastHalfHour) + " pulls in the last half hour.";
+    if (firesToday && secondsBetween(firesToday->last, now) < kRecentFireSeconds)
+        line += " I left a small line in the reply at " + clockLabel(firesToday->last) + ".";
+    return line;
 }
 
 std::optional<std::string> browserFact(const BrowserRhythm& rhythm, TimePoint now) {

@@ -9,7 +9,9 @@
 #include "Contract/AgentSummary.h"
 #include "Log/HeartbeatLiveness.h"
 #include "Mind/MindBridge.h"
+#include "Signals/BreatherJournal.h"
 #include "Signals/BrowserRhythm.h"
+#include "Signals/FaceTier.h"
 #include "Signals/SignalSample.h"
 #include "Support/Clock.h"
 
@@ -26,12 +28,17 @@ std::string spanPhrase(std::int64_t minutes);
 // A fractional hour of day as H:mm. The minutes come from the hour rounded to the second: the
 // hour 9 + 6/60 is stored a hair under 9.1, and reading its fraction directly gives 9:05.
 std::string clockLabel(double fractionalHour);
+// A moment as H:mm in the local time zone, by the same rule.
+std::string clockLabel(TimePoint moment);
 
 // "since 9:30, longest stretch 2h 5m", or without a first hour "longest stretch 2h 5m".
 std::string atScreenFact(std::optional<double> firstActiveHour, std::int64_t longestRunMinutes);
 
 // "calm so far", "one heavy afternoon", "two heavy afternoons, one scattered", "three scattered".
 std::string weekPhrase(int longAfternoons, int scatteredAfternoons);
+
+// "once", "twice", "3 times".
+std::string timesWord(int n);
 
 // The system's own nudges: "not yet this week", "once this week", "twice this week", "5 times this week".
 std::string spokenPhrase(int nudges);
@@ -45,6 +52,20 @@ std::string rightNowFact(AttentionState attention, bool onBattery);
 
 // "3 tab switches this hour, 45 min in the browser today"; none when the journal is empty.
 std::optional<std::string> browserFact(const BrowserRhythm& rhythm, TimePoint now);
+
+// What the ask names as the week's pattern: "second long afternoon this week", or "another ..."
+// while there is no pattern of long afternoons yet.
+std::string patternObservation(const AgentSummary& summary);
+
+// The face as the journal names it: the tier's word, and the rest reason while the face rests
+// ("calm (resting: steppedAway)").
+std::string faceLabel(FaceTier tier, std::optional<FaceReading::Rest> rest);
+
+// The observe-only panel's status line, with the breather's fires of today. While a prompt loop
+// is live it counts the pulls of the last half hour and names a fire of the last 45 minutes;
+// otherwise it tells of today's fires, or with none says the week back.
+std::string observeStatusLine(const AgentSummary& summary, bool loopLive, int pullsLastHalfHour,
+                              const std::optional<BreatherJournal::FiresToday>& firesToday, TimePoint now);
 
 // The age of the last tick: 59s ago, 1m ago, 1h ago (truncated). A tick stamped after now reads
 // as 0s ago.

@@ -9,7 +9,7 @@
 #include "Log/FileLogStore.h"
 #include "Promise/PromiseStore.h"
 #include "Support/Text.h"
-#include "support/ControllerHarness.h"
+#include "support/ShellHarness.h"
 #include "support/FakeClaude.h"
 
 namespace quillfen {
@@ -17,13 +17,15 @@ namespace {
 
 static auto* const env = test::addQtEnvironment();
 
+const Environment kDeveloper = {{"TAVRYN_RENDER_NONE", ""}};
+
 const Environment kSpeaking = {{"TAVRYN_RENDER_NONE", ""}, {"TAVRYN_OBSERVE_ONLY", "0"}};
 
 std::string envelope(const std::string& inner) {
     return nlohmann::json{{"type", "result"}, {"result", inner}}.dump();
 }
 
-void keepPromise(const test::ControllerHarness& h, std::vector<PromiseMove> moves) {
+void keepPromise(const test::Harness& h, std::vector<PromiseMove> moves) {
     std::filesystem::create_directories(h.home.dataDirectory());
     PromiseStore store(std::make_shared<FileLogStore>(h.home.dataDirectory() / "promise.json"));
     Promise promise;
@@ -36,14 +38,14 @@ NudgeCopy engineCopy() {
     return {"Two hours at the screen, no real break.", "Step outside for five.", "Two hours", "", "", "Go", "Later", {}};
 }
 
-NudgeCopy shownAsk(test::ControllerHarness& h) {
+NudgeCopy shownAsk(test::Harness& h) {
     h.controller->handle(TickResult::fire(engineCopy()));
     EXPECT_TRUE(h.controller->shownNudge().has_value());
     return h.controller->shownNudge().value_or(NudgeCopy{});
 }
 
 TEST(AppControllerAsk, WithoutAPromiseTheEnginesCopyStandsAndWithoutMovesTheStockStepOutsideIsOffered) {
-    test::ControllerHarness h;
+    test::Harness h;
     const auto file = h.home.dataDirectory() / "ask-history.json";
     h.start(kSpeaking);
     EXPECT_EQ(shownAsk(h), engineCopy());
@@ -59,7 +61,7 @@ TEST(AppControllerAsk, WithoutAPromiseTheEnginesCopyStandsAndWithoutMovesTheStoc
 }
 
 TEST(AppControllerAsk, AsksWalkThePromisedMovesAndVaryTheirWordsAcrossARestart) {
-    test::ControllerHarness h;
+    test::Harness h;
     const PromiseMove outside{Uuid::random(), MoveLabel::stepOutside, "walk round the block"};
     const PromiseMove stretch{Uuid::random(), MoveLabel::shortPractice, "stretch for two minutes"};
     keepPromise(h, {outside, stretch});
@@ -84,7 +86,7 @@ TEST(AppControllerAsk, AsksWalkThePromisedMovesAndVaryTheirWordsAcrossARestart) 
 }
 
 // The explicit ask, against the user's claude tool as a script.
-struct Ask : test::ControllerHarness {
+struct Ask : test::Harness {
     test::FakeClaude claude{home.path()};
     Ask() { test::writeFile(home.path() / ".claude/agents/carrowin.md", "You are the stone."); }
     InspectFacts::CloudFields asked() {
@@ -109,7 +111,7 @@ TEST(AppControllerAsk, TheExplicitAskShowsWhatTheMindSaidAndWhy) {
     for (const auto& c : cases) {
         Ask h;
         h.claude.reply(c.reply);
-        h.start();
+        h.start(kDeveloper);
         EXPECT_EQ(h.asked(), c.shown) << c.name;
     }
 }
@@ -118,7 +120,7 @@ TEST(AppControllerAsk, AnAnswerToAnOlderAskNeverReplacesANewerOne) {
     Ask h;
     h.claude.reply(envelope(R"({"decision":"stay-silent","why":"late"})"));
     h.claude.sleepFor(0.4);
-    h.start();
+    h.start(kDeveloper);
     h.controller->inspectModel().onAskIlvane();
     EXPECT_EQ(h.controller->inspectModel().cloudStatus(), InspectFacts::CloudFields::kAsking);
     // The tool is gone by the second ask, which says so at once.
@@ -130,8 +132,8 @@ TEST(AppControllerAsk, AnAnswerToAnOlderAskNeverReplacesANewerOne) {
 }
 
 TEST(AppControllerAsk, TheContextIsLateFromEightInTheEveningAndHasNoCalendarBeforeOneIsRead) {
-    test::ControllerHarness h;
-    h.start();
+    test::Harness h;
+    h.start(kDeveloper);
     for (const auto& [time, late] : {std::pair{"19:59:59", false}, std::pair{"20:00:00", true}}) {
         h.clock.set(test::at(std::string("2026-01-05T") + time + "Z"));
         const AgentContext context = h.controller->buildContext();
@@ -158,7 +160,7 @@ TEST(AppControllerAsk, TheReflectionIsAskedOncePerWeekAsTheMindSeesItAndOneAtATi
     Ask h;
     h.claude.reply(envelope(R"({"line":"Third afternoon in a row with the screen."})"));
     h.claude.delayFor(0.3);
-    h.start();
+    h.start(kDeveloper);
     ASSERT_TRUE(h.controller->hasBridge());
     // The start-up's own look at the tool (its auth status) is not a reflection.
     ASSERT_TRUE(h.settle(std::chrono::seconds(5)));

@@ -5,7 +5,7 @@
 #include "AppController.h"
 #include "ClaudeFaceScripts.h"
 #include "LoginItem.h"
-#include "support/ControllerHarness.h"
+#include "support/ShellHarness.h"
 #include "support/FakeEventStore.h"
 #include "support/FileTimes.h"
 
@@ -13,6 +13,8 @@ namespace quillfen {
 namespace {
 
 static auto* const env = test::addQtEnvironment();
+
+const Environment kDeveloper = {{"TAVRYN_RENDER_NONE", ""}};
 
 namespace fs = std::filesystem;
 
@@ -35,7 +37,7 @@ TEST(AppControllerSettings, TheSettingsShowTheMachinesOwnState) {
          notSetUp, true, false},
     };
     for (const auto& c : cases) {
-        test::ControllerHarness h;
+        test::Harness h;
         if (c.bridgeAgeHours)
             test::writeFileModified(AppController::healthBridgeFile(), "{}", addSeconds(h.clock.now(), -3600 * *c.bridgeAgeHours));
         test::writeFile(h.home.path() / ".claude/settings.json", c.claudeSettings);
@@ -45,7 +47,8 @@ TEST(AppControllerSettings, TheSettingsShowTheMachinesOwnState) {
             h.defaults.setString("calendarBreaksEnabled", "true");
         }
         if (c.autostartIsAFolder) fs::create_directories(LoginItem::autostartFile());
-        h.start().refreshSettingsModel();
+        h.start(kDeveloper);
+        h.controller->refreshSettingsModel();
         const SettingsModel& m = h.controller->settingsModel();
         EXPECT_EQ(m.healthBridgeNote(), c.health) << c.name;
         EXPECT_EQ(m.statuslineInstalled(), c.statusline) << c.name;
@@ -58,8 +61,9 @@ TEST(AppControllerSettings, TheSettingsShowTheMachinesOwnState) {
 }
 
 TEST(AppControllerSettings, EachSwitchKeepsTheUsersChoiceAndActsAtOnce) {
-    test::ControllerHarness h;
-    h.start().refreshSettingsModel();
+    test::Harness h;
+    h.start(kDeveloper);
+        h.controller->refreshSettingsModel();
     auto& m = h.controller->settingsModel();
     h.controller->repositionLivingWindow();
     ASSERT_NE(h.controller->livingWindow().window(), nullptr);
@@ -82,10 +86,11 @@ TEST(AppControllerSettings, EachSwitchKeepsTheUsersChoiceAndActsAtOnce) {
 
 TEST(AppControllerSettings, InstallingTheFacePutsTheBundledScriptsInPlaceOrSaysWhyNot) {
     for (const bool broken : {false, true}) {
-        test::ControllerHarness h;
+        test::Harness h;
         const auto settings = h.home.path() / ".claude/settings.json";
         if (broken) test::writeFile(settings, "not json");
-        h.start().refreshSettingsModel();
+        h.start(kDeveloper);
+        h.controller->refreshSettingsModel();
         auto& m = h.controller->settingsModel();
         m.onInstallClaudeFace();
         test::spinFor(std::chrono::milliseconds(50));
@@ -117,7 +122,7 @@ TEST(AppControllerSettings, TheWeatherGrantAsksTheLocationServiceOnlyForACoarseL
           "location.requestLocation"}},
     };
     for (const auto& c : cases) {
-        test::ControllerHarness h;
+        test::Harness h;
         h.locationStatus = c.status;
         h.start({{"TAVRYN_RENDER_NONE", ""}, {"TAVRYN_LOCATION_MODE", c.mode}, {"TAVRYN_FIXED_PLACE", "Oslo"}});
         h.controller->openOnboarding(OnboardingBeat::optionalContext, OnboardingModel::Entry::firstRun);
@@ -141,7 +146,7 @@ TEST(AppControllerSettings, TheWeatherGrantAsksTheLocationServiceOnlyForACoarseL
 }
 
 TEST(AppControllerSettings, TheOnboardingKeepsThePromiseAndReadsTheCalendarItWasGranted) {
-    test::ControllerHarness h;
+    test::Harness h;
     auto calendar = std::make_shared<test::FakeEventStore>();
     calendar->access = CalendarAccess::notDetermined;
     h.eventStore = calendar;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "UI/LivingWindowView.h"
+
 #include <atomic>
 #include <filesystem>
 
@@ -10,9 +12,9 @@
 #include "Log/FileLogStore.h"
 #include "Promise/PromiseStore.h"
 #include "Reflection/Reflection.h"
-#include "support/FakeShellDesktop.h"
 #include "support/FixedClock.h"
 #include "support/QtTestSupport.h"
+#include "support/ShellHarness.h"
 
 namespace quillfen {
 namespace {
@@ -20,99 +22,7 @@ namespace {
 static auto* const env = test::addQtEnvironment();
 
 using test::CallJournal;
-
-// A developer run ({"TAVRYN_RENDER_NONE", ""}): nothing outlasting the process is set up, and no
-// hook goes by that name, so nothing is drawn and nothing ends the process.
-
-// The network is never reached: every request fails at once, and is counted.
-class NoNetwork final : public HttpFetcher {
-public:
-    std::atomic<int> requests{0};
-    HttpResult get(const HttpRequest&, std::stop_token) override {
-        ++requests;
-        return HttpFailure{HttpFailure::Kind::transport, "no network in tests"};
-    }
-};
-
-class JournalledLocationManager final : public LocationManager {
-public:
-    explicit JournalledLocationManager(CallJournal& journal) : journal_(journal) {}
-    void setDelegate(LocationManagerDelegate*) override {}
-    LocationAuthorization authorizationStatus() const override { return LocationAuthorization::notDetermined; }
-    void requestWhenInUseAuthorization() override { journal_.push_back("location.requestWhenInUseAuthorization"); }
-    void requestLocation() override { journal_.push_back("location.requestLocation"); }
-
-private:
-    CallJournal& journal_;
-};
-
-// A whole desktop of doubles around one controller, in a fresh home.
-struct Harness {
-    test::TestHome home;
-    test::FixedClock clock{test::at("2026-01-05T14:00:00Z")};
-    CallJournal journal;
-    test::MemoryUserDefaults defaults;
-    test::JournalledIdleTime idle{journal};
-    test::FakeApplicationActivations activations;
-    test::FakeSessionEvents session;
-    test::FakeAudioDevices audio;
-    test::FakePowerSources power;
-    test::FakeDesktopAppearance appearance;
-    test::FakeDesktopNotifications notifications{journal};
-    test::FakeStatusItem statusItem{journal};
-    test::FakeTerminalLauncher terminal{journal};
-    std::shared_ptr<NoNetwork> network = std::make_shared<NoNetwork>();
-    std::unique_ptr<AppController> controller;
-
-    void start(Environment environment, bool launch = true) {
-        Desktop desktop{clock,
-                        std::move(environment),
-                        defaults,
-                        idle,
-                        activations,
-                        session,
-                        audio,
-                        power,
-                        appearance,
-                        notifications,
-                        statusItem,
-                        terminal,
-                        nullptr,
-                        network,
-                        std::make_shared<SystemProcessRunner>(),
-                        [this] { return std::make_unique<JournalledLocationManager>(journal); },
-                        UpkeepServices{
-                            [this] { journal.push_back("upkeep.startSelfUpdater"); },
-                            [this] { journal.push_back("upkeep.installKeepAlive"); },
-                            [this] { journal.push_back("upkeep.disableKeepAlive"); },
-                            [this](UserDefaults&) { journal.push_back("upkeep.enableLoginItemOnce"); },
-                            [] { return false; },
-                            {},
-                        }};
-        controller = std::make_unique<AppController>(desktop);
-        if (launch) controller->applicationDidFinishLaunching();
-    }
-
-    // The user's claude tool: a script that prints `output` and exits with `status`.
-    void installClaude(const std::string& output, int status = 0) {
-        auto tool = home.path() / ".local/bin/claude";
-        test::writeFile(tool, "#!/bin/sh\nprintf '%s' '" + output + "'\nexit " + std::to_string(status) + "\n");
-        std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
-    }
-
-    void keepPromise() {
-        std::filesystem::create_directories(home.dataDirectory());
-        PromiseStore store(std::make_shared<FileLogStore>(home.dataDirectory() / "promise.json"));
-        Promise promise;
-        promise.dayPhrase = "a long afternoon";
-        promise.moves.push_back({Uuid::random(), MoveLabel::stepOutside, "step outside for five"});
-        store.save(promise);
-    }
-
-    ~Harness() {
-        if (controller) controller->applicationWillTerminate(std::chrono::milliseconds(2000));
-    }
-};
+using test::Harness;
 
 TEST(AppController, StartsUpInItsOrderForTheNormalTheDeveloperAndTheInspectRuns) {
     const std::vector<std::string> upkeep = {"upkeep.startSelfUpdater", "upkeep.installKeepAlive",
@@ -428,6 +338,18 @@ TEST(AppController, ATapOnTheNudgeOpensThePanelOnceAndTakesThePrimaryActionEachT
     h.notifications.invoke(1, "TAVRYN_NOT_NOW");
     test::spinFor(std::chrono::milliseconds(50));
     EXPECT_EQ(primaries, 2);
+}
+
+TEST(AppController, TheDesktopPaneFrownsWhileTheMirrorReportsALiveLoop) {
+    Harness h;
+    h.start({});
+    h.controller->repositionLivingWindow();
+    ASSERT_NE(h.controller->livingWindow().window(), nullptr);
+    auto* pane = h.controller->livingWindow().window()->findChild<LivingWindowView*>();
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(pane->state().being.shape.face, StoneFace::calm);
+    h.controller->mirrorModel().publishFace(FaceEvidence::neverSensed(), h.clock.now(), 0, true);
+    EXPECT_EQ(pane->state().being.shape.face, StoneFace::strained);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "Mind/VoiceGuard.h"
+#include "Reflection/Reflection.h"
 #include "Reflection/RhythmScore.h"
 #include "support/FixedClock.h"
 #include "support/TestEnvironment.h"
@@ -191,6 +192,39 @@ TEST(InspectFacts, AReasonSplitsIntoItsMarkAndItsBody) {
                           Case{"", {"", ""}}, Case{"x two\nlines\n", {"x", "two\nlines\n"}}}) {
         EXPECT_EQ(FactorLine::of(c.entry), c.split) << c.entry;
     }
+}
+
+TEST(InspectFacts, FaceLabelsPatternsAndTheClockTimeOfAMoment) {
+    EXPECT_EQ(faceLabel(FaceTier::neutral, std::nullopt), "neutral");
+    EXPECT_EQ(faceLabel(FaceTier::strained, FaceReading::Rest::steppedAway), "strained (resting: steppedAway)");
+    const std::tuple<int, int, const char*> patterns[] = {
+        {1, 2, "another scattered afternoon this week"}, {2, 5, "second long afternoon this week"},
+        {0, 0, "another long afternoon this week"},      {4, 0, "fourth long afternoon this week"},
+        {5, 2, "5th long afternoon this week"}};
+    for (const auto& [longs, scattered, phrase] : patterns) {
+        AgentSummary summary;
+        summary.summary.longAfternoonsThisWeek = longs;
+        summary.summary.fragmentedAfternoonsThisWeek = scattered;
+        EXPECT_EQ(patternObservation(summary), phrase);
+    }
+    test::ScopedTimeZone tz("Europe/Berlin");
+    EXPECT_EQ(clockLabel(at("2026-01-05T08:02:59Z")), "9:02");
+}
+
+TEST(InspectFacts, TheObserveStatusLineFollowsTheLoopAndTodaysFires) {
+    test::ScopedTimeZone tz("Europe/Berlin");
+    AgentSummary summary;
+    summary.summary.longAfternoonsThisWeek = 1;
+    auto fires = [](int count, const char* last) { return std::optional<BreatherJournal::FiresToday>({count, at(last)}); };
+    const std::tuple<bool, std::optional<BreatherJournal::FiresToday>, std::string> cases[] = {
+        // 44 minutes before now, and 45.
+        {true, fires(1, "2026-01-05T13:16:00+01:00"), "4 pulls in the last half hour. I left a small line in the reply at 13:16."},
+        {true, fires(1, "2026-01-05T13:15:00+01:00"), "4 pulls in the last half hour."},
+        {false, fires(2, "2026-01-05T09:05:00+01:00"), "Quieter now. I spoke twice today inside a reply, last at 9:05."},
+        {false, std::nullopt, Reflection::observeStatus(summary)},
+    };
+    for (const auto& [live, today, line] : cases)
+        EXPECT_EQ(observeStatusLine(summary, live, 4, today, at("2026-01-05T14:00:00+01:00")), line);
 }
 
 }  // namespace

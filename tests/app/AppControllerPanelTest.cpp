@@ -1,0 +1,134 @@
+#include "AppController.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "support/QtTestSupport.h"
+#include "support/ShellHarness.h"
+
+namespace quillfen {
+namespace {
+
+static auto* const env = test::addQtEnvironment();
+
+// A started controller whose outcome tracker holds one pending fire, as the engine leaves it.
+struct PanelScene {
+    test::Harness h;
+
+    explicit PanelScene(bool observeOnly = false) {
+        test::writeFile(h.home.dataDirectory() / "nudge-outcomes.json",
+                        R"({"history":[],"pending":[{"firedAt":"2026-01-05T14:00:00Z","rhythmScoreAtFire":0.5}]})");
+        h.appearance.reduce = true;  // an ask settles at once
+        h.start({{"TAVRYN_OBSERVE_ONLY", observeOnly ? "1" : "0"}, {"TAVRYN_RENDER_NONE", ""}});
+        test::spinUntil([&] { return h.controller->ticksHandled() > 0; });
+    }
+    PanelModel& panel() { return h.controller->panelModel(); }
+    void fire(std::optional<MoveLabel> move) {
+        NudgeCopy copy;
+        copy.moveLabel = move;
+        h.controller->handle(TickResult::fire(copy));
+    }
+    // The user's answer on the pending fire, if any.
+    std::optional<bool> recordedStep() {
+        auto fire = nlohmann::json::parse(test::readFile(h.home.dataDirectory() / "nudge-outcomes.json"))["pending"][0];
+        return fire.contains("explicitlyStepped") ? std::optional<bool>(fire["explicitlyStepped"]) : std::nullopt;
+    }
+    // A tap on the nudge's notification, as the notification service reports it.
+    bool tapLeavesPanelOpen() {
+        const auto taps = h.controller->primaryTaps();
+        h.notifications.invoke(1, "TAVRYN_STEP_OUTSIDE");
+        test::spinUntil([&] { return h.controller->primaryTaps() > taps; });
+        test::spinFor(std::chrono::milliseconds(20));
+        return h.controller->popover() && h.controller->popover()->isVisible();
+    }
+};
+
+TEST(AppControllerPanel, ThePrimaryActionSettlesTheAskByItsMoveAndRecordsTheStep) {
+    const std::tuple<std::optional<MoveLabel>, bool> cases[] = {
+        {MoveLabel::stepOutside, false}, {std::nullopt, false}, {MoveLabel::shortPractice, true}, {MoveLabel::breath, true}};
+    for (const auto& [move, panelStays] : cases) {
+        PanelScene s;
+        s.fire(move);
+        EXPECT_EQ(s.tapLeavesPanelOpen(), panelStays);
+        if (move == MoveLabel::breath) {
+            // The ask waits for the exercise; its end settles it.
+            EXPECT_EQ(s.panel().activeIntervention(), InPanelInterventionKind::grounding543);
+            EXPECT_EQ(s.recordedStep(), std::nullopt);
+            s.panel().onInterventionDone();
+        }
+        ASSERT_TRUE(test::spinUntil([&] { return !s.panel().nudge(); }));
+        EXPECT_EQ(s.recordedStep(), true);
+        EXPECT_EQ(s.panel().askPhase(), AskPhase::hidden);
+        EXPECT_FALSE(s.h.controller->menuBarModel().hasSomethingToSay());
+    }
+}
+
+TEST(AppControllerPanel, ATapWithNoAskOrOnAnAnsweredOneOnlyClosesThePanel) {
+    PanelScene s;
+    s.fire(MoveLabel::stepOutside);
+    s.panel().onDismiss();
+    // Before the dismissed ask has sunk away, and after it is gone.
+    s.panel().onPrimary();
+    s.panel().onAskSettled();
+    EXPECT_FALSE(s.tapLeavesPanelOpen());
+    EXPECT_EQ(s.recordedStep(), false) << "the answer given stays";
+}
+
+TEST(AppControllerPanel, AnUnansweredAskAggravatesThePaneOnlyOnAStrainedWeekAndAStepCalmsIt) {
+    PanelScene s;
+    auto& pane = s.h.controller->livingWindowModel();
+    // Below the floor the gate keeps what it was.
+    const std::tuple<double, bool, bool> steps[] = {
+        {0.59, false, false}, {0.6, false, true}, {0.59, false, true}, {0.9, true, false}};
+    for (const auto& [score, step, aggravated] : steps) {
+        pane.setScore(score);
+        s.fire(MoveLabel::shortPractice);
+        step ? s.panel().onPrimary() : s.panel().onDismiss();
+        s.panel().onAskSettled();
+        EXPECT_EQ(pane.aggravated(), aggravated) << score;
+    }
+}
+
+TEST(AppControllerPanel, TheFrequencySetsTheThresholdsAndItsBoundaryComesBackAtTheNextLaunch) {
+    PanelScene s;
+    const std::tuple<NudgeFrequency, int, int, const char*> choices[] = {
+        {NudgeFrequency::off, 120, 0, "onlyWhenAsked"}, {NudgeFrequency::quiet, 150, 1, "unmistakable"},
+        {NudgeFrequency::off, 150, 0, "onlyWhenAsked"}, {NudgeFrequency::quiet, 150, 1, "unmistakable"}};
+    for (const auto& [frequency, fireAfter, maxPerDay, stored] : choices) {
+        s.panel().onFrequencyChange(frequency);
+        EXPECT_EQ(s.h.controller->config().deciderThresholds.fireAfterMinutes, fireAfter);
+        EXPECT_EQ(s.h.controller->config().deciderThresholds.maxNudgesPerDay, maxPerDay);
+        EXPECT_EQ(s.panel().fireThresholdMinutes(), fireAfter);
+        EXPECT_EQ(s.h.defaults.string("interruptBoundary"), stored);
+    }
+    s.h.controller->applicationWillTerminate(std::chrono::milliseconds(2000));
+    s.h.start({{"TAVRYN_RENDER_NONE", ""}});
+    EXPECT_EQ(s.h.controller->panelModel().frequency(), NudgeFrequency::quiet);
+}
+
+TEST(AppControllerPanel, APreviewShowsTheFixedLineAndItsAnswerIsNeverRecordedAgainstAFire) {
+    PanelScene watching(true);
+    watching.panel().onPreview();
+    EXPECT_EQ(watching.panel().nudge(), std::nullopt);
+
+    PanelScene s;
+    s.panel().onPreview();
+    NudgeCopy expected;
+    expected.notificationTitle = expected.panelLineOne = "Third long afternoon this week. Step outside for five.";
+    expected.primaryButton = "Step outside";
+    expected.dismissButton = "Not now";
+    expected.moveLabel = MoveLabel::breath;
+    EXPECT_EQ(s.panel().nudge(), expected);
+    EXPECT_EQ(s.panel().todayStateLine(), "Preview \u2014 this is how a nudge appears.");
+    EXPECT_EQ(s.panel().askVariant(), 1767621600u);
+    EXPECT_TRUE(s.h.notifications.posted.empty());
+    s.panel().onPrimary();
+    s.panel().onInterventionDone();
+    s.panel().onAskSettled();
+    EXPECT_EQ(s.panel().nudge(), std::nullopt);
+    EXPECT_EQ(s.recordedStep(), std::nullopt) << "the fire still pending was not the one answered";
+}
+
+}  // namespace
+}  // namespace quillfen
