@@ -202,6 +202,7 @@ public:
     static std::optional<BreatherJournal::FiresToday> breatherFiresToday(TimePoint now);
     static int breatherFiresThisWeek(TimePoint now);
     std::optional<std::string> browserFactLine(TimePoint now) const;
+
     // Pure helpers of the facts.
     static std::optional<std::string> outsidePhrase(const SkyVerdict& verdict);
     static std::optional<std::string> skyLine(const SkyTail& tail);
@@ -221,7 +222,6 @@ public:
 
     // Calendar holds (AppControllerCalendar.cpp): one evaluation at a time, off this thread.
     void evaluateCalendarBreak(int loopsToday);
-    bool calendarBreakRunning() const { return calendarBreakRunning_; }
 
     // The ask and its memory, the explicit ask of the mind (AppControllerAsk.cpp).
     NudgeCopy composeAsk(const NudgeCopy& fallback);
@@ -233,7 +233,6 @@ public:
     void refreshGeneratedReflection(const AgentSummary& summary);
     static std::string reflectionKey(const AgentSummary& summary);
     const std::optional<std::string>& generatedReflection() const { return generatedReflection_; }
-    bool reflectionInFlight() const { return reflectionInFlight_; }
 
     // The settings window and the onboarding (AppControllerSettings.cpp).
     void refreshSettingsModel();
