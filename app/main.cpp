@@ -4,7 +4,6 @@
 #include <QDBusConnection>
 #include <QGuiApplication>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -55,7 +54,8 @@ int main(int argc, char** argv) {
         if (lock.outcome == SingleInstance::Outcome::heldElsewhere) {
             // A second start ends at once, but an address it was opened with (a stone handed
             // over from the web) goes to the running copy first.
-            const auto addresses = ApplicationService::addressArguments({argv + std::min(argc, 1), argv + argc});
+            const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+            const auto addresses = ApplicationService::addressArguments(arguments);
             if (!addresses.empty()) {
                 QCoreApplication forwarding(argc, argv);
                 ApplicationService::forward(QDBusConnection::sessionBus(), addresses, kForwardPatience);
