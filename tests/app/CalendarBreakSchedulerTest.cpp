@@ -105,6 +105,29 @@ TEST(CalendarBreakScheduler, TheHoldIsAnEventWithItsAlarmAtItsStart) {
     EXPECT_NE(text.find("TRIGGER:PT0S"), std::string::npos);
 }
 
+// The calendar folder as it is, except that no new event can be written into it.
+class RefusingCalendar final : public EventStore {
+public:
+    explicit RefusingCalendar(std::shared_ptr<EventStore> folder) : folder_(std::move(folder)) {}
+    CalendarAccess accessStatus() const override { return folder_->accessStatus(); }
+    void requestAccess(std::function<void(bool)> completion) override { folder_->requestAccess(std::move(completion)); }
+    std::vector<CalendarEvent> events(TimePoint start, TimePoint end) const override { return folder_->events(start, end); }
+    std::optional<CalendarInfo> defaultCalendar() const override { return folder_->defaultCalendar(); }
+    bool save(const EventDraft&) override { return false; }
+
+private:
+    std::shared_ptr<EventStore> folder_;
+};
+
+TEST(CalendarBreakScheduler, AHoldThatCannotBeWrittenIsASkipAndTheDayStaysOpen) {
+    Day day;
+    CalendarBreakScheduler refused(std::make_shared<RefusingCalendar>(day.store), day.defaults, std::nullopt,
+                                   CalendarBreak::Config::defaults(), day.clock.clock());
+    EXPECT_FALSE(refused.evaluate(2));
+    EXPECT_EQ(day.journal(), skip("eventkit write failed"));
+    EXPECT_TRUE(day.scheduler.evaluate(2)) << "a later evaluation the same day may still place the hold";
+}
+
 TEST(CalendarBreakScheduler, WithoutTheCalendarOnlyATriggeredDayIsJournalledAndTheLineIsAppended) {
     Day day(/*access=*/false);
     test::writeFile(day.scheduler.journal(), "{\"earlier\":true}\n");
