@@ -86,6 +86,21 @@ TEST(Install, PutsEveryFileWhereTheFreedesktopLayoutHasItAndUninstallingLeavesTh
     const auto entry = root / "share/applications/org.quillfen.Quillfen.desktop";
     EXPECT_EQ(test::readFile(entry), DesktopEntry::text(installation.launcher()));
     EXPECT_EQ(run({}, {"/usr/bin/desktop-file-validate", entry.string()}), 0);
+#ifdef QUILLFEN_APP_EXECUTABLE
+    {
+        // Started as the menu starts it, by the launcher (the staged one here), it comes up and
+        // stays up: its first tick is written and it still runs. No bus is reachable.
+        test::VirtualDisplay display;
+        test::TempDir runtime;
+        test::ChildProcess app({(root / "bin/quillfen").string()},
+                               {{"DISPLAY", display.name()},
+                                {"XDG_RUNTIME_DIR", runtime.path().string()},
+                                {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (runtime.path() / "none").string()}});
+        EXPECT_TRUE(test::waitUntil([&] { return fs::exists(home.dataDirectory() / "heartbeat.json"); },
+                                    std::chrono::seconds(10)));
+        EXPECT_TRUE(app.running());
+    }
+#endif
 
     EXPECT_EQ(run(staged, {"/bin/bash", kUninstall, QUILLFEN_BUILD_DIR}), 0);
     EXPECT_EQ(listing(stage.path()), before);
