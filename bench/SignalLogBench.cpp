@@ -62,8 +62,16 @@ void BM_SignalLogAppendFullLogInMemory(benchmark::State& state) {
     appendToFullLog(state, std::make_shared<test::MemoryLogStore>());
 }
 
-BENCHMARK(BM_SignalLogAppendFullLogToFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5);
-BENCHMARK(BM_SignalLogAppendFullLogInMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5);
+BENCHMARK(BM_SignalLogAppendFullLogToFile)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(15)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_SignalLogAppendFullLogInMemory)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(15)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
 }  // namespace quillfen

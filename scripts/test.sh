@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test, normal and sanitizer builds, and
-# replays the fuzz targets over their corpora (fuzz/run.sh fuzzes for longer).
+# Installs what is missing, then builds and runs every test, normal and sanitizer builds (the
+# thread sanitizer's over the core library and its tests only), and replays the fuzz targets over
+# their corpora (fuzz/run.sh fuzzes for longer).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 scripts/install-deps.sh
 
 jobs=$(nproc)
-for preset in default sanitize; do
+for preset in default sanitize tsan; do
     echo "== ${preset}: configure and build"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j "$jobs"

@@ -1,6 +1,7 @@
 #include "UI/PanelView.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLinearGradient>
@@ -126,6 +127,11 @@ PanelView::~PanelView() {
 
 QSize PanelView::sizeHint() const {
     return {width(), heightForWidth(width())};
+}
+
+bool PanelView::event(QEvent* event) {
+    if (event->type() == QEvent::Show || event->type() == QEvent::LayoutRequest) holdWrappedHeight(*this);
+    return QWidget::event(event);
 }
 
 void PanelView::setReduceMotion(bool reduce) {

@@ -46,6 +46,9 @@ public:
     QSize sizeHint() const override;
     const WindowPresence& presence() const { return presence_; }
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
     void refresh();
     void apply();

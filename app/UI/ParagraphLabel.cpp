@@ -64,6 +64,11 @@ void paintParagraph(QPainter& painter, const QRectF& box, const ParagraphState& 
     painter.restore();
 }
 
+void holdWrappedHeight(QWidget& view) {
+    if (!view.isVisible() || !view.hasHeightForWidth()) return;
+    view.setMinimumHeight(view.heightForWidth(view.width()));
+}
+
 ParagraphLabel::ParagraphLabel(const QString& text, const QFont& font, const QColor& colour, qreal lineSpacing,
                                QWidget* parent)
     : QWidget(parent), state_{text, font, colour, lineSpacing, 1.0} {
@@ -72,6 +77,8 @@ ParagraphLabel::ParagraphLabel(const QString& text, const QFont& font, const QCo
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
     setAttribute(Qt::WA_TranslucentBackground, true);
+    // Checks of what fits find a wrapping text by this mark, as they find a QLabel by its class.
+    setProperty("paragraph", true);
 }
 
 void ParagraphLabel::setText(const QString& text) {

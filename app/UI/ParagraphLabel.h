@@ -23,6 +23,14 @@ qreal paragraphHeight(const ParagraphState& state, qreal width);
 qreal paragraphNaturalWidth(const ParagraphState& state);
 void paintParagraph(QPainter& painter, const QRectF& box, const ParagraphState& state);
 
+// Keeps a view of fixed width at least as tall as its wrapped texts need at that width; views
+// call it when shown and on every layout request. Qt gives a window the minimum its layout
+// reports, where a wrapping text counts as one line, and clamps a window's first size to two
+// thirds of its screen: a short screen, or a host window smaller than the texts, would squeeze
+// them into each other. Hidden, a view is left alone: the heights Qt keeps for the widgets
+// inside it are brought up to date only once they show.
+void holdWrappedHeight(QWidget& view);
+
 // A text that wraps to the height it needs and never truncates.
 class ParagraphLabel : public QWidget {
     Q_OBJECT

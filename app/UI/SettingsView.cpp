@@ -1,6 +1,7 @@
 #include "UI/SettingsView.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
@@ -153,6 +154,11 @@ MossToggle* SettingsView::bind(const char* name, Reader read, Writer write, Call
 
 QSize SettingsView::sizeHint() const {
     return {width(), heightForWidth(width())};
+}
+
+bool SettingsView::event(QEvent* event) {
+    if (event->type() == QEvent::Show || event->type() == QEvent::LayoutRequest) holdWrappedHeight(*this);
+    return QWidget::event(event);
 }
 
 void SettingsView::setReduceMotion(bool reduce) {

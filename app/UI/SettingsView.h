@@ -24,11 +24,15 @@ public:
                           AnimationDriver& driver = AnimationDriver::shared());
 
     void setReduceMotion(bool reduce);
-    // The fixed width, and the height the wrapped texts need at it.
+    // The fixed width, and the height the wrapped texts need at it: more than a window of 420
+    // points holds with this desktop's fonts, so the settings window takes this size instead.
     QSize sizeHint() const override;
 
     // One row: a title over a sub-line, and the trailing control (none for a note only).
     static QWidget* row(const QString& title, ParagraphLabel* sub, QWidget* trailing, QWidget* parent);
+
+protected:
+    bool event(QEvent* event) override;
 
 private:
     using Reader = std::function<bool(const SettingsModel&)>;

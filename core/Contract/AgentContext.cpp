@@ -156,10 +156,12 @@ AgentContext contextFromJson(const nlohmann::json& j) {
     return c;
 }
 
+// Never destroyed: an explicit ask that ran past its time-out may still check its context while
+// the process exits.
 const Regex& activityTokenPattern() {
-    static const Regex pattern(
+    static const auto* pattern = new Regex(
         R"((?i)\b(chrome|safari|firefox|slack|gmail|outlook|zoom|http|https|www\.|\.com|\.org|window title|tab title|keystroke)\b)");
-    return pattern;
+    return *pattern;
 }
 
 constexpr EnumName<AgentContext::EncodingError> kEncodingErrors[] = {

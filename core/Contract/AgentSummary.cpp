@@ -1,7 +1,8 @@
 #include "Contract/AgentSummary.h"
 
 #include <algorithm>
-#include <map>
+#include <utility>
+#include <vector>
 #include <memory>
 
 #include <unicode/regex.h>
@@ -44,17 +45,42 @@ bool insideWindow(TimePoint timestamp, TimePoint now, int windowDays) {
     return timestamp >= now - std::chrono::seconds(windowSeconds);
 }
 
-// The window's samples by local day key, stored order kept inside each day.
-std::map<std::string, Day> daysOfWindow(const std::vector<SignalSample>& samples, TimePoint now,
-                                        const AgentSummary::BuildOptions& options) {
-    std::map<std::string, Day> days;
-    for (const SignalSample& sample : samples) {
-        if (insideWindow(sample.timestamp, now, options.windowDays)) {
-            days[LocalCalendar::dayKey(sample.timestamp)].push_back(&sample);
+// The window's samples by local day, stored order kept inside each day. Days come in no
+// particular order; a window holds a handful of them.
+class WindowDays {
+public:
+    WindowDays(const std::vector<SignalSample>& samples, TimePoint now, const AgentSummary::BuildOptions& options) {
+        std::size_t last = 0;
+        for (const SignalSample& sample : samples) {
+            if (!insideWindow(sample.timestamp, now, options.windowDays)) continue;
+            const LocalCalendar::LocalDates::Date date = dates_.of(sample.timestamp);
+            // Samples arrive a minute apart, so the day of the one before is nearly always this one.
+            if (last >= days_.size() || days_[last].first != date) last = indexOf(date);
+            if (last == days_.size()) days_.emplace_back(date, Day{});
+            days_[last].second.push_back(&sample);
         }
     }
-    return days;
-}
+
+    std::size_t size() const { return days_.size(); }
+    const std::vector<std::pair<LocalCalendar::LocalDates::Date, Day>>& all() const { return days_; }
+
+    // The samples of the local day that holds `t`; none when the window has none of that day.
+    const Day* find(TimePoint t) {
+        const std::size_t index = indexOf(dates_.of(t));
+        return index == days_.size() ? nullptr : &days_[index].second;
+    }
+
+private:
+    std::size_t indexOf(const LocalCalendar::LocalDates::Date& date) const {
+        std::size_t i = 0;
+        while (i < days_.size() && days_[i].first != date)
+            ++i;
+        return i;
+    }
+
+    LocalCalendar::LocalDates dates_;
+    std::vector<std::pair<LocalCalendar::LocalDates::Date, Day>> days_;
+};
 
 struct Afternoon {
     bool observed = false;
@@ -230,24 +256,23 @@ ScreenBand screenBandOf(std::int64_t minutes) {
 AgentSummary AgentSummary::build(const std::vector<SignalSample>& samples, TimePoint now,
                                  AgentProfile profile, int nudgesAlreadyThisWeek,
                                  std::optional<bool> skyConfirmedGood, const BuildOptions& options) {
-    const std::map<std::string, Day> days = daysOfWindow(samples, now, options);
-    const std::string todayKey = LocalCalendar::dayKey(now);
+    WindowDays days(samples, now, options);
+    const Day* today = days.find(now);
 
     Week week;
     bool todayWentLong = false;
-    for (const auto& [key, day] : days) {
+    for (const auto& [date, day] : days.all()) {
         const Afternoon afternoon = afternoonOf(day, options);
         if (!afternoon.observed) continue;
         if (afternoon.longestMinutes >= options.longAfternoonMinutes) {
             ++week.longAfternoonsThisWeek;
-            if (key == todayKey) todayWentLong = true;
+            if (&day == today) todayWentLong = true;
         }
         if (afternoon.fragmented) ++week.fragmentedAfternoonsThisWeek;
     }
     week.daysObserved = static_cast<int>(days.size());
 
-    const auto today = days.find(todayKey);
-    week.today = readToday(today == days.end() ? nullptr : &today->second, now, options);
+    week.today = readToday(today, now, options);
     week.today.wentLong = todayWentLong;
     week.nudgesAlreadyThisWeek = std::max(nudgesAlreadyThisWeek, 0);
 
@@ -258,13 +283,13 @@ std::vector<AgentSummary::DayMark> AgentSummary::weekBreakdown(const std::vector
                                                                TimePoint now, const BuildOptions& options) {
     std::vector<DayMark> marks;
     if (options.windowDays <= 0) return marks;
-    const std::map<std::string, Day> days = daysOfWindow(samples, now, options);
+    WindowDays days(samples, now, options);
     marks.reserve(static_cast<std::size_t>(options.windowDays));
     const Day noSamples;
     for (int daysAgo = 0; daysAgo < options.windowDays; ++daysAgo) {
         // Calendar days, not 86400-second steps: a day with a clock change is still one day.
-        const auto found = days.find(LocalCalendar::dayKey(LocalCalendar::startOfDayOffset(now, -daysAgo)));
-        const Day& day = found == days.end() ? noSamples : found->second;
+        const Day* found = days.find(LocalCalendar::startOfDayOffset(now, -daysAgo));
+        const Day& day = found == nullptr ? noSamples : *found;
         const Afternoon afternoon = afternoonOf(day, options);
         DayMark mark;
         mark.daysAgo = daysAgo;

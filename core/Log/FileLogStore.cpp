@@ -83,10 +83,11 @@ std::error_code FileLogStore::write(std::string_view bytes) {
     // once it is on disk, so a crash leaves either the old file or the new one.
     std::filesystem::path dir = path_.has_parent_path() ? path_.parent_path() : std::filesystem::path(".");
     std::string tempPath = (dir / ("." + path_.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkstemp(tempPath.data());
+    int fd = ::mkostemp(tempPath.data(), O_CLOEXEC);
     if (fd < 0) return lastError();
     std::error_code error = writeAll(fd, bytes);
-    if (!error && ::fsync(fd) != 0) error = lastError();
+    // The data and the length it needs are enough: the file is new and read back only by name.
+    if (!error && ::fdatasync(fd) != 0) error = lastError();
     if (::close(fd) != 0 && !error) error = lastError();
     if (!error && ::rename(tempPath.c_str(), path_.c_str()) != 0) error = lastError();
     if (error) {

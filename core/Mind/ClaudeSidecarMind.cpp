@@ -4,11 +4,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "Contract/AgentContext.h"
 #include "Contract/AgentSummary.h"
+#include "Log/FileLogStore.h"
 #include "Mind/AgentTenant.h"
 #include "Mind/ClaudeReply.h"
 #include "Support/Paths.h"
@@ -77,7 +76,9 @@ MindError launchFailure(const ProcessLaunchError& error) {
 }  // namespace
 
 const std::string& ClaudeSidecarMind::reflectionPersona() {
-    static const std::string persona = joinLines({
+    // Never destroyed: a reflection that ran past its time-out may still read it while the
+    // process exits.
+    static const auto* persona = new std::string(joinLines({
         "You are the reflection voice of a small desktop presence.",
         "It watches, in the coarsest terms, how someone's work rhythm went this week,",
         "and it says one plain line back: a mirror, not an advisor.",
@@ -109,8 +110,8 @@ const std::string& ClaudeSidecarMind::reflectionPersona() {
         "Return only the line itself.",
         "No preamble, no quotes, no advice.",
         "Nothing else, not even a greeting or a sign-off.",
-    });
-    return persona;
+    }));
+    return *persona;
 }
 
 ClaudeSidecarMind::ClaudeSidecarMind(std::string executable, std::string personaPath, std::string model,
@@ -156,14 +157,12 @@ std::string ClaudeSidecarMind::defaultPersonaPath() {
 }
 
 MindResult<std::string> ClaudeSidecarMind::loadPersona(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::error_code ec;
-    if (!in || std::filesystem::is_directory(path, ec))
-        return MindError::transport("persona not found at " + path);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) return MindError::transport("persona not found at " + path);
-    return stripFrontmatter(UnicodeText::repairedUtf8(bytes.str()));
+    // Read as a store reads its file: a regular file only, opened without waiting and
+    // close-on-exec. A pipe at the persona's place would otherwise hold every decision until
+    // someone wrote to it.
+    auto bytes = FileLogStore(path).read();
+    if (!bytes) return MindError::transport("persona not found at " + path);
+    return stripFrontmatter(UnicodeText::repairedUtf8(*bytes));
 }
 
 std::string ClaudeSidecarMind::stripFrontmatter(std::string_view text) {

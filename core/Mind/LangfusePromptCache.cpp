@@ -27,11 +27,16 @@ void LangfusePromptCache::clear() {
 }
 
 void LangfusePromptCache::loadDiskOnceIfNeeded() {
-    {
-        std::lock_guard guard(lock_);
-        if (hasLoadedDisk_) return;
-        hasLoadedDisk_ = true;
-    }
+    std::call_once(diskLoaded_, [this] {
+        try {
+            loadDisk();
+        } catch (...) {
+            // Ignored like any file that cannot be read; it is not read again.
+        }
+    });
+}
+
+void LangfusePromptCache::loadDisk() {
     if (!diskStore_) return;
     auto bytes = diskStore_->read();
     if (!bytes) return;

@@ -36,6 +36,7 @@ private:
     };
 
     void loadDiskOnceIfNeeded();
+    void loadDisk();
     std::optional<LangfusePrompt> lastGoodOf(const std::string& name);
     void persistDisk();
 
@@ -45,10 +46,13 @@ private:
     std::shared_ptr<LogStore> diskStore_;
     Clock now_;
 
+    // The file is read once, and a lookup that comes while it is being read waits for it rather
+    // than finding nothing; the lock below is never held across the read.
+    std::once_flag diskLoaded_;
+
     std::mutex lock_;
     std::map<std::string, Fresh> memory_;
     std::map<std::string, LangfusePrompt> lastGood_;
-    bool hasLoadedDisk_ = false;
 
     // Writes go one at a time, each from the whole state as it stands then, so two fetches that
     // finish together can never leave the older map on disk.

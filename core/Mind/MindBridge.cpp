@@ -1,5 +1,6 @@
 #include "Mind/MindBridge.h"
 
+#include <atomic>
 #include <exception>
 #include <functional>
 #include <utility>
@@ -46,15 +47,27 @@ MindResult<T> shielded(const std::function<MindResult<T>()>& call) {
     }
 }
 
-// The mind's answer, or nothing when the time ran out first.
+// The mind's answer, or nothing when the time ran out first, or when `running` calls already fill
+// every place: a call blocked where it cannot see the stop (a persona read from a pipe) would
+// otherwise leave a thread behind at every tick, and start its tool with all the others once it
+// came free.
 template <typename T>
-std::optional<MindResult<T>> raceMind(double seconds, std::function<MindResult<T>(std::stop_token)> call) {
+std::optional<MindResult<T>> raceMind(double seconds, const std::shared_ptr<std::atomic<int>>& running,
+                                      std::function<MindResult<T>(std::stop_token)> call) {
+    if (running->fetch_add(1) >= MindBridge::kMaxRunningCalls) {
+        --*running;
+        return std::nullopt;
+    }
     try {
-        return raceLeavingLateWork<MindResult<T>>(seconds, [call = std::move(call)](std::stop_token stop) {
-            return shielded<T>([&] { return call(stop); });
-        });
+        return raceLeavingLateWork<MindResult<T>>(seconds,
+                                                  [call = std::move(call), running](std::stop_token stop) {
+                                                      auto result = shielded<T>([&] { return call(stop); });
+                                                      --*running;
+                                                      return result;
+                                                  });
     } catch (const std::exception& error) {
         // No thread for the mind: the mind could not be run at all.
+        --*running;
         return MindResult<T>(MindError::transport(error.what()));
     }
 }
@@ -185,7 +198,8 @@ BridgeTrace MindBridge::consult(const AgentSummary& summary) const {
     const std::string localLine = tenant_.renderLocalLine(summary);
     if (const auto leak = summary.assertNoRawLeak()) return refused(localLine, toString(*leak));
     const auto raced = raceMind<MindDecision>(
-        timeout_, [mind = mind_, summary](std::stop_token stop) { return mind->decide(summary, stop); });
+        timeout_, runningCalls_,
+        [mind = mind_, summary](std::stop_token stop) { return mind->decide(summary, stop); });
     return traceOf(raced, localLine, summary, tenant_.guardrail, false);
 }
 
@@ -193,15 +207,16 @@ BridgeTrace MindBridge::consultRich(const AgentContext& context) const {
     const std::string localLine = tenant_.renderLocalLine(context.summary);
     if (const auto leak = context.assertNoRawLeak()) return refused(localLine, toString(*leak));
     const auto raced = raceMind<MindDecision>(
-        timeout_, [mind = mind_, context](std::stop_token stop) { return mind->decideRich(context, stop); });
+        timeout_, runningCalls_,
+        [mind = mind_, context](std::stop_token stop) { return mind->decideRich(context, stop); });
     return traceOf(raced, localLine, context.summary, tenant_.guardrail, true);
 }
 
 ReflectionResult MindBridge::reflect(const AgentSummary& summary) const {
     if (summary.assertNoRawLeak()) return {std::nullopt, std::string(kRefusedLeak)};
-    const auto raced = raceMind<std::string>(reflectTimeout_, [mind = mind_, summary](std::stop_token stop) {
-        return mind->reflect(summary, stop);
-    });
+    const auto raced = raceMind<std::string>(
+        reflectTimeout_, runningCalls_,
+        [mind = mind_, summary](std::stop_token stop) { return mind->reflect(summary, stop); });
     if (!raced) return {std::nullopt, std::string(kTimedOut)};
     if (const auto* error = std::get_if<MindError>(&*raced))
         return {std::nullopt, "mind-error: " + textualForm(*error)};

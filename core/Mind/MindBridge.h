@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -89,11 +90,16 @@ struct ReflectionResult {
 //
 // Each call is answered by its time-out whatever the mind does: a mind that runs late is asked to
 // stop and left to end on its own thread, holding its share of the mind and a copy of the
-// document; its late answer is dropped.
+// document; its late answer is dropped. A bridge and its copies count the calls of theirs that
+// are still running, so that a mind that cannot stop does not pile up a thread at every call.
 //
-// Keeps nothing between calls; copies may be used from several threads at once.
+// Remembers no answer between calls; copies may be used from several threads at once.
 class MindBridge {
 public:
+    // Calls of the mind that a bridge and its copies may have running at once, late ones
+    // included; a call beyond them answers at once with its time-out fall-back.
+    static constexpr int kMaxRunningCalls = 4;
+
     // `mind` must not be null. Time-outs are in seconds; a negative one times out at once.
     MindBridge(AgentTenant tenant, std::shared_ptr<const AgentMind> mind, double timeout,
                double reflectTimeout);
@@ -122,6 +128,7 @@ private:
     std::shared_ptr<const AgentMind> mind_;
     double timeout_;
     double reflectTimeout_;
+    std::shared_ptr<std::atomic<int>> runningCalls_ = std::make_shared<std::atomic<int>>(0);
 };
 
 }  // namespace quillfen

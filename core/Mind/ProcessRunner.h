@@ -31,8 +31,11 @@ public:
                               const std::string& input = {}) const = 0;
 };
 
-// POSIX spawn with close-on-exec pipes. The child runs in a process group of its own, so that
-// ending it also ends whatever it started; every child is reaped.
+// POSIX spawn with close-on-exec pipes; the child inherits no other descriptor. The child runs in
+// a process group of its own, so that ending it also ends whatever it started; every child is
+// reaped. A call whose stop is already requested starts no child. Input that cannot be written
+// (the child has exited before reading it) fails the call; the process must ignore SIGPIPE (see
+// CoreProcess) or such a write ends it.
 class SystemProcessRunner final : public ProcessRunner {
 public:
     // Standard output beyond this is a transport failure rather than memory without bound.
@@ -44,6 +47,10 @@ public:
     ProcessResult run(const std::string& executable, const std::vector<std::string>& arguments,
                       double timeoutSeconds, std::stop_token stop,
                       const std::string& input = {}) const override;
+
+    // For the quit path: kills every child still running, each with its process group, and
+    // refuses every later start (such a call fails as transport).
+    static void killAll();
 };
 
 }  // namespace quillfen

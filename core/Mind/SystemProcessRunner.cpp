@@ -11,7 +11,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <optional>
+#include <set>
+#include <system_error>
 #include <thread>
 
 #include "Mind/ProcessRunner.h"
@@ -64,26 +67,60 @@ bool makePipe(Pipe& p) {
     return true;
 }
 
+// The process group of every child from its start until the runner is done with it, so that the
+// quit path can end them all: a timed-out child still in its grace, or one whose call is still
+// running, would otherwise outlive the application. Never destroyed, since detached reapers and
+// late calls may still use it while the process exits.
+struct LiveGroups {
+    std::mutex mutex;
+    std::set<pid_t> groups;
+    bool closed = false;
+};
+
+LiveGroups& liveGroups() {
+    static auto* live = new LiveGroups;
+    return *live;
+}
+
+void forget(pid_t group) {
+    auto& live = liveGroups();
+    std::lock_guard lock(live.mutex);
+    live.groups.erase(group);
+}
+
+void killAndReap(pid_t pid) {
+    ::kill(-pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    forget(pid);
+}
+
 // Ends the child's process group politely, then for certain, and reaps the child. Runs on its
 // own thread so that the caller hears of the time-out at once.
 void terminateAndReap(pid_t pid) {
     ::kill(-pid, SIGTERM);
-    std::thread([pid] {
-        const auto killAt = SteadyClock::now() +
-                            std::chrono::duration_cast<SteadyClock::duration>(
-                                std::chrono::duration<double>(SystemProcessRunner::kTerminationGraceSeconds));
-        int status = 0;
-        while (SteadyClock::now() < killAt) {
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                ::kill(-pid, SIGKILL);  // anything the child left behind in its group
-                return;
+    try {
+        std::thread([pid] {
+            const auto killAt =
+                SteadyClock::now() +
+                std::chrono::duration_cast<SteadyClock::duration>(
+                    std::chrono::duration<double>(SystemProcessRunner::kTerminationGraceSeconds));
+            int status = 0;
+            while (SteadyClock::now() < killAt) {
+                if (::waitpid(pid, &status, WNOHANG) == pid) {
+                    ::kill(-pid, SIGKILL);  // anything the child left behind in its group
+                    forget(pid);
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        ::kill(-pid, SIGKILL);
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
+            killAndReap(pid);
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to wait out the grace: no grace.
+        killAndReap(pid);
+    }
 }
 
 int exitCodeOf(int status) {
@@ -111,6 +148,14 @@ bool drain(int fd, std::string& into, std::size_t limit, bool& overflowed) {
 
 }  // namespace
 
+void SystemProcessRunner::killAll() {
+    auto& live = liveGroups();
+    std::lock_guard lock(live.mutex);
+    live.closed = true;
+    for (pid_t group : live.groups)
+        ::kill(-group, SIGKILL);
+}
+
 ProcessResult SystemProcessRunner::run(const std::string& executable,
                                        const std::vector<std::string>& arguments, double timeoutSeconds,
                                        std::stop_token stop, const std::string& input) const {
@@ -124,6 +169,9 @@ ProcessResult SystemProcessRunner::run(const std::string& executable,
     posix_spawn_file_actions_adddup2(&actions, in.read.get(), STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out.write.get(), STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err.write.get(), STDERR_FILENO);
+    // Whatever else is open, and not close-on-exec, in this process (another thread's socket or
+    // temporary file) is none of the child's business.
+    const int closing = posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
 
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -145,12 +193,28 @@ ProcessResult SystemProcessRunner::run(const std::string& executable,
     argv.push_back(nullptr);
 
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(), environ);
+    int spawned = closing;
+    bool quitting = false, gaveUp = false;
+    {
+        // Under the lock, so that the quit path either sees this child or keeps it from starting.
+        auto& live = liveGroups();
+        std::lock_guard lock(live.mutex);
+        quitting = live.closed;
+        // A caller that has given up (a time-out, perhaps long after a slow persona read) wants no
+        // child any more.
+        gaveUp = stop.stop_requested();
+        if (!quitting && !gaveUp && spawned == 0) {
+            spawned = posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(), environ);
+            if (spawned == 0) live.groups.insert(pid);
+        }
+    }
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     in.read.reset();
     out.write.reset();
     err.write.reset();
+    if (gaveUp) return MindError::timedOut();
+    if (quitting) return MindError::transport("claude was not started: the application is quitting");
     if (spawned != 0) return ProcessLaunchError{spawned, std::strerror(spawned)};
 
     for (int fd : {in.write.get(), out.read.get(), err.read.get()}) {
@@ -166,13 +230,15 @@ ProcessResult SystemProcessRunner::run(const std::string& executable,
     bool outputOverflowed = false, errorOverflowed = false;
     bool outOpen = true, errOpen = true;
     std::optional<int> exitStatus;
+    int inputError = 0;
 
     while (true) {
         if (!exitStatus) {
             int status = 0;
             if (::waitpid(pid, &status, WNOHANG) == pid) exitStatus = status;
         }
-        if (exitStatus && !outOpen && !errOpen) break;
+        // Input still unwritten when the child has gone is tried once more, and fails.
+        if (exitStatus && !outOpen && !errOpen && !in.write) break;
         if (stop.stop_requested() || SteadyClock::now() > deadline) {
             if (!exitStatus) {
                 terminateAndReap(pid);
@@ -200,11 +266,16 @@ ProcessResult SystemProcessRunner::run(const std::string& executable,
         if (in.write) {
             ssize_t n = ::write(in.write.get(), input.data() + inputWritten, input.size() - inputWritten);
             if (n > 0) inputWritten += static_cast<std::size_t>(n);
-            if (inputWritten == input.size() || (n < 0 && errno != EAGAIN && errno != EINTR))
-                in.write.reset();
+            if (n < 0 && errno != EAGAIN && errno != EINTR) inputError = errno;
+            if (inputWritten == input.size() || inputError) in.write.reset();
         }
     }
 
+    forget(pid);
+    if (inputError) {
+        return MindError::transport("claude's input could not be written: " +
+                                    std::string(std::strerror(inputError)));
+    }
     if (outputOverflowed) {
         return MindError::transport("claude wrote more than " + std::to_string(kMaxOutputBytes) + " bytes");
     }

@@ -32,27 +32,33 @@ int openRegular(const std::filesystem::path& file) {
 }
 
 // Appends everything from the current position to the end; false on a failed read. The buffer
-// is sized from the file's length so that a small file never costs a large allocation; a file
-// that grows meanwhile is still read to its new end.
+// is sized from the file's length, so a file costs one allocation of its own size; the end is then
+// confirmed with a small read, and a file that grew meanwhile is still read to its new end.
 bool readToEnd(int fd, std::string& out) {
-    std::size_t piece = kReadPiece;
+    std::size_t expected = 0;
     struct stat st {};
     off_t position = ::lseek(fd, 0, SEEK_CUR);
     if (::fstat(fd, &st) == 0 && position >= 0 && st.st_size >= position) {
-        piece = static_cast<std::size_t>(st.st_size - position) + 1;
+        expected = static_cast<std::size_t>(st.st_size - position);
     }
-    for (;;) {
-        std::size_t old = out.size();
-        out.resize(old + piece);
-        ssize_t got = ::read(fd, out.data() + old, piece);
-        if (got < 0 && errno == EINTR) {
-            out.resize(old);
-            continue;
+    std::size_t filled = out.size();
+    out.resize(filled + expected);
+    while (filled < out.size()) {
+        ssize_t got = ::read(fd, out.data() + filled, out.size() - filled);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            out.resize(filled);
+            return got == 0;
         }
-        out.resize(old + (got > 0 ? static_cast<std::size_t>(got) : 0));
+        filled += static_cast<std::size_t>(got);
+    }
+    char more[4096];
+    for (;;) {
+        ssize_t got = ::read(fd, more, sizeof more);
+        if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
         if (got == 0) return true;
-        piece = kReadPiece;
+        out.append(more, static_cast<std::size_t>(got));
     }
 }
 
@@ -195,6 +201,13 @@ std::string readFrom(const std::filesystem::path& file, std::uintmax_t offset) {
     if (!readToEnd(fd, out)) out.clear();
     ::close(fd);
     return out;
+}
+
+void prefetch(const std::filesystem::path& file, std::uintmax_t offset) {
+    int fd = openRegular(file);
+    if (fd < 0) return;
+    (void)::posix_fadvise(fd, static_cast<off_t>(offset), 0, POSIX_FADV_WILLNEED);
+    ::close(fd);
 }
 
 bool isValidUtf8(std::string_view bytes) {

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include <nlohmann/json.hpp>
-
 #include "Support/EnumTable.h"
 #include "Support/Iso8601.h"
 #include "Support/JsonLines.h"
@@ -20,21 +18,6 @@ constexpr EnumName<BrowserEvent> kEvents[] = {
     {BrowserEvent::windowBlur, "window_blur"}, {BrowserEvent::idle, "idle"},
     {BrowserEvent::active, "active"},
 };
-
-// A record needs a "ts" string in internet date-time form and one of the known events;
-// anything else about the line is ignored. Browsers write milliseconds, so fractions count.
-std::optional<BrowserRhythm::Sample> sampleFrom(const nlohmann::json& record) {
-    if (!record.is_object()) return std::nullopt;
-    auto ts = record.find("ts");
-    auto event = record.find("event");
-    if (ts == record.end() || !ts->is_string() || event == record.end() || !event->is_string()) {
-        return std::nullopt;
-    }
-    auto when = Iso8601::parseWithFraction(ts->get_ref<const std::string&>());
-    auto kind = browserEventFrom(event->get_ref<const std::string&>());
-    if (!when || !kind) return std::nullopt;
-    return BrowserRhythm::Sample{*when, *kind};
-}
 
 // A span never counts negative and never more than the cap (an absent cap, NaN, caps nothing).
 double clampedLength(double seconds, double cap) {
@@ -71,9 +54,15 @@ BrowserRhythm BrowserRhythm::read(const std::filesystem::path& from) {
 }
 
 BrowserRhythm BrowserRhythm::parse(std::string_view text) {
+    // A record needs a "ts" string in internet date-time form and one of the known events;
+    // anything else about the line is ignored. Browsers write milliseconds, so fractions count.
+    static constexpr std::string_view kKeys[] = {"ts", "event"};
     std::vector<Sample> samples;
-    JsonLines::forEachValue(text, [&](const nlohmann::json& record) {
-        if (auto sample = sampleFrom(record)) samples.push_back(*sample);
+    JsonLines::forEachObject(text, kKeys, [&](JsonLines::StringMembers record) {
+        if (!record[0] || !record[1]) return;
+        auto when = Iso8601::parseWithFraction(*record[0]);
+        auto kind = browserEventFrom(*record[1]);
+        if (when && kind) samples.push_back({*when, *kind});
     });
     return BrowserRhythm(std::move(samples));
 }

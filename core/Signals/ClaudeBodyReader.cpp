@@ -35,8 +35,24 @@ struct Candidate {
     std::uintmax_t size;
 };
 
-bool contains(std::string_view line, std::string_view pattern) {
-    return ::memmem(line.data(), line.size(), pattern.data(), pattern.size()) != nullptr;
+// Whether the line holds `"type":"user"` or `"role":"user"`. Both end in `":"user"`, so one
+// search finds every candidate and the five bytes before it tell which key it follows: a long
+// answer is scanned once, not twice.
+bool isUserTurn(std::string_view line) {
+    static constexpr std::string_view kValue = "\":\"user\"";
+    static constexpr std::size_t kKeyLength = 5;  // `"type` or `"role`
+    std::size_t from = 0;
+    while (from < line.size()) {
+        const void* found = ::memmem(line.data() + from, line.size() - from, kValue.data(), kValue.size());
+        if (found == nullptr) return false;
+        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(found) - line.data());
+        if (at >= kKeyLength) {
+            const std::string_view key = line.substr(at - kKeyLength, kKeyLength);
+            if (key == "\"type" || key == "\"role") return true;
+        }
+        from = at + 1;
+    }
+    return false;
 }
 
 // The text to scan. A tail is left as raw bytes: every pattern is ASCII and no byte of an invalid
@@ -55,8 +71,7 @@ void scan(std::string_view text, int project, TimePoint cutoff, std::vector<Even
     AgentLogFiles::forEachLine(text, [&](std::string_view line) {
         auto ts = AgentLogFiles::timestampOfLine(line);
         if (!ts || *ts < cutoff) return;
-        bool isUser = contains(line, "\"type\":\"user\"") || contains(line, "\"role\":\"user\"");
-        events.push_back({*ts, project, isUser});
+        events.push_back({*ts, project, isUserTurn(line)});
     });
 }
 
@@ -152,6 +167,13 @@ ClaudeBody read(TimePoint now, int days, const std::optional<std::filesystem::pa
     }
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const Candidate& a, const Candidate& b) { return a.mtime > b.mtime; });
+
+    long long toPrefetch = kBudget;
+    for (const auto& candidate : candidates) {
+        if (toPrefetch < 1) break;
+        AgentLogFiles::prefetch(candidate.url, candidate.size > kFileCharge ? candidate.size - kFileCharge : 0);
+        toPrefetch -= static_cast<long long>(std::min(candidate.size, kFileCharge));
+    }
 
     std::vector<Event> events;
     long long budget = kBudget;

@@ -1,9 +1,14 @@
 #include "Signals/CodexActivityReader.h"
 
+#include <string.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "Signals/AIToolReader.h"
 #include "Signals/AgentLogFiles.h"
@@ -58,64 +63,110 @@ std::string readBudgeted(const std::filesystem::path& file, std::uintmax_t fileS
     return AgentLogFiles::lossyUtf8(AgentLogFiles::readFrom(file, fileSize - kFileCharge));
 }
 
-void parseSession(std::string_view text, const std::string& fallbackIdentity, TimePoint windowStart,
-                  std::vector<AIActivityEvent>& events) {
-    std::vector<CodexLogLine> lines;
-    AgentLogFiles::forEachLine(text, [&](std::string_view piece) {
-        if (auto line = parseCodexLogLine(piece)) lines.push_back(std::move(*line));
-    });
+bool contains(std::string_view text, std::string_view pattern) {
+    return ::memmem(text.data(), text.size(), pattern.data(), pattern.size()) != nullptr;
+}
 
+// Whether a line can be passed over unparsed: it leads with a plain time before the window, names
+// no other "timestamp", and cannot be a line that the file's identity is read from. Letters reach
+// a key or a value only as themselves or through a \u escape, so a line without either word and
+// without such an escape is neither "session_meta" nor "user_message". Old lines of a long session
+// are then never decoded, and the answer is what parsing them would give.
+bool passesOverUnparsed(std::string_view line, TimePoint windowStart) {
+    static constexpr std::string_view kLead = "{\"timestamp\":\"";
+    if (line.substr(0, kLead.size()) != kLead) return false;
+    const std::size_t close = line.find('"', kLead.size());
+    if (close == std::string_view::npos) return false;
+    const std::string_view value = line.substr(kLead.size(), close - kLead.size());
+    if (value.find('\\') != std::string_view::npos) return false;
+    auto when = AIToolReader::isoFrac(value);
+    if (!when) when = AIToolReader::isoPlain(value);
+    if (!when || !(*when < windowStart)) return false;
+    const std::string_view rest = line.substr(close);
+    return !contains(rest, "timestamp") && !contains(line, "\\u") && !contains(rest, "session_meta") &&
+           !contains(rest, "user_message");
+}
+
+// One event before the fingerprints are attached: the file it came from stands for them.
+struct Step {
+    TimePoint timestamp;
+    std::uint32_t file;
+    AIActivityKind kind;
+    std::optional<AIToolCategory> toolCategory;
+};
+
+struct Reading {
+    std::vector<Step> steps;
+    // Per file read: the project's and the session's fingerprints.
+    std::vector<std::pair<std::string, std::string>> identities;
+};
+
+// One pass over the lines: the file's identity is only known at its end, so user messages of
+// "response_item" lines are kept provisionally and dropped when the file reports them otherwise.
+void parseSession(std::string_view text, const std::string& fallbackIdentity, TimePoint windowStart,
+                  Reading& reading) {
+    const auto file = static_cast<std::uint32_t>(reading.identities.size());
+    const std::size_t firstStep = reading.steps.size();
+    std::vector<bool> provisional;
     std::string project = fallbackIdentity;
     std::string session = fallbackIdentity;
     bool reportsUserMessages = false;
-    for (const auto& line : lines) {
-        if (!line.payloadIsObject || !line.type) continue;
-        if (*line.type == "session_meta" && line.cwd) {
-            project = *line.cwd;
-            if (line.id) session = *line.id;
-        } else if (*line.type == "event_msg" && line.payloadType == "user_message") {
+    std::unordered_map<std::string, AIToolCategory> callCategories;
+
+    AgentLogFiles::forEachLine(text, [&](std::string_view piece) {
+        if (passesOverUnparsed(piece, windowStart)) return;
+        const auto line = parseCodexLogLine(piece);
+        if (!line || !line->payloadIsObject || !line->type) return;
+        const std::string& type = *line->type;
+        if (type == "session_meta" && line->cwd) {
+            project = *line->cwd;
+            if (line->id) session = *line->id;
+        } else if (type == "event_msg" && line->payloadType == "user_message") {
             reportsUserMessages = true;
         }
-    }
-    const std::string projectFingerprint = fingerprint(project);
-    const std::string sessionFingerprint = fingerprint(session);
 
-    std::unordered_map<std::string, AIToolCategory> callCategories;
-    for (const auto& line : lines) {
-        if (!line.timestamp) continue;
-        auto when = lineTime(*line.timestamp);
-        if (!when || *when < windowStart) continue;
-        if (!line.type || !line.payloadIsObject || !line.payloadType) continue;
-        const std::string& type = *line.type;
-        const std::string& payloadType = *line.payloadType;
-
+        if (!line->timestamp || !line->payloadType) return;
+        auto when = lineTime(*line->timestamp);
+        if (!when || *when < windowStart) return;
+        const std::string& payloadType = *line->payloadType;
         std::optional<AIActivityKind> kind;
         std::optional<AIToolCategory> toolCategory;
+        bool fromResponseMessage = false;
         if (type == "event_msg") {
             if (payloadType == "user_message") kind = AIActivityKind::userTurn;
             if (payloadType == "task_started") kind = AIActivityKind::taskStarted;
             if (payloadType == "task_complete") kind = AIActivityKind::taskCompleted;
         } else if (type == "response_item") {
-            if (payloadType == "message" && line.role == "user" && !reportsUserMessages) {
+            if (payloadType == "message" && line->role == "user") {
                 kind = AIActivityKind::userTurn;
+                fromResponseMessage = true;
             } else if (payloadType == "function_call" || payloadType == "custom_tool_call") {
                 kind = AIActivityKind::toolCall;
-                toolCategory = category(line.name);
-                if (line.callId) callCategories[*line.callId] = *toolCategory;
+                toolCategory = category(line->name);
+                if (line->callId) callCategories[*line->callId] = *toolCategory;
             } else if (payloadType == "function_call_output" || payloadType == "custom_tool_call_output") {
                 kind = AIActivityKind::toolResult;
                 toolCategory = AIToolCategory::other;
-                if (line.callId) {
-                    if (auto it = callCategories.find(*line.callId); it != callCategories.end()) {
+                if (line->callId) {
+                    if (auto it = callCategories.find(*line->callId); it != callCategories.end()) {
                         toolCategory = it->second;
                     }
                 }
             }
         }
-        if (!kind) continue;
-        events.push_back({*when, projectFingerprint, sessionFingerprint, *kind == AIActivityKind::userTurn,
-                          toolCategory, *kind});
+        if (!kind) return;
+        reading.steps.push_back({*when, file, *kind, toolCategory});
+        provisional.push_back(fromResponseMessage);
+    });
+
+    if (reportsUserMessages) {
+        std::size_t kept = firstStep;
+        for (std::size_t i = firstStep; i < reading.steps.size(); ++i) {
+            if (!provisional[i - firstStep]) reading.steps[kept++] = reading.steps[i];
+        }
+        reading.steps.resize(kept);
     }
+    reading.identities.emplace_back(fingerprint(project), fingerprint(session));
 }
 
 struct LogFile {
@@ -124,13 +175,11 @@ struct LogFile {
     std::uintmax_t size;
 };
 
-}  // namespace
-
-std::vector<AIActivityEvent> readEvents(TimePoint now, int days,
-                                        const std::optional<std::filesystem::path>& sessionsDir) {
+// The steps of every log in the window, in file order (newest file first) and line order.
+std::optional<Reading> readSteps(TimePoint now, int days, const std::optional<std::filesystem::path>& sessionsDir) {
     const std::filesystem::path folder = sessionsDir ? *sessionsDir : Paths::home() / ".codex" / "sessions";
     auto found = AgentLogFiles::walkFolder(folder);
-    if (!found) return {};
+    if (!found) return std::nullopt;
     const TimePoint cutoff = addSeconds(now, -(static_cast<double>(days) + 1.0) * 86400.0);
 
     std::vector<LogFile> files;
@@ -143,46 +192,83 @@ std::vector<AIActivityEvent> readEvents(TimePoint now, int days,
     std::stable_sort(files.begin(), files.end(),
                      [](const LogFile& a, const LogFile& b) { return a.modified > b.modified; });
 
-    std::vector<AIActivityEvent> events;
+    long long toPrefetch = kBudget;
+    for (const auto& file : files) {
+        if (toPrefetch <= 0) break;
+        AgentLogFiles::prefetch(file.path, file.size > kFileCharge ? file.size - kFileCharge : 0);
+        toPrefetch -= static_cast<long long>(std::min(file.size, kFileCharge));
+    }
+
+    Reading reading;
     long long budget = kBudget;
     for (const auto& file : files) {
         if (budget <= 0) break;
         std::string text = readBudgeted(file.path, file.size);
         budget -= static_cast<long long>(std::min(file.size, kFileCharge));
-        parseSession(text, file.path.filename().string(), cutoff, events);
+        parseSession(text, file.path.filename().string(), cutoff, reading);
     }
-    std::stable_sort(events.begin(), events.end(), [](const AIActivityEvent& a, const AIActivityEvent& b) {
-        return a.timestamp < b.timestamp;
-    });
+    return reading;
+}
+
+}  // namespace
+
+std::vector<AIActivityEvent> readEvents(TimePoint now, int days,
+                                        const std::optional<std::filesystem::path>& sessionsDir) {
+    std::optional<Reading> reading = readSteps(now, days, sessionsDir);
+    if (!reading) return {};
+    // The steps are small and carry no text, so they sort cheaply; the events are built once, in order.
+    std::stable_sort(reading->steps.begin(), reading->steps.end(),
+                     [](const Step& a, const Step& b) { return a.timestamp < b.timestamp; });
+    std::vector<AIActivityEvent> events;
+    events.reserve(reading->steps.size());
+    for (const Step& step : reading->steps) {
+        const auto& [project, session] = reading->identities[step.file];
+        events.push_back({step.timestamp, project, session, step.kind == AIActivityKind::userTurn,
+                          step.toolCategory, step.kind});
+    }
     return events;
 }
 
 CodexActivitySnapshot readSnapshot(TimePoint now, const std::optional<std::filesystem::path>& sessionsDir,
                                    double staleAfter) {
-    const std::vector<AIActivityEvent> events = readEvents(now, 1, sessionsDir);
+    std::optional<Reading> reading = readSteps(now, 1, sessionsDir);
     CodexActivitySnapshot snapshot;
-    if (events.empty()) return snapshot;
+    if (!reading || reading->steps.empty()) return snapshot;
 
-    const TimePoint hourAgo = addSeconds(now, -3600.0);
+    // Only the latest times count, so the steps need no order: each session keeps its maxima.
     struct Session {
-        TimePoint newest;
+        std::optional<TimePoint> newest;
         std::optional<TimePoint> latestStart;
         std::optional<TimePoint> latestCompletion;
     };
-    std::unordered_map<std::string, Session> sessions;
-    for (const auto& e : events) {
-        if (e.timestamp >= hourAgo) {
-            if (e.kind == AIActivityKind::toolCall) ++snapshot.toolCallsLastHour;
-            if (e.kind == AIActivityKind::userTurn) ++snapshot.userTurnsLastHour;
-        }
-        // Events come oldest first, so each assignment keeps the latest.
-        Session& s = sessions[e.sessionFingerprint];
-        s.newest = e.timestamp;
-        if (e.kind == AIActivityKind::taskStarted) s.latestStart = e.timestamp;
-        if (e.kind == AIActivityKind::taskCompleted) s.latestCompletion = e.timestamp;
+    std::vector<Session> sessions;
+    std::vector<std::size_t> sessionOfFile;
+    std::unordered_map<std::string_view, std::size_t> sessionIndex;
+    for (const auto& identity : reading->identities) {
+        auto [it, added] = sessionIndex.try_emplace(identity.second, sessions.size());
+        if (added) sessions.emplace_back();
+        sessionOfFile.push_back(it->second);
     }
-    for (const auto& [id, s] : sessions) {
-        bool fresh = secondsBetween(s.newest, now) <= staleAfter;
+    auto later = [](std::optional<TimePoint>& kept, TimePoint t) {
+        if (!kept || *kept < t) kept = t;
+    };
+
+    const TimePoint hourAgo = addSeconds(now, -3600.0);
+    TimePoint lastActivity = reading->steps.front().timestamp;
+    for (const Step& step : reading->steps) {
+        if (step.timestamp >= hourAgo) {
+            if (step.kind == AIActivityKind::toolCall) ++snapshot.toolCallsLastHour;
+            if (step.kind == AIActivityKind::userTurn) ++snapshot.userTurnsLastHour;
+        }
+        lastActivity = std::max(lastActivity, step.timestamp);
+        Session& s = sessions[sessionOfFile[step.file]];
+        later(s.newest, step.timestamp);
+        if (step.kind == AIActivityKind::taskStarted) later(s.latestStart, step.timestamp);
+        if (step.kind == AIActivityKind::taskCompleted) later(s.latestCompletion, step.timestamp);
+    }
+    for (const Session& s : sessions) {
+        if (!s.newest) continue;
+        bool fresh = secondsBetween(*s.newest, now) <= staleAfter;
         if (!fresh || !s.latestStart) continue;
         if (s.latestCompletion && !(*s.latestStart > *s.latestCompletion)) continue;
         ++snapshot.runningTaskCount;
@@ -190,7 +276,7 @@ CodexActivitySnapshot readSnapshot(TimePoint now, const std::optional<std::files
             snapshot.runningSince = s.latestStart;
     }
     snapshot.isTaskRunning = snapshot.runningTaskCount > 0;
-    snapshot.lastActivityAt = events.back().timestamp;
+    snapshot.lastActivityAt = lastActivity;
     return snapshot;
 }
 

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include <nlohmann/json.hpp>
-
 #include "Support/Iso8601.h"
 #include "Support/JsonLines.h"
 #include "Support/LocalCalendar.h"
@@ -12,13 +10,6 @@
 namespace quillfen {
 
 namespace {
-
-std::optional<TimePoint> pullFrom(const nlohmann::json& record) {
-    if (!record.is_object()) return std::nullopt;
-    auto ts = record.find("ts");
-    if (ts == record.end() || !ts->is_string()) return std::nullopt;
-    return Iso8601::parseWithFraction(ts->get_ref<const std::string&>());
-}
 
 int countBetween(const std::vector<TimePoint>& sorted, TimePoint from, TimePoint to, bool includeTo) {
     auto first = std::lower_bound(sorted.begin(), sorted.end(), from);
@@ -49,9 +40,11 @@ PromptCadence PromptCadence::read(const std::filesystem::path& from) {
 }
 
 PromptCadence PromptCadence::parse(std::string_view text) {
+    static constexpr std::string_view kKeys[] = {"ts"};
     std::vector<TimePoint> pulls;
-    JsonLines::forEachValue(text, [&](const nlohmann::json& record) {
-        if (auto pull = pullFrom(record)) pulls.push_back(*pull);
+    JsonLines::forEachObject(text, kKeys, [&](JsonLines::StringMembers record) {
+        if (!record[0]) return;
+        if (auto pull = Iso8601::parseWithFraction(*record[0])) pulls.push_back(*pull);
     });
     return PromptCadence(std::move(pulls));
 }

@@ -104,8 +104,14 @@ SkyVerdict FarlumeClient::skyCheck(const std::optional<CoarseLocation>& location
     const double timeout = config_.skyCheckTimeout;
     HttpRequest request{*url, {}, timeout, kMaxAnswerBytes};
     auto fetcher = fetcher_;
-    std::optional<HttpResult> result = raceAgainstTimeout<HttpResult>(
-        timeout, [&](std::stop_token stop) { return fetcher->get(request, stop); });
+    std::optional<HttpResult> result;
+    try {
+        result = raceAgainstTimeout<HttpResult>(
+            timeout, [&](std::stop_token stop) { return fetcher->get(request, stop); });
+    } catch (...) {
+        // No thread for the race (std::system_error), or a fetcher that threw: no answer.
+        return SkyVerdict::unknown();
+    }
     if (!result) return SkyVerdict::unknown();
     const auto* response = std::get_if<HttpResponse>(&*result);
     if (!response || response->status != 200) return SkyVerdict::unknown();

@@ -4,13 +4,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 #include <nlohmann/json.hpp>
 
+#include "Support/JsonScanner.h"
 #include "Support/JsonText.h"
 #include "Support/Text.h"
 
@@ -73,6 +77,14 @@ bool isValidUtf8(std::string_view bytes) {
     const std::size_t n = bytes.size();
     std::size_t i = 0;
     while (i < n) {
+        // Journals are nearly all ASCII: eight such bytes at a time.
+        while (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, s + i, 8);
+            if (word & 0x8080808080808080ULL) break;
+            i += 8;
+        }
+        if (i >= n) break;
         const unsigned char c = s[i];
         if (c < 0x80) {
             ++i;
@@ -135,7 +147,12 @@ std::optional<std::string> readTail(const std::filesystem::path& path, std::size
     return bytes;
 }
 
-void forEachValue(std::string_view text, const std::function<void(const nlohmann::json&)>& visit) {
+namespace {
+
+// The pieces that both readers look at: split at line feeds, oversized ones dropped, trimmed, blank
+// and too deeply nested ones dropped.
+template <typename OnPiece>
+void forEachPiece(std::string_view text, OnPiece&& onPiece) {
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t lineFeed = text.find('\n', pos);
@@ -145,8 +162,50 @@ void forEachValue(std::string_view text, const std::function<void(const nlohmann
         if (piece.size() > kMaxLineBytes) continue;
         piece = Text::trimmedWhere(piece, isSpaceOrTab);
         if (piece.empty() || nestsTooDeep(piece)) continue;
-        if (auto value = JsonText::decode(piece)) visit(*value);
+        onPiece(piece);
     }
+}
+
+}  // namespace
+
+void forEachValue(std::string_view text, const std::function<void(const nlohmann::json&)>& visit) {
+    forEachPiece(text, [&](std::string_view piece) {
+        if (auto value = JsonText::decode(piece)) visit(*value);
+    });
+}
+
+void forEachObject(std::string_view text, std::span<const std::string_view> keys,
+                   const std::function<void(StringMembers)>& visit) {
+    std::vector<std::optional<std::string_view>> members(keys.size());
+    std::vector<std::string> scratch(keys.size());
+    forEachPiece(text, [&](std::string_view piece) {
+        // A JSON parser takes a NUL byte for the end of its input: what follows one is never read.
+        if (const void* nul = std::memchr(piece.data(), '\0', piece.size()))
+            piece = piece.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - piece.data()));
+        if (!isValidUtf8(piece)) return;
+        JsonScanner s(piece);
+        s.byteOrderMark();
+        s.ws();
+        if (s.atEnd() || s.peek() != '{') return;
+        std::fill(members.begin(), members.end(), std::nullopt);
+        const bool ok = s.object([&](std::string_view key) {
+            for (std::size_t i = 0; i < keys.size(); ++i) {
+                if (key != keys[i]) continue;
+                if (s.peek() != '"') {
+                    members[i].reset();
+                    return s.skipValue();
+                }
+                std::string_view value;
+                if (!s.stringValue(value, scratch[i])) return false;
+                members[i] = value;
+                return true;
+            }
+            return s.skipValue();
+        });
+        if (!ok) return;
+        s.ws();
+        if (s.atEnd()) visit(members);
+    });
 }
 
 }  // namespace quillfen::JsonLines

@@ -81,6 +81,30 @@ std::string dayKey(TimePoint t) {
     return buf;
 }
 
+LocalDates::Date LocalDates::of(TimePoint t) {
+    const std::time_t second = floorTimeT(t);
+    if (from_ <= second && second < to_) return date_;
+    const std::tm local = localTime(t);
+    date_ = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+    from_ = second;
+    to_ = second + 1;
+    // At one offset the day runs from its midnight for 86400 seconds. When both ends of that span
+    // show this date at this offset, no clock change falls inside (zones change at most once a
+    // day), and the whole span is this date. A day with a change is taken second by second.
+    const std::time_t midnight = second - (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec);
+    const std::time_t end = midnight + 86400;
+    auto sameDayAndOffset = [&](std::time_t at) {
+        std::tm check = localTime(fromTimeT(at));
+        return check.tm_gmtoff == local.tm_gmtoff && check.tm_year == local.tm_year && check.tm_mon == local.tm_mon &&
+               check.tm_mday == local.tm_mday;
+    };
+    if (midnight <= second && second < end && sameDayAndOffset(midnight) && sameDayAndOffset(end - 1)) {
+        from_ = midnight;
+        to_ = end;
+    }
+    return date_;
+}
+
 TimePoint startOfDay(TimePoint t) {
     return startOfDayOffset(t, 0);
 }

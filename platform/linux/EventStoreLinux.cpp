@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -30,9 +31,17 @@ namespace {
 constexpr off_t kMaxFileBytes = 1 << 20;
 // A rule that repeats every second for years, or a file holding thousands of such rules, must
 // not stall a read: the rules of one file share this many steps (some 55 years of a daily
-// series) and this much time, and past either the rest of its series are left out.
+// series), past which the rest of its series are left out. Steps do not measure everything:
+// libical may search a rule that never matches for a long while in one step, so a read of the
+// whole folder also has this much time for its series, and past it leaves the rest of them out.
 constexpr int kMaxOccurrenceStepsPerFile = 20000;
-constexpr auto kMaxExpansionTimePerFile = std::chrono::milliseconds(250);
+constexpr auto kMaxExpansionTimePerRead = std::chrono::milliseconds(250);
+// How far before the range an occurrence that lasts for years is looked for.
+constexpr long long kMaxDaysAnOccurrenceReachesBack = 800;
+// What a zone a file defines may ask: libical follows its rules up to a few years from now.
+constexpr int kFirstGregorianYear = 1583;
+constexpr int kZoneHorizonYear = 2040;
+constexpr int kMaxZoneRuleYears = 1000;
 
 // libical keeps process-wide timezone caches that are not safe to fill from two threads.
 std::mutex& libicalMutex() {
@@ -72,6 +81,193 @@ bool hasIcsExtension(const std::filesystem::path& p) {
     return ext == ".ics";
 }
 
+bool hasAny(const short* values) {
+    return values[0] != ICAL_RECURRENCE_ARRAY_MAX;
+}
+
+// Whether a series could have an occurrence on some date from `first` to `last`, dates being
+// days since 1970-01-01 in the frame of the series' start. Every occurrence passes the test, so a
+// series that passes it on no date has no occurrence there and is not handed to libical, which
+// may search a series that never matches (30 February, a sixth Sunday, a third "last Sunday")
+// for hundreds of milliseconds in a single step, or in merely making its iterator.
+class OccurrenceDates {
+public:
+    OccurrenceDates(const icalrecurrencetype& rule, const icaltimetype& start)
+        : rule_(rule),
+          interval_(std::max<short>(rule.interval, 1)),
+          weekStart_(rule.week_start == ICAL_NO_WEEKDAY ? ICAL_MONDAY_WEEKDAY : rule.week_start),
+          startDay_(daysFromCivil(start.year, start.month, start.day)) {}
+
+    long long startDay() const { return startDay_; }
+
+    bool anyBetween(long long first, long long last) const {
+        // Calendars other than the Gregorian one, and their skipping of missing days, are
+        // libical's alone to read.
+        if (rule_.rscale != nullptr) return true;
+        first = std::max(first, startDay_);
+        for (long long day = first; day <= last; ++day) {
+            if (aligned(day) && matches(day) && positionPossible(day)) return true;
+        }
+        return false;
+    }
+
+private:
+    struct Civil {
+        int year, month, day;
+    };
+
+    static long long daysFromCivil(long long y, int m, int d) {
+        y -= m <= 2;
+        const long long era = (y >= 0 ? y : y - 399) / 400;
+        const long long yoe = y - era * 400;
+        const long long doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+        return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+    }
+    static Civil civilFromDays(long long z) {
+        z += 719468;
+        const long long era = (z >= 0 ? z : z - 146096) / 146097;
+        const long long doe = z - era * 146097;
+        const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+        const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+        const long long mp = (5 * doy + 2) / 153;
+        const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+        return {static_cast<int>(yoe + era * 400 + (month <= 2)), month,
+                static_cast<int>(doy - (153 * mp + 2) / 5 + 1)};
+    }
+    // libical's numbering: Sunday 1 to Saturday 7; 1970-01-01 was a Thursday.
+    static int weekdayOf(long long day) { return static_cast<int>(((day % 7) + 11) % 7) + 1; }
+
+    template <std::size_t N>
+    static int length(const short (&values)[N]) {
+        std::size_t n = 0;
+        while (n < N && values[n] != ICAL_RECURRENCE_ARRAY_MAX)
+            ++n;
+        return static_cast<int>(n);
+    }
+    // The `index`th of `count` is listed, counted from the front (positive) or the back (negative).
+    template <std::size_t N>
+    static bool listed(const short (&values)[N], int index, int count) {
+        for (int i = 0; i < length(values); ++i) {
+            if (values[i] == index || values[i] == index - count - 1) return true;
+        }
+        return false;
+    }
+
+    long long weekOf(long long day) const { return day - (weekdayOf(day) - weekStart_ + 7) % 7; }
+
+    bool aligned(long long day) const {
+        const Civil c = civilFromDays(day), s = civilFromDays(startDay_);
+        // Only months and years: a finer rule's next period is never far away, and libical counts
+        // weeks its own way.
+        switch (rule_.freq) {
+            case ICAL_MONTHLY_RECURRENCE:
+                return ((c.year - s.year) * 12 + c.month - s.month) % interval_ == 0;
+            case ICAL_YEARLY_RECURRENCE:
+                return (c.year - s.year) % interval_ == 0;
+            default:
+                return true;
+        }
+    }
+
+    bool matches(long long day) const {
+        const Civil c = civilFromDays(day);
+        const long long yearStart = daysFromCivil(c.year, 1, 1);
+        const int yearDay = static_cast<int>(day - yearStart + 1);
+        const int yearDays = static_cast<int>(daysFromCivil(c.year + 1, 1, 1) - yearStart);
+        const int monthDays = icaltime_days_in_month(c.month, c.year);
+        if (hasAny(rule_.by_month) && !listed(rule_.by_month, c.month, 12)) return false;
+        if (hasAny(rule_.by_month_day) && !listed(rule_.by_month_day, c.day, monthDays)) return false;
+        if (hasAny(rule_.by_year_day) && !listed(rule_.by_year_day, yearDay, yearDays)) return false;
+        if (hasAny(rule_.by_week_no)) {
+            // Week 1 holds the year's first four days of a week; the week's fourth day tells its year.
+            const long long middle = weekOf(day) + 3;
+            const int year = civilFromDays(middle).year;
+            const long long dec28 = daysFromCivil(year, 12, 28);
+            const auto number = [&](long long d) {
+                return static_cast<int>((weekOf(d) + 3 - daysFromCivil(year, 1, 1)) / 7 + 1);
+            };
+            if (!listed(rule_.by_week_no, number(day), number(dec28))) return false;
+        }
+        if (!hasAny(rule_.by_day)) return true;
+        // A numbered weekday (2MO, -1SU) counts within the month, or within the year in a yearly
+        // rule without months; elsewhere only its weekday is told.
+        const bool numbered = rule_.freq == ICAL_MONTHLY_RECURRENCE ||
+                              (rule_.freq == ICAL_YEARLY_RECURRENCE && !hasAny(rule_.by_week_no));
+        const bool inMonth = rule_.freq == ICAL_MONTHLY_RECURRENCE || hasAny(rule_.by_month);
+        const int index = inMonth ? c.day : yearDay, span = inMonth ? monthDays : yearDays;
+        for (int i = 0; i < length(rule_.by_day); ++i) {
+            if (icalrecurrencetype_day_day_of_week(rule_.by_day[i]) != weekdayOf(day)) continue;
+            const int n = icalrecurrencetype_day_position(rule_.by_day[i]);
+            if (n == 0 || !numbered || n == (index - 1) / 7 + 1 || -n == (span - index) / 7 + 1) return true;
+        }
+        return false;
+    }
+
+    // A set position past the candidates of the month or year picks none of them.
+    bool positionPossible(long long day) const {
+        if (!hasAny(rule_.by_set_pos)) return true;
+        const Civil c = civilFromDays(day);
+        long long first, end;
+        if (rule_.freq == ICAL_MONTHLY_RECURRENCE) {
+            first = daysFromCivil(c.year, c.month, 1);
+            end = first + icaltime_days_in_month(c.month, c.year);
+        } else if (rule_.freq == ICAL_YEARLY_RECURRENCE) {
+            first = daysFromCivil(c.year, 1, 1);
+            end = daysFromCivil(c.year + 1, 1, 1);
+        } else {
+            return true;
+        }
+        if (first == periodFirst_) return periodPossible_;
+        long long candidates = 0;
+        for (long long d = first; d < end; ++d)
+            candidates += matches(d);
+        candidates *= std::max(1, length(rule_.by_hour)) * std::max(1, length(rule_.by_minute)) *
+                      std::max(1, length(rule_.by_second));
+        bool possible = false;
+        for (int i = 0; i < length(rule_.by_set_pos); ++i)
+            possible = possible || std::abs(static_cast<long long>(rule_.by_set_pos[i])) <= candidates;
+        periodFirst_ = first;
+        periodPossible_ = possible;
+        return possible;
+    }
+
+    const icalrecurrencetype& rule_;
+    const int interval_;
+    const int weekStart_;
+    const long long startDay_;
+    mutable long long periodFirst_ = std::numeric_limits<long long>::min();
+    mutable bool periodPossible_ = false;
+};
+
+// A zone a file defines is followed from its start to the present for every time read in it. It
+// is used only when that stays cheap, as in any real zone: each of its rules yearly, matching
+// within its first two years, from no earlier than the Gregorian calendar, and some centuries of
+// such rules in all.
+bool isCheapToFollow(icaltimezone* zone) {
+    icalcomponent* definition = icaltimezone_get_component(zone);
+    if (definition == nullptr) return true;
+    int ruleYears = 0;
+    for (icalcomponent* c = icalcomponent_get_first_component(definition, ICAL_ANY_COMPONENT); c != nullptr;
+         c = icalcomponent_get_next_component(definition, ICAL_ANY_COMPONENT)) {
+        icalproperty* startProp = icalcomponent_get_first_property(c, ICAL_DTSTART_PROPERTY);
+        for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY); p != nullptr;
+             p = icalcomponent_get_next_property(c, ICAL_RRULE_PROPERTY)) {
+            if (startProp == nullptr) return false;
+            const icaltimetype start = icalproperty_get_dtstart(startProp);
+            const icalrecurrencetype rule = icalproperty_get_rrule(p);
+            const OccurrenceDates dates(rule, start);
+            if (rule.freq != ICAL_YEARLY_RECURRENCE || start.year < kFirstGregorianYear ||
+                !dates.anyBetween(dates.startDay(), dates.startDay() + 2 * 366)) {
+                return false;
+            }
+            const int until = icaltime_is_null_time(rule.until) ? kZoneHorizonYear : rule.until.year;
+            ruleYears += std::max(0, std::min(until, kZoneHorizonYear) - start.year);
+            if (ruleYears > kMaxZoneRuleYears) return false;
+        }
+    }
+    return true;
+}
+
 icaltimezone* zoneNamed(const char* tzid) {
     if (tzid == nullptr) return nullptr;
     if (icaltimezone* zone = icaltimezone_get_builtin_timezone(tzid)) return zone;
@@ -86,8 +282,10 @@ icaltimetype timeOf(icalproperty* prop, icalcomponent* owner, icaltimetype value
     if (param == nullptr) return value;
     const char* tzid = icalparameter_get_tzid(param);
     for (icalcomponent* c = owner; c != nullptr; c = icalcomponent_get_parent(c)) {
-        if (icaltimezone* zone = icalcomponent_get_timezone(c, tzid))
-            return icaltime_set_timezone(&value, zone);
+        if (icaltimezone* zone = icalcomponent_get_timezone(c, tzid)) {
+            if (isCheapToFollow(zone)) return icaltime_set_timezone(&value, zone);
+            break;
+        }
     }
     if (icaltimezone* zone = zoneNamed(tzid)) return icaltime_set_timezone(&value, zone);
     return value;
@@ -162,10 +360,6 @@ CalendarEvent occurrence(const Master& m, TimePoint start, const icaltimetype& l
     return {start, addSeconds(start, m.seconds), false};
 }
 
-bool hasAny(const short* values) {
-    return values[0] != ICAL_RECURRENCE_ARRAY_MAX;
-}
-
 // libical finds the next occurrence by trying every unit of the rule's frequency in turn and,
 // when none fits, goes on trying for centuries: one step of a rule that repeats every second, but
 // only on a day that never comes, takes hours. So a rule finer than daily is followed only when
@@ -215,12 +409,20 @@ std::optional<icalrecurrencetype> boundedRule(icalrecurrencetype rule, TimePoint
     return rule;
 }
 
+// Counts only the time spent following series, not reading and parsing the files.
 struct ExpansionBudget {
-    int stepsLeft = kMaxOccurrenceStepsPerFile;
-    std::chrono::steady_clock::time_point deadline =
-        std::chrono::steady_clock::now() + kMaxExpansionTimePerFile;
+    using SteadyClock = std::chrono::steady_clock;
 
-    bool spent() const { return stepsLeft <= 0 || std::chrono::steady_clock::now() > deadline; }
+    SteadyClock::duration timeLeft = kMaxExpansionTimePerRead;
+    int stepsLeft = 0;
+    SteadyClock::time_point deadline;
+
+    void startFile() {
+        stepsLeft = kMaxOccurrenceStepsPerFile;
+        deadline = SteadyClock::now() + timeLeft;
+    }
+    void endFile() { timeLeft = std::max(SteadyClock::duration::zero(), deadline - SteadyClock::now()); }
+    bool spent() const { return stepsLeft <= 0 || SteadyClock::now() > deadline; }
 };
 
 void expand(const Master& m, const std::set<TimePoint>& overridden, TimePoint rangeStart, TimePoint rangeEnd,
@@ -239,11 +441,22 @@ void expand(const Master& m, const std::set<TimePoint>& overridden, TimePoint ra
     };
 
     consider(m.start);
+    // The dates on which an occurrence overlapping the range may start, in any zone.
+    const auto dayOf = [](TimePoint t) {
+        return static_cast<long long>(std::chrono::floor<std::chrono::days>(t).time_since_epoch().count());
+    };
+    const long long lastDay = dayOf(rangeEnd) + 2;
+    const long long firstDay =
+        std::max(dayOf(rangeStart) - static_cast<long long>(std::ceil(m.seconds / 86400)) - 2,
+                 dayOf(rangeStart) - kMaxDaysAnOccurrenceReachesBack);
     for (icalproperty* p = icalcomponent_get_first_property(m.event, ICAL_RRULE_PROPERTY); p != nullptr;
          p = icalcomponent_get_next_property(m.event, ICAL_RRULE_PROPERTY)) {
+        // Making the iterator may be a long search of its own.
+        if (budget.spent()) break;
+        const icalrecurrencetype given = icalproperty_get_rrule(p);
+        if (!OccurrenceDates(given, m.start).anyBetween(firstDay, lastDay)) continue;
         int count = 0;
-        auto rule = boundedRule(icalproperty_get_rrule(p), m.startAt, m.start.is_date, rangeEnd,
-                                budget.stepsLeft, count);
+        auto rule = boundedRule(given, m.startAt, m.start.is_date, rangeEnd, budget.stepsLeft, count);
         if (!rule) continue;
         icalrecur_iterator* it = icalrecur_iterator_new(*rule, m.start);
         if (it == nullptr) continue;
@@ -266,7 +479,8 @@ void expand(const Master& m, const std::set<TimePoint>& overridden, TimePoint ra
     }
 }
 
-void collect(icalcomponent* root, TimePoint rangeStart, TimePoint rangeEnd, std::vector<CalendarEvent>& out) {
+void collect(icalcomponent* root, TimePoint rangeStart, TimePoint rangeEnd, ExpansionBudget& budget,
+             std::vector<CalendarEvent>& out) {
     std::vector<icalcomponent*> vevents;
     if (icalcomponent_isa(root) == ICAL_VEVENT_COMPONENT) {
         vevents.push_back(root);
@@ -298,7 +512,7 @@ void collect(icalcomponent* root, TimePoint rangeStart, TimePoint rangeEnd, std:
         measure(m);
         masters.push_back(m);
     }
-    ExpansionBudget budget;
+    budget.startFile();
     for (const Master& m : masters) {
         if (isCancelled(m.event)) continue;
         const char* uid = icalcomponent_get_uid(m.event);
@@ -308,6 +522,7 @@ void collect(icalcomponent* root, TimePoint rangeStart, TimePoint rangeEnd, std:
         }
         expand(m, overridden, rangeStart, rangeEnd, budget, out);
     }
+    budget.endFile();
     for (icalcomponent* event : singles) {
         if (isCancelled(event)) continue;
         icalproperty* startProp = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
@@ -403,13 +618,14 @@ std::vector<CalendarEvent> EventStoreLinux::events(TimePoint start, TimePoint en
     ::closedir(dir);
     std::sort(files.begin(), files.end());
 
+    ExpansionBudget budget;
     for (const auto& file : files) {
         auto text = readSmallFile(file);
         if (!text) continue;
         std::lock_guard lock(libicalMutex());
         Component root(icalparser_parse_string(text->c_str()));
         if (!root) continue;
-        collect(root.get(), start, end, out);
+        collect(root.get(), start, end, budget, out);
     }
     return out;
 }

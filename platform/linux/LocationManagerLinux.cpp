@@ -10,6 +10,7 @@
 #include <QVariantMap>
 
 #include "Support/Paths.h"
+#include "Support/SystemLog.h"
 
 namespace quillfen {
 
@@ -99,6 +100,11 @@ private:
             setStatus(LocationAuthorization::denied);
         } else if (status_ == LocationAuthorization::notDetermined) {
             // No location service on this machine, or none that answers.
+            if (!missingLogged_) {
+                missingLogged_ = true;
+                SystemLog::info("location", "no location service answers (" + reply.errorName().toStdString() +
+                                                "): the sky is asked without a location");
+            }
             setStatus(LocationAuthorization::restricted);
         }
         failPending();
@@ -160,6 +166,7 @@ private:
 
     QDBusConnection bus_;
     LocationManagerDelegate* delegate_ = nullptr;
+    bool missingLogged_ = false;
     LocationAuthorization status_ = LocationAuthorization::notDetermined;
     QString clientPath_;
     QString currentLocation_;

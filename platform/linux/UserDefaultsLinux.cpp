@@ -1,3 +1,7 @@
+#include <sys/stat.h>
+
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QString>
@@ -50,22 +54,30 @@ public:
 
     void setString(std::string_view key, std::string_view value) override {
         settings_.setValue(qKey(key), QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
-        settings_.sync();
+        sync();
     }
     void setBoolean(std::string_view key, bool value) override {
         settings_.setValue(qKey(key), value);
-        settings_.sync();
+        sync();
     }
     void setInteger(std::string_view key, std::int64_t value) override {
         settings_.setValue(qKey(key), static_cast<qlonglong>(value));
-        settings_.sync();
+        sync();
     }
     void remove(std::string_view key) override {
         settings_.remove(qKey(key));
-        settings_.sync();
+        sync();
     }
 
 private:
+    // The user's choices are theirs alone, like every other file of the application.
+    void sync() {
+        settings_.sync();
+        const QByteArray file = QFile::encodeName(settings_.fileName());
+        ::chmod(file.constData(), S_IRUSR | S_IWUSR);
+        ::chmod(QFile::encodeName(QFileInfo(settings_.fileName()).absolutePath()).constData(), S_IRWXU);
+    }
+
     mutable QSettings settings_;
 };
 

@@ -150,6 +150,20 @@ TEST_F(NudgeEngineTest, TheSkyOnlyFlavoursTheLocalWords) {
     }
 }
 
+// The sky check's race throws when no thread can be started for it: no answer, not a failed tick.
+TEST_F(NudgeEngineTest, ASkyCheckThatThrowsLeavesTheWordsPlain) {
+    struct NoThread final : HttpFetcher {
+        HttpResult get(const HttpRequest&, std::stop_token) override {
+            throw std::system_error(EAGAIN, std::generic_category(), "no thread");
+        }
+    };
+    NudgeEngine engine(config, FarlumeClient(config, std::make_shared<NoThread>()), budget, log, std::nullopt,
+                       nullptr, clock);
+    const TickResult result = engine.tick(stretch(120), std::nullopt, kFree, kAnyTime);
+    ASSERT_TRUE(result.fired());
+    EXPECT_EQ(result.fired()->notificationBody, "Step outside for five.");
+}
+
 TEST_F(NudgeEngineTest, AHeldOrRefusedNudgeAsksNoSkyAndCountsNothing) {
     const struct {
         const char* name;

@@ -86,10 +86,17 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::running() {
+    if (pid_ <= 0) return false;
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) != pid_) return true;
     pid_ = -1;
+    status_ = status;
     return false;
+}
+
+std::optional<int> ChildProcess::waitForExit(std::chrono::milliseconds timeout) {
+    waitUntil([this] { return !running(); }, timeout);
+    return status_;
 }
 
 std::string ChildProcess::readLine(std::chrono::milliseconds timeout) {

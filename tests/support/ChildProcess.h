@@ -31,12 +31,16 @@ public:
 
     pid_t pid() const { return pid_; }
     bool running();
+    // The wait status once the child has ended (see waitpid), or nothing if it still runs
+    // when the time is up.
+    std::optional<int> waitForExit(std::chrono::milliseconds timeout);
     // One line from the report pipe, without its line feed; aborts the test run when none
     // comes in time.
     std::string readLine(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 private:
     pid_t pid_ = -1;
+    std::optional<int> status_;
     int reportRead_ = -1;
     std::string pending_;
 };

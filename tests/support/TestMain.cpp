@@ -3,11 +3,13 @@
 
 #include <memory>
 
+#include "CoreProcess.h"
 #include "support/TestEnvironment.h"
 
 // Every test process runs with a throw-away HOME and XDG folders and a fixed zone, so a
 // test that forgets its own TestHome still never touches the real home.
 int main(int argc, char** argv) {
+    quillfen::CoreProcess::ignoreBrokenPipes();
     ::testing::InitGoogleMock(&argc, argv);
     quillfen::test::ScopedTimeZone zone("UTC");
     auto home = std::make_unique<quillfen::test::TestHome>();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Support/LocalCalendar.h"
+#include "support/BenchCorpora.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {
@@ -236,6 +237,34 @@ TEST(ScreenBandOf, FollowsTheMinuteTable) {
         {120, "2-3h"},    {179, "2-3h"},   {180, "over-3h"}, {100000, "over-3h"}};
     for (const auto& [minutes, raw] : table)
         EXPECT_EQ(toString(screenBandOf(minutes)), raw) << minutes;
+}
+
+// The benchmark's fourteen days of minutes, pinned as the builders have always read them: weeks
+// across clock changes, a day without a midnight (Santiago) and a zone whose date steps back at
+// 00:30 when its summer time ends.
+TEST(AgentSummaryOfTheBenchmarkLog, ReadsAsItAlwaysHasInEveryZone) {
+    struct Case {
+        const char* zone;
+        int year, month, day, hour;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"Europe/Berlin", 2026, 1, 15, 15, "{\"profile\":\"work\",\"schemaVersion\":1,\"summary\":{\"daysObserved\":8,\"fragmentedAfternoonsThisWeek\":8,\"longAfternoonsThisWeek\":8,\"nudgesAlreadyThisWeek\":1,\"today\":{\"attentionState\":\"fragmented\",\"continuousScreenBand\":\"2-3h\",\"load\":\"medium\",\"partOfDay\":\"afternoon\",\"wentLong\":true}}} 111 111 111 111 111 111 111"},
+        {"Europe/Berlin", 2026, 4, 2, 10, "{\"profile\":\"work\",\"schemaVersion\":1,\"summary\":{\"daysObserved\":8,\"fragmentedAfternoonsThisWeek\":7,\"longAfternoonsThisWeek\":7,\"nudgesAlreadyThisWeek\":1,\"today\":{\"attentionState\":\"fragmented\",\"continuousScreenBand\":\"2-3h\",\"load\":\"medium\",\"partOfDay\":\"morning\",\"wentLong\":false}}} 100 111 111 111 111 111 111"},
+        {"Europe/Berlin", 2026, 10, 28, 21, "{\"profile\":\"work\",\"schemaVersion\":1,\"summary\":{\"daysObserved\":8,\"fragmentedAfternoonsThisWeek\":7,\"longAfternoonsThisWeek\":7,\"nudgesAlreadyThisWeek\":1,\"today\":{\"attentionState\":\"fragmented\",\"continuousScreenBand\":\"2-3h\",\"load\":\"medium\",\"partOfDay\":\"night\",\"wentLong\":true}}} 111 111 111 111 111 111 111"},
+        {"America/Santiago", 2026, 9, 10, 12, "{\"profile\":\"work\",\"schemaVersion\":1,\"summary\":{\"daysObserved\":8,\"fragmentedAfternoonsThisWeek\":8,\"longAfternoonsThisWeek\":7,\"nudgesAlreadyThisWeek\":1,\"today\":{\"attentionState\":\"fragmented\",\"continuousScreenBand\":\"2-3h\",\"load\":\"medium\",\"partOfDay\":\"afternoon\",\"wentLong\":false}}} 101 111 111 111 111 111 111"},
+        {"America/Santiago", 2026, 4, 8, 9, "{\"profile\":\"work\",\"schemaVersion\":1,\"summary\":{\"daysObserved\":8,\"fragmentedAfternoonsThisWeek\":7,\"longAfternoonsThisWeek\":7,\"nudgesAlreadyThisWeek\":1,\"today\":{\"attentionState\":\"fragmented\",\"continuousScreenBand\":\"2-3h\",\"load\":\"medium\",\"partOfDay\":\"morning\",\"wentLong\":false}}} 100 111 111 111 111 111 111"},
+        {"XXX3YYY,M3.2.0/0:30,M11.1.0/0:30", 2026, 11, 4, 13, "{\"profile\":\"work\",\"schemaVersion\":1,\"summary\":{\"daysObserved\":8,\"fragmentedAfternoonsThisWeek\":8,\"longAfternoonsThisWeek\":8,\"nudgesAlreadyThisWeek\":1,\"today\":{\"attentionState\":\"fragmented\",\"continuousScreenBand\":\"2-3h\",\"load\":\"medium\",\"partOfDay\":\"afternoon\",\"wentLong\":true}}} 111 111 111 111 111 111 111"},
+    };
+    for (const Case& c : cases) {
+        ScopedTimeZone zone{c.zone};
+        const TimePoint now = LocalCalendar::fromLocal(c.year, c.month, c.day, c.hour, 30);
+        const std::vector<SignalSample> log = test::BenchCorpora::minuteLog(now);
+        std::string reading = AgentSummary::build(log, now, AgentProfile::work, 1, std::nullopt).jsonString();
+        for (const DayMark& mark : AgentSummary::weekBreakdown(log, now))
+            reading += " " + std::to_string(mark.observed) + std::to_string(mark.wentLong) + std::to_string(mark.fragmented);
+        EXPECT_EQ(reading, c.expected) << c.zone << " " << c.month << "/" << c.day;
+    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "Contract/AgentSummary.h"
@@ -86,6 +88,33 @@ TEST_F(ClaudeSidecarMindTest, ADecisionNeedsThePersonaFileButAReflectionDoesNot)
     EXPECT_EQ(mind().reflect(quietWeek(), {}),
               MindResult<std::string>(std::string("Three long afternoons behind you this week.")));
     EXPECT_EQ(claude_.lastArguments()[5], ClaudeSidecarMind::reflectionPersona());
+}
+
+TEST_F(ClaudeSidecarMindTest, APersonaThatIsNoRegularFileIsNotFoundAndNotWaitedOn) {
+    const auto persona = ClaudeSidecarMind::defaultPersonaPath();
+    std::filesystem::create_directories(std::filesystem::path(persona).parent_path());
+    ASSERT_EQ(::mkfifo(persona.c_str(), 0600), 0);
+    EXPECT_EQ(mind().decide(quietWeek(), {}),
+              MindResult<MindDecision>(MindError::transport("persona not found at " + persona)));
+}
+
+// A reflection still running as the process exits reads the built-in persona after the exit
+// handlers have run.
+TEST(ClaudeSidecarMindDeathTest, TheBuiltInPersonaOutlivesTheExitHandlers) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto exitWhileReflecting = [] {
+        std::atexit([] {
+            // Memory that was freed goes to the next allocations that fit.
+            std::vector<std::string> reuse;
+            for (std::size_t size = 1500; size < 4200; size += 16)
+                reuse.emplace_back(size, 'x');
+            const bool intact = ClaudeSidecarMind::reflectionPersona().starts_with("You are the reflection");
+            std::_Exit(intact ? 0 : 1);
+        });
+        (void)ClaudeSidecarMind::reflectionPersona();
+        std::exit(0);
+    };
+    EXPECT_EXIT(exitWhileReflecting(), testing::ExitedWithCode(0), "");
 }
 
 TEST_F(ClaudeSidecarMindTest, StripsFrontMatterOnlyWhenItCloses) {

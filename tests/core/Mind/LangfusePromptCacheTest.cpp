@@ -52,6 +52,31 @@ protected:
     std::shared_ptr<ScriptedFetcher> fetcher_ = std::make_shared<ScriptedFetcher>();
 };
 
+// A lookup that comes while the first one still reads the file waits for that read rather than
+// finding nothing.
+TEST_F(LangfusePromptCacheTest, EveryFirstLookupSeesThePromptsOnDisk) {
+    struct SlowStore final : LogStore {
+        std::optional<std::string> read() const override {
+            reading = true;
+            std::this_thread::sleep_for(100ms);
+            return R"({"decide":{"name":"decide","version":3,"label":"production","text":"kept"}})";
+        }
+        std::error_code write(std::string_view) override { return {}; }
+        mutable std::atomic<bool> reading = false;
+    };
+    auto store = std::make_shared<SlowStore>();
+    LangfusePromptCache c(fetcher_, 10.0, 3.0, store, clock_);
+    std::optional<LangfusePrompt> first;
+    std::thread firstLookup([&] { first = c.getPrompt("decide", "production", std::nullopt); });
+    while (!store->reading)
+        std::this_thread::sleep_for(1ms);
+    const auto second = c.getPrompt("decide", "production", std::nullopt);
+    firstLookup.join();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->text, "kept");
+    EXPECT_EQ(first, second);
+}
+
 TEST_F(LangfusePromptCacheTest, ServesFromMemoryWithinTheTtlWhateverTheLabel) {
     auto c = cache();
     auto first = c.getPrompt("decide", "production", kCredentials);

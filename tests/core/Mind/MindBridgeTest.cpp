@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Support/JsonText.h"
+#include "support/ChildProcess.h"
 #include "support/ScriptedMind.h"
 
 namespace quillfen {
@@ -296,6 +297,26 @@ TEST(MindBridge, AMindThatIgnoresStopStillAnswersAtTheTimeOut) {
     // The late calls end by themselves, on their shares of the mind.
     ASSERT_TRUE(mind->waitUntilIdle(1500ms));
     EXPECT_EQ(mind->stoppedCalls(), 2);
+}
+
+// A mind blocked where it cannot see the stop (a persona read from a pipe, say) must not leave a
+// thread behind at every call, to start its tool all at once when it comes free.
+TEST(MindBridge, CallsThatWillNotStopArePiledUpNoFurtherThanTheCap) {
+    auto mind = std::make_shared<ScriptedMind>(
+        ScriptedMind::reflecting("A calm week.").after(5000ms).ignoringStopFor(500ms));
+    const MindBridge bridge(AgentTenant::ilvane(), mind, 0.01, 0.01);
+    for (int i = 0; i < 2 * MindBridge::kMaxRunningCalls; ++i) {
+        EXPECT_EQ(bridge.reflect(threeLongAfternoons()), (ReflectionResult{std::nullopt, "timed-out"}));
+        EXPECT_EQ(MindBridge(bridge).consult(threeLongAfternoons()), fellBack("timed-out"));
+    }
+    // A call's thread may start a little after the call has timed out.
+    const auto started = [&](int calls) { return test::waitUntil([&] { return mind->calls() == calls; }); };
+    EXPECT_TRUE(started(MindBridge::kMaxRunningCalls));
+    ASSERT_TRUE(mind->waitUntilIdle(1500ms));
+    EXPECT_EQ(mind->calls(), MindBridge::kMaxRunningCalls);
+    bridge.reflect(threeLongAfternoons());
+    EXPECT_TRUE(started(MindBridge::kMaxRunningCalls + 1)) << "a place that came free serves again";
+    ASSERT_TRUE(mind->waitUntilIdle(1500ms));
 }
 
 TEST(MindBridge, AnAnswerInTimeIsNotCutShort) {

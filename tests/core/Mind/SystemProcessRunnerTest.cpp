@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -8,7 +10,9 @@
 #include <fstream>
 #include <thread>
 
+#include "CoreProcess.h"
 #include "Mind/ProcessRunner.h"
+#include "support/ChildProcess.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {
@@ -127,6 +131,55 @@ TEST_F(SystemProcessRunnerTest, ACancelledCallStopsItsChildAtOnce) {
     for (int i = 0; i < 100 && alive(pids); ++i)
         std::this_thread::sleep_for(10ms);
     EXPECT_FALSE(alive(pids));
+}
+
+TEST_F(SystemProcessRunnerTest, ACallWhoseCallerHasGivenUpStartsNoChild) {
+    std::stop_source source;
+    source.request_stop();
+    const auto marker = dir_.path() / "ran";
+    // A path that cannot start shows whether a start was tried at all.
+    for (const auto& executable : {script("marks.sh", "touch " + marker.string()), marker.string()}) {
+        EXPECT_EQ(run(executable, 2.0, {}, source.get_token()), ProcessResult(MindError::timedOut()));
+    }
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(std::filesystem::exists(marker));
+}
+
+// Held without close-on-exec, as a file stream, mkstemp and libcurl's sockets hold theirs.
+TEST_F(SystemProcessRunnerTest, TheChildInheritsOnlyItsStandardStreams) {
+    const int file = ::open(script("held.sh", "").c_str(), O_RDONLY);
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    // ls itself reads the folder through descriptor 3.
+    EXPECT_EQ(run("/bin/ls", 2.0, {"/proc/self/fd"}), ProcessResult(std::string("0\n1\n2\n3\n")));
+    ::close(file);
+    ::close(socket);
+}
+
+// The test main, like the application's, has SIGPIPE ignored.
+TEST_F(SystemProcessRunnerTest, InputForAChildThatHasExitedFailsOnlyThatCall) {
+    const auto result = runner_.run(script("quits.sh", "exit 0"), {}, 2.0, {}, std::string(1 << 20, 'x'));
+    ASSERT_TRUE(std::holds_alternative<MindError>(result));
+    EXPECT_EQ(std::get<MindError>(result).kind(), MindError::Kind::transport);
+}
+
+// Quitting while one call's child still runs, and while a timed-out child that ignores SIGTERM
+// still has its grace, leaves neither behind, and nothing starts afterwards.
+TEST_F(SystemProcessRunnerTest, ShutdownLeavesNoChildRunning) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto quit = [this] {
+        const auto stubborn = dir_.path() / "stubborn", inFlight = dir_.path() / "in-flight";
+        run(script("stubborn.sh", "trap '' TERM; echo $$ > " + stubborn.string() + "; exec sleep 30"), 0.2);
+        std::thread call(
+            [&] { run(script("sleeper.sh", "echo $$ > " + inFlight.string() + "; exec sleep 30"), 3); });
+        bool ok = test::waitUntil([&] { return alive(inFlight); });
+        CoreProcess::shutdown();
+        ok = test::waitUntil([&] { return !alive(stubborn) && !alive(inFlight); }, 200ms) && ok;
+        call.join();
+        const auto late = dir_.path() / "late";
+        run(script("late.sh", "touch " + late.string()));
+        std::exit(ok && !std::filesystem::exists(late) ? 0 : 1);
+    };
+    EXPECT_EXIT(quit(), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "Support/Iso8601.h"
+#include <sstream>
+#include "support/BenchCorpora.h"
 #include "support/FixedClock.h"
 #include "support/TestEnvironment.h"
 
@@ -229,6 +231,24 @@ TEST(BrowserRhythm, KeepsTheJournalOrderOfEventsAtOneInstant) {
     EXPECT_EQ(rhythm.samples()[1].event, BrowserEvent::windowBlur);
     EXPECT_EQ(rhythm.samples()[2].event, BrowserEvent::windowFocus);
     EXPECT_EQ(rhythm.activeMinutesToday(at("2026-01-05T12:00:00Z"), 1800), 20);
+}
+
+// The benchmark's journals, whole and cut to the newest part, pinned as they have always read.
+TEST(BrowserRhythm, ReadsTheBenchmarkJournalAsItAlwaysHas) {
+    TestHome home;
+    ScopedTimeZone zone{"Europe/Berlin"};
+    const TimePoint now = at("2026-01-01T18:00:00Z");
+    for (std::size_t bytes : {std::size_t{1} << 20, std::size_t{6} << 20}) {
+        writeFile(BrowserRhythm::canonicalURL(), test::BenchCorpora::journal(bytes, true));
+        const BrowserRhythm rhythm = BrowserRhythm::read(BrowserRhythm::canonicalURL());
+        std::ostringstream out;
+        for (const auto& s : rhythm.samples())
+            out << s.ts.time_since_epoch().count() << toString(s.event) << ';';
+        EXPECT_EQ(std::to_string(rhythm.samples().size()) + " " + std::to_string(test::BenchCorpora::digest(out.str())) +
+                      " " + std::to_string(rhythm.tabSwitches(3600, now)) + " " +
+                      std::to_string(rhythm.activeMinutesToday(now, 1800)),
+                  bytes == (std::size_t{1} << 20) ? "21042 6321583989696742683 171 300" : "84166 7329555675654736388 0 0");
+    }
 }
 
 }  // namespace

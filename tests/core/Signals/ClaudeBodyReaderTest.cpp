@@ -10,6 +10,8 @@
 #include "Signals/Fingerprint.h"
 #include "Support/Iso8601.h"
 #include "Support/LocalCalendar.h"
+#include <sstream>
+#include "support/BenchCorpora.h"
 #include "support/FileTimes.h"
 #include "support/FixedClock.h"
 #include "support/TestEnvironment.h"
@@ -113,6 +115,28 @@ TEST(ClaudeBodyReader, MatchesOnlyTheExactTimestampFormAndBothTimeForms) {
         {R"({"type":"user","Timestamp":"2026-01-05T09:00:00Z"})", 0},
         {R"({"type":"user","timestamp":"9999-01-05T09:00:00Z"})", 0},
         {R"(not json at all "timestamp":"2026-01-05T09:00:00Z" but matched as text "type":"user")", 1},
+    };
+    for (const auto& [line, turns] : lines) {
+        SCOPED_TRACE(line);
+        Week w;
+        w.log("p", line + "\n");
+        EXPECT_EQ(w.today().userTurns, turns);
+    }
+}
+
+// Either key before `":"user"` makes a turn, wherever it stands; other keys, other spellings and
+// a marker cut by the line's start do not.
+TEST(ClaudeBodyReader, FindsTheUserMarkerAfterEitherKeyAnywhereInTheLine) {
+    const std::string ts = R"("timestamp":"2026-01-05T09:00:00Z")";
+    const std::vector<std::pair<std::string, int>> lines = {
+        {"{" + ts + R"(,"type":"user"})", 1},
+        {"{" + ts + R"(,"message":{"role":"user"}})", 1},
+        {"{" + ts + R"(,"kind":"user","userType":"user","type":"user"})", 1},
+        {"{" + ts + R"(,"xtype":"user","xrole":"user","Type":"user"})", 0},
+        {"{" + ts + R"(,"type": "user","role":"users"})", 0},
+        {R"(type":"user",)" + ts, 0},
+        {R"(":"user" )" + ts, 0},
+        {R"("role":"user")" + ts, 1},
     };
     for (const auto& [line, turns] : lines) {
         SCOPED_TRACE(line);
@@ -423,6 +447,30 @@ TEST(AgentSummary, MapsHoursToPartsOfDayAndMinutesToScreenBands) {
     };
     for (const auto& [m, band] : minutes)
         EXPECT_EQ(screenBandOf(m), band) << m;
+}
+
+// The benchmark's week at a smaller scale (tails cut at their limit, long answers, tool output,
+// Codex sessions beside them), pinned field by field as the reader has always read it.
+TEST(ClaudeBodyReader, ReadsTheBenchmarkWeekAsItAlwaysHas) {
+    test::TestHome home;
+    test::ScopedTimeZone tz{"Europe/Berlin"};
+    const TimePoint now = test::at("2026-01-05T17:00:00Z");
+    test::BenchCorpora::writeClaudeLogs(home.path() / ".claude/projects", now, 24, 560'000);
+    test::BenchCorpora::writeCodexLogs(home.path() / ".codex/sessions", now, 30);
+
+    const ClaudeBody body = ClaudeBodyReader::read(now, 7);
+    std::ostringstream out;
+    out << body.available << ' ' << body.daysObserved << ' ' << body.longAfternoonsThisWeek << ' '
+        << body.fragmentedAfternoonsThisWeek;
+    for (const ClaudeDay& d : body.days) {
+        out << " |" << d.daysAgo << ' ' << d.isToday << d.observed << ' ' << d.userTurns << ' ' << d.longestRunMin
+            << ' ' << d.afternoonSpanMin << ' ' << d.distinctProjects << ' ' << d.switches << ' '
+            << d.firstHour.value_or(-1) << ' '
+            << (d.lastTimestamp ? d.lastTimestamp->time_since_epoch().count() : 0) << ' ' << toString(d.attention)
+            << ' ' << toString(d.load) << ' ' << d.longAfternoon << d.fragmentedAfternoon;
+    }
+    EXPECT_EQ(out.str(), "1 7 2 5 |0 11 771 448 241 10 241 0.2 1767625397456000000 fragmented high 11 |1 01 628 147 225 10 106 3.21667 1767567053456000000 fragmented high 11 |2 01 306 106 102 4 3 0 1767472195123000000 fragmented high 01 |3 01 299 93 47 4 3 2.06667 1767394756123000000 fragmented high 00 |4 01 263 99 99 3 2 5.11667 1767296486123000000 fragmented high 01 |5 01 336 97 90 4 3 1.18333 1767220567123000000 fragmented high 01 |6 01 257 97 36 3 2 4.16667 1767120281123000000 fragmented high 00");
+    EXPECT_EQ(body.today, body.days.front());
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 
 #include "Signals/Fingerprint.h"
 #include "Support/Iso8601.h"
+#include <sstream>
+#include "support/BenchCorpora.h"
 #include "support/FileTimes.h"
 #include "support/FixedClock.h"
 #include "support/TestEnvironment.h"
@@ -226,6 +228,49 @@ TEST(CodexActivityReader, CountsResponseUserMessagesOnlyInLogsWithoutEventUserMe
     EXPECT_TRUE(events[0].isUser && events[1].isUser);
 }
 
+// Lines as the agent writes them, time first. Those before the window still give the file its
+// identity and its user-message mark, also when escapes spell the words, and a later time in the
+// same line still counts.
+TEST(CodexActivityReader, LinesBeforeTheWindowStillCountWhereTheyCan) {
+    auto line = [](std::string_view ts, std::string_view rest) {
+        return "{\"timestamp\":\"" + std::string(ts) + "\"," + std::string(rest) + "}\n";
+    };
+    const std::string old = "2025-12-01T09:00:00.5Z";
+    const std::string recent = "2026-01-05T09:00:00Z";
+    const std::string started = line(recent, R"("type":"event_msg","payload":{"type":"task_started"})");
+    const std::string responseTurn =
+        line(recent, R"("type":"response_item","payload":{"type":"message","role":"user"})");
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string project;
+        std::vector<Kind> kinds;
+    };
+    const std::vector<Case> cases = {
+        {"identity", line(old, R"("type":"session_meta","payload":{"cwd":"/w/a","id":"s"})") + started, "/w/a",
+         {Kind::taskStarted}},
+        {"escaped identity", line(old, R"("type":"session\u005fmeta","payload":{"cwd":"/w/b"})") + started, "/w/b",
+         {Kind::taskStarted}},
+        {"user-message mark", line(old, R"("type":"event_msg","payload":{"type":"user_message"})") + responseTurn,
+         "x.jsonl", {}},
+        {"escaped mark", line(old, R"("type":"event_msg","payload":{"type":"user\u005fmessage"})") + responseTurn,
+         "x.jsonl", {}},
+        {"a later time", line(old, R"("type":"event_msg","payload":{"type":"task_started"},"timestamp":")" + recent + "\""),
+         "x.jsonl", {Kind::taskStarted}},
+        {"of no account", line(old, R"("type":"event_msg","payload":{"type":"task_started"})") + responseTurn,
+         "x.jsonl", {Kind::userTurn}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sessions s;
+        s.write("x.jsonl", c.text, at("2026-01-05T10:00:00Z"));
+        const auto events = CodexActivityReader::readEvents(at("2026-01-05T10:00:00Z"), 1, s.path());
+        EXPECT_EQ(kinds(events), c.kinds);
+        for (const auto& e : events)
+            EXPECT_EQ(e.projectFingerprint, fingerprint(c.project));
+    }
+}
+
 TEST(CodexActivityReader, SortsToolNamesIntoCategoriesByTheFirstMatchingPattern) {
     const std::vector<std::pair<nlohmann::json, Category>> table = {
         {"Run_Terminal", Category::shell},   {"exec_command", Category::shell},
@@ -440,6 +485,36 @@ TEST(AIActivityEvent, RoundTripsThroughJsonAndLeavesOutAnAbsentCategory) {
 
     j["kind"] = "napping";
     EXPECT_EQ(activityEventFromJson(j), std::nullopt);
+}
+
+// The benchmark's sessions at a smaller scale, pinned as the reader has always read them: the
+// events of a week, of a window that starts inside the older logs, and two snapshots.
+TEST(CodexActivityReader, ReadsTheBenchmarkSessionsAsItAlwaysHas) {
+    TempDir dir;
+    const TimePoint now = at("2026-01-05T14:03:00Z");
+    test::BenchCorpora::writeCodexLogs(dir.path(), now, 60);
+
+    auto describe = [](const std::vector<AIActivityEvent>& events) {
+        std::ostringstream out;
+        for (const auto& e : events) {
+            out << e.timestamp.time_since_epoch().count() << e.projectFingerprint << e.sessionFingerprint
+                << e.isUser << (e.toolCategory ? toString(*e.toolCategory) : "-") << toString(e.kind) << ';';
+        }
+        return std::to_string(events.size()) + " " + std::to_string(test::BenchCorpora::digest(out.str()));
+    };
+    auto describeSnapshot = [](const CodexActivitySnapshot& s) {
+        std::ostringstream out;
+        out << s.isTaskRunning << ' ' << s.runningTaskCount << ' '
+            << (s.runningSince ? s.runningSince->time_since_epoch().count() : 0) << ' '
+            << (s.lastActivityAt ? s.lastActivityAt->time_since_epoch().count() : 0) << ' ' << s.toolCallsLastHour
+            << ' ' << s.userTurnsLastHour;
+        return out.str();
+    };
+    EXPECT_EQ(describe(CodexActivityReader::readEvents(now, 7, dir.path())), "7518 13831798248463130604");
+    EXPECT_EQ(describe(CodexActivityReader::readEvents(now, 0, dir.path())), "4372 6455181684656769369");
+    EXPECT_EQ(describeSnapshot(CodexActivityReader::readSnapshot(now, dir.path(), 7200)), "1 1 1767614645456000000 1767614777456000000 0 0");
+    EXPECT_EQ(describeSnapshot(CodexActivityReader::readSnapshot(now + std::chrono::hours(3), dir.path(), 7200)),
+              "0 0 0 1767614777456000000 0 0");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/BenchCorpora.h"
 #include "support/FixedClock.h"
 #include "support/TestEnvironment.h"
 
@@ -94,6 +95,23 @@ TEST(PromptCadence, OnlyTheNewestPartOfAnEndlessJournalIsRead) {
 
     auto cadence = PromptCadence::read(PromptCadence::canonicalURL());
     EXPECT_EQ(cadence.pulls(), std::vector<TimePoint>{at("2026-01-05T13:55:00Z")});
+}
+
+// The benchmark's journals, whole and cut to the newest part, pinned as they have always read.
+TEST(PromptCadence, ReadsTheBenchmarkJournalAsItAlwaysHas) {
+    TestHome home;
+    ScopedTimeZone zone{"Europe/Berlin"};
+    const TimePoint now = at("2026-01-01T18:00:00Z");
+    for (std::size_t bytes : {std::size_t{1} << 19, std::size_t{3} << 20}) {
+        writeFile(PromptCadence::canonicalURL(), test::BenchCorpora::journal(bytes, false));
+        const PromptCadence cadence = PromptCadence::read(PromptCadence::canonicalURL());
+        std::string pulls;
+        for (TimePoint t : cadence.pulls())
+            pulls += std::to_string(t.time_since_epoch().count()) + ";";
+        EXPECT_EQ(std::to_string(cadence.pulls().size()) + " " + std::to_string(test::BenchCorpora::digest(pulls)) +
+                      " " + std::to_string(cadence.count(1800, now)) + " " + std::to_string(cadence.countToday(now)),
+                  bytes == (std::size_t{1} << 19) ? "10700 15067340719960976548 257 7715" : "21399 11478172551369011840 0 0");
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "Sky/FarlumeClient.h"
@@ -90,11 +92,16 @@ TEST(FarlumeClient, UnknownForSilenceJunkAndABadOutside) {
 
 TEST(FarlumeClient, AsksTheServiceOnceAndGivesUpOnTime) {
     test::LocalHttpServer local;
-    int requests = 0;
+    // The server answers on threads of its own, a slow answer still running beside the next.
+    std::atomic<int> requests = 0;
+    std::mutex seenMutex;
     std::string seenQuery;
     local.server().Get("/api/moon", [&](const httplib::Request& req, httplib::Response& res) {
         ++requests;
-        seenQuery = req.get_param_value("lat") + "," + req.get_param_value("lng");
+        {
+            std::lock_guard lock(seenMutex);
+            seenQuery = req.get_param_value("lat") + "," + req.get_param_value("lng");
+        }
         const auto mode = req.get_param_value("humanProfile");
         if (req.has_param("place")) {
             const auto place = req.get_param_value("place");
@@ -114,7 +121,10 @@ TEST(FarlumeClient, AsksTheServiceOnceAndGivesUpOnTime) {
     EXPECT_EQ(FarlumeClient(config, fetcher).skyCheck(CoarseLocation{48.85661, 2.35222}),
               SkyVerdict::worthIt(tail("Clear", std::nullopt, std::nullopt, std::nullopt, std::nullopt)));
     EXPECT_EQ(requests, 1);
-    EXPECT_EQ(seenQuery, "48.86,2.35");
+    {
+        std::lock_guard lock(seenMutex);
+        EXPECT_EQ(seenQuery, "48.86,2.35");
+    }
 
     auto placed = [&](const char* place) {
         auto c = configWith(LocationMode::fixedPlace, place, local.baseURL());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,59 @@ TEST(JsonLines, OversizedAndPathologicalLinesCostNoMoreThanASkip) {
     EXPECT_EQ(values("{\"a\":\"" + quoted + "\"}").size(), 1u);
     EXPECT_TRUE(values(std::string(JsonLines::kMaxLineBytes, '{')).empty());
     EXPECT_TRUE(values(std::string("{\"a\":\"\0\"}\n", 11)).empty());
+}
+
+// The direct reading must take and refuse exactly the lines that the full parser does, and find
+// the same string members, on the lines where a shortcut would most likely part from it.
+TEST(JsonLines, ObjectsAreReadDirectlyExactlyAsTheParserReadsThem) {
+    using namespace std::string_literals;
+    static constexpr std::string_view kKeys[] = {"ts", "event"};
+    using Members = std::vector<std::optional<std::string>>;
+    const std::string lines[] = {
+        R"({"ts":"2026-01-05T10:00:00Z","event":"idle"})",
+        R"(  {"event":"idle" , "ts" : "x"}  )",
+        "\xEF\xBB\xBF{\"ts\":\"bom\"}",
+        "\xEF\xBB{\"ts\":\"half a bom\"}",
+        "{\"ts\":\"a\"}\0trailing bytes \xFF after a NUL"s,
+        "{\"ts\":\"a\0b\"}"s,
+        "{\"ts\":1\0}"s,
+        R"({"ts":"first","ts":"second","event":7,"event":"last"})",
+        R"({"ts":"string","ts":null})",
+        R"({"t\u0073":"escaped key","event":"tab\u005fswitch\n\"q\""})",
+        R"({"ts":"\ud83d\ude00 pair"} )",
+        R"({"ts":"\udc00 lone low"})",
+        R"({"ts":"\ud800 lone high"})",
+        "{\"ts\":\"invalid \xC3\x28 UTF-8\"}",
+        R"({"nested":{"ts":"inner"},"list":[1,-0.5e+3,true,false,null,{"a":[]}]})",
+        R"({"big":1e999})",
+        R"({"big":123456789012345678901234567890})",
+        R"({"bad":01})",
+        R"({"ts":"x"} {"ts":"y"})",
+        R"({"ts":"x",})",
+        R"(["ts","array"])",
+        R"("ts")",
+        "{\"ts\":\"tab\tinside\"}",
+        "\t{\"ts\":\"crlf\"}\r",
+        std::string(70, '[') + std::string(70, ']'),
+        "{\"deep\":" + std::string(63, '[') + std::string(63, ']') + ",\"ts\":\"63 deep\"}",
+    };
+    for (const std::string& line : lines) {
+        Members expected;
+        JsonLines::forEachValue(line, [&](const nlohmann::json& value) {
+            if (!value.is_object()) return;
+            for (std::string_view key : kKeys) {
+                auto it = value.find(std::string(key));
+                expected.push_back(it != value.end() && it->is_string() ? std::optional(it->get<std::string>())
+                                                                      : std::nullopt);
+            }
+        });
+        Members found;
+        JsonLines::forEachObject(line, kKeys, [&](JsonLines::StringMembers members) {
+            for (const auto& member : members)
+                found.push_back(member ? std::optional<std::string>(*member) : std::nullopt);
+        });
+        EXPECT_EQ(found, expected) << line;
+    }
 }
 
 }  // namespace

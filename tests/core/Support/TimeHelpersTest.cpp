@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
 #include "Support/Iso8601.h"
 #include "Support/LocalCalendar.h"
 #include "support/FixedClock.h"
@@ -84,6 +88,51 @@ TEST(LocalCalendar, ATimeBeyondTheClockStopsAtItsEnds) {
 }
 
 // A heartbeat stamped in 1700 overflowed the age measured from now.
+// The cached dates must be exactly the day keys, also where a day has no midnight, where the
+// date steps back when summer time ends at 00:30, and where offsets are not whole minutes.
+TEST(LocalDates, NameTheSameDayAsTheDayKeyAtEveryInstant) {
+    struct Case {
+        const char* zone;
+        const char* from;
+        const char* to;
+        int stepSeconds;
+    };
+    const Case cases[] = {
+        {"Europe/Berlin", "2026-01-01T00:00:00Z", "2027-01-01T00:00:00Z", 997},
+        {"Europe/Berlin", "2026-10-24T12:00:00Z", "2026-10-26T00:00:00Z", 7},
+        {"America/Santiago", "2026-09-05T00:00:00Z", "2026-09-08T00:00:00Z", 7},
+        {"America/Santiago", "2026-04-03T00:00:00Z", "2026-04-06T00:00:00Z", 11},
+        {"Australia/Lord_Howe", "2026-04-04T00:00:00Z", "2026-04-06T00:00:00Z", 13},
+        {"XXX3YYY,M3.2.0/0:30,M11.1.0/0:30", "2026-10-31T00:00:00Z", "2026-11-03T00:00:00Z", 5},
+        {"Africa/Monrovia", "1972-01-05T00:00:00Z", "1972-01-09T00:00:00Z", 9},
+    };
+    // At the ends of the clock a day's span reaches past what the clock holds.
+    for (TimePoint edge : {TimePoint::min(), TimePoint::max()}) {
+        LocalCalendar::LocalDates dates;
+        const auto date = dates.of(edge);
+        char key[32];
+        std::snprintf(key, sizeof key, "%04d-%02d-%02d", date.year, date.month, date.day);
+        EXPECT_EQ(key, LocalCalendar::dayKey(edge));
+    }
+    for (const Case& c : cases) {
+        ScopedTimeZone zone{c.zone};
+        std::vector<TimePoint> instants;
+        for (TimePoint t = at(c.from); t < at(c.to); t += std::chrono::seconds(c.stepSeconds))
+            instants.push_back(t);
+        // Forward as the log runs, then backward, so that the cache is also left the other way.
+        LocalCalendar::LocalDates dates;
+        for (int pass = 0; pass < 2; ++pass) {
+            for (TimePoint t : instants) {
+                const auto date = dates.of(t);
+                char key[32];
+                std::snprintf(key, sizeof key, "%04d-%02d-%02d", date.year, date.month, date.day);
+                ASSERT_EQ(key, LocalCalendar::dayKey(t)) << c.zone << " at " << Iso8601::format(t);
+            }
+            std::reverse(instants.begin(), instants.end());
+        }
+    }
+}
+
 TEST(Clock, MeasuresAndMovesAcrossTheWholeRangeOfTheClock) {
     const TimePoint early = at("1700-01-01T00:00:00Z");
     const TimePoint late = at("2250-01-01T00:00:00Z");

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <libical/ical.h>
 
 #include "Signals/CalendarReader.h"
@@ -171,6 +173,85 @@ TEST(EventStoreLinux, RulesAreNeverSearchedPastTheRange) {
                                       test::at("2026-01-05T16:00:00Z"), test::at("2026-01-05T17:00:00Z"),
                                       test::at("2026-01-05T18:00:00Z")}));
     EXPECT_TRUE(startsOf(6).empty()) << "the count still ends the daily series";
+}
+
+// Every file had a time budget of its own, so a folder of files that each spent theirs took
+// seconds to read.
+TEST(EventStoreLinux, OneTimeBudgetCoversTheWholeFolder) {
+    Calendar c{"meeting.ics"};
+    for (int file = 0; file < 40; ++file) {
+        test::writeFile(c.dir.path() / ("series-" + std::to_string(file) + ".ics"),
+                        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\nBEGIN:VEVENT\r\nUID:a\r\n"
+                        "DTSTART:19720105T150000Z\r\nDURATION:PT15M\r\nRRULE:FREQ=DAILY\r\nEND:VEVENT\r\n"
+                        "END:VCALENDAR\r\n");
+    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(c.day(2026, 1, 5).empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(600));
+}
+
+// Found by fuzzing: libical searches a rule that never matches for up to half a second in one
+// step, or in making its iterator.
+TEST(EventStoreLinux, RulesThatNeverMatchCostNothingAndTheOthersAreStillRead) {
+    Calendar c;
+    const std::vector<std::pair<const char*, bool>> rules = {
+        {"FREQ=MONTHLY;BYMONTH=2;BYMONTHDAY=30", false},
+        {"FREQ=MONTHLY;BYDAY=6MO", false},
+        {"FREQ=MONTHLY;BYSETPOS=7;BYDAY=MO", false},
+        {"FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU;BYSETPOS=3", false},
+        {"FREQ=MONTHLY;INTERVAL=12;BYMONTH=2;BYMONTHDAY=29", false},
+        {"FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU;BYWEEKNO=3", false},
+        {"FREQ=MONTHLY;BYDAY=1MO", true},
+        {"FREQ=MONTHLY;BYMONTHDAY=-27", true},
+        {"FREQ=MONTHLY;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=3", true},
+        {"FREQ=MONTHLY;INTERVAL=12;BYMONTHDAY=5", true},
+        {"FREQ=YEARLY;BYWEEKNO=2;BYDAY=MO", true},
+        {"FREQ=YEARLY;BYYEARDAY=5", true},
+    };
+    std::string events;
+    std::vector<TimePoint> expected;
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        // The minute of each series tells it.
+        const std::string minute = (i < 10 ? "0" : "") + std::to_string(i);
+        events += "BEGIN:VEVENT\r\nUID:" + minute + "\r\nDTSTART:20200101T00" + minute +
+                  "00Z\r\nRRULE:" + rules[i].first + "\r\nEND:VEVENT\r\n";
+        if (rules[i].second) expected.push_back(test::at("2026-01-05T00:" + minute + ":00Z"));
+    }
+    test::writeFile(c.dir.path() / "rules.ics",
+                    "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\n" + events + "END:VCALENDAR\r\n");
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<TimePoint> starts;
+    for (const auto& e : c.store.events(test::at("2026-01-05T00:00:00Z"), test::at("2026-01-06T00:00:00Z")))
+        starts.push_back(e.start);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    std::sort(starts.begin(), starts.end());
+    EXPECT_EQ(starts, expected);
+}
+
+// Found by fuzzing: libical follows a zone that a file defines from the zone's start to the
+// present at every time read in it, and a zone whose rule repeated hourly took nine seconds.
+TEST(EventStoreLinux, AZoneTooCostlyToFollowGivesWayToTheSystemsZoneOfItsName) {
+    for (const auto& [since, rule, followed] : std::vector<std::tuple<const char*, const char*, bool>>{
+             {"16010101T000000", "FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU", true},
+             {"19700101T030000", "FREQ=HOURLY;BYMONTH=10;BYDAY=-1SU", false},
+             {"19700101T030000", "FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=30", false},
+             {"00010101T030000", "FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU", false},
+         }) {
+        Calendar c;
+        test::writeFile(
+            c.dir.path() / "zoned.ics",
+            std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\nBEGIN:VTIMEZONE\r\n") +
+                "TZID:Europe/Berlin\r\nBEGIN:STANDARD\r\nTZOFFSETFROM:+0500\r\nTZOFFSETTO:+0500\r\n" +
+                "DTSTART:" + since + "\r\nRRULE:" + rule + "\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n" +
+                "BEGIN:VEVENT\r\nUID:a\r\nDTSTART;TZID=Europe/Berlin:20260105T100000\r\nEND:VEVENT\r\n" +
+                "END:VCALENDAR\r\n");
+        const auto start = std::chrono::steady_clock::now();
+        const auto events = c.day(2026, 1, 5);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200)) << rule;
+        ASSERT_EQ(events.size(), 1u) << rule;
+        EXPECT_EQ(events[0].start, test::at(followed ? "2026-01-05T05:00:00Z" : "2026-01-05T09:00:00Z"))
+            << rule;
+    }
 }
 
 TEST(EventStoreLinux, GrantsAccessByTheFolderItself) {

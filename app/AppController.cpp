@@ -1,0 +1,290 @@
+#include "AppController.h"
+
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "Log/DecisionLog.h"
+#include "Log/FileLogStore.h"
+#include "Mind/AgentTenant.h"
+#include "Mind/ClaudeSidecarMind.h"
+#include "Mind/LangfusePrompt.h"
+#include "Onboarding/InterruptBoundary.h"
+#include "Sky/FarlumeClient.h"
+#include "Support/Paths.h"
+#include "Support/SystemLog.h"
+#include "UI/MenuBarGlyphHost.h"
+
+namespace quillfen {
+
+namespace {
+
+constexpr double kHeartbeatStaleAfter = 900;
+constexpr std::int64_t kFaceFeedbackLimit = 10000;
+
+bool present(const Environment& environment, const char* name) {
+    return environment.find(name) != environment.end();
+}
+
+// Creates the folder if needed and keeps it to its owner: every folder of ours holds the
+// user's own records.
+void ensurePrivateFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    ::chmod(folder.c_str(), S_IRWXU);
+}
+
+std::shared_ptr<LogStore> storeIn(const std::filesystem::path& folder, const char* file) {
+    return std::make_shared<FileLogStore>(folder / file);
+}
+
+bool isExecutableFile(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
+}
+
+}  // namespace
+
+AppController::RunKind AppController::RunKind::of(const Environment& environment) {
+    RunKind run;
+    const bool render = std::any_of(environment.begin(), environment.end(), [](const auto& entry) {
+        return entry.first.rfind("TAVRYN_RENDER", 0) == 0;
+    });
+    run.windowCycle = present(environment, "TAVRYN_QA_WINDOW_CYCLE");
+    run.demoNudge = present(environment, "TAVRYN_DEMO_NUDGE");
+    run.developer = render || run.windowCycle || run.demoNudge;
+    run.inspect = present(environment, "TAVRYN_INSPECT");
+    run.inspectDev = present(environment, "TAVRYN_INSPECT_DEV");
+    run.forceOnboard = present(environment, "TAVRYN_FORCE_ONBOARD");
+    return run;
+}
+
+AppController::AppController(Desktop desktop, QObject* parent)
+    : QObject(parent),
+      desktop_(std::move(desktop)),
+      run_(RunKind::of(desktop_.environment)),
+      config_(AppConfig::fromEnvironment(desktop_.environment)),
+      work_(new BackgroundWork(this)),
+      inspectModel_(desktop_.now()) {}
+
+AppController::~AppController() {
+    tickTimer_.stop();
+    bodyTimer_.stop();
+    // Nothing is handed back to a controller on its way out.
+    if (work_) work_->stopAll(std::chrono::milliseconds(0));
+}
+
+void AppController::noteOnce(const char* key, std::string_view category, std::string_view message) {
+    if (std::find(noted_.begin(), noted_.end(), key) != noted_.end()) return;
+    noted_.emplace_back(key);
+    SystemLog::info(category, message);
+}
+
+void AppController::applicationDidFinishLaunching() {
+    buildCore();
+    refreshStoneSurfaces();
+    buildStatusItem();
+
+    bool onboardingOpened = false;
+    if (!run_.developer) {
+        if (desktop_.upkeep.startSelfUpdater) desktop_.upkeep.startSelfUpdater();
+        if (desktop_.upkeep.installKeepAlive) desktop_.upkeep.installKeepAlive();
+        if (desktop_.upkeep.enableLoginItemOnce) desktop_.upkeep.enableLoginItemOnce(desktop_.defaults);
+        if (promiseStore_ && promiseStore_->hasPromise()) {
+            notifications_->requestAuthorization([](bool) {});
+        } else if (run_.forceOnboard || !run_.inspect) {
+            onboardingOpened = true;
+            openOnboarding(OnboardingBeat::recognition, OnboardingModel::Entry::firstRun);
+        }
+    }
+
+    applyStoredBoundary();
+
+    if (config_.locationMode == LocationMode::coreLocationCoarse) {
+        if (!locationProvider_ && desktop_.makeLocationManager)
+            locationProvider_ = std::make_unique<LocationProvider>(desktop_.makeLocationManager());
+        if (locationProvider_ && !onboardingOpened) {
+            auto& manager = locationProvider_->manager();
+            switch (manager.authorizationStatus()) {
+                case LocationAuthorization::notDetermined:
+                    manager.requestWhenInUseAuthorization();
+                    break;
+                case LocationAuthorization::authorized:
+                    manager.requestLocation();
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+
+    if (run_.inspect) tickInterval_ = 5.0;
+    scheduleTicks();
+    refreshTodayLine(TickResult::silent(SilenceReason::notEarnedYet));
+    refreshBody();
+    refreshSky();
+    refreshMindConnection();
+    scheduleBodyRefresh();
+
+    if (run_.inspect) openInspectWindow(false);
+    if (run_.inspectDev) openInspectWindow(true);
+}
+
+void AppController::applyStoredBoundary() {
+    auto stored = desktop_.defaults.string(InterruptBoundaries::storageKey);
+    // Nothing stored keeps the configured thresholds; an unknown text counts as the default
+    // boundary, which applying then writes back in its place.
+    if (!stored) return;
+    applyBoundary(InterruptBoundaries::stored(stored));
+}
+
+void AppController::applyBoundary(InterruptBoundary boundary) {
+    config_.deciderThresholds = InterruptBoundaries::thresholds(boundary, config_.deciderThresholds);
+    desktop_.defaults.setString(InterruptBoundaries::storageKey, toString(boundary));
+    publishBoundary(boundary);
+    rebuildEngineKeepingState();
+}
+
+void AppController::buildCore() {
+    const auto logFolder = FileLogStore::logDirectory();
+    ensurePrivateFolder(logFolder);
+    auto signalStore = std::make_shared<FileLogStore>();
+    log_ = std::make_shared<SignalLog>(signalStore, config_.logRetentionDays, desktop_.now);
+    mirrorModel_.setThresholds(config_.faceThresholds);
+    deadmanFiles_ = DeadmanFiles::canonical(signalStore->path());
+    budget_ = std::make_shared<NudgeBudget>(storeIn(logFolder, "nudge-budget.json"), desktop_.now);
+    ensurePrivateFolder(Paths::familyDirectory());
+    feedbackLog_ = std::make_shared<FaceFeedbackLog>(storeIn(Paths::familyDirectory(), "face-feedback.json"),
+                                                     kFaceFeedbackLimit);
+    promiseStore_ = std::make_shared<PromiseStore>(storeIn(logFolder, "promise.json"));
+    stoneIdentityStore_ = std::make_shared<StoneIdentityStore>(StoneIdentityStore::defaultDiskStore());
+    liveness_ = std::make_shared<HeartbeatLiveness>(storeIn(logFolder, "heartbeat.json"), kHeartbeatStaleAfter,
+                                                    desktop_.now);
+    askHistoryStore_ = storeIn(logFolder, "ask-history.json");
+    restoreAskHistory();
+    outcomeTracker_ = std::make_shared<NudgeOutcomeTracker>(storeIn(logFolder, "nudge-outcomes.json"), desktop_.now,
+                                                            NudgeOutcomeThresholds::defaults(),
+                                                            NudgeOutcomeTracker::defaultHistoryLimit);
+    bridge_ = makeBridge();
+    engine_ = std::make_shared<NudgeEngine>(config_, FarlumeClient(config_, desktop_.httpFetcher), budget_, log_,
+                                            bridge_, outcomeTracker_, desktop_.now);
+    reader_ = std::make_unique<SignalReader>(
+        SensingPlatform{desktop_.idleTime, desktop_.activations, desktop_.sessionEvents},
+        [](std::string kind, std::string detail, TimePoint now) { DecisionLog::append(kind, detail, now); },
+        config_.mapperThresholds.idleSeconds, desktop_.now);
+    QPointer<AppController> self(this);
+    notifications_ = std::make_unique<NotificationManager>(desktop_.notifications, [self] {
+        // The tap is answered after the response's own handling has finished.
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self] {
+                if (self) self->handleNotificationPrimaryTap();
+            },
+            Qt::QueuedConnection);
+    });
+    panelModel_.setFireThresholdMinutes(config_.deciderThresholds.fireAfterMinutes);
+    panelModel_.setObserveOnly(config_.observeOnly);
+    wireInspector();
+}
+
+void AppController::wireInspector() {
+    QPointer<AppController> self(this);
+    inspectModel_.onRefresh = [self] {
+        if (self) self->runTick();
+        if (self) self->refreshCrossSignals();
+        if (self) self->refreshBody();
+        if (self) self->refreshSky();
+    };
+    inspectModel_.onAskIlvane = [self] {
+        if (self) self->askIlvane();
+    };
+}
+
+std::optional<MindBridge> AppController::makeBridge() const {
+    if (!config_.cloudMindEnabled) return std::nullopt;
+    const std::string executable = ClaudeSidecarMind::defaultExecutable();
+    if (!isExecutableFile(executable)) return std::nullopt;
+    const std::string persona = ClaudeSidecarMind::defaultPersonaPath();
+    std::error_code ec;
+    if (!std::filesystem::exists(persona, ec)) return std::nullopt;
+    auto mind = std::make_shared<ClaudeSidecarMind>(
+        executable, persona, config_.cloudMindModel, 120.0, desktop_.processRunner,
+        ClaudeSidecarMind::sharedLangfuseCache(), LangfuseCredentials::fromEnvironment(desktop_.environment),
+        std::string(ClaudeSidecarMind::defaultLangfusePromptName),
+        std::string(ClaudeSidecarMind::defaultLangfuseReflectionPromptName), "production");
+    return MindBridge(AgentTenant::ilvane(), mind, config_.cloudMindTimeout, 90.0);
+}
+
+void AppController::restoreAskHistory() {
+    if (!askHistoryStore_) return;
+    auto bytes = askHistoryStore_->read();
+    if (!bytes) return;
+    auto document = nlohmann::json::parse(*bytes, nullptr, false);
+    if (document.is_discarded() || !document.is_object()) return;
+    std::optional<LineHistory> history = LineHistory::empty();
+    if (auto it = document.find("history"); it != document.end() && !it->is_null()) history = lineHistoryFromJson(*it);
+    std::optional<Uuid> move;
+    if (auto it = document.find("lastMoveId"); it != document.end() && !it->is_null()) {
+        if (!it->is_string()) return;
+        move = Uuid::parse(it->get<std::string>());
+        if (!move) return;
+    }
+    if (!history) return;
+    lineHistory_ = *history;
+    lastMoveId_ = move;
+}
+
+void AppController::rebuildEngineKeepingState() {
+    // The engine holds copies of the configuration, so a new threshold needs a new engine;
+    // every store reads its state back from its file, and the outcome tracker is kept.
+    if (!outcomeTracker_) return;
+    const auto logFolder = FileLogStore::logDirectory();
+    log_ = std::make_shared<SignalLog>(std::make_shared<FileLogStore>(), config_.logRetentionDays, desktop_.now);
+    budget_ = std::make_shared<NudgeBudget>(storeIn(logFolder, "nudge-budget.json"), desktop_.now);
+    bridge_ = makeBridge();
+    engine_ = std::make_shared<NudgeEngine>(config_, FarlumeClient(config_, desktop_.httpFetcher), budget_, log_,
+                                            bridge_, outcomeTracker_, desktop_.now);
+}
+
+void AppController::quit() {
+    if (desktop_.upkeep.disableKeepAlive) desktop_.upkeep.disableKeepAlive();
+    endEventLoop();
+}
+
+void AppController::endEventLoop() {
+    // Not quit(): it first asks every window to close, and a window of ours answers a close by
+    // hiding, which would call the quit off. Queued, so that a request made while start-up
+    // still runs is not lost to a loop that has not begun.
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+bool AppController::applicationWillTerminate(std::chrono::milliseconds grace) {
+    tickTimer_.stop();
+    bodyTimer_.stop();
+    if (desktop_.upkeep.disableKeepAlive) desktop_.upkeep.disableKeepAlive();
+    delete popover_.data();
+    inspectWindow_.dispose();
+    promiseWindow_.dispose();
+    demoWindow_.dispose();
+    livingWindow_.dispose();
+    settingsWindow_.dispose();
+    if (menuBarHost_) desktop_.statusItem.hide();
+    const bool ended = work_ ? work_->stopAll(grace) : true;
+    // A mind or a reader may have left a child behind a worker that gave up.
+    if (desktop_.upkeep.endChildProcesses) desktop_.upkeep.endChildProcesses();
+    return ended;
+}
+
+bool AppController::homeRelativeExists(const std::string& relativePath) {
+    std::error_code ec;
+    return std::filesystem::exists(Paths::home() / relativePath, ec);
+}
+
+}  // namespace quillfen

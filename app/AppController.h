@@ -1,0 +1,318 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "BackgroundWork.h"
+#include "Config/AppConfig.h"
+#include "Decision/BreakpointSensor.h"
+#include "Decision/Decider.h"
+#include "Decision/NudgeBudget.h"
+#include "Desktop.h"
+#include "Feedback/FaceFeedbackLog.h"
+#include "Feedback/NudgeOutcomeTracker.h"
+#include "LocationProvider.h"
+#include "Log/HeartbeatLiveness.h"
+#include "Log/LogStore.h"
+#include "Log/SignalLog.h"
+#include "ManagedWindow.h"
+#include "Mind/LineHistory.h"
+#include "Mind/MindBridge.h"
+#include "Mind/MindConnection.h"
+#include "NotificationManager.h"
+#include "NudgeEngine.h"
+#include "Onboarding/InterruptBoundary.h"
+#include "Promise/PromiseStore.h"
+#include "Reflection/RhythmScore.h"
+#include "SignalReader.h"
+#include "Signals/AIToolReader.h"
+#include "Signals/CalendarReader.h"
+#include "Signals/ClaudeBody.h"
+#include "Signals/CodexActivityReader.h"
+#include "Signals/DeadmanSignal.h"
+#include "Sky/SkyVerdict.h"
+#include "Support/Uuid.h"
+#include "UI/AggravationGate.h"
+#include "Stone/StoneIdentityStore.h"
+#include "UI/InspectModel.h"
+#include "UI/LivingWindowModel.h"
+#include "UI/MirrorModel.h"
+#include "UI/MenuBarModel.h"
+#include "UI/OnboardingModel.h"
+#include "UI/PanelModel.h"
+#include "UI/PanelView.h"
+#include "UI/SettingsModel.h"
+
+namespace quillfen {
+
+class MenuBarGlyphHost;
+
+// The application's owner of everything that outlives one call: the core's stores and
+// engine, the readers, the view models, the windows, the tray item and the timers. It lives
+// on the UI thread; work that waits on files, child processes or the network runs on
+// `work_` and comes back here in the order it finishes.
+//
+// Its member functions are defined by concern: AppController.cpp (start-up, the core, the
+// end), AppControllerTick.cpp (the tick and its result), AppControllerRefresh.cpp (timers and
+// the slower readings), AppControllerWindows.cpp (windows and the tray). Further concerns add
+// files of their own.
+class AppController : public QObject {
+    Q_OBJECT
+public:
+    // What the run is, read once from the environment.
+    struct RunKind {
+        // A developer or demo run (a render hook, the window self-test, the demo nudge):
+        // nothing that outlasts the process is set up.
+        bool developer = false;
+        bool inspect = false;
+        bool inspectDev = false;
+        bool forceOnboard = false;
+        bool windowCycle = false;
+        bool demoNudge = false;
+        static RunKind of(const Environment& environment);
+    };
+
+    // What the liveness pass tells the inspect window.
+    struct LivenessFacts {
+        bool heartbeatStale = true;
+        std::string lastTickAgoLabel;
+        std::string loginItemState;
+        bool hasPromise = false;
+        std::string promiseSentence;
+        bool operator==(const LivenessFacts&) const = default;
+    };
+    // What the tick's sample and the devices tell the inspect window.
+    struct DeviceFacts {
+        std::int64_t appSwitchesLastHour = 0;
+        std::int64_t idleSeconds = 0;
+        double localHour = 0;
+        bool micInUse = false;
+        bool audioPlaying = false;
+        bool onBattery = false;
+        std::optional<std::int64_t> batteryPercent;
+        bool inFlow = false;
+        std::string restraintNote;
+        bool operator==(const DeviceFacts&) const = default;
+    };
+
+    explicit AppController(Desktop desktop, QObject* parent = nullptr);
+    ~AppController() override;
+    AppController(const AppController&) = delete;
+    AppController& operator=(const AppController&) = delete;
+
+    // The whole start-up, once.
+    void applicationDidFinishLaunching();
+    // The termination steps: timers stop, the keep-alive agent is disabled, windows are
+    // disposed, running work is asked to stop and given `grace`, children still running are
+    // ended. Says whether every worker ended in time.
+    bool applicationWillTerminate(std::chrono::milliseconds grace);
+    // The user's quit: the keep-alive agent is disabled first, so it does not restart us.
+    void quit();
+    // Ends the event loop (a quit, SIGTERM); the termination steps follow it.
+    static void endEventLoop();
+
+    // The tick.
+    void runTick();
+    void handle(const TickResult& result);
+    void publishLiveness();
+    void publishInspect(const SignalSample& sample, const TickResult& result);
+    struct PreviewDecision {
+        bool firing = false;
+        std::string reason;
+        bool operator==(const PreviewDecision&) const = default;
+    };
+    PreviewDecision previewDecision(const AgentSummary& summary, const Restraint& restraint, TimePoint now);
+
+    // Timers and the slower readings.
+    void scheduleTicks();
+    void scheduleBodyRefresh();
+    void refreshTodayLine(const TickResult& result);
+    void refreshSky();
+    void refreshMindConnection();
+    void connectClaude();
+    void refreshCodexStatus();
+    void refreshCrossSignals();
+    void refreshBody();
+    void applyCalendar(const CalendarSignal& signal);
+    std::optional<RhythmScore::CalendarDensity> currentCalendarDensity() const;
+
+    // The core.
+    void buildCore();
+    std::optional<MindBridge> makeBridge() const;
+    void restoreAskHistory();
+    void rebuildEngineKeepingState();
+    // The inspect window's two actions.
+    void wireInspector();
+    // The user's boundary: the decider's thresholds, the stored choice and a new engine.
+    void applyBoundary(InterruptBoundary boundary);
+
+    // Windows and the tray.
+    void buildStatusItem();
+    void togglePanel();
+    WindowSlotAction openInspectWindow(bool dev);
+    void openSettingsWindow();
+    // Shows, places or hides the desktop pane after its model changed.
+    void repositionLivingWindow();
+    // Every surface wears the kept stone, or the fallback one while none is kept.
+    void refreshStoneSurfaces();
+    // Shows the onboarding at a step; a model opened for another entry is replaced.
+    void openOnboarding(OnboardingBeat beat, OnboardingModel::Entry entry);
+    void handleNotificationPrimaryTap();
+
+    // Pure helpers of the facts.
+    static std::string agoLabel(double seconds);
+    static std::optional<std::string> outsidePhrase(const SkyVerdict& verdict);
+    static std::optional<std::string> skyLine(const SkyTail& tail);
+    // The panel's line of the day for a result; `reflection` is the line a fire or an
+    // unearned silence takes.
+    static std::string todayLineFor(const TickResult& result, const std::string& reflection);
+    // What the inspect window says of a fire that is not shown; nothing for a fire that is.
+    static std::optional<std::string> heldFireReason(bool observeOnly, std::int64_t firedToday,
+                                                     const LocalBackstop& backstop);
+    static bool isFocusedStretch(const CoarseState& state);
+    static std::optional<std::string> runClaudeAuthStatus(const std::string& exe, std::stop_token stop);
+    static bool homeRelativeExists(const std::string& relativePath);
+
+    // For the tests and later wiring: read-only views of the state.
+    const AppConfig& config() const { return config_; }
+    const RunKind& runKind() const { return run_; }
+    MenuBarModel& menuBarModel() { return menuBarModel_; }
+    PanelModel& panelModel() { return panelModel_; }
+    InspectModel& inspectModel() { return inspectModel_; }
+    MirrorModel& mirrorModel() { return mirrorModel_; }
+    SettingsModel& settingsModel() { return settingsModel_; }
+    QWidget* popover() const { return popover_.data(); }
+    LivingWindowModel& livingWindowModel() { return livingWindowModel_; }
+    const ManagedWindow& livingWindow() const { return livingWindow_; }
+    const std::optional<NudgeCopy>& shownNudge() const { return shownNudge_; }
+    double tickInterval() const { return tickInterval_; }
+    const LineHistory& lineHistory() const { return lineHistory_; }
+    const std::optional<Uuid>& lastMoveId() const { return lastMoveId_; }
+    bool hasEngine() const { return engine_ != nullptr; }
+    bool hasBridge() const { return bridge_.has_value(); }
+    const LocationProvider* locationProvider() const { return locationProvider_.get(); }
+    const OnboardingModel* onboardingModel() const { return onboardingModel_.data(); }
+    BackgroundWork& work() { return *work_; }
+    std::uint64_t ticksHandled() const { return ticksHandled_; }
+    std::uint64_t primaryTaps() const { return primaryTaps_; }
+    const LivenessFacts& livenessFacts() const { return livenessFacts_; }
+    const DeviceFacts& deviceFacts() const { return deviceFacts_; }
+    BreakpointKind lastBreakpoint() const { return lastBreakpoint_; }
+
+private:
+    // The writes into the view models, one per kind of fact (AppControllerPublish.cpp).
+    void publishLivenessFacts(const LivenessFacts& facts);
+    void publishDeviceFacts(const DeviceFacts& facts);
+    void publishBreakpoint(BreakpointKind kind);
+    void publishDecisionReason(const std::string& reason);
+    void publishTodayLine(const std::string& line);
+    void publishOutsideFact(const std::optional<std::string>& fact);
+    void publishMindConnection(MindConnection connection);
+    void publishBoundary(InterruptBoundary boundary);
+    void publishStoneIdentity(const StoneIdentity& identity);
+    void publishAITool(const AIToolSignal& signal);
+    void showNudge(const NudgeCopy& copy, std::uint64_t askVariant);
+    void publishFace(const SignalSample& sample);
+    void publishBody();
+    NudgeCopy composeAsk(const NudgeCopy& fallback);
+    // The explicit ask of the mind from the inspect window.
+    void askIlvane();
+    void showPopover();
+    void performPanelPrimary();
+    // What the panel reads of the mirror of the week; none while there is no mirror.
+    std::optional<PanelMirror> panelMirror();
+    // The views inside the windows; nullptr while a view is not there.
+    QWidget* makeRhythmContent(bool dev);
+    QWidget* makeSettingsContent();
+    QWidget* makeOnboardingContent(std::unique_ptr<OnboardingModel> model);
+    void wireOnboarding(OnboardingModel& model);
+
+    void applyStoredBoundary();
+    void onSessionWake();
+    void noteOnce(const char* key, std::string_view category, std::string_view message);
+
+    Desktop desktop_;
+    RunKind run_;
+    AppConfig config_;
+    QPointer<BackgroundWork> work_;
+
+    // The core, built once by buildCore (the log, budget, bridge and engine rebuilt on a
+    // change of the boundary).
+    std::shared_ptr<NudgeEngine> engine_;
+    std::unique_ptr<SignalReader> reader_;
+    std::unique_ptr<LocationProvider> locationProvider_;
+    std::unique_ptr<NotificationManager> notifications_;
+    std::shared_ptr<SignalLog> log_;
+    std::shared_ptr<NudgeBudget> budget_;
+    std::shared_ptr<FaceFeedbackLog> feedbackLog_;
+    std::shared_ptr<NudgeOutcomeTracker> outcomeTracker_;
+    std::optional<MindBridge> bridge_;
+    std::shared_ptr<PromiseStore> promiseStore_;
+    std::shared_ptr<StoneIdentityStore> stoneIdentityStore_;
+    std::shared_ptr<HeartbeatLiveness> liveness_;
+    LineHistory lineHistory_;
+    std::optional<Uuid> lastMoveId_;
+    std::shared_ptr<LogStore> askHistoryStore_;
+    LocalBackstop backstop_;
+    std::optional<DeadmanFiles> deadmanFiles_;
+
+    // The open onboarding, if any.
+    QPointer<OnboardingModel> onboardingModel_;
+
+    // The views' state.
+    InspectModel inspectModel_;
+    MirrorModel mirrorModel_;
+    PanelModel panelModel_;
+    SettingsModel settingsModel_;
+    LivingWindowModel livingWindowModel_{StoneIdentity::fallback()};
+    // The popover, while it is open.
+    QPointer<QWidget> popover_;
+
+    // The tray.
+    MenuBarModel menuBarModel_;
+    std::unique_ptr<MenuBarGlyphHost> menuBarHost_;
+
+    // The windows.
+    ManagedWindow inspectWindow_{"rhythm"};
+    ManagedWindow settingsWindow_{"settings"};
+    ManagedWindow promiseWindow_{"onboarding"};
+    ManagedWindow demoWindow_{"demo"};
+    ManagedWindow livingWindow_{"desktop pane"};
+
+    // The state of the moment.
+    AggravationGate aggravationGate_;
+    bool askWasStepped_ = false;
+    std::string lastLoggedDecision_;
+    BreakpointKind lastBreakpoint_ = BreakpointKind::none;
+    ClaudeBody claudeBody_;
+    CodexActivitySnapshot codexSnapshot_;
+    std::optional<std::string> generatedReflection_;
+    std::optional<std::string> reflectionKey_;
+    std::optional<NudgeCopy> shownNudge_;
+    LivenessFacts livenessFacts_;
+    DeviceFacts deviceFacts_;
+    double tickInterval_ = 60.0;
+    std::uint64_t ticksHandled_ = 0;
+    std::uint64_t primaryTaps_ = 0;
+
+    // Guard flags: a request while one is set is dropped, not queued.
+    bool bodyReading_ = false;
+    bool codexStatusReading_ = false;
+    bool calendarBreakRunning_ = false;
+    bool reflectionInFlight_ = false;
+
+    QTimer tickTimer_;
+    QTimer bodyTimer_;
+    Subscription sessionSubscription_;
+    std::vector<std::string> noted_;
+};
+
+}  // namespace quillfen

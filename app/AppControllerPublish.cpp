@@ -1,0 +1,145 @@
+#include "AppController.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "UI/DayRhythmStrip.h"
+#include "UI/DevInspectView.h"
+#include "UI/InspectView.h"
+#include "UI/MirrorPanel.h"
+#include "UI/OnboardingScreen.h"
+#include "UI/SettingsView.h"
+
+// Where the controller's facts reach the view models. Each kind of fact has one function here,
+// so the wiring of each surface changes one place.
+
+namespace quillfen {
+
+void AppController::publishLivenessFacts(const LivenessFacts& facts) {
+    inspectModel_.setHeartbeatStale(facts.heartbeatStale);
+    inspectModel_.setLastTickAgoLabel(facts.lastTickAgoLabel);
+    inspectModel_.setLoginItemState(facts.loginItemState);
+    inspectModel_.setHasPromise(facts.hasPromise);
+    inspectModel_.setPromiseSentence(facts.promiseSentence);
+}
+
+void AppController::publishDeviceFacts(const DeviceFacts& facts) {
+    auto toInt = [](std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX)); };
+    inspectModel_.setAppSwitchesLastHour(toInt(facts.appSwitchesLastHour));
+    inspectModel_.setIdleSeconds(toInt(facts.idleSeconds));
+    inspectModel_.setLocalHour(facts.localHour);
+    inspectModel_.setMicInUse(facts.micInUse);
+    inspectModel_.setAudioPlaying(facts.audioPlaying);
+    inspectModel_.setOnBattery(facts.onBattery);
+    inspectModel_.setBatteryPercent(facts.batteryPercent ? std::optional<int>(toInt(*facts.batteryPercent))
+                                                         : std::nullopt);
+    inspectModel_.setInFlow(facts.inFlow);
+    inspectModel_.setRestraintNote(facts.restraintNote);
+}
+
+void AppController::publishBreakpoint(BreakpointKind kind) {
+    inspectModel_.setBreakpointKind(std::string(toString(kind)));
+}
+
+void AppController::publishDecisionReason(const std::string& reason) {
+    inspectModel_.setDecisionReason(reason);
+}
+
+void AppController::publishTodayLine(const std::string& line) {
+    panelModel_.setTodayStateLine(line);
+}
+
+void AppController::publishOutsideFact(const std::optional<std::string>& fact) {
+    inspectModel_.setOutsideFact(fact);
+}
+
+void AppController::publishMindConnection(MindConnection connection) {
+    mirrorModel_.setMindConnection(connection);
+}
+
+void AppController::publishBoundary(InterruptBoundary boundary) {
+    panelModel_.setFrequency(nudgeFrequency(boundary));
+    panelModel_.setFireThresholdMinutes(config_.deciderThresholds.fireAfterMinutes);
+}
+
+void AppController::publishStoneIdentity(const StoneIdentity& identity) {
+    panelModel_.setIdentity(identity);
+    mirrorModel_.setIdentity(identity);
+    if (onboardingModel_) onboardingModel_->setIdentity(identity);
+}
+
+void AppController::publishAITool(const AIToolSignal& signal) {
+    inspectModel_.setAiAvailable(signal.available);
+    inspectModel_.setAiSessionsToday(signal.sessionsToday);
+    inspectModel_.setAiLastActiveMinAgo(signal.lastActiveMinAgo);
+    inspectModel_.setAiActiveSpanMin(signal.activeSpanMinToday);
+    inspectModel_.setAiLongestRunMin(signal.longestRunMinToday);
+    inspectModel_.setAiProjectsToday(signal.projectsToday);
+    inspectModel_.setAiSwitchesToday(signal.projectSwitchesToday);
+}
+
+void AppController::showNudge(const NudgeCopy& copy, std::uint64_t askVariant) {
+    panelModel_.setNudge(copy);
+    panelModel_.setAskVariant(askVariant);
+    panelModel_.setAskPhase(AskPhase::expanding);
+}
+
+void AppController::publishFace(const SignalSample&) {}
+
+void AppController::publishBody() {}
+
+NudgeCopy AppController::composeAsk(const NudgeCopy& fallback) {
+    return fallback;
+}
+
+std::optional<PanelMirror> AppController::panelMirror() {
+    // The calm panel's strip is 26 points high.
+    return PanelMirror{&mirrorModel_, [this] { return mirrorModel_.face(); },
+                       [this](QWidget* parent) -> QWidget* { return new MirrorStrip(mirrorModel_, 26, parent); }};
+}
+
+void AppController::askIlvane() {}
+
+void AppController::performPanelPrimary() {
+    callIfSet(panelModel_.onPrimary);
+}
+
+QWidget* AppController::makeRhythmContent(bool dev) {
+    const bool reduce = desktop_.appearance.reduceMotion();
+    if (dev) {
+        auto* view = new DevInspectView(inspectModel_, desktop_.now);
+        view->setReduceMotion(reduce);
+        return view;
+    }
+    if (config_.observeOnly) {
+        QPointer<AppController> self(this);
+        auto* panel = new MirrorPanel(mirrorModel_, inspectModel_,
+                                      {[self] {
+                                           if (self) self->openSettingsWindow();
+                                       },
+                                       [self] {
+                                           if (self) self->quit();
+                                       },
+                                       [self] {
+                                           if (self) self->connectClaude();
+                                       }},
+                                      desktop_.now);
+        panel->setReduceMotion(reduce);
+        return panel;
+    }
+    return new InspectView(inspectModel_, desktop_.now);
+}
+
+QWidget* AppController::makeSettingsContent() {
+    return new SettingsView(settingsModel_);
+}
+
+QWidget* AppController::makeOnboardingContent(std::unique_ptr<OnboardingModel> model) {
+    auto* screen = new OnboardingScreen(std::move(model));
+    screen->setReduceMotion(desktop_.appearance.reduceMotion());
+    return screen;
+}
+
+void AppController::wireOnboarding(OnboardingModel&) {}
+
+}  // namespace quillfen

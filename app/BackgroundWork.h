@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QPointer>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <thread>
+
+namespace quillfen {
+
+// Work that must stay off the UI thread (files, child processes, the network, the engine's
+// tick). Each job runs on a thread of its own and hands its result back to this object's
+// thread with a queued call, so results are handled there in the order the jobs finish. A
+// result that arrives after this object is gone is dropped.
+//
+// Jobs take a stop token: at quit they are asked to stop, given a bounded time, and a job
+// still running after that is left to the process's end.
+class BackgroundWork : public QObject {
+    Q_OBJECT
+public:
+    explicit BackgroundWork(QObject* parent = nullptr);
+    ~BackgroundWork() override;
+
+    template <typename T>
+    void run(std::function<T(std::stop_token)> work, std::function<void(T)> done) {
+        auto result = std::make_shared<std::optional<T>>();
+        start(
+            [work = std::move(work), result](std::stop_token stop) { result->emplace(work(stop)); },
+            [done = std::move(done), result] {
+                if (result->has_value() && done) done(std::move(**result));
+            });
+    }
+
+    // Asks every job to stop, and waits until all have ended or the time is up. Results
+    // still queued are not delivered afterwards. Says whether every job ended.
+    bool stopAll(std::chrono::milliseconds grace);
+
+    std::size_t running() const;
+
+private:
+    // Shared with the jobs' threads, which may outlive this object.
+    struct State {
+        std::mutex mutex;
+        std::condition_variable ended;
+        std::map<std::uint64_t, bool> finished;
+        bool alive = true;
+    };
+
+    void start(std::function<void(std::stop_token)> work, std::function<void()> deliver);
+    void finish(std::uint64_t id, const std::function<void()>& deliver);
+
+    std::shared_ptr<State> state_ = std::make_shared<State>();
+    std::map<std::uint64_t, std::jthread> threads_;
+    std::uint64_t nextId_ = 1;
+    bool stopped_ = false;
+};
+
+}  // namespace quillfen

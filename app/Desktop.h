@@ -1,0 +1,61 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "Config/AppConfig.h"
+#include "Mind/ProcessRunner.h"
+#include "Support/Clock.h"
+#include "Support/HttpFetcher.h"
+#include "platform/ApplicationActivations.h"
+#include "platform/AudioDevices.h"
+#include "platform/DesktopAppearance.h"
+#include "platform/DesktopNotifications.h"
+#include "platform/EventStore.h"
+#include "platform/IdleTime.h"
+#include "platform/LocationManager.h"
+#include "platform/PowerSources.h"
+#include "platform/SessionEvents.h"
+#include "platform/StatusItem.h"
+#include "platform/TerminalLauncher.h"
+#include "platform/UserDefaults.h"
+
+namespace quillfen {
+
+// The services that keep the application running and current (the keep-alive agent, the
+// login item, the self-updater). Each is optional: an empty one does nothing.
+struct UpkeepServices {
+    std::function<void()> startSelfUpdater;
+    std::function<void()> installKeepAlive;
+    std::function<void()> disableKeepAlive;
+    std::function<void(UserDefaults&)> enableLoginItemOnce;
+    // Whether the keep-alive agent's file is installed.
+    std::function<bool()> keepAliveInstalled;
+    // Ends every child process still running (the minds' and readers' children).
+    std::function<void()> endChildProcesses;
+};
+
+// Everything the controller takes from the machine: the clock, the process environment, and
+// the desktop's facilities. main passes the real ones; tests pass doubles. Every reference
+// must outlive the controller.
+struct Desktop {
+    Clock now;
+    Environment environment;
+    UserDefaults& defaults;
+    IdleTime& idleTime;
+    ApplicationActivations& activations;
+    SessionEvents& sessionEvents;
+    AudioDevices& audio;
+    PowerSources& power;
+    DesktopAppearance& appearance;
+    DesktopNotifications& notifications;
+    StatusItem& statusItem;
+    TerminalLauncher& terminal;
+    std::shared_ptr<EventStore> eventStore;
+    std::shared_ptr<HttpFetcher> httpFetcher;
+    std::shared_ptr<const ProcessRunner> processRunner;
+    std::function<std::unique_ptr<LocationManager>()> makeLocationManager;
+    UpkeepServices upkeep;
+};
+
+}  // namespace quillfen

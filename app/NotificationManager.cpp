@@ -1,0 +1,56 @@
+#include "NotificationManager.h"
+
+#include <memory>
+
+
+namespace quillfen {
+
+NotificationManager::NotificationManager(DesktopNotifications& service, std::function<void()> onPrimaryTapped)
+    : service_(service), onPrimaryTapped_(std::move(onPrimaryTapped)) {
+    events_ = service_.subscribe({
+        [this](std::uint32_t id, const std::string& key) { didReceive(id, key); },
+        [this](std::uint32_t id) { ours_.erase(id); },
+    });
+}
+
+void NotificationManager::registerCategory() {
+    categoryRegistered_ = true;
+}
+
+void NotificationManager::requestAuthorization(std::function<void(bool)> completion) {
+    registerCategory();
+    auto alive = std::weak_ptr<bool>(alive_);
+    service_.probe([this, alive, completion = std::move(completion)](
+                       std::optional<DesktopNotifications::ServerInfo> server) {
+        if (alive.expired()) return;
+        if (completion) completion(server.has_value());
+    });
+}
+
+void NotificationManager::fire(const NudgeCopy& copy) {
+    NotificationRequest request;
+    request.title = copy.notificationTitle;
+    request.body = copy.notificationBody;
+    request.silent = true;
+    // The click on the banner itself; servers show no button for it.
+    request.actions.emplace_back(DesktopNotifications::kDefaultAction, "");
+    if (categoryRegistered_) {
+        request.actions.emplace_back(kStepOutsideAction, "Step outside");
+        request.actions.emplace_back(kNotNowAction, "Not now");
+    }
+    auto alive = std::weak_ptr<bool>(alive_);
+    service_.notify(request, [this, alive](std::optional<std::uint32_t> id) {
+        if (alive.expired()) return;
+        if (id) ours_.insert(*id);
+    });
+}
+
+void NotificationManager::didReceive(std::uint32_t id, const std::string& actionKey) {
+    if (ours_.count(id) == 0) return;
+    if (actionKey == kNotNowAction) return;
+    if (actionKey == kStepOutsideAction || actionKey == DesktopNotifications::kDefaultAction) {
+        if (onPrimaryTapped_) onPrimaryTapped_();
+    }
+}
+
+}  // namespace quillfen

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "NudgeCopy.h"
+#include "platform/DesktopNotifications.h"
+
+namespace quillfen {
+
+// The nudge as a desktop notification: a silent banner with "Step outside" and "Not now".
+// A click on the banner or on "Step outside" becomes one call of `onPrimaryTapped`; "Not
+// now" and a closed banner change nothing. Used on the main thread.
+class NotificationManager {
+public:
+    static constexpr const char* kCategory = "TAVRYN_NUDGE";
+    static constexpr const char* kStepOutsideAction = "TAVRYN_STEP_OUTSIDE";
+    static constexpr const char* kNotNowAction = "TAVRYN_NOT_NOW";
+
+    NotificationManager(DesktopNotifications& service, std::function<void()> onPrimaryTapped);
+    NotificationManager(const NotificationManager&) = delete;
+    NotificationManager& operator=(const NotificationManager&) = delete;
+
+    // The nudge's two actions are offered on every nudge from now on.
+    void registerCategory();
+    // Registers the category, then asks whether the desktop shows notifications at all: the
+    // answer, on the main thread, is whether a notification service answers.
+    void requestAuthorization(std::function<void(bool)> completion);
+    // A new notification for every nudge; none replaces another.
+    void fire(const NudgeCopy& copy);
+
+    // What a response to one of our notifications does, by its action key.
+    void didReceive(std::uint32_t id, const std::string& actionKey);
+
+private:
+    DesktopNotifications& service_;
+    std::function<void()> onPrimaryTapped_;
+    bool categoryRegistered_ = false;
+    // The service's ids of our notifications still on screen; the bus tells every client of
+    // every notification, so only these are ours to answer.
+    std::set<std::uint32_t> ours_;
+    Subscription events_;
+    // Answers that arrive after the manager is gone find this expired.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace quillfen

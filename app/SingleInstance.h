@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "Config/AppConfig.h"
+
+namespace quillfen::SingleInstance {
+
+// A render hook, the window self-test or the demo nudge: a run that ends by itself and may
+// run beside a normal instance, so it takes no lock.
+bool isOneShotRun(const Environment& environment);
+
+enum class Outcome {
+    // This process holds the lock for as long as it lives.
+    held,
+    // Another instance holds it: this one should end at once, quietly.
+    heldElsewhere,
+    // The lock could not be had for another reason; the process runs without the guard.
+    unguarded,
+};
+
+struct Lock {
+    Outcome outcome = Outcome::unguarded;
+    // Why the run is unguarded, for the system log.
+    std::string problem;
+};
+
+// Takes the lock on "singleton.lock" in `folder` (created, kept to its owner). The
+// descriptor of a held lock stays open, deliberately, until the process ends.
+Lock acquire(const std::filesystem::path& folder);
+
+}  // namespace quillfen::SingleInstance

@@ -1,0 +1,108 @@
+#include <unistd.h>
+
+#include <QApplication>
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "AppController.h"
+#include "ChildProcesses.h"
+#include "CoreProcess.h"
+#include "LaunchAgent.h"
+#include "LinuxDesktop.h"
+#include "LoginItem.h"
+#include "QuitSignals.h"
+#include "SelfUpdater.h"
+#include "SingleInstance.h"
+#include "platform/CommandRunner.h"
+#include "Support/Paths.h"
+#include "Support/SystemLog.h"
+
+using namespace quillfen;
+
+namespace {
+
+// How long the quit waits for work in flight (a tick waiting on the sky, a reader) before
+// the process ends without it.
+constexpr auto kQuitGrace = std::chrono::milliseconds(400);
+
+// The popover and the desktop pane place themselves, which a native Wayland client may not:
+// in a Wayland session the application talks X through XWayland. Without any X server it
+// still runs, headless, so the decisions, the journals and the notifications go on.
+void choosePlatform(const Environment& environment) {
+    if (environment.count("QT_QPA_PLATFORM") != 0) return;
+    setenv("QT_QPA_PLATFORM", "xcb;offscreen", 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Environment environment = processEnvironment();
+    CoreProcess::ignoreBrokenPipes();
+
+    if (!SingleInstance::isOneShotRun(environment)) {
+        auto lock = SingleInstance::acquire(Paths::cacheDirectory());
+        if (lock.outcome == SingleInstance::Outcome::heldElsewhere) return 0;
+        if (lock.outcome == SingleInstance::Outcome::unguarded)
+            SystemLog::error("single-instance", lock.problem + "; running without the single-instance guard");
+    }
+
+    choosePlatform(environment);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillfen"));
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(Paths::kAppId));
+    // The application lives in the tray: closing its last window does not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
+        SystemLog::info("display", "no X display answers: running without the tray and windows");
+    }
+
+    bool allEnded = true;
+    {
+        LinuxDesktop linux(environment);
+        Desktop desktop = linux.desktop();
+        std::unique_ptr<SelfUpdater> updater;
+        // systemctl may take its time: the install runs beside the UI, and the quit's disable
+        // waits for it, so that the service is gone when the process ends.
+        std::jthread keepAliveInstall;
+        UserDefaults& defaults = desktop.defaults;
+        desktop.upkeep = UpkeepServices{
+            [&updater, &defaults] {
+                // After an install it relaunches and ends this copy the way a quit does.
+                updater = std::make_unique<SelfUpdater>(SelfUpdater::Setup::runningCopy(), defaults,
+                                                        std::make_shared<CurlHttpFetcher>(),
+                                                        std::shared_ptr<CommandRunner>(makeCommandRunner()),
+                                                        &AppController::endEventLoop, systemClock());
+                updater->start();
+            },
+            [&keepAliveInstall] { keepAliveInstall = std::jthread([] { LaunchAgent::install(); }); },
+            [&keepAliveInstall] {
+                if (keepAliveInstall.joinable()) keepAliveInstall.join();
+                LaunchAgent::disable();
+            },
+            [](UserDefaults& d) { LoginItem::enableOnceIfNeeded(d); },
+            [] { return LaunchAgent::isInstalled(); },
+            // The minds' and readers' children first, then whatever else this process started.
+            [] {
+                CoreProcess::shutdown();
+                ChildProcesses::endAll(std::chrono::milliseconds(200));
+            },
+        };
+        AppController controller(desktop);
+        QuitSignals quitSignals([&controller](int) { controller.endEventLoop(); });
+        controller.applicationDidFinishLaunching();
+        app.exec();
+        allEnded = controller.applicationWillTerminate(kQuitGrace);
+        updater.reset();
+        if (!allEnded) {
+            // Work still running past the grace holds nothing that must be saved (every store
+            // is written whole, by rename): end without running the exit handlers under it.
+            SystemLog::info("quit", "work still running at quit was left to end with the process");
+            std::fflush(nullptr);
+            ::_exit(0);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,445 @@
+#include "AppController.h"
+
+#include <gtest/gtest.h>
+
+#include "UI/LivingWindowView.h"
+
+#include <atomic>
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "Log/FileLogStore.h"
+#include "Promise/PromiseStore.h"
+#include "Reflection/Reflection.h"
+#include "support/FakeShellDesktop.h"
+#include "support/FixedClock.h"
+#include "support/QtTestSupport.h"
+
+namespace quillfen {
+namespace {
+
+static auto* const env = test::addQtEnvironment();
+
+using test::CallJournal;
+
+// The network is never reached: every request fails at once, and is counted.
+class NoNetwork final : public HttpFetcher {
+public:
+    std::atomic<int> requests{0};
+    HttpResult get(const HttpRequest&, std::stop_token) override {
+        ++requests;
+        return HttpFailure{HttpFailure::Kind::transport, "no network in tests"};
+    }
+};
+
+class JournalledLocationManager final : public LocationManager {
+public:
+    explicit JournalledLocationManager(CallJournal& journal) : journal_(journal) {}
+    void setDelegate(LocationManagerDelegate*) override {}
+    LocationAuthorization authorizationStatus() const override { return LocationAuthorization::notDetermined; }
+    void requestWhenInUseAuthorization() override { journal_.push_back("location.requestWhenInUseAuthorization"); }
+    void requestLocation() override { journal_.push_back("location.requestLocation"); }
+
+private:
+    CallJournal& journal_;
+};
+
+// A whole desktop of doubles around one controller, in a fresh home.
+struct Harness {
+    test::TestHome home;
+    test::FixedClock clock{test::at("2026-01-05T14:00:00Z")};
+    CallJournal journal;
+    test::MemoryUserDefaults defaults;
+    test::JournalledIdleTime idle{journal};
+    test::FakeApplicationActivations activations;
+    test::FakeSessionEvents session;
+    test::FakeAudioDevices audio;
+    test::FakePowerSources power;
+    test::FakeDesktopAppearance appearance;
+    test::FakeDesktopNotifications notifications{journal};
+    test::FakeStatusItem statusItem{journal};
+    test::FakeTerminalLauncher terminal{journal};
+    std::shared_ptr<NoNetwork> network = std::make_shared<NoNetwork>();
+    std::unique_ptr<AppController> controller;
+
+    void start(Environment environment, bool launch = true) {
+        Desktop desktop{clock,
+                        std::move(environment),
+                        defaults,
+                        idle,
+                        activations,
+                        session,
+                        audio,
+                        power,
+                        appearance,
+                        notifications,
+                        statusItem,
+                        terminal,
+                        nullptr,
+                        network,
+                        std::make_shared<SystemProcessRunner>(),
+                        [this] { return std::make_unique<JournalledLocationManager>(journal); },
+                        UpkeepServices{
+                            [this] { journal.push_back("upkeep.startSelfUpdater"); },
+                            [this] { journal.push_back("upkeep.installKeepAlive"); },
+                            [this] { journal.push_back("upkeep.disableKeepAlive"); },
+                            [this](UserDefaults&) { journal.push_back("upkeep.enableLoginItemOnce"); },
+                            [] { return false; },
+                            {},
+                        }};
+        controller = std::make_unique<AppController>(desktop);
+        if (launch) controller->applicationDidFinishLaunching();
+    }
+
+    // The user's claude tool: a script that prints `output` and exits with `status`.
+    void installClaude(const std::string& output, int status = 0) {
+        auto tool = home.path() / ".local/bin/claude";
+        test::writeFile(tool, "#!/bin/sh\nprintf '%s' '" + output + "'\nexit " + std::to_string(status) + "\n");
+        std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+    }
+
+    void keepPromise() {
+        std::filesystem::create_directories(home.dataDirectory());
+        PromiseStore store(std::make_shared<FileLogStore>(home.dataDirectory() / "promise.json"));
+        Promise promise;
+        promise.dayPhrase = "a long afternoon";
+        promise.moves.push_back({Uuid::random(), MoveLabel::stepOutside, "step outside for five"});
+        store.save(promise);
+    }
+
+    ~Harness() {
+        if (controller) controller->applicationWillTerminate(std::chrono::milliseconds(2000));
+    }
+};
+
+TEST(AppController, StartsUpInItsOrderForTheNormalTheDeveloperAndTheInspectRuns) {
+    const std::vector<std::string> upkeep = {"upkeep.startSelfUpdater", "upkeep.installKeepAlive",
+                                             "upkeep.enableLoginItemOnce"};
+    const struct {
+        std::string name;
+        Environment environment;
+        bool promise;
+        std::vector<std::string> expected;
+        double tickInterval;
+    } runs[] = {
+        // Without a promise the onboarding opens, and the location waits for it.
+        {"normal, first run", {}, false, {}, 60},
+        {"normal, promise kept", {}, true, {"notifications.probe", "location.requestWhenInUseAuthorization"}, 60},
+        {"developer", {{"TAVRYN_QA_WINDOW_CYCLE", ""}}, false, {"location.requestWhenInUseAuthorization"}, 60},
+        {"render hook", {{"TAVRYN_RENDER_GLYPHS_PNG", "/tmp/x.png"}}, true, {"location.requestWhenInUseAuthorization"}, 60},
+        {"inspect", {{"TAVRYN_INSPECT", "1"}}, false, {"location.requestWhenInUseAuthorization"}, 5},
+        {"inspect, onboarding forced", {{"TAVRYN_INSPECT", "1"}, {"TAVRYN_FORCE_ONBOARD", ""}}, false, {}, 5},
+    };
+    for (const auto& run : runs) {
+        Harness h;
+        if (run.promise) h.keepPromise();
+        h.start(run.environment);
+        std::vector<std::string> expected{"statusItem.show"};
+        if (run.name.rfind("normal", 0) == 0 || run.name.rfind("inspect", 0) == 0)
+            expected.insert(expected.end(), upkeep.begin(), upkeep.end());
+        expected.insert(expected.end(), run.expected.begin(), run.expected.end());
+        // The first tick runs at once, after everything else of the start-up's first half; an
+        // inspect run then opens the rhythm window, whose first opening ticks again.
+        expected.push_back("tick.read");
+        if (run.name.rfind("inspect", 0) == 0) expected.push_back("tick.read");
+        EXPECT_EQ(h.journal, expected) << run.name;
+        EXPECT_EQ(h.controller->tickInterval(), run.tickInterval) << run.name;
+        EXPECT_TRUE(h.controller->hasEngine()) << run.name;
+    }
+}
+
+TEST(AppController, AStoredBoundaryIsAppliedAndAnUnknownOneFallsBackAndIsWrittenBack) {
+    const struct {
+        std::optional<std::string> stored;
+        int fireAfter;
+        int maxPerDay;
+        std::optional<std::string> after;
+    } cases[] = {
+        {std::nullopt, 120, 2, std::nullopt},
+        {"unmistakable", 150, 1, "unmistakable"},
+        {"onlyWhenAsked", 120, 0, "onlyWhenAsked"},
+        {"effortStopsChanging", 120, 2, "effortStopsChanging"},
+        {"sometimes", 120, 2, "effortStopsChanging"},
+    };
+    for (const auto& c : cases) {
+        Harness h;
+        if (c.stored) h.defaults.setString("interruptBoundary", *c.stored);
+        h.start({{"TAVRYN_DECIDER_FIRE_AFTER", ""}});
+        EXPECT_EQ(h.controller->config().deciderThresholds.fireAfterMinutes, c.fireAfter);
+        EXPECT_EQ(h.controller->config().deciderThresholds.maxNudgesPerDay, c.maxPerDay);
+        EXPECT_EQ(h.defaults.string("interruptBoundary"), c.after);
+    }
+}
+
+TEST(AppController, TheAskHistoryOfTheLastRunIsRestoredAndABrokenOneIgnored) {
+    const auto move = Uuid::random();
+    const struct {
+        std::string document;
+        LineHistory history;
+        std::optional<Uuid> move;
+    } cases[] = {
+        {R"({"history":{"lastTemplateId":"words-lead-plain","lastRenderedLine":"Out for five."},"lastMoveId":")" +
+             move.toString() + "\"}",
+         {"words-lead-plain", "Out for five."},
+         move},
+        {R"({"history":{}})", LineHistory::empty(), std::nullopt},
+        {R"({"history":{"lastTemplateId":3}})", LineHistory::empty(), std::nullopt},
+        {R"({"history":{},"lastMoveId":"not-a-uuid"})", LineHistory::empty(), std::nullopt},
+        {"[1,", LineHistory::empty(), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        Harness h;
+        test::writeFile(h.home.dataDirectory() / "ask-history.json", c.document);
+        h.start({{"TAVRYN_QA_WINDOW_CYCLE", ""}});
+        EXPECT_EQ(h.controller->lineHistory(), c.history) << c.document;
+        EXPECT_EQ(h.controller->lastMoveId(), c.move) << c.document;
+    }
+}
+
+TEST(AppController, AFireIsShownOnlyOutsideObserveOnlyAndBelowTheDailyCeiling) {
+    NudgeCopy copy;
+    copy.notificationTitle = "Third long afternoon this week.";
+    copy.notificationBody = "Step outside for five.";
+    const struct {
+        bool observeOnly;
+        int firesCounted;  // by the engine, the fire in hand included
+        bool shown;
+        std::string reason;
+    } cases[] = {
+        {true, 1, false, "observe-only (M1): would fire, held silent"},
+        {false, 2, true, ""},
+        {false, 3, false, "reached today's safety ceiling (3) \u2014 the agent rests, never nags"},
+    };
+    for (const auto& c : cases) {
+        Harness h;
+        h.start({{"TAVRYN_OBSERVE_ONLY", c.observeOnly ? "1" : "0"}, {"TAVRYN_QA_WINDOW_CYCLE", ""}});
+        test::spinUntil([&] { return h.controller->ticksHandled() > 0; });
+        nlohmann::json budget = {{"dayKey", "2026-1-5"}, {"count", c.firesCounted}};
+        test::writeFile(h.home.dataDirectory() / "nudge-budget.json", budget.dump());
+        h.controller->rebuildEngineKeepingState();
+        h.controller->handle(TickResult::fire(copy));
+        EXPECT_EQ(h.controller->shownNudge().has_value(), c.shown);
+        EXPECT_EQ(h.controller->menuBarModel().hasSomethingToSay(), c.shown);
+        EXPECT_EQ(h.notifications.posted.size(), c.shown ? 1u : 0u);
+        EXPECT_EQ(h.controller->inspectModel().decisionReason(), c.reason);
+    }
+}
+
+TEST(AppController, TheBridgeIsBuiltOnlyWithTheMindOnTheToolInstalledAndThePersonaThere) {
+    const struct {
+        bool mindOn, tool, persona, bridge;
+    } cases[] = {{true, true, true, true}, {true, true, false, false}, {true, false, true, false},
+                 {false, true, true, false}};
+    for (const auto& c : cases) {
+        Harness h;
+        if (c.tool) h.installClaude("{}");
+        if (c.persona) test::writeFile(h.home.path() / ".claude/agents/carrowin.md", "persona");
+        h.start({{"TAVRYN_CLOUD_MIND", c.mindOn ? "1" : "0"}, {"TAVRYN_QA_WINDOW_CYCLE", ""}});
+        EXPECT_EQ(h.controller->hasBridge(), c.bridge);
+        EXPECT_TRUE(h.controller->hasEngine());
+    }
+}
+
+TEST(AppController, TheMindConnectionComesFromTheToolsOwnAuthStatus) {
+    const struct {
+        std::string name;
+        bool mindOn;
+        std::optional<std::string> output;
+        int status;
+        MindConnection connection;
+    } cases[] = {
+        {"mind switched off", false, R"({"loggedIn":true})", 0, MindConnection::off},
+        {"no tool", true, std::nullopt, 0, MindConnection::notInstalled},
+        {"logged in", true, R"({"loggedIn":true})", 0, MindConnection::connected},
+        // Logged out may well exit unsuccessfully; its answer still counts.
+        {"logged out", true, R"({"loggedIn":false})", 1, MindConnection::needsConnection},
+        {"no loggedIn", true, R"({"account":"x"})", 0, MindConnection::off},
+        {"not JSON", true, "Welcome", 0, MindConnection::off},
+    };
+    for (const auto& c : cases) {
+        Harness h;
+        if (c.output) h.installClaude(*c.output, c.status);
+        h.start({{"TAVRYN_CLOUD_MIND", c.mindOn ? "1" : "0"}, {"TAVRYN_QA_WINDOW_CYCLE", ""}});
+        // Whatever was in flight has come back.
+        ASSERT_TRUE(test::spinUntil([&] { return h.controller->work().running() == 0; }));
+        test::spinFor(std::chrono::milliseconds(50));
+        EXPECT_EQ(h.controller->mirrorModel().mindConnection(), c.connection) << c.name;
+    }
+}
+
+TEST(AppController, ConnectingHandsTheToolToATerminalAsSeparateArguments) {
+    Harness h;
+    h.installClaude(R"({"loggedIn":false})");
+    h.start({{"TAVRYN_QA_WINDOW_CYCLE", ""}});
+    h.controller->connectClaude();
+    const auto tool = (h.home.path() / ".local/bin/claude").string();
+    EXPECT_EQ(h.terminal.runs, (std::vector<std::vector<std::string>>{{tool, "auth", "login"}}));
+}
+
+TEST(AppController, WakingUnlockingAndScreensComingBackEachTickAtOnce) {
+    Harness h;
+    h.start({{"TAVRYN_QA_WINDOW_CYCLE", ""}});
+    auto ticks = [&] { return std::count(h.journal.begin(), h.journal.end(), "tick.read"); };
+    ASSERT_EQ(ticks(), 1);
+    h.session.wake();
+    h.session.sessionLocked(true);
+    h.session.sessionLocked(false);
+    h.session.screensAsleep(true);
+    h.session.screensAsleep(false);
+    EXPECT_EQ(ticks(), 4);
+}
+
+TEST(AppController, WithoutALocationModeTheSkyIsNeverAsked) {
+    for (const auto& [mode, asked] : {std::pair{"none", false}, std::pair{"fixedPlace", true}}) {
+        Harness h;
+        h.start({{"TAVRYN_LOCATION_MODE", mode}, {"TAVRYN_FIXED_PLACE", "Berlin"}, {"TAVRYN_QA_WINDOW_CYCLE", ""}});
+        h.controller->refreshSky();
+        test::spinUntil([&] { return h.network->requests > 0; }, std::chrono::milliseconds(asked ? 3000 : 300));
+        EXPECT_EQ(h.network->requests > 0, asked) << mode;
+    }
+}
+
+TEST(AppController, TheLivenessFactsTellANeverHeardHeartbeatFromAStaleOne) {
+    Harness h;
+    h.start({}, false);
+    h.controller->buildCore();
+    h.controller->publishLiveness();
+    EXPECT_EQ(h.controller->livenessFacts().lastTickAgoLabel, "\u2014");
+    EXPECT_TRUE(h.controller->livenessFacts().heartbeatStale);
+    EXPECT_FALSE(h.controller->menuBarModel().stale());
+    h.controller->runTick();
+    for (const auto& [age, label, stale] : {std::tuple{59.0, "59s ago", false}, std::tuple{900.0, "15m ago", false},
+                                            std::tuple{3600.0, "1h ago", true}}) {
+        test::FixedClock later(h.clock.now());
+        h.clock.advance(age);
+        h.controller->publishLiveness();
+        EXPECT_EQ(h.controller->livenessFacts().lastTickAgoLabel, label);
+        EXPECT_EQ(h.controller->menuBarModel().stale(), stale) << label;
+        h.clock.set(later.now());
+    }
+}
+
+TEST(AppController, TheTodayLineNamesEachSilenceAndOtherwiseReflects) {
+    using R = SilenceReason;
+    const std::pair<R, std::string> lines[] = {
+        {R::notEarnedYet, "(reflection)"},
+        {R::rateCapReached, "I already said my one thing this week."},
+        {R::nighttime, "Night. I only watch, I don\u2019t speak after dark."},
+        {R::userIsAway, "You\u2019re away from the desk. Nothing to note."},
+        {R::heldForFocus, "You\u2019re deep in it. I\u2019ll stay quiet."},
+        {R::waitingForCodex, "The work is moving on its own. I\u2019m just watching."},
+    };
+    for (const auto& [reason, line] : lines)
+        EXPECT_EQ(AppController::todayLineFor(TickResult::silent(reason), "(reflection)"), line);
+    EXPECT_EQ(AppController::todayLineFor(TickResult::fire({}), "(reflection)"), "(reflection)");
+    // At launch: no body, no reflection of the mind.
+    Harness h;
+    h.start({{"TAVRYN_QA_WINDOW_CYCLE", ""}});
+    EXPECT_EQ(h.controller->panelModel().todayStateLine(), Reflection::todayLine(std::nullopt));
+}
+
+TEST(AppController, TheOutsidePhraseWordsTheSkysVerdict) {
+    auto tail = [](std::optional<std::string> condition, std::optional<bool> daylight,
+                   std::optional<std::string> event = std::nullopt) {
+        SkyTail t;
+        t.skyCondition = condition;
+        t.isDaylight = daylight;
+        t.rareEventName = event;
+        return t;
+    };
+    const std::pair<SkyVerdict, std::optional<std::string>> cases[] = {
+        {SkyVerdict::worthIt(tail("Clear", true)), "clear, good light right now"},
+        {SkyVerdict::worthIt(tail("Clear", false)), "clear out right now"},
+        {SkyVerdict::worthIt(tail("Clear", std::nullopt)), "clear out right now"},
+        {SkyVerdict::worthIt(tail(std::nullopt, true)), "good light out right now"},
+        {SkyVerdict::worthIt(tail(std::nullopt, false)), "good light out right now"},
+        {SkyVerdict::rare(tail("Clear", false, "Perseids")), "perseids out tonight, worth looking up"},
+        {SkyVerdict::rare(tail(std::nullopt, false, "")), "clear enough to be worth it"},
+        {SkyVerdict::rare(tail("Haze", true, "")), "haze, good light right now"},
+        {SkyVerdict::unknown(), std::nullopt},
+    };
+    for (const auto& [verdict, phrase] : cases) EXPECT_EQ(AppController::outsidePhrase(verdict), phrase);
+}
+
+TEST(AppController, APreviewOfTheDecisionRunsTheDecidersChecksInOrder) {
+    Harness h;
+    h.start({{"TAVRYN_QA_WINDOW_CYCLE", ""}});
+    auto summary = [](int longAfternoons, ScreenBand band, AttentionState attention, Load load) {
+        AgentSummary s;
+        s.summary.longAfternoonsThisWeek = longAfternoons;
+        s.summary.today.continuousScreenBand = band;
+        s.summary.today.attentionState = attention;
+        s.summary.today.load = load;
+        return s;
+    };
+    const auto calm = AttentionState::focused;
+    const struct {
+        AgentSummary summary;
+        Restraint restraint;
+        std::string time;
+        bool packed;
+        AppController::PreviewDecision expected;
+    } cases[] = {
+        {summary(3, ScreenBand::overThree, calm, Load::high), {true, false}, "14:00", false,
+         {false, "you\u2019re on a call or in deep focus \u2014 protecting it"}},
+        {summary(3, ScreenBand::overThree, calm, Load::high), {}, "20:00", false,
+         {false, "after hours \u2014 outside isn\u2019t the move"}},
+        {summary(1, ScreenBand::overThree, calm, Load::high), {}, "14:00", false,
+         {false, "no multi-day pattern yet (need \u22652 long afternoons)"}},
+        {summary(2, ScreenBand::twoToThree, calm, Load::low), {}, "14:00", true,
+         {true, "a multi-day pattern meeting a long, heavy day (calendar packed too)"}},
+        {summary(2, ScreenBand::oneToTwo, calm, Load::low), {}, "14:00", true,
+         {false, "the pattern\u2019s there, but this moment isn\u2019t heavy enough yet"}},
+        {summary(2, ScreenBand::overThree, AttentionState::fragmented, Load::low), {}, "14:00", false,
+         {true, "a real multi-day pattern meeting a long, heavy day"}},
+    };
+    for (const auto& c : cases) {
+        CalendarSignal calendar;
+        calendar.authorized = true;
+        calendar.backToBack = c.packed ? 2 : 1;
+        calendar.busyMinutesToday = 179;
+        h.controller->applyCalendar(calendar);
+        EXPECT_EQ(h.controller->previewDecision(c.summary, c.restraint, test::at("2026-01-05T" + c.time + ":00Z")),
+                  c.expected);
+    }
+}
+
+TEST(AppController, ATapOnTheNudgeOpensThePanelOnceAndTakesThePrimaryActionEachTime) {
+    Harness h;
+    h.start({{"TAVRYN_OBSERVE_ONLY", "0"}});
+    int primaries = 0;
+    h.controller->panelModel().onPrimary = [&] { ++primaries; };
+    NudgeCopy copy;
+    copy.notificationTitle = "Two hours at the screen, no real break.";
+    h.controller->handle(TickResult::fire(copy));
+    ASSERT_EQ(h.notifications.posted.size(), 1u);
+    EXPECT_EQ(h.controller->panelModel().nudge(), copy);
+    EXPECT_EQ(h.controller->panelModel().askPhase(), AskPhase::expanding);
+
+    h.notifications.invoke(1, "TAVRYN_STEP_OUTSIDE");
+    ASSERT_TRUE(test::spinUntil([&] { return primaries == 1; }));
+    QPointer<QWidget> popover = h.controller->popover();
+    ASSERT_TRUE(popover && popover->isVisible());
+    h.notifications.invoke(1, "default");
+    ASSERT_TRUE(test::spinUntil([&] { return primaries == 2; }));
+    EXPECT_EQ(h.controller->popover(), popover.data()) << "the open panel is not opened again";
+    h.notifications.invoke(1, "TAVRYN_NOT_NOW");
+    test::spinFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(primaries, 2);
+}
+
+TEST(AppController, TheDesktopPaneFrownsWhileTheMirrorReportsALiveLoop) {
+    Harness h;
+    h.start({});
+    h.controller->repositionLivingWindow();
+    ASSERT_NE(h.controller->livingWindow().window(), nullptr);
+    auto* pane = h.controller->livingWindow().window()->findChild<LivingWindowView*>();
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(pane->state().being.shape.face, StoneFace::calm);
+    h.controller->mirrorModel().publishFace(FaceEvidence::neverSensed(), h.clock.now(), 0, true);
+    EXPECT_EQ(pane->state().being.shape.face, StoneFace::strained);
+}
+
+}  // namespace
+}  // namespace quillfen

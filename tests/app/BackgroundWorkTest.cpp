@@ -1,0 +1,72 @@
+#include "BackgroundWork.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "support/QtTestSupport.h"
+
+namespace quillfen {
+namespace {
+
+static auto* const env = test::addQtEnvironment();
+
+TEST(BackgroundWork, HandsEachResultBackOnItsOwnThreadInTheOrderTheJobsFinish) {
+    BackgroundWork work;
+    std::atomic<bool> releaseFirst{false}, releaseSecond{false};
+    std::vector<int> results;
+    bool onOwnThread = true;
+    const auto self = std::this_thread::get_id();
+    auto job = [](std::atomic<bool>& release, int value) {
+        return std::function<int(std::stop_token)>([&release, value](std::stop_token) {
+            while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return value;
+        });
+    };
+    auto done = std::function<void(int)>([&](int value) {
+        onOwnThread = onOwnThread && std::this_thread::get_id() == self;
+        results.push_back(value);
+    });
+    work.run<int>(job(releaseFirst, 1), done);
+    work.run<int>(job(releaseSecond, 2), done);
+    releaseSecond = true;
+    ASSERT_TRUE(test::spinUntil([&] { return results.size() == 1; }));
+    releaseFirst = true;
+    ASSERT_TRUE(test::spinUntil([&] { return results.size() == 2; }));
+    EXPECT_EQ(results, (std::vector<int>{2, 1}));
+    EXPECT_TRUE(onOwnThread);
+    EXPECT_EQ(work.running(), 0u);
+}
+
+TEST(BackgroundWork, AtQuitJobsAreAskedToStopAndOneThatWillNotIsGivenUpAfterTheGrace) {
+    auto stubborn = std::make_shared<std::atomic<bool>>(true);
+    int delivered = 0;
+    {
+        BackgroundWork work;
+        work.run<int>(
+            [](std::stop_token stop) {
+                while (!stop.stop_requested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                return 1;
+            },
+            [&](int) { ++delivered; });
+        EXPECT_TRUE(work.stopAll(std::chrono::milliseconds(1000)));
+
+        BackgroundWork other;
+        other.run<int>(
+            [stubborn](std::stop_token) {
+                while (*stubborn) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                return 2;
+            },
+            [&](int) { ++delivered; });
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(other.stopAll(std::chrono::milliseconds(100)));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    }
+    *stubborn = false;
+    test::spinFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(delivered, 0) << "nothing is handed back after the quit";
+}
+
+}  // namespace
+}  // namespace quillfen

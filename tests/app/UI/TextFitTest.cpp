@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <functional>
+#include <memory>
+
+#include "UI/PanelView.h"
+#include "UI/SettingsView.h"
+#include "support/QtTestSupport.h"
+#include "support/SteppedMotion.h"
+#include "support/TextFits.h"
+
+namespace quillfen {
+namespace {
+
+static auto* const env = test::addQtEnvironment();
+
+NudgeCopy ask(std::string one, std::string two, MoveLabel move = MoveLabel::stepOutside) {
+    NudgeCopy n;
+    n.panelLineOne = std::move(one);
+    n.panelLineTwo = std::move(two);
+    n.primaryButton = "Step outside";
+    n.dismissButton = "Not now";
+    n.moveLabel = move;
+    return n;
+}
+
+struct Scene {
+    test::SteppedMotion motion;
+    PanelModel panel;
+    SettingsModel settings;
+    std::unique_ptr<QWidget> view;
+
+    void openPanel(std::optional<NudgeCopy> nudge) {
+        PanelMirror mirror;
+        mirror.makeStrip = [](QWidget* parent) { return new QWidget(parent); };
+        view = std::make_unique<PanelView>(panel, mirror, WindowPresence{}, nullptr, motion.driver);
+        panel.setNudge(std::move(nudge));
+        if (panel.nudge()) panel.setAskPhase(AskPhase::expanding);
+    }
+    void openSettings() { view = std::make_unique<SettingsView>(settings, nullptr, motion.driver); }
+};
+
+// Run once as it is and once more by CTest at twice the scale: the views are shown as windows,
+// sized by nothing but themselves, as a person would see them.
+TEST(TextFit, ThePanelAndTheSettingsClipNoTextInAnyCondition) {
+    const std::string wrapping = "Third long afternoon this week.";
+    const std::pair<const char*, std::function<void(Scene&)>> cases[] = {
+        {"calm panel", [](Scene& s) { s.openPanel(std::nullopt); }},
+        {"observe-only panel",
+         [](Scene& s) {
+             s.panel.setObserveOnly(true);
+             s.openPanel(std::nullopt);
+         }},
+        {"one-line ask", [](Scene& s) { s.openPanel(ask("Two hours straight.", "")); }},
+        {"wrapping two-line ask", [&](Scene& s) { s.openPanel(ask(wrapping, "Step outside for five.")); }},
+        {"static render",
+         [&](Scene& s) {
+             s.panel.setStaticRender(true);
+             s.openPanel(ask(wrapping, "Step outside for five."));
+         }},
+        {"grounding mid-way",
+         [&](Scene& s) {
+             s.openPanel(ask(wrapping, "", MoveLabel::breath));
+             s.panel.setActiveIntervention(InPanelInterventionKind::grounding543);
+             s.view->show();
+             while (s.motion.seconds < 20) s.motion.advance(0.5);
+         }},
+        {"fresh settings", [](Scene& s) { s.openSettings(); }},
+        {"approval pending, face installed",
+         [](Scene& s) {
+             s.settings.setLoginItemNote(std::string(SettingsModel::kApprovalNote));
+             s.settings.setStatuslineInstalled(true);
+             s.settings.setBuildLabel("0.9.0 (a1b2c3d)");
+             s.openSettings();
+         }},
+        {"every sub-line at its longest",
+         [](Scene& s) {
+             s.settings.setLoginItemNote(std::string(SettingsModel::kApprovalNote));
+             s.settings.setHealthBridgeNote(std::string(SettingsModel::kHealthNotSetUp));
+             s.settings.setBuildLabel("0.12.10 (unstamped)");
+             s.openSettings();
+         }},
+    };
+    for (const auto& [name, open] : cases) {
+        SCOPED_TRACE(name);
+        Scene scene;
+        open(scene);
+        scene.view->show();
+        QApplication::processEvents();
+        EXPECT_EQ(test::clippedTexts(scene.view.get()), std::vector<std::string>{});
+    }
+}
+
+}  // namespace
+}  // namespace quillfen

@@ -1,0 +1,114 @@
+#include "support/DesktopSession.h"
+
+#include <cstdlib>
+#include <functional>
+
+// X11 last: its macros break other headers.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace quillfen::test {
+
+namespace {
+
+DesktopSession* instance = nullptr;
+
+bool classMatches(Display* x, Window w, const std::string& wanted) {
+    XClassHint hint{};
+    if (XGetClassHint(x, w, &hint) == 0) return false;
+    bool match = (hint.res_name && wanted == hint.res_name) || (hint.res_class && wanted == hint.res_class);
+    if (hint.res_name) XFree(hint.res_name);
+    if (hint.res_class) XFree(hint.res_class);
+    return match;
+}
+
+Window findBelow(Display* x, Window w, const std::function<bool(Window)>& test) {
+    if (test(w)) return w;
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(x, w, &root, &parent, &children, &count) == 0) return 0;
+    Window found = 0;
+    for (unsigned i = 0; i < count && found == 0; ++i)
+        found = findBelow(x, children[i], test);
+    if (children) XFree(children);
+    return found;
+}
+
+}  // namespace
+
+void DesktopSession::SetUp() {
+    instance = this;
+    runtime_ = std::make_unique<TempDir>();
+    bus_ = std::make_unique<PrivateBus>();
+    display_ = std::make_unique<VirtualDisplay>();
+    env_.push_back(std::make_unique<ScopedEnv>("DISPLAY", display_->name()));
+    env_.push_back(std::make_unique<ScopedEnv>("WAYLAND_DISPLAY", std::nullopt));
+    env_.push_back(std::make_unique<ScopedEnv>("DBUS_SESSION_BUS_ADDRESS", bus_->address()));
+    env_.push_back(std::make_unique<ScopedEnv>("DBUS_SYSTEM_BUS_ADDRESS", bus_->address()));
+    env_.push_back(std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb"));
+    windowManager_ = std::make_unique<ChildProcess>(std::vector<std::string>{"openbox", "--sm-disable"});
+    tray_ = std::make_unique<ChildProcess>(std::vector<std::string>{"trayer", "--edge", "top", "--align", "right",
+                                                                     "--height", "24", "--widthtype", "request"});
+    // The tray is up once it owns the tray selection of screen 0.
+    Display* x = XOpenDisplay(display_->name().c_str());
+    if (x == nullptr) {
+        std::fprintf(stderr, "desktop session: the virtual display does not answer\n");
+        std::abort();
+    }
+    Atom selection = XInternAtom(x, "_NET_SYSTEM_TRAY_S0", False);
+    if (!waitUntil([&] { return XGetSelectionOwner(x, selection) != 0; }, std::chrono::seconds(5))) {
+        std::fprintf(stderr, "desktop session: trayer did not take the tray\n");
+        std::abort();
+    }
+    // The window manager is up once it owns its screen's manager selection; before that it
+    // may still take the focus away from the first windows as it starts.
+    Atom manager = XInternAtom(x, "WM_S0", False);
+    if (!waitUntil([&] { return XGetSelectionOwner(x, manager) != 0; }, std::chrono::seconds(5))) {
+        std::fprintf(stderr, "desktop session: openbox did not start\n");
+        std::abort();
+    }
+    XCloseDisplay(x);
+    app_ = std::make_unique<QApplication>(argc_, argv_);
+}
+
+void DesktopSession::TearDown() {
+    app_.reset();
+    tray_.reset();
+    windowManager_.reset();
+    env_.clear();
+    display_.reset();
+    bus_.reset();
+    runtime_.reset();
+    instance = nullptr;
+}
+
+DesktopSession& DesktopSession::current() {
+    return *instance;
+}
+
+std::map<std::string, std::string> DesktopSession::childEnvironment() const {
+    return {{"XDG_RUNTIME_DIR", runtime_->path().string()},
+            {"DISPLAY", display_->name()},
+            {"DBUS_SESSION_BUS_ADDRESS", bus_->address()},
+            {"DBUS_SYSTEM_BUS_ADDRESS", bus_->address()},
+            {"QT_QPA_PLATFORM", "xcb"}};
+}
+
+::testing::Environment* addDesktopSession() {
+    static ::testing::Environment* env = ::testing::AddGlobalTestEnvironment(new DesktopSession);
+    return env;
+}
+
+unsigned long findWindowOfClassBelow(const std::string& display, const std::string& ownerClass,
+                                     const std::string& childClass) {
+    Display* x = XOpenDisplay(display.c_str());
+    if (x == nullptr) return 0;
+    Window found = 0;
+    Window owner = findBelow(x, DefaultRootWindow(x), [&](Window w) { return classMatches(x, w, ownerClass); });
+    if (owner != 0) found = findBelow(x, owner, [&](Window w) { return classMatches(x, w, childClass); });
+    XCloseDisplay(x);
+    return found;
+}
+
+}  // namespace quillfen::test

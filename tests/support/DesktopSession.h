@@ -1,0 +1,51 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "support/ChildProcess.h"
+
+namespace quillfen::test {
+
+// A whole small desktop for the tests that need a real one, started once per test process:
+// a private bus (session and system at once), a virtual X server, openbox as the window
+// manager and trayer as the tray, and a QApplication on xcb. Test files declare it with
+// `static auto* const desktop = addDesktopSession();`.
+class DesktopSession final : public ::testing::Environment {
+public:
+    void SetUp() override;
+    void TearDown() override;
+
+    static DesktopSession& current();
+    const std::string& display() const { return display_->name(); }
+    const PrivateBus& bus() const { return *bus_; }
+    // The environment a child application needs to find this desktop.
+    std::map<std::string, std::string> childEnvironment() const;
+
+private:
+    // The children's runtime folder: no user service manager of the machine is reached there.
+    std::unique_ptr<TempDir> runtime_;
+    std::unique_ptr<PrivateBus> bus_;
+    std::unique_ptr<VirtualDisplay> display_;
+    std::unique_ptr<ChildProcess> windowManager_;
+    std::unique_ptr<ChildProcess> tray_;
+    std::unique_ptr<QApplication> app_;
+    std::vector<std::unique_ptr<ScopedEnv>> env_;
+    int argc_ = 1;
+    char name_[24] = "quillfen-desktop-tests";
+    char* argv_[2] = {name_, nullptr};
+};
+
+::testing::Environment* addDesktopSession();
+
+// The X windows whose class names the application, anywhere below a window of `ownerClass`
+// (trayer's panel, say); 0 when there is none.
+unsigned long findWindowOfClassBelow(const std::string& display, const std::string& ownerClass,
+                                     const std::string& childClass);
+
+}  // namespace quillfen::test
