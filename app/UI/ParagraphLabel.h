@@ -5,23 +5,9 @@
 #include <QString>
 #include <QWidget>
 
+#include "UI/TextBlock.h"
+
 namespace quillfen {
-
-// A run of text as the views set it: one font, one colour, extra space between wrapped lines,
-// and its own opacity (so a fading line needs no effect of its own).
-struct ParagraphState {
-    QString text;
-    QFont font;
-    QColor colour;
-    qreal lineSpacing = 0;
-    double opacity = 1;
-};
-
-// The height the text takes at `width`, wrapped at words (and inside a word too long for a line).
-qreal paragraphHeight(const ParagraphState& state, qreal width);
-// The width of the text set on one line.
-qreal paragraphNaturalWidth(const ParagraphState& state);
-void paintParagraph(QPainter& painter, const QRectF& box, const ParagraphState& state);
 
 // Keeps a view of fixed width at least as tall as its wrapped texts need at that width; views
 // call it when shown and on every layout request. Qt gives a window the minimum its layout
@@ -31,33 +17,13 @@ void paintParagraph(QPainter& painter, const QRectF& box, const ParagraphState& 
 // inside it are brought up to date only once they show.
 void holdWrappedHeight(QWidget& view);
 
-// A text that wraps to the height it needs and never truncates.
-class ParagraphLabel : public QWidget {
+// A text block made in one line: its text, font, colour and the extra space between its lines.
+// It wraps to the height it needs and never truncates.
+class ParagraphLabel : public TextBlock {
     Q_OBJECT
 public:
     ParagraphLabel(const QString& text, const QFont& font, const QColor& colour, qreal lineSpacing = 0,
                    QWidget* parent = nullptr);
-
-    const QString& text() const { return state_.text; }
-    QColor colour() const { return state_.colour; }
-    qreal lineSpacing() const { return state_.lineSpacing; }
-    double opacity() const { return state_.opacity; }
-
-    void setText(const QString& text);
-    void setColour(const QColor& colour);
-    void setOpacity(double opacity);
-
-    bool hasHeightForWidth() const override { return true; }
-    int heightForWidth(int width) const override;
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void changeEvent(QEvent* event) override;
-
-private:
-    ParagraphState state_;
 };
 
 }  // namespace quillfen

@@ -6,6 +6,7 @@
 #include <QTextCursor>
 #include <QTextOption>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillfen {
@@ -49,8 +50,10 @@ qreal textHeight(const QTextDocument& laidOut, const TextBlockState& state) {
 }
 
 void paintTextBlock(QPainter& painter, const QRectF& box, const TextBlockState& state) {
+    if (state.runs.empty() || !(state.opacity > 0)) return;
     auto doc = layoutText(state, box.width());
     painter.save();
+    painter.setOpacity(painter.opacity() * std::min(1.0, state.opacity));
     painter.translate(box.topLeft());
     QAbstractTextDocumentLayout::PaintContext context;
     context.palette.setColor(QPalette::Text, state.colour);
@@ -90,6 +93,12 @@ void TextBlock::setLineSpacing(qreal spacing) {
     if (spacing == state_.lineSpacing) return;
     state_.lineSpacing = spacing;
     changedText();
+}
+
+void TextBlock::setOpacity(double opacity) {
+    if (opacity == state_.opacity) return;
+    state_.opacity = opacity;
+    update();
 }
 
 void TextBlock::setAlignment(Qt::Alignment alignment) {

@@ -30,6 +30,8 @@ struct TextBlockState {
     QColor colour;
     qreal lineSpacing = 0;
     Qt::Alignment alignment = Qt::AlignLeft;
+    // The whole text's own opacity, so a fading line needs no effect of its own.
+    double opacity = 1;
 
     QString plainText() const;
 };
@@ -58,6 +60,8 @@ public:
     void setLineSpacing(qreal spacing);
     qreal lineSpacing() const { return state_.lineSpacing; }
     void setAlignment(Qt::Alignment alignment);
+    void setOpacity(double opacity);
+    double opacity() const { return state_.opacity; }
 
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;

@@ -11,9 +11,10 @@ namespace quillfen {
 
 void keepOnEveryWorkspace(std::uint64_t nativeWindow) {
     if (nativeWindow == 0) return;
-    // A connection of our own: properties of any window may be set by any client, and the
-    // window manager reads them when the window is first mapped.
-    static std::unique_ptr<X11Connection> connection = X11Connection::open("");
+    // A connection of our own, for this call only (a pane is built seldom, and a connection kept
+    // would outlive the server at the end of a session): properties of any window may be set by
+    // any client, and the window manager reads them when the window is first mapped.
+    std::unique_ptr<X11Connection> connection = X11Connection::open("");
     if (!connection || connection->lost()) return;
     Display* display = connection->display();
     const Window window = static_cast<Window>(nativeWindow);
