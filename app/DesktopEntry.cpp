@@ -1,9 +1,36 @@
 #include "DesktopEntry.h"
 
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+#include "Log/FileLogStore.h"
 #include "Stone/StoneHandoff.h"
 #include "Support/Paths.h"
+#include "Support/SystemLog.h"
 
 namespace quillfen::DesktopEntry {
+
+namespace {
+
+constexpr const char* kCategory = "desktop-entry";
+
+// Where the desktop looks for application entries, in the order it prefers them.
+std::vector<std::filesystem::path> applicationFolders() {
+    std::vector<std::filesystem::path> folders{userFile().parent_path()};
+    const char* value = std::getenv("XDG_DATA_DIRS");
+    std::string_view dirs = value != nullptr && value[0] != '\0' ? value : "/usr/local/share/:/usr/share/";
+    while (!dirs.empty()) {
+        const auto end = dirs.find(':');
+        const std::filesystem::path dir(dirs.substr(0, end));
+        // As with XDG_DATA_HOME, a relative entry is invalid and ignored.
+        if (dir.is_absolute()) folders.push_back(dir / "applications");
+        dirs = end == std::string_view::npos ? std::string_view() : dirs.substr(end + 1);
+    }
+    return folders;
+}
+
+}  // namespace
 
 std::optional<std::string> execArgument(const std::filesystem::path& path) {
     // The Exec line's own quoting (a double-quoted argument in which ", `, $ and \ take a
@@ -46,6 +73,38 @@ std::optional<std::string> text(const std::filesystem::path& launcher) {
 
 std::filesystem::path userFile() {
     return Paths::dataDirectory().parent_path() / "applications" / kFileName;
+}
+
+bool refresh() {
+    return refresh(RunningCopy::installed());
+}
+
+bool refresh(const std::optional<RunningCopy::Installation>& installed) {
+    if (!installed) {
+        SystemLog::notice(kCategory, "desktop entry not written: this copy does not run from the installed build (" +
+                                         RunningCopy::recorded().build().string() + ")");
+        return false;
+    }
+    auto wanted = text(installed->launcher());
+    if (!wanted) {
+        SystemLog::notice(kCategory, "desktop entry not written: no Exec line holds " + installed->launcher().string());
+        return false;
+    }
+    for (const auto& folder : applicationFolders()) {
+        auto found = FileLogStore(folder / kFileName).read();
+        if (!found) continue;
+        if (*found == *wanted) return true;
+        break;
+    }
+    const auto file = userFile();
+    std::error_code error = Paths::createPrivateFolders(file.parent_path());
+    if (!error) error = FileLogStore(file).write(*wanted);
+    if (error) {
+        SystemLog::notice(kCategory, "could not write the desktop entry: " + error.message());
+        return false;
+    }
+    SystemLog::info(kCategory, "desktop entry written: " + file.string());
+    return true;
 }
 
 }  // namespace quillfen::DesktopEntry

@@ -4,15 +4,18 @@
 #include <optional>
 #include <string>
 
-// The application's entry in the desktop's application menu. It also makes the application the
-// handler of the stone handoff's addresses ("tavryn-stone:"), which the desktop then hands to
-// the entry's program as its one argument.
+#include "RunningCopy.h"
+
+// The application's entry in the desktop's application menu. It also makes the application
+// the handler of the stone handoff's addresses, so the one text serves both the install
+// (written at build time) and the start-up of an installed copy, and the two never differ.
+// Logs to the system log under "desktop-entry" and raises nothing to its callers.
 namespace quillfen::DesktopEntry {
 
 inline constexpr const char* kFileName = "org.quillfen.Quillfen.desktop";
 
-// One argument of an Exec line, quoted and escaped for the key file; nothing for a path that no
-// Exec line can hold (control characters).
+// One argument of an Exec line, quoted and escaped for the key file; nothing for a path that
+// no Exec line can hold (control characters).
 std::optional<std::string> execArgument(const std::filesystem::path& path);
 
 // The entry that starts `launcher`; nothing when its path cannot be written into Exec.
@@ -20,5 +23,12 @@ std::optional<std::string> text(const std::filesystem::path& launcher);
 
 // $XDG_DATA_HOME/applications/org.quillfen.Quillfen.desktop
 std::filesystem::path userFile();
+
+// Makes sure the entry the desktop finds first (the user's applications folder, then those of
+// $XDG_DATA_DIRS) is this installation's: when it is missing or differs, writes it into the
+// user's folder. A copy run from a build folder writes nothing and logs so. True when the
+// entry found first is this installation's afterwards.
+bool refresh();
+bool refresh(const std::optional<RunningCopy::Installation>& installed);
 
 }  // namespace quillfen::DesktopEntry

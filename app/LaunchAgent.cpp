@@ -141,16 +141,20 @@ std::string unitText(const std::filesystem::path& wrapper) {
 
 bool install() {
     auto runner = makeCommandRunner();
-    const auto executable = RunningCopy::executable();
-    return install(*runner, Target{RunningCopy::buildFolderOf(executable), executable});
+    return install(*runner, RunningCopy::installed());
 }
 
-bool install(CommandRunner& runner, const Target& target) {
+bool install(CommandRunner& runner, const std::optional<RunningCopy::Installation>& installed) {
     if (isDeveloperRun(processEnvironment())) return false;
+    if (!installed) {
+        SystemLog::notice(kCategory, "LaunchAgent not written: this copy does not run from the installed build (" +
+                                         RunningCopy::recorded().build().string() + ")");
+        return false;
+    }
 
     const auto wrapper = wrapperFile();
     std::error_code error = Paths::createPrivateFolders(wrapper.parent_path());
-    if (!error) error = FileLogStore(wrapper).write(wrapperScript(target.build, target.executable));
+    if (!error) error = FileLogStore(wrapper).write(wrapperScript(installed->build(), installed->launcher()));
     if (!error && ::chmod(wrapper.c_str(), S_IRWXU) != 0) error = {errno, std::generic_category()};
     if (error) {
         SystemLog::notice(kCategory, "could not write keepalive wrapper: " + error.message());

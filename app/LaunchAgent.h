@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "RunningCopy.h"
 #include "platform/CommandRunner.h"
 
 // Keeps the application running: a systemd user service whose program is a small bash wrapper
@@ -20,17 +21,13 @@ std::filesystem::path unitFile();
 // keepalive-wrapper.sh in the application's data folder.
 std::filesystem::path wrapperFile();
 
-// The copy that the wrapper keeps alive.
-struct Target {
-    std::filesystem::path build;
-    std::filesystem::path executable;
-};
-
 // Writes the wrapper and the unit and (re)starts the service; true only when systemd took it.
-// A developer or demo run (a variable named TAVRYN_RENDER…, or TAVRYN_DEMO_NUDGE or
-// TAVRYN_QA_WINDOW_CYCLE set to anything) touches nothing and gets false.
+// The wrapper starts the installation's launcher, by default the running copy's. A developer
+// or demo run (a variable named TAVRYN_RENDER…, or TAVRYN_DEMO_NUDGE or TAVRYN_QA_WINDOW_CYCLE
+// set to anything) touches nothing and gets false; so does a copy run from a build folder (no
+// installation), which logs so.
 bool install();
-bool install(CommandRunner& runner, const Target& target);
+bool install(CommandRunner& runner, const std::optional<RunningCopy::Installation>& installed);
 
 // Stops and disables the service and deletes both files; silent about what was not there.
 void disable();

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "DesktopEntry.h"
 #include "Log/FileLogStore.h"
 #include "RunningCopy.h"
 #include "Support/EnumTable.h"
@@ -22,25 +23,6 @@ constexpr EnumName<State> kStates[] = {
     {State::requiresApproval, "requiresApproval"},
     {State::unavailable, "unavailable"},
 };
-
-// The Exec line's own quoting (a double-quoted argument in which ", `, $ and \ take a
-// backslash, "%" doubled as a field code), then the key file's escaping of every backslash.
-std::optional<std::string> execQuoted(const std::string& path) {
-    std::string argument = "\"";
-    for (unsigned char c : path) {
-        if (c < 0x20 || c == 0x7f) return std::nullopt;
-        if (c == '"' || c == '`' || c == '$' || c == '\\') argument += '\\';
-        if (c == '%') argument += '%';
-        argument += static_cast<char>(c);
-    }
-    argument += '"';
-    std::string value;
-    for (char c : argument) {
-        if (c == '\\') value += '\\';
-        value += c;
-    }
-    return value;
-}
 
 }  // namespace
 
@@ -64,8 +46,8 @@ State state() {
     return S_ISREG(info.st_mode) ? State::enabled : State::unavailable;
 }
 
-std::optional<std::string> desktopEntry(const std::filesystem::path& executable) {
-    auto exec = execQuoted(executable.string());
+std::optional<std::string> desktopEntry(const std::filesystem::path& launcher) {
+    auto exec = DesktopEntry::execArgument(launcher);
     if (!exec) return std::nullopt;
     return "[Desktop Entry]\n"
            "Type=Application\n"
@@ -78,14 +60,19 @@ std::optional<std::string> desktopEntry(const std::filesystem::path& executable)
 }
 
 State enable() {
-    return enable(RunningCopy::executable());
+    return enable(RunningCopy::installed());
 }
 
-State enable(const std::filesystem::path& executable) {
+State enable(const std::optional<RunningCopy::Installation>& installed) {
     if (state() == State::enabled) return State::enabled;
+    if (!installed) {
+        SystemLog::notice(kCategory, "login item not written: this copy does not run from the installed build (" +
+                                         RunningCopy::recorded().build().string() + ")");
+        return state();
+    }
     const auto file = autostartFile();
     std::error_code error;
-    auto text = desktopEntry(executable);
+    auto text = desktopEntry(installed->launcher());
     if (!text) error = std::make_error_code(std::errc::invalid_argument);
     if (!error) error = Paths::createPrivateFolders(file.parent_path());
     if (!error) error = FileLogStore(file).write(*text);
@@ -98,16 +85,17 @@ State enable(const std::filesystem::path& executable) {
 }
 
 State enableOnceIfNeeded(UserDefaults& defaults) {
-    return enableOnceIfNeeded(defaults, RunningCopy::executable());
+    return enableOnceIfNeeded(defaults, RunningCopy::installed());
 }
 
-State enableOnceIfNeeded(UserDefaults& defaults, const std::filesystem::path& executable) {
+State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy::Installation>& installed) {
     const bool done = defaults.boolean(kAutoEnabledOnceKey).value_or(false);
     const State current = state();
     if (done || current != State::notRegistered) return current;
+    if (!installed) return enable(installed);
     defaults.setBoolean(kAutoEnabledOnceKey, true);
     SystemLog::info(kCategory, "auto-enabling login item once (start on desktop start)");
-    return enable(executable);
+    return enable(installed);
 }
 
 void disableIfRegistered() {

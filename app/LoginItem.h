@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "RunningCopy.h"
 #include "platform/UserDefaults.h"
 
 // Starts the application when the user's desktop session starts, through an XDG autostart
@@ -27,19 +28,21 @@ std::filesystem::path autostartFile();
 // Autostart knows no approval step, so `requiresApproval` never comes from here.
 State state();
 
-// Writes the entry unless it is there; the state afterwards. `executable` is what the entry
-// starts, by default the running executable.
+// Writes the entry unless it is there; the state afterwards. The entry starts the
+// installation's launcher, by default the running copy's; a copy run from a build folder
+// (no installation) writes nothing and logs so.
 State enable();
-State enable(const std::filesystem::path& executable);
+State enable(const std::optional<RunningCopy::Installation>& installed);
 
-// The one automatic enable, remembered under "loginItemAutoEnabledOnce".
+// The one automatic enable, remembered under "loginItemAutoEnabledOnce". A copy run from a
+// build folder leaves the flag alone, so the installed copy still turns itself on later.
 State enableOnceIfNeeded(UserDefaults& defaults);
-State enableOnceIfNeeded(UserDefaults& defaults, const std::filesystem::path& executable);
+State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy::Installation>& installed);
 
 // Removes the entry when it is there; does nothing in any other state.
 void disableIfRegistered();
 
 // The entry's text; nothing when the path cannot be written into an Exec line.
-std::optional<std::string> desktopEntry(const std::filesystem::path& executable);
+std::optional<std::string> desktopEntry(const std::filesystem::path& launcher);
 
 }  // namespace quillfen::LoginItem

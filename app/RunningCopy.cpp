@@ -10,8 +10,16 @@
 
 namespace quillfen::RunningCopy {
 
-std::filesystem::path installedBuildFolder() {
-    return std::filesystem::path(QUILLFEN_INSTALL_PREFIX) / Paths::kAppId;
+std::filesystem::path Installation::build() const {
+    return prefix / "lib" / Paths::kAppId;
+}
+
+std::filesystem::path Installation::launcher() const {
+    return prefix / "bin" / kExecutableName;
+}
+
+Installation recorded() {
+    return {QUILLFEN_INSTALL_PREFIX};
 }
 
 std::filesystem::path executable() {
@@ -20,22 +28,28 @@ std::filesystem::path executable() {
     if (!ec && self.is_absolute()) return self;
     std::filesystem::path invoked(program_invocation_name);
     if (invoked.is_absolute()) return invoked;
-    return installedBuildFolder() / "bin" / kExecutableName;
+    return recorded().build() / "bin" / kExecutableName;
 }
 
 std::filesystem::path buildFolderOf(const std::filesystem::path& executable) {
     return executable.parent_path().parent_path();
 }
 
-bool isInstalled(const std::filesystem::path& executable, const std::filesystem::path& installedBuild) {
+bool runsFrom(const std::filesystem::path& executable, const Installation& installation) {
     // The system names the executable by its real path; the prefix may hold a link.
     auto real = [](const std::filesystem::path& path) {
         std::error_code ec;
         auto resolved = std::filesystem::weakly_canonical(path, ec);
         return ec ? path.lexically_normal() : resolved;
     };
-    auto relative = real(executable).lexically_relative(real(installedBuild));
+    auto relative = real(executable).lexically_relative(real(installation.build()));
     return !relative.empty() && *relative.begin() != ".." && *relative.begin() != ".";
+}
+
+std::optional<Installation> installed() {
+    auto installation = recorded();
+    if (!runsFrom(executable(), installation)) return std::nullopt;
+    return installation;
 }
 
 }  // namespace quillfen::RunningCopy

@@ -1,25 +1,44 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 
-// Which copy of the application is running, and where the installed copy lives. An installed
-// build is one self-contained folder: "bin/quillfen", "build-info.json" and what they need.
+// Which copy of the application is running, and where the installed copy lives.
 namespace quillfen::RunningCopy {
 
 inline constexpr const char* kExecutableName = "quillfen";
 
-// The installed build's folder, fixed when the application is built: the install prefix
-// followed by "org.quillfen.Quillfen", a folder that holds nothing but the build.
-std::filesystem::path installedBuildFolder();
+// An installed copy, laid out below its install prefix as the freedesktop layout keeps a
+// program with a folder of its own.
+struct Installation {
+    std::filesystem::path prefix;
+
+    // "lib/org.quillfen.Quillfen": the self-contained build ("bin/quillfen", "build-info.json"
+    // and what they need), which an update swaps whole.
+    std::filesystem::path build() const;
+    // "bin/quillfen", a link into the build: what the menu entry, the keep-alive service and
+    // the autostart entry start, so that they start whichever build is in place.
+    std::filesystem::path launcher() const;
+
+    bool operator==(const Installation&) const = default;
+};
+
+// The installation this program was built for: the install prefix recorded at build time.
+Installation recorded();
 
 // The running executable; when the system does not say, the path it was started by; when
-// that is not absolute either, the installed build's executable.
+// that is not absolute either, the recorded installation's executable.
 std::filesystem::path executable();
 
 // The build folder an executable belongs to: the folder above its "bin".
 std::filesystem::path buildFolderOf(const std::filesystem::path& executable);
 
-// Whether the executable lies inside the installed build's folder.
-bool isInstalled(const std::filesystem::path& executable, const std::filesystem::path& installedBuild);
+// Whether the executable lies inside the installation's build, by its own path or through
+// the launcher.
+bool runsFrom(const std::filesystem::path& executable, const Installation& installation);
+
+// The recorded installation when the running copy runs from it; none for a copy run from a
+// build folder, which must leave nothing behind in the user's session that would start it.
+std::optional<Installation> installed();
 
 }  // namespace quillfen::RunningCopy

@@ -94,7 +94,7 @@ void rename(const std::filesystem::path& from, const std::filesystem::path& to, 
 SelfUpdater::Setup SelfUpdater::Setup::runningCopy() {
     Setup setup;
     setup.executable = RunningCopy::executable();
-    setup.installedBuild = RunningCopy::installedBuildFolder();
+    setup.installation = RunningCopy::recorded();
     setup.workFolder = Paths::cacheDirectory() / "updates";
     setup.manifestURL = UpdatePolicy::kManifestURL;
     setup.requiredHost = UpdatePolicy::kRequiredHost;
@@ -149,7 +149,7 @@ BuildInfo SelfUpdater::running() const {
 }
 
 bool SelfUpdater::mayCheck() const {
-    return running().build >= 1 && RunningCopy::isInstalled(setup_.executable, setup_.installedBuild);
+    return running().build >= 1 && RunningCopy::runsFrom(setup_.executable, setup_.installation);
 }
 
 void SelfUpdater::start() {
@@ -269,7 +269,7 @@ void SelfUpdater::install(const UpdateManifest& manifest, const std::string& url
     }
 
     const auto runningVersion = running().version;
-    const auto& current = setup_.installedBuild;
+    const auto current = setup_.installation.build();
     const auto previous = work / "previous";
     rename(current, previous, "the installed build aside");
     try {
@@ -280,8 +280,13 @@ void SelfUpdater::install(const UpdateManifest& manifest, const std::string& url
     }
     journal("updated myself to " + manifest.version + " (" + manifest.sha + ") from " + runningVersion);
 
-    // The path travels as an argument, never inside the script's text.
-    const auto relaunched = current / "bin" / RunningCopy::kExecutableName;
+    // By the launcher, as the desktop starts it, so the keep-alive wrapper, which looks for the
+    // launcher's path, recognises the new copy; by its own path when the link is gone. The path
+    // travels as an argument, never inside the script's text.
+    std::error_code linked;
+    const auto launcher = setup_.installation.launcher();
+    const auto relaunched = std::filesystem::exists(launcher, linked) ? launcher
+                                                                     : current / "bin" / RunningCopy::kExecutableName;
     if (auto error = runner_->launchDetached(
             "/bin/sh", {"-c", "sleep \"$1\"; exec \"$2\"", "quillfen-relaunch", seconds(setup_.relaunchDelaySeconds),
                         relaunched.string()})) {

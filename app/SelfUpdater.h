@@ -13,6 +13,7 @@
 
 #include "Support/Clock.h"
 #include "Support/HttpFetcher.h"
+#include "RunningCopy.h"
 #include "Update/BuildInfo.h"
 #include "Update/UpdateManifest.h"
 #include "platform/CommandRunner.h"
@@ -33,13 +34,14 @@ struct UpdateFailure {
 // anything is unpacked, unpacks, checks the build number, swaps the new build into the
 // installed build's place (keeping the old one aside) and relaunches. Every refusal, failure
 // and install is one "update" line in the decisions journal; a check that finds nothing new
-// writes nothing. A copy that does not run from the installed build's folder, or has no build
-// number, never checks.
+// writes nothing. A copy that does not run from the installed build's folder (below the
+// install prefix recorded at build time), or has no build number, never checks.
 class SelfUpdater {
 public:
     struct Setup {
         std::filesystem::path executable;
-        std::filesystem::path installedBuild;
+        // Its build is what an update replaces; the new copy is started by its launcher.
+        RunningCopy::Installation installation;
         // Emptied and made afresh at the start of every install; the archive, the unpacked
         // build and the build that was replaced stay there until the next one.
         std::filesystem::path workFolder;

@@ -45,25 +45,13 @@ bool namesUsAsDefault(const std::string& mimeappsList) {
     return false;
 }
 
-Outcome ensure(const std::filesystem::path& launcher, CommandRunner& runner, const std::string& updateDesktopDatabase,
-               const std::string& xdgMime) {
+Outcome ensure(const std::optional<RunningCopy::Installation>& installed, CommandRunner& runner,
+               const std::string& updateDesktopDatabase, const std::string& xdgMime) {
     Outcome outcome;
-    const auto wanted = DesktopEntry::text(launcher);
-    if (!wanted) {
-        SystemLog::notice(kCategory, "no desktop entry can start " + launcher.string());
-        return outcome;
-    }
     const auto file = DesktopEntry::userFile();
-    if (FileLogStore(file).read() != *wanted) {
-        std::error_code error = Paths::createPrivateFolders(file.parent_path());
-        if (!error) error = FileLogStore(file).write(*wanted);
-        if (error) {
-            SystemLog::notice(kCategory, "could not write " + file.string() + ": " + error.message());
-            return outcome;
-        }
-        outcome.entryWritten = true;
-        SystemLog::info(kCategory, "desktop entry written: " + file.string());
-    }
+    const auto before = FileLogStore(file).read();
+    if (!DesktopEntry::refresh(installed)) return outcome;
+    outcome.entryWritten = FileLogStore(file).read() != before;
     // The desktop finds a new handler through the folder's cache; an entry just written is not
     // in it yet.
     if (outcome.entryWritten && runs(updateDesktopDatabase)) {
@@ -78,14 +66,8 @@ Outcome ensure(const std::filesystem::path& launcher, CommandRunner& runner, con
 }
 
 void ensureForRunningCopy() {
-    const auto installed = RunningCopy::installedBuildFolder();
-    if (!RunningCopy::isInstalled(RunningCopy::executable(), installed)) {
-        SystemLog::notice(kCategory, "desktop entry not written: this copy does not run from the installed build (" +
-                                         installed.string() + ")");
-        return;
-    }
     auto runner = makeCommandRunner();
-    ensure(installed / "bin" / RunningCopy::kExecutableName, *runner);
+    ensure(RunningCopy::installed(), *runner);
 }
 
 }  // namespace quillfen::UrlSchemeRegistration

@@ -1,14 +1,16 @@
 #pragma once
 
-#include <filesystem>
+#include <optional>
 #include <string>
 
+#include "RunningCopy.h"
 #include "platform/CommandRunner.h"
 
-// Makes the application the desktop's handler of the stone handoff's addresses: its entry in the
-// user's applications folder, written when missing or stale, the folder's desktop database
-// brought up to date, and the entry named the scheme's default where the user's choices do not
-// already name it. Logs to the system log under "desktop-entry" and raises nothing.
+// Makes the application the desktop's handler of the stone handoff's addresses: the menu entry
+// put in place (DesktopEntry::refresh), the desktop database of the user's applications folder
+// brought up to date when the entry there changed, and the entry named the scheme's default
+// where the user's choices do not already name it. Logs to the system log under
+// "desktop-entry" and raises nothing.
 namespace quillfen::UrlSchemeRegistration {
 
 inline constexpr const char* kMimeType = "x-scheme-handler/tavryn-stone";
@@ -22,13 +24,13 @@ struct Outcome {
     bool operator==(const Outcome&) const = default;
 };
 
-// For the entry that starts `launcher`. A tool that is not installed is skipped.
-Outcome ensure(const std::filesystem::path& launcher, CommandRunner& runner,
+// For an installation; none (a copy run from a build folder) registers nothing. A tool that is
+// not installed is skipped.
+Outcome ensure(const std::optional<RunningCopy::Installation>& installed, CommandRunner& runner,
                const std::string& updateDesktopDatabase = kUpdateDesktopDatabase,
                const std::string& xdgMime = kXdgMime);
 
-// For the running copy, from the installed build only: an entry that starts a copy in a build
-// folder would keep starting that copy after the folder is gone.
+// For the running copy.
 void ensureForRunningCopy();
 
 // Whether the [Default Applications] of a mimeapps.list text name our entry first for the scheme.

@@ -11,7 +11,7 @@ namespace {
 namespace fs = std::filesystem;
 using LoginItem::State;
 
-const fs::path kExecutable = "/opt/org.quillfen.Quillfen/bin/quillfen";
+const RunningCopy::Installation kInstalled{"/opt"};
 
 TEST(LoginItem, TurnsItselfOnOnceAtTheFirstLaunchThatFindsNoEntry) {
     const struct {
@@ -21,7 +21,7 @@ TEST(LoginItem, TurnsItselfOnOnceAtTheFirstLaunchThatFindsNoEntry) {
         State result;
         std::optional<bool> flagAfter;
         std::vector<std::string> logged;
-        fs::path executable = kExecutable;
+        std::optional<RunningCopy::Installation> installed = kInstalled;
     } cases[] = {
         {"first launch", std::nullopt, [] {}, State::enabled, true,
          {"login-item: auto-enabling login item once (start on desktop start)", "login-item: registered as a login item"}},
@@ -33,7 +33,12 @@ TEST(LoginItem, TurnsItselfOnOnceAtTheFirstLaunchThatFindsNoEntry) {
         {"refused", std::nullopt, [] {}, State::notRegistered, true,
          {"login-item: auto-enabling login item once (start on desktop start)",
           "login-item: login-item registration deferred: Invalid argument"},
-         "/opt/a path no Exec line holds\n/quillfen"},
+         RunningCopy::Installation{"/opt/a path no Exec line holds\n"}},
+        // This test program is such a copy; the installed copy will still turn itself on.
+        {"a copy run from its build folder", std::nullopt, [] {}, State::notRegistered, std::nullopt,
+         {"login-item: login item not written: this copy does not run from the installed build (" +
+          RunningCopy::recorded().build().string() + ")"},
+         RunningCopy::installed()},
     };
     for (const auto& c : cases) {
         test::TestHome home;
@@ -41,15 +46,15 @@ TEST(LoginItem, TurnsItselfOnOnceAtTheFirstLaunchThatFindsNoEntry) {
         if (c.flag) defaults.setBoolean("loginItemAutoEnabledOnce", *c.flag);
         c.arrange();
         test::CapturedSystemLog log;
-        EXPECT_EQ(LoginItem::enableOnceIfNeeded(defaults, c.executable), c.result) << c.label;
+        EXPECT_EQ(LoginItem::enableOnceIfNeeded(defaults, c.installed), c.result) << c.label;
         EXPECT_EQ(defaults.boolean("loginItemAutoEnabledOnce"), c.flagAfter) << c.label;
         EXPECT_EQ(log.lines, c.logged) << c.label;
     }
 }
 
-TEST(LoginItem, TheEntryStartsTheExecutableItNamesAndTurningItOffRemovesIt) {
+TEST(LoginItem, TheEntryStartsTheInstalledLauncherAndTurningItOffRemovesIt) {
     test::TestHome home;
-    const fs::path awkward = "/home/bob/My \"Apps\" $HOME `x` 100% \\ it's/bin/quillfen";
+    const RunningCopy::Installation awkward{"/home/bob/My \"Apps\" $HOME `x` 100% \\ it's"};
     ASSERT_EQ(LoginItem::enable(awkward), State::enabled);
     const auto entry = test::readFile(home.path() / ".config/autostart/org.quillfen.Quillfen.desktop");
     // Read back as a desktop reads Exec: the key file's escapes, the quoted argument, then "%%".
@@ -61,7 +66,7 @@ TEST(LoginItem, TheEntryStartsTheExecutableItNamesAndTurningItOffRemovesIt) {
         if (unescaped[i] == '\\' || (unescaped[i] == '%' && unescaped[i + 1] == '%')) ++i;
         argument += unescaped[i];
     }
-    EXPECT_EQ(argument, awkward.string());
+    EXPECT_EQ(argument, awkward.launcher().string());
 
     test::CapturedSystemLog log;
     LoginItem::disableIfRegistered();

@@ -56,13 +56,14 @@ std::map<std::string, std::string> snapshot(const fs::path& root) {
     return entries;
 }
 
-// An update host over TLS on the loopback address with a plain http twin, an installed build in a
-// folder whose name a shell would take apart, and the updater over both.
+// An update host over TLS on the loopback address with a plain http twin, an installation below a
+// prefix whose name a shell would take apart, and the updater over both.
 struct Scene {
     test::TestHome home;
     test::FixedClock clock{test::at("2026-01-05T10:00:00Z")};
     test::TempDir apps;
-    fs::path installed = apps.path() / "Bob's \"Apps\" $(touch pwned)" / "org.quillfen.Quillfen";
+    RunningCopy::Installation installation{apps.path() / "Bob's \"Apps\" $(touch pwned)"};
+    fs::path installed = installation.build();
     test::ThrowawayCertificate certificate;
     test::SigningKey key;
     std::string manifest, archive, signature;
@@ -79,6 +80,8 @@ struct Scene {
     Scene() {
         test::writeFile(installed / "bin/quillfen", "#!/bin/sh\n");
         test::writeFile(installed / "build-info.json", buildInfo(43, "1.3.0"));
+        fs::create_directory(installation.prefix / "bin");
+        fs::create_symlink("../lib/org.quillfen.Quillfen/bin/quillfen", installation.launcher());
         fs::create_directory_symlink("bin", installed / "programs");
         host.server().Get("/downloads/ostrel-agent-mac.json", [this](const auto& request, auto& response) {
             ++manifestRequests;
@@ -110,7 +113,7 @@ struct Scene {
     SelfUpdater::Setup setup(fs::path executable = {}) const {
         SelfUpdater::Setup s;
         s.executable = executable.empty() ? installed / "bin/quillfen" : executable;
-        s.installedBuild = installed;
+        s.installation = installation;
         s.workFolder = home.path() / ".cache/org.quillfen.Quillfen/updates";
         s.manifestURL = host.baseURL() + "/downloads/ostrel-agent-mac.json";
         s.requiredHost = "127.0.0.1";
@@ -136,7 +139,7 @@ struct Scene {
     }
 };
 
-TEST(SelfUpdater, AGoodUpdateTakesTheInstalledPlaceAndRelaunchesTheNewCopyByItsPath) {
+TEST(SelfUpdater, AGoodUpdateTakesTheInstalledPlaceAndRelaunchesTheNewCopyByTheLauncher) {
     Scene scene;
     scene.runner = std::shared_ptr<CommandRunner>(makeCommandRunner());
     const auto old = snapshot(scene.installed);
@@ -149,10 +152,11 @@ TEST(SelfUpdater, AGoodUpdateTakesTheInstalledPlaceAndRelaunchesTheNewCopyByItsP
     EXPECT_EQ(test::readFile(scene.installed / "build-info.json"), buildInfo(44, "1.4.0"));
     EXPECT_EQ(snapshot(scene.setup().workFolder / "previous"), old);
     EXPECT_EQ(scene.terminations, 1);
-    // The new copy ran with its path as an argument; no shell ever read the path.
-    const auto executable = (scene.installed / "bin/quillfen").string();
-    ASSERT_TRUE(test::waitUntil([&] { return fs::exists(executable + ".ran"); }, 2s));
-    EXPECT_EQ(test::readFile(executable + ".ran"), executable);
+    // The new copy ran by the launcher's path, the one the keep-alive wrapper looks for, passed
+    // as an argument: no shell ever read the path.
+    const auto launcher = scene.installation.launcher().string();
+    ASSERT_TRUE(test::waitUntil([&] { return fs::exists(launcher + ".ran"); }, 2s));
+    EXPECT_EQ(test::readFile(launcher + ".ran"), launcher);
     EXPECT_FALSE(fs::exists("pwned"));
 }
 

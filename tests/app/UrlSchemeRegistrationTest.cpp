@@ -15,18 +15,20 @@ using Outcome = UrlSchemeRegistration::Outcome;
 // The desktop's own tools, in a temporary home.
 TEST(UrlSchemeRegistration, MakesTheEntryTheHandoffsHandlerOnceAndMendsAStaleOne) {
     test::TestHome home;
+    test::ScopedEnv systemEntries("XDG_DATA_DIRS", (home.path() / "system").string());
     auto runner = makeCommandRunner(10);
     const struct {
         std::string name;
-        fs::path launcher;
+        std::optional<RunningCopy::Installation> installed;
         Outcome outcome;
     } starts[] = {
-        {"first start", "/opt/Quill fen/bin/quillfen", {true, true, true}},
-        {"the next start", "/opt/Quill fen/bin/quillfen", {false, false, false}},
-        {"moved elsewhere", "/usr/local/bin/quillfen", {true, true, false}},
+        {"from a build folder", std::nullopt, {false, false, false}},
+        {"first start", RunningCopy::Installation{"/opt/Quill fen"}, {true, true, true}},
+        {"the next start", RunningCopy::Installation{"/opt/Quill fen"}, {false, false, false}},
+        {"installed elsewhere", RunningCopy::Installation{"/usr/local"}, {true, true, false}},
     };
     for (const auto& start : starts)
-        EXPECT_EQ(UrlSchemeRegistration::ensure(start.launcher, *runner), start.outcome) << start.name;
+        EXPECT_EQ(UrlSchemeRegistration::ensure(start.installed, *runner), start.outcome) << start.name;
 
     const auto entry = DesktopEntry::userFile();
     EXPECT_EQ(entry.parent_path(), home.path() / ".local/share/applications");
