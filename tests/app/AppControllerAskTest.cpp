@@ -138,22 +138,13 @@ TEST(AppControllerAsk, TheContextIsLateFromEightInTheEveningAndHasNoCalendarBefo
         h.clock.set(test::at(std::string("2026-01-05T") + time + "Z"));
         const AgentContext context = h.controller->buildContext();
         EXPECT_EQ(context.today.lateNight, late) << time;
-        EXPECT_EQ(context.today.partOfDay, PartOfDay::evening);
         EXPECT_FALSE(context.calendar.has_value());
-        EXPECT_EQ(context.schemaVersion, 2);
     }
 }
 
 // A summary of this week with today's load and band as given.
 AgentSummary week(Load load, ScreenBand band = ScreenBand::oneToTwo) {
-    AgentSummary summary;
-    summary.summary.longAfternoonsThisWeek = 3;
-    summary.summary.fragmentedAfternoonsThisWeek = 1;
-    summary.summary.today.continuousScreenBand = band;
-    summary.summary.today.partOfDay = PartOfDay::afternoon;
-    summary.summary.today.attentionState = AttentionState::focused;
-    summary.summary.today.load = load;
-    return summary;
+    return {AgentProfile::work, {7, 3, 1, {PartOfDay::afternoon, band, AttentionState::focused, load, false}, 0}, {}};
 }
 
 TEST(AppControllerAsk, TheReflectionIsAskedOncePerWeekAsTheMindSeesItAndOneAtATime) {
