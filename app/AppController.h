@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -34,6 +35,7 @@
 #include "NudgeEngine.h"
 #include "Onboarding/InterruptBoundary.h"
 #include "Promise/PromiseStore.h"
+#include "RenderHooks.h"
 #include "Reflection/RhythmScore.h"
 #include "SignalReader.h"
 #include "Signals/AIToolReader.h"
@@ -71,8 +73,9 @@ class MenuBarGlyphHost;
 // end), AppControllerTick.cpp (the tick and its result), AppControllerRefresh.cpp (timers and
 // the slower readings), AppControllerWindows.cpp (windows and the tray), AppControllerPanel.cpp
 // (the panel's actions), AppControllerBody.cpp (the body's publication: the inspect facts, the
-// reasons, the desktop pane, the mirror) and AppControllerFacts.cpp (the face and the words
-// every surface shows). Further concerns add files of their own.
+// reasons, the desktop pane, the mirror), AppControllerFacts.cpp (the face and the words
+// every surface shows) and AppControllerHooks.cpp (the developer's runs). Further concerns add
+// files of their own.
 class AppController : public QObject {
     Q_OBJECT
 public:
@@ -241,12 +244,17 @@ public:
     // Where the phone's health bridge keeps its file; only its age is read.
     static std::filesystem::path healthBridgeFile();
 
-    // The web handoff, each address in turn, and the developer hooks (AppControllerHandoff.cpp).
+    // The web handoff, each address in turn (AppControllerHandoff.cpp).
     void openUrls(const std::vector<std::string>& urls);
+
+    // The developer hooks (AppControllerHooks.cpp): the window self-test, the pictures of the
+    // surfaces and the demo nudge, in the order the environment asks for them.
     void runDeveloperHooks();
     void runWindowLifecycleSelfTest();
     void showDemoNudge();
     void showDemoWindow();
+    // The popover panel as it stands, drawn into a PNG file; says whether it was written.
+    bool renderPanelPNG(const std::string& path);
 
     // For the tests and later wiring: read-only views of the state.
     const AppConfig& config() const { return config_; }
@@ -304,6 +312,18 @@ private:
     QWidget* makeOnboardingContent(std::unique_ptr<OnboardingModel> model);
     void wireOnboarding(OnboardingModel& model);
     void requestWeather(std::function<void(bool)> answer);
+
+    // A developer's picture: drawn, written to its file, and then the process ends.
+    [[noreturn]] void renderAndExit(const RenderHooks::Request& request);
+    QImage renderHook(RenderHooks::Hook hook);
+    QImage renderPanel();
+    QImage renderSeeing();
+    QImage renderPromise();
+    QImage renderLiving();
+    QImage renderSurfaces();
+    // The mirror, the inspect facts and the observe-only copy from this computer's own records,
+    // read here and now rather than by the timers.
+    void fillSurfacesFromThisComputer();
 
     void applyStoredBoundary();
     void onSessionWake();

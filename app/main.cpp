@@ -16,6 +16,7 @@
 #include "LinuxDesktop.h"
 #include "LoginItem.h"
 #include "QuitSignals.h"
+#include "RenderHooks.h"
 #include "SelfUpdater.h"
 #include "SingleInstance.h"
 #include "UrlSchemeRegistration.h"
@@ -36,8 +37,14 @@ constexpr auto kForwardPatience = std::chrono::seconds(10);
 
 // The popover and the desktop pane place themselves, which a native Wayland client may not:
 // in a Wayland session the application talks X through XWayland. Without any X server it
-// still runs, headless, so the decisions, the journals and the notifications go on.
+// still runs, headless, so the decisions, the journals and the notifications go on. A run that
+// only draws a picture draws it offscreen, whatever the display: it needs none, and its picture
+// must not depend on one.
 void choosePlatform(const Environment& environment) {
+    if (RenderHooks::requested(environment)) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        return;
+    }
     if (environment.count("QT_QPA_PLATFORM") != 0) return;
     setenv("QT_QPA_PLATFORM", "xcb;offscreen", 1);
 }

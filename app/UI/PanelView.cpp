@@ -196,8 +196,8 @@ void PanelView::buildCalmBody() {
     if (mirror_ && mirror_->makeStrip) {
         strip_ = mirror_->makeStrip(nullptr);
         if (strip_) {
+            // The strip keeps the height it asks for: its hours stand under its bars.
             strip_->setObjectName("mirrorStrip");
-            strip_->setFixedHeight(26);
             column->addWidget(padded(strip_, {0, 20, 0, 0}, calmBody_));
         }
     }

@@ -1,5 +1,7 @@
 #include "UI/Render.h"
 
+#include <QCoreApplication>
+#include <QLayout>
 #include <QPaintEvent>
 #include <cmath>
 
@@ -21,6 +23,33 @@ QImage renderToImage(const QSizeF& size, qreal scale, const PaintFunction& paint
     prepare(painter);
     if (paint) paint(painter, QRectF(QPointF(0, 0), size));
     painter.end();
+    return image;
+}
+
+void layOutOffscreen(QWidget& view) {
+    view.setAttribute(Qt::WA_DontShowOnScreen, true);
+    view.show();
+    // A wrapped text's new height climbs one layout per round; a few rounds reach the top.
+    for (int round = 0; round < 8; ++round) QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+}
+
+void layOutAtWidth(QWidget& view, int width) {
+    // A window's layout would hold it to the height its content needs at its narrowest.
+    if (view.layout() != nullptr) view.layout()->setSizeConstraint(QLayout::SetNoConstraint);
+    view.setFixedWidth(width);
+    layOutOffscreen(view);
+    const int height = view.heightForWidth(width);
+    view.setFixedHeight(height > 0 ? height : view.sizeHint().height());
+    layOutOffscreen(view);
+}
+
+QImage renderWidget(QWidget& view, qreal scale, const QColor& background) {
+    const QSize pixels(std::max(1, static_cast<int>(std::ceil(view.width() * scale))),
+                       std::max(1, static_cast<int>(std::ceil(view.height() * scale))));
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(background);
+    view.render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
     return image;
 }
 

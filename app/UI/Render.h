@@ -17,6 +17,17 @@ using PaintFunction = std::function<void(QPainter&, const QRectF&)>;
 QImage renderToImage(const QSizeF& size, qreal scale, const PaintFunction& paint,
                      const QColor& background = Qt::transparent);
 
+// Lays out a whole view as it would show, without putting it on a screen, so that it can be
+// rendered: its layouts settle, and nothing else waiting in the event queue runs.
+void layOutOffscreen(QWidget& view);
+
+// The same at a fixed width, as tall as its content is at that width.
+void layOutAtWidth(QWidget& view, int width);
+
+// The view as it draws itself, every child included, at `scale` pixels a point (the image's
+// device pixel ratio), over `background`.
+QImage renderWidget(QWidget& view, qreal scale, const QColor& background = Qt::transparent);
+
 // Writes a PNG; says whether it was written.
 bool writePng(const QImage& image, const QString& path);
 

@@ -46,6 +46,7 @@ const QColor& moss() { static const QColor c = rgb(90, 124, 90); return c; }
 const QColor& mossSoft() { static const QColor c = rgb(138, 165, 136); return c; }
 const QColor& hillFill() { static const QColor c = rgb(223, 230, 220); return c; }
 const QColor& hillFillHeavy() { static const QColor c = rgb(215, 224, 211); return c; }
+const QColor& backdrop() { static const QColor c = QColor::fromRgbF(0.72f, 0.71f, 0.68f); return c; }
 
 QColor faded(const QColor& colour, double opacity) {
     QColor c = colour;

@@ -19,6 +19,8 @@ const QColor& moss();
 const QColor& mossSoft();
 const QColor& hillFill();
 const QColor& hillFillHeavy();
+// The grey the developer's sheets lay the surfaces on: none of the surfaces uses it.
+const QColor& backdrop();
 
 inline const QColor& cream() { return paper(); }
 inline const QColor& brown70() { return ink2(); }

@@ -326,11 +326,16 @@ TEST(PanelView, TheStoneWearsTheMirrorsFaceAtRestAndLooksUpWhileAnAskIsUp) {
     StoneFace mirrorFace = StoneFace::strained;
     PanelMirror mirror;
     mirror.face = [&] { return mirrorFace; };
-    mirror.makeStrip = [](QWidget* parent) { return new QWidget(parent); };
+    mirror.makeStrip = [](QWidget* parent) {
+        // A strip of 26 with its hours under it.
+        auto* strip = new QWidget(parent);
+        strip->setFixedHeight(26 + 6 + 12);
+        return strip;
+    };
     Panel p(mirror);
     ASSERT_NE(p.find("mirrorStrip"), nullptr);
     EXPECT_TRUE(p.find("mirrorStrip")->isVisible());
-    EXPECT_EQ(p.find("mirrorStrip")->height(), 26);
+    EXPECT_EQ(p.find("mirrorStrip")->height(), 26 + 6 + 12) << "the hours under the bars are not cut off";
     EXPECT_EQ(stoneFace(p, "calmBody"), StoneFace::strained);
 
     auto identity = StoneIdentity::make(1, "flint-0a9f", StoneMaterial::flint, StoneTemperament::direct, "0a9f", 1);
