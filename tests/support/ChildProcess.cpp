@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -116,6 +117,22 @@ std::string ChildProcess::readLine(std::chrono::milliseconds timeout) {
     std::string line = pending_.substr(0, end);
     pending_.erase(0, end + 1);
     return line;
+}
+
+std::string ChildProcess::readRest(std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (reportRead_ >= 0) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                          std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd fd{reportRead_, POLLIN, 0};
+        if (poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
+        char buffer[256];
+        ssize_t n = read(reportRead_, buffer, sizeof buffer);
+        if (n <= 0) break;
+        pending_.append(buffer, static_cast<std::size_t>(n));
+    }
+    return std::exchange(pending_, {});
 }
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {

@@ -37,6 +37,9 @@ public:
     // One line from the report pipe, without its line feed; aborts the test run when none
     // comes in time.
     std::string readLine(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // Everything still to come from the report pipe until the child closes it or the time is
+    // up; may be empty.
+    std::string readRest(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 private:
     pid_t pid_ = -1;
