@@ -1,5 +1,7 @@
 #include "BackgroundWork.h"
 
+#include "platform/CpuAffinity.h"
+
 #include "Support/SystemLog.h"
 
 namespace quillfen {
@@ -28,6 +30,7 @@ void BackgroundWork::start(std::function<void(std::stop_token)> work, std::funct
     QPointer<BackgroundWork> self(this);
     threads_[id] = std::jthread([state = state_, target = this, self, id, work = std::move(work),
                                  deliver = std::move(deliver)](std::stop_token stop) mutable {
+        CpuAffinity::releaseCallingThread();
         try {
             work(stop);
         } catch (const std::exception& e) {

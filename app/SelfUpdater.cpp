@@ -21,6 +21,7 @@
 #include "Update/UpdateArchive.h"
 #include "Update/UpdatePolicy.h"
 #include "Update/UpdateSignature.h"
+#include "platform/CpuAffinity.h"
 
 namespace quillfen {
 
@@ -176,6 +177,7 @@ void SelfUpdater::onTimer() {
     if (!claim()) return;
     // The previous worker has finished (it cleared the flag); joining it costs nothing.
     worker_ = std::jthread([this](std::stop_token stop) {
+        CpuAffinity::releaseCallingThread();
         check(stop);
         inFlight_ = false;
     });

@@ -21,6 +21,7 @@
 #include "SingleInstance.h"
 #include "UrlSchemeRegistration.h"
 #include "platform/CommandRunner.h"
+#include "platform/CpuAffinity.h"
 #include "Support/Paths.h"
 #include "Support/SystemLog.h"
 
@@ -79,6 +80,7 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QString::fromUtf8(Paths::kAppId));
     // The application lives in the tray: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    CpuAffinity::keepCallingThreadOnOneCore();
     if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
         SystemLog::info("display", "no X display answers: running without the tray and windows");
     }
@@ -102,7 +104,10 @@ int main(int argc, char** argv) {
                                                         &AppController::endEventLoop, systemClock());
                 updater->start();
             },
-            [&keepAliveInstall] { keepAliveInstall = std::jthread([] { LaunchAgent::install(); }); },
+            [&keepAliveInstall] { keepAliveInstall = std::jthread([] {
+                CpuAffinity::releaseCallingThread();
+                LaunchAgent::install();
+            }); },
             [&keepAliveInstall] {
                 if (keepAliveInstall.joinable()) keepAliveInstall.join();
                 LaunchAgent::disable();
@@ -124,7 +129,10 @@ int main(int argc, char** argv) {
         std::unique_ptr<ApplicationService> service;
         if (!oneShot) {
             // The desktop's tools may take their time; nothing waits for them but the quit.
-            schemeRegistration = std::jthread([] { UrlSchemeRegistration::ensureForRunningCopy(); });
+            schemeRegistration = std::jthread([] {
+                CpuAffinity::releaseCallingThread();
+                UrlSchemeRegistration::ensureForRunningCopy();
+            });
             service = std::make_unique<ApplicationService>(
                 QDBusConnection::sessionBus(),
                 [&controller](const std::vector<std::string>& urls) { controller.openUrls(urls); });

@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLayout>
@@ -21,7 +22,9 @@ constexpr qreal kStackSpacing = 8;
 constexpr qreal kLineGap = 8;
 constexpr qreal kLineMaxWidth = 226;
 constexpr qreal kLineSpacing = 3;
-constexpr double kBreathFrameInterval = 1.0 / 12.0;
+// The pane breathes all day on the desktop: a breath moves its stone by a point or two, which
+// five frames a second show as smoothly as sixty, for a twelfth of the wake-ups.
+constexpr double kBreathFrameInterval = 1.0 / 5.0;
 constexpr double kPaneFrameInterval = 1.0 / 30.0;
 
 const QColor& darkInk() {
@@ -63,8 +66,15 @@ LivingPaneTargets livingPaneTargets(double score, bool aggravated, const std::op
 }
 
 CeilingLineLayout layoutCeilingLine(const QString& line) {
+    // The pane asks on every frame of a breath; the line changes a few times a day.
+    static QString lastLine;
+    static CeilingLineLayout last;
+    static bool laidOut = false;
+    if (laidOut && line == lastLine) return last;
     CeilingLineLayout out;
-    if (line.isEmpty()) return out;
+    lastLine = line;
+    laidOut = true;
+    if (line.isEmpty()) return last = out;
     const QFont font = lineFont();
     const QFontMetricsF metrics(font);
     QTextLayout layout(line, font);
@@ -91,7 +101,7 @@ CeilingLineLayout layoutCeilingLine(const QString& line) {
     const auto n = static_cast<qreal>(out.lines.size());
     out.textSize = QSizeF(std::ceil(widest), n * lineHeight + (n - 1) * kLineSpacing);
     out.bubbleSize = out.textSize + QSizeF(30, 20);
-    return out;
+    return last = out;
 }
 
 void paintLivingPane(QPainter& painter, const QRectF& box, const LivingPaneState& s) {
@@ -113,30 +123,29 @@ void paintLivingPane(QPainter& painter, const QRectF& box, const LivingPaneState
 
     const QRectF stoneRect(frame.left() + 6, top, stoneWidth, stoneHeight);
     {
-        // The shadow follows the stone's breath: both are drawn under the same transform.
-        StoneShapeState shape = s.being.shape;
+        const StoneShapeState& shape = s.being.shape;
         auto exact = StoneArtLibrary::exactArt(shape.identity);
         const StoneArt& art = exact ? *exact : StoneArtLibrary::fallbackArt();
         const qreal u = stoneWidth / StoneArt::boxWidth;
-        QPainterPath silhouette = stonePath(art.commands(), [&](StonePoint p) {
+        QPainterPath silhouette = stonePath(drawingCommands(art), [&](StonePoint p) {
             return stoneRect.topLeft() + QPointF(p.x * u, p.y * u);
         });
-        const bool breathing = breathes(shape.face) && !s.being.reduceMotion;
-        const double scale = breathing ? s.being.breathScale : 1.0;
-        painter.save();
-        painter.translate(stoneRect.center());
-        painter.scale(scale, scale);
-        painter.translate(-stoneRect.center());
+        // The shadow leans with the stone but does not breathe: a point's difference in a blur
+        // is invisible, and an unscaled shadow is a plain copy rather than a transformed one.
+        QTransform lean;
         const QPointF bottom(stoneRect.center().x(), stoneRect.bottom());
-        painter.translate(bottom);
-        painter.rotate(-1.5);
-        painter.translate(-bottom);
-        drawSoftShadow(painter, silhouette, QColor(0, 0, 0, static_cast<int>(std::lround(0.16 * 255))), 9, {0, 3});
-        painter.restore();
+        lean.translate(bottom.x(), bottom.y());
+        lean.rotate(-1.5);
+        lean.translate(-bottom.x(), -bottom.y());
+        drawSoftShadow(painter, lean.map(silhouette), QColor(0, 0, 0, static_cast<int>(std::lround(0.16 * 255))), 9,
+                       {0, 3});
         paintStoneBeing(painter, stoneRect, s.being);
     }
 
-    if (hasLine) {
+    const QRectF bubbleBox(frame.left() + 2, top + stoneHeight + 2 * kStackSpacing + kLineGap,
+                           line.bubbleSize.width(), line.bubbleSize.height());
+    // With the room its shadow takes.
+    if (hasLine && (!s.exposed || s.exposed->intersects(bubbleBox.adjusted(-18, -14, 18, 20).translated(0, s.dy)))) {
         const QRectF bubble(frame.left() + 2, top + stoneHeight + 2 * kStackSpacing + kLineGap, line.bubbleSize.width(),
                             line.bubbleSize.height());
         QPainterPath shape;
@@ -145,13 +154,16 @@ void paintLivingPane(QPainter& painter, const QRectF& box, const LivingPaneState
         painter.setOpacity(painter.opacity() * s.lineOpacity);
         drawSoftShadow(painter, shape, QColor(0, 0, 0, static_cast<int>(std::lround(0.1 * 255))), 11, {0, 3});
         painter.fillPath(shape, Theme::paper());
-        painter.setFont(lineFont());
-        painter.setPen(s.lineInk);
-        const QFontMetricsF metrics(lineFont());
-        qreal y = bubble.top() + 10 + metrics.ascent();
-        for (const QString& text : line.lines) {
-            painter.drawText(QPointF(bubble.left() + 15, y), text);
-            y += metrics.height() + kLineSpacing;
+        const QRectF textBox = bubble.adjusted(15, 10, -15, -10);
+        if (!s.exposed || s.exposed->intersects(textBox.translated(0, s.dy))) {
+            painter.setFont(lineFont());
+            painter.setPen(s.lineInk);
+            const QFontMetricsF metrics(lineFont());
+            qreal y = textBox.top() + metrics.ascent();
+            for (const QString& text : line.lines) {
+                painter.drawText(QPointF(textBox.left(), y), text);
+                y += metrics.height() + kLineSpacing;
+            }
         }
         painter.restore();
     }
@@ -180,7 +192,13 @@ LivingWindowView::LivingWindowView(LivingWindowModel& model, std::function<void(
     for (AnimatedValue* v : {&frameWidth_, &stoneWidth_, &opacity_, &aggBreath_, &dy_, &rot_, &lineOpacity_})
         v->setOnChange([this] { update(); });
     // A breath moves only the stone and its shadow: the rest of the pane is left as it is.
-    breathScale_.setOnChange([this] { update(stoneArea()); });
+    breathScale_.setOnChange([this] {
+        // Near the ends of a breath the scale creeps: a repaint waits until the stone's edge
+        // has moved a quarter of a pixel, or the breath has arrived.
+        const double moved = std::abs(breathScale_.value() - paintedBreathScale_) * stoneWidth_.value() *
+                             std::max<qreal>(1.0, devicePixelRatioF());
+        if (moved >= 0.25 || breathScale_.value() == breathScale_.target()) update(stoneArea());
+    });
     setAttribute(Qt::WA_TranslucentBackground, true);
     setObjectName("livingWindow");
     relayout(false);
@@ -337,8 +355,8 @@ QRect LivingWindowView::stoneArea() const {
     const qreal w = s.being.shape.width, h = w * 2 / 3;
     const qreal stackHeight = h + (s.line.isEmpty() ? 0 : 2 * kStackSpacing + kLineGap + layoutCeilingLine(s.line).bubbleSize.height());
     const qreal top = height() - stackHeight;
-    // Room for the breath, the lean and the shadow's blur.
-    return QRectF(6, top, w, h).adjusted(-20, -20, 20, 26).toAlignedRect().translated(0, static_cast<int>(std::ceil(s.dy)));
+    // Room for the breath, the lean and the shadow's blur (about 14 points below, less above).
+    return QRectF(6, top, w, h).adjusted(-16, -12, 16, 18).toAlignedRect().translated(0, static_cast<int>(std::ceil(s.dy)));
 }
 
 LivingPaneState LivingWindowView::state() const {
@@ -359,10 +377,13 @@ LivingPaneState LivingWindowView::state() const {
     return s;
 }
 
-void LivingWindowView::paintEvent(QPaintEvent*) {
+void LivingWindowView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     prepare(painter);
-    paintLivingPane(painter, QRectF(rect()), state());
+    LivingPaneState s = state();
+    paintedBreathScale_ = s.being.breathScale;
+    if (event->rect() != rect()) s.exposed = QRectF(event->rect());
+    paintLivingPane(painter, QRectF(rect()), s);
 }
 
 void LivingWindowView::mouseReleaseEvent(QMouseEvent* event) {

@@ -56,6 +56,9 @@ struct LivingPaneState {
     // The knock: a downward offset in points and a rotation in degrees about the centre.
     double dy = 0;
     double rot = 0;
+    // The part of the pane being repainted, when only a part is: what lies outside it is not
+    // drawn at all (a breath repaints the stone, and shaping the line's text is not free).
+    std::optional<QRectF> exposed;
 };
 
 // Draws the pane into `box` (its frame at the top left): the stone with its shadow and, when
@@ -114,6 +117,7 @@ private:
     AnimatedValue rot_;
     AnimatedValue lineOpacity_;
     QString shownLine_;
+    double paintedBreathScale_ = 0;
     BreathCycle breath_;
     unsigned pulseGeneration_ = 0;
     // At most one knock loop at a time; it ends itself at a check that finds the pane calm.

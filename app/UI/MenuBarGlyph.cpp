@@ -46,7 +46,7 @@ void paintGlyph(QPainter& painter, const QRectF& box, const GlyphState& s) {
     const double live = 1 - cold;
     const double open = s.openOpacity;
 
-    QPainterPath outline = stonePath(art.commands(), map);
+    QPainterPath outline = stonePath(drawingCommands(art), map);
     auto strokeIn = [&](const QColor& colour, double opacity) {
         QPen pen(Theme::faded(colour, opacity), layout.strokeWidth, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin);
         pen.setMiterLimit(10);

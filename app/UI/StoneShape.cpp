@@ -2,6 +2,8 @@
 
 #include <QPen>
 #include <algorithm>
+#include <map>
+#include <string>
 
 #include "UI/StoneFacePainter.h"
 #include "UI/Theme.h"
@@ -11,6 +13,14 @@ namespace quillfen {
 const QColor& stoneSpeck() {
     static const QColor c = QColor::fromRgb(180, 93, 61);
     return c;
+}
+
+const std::vector<StonePathCommand>& drawingCommands(const StoneArt& art) {
+    // Main thread only, as all drawing is; a handful of entries at most.
+    static std::map<std::string, std::vector<StonePathCommand>> parsed;
+    auto it = parsed.find(art.path);
+    if (it == parsed.end()) it = parsed.emplace(art.path, art.commands()).first;
+    return it->second;
 }
 
 QPainterPath stonePath(const std::vector<StonePathCommand>& commands, const std::function<QPointF(StonePoint)>& map) {
@@ -34,7 +44,7 @@ void paintStoneShape(QPainter& painter, const QRectF& canvas, const StoneShapeSt
     const QPointF origin = canvas.topLeft();
     auto map = [&](StonePoint p) { return origin + QPointF(p.x * u, p.y * u); };
 
-    QPainterPath path = stonePath(art.commands(), map);
+    QPainterPath path = stonePath(drawingCommands(art), map);
     path.setFillRule(Qt::WindingFill);
 
     painter.save();

@@ -27,6 +27,10 @@ const QColor& stoneSpeck();
 // Draws into `canvas`, whose width maps the 180 x 120 drawing box.
 void paintStoneShape(QPainter& painter, const QRectF& canvas, const StoneShapeState& state);
 
+// A drawing's commands, parsed once per drawing: surfaces redraw their stone many times a minute,
+// and the twelve drawings never change.
+const std::vector<StonePathCommand>& drawingCommands(const StoneArt& art);
+
 // A drawing's commands as a path, each point mapped.
 QPainterPath stonePath(const std::vector<StonePathCommand>& commands, const std::function<QPointF(StonePoint)>& map);
 

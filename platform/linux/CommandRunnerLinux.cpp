@@ -9,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/CpuAffinity.h"
 #include "platform/CommandRunner.h"
 
 extern char** environ;
@@ -46,6 +47,7 @@ public:
 
         auto argv = argvOf(executable, arguments);
         pid_t pid = 0;
+        CpuAffinity::ProcessCores cores;
         const int spawned = posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attributes);
@@ -88,6 +90,7 @@ public:
         sigset_t all, previous;
         sigfillset(&all);
         pthread_sigmask(SIG_SETMASK, &all, &previous);
+        CpuAffinity::ProcessCores cores;
         const pid_t child = ::fork();
         if (child == 0) {
             // The middle child makes a new session and leaves at once, so the tool is nobody's

@@ -2,6 +2,7 @@
 #include <QStringList>
 
 #include "Support/SystemLog.h"
+#include "platform/CpuAffinity.h"
 #include "platform/TerminalLauncher.h"
 
 namespace quillfen {
@@ -17,6 +18,7 @@ public:
         for (const auto& argument : arguments)
             words << QString::fromStdString(argument);
         // Detached: the terminal is the user's and is neither waited for nor ended with us.
+        CpuAffinity::ProcessCores cores;
         if (QProcess::startDetached(QStringLiteral("x-terminal-emulator"), words)) return true;
         SystemLog::error("terminal", "x-terminal-emulator could not be started");
         return false;
