@@ -1,6 +1,7 @@
 #include "SignalReader.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "BreakReset.h"
 #include "Support/LocalCalendar.h"
@@ -22,7 +23,13 @@ SignalSample SignalReader::read() {
     TimePoint t = now_();
     double gap = lastReadAt_ ? secondsBetween(*lastReadAt_, t) : 0;
     lastReadAt_ = t;
-    double offAwake = displayTracker_.consumeOffAwakeSeconds(t);
+    // Every read while the screens are off or the session is locked takes only its own share
+    // of the episode, so a lock as long as the break gap would never show in one read: the
+    // episode is judged whole at the first read that finds the display awake again.
+    const double consumed = displayTracker_.consumeOffAwakeSeconds(t);
+    offAwakeEpisode_ += consumed;
+    double offAwake = consumed;
+    if (displayTracker_.displayState() == DisplayState::awake) offAwake = std::exchange(offAwakeEpisode_, 0.0);
     double idle = readIdleSeconds();
 
     if (BreakReset::isRealBreak(gap, lastIdle_, idle, offAwake, breakGapSeconds_)) {
@@ -30,6 +37,7 @@ SignalSample SignalReader::read() {
         // A user who is already back began the new stretch at their last input.
         stretchStart_ = addSeconds(t, -std::min(idle, breakGapSeconds_));
         switchTimes_.clear();
+        offAwakeEpisode_ = 0;
         journalReset(t, gap, offAwake);
     } else {
         brokeOnLastRead_ = false;

@@ -52,6 +52,8 @@ private:
     std::deque<TimePoint> switchTimes_;
     TimePoint stretchStart_;
     double lastIdle_ = 0;
+    // The off seconds of the reads since the display was last seen awake.
+    double offAwakeEpisode_ = 0;
     std::optional<TimePoint> lastReadAt_;
     bool brokeOnLastRead_ = false;
     double breakGapSeconds_;

@@ -140,20 +140,31 @@ TEST(SignalReader, TheFirstCauseThatHoldsNamesTheReset) {
     EXPECT_EQ(lockedAndBack.details(), std::vector<std::string>{"fresh start after 3m locked"});
 }
 
-TEST(SignalReader, ScreensAsleepBetweenFrequentReadsEndTheStretchByTheIdleBreak) {
-    ReaderRig rig;
-    rig.readAfter(60, 0);
-    rig.session.screensAsleep(true);
-    for (int minute = 1; minute <= 30; ++minute) {
-        auto sample = rig.readAfter(60, 60.0 * minute);
-        EXPECT_DOUBLE_EQ(sample.continuousActiveSeconds, 0);
-        EXPECT_FALSE(rig.reader->brokeOnLastRead()) << minute;
+TEST(SignalReader, AnEpisodeOffBetweenFrequentReadsIsJudgedWholeWhenTheDisplayWakes) {
+    // Whether the desktop can tell the idle time or not: a lock never reads as input.
+    for (const bool idleKnown : {true, false}) {
+        ReaderRig rig;
+        rig.readAfter(60, 0);
+        rig.session.sessionLocked(true);
+        for (int minute = 1; minute <= 8; ++minute) {
+            auto sample = rig.readAfter(60, idleKnown ? 60.0 * minute : 0);
+            EXPECT_DOUBLE_EQ(sample.continuousActiveSeconds, 0);
+            EXPECT_FALSE(rig.reader->brokeOnLastRead()) << minute;
+        }
+        rig.clock.advance(30);
+        rig.session.sessionLocked(false);
+        auto back = rig.readAfter(30, idleKnown ? 4 : 0);
+        EXPECT_TRUE(rig.reader->brokeOnLastRead());
+        EXPECT_EQ(back.displayState, DisplayState::awake);
+        EXPECT_DOUBLE_EQ(back.continuousActiveSeconds, idleKnown ? 4 : 0);
+        EXPECT_EQ(rig.details(), std::vector<std::string>{"fresh start after 8m locked"}) << idleKnown;
+        // Counted once: the next short lock starts from nothing.
+        rig.session.sessionLocked(true);
+        rig.readAfter(60, 0);
+        rig.session.sessionLocked(false);
+        rig.readAfter(60, 0);
+        EXPECT_FALSE(rig.reader->brokeOnLastRead());
     }
-    rig.session.screensAsleep(false);
-    auto back = rig.readAfter(60, 4);
-    EXPECT_TRUE(rig.reader->brokeOnLastRead());
-    EXPECT_EQ(back.displayState, DisplayState::awake);
-    EXPECT_EQ(rig.details(), std::vector<std::string>{"fresh start after an idle break"});
 }
 
 TEST(SignalReader, ALockedSessionReportsNoStretchEvenWithTheScreensAwake) {
