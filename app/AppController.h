@@ -386,6 +386,8 @@ private:
     bool askIsPreview_ = false;
     InspectFacts::DecisionHistory decisionHistory_;
     std::optional<std::string> lastFaceTier_;
+    // The newest sample a face was judged from.
+    std::optional<SignalSample> faceSample_;
     BreakpointKind lastBreakpoint_ = BreakpointKind::none;
     ClaudeBody claudeBody_;
     CodexActivitySnapshot codexSnapshot_;

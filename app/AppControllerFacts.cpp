@@ -27,6 +27,13 @@ void AppController::publishFace(const std::optional<SignalSample>& given,
         auto samples = log_->all();
         if (!samples.empty()) sample = std::move(samples.back());
     }
+    // A tick's sample reaches the log on a worker, after the tick has judged the face from it:
+    // a publication from the log in between must not turn the face back to an older moment.
+    if (sample && faceSample_ && sample->timestamp < faceSample_->timestamp) {
+        sample = faceSample_;
+    } else if (sample) {
+        faceSample_ = sample;
+    }
     const PromptCadence cadence = givenCadence ? *givenCadence : PromptCadence::read(PromptCadence::canonicalURL());
     const FaceThresholds& thresholds = config_.faceThresholds;
     const bool loopLive = thresholds.loopLive(cadence.count(thresholds.loopFastWindowSeconds, now),

@@ -110,6 +110,20 @@ TEST(AppControllerFacts, TheFaceIsJournalledOnlyWhenItsLabelChanges) {
     EXPECT_EQ(faces, (std::vector<std::string>{"calm to neutral", "neutral to calm (resting: steppedAway)"}));
 }
 
+TEST(AppControllerFacts, AnOlderSampleNeverTurnsTheFaceBack) {
+    FactsScene s;
+    const TimePoint now = s.h.clock.now();
+    SignalSample away;
+    away.timestamp = now;
+    away.displayState = DisplayState::locked;
+    s.c().publishFace(away, PromptCadence(), now);
+    SignalSample before;
+    before.timestamp = now - std::chrono::minutes(1);
+    before.appSwitchesLastHour = 45;
+    s.c().publishFace(before, PromptCadence(), now);
+    EXPECT_EQ(s.c().lastFaceTier(), "calm (resting: notPresent)");
+}
+
 TEST(AppControllerFacts, TheBreathersFiresAreImportedFromTheFirstBaselineOn) {
     FactsScene s;
     // No journal yet, then one of 5 lines, 6, cut to 3, and 4 again.
