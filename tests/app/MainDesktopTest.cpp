@@ -4,10 +4,20 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <fstream>
 
+#include "Log/FileLogStore.h"
+#include "Promise/PromiseStore.h"
+#include "Support/Iso8601.h"
 #include "support/DesktopSession.h"
+#include "support/NotificationCalls.h"
+
+// X11 last: its macros break other headers.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace quillfen {
 namespace {
@@ -107,6 +117,260 @@ TEST(Main, TheWindowSelfTestCyclesTheWindowsAndReports) {
     test::ChildProcess app({QUILLFEN_BINARY}, withEnvironment({{"TAVRYN_QA_WINDOW_CYCLE", ""}}), STDOUT_FILENO);
     EXPECT_EQ(app.readLine(std::chrono::seconds(10)), "QA_WINDOW_CYCLE_OK");
     EXPECT_TRUE(exitedWith(app.waitForExit(std::chrono::seconds(5)), 0));
+}
+
+#ifndef QUILLFEN_FAKETIME
+#define QUILLFEN_FAKETIME ""
+#endif
+
+// The application's clock, through libfaketime: real time plus an offset that the test moves on
+// a minute at a time, so that a morning's work passes in seconds and every tick sees a minute.
+class SteppedClock {
+public:
+    SteppedClock(const fs::path& file, TimePoint start)
+        : file_(file), offset_(std::chrono::duration_cast<std::chrono::seconds>(start - std::chrono::system_clock::now())) {
+        write();
+    }
+
+    TimePoint now() const { return std::chrono::system_clock::now() + offset_; }
+    void advance(std::chrono::seconds by) {
+        offset_ += by;
+        write();
+    }
+
+    std::map<std::string, std::string> environment() const {
+        // A sanitizer's runtime wants to come first; this preload comes before it, harmlessly.
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        return {{"LD_PRELOAD", QUILLFEN_FAKETIME},
+                {"FAKETIME_TIMESTAMP_FILE", file_.string()},
+                {"FAKETIME_NO_CACHE", "1"},
+                {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":verify_asan_link_order=0"}};
+    }
+
+private:
+    void write() const {
+        const auto seconds = offset_.count();
+        test::writeFile(file_, (seconds >= 0 ? "+" : "") + std::to_string(seconds) + "\n");
+    }
+
+    fs::path file_;
+    std::chrono::seconds offset_;
+};
+
+// Two programs of the user's, each a window of its own class, to turn between.
+class TwoPrograms {
+public:
+    explicit TwoPrograms(const std::string& display) : x_(XOpenDisplay(display.c_str())) {
+        if (x_ == nullptr) return;
+        for (int i = 0; i < 2; ++i) {
+            windows_[i] = XCreateSimpleWindow(x_, DefaultRootWindow(x_), 40 + 300 * i, 60, 280, 200, 0, 0, 0);
+            std::string name = i == 0 ? "editor" : "browser";
+            XClassHint hint{name.data(), name.data()};
+            XSetClassHint(x_, windows_[i], &hint);
+            XMapWindow(x_, windows_[i]);
+        }
+        XSync(x_, False);
+    }
+    ~TwoPrograms() {
+        if (x_ != nullptr) XCloseDisplay(x_);
+    }
+    TwoPrograms(const TwoPrograms&) = delete;
+    TwoPrograms& operator=(const TwoPrograms&) = delete;
+
+    bool ready() const { return x_ != nullptr; }
+    unsigned long window(int i) const { return windows_[i]; }
+
+private:
+    Display* x_ = nullptr;
+    unsigned long windows_[2] = {0, 0};
+};
+
+bool xdotool(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "xdotool");
+    test::ChildProcess tool(arguments, test::DesktopSession::current().childEnvironment());
+    return exitedWith(tool.waitForExit(std::chrono::seconds(3)), 0);
+}
+
+nlohmann::json jsonFile(const fs::path& file) {
+    if (!fs::exists(file)) return nullptr;
+    return nlohmann::json::parse(test::readFile(file), nullptr, false);
+}
+
+std::vector<std::pair<std::string, std::string>> journalEntries(const test::TestHome& home) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    std::istringstream lines(journal(home));
+    for (std::string line; std::getline(lines, line);) {
+        auto entry = nlohmann::json::parse(line, nullptr, false);
+        if (entry.is_object()) entries.emplace_back(entry.value("kind", ""), entry.value("detail", ""));
+    }
+    return entries;
+}
+
+std::string codexLine(TimePoint at, const std::string& type, const nlohmann::json& payload) {
+    return nlohmann::json{{"timestamp", Iso8601::format(at)}, {"type", type}, {"payload", payload}}.dump() + "\n";
+}
+
+TEST(Main, AMorningOfWorkBesideARunningCodexTaskEndsInOneNudgeThatTheUserFollowsOutside) {
+    if (std::string_view(QUILLFEN_FAKETIME).empty()) GTEST_SKIP() << "libfaketime is not installed";
+    test::TestHome home;
+    const auto& session = test::DesktopSession::current();
+    test::DbusMock daemon(session.bus(), "notification_daemon", R"({"capabilities": "body actions"})");
+    test::DbusMock logind(session.bus(), "logind");
+    test::BusConnection bus(session.bus());
+    ASSERT_TRUE(bus.waitForName(test::kNotificationsService));
+    ASSERT_TRUE(bus.waitForName(QStringLiteral("org.freedesktop.login1")));
+    const QString sessionPath =
+        bus.call(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                 test::kMockInterface, QStringLiteral("AddSession"),
+                 {QStringLiteral("c1"), QStringLiteral("seat0"), 1000u, QStringLiteral("someone"), true})
+            .arguments()
+            .value(0)
+            .toString();
+    ASSERT_FALSE(sessionPath.isEmpty());
+
+    // A user who kept a promise and has a Codex task under way since a little before nine.
+    {
+        fs::create_directories(home.dataDirectory());
+        PromiseStore store(std::make_shared<FileLogStore>(home.dataDirectory() / "promise.json"));
+        Promise promise;
+        promise.dayPhrase = "a long morning";
+        promise.moves.push_back({Uuid::random(), MoveLabel::stepOutside, "step outside for five"});
+        ASSERT_TRUE(store.save(promise));
+    }
+    time_t today = std::time(nullptr);
+    today -= today % 86400;
+    const TimePoint nine = std::chrono::system_clock::from_time_t(today + 9 * 3600);
+    SteppedClock clock(home.path() / "clock", nine);
+    const auto codexLog = home.path() / ".codex/sessions/rollout-task.jsonl";
+    const auto startedAt = nine - std::chrono::minutes(3);
+    test::writeFile(codexLog, codexLine(startedAt, "session_meta", {{"cwd", "/home/someone/app"}, {"id", "t1"}}) +
+                                  codexLine(startedAt, "event_msg", {{"type", "task_started"}}));
+
+    TwoPrograms programs(session.display());
+    ASSERT_TRUE(programs.ready());
+    auto env = withEnvironment(clock.environment());
+    env.insert({{"TAVRYN_OBSERVE_ONLY", "0"}, {"TAVRYN_LOCATION_MODE", "none"}, {"TAVRYN_CLOUD_MIND", "0"},
+                {"XDG_SESSION_ID", "c1"}});
+    test::ChildProcess app({QUILLFEN_BINARY}, env);
+    const auto data = home.dataDirectory();
+    const auto heartbeat = data / "heartbeat.json";
+    unsigned long stone = 0;
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            stone = test::findWindowOfClassBelow(session.display(), "trayer", "quillfen");
+            return stone != 0 && fs::exists(heartbeat);
+        },
+        std::chrono::seconds(10)));
+
+    // One minute: the clock moves on, the pointer passes over the stone in the tray (which also
+    // wakes the application to see that the time has come) and at the desk the user turns to
+    // the other program; then that minute's tick has run.
+    int minute = 0;
+    auto live = [&](bool atDesk) {
+        clock.advance(std::chrono::seconds(60));
+        ++minute;
+        if (atDesk && minute % 10 == 0) {
+            std::ofstream(codexLog, std::ios::app)
+                << codexLine(clock.now(), "response_item",
+                             {{"type", "function_call"}, {"name", "shell"}, {"call_id", std::to_string(minute)}});
+        }
+        std::vector<std::string> input{"mousemove", "--window", std::to_string(stone), std::to_string(2 + minute % 2),
+                                       "4", "mousemove", "600", "500"};
+        if (atDesk) input.insert(input.end(), {"windowactivate", "--sync", std::to_string(programs.window(minute % 2))});
+        EXPECT_TRUE(xdotool(input));
+        const TimePoint due = clock.now() - std::chrono::seconds(50);
+        return test::waitUntil(
+            [&] {
+                auto beat = jsonFile(heartbeat);
+                auto at = beat.is_object() ? Iso8601::parse(beat.value("lastTickAt", "")) : std::nullopt;
+                return at && *at >= due;
+            },
+            std::chrono::seconds(3));
+    };
+    // The application has handled every message sent to it before this call: an activation
+    // from the desktop, which it answers on its main thread, after them.
+    auto applicationHeard = [&] {
+        auto call = QDBusMessage::createMethodCall(QStringLiteral("org.quillfen.Quillfen"),
+                                                   QStringLiteral("/org/quillfen/Quillfen"),
+                                                   QStringLiteral("org.freedesktop.Application"),
+                                                   QStringLiteral("Activate"));
+        call.setArguments({QVariantMap()});
+        return bus->call(call, QDBus::Block, 3000).type() == QDBusMessage::ReplyMessage;
+    };
+    // Its start is over once it answers: the clock must not jump past the time-outs of the
+    // calls it makes while it starts.
+    ASSERT_TRUE(test::waitUntil(applicationHeard, std::chrono::seconds(10)));
+    auto nudges = [&] { return test::notifyCalls(bus).size(); };
+
+    // Two hours at the desk, turning between two programs once a minute: the nudge comes once
+    // the stretch is long enough, while the task still runs. Near the time the clock waits for
+    // it, so that the same stretch is not judged again before the user has seen it.
+    while (nudges() == 0 && minute < 135) {
+        ASSERT_TRUE(live(true)) << "minute " << minute;
+        if (minute >= 119) test::waitUntil([&] { return nudges() > 0; }, std::chrono::seconds(2));
+    }
+    ASSERT_EQ(nudges(), 1u) << journal(home);
+    EXPECT_GE(minute, 120);
+    const auto calls = test::notifyCalls(bus);
+    EXPECT_EQ(calls[0].actions, (QStringList{"default", "", "TAVRYN_STEP_OUTSIDE", "Step outside", "TAVRYN_NOT_NOW",
+                                             "Not now"}));
+    // The ask's wording is drawn at random; it always tells the pattern and the user's own move.
+    for (const char* part : {"long afternoon this week", "tep outside for five"})
+        EXPECT_TRUE(calls[0].summary.contains(QLatin1String(part))) << calls[0].summary.toStdString();
+
+    // The user takes "Step outside", locks the screen and comes back eight minutes later.
+    test::emitFromNotificationDaemon(bus, QStringLiteral("ActionInvoked"), QStringLiteral("us"),
+                                     {uint(1), QStringLiteral("TAVRYN_STEP_OUTSIDE")});
+    const auto outcomes = data / "nudge-outcomes.json";
+    EXPECT_TRUE(test::waitUntil([&] {
+        auto pending = jsonFile(outcomes).value("pending", nlohmann::json::array());
+        return pending.size() == 1 && pending[0].value("explicitlyStepped", false);
+    })) << test::readFile(outcomes);
+    const QString login = QStringLiteral("org.freedesktop.login1");
+    const QString loginSession = QStringLiteral("org.freedesktop.login1.Session");
+    bus.call(login, sessionPath, loginSession, QStringLiteral("Lock"));
+    EXPECT_TRUE(applicationHeard());
+    for (int i = 0; i < 8; ++i)
+        EXPECT_TRUE(live(false));
+    bus.call(login, sessionPath, loginSession, QStringLiteral("Unlock"));
+    EXPECT_TRUE(applicationHeard());
+    // Back at the desk with a fresh stretch: no second nudge.
+    EXPECT_TRUE(live(true));
+    EXPECT_TRUE(live(true));
+
+    kill(app.pid(), SIGTERM);
+    EXPECT_TRUE(exitedWith(app.waitForExit(std::chrono::seconds(2)), 0));
+
+    EXPECT_EQ(test::notifyCalls(bus).size(), 1u);
+    using Entry = std::pair<std::string, std::string>;
+    EXPECT_EQ(journalEntries(home),
+              (std::vector<Entry>{
+                  {"stone", "menu bar, desktop pane, panel, mirror and onboarding wear pebble-1c7e: no stone kept yet "
+                            "(nothing has come from the web handoff)"},
+                  {"face", "calm to neutral"},
+                  {"face", "neutral to calm (resting: notPresent)"},
+                  {"reset", "fresh start after 8m locked"},
+                  {"face", "calm (resting: notPresent) to calm"},
+              }));
+    const auto history = jsonFile(outcomes);
+    ASSERT_EQ(history.value("history", nlohmann::json::array()).size(), 1u) << history;
+    EXPECT_EQ(history["history"][0].value("outcome", ""), "landed");
+    EXPECT_EQ(history["history"][0].value("partOfDay", ""), "morning");
+    EXPECT_EQ(history.value("pending", nlohmann::json::array()).size(), 0u);
+    EXPECT_EQ(jsonFile(data / "nudge-budget.json").value("count", 0), 1);
+    // The stretch grew to the nudge, read nothing while the session was locked, and began
+    // afresh after it.
+    const auto samples = jsonFile(data / "signal-log.json");
+    ASSERT_TRUE(samples.is_array() && !samples.empty());
+    double longest = 0;
+    for (const auto& sample : samples) {
+        longest = std::max(longest, sample.value("continuousActiveSeconds", 0.0));
+        if (sample.value("displayState", "") == "locked") {
+            EXPECT_EQ(sample.value("continuousActiveSeconds", -1.0), 0.0) << sample;
+        }
+    }
+    EXPECT_GE(longest, 7200.0);
+    EXPECT_LT(samples.back().value("continuousActiveSeconds", -1.0), 180.0) << samples.back();
 }
 
 }  // namespace
