@@ -79,6 +79,7 @@ public:
 
     LivingPaneState state() const;
     double aggBreath() const { return aggBreath_.value(); }
+    double breathScale() const { return breathScale_.value(); }
     double lastScore() const { return lastScore_; }
     QSize sizeHint() const override;
 

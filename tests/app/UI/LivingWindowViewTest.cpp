@@ -115,6 +115,41 @@ TEST(LivingPane, ARisingScoreGathersSlowlyAFallingOneThinsFasterAndReduceMotionJ
     EXPECT_NEAR(pane.view.state().being.shape.width, large, 1e-9);
 }
 
+// Counts the paints a widget receives.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+TEST(LivingPane, ABreathRepaintsTheStoneOnlyAsItsEdgeMovesByWholeHalfPixels) {
+    for (const double score : {0.0, 1.0}) {
+        Pane pane;
+        pane.model.setScore(score);
+        pane.view.setReduceMotion(true);
+        pane.view.show();
+        pane.view.setReduceMotion(false);
+        QCoreApplication::processEvents();
+        PaintCounter counter;
+        pane.view.installEventFilter(&counter);
+        double low = 2, high = 0;
+        for (int frame = 0; frame < 600; ++frame) {
+            pane.motion.advance(0.05);
+            QCoreApplication::processEvents();
+            low = std::min(low, pane.view.breathScale());
+            high = std::max(high, pane.view.breathScale());
+        }
+        // Thirty seconds hold several breaths; each half grows the width by 3 %.
+        const double width = livingPaneTargets(score, false, {}).stoneWidth;
+        const int halves = 30 / 2;
+        EXPECT_GT(high - low, 0.02) << score << " paints " << counter.paints;
+        EXPECT_GT(counter.paints, halves) << score;
+        EXPECT_LE(counter.paints, halves * static_cast<int>(std::ceil(0.03 * width + 1))) << score;
+    }
+}
+
 TEST(LivingPane, AClickAnywhereRunsTheTap) {
     Pane pane;
     pane.view.resize(pane.view.sizeHint());
