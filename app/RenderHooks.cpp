@@ -1,14 +1,30 @@
 #include "RenderHooks.h"
 
-#include <algorithm>
-#include <iterator>
+#include "Support/EnumTable.h"
 
 namespace quillfen::RenderHooks {
 
 namespace {
 
-// The order in which start-up looks: the first one set is drawn.
-constexpr Hook kTable[] = {Hook::calm, Hook::seeing, Hook::promise, Hook::glyphs, Hook::living, Hook::surfaces};
+// The hooks in the order start-up looks: the first one set is drawn. The demo panel's comes
+// last and counts only beside the demo nudge.
+constexpr EnumName<Hook> kHooks[] = {
+    {Hook::calm, "TAVRYN_RENDER_CALM_PNG"},         {Hook::seeing, "TAVRYN_RENDER_SEEING_PNG"},
+    {Hook::promise, "TAVRYN_RENDER_PROMISE_PNG"},   {Hook::glyphs, "TAVRYN_RENDER_GLYPHS_PNG"},
+    {Hook::living, "TAVRYN_RENDER_LIVING_PNG"},     {Hook::surfaces, "TAVRYN_RENDER_SURFACES_PNG"},
+    {Hook::demoPanel, "TAVRYN_RENDER_PNG"},
+};
+
+constexpr EnumName<OnboardingBeat> kBeatNames[] = {
+    {OnboardingBeat::recognition, "recognition"},
+    {OnboardingBeat::reading, "reading"},
+    {OnboardingBeat::workSources, "workSources"},
+    {OnboardingBeat::optionalContext, "optionalContext"},
+    {OnboardingBeat::boundary, "boundary"},
+    {OnboardingBeat::oneMoment, "oneMoment"},
+    {OnboardingBeat::promise, "promise"},
+    {OnboardingBeat::settled, "settled"},
+};
 
 const std::string* lookup(const Environment& environment, const char* name) {
     auto it = environment.find(name);
@@ -18,28 +34,14 @@ const std::string* lookup(const Environment& environment, const char* name) {
 }  // namespace
 
 const char* variable(Hook hook) {
-    switch (hook) {
-        case Hook::calm:
-            return "TAVRYN_RENDER_CALM_PNG";
-        case Hook::seeing:
-            return "TAVRYN_RENDER_SEEING_PNG";
-        case Hook::promise:
-            return "TAVRYN_RENDER_PROMISE_PNG";
-        case Hook::glyphs:
-            return "TAVRYN_RENDER_GLYPHS_PNG";
-        case Hook::living:
-            return "TAVRYN_RENDER_LIVING_PNG";
-        case Hook::surfaces:
-            return "TAVRYN_RENDER_SURFACES_PNG";
-        case Hook::demoPanel:
-            return "TAVRYN_RENDER_PNG";
-    }
-    return "";
+    // The table's names are literals, so their views end in a NUL.
+    return enumName(hook, kHooks).data();
 }
 
 std::optional<Request> requested(const Environment& environment) {
-    for (Hook hook : kTable) {
-        if (const auto* path = lookup(environment, variable(hook))) return Request{hook, *path};
+    for (const auto& [hook, name] : kHooks) {
+        if (hook == Hook::demoPanel) continue;
+        if (const auto* path = lookup(environment, name.data())) return Request{hook, *path};
     }
     if (lookup(environment, "TAVRYN_DEMO_NUDGE") == nullptr) return std::nullopt;
     if (const auto* path = lookup(environment, variable(Hook::demoPanel))) return Request{Hook::demoPanel, *path};
@@ -47,25 +49,7 @@ std::optional<Request> requested(const Environment& environment) {
 }
 
 const char* beatName(OnboardingBeat beat) {
-    switch (beat) {
-        case OnboardingBeat::recognition:
-            return "recognition";
-        case OnboardingBeat::reading:
-            return "reading";
-        case OnboardingBeat::workSources:
-            return "workSources";
-        case OnboardingBeat::optionalContext:
-            return "optionalContext";
-        case OnboardingBeat::boundary:
-            return "boundary";
-        case OnboardingBeat::oneMoment:
-            return "oneMoment";
-        case OnboardingBeat::promise:
-            return "promise";
-        case OnboardingBeat::settled:
-            return "settled";
-    }
-    return "";
+    return enumName(beat, kBeatNames).data();
 }
 
 PromiseChoice promiseChoice(const Environment& environment) {
@@ -73,10 +57,8 @@ PromiseChoice promiseChoice(const Environment& environment) {
     if (lookup(environment, "TAVRYN_RENDER_PROMISE_ALLOW") != nullptr) choice.beat = OnboardingBeat::oneMoment;
     if (const auto* wanted = lookup(environment, "TAVRYN_RENDER_PROMISE_BEAT")) {
         // Names are compared exactly: "Settled" is no step.
-        const auto* found = std::find_if(std::begin(kAllOnboardingBeats), std::end(kAllOnboardingBeats),
-                                         [&](OnboardingBeat beat) { return *wanted == beatName(beat); });
-        if (found != std::end(kAllOnboardingBeats)) {
-            choice.beat = *found;
+        if (auto beat = enumFromName(*wanted, kBeatNames)) {
+            choice.beat = *beat;
         } else {
             choice.problems.push_back("TAVRYN_RENDER_PROMISE_BEAT \"" + *wanted + "\" names no step; drawing \"" +
                                       beatName(choice.beat) + "\"");
