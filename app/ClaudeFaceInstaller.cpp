@@ -12,6 +12,7 @@
 
 #include "Support/JsonLines.h"
 #include "Support/JsonText.h"
+#include "Support/Text.h"
 #include "Support/Paths.h"
 #include "Support/SystemLog.h"
 
@@ -22,11 +23,6 @@ namespace {
 constexpr const char* kCategory = "claude-face";
 
 using Json = nlohmann::json;
-
-bool isPlain(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           std::string_view("@%+=:,./_-").find(static_cast<char>(c)) != std::string_view::npos;
-}
 
 std::string scriptPath(const std::filesystem::path& familyFolder, std::string_view name) {
     return (familyFolder / (std::string(name) + ".sh")).string();
@@ -139,26 +135,12 @@ std::string note(SettingsOutcome outcome) {
     return {};
 }
 
-std::string shellWord(std::string_view text) {
-    if (!text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return isPlain(static_cast<unsigned char>(c)); }))
-        return std::string(text);
-    std::string word = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            word += "'\\''";
-        } else {
-            word += c;
-        }
-    }
-    return word + "'";
-}
-
 std::string hookCommand(const std::filesystem::path& familyFolder) {
-    return "bash " + shellWord(scriptPath(familyFolder, kHookScript));
+    return "bash " + Text::shellWord(scriptPath(familyFolder, kHookScript));
 }
 
 std::string statusLineCommand(const std::filesystem::path& familyFolder) {
-    return "bash " + shellWord(scriptPath(familyFolder, kStatusLineScript));
+    return "bash " + Text::shellWord(scriptPath(familyFolder, kStatusLineScript));
 }
 
 std::variant<std::string, SettingsOutcome> editedSettings(const std::optional<std::string>& current,

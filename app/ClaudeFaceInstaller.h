@@ -57,10 +57,6 @@ struct Report {
     bool operator==(const Report&) const = default;
 };
 
-// The text as one word of a POSIX shell command line: unchanged when every character is plain
-// (letters, digits and @%+=:,./_-), otherwise in single quotes, a quote inside written '\''.
-std::string shellWord(std::string_view text);
-
 // "bash " and the script's path in the family folder, as one shell word.
 std::string hookCommand(const std::filesystem::path& familyFolder);
 std::string statusLineCommand(const std::filesystem::path& familyFolder);

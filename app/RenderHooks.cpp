@@ -26,11 +26,6 @@ constexpr EnumName<OnboardingBeat> kBeatNames[] = {
     {OnboardingBeat::settled, "settled"},
 };
 
-const std::string* lookup(const Environment& environment, const char* name) {
-    auto it = environment.find(name);
-    return it == environment.end() ? nullptr : &it->second;
-}
-
 }  // namespace
 
 const char* variable(Hook hook) {
@@ -41,10 +36,10 @@ const char* variable(Hook hook) {
 std::optional<Request> requested(const Environment& environment) {
     for (const auto& [hook, name] : kHooks) {
         if (hook == Hook::demoPanel) continue;
-        if (const auto* path = lookup(environment, name.data())) return Request{hook, *path};
+        if (const auto* path = environmentValue(environment, name.data())) return Request{hook, *path};
     }
-    if (lookup(environment, "TAVRYN_DEMO_NUDGE") == nullptr) return std::nullopt;
-    if (const auto* path = lookup(environment, variable(Hook::demoPanel))) return Request{Hook::demoPanel, *path};
+    if (environmentValue(environment, "TAVRYN_DEMO_NUDGE") == nullptr) return std::nullopt;
+    if (const auto* path = environmentValue(environment, variable(Hook::demoPanel))) return Request{Hook::demoPanel, *path};
     return std::nullopt;
 }
 
@@ -54,8 +49,8 @@ const char* beatName(OnboardingBeat beat) {
 
 PromiseChoice promiseChoice(const Environment& environment) {
     PromiseChoice choice;
-    if (lookup(environment, "TAVRYN_RENDER_PROMISE_ALLOW") != nullptr) choice.beat = OnboardingBeat::oneMoment;
-    if (const auto* wanted = lookup(environment, "TAVRYN_RENDER_PROMISE_BEAT")) {
+    if (environmentValue(environment, "TAVRYN_RENDER_PROMISE_ALLOW") != nullptr) choice.beat = OnboardingBeat::oneMoment;
+    if (const auto* wanted = environmentValue(environment, "TAVRYN_RENDER_PROMISE_BEAT")) {
         // Names are compared exactly: "Settled" is no step.
         if (auto beat = enumFromName(*wanted, kBeatNames)) {
             choice.beat = *beat;
@@ -64,7 +59,7 @@ PromiseChoice promiseChoice(const Environment& environment) {
                                       beatName(choice.beat) + "\"");
         }
     }
-    if (const auto* entry = lookup(environment, "TAVRYN_RENDER_PROMISE_ENTRY")) {
+    if (const auto* entry = environmentValue(environment, "TAVRYN_RENDER_PROMISE_ENTRY")) {
         if (*entry == "changeNote") {
             choice.entry = OnboardingModel::Entry::changeNote;
         } else if (!entry->empty() && *entry != "firstRun") {

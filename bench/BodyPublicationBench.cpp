@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 
+#include "BenchApplication.h"
 #include "Log/DecisionLog.h"
 #include "Support/Iso8601.h"
 #include "support/BenchCorpora.h"
@@ -16,18 +17,6 @@ namespace quillfen {
 namespace {
 
 constexpr std::size_t kDecisionsJournalBytes = 10 * 1024 * 1024;
-
-// Widgets need an application object, which another benchmark may have made already.
-void application() {
-    static int argc = 1;
-    static char name[] = "quillfen-bench";
-    static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QApplication> app = []() -> std::unique_ptr<QApplication> {
-        if (QCoreApplication::instance() != nullptr) return nullptr;
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return std::make_unique<QApplication>(argc, argv);
-    }();
-}
 
 // The decisions journal of a long-running install: the newest lines are today's, every kind the
 // system writes, 10 MB in all.
@@ -71,7 +60,7 @@ ClaudeBody heavyWeek() {
 // and the mirror, over fourteen days of samples, a 10 MB decisions journal and a week of the
 // breather's and the prompt hook's journals.
 void BM_BodyPublication(benchmark::State& state) {
-    application();
+    bench::ensureApplication();
     test::Harness h;
     h.clock.set(*Iso8601::parse("2026-01-14T15:30:00Z"));
     const TimePoint now = h.clock.now();

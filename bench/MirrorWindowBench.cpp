@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchApplication.h"
 #include "Signals/RhythmStrip.h"
 #include "Support/Iso8601.h"
 #include "UI/InspectModel.h"
@@ -16,18 +17,6 @@ namespace quillfen {
 namespace {
 
 constexpr int kDays = 14;
-
-// Widgets need an application object, which another benchmark may have made already.
-void application() {
-    static int argc = 1;
-    static char name[] = "quillfen-bench";
-    static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QApplication> app = []() -> std::unique_ptr<QApplication> {
-        if (QCoreApplication::instance() != nullptr) return nullptr;
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return std::make_unique<QApplication>(argc, argv);
-    }();
-}
 
 const TimePoint kNow = *Iso8601::parse("2026-01-14T17:30:00Z");
 
@@ -85,7 +74,7 @@ void layOut(QWidget& window) {
 }
 
 void BM_MirrorWindowOpens(benchmark::State& state) {
-    application();
+    bench::ensureApplication();
     FullModels models;
     const Clock now = [] { return kNow; };
     for (auto _ : state) {
@@ -98,7 +87,7 @@ BENCHMARK(BM_MirrorWindowOpens)->Unit(benchmark::kMillisecond)->Repetitions(9)->
 
 // The same, up to its first picture at twice the pixels.
 void BM_MirrorWindowFirstPaint(benchmark::State& state) {
-    application();
+    bench::ensureApplication();
     FullModels models;
     const Clock now = [] { return kNow; };
     QImage image(QSize(1160, 1280), QImage::Format_ARGB32_Premultiplied);

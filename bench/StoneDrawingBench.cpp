@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchApplication.h"
 #include "UI/LivingWindowView.h"
 #include "UI/MenuBarGlyph.h"
 #include "UI/Render.h"
@@ -14,20 +15,9 @@
 namespace quillfen {
 namespace {
 
-// Drawing and widgets need an application object; the benchmarks need no screen.
-void ensureGuiApplication() {
-    static std::unique_ptr<QApplication> app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        static int argc = 1;
-        static char name[] = "quillfen-bench";
-        static char* argv[] = {name, nullptr};
-        return std::make_unique<QApplication>(argc, argv);
-    }();
-}
-
 // The tray icon as the tray asks for it: a square of `pixels`, the glyph fitted inside.
 void BM_TrayGlyph(benchmark::State& state) {
-    ensureGuiApplication();
+    bench::ensureApplication();
     const qreal pixels = static_cast<qreal>(state.range(0));
     GlyphState glyph;
     glyph.openOpacity = 0.5;
@@ -41,7 +31,7 @@ BENCHMARK(BM_TrayGlyph)->Arg(22)->Arg(44)->Unit(benchmark::kMicrosecond);
 
 // One frame of a breathing stone, 150 points wide, on a 2x screen.
 void BM_StoneFrame(benchmark::State& state) {
-    ensureGuiApplication();
+    bench::ensureApplication();
     StoneBeingState stone;
     stone.shape.width = 150;
     stone.breathScale = 1.004;
@@ -61,7 +51,7 @@ BENCHMARK(BM_StoneFrame)->Unit(benchmark::kMicrosecond);
 
 // One full repaint of the desktop pane at the top of the week, with its line, on a 2x screen.
 void BM_PaneRepaint(benchmark::State& state) {
-    ensureGuiApplication();
+    bench::ensureApplication();
     LivingWindowModel model(StoneIdentity::fallback());
     model.setScore(0.9);
     model.setCeilingLine("Another long afternoon building, three already behind you this week.");

@@ -17,10 +17,6 @@ constexpr EnumName<LocationMode> kLocationModes[] = {
     {LocationMode::none, "none"},
 };
 
-const std::string* lookup(const Environment& env, const char* name) {
-    auto it = env.find(name);
-    return it == env.end() ? nullptr : &it->second;
-}
 
 bool switchedOn(const std::string& value) {
     const std::string lowered = Text::lowercasedAscii(value);
@@ -63,24 +59,29 @@ bool isParseableURL(std::string_view text) {
 
 AppConfig AppConfig::fromEnvironment(const Environment& env) {
     AppConfig config;
-    if (const auto* url = lookup(env, "TAVRYN_FARLUME_BASE_URL"); url && isParseableURL(*url)) {
+    if (const auto* url = environmentValue(env, "TAVRYN_FARLUME_BASE_URL"); url && isParseableURL(*url)) {
         config.farlumeBaseURL = *url;
     }
-    const auto* modeValue = lookup(env, "TAVRYN_LOCATION_MODE");
+    const auto* modeValue = environmentValue(env, "TAVRYN_LOCATION_MODE");
     if (modeValue) {
         if (auto mode = locationModeFrom(*modeValue)) config.locationMode = *mode;
     }
-    if (const auto* place = lookup(env, "TAVRYN_FIXED_PLACE"); place && !place->empty()) {
+    if (const auto* place = environmentValue(env, "TAVRYN_FIXED_PLACE"); place && !place->empty()) {
         config.fixedPlace = *place;
         // A mode variable that is present, even an invalid one, keeps its say over the mode.
         if (!modeValue) config.locationMode = LocationMode::fixedPlace;
     }
-    if (const auto* mind = lookup(env, "TAVRYN_CLOUD_MIND")) config.cloudMindEnabled = switchedOn(*mind);
-    if (const auto* model = lookup(env, "TAVRYN_CLOUD_MODEL"); model && !model->empty()) {
+    if (const auto* mind = environmentValue(env, "TAVRYN_CLOUD_MIND")) config.cloudMindEnabled = switchedOn(*mind);
+    if (const auto* model = environmentValue(env, "TAVRYN_CLOUD_MODEL"); model && !model->empty()) {
         config.cloudMindModel = *model;
     }
-    if (const auto* observe = lookup(env, "TAVRYN_OBSERVE_ONLY")) config.observeOnly = switchedOn(*observe);
+    if (const auto* observe = environmentValue(env, "TAVRYN_OBSERVE_ONLY")) config.observeOnly = switchedOn(*observe);
     return config;
+}
+
+const std::string* environmentValue(const Environment& environment, const char* name) {
+    auto it = environment.find(name);
+    return it == environment.end() ? nullptr : &it->second;
 }
 
 Environment processEnvironment() {

@@ -63,6 +63,9 @@ struct AppConfig {
 };
 
 // The process environment as a map, read once by the composition root.
+// The value of `name` in `environment`, or null when it is not set.
+const std::string* environmentValue(const Environment& environment, const char* name);
+
 Environment processEnvironment();
 
 // Whether text parses as an absolute URL with a scheme and a host.

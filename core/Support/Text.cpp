@@ -1,5 +1,7 @@
 #include "Support/Text.h"
 
+#include <algorithm>
+
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
@@ -46,6 +48,23 @@ std::string lowercasedAscii(std::string_view text) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     return out;
+}
+
+std::string shellWord(std::string_view text) {
+    auto plain = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("@%+=:,./_-").find(c) != std::string_view::npos;
+    };
+    if (!text.empty() && std::all_of(text.begin(), text.end(), plain)) return std::string(text);
+    std::string word = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            word += "'\\''";
+        } else {
+            word += c;
+        }
+    }
+    return word + "'";
 }
 
 }  // namespace quillfen::Text

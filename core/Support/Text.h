@@ -15,4 +15,8 @@ std::string_view trimmedWhere(std::string_view text, bool (*strip)(char32_t));
 
 std::string lowercasedAscii(std::string_view text);
 
+// One word for a POSIX shell: as it stands when every character is plain, otherwise in single
+// quotes, where a single quote itself leaves the quotes, is escaped, and re-enters them.
+std::string shellWord(std::string_view text);
+
 }  // namespace quillfen::Text

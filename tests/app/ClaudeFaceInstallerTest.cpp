@@ -11,6 +11,7 @@
 
 #include "ClaudeFaceScripts.h"
 #include "Signals/PromptCadence.h"
+#include "Support/Text.h"
 #include "support/FixedClock.h"
 #include "support/TestEnvironment.h"
 
@@ -105,8 +106,8 @@ TEST(ClaudeFaceInstaller, LeavesSettingsItCannotReadAsClaudeCodeDoesExactlyAsThe
 }
 
 TEST(ClaudeFaceInstaller, APathThatNeedsQuotingIsSingleQuotedInTheCommands) {
-    EXPECT_EQ(ClaudeFaceInstaller::shellWord("/home/ada/.ostrel/x.sh"), "/home/ada/.ostrel/x.sh");
-    EXPECT_EQ(ClaudeFaceInstaller::shellWord("/home/$USER/`x`.sh"), "'/home/$USER/`x`.sh'");
+    EXPECT_EQ(Text::shellWord("/home/ada/.ostrel/x.sh"), "/home/ada/.ostrel/x.sh");
+    EXPECT_EQ(Text::shellWord("/home/$USER/`x`.sh"), "'/home/$USER/`x`.sh'");
 
     // The quoted command runs the installed hook from such a home, and the moment it keeps
     // is one the prompt cadence reads.
