@@ -174,8 +174,7 @@ void AppController::buildCore() {
                                                             NudgeOutcomeThresholds::defaults(),
                                                             NudgeOutcomeTracker::defaultHistoryLimit);
     bridge_ = makeBridge();
-    engine_ = std::make_shared<NudgeEngine>(config_, FarlumeClient(config_, desktop_.httpFetcher), budget_, log_,
-                                            bridge_, outcomeTracker_, desktop_.now);
+    engine_ = makeEngine();
     reader_ = std::make_unique<SignalReader>(
         SensingPlatform{desktop_.idleTime, desktop_.activations, desktop_.sessionEvents},
         [](std::string kind, std::string detail, TimePoint now) { DecisionLog::append(kind, detail, now); },
@@ -206,6 +205,11 @@ void AppController::wireInspector() {
     inspectModel_.onAskIlvane = [self] {
         if (self) self->askIlvane();
     };
+}
+
+std::shared_ptr<NudgeEngine> AppController::makeEngine() const {
+    return std::make_shared<NudgeEngine>(config_, FarlumeClient(config_, desktop_.httpFetcher), budget_, log_,
+                                         bridge_, outcomeTracker_, desktop_.now, lastFire_);
 }
 
 std::optional<MindBridge> AppController::makeBridge() const {
@@ -252,8 +256,7 @@ void AppController::rebuildEngineKeepingState() {
     log_ = std::make_shared<SignalLog>(std::make_shared<FileLogStore>(), config_.logRetentionDays, desktop_.now);
     budget_ = std::make_shared<NudgeBudget>(storeIn(logFolder, "nudge-budget.json"), desktop_.now);
     bridge_ = makeBridge();
-    engine_ = std::make_shared<NudgeEngine>(config_, FarlumeClient(config_, desktop_.httpFetcher), budget_, log_,
-                                            bridge_, outcomeTracker_, desktop_.now);
+    engine_ = makeEngine();
 }
 
 void AppController::quit() {

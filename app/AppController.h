@@ -159,6 +159,8 @@ public:
     // The core.
     void buildCore();
     std::optional<MindBridge> makeBridge() const;
+    // An engine over the current configuration, stores and bridge.
+    std::shared_ptr<NudgeEngine> makeEngine() const;
     void restoreAskHistory();
     void rebuildEngineKeepingState();
     // The inspect window's two actions.
@@ -344,6 +346,8 @@ private:
     std::shared_ptr<NudgeBudget> budget_;
     std::shared_ptr<FaceFeedbackLog> feedbackLog_;
     std::shared_ptr<NudgeOutcomeTracker> outcomeTracker_;
+    // Outlives the engines, as the stretch it is read against outlives them.
+    std::shared_ptr<LastFire> lastFire_ = std::make_shared<LastFire>();
     std::optional<MindBridge> bridge_;
     std::shared_ptr<PromiseStore> promiseStore_;
     std::shared_ptr<StoneIdentityStore> stoneIdentityStore_;

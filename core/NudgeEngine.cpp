@@ -24,14 +24,16 @@ int asNudgeCount(std::int64_t count) {
 
 NudgeEngine::NudgeEngine(AppConfig config, FarlumeClient client, std::shared_ptr<NudgeBudget> budget,
                          std::shared_ptr<SignalLog> log, std::optional<MindBridge> bridge,
-                         std::shared_ptr<NudgeOutcomeTracker> outcomeTracker, Clock now)
+                         std::shared_ptr<NudgeOutcomeTracker> outcomeTracker, Clock now,
+                         std::shared_ptr<LastFire> lastFire)
     : config_(std::move(config)),
       client_(std::move(client)),
       budget_(std::move(budget)),
       log_(std::move(log)),
       bridge_(std::move(bridge)),
       outcomeTracker_(std::move(outcomeTracker)),
-      now_(std::move(now)) {}
+      now_(std::move(now)),
+      lastFire_(lastFire ? std::move(lastFire) : std::make_shared<LastFire>()) {}
 
 TickResult NudgeEngine::tick(const SignalSample& sample, const std::optional<CoarseLocation>& location,
                              Restraint restraint, Opportunity opportunity) {
@@ -58,7 +60,8 @@ TickResult NudgeEngine::tick(const SignalSample& sample, const std::optional<Coa
     }
     const CoarseState state = StateMapper::map(sample, config_.mapperThresholds);
 
-    const Outcome decision = Decider::decide(state, budget_->firedToday(), thresholds);
+    const Outcome decision =
+        Decider::decide(state, budget_->firedToday(), thresholds, lastFire_->minutesWithin(sample));
     if (const auto* silent = std::get_if<StaySilent>(&decision)) return TickResult::silent(silent->reason);
     if (std::holds_alternative<MicroShiftInside>(decision))
         return TickResult::silent(SilenceReason::notEarnedYet);
@@ -73,6 +76,7 @@ TickResult NudgeEngine::tick(const SignalSample& sample, const std::optional<Coa
 
     budget_->recordFire();
     if (outcomeTracker_) outcomeTracker_->recordFire(rhythmScore);
+    lastFire_->record(sample.timestamp);
     return TickResult::fire(std::move(*copy));
 }
 

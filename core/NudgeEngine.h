@@ -7,6 +7,7 @@
 
 #include "Config/AppConfig.h"
 #include "Decision/Decider.h"
+#include "Decision/LastFire.h"
 #include "Decision/NudgeBudget.h"
 #include "Feedback/NudgeOutcomeTracker.h"
 #include "Log/SignalLog.h"
@@ -70,14 +71,17 @@ struct TickResult {
 // back for a Codex task or the user's focus, asks the sky, words the nudge and counts it. It
 // shows nothing itself; every fire is counted, in observe-only mode too.
 //
-// Keeps no state of its own between ticks: what lasts is in the shared log, budget and tracker.
+// Keeps no state of its own between ticks: what lasts is in the shared log, budget, tracker and
+// last fire.
 class NudgeEngine {
 public:
     // The log and the budget must not be null; without a bridge nudges are worded locally, and
-    // without a tracker nothing is learnt and no extra wait is added.
+    // without a tracker nothing is learnt and no extra wait is added. An engine given no
+    // `lastFire` keeps one of its own.
     NudgeEngine(AppConfig config, FarlumeClient client, std::shared_ptr<NudgeBudget> budget,
                 std::shared_ptr<SignalLog> log, std::optional<MindBridge> bridge,
-                std::shared_ptr<NudgeOutcomeTracker> outcomeTracker, Clock now);
+                std::shared_ptr<NudgeOutcomeTracker> outcomeTracker, Clock now,
+                std::shared_ptr<LastFire> lastFire = nullptr);
 
     NudgeEngine(const NudgeEngine&) = delete;
     NudgeEngine& operator=(const NudgeEngine&) = delete;
@@ -99,6 +103,7 @@ private:
     std::optional<MindBridge> bridge_;
     std::shared_ptr<NudgeOutcomeTracker> outcomeTracker_;
     Clock now_;
+    std::shared_ptr<LastFire> lastFire_;
 
     std::mutex tickMutex_;
 };

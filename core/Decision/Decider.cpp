@@ -23,10 +23,13 @@ std::optional<SilenceReason> silenceReasonFrom(std::string_view raw) {
     return enumFromName(raw, kReasons);
 }
 
-Outcome Decider::decide(const CoarseState& state, std::int64_t nudgesFiredToday, const DeciderThresholds& t) {
+Outcome Decider::decide(const CoarseState& state, std::int64_t nudgesFiredToday, const DeciderThresholds& t,
+                        std::optional<std::int64_t> minutesSinceFireInStretch) {
     if (nudgesFiredToday >= t.maxNudgesPerDay) return StaySilent{SilenceReason::rateCapReached};
     if (state.attention == AttentionState::idle) return StaySilent{SilenceReason::userIsAway};
     if (state.continuousActiveMinutes < t.fireAfterMinutes) return StaySilent{SilenceReason::notEarnedYet};
+    if (minutesSinceFireInStretch && *minutesSinceFireInStretch < t.fireAfterMinutes)
+        return StaySilent{SilenceReason::notEarnedYet};
     if (state.attention == AttentionState::focused && state.load != Load::high) {
         return StaySilent{SilenceReason::notEarnedYet};
     }

@@ -50,8 +50,10 @@ using Outcome = std::variant<OutsideNow, StaySilent, MicroShiftInside>;
 
 namespace Decider {
 // The first test that holds decides: the cap, then absence, a short stretch, unbroken
-// focus, and the night.
-Outcome decide(const CoarseState& state, std::int64_t nudgesFiredToday, const DeciderThresholds& thresholds);
+// focus, and the night. A stretch that has already fired (`minutesSinceFireInStretch` ago)
+// counts as short until that fire is as far behind as a fresh stretch's first must be.
+Outcome decide(const CoarseState& state, std::int64_t nudgesFiredToday, const DeciderThresholds& thresholds,
+               std::optional<std::int64_t> minutesSinceFireInStretch = std::nullopt);
 }  // namespace Decider
 
 // A fixed daily ceiling the application checks before it shows anything.

@@ -62,7 +62,7 @@ protected:
     std::unique_ptr<NudgeEngine> engine(std::optional<MindBridge> bridge = std::nullopt) {
         return std::make_unique<NudgeEngine>(config,
                                              FarlumeClient(config, std::make_shared<CurlHttpFetcher>()),
-                                             budget, log, std::move(bridge), tracker, clock);
+                                             budget, log, std::move(bridge), tracker, clock, lastFire);
     }
 
     // A fragmented stretch of `minutes` at the screen, stamped now.
@@ -87,6 +87,8 @@ protected:
     std::shared_ptr<NudgeBudget> budget = std::make_shared<NudgeBudget>(
         std::make_shared<FileLogStore>(dir.path() / "nudge-budget.json"), clock);
     std::shared_ptr<NudgeOutcomeTracker> tracker;
+    // Shared by every engine a test builds, as the controller shares it.
+    std::shared_ptr<LastFire> lastFire = std::make_shared<LastFire>();
 
     std::mutex bodyMutex;
     std::string skyBody = kClearSky;
@@ -114,13 +116,58 @@ TEST_F(NudgeEngineTest, FiresAnEarnedNudgeOnceCountingItAlsoWhenOnlyObserving) {
     EXPECT_NE(test::readFile(outcomesFile).find(R"("pending":[{"firedAt":"2026-01-05T10:00:00Z")"),
               std::string::npos);
 
+    // The same stretch a minute on has not earned another.
     clock.advance(60);
-    EXPECT_TRUE(nudges->tick(stretch(121), std::nullopt, kFree, kAnyTime).fired());
+    EXPECT_EQ(nudges->tick(stretch(121), std::nullopt, kFree, kAnyTime),
+              TickResult::silent(SilenceReason::notEarnedYet));
+    EXPECT_EQ(budget->firedToday(), 1);
+    EXPECT_EQ(requests, 1);
+}
+
+TEST_F(NudgeEngineTest, AStretchThatGoesOnEarnsItsNextNudgeAFullWaitAfterTheLast) {
+    const struct {
+        bool learning;
+        int stillQuiet;
+        int fires;
+    } cases[] = {
+        {false, 239, 240},
+        // The first nudge, unanswered, is judged ignored 25 minutes on: 20 minutes more.
+        {true, 259, 260},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.learning ? "learning" : "not learning");
+        tracker.reset();
+        if (c.learning) openTracker();
+        auto nudges = engine();
+        int minute = 120;
+        auto tickAt = [&](int m) {
+            clock.advance((m - minute) * 60.0);
+            minute = m;
+            return nudges->tick(stretch(m), std::nullopt, kFree, kAnyTime);
+        };
+        ASSERT_TRUE(tickAt(120).fired());
+        for (int m : {121, 146}) EXPECT_EQ(tickAt(m), TickResult::silent(SilenceReason::notEarnedYet)) << m;
+        // Rebuilt, as after a change of frequency, it still knows the stretch has fired.
+        nudges = engine();
+        EXPECT_EQ(tickAt(c.stillQuiet), TickResult::silent(SilenceReason::notEarnedYet));
+        EXPECT_TRUE(tickAt(c.fires).fired());
+        EXPECT_EQ(tickAt(c.fires + 200), TickResult::silent(SilenceReason::rateCapReached));
+        clock.advance(86400);
+    }
+
+    // A break ends the stretch: the next one earns its nudge by its own length.
+    tracker.reset();
+    auto nudges = engine();
+    ASSERT_TRUE(nudges->tick(stretch(120), std::nullopt, kFree, kAnyTime).fired());
+    clock.advance(600);
+    SignalSample away = stretch(0);
+    away.secondsSinceLastInput = 540;
+    EXPECT_EQ(nudges->tick(away, std::nullopt, kFree, kAnyTime), TickResult::silent(SilenceReason::userIsAway));
+    clock.advance(119 * 60.0);
+    EXPECT_EQ(nudges->tick(stretch(119), std::nullopt, kFree, kAnyTime),
+              TickResult::silent(SilenceReason::notEarnedYet));
     clock.advance(60);
-    EXPECT_EQ(nudges->tick(stretch(122), std::nullopt, kFree, kAnyTime),
-              TickResult::silent(SilenceReason::rateCapReached));
-    EXPECT_EQ(budget->firedToday(), 2);
-    EXPECT_EQ(requests, 2);
+    EXPECT_TRUE(nudges->tick(stretch(120), std::nullopt, kFree, kAnyTime).fired());
 }
 
 TEST_F(NudgeEngineTest, TheSkyOnlyFlavoursTheLocalWords) {
@@ -329,9 +376,13 @@ TEST_F(NudgeEngineTest, TicksOnOneEngineRunOneAfterTheOther) {
     skyDelay = 40ms;
     auto nudges = engine();
     std::vector<std::jthread> ticks;
-    for (int i = 0; i < 2; ++i)
+    // Two stretches, three hours apart, so that each earns its nudge whichever runs first.
+    for (int i = 0; i < 2; ++i) {
+        SignalSample sample = stretch(150);
+        sample.timestamp = addSeconds(sample.timestamp, i * 3 * 3600.0);
         ticks.emplace_back(
-            [&] { EXPECT_TRUE(nudges->tick(stretch(150), std::nullopt, kFree, kAnyTime).fired()); });
+            [&, sample] { EXPECT_TRUE(nudges->tick(sample, std::nullopt, kFree, kAnyTime).fired()); });
+    }
     ticks.clear();
     EXPECT_EQ(requests, 2);
     EXPECT_EQ(maxInFlight, 1);

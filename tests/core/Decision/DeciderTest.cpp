@@ -87,6 +87,27 @@ TEST(Decider, TheFirstReasonThatHoldsWins) {
     EXPECT_EQ(decide(mapped(150 * 60, 0, 5, 7.0), 1), Outcome(OutsideNow{NudgeCandidate{150, 0, 7.0, true}}));
 }
 
+TEST(Decider, AStretchThatHasFiredWaitsAsLongAgainForTheNext) {
+    const auto longDay = mapped(300 * 60, 20);
+    const struct {
+        std::optional<std::int64_t> sinceFire;
+        double hour;
+        Outcome expected;
+    } cases[] = {
+        {std::nullopt, 12, OutsideNow{NudgeCandidate{300, 20, 12, false}}},
+        {119, 12, silent(SilenceReason::notEarnedYet)},
+        {120, 12, OutsideNow{NudgeCandidate{300, 20, 12, false}}},
+        // Not earned yet comes before the night, as a short stretch does.
+        {60, 21, silent(SilenceReason::notEarnedYet)},
+    };
+    for (const auto& c : cases) {
+        auto state = longDay;
+        state.localHour = c.hour;
+        EXPECT_EQ(Decider::decide(state, 1, DeciderThresholds::defaults(), c.sinceFire), c.expected)
+            << c.sinceFire.value_or(-1);
+    }
+}
+
 TEST(Decider, ACapOfZeroSilencesEveryMoment) {
     auto t = DeciderThresholds::defaults();
     t.maxNudgesPerDay = 0;
