@@ -56,6 +56,10 @@ std::string shellWord(std::string_view text) {
                std::string_view("@%+=:,./_-").find(c) != std::string_view::npos;
     };
     if (!text.empty() && std::all_of(text.begin(), text.end(), plain)) return std::string(text);
+    return singleQuoted(text);
+}
+
+std::string singleQuoted(std::string_view text) {
     std::string word = "'";
     for (char c : text) {
         if (c == '\'') {

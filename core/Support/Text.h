@@ -15,8 +15,12 @@ std::string_view trimmedWhere(std::string_view text, bool (*strip)(char32_t));
 
 std::string lowercasedAscii(std::string_view text);
 
-// One word for a POSIX shell: as it stands when every character is plain, otherwise in single
-// quotes, where a single quote itself leaves the quotes, is escaped, and re-enters them.
+// One word for a POSIX shell: as it stands when every character is plain, otherwise as
+// `singleQuoted` gives it.
 std::string shellWord(std::string_view text);
+
+// The text in single quotes for a POSIX shell, always, where a single quote itself leaves the
+// quotes, is escaped, and re-enters them.
+std::string singleQuoted(std::string_view text);
 
 }  // namespace quillfen::Text

@@ -120,6 +120,18 @@ TEST(LaunchAgent, ADeveloperRunOrABuildFolderCopyTouchesNothingAndEveryFailureIs
     }
 }
 
+TEST(LaunchAgent, TheWrapperNamesBothPathsInSingleQuotesPlainOrNot) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/opt/q", "APP='/opt/q/lib'\nBIN='/opt/q/bin/quillfen'\n"},
+        {"/opt/it's", "APP='/opt/it'\\''s/lib'\nBIN='/opt/it'\\''s/bin/quillfen'\n"},
+    };
+    for (const auto& [root, lines] : cases) {
+        const std::string root_(root);
+        const std::string script = LaunchAgent::wrapperScript(root_ + "/lib", root_ + "/bin/quillfen");
+        EXPECT_NE(script.find(std::string("\n") + lines), std::string::npos) << script;
+    }
+}
+
 TEST(LaunchAgent, TheWrapperStartsTheApplicationAndFailsOnceItIsGone) {
     test::TestHome home;
     test::TempDir apps;
