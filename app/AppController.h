@@ -300,7 +300,8 @@ private:
     void publishBoundary(InterruptBoundary boundary);
     void publishStoneIdentity(const StoneIdentity& identity);
     void publishAITool(const AIToolSignal& signal);
-    void showNudge(const NudgeCopy& copy, std::uint64_t askVariant);
+    // The ask on the panel, its reveal seeded afresh from the time it is shown.
+    void showNudge(const NudgeCopy& copy, TimePoint shownAt);
     void showPopover();
     void closePopover();
     // The primary action, by what the panel says the ask on it wants.

@@ -1,6 +1,5 @@
-#include <chrono>
-
 #include "AppController.h"
+
 #include "Mind/LocalLine.h"
 #include "Support/Text.h"
 #include "UI/PopoverWindow.h"
@@ -59,15 +58,16 @@ void AppController::wirePanelActions() {
 }
 
 void AppController::performPrimaryStep() {
+    // Whatever is on the panel, taking the step calms the desktop pane.
+    aggravationGate_.didMove();
+    livingWindowModel_.setAggravated(false);
     const PrimaryStep step = panelModel_.primaryStep();
     // No ask takes an answer (it is gone, or already answered and sinking away): a tap on an
-    // old notification only closes the panel, and never changes an answer already given.
+    // old notification closes the panel and never changes an answer already given.
     if (step == PrimaryStep::closeOnly) {
         closePopover();
         return;
     }
-    aggravationGate_.didMove();
-    livingWindowModel_.setAggravated(false);
     askWasStepped_ = true;
     switch (step) {
         case PrimaryStep::startExercise:
@@ -131,15 +131,12 @@ void AppController::previewNudge() {
     copy.primaryButton = "Step outside";
     copy.dismissButton = "Not now";
     copy.moveLabel = MoveLabel::breath;
-    askIsPreview_ = true;
     {
         ObservableModel::Batch batch(panelModel_);
-        panelModel_.setNudge(copy);
+        showNudge(copy, now);
         panelModel_.setTodayStateLine(kPreviewTodayLine);
-        panelModel_.setAskVariant(static_cast<std::uint64_t>(
-            std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count()));
-        panelModel_.setAskPhase(AskPhase::expanding);
     }
+    askIsPreview_ = true;
     menuBarModel_.setHasSomethingToSay(true);
 }
 

@@ -1,6 +1,8 @@
 #include "AppController.h"
 
 #include <algorithm>
+#include <bit>
+#include <chrono>
 #include <climits>
 
 #include "UI/DayRhythmStrip.h"
@@ -78,10 +80,13 @@ void AppController::publishAITool(const AIToolSignal& signal) {
     inspectModel_.setAiSwitchesToday(signal.projectSwitchesToday);
 }
 
-void AppController::showNudge(const NudgeCopy& copy, std::uint64_t askVariant) {
+void AppController::showNudge(const NudgeCopy& copy, TimePoint shownAt) {
     askIsPreview_ = false;
     panelModel_.setNudge(copy);
-    panelModel_.setAskVariant(askVariant);
+    // A fresh value for every shown ask, so the panel restarts its reveal: the bits of the time
+    // in seconds as a double.
+    const double seconds = std::chrono::duration<double>(shownAt.time_since_epoch()).count();
+    panelModel_.setAskVariant(std::bit_cast<std::uint64_t>(seconds));
     panelModel_.setAskPhase(AskPhase::expanding);
 }
 

@@ -1,4 +1,3 @@
-#include <bit>
 #include <cmath>
 
 #include "AppController.h"
@@ -82,9 +81,7 @@ void AppController::handle(const TickResult& result) {
     }
     const NudgeCopy copy = composeAsk(*fired);
     shownNudge_ = copy;
-    // A fresh value for every shown nudge, so the panel restarts its reveal.
-    const double seconds = std::chrono::duration<double>(desktop_.now().time_since_epoch()).count();
-    showNudge(copy, std::bit_cast<std::uint64_t>(seconds));
+    showNudge(copy, desktop_.now());
     menuBarModel_.setHasSomethingToSay(true);
     if (notifications_) notifications_->fire(copy);
 }

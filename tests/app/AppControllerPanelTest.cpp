@@ -64,14 +64,18 @@ TEST(AppControllerPanel, ThePrimaryActionSettlesTheAskByItsMoveAndRecordsTheStep
     }
 }
 
-TEST(AppControllerPanel, ATapWithNoAskOrOnAnAnsweredOneOnlyClosesThePanel) {
+TEST(AppControllerPanel, ATapWithNoAskOrOnAnAnsweredOneCalmsThePaneAndOnlyClosesThePanel) {
     PanelScene s;
+    auto& pane = s.h.controller->livingWindowModel();
+    pane.setScore(0.9);
     s.fire(MoveLabel::stepOutside);
     s.panel().onDismiss();
     // Before the dismissed ask has sunk away, and after it is gone.
     s.panel().onPrimary();
     s.panel().onAskSettled();
+    ASSERT_TRUE(pane.aggravated()) << "waved off on a strained week";
     EXPECT_FALSE(s.tapLeavesPanelOpen());
+    EXPECT_FALSE(pane.aggravated()) << "a primary action always clears the gate";
     EXPECT_EQ(s.recordedStep(), false) << "the answer given stays";
 }
 
@@ -121,7 +125,8 @@ TEST(AppControllerPanel, APreviewShowsTheFixedLineAndItsAnswerIsNeverRecordedAga
     expected.moveLabel = MoveLabel::breath;
     EXPECT_EQ(s.panel().nudge(), expected);
     EXPECT_EQ(s.panel().todayStateLine(), "Preview \u2014 this is how a nudge appears.");
-    EXPECT_EQ(s.panel().askVariant(), 1767621600u);
+    // As for a fire: the bits of the time in seconds as a double (2026-01-05T14:00Z here).
+    EXPECT_EQ(s.panel().askVariant(), 0x41DA56F0F8000000u);
     EXPECT_TRUE(s.h.notifications.posted.empty());
     s.panel().onPrimary();
     s.panel().onInterventionDone();
