@@ -95,11 +95,12 @@ GroundingView::GroundingView(std::function<void()> onDone, QWidget* parent, Anim
     column->addLayout(row);
 
     QObject::connect(button_, &QAbstractButton::clicked, this, [this] { leave(); });
-    lineOpacity_.setOnChange([this] {
-        count_->setOpacity(lineOpacity_.value());
-        sense_->setOpacity(lineOpacity_.value());
-        closing_->setOpacity(lineOpacity_.value());
-    });
+    auto showLineOpacity = [this] {
+        for (ParagraphLabel* text : {count_, sense_, closing_}) text->setOpacity(lineOpacity_.value());
+    };
+    lineOpacity_.setOnChange(showLineOpacity);
+    // The value it starts at is no change, yet the first frame must show it.
+    showLineOpacity();
     refresh();
 }
 

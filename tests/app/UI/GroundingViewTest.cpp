@@ -43,6 +43,9 @@ TEST(GroundingView, FiveStepsThenTheClosingLineOnTheirOwnClock) {
         EXPECT_EQ(e.button(), "Enough for now");
         if (c.reduce) EXPECT_EQ(e.view.lineOpacity(), 1);
         else EXPECT_EQ(e.view.lineOpacity(), 0);
+        // From the first frame the lines are drawn at the step's opacity.
+        for (const char* name : {"count", "sense", "closing"})
+            EXPECT_EQ(e.view.findChild<ParagraphLabel*>(name)->opacity(), e.view.lineOpacity()) << name;
         for (int i = 0; i < 5; ++i) {
             SCOPED_TRACE(i);
             e.to(i * c.stepEvery + 0.001);
