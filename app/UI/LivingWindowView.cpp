@@ -22,6 +22,8 @@ constexpr qreal kStackSpacing = 8;
 constexpr qreal kLineGap = 8;
 constexpr qreal kLineMaxWidth = 226;
 constexpr qreal kLineSpacing = 3;
+// How far the shadows and the knock reach past the pane's frame.
+constexpr qreal kShadowRoom = 24;
 // The pane breathes all day on the desktop: a breath moves its stone by a point or two, which
 // five frames a second show as smoothly as sixty, for a twelfth of the wake-ups.
 constexpr double kBreathFrameInterval = 1.0 / 5.0;
@@ -113,61 +115,63 @@ void paintLivingPane(QPainter& painter, const QRectF& box, const LivingPaneState
     const QRectF frame(box.left(), box.bottom() - s.frameHeight, s.frameWidth, s.frameHeight);
     const qreal top = frame.bottom() - stackHeight;
 
-    painter.save();
-    painter.setOpacity(painter.opacity() * s.opacity);
-    const QPointF centre = frame.center();
-    painter.translate(0, s.dy);
-    painter.translate(centre);
-    painter.rotate(s.rot);
-    painter.translate(-centre);
+    // The pane fades as one: the stone over its shadow and the bubble over its own are laid
+    // down together. With room for the shadows and the knock.
+    QRectF room = frame.adjusted(-kShadowRoom, -kShadowRoom, kShadowRoom, kShadowRoom);
+    if (s.exposed) room &= *s.exposed;
+    paintAsLayer(painter, room, s.opacity, [&](QPainter& pane) {
+        pane.save();
+        const QPointF centre = frame.center();
+        pane.translate(0, s.dy);
+        pane.translate(centre);
+        pane.rotate(s.rot);
+        pane.translate(-centre);
 
-    const QRectF stoneRect(frame.left() + 6, top, stoneWidth, stoneHeight);
-    {
-        const StoneShapeState& shape = s.being.shape;
-        auto exact = StoneArtLibrary::exactArt(shape.identity);
-        const StoneArt& art = exact ? *exact : StoneArtLibrary::fallbackArt();
-        const qreal u = stoneWidth / StoneArt::boxWidth;
-        QPainterPath silhouette = stonePath(drawingCommands(art), [&](StonePoint p) {
-            return stoneRect.topLeft() + QPointF(p.x * u, p.y * u);
-        });
-        // The shadow leans with the stone but does not breathe: a point's difference in a blur
-        // is invisible, and an unscaled shadow is a plain copy rather than a transformed one.
-        QTransform lean;
-        const QPointF bottom(stoneRect.center().x(), stoneRect.bottom());
-        lean.translate(bottom.x(), bottom.y());
-        lean.rotate(-1.5);
-        lean.translate(-bottom.x(), -bottom.y());
-        drawSoftShadow(painter, lean.map(silhouette), QColor(0, 0, 0, static_cast<int>(std::lround(0.16 * 255))), 9,
-                       {0, 3});
-        paintStoneBeing(painter, stoneRect, s.being);
-    }
-
-    const QRectF bubbleBox(frame.left() + 2, top + stoneHeight + 2 * kStackSpacing + kLineGap,
-                           line.bubbleSize.width(), line.bubbleSize.height());
-    // With the room its shadow takes.
-    if (hasLine && (!s.exposed || s.exposed->intersects(bubbleBox.adjusted(-18, -14, 18, 20).translated(0, s.dy)))) {
-        const QRectF bubble(frame.left() + 2, top + stoneHeight + 2 * kStackSpacing + kLineGap, line.bubbleSize.width(),
-                            line.bubbleSize.height());
-        QPainterPath shape;
-        shape.addRoundedRect(bubble, 17, 17);
-        painter.save();
-        painter.setOpacity(painter.opacity() * s.lineOpacity);
-        drawSoftShadow(painter, shape, QColor(0, 0, 0, static_cast<int>(std::lround(0.1 * 255))), 11, {0, 3});
-        painter.fillPath(shape, Theme::paper());
-        const QRectF textBox = bubble.adjusted(15, 10, -15, -10);
-        if (!s.exposed || s.exposed->intersects(textBox.translated(0, s.dy))) {
-            painter.setFont(lineFont());
-            painter.setPen(s.lineInk);
-            const QFontMetricsF metrics(lineFont());
-            qreal y = textBox.top() + metrics.ascent();
-            for (const QString& text : line.lines) {
-                painter.drawText(QPointF(textBox.left(), y), text);
-                y += metrics.height() + kLineSpacing;
-            }
+        const QRectF stoneRect(frame.left() + 6, top, stoneWidth, stoneHeight);
+        {
+            const StoneShapeState& shape = s.being.shape;
+            auto exact = StoneArtLibrary::exactArt(shape.identity);
+            const StoneArt& art = exact ? *exact : StoneArtLibrary::fallbackArt();
+            const qreal u = stoneWidth / StoneArt::boxWidth;
+            QPainterPath silhouette = stonePath(drawingCommands(art), [&](StonePoint p) {
+                return stoneRect.topLeft() + QPointF(p.x * u, p.y * u);
+            });
+            // The shadow leans with the stone but does not breathe: a point's difference in a
+            // blur is invisible, and an unscaled shadow is a plain copy rather than a transformed one.
+            QTransform lean;
+            const QPointF bottom(stoneRect.center().x(), stoneRect.bottom());
+            lean.translate(bottom.x(), bottom.y());
+            lean.rotate(-1.5);
+            lean.translate(-bottom.x(), -bottom.y());
+            drawSoftShadow(pane, lean.map(silhouette), QColor(0, 0, 0, static_cast<int>(std::lround(0.16 * 255))),
+                           9, {0, 3});
+            paintStoneBeing(pane, stoneRect, s.being);
         }
-        painter.restore();
-    }
-    painter.restore();
+
+        const QRectF bubble(frame.left() + 2, top + stoneHeight + 2 * kStackSpacing + kLineGap,
+                            line.bubbleSize.width(), line.bubbleSize.height());
+        // With the room its shadow takes.
+        const QRectF bubbleRoom = bubble.adjusted(-18, -14, 18, 20);
+        if (hasLine && (!s.exposed || s.exposed->intersects(bubbleRoom.translated(0, s.dy)))) {
+            QPainterPath shape;
+            shape.addRoundedRect(bubble, 17, 17);
+            paintAsLayer(pane, bubbleRoom, s.lineOpacity, [&](QPainter& words) {
+                drawSoftShadow(words, shape, QColor(0, 0, 0, static_cast<int>(std::lround(0.1 * 255))), 11, {0, 3});
+                words.fillPath(shape, Theme::paper());
+                const QRectF textBox = bubble.adjusted(15, 10, -15, -10);
+                if (s.exposed && !s.exposed->intersects(textBox.translated(0, s.dy))) return;
+                words.setFont(lineFont());
+                words.setPen(s.lineInk);
+                const QFontMetricsF metrics(lineFont());
+                qreal y = textBox.top() + metrics.ascent();
+                for (const QString& text : line.lines) {
+                    words.drawText(QPointF(textBox.left(), y), text);
+                    y += metrics.height() + kLineSpacing;
+                }
+            });
+        }
+        pane.restore();
+    });
 }
 
 LivingWindowView::LivingWindowView(LivingWindowModel& model, std::function<void()> onTap, QWidget* parent,

@@ -178,13 +178,16 @@ void PresenceView::enter(PresenceState state, bool animated) {
 
 void paintPresence(QPainter& painter, const QRectF& canvas, const PresenceShapeState& shape, double scale,
                    double opacity) {
-    painter.save();
-    painter.setOpacity(painter.opacity() * opacity);
-    painter.translate(canvas.center());
-    painter.scale(scale, scale);
-    painter.translate(-canvas.center());
-    paintPresenceShape(painter, canvas, shape);
-    painter.restore();
+    const QRectF room = canvas.adjusted(-0.1 * canvas.width(), -0.1 * canvas.height(), 0.1 * canvas.width(),
+                                        0.1 * canvas.height());
+    paintAsLayer(painter, room, opacity, [&](QPainter& p) {
+        p.save();
+        p.translate(canvas.center());
+        p.scale(scale, scale);
+        p.translate(-canvas.center());
+        paintPresenceShape(p, canvas, shape);
+        p.restore();
+    });
 }
 
 void PresenceView::paintEvent(QPaintEvent*) {

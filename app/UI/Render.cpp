@@ -13,6 +13,37 @@ void prepare(QPainter& painter) {
     painter.setRenderHint(QPainter::TextAntialiasing, true);
 }
 
+void paintAsLayer(QPainter& painter, const QRectF& bounds, double opacity,
+                  const std::function<void(QPainter&)>& paint) {
+    if (!(opacity > 0)) return;
+    if (opacity >= 1) {
+        paint(painter);
+        return;
+    }
+    // The layer is made in device pixels, so that it is laid down one pixel for one.
+    const QTransform toDevice = painter.deviceTransform();
+    QRect area = toDevice.mapRect(bounds).toAlignedRect();
+    if (painter.hasClipping()) area &= toDevice.mapRect(painter.clipBoundingRect()).toAlignedRect();
+    if (area.isEmpty()) return;
+    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    {
+        QPainter inner(&layer);
+        inner.setRenderHints(painter.renderHints());
+        inner.setFont(painter.font());
+        inner.setTransform(toDevice * QTransform::fromTranslate(-area.left(), -area.top()));
+        paint(inner);
+    }
+    painter.save();
+    // The world transform that, followed by the device's own, puts the layer's pixels on the
+    // area's.
+    const QTransform deviceOwn = painter.worldTransform().inverted() * toDevice;
+    painter.setWorldTransform(QTransform::fromTranslate(area.left(), area.top()) * deviceOwn.inverted());
+    painter.setOpacity(painter.opacity() * opacity);
+    painter.drawImage(QPointF(0, 0), layer);
+    painter.restore();
+}
+
 QImage renderToImage(const QSizeF& size, qreal scale, const PaintFunction& paint, const QColor& background) {
     QSize pixels(std::max(1, static_cast<int>(std::ceil(size.width() * scale))),
                  std::max(1, static_cast<int>(std::ceil(size.height() * scale))));

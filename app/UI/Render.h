@@ -34,6 +34,12 @@ bool writePng(const QImage& image, const QString& path);
 // The painter set up as every drawing expects: antialiased, smooth images.
 void prepare(QPainter& painter);
 
+// Draws `paint` as one layer and lays that down once at `opacity`: where its shapes overlap
+// they cover one another as at full opacity, and only the whole is faded, as a view's opacity
+// fades it. Whatever `paint` draws must lie within `bounds` (the painter's coordinates).
+void paintAsLayer(QPainter& painter, const QRectF& bounds, double opacity,
+                  const std::function<void(QPainter&)>& paint);
+
 // The thin widget that shows one drawing: it paints whatever its function draws into its
 // own rectangle and owns nothing else.
 class DrawingWidget : public QWidget {

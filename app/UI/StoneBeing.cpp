@@ -17,19 +17,23 @@ void paintStoneBeing(QPainter& painter, const QRectF& canvas, const StoneBeingSt
     const bool breathing = breathes(s.shape.face) && !s.reduceMotion;
     const double scale = breathing ? s.breathScale : 1.0;
     const double opacity = breathing && s.fadesWhileBreathing ? s.breathOpacity : 1.0;
-    painter.save();
-    painter.setOpacity(painter.opacity() * opacity);
-    // Transforms act on the drawing in reverse order of these calls: lean first, then breathe.
-    const QPointF centre = canvas.center();
-    painter.translate(centre);
-    painter.scale(scale, scale);
-    painter.translate(-centre);
-    const QPointF bottom(canvas.center().x(), canvas.bottom());
-    painter.translate(bottom);
-    painter.rotate(-1.5);
-    painter.translate(-bottom);
-    paintStoneShape(painter, canvas, s.shape);
-    painter.restore();
+    // Room for the breath, the lean and the outline's half width.
+    const QRectF room = canvas.adjusted(-0.1 * canvas.width(), -0.1 * canvas.height(), 0.1 * canvas.width(),
+                                        0.1 * canvas.height());
+    paintAsLayer(painter, room, opacity, [&](QPainter& p) {
+        p.save();
+        // Transforms act on the drawing in reverse order of these calls: lean first, then breathe.
+        const QPointF centre = canvas.center();
+        p.translate(centre);
+        p.scale(scale, scale);
+        p.translate(-centre);
+        const QPointF bottom(canvas.center().x(), canvas.bottom());
+        p.translate(bottom);
+        p.rotate(-1.5);
+        p.translate(-bottom);
+        paintStoneShape(p, canvas, s.shape);
+        p.restore();
+    });
 }
 
 StoneBeing::StoneBeing(StoneFace face, const StoneIdentity& identity, qreal width, bool fadesWhileBreathing,

@@ -5,8 +5,11 @@
 
 #include "Log/DecisionLog.h"
 #include "Stone/MenuBarStone.h"
+#include "UI/LivingWindowView.h"
 #include "UI/MenuBarGlyph.h"
+#include "UI/PresenceView.h"
 #include "UI/Render.h"
+#include "UI/StoneBeing.h"
 #include "UI/StoneFacePainter.h"
 #include "UI/StoneShape.h"
 #include "UI/StoneSurface.h"
@@ -77,6 +80,40 @@ TEST(StoneShape, TheFaceZoomAndGlintFollowTheViewsWidth) {
         const double r = 0.2 * 25 * k * u;
         const double ex = (88.5 + (76 - 88.5) * k) * u, ey = (56.5 + (58 - 56.5) * k) * u;
         EXPECT_EQ(near(at(image, ex + 0.1 * r, ey - 0.35 * r), glint, 20), c.glints);
+    }
+}
+
+// A view's opacity belongs to the whole drawing: its shapes, drawn over one another, do not
+// show through each other as they would if each were faded on its own.
+TEST(Fading, EachSurfaceFadesItsStoneAsOneLayer) {
+    StoneBeingState being;
+    being.shape = {StoneFace::calm, StoneIdentity::fallback(), 110};
+    being.breathOpacity = 0.72;
+    LivingPaneState pane;
+    pane.being = being;
+    pane.being.shape.width = 88.704;
+    pane.being.fadesWhileBreathing = false;
+    pane.frameHeight = 88.704 * 2 / 3 + 86;
+    pane.opacity = 0.8944;
+    const struct {
+        const char* name;
+        double opacity;
+        QSizeF size;
+        PaintFunction paint;
+    } cases[] = {
+        {"stone", 0.72, {110, 110 * 2 / 3.0}, [&](QPainter& p, const QRectF& r) { paintStoneBeing(p, r, being); }},
+        {"desktop pane", 0.8944, {258, pane.frameHeight},
+         [&](QPainter& p, const QRectF& r) { paintLivingPane(p, r, pane); }},
+        {"presence figure", 0.72, {46, 26},
+         [](QPainter& p, const QRectF& r) { paintPresence(p, r, {0.5, 1, 46, false}, 1, 0.72); }},
+    };
+    for (const auto& c : cases) {
+        const QImage image = renderToImage(c.size, 2, c.paint);
+        int mostOpaque = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) mostOpaque = std::max(mostOpaque, qAlpha(image.pixel(x, y)));
+        // Somewhere the drawing is whole, and nowhere more opaque than the layer is.
+        EXPECT_NEAR(mostOpaque, c.opacity * 255, 1.5) << c.name;
     }
 }
 
