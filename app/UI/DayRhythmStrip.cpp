@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "UI/DayStripLayout.h"
+#include "UI/ExactText.h"
 #include "UI/MirrorModel.h"
 #include "UI/Render.h"
 #include "UI/RollingNumber.h"
@@ -31,12 +32,13 @@ void paintDayRhythmStrip(QPainter& painter, const QRectF& canvas, const RhythmSt
 
 void paintDayAxis(QPainter& painter, const QRectF& canvas, const RhythmStrip& strip) {
     painter.save();
-    painter.setFont(Theme::sans(9.5));
+    const QFont font = Theme::sans(9.5);
     painter.setPen(Theme::ink3());
     for (const DayStripLayout::AxisMark& mark :
          DayStripLayout::axisMarks(strip.dayStartHour, strip.dayEndHour, canvas.width())) {
-        painter.drawText(QRectF(canvas.left() + mark.x, canvas.top(), DayStripLayout::kLabelRoom * 4, canvas.height()),
-                         Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, ViewBuilding::text(mark.label));
+        drawExactText(painter,
+                      QRectF(canvas.left() + mark.x, canvas.top(), DayStripLayout::kLabelRoom * 4, canvas.height()),
+                      Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, ViewBuilding::text(mark.label), font);
     }
     painter.restore();
 }

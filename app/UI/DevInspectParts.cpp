@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "UI/ExactText.h"
 #include "UI/Render.h"
 #include "UI/Theme.h"
 #include "UI/ViewBuilding.h"
@@ -203,11 +204,10 @@ void paintWeekStrip(QPainter& painter, const QRectF& canvas, const std::vector<W
         const WeekStripColumn& c = columns[i];
         const qreal left = canvas.left() + static_cast<qreal>(i) * (width + kSpacing);
         const QFont font = Theme::sans(10.5, c.isToday ? QFont::Bold : QFont::Normal);
-        const qreal letterHeight = QFontMetricsF(font).height();
-        painter.setFont(font);
+        const qreal letterHeight = TextMetrics(font).height();
         painter.setPen(c.isToday ? Theme::terra() : Theme::brown50());
-        painter.drawText(QRectF(left, bottom - letterHeight, width, letterHeight), Qt::AlignHCenter | Qt::AlignBottom,
-                         c.letter);
+        drawExactText(painter, QRectF(left, bottom - letterHeight, width, letterHeight),
+                      Qt::AlignHCenter | Qt::AlignBottom, c.letter, font);
         const qreal barBottom = bottom - letterHeight - kLetterGap;
         const qreal barHeight = std::max<qreal>(c.barHeight, 0);
         QPainterPath bar;

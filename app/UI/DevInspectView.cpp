@@ -1,6 +1,5 @@
 #include "UI/DevInspectView.h"
 
-#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QPainterPath>
 #include <QTime>
@@ -97,7 +96,7 @@ DevInspectView::DevInspectView(InspectModel& model, Clock now, QWidget* parent, 
                                                      Theme::sans(13, QFont::Medium), Theme::terra(),
                                                      [this] { model_.onRefresh(); });
     // The button's words sit on the heading's baseline.
-    const int lift = QFontMetrics(heading->font()).descent() - QFontMetrics(refreshButton->font()).descent();
+    const int lift = ViewBuilding::descentOf(heading) - ViewBuilding::descentOf(refreshButton);
     auto* header = ViewBuilding::row({heading, nullptr, ViewBuilding::padded(refreshButton, {0, 0, 0, lift})}, 6,
                                      Qt::AlignBottom);
     header->setContentsMargins(0, 0, 0, 2);

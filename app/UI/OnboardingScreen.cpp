@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "Promise/PromiseCatalog.h"
+#include "UI/ExactText.h"
 #include "UI/FlowChips.h"
 #include "UI/Render.h"
 #include "UI/StoneBeing.h"
@@ -51,7 +52,7 @@ void setTextColour(QWidget* widget, const QColor& colour) {
 }
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QFont& font, const QColor& colour) {
-    auto* label = new QLabel(parent);
+    auto* label = new ExactLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setTextFormat(Qt::PlainText);
     label->setText(text);

@@ -1,10 +1,10 @@
 #include "UI/PlainTextButton.h"
 
-#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
 
+#include "UI/ExactText.h"
 #include "UI/Render.h"
 
 namespace quillfen {
@@ -19,10 +19,9 @@ void paintPlainTextButton(QPainter& painter, const QRectF& box, const PlainTextB
         painter.drawRoundedRect(capsule, radius, radius);
     }
     const QRectF text = box.marginsRemoved(s.padding.toMarginsF());
-    QFontMetricsF metrics(s.font);
-    painter.setFont(s.font);
+    const TextMetrics metrics(s.font);
     painter.setPen(s.colour);
-    painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, s.text);
+    drawExactText(painter, text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, s.text, s.font);
     if (s.underlined) {
         const qreal width = metrics.horizontalAdvance(s.text);
         const qreal textTop = text.center().y() - metrics.height() / 2;
@@ -63,7 +62,7 @@ void PlainTextButton::setLook(const QFont& font, const QColor& colour) {
 }
 
 QSize PlainTextButton::sizeHint() const {
-    QFontMetricsF metrics(font());
+    const TextMetrics metrics(font());
     return {static_cast<int>(std::ceil(metrics.horizontalAdvance(text()))) + padding_.left() + padding_.right(),
             static_cast<int>(std::ceil(metrics.height())) + padding_.top() + padding_.bottom()};
 }

@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "UI/ExactText.h"
+#include "UI/Theme.h"
+
 namespace quillfen {
 
 QString TextBlockState::plainText() const {
@@ -18,9 +21,11 @@ QString TextBlockState::plainText() const {
 }
 
 std::unique_ptr<QTextDocument> layoutText(const TextBlockState& state, qreal width) {
+    // Laid out in the drawn font's units: a half-pixel size at twice, to be drawn at a half.
+    const Theme::DrawnFont drawn = Theme::drawnFont(state.font);
     auto doc = std::make_unique<QTextDocument>();
     doc->setDocumentMargin(0);
-    doc->setDefaultFont(state.font);
+    doc->setDefaultFont(drawn.font);
     QTextOption option(state.alignment);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     doc->setDefaultTextOption(option);
@@ -28,11 +33,11 @@ std::unique_ptr<QTextDocument> layoutText(const TextBlockState& state, qreal wid
     QTextCursor cursor(doc.get());
     QTextBlockFormat block;
     block.setAlignment(state.alignment);
-    block.setLineHeight(state.lineSpacing, QTextBlockFormat::LineDistanceHeight);
+    block.setLineHeight(state.lineSpacing / drawn.scale, QTextBlockFormat::LineDistanceHeight);
     cursor.setBlockFormat(block);
     for (const auto& run : state.runs) {
         QTextCharFormat format;
-        format.setFont(state.font);
+        format.setFont(drawn.font);
         format.setForeground(run.colour.value_or(state.colour));
         format.setFontUnderline(run.underline);
         // A line break typed into a run stays inside the one paragraph.
@@ -40,12 +45,16 @@ std::unique_ptr<QTextDocument> layoutText(const TextBlockState& state, qreal wid
         text.replace(QLatin1Char('\n'), QChar::LineSeparator);
         cursor.insertText(text, format);
     }
-    doc->setTextWidth(width);
+    doc->setTextWidth(width < 0 ? width : width / drawn.scale);
     return doc;
 }
 
+qreal laidOutScale(const TextBlockState& state) {
+    return Theme::drawnFont(state.font).scale;
+}
+
 qreal textHeight(const QTextDocument& laidOut, const TextBlockState& state) {
-    const qreal height = laidOut.size().height();
+    const qreal height = laidOut.size().height() * laidOutScale(state);
     return height > state.lineSpacing ? height - state.lineSpacing : height;
 }
 
@@ -55,9 +64,11 @@ void paintTextBlock(QPainter& painter, const QRectF& box, const TextBlockState& 
     painter.save();
     painter.setOpacity(painter.opacity() * std::min(1.0, state.opacity));
     painter.translate(box.topLeft());
+    const qreal scale = laidOutScale(state);
+    painter.scale(scale, scale);
     QAbstractTextDocumentLayout::PaintContext context;
     context.palette.setColor(QPalette::Text, state.colour);
-    context.clip = QRectF(QPointF(0, 0), box.size());
+    context.clip = QRectF(QPointF(0, 0), box.size() / scale);
     doc->documentLayout()->draw(&painter, context);
     painter.restore();
 }
@@ -134,14 +145,14 @@ QSize TextBlock::sizeHint() const {
     if (!idealSize_) {
         TextBlockState s = current();
         auto doc = layoutText(s, -1);
-        idealSize_ = QSize(static_cast<int>(std::ceil(doc->idealWidth())),
+        idealSize_ = QSize(static_cast<int>(std::ceil(doc->idealWidth() * laidOutScale(s))),
                            static_cast<int>(std::ceil(textHeight(*doc, s))));
     }
     return *idealSize_;
 }
 
 QSize TextBlock::minimumSizeHint() const {
-    return {0, fontMetrics().height()};
+    return {0, static_cast<int>(std::ceil(TextMetrics(font()).height()))};
 }
 
 void TextBlock::paintEvent(QPaintEvent*) {

@@ -38,7 +38,10 @@ struct TextBlockState {
 
 // The text laid out `width` wide (negative: unwrapped); the layout's height includes one
 // line spacing below the last line, which `textHeight` leaves out.
+// A half-pixel font is laid out at twice its size (see Theme::drawnFont), in units
+// `laidOutScale` of a point each.
 std::unique_ptr<QTextDocument> layoutText(const TextBlockState& state, qreal width);
+qreal laidOutScale(const TextBlockState& state);
 qreal textHeight(const QTextDocument& laidOut, const TextBlockState& state);
 
 void paintTextBlock(QPainter& painter, const QRectF& box, const TextBlockState& state);

@@ -1,11 +1,11 @@
 #include "UI/TextButton.h"
 
-#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QPainterPath>
 
 #include <cmath>
 
+#include "UI/ExactText.h"
 #include "UI/Render.h"
 #include "UI/Theme.h"
 
@@ -34,9 +34,8 @@ void paintTextButton(QPainter& painter, const QRectF& box, const TextButtonState
         paintFocusRing(painter, box);
     }
     const QRectF textBox = box.marginsRemoved(look.padding);
-    painter.setFont(look.font);
     painter.setPen(look.text);
-    painter.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, state.text);
+    drawExactText(painter, textBox, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, state.text, look.font);
     if (look.underline) {
         painter.fillRect(QRectF(textBox.left(), textBox.bottom() - 1, textBox.width(), 1), *look.underline);
     }
@@ -65,7 +64,7 @@ void TextButton::setLook(const ButtonLook& look) {
 }
 
 QSize TextButton::sizeHint() const {
-    QFontMetricsF metrics(look_.font);
+    const TextMetrics metrics(look_.font);
     const qreal width = metrics.horizontalAdvance(text()) + look_.padding.left() + look_.padding.right();
     const qreal height = metrics.height() + look_.padding.top() + look_.padding.bottom();
     return {static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(height))};

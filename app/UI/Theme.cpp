@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QScreen>
 #include <algorithm>
 #include <cmath>
 #include <mutex>
@@ -31,6 +32,14 @@ void noteMissingOnce(Face face) {
     if (!QFontDatabase::families().contains(QString::fromLatin1(family(face)))) {
         SystemLog::error("ui", std::string("font \"") + family(face) + "\" is not installed; using the nearest face");
     }
+}
+
+// The DPI that Qt turns point sizes into pixels by, on the screen and on images made for it.
+double logicalDpi() {
+    const QScreen* screen = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr
+                                ? QGuiApplication::primaryScreen()
+                                : nullptr;
+    return screen != nullptr ? std::round(screen->logicalDotsPerInchY()) : 96.0;
 }
 
 }  // namespace
@@ -67,9 +76,37 @@ QFont font(Face face, double pixelSize, QFont::Weight weight) {
     noteMissingOnce(face);
     QFont f(QString::fromLatin1(family(face)));
     f.setStyleHint(face == Face::mono ? QFont::Monospace : face == Face::serif ? QFont::Serif : QFont::SansSerif);
-    f.setPixelSize(std::max(1, static_cast<int>(std::lround(pixelSize))));
+    const double halves = std::max(2.0, std::round(pixelSize * 2));
+    if (std::fmod(halves, 2) == 0) {
+        f.setPixelSize(static_cast<int>(halves / 2));
+    } else {
+        f.setPointSizeF(halves / 2 * 72.0 / logicalDpi());
+    }
     f.setWeight(weight);
     return f;
+}
+
+double pixelSize(const QFont& font) {
+    if (font.pixelSize() > 0) return font.pixelSize();
+    return std::round(font.pointSizeF() * logicalDpi() / 72.0 * 2) / 2;
+}
+
+DrawnFont drawnFont(const QFont& font) {
+    const double halves = std::max(2.0, std::round(pixelSize(font) * 2));
+    if (std::fmod(halves, 2) == 0) {
+        if (font.pixelSize() > 0) return {font, 1};
+        QFont whole = font;
+        whole.setPixelSize(static_cast<int>(halves / 2));
+        return {whole, 1};
+    }
+    QFont twice = font;
+    twice.setPixelSize(static_cast<int>(halves));
+    // Spacing in pixels is drawn at the same scale as the face.
+    if (font.letterSpacingType() == QFont::AbsoluteSpacing) {
+        twice.setLetterSpacing(QFont::AbsoluteSpacing, font.letterSpacing() * 2);
+    }
+    twice.setWordSpacing(font.wordSpacing() * 2);
+    return {twice, 0.5};
 }
 
 QColor stoneColour(std::string_view text) {

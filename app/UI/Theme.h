@@ -33,11 +33,24 @@ inline const QColor& terra() { return ember(); }
 // The colour at a fraction of its opacity.
 QColor faded(const QColor& colour, double opacity);
 
-// The three faces, named here and nowhere else. Sizes are pixels (device-independent); a size
-// with a fraction is rounded to the nearest whole pixel, which is all a font size can take.
-// A face that is not installed is logged once and Qt's fallback stands in.
+// The three faces, named here and nowhere else. Sizes are pixels (device-independent), half
+// pixels kept: Qt takes whole pixels only, so a font with a half carries its size as a point
+// size, which Qt's own widgets round and the views that draw text themselves keep (see
+// `drawnFont`). A face that is not installed is logged once and Qt's fallback stands in.
 enum class Face { sans, serif, mono };
 QFont font(Face face, double pixelSize, QFont::Weight weight = QFont::Normal);
+
+// The size a font was made at, in pixels, to the half pixel.
+double pixelSize(const QFont& font);
+
+// What draws `font` at its own size: a font of whole pixels as it stands, at scale 1; one with
+// a half pixel as the face at twice the size, at scale one half, so that at twice the scale
+// (HiDPI screens, the render hooks) 14.5 is drawn at exactly 29 device pixels.
+struct DrawnFont {
+    QFont font;
+    qreal scale = 1;
+};
+DrawnFont drawnFont(const QFont& font);
 inline QFont sans(double pixelSize, QFont::Weight weight = QFont::Normal) {
     return font(Face::sans, pixelSize, weight);
 }

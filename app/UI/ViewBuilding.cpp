@@ -5,7 +5,9 @@
 #include <QScrollBar>
 #include <QWidgetItem>
 #include <algorithm>
+#include <cmath>
 
+#include "UI/ExactText.h"
 #include "UI/Theme.h"
 
 namespace quillfen::ViewBuilding {
@@ -40,7 +42,7 @@ QColor colourOf(const QWidget* widget) {
 }
 
 QLabel* label(const char* objectName, const QFont& font, const QColor& colour, bool wraps, const QString& text) {
-    auto* l = new QLabel(text);
+    auto* l = new ExactLabel(text);
     l->setObjectName(QString::fromLatin1(objectName));
     l->setFont(font);
     l->setTextFormat(Qt::PlainText);
@@ -60,7 +62,7 @@ QFont tracked(QFont font, double tracking) {
 
 QPushButton* plainButton(const char* objectName, const QString& text, const QFont& font, const QColor& colour,
                          std::function<void()> action) {
-    auto* b = new QPushButton(text);
+    auto* b = new ExactPushButton(text);
     b->setObjectName(QString::fromLatin1(objectName));
     b->setFont(font);
     b->setFlat(true);
@@ -123,11 +125,16 @@ QScrollArea* scrollArea(QWidget* content, const QColor& background) {
     return scroll;
 }
 
+int descentOf(const QWidget* widget) {
+    const Theme::DrawnFont drawn = Theme::drawnFont(widget->font());
+    return static_cast<int>(std::lround(QFontMetrics(drawn.font).descent() * drawn.scale));
+}
+
 void alignBaselines(std::initializer_list<QLabel*> labels) {
     int deepest = 0;
-    for (QLabel* l : labels) deepest = std::max(deepest, QFontMetrics(l->font()).descent());
+    for (QLabel* l : labels) deepest = std::max(deepest, descentOf(l));
     for (QLabel* l : labels) {
-        l->setContentsMargins(0, 0, 0, deepest - QFontMetrics(l->font()).descent());
+        l->setContentsMargins(0, 0, 0, deepest - descentOf(l));
         l->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     }
 }

@@ -49,6 +49,9 @@ void fill(QWidget* widget, const QColor& colour);
 // A scroll view over `content`, vertical only, on `background`.
 QScrollArea* scrollArea(QWidget* content, const QColor& background);
 
+// How far a widget's text reaches below its baseline, in whole points, as it is drawn.
+int descentOf(const QWidget* widget);
+
 // Labels in one row, bottom-aligned, padded below so that their first lines share a baseline.
 void alignBaselines(std::initializer_list<QLabel*> labels);
 

@@ -144,7 +144,7 @@ TEST(PanelView, ShowsWhatEachConditionCallsFor) {
 TEST(PanelView, SetsEachTextInItsOwnSizeWeightAndColour) {
     struct Look {
         const char* name;
-        int pixels;
+        double pixels;
         QFont::Weight weight;
         QColor colour;
     };
@@ -153,9 +153,9 @@ TEST(PanelView, SetsEachTextInItsOwnSizeWeightAndColour) {
         {"inspectButton", 14, QFont::Medium, Theme::ink()},    {"previewButton", 14, QFont::Normal, Theme::ink3()},
         {"changeNoteButton", 14, QFont::Normal, Theme::ink3()}, {"panelLineOne", 20, QFont::Normal, Theme::ink()},
         {"panelLineTwo", 17, QFont::Normal, Theme::ink()},     {"primaryButton", 15, QFont::Medium, Theme::ink()},
-        {"dismissButton", 13, QFont::Normal, Theme::ink3()},   {"quietButton", 13, QFont::Normal, Theme::ink3()},
-        {"balancedButton", 13, QFont::Medium, Theme::ink()},   {"offButton", 13, QFont::Normal, Theme::ink3()},
-        {"settingsButton", 13, QFont::Normal, Theme::ink3()},  {"quitButton", 13, QFont::Normal, Theme::ink3()},
+        {"dismissButton", 13, QFont::Normal, Theme::ink3()},     {"quietButton", 12.5, QFont::Normal, Theme::ink3()},
+        {"balancedButton", 12.5, QFont::Medium, Theme::ink()},   {"offButton", 12.5, QFont::Normal, Theme::ink3()},
+        {"settingsButton", 12.5, QFont::Normal, Theme::ink3()},  {"quitButton", 12.5, QFont::Normal, Theme::ink3()},
     };
     Panel calm;
     Panel nudge;
@@ -165,7 +165,7 @@ TEST(PanelView, SetsEachTextInItsOwnSizeWeightAndColour) {
         SCOPED_TRACE(l.name);
         QWidget* w = calm.find(l.name) ? calm.find(l.name) : nudge.find(l.name);
         ASSERT_NE(w, nullptr);
-        EXPECT_EQ(w->font().pixelSize(), l.pixels);
+        EXPECT_EQ(Theme::pixelSize(w->font()), l.pixels);
         EXPECT_EQ(w->font().weight(), l.weight);
         QColor colour = qobject_cast<ParagraphLabel*>(w) ? qobject_cast<ParagraphLabel*>(w)->colour()
                                                          : qobject_cast<PlainTextButton*>(w)->colour();

@@ -66,7 +66,7 @@ TEST(SettingsView, AFreshModelShowsTheRowsInOrderAndTheInstalledFaceSaysOn) {
     EXPECT_FALSE(s.view.findChild<PlainTextButton*>("installButton")->isVisible());
     EXPECT_EQ(s.view.findChild<ParagraphLabel*>("heading")->font().weight(), QFont::DemiBold);
     EXPECT_EQ(s.view.findChild<ParagraphLabel*>("heading")->font().pixelSize(), 21);
-    EXPECT_EQ(s.view.findChild<ParagraphLabel*>("title")->font().pixelSize(), 14);
+    EXPECT_EQ(Theme::pixelSize(s.view.findChild<ParagraphLabel*>("title")->font()), 13.5);
     EXPECT_EQ(s.view.findChild<ParagraphLabel*>("healthBridgeNote")->colour(), Theme::ink3());
 }
 
