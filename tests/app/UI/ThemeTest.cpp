@@ -33,11 +33,6 @@ int inkedWidth(const QImage& image) {
 // as the render hooks and a HiDPI screen draw, 14.5 is 29 device pixels, as wide as 29 at one.
 TEST(Theme, HalfPixelTypeSizesDrawAtTheirOwnSize) {
     const std::pair<const char*, std::function<QImage(const QFont&, qreal)>> ways[] = {
-        {"text", [](const QFont& font, qreal scale) {
-             return renderToImage({900, 60}, scale, [&](QPainter& p, const QRectF& box) {
-                 drawExactText(p, box, Qt::AlignLeft | Qt::AlignVCenter, kLine, font);
-             });
-         }},
         {"text block", [](const QFont& font, qreal scale) {
              return renderToImage({900, 60}, scale, [&](QPainter& p, const QRectF& box) {
                  paintTextBlock(p, box, {{{kLine, std::nullopt, false}}, font, Qt::black});
