@@ -66,18 +66,17 @@ void AppController::persistAskHistory() {
 void AppController::askIlvane() {
     const std::uint64_t ask = ++askSequence_;
     InspectFacts::CloudFields cloud = inspectModel_.cloud();
-    const std::string executable = ClaudeSidecarMind::defaultExecutable();
+    const std::optional<std::string> executable = ClaudeSidecarMind::defaultExecutable();
     const std::string persona = ClaudeSidecarMind::defaultPersonaPath();
     std::error_code ec;
-    if (!config_.cloudMindEnabled || !ClaudeSidecarMind::isExecutableFile(executable) ||
-        !std::filesystem::exists(persona, ec)) {
+    if (!config_.cloudMindEnabled || !executable || !std::filesystem::exists(persona, ec)) {
         cloud.markUnavailable();
         inspectModel_.setCloud(cloud);
         return;
     }
 
     auto mind = std::make_shared<ClaudeSidecarMind>(
-        executable, persona, config_.cloudMindModel, kAskProcessTimeout, desktop_.processRunner,
+        *executable, persona, config_.cloudMindModel, kAskProcessTimeout, desktop_.processRunner,
         ClaudeSidecarMind::sharedLangfuseCache(), LangfuseCredentials::fromEnvironment(desktop_.environment),
         std::string(ClaudeSidecarMind::defaultLangfusePromptName),
         std::string(ClaudeSidecarMind::defaultLangfuseReflectionPromptName), "production");

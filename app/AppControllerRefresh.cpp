@@ -136,15 +136,15 @@ void AppController::refreshMindConnection() {
         publishMindConnection(MindConnection::off);
         return;
     }
-    const std::string exe = ClaudeSidecarMind::defaultExecutable();
-    if (!ClaudeSidecarMind::isExecutableFile(exe)) {
+    const std::optional<std::string> found = ClaudeSidecarMind::defaultExecutable();
+    if (!found) {
         publishMindConnection(MindConnection::notInstalled);
         return;
     }
     QPointer<AppController> self(this);
     auto runner = desktop_.processRunner;
     work_->run<std::optional<bool>>(
-        [runner, exe](std::stop_token stop) {
+        [runner, exe = *found](std::stop_token stop) {
             return MindConnections::loggedInFromAuthStatusJson(runner ? runClaudeAuthStatus(*runner, exe, stop)
                                                                       : std::nullopt);
         },
@@ -155,8 +155,13 @@ void AppController::refreshMindConnection() {
 }
 
 void AppController::connectClaude() {
-    // The path goes to the terminal as its own argument: no shell reads it.
-    desktop_.terminal.run(ClaudeSidecarMind::defaultExecutable(), {"auth", "login"});
+    // The path goes to the terminal as its own argument: no shell reads it. Without the tool
+    // there is nothing to log in to; the rechecks below still notice one installed meanwhile.
+    if (const auto tool = ClaudeSidecarMind::defaultExecutable()) {
+        desktop_.terminal.run(*tool, {"auth", "login"});
+    } else {
+        noteOnce("connect-without-tool", "mind", "no claude tool to log in with");
+    }
     QPointer<AppController> self(this);
     for (int seconds : kConnectionRechecksSeconds) {
         QTimer::singleShot(seconds * 1000, this, [self] {
