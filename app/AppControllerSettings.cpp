@@ -92,7 +92,7 @@ void AppController::refreshSettingsModel() {
 }
 
 void AppController::installClaudeFace() {
-    const auto report = ClaudeFaceInstaller::install(Paths::home(), ClaudeFaceScripts::bundled);
+    const auto report = ClaudeFaceInstaller::install(Paths::home(), ClaudeFaceScripts::bundled, desktop_.now());
     claudeFaceNote_ = ClaudeFaceInstaller::note(report.settings);
 }
 
