@@ -82,19 +82,22 @@ void AppController::askIlvane() {
         std::string(ClaudeSidecarMind::defaultLangfuseReflectionPromptName), "production");
     const MindBridge bridge(AgentTenant::ilvane(), mind, kAskDecisionTimeout, kAskReflectionTimeout);
     const AgentContext context = buildContext();
-    cloud.markAsking();
-    inspectModel_.setCloud(cloud);
 
     QPointer<AppController> self(this);
-    work_->run<BridgeTrace>([bridge, context](std::stop_token) { return bridge.consultRich(context); },
-                            [self, ask](BridgeTrace trace) {
-                                // An answer to an older ask, arriving after a newer one was
-                                // made, would put yesterday's question's answer on screen.
-                                if (!self || ask != self->askSequence_) return;
-                                InspectFacts::CloudFields answered = self->inspectModel_.cloud();
-                                answered.answer(trace);
-                                self->inspectModel_.setCloud(answered);
-                            });
+    const bool started = work_->run<BridgeTrace>(
+        "the ask", [bridge, context](std::stop_token) { return bridge.consultRich(context); },
+        [self, ask](BridgeTrace trace) {
+            // An answer to an older ask, arriving after a newer one was made, would put
+            // yesterday's question's answer on screen.
+            if (!self || ask != self->askSequence_) return;
+            InspectFacts::CloudFields answered = self->inspectModel_.cloud();
+            answered.answer(trace);
+            self->inspectModel_.setCloud(answered);
+        });
+    // The answer comes back through this thread's queue, so it cannot overtake the wait shown here.
+    if (!started) return;
+    cloud.markAsking();
+    inspectModel_.setCloud(cloud);
 }
 
 AgentContext AppController::buildContext() {
