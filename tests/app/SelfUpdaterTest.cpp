@@ -269,27 +269,28 @@ TEST(SelfUpdater, TheScheduledCheckRunsOnAWorkerAndReportsInTheJournal) {
 
 // Short of threads, a scheduled check is skipped, once in the log, and the next timer checks.
 TEST(SelfUpdater, ACheckWithoutAThreadWaitsForTheNextTimer) {
+    if (!test::canRunShortOfThreads()) GTEST_SKIP() << "no process limit binds this user";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     Scene scene;
     scene.manifest = "{}";
     auto setup = scene.setup();
     setup.firstCheckSeconds = 0.01;
     setup.checkIntervalSeconds = 0.05;
-    const auto seen = test::runShortOfThreads(
-        [&](const std::function<void()>& liftLimit) {
-            test::CapturedSystemLog log;
-            auto updater = scene.updater(setup);
-            updater.start();
-            test::spinFor(std::chrono::milliseconds(200));
-            std::string seen = std::to_string(scene.journal().size()) + " entries; " + std::to_string(log.lines.size()) +
-                               " log lines";
-            liftLimit();
-            test::spinUntil([&] { return !scene.journal().empty(); });
-            for (const auto& detail : scene.journal()) seen += "; " + detail;
-            return seen;
-        },
-        {scene.home.path(), scene.apps.path(), scene.certificate.dir.path()});
-    if (!seen) GTEST_SKIP() << "no child short of threads can be made here";
-    EXPECT_EQ(*seen, "0 entries; 1 log lines; update check failed: manifest unreadable: missing build");
+    const auto shortOfThreads = [&] {
+        const auto liftLimit =
+            test::runShortOfThreads({scene.home.path(), scene.apps.path(), scene.certificate.dir.path()});
+        test::CapturedSystemLog log;
+        auto updater = scene.updater(setup);
+        updater.start();
+        test::spinFor(std::chrono::milliseconds(200));
+        std::string seen =
+            std::to_string(scene.journal().size()) + " entries; " + std::to_string(log.lines.size()) + " log lines";
+        liftLimit();
+        test::spinUntil([&] { return !scene.journal().empty(); });
+        for (const auto& detail : scene.journal()) seen += "; " + detail;
+        test::exitSeeing(seen, "0 entries; 1 log lines; update check failed: manifest unreadable: missing build");
+    };
+    EXPECT_EXIT(shortOfThreads(), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
