@@ -214,13 +214,13 @@ std::shared_ptr<NudgeEngine> AppController::makeEngine() const {
 
 std::optional<MindBridge> AppController::makeBridge() const {
     if (!config_.cloudMindEnabled) return std::nullopt;
-    const std::string executable = ClaudeSidecarMind::defaultExecutable();
-    if (!ClaudeSidecarMind::isExecutableFile(executable)) return std::nullopt;
+    const std::optional<std::string> executable = ClaudeSidecarMind::defaultExecutable();
+    if (!executable) return std::nullopt;
     const std::string persona = ClaudeSidecarMind::defaultPersonaPath();
     std::error_code ec;
     if (!std::filesystem::exists(persona, ec)) return std::nullopt;
     auto mind = std::make_shared<ClaudeSidecarMind>(
-        executable, persona, config_.cloudMindModel, 120.0, desktop_.processRunner,
+        *executable, persona, config_.cloudMindModel, 120.0, desktop_.processRunner,
         ClaudeSidecarMind::sharedLangfuseCache(), LangfuseCredentials::fromEnvironment(desktop_.environment),
         std::string(ClaudeSidecarMind::defaultLangfusePromptName),
         std::string(ClaudeSidecarMind::defaultLangfuseReflectionPromptName), "production");

@@ -66,36 +66,38 @@ void AppController::persistAskHistory() {
 void AppController::askIlvane() {
     const std::uint64_t ask = ++askSequence_;
     InspectFacts::CloudFields cloud = inspectModel_.cloud();
-    const std::string executable = ClaudeSidecarMind::defaultExecutable();
+    const std::optional<std::string> executable = ClaudeSidecarMind::defaultExecutable();
     const std::string persona = ClaudeSidecarMind::defaultPersonaPath();
     std::error_code ec;
-    if (!config_.cloudMindEnabled || !ClaudeSidecarMind::isExecutableFile(executable) ||
-        !std::filesystem::exists(persona, ec)) {
+    if (!config_.cloudMindEnabled || !executable || !std::filesystem::exists(persona, ec)) {
         cloud.markUnavailable();
         inspectModel_.setCloud(cloud);
         return;
     }
 
     auto mind = std::make_shared<ClaudeSidecarMind>(
-        executable, persona, config_.cloudMindModel, kAskProcessTimeout, desktop_.processRunner,
+        *executable, persona, config_.cloudMindModel, kAskProcessTimeout, desktop_.processRunner,
         ClaudeSidecarMind::sharedLangfuseCache(), LangfuseCredentials::fromEnvironment(desktop_.environment),
         std::string(ClaudeSidecarMind::defaultLangfusePromptName),
         std::string(ClaudeSidecarMind::defaultLangfuseReflectionPromptName), "production");
     const MindBridge bridge(AgentTenant::ilvane(), mind, kAskDecisionTimeout, kAskReflectionTimeout);
     const AgentContext context = buildContext();
-    cloud.markAsking();
-    inspectModel_.setCloud(cloud);
 
     QPointer<AppController> self(this);
-    work_->run<BridgeTrace>([bridge, context](std::stop_token) { return bridge.consultRich(context); },
-                            [self, ask](BridgeTrace trace) {
-                                // An answer to an older ask, arriving after a newer one was
-                                // made, would put yesterday's question's answer on screen.
-                                if (!self || ask != self->askSequence_) return;
-                                InspectFacts::CloudFields answered = self->inspectModel_.cloud();
-                                answered.answer(trace);
-                                self->inspectModel_.setCloud(answered);
-                            });
+    const bool started = work_->run<BridgeTrace>(
+        "the ask", [bridge, context](std::stop_token) { return bridge.consultRich(context); },
+        [self, ask](BridgeTrace trace) {
+            // An answer to an older ask, arriving after a newer one was made, would put
+            // yesterday's question's answer on screen.
+            if (!self || ask != self->askSequence_) return;
+            InspectFacts::CloudFields answered = self->inspectModel_.cloud();
+            answered.answer(trace);
+            self->inspectModel_.setCloud(answered);
+        });
+    // The answer comes back through this thread's queue, so it cannot overtake the wait shown here.
+    if (!started) return;
+    cloud.markAsking();
+    inspectModel_.setCloud(cloud);
 }
 
 AgentContext AppController::buildContext() {

@@ -7,10 +7,10 @@ void AppController::evaluateCalendarBreak(int loopsToday) {
     // The user defaults are this thread's: the gate is read here, the calendar off it.
     const auto gate = calendarBreak_->open();
     if (!gate) return;
-    calendarBreakRunning_ = true;
     QPointer<AppController> self(this);
     auto scheduler = calendarBreak_;
-    work_->run<CalendarBreakScheduler::Attempt>(
+    calendarBreakRunning_ = work_->run<CalendarBreakScheduler::Attempt>(
+        "the calendar break",
         [scheduler, gate = *gate, loopsToday](std::stop_token) { return scheduler->attempt(gate, loopsToday); },
         [self, scheduler](CalendarBreakScheduler::Attempt attempt) {
             if (!self) return;

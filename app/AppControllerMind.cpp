@@ -21,10 +21,11 @@ void AppController::refreshGeneratedReflection(const AgentSummary& summary) {
     // A reflection under way is not replaced, and this week is not queued behind it: the next
     // publication asks again if the week still differs.
     if (reflectionInFlight_) return;
-    reflectionInFlight_ = true;
     QPointer<AppController> self(this);
     const MindBridge bridge = *bridge_;
-    work_->run<ReflectionResult>(
+    // Without a thread the key is not kept: the same week is asked again at the next occasion.
+    reflectionInFlight_ = work_->run<ReflectionResult>(
+        "the reflection",
         [bridge, summary](std::stop_token) { return bridge.reflect(summary); },
         [self, key = std::move(key)](ReflectionResult result) {
             if (!self) return;

@@ -124,11 +124,12 @@ void AppController::refreshSky() {
     if (locationProvider_) location = locationProvider_->lastFix();
     QPointer<AppController> self(this);
     // Several checks may be out at once; the last to come back wins.
-    work_->run<SkyVerdict>([client, location](std::stop_token) { return client.skyCheck(location); },
-                           [self](SkyVerdict verdict) {
-                               if (!self) return;
-                               self->publishOutsideFact(outsidePhrase(verdict));
-                           });
+    work_->run<SkyVerdict>(
+        "the sky check", [client, location](std::stop_token) { return client.skyCheck(location); },
+        [self](SkyVerdict verdict) {
+            if (!self) return;
+            self->publishOutsideFact(outsidePhrase(verdict));
+        });
 }
 
 void AppController::refreshMindConnection() {
@@ -136,15 +137,16 @@ void AppController::refreshMindConnection() {
         publishMindConnection(MindConnection::off);
         return;
     }
-    const std::string exe = ClaudeSidecarMind::defaultExecutable();
-    if (!ClaudeSidecarMind::isExecutableFile(exe)) {
+    const std::optional<std::string> found = ClaudeSidecarMind::defaultExecutable();
+    if (!found) {
         publishMindConnection(MindConnection::notInstalled);
         return;
     }
     QPointer<AppController> self(this);
     auto runner = desktop_.processRunner;
     work_->run<std::optional<bool>>(
-        [runner, exe](std::stop_token stop) {
+        "the mind connection check",
+        [runner, exe = *found](std::stop_token stop) {
             return MindConnections::loggedInFromAuthStatusJson(runner ? runClaudeAuthStatus(*runner, exe, stop)
                                                                       : std::nullopt);
         },
@@ -155,8 +157,13 @@ void AppController::refreshMindConnection() {
 }
 
 void AppController::connectClaude() {
-    // The path goes to the terminal as its own argument: no shell reads it.
-    desktop_.terminal.run(ClaudeSidecarMind::defaultExecutable(), {"auth", "login"});
+    // The path goes to the terminal as its own argument: no shell reads it. Without the tool
+    // there is nothing to log in to; the rechecks below still notice one installed meanwhile.
+    if (const auto tool = ClaudeSidecarMind::defaultExecutable()) {
+        desktop_.terminal.run(*tool, {"auth", "login"});
+    } else {
+        noteOnce("connect-without-tool", "mind", "no claude tool to log in with");
+    }
     QPointer<AppController> self(this);
     for (int seconds : kConnectionRechecksSeconds) {
         QTimer::singleShot(seconds * 1000, this, [self] {
@@ -176,10 +183,10 @@ std::optional<std::string> AppController::runClaudeAuthStatus(const ProcessRunne
 
 void AppController::refreshCodexStatus() {
     if (codexStatusReading_) return;
-    codexStatusReading_ = true;
     QPointer<AppController> self(this);
     const TimePoint now = desktop_.now();
-    work_->run<CodexActivitySnapshot>(
+    codexStatusReading_ = work_->run<CodexActivitySnapshot>(
+        "the Codex reading",
         [now](std::stop_token) { return CodexActivityReader::readSnapshot(now, std::nullopt, kCodexStaleAfter); },
         [self](CodexActivitySnapshot snapshot) {
             if (!self) return;
@@ -190,29 +197,32 @@ void AppController::refreshCodexStatus() {
 
 void AppController::refreshBody() {
     if (bodyReading_) return;
-    bodyReading_ = true;
     QPointer<AppController> self(this);
     const TimePoint now = desktop_.now();
-    work_->run<ClaudeBody>([now](std::stop_token) { return ClaudeBodyReader::read(now, 7, std::nullopt); },
-                           [self](ClaudeBody body) {
-                               if (!self) return;
-                               self->bodyReading_ = false;
-                               self->claudeBody_ = std::move(body);
-                               self->publishBody();
-                           });
+    bodyReading_ = work_->run<ClaudeBody>(
+        "the Claude body reading",
+        [now](std::stop_token) { return ClaudeBodyReader::read(now, 7, std::nullopt); },
+        [self](ClaudeBody body) {
+            if (!self) return;
+            self->bodyReading_ = false;
+            self->claudeBody_ = std::move(body);
+            self->publishBody();
+        });
 }
 
 void AppController::refreshCrossSignals() {
     QPointer<AppController> self(this);
     const TimePoint now = desktop_.now();
-    work_->run<AIToolSignal>([now](std::stop_token) { return AIToolReader::read(now, std::nullopt); },
+    work_->run<AIToolSignal>("the AI tool reading",
+                             [now](std::stop_token) { return AIToolReader::read(now, std::nullopt); },
                              [self](AIToolSignal signal) {
                                  if (self) self->publishAITool(signal);
                              });
     // Only with full access is the calendar read at all; the folder is read off this thread.
     auto store = desktop_.eventStore;
     if (!store || store->accessStatus() != CalendarAccess::fullAccess) return;
-    work_->run<CalendarSignal>([store, now](std::stop_token) { return CalendarReader::read(*store, now); },
+    work_->run<CalendarSignal>("the calendar reading",
+                               [store, now](std::stop_token) { return CalendarReader::read(*store, now); },
                                [self](CalendarSignal signal) {
                                    if (self) self->applyCalendar(signal);
                                });

@@ -92,7 +92,7 @@ void AppController::refreshSettingsModel() {
 }
 
 void AppController::installClaudeFace() {
-    const auto report = ClaudeFaceInstaller::install(Paths::home(), ClaudeFaceScripts::bundled);
+    const auto report = ClaudeFaceInstaller::install(Paths::home(), ClaudeFaceScripts::bundled, desktop_.now());
     claudeFaceNote_ = ClaudeFaceInstaller::note(report.settings);
 }
 
@@ -195,6 +195,7 @@ void AppController::refreshOnboardingReading() {
     QPointer<AppController> self(this);
     const TimePoint now = desktop_.now();
     work_->run<WorkReading>(
+        "the work reading",
         [now](std::stop_token) {
             const AIToolSignal signal = AIToolReader::read(now, std::nullopt);
             return WorkReading::today(signal.activeSpanMinToday, signal.longestRunMinToday, signal.projectsToday);

@@ -48,6 +48,7 @@ void AppController::runTick() {
     QPointer<AppController> self(this);
     auto engine = engine_;
     work_->run<TickResult>(
+        "the tick",
         [engine, sample, location, restraint, opportunity](std::stop_token) {
             return engine->tick(sample, location, restraint, opportunity);
         },

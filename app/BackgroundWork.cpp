@@ -3,6 +3,7 @@
 #include "platform/CpuAffinity.h"
 
 #include "Support/SystemLog.h"
+#include "Support/Threads.h"
 
 namespace quillfen {
 
@@ -20,35 +21,44 @@ BackgroundWork::~BackgroundWork() {
         if (thread.joinable()) thread.detach();
 }
 
-void BackgroundWork::start(std::function<void(std::stop_token)> work, std::function<void()> deliver) {
-    if (stopped_) return;
+bool BackgroundWork::start(std::string_view job, std::function<void(std::stop_token)> work,
+                           std::function<void()> deliver) {
+    if (stopped_) return false;
     const std::uint64_t id = nextId_++;
     {
         std::lock_guard lock(state_->mutex);
         state_->finished[id] = false;
     }
     QPointer<BackgroundWork> self(this);
-    threads_[id] = std::jthread([state = state_, target = this, self, id, work = std::move(work),
-                                 deliver = std::move(deliver)](std::stop_token stop) mutable {
-        CpuAffinity::releaseCallingThread();
-        try {
-            work(stop);
-        } catch (const std::exception& e) {
-            SystemLog::error("background", std::string("a background job failed: ") + e.what());
-        }
-        std::lock_guard lock(state->mutex);
-        state->finished[id] = true;
-        state->ended.notify_all();
-        // Posted under the lock: the object cannot be destroyed between the test and the
-        // post, and Qt drops events posted to an object that is deleted before they run.
-        if (!state->alive) return;
-        QMetaObject::invokeMethod(
-            target,
-            [self, id, deliver = std::move(deliver)] {
-                if (self) self->finish(id, deliver);
-            },
-            Qt::QueuedConnection);
-    });
+    std::jthread thread = Threads::startOrSkip(
+        job, [state = state_, target = this, self, id, work = std::move(work),
+              deliver = std::move(deliver)](std::stop_token stop) mutable {
+            CpuAffinity::releaseCallingThread();
+            try {
+                work(stop);
+            } catch (const std::exception& e) {
+                SystemLog::error("background", std::string("a background job failed: ") + e.what());
+            }
+            std::lock_guard lock(state->mutex);
+            state->finished[id] = true;
+            state->ended.notify_all();
+            // Posted under the lock: the object cannot be destroyed between the test and the
+            // post, and Qt drops events posted to an object that is deleted before they run.
+            if (!state->alive) return;
+            QMetaObject::invokeMethod(
+                target,
+                [self, id, deliver = std::move(deliver)] {
+                    if (self) self->finish(id, deliver);
+                },
+                Qt::QueuedConnection);
+        });
+    if (!thread.joinable()) {
+        std::lock_guard lock(state_->mutex);
+        state_->finished.erase(id);
+        return false;
+    }
+    threads_[id] = std::move(thread);
+    return true;
 }
 
 void BackgroundWork::finish(std::uint64_t id, const std::function<void()>& deliver) {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <stop_token>
+#include <string_view>
 #include <thread>
 
 namespace quillfen {
@@ -23,17 +24,23 @@ namespace quillfen {
 //
 // Jobs take a stop token: at quit they are asked to stop, given a bounded time, and a job
 // still running after that is left to the process's end.
+//
+// A machine short of threads (the user's process limit reached) refuses a job its thread: the
+// job is skipped, which its caller learns, and the first refusal of each kind of job is logged.
 class BackgroundWork : public QObject {
     Q_OBJECT
 public:
     explicit BackgroundWork(QObject* parent = nullptr);
     ~BackgroundWork() override;
 
+    // `job` names the kind of work for the log ("the tick", "the sky check"). False when no
+    // thread could be started: nothing runs and `done` is never called, so the caller clears
+    // what it marked as under way and the work waits for its next occasion.
     template <typename T>
-    void run(std::function<T(std::stop_token)> work, std::function<void(T)> done) {
+    bool run(std::string_view job, std::function<T(std::stop_token)> work, std::function<void(T)> done) {
         auto result = std::make_shared<std::optional<T>>();
-        start(
-            [work = std::move(work), result](std::stop_token stop) { result->emplace(work(stop)); },
+        return start(
+            job, [work = std::move(work), result](std::stop_token stop) { result->emplace(work(stop)); },
             [done = std::move(done), result] {
                 if (result->has_value() && done) done(std::move(**result));
             });
@@ -54,7 +61,7 @@ private:
         bool alive = true;
     };
 
-    void start(std::function<void(std::stop_token)> work, std::function<void()> deliver);
+    bool start(std::string_view job, std::function<void(std::stop_token)> work, std::function<void()> deliver);
     void finish(std::uint64_t id, const std::function<void()>& deliver);
 
     std::shared_ptr<State> state_ = std::make_shared<State>();

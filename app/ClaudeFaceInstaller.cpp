@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Support/Iso8601.h"
 #include "Support/JsonLines.h"
 #include "Support/JsonText.h"
 #include "Support/Text.h"
@@ -38,19 +39,25 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// Whose file is replaced. The user's settings keep their mode, and a link to them (a dotfiles
+// folder) stays a link whose target is replaced. A script of ours is a real file of its own
+// mode, whatever stood at its place: a link there is replaced, never written through.
+enum class Owner { user, us };
+
 // Replaces the file whole: a temporary file beside it, renamed over it, so a reader (Claude
-// Code itself) never sees half of it and a failure leaves it as it was. The file keeps its
-// mode; a link to it (a dotfiles folder) stays a link and its target is replaced.
-bool replaceFile(const std::filesystem::path& file, std::string_view bytes, mode_t newFileMode) {
+// Code itself) never sees half of it and a failure leaves it as it was.
+bool replaceFile(const std::filesystem::path& file, std::string_view bytes, mode_t newFileMode, Owner owner) {
     std::filesystem::path target = file;
-    std::error_code ec;
-    if (std::filesystem::is_symlink(file, ec)) {
-        auto resolved = std::filesystem::canonical(file, ec);
-        if (!ec) target = resolved;
-    }
     mode_t mode = newFileMode;
-    struct stat info {};
-    if (::stat(target.c_str(), &info) == 0) mode = info.st_mode & 07777;
+    if (owner == Owner::user) {
+        std::error_code ec;
+        if (std::filesystem::is_symlink(file, ec)) {
+            auto resolved = std::filesystem::canonical(file, ec);
+            if (!ec) target = resolved;
+        }
+        struct stat info {};
+        if (::stat(target.c_str(), &info) == 0) mode = info.st_mode & 07777;
+    }
 
     std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
@@ -114,6 +121,23 @@ SettingsRead readSettings(const std::filesystem::path& file) {
     return read;
 }
 
+// A copy of the settings beside them under a name no earlier copy has: the time, and a count
+// when that is taken too. Its path, or nothing when none could be made.
+std::optional<std::filesystem::path> backUpAgain(const std::filesystem::path& settingsFile, const std::string& text,
+                                                 mode_t mode, TimePoint now) {
+    const std::string stem = settingsFile.string() + kBackupSuffix + "." + Iso8601::format(now);
+    for (int n = 1; n <= 100; ++n) {
+        const std::filesystem::path backup = n == 1 ? stem : stem + "-" + std::to_string(n);
+        if (createFile(backup, text, mode)) return backup;
+        if (errno != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+Json statusLine(const std::filesystem::path& familyFolder) {
+    return {{"type", "command"}, {"command", statusLineCommand(familyFolder)}};
+}
+
 }  // namespace
 
 std::string note(SettingsOutcome outcome) {
@@ -123,6 +147,8 @@ std::string note(SettingsOutcome outcome) {
             return {};
         case SettingsOutcome::unreadable:
             return left + "~/.claude/settings.json could not be read";
+        case SettingsOutcome::readOnly:
+            return left + "~/.claude/settings.json is read-only";
         case SettingsOutcome::notAnObject:
             return left + "~/.claude/settings.json is not a JSON object";
         case SettingsOutcome::hooksNotAnObject:
@@ -141,6 +167,14 @@ std::string hookCommand(const std::filesystem::path& familyFolder) {
 
 std::string statusLineCommand(const std::filesystem::path& familyFolder) {
     return "bash " + Text::shellWord(scriptPath(familyFolder, kStatusLineScript));
+}
+
+bool replacesOthers(const std::string& current, const std::filesystem::path& familyFolder) {
+    const auto root = JsonText::decode(current);
+    if (!root || !root->is_object()) return false;
+    // Hooks are only ever added to; the status line is the one thing an install replaces.
+    const auto it = root->find("statusLine");
+    return it != root->end() && *it != statusLine(familyFolder);
 }
 
 std::variant<std::string, SettingsOutcome> editedSettings(const std::optional<std::string>& current,
@@ -177,7 +211,7 @@ std::variant<std::string, SettingsOutcome> editedSettings(const std::optional<st
     }
     hooks["UserPromptSubmit"] = std::move(promptHooks);
     root["hooks"] = std::move(hooks);
-    root["statusLine"] = {{"type", "command"}, {"command", statusLineCommand(familyFolder)}};
+    root["statusLine"] = statusLine(familyFolder);
 
     // A number the reader took as infinite would come back as null: better not to write at all.
     if (JsonText::hasNonFiniteNumber(root)) return SettingsOutcome::notWritten;
@@ -188,7 +222,7 @@ std::variant<std::string, SettingsOutcome> editedSettings(const std::optional<st
     }
 }
 
-Report install(const std::filesystem::path& home, const Resources& resources) {
+Report install(const std::filesystem::path& home, const Resources& resources, TimePoint now) {
     Report report;
     const auto family = home / ".ostrel";
     if (auto error = Paths::createPrivateFolders(family))
@@ -201,10 +235,7 @@ Report install(const std::filesystem::path& home, const Resources& resources) {
             continue;
         }
         const std::filesystem::path target = scriptPath(family, name);
-        // Whatever stands there goes first: a link there must not lead the new text elsewhere.
-        std::error_code ec;
-        std::filesystem::remove(target, ec);
-        if (replaceFile(target, *text, 0755)) {
+        if (replaceFile(target, *text, 0755, Owner::us)) {
             report.scripts.emplace_back(name);
         } else {
             SystemLog::error(kCategory, "could not put " + target.string() + " in place");
@@ -212,11 +243,17 @@ Report install(const std::filesystem::path& home, const Resources& resources) {
     }
 
     const auto settingsFile = home / ".claude" / "settings.json";
-    std::error_code ec;
-    std::filesystem::create_directories(settingsFile.parent_path(), ec);
+    // Claude Code's folder holds its hooks: one made here is the user's alone, whatever the umask.
+    if (auto error = Paths::createPrivateFolders(settingsFile.parent_path()))
+        SystemLog::notice(kCategory, "~/.claude could not be made: " + error.message());
     const SettingsRead read = readSettings(settingsFile);
-    std::variant<std::string, SettingsOutcome> edited =
-        read.present && !read.text ? SettingsOutcome::unreadable : editedSettings(read.text, family);
+    std::variant<std::string, SettingsOutcome> edited = SettingsOutcome::unreadable;
+    if (read.text && !(read.mode & S_IWUSR)) {
+        // Made read-only by the user: a rename would replace it all the same.
+        edited = SettingsOutcome::readOnly;
+    } else if (!read.present || read.text) {
+        edited = editedSettings(read.text, family);
+    }
     if (auto* refusal = std::get_if<SettingsOutcome>(&edited)) {
         report.settings = *refusal;
         SystemLog::notice(kCategory, note(*refusal));
@@ -224,13 +261,27 @@ Report install(const std::filesystem::path& home, const Resources& resources) {
     }
 
     if (read.text) {
-        // Once: the file as it was before the first install, byte for byte.
+        // The file as it was before the first install, byte for byte; that copy is never
+        // replaced. A later install that would replace the user's own status line keeps the file
+        // as it was once more, in a copy of its own.
         const auto backup = settingsFile.string() + kBackupSuffix;
+        const bool replacing = replacesOthers(*read.text, family);
         struct stat info {};
-        if (::lstat(backup.c_str(), &info) != 0 && errno == ENOENT && !createFile(backup, *read.text, read.mode))
-            SystemLog::notice(kCategory, "could not back up " + settingsFile.string());
+        bool kept = true;
+        if (::lstat(backup.c_str(), &info) != 0 && errno == ENOENT) {
+            kept = createFile(backup, *read.text, read.mode);
+        } else if (replacing) {
+            kept = backUpAgain(settingsFile, *read.text, read.mode, now).has_value();
+        }
+        if (!kept) SystemLog::notice(kCategory, "could not back up " + settingsFile.string());
+        if (!kept && replacing) {
+            // Without its copy the user's own status line is not replaced.
+            report.settings = SettingsOutcome::notWritten;
+            SystemLog::error(kCategory, note(report.settings));
+            return report;
+        }
     }
-    if (!replaceFile(settingsFile, std::get<std::string>(edited), 0600)) {
+    if (!replaceFile(settingsFile, std::get<std::string>(edited), 0600, Owner::user)) {
         report.settings = SettingsOutcome::notWritten;
         SystemLog::error(kCategory, note(report.settings));
         return report;

@@ -9,14 +9,19 @@
 #include <variant>
 #include <vector>
 
+#include "Support/Clock.h"
+
 // Puts the stone into the user's Claude Code: two small scripts into the family folder
 // (~/.ostrel), a prompt-submit hook that notes only the moment of each prompt, and the status
 // line that mirrors the stone's face; then both into ~/.claude/settings.json, after one backup
-// of that file as it was before the first install.
+// of that file as it was before the first install, and a further one whenever a later install
+// would replace a status line the user set meanwhile.
 //
-// The settings are the user's: a file that is not the JSON object Claude Code keeps, or whose
-// "hooks" are not in the shape Claude Code reads, is left exactly as it is and the refusal is
-// reported; every other key is kept; the file is replaced whole, never half written.
+// The settings are the user's: a file that is not the JSON object Claude Code keeps, whose
+// "hooks" are not in the shape Claude Code reads, or that the user made read-only, is left
+// exactly as it is and the refusal is reported; every other key is kept; the file is replaced
+// whole, never half written. Backups and scripts are new files of ours, never written through
+// a link.
 namespace quillfen::ClaudeFaceInstaller {
 
 // The bundled scripts, in the order they are installed; each is installed as its name + ".sh".
@@ -38,6 +43,8 @@ enum class SettingsOutcome {
     written,
     // There is a file but it could not be read, or it is too large or too deeply nested.
     unreadable,
+    // The user took away their own write permission.
+    readOnly,
     // Not JSON, or JSON whose top level is not an object.
     notAnObject,
     hooksNotAnObject,
@@ -66,7 +73,12 @@ std::string statusLineCommand(const std::filesystem::path& familyFolder);
 std::variant<std::string, SettingsOutcome> editedSettings(const std::optional<std::string>& current,
                                                           const std::filesystem::path& familyFolder);
 
-// The whole install for the user whose home folder is `home`.
-Report install(const std::filesystem::path& home, const Resources& resources);
+// Whether an install over the settings text `current` would replace something of the user's:
+// a status line other than the one it writes. The file is then copied first, to a backup of its
+// own when the first install's backup exists already.
+bool replacesOthers(const std::string& current, const std::filesystem::path& familyFolder);
+
+// The whole install for the user whose home folder is `home`, at `now` (which names a backup).
+Report install(const std::filesystem::path& home, const Resources& resources, TimePoint now);
 
 }  // namespace quillfen::ClaudeFaceInstaller

@@ -17,6 +17,7 @@
 #include "Log/FileLogStore.h"
 #include "RunningCopy.h"
 #include "Support/Paths.h"
+#include "Support/Threads.h"
 #include "Support/UnicodeText.h"
 #include "Update/UpdateArchive.h"
 #include "Update/UpdatePolicy.h"
@@ -176,11 +177,13 @@ bool SelfUpdater::claim() {
 void SelfUpdater::onTimer() {
     if (!claim()) return;
     // The previous worker has finished (it cleared the flag); joining it costs nothing.
-    worker_ = std::jthread([this](std::stop_token stop) {
+    worker_ = Threads::startOrSkip("the update check", [this](std::stop_token stop) {
         CpuAffinity::releaseCallingThread();
         check(stop);
         inFlight_ = false;
     });
+    // No thread for it: the check waits for the next timer.
+    if (!worker_.joinable()) inFlight_ = false;
 }
 
 void SelfUpdater::checkOnce(std::stop_token stop) {

@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QGuiApplication>
+#include <QSemaphore>
+#include <QThreadPool>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "AppController.h"
@@ -24,6 +27,7 @@
 #include "platform/CpuAffinity.h"
 #include "Support/Paths.h"
 #include "Support/SystemLog.h"
+#include "Support/Threads.h"
 
 using namespace quillfen;
 
@@ -48,6 +52,20 @@ void choosePlatform(const Environment& environment) {
     }
     if (environment.count("QT_QPA_PLATFORM") != 0) return;
     setenv("QT_QPA_PLATFORM", "xcb;offscreen", 1);
+}
+
+// The toolkit's raster engine hands a large fill to its thread pool and waits for it. A pool
+// thread that cannot be started (the user's process limit reached) leaves that wait without
+// end, and the whole application frozen. So the pool's drawing thread is started now, before any
+// other thread of ours, and kept for the life of the process rather than ended when idle and
+// started again later, when threads may be short.
+void keepDrawingThread() {
+    QThreadPool* pool = QThreadPool::globalInstance();
+    pool->setExpiryTimeout(-1);
+    auto started = std::make_shared<QSemaphore>();
+    pool->start([started] { started->release(); });
+    if (!started->tryAcquire(1, 2000))
+        SystemLog::error("threads", "no thread for drawing: the windows may not be drawn");
 }
 
 }  // namespace
@@ -81,6 +99,7 @@ int main(int argc, char** argv) {
     // The application lives in the tray: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     CpuAffinity::keepCallingThreadOnOneCore();
+    keepDrawingThread();
     if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
         SystemLog::info("display", "no X display answers: running without the tray and windows");
     }
@@ -104,10 +123,13 @@ int main(int argc, char** argv) {
                                                         &AppController::endEventLoop, systemClock());
                 updater->start();
             },
-            [&keepAliveInstall] { keepAliveInstall = std::jthread([] {
-                CpuAffinity::releaseCallingThread();
-                LaunchAgent::install();
-            }); },
+            // Without a thread the keep-alive waits for the next start.
+            [&keepAliveInstall] {
+                keepAliveInstall = Threads::startOrSkip("the keep-alive install", [](std::stop_token) {
+                    CpuAffinity::releaseCallingThread();
+                    LaunchAgent::install();
+                });
+            },
             [&keepAliveInstall] {
                 if (keepAliveInstall.joinable()) keepAliveInstall.join();
                 LaunchAgent::disable();
@@ -129,7 +151,7 @@ int main(int argc, char** argv) {
         std::unique_ptr<ApplicationService> service;
         if (!oneShot) {
             // The desktop's tools may take their time; nothing waits for them but the quit.
-            schemeRegistration = std::jthread([] {
+            schemeRegistration = Threads::startOrSkip("the address scheme's registration", [](std::stop_token) {
                 CpuAffinity::releaseCallingThread();
                 UrlSchemeRegistration::ensureForRunningCopy();
             });

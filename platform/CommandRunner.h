@@ -16,8 +16,9 @@ struct CommandOutcome {
     bool operator==(const CommandOutcome&) const = default;
 };
 
-// Runs system tools. The executable is a path (never searched for), each argument is passed
-// as it is, and no shell stands in between.
+// Runs system tools. The executable is an absolute path (never searched for; a relative one is
+// not started), each argument is passed as it is, and no shell stands in between. A tool gets
+// descriptors 0 to 2 only, and the user's environment without the application's own secrets.
 class CommandRunner {
 public:
     virtual ~CommandRunner() = default;

@@ -1,7 +1,5 @@
 #include "Mind/ClaudeSidecarMind.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
@@ -10,6 +8,7 @@
 #include "Log/FileLogStore.h"
 #include "Mind/AgentTenant.h"
 #include "Mind/ClaudeReply.h"
+#include "Support/Executables.h"
 #include "Support/Paths.h"
 #include "Support/Text.h"
 #include "Support/UnicodeText.h"
@@ -138,18 +137,13 @@ std::shared_ptr<LangfusePromptCache> ClaudeSidecarMind::sharedLangfuseCache() {
     return cache;
 }
 
-bool ClaudeSidecarMind::isExecutableFile(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
-}
-
-std::string ClaudeSidecarMind::defaultExecutable() {
+std::optional<std::string> ClaudeSidecarMind::defaultExecutable() {
     for (const auto& candidate :
          {(Paths::home() / ".local/bin/claude").string(), std::string("/usr/local/bin/claude"),
           std::string("/opt/homebrew/bin/claude")}) {
-        if (isExecutableFile(candidate)) return candidate;
+        if (Executables::isExecutableFile(candidate)) return candidate;
     }
-    return "claude";
+    return Executables::onSearchPath("claude");
 }
 
 std::string ClaudeSidecarMind::defaultPersonaPath() {
@@ -247,9 +241,9 @@ std::string ClaudeSidecarMind::reflectionPersonaText() const {
 
 MindResult<std::string> ClaudeSidecarMind::run(const std::string& message, const std::string& persona,
                                                std::stop_token stop) const {
-    // A bare name would be taken against the working directory, where any file of that name
-    // would run; without a real path to the tool the mind is simply not there.
-    if (executable_.find('/') == std::string::npos) {
+    // A bare or relative name would be taken against the working directory, where any file of
+    // that name would run; without an absolute path to the tool the mind is simply not there.
+    if (!executable_.starts_with('/')) {
         return launchFailure(ProcessLaunchError{ENOENT, std::strerror(ENOENT)});
     }
     if (!runner_) return MindError::transport("no process runner");

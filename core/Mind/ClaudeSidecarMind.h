@@ -41,12 +41,11 @@ public:
     // The process-wide prompt cache, made on first use.
     static std::shared_ptr<LangfusePromptCache> sharedLangfuseCache();
 
-    // The first executable among ~/.local/bin/claude, /usr/local/bin/claude and
-    // /opt/homebrew/bin/claude, else the bare name "claude" (which is never run: see run()).
-    static std::string defaultExecutable();
+    // The absolute path of the user's tool: the first executable among ~/.local/bin/claude,
+    // /usr/local/bin/claude and /opt/homebrew/bin/claude, else the first `claude` in an absolute
+    // folder of PATH. Nothing when there is none: the tool is not installed.
+    static std::optional<std::string> defaultExecutable();
     static std::string defaultPersonaPath();
-    // A regular file this process may execute: what a `claude` found at a path must be.
-    static bool isExecutableFile(const std::string& path);
 
     static MindResult<std::string> loadPersona(const std::string& path);
     static std::string stripFrontmatter(std::string_view text);

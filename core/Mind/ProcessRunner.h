@@ -24,14 +24,16 @@ class ProcessRunner {
 public:
     virtual ~ProcessRunner() = default;
 
-    // `executable` is taken as a path (never searched for on PATH); arguments are passed one
-    // element each, no shell in between. Standard input gets `input` and is then closed.
+    // `executable` is an absolute path (never searched for on PATH; a relative one is not
+    // started); arguments are passed one element each, no shell in between. Standard input gets
+    // `input` and is then closed.
     virtual ProcessResult run(const std::string& executable, const std::vector<std::string>& arguments,
                               double timeoutSeconds, std::stop_token stop,
                               const std::string& input = {}) const = 0;
 };
 
-// POSIX spawn with close-on-exec pipes; the child inherits no other descriptor. The child runs in
+// POSIX spawn with close-on-exec pipes; the child inherits no other descriptor, and the user's
+// environment without the application's own secrets (ChildEnvironment). The child runs in
 // a process group of its own, so that ending it also ends whatever it started; every child is
 // reaped. A call whose stop is already requested starts no child. Input that cannot be written
 // (the child has exited before reading it) fails the call; the process must ignore SIGPIPE (see

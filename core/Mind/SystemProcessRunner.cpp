@@ -18,10 +18,9 @@
 #include <thread>
 
 #include "Mind/ProcessRunner.h"
+#include "Support/ChildEnvironment.h"
 #include "Support/Text.h"
 #include "Support/UnicodeText.h"
-
-extern char** environ;
 
 namespace quillfen {
 
@@ -159,6 +158,8 @@ void SystemProcessRunner::killAll() {
 ProcessResult SystemProcessRunner::run(const std::string& executable,
                                        const std::vector<std::string>& arguments, double timeoutSeconds,
                                        std::stop_token stop, const std::string& input) const {
+    // A relative name would be looked up in the working folder, which anyone may have filled.
+    if (!executable.starts_with('/')) return ProcessLaunchError{ENOENT, std::strerror(ENOENT)};
     Pipe in, out, err;
     if (!makePipe(in) || !makePipe(out) || !makePipe(err)) {
         return ProcessLaunchError{errno, std::strerror(errno)};
@@ -191,6 +192,7 @@ ProcessResult SystemProcessRunner::run(const std::string& executable,
     for (const auto& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
+    const ChildEnvironment environment;
 
     pid_t pid = 0;
     int spawned = closing;
@@ -204,7 +206,8 @@ ProcessResult SystemProcessRunner::run(const std::string& executable,
         // child any more.
         gaveUp = stop.stop_requested();
         if (!quitting && !gaveUp && spawned == 0) {
-            spawned = posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(), environ);
+            spawned = posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(),
+                                  environment.get());
             if (spawned == 0) live.groups.insert(pid);
         }
     }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
@@ -40,7 +41,7 @@ std::optional<std::int64_t> decimalInteger(std::string_view text) {
 }
 
 // The whole text as a floating-point number, in the C locale whatever the process's locale:
-// decimal with an optional exponent, hexadecimal, or infinity; too large a number is infinite.
+// decimal with an optional exponent, hexadecimal, infinity or nan; too large a number is infinite.
 std::optional<double> floatingValue(const std::string& text) {
     // strtod would skip leading white space; the text must be a number as a whole.
     if (text.empty() || std::string_view(" \t\n\v\f\r").find(text.front()) != std::string_view::npos)
@@ -99,13 +100,16 @@ std::variant<StoneIdentity, Failure> identity(std::string_view url, TimePoint no
                                     std::string(toString(*material)) + "-" + **seed, *material,
                                     pairedTemperament(*material), **seed, static_cast<int>(revision));
     if (!made) return Failure::malformed;
+    // A moment that is no finite number (nan, an infinity, one too large for a double) has no
+    // age: every comparison with nan is false, so it would pass as fresh forever.
+    std::optional<double> issuedAt;
+    if (const auto* issued = value("issued")) issuedAt = floatingValue(**issued);
+    if (issuedAt && !std::isfinite(*issuedAt)) return Failure::malformed;
     if (!StoneArtLibrary::exactArt(*made)) return Failure::unknownStone;
 
-    if (const auto* issued = value("issued")) {
-        if (auto moment = floatingValue(**issued)) {
-            const double nowSeconds = std::chrono::duration<double>(now.time_since_epoch()).count();
-            if (nowSeconds - *moment > freshness) return Failure::expired;
-        }
+    if (issuedAt) {
+        const double nowSeconds = std::chrono::duration<double>(now.time_since_epoch()).count();
+        if (nowSeconds - *issuedAt > freshness) return Failure::expired;
     }
     return std::move(*made);
 }

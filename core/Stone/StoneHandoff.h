@@ -21,7 +21,8 @@ enum class Failure { notAHandoff, malformed, unknownStone, expired };
 std::string_view toString(Failure);
 
 // The kept stone the URL hands over, or why it cannot be kept; the first failing check decides:
-// scheme, URL syntax, the "keep" action, material, seed, contract, drawing, age. A URL without a
+// scheme, URL syntax, the "keep" action, material, seed, contract, a moment that is no finite
+// number, drawing, age. An "issued" that is not a number at all is not read. A URL without a
 // host (or with an empty one) names its action in the path.
 std::variant<StoneIdentity, Failure> identity(std::string_view url, TimePoint now);
 

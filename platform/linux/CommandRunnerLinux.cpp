@@ -1,18 +1,21 @@
 #include <fcntl.h>
+#include <linux/close_range.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <thread>
 
+#include "Support/ChildEnvironment.h"
 #include "platform/CpuAffinity.h"
 #include "platform/CommandRunner.h"
-
-extern char** environ;
 
 namespace quillfen {
 
@@ -27,15 +30,35 @@ std::vector<char*> argvOf(const std::string& executable, const std::vector<std::
     return argv;
 }
 
+// A relative name would be looked up in the working folder, which anyone may have filled.
+constexpr const char* kRelativeName = "not started: a program is run only by its absolute path";
+
+// Between fork and exec: every descriptor past the standard three is closed at the exec, so the
+// tool gets none of this process's files, sockets or pipes, whoever opened them and however.
+// `limit` is taken before the fork: only async-signal-safe calls are allowed here.
+void closeOnExecPastStandardStreams(int limit) {
+    if (::syscall(SYS_close_range, 3u, ~0u, CLOSE_RANGE_CLOEXEC) == 0) return;
+    for (int fd = 3; fd < limit; ++fd)
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+}
+
+int descriptorLimit() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 65536;
+    return static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 1 << 20));
+}
+
 class CommandRunnerLinux final : public CommandRunner {
 public:
     explicit CommandRunnerLinux(double deadlineSeconds) : deadlineSeconds_(deadlineSeconds) {}
 
     CommandOutcome run(const std::string& executable, const std::vector<std::string>& arguments) override {
+        if (!executable.starts_with('/')) return {false, -1, kRelativeName};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        const int closing = posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
         posix_spawnattr_t attributes;
         posix_spawnattr_init(&attributes);
         // A group of its own, so that a tool that hangs is ended with whatever it started.
@@ -46,9 +69,12 @@ public:
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
 
         auto argv = argvOf(executable, arguments);
+        const ChildEnvironment environment;
         pid_t pid = 0;
         CpuAffinity::ProcessCores cores;
-        const int spawned = posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(), environ);
+        const int spawned = closing != 0 ? closing
+                                         : posix_spawn(&pid, executable.c_str(), &actions, &attributes,
+                                                       argv.data(), environment.get());
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attributes);
         if (spawned != 0) return {false, -1, std::strerror(spawned)};
@@ -75,9 +101,12 @@ public:
 
     std::optional<std::string> launchDetached(const std::string& executable,
                                               const std::vector<std::string>& arguments) override {
+        if (!executable.starts_with('/')) return std::string(kRelativeName);
         // Everything the children need is made before the fork: between fork and exec only
         // async-signal-safe calls are allowed.
         auto argv = argvOf(executable, arguments);
+        const ChildEnvironment environment;
+        const int limit = descriptorLimit();
         int report[2];
         if (::pipe2(report, O_CLOEXEC) != 0) return std::string(std::strerror(errno));
         int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
@@ -106,7 +135,8 @@ public:
             ::dup2(devNull, STDIN_FILENO);
             ::dup2(devNull, STDOUT_FILENO);
             ::dup2(devNull, STDERR_FILENO);
-            ::execve(executable.c_str(), argv.data(), environ);
+            closeOnExecPastStandardStreams(limit);
+            ::execve(executable.c_str(), argv.data(), environment.get());
             const int error = errno;
             [[maybe_unused]] auto written = ::write(report[1], &error, sizeof error);
             ::_exit(127);

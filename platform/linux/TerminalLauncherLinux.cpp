@@ -1,28 +1,38 @@
-#include <QProcess>
-#include <QStringList>
-
+#include "Support/Executables.h"
 #include "Support/SystemLog.h"
-#include "platform/CpuAffinity.h"
+#include "platform/CommandRunner.h"
 #include "platform/TerminalLauncher.h"
 
 namespace quillfen {
 
 namespace {
 
+constexpr const char* kTerminal = "x-terminal-emulator";
+
 class LinuxTerminalLauncher final : public TerminalLauncher {
 public:
     bool run(const std::string& executable, const std::vector<std::string>& arguments) override {
+        // Looked up on PATH's absolute folders only: a terminal program in the working folder
+        // must not be the one that runs.
+        const auto terminal = Executables::onSearchPath(kTerminal);
+        if (!terminal) {
+            SystemLog::error("terminal", std::string("no ") + kTerminal + " on the search path");
+            return false;
+        }
         // Debian's alternative takes -e followed by the program and its arguments, each its
         // own word, so a path with spaces or quotes reaches the program unchanged.
-        QStringList words{QStringLiteral("-e"), QString::fromStdString(executable)};
-        for (const auto& argument : arguments)
-            words << QString::fromStdString(argument);
+        std::vector<std::string> words{"-e", executable};
+        words.insert(words.end(), arguments.begin(), arguments.end());
         // Detached: the terminal is the user's and is neither waited for nor ended with us.
-        CpuAffinity::ProcessCores cores;
-        if (QProcess::startDetached(QStringLiteral("x-terminal-emulator"), words)) return true;
-        SystemLog::error("terminal", "x-terminal-emulator could not be started");
-        return false;
+        if (auto error = runner_->launchDetached(*terminal, words)) {
+            SystemLog::error("terminal", *terminal + " could not be started: " + *error);
+            return false;
+        }
+        return true;
     }
+
+private:
+    std::unique_ptr<CommandRunner> runner_ = makeCommandRunner();
 };
 
 }  // namespace

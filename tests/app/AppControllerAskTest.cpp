@@ -11,6 +11,7 @@
 #include "Support/Text.h"
 #include "support/ShellHarness.h"
 #include "support/FakeClaude.h"
+#include "support/ThreadShortage.h"
 
 namespace quillfen {
 namespace {
@@ -186,6 +187,33 @@ TEST(AppControllerAsk, TheReflectionIsAskedOncePerWeekAsTheMindSeesItAndOneAtATi
     ASSERT_EQ(details.size(), 3u);
     EXPECT_EQ(details[0], "mind: Third afternoon in a row with the screen.");
     EXPECT_EQ(details[2].rfind("mind-error: transport(", 0), 0u) << details[2];
+}
+
+// Short of threads, neither the reflection nor the ask is left marked as under way: the same
+// week is asked again at the next occasion, once threads are to be had.
+TEST(AppControllerAsk, AReflectionOrAnAskWithoutAThreadIsAskedAgainAtItsNextOccasion) {
+    if (!test::canRunShortOfThreads()) GTEST_SKIP() << "no process limit binds this user";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Ask h;
+    h.claude.reply(envelope(R"({"line":"Third afternoon in a row with the screen."})"));
+    h.start(kDeveloper);
+    ASSERT_TRUE(h.controller->hasBridge());
+    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    const auto shortOfThreads = [&] {
+        const auto liftLimit = test::runShortOfThreads({h.home.path()});
+        std::string seen;
+        const auto before = h.controller->inspectModel().cloudStatus();
+        h.controller->refreshGeneratedReflection(week(Load::low));
+        h.controller->inspectModel().onAskIlvane();
+        seen += h.controller->work().running() == 0 ? "nothing runs" : "something runs";
+        seen += h.controller->inspectModel().cloudStatus() == before ? "; the ask is not shown waiting" : "";
+        liftLimit();
+        h.controller->refreshGeneratedReflection(week(Load::low));
+        h.settle(std::chrono::seconds(5));
+        seen += "; " + h.controller->generatedReflection().value_or("no line");
+        test::exitSeeing(seen, "nothing runs; the ask is not shown waiting; Third afternoon in a row with the screen.");
+    };
+    EXPECT_EXIT(shortOfThreads(), testing::ExitedWithCode(0), "");
 }
 
 TEST(AppControllerAsk, AuthStatusIsTheToolsWholeAnswerWithinItsDeadline) {

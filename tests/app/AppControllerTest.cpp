@@ -13,6 +13,7 @@
 #include "Promise/PromiseStore.h"
 #include "Reflection/Reflection.h"
 #include "support/FixedClock.h"
+#include "support/PlantedProgram.h"
 #include "support/QtTestSupport.h"
 #include "support/ShellHarness.h"
 
@@ -186,6 +187,27 @@ TEST(AppController, ConnectingHandsTheToolToATerminalAsSeparateArguments) {
     h.controller->connectClaude();
     const auto tool = (h.home.path() / ".local/bin/claude").string();
     EXPECT_EQ(h.terminal.runs, (std::vector<std::vector<std::string>>{{tool, "auth", "login"}}));
+}
+
+// A neighbour's claude in the folder the application was started from, named by the search
+// path's relative entries, with none in the tool's own places: the tool is not installed, and
+// nothing at launch, at the refresh, in an ask or at a login runs the planted one.
+TEST(AppController, AClaudeInTheWorkingFolderIsNeverTheUsersTool) {
+    test::TempDir folder;
+    test::PlantedProgram planted(folder.path(), "claude");
+    test::ScopedWorkingDirectory cwd(folder.path());
+    test::ScopedEnv path("PATH", ":.:../" + folder.path().filename().string());
+    Harness h;
+    test::writeFile(h.home.path() / ".claude/agents/carrowin.md", "persona");
+    h.start({{"TAVRYN_CLOUD_MIND", "1"}, {"TAVRYN_RENDER_NONE", ""}});
+    h.controller->refreshMindConnection();
+    h.controller->askIlvane();
+    h.controller->connectClaude();
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.controller->mirrorModel().mindConnection(), MindConnection::notInstalled);
+    EXPECT_FALSE(h.controller->hasBridge());
+    EXPECT_TRUE(h.terminal.runs.empty());
+    EXPECT_FALSE(planted.ran());
 }
 
 TEST(AppController, WakingUnlockingAndScreensComingBackEachTickAtOnce) {

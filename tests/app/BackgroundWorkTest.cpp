@@ -5,7 +5,9 @@
 #include <atomic>
 #include <thread>
 
+#include "support/CapturedSystemLog.h"
 #include "support/QtTestSupport.h"
+#include "support/ThreadShortage.h"
 
 namespace quillfen {
 namespace {
@@ -28,8 +30,8 @@ TEST(BackgroundWork, HandsEachResultBackOnItsOwnThreadInTheOrderTheJobsFinish) {
         onOwnThread = onOwnThread && std::this_thread::get_id() == self;
         results.push_back(value);
     });
-    work.run<int>(job(releaseFirst, 1), done);
-    work.run<int>(job(releaseSecond, 2), done);
+    work.run<int>("the first job", job(releaseFirst, 1), done);
+    work.run<int>("the second job", job(releaseSecond, 2), done);
     releaseSecond = true;
     ASSERT_TRUE(test::spinUntil([&] { return results.size() == 1; }));
     releaseFirst = true;
@@ -45,7 +47,7 @@ TEST(BackgroundWork, AtQuitJobsAreAskedToStopAndOneThatWillNotIsGivenUpAfterTheG
     {
         BackgroundWork work;
         work.run<int>(
-            [](std::stop_token stop) {
+            "a job that stops", [](std::stop_token stop) {
                 while (!stop.stop_requested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 return 1;
             },
@@ -54,7 +56,7 @@ TEST(BackgroundWork, AtQuitJobsAreAskedToStopAndOneThatWillNotIsGivenUpAfterTheG
 
         BackgroundWork other;
         other.run<int>(
-            [stubborn](std::stop_token) {
+            "a job that will not", [stubborn](std::stop_token) {
                 while (*stubborn) std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 return 2;
             },
@@ -66,6 +68,35 @@ TEST(BackgroundWork, AtQuitJobsAreAskedToStopAndOneThatWillNotIsGivenUpAfterTheG
     *stubborn = false;
     test::spinFor(std::chrono::milliseconds(50));
     EXPECT_EQ(delivered, 0) << "nothing is handed back after the quit";
+}
+
+// A machine short of threads: the job is skipped, its result never comes, the first refusal of
+// each kind of job is one log line, and the next occasion, with threads to be had, runs it.
+TEST(BackgroundWork, AJobWithoutAThreadIsSkippedAndRunsAtItsNextOccasion) {
+    if (!test::canRunShortOfThreads()) GTEST_SKIP() << "no process limit binds this user";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto shortOfThreads = [] {
+        const auto liftLimit = test::runShortOfThreads();
+        test::CapturedSystemLog log;
+        BackgroundWork work;
+        std::string seen;
+        auto done = std::function<void(int)>([&](int value) { seen += " done " + std::to_string(value); });
+        auto job = [](int value) {
+            return std::function<int(std::stop_token)>([value](std::stop_token) { return value; });
+        };
+        for (const char* kind : {"the tick", "the tick", "the sky check"})
+            seen += work.run<int>(kind, job(1), done) ? " started" : " skipped";
+        test::spinFor(std::chrono::milliseconds(50));
+        seen += " running " + std::to_string(work.running());
+        liftLimit();
+        seen += work.run<int>("the tick", job(2), done) ? " started" : " skipped";
+        test::spinUntil([&] { return work.running() == 0; });
+        test::spinFor(std::chrono::milliseconds(20));
+        for (const auto& line : log.lines) seen += " | " + line.substr(0, line.find(" ("));
+        test::exitSeeing(seen, " skipped skipped skipped running 0 started done 2 | threads: no thread for the tick"
+                               " | threads: no thread for the sky check");
+    };
+    EXPECT_EXIT(shortOfThreads(), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

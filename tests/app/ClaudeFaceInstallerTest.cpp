@@ -37,7 +37,9 @@ struct Install {
     std::string hook = "bash " + (home.path() / ".ostrel/prompt-cadence-hook.sh").string();
     std::string statusLine = "bash " + (home.path() / ".ostrel/statusline-mirror.sh").string();
 
-    ClaudeFaceInstaller::Report run() { return ClaudeFaceInstaller::install(home.path(), scripts); }
+    TimePoint now = test::at("2026-01-05T14:00:00Z");
+
+    ClaudeFaceInstaller::Report run() { return ClaudeFaceInstaller::install(home.path(), scripts, now); }
     nlohmann::json written() const { return nlohmann::json::parse(test::readFile(settings)); }
     nlohmann::json hookEntry() const {
         return {{"hooks", {{{"type", "command"}, {"command", hook}, {"timeout", 5}}}}};
@@ -105,6 +107,72 @@ TEST(ClaudeFaceInstaller, LeavesSettingsItCannotReadAsClaudeCodeDoesExactlyAsThe
     }
 }
 
+// Every install that would replace a status line of the user's keeps the file as it was first,
+// in a copy of its own beside the first install's, which is never touched.
+TEST(ClaudeFaceInstaller, ALaterInstallKeepsAStatusLineTheUserSetMeanwhileInANewBackup) {
+    Install install;
+    const std::string first = R"({"model":"opus"})";
+    test::writeFile(install.settings, first);
+    ASSERT_EQ(install.run().settings, Outcome::written);
+    const auto userSets = [&](const std::string& command) {
+        auto settings = install.written();
+        settings["statusLine"] = {{"type", "command"}, {"command", command}};
+        test::writeFile(install.settings, settings.dump());
+        return settings.dump();
+    };
+    const std::string stamped = install.backup.string() + ".2026-01-05T14:00:00Z";
+    // The name a later copy takes is already a link to a file elsewhere: it is passed over.
+    test::TempDir elsewhere;
+    fs::create_symlink(elsewhere.path() / "target", stamped + "-2");
+
+    const std::string mine = userSets("my-status");
+    ASSERT_EQ(install.run().settings, Outcome::written);
+    const std::string mineAgain = userSets("my-other-status");
+    ASSERT_EQ(install.run().settings, Outcome::written);
+    ASSERT_EQ(install.run().settings, Outcome::written);  // the status line is ours: no copy
+
+    EXPECT_EQ(test::readFile(install.backup), first);
+    EXPECT_EQ(test::readFile(stamped), mine);
+    EXPECT_EQ(test::readFile(stamped + "-3"), mineAgain);
+    EXPECT_FALSE(fs::exists(elsewhere.path() / "target"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(install.settings.parent_path()), fs::directory_iterator()), 5);
+    EXPECT_EQ(install.written()["statusLine"]["command"], install.statusLine);
+}
+
+TEST(ClaudeFaceInstaller, SettingsTheUserMadeReadOnlyAreLeftAndTheWindowSaysWhy) {
+    Install install;
+    const std::string before = R"({"statusLine":{"type":"command","command":"mine"}})";
+    test::writeFile(install.settings, before);
+    ::chmod(install.settings.c_str(), 0444);
+    const auto report = install.run();
+    EXPECT_EQ(report.settings, Outcome::readOnly);
+    EXPECT_EQ(ClaudeFaceInstaller::note(report.settings),
+              "left your Claude Code settings as they were: ~/.claude/settings.json is read-only");
+    EXPECT_EQ(test::readFile(install.settings), before);
+    EXPECT_EQ(modeOf(install.settings), 0444u);
+}
+
+// ~/.claude holds Claude Code's hooks: made here, it is the user's alone under any umask. The
+// scripts are files of ours: a link at a script's place is replaced, its target left alone.
+TEST(ClaudeFaceInstaller, MakesClaudesFolderPrivateAndNeverWritesAScriptThroughALink) {
+    Install install;
+    test::TempDir elsewhere;
+    const auto outside = elsewhere.path() / "theirs.sh";
+    test::writeFile(outside, "their own\n");
+    fs::create_directories(install.home.familyDirectory());
+    fs::create_symlink(outside, install.home.familyDirectory() / "statusline-mirror.sh");
+    const mode_t previous = ::umask(0);
+    const auto report = install.run();
+    ::umask(previous);
+    EXPECT_EQ(report.settings, Outcome::written);
+    EXPECT_EQ(modeOf(install.home.path() / ".claude"), 0700u);
+    EXPECT_EQ(test::readFile(outside), "their own\n");
+    const auto script = install.home.familyDirectory() / "statusline-mirror.sh";
+    EXPECT_FALSE(fs::is_symlink(script));
+    EXPECT_EQ(test::readFile(script), *scripts("statusline-mirror"));
+    EXPECT_EQ(modeOf(script), 0755u);
+}
+
 TEST(ClaudeFaceInstaller, APathThatNeedsQuotingIsSingleQuotedInTheCommands) {
     EXPECT_EQ(Text::shellWord("/home/ada/.ostrel/x.sh"), "/home/ada/.ostrel/x.sh");
     EXPECT_EQ(Text::shellWord("/home/$USER/`x`.sh"), "'/home/$USER/`x`.sh'");
@@ -114,7 +182,8 @@ TEST(ClaudeFaceInstaller, APathThatNeedsQuotingIsSingleQuotedInTheCommands) {
     test::TestHome outer;
     const fs::path home = outer.path() / "Ada o'Byron";
     test::ScopedEnv env("HOME", home.string());
-    ASSERT_EQ(ClaudeFaceInstaller::install(home, ClaudeFaceScripts::bundled).settings, Outcome::written);
+    ASSERT_EQ(ClaudeFaceInstaller::install(home, ClaudeFaceScripts::bundled, std::chrono::system_clock::now()).settings,
+              Outcome::written);
     const auto settings = nlohmann::json::parse(test::readFile(home / ".claude/settings.json"));
     const std::string command = settings["hooks"]["UserPromptSubmit"][0]["hooks"][0]["command"];
     EXPECT_EQ(command, "bash '" + outer.path().string() + "/Ada o'\\''Byron/.ostrel/prompt-cadence-hook.sh'");

@@ -9,6 +9,7 @@
 
 #include "Log/DecisionLog.h"
 #include "SelfUpdater.h"
+#include "support/CapturedSystemLog.h"
 #include "support/ChildProcess.h"
 #include "support/FixedClock.h"
 #include "support/LocalHttpServer.h"
@@ -16,6 +17,7 @@
 #include "support/QtTestSupport.h"
 #include "support/RecordingCommandRunner.h"
 #include "support/TarBuilder.h"
+#include "support/ThreadShortage.h"
 #include "support/ThrowawayKeys.h"
 
 namespace quillfen {
@@ -263,6 +265,32 @@ TEST(SelfUpdater, TheScheduledCheckRunsOnAWorkerAndReportsInTheJournal) {
     updater.start();
     ASSERT_TRUE(test::spinUntil([&] { return !scene.journal().empty(); }));
     EXPECT_EQ(scene.journal(), std::vector<std::string>{"update check failed: manifest unreadable: missing build"});
+}
+
+// Short of threads, a scheduled check is skipped, once in the log, and the next timer checks.
+TEST(SelfUpdater, ACheckWithoutAThreadWaitsForTheNextTimer) {
+    if (!test::canRunShortOfThreads()) GTEST_SKIP() << "no process limit binds this user";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Scene scene;
+    scene.manifest = "{}";
+    auto setup = scene.setup();
+    setup.firstCheckSeconds = 0.01;
+    setup.checkIntervalSeconds = 0.05;
+    const auto shortOfThreads = [&] {
+        const auto liftLimit =
+            test::runShortOfThreads({scene.home.path(), scene.apps.path(), scene.certificate.dir.path()});
+        test::CapturedSystemLog log;
+        auto updater = scene.updater(setup);
+        updater.start();
+        test::spinFor(std::chrono::milliseconds(200));
+        std::string seen =
+            std::to_string(scene.journal().size()) + " entries; " + std::to_string(log.lines.size()) + " log lines";
+        liftLimit();
+        test::spinUntil([&] { return !scene.journal().empty(); });
+        for (const auto& detail : scene.journal()) seen += "; " + detail;
+        test::exitSeeing(seen, "0 entries; 1 log lines; update check failed: manifest unreadable: missing build");
+    };
+    EXPECT_EXIT(shortOfThreads(), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "Mind/MindBridge.h"
 #include "support/FakeClaude.h"
 #include "support/LocalHttpServer.h"
+#include "support/PlantedProgram.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {
@@ -37,7 +38,7 @@ protected:
                            std::optional<LangfuseCredentials> credentials = std::nullopt,
                            double timeout = 5) const {
         return ClaudeSidecarMind(
-            ClaudeSidecarMind::defaultExecutable(), ClaudeSidecarMind::defaultPersonaPath(), "haiku", timeout,
+            claude_.path().string(), ClaudeSidecarMind::defaultPersonaPath(), "haiku", timeout,
             std::make_shared<SystemProcessRunner>(), std::move(cache), std::move(credentials));
     }
     void writePersona(const std::string& text) const {
@@ -48,15 +49,39 @@ protected:
     test::FakeClaude claude_{home_.path()};
 };
 
-TEST_F(ClaudeSidecarMindTest, FindsTheToolInTheUsersOwnBinFolderFirst) {
-    EXPECT_EQ(ClaudeSidecarMind::defaultExecutable(), (home_.path() / ".local/bin/claude").string());
-    EXPECT_EQ(ClaudeSidecarMind::defaultPersonaPath(),
-              (home_.path() / ".claude/agents/carrowin.md").string());
-    std::filesystem::permissions(claude_.path(), std::filesystem::perms::owner_read);
-    if (!std::filesystem::exists("/usr/local/bin/claude") &&
-        !std::filesystem::exists("/opt/homebrew/bin/claude")) {
-        EXPECT_EQ(ClaudeSidecarMind::defaultExecutable(), "claude");
+TEST_F(ClaudeSidecarMindTest, FindsTheToolAtItsFixedPlacesThenOnTheSearchPathsAbsoluteFolders) {
+    if (std::filesystem::exists("/usr/local/bin/claude") || std::filesystem::exists("/opt/homebrew/bin/claude"))
+        GTEST_SKIP() << "this machine has a claude of its own in a fixed place";
+    EXPECT_EQ(ClaudeSidecarMind::defaultPersonaPath(), (home_.path() / ".claude/agents/carrowin.md").string());
+    test::TempDir bins;
+    const auto first = bins.path() / "first", second = bins.path() / "second";
+    test::writeFile(first / "claude", "#!/bin/sh\n");  // not executable
+    std::filesystem::create_directories(bins.path() / "folder/claude");
+    test::PlantedProgram onPath(second, "claude");
+    // The working folder holds a claude too, and a relative entry names it.
+    test::PlantedProgram inWorkingFolder(bins.path(), "claude");
+    test::ScopedWorkingDirectory cwd(bins.path());
+    const std::string own = claude_.path().string();
+    const std::string absolute = first.string() + ":" + (bins.path() / "folder").string() + ":" + second.string() +
+                                 "/:" + (bins.path() / "third").string();
+    const struct {
+        std::string name;
+        bool ownExecutable;
+        std::string path;
+        std::optional<std::string> found;
+    } cases[] = {
+        {"the user's own bin folder first", true, absolute, own},
+        {"then the first executable on the search path", false, absolute, (second / "claude").string()},
+        {"empty and relative entries are passed over", false, "::.:first:second", std::nullopt},
+        {"no search path at all", false, "", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::permissions(claude_.path(), c.ownExecutable ? std::filesystem::perms::owner_all
+                                                                     : std::filesystem::perms::owner_read);
+        test::ScopedEnv path("PATH", c.path);
+        EXPECT_EQ(ClaudeSidecarMind::defaultExecutable(), c.found) << c.name;
     }
+    EXPECT_FALSE(onPath.ran() || inWorkingFolder.ran()) << "finding runs nothing";
 }
 
 TEST_F(ClaudeSidecarMindTest, RunsTheToolWithTheThirteenArgumentsAndReadsItsDecision) {
@@ -142,22 +167,23 @@ TEST_F(ClaudeSidecarMindTest, ToolFailuresComeBackTyped) {
               MindResult<MindDecision>(MindError::timedOut()));
 }
 
-TEST_F(ClaudeSidecarMindTest, ABareToolNameIsNeverRunFromTheWorkingDirectory) {
+TEST_F(ClaudeSidecarMindTest, ABareOrRelativeToolNameIsNeverRunFromTheWorkingDirectory) {
     writePersona("persona");
     test::TempDir cwd;
-    const auto decoy = cwd.path() / "claude";
-    const auto marker = cwd.path() / "ran";
-    test::writeFile(decoy, "#!/bin/sh\ntouch '" + marker.string() + "'\n");
-    std::filesystem::permissions(decoy, std::filesystem::perms::owner_all);
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(cwd.path());
-    ClaudeSidecarMind bare("claude", ClaudeSidecarMind::defaultPersonaPath(), "haiku", 5,
-                           std::make_shared<SystemProcessRunner>(), nullptr, std::nullopt);
-    auto result = bare.decide(quietWeek(), {});
-    std::filesystem::current_path(previous);
-    ASSERT_TRUE(std::holds_alternative<MindError>(result));
-    EXPECT_EQ(std::get<MindError>(result).kind(), MindError::Kind::transport);
-    EXPECT_FALSE(std::filesystem::exists(marker));
+    test::PlantedProgram bare(cwd.path(), "claude");
+    test::PlantedProgram nested(cwd.path() / "bin", "claude");
+    test::ScopedWorkingDirectory inside(cwd.path());
+    for (const char* name : {"claude", "./claude", "bin/claude"}) {
+        ClaudeSidecarMind mind(name, ClaudeSidecarMind::defaultPersonaPath(), "haiku", 5,
+                               std::make_shared<SystemProcessRunner>(), nullptr, std::nullopt);
+        auto result = mind.decide(quietWeek(), {});
+        ASSERT_TRUE(std::holds_alternative<MindError>(result)) << name;
+        EXPECT_EQ(std::get<MindError>(result).kind(), MindError::Kind::transport) << name;
+        // Nor by the runner itself, whoever asks it.
+        EXPECT_TRUE(std::holds_alternative<ProcessLaunchError>(SystemProcessRunner().run(name, {}, 5, {}))) << name;
+    }
+    EXPECT_FALSE(bare.ran());
+    EXPECT_FALSE(nested.ran());
 }
 
 TEST_F(ClaudeSidecarMindTest, TheBridgeSpeaksTheToolsLineOrFallsBackToTheLocalOne) {

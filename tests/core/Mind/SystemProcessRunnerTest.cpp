@@ -157,6 +157,18 @@ TEST_F(SystemProcessRunnerTest, TheChildInheritsOnlyItsStandardStreams) {
     ::close(socket);
 }
 
+// The prompt registry's keys are the application's; everything else is the user's and goes on.
+TEST_F(SystemProcessRunnerTest, TheChildGetsTheUsersEnvironmentWithoutTheApplicationsSecrets) {
+    test::ScopedEnv secret("QUILLFEN_LANGFUSE_SECRET_KEY", "sk-lf-1"), open("QUILLFEN_LANGFUSE_PUBLIC_KEY", "pk-lf-1"),
+        host("QUILLFEN_LANGFUSE_HOST", "https://prompts.example"), users("ANTHROPIC_MODEL", "opus");
+    const auto result = run("/usr/bin/env");
+    ASSERT_TRUE(std::holds_alternative<std::string>(result));
+    const std::string& environment = std::get<std::string>(result);
+    EXPECT_EQ(environment.find("QUILLFEN_LANGFUSE"), std::string::npos) << environment;
+    EXPECT_NE(environment.find("\nANTHROPIC_MODEL=opus\n"), std::string::npos) << environment;
+    EXPECT_NE(environment.find("\nHOME="), std::string::npos) << environment;
+}
+
 // The test main, like the application's, has SIGPIPE ignored.
 TEST_F(SystemProcessRunnerTest, InputForAChildThatHasExitedFailsOnlyThatCall) {
     const auto result = runner_.run(script("quits.sh", "exit 0"), {}, 2.0, {}, std::string(1 << 20, 'x'));

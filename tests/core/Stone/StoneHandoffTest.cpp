@@ -32,6 +32,13 @@ TEST(StoneHandoff, KeepsAWellFormedFreshStoneWithADrawing) {
         {flint + "&issued=2000000", "flint-73ce"},
         {flint + "&issued=yesterday", "flint-73ce"},
         {flint + "&issued=%20100", "flint-73ce"},
+        // No finite moment has no age to test: never fresh forever.
+        {flint + "&issued=nan", "malformed"},
+        {flint + "&issued=-NaN", "malformed"},
+        {flint + "&issued=inf", "malformed"},
+        {flint + "&issued=-infinity", "malformed"},
+        {flint + "&issued=1e999", "malformed"},
+        {"tavryn-stone://keep?material=flint&seed=92b4&issued=nan", "malformed"},
         {flint + "#kept", "flint-73ce"},
         {"tavryn-stone://keep?material=flint&material=quartz&seed=73ce", "flint-73ce"},
         {"tavryn-stone://keep?seed=a119&material=quartz&note", "quartz-a119"},

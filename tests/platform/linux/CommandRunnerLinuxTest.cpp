@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <chrono>
 
 #include "platform/CommandRunner.h"
+#include "support/ChildProcess.h"
+#include "support/PlantedProgram.h"
+#include "support/TestEnvironment.h"
 
 namespace quillfen {
 namespace {
@@ -15,6 +21,45 @@ TEST(CommandRunnerLinux, ReportsExitStatusesLaunchFailuresAndDeadlines) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(runner->run("/bin/sh", {"-c", "sleep 5"}), (CommandOutcome{true, -1, "did not finish in time"}));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+// Descriptors this process holds without close-on-exec (as a file stream, mkstemp or a library's
+// socket hold theirs) and the prompt registry's keys stay here, whichever way a tool is started.
+TEST(CommandRunnerLinux, AToolGetsTheStandardStreamsAndTheUsersEnvironmentOnly) {
+    test::TempDir dir;
+    test::ScopedEnv secret("QUILLFEN_LANGFUSE_SECRET_KEY", "sk-lf-1"), users("EDITOR", "vi");
+    const int held = ::open("/dev/null", O_RDONLY);
+    auto runner = makeCommandRunner(2);
+    for (const bool detached : {false, true}) {
+        const auto out = dir.path() / (detached ? "detached" : "waited");
+        // ls reads the folder through descriptor 3 of its own.
+        const std::vector<std::string> arguments{
+            "-c", "env > '" + out.string() + ".env'; ls /proc/self/fd > '" + out.string() + ".tmp'; mv '" +
+                      out.string() + ".tmp' '" + out.string() + "'"};
+        if (detached) {
+            EXPECT_EQ(runner->launchDetached("/bin/sh", arguments), std::nullopt);
+        } else {
+            EXPECT_EQ(runner->run("/bin/sh", arguments), (CommandOutcome{true, 0, {}}));
+        }
+        ASSERT_TRUE(test::waitUntil([&] { return std::filesystem::exists(out); })) << detached;
+        EXPECT_EQ(test::readFile(out), "0\n1\n2\n3\n") << detached;
+        const std::string environment = test::readFile(out.string() + ".env");
+        EXPECT_EQ(environment.find("QUILLFEN_LANGFUSE"), std::string::npos) << detached;
+        EXPECT_NE(environment.find("EDITOR=vi"), std::string::npos) << detached;
+    }
+    ::close(held);
+}
+
+TEST(CommandRunnerLinux, AProgramNamedRelativelyIsNeverStarted) {
+    test::TempDir dir;
+    test::PlantedProgram planted(dir.path(), "systemctl");
+    test::ScopedWorkingDirectory cwd(dir.path());
+    auto runner = makeCommandRunner(2);
+    for (const char* name : {"systemctl", "./systemctl"}) {
+        EXPECT_FALSE(runner->run(name, {}).started) << name;
+        EXPECT_NE(runner->launchDetached(name, {}), std::nullopt) << name;
+    }
+    EXPECT_FALSE(planted.ran());
 }
 
 }  // namespace
