@@ -50,10 +50,20 @@ bool replaceFile(const std::filesystem::path& file, std::string_view bytes, mode
     std::filesystem::path target = file;
     mode_t mode = newFileMode;
     if (owner == Owner::user) {
-        std::error_code ec;
-        if (std::filesystem::is_symlink(file, ec)) {
+        struct stat link {};
+        if (::lstat(file.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+            std::error_code ec;
             auto resolved = std::filesystem::canonical(file, ec);
-            if (!ec) target = resolved;
+            struct stat resolvedInfo {};
+            // Only the user's own link to the user's own file: one that someone else placed
+            // there must not lead our write anywhere.
+            if (ec || link.st_uid != ::getuid() || ::stat(resolved.c_str(), &resolvedInfo) != 0 ||
+                resolvedInfo.st_uid != ::getuid()) {
+                SystemLog::notice(kCategory, "refusing to write through the link at " + file.string() +
+                                                 ": it or its target is not the user's");
+                return false;
+            }
+            target = resolved;
         }
         struct stat info {};
         if (::stat(target.c_str(), &info) == 0) mode = info.st_mode & 07777;

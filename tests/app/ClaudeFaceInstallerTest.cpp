@@ -1,6 +1,7 @@
 #include "ClaudeFaceInstaller.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -171,6 +172,38 @@ TEST(ClaudeFaceInstaller, MakesClaudesFolderPrivateAndNeverWritesAScriptThroughA
     EXPECT_FALSE(fs::is_symlink(script));
     EXPECT_EQ(test::readFile(script), *scripts("statusline-mirror"));
     EXPECT_EQ(modeOf(script), 0755u);
+}
+
+// A settings file kept elsewhere (a dotfiles folder) is the user's own link to the user's own
+// file, and its target is what gets replaced; a link someone else placed is never followed.
+TEST(ClaudeFaceInstaller, FollowsOnlyTheUsersOwnLinkToTheirSettings) {
+    if (::getuid() != 0) GTEST_SKIP() << "a link of another owner needs root to make";
+    const struct {
+        const char* name;
+        uid_t linkOwner;
+        uid_t targetOwner;
+        bool written;
+    } cases[] = {
+        {"the user's link to the user's file", ::getuid(), ::getuid(), true},
+        {"another's link", 65534, ::getuid(), false},
+        {"a link to another's file", ::getuid(), 65534, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Install install;
+        test::TempDir dotfiles;
+        const auto target = dotfiles.path() / "claude-settings.json";
+        test::writeFile(target, R"({"model":"opus"})");
+        ASSERT_EQ(::chown(target.c_str(), c.targetOwner, c.targetOwner), 0);
+        fs::create_directories(install.settings.parent_path());
+        fs::create_symlink(target, install.settings);
+        ASSERT_EQ(::lchown(install.settings.c_str(), c.linkOwner, c.linkOwner), 0);
+
+        const auto report = install.run();
+        EXPECT_EQ(report.settings, c.written ? Outcome::written : Outcome::notWritten);
+        EXPECT_TRUE(fs::is_symlink(install.settings));
+        EXPECT_EQ(nlohmann::json::parse(test::readFile(target)).contains("statusLine"), c.written);
+    }
 }
 
 TEST(ClaudeFaceInstaller, APathThatNeedsQuotingIsSingleQuotedInTheCommands) {
