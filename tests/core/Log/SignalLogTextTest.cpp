@@ -16,14 +16,7 @@ using test::at;
 // The reader the log had before: a whole document tree, each element through `sampleFromJson`.
 std::optional<std::vector<SignalSample>> treeDecode(std::string_view text) {
     auto json = JsonText::decode(text);
-    if (!json || !json->is_array()) return std::nullopt;
-    std::vector<SignalSample> samples;
-    for (const auto& item : *json) {
-        auto sample = sampleFromJson(item);
-        if (!sample) return std::nullopt;
-        samples.push_back(*sample);
-    }
-    return samples;
+    return json ? samplesFromJson(*json) : std::nullopt;
 }
 
 // The document as the encoder of single samples writes it.
