@@ -133,8 +133,9 @@ std::string_view hourText(double hour, char (&scratch)[kNumberChars]) {
         }
         return table;
     }();
-    if (hour >= 0 && hour < 24) {
-        const Minute& minute = (*minutes)[static_cast<std::size_t>(hour * 60 + 0.5)];
+    const double nearest = std::floor(hour * 60 + 0.5);
+    if (nearest >= 0 && nearest < 24 * 60) {
+        const Minute& minute = (*minutes)[static_cast<std::size_t>(nearest)];
         if (std::bit_cast<std::uint64_t>(minute.value) == std::bit_cast<std::uint64_t>(hour))
             return {minute.text, minute.size};
     }

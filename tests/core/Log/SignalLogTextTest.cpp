@@ -47,7 +47,7 @@ std::vector<SignalSample> oddSamples() {
         s.appSwitchesLastHour = i % 2 ? std::numeric_limits<std::int64_t>::min() : static_cast<std::int64_t>(i * 7);
         s.secondsSinceLastInput = odd[(i + 3) % std::size(odd)];
         // Whole minutes of the day come from a table, anything else is worked out.
-        const double hours[] = {14 + 46 / 60.0, 13.999999, 23 + 59 / 60.0, 0.0, -0.0, 24.0, 7.25};
+        const double hours[] = {14 + 46 / 60.0, 13.999999, 23 + 59 / 60.0, 23.9999, -0.0, 24.0, 7.25, 0.0};
         s.localHour = hours[i % std::size(hours)];
         if (i % 3 == 1) s.titleChurnPerHour = odd[(i + 5) % std::size(odd)];
         if (i % 4 != 0) s.displayState = kAllDisplayStates[i % 3];
