@@ -35,8 +35,8 @@ NudgeCopy AppController::composeAsk(const NudgeCopy& fallback) {
 
     const TimePoint now = desktop_.now();
     const int firedToday = budget_ ? static_cast<int>(budget_->firedToday()) : 0;
-    const AgentSummary summary = AgentSummary::build(log_ ? log_->all() : std::vector<SignalSample>{}, now,
-                                                     AgentProfile::work, firedToday, std::nullopt);
+    const SignalLog::Samples samples = log_ ? log_->snapshot() : std::make_shared<std::vector<SignalSample>>();
+    const AgentSummary summary = AgentSummary::build(*samples, now, AgentProfile::work, firedToday, std::nullopt);
     const ComposedAsk composed = AskComposer::compose(promise, InspectFacts::patternObservation(summary), std::nullopt,
                                                       lineHistory_, lastMoveId_, std::nullopt, SystemRandom{});
     lineHistory_ = composed.history;

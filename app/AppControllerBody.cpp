@@ -132,8 +132,8 @@ void AppController::updateLivingWindow(double score, const AgentSummary& summary
 
 void AppController::publishMirror(TimePoint now, const AgentSummary& summary) {
     if (!log_) return;
-    const std::vector<SignalSample> samples = log_->all();
-    const RhythmStrip strip = RhythmStrip::today(samples, now);
+    const SignalLog::Samples samples = log_->snapshot();
+    const RhythmStrip strip = RhythmStrip::today(*samples, now);
     const PromptCadence cadence = PromptCadence::read(PromptCadence::canonicalURL());
     ObservableModel::Batch batch(mirrorModel_);
     mirrorModel_.setToday(strip);
@@ -141,7 +141,7 @@ void AppController::publishMirror(TimePoint now, const AgentSummary& summary) {
     mirrorModel_.setLongestRunMin(static_cast<int>(strip.longestRunMinutes()));
     mirrorModel_.setReflectionLine(Reflection::choose(generatedReflection_, Reflection::todayLine(summary)));
     // The face is judged from the newest sample of the log, which is in hand already.
-    publishFace(samples.empty() ? std::nullopt : std::optional<SignalSample>(samples.back()), cadence, now);
+    publishFace(samples->empty() ? std::nullopt : std::optional<SignalSample>(samples->back()), cadence, now);
     mirrorModel_.setPullsLast10m(cadence.count(600, now));
     mirrorModel_.setPullsToday(cadence.countToday(now));
     mirrorModel_.setLoopsToday(strip.strainedRunCount());

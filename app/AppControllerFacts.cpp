@@ -24,8 +24,8 @@ void AppController::publishFace(const std::optional<SignalSample>& given,
                                 const std::optional<PromptCadence>& givenCadence, TimePoint now) {
     std::optional<SignalSample> sample = given;
     if (!sample && log_) {
-        auto samples = log_->all();
-        if (!samples.empty()) sample = std::move(samples.back());
+        const SignalLog::Samples samples = log_->snapshot();
+        if (!samples->empty()) sample = samples->back();
     }
     // A tick's sample reaches the log on a worker, after the tick has judged the face from it:
     // a publication from the log in between must not turn the face back to an older moment.

@@ -122,7 +122,7 @@ void AppController::previewNudge() {
     if (config_.observeOnly || !log_) return;
     const TimePoint now = desktop_.now();
     const int fired = budget_ ? static_cast<int>(budget_->firedToday()) : 0;
-    const AgentSummary summary = AgentSummary::build(log_->all(), now, AgentProfile::work, fired, std::nullopt);
+    const AgentSummary summary = AgentSummary::build(*log_->snapshot(), now, AgentProfile::work, fired, std::nullopt);
     const std::string line = Text::trimmed(
         summary.summary.longAfternoonsThisWeek < 2 ? std::string(kPreviewFallbackLine) : LocalLine::line(summary));
     NudgeCopy copy;

@@ -1,3 +1,4 @@
+#include <malloc.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 
 #include "Log/FileLogStore.h"
 #include "Log/SignalLog.h"
+#include "Log/SignalLogText.h"
 #include "support/MemoryLogStore.h"
 #include "support/TestEnvironment.h"
 
@@ -72,6 +74,59 @@ BENCHMARK(BM_SignalLogAppendFullLogInMemory)
     ->UseRealTime()
     ->Repetitions(15)
     ->ReportAggregatesOnly(true);
+
+// The text of a log of `count` samples, one a minute up to 2026-01-01.
+std::string logText(int count, Clock& clock) {
+    auto now = std::make_shared<TimePoint>(std::chrono::system_clock::from_time_t(1767225600) -
+                                          std::chrono::minutes(count));
+    clock = [now] { return *now; };
+    std::string text = "[";
+    for (int i = 0; i < count; ++i) {
+        *now += std::chrono::minutes(1);
+        if (i > 0) text += ',';
+        SignalLogText::appendSample(text, sampleAt(*now, i));
+    }
+    return text + "]";
+}
+
+std::size_t heapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// Start-up with a full log: read, decode, prune and the first rewrite.
+void BM_SignalLogLoadFullLog(benchmark::State& state) {
+    test::TempDir folder;
+    Clock clock;
+    const std::string text = logText(kFullLog, clock);
+    auto store = std::make_shared<FileLogStore>(folder.path() / "signal-log.json");
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (store->write(text)) state.SkipWithError("cannot seed the log");
+        state.ResumeTiming();
+        SignalLog log(store, kRetentionDays, clock);
+        benchmark::DoNotOptimize(log.snapshot()->size());
+    }
+    state.counters["fileBytes"] = static_cast<double>(text.size());
+}
+
+// A log at the stores' read cap of 16 MB: what decoding it holds beside its text, per byte of text.
+void BM_SignalLogDecodeAtReadCap(benchmark::State& state) {
+    Clock clock;
+    std::string text = logText(16 * 1024 * 1024 / 162, clock);
+    double heldPerByte = 0;
+    for (auto _ : state) {
+        const std::size_t before = heapInUse();
+        auto samples = SignalLogText::decode(text);
+        heldPerByte = static_cast<double>(heapInUse() - before) / static_cast<double>(text.size());
+        benchmark::DoNotOptimize(samples);
+    }
+    state.counters["textBytes"] = static_cast<double>(text.size());
+    state.counters["heldPerTextByte"] = heldPerByte;
+}
+
+BENCHMARK(BM_SignalLogLoadFullLog)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SignalLogDecodeAtReadCap)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quillfen

@@ -45,7 +45,7 @@ TickResult NudgeEngine::tick(const SignalSample& sample, const std::optional<Coa
     const std::int64_t firedBefore = budget_->firedToday();
 
     const AgentSummary summary =
-        AgentSummary::build(log_->all(), now, AgentProfile::work, asNudgeCount(firedBefore), std::nullopt);
+        AgentSummary::build(*log_->snapshot(), now, AgentProfile::work, asNudgeCount(firedBefore), std::nullopt);
     const double rhythmScore = RhythmScore::of(summary);
 
     DeciderThresholds thresholds = config_.deciderThresholds;
@@ -87,7 +87,7 @@ std::optional<NudgeCopy> NudgeEngine::word(const NudgeCandidate& candidate, cons
 
     const std::optional<bool> skyConfirmedGood =
         sky.kind() == SkyVerdict::Kind::unknown ? std::nullopt : std::optional<bool>(true);
-    const AgentSummary summary = AgentSummary::build(log_->all(), now_(), AgentProfile::work,
+    const AgentSummary summary = AgentSummary::build(*log_->snapshot(), now_(), AgentProfile::work,
                                                      asNudgeCount(budget_->firedToday()), skyConfirmedGood);
     const BridgeTrace trace = bridge_->consult(summary);
     if (!trace.fired || !trace.renderedLine || !trace.source) return std::nullopt;

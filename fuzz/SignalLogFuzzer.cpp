@@ -1,15 +1,32 @@
 // signal-log.json after a crash or a full disk: whatever bytes, the log loads, answers and
-// writes again, and the summary the engine builds from it on every tick comes out.
+// writes again, and the summary the engine builds from it on every tick comes out. The log's own
+// reader takes and refuses exactly what a document tree with `sampleFromJson` would.
 #include <memory>
+
+#include <nlohmann/json.hpp>
 
 #include "Contract/AgentSummary.h"
 #include "FuzzSupport.h"
 #include "Log/SignalLog.h"
+#include "Log/SignalLogText.h"
 #include "Reflection/RhythmScore.h"
+#include "Support/JsonText.h"
 
 using namespace quillfen;
 
+namespace {
+
+std::optional<std::vector<SignalSample>> treeDecode(std::string_view text) {
+    auto json = JsonText::decode(text);
+    return json ? samplesFromJson(*json) : std::nullopt;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (SignalLogText::decode(fuzz::asText(data, size)) != treeDecode(fuzz::asText(data, size)))
+        fuzz::fail("the log's reader and the tree reader disagree");
+
     auto store = std::make_shared<fuzz::MemoryLogStore>(std::string(fuzz::asText(data, size)));
     SignalLog log(store, 14, fuzz::fixedClock());
 

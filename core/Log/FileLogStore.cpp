@@ -79,13 +79,22 @@ std::optional<std::string> FileLogStore::read() const {
 }
 
 std::error_code FileLogStore::write(std::string_view bytes) {
+    return writePieces([bytes](const std::function<bool(std::string_view)>& sink) { return sink(bytes); });
+}
+
+std::error_code FileLogStore::writePieces(const Pieces& pieces) {
     // The new content goes to a temporary file beside the old one and is renamed over it only
     // once it is on disk, so a crash leaves either the old file or the new one.
     std::filesystem::path dir = path_.has_parent_path() ? path_.parent_path() : std::filesystem::path(".");
     std::string tempPath = (dir / ("." + path_.filename().string() + ".XXXXXX")).string();
     int fd = ::mkostemp(tempPath.data(), O_CLOEXEC);
     if (fd < 0) return lastError();
-    std::error_code error = writeAll(fd, bytes);
+    std::error_code error;
+    const bool whole = pieces([&](std::string_view piece) {
+        error = writeAll(fd, piece);
+        return !error;
+    });
+    if (!whole && !error) error = std::make_error_code(std::errc::operation_canceled);
     // The data and the length it needs are enough: the file is new and read back only by name.
     if (!error && ::fdatasync(fd) != 0) error = lastError();
     if (::close(fd) != 0 && !error) error = lastError();

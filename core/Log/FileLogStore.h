@@ -29,6 +29,8 @@ public:
 
     std::optional<std::string> read() const override;
     [[nodiscard]] std::error_code write(std::string_view bytes) override;
+    // Each piece goes to the new file as it comes: nothing holds the whole text.
+    [[nodiscard]] std::error_code writePieces(const Pieces& pieces) override;
     // Renames the file to its ".corrupt" sibling. A missing file has nothing to keep.
     [[nodiscard]] std::error_code moveAside() override;
 

@@ -4,27 +4,12 @@
 #include <set>
 #include <utility>
 
-#include <nlohmann/json.hpp>
-
-#include "Support/JsonText.h"
+#include "Log/SignalLogText.h"
 #include "Support/LocalCalendar.h"
 
 namespace quillfen {
 
 namespace {
-
-std::optional<std::vector<SignalSample>> decodeSamples(std::string_view bytes) {
-    auto json = JsonText::decode(bytes);
-    if (!json || !json->is_array()) return std::nullopt;
-    std::vector<SignalSample> samples;
-    samples.reserve(json->size());
-    for (const auto& item : *json) {
-        auto sample = sampleFromJson(item);
-        if (!sample) return std::nullopt;
-        samples.push_back(*sample);
-    }
-    return samples;
-}
 
 // now − seconds, kept inside the clock's range.
 TimePoint secondsBefore(TimePoint now, double seconds) {
@@ -36,56 +21,65 @@ TimePoint secondsBefore(TimePoint now, double seconds) {
 SignalLog::SignalLog(std::shared_ptr<LogStore> store, int retentionDays, Clock now)
     : store_(std::move(store)), retention_(retentionDays * 24.0 * 60.0 * 60.0), now_(std::move(now)) {
     std::lock_guard lock(mutex_);
+    std::optional<std::vector<SignalSample>> samples;
+    // The file's text is let go as soon as it is read: only the samples stay.
     if (auto bytes = store_->read()) {
-        if (auto samples = decodeSamples(*bytes)) {
-            entries_.reserve(samples->size() + 1);
-            for (auto& sample : *samples) {
-                auto json = JsonText::encode(sampleToJson(sample));
-                if (!json) ++unencodable_;
-                entries_.push_back({std::move(sample), std::move(json)});
-            }
-        } else {
-            unreadableOnDisk_ = true;
-        }
+        samples = SignalLogText::decode(*bytes);
+        unreadableOnDisk_ = !samples;
     }
-    prune();
+    samples_ = std::make_shared<std::vector<SignalSample>>(samples ? std::move(*samples) : std::vector<SignalSample>{});
+    unencodable_ = static_cast<std::size_t>(
+        std::count_if(samples_->begin(), samples_->end(), [](const auto& s) { return !SignalLogText::encodable(s); }));
+    for (const SignalSample& sample : *samples_)
+        texts_.push(sample);
+    prune(secondsBefore(now_(), retention_));
     persist();
 }
 
 void SignalLog::append(const SignalSample& sample) {
     std::lock_guard lock(mutex_);
-    auto json = JsonText::encode(sampleToJson(sample));
-    if (!json) ++unencodable_;
-    entries_.push_back({sample, std::move(json)});
-    prune();
+    // A reader still holds the samples as they are: it keeps them, the log goes on with a copy.
+    if (samples_.use_count() > 1) {
+        auto copy = std::make_shared<std::vector<SignalSample>>();
+        copy->reserve(samples_->size() + 1);
+        copy->assign(samples_->begin(), samples_->end());
+        samples_ = std::move(copy);
+    }
+    // Pruning before the sample goes in keeps a full log within the room it has.
+    const TimePoint cutoff = secondsBefore(now_(), retention_);
+    prune(cutoff);
+    if (sample.timestamp >= cutoff) {
+        samples_->push_back(sample);
+        texts_.push(sample);
+        if (!SignalLogText::encodable(sample)) ++unencodable_;
+    }
     persist();
 }
 
 std::vector<SignalSample> SignalLog::all() const {
+    return *snapshot();
+}
+
+SignalLog::Samples SignalLog::snapshot() const {
     std::lock_guard lock(mutex_);
-    std::vector<SignalSample> out;
-    out.reserve(entries_.size());
-    for (const auto& entry : entries_)
-        out.push_back(entry.sample);
-    return out;
+    return samples_;
 }
 
 std::vector<SignalSample> SignalLog::samplesInLast(double seconds) const {
     TimePoint cutoff = secondsBefore(now_(), seconds);
-    std::lock_guard lock(mutex_);
+    const Samples samples = snapshot();
     std::vector<SignalSample> out;
-    for (const auto& entry : entries_) {
-        if (entry.sample.timestamp >= cutoff) out.push_back(entry.sample);
+    for (const auto& sample : *samples) {
+        if (sample.timestamp >= cutoff) out.push_back(sample);
     }
     return out;
 }
 
 std::vector<SignalSample> SignalLog::samplesBetweenHours(double fromHour, double toHour) const {
-    std::lock_guard lock(mutex_);
+    const Samples samples = snapshot();
     std::vector<SignalSample> out;
-    for (const auto& entry : entries_) {
-        if (fromHour <= entry.sample.localHour && entry.sample.localHour < toHour)
-            out.push_back(entry.sample);
+    for (const auto& sample : *samples) {
+        if (fromHour <= sample.localHour && sample.localHour < toHour) out.push_back(sample);
     }
     return out;
 }
@@ -101,14 +95,25 @@ int SignalLog::daysWithLongStretch(int minMinutes, double seconds) const {
     return static_cast<int>(days.size());
 }
 
-void SignalLog::prune() {
-    TimePoint cutoff = secondsBefore(now_(), retention_);
-    auto stale = std::remove_if(entries_.begin(), entries_.end(), [&](const Entry& entry) {
-        if (entry.sample.timestamp >= cutoff) return false;
-        if (!entry.json) --unencodable_;
-        return true;
-    });
-    entries_.erase(stale, entries_.end());
+void SignalLog::prune(TimePoint cutoff) {
+    std::vector<SignalSample>& samples = *samples_;
+    const auto stale = [cutoff](const SignalSample& sample) { return sample.timestamp < cutoff; };
+    const auto kept = std::find_if_not(samples.begin(), samples.end(), stale);
+    const bool onlyOldest = std::none_of(kept, samples.end(), stale);
+    const auto end = onlyOldest ? kept : std::stable_partition(samples.begin(), samples.end(), stale);
+    unencodable_ -= static_cast<std::size_t>(
+        std::count_if(samples.begin(), end, [](const auto& sample) { return !SignalLogText::encodable(sample); }));
+    // Samples arrive in time order, so the stale ones are the oldest few; a clock set back can
+    // leave others among them.
+    const auto dropped = static_cast<std::size_t>(end - samples.begin());
+    samples.erase(samples.begin(), end);
+    if (onlyOldest) {
+        texts_.dropFront(dropped);
+    } else {
+        texts_.clear();
+        for (const SignalSample& sample : samples)
+            texts_.push(sample);
+    }
 }
 
 void SignalLog::persist() {
@@ -119,18 +124,7 @@ void SignalLog::persist() {
         if (store_->moveAside()) return;
         unreadableOnDisk_ = false;
     }
-    std::size_t size = 2;
-    for (const auto& entry : entries_)
-        size += entry.json->size() + 1;
-    std::string text;
-    text.reserve(size);
-    text.push_back('[');
-    for (const auto& entry : entries_) {
-        if (text.size() > 1) text.push_back(',');
-        text += *entry.json;
-    }
-    text.push_back(']');
-    (void)store_->write(text);
+    (void)store_->writePieces([this](const auto& sink) { return texts_.encode(*samples_, sink); });
 }
 
 }  // namespace quillfen

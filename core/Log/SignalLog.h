@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Log/LogStore.h"
+#include "Log/SignalLogText.h"
 #include "Signals/SignalSample.h"
 #include "Support/Clock.h"
 
@@ -16,6 +17,10 @@ namespace quillfen {
 // signal-log.json after every append. Safe to use from several threads.
 class SignalLog {
 public:
+    // The kept samples at one moment. Readers share it rather than copy it; the log copies it only
+    // when it must change while a reader still holds it.
+    using Samples = std::shared_ptr<const std::vector<SignalSample>>;
+
     // Loads, drops samples past the retention and rewrites the file.
     SignalLog(std::shared_ptr<LogStore> store, int retentionDays, Clock now);
 
@@ -27,6 +32,8 @@ public:
 
     // All kept samples in the order they were appended.
     std::vector<SignalSample> all() const;
+    // The same without a copy: what the log holds now, unchanged by later appends.
+    Samples snapshot() const;
     // Samples stamped at or after now − seconds.
     std::vector<SignalSample> samplesInLast(double seconds) const;
     // Samples whose local hour lies in [fromHour, toHour); the interval does not wrap past midnight.
@@ -36,14 +43,7 @@ public:
     int daysWithLongStretch(int minMinutes, double seconds) const;
 
 private:
-    // A sample with its JSON text, encoded once when it arrives so that a rewrite only joins
-    // texts; no text when the sample cannot be encoded.
-    struct Entry {
-        SignalSample sample;
-        std::optional<std::string> json;
-    };
-
-    void prune();
+    void prune(TimePoint cutoff);
     void persist();
 
     std::shared_ptr<LogStore> store_;
@@ -51,7 +51,10 @@ private:
     Clock now_;
 
     mutable std::mutex mutex_;
-    std::vector<Entry> entries_;
+    std::shared_ptr<std::vector<SignalSample>> samples_;
+    // The texts of their numbers, one for one, so that a rewrite need not work them out again.
+    SignalLogText::NumberTexts texts_;
+    // Samples that cannot be written (a number that is not finite).
     std::size_t unencodable_ = 0;
     // The file on disk did not decode; it is moved aside before it is first overwritten.
     bool unreadableOnDisk_ = false;

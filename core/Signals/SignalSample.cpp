@@ -82,6 +82,18 @@ std::optional<SignalSample> sampleFromJson(const nlohmann::json& j) {
     }
 }
 
+std::optional<std::vector<SignalSample>> samplesFromJson(const nlohmann::json& j) {
+    if (!j.is_array()) return std::nullopt;
+    std::vector<SignalSample> samples;
+    samples.reserve(j.size());
+    for (const auto& item : j) {
+        auto sample = sampleFromJson(item);
+        if (!sample) return std::nullopt;
+        samples.push_back(*sample);
+    }
+    return samples;
+}
+
 nlohmann::json coarseStateToJson(const CoarseState& c) {
     return {
         {"attention", std::string(toString(c.attention))},

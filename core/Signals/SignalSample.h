@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json_fwd.hpp>
 
@@ -57,6 +58,8 @@ struct CoarseState {
 nlohmann::json sampleToJson(const SignalSample&);
 // Fails (no value) on a missing required key, a wrong type or an unknown enumeration value.
 std::optional<SignalSample> sampleFromJson(const nlohmann::json&);
+// An array of samples; fails as a whole when the value is not an array or one element fails.
+std::optional<std::vector<SignalSample>> samplesFromJson(const nlohmann::json&);
 
 nlohmann::json coarseStateToJson(const CoarseState&);
 std::optional<CoarseState> coarseStateFromJson(const nlohmann::json&);

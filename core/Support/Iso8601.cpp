@@ -1,8 +1,7 @@
 #include "Support/Iso8601.h"
 
 #include <cmath>
-#include <cstdio>
-#include <ctime>
+#include <cstring>
 
 namespace quillfen {
 
@@ -40,6 +39,25 @@ std::int64_t daysFromCivil(int y, int m, int d) {
     const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
     const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+struct CivilDate {
+    std::int64_t year;
+    unsigned month;
+    unsigned day;
+};
+
+// The proleptic Gregorian date of a count of days since 1970-01-01; the inverse of daysFromCivil.
+CivilDate civilFromDays(std::int64_t z) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    const unsigned day = doy - (153 * mp + 2) / 5 + 1;
+    const unsigned month = mp < 10 ? mp + 3 : mp - 9;
+    return {static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2), month, day};
 }
 
 std::optional<TimePoint> parseImpl(std::string_view s, bool allowFraction) {
@@ -94,14 +112,46 @@ std::optional<TimePoint> parseImpl(std::string_view s, bool allowFraction) {
 namespace Iso8601 {
 
 std::string format(TimePoint t) {
-    std::time_t secs =
-        static_cast<std::time_t>(std::chrono::floor<std::chrono::seconds>(t.time_since_epoch()).count());
-    std::tm tm{};
-    gmtime_r(&secs, &tm);
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02dZ", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
-    return buf;
+    char text[kFormattedSize];
+    formatInto(text, t);
+    return std::string(text, kFormattedSize);
+}
+
+void formatInto(char (&out)[kFormattedSize], TimePoint t) {
+    LastDay none;
+    formatInto(out, t, none);
+}
+
+void formatInto(char (&out)[kFormattedSize], TimePoint t, LastDay& last) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    auto pair = [&out](std::size_t at, std::int64_t value) { std::memcpy(out + at, kPairs + 2 * value, 2); };
+    const std::int64_t seconds = std::chrono::floor<std::chrono::seconds>(t.time_since_epoch()).count();
+    const std::int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+    const std::int64_t ofDay = seconds - days * 86400;
+    if (days != last.day) {
+        // The clock's range (1677 to 2262) keeps every year at four digits.
+        const CivilDate date = civilFromDays(days);
+        pair(0, date.year / 100);
+        pair(2, date.year % 100);
+        out[4] = '-';
+        pair(5, date.month);
+        out[7] = '-';
+        pair(8, date.day);
+        last.day = days;
+        std::memcpy(last.text, out, sizeof last.text);
+    } else {
+        std::memcpy(out, last.text, sizeof last.text);
+    }
+    out[10] = 'T';
+    pair(11, ofDay / 3600);
+    out[13] = ':';
+    pair(14, ofDay / 60 % 60);
+    out[16] = ':';
+    pair(17, ofDay % 60);
+    out[19] = 'Z';
 }
 
 std::optional<TimePoint> parse(std::string_view text) {

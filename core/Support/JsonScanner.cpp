@@ -2,6 +2,7 @@
 
 #include <locale.h>
 #include <clocale>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -258,6 +259,12 @@ bool JsonScanner::literal(std::string_view word) {
 }
 
 bool JsonScanner::number() {
+    std::string_view text;
+    bool integral;
+    return numberToken(text, integral);
+}
+
+bool JsonScanner::numberToken(std::string_view& text, bool& integral) {
     const char* start = p_;
     if (*p_ == '-') ++p_;
     if (p_ == end_ || !isDigit(*p_)) return false;
@@ -267,7 +274,7 @@ bool JsonScanner::number() {
         while (p_ < end_ && isDigit(*p_))
             ++p_;
     }
-    bool integral = true;
+    integral = true;
     if (p_ < end_ && *p_ == '.') {
         integral = false;
         ++p_;
@@ -283,14 +290,19 @@ bool JsonScanner::number() {
         while (p_ < end_ && isDigit(*p_))
             ++p_;
     }
+    text = std::string_view(start, static_cast<std::size_t>(p_ - start));
     // A number too large for a double does not parse; short integers cannot be.
-    if (integral && p_ - start <= 19) return true;
-    return isFinite(std::string(start, p_));
+    if (integral && text.size() <= 19) return true;
+    return std::isfinite(numberValue(text));
 }
 
-bool JsonScanner::isFinite(const std::string& number) {
+double JsonScanner::numberValue(std::string_view text) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error == std::errc() && end == text.data() + text.size()) return value;
+    // Out of range: strtod gives the infinity or the tiny value a parser would.
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    return std::isfinite(strtod_l(number.c_str(), nullptr, cLocale));
+    return strtod_l(std::string(text).c_str(), nullptr, cLocale);
 }
 
 }  // namespace quillfen

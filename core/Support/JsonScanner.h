@@ -48,6 +48,33 @@ public:
         }
     }
 
+    // Reads the elements of the array at the cursor; `onElement()` finds the cursor on each element
+    // and must consume it.
+    template <typename OnElement>
+    bool array(OnElement&& onElement) {
+        ++p_;
+        ws();
+        if (p_ < end_ && *p_ == ']') {
+            ++p_;
+            return true;
+        }
+        for (;;) {
+            ws();
+            if (p_ == end_ || !onElement()) return false;
+            ws();
+            if (p_ == end_) return false;
+            if (*p_ == ',') {
+                ++p_;
+                continue;
+            }
+            if (*p_ == ']') {
+                ++p_;
+                return true;
+            }
+            return false;
+        }
+    }
+
     // A string value at the cursor, decoded into `out`.
     bool string(std::string& out) {
         out.clear();
@@ -57,6 +84,13 @@ public:
     // A string value at the cursor as a view: into the text when it holds no escape, else into
     // `scratch`, which holds its decoded form.
     bool stringValue(std::string_view& out, std::string& scratch);
+
+    // A number at the cursor (on its sign or first digit), checked as `skipValue` checks one: its
+    // text, and whether it is written as a whole number (no fraction, no exponent).
+    bool numberToken(std::string_view& text, bool& integral);
+
+    // The double nearest to a number's text, as a JSON parser reads it (not finite when too large).
+    static double numberValue(std::string_view text);
 
     // Moves past a byte order mark at the cursor, as JSON parsers do at the start of their input.
     void byteOrderMark();
@@ -83,7 +117,6 @@ private:
 
     bool number();
 
-    static bool isFinite(const std::string& number);
 
     const char* p_;
     const char* end_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 #include "Support/Iso8601.h"
@@ -21,6 +22,30 @@ TEST(Iso8601, WritesUtcWholeSecondsAndReadsItBack) {
     EXPECT_EQ(Iso8601::parse("2026-01-05T14:03:00Z"), at("2026-01-05T14:03:00Z"));
     EXPECT_EQ(Iso8601::parse("2026-01-05T15:03:00+01:00"), at("2026-01-05T14:03:00Z"));
     EXPECT_EQ(Iso8601::format(at("1999-12-31T23:59:59Z")), "1999-12-31T23:59:59Z");
+}
+
+TEST(Iso8601, WritesTheCalendarDateAcrossTheClocksWholeRange) {
+    // Leap days, the turn of centuries, before 1970 and the ends of the clock's range, checked
+    // against the C library's calendar; a writer that reuses its last day agrees with one that does not.
+    const std::int64_t instants[] = {0,           -1,          951782400,   951868799,   4107542399,
+                                     -2208988801, -9223372035, 9223372035,  1767225599,  1709164800};
+    Iso8601::LastDay last;
+    for (std::int64_t seconds : instants) {
+        const auto t = TimePoint{} + std::chrono::seconds(seconds) + std::chrono::milliseconds(seconds > 0 && seconds < 9e9 ? 999 : 0);
+        std::time_t whole = static_cast<std::time_t>(seconds);
+        std::tm tm{};
+        gmtime_r(&whole, &tm);
+        char expected[80];
+        std::snprintf(expected, sizeof expected, "%04d-%02d-%02dT%02d:%02d:%02dZ", tm.tm_year + 1900, tm.tm_mon + 1,
+                      tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+        EXPECT_EQ(Iso8601::format(t), expected) << seconds;
+        char text[Iso8601::kFormattedSize];
+        Iso8601::formatInto(text, t, last);
+        EXPECT_EQ(std::string(text, sizeof text), expected) << seconds;
+        const auto next = t + std::chrono::seconds(seconds > 9e9 ? -1 : 1);
+        Iso8601::formatInto(text, next, last);
+        EXPECT_EQ(Iso8601::format(next), std::string(text, sizeof text));
+    }
 }
 
 TEST(Iso8601, RefusesEverythingButTheStrictForm) {
