@@ -9,7 +9,7 @@
 
 #include "Log/FileLogStore.h"
 #include "Log/SignalLog.h"
-#include "support/MemoryLogStore.h"
+#include "Log/MemoryLogStore.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {
@@ -59,7 +59,7 @@ void BM_SignalLogAppendFullLogToFile(benchmark::State& state) {
 
 // The same without the disk: the cost of encoding, pruning and joining alone.
 void BM_SignalLogAppendFullLogInMemory(benchmark::State& state) {
-    appendToFullLog(state, std::make_shared<test::MemoryLogStore>());
+    appendToFullLog(state, std::make_shared<MemoryLogStore>());
 }
 
 BENCHMARK(BM_SignalLogAppendFullLogToFile)
