@@ -22,8 +22,10 @@ bool isOneShotRun(const Environment& environment) {
 }
 
 Lock acquire(const std::filesystem::path& folder) {
-    (void)SafeFile::makePrivateFolder(folder);
     const auto path = folder / "singleton.lock";
+    // A folder that is not ours alone (a link, another user's) holds no lock of ours.
+    if (auto error = SafeFile::makePrivateFolder(folder))
+        return {Outcome::unguarded, "cannot keep " + path.string() + " there: " + error.message()};
     // Never through a link (a dangling one would have us create its target), and only a file:
     // a pipe in its place must not hold the start.
     const int fd =
