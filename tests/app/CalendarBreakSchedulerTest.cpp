@@ -153,7 +153,7 @@ TEST(CalendarBreakScheduler, TheJournalIsCutLikeTheDecisionsJournalButKeepsTheDa
     EXPECT_FALSE(day.scheduler.evaluate(2));
     std::vector<std::string> lines;
     const std::string journal = day.journal();
-    for (std::size_t start = 0, end; start < journal.size(); start = end + 1) {
+    for (std::size_t start = 0, end = 0; end != std::string::npos && start < journal.size(); start = end + 1) {
         end = journal.find('\n', start);
         lines.push_back(journal.substr(start, end - start));
     }
