@@ -57,7 +57,7 @@ void cut(const std::filesystem::path& file, const Trim& trim) {
         kept.push_back('\n');
     }
     text.reset();
-    if (SafeFile::replace(file, kept, [] { reached(TrimStep::written); })) return;
+    if (SafeFile::replace(file, kept, 0600, [] { reached(TrimStep::written); })) return;
     reached(TrimStep::renamed);
 }
 

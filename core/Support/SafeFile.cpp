@@ -181,6 +181,12 @@ Contents read(const std::filesystem::path& file, std::size_t maxBytes, Links lin
     return contents;
 }
 
+std::optional<std::string> readWhole(const std::filesystem::path& file, std::size_t maxBytes, Links links) {
+    auto contents = read(file, maxBytes, links);
+    if (!contents.wasRead()) return std::nullopt;
+    return std::move(contents.bytes);
+}
+
 std::optional<std::string> readTail(const std::filesystem::path& file, std::size_t maxBytes, Links links) {
     Contents contents;
     struct stat info {};
@@ -208,7 +214,7 @@ std::optional<std::string> readTail(const std::filesystem::path& file, std::size
     return text;
 }
 
-std::error_code replace(const std::filesystem::path& file, std::string_view bytes,
+std::error_code replace(const std::filesystem::path& file, std::string_view bytes, unsigned mode,
                         const std::function<void()>& beforeRename) {
     const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
     std::string temporary = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
@@ -216,8 +222,8 @@ std::error_code replace(const std::filesystem::path& file, std::string_view byte
     if (!fd.ok()) return lastError();
     std::error_code error;
     if (!writeAll(fd.get(), bytes)) error = lastError();
-    // mkstemp's 0600 is narrowed by the umask; the file is exactly 0600 before it has its name.
-    if (!error && ::fchmod(fd.get(), S_IRUSR | S_IWUSR) != 0) error = lastError();
+    // mkstemp's 0600 is narrowed by the umask; the file has its exact mode before it has its name.
+    if (!error && ::fchmod(fd.get(), static_cast<mode_t>(mode)) != 0) error = lastError();
     // The data and the length it needs are enough: the file is new and read back only by name.
     if (!error && ::fdatasync(fd.get()) != 0) error = lastError();
     if (::close(fd.release()) != 0 && !error) error = lastError();

@@ -36,15 +36,19 @@ struct Contents {
 // The whole file when it is a regular file of at most `maxBytes`.
 Contents read(const std::filesystem::path& file, std::size_t maxBytes, Links links = Links::refuse);
 
+// The bytes of `read`, when it read them.
+std::optional<std::string> readWhole(const std::filesystem::path& file, std::size_t maxBytes, Links links);
+
 // The newest `maxBytes` of a regular file, from a line start (the line the limit cuts through is
 // left out whole). No value when there is no such file or it cannot be read.
 std::optional<std::string> readTail(const std::filesystem::path& file, std::size_t maxBytes, Links links);
 
-// Replaces the file whole: written beside it under ".<name>.XXXXXX", made 0600 and renamed over
-// it, so a reader (or a crash) sees the old content or the new, never half. A link or a pipe in
-// its place is replaced, never written through. `beforeRename` lets a test stop between the steps.
+// Replaces the file whole: written beside it under ".<name>.XXXXXX", given its mode (0600, or 0700
+// for a script) and renamed over it, so a reader (or a crash) sees the old content or the new,
+// never half. A link or a pipe in its place is replaced, never written through. `beforeRename`
+// lets a test stop between the steps.
 [[nodiscard]] std::error_code replace(const std::filesystem::path& file, std::string_view bytes,
-                                      const std::function<void()>& beforeRename = {});
+                                      unsigned mode = 0600, const std::function<void()>& beforeRename = {});
 
 // Appends the bytes to a regular file of ours (created 0600) in one write, starting a new line
 // first when the file ends inside one (a write cut short by a crash), so the cut line stays a

@@ -54,13 +54,6 @@ struct ComponentDeleter {
 };
 using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
 
-std::optional<std::string> readSmallFile(const std::filesystem::path& file) {
-    // A calendar folder may be a sync tool's, where a link is the tool's own business.
-    auto contents = SafeFile::read(file, kMaxFileBytes, SafeFile::Links::follow);
-    if (!contents.wasRead()) return std::nullopt;
-    return std::move(contents.bytes);
-}
-
 bool hasIcsExtension(const std::filesystem::path& p) {
     std::string ext = p.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -587,7 +580,8 @@ std::vector<CalendarEvent> EventStoreLinux::events(TimePoint start, TimePoint en
 
     ExpansionBudget budget;
     for (const auto& file : files) {
-        auto text = readSmallFile(file);
+        // A calendar folder may be a sync tool's, where a link is the tool's own business.
+        auto text = SafeFile::readWhole(file, kMaxFileBytes, SafeFile::Links::follow);
         if (!text) continue;
         std::lock_guard lock(libicalMutex());
         Component root(icalparser_parse_string(text->c_str()));
