@@ -32,12 +32,16 @@ std::shared_ptr<LogStore> FileLogStore::in(const std::optional<std::filesystem::
 
 std::optional<std::string> FileLogStore::read() const {
     auto contents = SafeFile::read(path_, maxReadBytes_);
+    examined_ = true;
     if (contents.keepAside) keepAside_ = true;
     if (!contents.wasRead()) return std::nullopt;
     return std::move(contents.bytes);
 }
 
 std::error_code FileLogStore::write(std::string_view bytes) {
+    // A store that writes before it ever reads (a heartbeat) must not replace unseen what it could
+    // not have read either.
+    if (!examined_) (void)read();
     if (keepAside_) {
         if (auto error = moveAside()) return error;
         keepAside_ = false;

@@ -51,6 +51,7 @@ private:
     Clock now_;
     // The file holds what could not be read or decoded; the next write keeps it aside first.
     mutable std::atomic<bool> keepAside_ = false;
+    mutable std::atomic<bool> examined_ = false;
 };
 
 }  // namespace quillfen

@@ -63,6 +63,10 @@ TEST(FileLogStore, ReadsOnlyARegularFileOfItsOwnUpToItsCapAndKeepsALargerOneAsid
     EXPECT_FALSE(store.write("[]"));
     EXPECT_EQ(test::readFile(dir.path() / "store.json.corrupt-20260105T140300Z"), large);
     EXPECT_EQ(store.read(), "[]");
+    // A store that writes before it ever reads does the same.
+    test::writeFile(file, large);
+    EXPECT_FALSE(FileLogStore(file, 101).write("[]"));
+    EXPECT_EQ(test::contentsKeptAside(file), (std::vector<std::string>{large, large}));
     for (const char* name : {"pipe.json", "link.json", "store.json"}) {
         EXPECT_EQ(std::count_if(log.lines.begin(), log.lines.end(),
                                 [&](const std::string& l) { return l.find("refused " + (dir.path() / name).string()) != std::string::npos; }),
