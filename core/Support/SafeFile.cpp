@@ -181,6 +181,12 @@ Contents read(const std::filesystem::path& file, std::size_t maxBytes, Links lin
     return contents;
 }
 
+int openForReading(const std::filesystem::path& file, Links links) {
+    Contents contents;
+    struct stat info {};
+    return openToRead(file, links, contents, info).release();
+}
+
 std::optional<std::string> readWhole(const std::filesystem::path& file, std::size_t maxBytes, Links links) {
     auto contents = read(file, maxBytes, links);
     if (!contents.wasRead()) return std::nullopt;

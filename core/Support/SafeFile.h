@@ -36,6 +36,10 @@ struct Contents {
 // The whole file when it is a regular file of at most `maxBytes`.
 Contents read(const std::filesystem::path& file, std::size_t maxBytes, Links links = Links::refuse);
 
+// A descriptor to read a regular file from, opened without blocking (the caller closes it), or -1.
+// For a reader that streams a file of another tool rather than taking it whole.
+int openForReading(const std::filesystem::path& file, Links links);
+
 // The bytes of `read`, when it read them.
 std::optional<std::string> readWhole(const std::filesystem::path& file, std::size_t maxBytes, Links links);
 
