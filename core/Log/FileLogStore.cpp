@@ -8,6 +8,12 @@
 
 namespace quillfen {
 
+namespace {
+
+constexpr const char* kUndecodable = "cannot be decoded; kept aside as a .corrupt-<time> copy before it is written again";
+
+}  // namespace
+
 FileLogStore::FileLogStore(std::filesystem::path path, std::size_t maxReadBytes, Clock now)
     : path_(std::move(path)), maxReadBytes_(maxReadBytes), now_(std::move(now)) {}
 
@@ -50,12 +56,13 @@ std::error_code FileLogStore::write(std::string_view bytes) {
 }
 
 std::error_code FileLogStore::moveAside() {
+    SafeFile::refuse(path_, kUndecodable);
     return SafeFile::moveAside(path_, now_());
 }
 
 void FileLogStore::markUndecodable() {
     keepAside_ = true;
-    SafeFile::refuse(path_, "cannot be decoded; kept aside before it is written again");
+    SafeFile::refuse(path_, kUndecodable);
 }
 
 }  // namespace quillfen

@@ -114,7 +114,7 @@ std::vector<std::string> asideCopies(const std::filesystem::path& folder, const 
             number = std::strtol(rest.c_str() + dash + 1, nullptr, 10);
             rest.resize(dash);
         }
-        found.push_back({{rest, number}, name});
+        found.push_back({{rest, number}, std::move(name)});
     }
     std::sort(found.begin(), found.end());
     std::vector<std::string> names;
@@ -290,7 +290,6 @@ std::error_code moveAside(const std::filesystem::path& file, TimePoint now) {
         if (::rename(file.c_str(), side.c_str()) == 0) break;
         return lastError();
     }
-    SystemLog::info(kCategory, "kept " + file.string() + " aside as " + name);
     auto copies = asideCopies(folder, prefix);
     for (std::size_t i = 0; i + kAsideCopiesKept < copies.size(); ++i)
         ::unlink((folder / copies[i]).c_str());

@@ -91,6 +91,7 @@ TEST(FileLogStore, AFailedWriteReportsItsErrorAndLeavesNoTrace) {
 
 TEST(FileLogStore, KeepsEveryUndecodableFileAsideUnderANameOfItsOwnUpToTheNewestThree) {
     test::TempDir dir;
+    test::CapturedSystemLog log;
     auto file = dir.path() / "promise.json";
     test::FixedClock clock(test::at("2026-01-05T14:03:00Z"));
     FileLogStore store(file, FileLogStore::kSmallStoreBytes, clock);
@@ -112,6 +113,10 @@ TEST(FileLogStore, KeepsEveryUndecodableFileAsideUnderANameOfItsOwnUpToTheNewest
     EXPECT_FALSE(store.write("null"));
     EXPECT_EQ(test::readFile(dir.path() / "promise.json.corrupt-20260105T140700Z-2"), "{six");
     EXPECT_EQ(test::contentsKeptAside(file), (std::vector<std::string>{"{four", "{five", "{six"}));
+    EXPECT_EQ(log.lines, std::vector<std::string>{"files: refused " + file.string() +
+                                                  ": cannot be decoded; kept aside as a .corrupt-<time> copy before it is "
+                                                  "written again"})
+        << "one line a file and run";
 
     // What cannot be kept is not written over: here the copy's name would be too long.
     const auto longName = dir.path() / (std::string(240, 'p') + ".json");
