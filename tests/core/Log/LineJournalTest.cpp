@@ -14,8 +14,6 @@
 namespace quillfen {
 namespace {
 
-namespace fs = std::filesystem;
-
 std::string record(int n) {
     return "{\"n\":" + std::to_string(n) + "}";
 }
@@ -69,19 +67,6 @@ TEST(LineJournal, AnAppendFromAnotherThreadDuringACutLandsInTheCutJournal) {
     other.join();
     LineJournal::setTrimStepHook({});
     EXPECT_EQ(test::readFile(file), journalOf(19, 29));
-}
-
-TEST(LineJournal, AJournalThatIsALinkIsNeitherAppendedToNorCut) {
-    test::TempDir dir;
-    const auto outside = dir.path() / "outside.txt";
-    const std::string theirs = journalOf(10, 27);
-    test::writeFile(outside, theirs);
-    const auto file = dir.path() / "decisions-log.jsonl";
-    fs::create_symlink(outside, file);
-    LineJournal::append(file, record(28), kSmall);
-    EXPECT_EQ(test::readFile(outside), theirs);
-    EXPECT_TRUE(fs::is_symlink(file));
-    EXPECT_FALSE(LineJournal::readTail(file, 1000));
 }
 
 }  // namespace

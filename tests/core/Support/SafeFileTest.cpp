@@ -93,20 +93,6 @@ TEST(SafeFile, WhatIsNotARegularFileOfOursIsRefusedOnceInTheLogAndReplacedNeverW
     EXPECT_EQ(left, 0) << "no temporary is left behind";
 }
 
-TEST(SafeFile, AnAppendStartsANewLineAfterACutOffOneAndRefusesAFileOfAnotherUser) {
-    test::TempDir dir;
-    const auto file = dir.path() / "journal.jsonl";
-    EXPECT_EQ(SafeFile::append(file, "{\"a\":1}\n"), 8u);
-    EXPECT_EQ(modeOf(file), 0600u);
-    test::writeFile(file, "{\"a\":1}\n{\"b\":");
-    EXPECT_EQ(SafeFile::append(file, "{\"c\":3}\n"), 22u);
-    EXPECT_EQ(test::readFile(file), "{\"a\":1}\n{\"b\":\n{\"c\":3}\n");
-    if (::geteuid() == 0) {
-        ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
-        EXPECT_FALSE(SafeFile::append(file, "{\"d\":4}\n"));
-    }
-}
-
 TEST(SafeFile, LeftoverTemporariesOfOurOwnAtomicWritesAreRemovedOnceAMinuteOld) {
     test::TempDir dir;
     test::TempDir elsewhere;
@@ -135,53 +121,6 @@ TEST(SafeFile, LeftoverTemporariesOfOurOwnAtomicWritesAreRemovedOnceAMinuteOld) 
     for (const auto& c : cases)
         EXPECT_EQ(!fs::exists(fs::symlink_status(dir.path() / c.name)), c.removed) << c.name;
     EXPECT_EQ(test::readFile(elsewhere.path() / "precious"), "theirs");
-}
-
-TEST(SafeFile, AFolderInASharedPlaceIsOursOnlyWhenMadeByUsOrPrivateToUs) {
-    test::TempDir shared;
-    test::CapturedSystemLog log;
-    const auto folder = shared.path() / "org.quillfen.Quillfen";
-    const auto theirs = shared.path() / "theirs";
-    const struct {
-        const char* what;
-        std::function<void()> place;
-        bool ours;
-    } cases[] = {
-        {"missing", [] {}, true},
-        {"ours already", [&] { fs::create_directory(folder), ::chmod(folder.c_str(), 0700); }, true},
-        {"open to all", [&] { fs::create_directory(folder), ::chmod(folder.c_str(), 0777); }, false},
-        {"a link to a private folder",
-         [&] { fs::create_directory(theirs), ::chmod(theirs.c_str(), 0700), fs::create_directory_symlink(theirs, folder); },
-         false},
-        {"a link to an open folder",
-         [&] { fs::create_directory(theirs), ::chmod(theirs.c_str(), 0777), fs::create_directory_symlink(theirs, folder); },
-         false},
-    };
-    const mode_t umask = ::umask(0);
-    for (const auto& c : cases) {
-        fs::remove_all(folder);
-        fs::remove_all(theirs);
-        c.place();
-        const auto theirMode = modeOf(theirs);
-        EXPECT_EQ(SafeFile::isOwnPrivateFolder(folder), c.ours) << c.what;
-        if (c.ours) {
-            EXPECT_EQ(modeOf(folder), 0700u) << c.what;
-        }
-        EXPECT_EQ(modeOf(theirs), theirMode) << c.what << ": nothing is chmod-ed through a link";
-        // A folder of ours in the home is made private; a link there is refused, not followed.
-        EXPECT_EQ(!SafeFile::makePrivateFolder(folder), fs::is_directory(fs::symlink_status(folder))) << c.what;
-        EXPECT_EQ(modeOf(theirs), theirMode) << c.what;
-    }
-    ::umask(umask);
-    if (::geteuid() == 0) {
-        fs::remove_all(folder);
-        fs::create_directory(folder);
-        ::chmod(folder.c_str(), 0700);
-        ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
-        EXPECT_FALSE(SafeFile::isOwnPrivateFolder(folder)) << "another user's folder";
-        EXPECT_TRUE(SafeFile::makePrivateFolder(folder));
-    }
-    EXPECT_EQ(linesNaming(log, folder), 1u);
 }
 
 }  // namespace
