@@ -34,14 +34,17 @@ bool present(const Environment& environment, const char* name) {
 }
 
 // The files each folder of ours holds, whose temporaries a killed write may have left.
-constexpr std::string_view kDataFiles[] = {"signal-log.json", "heartbeat.json", "nudge-budget.json",
-                                           "nudge-outcomes.json", "promise.json", "ask-history.json",
-                                           "stone-identity.json", "langfuse-prompt-cache.json"};
-constexpr std::string_view kFamilyFiles[] = {"decisions-log.jsonl", "actions-log.jsonl", "face-feedback.json"};
+constexpr std::string_view kDataFiles[] = {
+    "signal-log.json", "heartbeat.json",   "nudge-budget.json",   "nudge-outcomes.json",
+    "promise.json",    "ask-history.json", "stone-identity.json", "langfuse-prompt-cache.json"};
+constexpr std::string_view kFamilyFiles[] = {"decisions-log.jsonl", "actions-log.jsonl",
+                                             "face-feedback.json"};
 
 template <std::size_t N>
 std::function<bool(std::string_view)> oneOf(const std::string_view (&names)[N]) {
-    return [&names](std::string_view name) { return std::find(std::begin(names), std::end(names), name) != std::end(names); };
+    return [&names](std::string_view name) {
+        return std::find(std::begin(names), std::end(names), name) != std::end(names);
+    };
 }
 
 // "QUILLFEN_JOURNAL_TRIM=<bytes>:<lines>": a test of the whole application sees its journals cut
@@ -179,9 +182,11 @@ void AppController::buildCore() {
     budgetStore_ = FileLogStore::in(logFolder, "nudge-budget.json");
     budget_ = std::make_shared<NudgeBudget>(budgetStore_, desktop_.now);
     feedbackLog_ = std::make_shared<FaceFeedbackLog>(
-        FileLogStore::in(familyFolder, "face-feedback.json", FileLogStore::kFaceFeedbackBytes), kFaceFeedbackLimit);
+        FileLogStore::in(familyFolder, "face-feedback.json", FileLogStore::kFaceFeedbackBytes),
+        kFaceFeedbackLimit);
     promiseStore_ = std::make_shared<PromiseStore>(FileLogStore::in(logFolder, "promise.json"));
-    stoneIdentityStore_ = std::make_shared<StoneIdentityStore>(FileLogStore::in(logFolder, "stone-identity.json"));
+    stoneIdentityStore_ =
+        std::make_shared<StoneIdentityStore>(FileLogStore::in(logFolder, "stone-identity.json"));
     handoffEntry_ = std::make_unique<HandoffEntry>(
         stoneIdentityStore_,
         [](std::string_view kind, std::string_view detail, TimePoint now) { DecisionLog::append(kind, detail, now); },
@@ -190,10 +195,9 @@ void AppController::buildCore() {
                                                     kHeartbeatStaleAfter, desktop_.now);
     askHistoryStore_ = FileLogStore::in(logFolder, "ask-history.json");
     restoreAskHistory();
-    outcomeTracker_ = std::make_shared<NudgeOutcomeTracker>(FileLogStore::in(logFolder, "nudge-outcomes.json"),
-                                                            desktop_.now,
-                                                            NudgeOutcomeThresholds::defaults(),
-                                                            NudgeOutcomeTracker::defaultHistoryLimit);
+    outcomeTracker_ = std::make_shared<NudgeOutcomeTracker>(
+        FileLogStore::in(logFolder, "nudge-outcomes.json"), desktop_.now, NudgeOutcomeThresholds::defaults(),
+        NudgeOutcomeTracker::defaultHistoryLimit);
     bridge_ = makeBridge();
     engine_ = std::make_shared<NudgeEngine>(config_, FarlumeClient(config_, desktop_.httpFetcher), budget_, log_,
                                             bridge_, outcomeTracker_, desktop_.now);

@@ -132,7 +132,8 @@ bool install(CommandRunner& runner, const std::optional<RunningCopy::Installatio
 
     const auto wrapper = wrapperFile();
     std::error_code error = Paths::createPrivateFolders(wrapper.parent_path());
-    if (!error) error = SafeFile::replace(wrapper, wrapperScript(installed->build(), installed->launcher()), 0700);
+    if (!error)
+        error = SafeFile::replace(wrapper, wrapperScript(installed->build(), installed->launcher()), 0700);
     if (error) {
         SystemLog::notice(kCategory, "could not write keepalive wrapper: " + error.message());
         return false;

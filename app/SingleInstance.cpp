@@ -28,12 +28,12 @@ Lock acquire(const std::filesystem::path& folder) {
         return {Outcome::unguarded, "cannot keep " + path.string() + " there: " + error.message()};
     // Never through a link (a dangling one would have us create its target), and only a file:
     // a pipe in its place must not hold the start.
-    const int fd =
-        ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, S_IRUSR | S_IWUSR);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
+                          S_IRUSR | S_IWUSR);
     if (fd < 0) {
         const int error = errno;
-        return {Outcome::unguarded,
-                "cannot open " + path.string() + ": " + (error == ELOOP ? "a symbolic link" : std::strerror(error))};
+        return {Outcome::unguarded, "cannot open " + path.string() + ": " +
+                                        (error == ELOOP ? "a symbolic link" : std::strerror(error))};
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

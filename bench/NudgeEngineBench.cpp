@@ -8,9 +8,9 @@
 #include <nlohmann/json.hpp>
 
 #include "Log/FileLogStore.h"
+#include "Log/MemoryLogStore.h"
 #include "NudgeEngine.h"
 #include "Support/Iso8601.h"
-#include "Log/MemoryLogStore.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {

@@ -8,8 +8,8 @@
 #include <nlohmann/json.hpp>
 
 #include "Log/FileLogStore.h"
-#include "Log/SignalLog.h"
 #include "Log/MemoryLogStore.h"
+#include "Log/SignalLog.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {

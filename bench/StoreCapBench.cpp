@@ -16,7 +16,8 @@ namespace {
 using namespace quillfen;
 
 // A document of `item`s between `open` and `close` that just fits the cap.
-std::string atCap(std::size_t cap, const std::string& open, const std::string& item, const std::string& close) {
+std::string atCap(std::size_t cap, const std::string& open, const std::string& item,
+                  const std::string& close) {
     std::string text = open;
     while (text.size() + item.size() + 1 + close.size() <= cap) {
         if (text.size() > open.size()) text += ",";
@@ -31,11 +32,13 @@ void storeAtCap(benchmark::State& state, const std::string& text, std::size_t ca
     quillfen::test::TempDir dir;
     const auto file = dir.path() / "store.json";
     std::ofstream(file, std::ios::binary) << text;
-    for (auto _ : state) read(std::make_shared<FileLogStore>(file, cap));
+    for (auto _ : state)
+        read(std::make_shared<FileLogStore>(file, cap));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
-const std::string kOutcome = R"({"outcome":"ignored","partOfDay":"afternoon","resolvedAt":"2026-01-05T14:00:00Z"})";
+const std::string kOutcome =
+    R"({"outcome":"ignored","partOfDay":"afternoon","resolvedAt":"2026-01-05T14:00:00Z"})";
 const std::string kVerdict =
     R"({"at":789394800.5,"shownTier":"strained","reflection":"a scattered week, three long afternoons",)"
     R"("loopWasLive":true,"label":"nay","switchesPerHour":61,"pullsFastWindow":5,"pullsSlowWindow":6,)"
@@ -51,7 +54,8 @@ void BM_OutcomesAtCap(benchmark::State& state) {
 BENCHMARK(BM_OutcomesAtCap)->Unit(benchmark::kMillisecond);
 
 void BM_FaceFeedbackAtCap(benchmark::State& state) {
-    storeAtCap(state, atCap(FileLogStore::kFaceFeedbackBytes, "[", kVerdict, "]"), FileLogStore::kFaceFeedbackBytes,
+    storeAtCap(state, atCap(FileLogStore::kFaceFeedbackBytes, "[", kVerdict, "]"),
+               FileLogStore::kFaceFeedbackBytes,
                [](auto store) { benchmark::DoNotOptimize(FaceFeedbackLog(store, 100000).count()); });
 }
 BENCHMARK(BM_FaceFeedbackAtCap)->Unit(benchmark::kMillisecond);

@@ -56,7 +56,8 @@ void append(std::string_view kind, std::string_view detail, TimePoint now) {
 void append(const std::filesystem::path& file, std::string_view kind, std::string_view detail,
             TimePoint now) {
     nlohmann::json record = {{"ts", Iso8601::format(now)}, {"kind", kind}, {"detail", detail}};
-    if (auto line = JsonText::encode(record)) LineJournal::append(file, *line, {kTrimAboveBytes, kLinesKeptByTrim});
+    if (auto line = JsonText::encode(record))
+        LineJournal::append(file, *line, {kTrimAboveBytes, kLinesKeptByTrim});
 }
 
 std::vector<Entry> today(TimePoint now) {

@@ -10,7 +10,8 @@ namespace quillfen {
 
 namespace {
 
-constexpr const char* kUndecodable = "cannot be decoded; kept aside as a .corrupt-<time> copy before it is written again";
+constexpr const char* kUndecodable =
+    "cannot be decoded; kept aside as a .corrupt-<time> copy before it is written again";
 
 }  // namespace
 
@@ -30,8 +31,8 @@ std::optional<std::filesystem::path> FileLogStore::logDirectory() {
     return std::nullopt;
 }
 
-std::shared_ptr<LogStore> FileLogStore::in(const std::optional<std::filesystem::path>& folder, std::string_view name,
-                                           std::size_t maxReadBytes) {
+std::shared_ptr<LogStore> FileLogStore::in(const std::optional<std::filesystem::path>& folder,
+                                           std::string_view name, std::size_t maxReadBytes) {
     if (!folder) return std::make_shared<MemoryLogStore>();
     return std::make_shared<FileLogStore>(*folder / name, maxReadBytes);
 }

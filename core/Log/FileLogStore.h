@@ -35,8 +35,8 @@ public:
     static std::optional<std::filesystem::path> logDirectory();
 
     // The store of `name` in `folder`; with no folder, a store in memory for the run.
-    static std::shared_ptr<LogStore> in(const std::optional<std::filesystem::path>& folder, std::string_view name,
-                                        std::size_t maxReadBytes = kSmallStoreBytes);
+    static std::shared_ptr<LogStore> in(const std::optional<std::filesystem::path>& folder,
+                                        std::string_view name, std::size_t maxReadBytes = kSmallStoreBytes);
 
     const std::filesystem::path& path() const { return path_; }
 

@@ -73,7 +73,8 @@ bool writeAll(int fd, std::string_view bytes) {
 
 // Opens for reading without blocking; a refusal is logged here.
 Fd openToRead(const std::filesystem::path& file, Links links, Contents& contents, struct stat& info) {
-    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (links == Links::refuse ? O_NOFOLLOW : 0);
+    const int flags =
+        O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (links == Links::refuse ? O_NOFOLLOW : 0);
     Fd fd(::open(file.c_str(), flags));
     if (!fd.ok()) {
         const int error = errno;
@@ -222,7 +223,8 @@ std::optional<std::string> readTail(const std::filesystem::path& file, std::size
 
 std::error_code replace(const std::filesystem::path& file, std::string_view bytes, unsigned mode,
                         const std::function<void()>& beforeRename) {
-    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    const std::filesystem::path folder =
+        file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
     std::string temporary = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
     Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd.ok()) return lastError();
@@ -258,7 +260,8 @@ std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::str
         return std::nullopt;
     }
     char last = '\n';
-    const bool midLine = info.st_size > 0 && ::pread(fd.get(), &last, 1, info.st_size - 1) == 1 && last != '\n';
+    const bool midLine =
+        info.st_size > 0 && ::pread(fd.get(), &last, 1, info.st_size - 1) == 1 && last != '\n';
     std::string line;
     if (midLine) {
         line.reserve(bytes.size() + 1);
@@ -273,7 +276,8 @@ std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::str
 std::error_code moveAside(const std::filesystem::path& file, TimePoint now) {
     struct stat info {};
     if (::lstat(file.c_str(), &info) != 0) return errno == ENOENT ? std::error_code() : lastError();
-    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    const std::filesystem::path folder =
+        file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
     const std::string prefix = file.filename().string() + kAsideInfix;
     const std::string stamp = utcStamp(now);
     std::string name;
@@ -304,11 +308,12 @@ void removeLeftoverTemporaries(const std::filesystem::path& folder,
         const std::string name = entry.path().filename();
         if (!isTemporaryNameOf(name, ours)) continue;
         struct stat info {};
-        if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() ||
-            info.st_mtime >= before)
+        if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_uid != ::geteuid() || info.st_mtime >= before)
             continue;
         if (::unlink(entry.path().c_str()) == 0)
-            SystemLog::info(kCategory, "removed " + entry.path().string() + ", left by a write that never ended");
+            SystemLog::info(kCategory,
+                            "removed " + entry.path().string() + ", left by a write that never ended");
     }
 }
 

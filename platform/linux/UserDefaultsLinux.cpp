@@ -31,8 +31,10 @@ bool isBlank(char c) {
 }
 
 std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 
@@ -88,7 +90,8 @@ std::optional<std::string> stringValue(std::string_view raw) {
             if (quoted) quotedEnd = out.size();
         }
     }
-    while (out.size() > quotedEnd && isBlank(out.back())) out.pop_back();
+    while (out.size() > quotedEnd && isBlank(out.back()))
+        out.pop_back();
     if (out.rfind("@@", 0) == 0) return out.substr(1);
     if (out.rfind("@String(", 0) == 0 && out.back() == ')') return out.substr(8, out.size() - 9);
     if (!out.empty() && out.front() == '@') return std::nullopt;
@@ -96,9 +99,9 @@ std::optional<std::string> stringValue(std::string_view raw) {
 }
 
 std::string escapedValue(std::string_view text) {
-    static constexpr std::pair<char, char> kEscapes[] = {{'\a', 'a'}, {'\b', 'b'}, {'\f', 'f'}, {'\n', 'n'},
-                                                         {'\r', 'r'}, {'\t', 't'}, {'\v', 'v'}, {'"', '"'},
-                                                         {'\\', '\\'}};
+    static constexpr std::pair<char, char> kEscapes[] = {{'\a', 'a'}, {'\b', 'b'}, {'\f', 'f'},
+                                                         {'\n', 'n'}, {'\r', 'r'}, {'\t', 't'},
+                                                         {'\v', 'v'}, {'"', '"'},  {'\\', '\\'}};
     std::string out;
     bool needsQuotes = false;
     bool escapeNextIfHex = false;
@@ -133,7 +136,8 @@ std::string escapedValue(std::string_view text) {
 
 class UserDefaultsLinux final : public UserDefaults {
 public:
-    UserDefaultsLinux(const std::filesystem::path& file, Clock now) : store_(file, FileLogStore::kSmallStoreBytes) {
+    UserDefaultsLinux(const std::filesystem::path& file, Clock now)
+        : store_(file, FileLogStore::kSmallStoreBytes) {
         // A folder that is not ours alone (a link, another user's) keeps the choices in memory.
         writable_ = !SafeFile::makePrivateFolder(file.parent_path());
         if (writable_) {
@@ -177,12 +181,14 @@ public:
 private:
     // The last of a key that is written twice counts.
     const std::string* find(std::string_view key) const {
-        auto it = std::find_if(general_.rbegin(), general_.rend(), [key](const auto& e) { return e.first == key; });
+        auto it =
+            std::find_if(general_.rbegin(), general_.rend(), [key](const auto& e) { return e.first == key; });
         return it == general_.rend() ? nullptr : &it->second;
     }
 
     void set(std::string_view key, std::string raw) {
-        auto it = std::find_if(general_.rbegin(), general_.rend(), [key](const auto& e) { return e.first == key; });
+        auto it =
+            std::find_if(general_.rbegin(), general_.rend(), [key](const auto& e) { return e.first == key; });
         if (it != general_.rend()) {
             it->second = std::move(raw);
         } else {

@@ -146,14 +146,16 @@ TEST(CalendarBreakScheduler, TheJournalIsCutLikeTheDecisionsJournalButKeepsTheDa
     yesterday.replace(yesterday.find("2026-01-05"), 10, "2026-01-04");
     yesterday.insert(yesterday.find("\"reason\""), "\"note\":\"" + std::string(200, 'n') + "\",");
     std::string text = earlyToday;
-    while (text.size() <= 4'000'000) text += yesterday;
+    while (text.size() <= 4'000'000)
+        text += yesterday;
     const std::string cutOff = R"({"action":"sk)";
     test::writeFile(day.scheduler.journal(), text + cutOff);
 
     EXPECT_FALSE(day.scheduler.evaluate(2));
     std::vector<std::string> lines;
     const std::string journal = day.journal();
-    for (std::size_t start = 0, end = 0; end != std::string::npos && start < journal.size(); start = end + 1) {
+    for (std::size_t start = 0, end = 0; end != std::string::npos && start < journal.size();
+         start = end + 1) {
         end = journal.find('\n', start);
         lines.push_back(journal.substr(start, end - start));
     }

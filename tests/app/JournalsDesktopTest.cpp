@@ -33,9 +33,9 @@ constexpr std::size_t kLinesKept = 2000;
 
 // The twelve stones a handoff accepts, handed over in turn: each line names a stone other than the
 // one before it, so a line lost from the middle shows.
-constexpr const char* kStones[] = {"pebble-1c7e", "flint-4f2a",    "obsidian-6a31", "quartz-d803",
-                                   "pebble-92b4", "flint-73ce",    "obsidian-e542", "quartz-a119",
-                                   "pebble-b061", "flint-c412",    "obsidian-08af", "quartz-51dd"};
+constexpr const char* kStones[] = {"pebble-1c7e", "flint-4f2a", "obsidian-6a31", "quartz-d803",
+                                   "pebble-92b4", "flint-73ce", "obsidian-e542", "quartz-a119",
+                                   "pebble-b061", "flint-c412", "obsidian-08af", "quartz-51dd"};
 
 std::string stoneOf(int n) {
     return kStones[n % 12];
@@ -51,7 +51,8 @@ bool handOver(int n) {
     const QString url = QString::fromStdString("tavryn-stone://keep?material=" + stone.substr(0, dash) +
                                                "&seed=" + stone.substr(dash + 1));
     message.setArguments({QStringList{url}, QVariantMap()});
-    return QDBusConnection::sessionBus().call(message, QDBus::Block, 2000).type() == QDBusMessage::ReplyMessage;
+    return QDBusConnection::sessionBus().call(message, QDBus::Block, 2000).type() ==
+           QDBusMessage::ReplyMessage;
 }
 
 struct Journal {
@@ -77,12 +78,14 @@ Journal readJournal(const fs::path& file) {
         // An earlier line still whole parses; only the others need the parser.
         if (line == kEarlierLine) continue;
         const auto json = nlohmann::json::parse(line, nullptr, false);
-        if (!json.is_object() || !json["ts"].is_string() || !json["kind"].is_string() || !json["detail"].is_string()) {
+        if (!json.is_object() || !json["ts"].is_string() || !json["kind"].is_string() ||
+            !json["detail"].is_string()) {
             journal.broken.emplace_back(line);
             continue;
         }
         const std::string detail = json["detail"];
-        if (detail.rfind("kept ", 0) == 0) journal.stones.push_back(detail.substr(5, detail.find(' ', 5) - 5));
+        if (detail.rfind("kept ", 0) == 0)
+            journal.stones.push_back(detail.substr(5, detail.find(' ', 5) - 5));
     }
     return journal;
 }
@@ -94,7 +97,8 @@ TEST(Journals, ThirtyKillsWhileTheJournalIsWrittenAndCutLoseNoLineAndBreakNone) 
     env["QT_QPA_PLATFORM"] = "offscreen";
     env["QUILLFEN_JOURNAL_TRIM"] = std::to_string(kTrimAboveBytes) + ":" + std::to_string(kLinesKept);
     std::string earlier;
-    for (std::size_t i = 0; i < kLinesKept; ++i) earlier += kEarlierLine + "\n";
+    for (std::size_t i = 0; i < kLinesKept; ++i)
+        earlier += kEarlierLine + "\n";
     test::writeFile(journalFile, earlier);
     std::mt19937 random(20260105);
     // Every stone whose line was written, in order: those acknowledged, and one a kill cut short
@@ -128,9 +132,10 @@ TEST(Journals, ThirtyKillsWhileTheJournalIsWrittenAndCutLoseNoLineAndBreakNone) 
         const std::string inFlight = stoneOf(next++);
         killer.join();
         ASSERT_TRUE(app.waitForExit(std::chrono::seconds(2))) << "run " << run;
-        ASSERT_TRUE(test::waitUntil(
-            [] { return !QDBusConnection::sessionBus().interface()->isServiceRegistered(kService).value(); }))
-            << "run " << run;
+        ASSERT_TRUE(test::waitUntil([] {
+            return !QDBusConnection::sessionBus().interface()->isServiceRegistered(kService).value();
+        })) << "run "
+            << run;
 
         const Journal journal = readJournal(journalFile);
         EXPECT_TRUE(journal.broken.empty()) << "run " << run << ": " << journal.broken.front();

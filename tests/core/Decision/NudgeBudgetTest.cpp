@@ -53,7 +53,8 @@ TEST_F(NudgeBudgetTest, NoOrUnreadableFileIsAFreshDayWrittenOnlyByTheFirstFireTh
         }
         budget->recordFire();
         EXPECT_EQ(test::readFile(file), R"({"count":1,"dayKey":"2026-1-5"})");
-        EXPECT_EQ(test::contentsKeptAside(file), text ? std::vector<std::string>{text} : std::vector<std::string>{});
+        EXPECT_EQ(test::contentsKeptAside(file),
+                  text ? std::vector<std::string>{text} : std::vector<std::string>{});
     }
 }
 

@@ -65,7 +65,10 @@ TEST(FileLogStore, ReadsOnlyARegularFileOfItsOwnUpToItsCapAndKeepsALargerOneAsid
     EXPECT_EQ(test::contentsKeptAside(file), (std::vector<std::string>{large, large}));
     for (const char* name : {"pipe.json", "store.json"}) {
         EXPECT_EQ(std::count_if(log.lines.begin(), log.lines.end(),
-                                [&](const std::string& l) { return l.find("refused " + (dir.path() / name).string()) != std::string::npos; }),
+                                [&](const std::string& l) {
+                                    return l.find("refused " + (dir.path() / name).string()) !=
+                                           std::string::npos;
+                                }),
                   1)
             << name;
     }
@@ -109,9 +112,11 @@ TEST(FileLogStore, KeepsEveryUndecodableFileAsideUnderANameOfItsOwnUpToTheNewest
     EXPECT_FALSE(store.write("null"));
     EXPECT_EQ(test::readFile(dir.path() / "promise.json.corrupt-20260105T140700Z-2"), "{six");
     EXPECT_EQ(test::contentsKeptAside(file), (std::vector<std::string>{"{four", "{five", "{six"}));
-    EXPECT_EQ(log.lines, std::vector<std::string>{"files: refused " + file.string() +
-                                                  ": cannot be decoded; kept aside as a .corrupt-<time> copy before it is "
-                                                  "written again"})
+    EXPECT_EQ(
+        log.lines,
+        std::vector<std::string>{"files: refused " + file.string() +
+                                 ": cannot be decoded; kept aside as a .corrupt-<time> copy before it is "
+                                 "written again"})
         << "one line a file and run";
 
     // What cannot be kept is not written over: here the copy's name would be too long.

@@ -23,7 +23,8 @@ const LineJournal::Trim kSmall{150, 10, {}};
 
 std::string journalOf(int from, int to) {
     std::string text;
-    for (int n = from; n <= to; ++n) text += record(n) + "\n";
+    for (int n = from; n <= to; ++n)
+        text += record(n) + "\n";
     return text;
 }
 
@@ -33,7 +34,8 @@ TEST(LineJournal, AKillBetweenTheStepsOfACutLeavesTheOldJournalOrTheCutOne) {
     const std::string before = journalOf(10, 27);  // 144 bytes: the next line crosses the limit
     const std::string whole = before + record(28) + "\n";
     const std::string cut = journalOf(19, 28);
-    for (auto stop : {LineJournal::TrimStep::read, LineJournal::TrimStep::written, LineJournal::TrimStep::renamed}) {
+    for (auto stop :
+         {LineJournal::TrimStep::read, LineJournal::TrimStep::written, LineJournal::TrimStep::renamed}) {
         test::writeFile(file, before);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);

@@ -143,8 +143,9 @@ TEST_F(PromiseStoreTest, ReadsNoPromiseFromFilesThatDoNotHoldOneAndKeepsTheirWor
         PromiseStore promises(store());
         EXPECT_FALSE(promises.hasPromise()) << text;
         EXPECT_TRUE(promises.save(promise));
-        EXPECT_EQ(test::contentsKeptAside(file),
-                  std::string_view(text) == "null" ? std::vector<std::string>{} : std::vector<std::string>{text});
+        EXPECT_EQ(test::contentsKeptAside(file), std::string_view(text) == "null"
+                                                     ? std::vector<std::string>{}
+                                                     : std::vector<std::string>{text});
     }
     EXPECT_FALSE(PromiseStore(std::make_shared<FileLogStore>(home.path() / "missing.json")).hasPromise());
 }

@@ -32,9 +32,10 @@ bool isRegular(const fs::path& path) {
 }
 
 std::size_t linesNaming(const test::CapturedSystemLog& log, const fs::path& file) {
-    return static_cast<std::size_t>(std::count_if(log.lines.begin(), log.lines.end(), [&](const std::string& line) {
-        return line.find("refused " + file.string() + ":") != std::string::npos;
-    }));
+    return static_cast<std::size_t>(
+        std::count_if(log.lines.begin(), log.lines.end(), [&](const std::string& line) {
+            return line.find("refused " + file.string() + ":") != std::string::npos;
+        }));
 }
 
 void makeSocket(const fs::path& path) {
@@ -55,8 +56,18 @@ TEST(SafeFile, WhatIsNotARegularFileOfOursIsRefusedOnceInTheLogAndReplacedNeverW
         std::function<void(const fs::path&)> place;
         bool replaceable;
     } cases[] = {
-        {"link", [&](const fs::path& p) { test::writeFile(target, "theirs\n"); fs::create_symlink(target, p); }, true},
-        {"dangling", [&](const fs::path& p) { fs::remove(target); fs::create_symlink(target, p); }, true},
+        {"link",
+         [&](const fs::path& p) {
+             test::writeFile(target, "theirs\n");
+             fs::create_symlink(target, p);
+         },
+         true},
+        {"dangling",
+         [&](const fs::path& p) {
+             fs::remove(target);
+             fs::create_symlink(target, p);
+         },
+         true},
         {"pipe", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, true},
         {"socket", [](const fs::path& p) { makeSocket(p); }, true},
         {"folder", [](const fs::path& p) { fs::create_directory(p); }, false},
@@ -98,21 +109,26 @@ TEST(SafeFile, LeftoverTemporariesOfOurOwnAtomicWritesAreRemovedOnceAMinuteOld) 
     test::TempDir elsewhere;
     const auto now = test::at("2026-01-05T14:03:00Z");
     const auto old = test::at("2026-01-05T14:01:59Z");
-    const auto ours = [](std::string_view name) { return name == "signal-log.json" || name == "promise.json"; };
+    const auto ours = [](std::string_view name) {
+        return name == "signal-log.json" || name == "promise.json";
+    };
     test::writeFileModified(elsewhere.path() / "precious", "theirs", old);
     const struct {
         const char* name;
         std::function<void(const fs::path&)> place;
         bool removed;
     } cases[] = {
-        {".signal-log.json.a1B2c3", [&](const fs::path& p) { test::writeFileModified(p, "half", old); }, true},
+        {".signal-log.json.a1B2c3", [&](const fs::path& p) { test::writeFileModified(p, "half", old); },
+         true},
         {".promise.json.Zz9900", [&](const fs::path& p) { test::writeFileModified(p, "half", old); }, true},
         {".promise.json.young1", [&](const fs::path& p) { test::writeFileModified(p, "half", now); }, false},
         {".other.json.a1B2c3", [&](const fs::path& p) { test::writeFileModified(p, "theirs", old); }, false},
-        {"signal-log.json.a1B2c3", [&](const fs::path& p) { test::writeFileModified(p, "theirs", old); }, false},
-        {".signal-log.json.a1B2c", [&](const fs::path& p) { test::writeFileModified(p, "theirs", old); }, false},
-        {".signal-log.json.link00", [&](const fs::path& p) { fs::create_symlink(elsewhere.path() / "precious", p); },
+        {"signal-log.json.a1B2c3", [&](const fs::path& p) { test::writeFileModified(p, "theirs", old); },
          false},
+        {".signal-log.json.a1B2c", [&](const fs::path& p) { test::writeFileModified(p, "theirs", old); },
+         false},
+        {".signal-log.json.link00",
+         [&](const fs::path& p) { fs::create_symlink(elsewhere.path() / "precious", p); }, false},
         {".signal-log.json.fold00", [](const fs::path& p) { fs::create_directory(p); }, false},
     };
     for (const auto& c : cases)

@@ -25,14 +25,25 @@ QString q(const std::string& text) {
 
 TEST(UserDefaultsLinux, KeepsTheTextQSettingsWritesSoEitherReadsTheOther) {
     const std::string strings[] = {
-        "effortStopsChanging", "", "with, a comma", "a;b=c", "  spaced  ", "@at the start", "@@twice",
-        "quote \" and back\\slash", "line\nbreak\ttab\r", "\x01" "1f control then hex", "ünïcödé ’ · °",
+        "effortStopsChanging",
+        "",
+        "with, a comma",
+        "a;b=c",
+        "  spaced  ",
+        "@at the start",
+        "@@twice",
+        "quote \" and back\\slash",
+        "line\nbreak\ttab\r",
+        "\x01"
+        "1f control then hex",
+        "ünïcödé ’ · °",
     };
     test::TestHome home;
     const auto file = settingsFile(home);
     {
         QSettings theirs(q(file.string()), QSettings::IniFormat);
-        for (std::size_t i = 0; i < std::size(strings); ++i) theirs.setValue(q("s" + std::to_string(i)), q(strings[i]));
+        for (std::size_t i = 0; i < std::size(strings); ++i)
+            theirs.setValue(q("s" + std::to_string(i)), q(strings[i]));
         theirs.setValue("flag", true);
         theirs.setValue("count", qlonglong(-42));
         theirs.sync();
@@ -46,7 +57,8 @@ TEST(UserDefaultsLinux, KeepsTheTextQSettingsWritesSoEitherReadsTheOther) {
 
     fs::remove(file);
     ours = makeUserDefaults();
-    for (std::size_t i = 0; i < std::size(strings); ++i) ours->setString("s" + std::to_string(i), strings[i]);
+    for (std::size_t i = 0; i < std::size(strings); ++i)
+        ours->setString("s" + std::to_string(i), strings[i]);
     ours->setBoolean("flag", false);
     ours->setInteger("count", 7);
     ours->setString("gone", "soon");
@@ -73,10 +85,11 @@ TEST(UserDefaultsLinux, ASettingsFileThatIsNotOursIsRefusedAtOnceAndReplacedNotW
         std::function<void(const fs::path& file, const fs::path& elsewhere)> place;
         bool keptAside;
     } cases[] = {
-        {"a pipe", [](const fs::path& f, const fs::path&) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); }, false},
-        {"a link", [](const fs::path& f, const fs::path& e) { fs::create_symlink(e, f); }, false},
-        {"a dangling link", [](const fs::path& f, const fs::path& e) { fs::create_symlink(e.string() + "-none", f); },
+        {"a pipe", [](const fs::path& f, const fs::path&) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); },
          false},
+        {"a link", [](const fs::path& f, const fs::path& e) { fs::create_symlink(e, f); }, false},
+        {"a dangling link",
+         [](const fs::path& f, const fs::path& e) { fs::create_symlink(e.string() + "-none", f); }, false},
         {"a huge file", [&](const fs::path& f, const fs::path&) { test::writeFile(f, large); }, true},
     };
     for (const auto& c : cases) {
@@ -98,7 +111,8 @@ TEST(UserDefaultsLinux, ASettingsFileThatIsNotOursIsRefusedAtOnceAndReplacedNotW
         EXPECT_FALSE(fs::is_symlink(file)) << c.what;
         EXPECT_EQ(test::readFile(elsewhere), elsewhereText) << c.what;
         EXPECT_FALSE(fs::exists(elsewhere.string() + "-none")) << c.what;
-        EXPECT_EQ(test::contentsKeptAside(file), c.keptAside ? std::vector<std::string>{large} : std::vector<std::string>{})
+        EXPECT_EQ(test::contentsKeptAside(file),
+                  c.keptAside ? std::vector<std::string>{large} : std::vector<std::string>{})
             << c.what;
     }
 }
