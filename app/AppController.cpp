@@ -1,23 +1,24 @@
 #include "AppController.h"
 
-#include <sys/stat.h>
-
 #include <QApplication>
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 #include <nlohmann/json.hpp>
 
 #include "Log/DecisionLog.h"
 #include "Log/FileLogStore.h"
+#include "Log/LineJournal.h"
 #include "Mind/AgentTenant.h"
 #include "Mind/ClaudeSidecarMind.h"
 #include "Mind/LangfusePrompt.h"
 #include "Onboarding/InterruptBoundary.h"
 #include "Sky/FarlumeClient.h"
 #include "Support/Paths.h"
+#include "Support/SafeFile.h"
 #include "Support/SystemLog.h"
 #include "UI/MenuBarGlyphHost.h"
 
@@ -32,16 +33,34 @@ bool present(const Environment& environment, const char* name) {
     return environment.find(name) != environment.end();
 }
 
-// Creates the folder if needed and keeps it to its owner: every folder of ours holds the
-// user's own records.
-void ensurePrivateFolder(const std::filesystem::path& folder) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    ::chmod(folder.c_str(), S_IRWXU);
+// The files each folder of ours holds, whose temporaries a killed write may have left.
+constexpr std::string_view kDataFiles[] = {
+    "signal-log.json", "heartbeat.json",   "nudge-budget.json",   "nudge-outcomes.json",
+    "promise.json",    "ask-history.json", "stone-identity.json", "langfuse-prompt-cache.json"};
+constexpr std::string_view kFamilyFiles[] = {"decisions-log.jsonl", "actions-log.jsonl",
+                                             "face-feedback.json"};
+
+template <std::size_t N>
+std::function<bool(std::string_view)> oneOf(const std::string_view (&names)[N]) {
+    return [&names](std::string_view name) {
+        return std::find(std::begin(names), std::end(names), name) != std::end(names);
+    };
 }
 
-std::shared_ptr<LogStore> storeIn(const std::filesystem::path& folder, const char* file) {
-    return std::make_shared<FileLogStore>(folder / file);
+// "QUILLFEN_JOURNAL_TRIM=<bytes>:<lines>": a test of the whole application sees its journals cut
+// after a few lines rather than millions.
+void applyJournalTrimOverride(const Environment& environment) {
+    auto it = environment.find("QUILLFEN_JOURNAL_TRIM");
+    if (it == environment.end()) return;
+    unsigned long long bytes = 0;
+    std::size_t lines = 0;
+    if (std::sscanf(it->second.c_str(), "%llu:%zu", &bytes, &lines) == 2 && bytes > 0)
+        LineJournal::overrideTrimLimits(bytes, lines);
+}
+
+std::optional<std::filesystem::path> privateFolder(const std::filesystem::path& folder) {
+    if (SafeFile::makePrivateFolder(folder)) return std::nullopt;
+    return folder;
 }
 
 }  // namespace
@@ -150,29 +169,35 @@ void AppController::applyBoundary(InterruptBoundary boundary) {
 }
 
 void AppController::buildCore() {
+    applyJournalTrimOverride(desktop_.environment);
     const auto logFolder = FileLogStore::logDirectory();
-    ensurePrivateFolder(logFolder);
-    auto signalStore = std::make_shared<FileLogStore>();
-    log_ = std::make_shared<SignalLog>(signalStore, config_.logRetentionDays, desktop_.now);
+    const auto familyFolder = privateFolder(Paths::familyDirectory());
+    // What a write killed half-way left behind; a write of this run is younger than a minute.
+    if (logFolder) SafeFile::removeLeftoverTemporaries(*logFolder, oneOf(kDataFiles), desktop_.now());
+    if (familyFolder) SafeFile::removeLeftoverTemporaries(*familyFolder, oneOf(kFamilyFiles), desktop_.now());
+    signalStore_ = FileLogStore::in(logFolder, "signal-log.json", FileLogStore::kSignalLogBytes);
+    log_ = std::make_shared<SignalLog>(signalStore_, config_.logRetentionDays, desktop_.now);
     mirrorModel_.setThresholds(config_.faceThresholds);
-    deadmanFiles_ = DeadmanFiles::canonical(signalStore->path());
-    budget_ = std::make_shared<NudgeBudget>(storeIn(logFolder, "nudge-budget.json"), desktop_.now);
-    ensurePrivateFolder(Paths::familyDirectory());
-    feedbackLog_ = std::make_shared<FaceFeedbackLog>(storeIn(Paths::familyDirectory(), "face-feedback.json"),
-                                                     kFaceFeedbackLimit);
-    promiseStore_ = std::make_shared<PromiseStore>(storeIn(logFolder, "promise.json"));
-    stoneIdentityStore_ = std::make_shared<StoneIdentityStore>(StoneIdentityStore::defaultDiskStore());
+    if (logFolder) deadmanFiles_ = DeadmanFiles::canonical(*logFolder / "signal-log.json");
+    budgetStore_ = FileLogStore::in(logFolder, "nudge-budget.json");
+    budget_ = std::make_shared<NudgeBudget>(budgetStore_, desktop_.now);
+    feedbackLog_ = std::make_shared<FaceFeedbackLog>(
+        FileLogStore::in(familyFolder, "face-feedback.json", FileLogStore::kFaceFeedbackBytes),
+        kFaceFeedbackLimit);
+    promiseStore_ = std::make_shared<PromiseStore>(FileLogStore::in(logFolder, "promise.json"));
+    stoneIdentityStore_ =
+        std::make_shared<StoneIdentityStore>(FileLogStore::in(logFolder, "stone-identity.json"));
     handoffEntry_ = std::make_unique<HandoffEntry>(
         stoneIdentityStore_,
         [](std::string_view kind, std::string_view detail, TimePoint now) { DecisionLog::append(kind, detail, now); },
         desktop_.now);
-    liveness_ = std::make_shared<HeartbeatLiveness>(storeIn(logFolder, "heartbeat.json"), kHeartbeatStaleAfter,
-                                                    desktop_.now);
-    askHistoryStore_ = storeIn(logFolder, "ask-history.json");
+    liveness_ = std::make_shared<HeartbeatLiveness>(FileLogStore::in(logFolder, "heartbeat.json"),
+                                                    kHeartbeatStaleAfter, desktop_.now);
+    askHistoryStore_ = FileLogStore::in(logFolder, "ask-history.json");
     restoreAskHistory();
-    outcomeTracker_ = std::make_shared<NudgeOutcomeTracker>(storeIn(logFolder, "nudge-outcomes.json"), desktop_.now,
-                                                            NudgeOutcomeThresholds::defaults(),
-                                                            NudgeOutcomeTracker::defaultHistoryLimit);
+    outcomeTracker_ = std::make_shared<NudgeOutcomeTracker>(
+        FileLogStore::in(logFolder, "nudge-outcomes.json"), desktop_.now, NudgeOutcomeThresholds::defaults(),
+        NudgeOutcomeTracker::defaultHistoryLimit);
     bridge_ = makeBridge();
     engine_ = makeEngine();
     reader_ = std::make_unique<SignalReader>(
@@ -231,30 +256,34 @@ void AppController::restoreAskHistory() {
     if (!askHistoryStore_) return;
     auto bytes = askHistoryStore_->read();
     if (!bytes) return;
-    auto document = nlohmann::json::parse(*bytes, nullptr, false);
-    if (document.is_discarded() || !document.is_object()) return;
+    if (!restoreAskHistory(*bytes)) askHistoryStore_->markUndecodable();
+}
+
+bool AppController::restoreAskHistory(const std::string& bytes) {
+    auto document = nlohmann::json::parse(bytes, nullptr, false);
+    if (document.is_discarded() || !document.is_object()) return false;
     // "history" is what makes the file ours: a file without it is someone else's, or broken.
     auto it = document.find("history");
-    if (it == document.end() || it->is_null()) return;
+    if (it == document.end() || it->is_null()) return false;
     const std::optional<LineHistory> history = lineHistoryFromJson(*it);
     std::optional<Uuid> move;
     if (auto moveIt = document.find("lastMoveId"); moveIt != document.end() && !moveIt->is_null()) {
-        if (!moveIt->is_string()) return;
+        if (!moveIt->is_string()) return false;
         move = Uuid::parse(moveIt->get<std::string>());
-        if (!move) return;
+        if (!move) return false;
     }
-    if (!history) return;
+    if (!history) return false;
     lineHistory_ = *history;
     lastMoveId_ = move;
+    return true;
 }
 
 void AppController::rebuildEngineKeepingState() {
     // The engine holds copies of the configuration, so a new threshold needs a new engine;
-    // every store reads its state back from its file, and the outcome tracker is kept.
+    // every store reads its state back from its store, and the outcome tracker is kept.
     if (!outcomeTracker_) return;
-    const auto logFolder = FileLogStore::logDirectory();
-    log_ = std::make_shared<SignalLog>(std::make_shared<FileLogStore>(), config_.logRetentionDays, desktop_.now);
-    budget_ = std::make_shared<NudgeBudget>(storeIn(logFolder, "nudge-budget.json"), desktop_.now);
+    log_ = std::make_shared<SignalLog>(signalStore_, config_.logRetentionDays, desktop_.now);
+    budget_ = std::make_shared<NudgeBudget>(budgetStore_, desktop_.now);
     bridge_ = makeBridge();
     engine_ = makeEngine();
 }

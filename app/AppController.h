@@ -162,6 +162,8 @@ public:
     // An engine over the current configuration, stores and bridge.
     std::shared_ptr<NudgeEngine> makeEngine() const;
     void restoreAskHistory();
+    // Whether the bytes read as the ask history; only then is it taken.
+    bool restoreAskHistory(const std::string& bytes);
     void rebuildEngineKeepingState();
     // The inspect window's two actions.
     void wireInspector();
@@ -345,6 +347,9 @@ private:
     std::unique_ptr<NotificationManager> notifications_;
     std::shared_ptr<SignalLog> log_;
     std::shared_ptr<NudgeBudget> budget_;
+    // Kept for the rebuilt log and budget: in memory, they are all there is.
+    std::shared_ptr<LogStore> signalStore_;
+    std::shared_ptr<LogStore> budgetStore_;
     std::shared_ptr<FaceFeedbackLog> feedbackLog_;
     std::shared_ptr<NudgeOutcomeTracker> outcomeTracker_;
     // Outlives the engines, as the stretch it is read against outlives them.

@@ -5,11 +5,11 @@
 #include "AppController.h"
 #include "ClaudeFaceInstaller.h"
 #include "ClaudeFaceScripts.h"
-#include "Log/FileLogStore.h"
 #include "LoginItem.h"
 #include "SelfUpdater.h"
 #include "Signals/AIToolReader.h"
 #include "Support/Paths.h"
+#include "Support/SafeFile.h"
 
 // The settings window's facts and switches, and the onboarding's requests: each is a closure
 // that holds the controller weakly, since a window may outlive it on its way out.
@@ -20,6 +20,8 @@ namespace {
 
 constexpr const char* kDesktopPaneHiddenKey = "desktopPaneHidden";
 constexpr double kHealthBridgeFreshSeconds = 86400;
+// Claude Code's settings: a page of JSON.
+constexpr std::size_t kMaxClaudeSettingsBytes = 1 << 20;
 
 std::optional<TimePoint> modifiedAt(const std::filesystem::path& file) {
     struct stat info {};
@@ -47,7 +49,8 @@ void AppController::refreshSettingsModel() {
     settingsModel_.setCalendarBreaks(desktop_.defaults.boolean(CalendarBreakScheduler::kEnabledKey).value_or(false));
     settingsModel_.setSelfUpdate(SelfUpdater::isEnabled(desktop_.defaults));
     settingsModel_.setBuildLabel(SelfUpdater::localVersion() + " (" + SelfUpdater::localSha() + ")");
-    const auto claudeSettings = FileLogStore(Paths::home() / ".claude/settings.json").read();
+    const auto claudeSettings = SafeFile::readWhole(Paths::home() / ".claude/settings.json",
+                                                    kMaxClaudeSettingsBytes, SafeFile::Links::follow);
     settingsModel_.setStatuslineInstalled(claudeSettings && claudeSettings->find("statusline-mirror.sh") != std::string::npos);
     settingsModel_.setClaudeFaceNote(claudeFaceNote_);
     const auto bridged = modifiedAt(healthBridgeFile());

@@ -1,13 +1,10 @@
 #include "CalendarBreakScheduler.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
 #include <nlohmann/json.hpp>
 
+#include "Log/LineJournal.h"
 #include "Support/Iso8601.h"
 #include "Support/JsonText.h"
 #include "Support/LocalCalendar.h"
@@ -131,21 +128,13 @@ void CalendarBreakScheduler::journalLine(const std::string& action, const std::s
     }
     auto line = JsonText::encode(record);
     if (!line) return;
-    line->push_back('\n');
-
-    if (journal_.has_parent_path()) (void)Paths::createPrivateFolders(journal_.parent_path());
-    // One write of the whole line to a file opened for appending: the line lands whole at the
-    // end, whatever else appends meanwhile. Failures leave the journal as it was.
-    const int fd = ::open(journal_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
-    if (fd < 0) return;
-    std::string_view rest = *line;
-    while (!rest.empty()) {
-        const ssize_t n = ::write(fd, rest.data(), rest.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        rest.remove_prefix(static_cast<std::size_t>(n));
-    }
-    ::close(fd);
+    // Bounded like the decisions journal, but the day's lines stay whatever their number: the
+    // mirror reads today's hold from them. Lines are written compact, so the day's lines are
+    // the ones that hold this text.
+    const std::string ofTheDay = "\"dayKey\":\"" + dayKey + "\"";
+    LineJournal::append(journal_, *line, {.alwaysKeep = [&ofTheDay](std::string_view text) {
+                            return text.find(ofTheDay) != std::string_view::npos;
+                        }});
 }
 
 }  // namespace quillfen

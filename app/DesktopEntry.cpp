@@ -7,6 +7,7 @@
 #include "Log/FileLogStore.h"
 #include "Stone/StoneHandoff.h"
 #include "Support/Paths.h"
+#include "Support/SafeFile.h"
 #include "Support/SystemLog.h"
 
 namespace quillfen::DesktopEntry {
@@ -14,6 +15,8 @@ namespace quillfen::DesktopEntry {
 namespace {
 
 constexpr const char* kCategory = "desktop-entry";
+// A desktop entry is a few lines.
+constexpr std::size_t kMaxEntryBytes = 64 * 1024;
 
 // Where the desktop looks for application entries, in the order it prefers them.
 std::vector<std::filesystem::path> applicationFolders() {
@@ -91,7 +94,8 @@ bool refresh(const std::optional<RunningCopy::Installation>& installed) {
         return false;
     }
     for (const auto& folder : applicationFolders()) {
-        auto found = FileLogStore(folder / kFileName).read();
+        // The system's folders may hold a link of the distribution's.
+        auto found = SafeFile::readWhole(folder / kFileName, kMaxEntryBytes, SafeFile::Links::follow);
         if (!found) continue;
         if (*found == *wanted) return true;
         break;

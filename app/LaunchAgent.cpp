@@ -1,16 +1,13 @@
 #include "LaunchAgent.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <vector>
 
 #include "Config/AppConfig.h"
-#include "Log/FileLogStore.h"
 #include "RunningCopy.h"
 #include "SingleInstance.h"
 #include "Support/Paths.h"
+#include "Support/SafeFile.h"
 #include "Support/SystemLog.h"
 #include "Support/Text.h"
 
@@ -135,8 +132,8 @@ bool install(CommandRunner& runner, const std::optional<RunningCopy::Installatio
 
     const auto wrapper = wrapperFile();
     std::error_code error = Paths::createPrivateFolders(wrapper.parent_path());
-    if (!error) error = FileLogStore(wrapper).write(wrapperScript(installed->build(), installed->launcher()));
-    if (!error && ::chmod(wrapper.c_str(), S_IRWXU) != 0) error = {errno, std::generic_category()};
+    if (!error)
+        error = SafeFile::replace(wrapper, wrapperScript(installed->build(), installed->launcher()), 0700);
     if (error) {
         SystemLog::notice(kCategory, "could not write keepalive wrapper: " + error.message());
         return false;
@@ -144,7 +141,7 @@ bool install(CommandRunner& runner, const std::optional<RunningCopy::Installatio
 
     const auto unit = unitFile();
     error = Paths::createPrivateFolders(unit.parent_path());
-    if (!error) error = FileLogStore(unit).write(unitText(wrapper));
+    if (!error) error = SafeFile::replace(unit, unitText(wrapper));
     if (error) {
         SystemLog::notice(kCategory, "could not write LaunchAgent plist: " + error.message());
         return false;

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "Support/SafeFile.h"
+
 namespace quillfen::SingleInstance {
 
 bool isOneShotRun(const Environment& environment) {
@@ -20,12 +22,24 @@ bool isOneShotRun(const Environment& environment) {
 }
 
 Lock acquire(const std::filesystem::path& folder) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    ::chmod(folder.c_str(), S_IRWXU);
     const auto path = folder / "singleton.lock";
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, S_IRUSR | S_IWUSR);
-    if (fd < 0) return {Outcome::unguarded, "cannot open " + path.string() + ": " + std::strerror(errno)};
+    // A folder that is not ours alone (a link, another user's) holds no lock of ours.
+    if (auto error = SafeFile::makePrivateFolder(folder))
+        return {Outcome::unguarded, "cannot keep " + path.string() + " there: " + error.message()};
+    // Never through a link (a dangling one would have us create its target), and only a file:
+    // a pipe in its place must not hold the start.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
+                          S_IRUSR | S_IWUSR);
+    if (fd < 0) {
+        const int error = errno;
+        return {Outcome::unguarded, "cannot open " + path.string() + ": " +
+                                        (error == ELOOP ? "a symbolic link" : std::strerror(error))};
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return {Outcome::unguarded, "cannot lock " + path.string() + ": not a regular file"};
+    }
     int result;
     do {
         result = ::flock(fd, LOCK_EX | LOCK_NB);

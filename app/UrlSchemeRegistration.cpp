@@ -8,6 +8,7 @@
 #include "Log/FileLogStore.h"
 #include "RunningCopy.h"
 #include "Support/Paths.h"
+#include "Support/SafeFile.h"
 #include "Support/SystemLog.h"
 #include "Support/Text.h"
 
@@ -16,6 +17,8 @@ namespace quillfen::UrlSchemeRegistration {
 namespace {
 
 constexpr const char* kCategory = "desktop-entry";
+// The desktop's default applications, a list of lines.
+constexpr std::size_t kMaxChoicesBytes = 1 << 20;
 
 bool runs(const std::string& tool) {
     return ::access(tool.c_str(), X_OK) == 0;
@@ -57,7 +60,9 @@ Outcome ensure(const std::optional<RunningCopy::Installation>& installed, Comman
     if (outcome.entryWritten && runs(updateDesktopDatabase)) {
         outcome.databaseUpdated = succeeded(runner.run(updateDesktopDatabase, {file.parent_path().string()}));
     }
-    const auto choices = FileLogStore(Paths::configHome() / "mimeapps.list").read().value_or("");
+    const auto choices =
+        SafeFile::readWhole(Paths::configHome() / "mimeapps.list", kMaxChoicesBytes, SafeFile::Links::follow)
+            .value_or("");
     if (!namesUsAsDefault(choices) && runs(xdgMime)) {
         outcome.defaultSet = succeeded(runner.run(xdgMime, {"default", DesktopEntry::kFileName, kMimeType}));
         if (!outcome.defaultSet) SystemLog::notice(kCategory, "xdg-mime could not make the entry the handoff's handler");

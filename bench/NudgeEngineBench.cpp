@@ -8,9 +8,9 @@
 #include <nlohmann/json.hpp>
 
 #include "Log/FileLogStore.h"
+#include "Log/MemoryLogStore.h"
 #include "NudgeEngine.h"
 #include "Support/Iso8601.h"
-#include "support/MemoryLogStore.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {
@@ -98,7 +98,7 @@ void BM_NudgeEngineHeldTickFullLogToFile(benchmark::State& state) {
 // The same without the disk: the tick's own work.
 void BM_NudgeEngineHeldTickFullLogInMemory(benchmark::State& state) {
     heldTickOverFullLog(state, [](const std::filesystem::path&, const char*) -> std::shared_ptr<LogStore> {
-        return std::make_shared<test::MemoryLogStore>();
+        return std::make_shared<MemoryLogStore>();
     });
 }
 

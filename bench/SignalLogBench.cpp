@@ -9,9 +9,9 @@
 #include <nlohmann/json.hpp>
 
 #include "Log/FileLogStore.h"
+#include "Log/MemoryLogStore.h"
 #include "Log/SignalLog.h"
 #include "Log/SignalLogText.h"
-#include "support/MemoryLogStore.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {
@@ -61,7 +61,7 @@ void BM_SignalLogAppendFullLogToFile(benchmark::State& state) {
 
 // The same without the disk: the cost of encoding, pruning and joining alone.
 void BM_SignalLogAppendFullLogInMemory(benchmark::State& state) {
-    appendToFullLog(state, std::make_shared<test::MemoryLogStore>());
+    appendToFullLog(state, std::make_shared<MemoryLogStore>());
 }
 
 BENCHMARK(BM_SignalLogAppendFullLogToFile)

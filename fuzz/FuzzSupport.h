@@ -44,6 +44,10 @@ public:
 
     std::optional<std::string> read() const override { return bytes_; }
     [[nodiscard]] std::error_code write(std::string_view bytes) override {
+        if (keepAside_) {
+            (void)moveAside();
+            keepAside_ = false;
+        }
         bytes_ = std::string(bytes);
         ++writes_;
         return {};
@@ -53,6 +57,7 @@ public:
         bytes_.reset();
         return {};
     }
+    void markUndecodable() override { keepAside_ = true; }
 
     const std::optional<std::string>& bytes() const { return bytes_; }
     const std::optional<std::string>& aside() const { return aside_; }
@@ -61,6 +66,7 @@ public:
 private:
     std::optional<std::string> bytes_;
     std::optional<std::string> aside_;
+    bool keepAside_ = false;
     int writes_ = 0;
 };
 

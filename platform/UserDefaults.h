@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "Support/Clock.h"
+
 namespace quillfen {
 
 // The user's choices, kept between runs under plain keys ("interruptBoundary",
@@ -25,8 +27,8 @@ public:
     virtual void remove(std::string_view key) = 0;
 };
 
-// The user's settings file ($XDG_CONFIG_HOME/org.quillfen.Quillfen/Quillfen.conf), written as
-// values change. Needs a Qt core application object.
-std::unique_ptr<UserDefaults> makeUserDefaults();
+// The user's settings file ($XDG_CONFIG_HOME/org.quillfen.Quillfen/Quillfen.conf), read once
+// and written whole as values change. `now` dates what is kept aside and what is cleaned up.
+std::unique_ptr<UserDefaults> makeUserDefaults(Clock now = systemClock());
 
 }  // namespace quillfen

@@ -21,6 +21,7 @@ NudgeBudget::NudgeBudget(std::shared_ptr<LogStore> store, Clock now)
             } catch (const JsonFields::Invalid&) {
             }
         }
+        if (!loaded) store_->markUndecodable();
     }
     if (!loaded) {
         dayKey_ = dayKeyOf(now_());

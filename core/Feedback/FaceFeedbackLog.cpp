@@ -75,16 +75,7 @@ FaceFeedbackLog::FaceFeedbackLog(std::shared_ptr<LogStore> store, std::int64_t m
     : store_(std::move(store)), maxRecords_(maxRecords) {}
 
 bool FaceFeedbackLog::append(const FaceFeedbackRecord& record) {
-    std::vector<FaceFeedbackRecord> records;
-    bool unreadable = false;
-    if (auto bytes = store_->read()) {
-        auto decoded = decodeRecords(*bytes);
-        if (decoded) {
-            records = std::move(*decoded);
-        } else {
-            unreadable = true;
-        }
-    }
+    std::vector<FaceFeedbackRecord> records = all();
     records.push_back(record);
     std::size_t keep = static_cast<std::size_t>(std::max<std::int64_t>(maxRecords_, 0));
     if (records.size() > keep)
@@ -94,16 +85,19 @@ bool FaceFeedbackLog::append(const FaceFeedbackRecord& record) {
     for (const auto& r : records)
         array.push_back(recordToJson(r));
     auto text = JsonText::encode(array);
-    if (!text) return false;
     // Earlier verdicts that could not be read are kept beside the file rather than replaced.
-    if (unreadable && store_->moveAside()) return false;
-    return !store_->write(*text);
+    return text && !store_->write(*text);
 }
 
 std::vector<FaceFeedbackRecord> FaceFeedbackLog::all() const {
     auto bytes = store_->read();
     if (!bytes) return {};
-    return decodeRecords(*bytes).value_or(std::vector<FaceFeedbackRecord>{});
+    auto records = decodeRecords(*bytes);
+    if (!records) {
+        store_->markUndecodable();
+        return {};
+    }
+    return std::move(*records);
 }
 
 std::size_t FaceFeedbackLog::count() const {

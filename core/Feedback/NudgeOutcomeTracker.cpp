@@ -57,12 +57,12 @@ NudgeOutcomeTracker::NudgeOutcomeTracker(std::shared_ptr<LogStore> store, Clock 
         pending_ = std::move(fires);
         history_ = std::move(resolved);
     } catch (const JsonFields::Invalid&) {
-        unreadableOnDisk_ = true;
+        store_->markUndecodable();
     }
 }
 
 std::shared_ptr<LogStore> NudgeOutcomeTracker::defaultStore() {
-    return std::make_shared<FileLogStore>(FileLogStore::logDirectory() / "nudge-outcomes.json");
+    return FileLogStore::in(FileLogStore::logDirectory(), "nudge-outcomes.json");
 }
 
 void NudgeOutcomeTracker::recordFire(double rhythmScore) {
@@ -149,12 +149,7 @@ void NudgeOutcomeTracker::persist() {
     // A score that is not a number fails the encoding: the file keeps its last good content.
     auto text =
         JsonText::encode(nlohmann::json{{"history", std::move(history)}, {"pending", std::move(pending)}});
-    if (!text) return;
-    if (unreadableOnDisk_) {
-        if (store_->moveAside()) return;
-        unreadableOnDisk_ = false;
-    }
-    (void)store_->write(*text);
+    if (text) (void)store_->write(*text);
 }
 
 }  // namespace quillfen

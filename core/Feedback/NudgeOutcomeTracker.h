@@ -85,8 +85,6 @@ private:
     std::vector<PendingNudgeFire> pending_;
     // Oldest first.
     std::vector<ResolvedNudgeOutcome> history_;
-    // The file on disk did not decode; it is moved aside before it is first overwritten.
-    bool unreadableOnDisk_ = false;
 };
 
 }  // namespace quillfen

@@ -19,12 +19,12 @@ std::optional<TimePoint> HeartbeatLiveness::lastTickAt() const {
     auto bytes = store_->read();
     if (!bytes) return std::nullopt;
     auto json = JsonText::decode(*bytes);
-    if (!json) return std::nullopt;
     try {
-        return JsonFields::asIsoDate(JsonFields::field(*json, "lastTickAt"));
+        if (json) return JsonFields::asIsoDate(JsonFields::field(*json, "lastTickAt"));
     } catch (const JsonFields::Invalid&) {
-        return std::nullopt;
     }
+    store_->markUndecodable();
+    return std::nullopt;
 }
 
 HeartbeatLiveness::Freshness HeartbeatLiveness::freshness(std::optional<TimePoint> now) const {

@@ -35,10 +35,14 @@ public:
         return write(bytes);
     }
 
-    // Keeps the current bytes under a side name (replacing an older side copy), so that a store
-    // that could not make sense of them does not destroy them with its next write. A store with
-    // nothing to keep succeeds.
+    // Keeps the current bytes under a side name of their own, so that a store that could not
+    // make sense of them does not destroy them with its next write. A store with nothing to keep
+    // succeeds.
     [[nodiscard]] virtual std::error_code moveAside() { return {}; }
+
+    // The bytes last read could not be decoded: they are kept aside before the next write
+    // replaces them (a write that cannot keep them fails), and the refusal is logged.
+    virtual void markUndecodable() {}
 };
 
 }  // namespace quillfen

@@ -5,17 +5,20 @@
 
 #include "Contract/AgentContext.h"
 #include "Contract/AgentSummary.h"
-#include "Log/FileLogStore.h"
 #include "Mind/AgentTenant.h"
 #include "Mind/ClaudeReply.h"
 #include "Support/Executables.h"
 #include "Support/Paths.h"
+#include "Support/SafeFile.h"
 #include "Support/Text.h"
 #include "Support/UnicodeText.h"
 
 namespace quillfen {
 
 namespace {
+
+// A persona is a page of instructions.
+constexpr std::size_t kMaxPersonaBytes = 1 << 20;
 
 // The fixed words around each document the tool is given.
 namespace messages {
@@ -151,10 +154,9 @@ std::string ClaudeSidecarMind::defaultPersonaPath() {
 }
 
 MindResult<std::string> ClaudeSidecarMind::loadPersona(const std::string& path) {
-    // Read as a store reads its file: a regular file only, opened without waiting and
-    // close-on-exec. A pipe at the persona's place would otherwise hold every decision until
-    // someone wrote to it.
-    auto bytes = FileLogStore(path).read();
+    // A regular file only, opened without waiting: a pipe at the persona's place would otherwise
+    // hold every decision until someone wrote to it. It is the user's, and may be a link.
+    auto bytes = SafeFile::readWhole(path, kMaxPersonaBytes, SafeFile::Links::follow);
     if (!bytes) return MindError::transport("persona not found at " + path);
     return stripFrontmatter(UnicodeText::repairedUtf8(*bytes));
 }

@@ -17,7 +17,7 @@ LangfusePromptCache::LangfusePromptCache(std::shared_ptr<LangfusePromptFetcher> 
       now_(std::move(now)) {}
 
 std::shared_ptr<LogStore> LangfusePromptCache::defaultDiskStore() {
-    return std::make_shared<FileLogStore>(FileLogStore::logDirectory() / "langfuse-prompt-cache.json");
+    return FileLogStore::in(FileLogStore::logDirectory(), "langfuse-prompt-cache.json");
 }
 
 void LangfusePromptCache::clear() {
@@ -41,11 +41,11 @@ void LangfusePromptCache::loadDisk() {
     auto bytes = diskStore_->read();
     if (!bytes) return;
     auto json = JsonText::decode(*bytes);
-    if (!json || !json->is_object()) return;
+    if (!json || !json->is_object()) return diskStore_->markUndecodable();
     std::map<std::string, LangfusePrompt> decoded;
     for (const auto& [name, value] : json->items()) {
         auto prompt = langfusePromptFromJson(value);
-        if (!prompt) return;  // one bad entry and the file is ignored whole
+        if (!prompt) return diskStore_->markUndecodable();  // one bad entry and the file is ignored whole
         decoded.emplace(name, std::move(*prompt));
     }
     std::lock_guard guard(lock_);

@@ -7,9 +7,12 @@
 namespace quillfen {
 
 PromiseStore::PromiseStore(std::shared_ptr<LogStore> store) : store_(std::move(store)) {
-    if (auto bytes = store_->read()) {
-        if (auto json = JsonText::decode(*bytes)) cached_ = promiseFromJson(*json);
-    }
+    auto bytes = store_->read();
+    if (!bytes) return;
+    auto json = JsonText::decode(*bytes);
+    if (json) cached_ = promiseFromJson(*json);
+    // "null" is what clear() leaves; anything else unread is the user's own words.
+    if (!cached_ && !(json && json->is_null())) store_->markUndecodable();
 }
 
 bool PromiseStore::save(const Promise& promise) {

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "Signals/AIToolReader.h"
+#include "Support/SafeFile.h"
 
 namespace quillfen::AgentLogFiles {
 
@@ -21,14 +22,7 @@ constexpr std::size_t kReadPiece = 1 << 20;
 // Opened without blocking so that a pipe named like a log cannot hang the reader; anything but a
 // regular file is closed again at once.
 int openRegular(const std::filesystem::path& file) {
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return -1;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    return SafeFile::openForReading(file, SafeFile::Links::follow);
 }
 
 // Appends everything from the current position to the end; false on a failed read. The buffer

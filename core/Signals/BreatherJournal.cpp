@@ -1,7 +1,5 @@
 #include "Signals/BreatherJournal.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include "Support/JsonLines.h"
 #include "Support/LocalCalendar.h"
 #include "Support/Paths.h"
+#include "Support/SafeFile.h"
 
 namespace quillfen::BreatherJournal {
 
@@ -62,13 +61,8 @@ std::filesystem::path decisionsFile() {
 
 std::optional<std::int64_t> fireCount(const std::filesystem::path& fireLog) {
     // Non-blocking: a pipe left at the journal's place must not hang the caller.
-    const int fd = ::open(fireLog.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int fd = SafeFile::openForReading(fireLog, SafeFile::Links::follow);
     if (fd < 0) return std::nullopt;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
     std::array<char, 64 * 1024> buffer{};
     std::int64_t lines = 0;
     bool inLine = false;

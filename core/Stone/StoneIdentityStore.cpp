@@ -14,7 +14,7 @@ StoneIdentityStore::StoneIdentityStore(std::shared_ptr<LogStore> store) : store_
     if (cached_) return;
     // "null" is what clear() leaves: no stone, and nothing worth keeping aside.
     auto json = JsonText::decode(*bytes);
-    unreadableOnDisk_ = !(json && json->is_null());
+    if (!(json && json->is_null())) store_->markUndecodable();
 }
 
 bool StoneIdentityStore::save(const StoneIdentity& identity) {
@@ -28,15 +28,11 @@ bool StoneIdentityStore::clear() {
 }
 
 bool StoneIdentityStore::write(std::string_view bytes) {
-    if (unreadableOnDisk_) {
-        if (store_->moveAside()) return false;
-        unreadableOnDisk_ = false;
-    }
     return !store_->write(bytes);
 }
 
 std::shared_ptr<LogStore> StoneIdentityStore::defaultDiskStore() {
-    return std::make_shared<FileLogStore>(FileLogStore::logDirectory() / "stone-identity.json");
+    return FileLogStore::in(FileLogStore::logDirectory(), "stone-identity.json");
 }
 
 }  // namespace quillfen

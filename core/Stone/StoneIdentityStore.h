@@ -33,8 +33,6 @@ private:
 
     std::shared_ptr<LogStore> store_;
     std::optional<StoneIdentity> cached_;
-    // The file on disk did not decode; it is moved aside before it is first overwritten.
-    bool unreadableOnDisk_ = false;
 };
 
 }  // namespace quillfen

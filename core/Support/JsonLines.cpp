@@ -1,11 +1,6 @@
 #include "Support/JsonLines.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -21,20 +16,6 @@
 namespace quillfen::JsonLines {
 
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Line breaks are not trimmed: only spaces, tabs and their Unicode kin.
 bool isSpaceOrTab(char32_t c) {
@@ -113,34 +94,10 @@ bool isValidUtf8(std::string_view bytes) {
     return true;
 }
 
-std::optional<std::string> readTail(const std::filesystem::path& path, std::size_t maxBytes) {
-    // Non-blocking open: a pipe left at the journal's place must not hang the caller.
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (fd.get() < 0) return std::nullopt;
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return std::nullopt;
-
-    const auto size = static_cast<std::uint64_t>(info.st_size);
-    const bool cut = size > maxBytes;
-    // One byte before the limit tells whether the limit falls exactly on a line start.
-    const std::uint64_t from = cut ? size - maxBytes - 1 : 0;
-    std::string bytes(static_cast<std::size_t>(size - from), '\0');
-    std::size_t filled = 0;
-    while (filled < bytes.size()) {
-        ssize_t got = ::pread(fd.get(), bytes.data() + filled, bytes.size() - filled,
-                              static_cast<off_t>(from + filled));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return std::nullopt;
-        if (got == 0) break;  // the file shrank while we read it
-        filled += static_cast<std::size_t>(got);
-    }
-    bytes.resize(filled);
-
-    if (cut) {
-        auto lineFeed = bytes.find('\n');
-        bytes.erase(0, lineFeed == std::string::npos ? bytes.size() : lineFeed + 1);
-    }
-    if (!isValidUtf8(bytes)) return std::nullopt;
+std::optional<std::string> readTail(const std::filesystem::path& path, std::size_t maxBytes,
+                                    SafeFile::Links links) {
+    auto bytes = SafeFile::readTail(path, maxBytes, links);
+    if (!bytes || !isValidUtf8(*bytes)) return std::nullopt;
     return bytes;
 }
 

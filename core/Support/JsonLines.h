@@ -10,6 +10,8 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "Support/SafeFile.h"
+
 // Journals of one JSON value a line that other tools append to and never trim. They are
 // outside input: read them through here so that a hostile or broken file costs a bounded
 // amount of work and never more than a skipped line.
@@ -22,8 +24,10 @@ inline constexpr int kMaxDepth = 64;
 
 // The newest `maxBytes` of the file (all of it when smaller), starting at a line start: the
 // line that the limit cuts through is left out whole. No value when the path is not a regular
-// file, cannot be read, or the text is not valid UTF-8. Never blocks on a pipe or device.
-std::optional<std::string> readTail(const std::filesystem::path& path, std::size_t maxBytes);
+// file, cannot be read, or the text is not valid UTF-8. Never blocks on a pipe or device. Other
+// tools' journals may be links; a journal of ours never is.
+std::optional<std::string> readTail(const std::filesystem::path& path, std::size_t maxBytes,
+                                    SafeFile::Links links = SafeFile::Links::follow);
 
 // Whether the text opens more than `maxDepth` arrays and objects inside each other, strings
 // skipped. Whatever walks a parsed value recursively (copying, printing, comparing) runs out of

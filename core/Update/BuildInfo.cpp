@@ -2,9 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Log/FileLogStore.h"
 #include "Support/JsonFields.h"
 #include "Support/JsonText.h"
+#include "Support/SafeFile.h"
 
 namespace quillfen {
 
@@ -22,8 +22,16 @@ BuildInfo BuildInfo::decode(std::string_view json) {
     return info;
 }
 
+namespace {
+
+// A few fields of text.
+constexpr std::size_t kMaxFileBytes = 64 * 1024;
+
+}  // namespace
+
 BuildInfo BuildInfo::read(const std::filesystem::path& buildFolder) {
-    auto bytes = FileLogStore(buildFolder / kFileName).read();
+    // An installed build may be reached through links of the install's own.
+    auto bytes = SafeFile::readWhole(buildFolder / kFileName, kMaxFileBytes, SafeFile::Links::follow);
     return bytes ? decode(*bytes) : BuildInfo{};
 }
 

@@ -1,7 +1,6 @@
 #include "platform/linux/EventStoreLinux.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +20,7 @@
 
 #include "Support/LocalCalendar.h"
 #include "Support/Paths.h"
+#include "Support/SafeFile.h"
 #include "Support/SystemLog.h"
 
 namespace quillfen {
@@ -28,7 +28,7 @@ namespace quillfen {
 namespace {
 
 // One event a file is small; anything larger is not a calendar file worth parsing.
-constexpr off_t kMaxFileBytes = 1 << 20;
+constexpr std::size_t kMaxFileBytes = 1 << 20;
 // A rule that repeats every second for years, or a file holding thousands of such rules, must
 // not stall a read: the rules of one file share this many steps (some 55 years of a daily
 // series), past which the rest of its series are left out. Steps do not measure everything:
@@ -53,27 +53,6 @@ struct ComponentDeleter {
     void operator()(icalcomponent* c) const { icalcomponent_free(c); }
 };
 using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
-
-std::optional<std::string> readSmallFile(const std::filesystem::path& file) {
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    std::string text(static_cast<std::size_t>(st.st_size), '\0');
-    std::size_t got = 0;
-    while (got < text.size()) {
-        ssize_t n = ::read(fd, text.data() + got, text.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    text.resize(got);
-    return text;
-}
 
 bool hasIcsExtension(const std::filesystem::path& p) {
     std::string ext = p.extension().string();
@@ -555,25 +534,6 @@ icaltimetype utcTime(TimePoint t) {
     return icaltime_from_timet_with_zone(static_cast<time_t>(secs), 0, icaltimezone_get_utc_timezone());
 }
 
-// Written beside the target and renamed over it, so a sync tool never picks up half a file.
-bool writeAtomically(const std::filesystem::path& target, const std::string& text) {
-    std::filesystem::path temporary = target.parent_path() / ("." + target.filename().string() + ".tmp");
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    std::size_t written = 0;
-    while (written < text.size()) {
-        ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        written += static_cast<std::size_t>(n);
-    }
-    bool ok = written == text.size() && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(temporary.c_str(), target.c_str()) == 0) return true;
-    ::unlink(temporary.c_str());
-    return false;
-}
-
 }  // namespace
 
 std::filesystem::path EventStoreLinux::defaultFolder() {
@@ -620,7 +580,8 @@ std::vector<CalendarEvent> EventStoreLinux::events(TimePoint start, TimePoint en
 
     ExpansionBudget budget;
     for (const auto& file : files) {
-        auto text = readSmallFile(file);
+        // A calendar folder may be a sync tool's, where a link is the tool's own business.
+        auto text = SafeFile::readWhole(file, kMaxFileBytes, SafeFile::Links::follow);
         if (!text) continue;
         std::lock_guard lock(libicalMutex());
         Component root(icalparser_parse_string(text->c_str()));
@@ -664,7 +625,8 @@ bool EventStoreLinux::save(const EventDraft& draft) {
         text = raw;
         std::free(raw);
     }
-    if (!writeAtomically(folder_ / (uid + ".ics"), text)) {
+    // Written beside the target and renamed over it, so a sync tool never picks up half a file.
+    if (SafeFile::replace(folder_ / (uid + ".ics"), text)) {
         SystemLog::error("calendar", "could not save an event in " + folder_.string());
         return false;
     }

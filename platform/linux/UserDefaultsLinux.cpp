@@ -1,90 +1,249 @@
-#include <sys/stat.h>
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QString>
-#include <QVariant>
-
+#include "Log/FileLogStore.h"
 #include "Support/Paths.h"
+#include "Support/SafeFile.h"
 #include "platform/UserDefaults.h"
 
 namespace quillfen {
 
 namespace {
 
-QString qKey(std::string_view key) {
-    return QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
+// The settings file keeps the text that QSettings gives an ini file: the keys of its [General]
+// section, one "key=value" a line, strings escaped and quoted its way, so a file of an earlier
+// version reads back and one of ours reads in QSettings. It is read and written like every other
+// file of ours (never through a link, never blocking on a pipe, bounded, replaced whole), which
+// QSettings itself does not promise. Other sections are kept as they stand.
+
+constexpr std::string_view kGeneral = "[General]";
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+void appendUtf8(std::string& out, unsigned long code) {
+    if (code < 0x80) {
+        out.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else if (code < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+}
+
+// The value as one string, or nothing when it is a list (an unquoted comma) or a typed value
+// ("@ByteArray(...)", "@Invalid()", ...).
+std::optional<std::string> stringValue(std::string_view raw) {
+    static constexpr std::pair<char, char> kEscapes[] = {{'a', '\a'}, {'b', '\b'}, {'f', '\f'}, {'n', '\n'},
+                                                         {'r', '\r'}, {'t', '\t'}, {'v', '\v'}};
+    raw = trimmed(raw);
+    std::string out;
+    std::size_t quotedEnd = 0;  // what ends inside quotes keeps its spaces
+    bool quoted = false;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '"') {
+            quoted = !quoted;
+            quotedEnd = out.size();
+        } else if (c == '\\' && i + 1 < raw.size()) {
+            const char next = raw[++i];
+            const int base = next == 'x' ? 16 : (next >= '0' && next <= '7') ? 8 : 0;
+            if (base != 0) {
+                const char* from = raw.data() + i + (base == 16 ? 1 : 0);
+                unsigned long code = 0;
+                const auto [end, error] = std::from_chars(from, raw.data() + raw.size(), code, base);
+                i = static_cast<std::size_t>(end - raw.data()) - 1;
+                if (error == std::errc()) appendUtf8(out, code);
+            } else {
+                char escaped = next;
+                for (const auto& [letter, value] : kEscapes)
+                    if (letter == next) escaped = value;
+                out.push_back(escaped);
+            }
+            if (quoted) quotedEnd = out.size();
+        } else if (!quoted && c == ',') {
+            return std::nullopt;
+        } else if (!quoted && c == ';') {
+            break;
+        } else {
+            out.push_back(c);
+            if (quoted) quotedEnd = out.size();
+        }
+    }
+    while (out.size() > quotedEnd && isBlank(out.back()))
+        out.pop_back();
+    if (out.rfind("@@", 0) == 0) return out.substr(1);
+    if (out.rfind("@String(", 0) == 0 && out.back() == ')') return out.substr(8, out.size() - 9);
+    if (!out.empty() && out.front() == '@') return std::nullopt;
+    return out;
+}
+
+std::string escapedValue(std::string_view text) {
+    static constexpr std::pair<char, char> kEscapes[] = {{'\a', 'a'}, {'\b', 'b'}, {'\f', 'f'},
+                                                         {'\n', 'n'}, {'\r', 'r'}, {'\t', 't'},
+                                                         {'\v', 'v'}, {'"', '"'},  {'\\', '\\'}};
+    std::string out;
+    bool needsQuotes = false;
+    bool escapeNextIfHex = false;
+    const std::string value = (!text.empty() && text.front() == '@' ? "@" : "") + std::string(text);
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        needsQuotes = needsQuotes || c == ';' || c == ',' || c == '=';
+        // A hex escape reads on while hex digits follow: a digit right after one is escaped too.
+        const bool hex = std::isxdigit(byte) != 0;
+        if ((escapeNextIfHex && hex) || byte < 0x20 || byte == 0x7F) {
+            const auto named = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                            [c](const auto& e) { return e.first == c; });
+            if (named != std::end(kEscapes) && !hex) {
+                out.push_back('\\');
+                out.push_back(named->second);
+                escapeNextIfHex = false;
+            } else {
+                char code[8];
+                std::snprintf(code, sizeof code, "\\x%x", byte);
+                out += code;
+                escapeNextIfHex = true;
+            }
+            continue;
+        }
+        escapeNextIfHex = false;
+        if (c == '"' || c == '\\') out.push_back('\\');
+        out.push_back(c);
+    }
+    if (needsQuotes || (!out.empty() && (out.front() == ' ' || out.back() == ' '))) out = '"' + out + '"';
+    return out;
 }
 
 class UserDefaultsLinux final : public UserDefaults {
 public:
-    UserDefaultsLinux()
-        : settings_(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/" +
-                        QString::fromUtf8(Paths::kAppId) + "/Quillfen.conf",
-                    QSettings::IniFormat) {}
-
-    std::optional<std::string> string(std::string_view key) const override {
-        QVariant value = settings_.value(qKey(key));
-        if (!value.isValid() || value.typeId() != QMetaType::QString) return std::nullopt;
-        return value.toString().toStdString();
+    UserDefaultsLinux(const std::filesystem::path& file, Clock now)
+        : store_(file, FileLogStore::kSmallStoreBytes) {
+        // A folder that is not ours alone (a link, another user's) keeps the choices in memory.
+        writable_ = !SafeFile::makePrivateFolder(file.parent_path());
+        if (writable_) {
+            const std::string name = file.filename();
+            SafeFile::removeLeftoverTemporaries(
+                file.parent_path(), [&name](std::string_view n) { return n == name; }, now());
+        }
+        if (auto text = store_.read()) parse(*text);
     }
 
-    // The ini format keeps every value as text, so booleans and integers are read back from
-    // their written forms and nothing else.
+    std::optional<std::string> string(std::string_view key) const override {
+        const auto* raw = find(key);
+        if (raw == nullptr) return std::nullopt;
+        return stringValue(*raw);
+    }
+
     std::optional<bool> boolean(std::string_view key) const override {
-        QVariant value = settings_.value(qKey(key));
-        if (!value.isValid()) return std::nullopt;
-        if (value.typeId() == QMetaType::Bool) return value.toBool();
-        QString text = value.toString();
+        const auto text = string(key);
         if (text == "true") return true;
         if (text == "false") return false;
         return std::nullopt;
     }
 
     std::optional<std::int64_t> integer(std::string_view key) const override {
-        QVariant value = settings_.value(qKey(key));
-        if (!value.isValid()) return std::nullopt;
-        bool ok = false;
-        qlonglong number = value.toString().toLongLong(&ok);
-        if (!ok) return std::nullopt;
+        const auto text = string(key);
+        if (!text) return std::nullopt;
+        std::int64_t number = 0;
+        const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), number);
+        if (error != std::errc() || end != text->data() + text->size()) return std::nullopt;
         return number;
     }
 
-    void setString(std::string_view key, std::string_view value) override {
-        settings_.setValue(qKey(key), QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
-        sync();
-    }
-    void setBoolean(std::string_view key, bool value) override {
-        settings_.setValue(qKey(key), value);
-        sync();
-    }
-    void setInteger(std::string_view key, std::int64_t value) override {
-        settings_.setValue(qKey(key), static_cast<qlonglong>(value));
-        sync();
-    }
+    void setString(std::string_view key, std::string_view value) override { set(key, escapedValue(value)); }
+    void setBoolean(std::string_view key, bool value) override { set(key, value ? "true" : "false"); }
+    void setInteger(std::string_view key, std::int64_t value) override { set(key, std::to_string(value)); }
     void remove(std::string_view key) override {
-        settings_.remove(qKey(key));
-        sync();
+        std::erase_if(general_, [key](const auto& entry) { return entry.first == key; });
+        save();
     }
 
 private:
-    // The user's choices are theirs alone, like every other file of the application.
-    void sync() {
-        settings_.sync();
-        const QByteArray file = QFile::encodeName(settings_.fileName());
-        ::chmod(file.constData(), S_IRUSR | S_IWUSR);
-        ::chmod(QFile::encodeName(QFileInfo(settings_.fileName()).absolutePath()).constData(), S_IRWXU);
+    // The last of a key that is written twice counts.
+    const std::string* find(std::string_view key) const {
+        auto it =
+            std::find_if(general_.rbegin(), general_.rend(), [key](const auto& e) { return e.first == key; });
+        return it == general_.rend() ? nullptr : &it->second;
     }
 
-    mutable QSettings settings_;
+    void set(std::string_view key, std::string raw) {
+        auto it =
+            std::find_if(general_.rbegin(), general_.rend(), [key](const auto& e) { return e.first == key; });
+        if (it != general_.rend()) {
+            it->second = std::move(raw);
+        } else {
+            general_.emplace_back(key, std::move(raw));
+        }
+        save();
+    }
+
+    void parse(std::string_view text) {
+        // Keys before any section header belong to [General] too.
+        bool general = true;
+        while (!text.empty()) {
+            const auto end = text.find('\n');
+            std::string_view line = text.substr(0, end);
+            text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            const auto content = trimmed(line);
+            if (content.size() >= 2 && content.front() == '[' && content.back() == ']') {
+                general = content == kGeneral;
+                if (general) continue;
+            }
+            if (!general) {
+                others_.append(line).push_back('\n');
+                continue;
+            }
+            const auto equals = content.find('=');
+            if (content.empty() || content.front() == ';' || content.front() == '#' || equals == 0 ||
+                equals == std::string_view::npos)
+                continue;
+            general_.emplace_back(trimmed(content.substr(0, equals)), content.substr(equals + 1));
+        }
+    }
+
+    void save() {
+        if (!writable_) return;
+        std::string text;
+        if (!general_.empty()) {
+            text.append(kGeneral).push_back('\n');
+            for (const auto& [key, raw] : general_)
+                text.append(key).append("=").append(raw).push_back('\n');
+        }
+        if (!others_.empty()) text.append(text.empty() ? "" : "\n").append(others_);
+        (void)store_.write(text);
+    }
+
+    FileLogStore store_;
+    bool writable_ = false;
+    std::vector<std::pair<std::string, std::string>> general_;
+    std::string others_;
 };
 
 }  // namespace
 
-std::unique_ptr<UserDefaults> makeUserDefaults() {
-    return std::make_unique<UserDefaultsLinux>();
+std::unique_ptr<UserDefaults> makeUserDefaults(Clock now) {
+    return std::make_unique<UserDefaultsLinux>(Paths::configHome() / Paths::kAppId / "Quillfen.conf", now);
 }
 
 }  // namespace quillfen

@@ -1,5 +1,9 @@
 #include "SingleInstance.h"
 
+#include <sys/stat.h>
+
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include "support/TestEnvironment.h"
@@ -30,6 +34,35 @@ TEST(SingleInstance, OnlyALockHeldElsewhereEndsTheRunAndAnyOtherFailureRunsUngua
     auto lock = SingleInstance::acquire(dir.path() / "not-a-folder");
     EXPECT_EQ(lock.outcome, SingleInstance::Outcome::unguarded);
     EXPECT_NE(lock.problem.find("singleton.lock"), std::string::npos);
+}
+
+TEST(SingleInstance, ALinkOrAPipeAtTheLockRunsUnguardedAndMakesNothingElsewhere) {
+    test::TempDir dir;
+    const auto folder = dir.path() / "caches";
+    const auto lock = folder / "singleton.lock";
+    const auto outside = dir.path() / "outside";
+    std::filesystem::create_directories(outside);
+    ::chmod(outside.c_str(), 0755);
+    const struct {
+        const char* what;
+        std::function<void()> place;
+    } cases[] = {
+        {"a dangling link", [&] { std::filesystem::create_symlink(outside / "made-by-us", lock); }},
+        {"a pipe", [&] { ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0); }},
+        {"a link to the folder itself", [&] { std::filesystem::create_directory_symlink(outside, folder); }},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        if (std::string(c.what) == "a link to the folder itself") std::filesystem::remove(folder);
+        c.place();
+        auto result = SingleInstance::acquire(folder);
+        EXPECT_EQ(result.outcome, SingleInstance::Outcome::unguarded) << c.what;
+        EXPECT_NE(result.problem.find("singleton.lock"), std::string::npos) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(outside / "made-by-us")) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(outside / "singleton.lock")) << c.what;
+        EXPECT_EQ(std::filesystem::status(outside).permissions(), std::filesystem::perms(0755)) << c.what;
+    }
 }
 
 }  // namespace

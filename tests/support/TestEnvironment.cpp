@@ -1,5 +1,6 @@
 #include "support/TestEnvironment.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -72,6 +73,28 @@ std::string readFile(const std::filesystem::path& path) {
     std::ostringstream buffer;
     buffer << in.rdbuf();
     return buffer.str();
+}
+
+std::vector<std::string> contentsKeptAside(const std::filesystem::path& file) {
+    std::vector<std::filesystem::path> copies;
+    const std::string prefix = file.filename().string() + ".corrupt-";
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), ec)) {
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) copies.push_back(entry.path());
+    }
+    std::sort(copies.begin(), copies.end());
+    std::vector<std::string> contents;
+    for (const auto& copy : copies)
+        contents.push_back(readFile(copy));
+    return contents;
+}
+
+void removeCopiesKeptAside(const std::filesystem::path& file) {
+    const std::string prefix = file.filename().string() + ".corrupt-";
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), ec)) {
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) std::filesystem::remove(entry.path());
+    }
 }
 
 }  // namespace quillfen::test

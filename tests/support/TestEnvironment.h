@@ -62,4 +62,9 @@ private:
 void writeFile(const std::filesystem::path& path, std::string_view contents);
 std::string readFile(const std::filesystem::path& path);
 
+// What a store kept aside of the file (its "<name>.corrupt-<time>" copies), in the order the
+// names sort; and removing them all.
+std::vector<std::string> contentsKeptAside(const std::filesystem::path& file);
+void removeCopiesKeptAside(const std::filesystem::path& file);
+
 }  // namespace quillfen::test

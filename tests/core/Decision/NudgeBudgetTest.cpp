@@ -39,10 +39,11 @@ TEST_F(NudgeBudgetTest, ContinuesTodaysCountAndResetsAnotherDays) {
     EXPECT_EQ(test::readFile(file), R"({"count":0,"dayKey":"2026-1-6"})");
 }
 
-TEST_F(NudgeBudgetTest, NoOrUnreadableFileIsAFreshDayWrittenOnlyByTheFirstFire) {
+TEST_F(NudgeBudgetTest, NoOrUnreadableFileIsAFreshDayWrittenOnlyByTheFirstFireThatKeepsItAside) {
     const char* contents[] = {nullptr, "[1,2]", R"({"dayKey":"2026-1-5","cou)", R"({"dayKey":"2026-1-5"})"};
     for (const char* text : contents) {
         std::filesystem::remove(file);
+        test::removeCopiesKeptAside(file);
         if (text) test::writeFile(file, text);
         auto budget = open();
         EXPECT_EQ(budget->firedToday(), 0);
@@ -52,6 +53,8 @@ TEST_F(NudgeBudgetTest, NoOrUnreadableFileIsAFreshDayWrittenOnlyByTheFirstFire) 
         }
         budget->recordFire();
         EXPECT_EQ(test::readFile(file), R"({"count":1,"dayKey":"2026-1-5"})");
+        EXPECT_EQ(test::contentsKeptAside(file),
+                  text ? std::vector<std::string>{text} : std::vector<std::string>{});
     }
 }
 

@@ -197,7 +197,6 @@ TEST_F(NudgeOutcomeTrackerTest, AnAnswerWithNothingPendingWritesNothing) {
 }
 
 TEST_F(NudgeOutcomeTrackerTest, AnUnreadableFileStartsEmptyAndIsKeptAsideBeforeTheFirstWrite) {
-    const std::filesystem::path side = dir.path() / "nudge-outcomes.json.corrupt";
     for (
         const std::string& text : std::vector<std::string>{
             std::string(R"({"pending":[]})"),
@@ -209,7 +208,7 @@ TEST_F(NudgeOutcomeTrackerTest, AnUnreadableFileStartsEmptyAndIsKeptAsideBeforeT
             std::string("[]"),
             std::string("{\"history\":[],\"pen"),
         }) {
-        std::filesystem::remove(side);
+        test::removeCopiesKeptAside(file);
         test::writeFile(file, text);
         auto tracker = open();
         EXPECT_TRUE(tracker->recentOutcomes(5).empty()) << text;
@@ -217,11 +216,11 @@ TEST_F(NudgeOutcomeTrackerTest, AnUnreadableFileStartsEmptyAndIsKeptAsideBeforeT
         EXPECT_EQ(test::readFile(file), text) << "nothing written at load";
 
         tracker->recordFire(0.5);
-        EXPECT_EQ(test::readFile(side), text);
+        EXPECT_EQ(test::contentsKeptAside(file), std::vector<std::string>{text});
         EXPECT_EQ(test::readFile(file),
                   R"({"history":[],"pending":[{"firedAt":"2026-01-05T14:00:00Z","rhythmScoreAtFire":0.5}]})");
         tracker->markLatestExplicit(true);
-        EXPECT_EQ(test::readFile(side), text) << "only the first write moves the file aside";
+        EXPECT_EQ(test::contentsKeptAside(file).size(), 1u) << "only the first write moves the file aside";
     }
 }
 

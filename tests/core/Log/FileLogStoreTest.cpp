@@ -1,11 +1,14 @@
 #include "Log/FileLogStore.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
 #include <gtest/gtest.h>
 
+#include "support/CapturedSystemLog.h"
+#include "support/FixedClock.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {
@@ -41,17 +44,34 @@ TEST(FileLogStore, ReplacesTheFileWholeForItsOwnerOnly) {
     EXPECT_EQ(store.read(), "");
 }
 
-TEST(FileLogStore, ReadsOnlyARegularFileAndOnlyUpToItsLimit) {
+TEST(FileLogStore, ReadsOnlyARegularFileOfItsOwnUpToItsCapAndKeepsALargerOneAside) {
     test::TempDir dir;
+    test::CapturedSystemLog log;
     ASSERT_EQ(::mkfifo((dir.path() / "pipe.json").c_str(), 0600), 0);
     EXPECT_EQ(FileLogStore(dir.path() / "pipe.json").read(), std::nullopt) << "and does not wait on it";
-    EXPECT_EQ(FileLogStore(dir.path()).read(), std::nullopt);
 
     auto file = dir.path() / "store.json";
-    test::writeFile(file, "[" + std::string(FileLogStore::kMaxReadBytes + 100, ' ') + "]");
-    auto bytes = FileLogStore(file).read();
-    ASSERT_TRUE(bytes);
-    EXPECT_EQ(bytes->size(), FileLogStore::kMaxReadBytes + 1);
+    const std::string large = "[" + std::string(100, ' ') + "]";
+    test::writeFile(file, large);
+    EXPECT_EQ(FileLogStore(file, 102).read(), large);
+    FileLogStore store(file, 101, test::FixedClock(test::at("2026-01-05T14:03:00Z")));
+    EXPECT_EQ(store.read(), std::nullopt);
+    EXPECT_FALSE(store.write("[]"));
+    EXPECT_EQ(test::readFile(dir.path() / "store.json.corrupt-20260105T140300Z"), large);
+    EXPECT_EQ(store.read(), "[]");
+    // A store that writes before it ever reads does the same.
+    test::writeFile(file, large);
+    EXPECT_FALSE(FileLogStore(file, 101).write("[]"));
+    EXPECT_EQ(test::contentsKeptAside(file), (std::vector<std::string>{large, large}));
+    for (const char* name : {"pipe.json", "store.json"}) {
+        EXPECT_EQ(std::count_if(log.lines.begin(), log.lines.end(),
+                                [&](const std::string& l) {
+                                    return l.find("refused " + (dir.path() / name).string()) !=
+                                           std::string::npos;
+                                }),
+                  1)
+            << name;
+    }
 }
 
 TEST(FileLogStore, AFailedWriteReportsItsErrorAndLeavesNoTrace) {
@@ -68,38 +88,76 @@ TEST(FileLogStore, AFailedWriteReportsItsErrorAndLeavesNoTrace) {
     EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"plain-file", "taken.json"}));
 }
 
-TEST(FileLogStore, MovesAnUnreadableFileAsideReplacingAnOlderCopy) {
+TEST(FileLogStore, KeepsEveryUndecodableFileAsideUnderANameOfItsOwnUpToTheNewestThree) {
     test::TempDir dir;
-    auto file = dir.path() / "signal-log.json";
-    auto side = dir.path() / "signal-log.json.corrupt";
-    test::writeFile(side, "older copy");
-    test::writeFile(file, "[{broken");
-    FileLogStore store(file);
+    test::CapturedSystemLog log;
+    auto file = dir.path() / "promise.json";
+    test::FixedClock clock(test::at("2026-01-05T14:03:00Z"));
+    FileLogStore store(file, FileLogStore::kSmallStoreBytes, clock);
+    for (const char* text : {"{one", "{two", "{three", "{four"}) {
+        test::writeFile(file, text);
+        store.markUndecodable();
+        EXPECT_FALSE(store.write("null"));
+        EXPECT_FALSE(store.write("null")) << "only the first write keeps the file aside";
+        clock.advance(60);
+    }
+    EXPECT_EQ(test::contentsKeptAside(file), (std::vector<std::string>{"{two", "{three", "{four"}));
 
-    EXPECT_FALSE(store.moveAside());
-    EXPECT_EQ(test::readFile(side), "[{broken");
-    EXPECT_FALSE(std::filesystem::exists(file));
-    EXPECT_FALSE(store.moveAside()) << "nothing left to keep is no failure";
-    EXPECT_EQ(test::readFile(side), "[{broken");
+    // Two in the same second keep each other.
+    test::writeFile(file, "{five");
+    store.markUndecodable();
+    EXPECT_FALSE(store.write("null"));
+    test::writeFile(file, "{six");
+    store.markUndecodable();
+    EXPECT_FALSE(store.write("null"));
+    EXPECT_EQ(test::readFile(dir.path() / "promise.json.corrupt-20260105T140700Z-2"), "{six");
+    EXPECT_EQ(test::contentsKeptAside(file), (std::vector<std::string>{"{four", "{five", "{six"}));
+    EXPECT_EQ(
+        log.lines,
+        std::vector<std::string>{"files: refused " + file.string() +
+                                 ": cannot be decoded; kept aside as a .corrupt-<time> copy before it is "
+                                 "written again"})
+        << "one line a file and run";
+
+    // What cannot be kept is not written over: here the copy's name would be too long.
+    const auto longName = dir.path() / (std::string(240, 'p') + ".json");
+    test::writeFile(longName, "{seven");
+    FileLogStore unkept(longName);
+    unkept.markUndecodable();
+    EXPECT_TRUE(unkept.write("null"));
+    EXPECT_EQ(test::readFile(longName), "{seven");
 }
 
-TEST(FileLogStore, DefaultPlaceIsTheSignalLogInTheDataFolder) {
-    test::TestHome home;
-    FileLogStore store;
-    EXPECT_EQ(store.path(), home.dataDirectory() / "signal-log.json");
-    EXPECT_TRUE(std::filesystem::is_directory(home.dataDirectory()));
-}
-
-TEST(FileLogStore, DefaultPlaceFallsBackToTheTemporaryFolder) {
+TEST(FileLogStore, TheDataFolderIsUsedWhenOursThenAFallbackOfOursAloneElseMemory) {
     test::TestHome home;
     test::TempDir temp;
+    test::ScopedEnv tmp("TMPDIR", temp.path().string());
+    EXPECT_EQ(FileLogStore::logDirectory(), home.dataDirectory());
+    EXPECT_EQ(modeOf(home.dataDirectory()), 0700u);
+
     test::writeFile(home.path() / "not-a-folder", "");
     test::ScopedEnv data("XDG_DATA_HOME", (home.path() / "not-a-folder").string());
-    test::ScopedEnv tmp("TMPDIR", temp.path().string());
+    const auto fallback = temp.path() / "org.quillfen.Quillfen";
+    EXPECT_EQ(FileLogStore::logDirectory(), fallback);
+    EXPECT_EQ(modeOf(fallback), 0700u);
+    EXPECT_FALSE(FileLogStore(*FileLogStore::logDirectory() / "heartbeat.json").write("{}"));
 
-    FileLogStore store;
-    EXPECT_EQ(store.path(), temp.path() / "org.quillfen.Quillfen" / "signal-log.json");
-    EXPECT_FALSE(store.write("[]"));
+    // Someone else was first: a link to a folder of theirs, or an open folder.
+    std::filesystem::remove_all(fallback);
+    std::filesystem::create_directory(temp.path() / "theirs");
+    ::chmod((temp.path() / "theirs").c_str(), 0777);
+    std::filesystem::create_directory_symlink(temp.path() / "theirs", fallback);
+    EXPECT_EQ(FileLogStore::logDirectory(), std::nullopt);
+    EXPECT_EQ(modeOf(temp.path() / "theirs"), 0777u) << "never chmod-ed through the link";
+    std::filesystem::remove(fallback);
+    std::filesystem::create_directory(fallback);
+    ::chmod(fallback.c_str(), 0777);
+    EXPECT_EQ(FileLogStore::logDirectory(), std::nullopt);
+
+    auto store = FileLogStore::in(std::nullopt, "heartbeat.json");
+    EXPECT_FALSE(store->write("{}"));
+    EXPECT_EQ(store->read(), "{}");
+    EXPECT_TRUE(std::filesystem::is_empty(fallback)) << "kept in memory";
 }
 
 }  // namespace

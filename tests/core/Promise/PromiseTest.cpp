@@ -129,7 +129,7 @@ TEST_F(PromiseStoreTest, KeepsThePromiseAcrossARestartInItsFileForm) {
     EXPECT_FALSE(PromiseStore(store()).hasPromise());
 }
 
-TEST_F(PromiseStoreTest, ReadsNoPromiseFromFilesThatDoNotHoldOne) {
+TEST_F(PromiseStoreTest, ReadsNoPromiseFromFilesThatDoNotHoldOneAndKeepsTheirWordsAsideAtTheNextSave) {
     const char* contents[] = {
         "null",
         "",
@@ -138,8 +138,14 @@ TEST_F(PromiseStoreTest, ReadsNoPromiseFromFilesThatDoNotHoldOne) {
         R"({"schemaVersion":1,"dayPhrase":"a","capturedAt":0,"moves":[{"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","label":"walk","phrase":"b"}]})",
     };
     for (const char* text : contents) {
+        test::removeCopiesKeptAside(file);
         test::writeFile(file, text);
-        EXPECT_FALSE(PromiseStore(store()).hasPromise()) << text;
+        PromiseStore promises(store());
+        EXPECT_FALSE(promises.hasPromise()) << text;
+        EXPECT_TRUE(promises.save(promise));
+        EXPECT_EQ(test::contentsKeptAside(file), std::string_view(text) == "null"
+                                                     ? std::vector<std::string>{}
+                                                     : std::vector<std::string>{text});
     }
     EXPECT_FALSE(PromiseStore(std::make_shared<FileLogStore>(home.path() / "missing.json")).hasPromise());
 }

@@ -1,0 +1,359 @@
+#include "Support/SafeFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "Support/Paths.h"
+#include "Support/SystemLog.h"
+
+namespace quillfen::SafeFile {
+
+namespace {
+
+constexpr const char* kCategory = "files";
+constexpr const char* kAsideInfix = ".corrupt-";
+constexpr std::size_t kTemporarySuffix = 7;  // ".XXXXXX"
+constexpr auto kLeftoverAge = std::chrono::minutes(1);
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(Fd&& other) noexcept : fd_(other.release()) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    bool ok() const { return fd_ >= 0; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+std::error_code lastError() {
+    return {errno, std::generic_category()};
+}
+
+std::string describe(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder, not a file";
+    if (S_ISFIFO(mode)) return "a pipe, not a file";
+    if (S_ISSOCK(mode)) return "a socket, not a file";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device, not a file";
+    if (S_ISLNK(mode)) return "a symbolic link";
+    return "not a regular file";
+}
+
+std::string openFailure(int error) {
+    return error == ELOOP ? "a symbolic link" : std::strerror(error);
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// Opens for reading without blocking; a refusal is logged here.
+Fd openToRead(const std::filesystem::path& file, Links links, Contents& contents, struct stat& info) {
+    const int flags =
+        O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (links == Links::refuse ? O_NOFOLLOW : 0);
+    Fd fd(::open(file.c_str(), flags));
+    if (!fd.ok()) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR) return fd;
+        contents.status = Contents::Status::refused;
+        struct stat placed {};
+        contents.keepAside = ::lstat(file.c_str(), &placed) == 0 && S_ISREG(placed.st_mode);
+        refuse(file, openFailure(error));
+        return fd;
+    }
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        contents.status = Contents::Status::refused;
+        refuse(file, describe(info.st_mode));
+        return Fd(-1);
+    }
+    return fd;
+}
+
+std::string utcStamp(TimePoint now) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+    return text;
+}
+
+// The copies of one file kept aside, oldest first: by their time, then by their number.
+std::vector<std::string> asideCopies(const std::filesystem::path& folder, const std::string& prefix) {
+    std::vector<std::pair<std::pair<std::string, long>, std::string>> found;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        std::string name = entry.path().filename();
+        if (name.rfind(prefix, 0) != 0) continue;
+        std::string rest = name.substr(prefix.size());
+        long number = 1;
+        if (auto dash = rest.find('-'); dash != std::string::npos) {
+            number = std::strtol(rest.c_str() + dash + 1, nullptr, 10);
+            rest.resize(dash);
+        }
+        found.push_back({{rest, number}, std::move(name)});
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> names;
+    for (auto& [key, name] : found)
+        names.push_back(std::move(name));
+    return names;
+}
+
+bool isTemporaryNameOf(std::string_view name, const std::function<bool(std::string_view)>& ours) {
+    if (name.size() <= 1 + kTemporarySuffix || name.front() != '.') return false;
+    const auto suffix = name.substr(name.size() - kTemporarySuffix);
+    if (suffix.front() != '.') return false;
+    for (char c : suffix.substr(1)) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+    }
+    return ours(name.substr(1, name.size() - 1 - kTemporarySuffix));
+}
+
+}  // namespace
+
+void refuse(const std::filesystem::path& file, std::string_view why) {
+    static std::mutex mutex;
+    static std::set<std::string> refused;
+    {
+        std::lock_guard lock(mutex);
+        if (!refused.insert(file.string()).second) return;
+    }
+    SystemLog::notice(kCategory, "refused " + file.string() + ": " + std::string(why));
+}
+
+Contents read(const std::filesystem::path& file, std::size_t maxBytes, Links links) {
+    Contents contents;
+    struct stat info {};
+    Fd fd = openToRead(file, links, contents, info);
+    if (!fd.ok()) return contents;
+    const auto tooLarge = [&] {
+        contents = Contents{Contents::Status::refused, {}, true};
+        refuse(file, "larger than " + std::to_string(maxBytes) + " bytes");
+        return contents;
+    };
+    if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) return tooLarge();
+    // One byte past the size (and the cap) tells a file that grew while it was read.
+    std::string& bytes = contents.bytes;
+    bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
+    std::size_t filled = 0;
+    while (true) {
+        if (filled == bytes.size()) {
+            if (filled > maxBytes) return tooLarge();
+            bytes.resize(std::min(bytes.size() * 2, maxBytes + 1));
+        }
+        const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int error = errno;
+            contents = Contents{Contents::Status::refused, {}, true};
+            refuse(file, std::strerror(error));
+            return contents;
+        }
+        if (got == 0) break;
+        filled += static_cast<std::size_t>(got);
+    }
+    bytes.resize(filled);
+    contents.status = Contents::Status::read;
+    return contents;
+}
+
+int openForReading(const std::filesystem::path& file, Links links) {
+    Contents contents;
+    struct stat info {};
+    return openToRead(file, links, contents, info).release();
+}
+
+std::optional<std::string> readWhole(const std::filesystem::path& file, std::size_t maxBytes, Links links) {
+    auto contents = read(file, maxBytes, links);
+    if (!contents.wasRead()) return std::nullopt;
+    return std::move(contents.bytes);
+}
+
+std::optional<std::string> readTail(const std::filesystem::path& file, std::size_t maxBytes, Links links) {
+    Contents contents;
+    struct stat info {};
+    Fd fd = openToRead(file, links, contents, info);
+    if (!fd.ok()) return std::nullopt;
+    const auto size = static_cast<std::uintmax_t>(info.st_size);
+    const bool cut = size > maxBytes;
+    // One byte before the tail tells whether the tail starts exactly on a line start.
+    const std::uintmax_t from = cut ? size - maxBytes - 1 : 0;
+    std::string text(static_cast<std::size_t>(size - from), '\0');
+    std::size_t filled = 0;
+    while (filled < text.size()) {
+        const ssize_t got =
+            ::pread(fd.get(), text.data() + filled, text.size() - filled, static_cast<off_t>(from + filled));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return std::nullopt;
+        if (got == 0) break;  // the file shrank while it was read
+        filled += static_cast<std::size_t>(got);
+    }
+    text.resize(filled);
+    if (cut) {
+        const auto lineFeed = text.find('\n');
+        text.erase(0, lineFeed == std::string::npos ? text.size() : lineFeed + 1);
+    }
+    return text;
+}
+
+std::error_code replace(const std::filesystem::path& file, std::string_view bytes, unsigned mode,
+                        const std::function<void()>& beforeRename) {
+    return replace(file, [bytes](const Sink& sink) { return sink(bytes); }, mode, beforeRename);
+}
+
+std::error_code replace(const std::filesystem::path& file, const Pieces& pieces, unsigned mode,
+                        const std::function<void()>& beforeRename) {
+    const std::filesystem::path folder =
+        file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    std::string temporary = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
+    Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!fd.ok()) return lastError();
+    std::error_code error;
+    const bool whole = pieces([&](std::string_view piece) {
+        if (!writeAll(fd.get(), piece)) error = lastError();
+        return !error;
+    });
+    if (!whole && !error) error = std::make_error_code(std::errc::operation_canceled);
+    // mkstemp's 0600 is narrowed by the umask; the file has its exact mode before it has its name.
+    if (!error && ::fchmod(fd.get(), static_cast<mode_t>(mode)) != 0) error = lastError();
+    // The data and the length it needs are enough: the file is new and read back only by name.
+    if (!error && ::fdatasync(fd.get()) != 0) error = lastError();
+    if (::close(fd.release()) != 0 && !error) error = lastError();
+    if (!error && beforeRename) beforeRename();
+    if (!error && ::rename(temporary.c_str(), file.c_str()) != 0) error = lastError();
+    if (error) ::unlink(temporary.c_str());
+    return error;
+}
+
+std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::string_view bytes) {
+    // Read and write: the last byte tells whether the file ends inside a line.
+    Fd fd(::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
+                 S_IRUSR | S_IWUSR));
+    if (!fd.ok()) {
+        if (errno != ENOENT) refuse(file, openFailure(errno));
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) return std::nullopt;
+    if (!S_ISREG(info.st_mode)) {
+        refuse(file, describe(info.st_mode));
+        return std::nullopt;
+    }
+    if (info.st_uid != ::geteuid()) {
+        refuse(file, "owned by another user");
+        return std::nullopt;
+    }
+    char last = '\n';
+    const bool midLine =
+        info.st_size > 0 && ::pread(fd.get(), &last, 1, info.st_size - 1) == 1 && last != '\n';
+    std::string line;
+    if (midLine) {
+        line.reserve(bytes.size() + 1);
+        line.push_back('\n');
+        line.append(bytes);
+        bytes = line;
+    }
+    if (!writeAll(fd.get(), bytes) || ::fstat(fd.get(), &info) != 0) return std::nullopt;
+    return static_cast<std::uintmax_t>(info.st_size);
+}
+
+std::error_code moveAside(const std::filesystem::path& file, TimePoint now) {
+    struct stat info {};
+    if (::lstat(file.c_str(), &info) != 0) return errno == ENOENT ? std::error_code() : lastError();
+    const std::filesystem::path folder =
+        file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    const std::string prefix = file.filename().string() + kAsideInfix;
+    const std::string stamp = utcStamp(now);
+    std::string name;
+    for (int number = 1;; ++number) {
+        name = prefix + stamp + (number > 1 ? "-" + std::to_string(number) : "");
+        const auto side = folder / name;
+        // Never over an older copy: that one is the user's too.
+        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, side.c_str(), RENAME_NOREPLACE) == 0) break;
+        if (errno == EEXIST) continue;
+        if (errno != EINVAL) return lastError();
+        // A file system without the flag: look first, then rename.
+        struct stat taken {};
+        if (::lstat(side.c_str(), &taken) == 0) continue;
+        if (::rename(file.c_str(), side.c_str()) == 0) break;
+        return lastError();
+    }
+    auto copies = asideCopies(folder, prefix);
+    for (std::size_t i = 0; i + kAsideCopiesKept < copies.size(); ++i)
+        ::unlink((folder / copies[i]).c_str());
+    return {};
+}
+
+void removeLeftoverTemporaries(const std::filesystem::path& folder,
+                               const std::function<bool(std::string_view name)>& ours, TimePoint now) {
+    const auto before = std::chrono::system_clock::to_time_t(now - kLeftoverAge);
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename();
+        if (!isTemporaryNameOf(name, ours)) continue;
+        struct stat info {};
+        if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_uid != ::geteuid() || info.st_mtime >= before)
+            continue;
+        if (::unlink(entry.path().c_str()) == 0)
+            SystemLog::info(kCategory,
+                            "removed " + entry.path().string() + ", left by a write that never ended");
+    }
+}
+
+std::error_code makePrivateFolder(const std::filesystem::path& folder) {
+    if (auto error = Paths::createPrivateFolders(folder)) return error;
+    Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.ok()) {
+        const auto error = lastError();
+        refuse(folder, openFailure(error.value()));
+        return error;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) return lastError();
+    if (info.st_uid != ::geteuid()) {
+        refuse(folder, "a folder of another user");
+        return std::make_error_code(std::errc::operation_not_permitted);
+    }
+    if ((info.st_mode & 07777) != S_IRWXU && ::fchmod(fd.get(), S_IRWXU) != 0) return lastError();
+    return {};
+}
+
+bool isOwnPrivateFolder(const std::filesystem::path& folder) {
+    const bool made = ::mkdir(folder.c_str(), S_IRWXU) == 0;
+    if (made) {
+        // mkdir's mode is narrowed by the umask, never widened.
+        Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (fd.ok()) ::fchmod(fd.get(), S_IRWXU);
+    }
+    struct stat info {};
+    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+           (info.st_mode & 07777) == S_IRWXU;
+}
+
+}  // namespace quillfen::SafeFile

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "Support/Clock.h"
+
+// Every file of ours goes through here. Our folders are outside input too: anyone may have put
+// a link, a pipe, a device or a huge file where a store or a journal should be, so a file is
+// opened without following a link and without blocking, read only when it is a regular file and
+// only up to a cap, written whole beside its place and renamed over it, and appended to only
+// when it is a regular file of ours. Every refusal is one line in the system log, once per file
+// and run.
+namespace quillfen::SafeFile {
+
+// Our own files are never links. Files that other tools keep are theirs to link as they like.
+enum class Links { refuse, follow };
+
+struct Contents {
+    enum class Status { read, missing, refused };
+    Status status = Status::missing;
+    std::string bytes;
+    // A regular file whose content could not be taken (too large, not readable by us): it is
+    // kept aside before anything is written in its place.
+    bool keepAside = false;
+
+    bool wasRead() const { return status == Status::read; }
+};
+
+// The whole file when it is a regular file of at most `maxBytes`.
+Contents read(const std::filesystem::path& file, std::size_t maxBytes, Links links = Links::refuse);
+
+// A descriptor to read a regular file from, opened without blocking (the caller closes it), or -1.
+// For a reader that streams a file of another tool rather than taking it whole.
+int openForReading(const std::filesystem::path& file, Links links);
+
+// The bytes of `read`, when it read them.
+std::optional<std::string> readWhole(const std::filesystem::path& file, std::size_t maxBytes, Links links);
+
+// The newest `maxBytes` of a regular file, from a line start (the line the limit cuts through is
+// left out whole). No value when there is no such file or it cannot be read.
+std::optional<std::string> readTail(const std::filesystem::path& file, std::size_t maxBytes, Links links);
+
+// Replaces the file whole: written beside it under ".<name>.XXXXXX", given its mode (0600, or 0700
+// for a script) and renamed over it, so a reader (or a crash) sees the old content or the new,
+// never half. A link or a pipe in its place is replaced, never written through. `beforeRename`
+// lets a test stop between the steps.
+[[nodiscard]] std::error_code replace(const std::filesystem::path& file, std::string_view bytes,
+                                      unsigned mode = 0600, const std::function<void()>& beforeRename = {});
+
+// The same for content handed over piece by piece, in order, so that a large document need not
+// be held whole anywhere. `pieces` gives each piece to its sink and answers false to give up, which
+// leaves the file as it was.
+using Sink = std::function<bool(std::string_view)>;
+using Pieces = std::function<bool(const Sink&)>;
+[[nodiscard]] std::error_code replace(const std::filesystem::path& file, const Pieces& pieces,
+                                      unsigned mode = 0600, const std::function<void()>& beforeRename = {});
+
+// Appends the bytes to a regular file of ours (created 0600) in one write, starting a new line
+// first when the file ends inside one (a write cut short by a crash), so the cut line stays a
+// line of its own. A link, a file of another user or anything but a regular file is refused.
+// Gives the file's size after the append.
+std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::string_view bytes);
+
+// Renames the file to "<name>.corrupt-<UTC time>" ("-2", "-3", ... when that is taken) and keeps
+// only the newest `kAsideCopiesKept` such copies. Nothing at the path is no failure.
+inline constexpr std::size_t kAsideCopiesKept = 3;
+[[nodiscard]] std::error_code moveAside(const std::filesystem::path& file, TimePoint now);
+
+// Removes what a `replace` killed half-way left in `folder`: regular files of ours named
+// ".<name>.XXXXXX" for a name `ours` accepts, last changed more than a minute before `now`.
+void removeLeftoverTemporaries(const std::filesystem::path& folder,
+                               const std::function<bool(std::string_view name)>& ours, TimePoint now);
+
+// Creates the folder and its missing parents (0700), or keeps an existing one to its owner. A
+// link in its place or a folder of another user is refused.
+[[nodiscard]] std::error_code makePrivateFolder(const std::filesystem::path& folder);
+
+// Whether the folder, made now if missing, is ours alone: a real folder (not a link), owned by
+// this user, mode 0700. For a place in a shared folder, where a neighbour may have been first.
+bool isOwnPrivateFolder(const std::filesystem::path& folder);
+
+// One line in the system log for this file, the first time it is refused in this run.
+void refuse(const std::filesystem::path& file, std::string_view why);
+
+}  // namespace quillfen::SafeFile

@@ -1,0 +1,121 @@
+#include "platform/UserDefaults.h"
+
+#include <sys/stat.h>
+
+#include <QSettings>
+#include <QString>
+
+#include <gtest/gtest.h>
+
+#include "support/CapturedSystemLog.h"
+#include "support/TestEnvironment.h"
+
+namespace quillfen {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path settingsFile(const test::TestHome& home) {
+    return home.path() / ".config/org.quillfen.Quillfen/Quillfen.conf";
+}
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+TEST(UserDefaultsLinux, KeepsTheTextQSettingsWritesSoEitherReadsTheOther) {
+    const std::string strings[] = {
+        "effortStopsChanging",
+        "",
+        "with, a comma",
+        "a;b=c",
+        "  spaced  ",
+        "@at the start",
+        "@@twice",
+        "quote \" and back\\slash",
+        "line\nbreak\ttab\r",
+        "\x01"
+        "1f control then hex",
+        "ünïcödé ’ · °",
+    };
+    test::TestHome home;
+    const auto file = settingsFile(home);
+    {
+        QSettings theirs(q(file.string()), QSettings::IniFormat);
+        for (std::size_t i = 0; i < std::size(strings); ++i)
+            theirs.setValue(q("s" + std::to_string(i)), q(strings[i]));
+        theirs.setValue("flag", true);
+        theirs.setValue("count", qlonglong(-42));
+        theirs.sync();
+    }
+    auto ours = makeUserDefaults();
+    for (std::size_t i = 0; i < std::size(strings); ++i)
+        EXPECT_EQ(ours->string("s" + std::to_string(i)), strings[i]) << "read from QSettings: " << strings[i];
+    EXPECT_EQ(ours->boolean("flag"), true);
+    EXPECT_EQ(ours->integer("count"), -42);
+    EXPECT_EQ(ours->string("missing"), std::nullopt);
+
+    fs::remove(file);
+    ours = makeUserDefaults();
+    for (std::size_t i = 0; i < std::size(strings); ++i)
+        ours->setString("s" + std::to_string(i), strings[i]);
+    ours->setBoolean("flag", false);
+    ours->setInteger("count", 7);
+    ours->setString("gone", "soon");
+    ours->remove("gone");
+    QSettings theirs(q(file.string()), QSettings::IniFormat);
+    for (std::size_t i = 0; i < std::size(strings); ++i) {
+        const QVariant value = theirs.value(q("s" + std::to_string(i)));
+        EXPECT_EQ(value.typeId(), QMetaType::QString) << strings[i];
+        EXPECT_EQ(value.toString().toStdString(), strings[i]) << "read by QSettings";
+    }
+    EXPECT_EQ(theirs.value("flag").toString(), "false");
+    EXPECT_EQ(theirs.value("count").toLongLong(), 7);
+    EXPECT_FALSE(theirs.contains("gone"));
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(UserDefaultsLinux, ASettingsFileThatIsNotOursIsRefusedAtOnceAndReplacedNotWrittenThrough) {
+    const std::string elsewhereText = "[General]\ninterruptBoundary=unmistakable\n";
+    const std::string large = "[General]\nnote=" + std::string(1 << 20, 'x') + "\n";
+    const struct {
+        const char* what;
+        std::function<void(const fs::path& file, const fs::path& elsewhere)> place;
+        bool keptAside;
+    } cases[] = {
+        {"a pipe", [](const fs::path& f, const fs::path&) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); },
+         false},
+        {"a link", [](const fs::path& f, const fs::path& e) { fs::create_symlink(e, f); }, false},
+        {"a dangling link",
+         [](const fs::path& f, const fs::path& e) { fs::create_symlink(e.string() + "-none", f); }, false},
+        {"a huge file", [&](const fs::path& f, const fs::path&) { test::writeFile(f, large); }, true},
+    };
+    for (const auto& c : cases) {
+        test::TestHome home;
+        test::CapturedSystemLog log;
+        const auto file = settingsFile(home);
+        const auto elsewhere = home.path() / "elsewhere.conf";
+        test::writeFile(elsewhere, elsewhereText);
+        fs::create_directories(file.parent_path());
+        c.place(file, elsewhere);
+
+        auto defaults = makeUserDefaults();
+        EXPECT_EQ(defaults->string("interruptBoundary"), std::nullopt) << c.what;
+        ASSERT_EQ(log.lines.size(), 1u) << c.what;
+        EXPECT_NE(log.lines[0].find("refused " + file.string()), std::string::npos) << c.what;
+
+        defaults->setString("interruptBoundary", "onlyWhenAsked");
+        EXPECT_EQ(test::readFile(file), "[General]\ninterruptBoundary=onlyWhenAsked\n") << c.what;
+        EXPECT_FALSE(fs::is_symlink(file)) << c.what;
+        EXPECT_EQ(test::readFile(elsewhere), elsewhereText) << c.what;
+        EXPECT_FALSE(fs::exists(elsewhere.string() + "-none")) << c.what;
+        EXPECT_EQ(test::contentsKeptAside(file),
+                  c.keptAside ? std::vector<std::string>{large} : std::vector<std::string>{})
+            << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace quillfen
