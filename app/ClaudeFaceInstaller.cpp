@@ -15,6 +15,7 @@
 #include "Support/JsonText.h"
 #include "Support/Text.h"
 #include "Support/Paths.h"
+#include "Support/SafeFile.h"
 #include "Support/SystemLog.h"
 
 namespace quillfen::ClaudeFaceInstaller {
@@ -69,14 +70,7 @@ bool replaceFile(const std::filesystem::path& file, std::string_view bytes, mode
         if (::stat(target.c_str(), &info) == 0) mode = info.st_mode & 07777;
     }
 
-    std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(temporary.c_str(), target.c_str()) == 0) return true;
-    ::unlink(temporary.c_str());
-    return false;
+    return !SafeFile::replace(target, bytes, mode);
 }
 
 // A new file only: an existing one, or anything else at the path, is never touched.
