@@ -30,16 +30,6 @@ std::string scriptPath(const std::filesystem::path& familyFolder, std::string_vi
     return (familyFolder / (std::string(name) + ".sh")).string();
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // Whose file is replaced. The user's settings keep their mode, and a link to them (a dotfiles
 // folder) stays a link whose target is replaced. A script of ours is a real file of its own
 // mode, whatever stood at its place: a link there is replaced, never written through.
@@ -71,16 +61,6 @@ bool replaceFile(const std::filesystem::path& file, std::string_view bytes, mode
     }
 
     return !SafeFile::replace(target, bytes, mode);
-}
-
-// A new file only: an existing one, or anything else at the path, is never touched.
-bool createFile(const std::filesystem::path& file, std::string_view bytes, mode_t mode) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
-    if (fd < 0) return false;
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes);
-    ok = ::close(fd) == 0 && ok;
-    if (!ok) ::unlink(file.c_str());
-    return ok;
 }
 
 struct SettingsRead {
@@ -132,8 +112,9 @@ std::optional<std::filesystem::path> backUpAgain(const std::filesystem::path& se
     const std::string stem = settingsFile.string() + kBackupSuffix + "." + Iso8601::format(now);
     for (int n = 1; n <= 100; ++n) {
         const std::filesystem::path backup = n == 1 ? stem : stem + "-" + std::to_string(n);
-        if (createFile(backup, text, mode)) return backup;
-        if (errno != EEXIST) return std::nullopt;
+        const auto error = SafeFile::create(backup, text, mode);
+        if (!error) return backup;
+        if (error != std::errc::file_exists) return std::nullopt;
     }
     return std::nullopt;
 }
@@ -273,7 +254,7 @@ Report install(const std::filesystem::path& home, const Resources& resources, Ti
         struct stat info {};
         bool kept = true;
         if (::lstat(backup.c_str(), &info) != 0 && errno == ENOENT) {
-            kept = createFile(backup, *read.text, read.mode);
+            kept = !SafeFile::create(backup, *read.text, read.mode);
         } else if (replacing) {
             kept = backUpAgain(settingsFile, *read.text, read.mode, now).has_value();
         }

@@ -250,6 +250,16 @@ std::error_code replace(const std::filesystem::path& file, const Pieces& pieces,
     return error;
 }
 
+std::error_code create(const std::filesystem::path& file, std::string_view bytes, unsigned mode) {
+    Fd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, static_cast<mode_t>(mode)));
+    if (!fd.ok()) return lastError();
+    std::error_code error;
+    if (::fchmod(fd.get(), static_cast<mode_t>(mode)) != 0 || !writeAll(fd.get(), bytes)) error = lastError();
+    if (::close(fd.release()) != 0 && !error) error = lastError();
+    if (error) ::unlink(file.c_str());
+    return error;
+}
+
 std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::string_view bytes) {
     // Read and write: the last byte tells whether the file ends inside a line.
     Fd fd(::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
