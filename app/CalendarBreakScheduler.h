@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "Intervention/CalendarBreak.h"
+#include "Signals/EventStore.h"
 #include "Support/Clock.h"
-#include "platform/EventStore.h"
 #include "platform/UserDefaults.h"
 
 namespace quillfen {

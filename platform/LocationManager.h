@@ -4,12 +4,9 @@
 #include <vector>
 
 #include "Sky/CoarseLocation.h"
+#include "Sky/LocationAuthorization.h"
 
 namespace quillfen {
-
-// Whether this application may learn where the machine is. Nothing is known before the
-// first request; the system's own answer settles it.
-enum class LocationAuthorization { notDetermined, restricted, denied, authorized };
 
 // Called on the main thread.
 class LocationManagerDelegate {

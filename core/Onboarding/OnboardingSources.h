@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "Config/AppConfig.h"
-#include "platform/EventStore.h"
-#include "platform/LocationManager.h"
+#include "Signals/EventStore.h"
+#include "Sky/LocationAuthorization.h"
 
 namespace quillfen {
 

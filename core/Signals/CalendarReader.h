@@ -4,8 +4,8 @@
 #include <memory>
 #include <optional>
 
+#include "Signals/EventStore.h"
 #include "Support/Clock.h"
-#include "platform/EventStore.h"
 
 namespace quillfen {
 

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
+#include "Signals/EventStore.h"
 #include "Support/Clock.h"
-#include "platform/EventStore.h"
 
 namespace quillfen {
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/EventStore.h"
+#include "Signals/EventStore.h"
 
 namespace quillfen::test {
 
