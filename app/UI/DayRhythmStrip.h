@@ -21,6 +21,7 @@ void paintDayRhythmStrip(QPainter& painter, const QRectF& canvas, const RhythmSt
 void paintDayAxis(QPainter& painter, const QRectF& canvas, const RhythmStrip& strip);
 
 class DayRhythmStrip : public QWidget {
+    Q_OBJECT
 public:
     DayRhythmStrip(const RhythmStrip& strip, qreal height, QWidget* parent = nullptr);
     void setStrip(const RhythmStrip& strip);
@@ -34,6 +35,7 @@ private:
 };
 
 class DayAxis : public QWidget {
+    Q_OBJECT
 public:
     static constexpr int kHeight = 14;
 
@@ -60,6 +62,7 @@ struct TodayCounts {
 
 // Five counts of today side by side, each rolling to its new value when it changes.
 class NumbersRow : public QWidget {
+    Q_OBJECT
 public:
     using Counts = TodayCounts;
 
@@ -76,6 +79,7 @@ private:
 
 // The strip and its axis over the mirror model, for the panel's calm body.
 class MirrorStrip : public QWidget {
+    Q_OBJECT
 public:
     MirrorStrip(MirrorModel& model, qreal height, QWidget* parent = nullptr);
     void refresh();

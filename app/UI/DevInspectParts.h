@@ -23,6 +23,7 @@ namespace quillfen {
 
 // Content on a half-cream panel with a hairline edge, taking the full width.
 class Card : public RoundedBox {
+    Q_OBJECT
 public:
     explicit Card(QWidget* content, QWidget* parent = nullptr);
 };
@@ -30,6 +31,7 @@ public:
 // A labelled reason box; tiles in a row share its width equally, except that none narrows
 // below what its content needs.
 class Tile : public RoundedBox {
+    Q_OBJECT
 public:
     Tile(const QString& label, QWidget* content, QWidget* parent = nullptr);
     QLabel* label() const { return label_; }
@@ -48,6 +50,7 @@ struct MeterBarState {
 void paintMeterBar(QPainter& painter, const QRectF& canvas, const MeterBarState& state);
 
 class MeterBar : public QWidget {
+    Q_OBJECT
 public:
     MeterBar(double fraction, const QColor& colour, qreal height, QWidget* parent = nullptr,
              AnimationDriver& driver = AnimationDriver::shared());
@@ -72,6 +75,7 @@ private:
 void paintLoadMeter(QPainter& painter, const QRectF& canvas, const std::array<QColor, 3>& colours);
 
 class LoadMeter : public QWidget {
+    Q_OBJECT
 public:
     explicit LoadMeter(int level, QWidget* parent = nullptr, AnimationDriver& driver = AnimationDriver::shared());
     void setLevel(int level);
@@ -93,6 +97,7 @@ private:
 
 // A coloured dot and a word.
 class StateChip : public QWidget {
+    Q_OBJECT
 public:
     StateChip(const QString& label, const QColor& colour, QWidget* parent = nullptr);
     void setChip(const QString& label, const QColor& colour);
@@ -117,6 +122,7 @@ struct WeekStripColumn {
 void paintWeekStrip(QPainter& painter, const QRectF& canvas, const std::vector<WeekStripColumn>& columns);
 
 class WeekStrip : public QWidget {
+    Q_OBJECT
 public:
     WeekStrip(std::vector<AgentSummary::DayMark> days, std::vector<std::string> dayLetters, Clock now,
               QWidget* parent = nullptr, AnimationDriver& driver = AnimationDriver::shared());
@@ -145,6 +151,7 @@ private:
 // A reason to stay quiet: a dot, its label and a detail; lit in terra while it holds. Chips in
 // a row share its width like tiles.
 class RestraintChip : public RoundedBox {
+    Q_OBJECT
 public:
     RestraintChip(const QString& label, bool active, const QString& detail, QWidget* parent = nullptr,
                   AnimationDriver& driver = AnimationDriver::shared());

@@ -25,6 +25,7 @@ class WeekStrip;
 // The developer's view of everything the system sees and why it speaks or stays quiet. It reads
 // the inspect model and acts only through its refresh and ask closures.
 class DevInspectView : public QWidget {
+    Q_OBJECT
 public:
     DevInspectView(InspectModel& model, Clock now, QWidget* parent = nullptr,
                    AnimationDriver& driver = AnimationDriver::shared());

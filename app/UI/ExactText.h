@@ -34,6 +34,7 @@ void drawExactText(QPainter& painter, const QRectF& box, int flags, const QStrin
 // A label whose plain text is drawn at its font's own size, where Qt's would round a half pixel
 // up. It keeps the room Qt gives it, which the rounded-up size never leaves too small.
 class ExactLabel : public QLabel {
+    Q_OBJECT
 public:
     using QLabel::QLabel;
 
@@ -43,6 +44,7 @@ protected:
 
 // A flat push button whose label is drawn the same way.
 class ExactPushButton : public QPushButton {
+    Q_OBJECT
 public:
     using QPushButton::QPushButton;
 

@@ -13,6 +13,7 @@ namespace quillfen {
 // right edge; `spacing` is the gap both between chips and between rows. A chip wider than the
 // whole row still gets a row of its own and overflows it.
 class FlowChips : public QLayout {
+    Q_OBJECT
 public:
     explicit FlowChips(qreal spacing, QWidget* parent = nullptr);
     ~FlowChips() override;

@@ -8,6 +8,7 @@ namespace quillfen {
 
 // The small drawn mark beside a fact: a clock face, a wave, a sun, a speech bubble, a pulse.
 class GlyphMark : public QWidget {
+    Q_OBJECT
 public:
     enum class Kind { screen, wave, sun, speak, pulse };
 

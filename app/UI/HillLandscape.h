@@ -31,6 +31,7 @@ void paintHillLandscape(QPainter& painter, const QRectF& canvas, const HillLands
 // Laid out with ViewBuilding::addWithBleed(layout, hills, kBleed): the widget is its slot plus
 // the bleed all round, and draws the hills in the slot.
 class HillLandscape : public QWidget {
+    Q_OBJECT
 public:
     // The hills always show this many days.
     static constexpr int kDays = 7;

@@ -16,6 +16,7 @@ class InspectModel;
 
 // One fact: its glyph, a title over its text, and a hairline along its top edge.
 class FactRow : public QWidget {
+    Q_OBJECT
 public:
     FactRow(GlyphMark::Kind kind, const QString& title, const QString& text, QWidget* parent = nullptr);
     void setText(const QString& text);
@@ -33,6 +34,7 @@ private:
 
 // The seven day labels under the hills, spread so that "today" sits at the right edge.
 class WeekdayRow : public QWidget {
+    Q_OBJECT
 public:
     explicit WeekdayRow(QWidget* parent = nullptr);
     void setLabels(const std::vector<std::string>& labels);
@@ -48,6 +50,7 @@ QWidget* makePrivacyLine();
 // The inspect window's content without its scroll view: heading, hills, weekdays, the facts
 // and the privacy line.
 class InspectList : public QWidget {
+    Q_OBJECT
 public:
     InspectList(InspectModel& model, Clock now, QWidget* parent = nullptr);
     void refresh();
@@ -68,6 +71,7 @@ private:
 // The user's plain explanation of what the system sees, in the rhythm window while it may
 // nudge. It reads the model and has no actions.
 class InspectView : public QWidget {
+    Q_OBJECT
 public:
     InspectView(InspectModel& model, Clock now, QWidget* parent = nullptr);
     InspectList* list() const { return list_; }

@@ -68,6 +68,7 @@ void paintLivingPane(QPainter& painter, const QRectF& box, const LivingPaneState
 // The desktop pane's content: it grows, darkens and wakes with the week's strain, and when
 // aggravated it frowns, pulses and knocks. A click anywhere runs `onTap`.
 class LivingWindowView : public QWidget {
+    Q_OBJECT
 public:
     LivingWindowView(LivingWindowModel& model, std::function<void()> onTap, QWidget* parent = nullptr,
                      AnimationDriver& driver = AnimationDriver::shared(),

@@ -29,6 +29,7 @@ class WeekdayRow;
 // The look both of the mirror's banners share: a small ember dot, the line, on a field-coloured
 // rounded box.
 class MirrorBanner : public RoundedBox {
+    Q_OBJECT
 public:
     MirrorBanner(const char* objectName, const QString& line, QWidget* parent = nullptr);
     void setLine(const QString& line);
@@ -41,12 +42,14 @@ protected:
 
 // The system has stopped sensing or deciding.
 class DeadmanBanner : public MirrorBanner {
+    Q_OBJECT
 public:
     explicit DeadmanBanner(const QString& line, QWidget* parent = nullptr);
 };
 
 // The user's claude tool cannot serve as the mind; offers to reconnect when it can help.
 class MindConnectionBanner : public MirrorBanner {
+    Q_OBJECT
 public:
     MindConnectionBanner(const QString& line, std::function<void()> reconnect, QWidget* parent = nullptr);
     void setReconnect(std::function<void()> reconnect);
@@ -59,6 +62,7 @@ private:
 // The mirror's scrolling content: the greeting with the stone, the reflection, the banners,
 // today's strip and counts, the week's hills and the facts.
 class MirrorPanelContent : public QWidget {
+    Q_OBJECT
 public:
     MirrorPanelContent(MirrorModel& model, InspectModel& inspect, std::function<void()> onReconnect, Clock now,
                        QWidget* parent = nullptr, AnimationDriver& driver = AnimationDriver::shared());
@@ -100,6 +104,7 @@ private:
 // The rhythm window's content while the system only observes: the mirror over a footer with the
 // settings and quit actions. An action left unset shows no button; with neither, no footer.
 class MirrorPanel : public QWidget {
+    Q_OBJECT
 public:
     struct Actions {
         std::function<void()> onSettings;

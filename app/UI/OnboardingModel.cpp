@@ -22,17 +22,10 @@ bool stillHere(const QPointer<OnboardingModel>& model) {
 }  // namespace
 
 OnboardingModel::OnboardingModel(OnboardingBeat beat, Entry entry, Clock now, QObject* parent)
-    : QObject(parent), beat_(beat), entry_(entry), now_(std::move(now)) {}
+    : ObservableModel(parent), beat_(beat), entry_(entry), now_(std::move(now)) {}
 
 bool OnboardingModel::reusable(const OnboardingModel* open, Entry entry) {
     return open != nullptr && open->entry() == entry;
-}
-
-template <typename T>
-void OnboardingModel::assign(T& field, T value) {
-    if (field == value) return;
-    field = std::move(value);
-    emit changed();
 }
 
 void OnboardingModel::setBeat(OnboardingBeat beat) {

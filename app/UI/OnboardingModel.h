@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QObject>
-
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -15,6 +13,7 @@
 #include "Promise/Promise.h"
 #include "Stone/StoneIdentity.h"
 #include "Support/Clock.h"
+#include "UI/ObservableModel.h"
 
 namespace quillfen {
 
@@ -25,7 +24,7 @@ namespace quillfen {
 // Main thread only. The controller's closures answer on the main thread (a permission prompt
 // may hold its completion until the user decides); a completion that arrives after the model
 // is gone does nothing.
-class OnboardingModel final : public QObject {
+class OnboardingModel final : public ObservableModel {
     Q_OBJECT
 
 public:
@@ -130,12 +129,7 @@ public:
     std::function<bool(const Promise&)> save = [](const Promise&) { return false; };
     std::function<void()> onDone = [] {};
 
-signals:
-    void changed();
-
 private:
-    template <typename T>
-    void assign(T& field, T value);
     void moveTo(std::optional<OnboardingBeat> target);
     GrantAnswer grantAnswer(ContextGrantState OnboardingModel::*grant);
 

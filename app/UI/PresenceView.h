@@ -30,6 +30,7 @@ void paintPresence(QPainter& painter, const QRectF& canvas, const PresenceShapeS
 // The figure, moving between its states: it breathes at rest, stirs, wakes to ask in two
 // stages, and frowns when aggravated.
 class PresenceView : public QWidget {
+    Q_OBJECT
 public:
     PresenceView(PresenceState state, qreal width, QWidget* parent = nullptr,
                  AnimationDriver& driver = AnimationDriver::shared(), AnyRNGBox random = AnyRNGBox(SystemRandom{}));

@@ -43,6 +43,7 @@ void paintAsLayer(QPainter& painter, const QRectF& bounds, double opacity,
 // The thin widget that shows one drawing: it paints whatever its function draws into its
 // own rectangle and owns nothing else.
 class DrawingWidget : public QWidget {
+    Q_OBJECT
 public:
     explicit DrawingWidget(PaintFunction paint = {}, QWidget* parent = nullptr);
     void setPaint(PaintFunction paint);

@@ -11,6 +11,7 @@ namespace quillfen {
 // it changes, so a change is seen as one. The first value, a value set while hidden, and every
 // value under reduce motion, is shown at once.
 class RollingNumber : public QLabel {
+    Q_OBJECT
 public:
     using Format = std::function<QString(long long)>;
 

@@ -20,6 +20,7 @@ void paintRoundedBox(QPainter& painter, const QRectF& box, const RoundedBoxState
 
 // A widget drawn as a rounded box behind its children.
 class RoundedBox : public QWidget {
+    Q_OBJECT
 public:
     explicit RoundedBox(RoundedBoxState state, QWidget* parent = nullptr);
     const RoundedBoxState& boxState() const { return state_; }

@@ -26,6 +26,7 @@ void paintStoneBeing(QPainter& painter, const QRectF& canvas, const StoneBeingSt
 // The breathing stone: calm and neutral faces breathe, strained and open hold still, and
 // nothing moves under reduce motion.
 class StoneBeing : public QWidget {
+    Q_OBJECT
 public:
     StoneBeing(StoneFace face, const StoneIdentity& identity, qreal width, bool fadesWhileBreathing,
                QWidget* parent = nullptr, AnimationDriver& driver = AnimationDriver::shared(),

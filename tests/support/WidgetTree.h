@@ -13,8 +13,8 @@
 // and whether a person would see it.
 namespace quillfen::test {
 
-// Most views are plain widget classes without their own meta-object, so the type is checked
-// by the language, not by Qt.
+// Found by name first, then checked for its type: a widget of another type under that name
+// reads as missing.
 template <typename W = QWidget>
 W* child(const QWidget& root, const char* name) {
     W* found = dynamic_cast<W*>(root.findChild<QWidget*>(QString::fromLatin1(name)));
