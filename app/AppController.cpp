@@ -16,6 +16,7 @@
 #include "Mind/ClaudeSidecarMind.h"
 #include "Mind/LangfusePrompt.h"
 #include "Onboarding/InterruptBoundary.h"
+#include "SingleInstance.h"
 #include "Sky/FarlumeClient.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
@@ -67,12 +68,10 @@ std::optional<std::filesystem::path> privateFolder(const std::filesystem::path& 
 
 AppController::RunKind AppController::RunKind::of(const Environment& environment) {
     RunKind run;
-    const bool render = std::any_of(environment.begin(), environment.end(), [](const auto& entry) {
-        return entry.first.rfind("TAVRYN_RENDER", 0) == 0;
-    });
+    // The same rule that keeps the run out of the single-instance lock and the keep-alive.
+    run.developer = SingleInstance::isOneShotRun(environment);
     run.windowCycle = present(environment, "TAVRYN_QA_WINDOW_CYCLE");
     run.demoNudge = present(environment, "TAVRYN_DEMO_NUDGE");
-    run.developer = render || run.windowCycle || run.demoNudge;
     run.inspect = present(environment, "TAVRYN_INSPECT");
     run.inspectDev = present(environment, "TAVRYN_INSPECT_DEV");
     run.forceOnboard = present(environment, "TAVRYN_FORCE_ONBOARD");

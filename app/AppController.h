@@ -81,8 +81,8 @@ class AppController : public QObject {
 public:
     // What the run is, read once from the environment.
     struct RunKind {
-        // A developer or demo run (a render hook, the window self-test, the demo nudge):
-        // nothing that outlasts the process is set up.
+        // A developer or demo run (a render hook, the window self-test, the demo nudge), as
+        // SingleInstance::isOneShotRun tells it: nothing that outlasts the process is set up.
         bool developer = false;
         bool inspect = false;
         bool inspectDev = false;
