@@ -189,6 +189,24 @@ TEST(AppControllerAsk, TheReflectionIsAskedOncePerWeekAsTheMindSeesItAndOneAtATi
     EXPECT_EQ(details[2].rfind("mind-error: transport(", 0), 0u) << details[2];
 }
 
+// A hung tool: the ask and the reflection each give up at their own time-out and fall back.
+TEST(AppControllerAsk, TheAskAndTheReflectionGiveUpOnAHungToolAtTheirTimeOuts) {
+    Ask h;
+    h.core.mindTimeouts = {1.0, 0.2, 1.0, 0.2, 0.2};
+    h.start(kDeveloper);
+    ASSERT_TRUE(h.controller->hasBridge());
+    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    h.claude.sleepFor(30);
+    const auto started = std::chrono::steady_clock::now();
+    h.controller->refreshGeneratedReflection(week(Load::low));
+    EXPECT_EQ(h.asked().status, "fell back (timed-out)");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    std::vector<std::string> details;
+    for (const auto& entry : DecisionLog::today(h.clock.now()))
+        if (entry.kind == "reflect") details.push_back(entry.detail);
+    EXPECT_EQ(details, std::vector<std::string>{"timed-out"});
+}
+
 // Short of threads, neither the reflection nor the ask is left marked as under way: the same
 // week is asked again at the next occasion, once threads are to be had.
 TEST(AppControllerAsk, AReflectionOrAnAskWithoutAThreadIsAskedAgainAtItsNextOccasion) {
