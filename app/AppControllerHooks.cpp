@@ -81,8 +81,7 @@ void AppController::runDeveloperHooks() {
 void AppController::endDeveloperRun() {
     if (developerRunEnded_) return;
     developerRunEnded_ = true;
-    // A run that only draws or checks ends without a quit's steps: the user's keep-alive
-    // service and windows are no business of it. Whatever it still had waiting never runs.
+    // Nothing the run still had waiting runs after it: main ends the process, a test goes on.
     dropWaitingSteps();
     if (desktop_.endDeveloperRun) desktop_.endDeveloperRun();
 }

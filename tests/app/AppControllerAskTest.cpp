@@ -143,6 +143,14 @@ TEST(AppControllerAsk, TheContextIsLateFromEightInTheEveningAndHasNoCalendarBefo
     }
 }
 
+// The decisions journal's reflection details of today.
+std::vector<std::string> reflections(const test::Harness& h) {
+    std::vector<std::string> details;
+    for (const auto& entry : DecisionLog::today(h.clock.now()))
+        if (entry.kind == "reflect") details.push_back(entry.detail);
+    return details;
+}
+
 // A summary of this week with today's load and band as given.
 AgentSummary week(Load load, ScreenBand band = ScreenBand::oneToTwo) {
     return {AgentProfile::work, {7, 3, 1, {PartOfDay::afternoon, band, AttentionState::focused, load, false}, 0}, {}};
@@ -181,9 +189,7 @@ TEST(AppControllerAsk, TheReflectionIsAskedOncePerWeekAsTheMindSeesItAndOneAtATi
     EXPECT_EQ(h.claude.runs(), startup + 3);
     EXPECT_EQ(h.controller->generatedReflection(), std::nullopt);
 
-    std::vector<std::string> details;
-    for (const auto& entry : DecisionLog::today(h.clock.now()))
-        if (entry.kind == "reflect") details.push_back(entry.detail);
+    const std::vector<std::string> details = reflections(h);
     ASSERT_EQ(details.size(), 3u);
     EXPECT_EQ(details[0], "mind: Third afternoon in a row with the screen.");
     EXPECT_EQ(details[2].rfind("mind-error: transport(", 0), 0u) << details[2];
@@ -201,10 +207,7 @@ TEST(AppControllerAsk, TheAskAndTheReflectionGiveUpOnAHungToolAtTheirTimeOuts) {
     h.controller->refreshGeneratedReflection(week(Load::low));
     EXPECT_EQ(h.asked().status, "fell back (timed-out)");
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
-    std::vector<std::string> details;
-    for (const auto& entry : DecisionLog::today(h.clock.now()))
-        if (entry.kind == "reflect") details.push_back(entry.detail);
-    EXPECT_EQ(details, std::vector<std::string>{"timed-out"});
+    EXPECT_EQ(reflections(h), std::vector<std::string>{"timed-out"});
 }
 
 // Short of threads, neither the reflection nor the ask is left marked as under way: the same

@@ -49,11 +49,7 @@ TEST(AppController, StartsUpInItsOrderForTheNormalTheDeveloperAndTheInspectRuns)
     for (const auto& run : runs) {
         Harness h;
         if (run.promise) h.keepPromise();
-        Environment environment = run.environment;
-        // A picture goes into the test's own home.
-        for (auto& [name, value] : environment)
-            if (name.rfind("TAVRYN_RENDER_", 0) == 0) value = (h.home.path() / value).string();
-        h.start(environment);
+        h.start(h.picturesInHome(run.environment));
         std::vector<std::string> expected{"statusItem.show"};
         if (run.name.rfind("normal", 0) == 0 || run.name.rfind("inspect", 0) == 0)
             expected.insert(expected.end(), upkeep.begin(), upkeep.end());
@@ -87,11 +83,8 @@ TEST(AppController, ADeveloperRunAsksToEndOnceItsPictureIsDrawnOrItsSelfTestHasR
     };
     for (const auto& run : runs) {
         Harness h;
-        Environment environment = run.environment;
-        for (auto& [name, value] : environment)
-            if (name.rfind("TAVRYN_RENDER_", 0) == 0) value = (h.home.path() / value).string();
         testing::internal::CaptureStdout();
-        h.start(environment);
+        h.start(h.picturesInHome(run.environment));
         std::vector<int> ended{h.developerRunsEnded};
         for (double step : {0.29, 0.02}) {
             h.motion.advance(step);

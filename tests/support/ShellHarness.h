@@ -115,6 +115,13 @@ struct Harness {
         if (launch) controller->applicationDidFinishLaunching();
     }
 
+    // The environment with each picture's file name taken into the home.
+    Environment picturesInHome(Environment environment) const {
+        for (auto& [name, value] : environment)
+            if (name.rfind("TAVRYN_RENDER_", 0) == 0) value = (home.path() / value).string();
+        return environment;
+    }
+
     // The user's claude tool: a script that prints `output` and exits with `status`.
     void installClaude(const std::string& output, int status = 0) {
         auto tool = home.path() / ".local/bin/claude";
