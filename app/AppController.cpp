@@ -242,8 +242,9 @@ void AppController::wireInspector() {
 }
 
 EngineTick AppController::makeEngine() const {
-    return desktop_.core.makeEngine(EngineParts{config_, FarlumeClient(config_, desktop_.httpFetcher), budget_, log_,
-                                                bridge_, outcomeTracker_, desktop_.now, lastFire_});
+    return desktop_.core.makeEngine(EngineParts{config_, FarlumeClient(config_, desktop_.httpFetcher),
+                                                budget_, log_, bridge_, outcomeTracker_, desktop_.now,
+                                                lastFire_});
 }
 
 std::optional<MindBridge> AppController::makeBridge() const {

@@ -154,7 +154,8 @@ void AppController::connectClaude() {
     } else {
         noteOnce("connect-without-tool", "mind", "no claude tool to log in with");
     }
-    for (double seconds : kConnectionRechecksSeconds) later(seconds, [this] { refreshMindConnection(); });
+    for (double seconds : kConnectionRechecksSeconds)
+        later(seconds, [this] { refreshMindConnection(); });
 }
 
 std::optional<std::string> AppController::runClaudeAuthStatus(const ProcessRunner& runner, const std::string& exe,
@@ -171,7 +172,8 @@ void AppController::refreshCodexStatus() {
     QPointer<AppController> self(this);
     const TimePoint now = desktop_.now();
     codexStatusReading_ = work_->run<CodexActivitySnapshot>(
-        "the Codex reading", [now, read = desktop_.core.readCodex](std::stop_token) { return read(now, kCodexStaleAfter); },
+        "the Codex reading",
+        [now, read = desktop_.core.readCodex](std::stop_token) { return read(now, kCodexStaleAfter); },
         [self](CodexActivitySnapshot snapshot) {
             if (!self) return;
             self->codexSnapshot_ = snapshot;
@@ -184,7 +186,8 @@ void AppController::refreshBody() {
     QPointer<AppController> self(this);
     const TimePoint now = desktop_.now();
     bodyReading_ = work_->run<ClaudeBody>(
-        "the Claude body reading", [now, read = desktop_.core.readClaudeBody](std::stop_token) { return read(now, 7); },
+        "the Claude body reading",
+        [now, read = desktop_.core.readClaudeBody](std::stop_token) { return read(now, 7); },
         [self](ClaudeBody body) {
             if (!self) return;
             self->bodyReading_ = false;
@@ -196,11 +199,11 @@ void AppController::refreshBody() {
 void AppController::refreshCrossSignals() {
     QPointer<AppController> self(this);
     const TimePoint now = desktop_.now();
-    work_->run<AIToolSignal>("the AI tool reading",
-                             [now, read = desktop_.core.readAITools](std::stop_token) { return read(now); },
-                             [self](AIToolSignal signal) {
-                                 if (self) self->publishAITool(signal);
-                             });
+    work_->run<AIToolSignal>(
+        "the AI tool reading", [now, read = desktop_.core.readAITools](std::stop_token) { return read(now); },
+        [self](AIToolSignal signal) {
+            if (self) self->publishAITool(signal);
+        });
     // Only with full access is the calendar read at all; the folder is read off this thread.
     auto store = desktop_.eventStore;
     if (!store || store->accessStatus() != CalendarAccess::fullAccess) return;

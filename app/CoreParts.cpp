@@ -10,8 +10,10 @@ EngineTick makeEngine(EngineParts parts) {
                                                 std::move(parts.bridge), std::move(parts.outcomeTracker),
                                                 std::move(parts.now), std::move(parts.lastFire));
     // Every copy ticks the one engine, whose ticks run one after the other.
-    return [engine](const SignalSample& sample, const std::optional<CoarseLocation>& location, Restraint restraint,
-                    Opportunity opportunity) { return engine->tick(sample, location, restraint, opportunity); };
+    return [engine](const SignalSample& sample, const std::optional<CoarseLocation>& location,
+                    Restraint restraint, Opportunity opportunity) {
+        return engine->tick(sample, location, restraint, opportunity);
+    };
 }
 
 ClaudeBody readClaudeBody(TimePoint now, int days) {

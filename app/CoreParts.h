@@ -13,8 +13,9 @@
 namespace quillfen {
 
 // One tick of the engine, as the controller calls it off the UI thread.
-using EngineTick = std::function<TickResult(const SignalSample& sample, const std::optional<CoarseLocation>& location,
-                                            Restraint restraint, Opportunity opportunity)>;
+using EngineTick =
+    std::function<TickResult(const SignalSample& sample, const std::optional<CoarseLocation>& location,
+                             Restraint restraint, Opportunity opportunity)>;
 
 // What the controller builds an engine over: its configuration, its stores and its bridge.
 struct EngineParts {

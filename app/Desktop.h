@@ -8,6 +8,7 @@
 #include "Mind/ProcessRunner.h"
 #include "Support/Clock.h"
 #include "Support/HttpFetcher.h"
+#include "UI/AnimationDriver.h"
 #include "platform/ApplicationActivations.h"
 #include "platform/AudioDevices.h"
 #include "platform/DesktopAppearance.h"
@@ -20,7 +21,6 @@
 #include "platform/StatusItem.h"
 #include "platform/TerminalLauncher.h"
 #include "platform/UserDefaults.h"
-#include "UI/AnimationDriver.h"
 
 namespace quillfen {
 

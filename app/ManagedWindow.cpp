@@ -43,7 +43,8 @@ ManagedWindow::ManagedWindow(std::string name) : name_(std::move(name)) {}
 
 ManagedWindow::~ManagedWindow() {
     delete window_.data();
-    for (const QPointer<QWidget>& released : released_) delete released.data();
+    for (const QPointer<QWidget>& released : released_)
+        delete released.data();
 }
 
 WindowSlotAction ManagedWindow::present(const Builder& build, const Reuse& configureReuse, Focus focus) {

@@ -40,9 +40,17 @@ TEST(AppController, StartsUpInItsOrderForTheNormalTheDeveloperAndTheInspectRuns)
     } runs[] = {
         // Without a promise the onboarding opens, and the location waits for it.
         {"normal, first run", {}, false, {}, 60},
-        {"normal, promise kept", {}, true, {"notifications.probe", "location.requestWhenInUseAuthorization"}, 60},
+        {"normal, promise kept",
+         {},
+         true,
+         {"notifications.probe", "location.requestWhenInUseAuthorization"},
+         60},
         {"developer", {{"TAVRYN_DEMO_NUDGE", ""}}, false, {"location.requestWhenInUseAuthorization"}, 60},
-        {"render hook", {{"TAVRYN_RENDER_GLYPHS_PNG", "glyphs.png"}}, true, {"location.requestWhenInUseAuthorization"}, 60},
+        {"render hook",
+         {{"TAVRYN_RENDER_GLYPHS_PNG", "glyphs.png"}},
+         true,
+         {"location.requestWhenInUseAuthorization"},
+         60},
         {"inspect", {{"TAVRYN_INSPECT", "1"}}, false, {"location.requestWhenInUseAuthorization"}, 5},
         {"inspect, onboarding forced", {{"TAVRYN_INSPECT", "1"}, {"TAVRYN_FORCE_ONBOARD", ""}}, false, {}, 5},
     };
@@ -76,8 +84,10 @@ TEST(AppController, ADeveloperRunAsksToEndOnceItsPictureIsDrawnOrItsSelfTestHasR
     } runs[] = {
         {"window self-test", {{"TAVRYN_QA_WINDOW_CYCLE", ""}}, {0, 0, 1}, "QA_WINDOW_CYCLE_OK\n"},
         {"picture", {{"TAVRYN_RENDER_CALM_PNG", "calm.png"}}, {1, 1, 1}, ""},
-        {"picture beside the self-test", {{"TAVRYN_RENDER_CALM_PNG", "calm.png"}, {"TAVRYN_QA_WINDOW_CYCLE", ""}},
-         {1, 1, 1}, ""},
+        {"picture beside the self-test",
+         {{"TAVRYN_RENDER_CALM_PNG", "calm.png"}, {"TAVRYN_QA_WINDOW_CYCLE", ""}},
+         {1, 1, 1},
+         ""},
         {"demo picture", {{"TAVRYN_RENDER_PNG", "calm.png"}, {"TAVRYN_DEMO_NUDGE", ""}}, {1, 1, 1}, ""},
         {"demo", {{"TAVRYN_DEMO_NUDGE", ""}}, {0, 0, 0}, ""},
     };
@@ -241,8 +251,8 @@ TEST(AppController, TheTicksTheRefreshesAndTheRechecksAfterALoginRunAsTheirClock
         int ticks;
         int checks;
     } moments[] = {
-        {7.9, 1, 0}, {8, 1, 1},    {16, 1, 2},   {29.9, 1, 2},  {30, 1, 3},    {59.9, 1, 3},
-        {60, 2, 4},  {120, 3, 4},  {180, 4, 4},  {240, 5, 4},   {299.9, 5, 4}, {300, 6, 5},
+        {7.9, 1, 0}, {8, 1, 1},   {16, 1, 2},  {29.9, 1, 2}, {30, 1, 3},    {59.9, 1, 3},
+        {60, 2, 4},  {120, 3, 4}, {180, 4, 4}, {240, 5, 4},  {299.9, 5, 4}, {300, 6, 5},
     };
     for (const auto& moment : moments) {
         h.motion.advance(moment.at - h.motion.seconds);

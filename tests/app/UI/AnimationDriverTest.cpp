@@ -117,7 +117,8 @@ TEST(AnimationDriver, ARepeatingStepKeepsItsCadenceAndMakesUpNoInstantItSleptThr
     test::SteppedMotion motion;
     std::vector<double> runs;
     int ownRuns = 0;
-    AnimationDriver::Handle repeating = motion.driver.every(1.0, [&] { runs.push_back(motion.driver.now()); });
+    AnimationDriver::Handle repeating =
+        motion.driver.every(1.0, [&] { runs.push_back(motion.driver.now()); });
     AnimationDriver::Handle selfEnding;
     selfEnding = motion.driver.every(0.25, [&] {
         if (++ownRuns == 2) selfEnding.reset();
