@@ -16,6 +16,7 @@
 #include "Mind/ClaudeSidecarMind.h"
 #include "Mind/LangfusePrompt.h"
 #include "Onboarding/InterruptBoundary.h"
+#include "SingleInstance.h"
 #include "Sky/FarlumeClient.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
@@ -67,12 +68,10 @@ std::optional<std::filesystem::path> privateFolder(const std::filesystem::path& 
 
 AppController::RunKind AppController::RunKind::of(const Environment& environment) {
     RunKind run;
-    const bool render = std::any_of(environment.begin(), environment.end(), [](const auto& entry) {
-        return entry.first.rfind("TAVRYN_RENDER", 0) == 0;
-    });
+    // The same rule that keeps the run out of the single-instance lock and the keep-alive.
+    run.developer = SingleInstance::isOneShotRun(environment);
     run.windowCycle = present(environment, "TAVRYN_QA_WINDOW_CYCLE");
     run.demoNudge = present(environment, "TAVRYN_DEMO_NUDGE");
-    run.developer = render || run.windowCycle || run.demoNudge;
     run.inspect = present(environment, "TAVRYN_INSPECT");
     run.inspectDev = present(environment, "TAVRYN_INSPECT_DEV");
     run.forceOnboard = present(environment, "TAVRYN_FORCE_ONBOARD");
@@ -90,10 +89,20 @@ AppController::AppController(Desktop desktop, QObject* parent)
       inspectModel_(desktop_.now()) {}
 
 AppController::~AppController() {
-    tickTimer_.stop();
-    bodyTimer_.stop();
+    dropWaitingSteps();
     // Nothing is handed back to a controller on its way out.
     if (work_) work_->stopAll(std::chrono::milliseconds(0));
+}
+
+void AppController::later(double seconds, std::function<void()> step) {
+    std::erase_if(deferred_, [](const AnimationDriver::Handle& handle) { return !handle.active(); });
+    deferred_.push_back(desktop_.scheduler.after(seconds, std::move(step)));
+}
+
+void AppController::dropWaitingSteps() {
+    tickTimer_.reset();
+    bodyTimer_.reset();
+    deferred_.clear();
 }
 
 void AppController::noteOnce(const char* key, std::string_view category, std::string_view message) {
@@ -232,9 +241,10 @@ void AppController::wireInspector() {
     };
 }
 
-std::shared_ptr<NudgeEngine> AppController::makeEngine() const {
-    return std::make_shared<NudgeEngine>(config_, FarlumeClient(config_, desktop_.httpFetcher), budget_, log_,
-                                         bridge_, outcomeTracker_, desktop_.now, lastFire_);
+EngineTick AppController::makeEngine() const {
+    return desktop_.core.makeEngine(EngineParts{config_, FarlumeClient(config_, desktop_.httpFetcher),
+                                                budget_, log_, bridge_, outcomeTracker_, desktop_.now,
+                                                lastFire_});
 }
 
 std::optional<MindBridge> AppController::makeBridge() const {
@@ -244,12 +254,13 @@ std::optional<MindBridge> AppController::makeBridge() const {
     const std::string persona = ClaudeSidecarMind::defaultPersonaPath();
     std::error_code ec;
     if (!std::filesystem::exists(persona, ec)) return std::nullopt;
+    const MindTimeouts& timeouts = desktop_.core.mindTimeouts;
     auto mind = std::make_shared<ClaudeSidecarMind>(
-        *executable, persona, config_.cloudMindModel, 120.0, desktop_.processRunner,
+        *executable, persona, config_.cloudMindModel, timeouts.process, desktop_.processRunner,
         ClaudeSidecarMind::sharedLangfuseCache(), LangfuseCredentials::fromEnvironment(desktop_.environment),
         std::string(ClaudeSidecarMind::defaultLangfusePromptName),
         std::string(ClaudeSidecarMind::defaultLangfuseReflectionPromptName), "production");
-    return MindBridge(AgentTenant::ilvane(), mind, config_.cloudMindTimeout, 90.0);
+    return MindBridge(AgentTenant::ilvane(), mind, config_.cloudMindTimeout, timeouts.reflection);
 }
 
 void AppController::restoreAskHistory() {
@@ -302,8 +313,7 @@ void AppController::endEventLoop() {
 }
 
 bool AppController::applicationWillTerminate(std::chrono::milliseconds grace) {
-    tickTimer_.stop();
-    bodyTimer_.stop();
+    dropWaitingSteps();
     if (desktop_.upkeep.disableKeepAlive) desktop_.upkeep.disableKeepAlive();
     delete popover_.data();
     inspectWindow_.dispose();

@@ -3,7 +3,6 @@
 #include <QImage>
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 
 #include <chrono>
 #include <cstdint>
@@ -81,8 +80,8 @@ class AppController : public QObject {
 public:
     // What the run is, read once from the environment.
     struct RunKind {
-        // A developer or demo run (a render hook, the window self-test, the demo nudge):
-        // nothing that outlasts the process is set up.
+        // A developer or demo run (a render hook, the window self-test, the demo nudge), as
+        // SingleInstance::isOneShotRun tells it: nothing that outlasts the process is set up.
         bool developer = false;
         bool inspect = false;
         bool inspectDev = false;
@@ -160,7 +159,7 @@ public:
     void buildCore();
     std::optional<MindBridge> makeBridge() const;
     // An engine over the current configuration, stores and bridge.
-    std::shared_ptr<NudgeEngine> makeEngine() const;
+    EngineTick makeEngine() const;
     void restoreAskHistory();
     // Whether the bytes read as the ask history; only then is it taken.
     bool restoreAskHistory(const std::string& bytes);
@@ -275,7 +274,7 @@ public:
     double tickInterval() const { return tickInterval_; }
     const LineHistory& lineHistory() const { return lineHistory_; }
     const std::optional<Uuid>& lastMoveId() const { return lastMoveId_; }
-    bool hasEngine() const { return engine_ != nullptr; }
+    bool hasEngine() const { return static_cast<bool>(engine_); }
     bool hasBridge() const { return bridge_.has_value(); }
     const LocationProvider* locationProvider() const { return locationProvider_.get(); }
     const OnboardingModel* onboardingModel() const { return onboardingModel_.data(); }
@@ -318,8 +317,10 @@ private:
     void wireOnboarding(OnboardingModel& model);
     void requestWeather(std::function<void(bool)> answer);
 
-    // A developer's picture: drawn, written to its file, and then the process ends.
-    [[noreturn]] void renderAndExit(const RenderHooks::Request& request);
+    // A developer's picture: drawn, written to its file, and then the run ends.
+    void renderAndEnd(const RenderHooks::Request& request);
+    // Asks main to end a developer run; nothing of the run goes on after it.
+    void endDeveloperRun();
     QImage renderHook(RenderHooks::Hook hook);
     QImage renderPanel();
     QImage renderSeeing();
@@ -331,6 +332,10 @@ private:
     void fillSurfacesFromThisComputer();
 
     void applyStoredBoundary();
+    // Runs `step` once, `seconds` from now on the scheduler's clock; dropped with the controller.
+    void later(double seconds, std::function<void()> step);
+    // The ticks, the body's refresh and every step still waiting.
+    void dropWaitingSteps();
     void onSessionWake();
     void noteOnce(const char* key, std::string_view category, std::string_view message);
 
@@ -341,7 +346,7 @@ private:
 
     // The core, built once by buildCore (the log, budget, bridge and engine rebuilt on a
     // change of the boundary).
-    std::shared_ptr<NudgeEngine> engine_;
+    EngineTick engine_;
     std::unique_ptr<SignalReader> reader_;
     std::unique_ptr<LocationProvider> locationProvider_;
     std::unique_ptr<NotificationManager> notifications_;
@@ -419,9 +424,12 @@ private:
     bool codexStatusReading_ = false;
     bool calendarBreakRunning_ = false;
     bool reflectionInFlight_ = false;
+    bool developerRunEnded_ = false;
 
-    QTimer tickTimer_;
-    QTimer bodyTimer_;
+    AnimationDriver::Handle tickTimer_;
+    AnimationDriver::Handle bodyTimer_;
+    // The steps waiting to run once.
+    std::vector<AnimationDriver::Handle> deferred_;
     Subscription sessionSubscription_;
     std::vector<std::string> noted_;
 };

@@ -7,7 +7,6 @@
 #include "Mind/AskComposer.h"
 #include "Mind/ClaudeSidecarMind.h"
 #include "Mind/LangfusePrompt.h"
-#include "Signals/ClaudeBodyReader.h"
 #include "Signals/DeviceSignals.h"
 #include "Support/JsonText.h"
 #include "Support/LocalCalendar.h"
@@ -21,10 +20,6 @@ namespace quillfen {
 
 namespace {
 
-// The explicit ask waits longer than a nudge: the user asked, and watches the answer come.
-constexpr double kAskProcessTimeout = 90.0;
-constexpr double kAskDecisionTimeout = 92.0;
-constexpr double kAskReflectionTimeout = 45.0;
 constexpr int kRecentNudges = 5;
 
 }  // namespace
@@ -75,12 +70,13 @@ void AppController::askIlvane() {
         return;
     }
 
+    const MindTimeouts& timeouts = desktop_.core.mindTimeouts;
     auto mind = std::make_shared<ClaudeSidecarMind>(
-        *executable, persona, config_.cloudMindModel, kAskProcessTimeout, desktop_.processRunner,
+        *executable, persona, config_.cloudMindModel, timeouts.askProcess, desktop_.processRunner,
         ClaudeSidecarMind::sharedLangfuseCache(), LangfuseCredentials::fromEnvironment(desktop_.environment),
         std::string(ClaudeSidecarMind::defaultLangfusePromptName),
         std::string(ClaudeSidecarMind::defaultLangfuseReflectionPromptName), "production");
-    const MindBridge bridge(AgentTenant::ilvane(), mind, kAskDecisionTimeout, kAskReflectionTimeout);
+    const MindBridge bridge(AgentTenant::ilvane(), mind, timeouts.askDecision, timeouts.askReflection);
     const AgentContext context = buildContext();
 
     QPointer<AppController> self(this);
@@ -102,7 +98,7 @@ void AppController::askIlvane() {
 
 AgentContext AppController::buildContext() {
     const TimePoint now = desktop_.now();
-    const ClaudeBody body = claudeBody_.available ? claudeBody_ : ClaudeBodyReader::read(now, 7, std::nullopt);
+    const ClaudeBody body = claudeBody_.available ? claudeBody_ : desktop_.core.readClaudeBody(now, 7);
     const int firedToday = budget_ ? static_cast<int>(budget_->firedToday()) : 0;
     const int hour = LocalCalendar::localTime(now).tm_hour;
 

@@ -1,14 +1,10 @@
-#include <unistd.h>
-
 #include <cstdio>
 
 #include <QThread>
-#include <QTimer>
 
 #include "AppController.h"
 #include "Reflection/Reflection.h"
 #include "RenderHooks.h"
-#include "Signals/ClaudeBodyReader.h"
 #include "Signals/RhythmStrip.h"
 #include "Support/Text.h"
 #include "UI/DeveloperSheets.h"
@@ -27,18 +23,11 @@ namespace quillfen {
 
 namespace {
 
-constexpr auto kSelfTestReportDelay = std::chrono::milliseconds(300);
+constexpr double kSelfTestReportDelaySeconds = 0.3;
 constexpr qreal kScale = 2;
 constexpr qreal kGlyphScale = 3;
 constexpr int kInspectWidth = 500;
 constexpr QSizeF kPaneCell(230, 150);
-
-// A developer run ends here, not through a quit: the user's keep-alive service and windows
-// are no business of a run that only draws or checks.
-[[noreturn]] void endDeveloperRun() {
-    std::fflush(nullptr);
-    ::_exit(0);
-}
 
 void tellDeveloper(const std::string& line) {
     std::fprintf(stderr, "quillfen: %s\n", line.c_str());
@@ -74,15 +63,27 @@ GlyphState glyphOf(const MenuBarModel& model) {
 void AppController::runDeveloperHooks() {
     if (run_.windowCycle) runWindowLifecycleSelfTest();
     const auto request = RenderHooks::requested(desktop_.environment);
-    if (request && request->hook != RenderHooks::Hook::demoPanel) renderAndExit(*request);
+    if (request && request->hook != RenderHooks::Hook::demoPanel) {
+        renderAndEnd(*request);
+        return;
+    }
     if (run_.demoNudge) {
         showDemoNudge();
         if (request) {
             panelModel_.setStaticRender(true);
-            renderAndExit(*request);
+            renderAndEnd(*request);
+            return;
         }
         showDemoWindow();
     }
+}
+
+void AppController::endDeveloperRun() {
+    if (developerRunEnded_) return;
+    developerRunEnded_ = true;
+    // Nothing the run still had waiting runs after it: main ends the process, a test goes on.
+    dropWaitingSteps();
+    if (desktop_.endDeveloperRun) desktop_.endDeveloperRun();
 }
 
 void AppController::runWindowLifecycleSelfTest() {
@@ -97,13 +98,13 @@ void AppController::runWindowLifecycleSelfTest() {
     }
     inspectWindow_.dispose();
     promiseWindow_.dispose();
-    QTimer::singleShot(kSelfTestReportDelay, this, [] {
+    later(kSelfTestReportDelaySeconds, [this] {
         std::fputs("QA_WINDOW_CYCLE_OK\n", stdout);
         endDeveloperRun();
     });
 }
 
-void AppController::renderAndExit(const RenderHooks::Request& request) {
+void AppController::renderAndEnd(const RenderHooks::Request& request) {
     // Widgets draw on the thread that made them, and only there.
     Q_ASSERT(QThread::currentThread() == thread());
     const QImage image = renderHook(request.hook);
@@ -179,7 +180,7 @@ QImage AppController::renderPromise() {
     model->setPickedMoveIds({"corner", "hear"});
     model->setSources(
         WorkSourceRegistry::sources([](std::string_view path) { return homeRelativeExists(std::string(path)); }));
-    const AIToolSignal today = AIToolReader::read(desktop_.now(), std::nullopt);
+    const AIToolSignal today = desktop_.core.readAITools(desktop_.now());
     model->setReading(WorkReading::today(today.activeSpanMinToday, today.longestRunMinToday, today.projectsToday));
     OnboardingScreen screen(std::move(model));
     screen.setFixedSize(OnboardingScreen::kWidth, OnboardingScreen::kHeight);
@@ -204,7 +205,7 @@ QImage AppController::renderLiving() {
 void AppController::fillSurfacesFromThisComputer() {
     const TimePoint now = desktop_.now();
     const std::vector<SignalSample> samples = log_ ? log_->all() : std::vector<SignalSample>{};
-    claudeBody_ = ClaudeBodyReader::read(now, 7, std::nullopt);
+    claudeBody_ = desktop_.core.readClaudeBody(now, 7);
     const AgentSummary summary = claudeBody_.toSummary(now, 0, std::nullopt);
 
     const RhythmStrip strip = RhythmStrip::today(samples, now);

@@ -6,16 +6,15 @@
 #include "AppController.h"
 #include "Mind/ClaudeSidecarMind.h"
 #include "Reflection/Reflection.h"
-#include "Signals/ClaudeBodyReader.h"
 #include "Sky/FarlumeClient.h"
 
 namespace quillfen {
 
 namespace {
 
-constexpr int kBodyIntervalMs = 300 * 1000;
+constexpr double kBodyIntervalSeconds = 300;
 constexpr double kCodexStaleAfter = 7200;
-constexpr int kConnectionRechecksSeconds[] = {8, 16, 30, 60};
+constexpr double kConnectionRechecksSeconds[] = {8, 16, 30, 60};
 
 std::string lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -25,10 +24,7 @@ std::string lowered(std::string text) {
 }  // namespace
 
 void AppController::scheduleTicks() {
-    tickTimer_.setTimerType(Qt::PreciseTimer);
-    tickTimer_.setInterval(static_cast<int>(tickInterval_ * 1000));
-    connect(&tickTimer_, &QTimer::timeout, this, &AppController::runTick, Qt::UniqueConnection);
-    tickTimer_.start();
+    tickTimer_ = desktop_.scheduler.every(tickInterval_, [this] { runTick(); });
     // Waking from sleep, the screens coming back and the session unlocking each tick at once.
     // The sensing read subscribed first, so it already knows the new state.
     QPointer<AppController> self(this);
@@ -48,17 +44,11 @@ void AppController::scheduleTicks() {
 }
 
 void AppController::scheduleBodyRefresh() {
-    bodyTimer_.stop();
-    // Coarse: the system may fold it into other wake-ups.
-    bodyTimer_.setTimerType(Qt::CoarseTimer);
-    bodyTimer_.setInterval(kBodyIntervalMs);
-    disconnect(&bodyTimer_, &QTimer::timeout, this, nullptr);
-    connect(&bodyTimer_, &QTimer::timeout, this, [this] {
+    bodyTimer_ = desktop_.scheduler.every(kBodyIntervalSeconds, [this] {
         refreshBody();
         refreshSky();
         refreshMindConnection();
     });
-    bodyTimer_.start();
 }
 
 std::string AppController::todayLineFor(const TickResult& result, const std::string& reflection) {
@@ -164,12 +154,8 @@ void AppController::connectClaude() {
     } else {
         noteOnce("connect-without-tool", "mind", "no claude tool to log in with");
     }
-    QPointer<AppController> self(this);
-    for (int seconds : kConnectionRechecksSeconds) {
-        QTimer::singleShot(seconds * 1000, this, [self] {
-            if (self) self->refreshMindConnection();
-        });
-    }
+    for (double seconds : kConnectionRechecksSeconds)
+        later(seconds, [this] { refreshMindConnection(); });
 }
 
 std::optional<std::string> AppController::runClaudeAuthStatus(const ProcessRunner& runner, const std::string& exe,
@@ -187,7 +173,7 @@ void AppController::refreshCodexStatus() {
     const TimePoint now = desktop_.now();
     codexStatusReading_ = work_->run<CodexActivitySnapshot>(
         "the Codex reading",
-        [now](std::stop_token) { return CodexActivityReader::readSnapshot(now, std::nullopt, kCodexStaleAfter); },
+        [now, read = desktop_.core.readCodex](std::stop_token) { return read(now, kCodexStaleAfter); },
         [self](CodexActivitySnapshot snapshot) {
             if (!self) return;
             self->codexSnapshot_ = snapshot;
@@ -201,7 +187,7 @@ void AppController::refreshBody() {
     const TimePoint now = desktop_.now();
     bodyReading_ = work_->run<ClaudeBody>(
         "the Claude body reading",
-        [now](std::stop_token) { return ClaudeBodyReader::read(now, 7, std::nullopt); },
+        [now, read = desktop_.core.readClaudeBody](std::stop_token) { return read(now, 7); },
         [self](ClaudeBody body) {
             if (!self) return;
             self->bodyReading_ = false;
@@ -213,11 +199,11 @@ void AppController::refreshBody() {
 void AppController::refreshCrossSignals() {
     QPointer<AppController> self(this);
     const TimePoint now = desktop_.now();
-    work_->run<AIToolSignal>("the AI tool reading",
-                             [now](std::stop_token) { return AIToolReader::read(now, std::nullopt); },
-                             [self](AIToolSignal signal) {
-                                 if (self) self->publishAITool(signal);
-                             });
+    work_->run<AIToolSignal>(
+        "the AI tool reading", [now, read = desktop_.core.readAITools](std::stop_token) { return read(now); },
+        [self](AIToolSignal signal) {
+            if (self) self->publishAITool(signal);
+        });
     // Only with full access is the calendar read at all; the folder is read off this thread.
     auto store = desktop_.eventStore;
     if (!store || store->accessStatus() != CalendarAccess::fullAccess) return;

@@ -199,8 +199,8 @@ void AppController::refreshOnboardingReading() {
     const TimePoint now = desktop_.now();
     work_->run<WorkReading>(
         "the work reading",
-        [now](std::stop_token) {
-            const AIToolSignal signal = AIToolReader::read(now, std::nullopt);
+        [now, read = desktop_.core.readAITools](std::stop_token) {
+            const AIToolSignal signal = read(now);
             return WorkReading::today(signal.activeSpanMinToday, signal.longestRunMinToday, signal.projectsToday);
         },
         [self](WorkReading reading) {

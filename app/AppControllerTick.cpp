@@ -50,7 +50,7 @@ void AppController::runTick() {
     work_->run<TickResult>(
         "the tick",
         [engine, sample, location, restraint, opportunity](std::stop_token) {
-            return engine->tick(sample, location, restraint, opportunity);
+            return engine(sample, location, restraint, opportunity);
         },
         [self, sample](TickResult result) {
             if (!self) return;

@@ -4,10 +4,12 @@
 #include <memory>
 
 #include "Config/AppConfig.h"
+#include "CoreParts.h"
 #include "Mind/ProcessRunner.h"
 #include "Signals/EventStore.h"
 #include "Support/Clock.h"
 #include "Support/HttpFetcher.h"
+#include "UI/AnimationDriver.h"
 #include "platform/ApplicationActivations.h"
 #include "platform/AudioDevices.h"
 #include "platform/DesktopAppearance.h"
@@ -56,6 +58,14 @@ struct Desktop {
     std::shared_ptr<const ProcessRunner> processRunner;
     std::function<std::unique_ptr<LocationManager>()> makeLocationManager;
     UpkeepServices upkeep;
+    // What the controller's waiting steps run on (the ticks, the slower refreshes, the rechecks
+    // after a login, the self-test's report): the animation driver and its clock, so a test
+    // moves time rather than waiting for it.
+    AnimationDriver& scheduler = AnimationDriver::shared();
+    CoreParts core{};
+    // Ends a developer run at once (its picture drawn, its self-test reported), with none of a
+    // quit's steps: main ends the process. Left empty, the run goes on.
+    std::function<void()> endDeveloperRun{};
 };
 
 }  // namespace quillfen

@@ -43,6 +43,8 @@ ManagedWindow::ManagedWindow(std::string name) : name_(std::move(name)) {}
 
 ManagedWindow::~ManagedWindow() {
     delete window_.data();
+    for (const QPointer<QWidget>& released : released_)
+        delete released.data();
 }
 
 WindowSlotAction ManagedWindow::present(const Builder& build, const Reuse& configureReuse, Focus focus) {
@@ -105,6 +107,8 @@ void ManagedWindow::release() {
     old->hide();
     // Deferred: the window may be inside its own event handling (its close button).
     old->deleteLater();
+    std::erase_if(released_, [](const QPointer<QWidget>& released) { return released.isNull(); });
+    released_.emplace_back(old);
 }
 
 }  // namespace quillfen

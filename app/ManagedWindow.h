@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "UI/WindowSlot.h"
 
@@ -45,6 +46,9 @@ private:
     std::string name_;
     WindowSlot slot_;
     QPointer<QWidget> window_;
+    // Released windows whose deletion is still on its way; they go with the slot at the latest,
+    // so none outlives the models its views draw from.
+    std::vector<QPointer<QWidget>> released_;
     // Where the released window stood, for the next build.
     QByteArray geometry_;
     bool emptyLogged_ = false;

@@ -8,7 +8,9 @@
 namespace quillfen::SingleInstance {
 
 // A render hook, the window self-test or the demo nudge: a run that ends by itself and may
-// run beside a normal instance, so it takes no lock.
+// run beside a normal instance, so it takes no lock. The one test of it: main keeps such a run
+// out of the lock, the controller sets up nothing for it that outlasts the process, and the
+// keep-alive is never installed by it.
 bool isOneShotRun(const Environment& environment);
 
 enum class Outcome {

@@ -142,6 +142,12 @@ int main(int argc, char** argv) {
                 ChildProcesses::endAll(std::chrono::milliseconds(200));
             },
         };
+        // A developer run ends at once, not through a quit: the user's keep-alive service and
+        // windows are no business of a run that only draws or checks.
+        desktop.endDeveloperRun = [] {
+            std::fflush(nullptr);
+            ::_exit(0);
+        };
         AppController controller(desktop);
         QuitSignals quitSignals([&controller](int) { controller.endEventLoop(); });
         controller.applicationDidFinishLaunching();

@@ -113,6 +113,15 @@ AnimationDriver::Handle AnimationDriver::after(double seconds, std::function<voi
     return Handle(shared_, id);
 }
 
+AnimationDriver::Handle AnimationDriver::every(double seconds, std::function<void()> step) {
+    // A period of nothing would never let the driver rest.
+    const double period = std::max(seconds, 1e-3);
+    std::uint64_t id = nextId_++;
+    steps_.emplace(id, Step{now() + period, std::move(step), period});
+    if (!processing_) schedule();
+    return Handle(shared_, id);
+}
+
 void AnimationDriver::advance() {
     if (processing_) return;
     double target = clock_();
@@ -142,8 +151,14 @@ void AnimationDriver::advance() {
             motions_.erase(*endId);
             if (m.apply) m.apply(m.to);
             if (m.finished) m.finished();
+        } else if (Step& due = steps_.at(*stepId); due.period > 0) {
+            // Its next instant after the present stays booked while it runs, so the step may
+            // cancel itself; the ones it slept through are not made up.
+            due.due += due.period * (std::floor((target - due.due) / due.period) + 1);
+            const std::function<void()> run = due.run;
+            if (run) run();
         } else {
-            Step s = std::move(steps_.at(*stepId));
+            Step s = std::move(due);
             steps_.erase(*stepId);
             if (s.run) s.run();
         }

@@ -62,6 +62,9 @@ public:
 
     // Runs `step` once, `seconds` from now.
     [[nodiscard]] Handle after(double seconds, std::function<void()> step);
+    // Runs `step` every `seconds` (more than zero), the first time `seconds` from now, until the
+    // handle goes. Woken late, it runs once for all the instants it missed and keeps its cadence.
+    [[nodiscard]] Handle every(double seconds, std::function<void()> step);
 
     // The driver's present: while a step or an end runs, its own instant.
     double now() const;
@@ -90,6 +93,8 @@ private:
     struct Step {
         double due = 0;
         std::function<void()> run;
+        // Zero for a step that runs once.
+        double period = 0;
     };
 
     void schedule();

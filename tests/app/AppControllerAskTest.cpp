@@ -143,6 +143,14 @@ TEST(AppControllerAsk, TheContextIsLateFromEightInTheEveningAndHasNoCalendarBefo
     }
 }
 
+// The decisions journal's reflection details of today.
+std::vector<std::string> reflections(const test::Harness& h) {
+    std::vector<std::string> details;
+    for (const auto& entry : DecisionLog::today(h.clock.now()))
+        if (entry.kind == "reflect") details.push_back(entry.detail);
+    return details;
+}
+
 // A summary of this week with today's load and band as given.
 AgentSummary week(Load load, ScreenBand band = ScreenBand::oneToTwo) {
     return {AgentProfile::work, {7, 3, 1, {PartOfDay::afternoon, band, AttentionState::focused, load, false}, 0}, {}};
@@ -181,12 +189,25 @@ TEST(AppControllerAsk, TheReflectionIsAskedOncePerWeekAsTheMindSeesItAndOneAtATi
     EXPECT_EQ(h.claude.runs(), startup + 3);
     EXPECT_EQ(h.controller->generatedReflection(), std::nullopt);
 
-    std::vector<std::string> details;
-    for (const auto& entry : DecisionLog::today(h.clock.now()))
-        if (entry.kind == "reflect") details.push_back(entry.detail);
+    const std::vector<std::string> details = reflections(h);
     ASSERT_EQ(details.size(), 3u);
     EXPECT_EQ(details[0], "mind: Third afternoon in a row with the screen.");
     EXPECT_EQ(details[2].rfind("mind-error: transport(", 0), 0u) << details[2];
+}
+
+// A hung tool: the ask and the reflection each give up at their own time-out and fall back.
+TEST(AppControllerAsk, TheAskAndTheReflectionGiveUpOnAHungToolAtTheirTimeOuts) {
+    Ask h;
+    h.core.mindTimeouts = {1.0, 0.2, 1.0, 0.2, 0.2};
+    h.start(kDeveloper);
+    ASSERT_TRUE(h.controller->hasBridge());
+    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    h.claude.sleepFor(30);
+    const auto started = std::chrono::steady_clock::now();
+    h.controller->refreshGeneratedReflection(week(Load::low));
+    EXPECT_EQ(h.asked().status, "fell back (timed-out)");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    EXPECT_EQ(reflections(h), std::vector<std::string>{"timed-out"});
 }
 
 // Short of threads, neither the reflection nor the ask is left marked as under way: the same

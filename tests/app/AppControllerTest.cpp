@@ -6,12 +6,15 @@
 
 #include <atomic>
 #include <filesystem>
+#include <map>
+#include <mutex>
 
 #include <nlohmann/json.hpp>
 
 #include "Log/FileLogStore.h"
 #include "Promise/PromiseStore.h"
 #include "Reflection/Reflection.h"
+#include "support/FakeClaude.h"
 #include "support/FixedClock.h"
 #include "support/PlantedProgram.h"
 #include "support/QtTestSupport.h"
@@ -37,16 +40,24 @@ TEST(AppController, StartsUpInItsOrderForTheNormalTheDeveloperAndTheInspectRuns)
     } runs[] = {
         // Without a promise the onboarding opens, and the location waits for it.
         {"normal, first run", {}, false, {}, 60},
-        {"normal, promise kept", {}, true, {"notifications.probe", "location.requestWhenInUseAuthorization"}, 60},
+        {"normal, promise kept",
+         {},
+         true,
+         {"notifications.probe", "location.requestWhenInUseAuthorization"},
+         60},
         {"developer", {{"TAVRYN_DEMO_NUDGE", ""}}, false, {"location.requestWhenInUseAuthorization"}, 60},
-        {"render hook", {{"TAVRYN_RENDER_GLYPHS_PNG", "/tmp/x.png"}}, true, {"location.requestWhenInUseAuthorization"}, 60},
+        {"render hook",
+         {{"TAVRYN_RENDER_GLYPHS_PNG", "glyphs.png"}},
+         true,
+         {"location.requestWhenInUseAuthorization"},
+         60},
         {"inspect", {{"TAVRYN_INSPECT", "1"}}, false, {"location.requestWhenInUseAuthorization"}, 5},
         {"inspect, onboarding forced", {{"TAVRYN_INSPECT", "1"}, {"TAVRYN_FORCE_ONBOARD", ""}}, false, {}, 5},
     };
     for (const auto& run : runs) {
         Harness h;
         if (run.promise) h.keepPromise();
-        h.start(run.environment);
+        h.start(h.picturesInHome(run.environment));
         std::vector<std::string> expected{"statusItem.show"};
         if (run.name.rfind("normal", 0) == 0 || run.name.rfind("inspect", 0) == 0)
             expected.insert(expected.end(), upkeep.begin(), upkeep.end());
@@ -58,6 +69,40 @@ TEST(AppController, StartsUpInItsOrderForTheNormalTheDeveloperAndTheInspectRuns)
         EXPECT_EQ(h.journal, expected) << run.name;
         EXPECT_EQ(h.controller->tickInterval(), run.tickInterval) << run.name;
         EXPECT_TRUE(h.controller->hasEngine()) << run.name;
+    }
+}
+
+// A developer run asks main to end it, once, and only when its picture is drawn or its self-test
+// has reported; the test binary lives on to see it.
+TEST(AppController, ADeveloperRunAsksToEndOnceItsPictureIsDrawnOrItsSelfTestHasReported) {
+    const struct {
+        std::string name;
+        Environment environment;
+        // How often the run had asked to end: at launch, at 0.29 s, and at 0.31 s.
+        std::vector<int> ended;
+        std::string said;
+    } runs[] = {
+        {"window self-test", {{"TAVRYN_QA_WINDOW_CYCLE", ""}}, {0, 0, 1}, "QA_WINDOW_CYCLE_OK\n"},
+        {"picture", {{"TAVRYN_RENDER_CALM_PNG", "calm.png"}}, {1, 1, 1}, ""},
+        {"picture beside the self-test",
+         {{"TAVRYN_RENDER_CALM_PNG", "calm.png"}, {"TAVRYN_QA_WINDOW_CYCLE", ""}},
+         {1, 1, 1},
+         ""},
+        {"demo picture", {{"TAVRYN_RENDER_PNG", "calm.png"}, {"TAVRYN_DEMO_NUDGE", ""}}, {1, 1, 1}, ""},
+        {"demo", {{"TAVRYN_DEMO_NUDGE", ""}}, {0, 0, 0}, ""},
+    };
+    for (const auto& run : runs) {
+        Harness h;
+        testing::internal::CaptureStdout();
+        h.start(h.picturesInHome(run.environment));
+        std::vector<int> ended{h.developerRunsEnded};
+        for (double step : {0.29, 0.02}) {
+            h.motion.advance(step);
+            ended.push_back(h.developerRunsEnded);
+        }
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), run.said) << run.name;
+        EXPECT_EQ(ended, run.ended) << run.name;
+        EXPECT_EQ(std::filesystem::exists(h.home.path() / "calm.png"), run.ended.front() == 1) << run.name;
     }
 }
 
@@ -189,6 +234,37 @@ TEST(AppController, ConnectingHandsTheToolToATerminalAsSeparateArguments) {
     EXPECT_EQ(h.terminal.runs, (std::vector<std::vector<std::string>>{{tool, "auth", "login"}}));
 }
 
+// The ticks, the body's refresh and the rechecks after a login run when their clock reaches them,
+// and not before.
+TEST(AppController, TheTicksTheRefreshesAndTheRechecksAfterALoginRunAsTheirClockMoves) {
+    Harness h;
+    test::FakeClaude claude(h.home.path());
+    claude.reply(R"({"loggedIn":false})");
+    h.start({{"TAVRYN_RENDER_NONE", ""}});
+    ASSERT_TRUE(h.settle());
+    h.controller->connectClaude();
+    // The user completes the login in the terminal.
+    claude.reply(R"({"loggedIn":true})");
+    const int checksAtStart = claude.runs();
+    const struct {
+        double at;
+        int ticks;
+        int checks;
+    } moments[] = {
+        {7.9, 1, 0}, {8, 1, 1},   {16, 1, 2},  {29.9, 1, 2}, {30, 1, 3},    {59.9, 1, 3},
+        {60, 2, 4},  {120, 3, 4}, {180, 4, 4}, {240, 5, 4},  {299.9, 5, 4}, {300, 6, 5},
+    };
+    for (const auto& moment : moments) {
+        h.motion.advance(moment.at - h.motion.seconds);
+        ASSERT_TRUE(h.settle());
+        EXPECT_EQ(std::count(h.journal.begin(), h.journal.end(), "tick.read"), moment.ticks) << moment.at;
+        EXPECT_EQ(claude.runs() - checksAtStart, moment.checks) << moment.at;
+        EXPECT_EQ(h.controller->mirrorModel().mindConnection(),
+                  moment.checks == 0 ? MindConnection::needsConnection : MindConnection::connected)
+            << moment.at;
+    }
+}
+
 // A neighbour's claude in the folder the application was started from, named by the search
 // path's relative entries, with none in the tool's own places: the tool is not installed, and
 // nothing at launch, at the refresh, in an ask or at a login runs the planted one.
@@ -221,6 +297,60 @@ TEST(AppController, WakingUnlockingAndScreensComingBackEachTickAtOnce) {
     h.session.screensAsleep(true);
     h.session.screensAsleep(false);
     EXPECT_EQ(ticks(), 4);
+}
+
+// What a tick hands the engine: the call and the focus that hold a nudge back, and the Codex task
+// a nudge waits for as the reading before this tick saw it (the one this tick starts lands later).
+TEST(AppController, TheTickHandsTheEngineTheCallTheFocusAndTheCodexTaskOfItsMoment) {
+    Harness h;
+    std::mutex mutex;
+    // By the sample's time: ticks on their way to the engine may overtake each other.
+    std::map<TimePoint, std::pair<Restraint, Opportunity>> handed;
+    std::atomic<bool> codexRuns{true};
+    h.core.makeEngine = [&](EngineParts) -> EngineTick {
+        return [&](const SignalSample& sample, const std::optional<CoarseLocation>&, Restraint restraint,
+                   Opportunity opportunity) {
+            std::lock_guard lock(mutex);
+            handed.emplace(sample.timestamp, std::pair{restraint, opportunity});
+            return TickResult::silent(SilenceReason::notEarnedYet);
+        };
+    };
+    h.core.readCodex = [&](TimePoint, double) {
+        CodexActivitySnapshot snapshot;
+        snapshot.isTaskRunning = codexRuns;
+        return snapshot;
+    };
+    h.start({{"TAVRYN_RENDER_NONE", ""}});
+    const struct {
+        int minute;
+        bool micInUse;
+        bool codexRuns;
+        Restraint restraint;
+        Opportunity opportunity;
+    } moments[] = {
+        // The launch's tick comes before any reading of the Codex logs.
+        {0, false, true, {false, false}, {true, false}},
+        {1, true, true, {true, false}, {true, true}},
+        {2, false, false, {false, false}, {true, true}},
+        {3, false, false, {false, false}, {true, false}},
+        // Focused since the launch, a tick a minute.
+        {24, false, false, {false, false}, {true, false}},
+        {25, true, false, {true, true}, {true, false}},
+    };
+    int minute = 0;
+    for (const auto& moment : moments) {
+        h.audio.inputRunning = moment.micInUse;
+        codexRuns = moment.codexRuns;
+        for (; minute < moment.minute; ++minute) {
+            h.clock.advance(60);
+            h.controller->runTick();
+        }
+        ASSERT_TRUE(h.settle());
+        std::lock_guard lock(mutex);
+        ASSERT_EQ(handed.size(), static_cast<std::size_t>(minute + 1));
+        EXPECT_EQ(handed.rbegin()->second.first, moment.restraint) << moment.minute;
+        EXPECT_EQ(handed.rbegin()->second.second, moment.opportunity) << moment.minute;
+    }
 }
 
 TEST(AppController, WithoutALocationModeTheSkyIsNeverAsked) {

@@ -12,14 +12,18 @@
 #include "support/FakeShellDesktop.h"
 #include "support/FixedClock.h"
 #include "support/QtTestSupport.h"
+#include "support/SteppedMotion.h"
 #include "support/TestEnvironment.h"
 
 // One application controller on a whole desktop of doubles, in a fresh home: the shell's tests
 // build it the way main does, with the doubles in place of the machine.
 //
 // A developer run, for the tests that want one, is {"TAVRYN_RENDER_NONE", ""}: nothing outlasting
-// the process is set up, and no hook goes by that name, so nothing is drawn and nothing ends the
-// process (the window self-test of TAVRYN_QA_WINDOW_CYCLE ends it).
+// the process is set up, and no hook goes by that name, so nothing is drawn and the run never
+// asks to end (a picture or the window self-test of TAVRYN_QA_WINDOW_CYCLE does).
+//
+// The controller's waiting steps (the ticks, the refreshes, the rechecks) run on `motion`'s
+// clock, which stands still until the test moves it.
 namespace quillfen::test {
 
 // The network is never reached: every request fails at once, and is counted.
@@ -69,6 +73,11 @@ struct Harness {
     std::shared_ptr<EventStore> eventStore;
     LocationAuthorization locationStatus = LocationAuthorization::notDetermined;
     LocationManagerDelegate* locationDelegate = nullptr;
+    test::SteppedMotion motion;
+    // The real engine and readers unless a test sets its own before the start.
+    CoreParts core;
+    // How often a developer run asked to end.
+    int developerRunsEnded = 0;
     std::unique_ptr<AppController> controller;
 
     void start(Environment environment, bool launch = true) {
@@ -98,9 +107,19 @@ struct Harness {
                             [this](UserDefaults&) { journal.push_back("upkeep.enableLoginItemOnce"); },
                             [] { return false; },
                             {},
-                        }};
+                        },
+                        motion.driver,
+                        core,
+                        [this] { ++developerRunsEnded; }};
         controller = std::make_unique<AppController>(desktop);
         if (launch) controller->applicationDidFinishLaunching();
+    }
+
+    // The environment with each picture's file name taken into the home.
+    Environment picturesInHome(Environment environment) const {
+        for (auto& [name, value] : environment)
+            if (name.rfind("TAVRYN_RENDER_", 0) == 0) value = (home.path() / value).string();
+        return environment;
     }
 
     // The user's claude tool: a script that prints `output` and exits with `status`.

@@ -113,6 +113,29 @@ TEST(AnimationDriver, StepsRunAtTheirOwnInstantsSoAChainNeverDrifts) {
     EXPECT_EQ(log, (std::vector<std::string>{"step at 0.600000", "end at 1.600000", "step at 1.600000"}));
 }
 
+TEST(AnimationDriver, ARepeatingStepKeepsItsCadenceAndMakesUpNoInstantItSleptThrough) {
+    test::SteppedMotion motion;
+    std::vector<double> runs;
+    int ownRuns = 0;
+    AnimationDriver::Handle repeating =
+        motion.driver.every(1.0, [&] { runs.push_back(motion.driver.now()); });
+    AnimationDriver::Handle selfEnding;
+    selfEnding = motion.driver.every(0.25, [&] {
+        if (++ownRuns == 2) selfEnding.reset();
+    });
+    motion.advance(0.5);
+    motion.advance(0.5);
+    // Woken 3.5 s late: one run, at the first instant missed, and the next on the cadence.
+    motion.advance(3.5);
+    motion.advance(0.5);
+    EXPECT_EQ(runs, (std::vector<double>{1, 2, 5}));
+    EXPECT_EQ(ownRuns, 2);
+    repeating.reset();
+    motion.advance(10);
+    EXPECT_EQ(runs.size(), 3u);
+    EXPECT_TRUE(motion.driver.idle());
+}
+
 TEST(AnimationDriver, ACancelledOrDroppedHandleStopsItsWorkAndMayOutliveTheDriver) {
     int runs = 0;
     AnimationDriver::Handle survivor;
