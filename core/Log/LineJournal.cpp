@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <mutex>
 
 #include "Support/SafeFile.h"
@@ -98,13 +99,17 @@ std::optional<std::uintmax_t> newestLinesStart(const JournalFile& in, std::uintm
         const std::uintmax_t pieceStart = pieceEnd - std::min<std::uintmax_t>(kPieceBytes, pieceEnd - begin);
         const auto piece = in.at(pieceStart, pieceEnd - pieceStart, buffer);
         if (!piece) return std::nullopt;
-        for (std::size_t i = piece->size(); i-- > 0;) {
-            if ((*piece)[i] != '\n') {
-                lineHasBytes = true;
-            } else {
-                if (lineHasBytes && ++seen == count) return pieceStart + i + 1;
-                lineHasBytes = false;
-            }
+        // Line feeds from the end of the piece back: between two of them lies a line, empty or not.
+        const char* const data = piece->data();
+        std::size_t unseen = piece->size();
+        while (true) {
+            const auto* lineFeed = static_cast<const char*>(::memrchr(data, '\n', unseen));
+            const std::size_t after = lineFeed ? static_cast<std::size_t>(lineFeed - data) + 1 : 0;
+            if (after < unseen) lineHasBytes = true;
+            if (!lineFeed) break;
+            if (lineHasBytes && ++seen == count) return pieceStart + after;
+            lineHasBytes = false;
+            unseen = after - 1;
         }
         pieceEnd = pieceStart;
     }
@@ -140,14 +145,19 @@ bool copyKeptLines(const JournalFile& in, std::uintmax_t begin, std::uintmax_t n
     std::string out;
     bool atLineStart = true;
     for (std::uintmax_t offset = newest; offset < end;) {
-        const auto piece = in.at(offset, std::min<std::uintmax_t>(kPieceBytes, end - offset), buffer);
+        auto piece = in.at(offset, std::min<std::uintmax_t>(kPieceBytes, end - offset), buffer);
         if (!piece) return false;
         offset += piece->size();
+        // The piece as it stands, but for the line feeds that would make an empty line.
         out.clear();
-        for (const char c : *piece) {
-            if (c == '\n' && atLineStart) continue;
-            out.push_back(c);
-            atLineStart = c == '\n';
+        while (!piece->empty()) {
+            const auto lineFeed = piece->find('\n');
+            const auto line =
+                piece->substr(0, lineFeed == std::string_view::npos ? piece->size() : lineFeed + 1);
+            piece->remove_prefix(line.size());
+            if (line == "\n" && atLineStart) continue;
+            out.append(line);
+            atLineStart = line.back() == '\n';
         }
         if (!sink(out)) return false;
     }
