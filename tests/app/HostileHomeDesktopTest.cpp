@@ -6,16 +6,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "support/BenchCorpora.h"
 #include "support/DesktopSession.h"
-#include "support/QtTestSupport.h"
 #include "support/PlantedProgram.h"
+#include "support/QtTestSupport.h"
 
 namespace quillfen {
 namespace {
