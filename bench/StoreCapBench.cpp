@@ -9,22 +9,12 @@
 #include "Feedback/NudgeOutcomeTracker.h"
 #include "Log/FileLogStore.h"
 #include "Promise/PromiseStore.h"
+#include "support/BenchCorpora.h"
 #include "support/TestEnvironment.h"
 
 namespace {
 
 using namespace quillfen;
-
-// A document of `item`s between `open` and `close` that just fits the cap.
-std::string atCap(std::size_t cap, const std::string& open, const std::string& item,
-                  const std::string& close) {
-    std::string text = open;
-    while (text.size() + item.size() + 1 + close.size() <= cap) {
-        if (text.size() > open.size()) text += ",";
-        text += item;
-    }
-    return text + close;
-}
 
 // A store read from a file at its cap, as a start over a full (or hostile) home reads it.
 template <typename Read>
@@ -39,13 +29,11 @@ void storeAtCap(benchmark::State& state, const std::string& text, std::size_t ca
 
 const std::string kOutcome =
     R"({"outcome":"ignored","partOfDay":"afternoon","resolvedAt":"2026-01-05T14:00:00Z"})";
-const std::string kVerdict =
-    R"({"at":789394800.5,"shownTier":"strained","reflection":"a scattered week, three long afternoons",)"
-    R"("loopWasLive":true,"label":"nay","switchesPerHour":61,"pullsFastWindow":5,"pullsSlowWindow":6,)"
-    R"("continuousActiveMinutes":42,"hourOfDay":15,"onBattery":false})";
 
 void BM_OutcomesAtCap(benchmark::State& state) {
-    storeAtCap(state, atCap(FileLogStore::kSmallStoreBytes, R"({"pending":[],"history":[)", kOutcome, "]}"),
+    storeAtCap(state,
+               test::BenchCorpora::documentAtCap(FileLogStore::kSmallStoreBytes,
+                                                 R"({"pending":[],"history":[)", kOutcome, "]}"),
                FileLogStore::kSmallStoreBytes, [](auto store) {
                    NudgeOutcomeTracker tracker(store, systemClock(), NudgeOutcomeThresholds::defaults(), 20);
                    benchmark::DoNotOptimize(tracker.recentOutcomes(5));
@@ -54,7 +42,9 @@ void BM_OutcomesAtCap(benchmark::State& state) {
 BENCHMARK(BM_OutcomesAtCap)->Unit(benchmark::kMillisecond);
 
 void BM_FaceFeedbackAtCap(benchmark::State& state) {
-    storeAtCap(state, atCap(FileLogStore::kFaceFeedbackBytes, "[", kVerdict, "]"),
+    storeAtCap(state,
+               test::BenchCorpora::documentAtCap(FileLogStore::kFaceFeedbackBytes, "[",
+                                                 test::BenchCorpora::kFaceVerdict, "]"),
                FileLogStore::kFaceFeedbackBytes,
                [](auto store) { benchmark::DoNotOptimize(FaceFeedbackLog(store, 100000).count()); });
 }
@@ -63,8 +53,8 @@ BENCHMARK(BM_FaceFeedbackAtCap)->Unit(benchmark::kMillisecond);
 // The costliest shape a small store can be given: a megabyte of empty objects, which its owner
 // then refuses.
 void BM_HostileSmallStoreAtCap(benchmark::State& state) {
-    storeAtCap(state, atCap(FileLogStore::kSmallStoreBytes, "[", "{}", "]"), FileLogStore::kSmallStoreBytes,
-               [](auto store) {
+    storeAtCap(state, test::BenchCorpora::documentAtCap(FileLogStore::kSmallStoreBytes, "[", "{}", "]"),
+               FileLogStore::kSmallStoreBytes, [](auto store) {
                    NudgeBudget budget(store, systemClock());
                    PromiseStore promises(store);
                    benchmark::DoNotOptimize(promises.hasPromise());

@@ -11,6 +11,10 @@ HeartbeatLiveness::HeartbeatLiveness(std::shared_ptr<LogStore> store, double sta
     : store_(std::move(store)), now_(std::move(now)), staleAfter_(staleAfter) {}
 
 void HeartbeatLiveness::recordTick() {
+    // Writing is this store's first use: it looks at what it replaces once, so that a file it
+    // cannot decode is noticed (and kept aside) rather than written over unseen.
+    if (!firstTickRecorded_) (void)lastTickAt();
+    firstTickRecorded_ = true;
     nlohmann::json beat = {{"lastTickAt", Iso8601::format(now_())}};
     if (auto text = JsonText::encode(beat)) (void)store_->write(*text);
 }

@@ -9,7 +9,8 @@
 namespace quillfen {
 
 // Whether the tick loop still runs, judged from heartbeat.json so that a tick of an earlier run
-// counts too. Keeps no state of its own: every question reads the file.
+// counts too. Keeps no state of its own: every question reads the file. A heartbeat that does not
+// decode is kept aside before the first tick replaces it, as every store keeps one.
 class HeartbeatLiveness {
 public:
     struct Freshness {
@@ -38,6 +39,7 @@ private:
     std::shared_ptr<LogStore> store_;
     Clock now_;
     double staleAfter_;
+    bool firstTickRecorded_ = false;
 };
 
 }  // namespace quillfen

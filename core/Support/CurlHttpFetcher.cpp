@@ -1,14 +1,13 @@
 #include <curl/curl.h>
-#include <fcntl.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <functional>
 #include <mutex>
+#include <optional>
+#include <string_view>
 
 #include "Support/HttpFetcher.h"
+#include "Support/SafeFile.h"
 
 namespace quillfen {
 
@@ -126,29 +125,17 @@ HttpResult CurlHttpFetcher::get(const HttpRequest& request, std::stop_token stop
 
 HttpResult CurlHttpFetcher::download(const HttpRequest& request, const std::filesystem::path& file,
                                      std::stop_token stop) {
-    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return HttpFailure{HttpFailure::Kind::transport, std::strerror(errno)};
-    auto result = perform(
-        request,
-        [fd](const char* data, std::size_t size) {
-            while (size > 0) {
-                ssize_t written = ::write(fd, data, size);
-                if (written < 0) {
-                    if (errno == EINTR) continue;
-                    return false;
-                }
-                data += written;
-                size -= static_cast<std::size_t>(written);
-            }
-            return true;
-        },
-        stop);
-    const bool closed = ::close(fd) == 0;
-    if (std::holds_alternative<HttpResponse>(result) && !closed) {
-        result = HttpFailure{HttpFailure::Kind::transport, "could not store the answer"};
-    }
-    if (std::holds_alternative<HttpFailure>(result)) ::unlink(file.c_str());
-    return result;
+    std::optional<HttpResult> result;
+    const auto error = SafeFile::create(file, [&](const SafeFile::Sink& sink) {
+        result = perform(
+            request,
+            [&sink](const char* data, std::size_t size) { return sink(std::string_view(data, size)); }, stop);
+        return std::holds_alternative<HttpResponse>(*result);
+    });
+    if (!result) return HttpFailure{HttpFailure::Kind::transport, error.message()};
+    if (error && std::holds_alternative<HttpResponse>(*result))
+        return HttpFailure{HttpFailure::Kind::transport, "could not store the answer"};
+    return std::move(*result);
 }
 
 HttpResult HttpFetcher::download(const HttpRequest& request, const std::filesystem::path& file,
@@ -156,21 +143,8 @@ HttpResult HttpFetcher::download(const HttpRequest& request, const std::filesyst
     auto result = get(request, stop);
     auto* response = std::get_if<HttpResponse>(&result);
     if (!response) return result;
-    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return HttpFailure{HttpFailure::Kind::transport, std::strerror(errno)};
-    std::string_view bytes = response->body;
-    bool ok = true;
-    while (ok && !bytes.empty()) {
-        ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        ok = written >= 0;
-        if (ok) bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    ok = ::close(fd) == 0 && ok;
-    if (!ok) {
-        ::unlink(file.c_str());
+    if (SafeFile::create(file, response->body))
         return HttpFailure{HttpFailure::Kind::transport, "could not store the answer"};
-    }
     response->body.clear();
     return result;
 }

@@ -251,10 +251,20 @@ std::error_code replace(const std::filesystem::path& file, const Pieces& pieces,
 }
 
 std::error_code create(const std::filesystem::path& file, std::string_view bytes, unsigned mode) {
+    return create(
+        file, [bytes](const Sink& sink) { return sink(bytes); }, mode);
+}
+
+std::error_code create(const std::filesystem::path& file, const Pieces& pieces, unsigned mode) {
     Fd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, static_cast<mode_t>(mode)));
     if (!fd.ok()) return lastError();
     std::error_code error;
-    if (::fchmod(fd.get(), static_cast<mode_t>(mode)) != 0 || !writeAll(fd.get(), bytes)) error = lastError();
+    if (::fchmod(fd.get(), static_cast<mode_t>(mode)) != 0) error = lastError();
+    const bool whole = !error && pieces([&](std::string_view piece) {
+        if (!writeAll(fd.get(), piece)) error = lastError();
+        return !error;
+    });
+    if (!whole && !error) error = std::make_error_code(std::errc::operation_canceled);
     if (::close(fd.release()) != 0 && !error) error = lastError();
     if (error) ::unlink(file.c_str());
     return error;

@@ -62,9 +62,12 @@ using Pieces = std::function<bool(const Sink&)>;
 [[nodiscard]] std::error_code replace(const std::filesystem::path& file, const Pieces& pieces,
                                       unsigned mode = 0600, const std::function<void()>& beforeRename = {});
 
-// Writes a new file only (a copy, a backup): anything already at the path, a link included, is
-// left as it is and the call fails with EEXIST. A file cut short is removed again.
+// Writes a new file only (a copy, a backup, a download): anything already at the path, a link
+// included, is left as it is and the call fails with EEXIST. A file cut short, or given up by
+// `pieces`, is removed again.
 [[nodiscard]] std::error_code create(const std::filesystem::path& file, std::string_view bytes, unsigned mode = 0600);
+[[nodiscard]] std::error_code create(const std::filesystem::path& file, const Pieces& pieces,
+                                     unsigned mode = 0600);
 
 // Appends the bytes to a regular file of ours (created 0600) in one write, starting a new line
 // first when the file ends inside one (a write cut short by a crash), so the cut line stays a

@@ -2,6 +2,7 @@
 
 #include <syslog.h>
 
+#include <cstdlib>
 #include <mutex>
 #include <string>
 
@@ -35,7 +36,13 @@ int priorityOf(Level level) {
 
 void write(Level level, std::string_view category, std::string_view message) {
     static std::once_flag opened;
-    std::call_once(opened, [] { openlog(Paths::kAppId, LOG_PID, LOG_USER); });
+    // A test seam: a test of the whole application cannot read the system's log (a machine may
+    // have no log daemon at all), so with QUILLFEN_SYSTEM_LOG_STDERR set every line also goes to
+    // standard error, where the test reads it.
+    std::call_once(opened, [] {
+        const bool copyToStderr = std::getenv("QUILLFEN_SYSTEM_LOG_STDERR") != nullptr;
+        openlog(Paths::kAppId, LOG_PID | (copyToStderr ? LOG_PERROR : 0), LOG_USER);
+    });
     std::string line;
     line.reserve(category.size() + message.size() + 3);
     line.append("[").append(category).append("] ").append(message);

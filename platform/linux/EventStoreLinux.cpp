@@ -15,6 +15,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include <libical/ical.h>
 
@@ -58,6 +59,19 @@ bool hasIcsExtension(const std::filesystem::path& p) {
     std::string ext = p.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
     return ext == ".ics";
+}
+
+// "<uid>.ics", the name `save` gives an event of ours: a version 4 UUID in lower-case hex.
+bool isEventFileOfOurs(std::string_view name) {
+    constexpr std::string_view kExtension = ".ics";
+    constexpr std::size_t kUidLength = 36;
+    if (name.size() != kUidLength + kExtension.size() || !name.ends_with(kExtension)) return false;
+    for (std::size_t i = 0; i < kUidLength; ++i) {
+        const char c = name[i];
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? c != '-' : !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    }
+    return true;
 }
 
 bool hasAny(const short* values) {
@@ -544,7 +558,10 @@ std::filesystem::path EventStoreLinux::defaultFolder() {
 EventStoreLinux::EventStoreLinux() : EventStoreLinux(defaultFolder()) {}
 
 EventStoreLinux::EventStoreLinux(std::filesystem::path folder, Clock now)
-    : folder_(std::move(folder)), now_(std::move(now)) {}
+    : folder_(std::move(folder)), now_(std::move(now)) {
+    // What a save killed half-way left; a save of this run is younger than a minute.
+    SafeFile::removeLeftoverTemporaries(folder_, isEventFileOfOurs, now_());
+}
 
 CalendarAccess EventStoreLinux::accessStatus() const {
     struct stat st {};
@@ -558,11 +575,7 @@ CalendarAccess EventStoreLinux::accessStatus() const {
 }
 
 void EventStoreLinux::requestAccess(std::function<void(bool granted)> completion) {
-    if (accessStatus() == CalendarAccess::notDetermined) {
-        std::error_code ec;
-        std::filesystem::create_directories(folder_, ec);
-        if (!ec) std::filesystem::permissions(folder_, std::filesystem::perms::owner_all, ec);
-    }
+    if (accessStatus() == CalendarAccess::notDetermined) (void)SafeFile::makePrivateFolder(folder_);
     completion(accessStatus() == CalendarAccess::fullAccess);
 }
 

@@ -1,10 +1,13 @@
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
-#include <fstream>
 #include <string>
 #include <system_error>
 
+#include "Support/SafeFile.h"
 #include "platform/PowerSources.h"
 
 namespace quillfen {
@@ -14,12 +17,20 @@ namespace {
 // Attribute files hold one short line; anything longer is not what we expect.
 constexpr std::size_t kMaxAttributeBytes = 256;
 
+// Read on every tick: opened without blocking and only when a regular file, as every file is. The
+// kernel gives its attribute files a size of a page, whatever they hold, so the text is read up
+// to the limit rather than by that size.
 std::optional<std::string> readAttribute(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
+    const int fd = SafeFile::openForReading(path, SafeFile::Links::follow);
+    if (fd < 0) return std::nullopt;
     std::string text(kMaxAttributeBytes, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
+    ssize_t got;
+    do {
+        got = ::read(fd, text.data(), text.size());
+    } while (got < 0 && errno == EINTR);
+    ::close(fd);
+    if (got < 0) return std::nullopt;
+    text.resize(static_cast<std::size_t>(got));
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())) != 0)
         text.pop_back();
     return text;

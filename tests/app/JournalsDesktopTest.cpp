@@ -90,6 +90,11 @@ Journal readJournal(const fs::path& file) {
     return journal;
 }
 
+// A calendar hold whose save was killed before its rename.
+fs::path calendarLeftover(const test::TestHome& home) {
+    return home.dataDirectory() / "calendar" / ".6f1c2d3e-4a5b-4c6d-8e7f-0a1b2c3d4e5f.ics.Ab12Cd";
+}
+
 TEST(Journals, ThirtyKillsWhileTheJournalIsWrittenAndCutLoseNoLineAndBreakNone) {
     test::TestHome home;
     const auto journalFile = home.familyDirectory() / "decisions-log.jsonl";
@@ -113,6 +118,8 @@ TEST(Journals, ThirtyKillsWhileTheJournalIsWrittenAndCutLoseNoLineAndBreakNone) 
             test::writeFileModified(home.dataDirectory() / ".stone-identity.json.Ab12Cd", "{\"half",
                                     std::chrono::system_clock::now() - std::chrono::minutes(2));
             test::writeFileModified(home.familyDirectory() / ".decisions-log.jsonl.Ab12Cd", "{\"half",
+                                    std::chrono::system_clock::now() - std::chrono::minutes(2));
+            test::writeFileModified(calendarLeftover(home), "BEGIN:VCAL",
                                     std::chrono::system_clock::now() - std::chrono::minutes(2));
         }
         test::ChildProcess app({QUILLFEN_BINARY}, env);
@@ -148,6 +155,7 @@ TEST(Journals, ThirtyKillsWhileTheJournalIsWrittenAndCutLoseNoLineAndBreakNone) 
     EXPECT_LT(written.size(), kLinesKept);
     EXPECT_FALSE(fs::exists(home.dataDirectory() / ".stone-identity.json.Ab12Cd"));
     EXPECT_FALSE(fs::exists(home.familyDirectory() / ".decisions-log.jsonl.Ab12Cd"));
+    EXPECT_FALSE(fs::exists(calendarLeftover(home)));
 }
 
 }  // namespace

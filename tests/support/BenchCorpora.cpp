@@ -3,8 +3,12 @@
 #include <fstream>
 #include <random>
 
+#include "Log/DecisionLog.h"
+#include "Log/FileLogStore.h"
+#include "Log/SignalLogText.h"
 #include "Support/Iso8601.h"
 #include "Support/LocalCalendar.h"
+#include "Support/Paths.h"
 #include "support/FileTimes.h"
 
 namespace quillfen::test::BenchCorpora {
@@ -152,6 +156,72 @@ std::vector<SignalSample> minuteLog(TimePoint now) {
         log.push_back(s);
     }
     return log;
+}
+
+std::string documentAtCap(std::size_t cap, std::string_view open, std::string_view item,
+                          std::string_view close) {
+    std::string text(open);
+    while (text.size() + item.size() + 1 + close.size() <= cap) {
+        if (text.size() > open.size()) text += ',';
+        text += item;
+    }
+    return text.append(close);
+}
+
+const std::string_view kFaceVerdict =
+    R"({"at":789394800.5,"shownTier":"strained","reflection":"a scattered week, three long afternoons",)"
+    R"("loopWasLive":true,"label":"nay","switchesPerHour":61,"pullsFastWindow":5,"pullsSlowWindow":6,)"
+    R"("continuousActiveMinutes":42,"hourOfDay":15,"onBattery":false})";
+
+void writeStoresAtTheirCaps(const fs::path& home, TimePoint now) {
+    const fs::path data = home / ".local/share" / Paths::kAppId;
+    const fs::path family = home / ".ostrel";
+    // Samples of the last fortnight, as close together as the cap allows, so the prune keeps them.
+    constexpr std::size_t kSampleBytes = 170;
+    const std::size_t samples = FileLogStore::kSignalLogBytes / kSampleBytes;
+    const auto step = std::chrono::hours(24 * 14) / samples;
+    std::string log = "[";
+    for (std::size_t i = 0; i < samples; ++i) {
+        SignalSample s;
+        s.timestamp = now - std::chrono::hours(24 * 14) + step * (i + 1);
+        s.continuousActiveSeconds = static_cast<double>(i % 9000);
+        s.appSwitchesLastHour = static_cast<int>(i % 41);
+        s.secondsSinceLastInput = static_cast<double>(i % 170) / 3;
+        s.localHour = static_cast<double>(i % 1440) / 60;
+        s.displayState = DisplayState::awake;
+        std::string sample;
+        SignalLogText::appendSample(sample, s);
+        if (log.size() + sample.size() + 2 > FileLogStore::kSignalLogBytes) break;
+        if (i > 0) log += ',';
+        log += sample;
+    }
+    write(data / "signal-log.json", log + "]", now);
+    for (const char* store : {"heartbeat.json", "nudge-budget.json", "nudge-outcomes.json", "promise.json",
+                              "ask-history.json", "stone-identity.json", "langfuse-prompt-cache.json"})
+        write(data / store, documentAtCap(FileLogStore::kSmallStoreBytes, "[", "{}", "]"), now);
+    write(family / "face-feedback.json",
+          documentAtCap(FileLogStore::kFaceFeedbackBytes, "[", kFaceVerdict, "]"), now);
+    std::string settings = "[General]\n";
+    for (int i = 0; settings.size() + 32 < FileLogStore::kSmallStoreBytes; ++i)
+        settings += "key" + std::to_string(i) + "=a value of the user's\n";
+    write(home / ".config" / Paths::kAppId / "Quillfen.conf", settings, now);
+    // Both journals one line short of their cut, a line a minute up to now.
+    for (const bool decisions : {true, false}) {
+        const auto lineAt = [decisions](TimePoint t) {
+            const std::string ts = Iso8601::format(t);
+            return decisions
+                       ? R"({"detail":"calm to neutral, after a stretch of 42 min","kind":"face","ts":")" +
+                             ts + "\"}\n"
+                       : R"({"action":"skip","dayKey":")" + ts.substr(0, 10) +
+                             R"(","kind":"calendar-break","reason":"no calendar write access","ts":")" + ts +
+                             "\"}\n";
+        };
+        const std::size_t count = DecisionLog::kTrimAboveBytes / lineAt(now).size();
+        std::string lines;
+        for (std::size_t i = count; i > 0; --i)
+            lines += lineAt(now - std::chrono::minutes(i));
+        write(family / (decisions ? "decisions-log.jsonl" : "actions-log.jsonl"), lines, now);
+    }
 }
 
 std::uint64_t digest(std::string_view description) {

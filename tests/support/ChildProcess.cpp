@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -98,6 +99,14 @@ bool ChildProcess::running() {
 std::optional<int> ChildProcess::waitForExit(std::chrono::milliseconds timeout) {
     waitUntil([this] { return !running(); }, timeout);
     return status_;
+}
+
+std::optional<long> ChildProcess::peakResidentKb() const {
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+    }
+    return std::nullopt;
 }
 
 std::string ChildProcess::readLine(std::chrono::milliseconds timeout) {

@@ -34,6 +34,8 @@ public:
     // The wait status once the child has ended (see waitpid), or nothing if it still runs
     // when the time is up.
     std::optional<int> waitForExit(std::chrono::milliseconds timeout);
+    // The peak of its resident memory so far (VmHWM), in kB; nothing once it has ended.
+    std::optional<long> peakResidentKb() const;
     // One line from the report pipe, without its line feed; aborts the test run when none
     // comes in time.
     std::string readLine(std::chrono::milliseconds timeout = std::chrono::seconds(5));

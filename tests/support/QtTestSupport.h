@@ -12,6 +12,7 @@
 #include <QDBusMessage>
 #include <QString>
 #include <QThread>
+#include <QVariantMap>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -63,6 +64,17 @@ inline bool spinUntil(const std::function<bool()>& done,
 
 inline void spinFor(std::chrono::milliseconds duration) {
     spinUntil([] { return false; }, duration);
+}
+
+// Whether the application owns its name on `bus` and answers org.freedesktop.Application there.
+inline bool applicationAnswers(const QDBusConnection& bus) {
+    const QString service = QStringLiteral("org.quillfen.Quillfen");
+    if (!bus.interface()->isServiceRegistered(service).value()) return false;
+    auto call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/quillfen/Quillfen"),
+                                               QStringLiteral("org.freedesktop.Application"),
+                                               QStringLiteral("Activate"));
+    call.setArguments({QVariantMap()});
+    return bus.call(call, QDBus::Block, 2000).type() == QDBusMessage::ReplyMessage;
 }
 
 // A named client connection to a private bus, closed when the object goes (before the bus).

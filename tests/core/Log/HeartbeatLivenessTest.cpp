@@ -37,6 +37,28 @@ TEST_F(HeartbeatLivenessTest, NeverHeardWithoutAReadableHeartbeat) {
     }
 }
 
+TEST_F(HeartbeatLivenessTest, TheFirstTickKeepsAsideAHeartbeatThatDoesNotDecode) {
+    const struct {
+        const char* text;
+        bool keptAside;
+    } cases[] = {
+        {R"({"lastTickAt":"2026-01-05T13:59:00Z"})", false},
+        {R"({"lastTick":"2026-01-05T13:59:00Z"})", true},
+        {"[{},{},{}]", true},
+    };
+    for (const auto& c : cases) {
+        test::removeCopiesKeptAside(file);
+        test::writeFile(file, c.text);
+        HeartbeatLiveness fresh{std::make_shared<FileLogStore>(file), 900, clock};
+        fresh.recordTick();
+        fresh.recordTick();
+        EXPECT_EQ(test::contentsKeptAside(file),
+                  c.keptAside ? std::vector<std::string>{c.text} : std::vector<std::string>{})
+            << c.text;
+        EXPECT_EQ(fresh.lastTickAt(), clock.now());
+    }
+}
+
 // A tick stamped centuries ago overflowed its age.
 TEST_F(HeartbeatLivenessTest, ATickFromCenturiesAgoIsStale) {
     test::writeFile(file, R"({"lastTickAt":"1700-01-01T00:00:00Z"})");

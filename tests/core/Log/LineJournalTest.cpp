@@ -1,10 +1,13 @@
 #include "Log/LineJournal.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -69,6 +72,39 @@ TEST(LineJournal, AnAppendFromAnotherThreadDuringACutLandsInTheCutJournal) {
     other.join();
     LineJournal::setTrimStepHook({});
     EXPECT_EQ(test::readFile(file), journalOf(19, 29));
+}
+
+// This process's resident memory in kB, from /proc/self/status: "VmRSS" now, "VmHWM" its peak.
+long residentKb(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field + ":", 0) == 0) return std::stol(line.substr(field.size() + 1));
+    }
+    return -1;
+}
+
+TEST(LineJournal, ACutHoldsNoCopyOfTheJournalItCuts) {
+    test::TempDir dir;
+    const auto file = dir.path() / "decisions-log.jsonl";
+    {
+        // Ten megabytes in lines of a kilobyte: the cut keeps the newest eight thousand.
+        std::string text;
+        for (int n = 0; text.size() < 10'000'000; ++n)
+            text += "{\"n\":" + std::to_string(n) + ",\"detail\":\"" + std::string(1000, 'd') + "\"}\n";
+        test::writeFile(file, text);
+    }
+    const int clearRefs = ::open("/proc/self/clear_refs", O_WRONLY | O_CLOEXEC);
+    const bool peakReset = clearRefs >= 0 && ::write(clearRefs, "5", 1) == 1;
+    if (clearRefs >= 0) ::close(clearRefs);
+    if (!peakReset) GTEST_SKIP() << "the peak of resident memory cannot be reset here";
+    const long before = residentKb("VmRSS");
+
+    LineJournal::append(file, record(0), {4'000'000, 8'000, {}});
+
+    EXPECT_LT(residentKb("VmHWM") - before, 2'000) << "kB above the resident memory before the cut";
+    const std::string cut = test::readFile(file);
+    EXPECT_EQ(std::count(cut.begin(), cut.end(), '\n'), 8'000);
+    EXPECT_TRUE(cut.ends_with(record(0) + "\n"));
 }
 
 }  // namespace

@@ -104,6 +104,22 @@ TEST(SafeFile, WhatIsNotARegularFileOfOursIsRefusedOnceInTheLogAndReplacedNeverW
     EXPECT_EQ(left, 0) << "no temporary is left behind";
 }
 
+TEST(SafeFile, ANewFileIsMadeOnlyWhereNothingIsAndNotLeftWhenGivenUpHalfWay) {
+    test::TempDir dir;
+    const auto file = dir.path() / "archive";
+    const auto inTwo = [](bool second) {
+        return [second](const SafeFile::Sink& sink) { return sink("first ") && second && sink("second"); };
+    };
+    EXPECT_EQ(SafeFile::create(file, inTwo(false)), std::errc::operation_canceled);
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_FALSE(SafeFile::create(file, inTwo(true)));
+    EXPECT_EQ(test::readFile(file), "first second");
+    EXPECT_EQ(SafeFile::create(file, inTwo(true)), std::errc::file_exists);
+    fs::create_symlink(dir.path() / "elsewhere", dir.path() / "link");
+    EXPECT_EQ(SafeFile::create(dir.path() / "link", inTwo(true)), std::errc::file_exists);
+    EXPECT_FALSE(fs::exists(dir.path() / "elsewhere"));
+}
+
 TEST(SafeFile, LeftoverTemporariesOfOurOwnAtomicWritesAreRemovedOnceAMinuteOld) {
     test::TempDir dir;
     test::TempDir elsewhere;

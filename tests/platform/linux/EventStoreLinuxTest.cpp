@@ -11,6 +11,7 @@
 
 #include "Signals/CalendarReader.h"
 #include "Support/LocalCalendar.h"
+#include "support/FileTimes.h"
 #include "support/FixedClock.h"
 #include "support/TestEnvironment.h"
 
@@ -287,6 +288,27 @@ TEST(EventStoreLinux, GrantsAccessByTheFolderItself) {
         EXPECT_EQ(EventStoreLinux(dir.path() / "locked").accessStatus(), CalendarAccess::denied);
         std::filesystem::permissions(dir.path() / "locked", std::filesystem::perms::owner_all);
     }
+}
+
+TEST(EventStoreLinux, ClearsAwayWhatAKilledSaveLeftAndNothingElse) {
+    test::TempDir dir;
+    const auto now = test::at("2026-01-05T14:03:00Z");
+    const auto old = now - std::chrono::minutes(2);
+    const struct {
+        const char* name;
+        TimePoint modified;
+        bool removed;
+    } cases[] = {
+        {".6f1c2d3e-4a5b-4c6d-8e7f-0a1b2c3d4e5f.ics.Ab12Cd", old, true},
+        {".6f1c2d3e-4a5b-4c6d-8e7f-0a1b2c3d4e5f.ics.Ef34Gh", now, false},  // a save under way
+        {".meeting.ics.Ab12Cd", old, false},                               // a sync tool's
+        {".6F1C2D3E-4A5B-4C6D-8E7F-0A1B2C3D4E5F.ics.Ab12Cd", old, false},
+    };
+    for (const auto& c : cases)
+        test::writeFileModified(dir.path() / c.name, "BEGIN:VCALENDAR", c.modified);
+    EventStoreLinux store(dir.path(), [now] { return now; });
+    for (const auto& c : cases)
+        EXPECT_EQ(!std::filesystem::exists(dir.path() / c.name), c.removed) << c.name;
 }
 
 TEST(EventStoreLinux, FindsItsFolderFromTheEnvironment) {

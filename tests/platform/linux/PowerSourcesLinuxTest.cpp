@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "platform/PowerSources.h"
@@ -9,10 +11,17 @@ namespace {
 using test::TempDir;
 using test::writeFile;
 
+// An attribute without a value is a pipe.
 void supply(const std::filesystem::path& root, const std::string& name,
             std::initializer_list<std::pair<const char*, const char*>> attributes) {
-    for (const auto& [attribute, value] : attributes)
-        writeFile(root / name / attribute, std::string(value) + "\n");
+    for (const auto& [attribute, value] : attributes) {
+        if (value) {
+            writeFile(root / name / attribute, std::string(value) + "\n");
+        } else {
+            std::filesystem::create_directories(root / name);
+            ASSERT_EQ(::mkfifo((root / name / attribute).c_str(), 0600), 0);
+        }
+    }
 }
 
 TEST(PowerSourcesLinux, MapsTheMachinesBatteriesInNameOrder) {
@@ -43,6 +52,7 @@ TEST(PowerSourcesLinux, LeavesOutWhatIsNotAWholeNumber) {
         {{{"type", "Battery"}, {"status", "Not charging"}, {"capacity", "fifty"}}, {"AC Power", {}, {}}},
         {{{"type", "Battery"}, {"status", "Discharging"}, {"energy_now", "100"}}, {"Battery Power", {}, {}}},
         {{{"type", "Battery"}, {"capacity", "80"}}, {"AC Power", 80, 100}},
+        {{{"type", "Battery"}, {"status", "Discharging"}, {"capacity", nullptr}}, {"Battery Power", {}, {}}},
     };
     for (const auto& c : cases) {
         TempDir root;
