@@ -27,10 +27,12 @@ SignalLog::SignalLog(std::shared_ptr<LogStore> store, int retentionDays, Clock n
         samples = SignalLogText::decode(*bytes);
         unreadableOnDisk_ = !samples;
     }
-    samples_ = std::make_shared<std::vector<SignalSample>>(samples ? std::move(*samples) : std::vector<SignalSample>{});
+    held_ = std::make_shared<Held>();
+    if (samples) held_->samples = std::move(*samples);
+    const auto& kept = held_->samples;
     unencodable_ = static_cast<std::size_t>(
-        std::count_if(samples_->begin(), samples_->end(), [](const auto& s) { return !SignalLogText::encodable(s); }));
-    for (const SignalSample& sample : *samples_)
+        std::count_if(kept.begin(), kept.end(), [](const auto& s) { return !SignalLogText::encodable(s); }));
+    for (const SignalSample& sample : kept)
         texts_.push(sample);
     prune(secondsBefore(now_(), retention_));
     persist();
@@ -39,17 +41,17 @@ SignalLog::SignalLog(std::shared_ptr<LogStore> store, int retentionDays, Clock n
 void SignalLog::append(const SignalSample& sample) {
     std::lock_guard lock(mutex_);
     // A reader still holds the samples as they are: it keeps them, the log goes on with a copy.
-    if (samples_.use_count() > 1) {
-        auto copy = std::make_shared<std::vector<SignalSample>>();
-        copy->reserve(samples_->size() + 1);
-        copy->assign(samples_->begin(), samples_->end());
-        samples_ = std::move(copy);
+    if (held_->readers.load(std::memory_order_acquire) > 0) {
+        auto copy = std::make_shared<Held>();
+        copy->samples.reserve(held_->samples.size() + 1);
+        copy->samples.assign(held_->samples.begin(), held_->samples.end());
+        held_ = std::move(copy);
     }
     // Pruning before the sample goes in keeps a full log within the room it has.
     const TimePoint cutoff = secondsBefore(now_(), retention_);
     prune(cutoff);
     if (sample.timestamp >= cutoff) {
-        samples_->push_back(sample);
+        held_->samples.push_back(sample);
         texts_.push(sample);
         if (!SignalLogText::encodable(sample)) ++unencodable_;
     }
@@ -62,7 +64,10 @@ std::vector<SignalSample> SignalLog::all() const {
 
 SignalLog::Samples SignalLog::snapshot() const {
     std::lock_guard lock(mutex_);
-    return samples_;
+    held_->readers.fetch_add(1, std::memory_order_relaxed);
+    return Samples(&held_->samples, [held = held_](const std::vector<SignalSample>*) {
+        held->readers.fetch_sub(1, std::memory_order_release);
+    });
 }
 
 std::vector<SignalSample> SignalLog::samplesInLast(double seconds) const {
@@ -96,7 +101,7 @@ int SignalLog::daysWithLongStretch(int minMinutes, double seconds) const {
 }
 
 void SignalLog::prune(TimePoint cutoff) {
-    std::vector<SignalSample>& samples = *samples_;
+    std::vector<SignalSample>& samples = held_->samples;
     const auto stale = [cutoff](const SignalSample& sample) { return sample.timestamp < cutoff; };
     const auto kept = std::find_if_not(samples.begin(), samples.end(), stale);
     const bool onlyOldest = std::none_of(kept, samples.end(), stale);
@@ -124,7 +129,7 @@ void SignalLog::persist() {
         if (store_->moveAside()) return;
         unreadableOnDisk_ = false;
     }
-    (void)store_->writePieces([this](const auto& sink) { return texts_.encode(*samples_, sink); });
+    (void)store_->writePieces([this](const auto& sink) { return texts_.encode(held_->samples, sink); });
 }
 
 }  // namespace quillfen

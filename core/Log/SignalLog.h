@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -50,8 +51,17 @@ private:
     double retention_;
     Clock now_;
 
+    // The samples with a count of the snapshots handed out of them. The count, not the
+    // shared pointer's own use count, tells an append whether it may change them in place: a
+    // reader lets go of its snapshot with a release that the append's acquire pairs with, so its
+    // last reads are done before the samples change.
+    struct Held {
+        std::vector<SignalSample> samples;
+        std::atomic<long> readers{0};
+    };
+
     mutable std::mutex mutex_;
-    std::shared_ptr<std::vector<SignalSample>> samples_;
+    std::shared_ptr<Held> held_;
     // The texts of their numbers, one for one, so that a rewrite need not work them out again.
     SignalLogText::NumberTexts texts_;
     // Samples that cannot be written (a number that is not finite).
