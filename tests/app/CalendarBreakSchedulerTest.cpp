@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/linux/EventStoreLinux.h"
@@ -139,7 +140,8 @@ TEST(CalendarBreakScheduler, WithoutTheCalendarOnlyATriggeredDayIsJournalledAndT
     EXPECT_FALSE(std::filesystem::exists(day.folder)) << "no calendar is made without the user's grant";
 }
 
-TEST(CalendarBreakScheduler, TheJournalIsCutLikeTheDecisionsJournalButKeepsTheDaysLinesAndMendsACutOffLine) {
+// Through the one journal writer, which also mends a line a crash cut off.
+TEST(CalendarBreakScheduler, TheJournalIsCutLikeTheDecisionsJournalButKeepsTheDaysLines) {
     Day day(/*access=*/false);
     const std::string earlyToday = placed("loops today 2", "09:05", "09:15");
     std::string yesterday = skip("no calendar write access");
@@ -148,22 +150,14 @@ TEST(CalendarBreakScheduler, TheJournalIsCutLikeTheDecisionsJournalButKeepsTheDa
     std::string text = earlyToday;
     while (text.size() <= 4'000'000)
         text += yesterday;
-    const std::string cutOff = R"({"action":"sk)";
-    test::writeFile(day.scheduler.journal(), text + cutOff);
+    test::writeFile(day.scheduler.journal(), text);
 
     EXPECT_FALSE(day.scheduler.evaluate(2));
-    std::vector<std::string> lines;
     const std::string journal = day.journal();
-    for (std::size_t start = 0, end = 0; end != std::string::npos && start < journal.size();
-         start = end + 1) {
-        end = journal.find('\n', start);
-        lines.push_back(journal.substr(start, end - start));
-    }
-    ASSERT_EQ(lines.size(), 10'001u) << "the newest ten thousand and the day's early line";
-    EXPECT_EQ(lines.front() + "\n", earlyToday);
-    EXPECT_EQ(lines[1] + "\n", yesterday);
-    EXPECT_EQ(lines[9'999], cutOff) << "the cut-off line stays a line of its own";
-    EXPECT_EQ(lines.back() + "\n", skip("no calendar write access"));
+    EXPECT_EQ(std::count(journal.begin(), journal.end(), '\n'), 10'001)
+        << "the newest ten thousand and the day's early line";
+    EXPECT_TRUE(journal.starts_with(earlyToday + yesterday));
+    EXPECT_TRUE(journal.ends_with(yesterday + skip("no calendar write access")));
 }
 
 TEST(CalendarBreakScheduler, TheSwitchIsOnOnlyAsABoolean) {
