@@ -115,13 +115,6 @@ TEST_F(NudgeEngineTest, FiresAnEarnedNudgeOnceCountingItAlsoWhenOnlyObserving) {
     EXPECT_EQ(log->all().size(), 1u);
     EXPECT_NE(test::readFile(outcomesFile).find(R"("pending":[{"firedAt":"2026-01-05T10:00:00Z")"),
               std::string::npos);
-
-    // The same stretch a minute on has not earned another.
-    clock.advance(60);
-    EXPECT_EQ(nudges->tick(stretch(121), std::nullopt, kFree, kAnyTime),
-              TickResult::silent(SilenceReason::notEarnedYet));
-    EXPECT_EQ(budget->firedToday(), 1);
-    EXPECT_EQ(requests, 1);
 }
 
 TEST_F(NudgeEngineTest, AStretchThatGoesOnEarnsItsNextNudgeAFullWaitAfterTheLast) {
