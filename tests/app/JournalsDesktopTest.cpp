@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <random>
 #include <thread>
+#include <vector>
 
 #include "support/DesktopSession.h"
 #include "support/FileTimes.h"
@@ -90,9 +91,11 @@ Journal readJournal(const fs::path& file) {
     return journal;
 }
 
-// A calendar hold whose save was killed before its rename.
-fs::path calendarLeftover(const test::TestHome& home) {
-    return home.dataDirectory() / "calendar" / ".6f1c2d3e-4a5b-4c6d-8e7f-0a1b2c3d4e5f.ics.Ab12Cd";
+// What writes killed before their rename left: a store's, a journal's cut and a calendar hold's.
+std::vector<fs::path> leftovers(const test::TestHome& home) {
+    return {home.dataDirectory() / ".stone-identity.json.Ab12Cd",
+            home.familyDirectory() / ".decisions-log.jsonl.Ab12Cd",
+            home.dataDirectory() / "calendar" / ".6f1c2d3e-4a5b-4c6d-8e7f-0a1b2c3d4e5f.ics.Ab12Cd"};
 }
 
 TEST(Journals, ThirtyKillsWhileTheJournalIsWrittenAndCutLoseNoLineAndBreakNone) {
@@ -113,14 +116,11 @@ TEST(Journals, ThirtyKillsWhileTheJournalIsWrittenAndCutLoseNoLineAndBreakNone) 
     int next = 0;
 
     for (int run = 0; run < 30; ++run) {
+        // Left by writes killed a while ago; a start clears them away.
         if (run == 29) {
-            // Left by writes killed a while ago; a start clears them away.
-            test::writeFileModified(home.dataDirectory() / ".stone-identity.json.Ab12Cd", "{\"half",
-                                    std::chrono::system_clock::now() - std::chrono::minutes(2));
-            test::writeFileModified(home.familyDirectory() / ".decisions-log.jsonl.Ab12Cd", "{\"half",
-                                    std::chrono::system_clock::now() - std::chrono::minutes(2));
-            test::writeFileModified(calendarLeftover(home), "BEGIN:VCAL",
-                                    std::chrono::system_clock::now() - std::chrono::minutes(2));
+            for (const auto& file : leftovers(home))
+                test::writeFileModified(file, "{\"half",
+                                        std::chrono::system_clock::now() - std::chrono::minutes(2));
         }
         test::ChildProcess app({QUILLFEN_BINARY}, env);
         ASSERT_TRUE(test::waitUntil(
@@ -153,9 +153,8 @@ TEST(Journals, ThirtyKillsWhileTheJournalIsWrittenAndCutLoseNoLineAndBreakNone) 
     }
     EXPECT_GT(acknowledged, 60u) << "each handoff a cut of the journal";
     EXPECT_LT(written.size(), kLinesKept);
-    EXPECT_FALSE(fs::exists(home.dataDirectory() / ".stone-identity.json.Ab12Cd"));
-    EXPECT_FALSE(fs::exists(home.familyDirectory() / ".decisions-log.jsonl.Ab12Cd"));
-    EXPECT_FALSE(fs::exists(calendarLeftover(home)));
+    for (const auto& file : leftovers(home))
+        EXPECT_FALSE(fs::exists(file)) << file;
 }
 
 }  // namespace
