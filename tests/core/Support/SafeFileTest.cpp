@@ -131,27 +131,24 @@ TEST(SafeFile, LeftoverTemporariesOfOurOwnAtomicWritesAreRemovedOnceAMinuteOld) 
     test::writeFileModified(elsewhere.path() / "precious", "theirs", old);
     const struct {
         const char* name;
-        std::function<void(const fs::path&)> place;
+        TimePoint modified;
         bool removed;
-    } cases[] = {
-        {".signal-log.json.a1B2c3", [&](const fs::path& p) { test::writeFileModified(p, "half", old); },
-         true},
-        {".promise.json.Zz9900", [&](const fs::path& p) { test::writeFileModified(p, "half", old); }, true},
-        {".promise.json.young1", [&](const fs::path& p) { test::writeFileModified(p, "half", now); }, false},
-        {".other.json.a1B2c3", [&](const fs::path& p) { test::writeFileModified(p, "theirs", old); }, false},
-        {"signal-log.json.a1B2c3", [&](const fs::path& p) { test::writeFileModified(p, "theirs", old); },
-         false},
-        {".signal-log.json.a1B2c", [&](const fs::path& p) { test::writeFileModified(p, "theirs", old); },
-         false},
-        {".signal-log.json.link00",
-         [&](const fs::path& p) { fs::create_symlink(elsewhere.path() / "precious", p); }, false},
-        {".signal-log.json.fold00", [](const fs::path& p) { fs::create_directory(p); }, false},
+    } files[] = {
+        {".signal-log.json.a1B2c3", old, true}, {".promise.json.Zz9900", old, true},
+        {".promise.json.young1", now, false},   {".other.json.a1B2c3", old, false},
+        {"signal-log.json.a1B2c3", old, false}, {".signal-log.json.a1B2c", old, false},
     };
-    for (const auto& c : cases)
-        c.place(dir.path() / c.name);
+    for (const auto& f : files)
+        test::writeFileModified(dir.path() / f.name, "half", f.modified);
+    // Named as ours, but no regular file: a link to a file elsewhere, and a folder.
+    const auto link = dir.path() / ".signal-log.json.link00", folder = dir.path() / ".signal-log.json.fold00";
+    fs::create_symlink(elsewhere.path() / "precious", link);
+    fs::create_directory(folder);
     SafeFile::removeLeftoverTemporaries(dir.path(), ours, now);
-    for (const auto& c : cases)
-        EXPECT_EQ(!fs::exists(fs::symlink_status(dir.path() / c.name)), c.removed) << c.name;
+    for (const auto& f : files)
+        EXPECT_EQ(!fs::exists(dir.path() / f.name), f.removed) << f.name;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::is_directory(folder));
     EXPECT_EQ(test::readFile(elsewhere.path() / "precious"), "theirs");
 }
 
