@@ -6,7 +6,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Log/FileLogStore.h"
 #include "Support/JsonFields.h"
 #include "Support/JsonText.h"
 #include "Support/LocalCalendar.h"
@@ -59,10 +58,6 @@ NudgeOutcomeTracker::NudgeOutcomeTracker(std::shared_ptr<LogStore> store, Clock 
     } catch (const JsonFields::Invalid&) {
         store_->markUndecodable();
     }
-}
-
-std::shared_ptr<LogStore> NudgeOutcomeTracker::defaultStore() {
-    return FileLogStore::in(FileLogStore::logDirectory(), "nudge-outcomes.json");
 }
 
 void NudgeOutcomeTracker::recordFire(double rhythmScore) {

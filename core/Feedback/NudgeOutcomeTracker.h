@@ -45,9 +45,6 @@ public:
     NudgeOutcomeTracker(const NudgeOutcomeTracker&) = delete;
     NudgeOutcomeTracker& operator=(const NudgeOutcomeTracker&) = delete;
 
-    // nudge-outcomes.json in the log folder.
-    static std::shared_ptr<LogStore> defaultStore();
-
     // A fire now, with the rhythm score of that moment.
     void recordFire(double rhythmScore);
 

@@ -2,7 +2,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Log/FileLogStore.h"
 #include "Support/JsonText.h"
 
 namespace quillfen {
@@ -29,10 +28,6 @@ bool StoneIdentityStore::clear() {
 
 bool StoneIdentityStore::write(std::string_view bytes) {
     return !store_->write(bytes);
-}
-
-std::shared_ptr<LogStore> StoneIdentityStore::defaultDiskStore() {
-    return FileLogStore::in(FileLogStore::logDirectory(), "stone-identity.json");
 }
 
 }  // namespace quillfen

@@ -25,9 +25,6 @@ public:
     // Leaves "null" in the file, which reads back as no stone.
     [[nodiscard]] bool clear();
 
-    // stone-identity.json in the application's data folder.
-    static std::shared_ptr<LogStore> defaultDiskStore();
-
 private:
     bool write(std::string_view bytes);
 

@@ -13,13 +13,15 @@ const StoneIdentity kFlint =
 
 class StoneIdentityStoreTest : public ::testing::Test {
 protected:
-    StoneIdentityStore open() { return StoneIdentityStore(StoneIdentityStore::defaultDiskStore()); }
+    StoneIdentityStore open() { return StoneIdentityStore(std::make_shared<FileLogStore>(file)); }
 
     test::TestHome home;
     std::filesystem::path file = home.dataDirectory() / "stone-identity.json";
+
+    void SetUp() override { std::filesystem::create_directories(home.dataDirectory()); }
 };
 
-TEST_F(StoneIdentityStoreTest, KeepsTheStoneInTheDataFolderAndClearsItToNull) {
+TEST_F(StoneIdentityStoreTest, KeepsTheStoneInItsFileAndClearsItToNull) {
     auto store = open();
     EXPECT_FALSE(store.hasIdentity());
     EXPECT_TRUE(store.save(kFlint));
