@@ -10,6 +10,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "Support/Text.h"
+
 namespace quillfen {
 
 namespace {
@@ -25,24 +27,6 @@ constexpr auto kStringStops = [] {
     t.stop[static_cast<unsigned char>('\\')] = true;
     return t;
 }();
-
-void appendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -197,7 +181,7 @@ bool JsonScanner::stringBody(std::string* out) {
                     if (!hex4(low) || low < 0xDC00 || low > 0xDFFF) return false;
                     code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
                 }
-                if (out) appendUtf8(*out, code);
+                if (out) Text::appendUtf8(*out, code);
                 break;
             }
             default:

@@ -15,6 +15,9 @@ std::string_view trimmedWhere(std::string_view text, bool (*strip)(char32_t));
 
 std::string lowercasedAscii(std::string_view text);
 
+// Appends the code point in UTF-8 (up to four bytes).
+void appendUtf8(std::string& out, char32_t code);
+
 // One word for a POSIX shell: as it stands when every character is plain, otherwise as
 // `singleQuoted` gives it.
 std::string shellWord(std::string_view text);

@@ -12,6 +12,7 @@
 #include "Log/FileLogStore.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
+#include "Support/Text.h"
 #include "platform/UserDefaults.h"
 
 namespace quillfen {
@@ -38,19 +39,6 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
-void appendUtf8(std::string& out, unsigned long code) {
-    if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
-
 // The value as one string, or nothing when it is a list (an unquoted comma) or a typed value
 // ("@ByteArray(...)", "@Invalid()", ...).
 std::optional<std::string> stringValue(std::string_view raw) {
@@ -73,7 +61,9 @@ std::optional<std::string> stringValue(std::string_view raw) {
                 unsigned long code = 0;
                 const auto [end, error] = std::from_chars(from, raw.data() + raw.size(), code, base);
                 i = static_cast<std::size_t>(end - raw.data()) - 1;
-                if (error == std::errc()) appendUtf8(out, code);
+                // An escape stands for one UTF-16 unit, as QSettings writes it.
+                if (error == std::errc() && code < 0x10000)
+                    Text::appendUtf8(out, static_cast<char32_t>(code));
             } else {
                 char escaped = next;
                 for (const auto& [letter, value] : kEscapes)
