@@ -247,20 +247,25 @@ EngineTick AppController::makeEngine() const {
                                                 lastFire_});
 }
 
-std::optional<MindBridge> AppController::makeBridge() const {
-    if (!config_.cloudMindEnabled) return std::nullopt;
+std::shared_ptr<const AgentMind> AppController::makeMind(double processTimeout) const {
+    if (!config_.cloudMindEnabled) return nullptr;
     const std::optional<std::string> executable = ClaudeSidecarMind::defaultExecutable();
-    if (!executable) return std::nullopt;
+    if (!executable) return nullptr;
     const std::string persona = ClaudeSidecarMind::defaultPersonaPath();
     std::error_code ec;
-    if (!std::filesystem::exists(persona, ec)) return std::nullopt;
-    const MindTimeouts& timeouts = desktop_.core.mindTimeouts;
-    auto mind = std::make_shared<ClaudeSidecarMind>(
-        *executable, persona, config_.cloudMindModel, timeouts.process, desktop_.processRunner,
+    if (!std::filesystem::exists(persona, ec)) return nullptr;
+    return std::make_shared<ClaudeSidecarMind>(
+        *executable, persona, config_.cloudMindModel, processTimeout, desktop_.processRunner,
         ClaudeSidecarMind::sharedLangfuseCache(), LangfuseCredentials::fromEnvironment(desktop_.environment),
         std::string(ClaudeSidecarMind::defaultLangfusePromptName),
         std::string(ClaudeSidecarMind::defaultLangfuseReflectionPromptName), "production");
-    return MindBridge(AgentTenant::ilvane(), mind, config_.cloudMindTimeout, timeouts.reflection);
+}
+
+std::optional<MindBridge> AppController::makeBridge() const {
+    const MindTimeouts& timeouts = desktop_.core.mindTimeouts;
+    auto mind = makeMind(timeouts.process);
+    if (!mind) return std::nullopt;
+    return MindBridge(AgentTenant::ilvane(), std::move(mind), config_.cloudMindTimeout, timeouts.reflection);
 }
 
 void AppController::restoreAskHistory() {

@@ -157,6 +157,9 @@ public:
 
     // The core.
     void buildCore();
+    // The user's claude tool as a mind whose child may take `processTimeout` seconds; none when
+    // the cloud mind is off, or the tool or its persona is missing.
+    std::shared_ptr<const AgentMind> makeMind(double processTimeout) const;
     std::optional<MindBridge> makeBridge() const;
     // An engine over the current configuration, stores and bridge.
     EngineTick makeEngine() const;

@@ -1,12 +1,8 @@
-#include <filesystem>
-
 #include <nlohmann/json.hpp>
 
 #include "AppController.h"
 #include "Mind/AgentTenant.h"
 #include "Mind/AskComposer.h"
-#include "Mind/ClaudeSidecarMind.h"
-#include "Mind/LangfusePrompt.h"
 #include "Signals/DeviceSignals.h"
 #include "Support/JsonText.h"
 #include "Support/LocalCalendar.h"
@@ -61,22 +57,16 @@ void AppController::persistAskHistory() {
 void AppController::askIlvane() {
     const std::uint64_t ask = ++askSequence_;
     InspectFacts::CloudFields cloud = inspectModel_.cloud();
-    const std::optional<std::string> executable = ClaudeSidecarMind::defaultExecutable();
-    const std::string persona = ClaudeSidecarMind::defaultPersonaPath();
-    std::error_code ec;
-    if (!config_.cloudMindEnabled || !executable || !std::filesystem::exists(persona, ec)) {
+    const MindTimeouts& timeouts = desktop_.core.mindTimeouts;
+    auto mind = makeMind(timeouts.askProcess);
+    if (!mind) {
         cloud.markUnavailable();
         inspectModel_.setCloud(cloud);
         return;
     }
 
-    const MindTimeouts& timeouts = desktop_.core.mindTimeouts;
-    auto mind = std::make_shared<ClaudeSidecarMind>(
-        *executable, persona, config_.cloudMindModel, timeouts.askProcess, desktop_.processRunner,
-        ClaudeSidecarMind::sharedLangfuseCache(), LangfuseCredentials::fromEnvironment(desktop_.environment),
-        std::string(ClaudeSidecarMind::defaultLangfusePromptName),
-        std::string(ClaudeSidecarMind::defaultLangfuseReflectionPromptName), "production");
-    const MindBridge bridge(AgentTenant::ilvane(), mind, timeouts.askDecision, timeouts.askReflection);
+    const MindBridge bridge(AgentTenant::ilvane(), std::move(mind), timeouts.askDecision,
+                            timeouts.askReflection);
     const AgentContext context = buildContext();
 
     QPointer<AppController> self(this);
