@@ -52,7 +52,6 @@ protected:
 TEST_F(ClaudeSidecarMindTest, FindsTheToolAtItsFixedPlacesThenOnTheSearchPathsAbsoluteFolders) {
     if (std::filesystem::exists("/usr/local/bin/claude") || std::filesystem::exists("/opt/homebrew/bin/claude"))
         GTEST_SKIP() << "this machine has a claude of its own in a fixed place";
-    EXPECT_EQ(ClaudeSidecarMind::defaultPersonaPath(), (home_.path() / ".claude/agents/carrowin.md").string());
     test::TempDir bins;
     const auto first = bins.path() / "first", second = bins.path() / "second";
     test::writeFile(first / "claude", "#!/bin/sh\n");  // not executable
@@ -73,7 +72,6 @@ TEST_F(ClaudeSidecarMindTest, FindsTheToolAtItsFixedPlacesThenOnTheSearchPathsAb
         {"the user's own bin folder first", true, absolute, own},
         {"then the first executable on the search path", false, absolute, (second / "claude").string()},
         {"empty and relative entries are passed over", false, "::.:first:second", std::nullopt},
-        {"no search path at all", false, "", std::nullopt},
     };
     for (const auto& c : cases) {
         std::filesystem::permissions(claude_.path(), c.ownExecutable ? std::filesystem::perms::owner_all
