@@ -22,7 +22,8 @@ TEST(SingleInstance, ARunThatEndsByItselfIsToldByTheNamesOfItsVariablesAlone) {
         {{{"TAVRYN_INSPECT", "1"}}, false},       {{}, false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(SingleInstance::isOneShotRun(c.environment), c.oneShot) << c.environment.begin()->first;
+        EXPECT_EQ(SingleInstance::isOneShotRun(c.environment), c.oneShot)
+            << (c.environment.empty() ? "(no variable)" : c.environment.begin()->first);
 }
 
 TEST(SingleInstance, OnlyALockHeldElsewhereEndsTheRunAndAnyOtherFailureRunsUnguarded) {
