@@ -59,14 +59,7 @@ public:
     std::optional<std::string_view> at(std::uintmax_t offset, std::uintmax_t length,
                                        std::string& buffer) const {
         buffer.resize(static_cast<std::size_t>(length));
-        std::size_t filled = 0;
-        while (filled < buffer.size()) {
-            const ssize_t got = ::pread(fd_, buffer.data() + filled, buffer.size() - filled,
-                                        static_cast<off_t>(offset + filled));
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) return std::nullopt;
-            filled += static_cast<std::size_t>(got);
-        }
+        if (fd_ < 0 || SafeFile::readAt(fd_, offset, buffer) != buffer.size()) return std::nullopt;
         return std::string_view(buffer);
     }
 

@@ -194,6 +194,19 @@ std::optional<std::string> readWhole(const std::filesystem::path& file, std::siz
     return std::move(contents.bytes);
 }
 
+std::optional<std::size_t> readAt(int fd, std::uintmax_t offset, std::string& buffer) {
+    std::size_t filled = 0;
+    while (filled < buffer.size()) {
+        const ssize_t got =
+            ::pread(fd, buffer.data() + filled, buffer.size() - filled, static_cast<off_t>(offset + filled));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return std::nullopt;
+        if (got == 0) break;
+        filled += static_cast<std::size_t>(got);
+    }
+    return filled;
+}
+
 std::optional<std::string> readTail(const std::filesystem::path& file, std::size_t maxBytes, Links links) {
     Contents contents;
     struct stat info {};
@@ -204,16 +217,10 @@ std::optional<std::string> readTail(const std::filesystem::path& file, std::size
     // One byte before the tail tells whether the tail starts exactly on a line start.
     const std::uintmax_t from = cut ? size - maxBytes - 1 : 0;
     std::string text(static_cast<std::size_t>(size - from), '\0');
-    std::size_t filled = 0;
-    while (filled < text.size()) {
-        const ssize_t got =
-            ::pread(fd.get(), text.data() + filled, text.size() - filled, static_cast<off_t>(from + filled));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return std::nullopt;
-        if (got == 0) break;  // the file shrank while it was read
-        filled += static_cast<std::size_t>(got);
-    }
-    text.resize(filled);
+    // Fewer bytes than asked: the file shrank while it was read.
+    const auto filled = readAt(fd.get(), from, text);
+    if (!filled) return std::nullopt;
+    text.resize(*filled);
     if (cut) {
         const auto lineFeed = text.find('\n');
         text.erase(0, lineFeed == std::string::npos ? text.size() : lineFeed + 1);

@@ -43,6 +43,10 @@ int openForReading(const std::filesystem::path& file, Links links);
 // The bytes of `read`, when it read them.
 std::optional<std::string> readWhole(const std::filesystem::path& file, std::size_t maxBytes, Links links);
 
+// Fills `buffer` (sized by the caller) from `offset` of an open file; the bytes it could read,
+// fewer only at the end of the file, or nothing when a read fails.
+std::optional<std::size_t> readAt(int fd, std::uintmax_t offset, std::string& buffer);
+
 // The newest `maxBytes` of a regular file, from a line start (the line the limit cuts through is
 // left out whole). No value when there is no such file or it cannot be read.
 std::optional<std::string> readTail(const std::filesystem::path& file, std::size_t maxBytes, Links links);
