@@ -304,8 +304,11 @@ private:
     void publishBoundary(InterruptBoundary boundary);
     void publishStoneIdentity(const StoneIdentity& identity);
     void publishAITool(const AIToolSignal& signal);
-    // The ask on the panel, its reveal seeded afresh from the time it is shown.
-    void showNudge(const NudgeCopy& copy, TimePoint shownAt);
+    // The ask on the panel, its reveal seeded afresh from the time it is shown: a fire by the bits
+    // of that time in seconds as a double, a preview by its whole seconds.
+    static std::uint64_t fireVariant(TimePoint firedAt);
+    static std::uint64_t previewVariant(TimePoint shownAt);
+    void showNudge(const NudgeCopy& copy, std::uint64_t variant);
     void showPopover();
     void closePopover();
     // The primary action, by what the panel says the ask on it wants.

@@ -133,7 +133,7 @@ void AppController::previewNudge() {
     copy.moveLabel = MoveLabel::breath;
     {
         ObservableModel::Batch batch(panelModel_);
-        showNudge(copy, now);
+        showNudge(copy, previewVariant(now));
         panelModel_.setTodayStateLine(kPreviewTodayLine);
     }
     askIsPreview_ = true;

@@ -80,13 +80,20 @@ void AppController::publishAITool(const AIToolSignal& signal) {
     inspectModel_.setAiSwitchesToday(signal.projectSwitchesToday);
 }
 
-void AppController::showNudge(const NudgeCopy& copy, TimePoint shownAt) {
+std::uint64_t AppController::fireVariant(TimePoint firedAt) {
+    const double seconds = std::chrono::duration<double>(firedAt.time_since_epoch()).count();
+    return std::bit_cast<std::uint64_t>(seconds);
+}
+
+std::uint64_t AppController::previewVariant(TimePoint shownAt) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(shownAt.time_since_epoch()).count();
+    return static_cast<std::uint64_t>(seconds);
+}
+
+void AppController::showNudge(const NudgeCopy& copy, std::uint64_t variant) {
     askIsPreview_ = false;
     panelModel_.setNudge(copy);
-    // A fresh value for every shown ask, so the panel restarts its reveal: the bits of the time
-    // in seconds as a double.
-    const double seconds = std::chrono::duration<double>(shownAt.time_since_epoch()).count();
-    panelModel_.setAskVariant(std::bit_cast<std::uint64_t>(seconds));
+    panelModel_.setAskVariant(variant);
     panelModel_.setAskPhase(AskPhase::expanding);
 }
 

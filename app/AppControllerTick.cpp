@@ -82,7 +82,7 @@ void AppController::handle(const TickResult& result) {
     }
     const NudgeCopy copy = composeAsk(*fired);
     shownNudge_ = copy;
-    showNudge(copy, desktop_.now());
+    showNudge(copy, fireVariant(desktop_.now()));
     menuBarModel_.setHasSomethingToSay(true);
     if (notifications_) notifications_->fire(copy);
 }

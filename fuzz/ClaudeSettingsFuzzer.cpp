@@ -3,6 +3,8 @@
 // user's, holds the hook once and the status line, and a second install changes nothing.
 #include <nlohmann/json.hpp>
 
+#include <string>
+
 #include "ClaudeFaceInstaller.h"
 #include "FuzzSupport.h"
 #include "Support/JsonText.h"
@@ -21,8 +23,9 @@ int hooksMentioning(const nlohmann::json& list) {
     return n;
 }
 
-// The member's value, or an empty object; never inserts, as a const reader must not.
-nlohmann::json member(const nlohmann::json& object, const char* key) {
+// The member's value, or an empty object; never inserts, as a const reader must not. The key is
+// looked up whole: one may hold a NUL.
+nlohmann::json member(const nlohmann::json& object, const std::string& key) {
     auto it = object.find(key);
     return it == object.end() ? nlohmann::json::object() : *it;
 }
@@ -54,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const nlohmann::json hooksBefore = member(*before, "hooks"), hooksAfter = member(*after, "hooks");
     for (const auto& [key, value] : hooksBefore.items()) {
-        if (key != "UserPromptSubmit" && member(hooksAfter, key.c_str()) != value)
+        if (key != "UserPromptSubmit" && member(hooksAfter, key) != value)
             fuzz::fail("another hook changed: " + key);
     }
     const auto previous = hooksBefore.contains("UserPromptSubmit") ? hooksBefore["UserPromptSubmit"] : nlohmann::json::array();

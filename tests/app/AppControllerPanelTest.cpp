@@ -111,7 +111,7 @@ TEST(AppControllerPanel, TheFrequencySetsTheThresholdsAndItsBoundaryComesBackAtT
     EXPECT_EQ(s.h.controller->panelModel().frequency(), NudgeFrequency::quiet);
 }
 
-TEST(AppControllerPanel, APreviewShowsTheFixedLineAndItsAnswerIsNeverRecordedAgainstAFire) {
+TEST(AppControllerPanel, APreviewShowsTheFixedLineSeededByTheWholeSecondsAndItsAnswerIsNeverRecordedAgainstAFire) {
     PanelScene watching(true);
     watching.panel().onPreview();
     EXPECT_EQ(watching.panel().nudge(), std::nullopt);
@@ -125,8 +125,12 @@ TEST(AppControllerPanel, APreviewShowsTheFixedLineAndItsAnswerIsNeverRecordedAga
     expected.moveLabel = MoveLabel::breath;
     EXPECT_EQ(s.panel().nudge(), expected);
     EXPECT_EQ(s.panel().todayStateLine(), "Preview \u2014 this is how a nudge appears.");
-    // As for a fire: the bits of the time in seconds as a double (2026-01-05T14:00Z here).
-    EXPECT_EQ(s.panel().askVariant(), 0x41DA56F0F8000000u);
+    // 2026-01-05T14:00Z in whole seconds; a fire at the same moment takes the bits of that time
+    // as a double.
+    EXPECT_EQ(s.panel().askVariant(), 1767621600u);
+    PanelScene firing;
+    firing.fire(MoveLabel::stepOutside);
+    EXPECT_EQ(firing.panel().askVariant(), 0x41DA56F0F8000000u);
     EXPECT_TRUE(s.h.notifications.posted.empty());
     s.panel().onPrimary();
     s.panel().onInterventionDone();
