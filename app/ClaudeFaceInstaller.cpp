@@ -30,37 +30,26 @@ std::string scriptPath(const std::filesystem::path& familyFolder, std::string_vi
     return (familyFolder / (std::string(name) + ".sh")).string();
 }
 
-// Whose file is replaced. The user's settings keep their mode, and a link to them (a dotfiles
-// folder) stays a link whose target is replaced. A script of ours is a real file of its own
-// mode, whatever stood at its place: a link there is replaced, never written through.
+// Whose file is replaced. The user's settings keep their mode; a link to them stays a link, but
+// only the user's own link to a file of theirs (a dotfiles folder) is followed: one that someone
+// else placed is neither followed nor replaced. A script of ours goes where files of ours go.
 enum class Owner { user, us };
 
 // Replaces the file whole: a temporary file beside it, renamed over it, so a reader (Claude
 // Code itself) never sees half of it and a failure leaves it as it was.
 bool replaceFile(const std::filesystem::path& file, std::string_view bytes, mode_t newFileMode, Owner owner) {
-    std::filesystem::path target = file;
     mode_t mode = newFileMode;
     if (owner == Owner::user) {
-        struct stat link {};
-        if (::lstat(file.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-            std::error_code ec;
-            auto resolved = std::filesystem::canonical(file, ec);
-            struct stat resolvedInfo {};
-            // Only the user's own link to the user's own file: one that someone else placed
-            // there must not lead our write anywhere.
-            if (ec || link.st_uid != ::getuid() || ::stat(resolved.c_str(), &resolvedInfo) != 0 ||
-                resolvedInfo.st_uid != ::getuid()) {
-                SystemLog::notice(kCategory, "refusing to write through the link at " + file.string() +
-                                                 ": it or its target is not the user's");
-                return false;
-            }
-            target = resolved;
+        const auto place = SafeFile::ownPlace(file, SafeFile::Kind::file);
+        if (place.refused()) {
+            SystemLog::notice(kCategory, "refusing to write through the link at " + file.string() + ": " +
+                                             place.refusal);
+            return false;
         }
         struct stat info {};
-        if (::stat(target.c_str(), &info) == 0) mode = info.st_mode & 07777;
+        if (::stat(place.path.c_str(), &info) == 0) mode = info.st_mode & 07777;
     }
-
-    return !SafeFile::replace(target, bytes, mode);
+    return !SafeFile::replace(file, bytes, mode);
 }
 
 struct SettingsRead {
@@ -210,7 +199,7 @@ std::variant<std::string, SettingsOutcome> editedSettings(const std::optional<st
 Report install(const std::filesystem::path& home, const Resources& resources, TimePoint now) {
     Report report;
     const auto family = home / ".ostrel";
-    if (auto error = Paths::createPrivateFolders(family))
+    if (auto error = SafeFile::makePrivateFolder(family))
         SystemLog::notice(kCategory, "the family folder could not be made: " + error.message());
 
     for (std::string_view name : {kHookScript, kStatusLineScript}) {

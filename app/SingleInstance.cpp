@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,23 +22,16 @@ bool isOneShotRun(const Environment& environment) {
 
 Lock acquire(const std::filesystem::path& folder) {
     const auto path = folder / "singleton.lock";
-    // A folder that is not ours alone (a link, another user's) holds no lock of ours.
+    // A folder that is not ours alone (another's link, another user's folder) holds no lock of ours.
     if (auto error = SafeFile::makePrivateFolder(folder))
         return {Outcome::unguarded, "cannot keep " + path.string() + " there: " + error.message()};
-    // Never through a link (a dangling one would have us create its target), and only a file:
-    // a pipe in its place must not hold the start.
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
-                          S_IRUSR | S_IWUSR);
-    if (fd < 0) {
-        const int error = errno;
+    // Never through another's link (a dangling one would have us create its target), and only a
+    // file: a pipe in its place must not hold the start.
+    const auto opened = SafeFile::openOwn(path, O_RDWR | O_CREAT);
+    if (opened.fd < 0)
         return {Outcome::unguarded, "cannot open " + path.string() + ": " +
-                                        (error == ELOOP ? "a symbolic link" : std::strerror(error))};
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return {Outcome::unguarded, "cannot lock " + path.string() + ": not a regular file"};
-    }
+                                        (opened.refusal.empty() ? std::strerror(opened.error) : opened.refusal)};
+    const int fd = opened.fd;
     int result;
     do {
         result = ::flock(fd, LOCK_EX | LOCK_NB);

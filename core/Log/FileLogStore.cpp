@@ -5,6 +5,7 @@
 #include "Log/MemoryLogStore.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
+#include "Support/SystemLog.h"
 
 namespace quillfen {
 
@@ -12,6 +13,11 @@ namespace {
 
 constexpr const char* kUndecodable =
     "cannot be decoded; kept aside as a .corrupt-<time> copy before it is written again";
+
+// Where the records go, once a run: every store asks for the data folder.
+void tellWhereTheRecordsGo(const std::string& line) {
+    SystemLog::noticeOnce("files", line, line);
+}
 
 }  // namespace
 
@@ -25,9 +31,14 @@ std::optional<std::filesystem::path> FileLogStore::logDirectory() {
     auto fallback = std::filesystem::temp_directory_path(ec);
     if (ec) fallback = "/tmp";
     fallback /= Paths::kAppId;
-    // Anyone may have made this folder first, or put a link in its place.
-    if (SafeFile::isOwnPrivateFolder(fallback)) return fallback;
-    SafeFile::refuse(fallback, "not a folder of ours alone; the stores are kept in memory for this run");
+    // Anyone may have made this folder first, or put a link in its place: not even a link of
+    // ours is taken here.
+    if (SafeFile::isOwnPrivateFolder(fallback)) {
+        tellWhereTheRecordsGo("the records go to " + fallback.string() + " for this run, not to " + dir.string());
+        return fallback;
+    }
+    SafeFile::refuse(fallback, "not a folder of ours alone");
+    tellWhereTheRecordsGo("the records are kept in memory for this run, not in " + dir.string());
     return std::nullopt;
 }
 

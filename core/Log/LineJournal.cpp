@@ -41,7 +41,7 @@ constexpr std::size_t kPieceBytes = 64 * 1024;
 class JournalFile {
 public:
     explicit JournalFile(const std::filesystem::path& file)
-        : fd_(SafeFile::openForReading(file, SafeFile::Links::refuse)) {}
+        : fd_(SafeFile::openForReading(file, SafeFile::Links::ours)) {}
     ~JournalFile() {
         if (fd_ >= 0) ::close(fd_);
     }
@@ -196,7 +196,7 @@ void append(const std::filesystem::path& file, std::string_view record, const Tr
 }
 
 std::optional<std::string> readTail(const std::filesystem::path& file, std::size_t maxBytes) {
-    return SafeFile::readTail(file, maxBytes, SafeFile::Links::refuse);
+    return SafeFile::readTail(file, maxBytes, SafeFile::Links::ours);
 }
 
 void overrideTrimLimits(std::uintmax_t aboveBytes, std::size_t linesKept) {

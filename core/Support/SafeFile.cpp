@@ -10,8 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <mutex>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -57,8 +55,13 @@ std::string describe(mode_t mode) {
     return "not a regular file";
 }
 
-std::string openFailure(int error) {
-    return error == ELOOP ? "a symbolic link" : std::strerror(error);
+// Why an open of ours failed, by what is at the place: an open without following finds a link
+// there only when it was put in place after it was looked at.
+std::string openFailure(const std::filesystem::path& at, int error) {
+    struct stat placed {};
+    if ((error == ELOOP || error == ENOTDIR) && ::lstat(at.c_str(), &placed) == 0 && S_ISLNK(placed.st_mode))
+        return "a symbolic link";
+    return std::strerror(error);
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -71,18 +74,32 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+constexpr int kMostLinks = 40;  // as many as the kernel follows
+
 // Opens for reading without blocking; a refusal is logged here.
 Fd openToRead(const std::filesystem::path& file, Links links, Contents& contents, struct stat& info) {
-    const int flags =
-        O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (links == Links::refuse ? O_NOFOLLOW : 0);
-    Fd fd(::open(file.c_str(), flags));
+    if (links == Links::ours) {
+        Opened opened = openOwn(file, O_RDONLY);
+        Fd fd(opened.fd);
+        if (fd.ok()) {
+            if (::fstat(fd.get(), &info) != 0) return Fd(-1);
+            return fd;
+        }
+        if (opened.refusal.empty()) return fd;
+        contents.status = Contents::Status::refused;
+        struct stat placed {};
+        // A regular file we may not read is still the user's: kept aside before a write.
+        contents.keepAside =
+            opened.error != 0 && ::lstat(opened.path.c_str(), &placed) == 0 && S_ISREG(placed.st_mode);
+        refuse(file, opened.refusal);
+        return fd;
+    }
+    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd.ok()) {
         const int error = errno;
         if (error == ENOENT || error == ENOTDIR) return fd;
         contents.status = Contents::Status::refused;
-        struct stat placed {};
-        contents.keepAside = ::lstat(file.c_str(), &placed) == 0 && S_ISREG(placed.st_mode);
-        refuse(file, openFailure(error));
+        refuse(file, std::strerror(error));
         return fd;
     }
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -137,13 +154,70 @@ bool isTemporaryNameOf(std::string_view name, const std::function<bool(std::stri
 }  // namespace
 
 void refuse(const std::filesystem::path& file, std::string_view why) {
-    static std::mutex mutex;
-    static std::set<std::string> refused;
-    {
-        std::lock_guard lock(mutex);
-        if (!refused.insert(file.string()).second) return;
+    SystemLog::noticeOnce(kCategory, file.string(), "refused " + file.string() + ": " + std::string(why));
+}
+
+Place ownPlace(const std::filesystem::path& at, Kind kind) {
+    const uid_t user = ::geteuid();
+    std::filesystem::path current = at;
+    struct stat info {};
+    for (int links = 0;; ++links) {
+        if (::lstat(current.c_str(), &info) != 0) {
+            // Nothing at the place itself: the caller makes it, or reports what it finds.
+            if (links == 0) return {at, {}, false};
+            if (kind == Kind::folder || errno != ENOENT) return {at, "a link that leads nowhere", false};
+            // A file the user's link names is made, but only in a folder of the user's.
+            struct stat folder {};
+            if (::stat(current.parent_path().c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode))
+                return {at, "a link that leads nowhere", false};
+            if (folder.st_uid != user) return {at, "a link to something of another user", false};
+            return {current.lexically_normal(), {}, true};
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            if (links == 0) return {at, {}, false};
+            break;
+        }
+        if (info.st_uid != user)
+            return {at, links == 0 ? "a link of another user" : "a link to something of another user", false};
+        if (links == kMostLinks) return {at, "a loop of links", false};
+        std::error_code ec;
+        const auto target = std::filesystem::read_symlink(current, ec);
+        if (ec) return {at, ec.message(), false};
+        current = target.is_absolute() ? target : current.parent_path() / target;
     }
-    SystemLog::notice(kCategory, "refused " + file.string() + ": " + std::string(why));
+    if (info.st_uid != user) return {at, "a link to something of another user", false};
+    if (kind == Kind::folder && !S_ISDIR(info.st_mode)) return {at, "a link to something that is not a folder", false};
+    if (kind == Kind::file && !S_ISREG(info.st_mode)) return {at, "a link to something that is not a file", false};
+    return {current.lexically_normal(), {}, true};
+}
+
+Opened openOwn(const std::filesystem::path& file, int flags) {
+    const Place place = ownPlace(file, Kind::file);
+    Opened opened{-1, place.path, place.refusal, 0};
+    if (place.refused()) return opened;
+    Fd fd(::open(place.path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, S_IRUSR | S_IWUSR));
+    if (!fd.ok()) {
+        opened.error = errno;
+        if (opened.error != ENOENT && opened.error != ENOTDIR) opened.refusal = openFailure(place.path, opened.error);
+        return opened;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) {
+        opened.error = errno;
+        opened.refusal = std::strerror(opened.error);
+        return opened;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        opened.refusal = describe(info.st_mode);
+        return opened;
+    }
+    // Swapped for another's file after the link was looked at.
+    if (place.followed && info.st_uid != ::geteuid()) {
+        opened.refusal = "a link to something of another user";
+        return opened;
+    }
+    opened.fd = fd.release();
+    return opened;
 }
 
 Contents read(const std::filesystem::path& file, std::size_t maxBytes, Links links) {
@@ -233,8 +307,11 @@ std::error_code replace(const std::filesystem::path& file, std::string_view byte
     return replace(file, [bytes](const Sink& sink) { return sink(bytes); }, mode, beforeRename);
 }
 
-std::error_code replace(const std::filesystem::path& file, const Pieces& pieces, unsigned mode,
+std::error_code replace(const std::filesystem::path& at, const Pieces& pieces, unsigned mode,
                         const std::function<void()>& beforeRename) {
+    const Place place = ownPlace(at, Kind::file);
+    if (place.refused()) refuse(at, place.refusal);
+    const std::filesystem::path& file = place.refused() ? at : place.path;
     const std::filesystem::path folder =
         file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
     std::string temporary = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
@@ -279,18 +356,14 @@ std::error_code create(const std::filesystem::path& file, const Pieces& pieces, 
 
 std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::string_view bytes) {
     // Read and write: the last byte tells whether the file ends inside a line.
-    Fd fd(::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
-                 S_IRUSR | S_IWUSR));
+    Opened opened = openOwn(file, O_RDWR | O_APPEND | O_CREAT);
+    Fd fd(opened.fd);
     if (!fd.ok()) {
-        if (errno != ENOENT) refuse(file, openFailure(errno));
+        if (!opened.refusal.empty()) refuse(file, opened.refusal);
         return std::nullopt;
     }
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) return std::nullopt;
-    if (!S_ISREG(info.st_mode)) {
-        refuse(file, describe(info.st_mode));
-        return std::nullopt;
-    }
     if (info.st_uid != ::geteuid()) {
         refuse(file, "owned by another user");
         return std::nullopt;
@@ -309,7 +382,9 @@ std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::str
     return static_cast<std::uintmax_t>(info.st_size);
 }
 
-std::error_code moveAside(const std::filesystem::path& file, TimePoint now) {
+std::error_code moveAside(const std::filesystem::path& at, TimePoint now) {
+    const Place place = ownPlace(at, Kind::file);
+    const std::filesystem::path& file = place.followed ? place.path : at;
     struct stat info {};
     if (::lstat(file.c_str(), &info) != 0) return errno == ENOENT ? std::error_code() : lastError();
     const std::filesystem::path folder =
@@ -339,9 +414,17 @@ std::error_code moveAside(const std::filesystem::path& file, TimePoint now) {
 void removeLeftoverTemporaries(const std::filesystem::path& folder,
                                const std::function<bool(std::string_view name)>& ours, TimePoint now) {
     const auto before = std::chrono::system_clock::to_time_t(now - kLeftoverAge);
+    std::vector<std::filesystem::path> linked;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
         const std::string name = entry.path().filename();
+        std::error_code linkError;
+        if (ours(name) && entry.is_symlink(linkError)) {
+            // The user's link: its file is replaced beside what it leads to, in that folder.
+            if (const Place place = ownPlace(entry.path(), Kind::file); place.followed)
+                linked.push_back(place.path);
+            continue;
+        }
         if (!isTemporaryNameOf(name, ours)) continue;
         struct stat info {};
         if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
@@ -351,20 +434,33 @@ void removeLeftoverTemporaries(const std::filesystem::path& folder,
             SystemLog::info(kCategory,
                             "removed " + entry.path().string() + ", left by a write that never ended");
     }
+    for (const auto& file : linked) {
+        const std::string name = file.filename();
+        removeLeftoverTemporaries(file.parent_path(), [&name](std::string_view n) { return n == name; }, now);
+    }
 }
 
-std::error_code makePrivateFolder(const std::filesystem::path& folder) {
-    if (auto error = Paths::createPrivateFolders(folder)) return error;
+std::error_code makePrivateFolder(const std::filesystem::path& at) {
+    const Place place = ownPlace(at, Kind::folder);
+    if (place.refused()) {
+        refuse(at, place.refusal);
+        return std::make_error_code(std::errc::operation_not_permitted);
+    }
+    const std::filesystem::path& folder = place.path;
+    if (auto error = Paths::createPrivateFolders(folder)) {
+        refuse(at, error.message());
+        return error;
+    }
     Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd.ok()) {
         const auto error = lastError();
-        refuse(folder, openFailure(error.value()));
+        refuse(at, openFailure(folder, error.value()));
         return error;
     }
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) return lastError();
     if (info.st_uid != ::geteuid()) {
-        refuse(folder, "a folder of another user");
+        refuse(at, "a folder of another user");
         return std::make_error_code(std::errc::operation_not_permitted);
     }
     if ((info.st_mode & 07777) != S_IRWXU && ::fchmod(fd.get(), S_IRWXU) != 0) return lastError();

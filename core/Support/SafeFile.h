@@ -13,14 +13,42 @@
 
 // Every file of ours goes through here. Our folders are outside input too: anyone may have put
 // a link, a pipe, a device or a huge file where a store or a journal should be, so a file is
-// opened without following a link and without blocking, read only when it is a regular file and
-// only up to a cap, written whole beside its place and renamed over it, and appended to only
-// when it is a regular file of ours. Every refusal is one line in the system log, once per file
-// and run.
+// opened without blocking, read only when it is a regular file and only up to a cap, written
+// whole beside its place and renamed over it, and appended to only when it is a regular file of
+// ours. A link is followed only when it is the user's own layout (see `ownPlace`). Every refusal
+// is one line in the system log, once per file and run.
 namespace quillfen::SafeFile {
 
-// Our own files are never links. Files that other tools keep are theirs to link as they like.
-enum class Links { refuse, follow };
+// Our own files follow only the user's own links; files that other tools keep are theirs to link
+// as they like.
+enum class Links { ours, follow };
+
+// Where a file or folder of ours really is. In the user's home only the user (or root) can make
+// a link, so a link of the user's, leading through links of theirs to a regular file (or, for a
+// file, to nothing yet in a folder of theirs) or a folder of theirs, is their layout: dotfiles, a
+// synced folder, GNU Stow. `path` is then what it leads to; with no link there it is the place
+// itself. Any other link is not followed, and `refusal` says why.
+enum class Kind { file, folder };
+struct Place {
+    std::filesystem::path path;
+    std::string refusal;
+    bool followed = false;
+
+    bool refused() const { return !refusal.empty(); }
+};
+Place ownPlace(const std::filesystem::path& at, Kind kind);
+
+// A file of ours opened at its own place with `flags` (and O_NOFOLLOW, O_CLOEXEC, O_NOCTTY,
+// O_NONBLOCK; made 0600 with O_CREAT): a regular file, of this user when a link led to it. When
+// it is not, `fd` is -1, `refusal` says why (nothing when there is no file), and `error` is the
+// open's error, if it failed. Logs nothing: the caller tells.
+struct Opened {
+    int fd = -1;
+    std::filesystem::path path;
+    std::string refusal;
+    int error = 0;
+};
+Opened openOwn(const std::filesystem::path& file, int flags);
 
 struct Contents {
     enum class Status { read, missing, refused };
@@ -34,7 +62,7 @@ struct Contents {
 };
 
 // The whole file when it is a regular file of at most `maxBytes`.
-Contents read(const std::filesystem::path& file, std::size_t maxBytes, Links links = Links::refuse);
+Contents read(const std::filesystem::path& file, std::size_t maxBytes, Links links = Links::ours);
 
 // A descriptor to read a regular file from, opened without blocking (the caller closes it), or -1.
 // For a reader that streams a file of another tool rather than taking it whole.
@@ -53,7 +81,8 @@ std::optional<std::string> readTail(const std::filesystem::path& file, std::size
 
 // Replaces the file whole: written beside it under ".<name>.XXXXXX", given its mode (0600, or 0700
 // for a script) and renamed over it, so a reader (or a crash) sees the old content or the new,
-// never half. A link or a pipe in its place is replaced, never written through. `beforeRename`
+// never half. The user's own link stays, and what it leads to is replaced, in its own folder;
+// any other link, or a pipe, in its place is replaced, never written through. `beforeRename`
 // lets a test stop between the steps.
 [[nodiscard]] std::error_code replace(const std::filesystem::path& file, std::string_view bytes,
                                       unsigned mode = 0600, const std::function<void()>& beforeRename = {});
@@ -75,26 +104,30 @@ using Pieces = std::function<bool(const Sink&)>;
 
 // Appends the bytes to a regular file of ours (created 0600) in one write, starting a new line
 // first when the file ends inside one (a write cut short by a crash), so the cut line stays a
-// line of its own. A link, a file of another user or anything but a regular file is refused.
-// Gives the file's size after the append.
+// line of its own; through the user's own link, to what it leads to. Any other link, a file of
+// another user or anything but a regular file is refused. Gives the file's size after the append.
 std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::string_view bytes);
 
-// Renames the file to "<name>.corrupt-<UTC time>" ("-2", "-3", ... when that is taken) and keeps
-// only the newest `kAsideCopiesKept` such copies. Nothing at the path is no failure.
+// Renames the file (what the user's own link leads to) to "<name>.corrupt-<UTC time>" ("-2", "-3",
+// ... when that is taken) and keeps only the newest `kAsideCopiesKept` such copies. Nothing at
+// the path is no failure.
 inline constexpr std::size_t kAsideCopiesKept = 3;
 [[nodiscard]] std::error_code moveAside(const std::filesystem::path& file, TimePoint now);
 
 // Removes what a `replace` killed half-way left in `folder`: regular files of ours named
-// ".<name>.XXXXXX" for a name `ours` accepts, last changed more than a minute before `now`.
+// ".<name>.XXXXXX" for a name `ours` accepts, last changed more than a minute before `now`; and,
+// for such a name that is the user's own link, what was left beside the file it leads to.
 void removeLeftoverTemporaries(const std::filesystem::path& folder,
                                const std::function<bool(std::string_view name)>& ours, TimePoint now);
 
-// Creates the folder and its missing parents (0700), or keeps an existing one to its owner. A
-// link in its place or a folder of another user is refused.
+// Creates the folder and its missing parents (0700), or keeps an existing one, or the one the
+// user's own link leads to, to its owner. Any other link in its place, or a folder of another
+// user, is refused and logged.
 [[nodiscard]] std::error_code makePrivateFolder(const std::filesystem::path& folder);
 
-// Whether the folder, made now if missing, is ours alone: a real folder (not a link), owned by
-// this user, mode 0700. For a place in a shared folder, where a neighbour may have been first.
+// Whether the folder, made now if missing, is ours alone: a real folder (never a link, not even
+// one of ours), owned by this user, mode 0700. For a place in a shared folder, where a neighbour
+// may have been first and made a link that merely looks like ours.
 bool isOwnPrivateFolder(const std::filesystem::path& folder);
 
 // One line in the system log for this file, the first time it is refused in this run.

@@ -3,7 +3,9 @@
 #include <syslog.h>
 
 #include <cstdlib>
+#include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "Support/Paths.h"
@@ -63,6 +65,17 @@ void notice(std::string_view category, std::string_view message) {
 
 void error(std::string_view category, std::string_view message) {
     write(Level::error, category, message);
+}
+
+void noticeOnce(std::string_view category, std::string_view key, std::string_view message) {
+    static std::mutex mutex;
+    static std::set<std::string, std::less<>> told;
+    {
+        std::lock_guard lock(mutex);
+        std::string whole = std::string(category) + '\n' + std::string(key);
+        if (!told.insert(std::move(whole)).second) return;
+    }
+    write(Level::notice, category, message);
 }
 
 void setListener(Listener l) {

@@ -14,6 +14,10 @@ void info(std::string_view category, std::string_view message);
 void notice(std::string_view category, std::string_view message);
 void error(std::string_view category, std::string_view message);
 
+// A notice the first time `key` comes in this run (a refused file is told once, however often
+// it is met); later ones are dropped.
+void noticeOnce(std::string_view category, std::string_view key, std::string_view message);
+
 // While a listener is set, every line is handed to it as well, on the thread that logs it;
 // tests read what a service said through it. An empty function removes it.
 using Listener = std::function<void(Level, std::string_view category, std::string_view message)>;

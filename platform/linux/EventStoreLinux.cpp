@@ -564,6 +564,11 @@ EventStoreLinux::EventStoreLinux(std::filesystem::path folder, Clock now)
 }
 
 CalendarAccess EventStoreLinux::accessStatus() const {
+    // A sync tool's folder linked in by the user is theirs; another user's link is no calendar of ours.
+    if (const auto place = SafeFile::ownPlace(folder_, SafeFile::Kind::folder); place.refused()) {
+        SafeFile::refuse(folder_, place.refusal);
+        return CalendarAccess::denied;
+    }
     struct stat st {};
     if (::stat(folder_.c_str(), &st) != 0) {
         return errno == ENOENT ? CalendarAccess::notDetermined : CalendarAccess::denied;

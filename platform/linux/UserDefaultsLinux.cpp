@@ -128,7 +128,8 @@ class UserDefaultsLinux final : public UserDefaults {
 public:
     UserDefaultsLinux(const std::filesystem::path& file, Clock now)
         : store_(file, FileLogStore::kSmallStoreBytes) {
-        // A folder that is not ours alone (a link, another user's) keeps the choices in memory.
+        // A folder that is not ours alone (another's link, another user's folder) keeps the choices in
+        // memory.
         writable_ = !SafeFile::makePrivateFolder(file.parent_path());
         if (writable_) {
             const std::string name = file.filename();

@@ -154,24 +154,29 @@ TEST(ClaudeFaceInstaller, SettingsTheUserMadeReadOnlyAreLeftAndTheWindowSaysWhy)
 }
 
 // ~/.claude holds Claude Code's hooks: made here, it is the user's alone under any umask. The
-// scripts are files of ours: a link at a script's place is replaced, its target left alone.
-TEST(ClaudeFaceInstaller, MakesClaudesFolderPrivateAndNeverWritesAScriptThroughALink) {
-    Install install;
-    test::TempDir elsewhere;
-    const auto outside = elsewhere.path() / "theirs.sh";
-    test::writeFile(outside, "their own\n");
-    fs::create_directories(install.home.familyDirectory());
-    fs::create_symlink(outside, install.home.familyDirectory() / "statusline-mirror.sh");
-    const mode_t previous = ::umask(0);
-    const auto report = install.run();
-    ::umask(previous);
-    EXPECT_EQ(report.settings, Outcome::written);
-    EXPECT_EQ(modeOf(install.home.path() / ".claude"), 0700u);
-    EXPECT_EQ(test::readFile(outside), "their own\n");
-    const auto script = install.home.familyDirectory() / "statusline-mirror.sh";
-    EXPECT_FALSE(fs::is_symlink(script));
-    EXPECT_EQ(test::readFile(script), *scripts("statusline-mirror"));
-    EXPECT_EQ(modeOf(script), 0755u);
+// scripts are files of ours: another user's link at a script's place is replaced, its target left
+// alone; the user's own link (a dotfiles folder) leads the script to the file it names.
+TEST(ClaudeFaceInstaller, MakesClaudesFolderPrivateAndWritesAScriptOnlyThroughTheUsersOwnLink) {
+    for (const bool theUsersLink : {false, true}) {
+        SCOPED_TRACE(theUsersLink ? "the user's link" : "another user's link");
+        Install install;
+        test::TempDir elsewhere;
+        const auto outside = elsewhere.path() / "theirs.sh";
+        test::writeFile(outside, "their own\n");
+        const auto script = install.home.familyDirectory() / "statusline-mirror.sh";
+        fs::create_directories(install.home.familyDirectory());
+        fs::create_symlink(outside, script);
+        if (!theUsersLink && !test::giveToAnotherUser(script)) continue;
+        const mode_t previous = ::umask(0);
+        const auto report = install.run();
+        ::umask(previous);
+        EXPECT_EQ(report.settings, Outcome::written);
+        EXPECT_EQ(modeOf(install.home.path() / ".claude"), 0700u);
+        EXPECT_EQ(fs::is_symlink(script), theUsersLink);
+        EXPECT_EQ(test::readFile(outside), theUsersLink ? *scripts("statusline-mirror") : "their own\n");
+        EXPECT_EQ(test::readFile(script), *scripts("statusline-mirror"));
+        EXPECT_EQ(modeOf(theUsersLink ? outside : script), 0755u);
+    }
 }
 
 // A settings file kept elsewhere (a dotfiles folder) is the user's own link to the user's own

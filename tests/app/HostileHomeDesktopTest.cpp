@@ -1,6 +1,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDBusConnection>
 
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -17,6 +19,11 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "Log/FileLogStore.h"
+#include "Log/SignalLog.h"
+#include "Promise/PromiseStore.h"
 #include "support/BenchCorpora.h"
 #include "support/DesktopSession.h"
 #include "support/PlantedProgram.h"
@@ -48,9 +55,11 @@ struct Places {
           lock(home.path() / ".cache/org.quillfen.Quillfen/singleton.lock") {}
 };
 
-fs::path linkTo(const fs::path& target, const fs::path& at) {
+// A link that someone else placed: it belongs to them.
+fs::path theirLinkTo(const fs::path& target, const fs::path& at) {
     fs::create_directories(at.parent_path());
     fs::create_symlink(target, at);
+    test::giveToAnotherUser(at);
     return at;
 }
 
@@ -71,24 +80,28 @@ fs::path hugeFileAt(const fs::path& at, std::uintmax_t bytes) {
 // that is none of the application's. Gives the files whose refusal the system log must show.
 using Arrangement = std::function<std::vector<fs::path>(const Places&, const fs::path& outside)>;
 
-// Every file of ours a link: to a file of someone else's, or to nothing yet.
+// Every file of ours another user's link: to a file of someone else's, or to nothing yet; and one
+// of the user's own links, to a file of another user.
 std::vector<fs::path> links(const Places& at, const fs::path& outside) {
     test::writeFile(outside / "samples", "[]");
     test::writeFile(outside / "stone", "{}");
     test::writeFile(outside / "journal", "{\"kind\":\"someone else's\"}\n");
     // A boundary this version does not know would be written back in its place.
     test::writeFile(outside / "settings", "[General]\ninterruptBoundary=sometimes\n");
-    std::vector<fs::path> refused{linkTo(outside / "samples", at.data / "signal-log.json"),
-                                  linkTo(outside / "stone", at.data / "stone-identity.json"),
-                                  linkTo(outside / "journal", at.family / "decisions-log.jsonl"),
-                                  linkTo(outside / "settings", at.settings),
-                                  linkTo(outside / "nothing-yet-actions", at.family / "actions-log.jsonl"),
-                                  linkTo(outside / "nothing-yet-lock", at.lock)};
-    for (const char* name : {"heartbeat.json", "nudge-budget.json", "promise.json", "ask-history.json",
-                             "nudge-outcomes.json"})
-        refused.push_back(linkTo(outside / (std::string("nothing-yet-") + name), at.data / name));
+    std::vector<fs::path> refused{theirLinkTo(outside / "samples", at.data / "signal-log.json"),
+                                  theirLinkTo(outside / "stone", at.data / "stone-identity.json"),
+                                  theirLinkTo(outside / "journal", at.family / "decisions-log.jsonl"),
+                                  theirLinkTo(outside / "settings", at.settings),
+                                  theirLinkTo(outside / "nothing-yet-actions", at.family / "actions-log.jsonl"),
+                                  theirLinkTo(outside / "nothing-yet-lock", at.lock)};
+    for (const char* name : {"heartbeat.json", "nudge-budget.json", "promise.json", "ask-history.json"})
+        refused.push_back(theirLinkTo(outside / (std::string("nothing-yet-") + name), at.data / name));
+    test::writeFile(outside / "outcomes", R"({"history":[],"pending":[]})");
+    test::giveToAnotherUser(outside / "outcomes");
+    fs::create_symlink(outside / "outcomes", at.data / "nudge-outcomes.json");
+    refused.push_back(at.data / "nudge-outcomes.json");
     // Nothing at the start reads the feedback log: it is left as it is, and not logged.
-    linkTo(outside / "nothing-yet-feedback", at.family / "face-feedback.json");
+    theirLinkTo(outside / "nothing-yet-feedback", at.family / "face-feedback.json");
     return refused;
 }
 
@@ -150,13 +163,18 @@ TEST(HostileHome, AStartOverLinksPipesAndHugeFilesChangesNothingOutsideRunsNothi
         const char* name;
         Arrangement arrange;
         bool ordinaryBuildOnly;
+        bool needsAnotherUser;
     } homes[] = {
-        {"links", links, false},
-        {"pipes, a folder and huge files", pipesAndHugeFiles, false},
-        {"every store at its cap", everyStoreAtItsCap, true},
+        {"links", links, false, true},
+        {"pipes, a folder and huge files", pipesAndHugeFiles, false, false},
+        {"every store at its cap", everyStoreAtItsCap, true, false},
     };
     for (const auto& home : homes) {
         if (home.ordinaryBuildOnly && !kOrdinaryBuild) continue;
+        if (home.needsAnotherUser && ::geteuid() != 0) {
+            std::printf("[  SKIPPED ] the home of links: only root can give a link to another user\n");
+            continue;
+        }
         SCOPED_TRACE(home.name);
         test::TestHome testHome;
         const Places at(testHome);
@@ -214,6 +232,96 @@ TEST(HostileHome, AStartOverLinksPipesAndHugeFilesChangesNothingOutsideRunsNothi
             EXPECT_TRUE(peakKb && *peakKb < 200 * 1024) << peakKb.value_or(-1) << " kB at the peak";
         }
     }
+}
+
+// Whether a window of the application as large as the onboarding's sheet is on the screen.
+bool onboardingShows(const std::string& display) {
+    test::ChildProcess search({"sh", "-c",
+                               "for w in $(xdotool search --onlyvisible --classname quillfen); do "
+                               "xdotool getwindowgeometry $w; done >&3"},
+                              {{"DISPLAY", display}}, 3);
+    return search.readRest(std::chrono::seconds(3)).find("Geometry: 500x720") != std::string::npos;
+}
+
+// A home kept in a dotfiles folder, as GNU Stow links it in: the data, family and settings
+// folders are the user's links into it, and so is the promise inside the linked data folder.
+TEST(LinkedHome, ADotfilesHomeKeepsItsHistorySettingsAndLinksAndLogsNoRefusal) {
+    test::TestHome testHome;
+    const Places at(testHome);
+    const auto dotfiles = at.home / "dotfiles";
+    const auto data = dotfiles / "data", family = dotfiles / "ostrel", settings = dotfiles / "config";
+    const auto now = std::chrono::system_clock::now();
+    {
+        fs::create_directories(data);
+        SignalLog seeded(std::make_shared<FileLogStore>(data / "signal-log.json", FileLogStore::kSignalLogBytes), 14,
+                         [now] { return now; });
+        for (int minutes = 30; minutes > 0; minutes -= 10) {
+            SignalSample sample;
+            sample.timestamp = now - std::chrono::minutes(minutes);
+            sample.localHour = 10;
+            seeded.append(sample);
+        }
+        fs::create_directories(dotfiles / "promise");
+        PromiseStore store(std::make_shared<FileLogStore>(dotfiles / "promise/promise.json"));
+        Promise promise;
+        promise.dayPhrase = "a long morning";
+        promise.moves.push_back({Uuid::random(), MoveLabel::stepOutside, "step outside for five"});
+        ASSERT_TRUE(store.save(promise));
+    }
+    test::writeFile(family / "decisions-log.jsonl", "");
+    const std::string chosen = "[General]\ncalendarBreaksEnabled=true\ninterruptBoundary=unmistakable\n";
+    test::writeFile(settings / "Quillfen.conf", chosen);
+    const std::vector<std::pair<fs::path, fs::path>> links{
+        {at.data, data}, {at.family, family}, {at.settings.parent_path(), settings},
+        {data / "promise.json", dotfiles / "promise/promise.json"}};
+    for (const auto& [link, target] : links) {
+        fs::create_directories(link.parent_path());
+        fs::create_symlink(target, link);
+    }
+    const auto promise = test::readFile(dotfiles / "promise/promise.json");
+    test::TempDir temporary;
+
+    auto env = test::DesktopSession::current().childEnvironment();
+    env["QUILLFEN_SYSTEM_LOG_STDERR"] = "1";
+    env["TMPDIR"] = temporary.path().string();
+    test::ChildProcess app({QUILLFEN_BINARY, "tavryn-stone://keep?material=flint&seed=73ce"}, env, STDERR_FILENO);
+    std::string log;
+    const auto journal = [&] {
+        log += app.readRest(std::chrono::milliseconds(20));
+        return test::readFile(family / "decisions-log.jsonl");
+    };
+    ASSERT_TRUE(test::waitUntil([] { return test::applicationAnswers(QDBusConnection::sessionBus()); },
+                                std::chrono::seconds(10)))
+        << log;
+    EXPECT_TRUE(test::waitUntil(
+        [&] { return journal().find("kept flint-73ce from the web handoff") != std::string::npos; },
+        std::chrono::seconds(5)))
+        << journal();
+    test::ChildProcess second({QUILLFEN_BINARY, "tavryn-stone://keep?material=quartz&seed=a119"}, env);
+    const auto secondEnded = second.waitForExit(std::chrono::seconds(10));
+    EXPECT_TRUE(secondEnded && WIFEXITED(*secondEnded) && WEXITSTATUS(*secondEnded) == 0);
+    EXPECT_NE(journal().find("kept quartz-a119 from the web handoff (was flint-73ce)"), std::string::npos) << journal();
+    const auto samples = [&] {
+        return nlohmann::json::parse(test::readFile(data / "signal-log.json"), nullptr, false).size();
+    };
+    EXPECT_TRUE(test::waitUntil([&] { return samples() > 3; }, std::chrono::seconds(5))) << "a tick added its sample";
+    EXPECT_FALSE(onboardingShows(test::DesktopSession::current().display())) << "the promise was found";
+
+    ::kill(app.pid(), SIGTERM);
+    const auto status = app.waitForExit(std::chrono::seconds(2));
+    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    log += app.readRest(std::chrono::milliseconds(200));
+
+    for (const auto& [link, target] : links)
+        EXPECT_EQ(fs::read_symlink(link), target) << link;
+    EXPECT_EQ(test::readFile(dotfiles / "promise/promise.json"), promise);
+    EXPECT_NE(test::readFile(data / "stone-identity.json").find("quartz-a119"), std::string::npos);
+    const auto kept = test::readFile(settings / "Quillfen.conf");
+    for (const char* line : {"calendarBreaksEnabled=true", "interruptBoundary=unmistakable"})
+        EXPECT_NE(kept.find(line), std::string::npos) << kept;
+    EXPECT_TRUE(fs::is_empty(temporary.path())) << "nothing under the temporary directory";
+    EXPECT_EQ(log.find("refused "), std::string::npos) << log;
+    EXPECT_EQ(log.find("the records "), std::string::npos) << log;
 }
 
 }  // namespace

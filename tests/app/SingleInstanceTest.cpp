@@ -37,30 +37,58 @@ TEST(SingleInstance, OnlyALockHeldElsewhereEndsTheRunAndAnyOtherFailureRunsUngua
     EXPECT_NE(lock.problem.find("singleton.lock"), std::string::npos);
 }
 
-TEST(SingleInstance, ALinkOrAPipeAtTheLockRunsUnguardedAndMakesNothingElsewhere) {
+TEST(SingleInstance, AnotherUsersLinkOrAPipeAtTheLockRunsUnguardedAndMakesNothingElsewhere) {
     test::TempDir dir;
     const auto folder = dir.path() / "caches";
     const auto lock = folder / "singleton.lock";
     const auto outside = dir.path() / "outside";
     std::filesystem::create_directories(outside);
     ::chmod(outside.c_str(), 0755);
+    // Each places what it names, and answers false when this run cannot.
     const struct {
         const char* what;
-        std::function<void()> place;
+        std::function<bool()> place;
+        SingleInstance::Outcome outcome;
     } cases[] = {
-        {"a dangling link", [&] { std::filesystem::create_symlink(outside / "made-by-us", lock); }},
-        {"a pipe", [&] { ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0); }},
-        {"a link to the folder itself", [&] { std::filesystem::create_directory_symlink(outside, folder); }},
+        {"another user's dangling link",
+         [&] {
+             std::filesystem::create_symlink(outside / "made-by-us", lock);
+             return test::giveToAnotherUser(lock);
+         },
+         SingleInstance::Outcome::unguarded},
+        {"a pipe", [&] { return ::mkfifo(lock.c_str(), 0600) == 0; }, SingleInstance::Outcome::unguarded},
+        {"another user's link for the folder",
+         [&] {
+             std::filesystem::remove(folder);
+             std::filesystem::create_directory_symlink(outside, folder);
+             return test::giveToAnotherUser(folder);
+         },
+         SingleInstance::Outcome::unguarded},
+        // A dotfiles home: the user's own links are theirs to lay out.
+        {"the user's link for the folder",
+         [&] {
+             std::filesystem::remove(folder);
+             std::filesystem::create_directory_symlink(outside, folder);
+             return true;
+         },
+         SingleInstance::Outcome::held},
     };
     for (const auto& c : cases) {
         std::filesystem::remove_all(folder);
+        std::filesystem::remove_all(outside);
         std::filesystem::create_directories(folder);
-        if (std::string(c.what) == "a link to the folder itself") std::filesystem::remove(folder);
-        c.place();
+        std::filesystem::create_directories(outside);
+        ::chmod(outside.c_str(), 0755);
+        if (!c.place()) continue;
         auto result = SingleInstance::acquire(folder);
-        EXPECT_EQ(result.outcome, SingleInstance::Outcome::unguarded) << c.what;
-        EXPECT_NE(result.problem.find("singleton.lock"), std::string::npos) << c.what;
+        EXPECT_EQ(result.outcome, c.outcome) << c.what;
         EXPECT_FALSE(std::filesystem::exists(outside / "made-by-us")) << c.what;
+        if (c.outcome == SingleInstance::Outcome::held) {
+            EXPECT_TRUE(std::filesystem::is_regular_file(outside / "singleton.lock")) << c.what;
+            EXPECT_EQ(std::filesystem::status(outside).permissions(), std::filesystem::perms(0700)) << c.what;
+            continue;
+        }
+        EXPECT_NE(result.problem.find("singleton.lock"), std::string::npos) << c.what;
         EXPECT_FALSE(std::filesystem::exists(outside / "singleton.lock")) << c.what;
         EXPECT_EQ(std::filesystem::status(outside).permissions(), std::filesystem::perms(0755)) << c.what;
     }

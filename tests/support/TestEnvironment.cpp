@@ -1,6 +1,9 @@
 #include "support/TestEnvironment.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -73,6 +76,16 @@ std::string readFile(const std::filesystem::path& path) {
     std::ostringstream buffer;
     buffer << in.rdbuf();
     return buffer.str();
+}
+
+bool giveToAnotherUser(const std::filesystem::path& path) {
+    if (::geteuid() != 0) {
+        std::printf("[  SKIPPED ] %s: only root can give a file to another user\n", path.c_str());
+        return false;
+    }
+    if (::lchown(path.c_str(), kAnotherUser, kAnotherUser) != 0)
+        throw std::runtime_error("cannot give " + path.string() + " to another user");
+    return true;
 }
 
 std::vector<std::string> contentsKeptAside(const std::filesystem::path& file) {

@@ -62,6 +62,11 @@ private:
 void writeFile(const std::filesystem::path& path, std::string_view contents);
 std::string readFile(const std::filesystem::path& path);
 
+// Hands the file, or a link as a link, to another user, as only root can. False when this run
+// may not; the case that needs it is then skipped, and says so.
+inline constexpr unsigned kAnotherUser = 65534;
+bool giveToAnotherUser(const std::filesystem::path& path);
+
 // What a store kept aside of the file (its "<name>.corrupt-<time>" copies), in the order the
 // names sort; and removing them all.
 std::vector<std::string> contentsKeptAside(const std::filesystem::path& file);

@@ -4,9 +4,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
+#include "Log/SignalLog.h"
 #include "support/CapturedSystemLog.h"
 #include "support/FixedClock.h"
 #include "support/TestEnvironment.h"
@@ -123,10 +127,11 @@ TEST(FileLogStore, KeepsEveryUndecodableFileAsideUnderANameOfItsOwnUpToTheNewest
     EXPECT_EQ(test::readFile(longName), "{seven");
 }
 
-TEST(FileLogStore, TheDataFolderIsUsedWhenOursThenAFallbackOfOursAloneElseMemory) {
+TEST(FileLogStore, TheDataFolderIsUsedWhenOursThenAFallbackOfOursAloneElseMemoryAndTheLogSaysWhere) {
     test::TestHome home;
     test::TempDir temp;
     test::ScopedEnv tmp("TMPDIR", temp.path().string());
+    test::CapturedSystemLog log;
     EXPECT_EQ(FileLogStore::logDirectory(), home.dataDirectory());
     EXPECT_EQ(modeOf(home.dataDirectory()), 0700u);
 
@@ -136,6 +141,11 @@ TEST(FileLogStore, TheDataFolderIsUsedWhenOursThenAFallbackOfOursAloneElseMemory
     EXPECT_EQ(FileLogStore::logDirectory(), fallback);
     EXPECT_EQ(modeOf(fallback), 0700u);
     EXPECT_FALSE(FileLogStore(*FileLogStore::logDirectory() / "heartbeat.json").write("{}"));
+    const auto dataFolder = (home.path() / "not-a-folder/org.quillfen.Quillfen").string();
+    const auto toldOnce = [&](const std::string& line) {
+        return std::count(log.lines.begin(), log.lines.end(), "files: " + line) == 1;
+    };
+    EXPECT_TRUE(toldOnce("the records go to " + fallback.string() + " for this run, not to " + dataFolder));
 
     // Someone else was first: a link to a folder of theirs, or an open folder.
     std::filesystem::remove_all(fallback);
@@ -153,6 +163,70 @@ TEST(FileLogStore, TheDataFolderIsUsedWhenOursThenAFallbackOfOursAloneElseMemory
     EXPECT_FALSE(store->write("{}"));
     EXPECT_EQ(store->read(), "{}");
     EXPECT_TRUE(std::filesystem::is_empty(fallback)) << "kept in memory";
+    EXPECT_TRUE(toldOnce("the records are kept in memory for this run, not in " + dataFolder));
+}
+
+// A home laid out by a dotfiles tool (GNU Stow): the data folder, or the signal log alone, is the
+// user's link into it. Each run looks for its folder afresh, as a start does.
+TEST(FileLogStore, TheUsersOwnLinkKeepsTheRecordsInTheirFolderAcrossARestartAndAnotherUsersIsRefused) {
+    const struct {
+        const char* what;
+        bool folderLinked;
+        bool anotherUsers;
+    } cases[] = {
+        {"the data folder", true, false},
+        {"the signal log alone", false, false},
+        {"another user's link for the data folder", true, true},
+        {"another user's link for the signal log", false, true},
+    };
+    const test::FixedClock clock(test::at("2026-01-15T12:00:00Z"));
+    const auto sample = [&](int minutes) {
+        SignalSample s;
+        s.timestamp = clock.now() + std::chrono::minutes(minutes);
+        s.localHour = 12;
+        return s;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TestHome home;
+        test::TempDir temp;
+        test::ScopedEnv tmp("TMPDIR", temp.path().string());
+        const auto dotfiles = home.path() / "dotfiles/quillfen";
+        std::filesystem::create_directories(dotfiles);
+        SignalLog(std::make_shared<FileLogStore>(dotfiles / "signal-log.json"), 14, clock).append(sample(0));
+        const auto seeded = test::readFile(dotfiles / "signal-log.json");
+        const auto data = home.dataDirectory();
+        const auto link = c.folderLinked ? data : data / "signal-log.json";
+        std::filesystem::create_directories(link.parent_path());
+        if (c.folderLinked) {
+            std::filesystem::create_directory_symlink(dotfiles, link);
+        } else {
+            std::filesystem::create_symlink(dotfiles / "signal-log.json", link);
+        }
+        if (c.anotherUsers && !test::giveToAnotherUser(link)) continue;
+        test::CapturedSystemLog log;
+
+        for (int run = 1; run <= 2; ++run) {
+            const auto folder = FileLogStore::logDirectory();
+            SignalLog(FileLogStore::in(folder, "signal-log.json", FileLogStore::kSignalLogBytes), 14, clock)
+                .append(sample(run));
+        }
+        const auto fallback = temp.path() / "org.quillfen.Quillfen";
+        const auto written = c.anotherUsers ? (c.folderLinked ? fallback : data) / "signal-log.json"
+                                            : dotfiles / "signal-log.json";
+        EXPECT_EQ(nlohmann::json::parse(test::readFile(written)).size(), c.anotherUsers ? 2u : 3u);
+        if (!c.anotherUsers) {
+            EXPECT_TRUE(std::filesystem::is_symlink(link));
+            EXPECT_EQ(FileLogStore::logDirectory(), data);
+            EXPECT_FALSE(std::filesystem::exists(fallback)) << "nothing under the temporary directory";
+            EXPECT_TRUE(log.lines.empty()) << log.lines.front();
+            continue;
+        }
+        EXPECT_EQ(test::readFile(dotfiles / "signal-log.json"), seeded) << "its target untouched";
+        EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(),
+                             "files: refused " + link.string() + ": a link of another user"),
+                  1);
+    }
 }
 
 }  // namespace

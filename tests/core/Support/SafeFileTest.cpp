@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -51,37 +54,57 @@ TEST(SafeFile, WhatIsNotARegularFileOfOursIsRefusedOnceInTheLogAndReplacedNeverW
     test::TempDir dir;
     test::CapturedSystemLog log;
     const auto target = dir.path() / "outside.jsonl";
+    // Each places what it names, and answers false when this run cannot.
     const struct {
         const char* name;
-        std::function<void(const fs::path&)> place;
+        std::function<bool(const fs::path&)> place;
         bool replaceable;
     } cases[] = {
-        {"link",
+        {"another user's link",
          [&](const fs::path& p) {
              test::writeFile(target, "theirs\n");
              fs::create_symlink(target, p);
+             return test::giveToAnotherUser(p);
          },
          true},
-        {"dangling",
+        {"the user's link to another user's file",
+         [&](const fs::path& p) {
+             test::writeFile(target, "theirs\n");
+             fs::create_symlink(target, p);
+             return test::giveToAnotherUser(target);
+         },
+         true},
+        {"another user's dangling link",
          [&](const fs::path& p) {
              fs::remove(target);
              fs::create_symlink(target, p);
+             return test::giveToAnotherUser(p);
          },
          true},
-        {"pipe", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, true},
-        {"socket", [](const fs::path& p) { makeSocket(p); }, true},
-        {"folder", [](const fs::path& p) { fs::create_directory(p); }, false},
-        {"large", [](const fs::path& p) { test::writeFile(p, std::string(65, 'x')); }, true},
+        {"pipe", [](const fs::path& p) { return ::mkfifo(p.c_str(), 0600) == 0; }, true},
+        {"socket",
+         [](const fs::path& p) {
+             makeSocket(p);
+             return true;
+         },
+         true},
+        {"folder", [](const fs::path& p) { return fs::create_directory(p); }, false},
+        {"large",
+         [](const fs::path& p) {
+             test::writeFile(p, std::string(65, 'x'));
+             return true;
+         },
+         true},
     };
     for (const auto& c : cases) {
         const auto file = dir.path() / c.name;
-        c.place(file);
+        if (!c.place(file)) continue;
         const bool hadTarget = fs::exists(target);
 
         EXPECT_FALSE(SafeFile::read(file, 64).wasRead()) << c.name;
         if (std::string(c.name) != "large") {
             EXPECT_FALSE(SafeFile::append(file, "line\n")) << c.name;
-            EXPECT_FALSE(SafeFile::readTail(file, 64, SafeFile::Links::refuse)) << c.name;
+            EXPECT_FALSE(SafeFile::readTail(file, 64, SafeFile::Links::ours)) << c.name;
         }
         EXPECT_EQ(fs::exists(target), hadTarget) << c.name << ": a dangling link's target is never made";
         if (hadTarget) {
@@ -102,6 +125,123 @@ TEST(SafeFile, WhatIsNotARegularFileOfOursIsRefusedOnceInTheLogAndReplacedNeverW
     const auto left = std::count_if(fs::directory_iterator(dir.path()), fs::directory_iterator(),
                                     [](const auto& e) { return e.path().filename().string()[0] == '.'; });
     EXPECT_EQ(left, 0) << "no temporary is left behind";
+}
+
+// A dotfiles folder, as GNU Stow links it in: a link of the user's to a file or folder of theirs.
+TEST(SafeFile, TheUsersOwnLinkLeadsToTheirFileOrFolderAndAnyOtherLinkIsRefusedSayingWhy) {
+    test::TempDir dir;
+    const auto dotfiles = dir.path() / "dotfiles";
+    test::writeFile(dotfiles / "file", "{}");
+    fs::create_directories(dotfiles / "folder");
+    const auto linkAt = [&](const fs::path& target, const std::string& name) {
+        fs::create_symlink(target, dir.path() / name);
+        return dir.path() / name;
+    };
+    const struct {
+        const char* what;
+        std::function<std::optional<fs::path>()> place;  // nothing: this run cannot place it
+        SafeFile::Kind kind;
+        const char* leadsTo;  // relative to the dotfiles; or, refused, why
+        bool followed;
+    } cases[] = {
+        {"a file of the user's", [&] { return linkAt(dotfiles / "file", "a"); }, SafeFile::Kind::file, "file", true},
+        {"a link of theirs to it", [&] { return linkAt("a", "b"); }, SafeFile::Kind::file, "file", true},
+        {"nothing yet in a folder of theirs", [&] { return linkAt(dotfiles / "new", "c"); }, SafeFile::Kind::file,
+         "new", true},
+        {"a folder of theirs", [&] { return linkAt("dotfiles/folder", "d"); }, SafeFile::Kind::folder, "folder",
+         true},
+        {"a folder, for a file", [&] { return linkAt(dotfiles / "folder", "e"); }, SafeFile::Kind::file,
+         "a link to something that is not a file", false},
+        {"a file, for a folder", [&] { return linkAt(dotfiles / "file", "f"); }, SafeFile::Kind::folder,
+         "a link to something that is not a folder", false},
+        {"nothing, for a folder", [&] { return linkAt(dotfiles / "none", "g"); }, SafeFile::Kind::folder,
+         "a link that leads nowhere", false},
+        {"another user's link",
+         [&]() -> std::optional<fs::path> {
+             const auto link = linkAt(dotfiles / "file", "h");
+             return test::giveToAnotherUser(link) ? std::optional(link) : std::nullopt;
+         },
+         SafeFile::Kind::file, "a link of another user", false},
+        {"through another user's link",
+         [&]() -> std::optional<fs::path> {
+             const auto theirs = linkAt(dotfiles / "file", "i-theirs");
+             return test::giveToAnotherUser(theirs) ? std::optional(linkAt(theirs, "i")) : std::nullopt;
+         },
+         SafeFile::Kind::file, "a link to something of another user", false},
+        {"another user's file",
+         [&]() -> std::optional<fs::path> {
+             test::writeFile(dotfiles / "theirs", "{}");
+             return test::giveToAnotherUser(dotfiles / "theirs") ? std::optional(linkAt(dotfiles / "theirs", "j"))
+                                                                 : std::nullopt;
+         },
+         SafeFile::Kind::file, "a link to something of another user", false},
+    };
+    for (const auto& c : cases) {
+        const auto at = c.place();
+        if (!at) continue;
+        const auto place = SafeFile::ownPlace(*at, c.kind);
+        EXPECT_EQ(place.followed, c.followed) << c.what;
+        if (c.followed) {
+            EXPECT_EQ(place.path, (dotfiles / c.leadsTo).lexically_normal()) << c.what;
+        } else {
+            EXPECT_EQ(place.refusal, c.leadsTo) << c.what;
+            EXPECT_EQ(place.path, *at) << c.what;
+        }
+    }
+    const auto plain = dir.path() / "plain";
+    EXPECT_EQ(SafeFile::ownPlace(plain, SafeFile::Kind::file).path, plain);
+    test::writeFile(plain, "");
+    EXPECT_FALSE(SafeFile::ownPlace(plain, SafeFile::Kind::file).followed);
+}
+
+TEST(SafeFile, ThroughTheUsersOwnLinkEveryStepReachesTheirFileAndTheLinkStays) {
+    test::TempDir home;
+    test::TempDir dotfiles;
+    const auto target = dotfiles.path() / "journal.jsonl";
+    const auto link = home.path() / "journal.jsonl";
+    test::writeFile(target, "one\ntwo");
+    ::chmod(target.c_str(), 0644);
+    fs::create_symlink(target, link);
+
+    EXPECT_EQ(SafeFile::read(link, 64).bytes, "one\ntwo");
+    EXPECT_EQ(SafeFile::append(link, "three\n"), 14u);
+    EXPECT_EQ(SafeFile::readTail(link, 6, SafeFile::Links::ours), "three\n");
+    EXPECT_FALSE(SafeFile::replace(link, "four\n"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(test::readFile(target), "four\n");
+    EXPECT_EQ(modeOf(target), 0600u);
+    EXPECT_FALSE(SafeFile::moveAside(link, test::at("2026-01-05T14:00:00Z")));
+    EXPECT_EQ(test::contentsKeptAside(target), std::vector<std::string>{"four\n"});
+    EXPECT_TRUE(fs::is_symlink(link)) << "kept aside beside the file, not the link";
+    // What the link names is made again, in the user's folder.
+    EXPECT_TRUE(SafeFile::append(link, "five\n"));
+    EXPECT_EQ(test::readFile(target), "five\n");
+    for (const auto& folder : {home.path(), dotfiles.path()}) {
+        for (const auto& entry : fs::directory_iterator(folder))
+            EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path() << ": a temporary left";
+    }
+}
+
+TEST(SafeFile, AFolderOfOursIsMadePrivateThroughTheUsersLinkAndAnotherUsersLinkIsRefusedAndLogged) {
+    test::TempDir dir;
+    test::CapturedSystemLog log;
+    const auto theirs = dir.path() / "dotfiles/data";
+    fs::create_directories(theirs);
+    ::chmod(theirs.c_str(), 0755);
+    const auto mine = dir.path() / "mine";
+    fs::create_directory_symlink(theirs, mine);
+    EXPECT_FALSE(SafeFile::makePrivateFolder(mine));
+    EXPECT_EQ(modeOf(theirs), 0700u) << "kept private as a real folder is";
+    EXPECT_TRUE(fs::is_symlink(mine));
+    EXPECT_TRUE(log.lines.empty());
+
+    const auto placed = dir.path() / "placed";
+    fs::create_directory_symlink(theirs, placed);
+    ::chmod(theirs.c_str(), 0755);
+    if (!test::giveToAnotherUser(placed)) return;
+    EXPECT_TRUE(SafeFile::makePrivateFolder(placed));
+    EXPECT_EQ(modeOf(theirs), 0755u) << "never chmod-ed through another's link";
+    EXPECT_EQ(log.lines, std::vector<std::string>{"files: refused " + placed.string() + ": a link of another user"});
 }
 
 TEST(SafeFile, ANewFileIsMadeOnlyWhereNothingIsAndNotLeftWhenGivenUpHalfWay) {
@@ -144,7 +284,13 @@ TEST(SafeFile, LeftoverTemporariesOfOurOwnAtomicWritesAreRemovedOnceAMinuteOld) 
     const auto link = dir.path() / ".signal-log.json.link00", folder = dir.path() / ".signal-log.json.fold00";
     fs::create_symlink(elsewhere.path() / "precious", link);
     fs::create_directory(folder);
+    // The user's link to their promise: its write was left beside the file it leads to.
+    fs::create_symlink(elsewhere.path() / "promise.json", dir.path() / "promise.json");
+    test::writeFileModified(elsewhere.path() / ".promise.json.k1lLed", "half", old);
+    test::writeFileModified(elsewhere.path() / ".precious.k1lLed", "theirs", old);
     SafeFile::removeLeftoverTemporaries(dir.path(), ours, now);
+    EXPECT_FALSE(fs::exists(elsewhere.path() / ".promise.json.k1lLed"));
+    EXPECT_TRUE(fs::exists(elsewhere.path() / ".precious.k1lLed"));
     for (const auto& f : files)
         EXPECT_EQ(!fs::exists(dir.path() / f.name), f.removed) << f.name;
     EXPECT_TRUE(fs::is_symlink(link));

@@ -282,6 +282,18 @@ TEST(EventStoreLinux, GrantsAccessByTheFolderItself) {
     });
     EXPECT_EQ(answers, 2);
 
+    // A sync tool's folder: the user's own link to it is the calendar, another user's is none.
+    std::filesystem::create_directories(dir.path() / "synced");
+    std::filesystem::create_directory_symlink(dir.path() / "synced", dir.path() / "linked");
+    EXPECT_EQ(EventStoreLinux(dir.path() / "linked").accessStatus(), CalendarAccess::fullAccess);
+    std::filesystem::create_directory_symlink(dir.path() / "synced", dir.path() / "placed");
+    if (test::giveToAnotherUser(dir.path() / "placed")) {
+        EventStoreLinux placed(dir.path() / "placed");
+        EXPECT_EQ(placed.accessStatus(), CalendarAccess::denied);
+        EXPECT_FALSE(placed.save({"hold", test::at("2026-01-05T13:00:00Z"), test::at("2026-01-05T13:05:00Z"), 0.0}));
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "synced"));
+    }
+
     if (::geteuid() != 0) {  // permissions do not bind the superuser
         std::filesystem::create_directories(dir.path() / "locked");
         std::filesystem::permissions(dir.path() / "locked", std::filesystem::perms::none);

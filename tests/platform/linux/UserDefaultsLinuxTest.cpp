@@ -80,17 +80,31 @@ TEST(UserDefaultsLinux, KeepsTheTextQSettingsWritesSoEitherReadsTheOther) {
 TEST(UserDefaultsLinux, ASettingsFileThatIsNotOursIsRefusedAtOnceAndReplacedNotWrittenThrough) {
     const std::string elsewhereText = "[General]\ninterruptBoundary=unmistakable\n";
     const std::string large = "[General]\nnote=" + std::string(1 << 20, 'x') + "\n";
+    // Each places what it names, and answers false when this run cannot.
     const struct {
         const char* what;
-        std::function<void(const fs::path& file, const fs::path& elsewhere)> place;
+        std::function<bool(const fs::path& file, const fs::path& elsewhere)> place;
         bool keptAside;
     } cases[] = {
-        {"a pipe", [](const fs::path& f, const fs::path&) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); },
+        {"a pipe", [](const fs::path& f, const fs::path&) { return ::mkfifo(f.c_str(), 0600) == 0; }, false},
+        {"another user's link",
+         [](const fs::path& f, const fs::path& e) {
+             fs::create_symlink(e, f);
+             return test::giveToAnotherUser(f);
+         },
          false},
-        {"a link", [](const fs::path& f, const fs::path& e) { fs::create_symlink(e, f); }, false},
-        {"a dangling link",
-         [](const fs::path& f, const fs::path& e) { fs::create_symlink(e.string() + "-none", f); }, false},
-        {"a huge file", [&](const fs::path& f, const fs::path&) { test::writeFile(f, large); }, true},
+        {"another user's dangling link",
+         [](const fs::path& f, const fs::path& e) {
+             fs::create_symlink(e.string() + "-none", f);
+             return test::giveToAnotherUser(f);
+         },
+         false},
+        {"a huge file",
+         [&](const fs::path& f, const fs::path&) {
+             test::writeFile(f, large);
+             return true;
+         },
+         true},
     };
     for (const auto& c : cases) {
         test::TestHome home;
@@ -99,7 +113,7 @@ TEST(UserDefaultsLinux, ASettingsFileThatIsNotOursIsRefusedAtOnceAndReplacedNotW
         const auto elsewhere = home.path() / "elsewhere.conf";
         test::writeFile(elsewhere, elsewhereText);
         fs::create_directories(file.parent_path());
-        c.place(file, elsewhere);
+        if (!c.place(file, elsewhere)) continue;
 
         auto defaults = makeUserDefaults();
         EXPECT_EQ(defaults->string("interruptBoundary"), std::nullopt) << c.what;
@@ -114,6 +128,32 @@ TEST(UserDefaultsLinux, ASettingsFileThatIsNotOursIsRefusedAtOnceAndReplacedNotW
         EXPECT_EQ(test::contentsKeptAside(file),
                   c.keptAside ? std::vector<std::string>{large} : std::vector<std::string>{})
             << c.what;
+    }
+}
+
+// A dotfiles home: the settings folder, or the file alone, is the user's link into it.
+TEST(UserDefaultsLinux, AChoiceKeptThroughTheUsersOwnLinkIsThereAtTheNextStartAndTheLinkStays) {
+    for (const bool folderLinked : {true, false}) {
+        test::TestHome home;
+        test::CapturedSystemLog log;
+        const auto file = settingsFile(home);
+        const auto dotfiles = home.path() / "dotfiles/quillfen";
+        fs::create_directories(dotfiles);
+        fs::create_directories(file.parent_path().parent_path());
+        if (folderLinked) {
+            fs::create_directory_symlink(dotfiles, file.parent_path());
+        } else {
+            fs::create_directories(file.parent_path());
+            test::writeFile(dotfiles / file.filename(), "[General]\ninterruptBoundary=unmistakable\n");
+            fs::create_symlink(dotfiles / file.filename(), file);
+        }
+        makeUserDefaults()->setBoolean("calendarBreaksEnabled", true);
+        auto again = makeUserDefaults();
+        EXPECT_EQ(again->boolean("calendarBreaksEnabled"), true) << folderLinked;
+        EXPECT_EQ(again->string("interruptBoundary"), folderLinked ? std::nullopt : std::optional<std::string>("unmistakable"));
+        EXPECT_TRUE(fs::is_symlink(folderLinked ? file.parent_path() : file));
+        EXPECT_NE(test::readFile(dotfiles / file.filename()).find("calendarBreaksEnabled=true"), std::string::npos);
+        EXPECT_TRUE(log.lines.empty()) << log.lines.front();
     }
 }
 
