@@ -24,6 +24,7 @@ constexpr const char* kCategory = "files";
 constexpr const char* kAsideInfix = ".corrupt-";
 constexpr std::size_t kTemporarySuffix = 7;  // ".XXXXXX"
 constexpr auto kLeftoverAge = std::chrono::minutes(1);
+constexpr int kMostLinks = 40;  // as many as the kernel follows
 
 class Fd {
 public:
@@ -73,8 +74,6 @@ bool writeAll(int fd, std::string_view bytes) {
     }
     return true;
 }
-
-constexpr int kMostLinks = 40;  // as many as the kernel follows
 
 // Opens for reading without blocking; a refusal is logged here.
 Fd openToRead(const std::filesystem::path& file, Links links, Contents& contents, struct stat& info) {
@@ -171,7 +170,7 @@ Place ownPlace(const std::filesystem::path& at, Kind kind) {
             if (::stat(current.parent_path().c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode))
                 return {at, "a link that leads nowhere", false};
             if (folder.st_uid != user) return {at, "a link to something of another user", false};
-            return {current.lexically_normal(), {}, true};
+            return {current, {}, true};
         }
         if (!S_ISLNK(info.st_mode)) {
             if (links == 0) return {at, {}, false};
@@ -188,7 +187,7 @@ Place ownPlace(const std::filesystem::path& at, Kind kind) {
     if (info.st_uid != user) return {at, "a link to something of another user", false};
     if (kind == Kind::folder && !S_ISDIR(info.st_mode)) return {at, "a link to something that is not a folder", false};
     if (kind == Kind::file && !S_ISREG(info.st_mode)) return {at, "a link to something that is not a file", false};
-    return {current.lexically_normal(), {}, true};
+    return {current, {}, true};
 }
 
 Opened openOwn(const std::filesystem::path& file, int flags) {

@@ -88,6 +88,20 @@ bool giveToAnotherUser(const std::filesystem::path& path) {
     return true;
 }
 
+std::optional<std::filesystem::path> layOut(const DotfilesLayout& layout, const std::filesystem::path& dotfiles,
+                                            const std::filesystem::path& file) {
+    const auto link = layout.folderLinked ? file.parent_path() : file;
+    std::filesystem::create_directories(link.parent_path());
+    std::filesystem::create_directories(dotfiles);
+    if (layout.folderLinked) {
+        std::filesystem::create_directory_symlink(dotfiles, link);
+    } else {
+        std::filesystem::create_symlink(dotfiles / file.filename(), link);
+    }
+    if (layout.anotherUsers && !giveToAnotherUser(link)) return std::nullopt;
+    return link;
+}
+
 std::vector<std::string> contentsKeptAside(const std::filesystem::path& file) {
     std::vector<std::filesystem::path> copies;
     const std::string prefix = file.filename().string() + ".corrupt-";

@@ -67,6 +67,24 @@ std::string readFile(const std::filesystem::path& path);
 inline constexpr unsigned kAnotherUser = 65534;
 bool giveToAnotherUser(const std::filesystem::path& path);
 
+// How a dotfiles tool (GNU Stow) lays a file of ours out: its folder is a link into the dotfiles,
+// or the file alone is; the user's own link, or one that another user placed.
+struct DotfilesLayout {
+    const char* what;
+    bool folderLinked;
+    bool anotherUsers;
+};
+inline constexpr DotfilesLayout kDotfilesLayouts[] = {
+    {"the folder linked", true, false},
+    {"the file alone linked", false, false},
+    {"another user's link for the folder", true, true},
+    {"another user's link for the file alone", false, true},
+};
+// Links `file`, or its folder, into `dotfiles` (where the file keeps its name) as `layout` says.
+// The link, or nothing when this run cannot place it.
+std::optional<std::filesystem::path> layOut(const DotfilesLayout& layout, const std::filesystem::path& dotfiles,
+                                            const std::filesystem::path& file);
+
 // What a store kept aside of the file (its "<name>.corrupt-<time>" copies), in the order the
 // names sort; and removing them all.
 std::vector<std::string> contentsKeptAside(const std::filesystem::path& file);

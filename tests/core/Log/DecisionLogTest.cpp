@@ -167,38 +167,22 @@ TEST(DecisionLog, AppendsFromSeveralThreadsKeepWholeLines) {
 // A home laid out by a dotfiles tool (GNU Stow): ~/.ostrel, or the journal alone, is the user's link
 // into it. Another user's link is refused, once in the log, and its target left as it was.
 TEST(DecisionLog, TheUsersOwnLinkKeepsTheJournalInTheirFolderAndAnotherUsersIsRefused) {
-    const struct {
-        const char* what;
-        bool folderLinked;
-        bool anotherUsers;
-    } cases[] = {
-        {"the family folder", true, false},
-        {"the journal alone", false, false},
-        {"another user's link for the family folder", true, true},
-        {"another user's link for the journal", false, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& layout : test::kDotfilesLayouts) {
+        SCOPED_TRACE(layout.what);
         test::TestHome home;
         const auto dotfiles = home.path() / "dotfiles/ostrel";
         const auto seeded = line("2026-01-05T09:00:00Z");
         test::writeFile(dotfiles / "decisions-log.jsonl", seeded);
-        const auto link = c.folderLinked ? home.familyDirectory() : DecisionLog::defaultFile();
-        std::filesystem::create_directories(link.parent_path());
-        if (c.folderLinked) {
-            std::filesystem::create_directory_symlink(dotfiles, link);
-        } else {
-            std::filesystem::create_symlink(dotfiles / "decisions-log.jsonl", link);
-        }
-        if (c.anotherUsers && !test::giveToAnotherUser(link)) continue;
+        const auto link = test::layOut(layout, dotfiles, DecisionLog::defaultFile());
+        if (!link) continue;
         test::CapturedSystemLog log;
 
         DecisionLog::append("stone", "kept", at("2026-01-05T14:00:00Z"));
         DecisionLog::append("stone", "kept again", at("2026-01-05T14:01:00Z"));
-        EXPECT_TRUE(std::filesystem::is_symlink(link));
-        if (c.anotherUsers) {
+        EXPECT_TRUE(std::filesystem::is_symlink(*link));
+        if (layout.anotherUsers) {
             EXPECT_EQ(test::readFile(dotfiles / "decisions-log.jsonl"), seeded);
-            EXPECT_EQ(log.lines, std::vector<std::string>{"files: refused " + link.string() + ": a link of another user"});
+            EXPECT_EQ(log.lines, std::vector<std::string>{"files: refused " + link->string() + ": a link of another user"});
             continue;
         }
         EXPECT_EQ(linesOf(test::readFile(dotfiles / "decisions-log.jsonl")).size(), 3u);

@@ -169,16 +169,6 @@ TEST(FileLogStore, TheDataFolderIsUsedWhenOursThenAFallbackOfOursAloneElseMemory
 // A home laid out by a dotfiles tool (GNU Stow): the data folder, or the signal log alone, is the
 // user's link into it. Each run looks for its folder afresh, as a start does.
 TEST(FileLogStore, TheUsersOwnLinkKeepsTheRecordsInTheirFolderAcrossARestartAndAnotherUsersIsRefused) {
-    const struct {
-        const char* what;
-        bool folderLinked;
-        bool anotherUsers;
-    } cases[] = {
-        {"the data folder", true, false},
-        {"the signal log alone", false, false},
-        {"another user's link for the data folder", true, true},
-        {"another user's link for the signal log", false, true},
-    };
     const test::FixedClock clock(test::at("2026-01-15T12:00:00Z"));
     const auto sample = [&](int minutes) {
         SignalSample s;
@@ -186,8 +176,8 @@ TEST(FileLogStore, TheUsersOwnLinkKeepsTheRecordsInTheirFolderAcrossARestartAndA
         s.localHour = 12;
         return s;
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& layout : test::kDotfilesLayouts) {
+        SCOPED_TRACE(layout.what);
         test::TestHome home;
         test::TempDir temp;
         test::ScopedEnv tmp("TMPDIR", temp.path().string());
@@ -196,14 +186,8 @@ TEST(FileLogStore, TheUsersOwnLinkKeepsTheRecordsInTheirFolderAcrossARestartAndA
         SignalLog(std::make_shared<FileLogStore>(dotfiles / "signal-log.json"), 14, clock).append(sample(0));
         const auto seeded = test::readFile(dotfiles / "signal-log.json");
         const auto data = home.dataDirectory();
-        const auto link = c.folderLinked ? data : data / "signal-log.json";
-        std::filesystem::create_directories(link.parent_path());
-        if (c.folderLinked) {
-            std::filesystem::create_directory_symlink(dotfiles, link);
-        } else {
-            std::filesystem::create_symlink(dotfiles / "signal-log.json", link);
-        }
-        if (c.anotherUsers && !test::giveToAnotherUser(link)) continue;
+        const auto link = test::layOut(layout, dotfiles, data / "signal-log.json");
+        if (!link) continue;
         test::CapturedSystemLog log;
 
         for (int run = 1; run <= 2; ++run) {
@@ -212,11 +196,11 @@ TEST(FileLogStore, TheUsersOwnLinkKeepsTheRecordsInTheirFolderAcrossARestartAndA
                 .append(sample(run));
         }
         const auto fallback = temp.path() / "org.quillfen.Quillfen";
-        const auto written = c.anotherUsers ? (c.folderLinked ? fallback : data) / "signal-log.json"
+        const auto written = layout.anotherUsers ? (layout.folderLinked ? fallback : data) / "signal-log.json"
                                             : dotfiles / "signal-log.json";
-        EXPECT_EQ(nlohmann::json::parse(test::readFile(written)).size(), c.anotherUsers ? 2u : 3u);
-        if (!c.anotherUsers) {
-            EXPECT_TRUE(std::filesystem::is_symlink(link));
+        EXPECT_EQ(nlohmann::json::parse(test::readFile(written)).size(), layout.anotherUsers ? 2u : 3u);
+        if (!layout.anotherUsers) {
+            EXPECT_TRUE(std::filesystem::is_symlink(*link));
             EXPECT_EQ(FileLogStore::logDirectory(), data);
             EXPECT_FALSE(std::filesystem::exists(fallback)) << "nothing under the temporary directory";
             EXPECT_TRUE(log.lines.empty()) << log.lines.front();
@@ -224,7 +208,7 @@ TEST(FileLogStore, TheUsersOwnLinkKeepsTheRecordsInTheirFolderAcrossARestartAndA
         }
         EXPECT_EQ(test::readFile(dotfiles / "signal-log.json"), seeded) << "its target untouched";
         EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(),
-                             "files: refused " + link.string() + ": a link of another user"),
+                             "files: refused " + link->string() + ": a link of another user"),
                   1);
     }
 }

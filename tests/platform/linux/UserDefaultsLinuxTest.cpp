@@ -133,25 +133,20 @@ TEST(UserDefaultsLinux, ASettingsFileThatIsNotOursIsRefusedAtOnceAndReplacedNotW
 
 // A dotfiles home: the settings folder, or the file alone, is the user's link into it.
 TEST(UserDefaultsLinux, AChoiceKeptThroughTheUsersOwnLinkIsThereAtTheNextStartAndTheLinkStays) {
-    for (const bool folderLinked : {true, false}) {
+    for (const auto& layout : {test::kDotfilesLayouts[0], test::kDotfilesLayouts[1]}) {
+        SCOPED_TRACE(layout.what);
         test::TestHome home;
         test::CapturedSystemLog log;
         const auto file = settingsFile(home);
         const auto dotfiles = home.path() / "dotfiles/quillfen";
-        fs::create_directories(dotfiles);
-        fs::create_directories(file.parent_path().parent_path());
-        if (folderLinked) {
-            fs::create_directory_symlink(dotfiles, file.parent_path());
-        } else {
-            fs::create_directories(file.parent_path());
-            test::writeFile(dotfiles / file.filename(), "[General]\ninterruptBoundary=unmistakable\n");
-            fs::create_symlink(dotfiles / file.filename(), file);
-        }
+        test::writeFile(dotfiles / file.filename(), "[General]\ninterruptBoundary=unmistakable\n");
+        const auto link = test::layOut(layout, dotfiles, file);
+        ASSERT_TRUE(link);
         makeUserDefaults()->setBoolean("calendarBreaksEnabled", true);
         auto again = makeUserDefaults();
-        EXPECT_EQ(again->boolean("calendarBreaksEnabled"), true) << folderLinked;
-        EXPECT_EQ(again->string("interruptBoundary"), folderLinked ? std::nullopt : std::optional<std::string>("unmistakable"));
-        EXPECT_TRUE(fs::is_symlink(folderLinked ? file.parent_path() : file));
+        EXPECT_EQ(again->boolean("calendarBreaksEnabled"), true);
+        EXPECT_EQ(again->string("interruptBoundary"), "unmistakable");
+        EXPECT_TRUE(fs::is_symlink(*link));
         EXPECT_NE(test::readFile(dotfiles / file.filename()).find("calendarBreaksEnabled=true"), std::string::npos);
         EXPECT_TRUE(log.lines.empty()) << log.lines.front();
     }
