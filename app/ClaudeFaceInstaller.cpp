@@ -119,6 +119,8 @@ std::string note(SettingsOutcome outcome) {
     switch (outcome) {
         case SettingsOutcome::written:
             return {};
+        case SettingsOutcome::familyFolderRefused:
+            return left + "~/.ostrel is not a folder of yours alone";
         case SettingsOutcome::unreadable:
             return left + "~/.claude/settings.json could not be read";
         case SettingsOutcome::readOnly:
@@ -199,8 +201,14 @@ std::variant<std::string, SettingsOutcome> editedSettings(const std::optional<st
 Report install(const std::filesystem::path& home, const Resources& resources, TimePoint now) {
     Report report;
     const auto family = home / ".ostrel";
-    if (auto error = SafeFile::makePrivateFolder(family))
-        SystemLog::notice(kCategory, "the family folder could not be made: " + error.message());
+    // A script in a folder someone else can change would be theirs to rewrite, and Claude Code
+    // would run it as the user at the next prompt.
+    if (auto error = SafeFile::makePrivateFolder(family)) {
+        report.settings = SettingsOutcome::familyFolderRefused;
+        SystemLog::notice(kCategory, "the family folder could not be made: " + error.message() + "; " +
+                                         note(report.settings));
+        return report;
+    }
 
     for (std::string_view name : {kHookScript, kStatusLineScript}) {
         auto text = resources ? resources(name) : std::nullopt;
@@ -218,8 +226,11 @@ Report install(const std::filesystem::path& home, const Resources& resources, Ti
 
     const auto settingsFile = home / ".claude" / "settings.json";
     // Claude Code's folder holds its hooks: one made here is the user's alone, whatever the umask.
-    if (auto error = Paths::createPrivateFolders(settingsFile.parent_path()))
+    if (auto error = SafeFile::makeFolders(settingsFile.parent_path())) {
+        report.settings = SettingsOutcome::notWritten;
         SystemLog::notice(kCategory, "~/.claude could not be made: " + error.message());
+        return report;
+    }
     const SettingsRead read = readSettings(settingsFile);
     std::variant<std::string, SettingsOutcome> edited = SettingsOutcome::unreadable;
     if (read.text && !(read.mode & S_IWUSR)) {

@@ -41,6 +41,9 @@ using Resources = std::function<std::optional<std::string>(std::string_view name
 // How the settings file came out of an install.
 enum class SettingsOutcome {
     written,
+    // ~/.ostrel is not a folder of the user's alone (another user's, or another user's link): no
+    // script goes there, and no command that would run one.
+    familyFolderRefused,
     // There is a file but it could not be read, or it is too large or too deeply nested.
     unreadable,
     // The user took away their own write permission.

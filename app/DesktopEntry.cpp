@@ -101,7 +101,7 @@ bool refresh(const std::optional<RunningCopy::Installation>& installed) {
         break;
     }
     const auto file = userFile();
-    std::error_code error = Paths::createPrivateFolders(file.parent_path());
+    std::error_code error = SafeFile::makeFolders(file.parent_path());
     if (!error) error = FileLogStore(file).write(*wanted);
     if (error) {
         SystemLog::notice(kCategory, "could not write the desktop entry: " + error.message());

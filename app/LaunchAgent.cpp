@@ -131,7 +131,7 @@ bool install(CommandRunner& runner, const std::optional<RunningCopy::Installatio
     }
 
     const auto wrapper = wrapperFile();
-    std::error_code error = Paths::createPrivateFolders(wrapper.parent_path());
+    std::error_code error = SafeFile::makeFolders(wrapper.parent_path());
     if (!error)
         error = SafeFile::replace(wrapper, wrapperScript(installed->build(), installed->launcher()), 0700);
     if (error) {
@@ -140,7 +140,7 @@ bool install(CommandRunner& runner, const std::optional<RunningCopy::Installatio
     }
 
     const auto unit = unitFile();
-    error = Paths::createPrivateFolders(unit.parent_path());
+    error = SafeFile::makeFolders(unit.parent_path());
     if (!error) error = SafeFile::replace(unit, unitText(wrapper));
     if (error) {
         SystemLog::notice(kCategory, "could not write LaunchAgent plist: " + error.message());

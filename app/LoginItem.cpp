@@ -9,6 +9,7 @@
 #include "RunningCopy.h"
 #include "Support/EnumTable.h"
 #include "Support/Paths.h"
+#include "Support/SafeFile.h"
 #include "Support/SystemLog.h"
 
 namespace quillfen::LoginItem {
@@ -74,7 +75,7 @@ State enable(const std::optional<RunningCopy::Installation>& installed) {
     std::error_code error;
     auto text = desktopEntry(installed->launcher());
     if (!text) error = std::make_error_code(std::errc::invalid_argument);
-    if (!error) error = Paths::createPrivateFolders(file.parent_path());
+    if (!error) error = SafeFile::makeFolders(file.parent_path());
     if (!error) error = FileLogStore(file).write(*text);
     if (!error) {
         SystemLog::info(kCategory, "registered as a login item");

@@ -17,6 +17,7 @@
 #include "Log/FileLogStore.h"
 #include "RunningCopy.h"
 #include "Support/Paths.h"
+#include "Support/SafeFile.h"
 #include "Support/Threads.h"
 #include "Support/UnicodeText.h"
 #include "Update/UpdateArchive.h"
@@ -233,7 +234,7 @@ void SelfUpdater::install(const UpdateManifest& manifest, const std::string& url
     const auto& work = setup_.workFolder;
     std::error_code ec;
     std::filesystem::remove_all(work, ec);
-    if (auto error = Paths::createPrivateFolders(work)) {
+    if (auto error = SafeFile::makeFolders(work)) {
         throw UpdateFailure{"could not make the updates folder: " + error.message()};
     }
 
@@ -261,7 +262,7 @@ void SelfUpdater::install(const UpdateManifest& manifest, const std::string& url
     }
 
     const auto staged = work / "staged";
-    if (auto error = Paths::createPrivateFolders(staged)) {
+    if (auto error = SafeFile::makeFolders(staged)) {
         throw UpdateFailure{"could not make the staging folder: " + error.message()};
     }
     if (auto refusal = UpdateArchive::unpack(archive.bytes(), staged)) throw UpdateFailure{*refusal};

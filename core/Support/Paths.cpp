@@ -1,12 +1,9 @@
 #include "Support/Paths.h"
 
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <vector>
 
 namespace quillfen::Paths {
 
@@ -37,28 +34,6 @@ std::filesystem::path cacheDirectory() {
 
 std::filesystem::path configHome() {
     return fromEnvOr("XDG_CONFIG_HOME", home() / ".config");
-}
-
-std::error_code createPrivateFolders(const std::filesystem::path& path) {
-    std::vector<std::filesystem::path> missing;
-    std::error_code ec;
-    for (auto p = path; !p.empty(); p = p.parent_path()) {
-        if (std::filesystem::exists(std::filesystem::symlink_status(p, ec))) break;
-        missing.push_back(p);
-        if (p == p.parent_path()) break;
-    }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        if (::mkdir(it->c_str(), S_IRWXU) == 0) {
-            // mkdir's mode is narrowed by the umask, never widened; this makes it exactly 0700.
-            ::chmod(it->c_str(), S_IRWXU);
-        } else if (errno != EEXIST) {
-            return {errno, std::generic_category()};
-        }
-    }
-    if (!std::filesystem::is_directory(path, ec)) {
-        return ec ? ec : std::make_error_code(std::errc::not_a_directory);
-    }
-    return {};
 }
 
 std::filesystem::path familyDirectory() {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <filesystem>
-#include <system_error>
 
 namespace quillfen::Paths {
 
@@ -19,10 +18,6 @@ std::filesystem::path cacheDirectory();
 // $XDG_CONFIG_HOME itself (default ~/.config), where desktop-wide settings such as autostart
 // entries and systemd user units live.
 std::filesystem::path configHome();
-
-// Creates the missing folders of `path`, each readable by its owner only (0700); folders that
-// already exist keep their modes. An error when the path is not a folder in the end.
-std::error_code createPrivateFolders(const std::filesystem::path& path);
 
 // ~/.ostrel, the folder this app shares with its sibling tools.
 std::filesystem::path familyDirectory();

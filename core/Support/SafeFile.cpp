@@ -1,19 +1,23 @@
 #include "Support/SafeFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <utility>
 #include <vector>
 
-#include "Support/Paths.h"
 #include "Support/SystemLog.h"
 
 namespace quillfen::SafeFile {
@@ -28,16 +32,24 @@ constexpr int kMostLinks = 40;  // as many as the kernel follows
 
 class Fd {
 public:
-    explicit Fd(int fd) : fd_(fd) {}
+    explicit Fd(int fd = -1) : fd_(fd) {}
     ~Fd() {
         if (fd_ >= 0) ::close(fd_);
     }
     Fd(Fd&& other) noexcept : fd_(other.release()) {}
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            if (fd_ >= 0) ::close(fd_);
+            fd_ = other.release();
+        }
+        return *this;
+    }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
     bool ok() const { return fd_ >= 0; }
     int release() { return std::exchange(fd_, -1); }
+    Fd duplicate() const { return Fd(fd_ < 0 ? -1 : ::fcntl(fd_, F_DUPFD_CLOEXEC, 0)); }
 
 private:
     int fd_;
@@ -47,6 +59,10 @@ std::error_code lastError() {
     return {errno, std::generic_category()};
 }
 
+std::error_code errorOf(int error) {
+    return {error, std::generic_category()};
+}
+
 std::string describe(mode_t mode) {
     if (S_ISDIR(mode)) return "a folder, not a file";
     if (S_ISFIFO(mode)) return "a pipe, not a file";
@@ -54,15 +70,6 @@ std::string describe(mode_t mode) {
     if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device, not a file";
     if (S_ISLNK(mode)) return "a symbolic link";
     return "not a regular file";
-}
-
-// Why an open of ours failed, by what is at the place: an open without following finds a link
-// there only when it was put in place after it was looked at.
-std::string openFailure(const std::filesystem::path& at, int error) {
-    struct stat placed {};
-    if ((error == ELOOP || error == ENOTDIR) && ::lstat(at.c_str(), &placed) == 0 && S_ISLNK(placed.st_mode))
-        return "a symbolic link";
-    return std::strerror(error);
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -75,22 +82,276 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// One name of a path on the way, and whether a link's target brought it: a refusal inside a
+// link's target says so.
+struct Step {
+    std::string name;
+    bool inLink = false;
+};
+
+void putFirst(std::deque<Step>& steps, const std::filesystem::path& path, bool inLink) {
+    std::vector<Step> names;
+    for (const auto& part : path) {
+        std::string name = part.string();
+        if (name.empty() || name == "." || name.find_first_not_of('/') == std::string::npos) continue;
+        names.push_back({std::move(name), inLink});
+    }
+    steps.insert(steps.begin(), names.begin(), names.end());
+}
+
+// Where a walk ended: for a file, the folder that holds it (open, O_PATH) and its name there;
+// for a folder, the folder itself. Every later step goes through `folder`, so a name swapped on
+// the way after the walk changes nothing.
+struct Found {
+    Fd folder;
+    std::string name;
+    std::filesystem::path path;  // where that is, links resolved
+    bool followed = false;       // a link was followed on the way
+    bool lastLinked = false;     // the place's own name came from a link
+    bool exists = false;         // the file is there, as `info` says
+    struct stat info {};
+    std::string refusal;
+    int error = 0;  // a folder on the way could not be reached (ENOENT: it is missing)
+    // The place as the caller named it, in its folder, once the walk got that far: a write
+    // replaces a refused link there with a file of ours, never writing through it.
+    Fd namedFolder;
+    std::string namedName;
+
+    bool ok() const { return refusal.empty() && error == 0; }
+};
+
+bool isOursOrRoots(const struct stat& info) {
+    return info.st_uid == ::geteuid() || info.st_uid == 0;
+}
+
+// From `current` (the folder at `path`), one name at a time, each opened without following
+// and looked at. A link is followed only when the user or root made it: the user's dotfiles,
+// the system's own layout (/home a link to /var/home); anyone else's, anywhere on the way,
+// ends the walk. `make` creates the missing folders the caller named (never those a link
+// names), each 0700 by its own descriptor.
+Found walkFrom(Fd current, std::filesystem::path path, std::deque<Step> steps, Kind kind, bool make) {
+    Found found;
+    if (!current.ok()) {
+        found.error = errno;
+        return found;
+    }
+    const uid_t user = ::geteuid();
+    const auto refused = [&](std::string why) {
+        found.refusal = std::move(why);
+        return std::move(found);
+    };
+    int links = 0;
+    while (!steps.empty()) {
+        const Step step = std::move(steps.front());
+        steps.pop_front();
+        const bool fileStep = steps.empty() && kind == Kind::file;
+        if (fileStep && !step.inLink) {
+            found.namedFolder = current.duplicate();
+            found.namedName = step.name;
+        }
+        if (step.name == "..") {
+            if (fileStep) break;
+            current = Fd(::openat(current.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+            if (!current.ok()) {
+                found.error = errno;
+                return found;
+            }
+            path = path.parent_path();
+            continue;
+        }
+        const char* name = step.name.c_str();
+        Fd next(::openat(current.get(), name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        bool made = false;
+        if (!next.ok() && errno == ENOENT && make && !fileStep && !step.inLink) {
+            made = ::mkdirat(current.get(), name, S_IRWXU) == 0;
+            if (made || errno == EEXIST) next = Fd(::openat(current.get(), name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        }
+        if (!next.ok()) {
+            const int error = errno;
+            if (error == ENOENT && fileStep) {
+                // Nothing there yet: a file made in this folder.
+                found.folder = std::move(current);
+                found.name = step.name;
+                found.path = path / step.name;
+                found.lastLinked = step.inLink;
+                return found;
+            }
+            if (step.inLink && (error == ENOENT || error == ENOTDIR)) return refused("a link that leads nowhere");
+            found.error = error;
+            return found;
+        }
+        struct stat info {};
+        if (::fstat(next.get(), &info) != 0) {
+            found.error = errno;
+            return found;
+        }
+        if (S_ISLNK(info.st_mode)) {
+            if (!isOursOrRoots(info))
+                return refused(step.inLink ? "a link to something of another user" : "a link of another user");
+            if (++links > kMostLinks) return refused("a loop of links");
+            char target[PATH_MAX];
+            const ssize_t length = ::readlinkat(next.get(), "", target, sizeof target);
+            if (length < 0) return refused(std::strerror(errno));
+            if (static_cast<std::size_t>(length) == sizeof target) return refused(std::strerror(ENAMETOOLONG));
+            const std::filesystem::path leadsTo(std::string(target, static_cast<std::size_t>(length)));
+            if (leadsTo.is_absolute()) {
+                current = Fd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+                path = "/";
+            }
+            found.followed = true;
+            putFirst(steps, leadsTo, true);
+            if (steps.empty() && kind == Kind::file) break;
+            continue;
+        }
+        if (fileStep) {
+            found.folder = std::move(current);
+            found.name = step.name;
+            found.path = path / step.name;
+            found.lastLinked = step.inLink;
+            found.exists = true;
+            found.info = info;
+            return found;
+        }
+        if (!S_ISDIR(info.st_mode)) {
+            if (step.inLink) return refused(steps.empty() ? "a link to something that is not a folder" : "a link that leads nowhere");
+            found.error = ENOTDIR;
+            return found;
+        }
+        if (made) {
+            // A folder of ours, new: swapped for someone else's meanwhile, it is not gone into. Its
+            // mode is set on its own descriptor (mkdir's is narrowed by the umask), never by name.
+            if (info.st_uid != user) return refused("a folder of another user");
+            Fd own(::openat(next.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (!own.ok() || ::fchmod(own.get(), S_IRWXU) != 0) {
+                found.error = errno;
+                return found;
+            }
+        }
+        current = std::move(next);
+        path /= step.name;
+    }
+    if (kind == Kind::file) return refused(found.followed ? "a link to something that is not a file" : "a folder, not a file");
+    found.folder = std::move(current);
+    found.path = std::move(path);
+    return found;
+}
+
+Found walk(const std::filesystem::path& at, Kind kind, bool make = false) {
+    std::deque<Step> steps;
+    putFirst(steps, at, false);
+    const bool absolute = at.is_absolute();
+    return walkFrom(Fd(::open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC)), absolute ? "/" : "",
+                    std::move(steps), kind, make);
+}
+
+// A place of ours is in a folder of the user's, and a link leads only to what is theirs.
+Found& ownedByTheUser(Found& found, Kind kind) {
+    if (!found.ok()) return found;
+    const uid_t user = ::geteuid();
+    struct stat folder {};
+    if (::fstat(found.folder.get(), &folder) != 0) {
+        found.error = errno;
+    } else if (folder.st_uid != user) {
+        found.refusal = found.followed          ? "a link to something of another user"
+                        : kind == Kind::folder ? "a folder of another user"
+                                               : "in a folder of another user";
+    } else if (found.exists && found.followed && found.info.st_uid != user) {
+        found.refusal = "a link to something of another user";
+    } else if (found.exists && found.lastLinked && !S_ISREG(found.info.st_mode)) {
+        found.refusal = "a link to something that is not a file";
+    }
+    return found;
+}
+
+Found place(const std::filesystem::path& at, Kind kind, bool make = false) {
+    Found found = walk(at, kind, make);
+    return std::move(ownedByTheUser(found, kind));
+}
+
+// Where a write goes: the place the walk found; or, when a link there was refused, the place as
+// named (so the link is replaced by a file of ours, never written through), but only in a
+// folder of the user's. Nothing when the way there was refused.
+struct Target {
+    int folder = -1;
+    std::string name;
+};
+std::optional<Target> writable(const Found& found, const std::filesystem::path& at) {
+    if (found.ok()) return Target{found.folder.get(), found.name};
+    if (found.refusal.empty()) return std::nullopt;
+    refuse(at, found.refusal);
+    struct stat folder {};
+    if (!found.namedFolder.ok() || ::fstat(found.namedFolder.get(), &folder) != 0 || folder.st_uid != ::geteuid())
+        return std::nullopt;
+    return Target{found.namedFolder.get(), found.namedName};
+}
+
+std::error_code notWritable(const Found& found) {
+    return found.error != 0 ? errorOf(found.error) : std::make_error_code(std::errc::operation_not_permitted);
+}
+
+struct Opening {
+    Opened opened;
+    bool keepAside = false;  // a regular file at the place that could not be opened
+};
+
+Opening openFound(const Found& found, int flags) {
+    Opening result;
+    Opened& opened = result.opened;
+    opened.path = found.path;
+    if (!found.refusal.empty()) {
+        opened.refusal = found.refusal;
+        return result;
+    }
+    if (found.error != 0) {
+        opened.error = found.error;
+        if (found.error != ENOENT && found.error != ENOTDIR) opened.refusal = std::strerror(found.error);
+        return result;
+    }
+    Fd fd(::openat(found.folder.get(), found.name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
+                   S_IRUSR | S_IWUSR));
+    if (!fd.ok()) {
+        opened.error = errno;
+        if (opened.error == ENOENT || opened.error == ENOTDIR) return result;
+        // An open without following finds a link only when one was put there after the walk.
+        struct stat placed {};
+        const bool there = ::fstatat(found.folder.get(), found.name.c_str(), &placed, AT_SYMLINK_NOFOLLOW) == 0;
+        opened.refusal = there && S_ISLNK(placed.st_mode) ? "a symbolic link" : std::strerror(opened.error);
+        result.keepAside = there && S_ISREG(placed.st_mode);
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) {
+        opened.error = errno;
+        opened.refusal = std::strerror(opened.error);
+        return result;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        opened.refusal = describe(info.st_mode);
+        return result;
+    }
+    // Swapped for another's file after the walk.
+    if (found.followed && info.st_uid != ::geteuid()) {
+        opened.refusal = "a link to something of another user";
+        return result;
+    }
+    opened.fd = fd.release();
+    return result;
+}
+
 // Opens for reading without blocking; a refusal is logged here.
 Fd openToRead(const std::filesystem::path& file, Links links, Contents& contents, struct stat& info) {
     if (links == Links::ours) {
-        Opened opened = openOwn(file, O_RDONLY);
-        Fd fd(opened.fd);
+        Opening opening = openFound(place(file, Kind::file), O_RDONLY);
+        Fd fd(opening.opened.fd);
         if (fd.ok()) {
             if (::fstat(fd.get(), &info) != 0) return Fd(-1);
             return fd;
         }
-        if (opened.refusal.empty()) return fd;
+        if (opening.opened.refusal.empty()) return fd;
         contents.status = Contents::Status::refused;
-        struct stat placed {};
         // A regular file we may not read is still the user's: kept aside before a write.
-        contents.keepAside =
-            opened.error != 0 && ::lstat(opened.path.c_str(), &placed) == 0 && S_ISREG(placed.st_mode);
-        refuse(file, opened.refusal);
+        contents.keepAside = opening.keepAside;
+        refuse(file, opening.opened.refusal);
         return fd;
     }
     Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -118,21 +379,45 @@ std::string utcStamp(TimePoint now) {
     return text;
 }
 
-// The copies of one file kept aside, oldest first: by their time, then by their number.
-std::vector<std::string> asideCopies(const std::filesystem::path& folder, const std::string& prefix) {
+// The names in a folder, each with what is there (not followed); the folder is read through a
+// descriptor of its own.
+template <typename Visit>
+void forEachEntry(int folder, Visit&& visit) {
+    Fd own(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!own.ok()) return;
+    DIR* stream = ::fdopendir(own.get());
+    if (stream == nullptr) return;
+    own.release();
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(stream)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    ::closedir(stream);
+    for (const auto& name : names) {
+        struct stat info {};
+        if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) visit(name, info);
+    }
+}
+
+bool isTheUsersFile(const struct stat& info) {
+    return S_ISREG(info.st_mode) && info.st_uid == ::geteuid();
+}
+
+// The copies of one file kept aside, oldest first: by their time, then by their number. Only the
+// user's own files count; names someone else placed are not ours to count or to remove.
+std::vector<std::string> asideCopies(int folder, const std::string& prefix) {
     std::vector<std::pair<std::pair<std::string, long>, std::string>> found;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        std::string name = entry.path().filename();
-        if (name.rfind(prefix, 0) != 0) continue;
+    forEachEntry(folder, [&](const std::string& name, const struct stat& info) {
+        if (name.rfind(prefix, 0) != 0 || !isTheUsersFile(info)) return;
         std::string rest = name.substr(prefix.size());
         long number = 1;
         if (auto dash = rest.find('-'); dash != std::string::npos) {
             number = std::strtol(rest.c_str() + dash + 1, nullptr, 10);
             rest.resize(dash);
         }
-        found.push_back({{rest, number}, std::move(name)});
-    }
+        found.push_back({{rest, number}, name});
+    });
     std::sort(found.begin(), found.end());
     std::vector<std::string> names;
     for (auto& [key, name] : found)
@@ -150,6 +435,68 @@ bool isTemporaryNameOf(std::string_view name, const std::function<bool(std::stri
     return ours(name.substr(1, name.size() - 1 - kTemporarySuffix));
 }
 
+// ".<name>.XXXXXX", made new in the folder: never anything that was there.
+Fd temporaryBeside(int folder, const std::string& name, std::string& temporary) {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static std::atomic<std::uint64_t> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::uint64_t bits = 0;
+        if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits))
+            bits = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                   (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+        temporary = "." + name + ".";
+        for (std::size_t i = 1; i < kTemporarySuffix; ++i, bits /= sizeof kLetters - 1)
+            temporary.push_back(kLetters[bits % (sizeof kLetters - 1)]);
+        Fd fd(::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+                       S_IRUSR | S_IWUSR));
+        if (fd.ok() || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return Fd(-1);
+}
+
+void removeLeftoversIn(int folder, const std::filesystem::path& path,
+                       const std::function<bool(std::string_view name)>& ours, TimePoint now, bool followLinks) {
+    const auto before = std::chrono::system_clock::to_time_t(now - kLeftoverAge);
+    std::vector<Found> linked;
+    forEachEntry(folder, [&](const std::string& name, const struct stat& info) {
+        if (followLinks && ours(name) && S_ISLNK(info.st_mode)) {
+            // The user's link: its file is replaced beside what it leads to, in that folder.
+            Fd start(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
+            Found found = walkFrom(std::move(start), path, {{name, false}}, Kind::file, false);
+            if (ownedByTheUser(found, Kind::file).ok() && found.followed) linked.push_back(std::move(found));
+            return;
+        }
+        if (!isTemporaryNameOf(name, ours) || !isTheUsersFile(info) || info.st_mtime >= before) return;
+        if (::unlinkat(folder, name.c_str(), 0) == 0)
+            SystemLog::info(kCategory, "removed " + (path / name).string() + ", left by a write that never ended");
+    });
+    for (const auto& found : linked) {
+        const std::string& name = found.name;
+        removeLeftoversIn(found.folder.get(), found.path.parent_path(),
+                          [&name](std::string_view n) { return n == name; }, now, false);
+    }
+}
+
+std::error_code makeFolder(const std::filesystem::path& at, bool privateToo) {
+    const Found found = place(at, Kind::folder, true);
+    if (!found.refusal.empty()) {
+        refuse(at, found.refusal);
+        return std::make_error_code(std::errc::operation_not_permitted);
+    }
+    // A folder shared with other programs is the caller's to report when it cannot be made.
+    if (found.error != 0) {
+        if (privateToo) refuse(at, std::strerror(found.error));
+        return errorOf(found.error);
+    }
+    if (!privateToo) return {};
+    Fd own(::openat(found.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat info {};
+    if (!own.ok() || ::fstat(own.get(), &info) != 0) return lastError();
+    if ((info.st_mode & 07777) != S_IRWXU && ::fchmod(own.get(), S_IRWXU) != 0) return lastError();
+    return {};
+}
+
 }  // namespace
 
 void refuse(const std::filesystem::path& file, std::string_view why) {
@@ -157,66 +504,14 @@ void refuse(const std::filesystem::path& file, std::string_view why) {
 }
 
 Place ownPlace(const std::filesystem::path& at, Kind kind) {
-    const uid_t user = ::geteuid();
-    std::filesystem::path current = at;
-    struct stat info {};
-    for (int links = 0;; ++links) {
-        if (::lstat(current.c_str(), &info) != 0) {
-            // Nothing at the place itself: the caller makes it, or reports what it finds.
-            if (links == 0) return {at, {}, false};
-            if (kind == Kind::folder || errno != ENOENT) return {at, "a link that leads nowhere", false};
-            // A file the user's link names is made, but only in a folder of the user's.
-            struct stat folder {};
-            if (::stat(current.parent_path().c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode))
-                return {at, "a link that leads nowhere", false};
-            if (folder.st_uid != user) return {at, "a link to something of another user", false};
-            return {current, {}, true};
-        }
-        if (!S_ISLNK(info.st_mode)) {
-            if (links == 0) return {at, {}, false};
-            break;
-        }
-        if (info.st_uid != user)
-            return {at, links == 0 ? "a link of another user" : "a link to something of another user", false};
-        if (links == kMostLinks) return {at, "a loop of links", false};
-        std::error_code ec;
-        const auto target = std::filesystem::read_symlink(current, ec);
-        if (ec) return {at, ec.message(), false};
-        current = target.is_absolute() ? target : current.parent_path() / target;
-    }
-    if (info.st_uid != user) return {at, "a link to something of another user", false};
-    if (kind == Kind::folder && !S_ISDIR(info.st_mode)) return {at, "a link to something that is not a folder", false};
-    if (kind == Kind::file && !S_ISREG(info.st_mode)) return {at, "a link to something that is not a file", false};
-    return {current, {}, true};
+    const Found found = place(at, kind);
+    if (!found.refusal.empty()) return {at, found.refusal, false};
+    if (found.error != 0 || !found.followed) return {at, {}, false};
+    return {found.path, {}, true};
 }
 
 Opened openOwn(const std::filesystem::path& file, int flags) {
-    const Place place = ownPlace(file, Kind::file);
-    Opened opened{-1, place.path, place.refusal, 0};
-    if (place.refused()) return opened;
-    Fd fd(::open(place.path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, S_IRUSR | S_IWUSR));
-    if (!fd.ok()) {
-        opened.error = errno;
-        if (opened.error != ENOENT && opened.error != ENOTDIR) opened.refusal = openFailure(place.path, opened.error);
-        return opened;
-    }
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) {
-        opened.error = errno;
-        opened.refusal = std::strerror(opened.error);
-        return opened;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        opened.refusal = describe(info.st_mode);
-        return opened;
-    }
-    // Swapped for another's file after the link was looked at.
-    if (place.followed && info.st_uid != ::geteuid()) {
-        opened.refusal = "a link to something of another user";
-        return opened;
-    }
-    opened.fd = fd.release();
-    return opened;
+    return openFound(place(file, Kind::file), flags).opened;
 }
 
 Contents read(const std::filesystem::path& file, std::size_t maxBytes, Links links) {
@@ -308,13 +603,11 @@ std::error_code replace(const std::filesystem::path& file, std::string_view byte
 
 std::error_code replace(const std::filesystem::path& at, const Pieces& pieces, unsigned mode,
                         const std::function<void()>& beforeRename) {
-    const Place place = ownPlace(at, Kind::file);
-    if (place.refused()) refuse(at, place.refusal);
-    const std::filesystem::path& file = place.refused() ? at : place.path;
-    const std::filesystem::path folder =
-        file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-    std::string temporary = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
-    Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    const Found found = place(at, Kind::file);
+    const auto target = writable(found, at);
+    if (!target) return notWritable(found);
+    std::string temporary;
+    Fd fd = temporaryBeside(target->folder, target->name, temporary);
     if (!fd.ok()) return lastError();
     std::error_code error;
     const bool whole = pieces([&](std::string_view piece) {
@@ -322,14 +615,15 @@ std::error_code replace(const std::filesystem::path& at, const Pieces& pieces, u
         return !error;
     });
     if (!whole && !error) error = std::make_error_code(std::errc::operation_canceled);
-    // mkstemp's 0600 is narrowed by the umask; the file has its exact mode before it has its name.
+    // The umask narrows a new file's mode; the file has its exact mode before it has its name.
     if (!error && ::fchmod(fd.get(), static_cast<mode_t>(mode)) != 0) error = lastError();
     // The data and the length it needs are enough: the file is new and read back only by name.
     if (!error && ::fdatasync(fd.get()) != 0) error = lastError();
     if (::close(fd.release()) != 0 && !error) error = lastError();
     if (!error && beforeRename) beforeRename();
-    if (!error && ::rename(temporary.c_str(), file.c_str()) != 0) error = lastError();
-    if (error) ::unlink(temporary.c_str());
+    if (!error && ::renameat(target->folder, temporary.c_str(), target->folder, target->name.c_str()) != 0)
+        error = lastError();
+    if (error) ::unlinkat(target->folder, temporary.c_str(), 0);
     return error;
 }
 
@@ -339,7 +633,13 @@ std::error_code create(const std::filesystem::path& file, std::string_view bytes
 }
 
 std::error_code create(const std::filesystem::path& file, const Pieces& pieces, unsigned mode) {
-    Fd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, static_cast<mode_t>(mode)));
+    const Found found = place(file.has_parent_path() ? file.parent_path() : ".", Kind::folder);
+    if (!found.refusal.empty()) refuse(file, found.refusal);
+    if (!found.ok()) return notWritable(found);
+    const std::string name = file.filename();
+    const int folder = found.folder.get();
+    Fd fd(::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+                   static_cast<mode_t>(mode)));
     if (!fd.ok()) return lastError();
     std::error_code error;
     if (::fchmod(fd.get(), static_cast<mode_t>(mode)) != 0) error = lastError();
@@ -349,7 +649,7 @@ std::error_code create(const std::filesystem::path& file, const Pieces& pieces, 
     });
     if (!whole && !error) error = std::make_error_code(std::errc::operation_canceled);
     if (::close(fd.release()) != 0 && !error) error = lastError();
-    if (error) ::unlink(file.c_str());
+    if (error) ::unlinkat(folder, name.c_str(), 0);
     return error;
 }
 
@@ -382,100 +682,58 @@ std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::str
 }
 
 std::error_code moveAside(const std::filesystem::path& at, TimePoint now) {
-    const Place place = ownPlace(at, Kind::file);
-    const std::filesystem::path& file = place.followed ? place.path : at;
+    const Found found = place(at, Kind::file);
+    const auto target = writable(found, at);
+    if (!target) return notWritable(found);
+    const int folder = target->folder;
+    const char* file = target->name.c_str();
     struct stat info {};
-    if (::lstat(file.c_str(), &info) != 0) return errno == ENOENT ? std::error_code() : lastError();
-    const std::filesystem::path folder =
-        file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-    const std::string prefix = file.filename().string() + kAsideInfix;
+    if (::fstatat(folder, file, &info, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT ? std::error_code() : lastError();
+    const std::string prefix = target->name + kAsideInfix;
     const std::string stamp = utcStamp(now);
-    std::string name;
     for (int number = 1;; ++number) {
-        name = prefix + stamp + (number > 1 ? "-" + std::to_string(number) : "");
-        const auto side = folder / name;
+        const std::string side = prefix + stamp + (number > 1 ? "-" + std::to_string(number) : "");
         // Never over an older copy: that one is the user's too.
-        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, side.c_str(), RENAME_NOREPLACE) == 0) break;
+        if (::renameat2(folder, file, folder, side.c_str(), RENAME_NOREPLACE) == 0) break;
         if (errno == EEXIST) continue;
         if (errno != EINVAL) return lastError();
         // A file system without the flag: look first, then rename.
         struct stat taken {};
-        if (::lstat(side.c_str(), &taken) == 0) continue;
-        if (::rename(file.c_str(), side.c_str()) == 0) break;
+        if (::fstatat(folder, side.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) continue;
+        if (::renameat(folder, file, folder, side.c_str()) == 0) break;
         return lastError();
     }
     auto copies = asideCopies(folder, prefix);
     for (std::size_t i = 0; i + kAsideCopiesKept < copies.size(); ++i)
-        ::unlink((folder / copies[i]).c_str());
+        ::unlinkat(folder, copies[i].c_str(), 0);
     return {};
 }
 
 void removeLeftoverTemporaries(const std::filesystem::path& folder,
                                const std::function<bool(std::string_view name)>& ours, TimePoint now) {
-    const auto before = std::chrono::system_clock::to_time_t(now - kLeftoverAge);
-    std::vector<std::filesystem::path> linked;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        const std::string name = entry.path().filename();
-        std::error_code linkError;
-        if (ours(name) && entry.is_symlink(linkError)) {
-            // The user's link: its file is replaced beside what it leads to, in that folder.
-            if (const Place place = ownPlace(entry.path(), Kind::file); place.followed)
-                linked.push_back(place.path);
-            continue;
-        }
-        if (!isTemporaryNameOf(name, ours)) continue;
-        struct stat info {};
-        if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-            info.st_uid != ::geteuid() || info.st_mtime >= before)
-            continue;
-        if (::unlink(entry.path().c_str()) == 0)
-            SystemLog::info(kCategory,
-                            "removed " + entry.path().string() + ", left by a write that never ended");
-    }
-    for (const auto& file : linked) {
-        const std::string name = file.filename();
-        removeLeftoverTemporaries(file.parent_path(), [&name](std::string_view n) { return n == name; }, now);
-    }
+    const Found found = place(folder, Kind::folder);
+    if (found.ok()) removeLeftoversIn(found.folder.get(), found.path, ours, now, true);
 }
 
-std::error_code makePrivateFolder(const std::filesystem::path& at) {
-    const Place place = ownPlace(at, Kind::folder);
-    if (place.refused()) {
-        refuse(at, place.refusal);
-        return std::make_error_code(std::errc::operation_not_permitted);
-    }
-    const std::filesystem::path& folder = place.path;
-    if (auto error = Paths::createPrivateFolders(folder)) {
-        refuse(at, error.message());
-        return error;
-    }
-    Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.ok()) {
-        const auto error = lastError();
-        refuse(at, openFailure(folder, error.value()));
-        return error;
-    }
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) return lastError();
-    if (info.st_uid != ::geteuid()) {
-        refuse(at, "a folder of another user");
-        return std::make_error_code(std::errc::operation_not_permitted);
-    }
-    if ((info.st_mode & 07777) != S_IRWXU && ::fchmod(fd.get(), S_IRWXU) != 0) return lastError();
-    return {};
+std::error_code makePrivateFolder(const std::filesystem::path& folder) {
+    return makeFolder(folder, true);
+}
+
+std::error_code makeFolders(const std::filesystem::path& folder) {
+    return makeFolder(folder, false);
 }
 
 bool isOwnPrivateFolder(const std::filesystem::path& folder) {
-    const bool made = ::mkdir(folder.c_str(), S_IRWXU) == 0;
-    if (made) {
-        // mkdir's mode is narrowed by the umask, never widened.
-        Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (fd.ok()) ::fchmod(fd.get(), S_IRWXU);
-    }
+    const Found parent = walk(folder.parent_path(), Kind::folder);
+    if (!parent.ok()) return false;
+    const std::string name = folder.filename();
+    const bool made = ::mkdirat(parent.folder.get(), name.c_str(), S_IRWXU) == 0;
+    Fd fd(::openat(parent.folder.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
-    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
-           (info.st_mode & 07777) == S_IRWXU;
+    if (!fd.ok() || ::fstat(fd.get(), &info) != 0 || info.st_uid != ::geteuid()) return false;
+    // mkdir's mode is narrowed by the umask, never widened.
+    if (made && ::fchmod(fd.get(), S_IRWXU) == 0) info.st_mode = S_IFDIR | S_IRWXU;
+    return (info.st_mode & 07777) == S_IRWXU;
 }
 
 }  // namespace quillfen::SafeFile

@@ -15,19 +15,24 @@
 // a link, a pipe, a device or a huge file where a store or a journal should be, so a file is
 // opened without blocking, read only when it is a regular file and only up to a cap, written
 // whole beside its place and renamed over it, and appended to only when it is a regular file of
-// ours. A link is followed only when it is the user's own layout (see `ownPlace`). Every refusal
-// is one line in the system log, once per file and run.
+// ours. A place is found one name at a time from the root, each name opened without following;
+// a link is followed only when the user or root made it (see `ownPlace`), and the walk ends
+// holding the folder the file is in, through which every later step goes: a name swapped on the
+// way after the walk changes nothing. Every refusal is one line in the system log, once per file
+// and run.
 namespace quillfen::SafeFile {
 
 // Our own files follow only the user's own links; files that other tools keep are theirs to link
 // as they like.
 enum class Links { ours, follow };
 
-// Where a file or folder of ours really is. In the user's home only the user (or root) can make
-// a link, so a link of the user's, leading through links of theirs to a regular file (or, for a
-// file, to nothing yet in a folder of theirs) or a folder of theirs, is their layout: dotfiles, a
-// synced folder, GNU Stow. `path` is then what it leads to; with no link there it is the place
-// itself. Any other link is not followed, and `refusal` says why.
+// Where a file or folder of ours really is. A link the user made is their layout (dotfiles, a
+// synced folder, GNU Stow) and one root made is the system's (/home a link to /var/home): both
+// are followed, at every step of the way and inside a link's target too. What a link leads to
+// must be the user's: a folder of theirs, or a regular file of theirs (or, for a file, nothing
+// yet) in a folder of theirs; and a file of ours is only ever in a folder of the user's. `path`
+// is then what the links lead to; with no link on the way it is the place itself. Anything else
+// is refused, and `refusal` says why.
 enum class Kind { file, folder };
 struct Place {
     std::filesystem::path path;
@@ -109,8 +114,9 @@ using Pieces = std::function<bool(const Sink&)>;
 std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::string_view bytes);
 
 // Renames the file (what the user's own link leads to) to "<name>.corrupt-<UTC time>" ("-2", "-3",
-// ... when that is taken) and keeps only the newest `kAsideCopiesKept` such copies. Nothing at
-// the path is no failure.
+// ... when that is taken) and keeps only the newest `kAsideCopiesKept` such copies; only the
+// user's own files are counted or removed, whatever else is named so. Nothing at the path is no
+// failure.
 inline constexpr std::size_t kAsideCopiesKept = 3;
 [[nodiscard]] std::error_code moveAside(const std::filesystem::path& file, TimePoint now);
 
@@ -121,9 +127,13 @@ void removeLeftoverTemporaries(const std::filesystem::path& folder,
                                const std::function<bool(std::string_view name)>& ours, TimePoint now);
 
 // Creates the folder and its missing parents (0700), or keeps an existing one, or the one the
-// user's own link leads to, to its owner. Any other link in its place, or a folder of another
+// user's own link leads to, to its owner. Another user's link on the way, or a folder of another
 // user, is refused and logged.
 [[nodiscard]] std::error_code makePrivateFolder(const std::filesystem::path& folder);
+
+// The same, for a folder shared with other programs (~/.config/autostart, say): the folders it
+// makes are 0700, one that is there keeps its mode.
+[[nodiscard]] std::error_code makeFolders(const std::filesystem::path& folder);
 
 // Whether the folder, made now if missing, is ours alone: a real folder (never a link, not even
 // one of ours), owned by this user, mode 0700. For a place in a shared folder, where a neighbour
