@@ -211,6 +211,34 @@ TEST(ClaudeFaceInstaller, FollowsOnlyTheUsersOwnLinkToTheirSettings) {
     }
 }
 
+// In a home others may add to, another user made ~/.ostrel first: their folder, or their link to
+// one. A script there would be theirs to rewrite, and Claude Code would run it as the user.
+TEST(ClaudeFaceInstaller, PutsNoScriptAndNoHookInAFamilyFolderThatIsNotTheUsers) {
+    if (::getuid() != 0) GTEST_SKIP() << "only root can give a folder or a link to another user";
+    for (const bool link : {false, true}) {
+        SCOPED_TRACE(link ? "their link" : "their folder");
+        Install install;
+        ::chmod(install.home.path().c_str(), 01777);
+        test::TempDir elsewhere;
+        const auto family = install.home.path() / ".ostrel";
+        const auto theirs = link ? elsewhere.path() : family;
+        fs::create_directories(theirs);
+        ::chmod(theirs.c_str(), 0777);
+        ASSERT_EQ(::chown(theirs.c_str(), test::kAnotherUser, test::kAnotherUser), 0);
+        if (link) {
+            fs::create_directory_symlink(theirs, family);
+            ASSERT_TRUE(test::giveToAnotherUser(family));
+        }
+        const auto report = install.run();
+        EXPECT_EQ(report.settings, Outcome::familyFolderRefused);
+        EXPECT_EQ(ClaudeFaceInstaller::note(report.settings),
+                  "left your Claude Code settings as they were: ~/.ostrel is not a folder of yours alone");
+        EXPECT_TRUE(report.scripts.empty());
+        EXPECT_TRUE(fs::is_empty(theirs));
+        EXPECT_FALSE(fs::exists(install.settings));
+    }
+}
+
 TEST(ClaudeFaceInstaller, APathThatNeedsQuotingIsSingleQuotedInTheCommands) {
     EXPECT_EQ(Text::shellWord("/home/ada/.ostrel/x.sh"), "/home/ada/.ostrel/x.sh");
     EXPECT_EQ(Text::shellWord("/home/$USER/`x`.sh"), "'/home/$USER/`x`.sh'");

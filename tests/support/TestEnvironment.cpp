@@ -1,5 +1,7 @@
 #include "support/TestEnvironment.h"
 
+#include <grp.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,8 +37,10 @@ ScopedTimeZone::ScopedTimeZone(const std::string& zone) : env_("TZ", zone) {
     tzset();
 }
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillfen-test-XXXXXX").string();
+TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+
+TempDir::TempDir(const std::filesystem::path& parent) {
+    std::string pattern = (parent / "quillfen-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
@@ -93,13 +97,33 @@ std::optional<std::filesystem::path> layOut(const DotfilesLayout& layout, const 
     const auto link = layout.folderLinked ? file.parent_path() : file;
     std::filesystem::create_directories(link.parent_path());
     std::filesystem::create_directories(dotfiles);
-    if (layout.folderLinked) {
-        std::filesystem::create_directory_symlink(dotfiles, link);
-    } else {
-        std::filesystem::create_symlink(dotfiles / file.filename(), link);
+    auto target = dotfiles;
+    if (layout.throughTheirLink) {
+        // Leads where the dotfiles are, but is theirs to turn elsewhere.
+        const auto theirs = dotfiles.parent_path() / "by-another-user";
+        std::filesystem::create_directory_symlink(".", theirs);
+        if (!giveToAnotherUser(theirs)) return std::nullopt;
+        target = theirs / dotfiles.filename();
     }
-    if (layout.anotherUsers && !giveToAnotherUser(link)) return std::nullopt;
+    if (layout.folderLinked) {
+        std::filesystem::create_directory_symlink(target, link);
+    } else {
+        std::filesystem::create_symlink(target / file.filename(), link);
+    }
+    if (layout.anotherUsers && !layout.throughTheirLink && !giveToAnotherUser(link)) return std::nullopt;
     return link;
+}
+
+int asUser(unsigned uid, const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0)
+            ::_exit(255);
+        ::_exit(body());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status) == 255 ? -1 : WEXITSTATUS(status);
 }
 
 std::vector<std::string> contentsKeptAside(const std::filesystem::path& file) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,6 +36,8 @@ private:
 class TempDir {
 public:
     TempDir();
+    // Under `parent` instead of the temporary directory.
+    explicit TempDir(const std::filesystem::path& parent);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -68,22 +71,33 @@ inline constexpr unsigned kAnotherUser = 65534;
 bool giveToAnotherUser(const std::filesystem::path& path);
 
 // How a dotfiles tool (GNU Stow) lays a file of ours out: its folder is a link into the dotfiles,
-// or the file alone is; the user's own link, or one that another user placed.
+// or the file alone is; the user's own link, one that another user placed, or the user's own
+// link into the dotfiles by way of another user's link on the way there. The last two are
+// refused, for `refusal`.
 struct DotfilesLayout {
     const char* what;
     bool folderLinked;
     bool anotherUsers;
+    bool throughTheirLink = false;
+    const char* refusal = "a link of another user";
 };
 inline constexpr DotfilesLayout kDotfilesLayouts[] = {
     {"the folder linked", true, false},
     {"the file alone linked", false, false},
     {"another user's link for the folder", true, true},
     {"another user's link for the file alone", false, true},
+    {"the folder linked through another user's link", true, true, true, "a link to something of another user"},
+    {"the file alone linked through another user's link", false, true, true, "a link to something of another user"},
 };
 // Links `file`, or its folder, into `dotfiles` (where the file keeps its name) as `layout` says.
 // The link, or nothing when this run cannot place it.
 std::optional<std::filesystem::path> layOut(const DotfilesLayout& layout, const std::filesystem::path& dotfiles,
                                             const std::filesystem::path& file);
+
+// Runs `body` in a child process that has dropped from root to `uid` (and its group), and gives
+// what it returns; -1 when the child could not drop or died.
+inline constexpr unsigned kThirdUser = 65533;
+int asUser(unsigned uid, const std::function<int()>& body);
 
 // What a store kept aside of the file (its "<name>.corrupt-<time>" copies), in the order the
 // names sort; and removing them all.

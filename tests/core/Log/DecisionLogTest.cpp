@@ -182,7 +182,8 @@ TEST(DecisionLog, TheUsersOwnLinkKeepsTheJournalInTheirFolderAndAnotherUsersIsRe
         EXPECT_TRUE(std::filesystem::is_symlink(*link));
         if (layout.anotherUsers) {
             EXPECT_EQ(test::readFile(dotfiles / "decisions-log.jsonl"), seeded);
-            EXPECT_EQ(log.lines, std::vector<std::string>{"files: refused " + link->string() + ": a link of another user"});
+            EXPECT_EQ(log.lines, std::vector<std::string>{"files: refused " + link->string() + ": " + layout.refusal});
+            EXPECT_TRUE(DecisionLog::today(at("2026-01-05T18:00:00Z")).empty()) << "nothing read through it";
             continue;
         }
         EXPECT_EQ(linesOf(test::readFile(dotfiles / "decisions-log.jsonl")).size(), 3u);

@@ -208,7 +208,7 @@ TEST(FileLogStore, TheUsersOwnLinkKeepsTheRecordsInTheirFolderAcrossARestartAndA
         }
         EXPECT_EQ(test::readFile(dotfiles / "signal-log.json"), seeded) << "its target untouched";
         EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(),
-                             "files: refused " + link->string() + ": a link of another user"),
+                             "files: refused " + link->string() + ": " + layout.refusal),
                   1);
     }
 }

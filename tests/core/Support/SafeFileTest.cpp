@@ -1,14 +1,26 @@
 #include "Support/SafeFile.h"
 
+#include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <future>
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -256,6 +268,176 @@ TEST(SafeFile, LeftoverTemporariesOfOurOwnAtomicWritesAreRemovedOnceAMinuteOld) 
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_TRUE(fs::is_directory(folder));
     EXPECT_EQ(test::readFile(elsewhere.path() / "precious"), "theirs");
+}
+
+// /home as root's link to /var/home, as image-based systems have it: the system's own layout,
+// followed for a user who is not root; a link of anyone else on the way is not.
+TEST(SafeFile, RootsLinkOnTheWayIsFollowedForAnOrdinaryUserAndAnotherUsersIsNot) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can act as an ordinary user and make another user's link";
+    test::TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    const auto real = dir.path() / "var/home";
+    fs::create_directories(real / "ada");
+    ASSERT_EQ(::chown((real / "ada").c_str(), test::kThirdUser, test::kThirdUser), 0);
+    fs::create_directory_symlink("var/home", dir.path() / "home");
+    fs::create_directory_symlink("var/home", dir.path() / "theirs");
+    test::giveToAnotherUser(dir.path() / "theirs");
+    const int failed = test::asUser(test::kThirdUser, [&] {
+        const auto family = dir.path() / "home/ada/.ostrel";
+        const auto journal = family / "decisions-log.jsonl";
+        const bool followed[] = {
+            !SafeFile::makePrivateFolder(family),
+            SafeFile::append(journal, "line\n") == 5u,
+            !SafeFile::replace(family / "promise.json", "{}"),
+            SafeFile::read(family / "promise.json", 64).bytes == "{}",
+            SafeFile::ownPlace(journal, SafeFile::Kind::file).path == real / "ada/.ostrel/decisions-log.jsonl",
+            !SafeFile::append(dir.path() / "theirs/ada/.ostrel/decisions-log.jsonl", "theirs\n"),
+        };
+        const auto* first = std::find(std::begin(followed), std::end(followed), false);
+        return static_cast<int>(first - std::begin(followed) + 1) % static_cast<int>(std::size(followed) + 1);
+    });
+    EXPECT_EQ(failed, 0) << "the first check that failed, counted from 1";
+    EXPECT_EQ(test::readFile(real / "ada/.ostrel/decisions-log.jsonl"), "line\n");
+}
+
+// Whatever is named like a copy kept aside but is not the user's own file is neither counted
+// nor removed: someone who may add names to the folder cannot have the user's copies go.
+TEST(SafeFile, OnlyTheUsersOwnCopiesKeptAsideAreCountedOrRemoved) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+    test::TempDir dir;
+    const auto store = dir.path() / "promise.json";
+    const auto copy = [&](const char* stamp) { return store.string() + ".corrupt-" + stamp; };
+    const char* theirs[] = {"20250101T000000Z", "20270101T000000Z", "20270101T000000Z-2"};
+    for (const char* stamp : theirs) {
+        test::writeFile(copy(stamp), "theirs");
+        test::giveToAnotherUser(copy(stamp));
+    }
+    fs::create_symlink(store, copy("20270101T000000Z-3"));
+    for (const char* stamp : {"20260101T000000Z", "20260102T000000Z", "20260103T000000Z"})
+        test::writeFile(copy(stamp), stamp);
+    test::writeFile(store, "unreadable");
+
+    ASSERT_FALSE(SafeFile::moveAside(store, test::at("2026-01-05T14:00:00Z")));
+    for (const char* stamp : theirs)
+        EXPECT_EQ(test::readFile(copy(stamp)), "theirs") << stamp;
+    EXPECT_TRUE(fs::is_symlink(copy("20270101T000000Z-3")));
+    EXPECT_FALSE(fs::exists(copy("20260101T000000Z"))) << "the oldest of the user's four";
+    for (const char* stamp : {"20260102T000000Z", "20260103T000000Z"})
+        EXPECT_EQ(test::readFile(copy(stamp)), stamp);
+    EXPECT_EQ(test::readFile(copy("20260105T140000Z")), "unreadable");
+}
+
+// A shared folder (0777, not sticky) holds the user's link to their folder; another user turns it,
+// again and again, into their own link to a third user's team folder. Each write finds its
+// place afresh and then keeps to the folder it found, so none of them ever lands in the team's.
+TEST(SafeFile, AParentLinkTurnedToAnotherUsersWhileFilesAreWrittenNeverLeadsAWriteIntoTheirFolder) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give links and folders to other users";
+    // In memory where the system has such a folder: thousands of whole-file writes, each synced.
+    const bool inMemory = fs::is_directory("/dev/shm") && ::access("/dev/shm", W_OK) == 0;
+    test::TempDir dir(inMemory ? fs::path("/dev/shm") : fs::temp_directory_path());
+    const auto ours = dir.path() / "ours", team = dir.path() / "team", shared = dir.path() / "shared";
+    fs::create_directories(ours);
+    fs::create_directories(shared);
+    fs::create_directories(team);
+    ASSERT_EQ(::chown(team.c_str(), test::kThirdUser, test::kThirdUser), 0);
+    ::chmod(team.c_str(), 0777);
+    const auto data = shared / "data";
+    fs::create_directory_symlink(ours, data);
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, team.c_str(),
+                                  IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB | IN_MOVE | IN_CLOSE_WRITE),
+              0);
+    std::atomic<bool> stop = false;
+    std::thread turner([&] {
+        const auto next = shared / "next";
+        for (bool toTeam = true; !stop; toTeam = !toTeam) {
+            ::symlink((toTeam ? team : ours).c_str(), next.c_str());
+            if (toTeam) ::lchown(next.c_str(), test::kAnotherUser, test::kAnotherUser);
+            ::rename(next.c_str(), data.c_str());
+        }
+    });
+    for (int i = 0; i < 2000; ++i) {
+        (void)SafeFile::replace(data / "heartbeat.json", "{}");
+        SafeFile::append(data / "decisions-log.jsonl", "line\n");
+        if (!SafeFile::makePrivateFolder(data / "calendar")) fs::remove(ours / "calendar");
+    }
+    stop = true;
+    turner.join();
+    std::vector<std::string> touched;
+    alignas(inotify_event) char events[4096];
+    for (ssize_t got; (got = ::read(watch, events, sizeof events)) > 0;) {
+        for (char* at = events; at < events + got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            touched.push_back(event->len > 0 ? event->name : "(the folder itself)");
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    ::close(watch);
+    EXPECT_EQ(touched, std::vector<std::string>{});
+    EXPECT_EQ(test::readFile(ours / "heartbeat.json"), "{}");
+}
+
+// Runs `body` on a thread of its own whose every new folder the calling thread makes instead, then
+// hands to `made` before the body goes on: the moment between making a folder and the next step.
+// False when this system does not let a thread's calls be trapped.
+bool withFoldersMadeBy(const std::function<void(int folder, const char* name)>& made,
+                       const std::function<void()>& body) {
+    std::promise<int> trapped;
+    std::thread worker([&] {
+        sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_mkdir, 1, 0),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_mkdirat, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_USER_NOTIF),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+        const int listener =
+            ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0
+                ? -1
+                : static_cast<int>(::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER,
+                                             SECCOMP_FILTER_FLAG_NEW_LISTENER, &program));
+        trapped.set_value(listener);
+        if (listener >= 0) body();
+    });
+    const int listener = trapped.get_future().get();
+    // Until the worker is gone, and its filter with it.
+    for (pollfd ready{listener, POLLIN, 0}; listener >= 0 && ::poll(&ready, 1, -1) > 0 && !(ready.revents & POLLHUP);) {
+        seccomp_notif call{};
+        if (::ioctl(listener, SECCOMP_IOCTL_NOTIF_RECV, &call) != 0) continue;
+        const bool at = call.data.nr == __NR_mkdirat;
+        const int folder = at ? static_cast<int>(call.data.args[0]) : AT_FDCWD;
+        const auto* name = reinterpret_cast<const char*>(call.data.args[at ? 1 : 0]);
+        seccomp_notif_resp answer{call.id, 0, 0, 0};
+        if (::mkdirat(folder, name, static_cast<mode_t>(call.data.args[at ? 2 : 1])) == 0) {
+            made(folder, name);
+        } else {
+            answer.error = -errno;
+        }
+        ::ioctl(listener, SECCOMP_IOCTL_NOTIF_SEND, &answer);
+    }
+    worker.join();
+    if (listener < 0) return false;
+    ::close(listener);
+    return true;
+}
+
+// Between making a folder and giving it its mode, someone puts a link to a file of the user's in
+// its place.
+TEST(SafeFile, ANewFolderSwappedForALinkBeforeItGetsItsModeLeavesEveryFileAsItWas) {
+    test::TempDir dir;
+    const auto file = dir.path() / "notes.txt";
+    test::writeFile(file, "mine");
+    ::chmod(file.c_str(), 0644);
+    const auto swap = [&](int folder, const char* name) {
+        const std::string away = std::string(name) + "-away";
+        ::renameat(folder, name, folder, away.c_str());
+        ::symlinkat(file.c_str(), folder, name);
+    };
+    if (!withFoldersMadeBy(swap, [&] { (void)SafeFile::makePrivateFolder(dir.path() / "new/inner"); }))
+        GTEST_SKIP() << "this system does not let a test trap a thread's calls";
+    EXPECT_EQ(modeOf(file), 0644u);
+    EXPECT_TRUE(fs::is_directory(dir.path() / "new-away")) << "the folder was made, then swapped";
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include <QSettings>
 #include <QString>
 
@@ -131,19 +133,32 @@ TEST(UserDefaultsLinux, ASettingsFileThatIsNotOursIsRefusedAtOnceAndReplacedNotW
     }
 }
 
-// A dotfiles home: the settings folder, or the file alone, is the user's link into it.
+// A dotfiles home: the settings folder, or the file alone, is the user's link into it. Another
+// user's link, there or on the way, is neither read nor written through.
 TEST(UserDefaultsLinux, AChoiceKeptThroughTheUsersOwnLinkIsThereAtTheNextStartAndTheLinkStays) {
-    for (const auto& layout : {test::kDotfilesLayouts[0], test::kDotfilesLayouts[1]}) {
+    const std::string seeded = "[General]\ninterruptBoundary=unmistakable\n";
+    for (const auto& layout : test::kDotfilesLayouts) {
         SCOPED_TRACE(layout.what);
         test::TestHome home;
         test::CapturedSystemLog log;
         const auto file = settingsFile(home);
         const auto dotfiles = home.path() / "dotfiles/quillfen";
-        test::writeFile(dotfiles / file.filename(), "[General]\ninterruptBoundary=unmistakable\n");
+        test::writeFile(dotfiles / file.filename(), seeded);
         const auto link = test::layOut(layout, dotfiles, file);
-        ASSERT_TRUE(link);
+        if (!link) continue;
         makeUserDefaults()->setBoolean("calendarBreaksEnabled", true);
         auto again = makeUserDefaults();
+        if (layout.anotherUsers) {
+            EXPECT_EQ(again->string("interruptBoundary"), std::nullopt);
+            EXPECT_EQ(test::readFile(dotfiles / file.filename()), seeded);
+            // Kept in memory, or in a file of its own where the link stood.
+            EXPECT_EQ(again->boolean("calendarBreaksEnabled"),
+                      layout.folderLinked ? std::nullopt : std::optional<bool>(true));
+            EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(),
+                                 "files: refused " + link->string() + ": " + layout.refusal),
+                      1);
+            continue;
+        }
         EXPECT_EQ(again->boolean("calendarBreaksEnabled"), true);
         EXPECT_EQ(again->string("interruptBoundary"), "unmistakable");
         EXPECT_TRUE(fs::is_symlink(*link));
