@@ -171,9 +171,8 @@ void disable() {
 
 void disable(CommandRunner& runner) {
     systemctl(runner, {"disable", "--now", kUnitName});
-    std::error_code ignored;
-    std::filesystem::remove(unitFile(), ignored);
-    std::filesystem::remove(wrapperFile(), ignored);
+    (void)SafeFile::remove(unitFile());
+    (void)SafeFile::remove(wrapperFile());
     SystemLog::info(kCategory, "LaunchAgent removed");
 }
 

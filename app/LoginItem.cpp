@@ -101,9 +101,7 @@ State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy
 
 void disableIfRegistered() {
     if (state() != State::enabled) return;
-    std::error_code error;
-    std::filesystem::remove(autostartFile(), error);
-    if (error) {
+    if (const auto error = SafeFile::remove(autostartFile())) {
         SystemLog::notice(kCategory, "could not unregister login item: " + error.message());
     } else {
         SystemLog::info(kCategory, "retired the SMAppService login item (LaunchAgent is now sole always-on)");

@@ -232,8 +232,9 @@ void SelfUpdater::check(std::stop_token stop) {
 
 void SelfUpdater::install(const UpdateManifest& manifest, const std::string& url, std::stop_token stop) {
     const auto& work = setup_.workFolder;
+    // Found first: what is cleared out is a folder of the user's, not one another user's link leads to.
     std::error_code ec;
-    std::filesystem::remove_all(work, ec);
+    if (!SafeFile::makeFolders(work)) std::filesystem::remove_all(work, ec);
     if (auto error = SafeFile::makeFolders(work)) {
         throw UpdateFailure{"could not make the updates folder: " + error.message()};
     }

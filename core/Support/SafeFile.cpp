@@ -681,6 +681,15 @@ std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::str
     return static_cast<std::uintmax_t>(info.st_size);
 }
 
+std::error_code remove(const std::filesystem::path& file) {
+    const Found found = place(file.has_parent_path() ? file.parent_path() : ".", Kind::folder);
+    if (!found.refusal.empty()) refuse(file, found.refusal);
+    if (found.error == ENOENT || found.error == ENOTDIR) return {};
+    if (!found.ok()) return notWritable(found);
+    if (::unlinkat(found.folder.get(), file.filename().c_str(), 0) != 0 && errno != ENOENT) return lastError();
+    return {};
+}
+
 std::error_code moveAside(const std::filesystem::path& at, TimePoint now) {
     const Found found = place(at, Kind::file);
     const auto target = writable(found, at);

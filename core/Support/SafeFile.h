@@ -113,6 +113,10 @@ using Pieces = std::function<bool(const Sink&)>;
 // another user or anything but a regular file is refused. Gives the file's size after the append.
 std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::string_view bytes);
 
+// Removes the file of ours, or a link in its place as a link, from its folder; nothing there is
+// no failure.
+[[nodiscard]] std::error_code remove(const std::filesystem::path& file);
+
 // Renames the file (what the user's own link leads to) to "<name>.corrupt-<UTC time>" ("-2", "-3",
 // ... when that is taken) and keeps only the newest `kAsideCopiesKept` such copies; only the
 // user's own files are counted or removed, whatever else is named so. Nothing at the path is no

@@ -210,6 +210,9 @@ TEST(SafeFile, ThroughTheUsersOwnLinkEveryStepReachesTheirFileAndTheLinkStays) {
     // What the link names is made again, in the user's folder.
     EXPECT_TRUE(SafeFile::append(link, "five\n"));
     EXPECT_EQ(test::readFile(target), "five\n");
+    EXPECT_FALSE(SafeFile::remove(link));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link))) << "the link goes, as a link";
+    EXPECT_EQ(test::readFile(target), "five\n");
     for (const auto& folder : {home.path(), dotfiles.path()}) {
         for (const auto& entry : fs::directory_iterator(folder))
             EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path() << ": a temporary left";
@@ -292,6 +295,8 @@ TEST(SafeFile, RootsLinkOnTheWayIsFollowedForAnOrdinaryUserAndAnotherUsersIsNot)
             SafeFile::read(family / "promise.json", 64).bytes == "{}",
             SafeFile::ownPlace(journal, SafeFile::Kind::file).path == real / "ada/.ostrel/decisions-log.jsonl",
             !SafeFile::append(dir.path() / "theirs/ada/.ostrel/decisions-log.jsonl", "theirs\n"),
+            SafeFile::remove(dir.path() / "theirs/ada/.ostrel/decisions-log.jsonl") ==
+                std::errc::operation_not_permitted,
         };
         const auto* first = std::find(std::begin(followed), std::end(followed), false);
         return static_cast<int>(first - std::begin(followed) + 1) % static_cast<int>(std::size(followed) + 1);
