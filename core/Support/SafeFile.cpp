@@ -107,6 +107,7 @@ struct Found {
     std::string name;
     std::filesystem::path path;  // where that is, links resolved
     bool followed = false;       // a link was followed on the way
+    bool byTheUsersLink = false;  // one of them the user's (root's alone are the system's layout)
     bool lastLinked = false;     // the place's own name came from a link
     bool exists = false;         // the file is there, as `info` says
     struct stat info {};
@@ -199,6 +200,7 @@ Found walkFrom(Fd current, std::filesystem::path path, std::deque<Step> steps, K
                 path = "/";
             }
             found.followed = true;
+            found.byTheUsersLink = found.byTheUsersLink || info.st_uid == user;
             putFirst(steps, leadsTo, true);
             if (steps.empty() && kind == Kind::file) break;
             continue;
@@ -255,7 +257,7 @@ Found& ownedByTheUser(Found& found, Kind kind) {
         found.refusal = found.followed          ? "a link to something of another user"
                         : kind == Kind::folder ? "a folder of another user"
                                                : "in a folder of another user";
-    } else if (found.exists && found.followed && found.info.st_uid != user) {
+    } else if (found.exists && found.byTheUsersLink && found.info.st_uid != user) {
         found.refusal = "a link to something of another user";
     } else if (found.exists && found.lastLinked && !S_ISREG(found.info.st_mode)) {
         found.refusal = "a link to something that is not a file";
@@ -330,7 +332,7 @@ Opening openFound(const Found& found, int flags) {
         return result;
     }
     // Swapped for another's file after the walk.
-    if (found.followed && info.st_uid != ::geteuid()) {
+    if (found.byTheUsersLink && info.st_uid != ::geteuid()) {
         opened.refusal = "a link to something of another user";
         return result;
     }

@@ -282,6 +282,9 @@ TEST(SafeFile, RootsLinkOnTheWayIsFollowedForAnOrdinaryUserAndAnotherUsersIsNot)
     const auto real = dir.path() / "var/home";
     fs::create_directories(real / "ada");
     ASSERT_EQ(::chown((real / "ada").c_str(), test::kThirdUser, test::kThirdUser), 0);
+    // Left by a run as root: the system's link on the way does not make it another user's link target.
+    test::writeFile(real / "ada/ask-history.json", "[]");
+    ::chmod((real / "ada/ask-history.json").c_str(), 0644);
     fs::create_directory_symlink("var/home", dir.path() / "home");
     fs::create_directory_symlink("var/home", dir.path() / "theirs");
     test::giveToAnotherUser(dir.path() / "theirs");
@@ -293,6 +296,7 @@ TEST(SafeFile, RootsLinkOnTheWayIsFollowedForAnOrdinaryUserAndAnotherUsersIsNot)
             SafeFile::append(journal, "line\n") == 5u,
             !SafeFile::replace(family / "promise.json", "{}"),
             SafeFile::read(family / "promise.json", 64).bytes == "{}",
+            SafeFile::read(dir.path() / "home/ada/ask-history.json", 64).bytes == "[]",
             SafeFile::ownPlace(journal, SafeFile::Kind::file).path == real / "ada/.ostrel/decisions-log.jsonl",
             !SafeFile::append(dir.path() / "theirs/ada/.ostrel/decisions-log.jsonl", "theirs\n"),
             SafeFile::remove(dir.path() / "theirs/ada/.ostrel/decisions-log.jsonl") ==
