@@ -2,8 +2,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -241,9 +243,28 @@ Found walkFrom(Fd current, std::filesystem::path path, std::deque<Step> steps, K
 Found walk(const std::filesystem::path& at, Kind kind, bool make = false) {
     std::deque<Step> steps;
     putFirst(steps, at, false);
-    const bool absolute = at.is_absolute();
-    return walkFrom(Fd(::open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC)), absolute ? "/" : "",
-                    std::move(steps), kind, make);
+    const std::filesystem::path start = at.is_absolute() ? "/" : "";
+    // Most ways hold no link at all: the kernel then finds the folder in one call that refuses any
+    // link, and only the last name is looked at here. A link on the way (or a kernel without the
+    // call) leaves it to the walk a name at a time.
+    if (!make) {
+        std::deque<Step> last;
+        if (kind == Kind::file && !steps.empty()) {
+            last.push_back(std::move(steps.back()));
+            steps.pop_back();
+        }
+        std::filesystem::path folder = start;
+        for (const auto& step : steps)
+            folder /= step.name;
+        open_how how{};
+        how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+        how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+        Fd found(static_cast<int>(::syscall(SYS_openat2, AT_FDCWD, folder.empty() ? "." : folder.c_str(), &how, sizeof how)));
+        if (found.ok()) return walkFrom(std::move(found), std::move(folder), std::move(last), kind, make);
+        steps.insert(steps.end(), last.begin(), last.end());
+    }
+    return walkFrom(Fd(::open(start.empty() ? "." : "/", O_PATH | O_DIRECTORY | O_CLOEXEC)), start, std::move(steps),
+                    kind, make);
 }
 
 // A place of ours is in a folder of the user's, and a link leads only to what is theirs.
