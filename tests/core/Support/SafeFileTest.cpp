@@ -9,12 +9,14 @@
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
+#include <sys/uio.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstddef>
 #include <future>
 #include <functional>
@@ -416,7 +418,10 @@ bool withFoldersMadeBy(const std::function<void(int folder, const char* name)>& 
         if (::ioctl(listener, SECCOMP_IOCTL_NOTIF_RECV, &call) != 0) continue;
         const bool at = call.data.nr == __NR_mkdirat;
         const int folder = at ? static_cast<int>(call.data.args[0]) : AT_FDCWD;
-        const auto* name = reinterpret_cast<const char*>(call.data.args[at ? 1 : 0]);
+        // Read as the kernel reads a call's arguments: a checker of threads sees no order in the trap.
+        char name[PATH_MAX] = {};
+        const iovec into{name, sizeof name - 1}, from{reinterpret_cast<void*>(call.data.args[at ? 1 : 0]), sizeof name - 1};
+        (void)::process_vm_readv(::getpid(), &into, 1, &from, 1, 0);
         seccomp_notif_resp answer{call.id, 0, 0, 0};
         if (::mkdirat(folder, name, static_cast<mode_t>(call.data.args[at ? 2 : 1])) == 0) {
             made(folder, name);
