@@ -124,8 +124,7 @@ TEST(Journals, ThirtyKillsWhileTheJournalIsWrittenAndCutLoseNoLineAndBreakNone) 
         }
         test::ChildProcess app({QUILLFEN_BINARY}, env);
         ASSERT_TRUE(test::waitUntil(
-            [] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(kService).value(); },
-            std::chrono::seconds(10)))
+            [] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(kService).value(); }))
             << "run " << run;
         const auto killAfter = std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 150)(random));
         std::thread killer([&app, killAfter] {
@@ -138,7 +137,7 @@ TEST(Journals, ThirtyKillsWhileTheJournalIsWrittenAndCutLoseNoLineAndBreakNone) 
         }
         const std::string inFlight = stoneOf(next++);
         killer.join();
-        ASSERT_TRUE(app.waitForExit(std::chrono::seconds(2))) << "run " << run;
+        ASSERT_TRUE(app.waitForExit(test::kPatience)) << "run " << run;
         ASSERT_TRUE(test::waitUntil([] {
             return !QDBusConnection::sessionBus().interface()->isServiceRegistered(kService).value();
         })) << "run "

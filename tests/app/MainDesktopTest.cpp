@@ -46,17 +46,17 @@ TEST(Main, TwoStartsOnOneHomeLeaveOneRunningAndTheSecondEndsWithStatusZero) {
     test::TestHome home;
     const auto heartbeat = home.dataDirectory() / "heartbeat.json";
     test::ChildProcess first({QUILLFEN_BINARY}, withEnvironment({}));
-    ASSERT_TRUE(test::waitUntil([&] { return fs::exists(heartbeat); }, std::chrono::seconds(10)));
+    ASSERT_TRUE(test::waitUntil([&] { return fs::exists(heartbeat); }));
 
     test::ChildProcess second({QUILLFEN_BINARY}, withEnvironment({}));
-    EXPECT_TRUE(exitedWith(second.waitForExit(std::chrono::seconds(5)), 0));
+    EXPECT_TRUE(exitedWith(second.waitForExit(test::kPatience), 0));
     // A one-shot run takes no lock and runs beside the instance.
     test::ChildProcess oneShot({QUILLFEN_BINARY}, withEnvironment({{"TAVRYN_DEMO_NUDGE", ""}}));
     EXPECT_FALSE(oneShot.waitForExit(std::chrono::milliseconds(1500)).has_value());
     EXPECT_TRUE(first.running());
 
     kill(first.pid(), SIGTERM);
-    EXPECT_TRUE(exitedWith(first.waitForExit(std::chrono::seconds(2)), 0));
+    EXPECT_TRUE(exitedWith(first.waitForExit(test::kPatience), 0));
     EXPECT_TRUE(fs::exists(home.path() / ".cache/org.quillfen.Quillfen/singleton.lock"));
 }
 
@@ -68,13 +68,12 @@ TEST(Main, RunsOnTheDesktopWithItsStoneInTheTrayAndEndsCleanlyOnSigterm) {
     test::writeFile(settings, "[General]\ninterruptBoundary=sometimes\n");
     test::ChildProcess app({QUILLFEN_BINARY}, withEnvironment({}));
 
-    EXPECT_TRUE(test::waitUntil([&] { return test::findWindowOfClassBelow(session.display(), "trayer", "quillfen") != 0; },
-                                std::chrono::seconds(10)))
+    EXPECT_TRUE(test::waitUntil(
+        [&] { return test::findWindowOfClassBelow(session.display(), "trayer", "quillfen") != 0; }))
         << "the tray never took the stone";
     const auto data = home.dataDirectory();
     ASSERT_TRUE(test::waitUntil(
-        [&] { return fs::exists(data / "heartbeat.json") && fs::exists(data / "signal-log.json"); },
-        std::chrono::seconds(10)))
+        [&] { return fs::exists(data / "heartbeat.json") && fs::exists(data / "signal-log.json"); }))
         << "no tick ran";
     EXPECT_NE(test::readFile(settings).find("interruptBoundary=effortStopsChanging"), std::string::npos);
     for (const auto& file : {data / "heartbeat.json", data / "signal-log.json", settings,
@@ -86,7 +85,7 @@ TEST(Main, RunsOnTheDesktopWithItsStoneInTheTrayAndEndsCleanlyOnSigterm) {
         EXPECT_EQ(modeOf(folder), 0700u) << folder;
 
     kill(app.pid(), SIGTERM);
-    EXPECT_TRUE(exitedWith(app.waitForExit(std::chrono::seconds(1)), 0));
+    EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
 }
 
 std::string journal(const test::TestHome& home) {
@@ -99,24 +98,23 @@ TEST(Main, ASecondStartHandsItsAddressToTheRunningCopyBeforeItEnds) {
     // The copy the desktop starts for an address keeps that address.
     test::ChildProcess first({QUILLFEN_BINARY, "tavryn-stone://keep?material=flint&seed=73ce"}, withEnvironment({}));
     ASSERT_TRUE(test::waitUntil(
-        [&] { return journal(home).find("kept flint-73ce from the web handoff") != std::string::npos; },
-        std::chrono::seconds(10)))
+        [&] { return journal(home).find("kept flint-73ce from the web handoff") != std::string::npos; }))
         << journal(home);
     test::ChildProcess second({QUILLFEN_BINARY, "tavryn-stone://keep?material=quartz&seed=a119"}, withEnvironment({}));
-    EXPECT_TRUE(exitedWith(second.waitForExit(std::chrono::seconds(10)), 0));
+    EXPECT_TRUE(exitedWith(second.waitForExit(test::kPatience), 0));
     // Handed over before the second copy ended, not later.
     EXPECT_NE(journal(home).find("kept quartz-a119 from the web handoff (was flint-73ce)"), std::string::npos)
         << journal(home);
     EXPECT_NE(test::readFile(home.dataDirectory() / "stone-identity.json").find("quartz-a119"), std::string::npos);
     kill(first.pid(), SIGTERM);
-    EXPECT_TRUE(exitedWith(first.waitForExit(std::chrono::seconds(2)), 0));
+    EXPECT_TRUE(exitedWith(first.waitForExit(test::kPatience), 0));
 }
 
 TEST(Main, TheWindowSelfTestCyclesTheWindowsAndReports) {
     test::TestHome home;
     test::ChildProcess app({QUILLFEN_BINARY}, withEnvironment({{"TAVRYN_QA_WINDOW_CYCLE", ""}}), STDOUT_FILENO);
-    EXPECT_EQ(app.readLine(std::chrono::seconds(10)), "QA_WINDOW_CYCLE_OK");
-    EXPECT_TRUE(exitedWith(app.waitForExit(std::chrono::seconds(5)), 0));
+    EXPECT_EQ(app.readLine(), "QA_WINDOW_CYCLE_OK");
+    EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
 }
 
 #ifndef QUILLFEN_FAKETIME
@@ -188,7 +186,7 @@ private:
 bool xdotool(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), "xdotool");
     test::ChildProcess tool(arguments, test::DesktopSession::current().childEnvironment());
-    return exitedWith(tool.waitForExit(std::chrono::seconds(3)), 0);
+    return exitedWith(tool.waitForExit(test::kPatience), 0);
 }
 
 nlohmann::json jsonFile(const fs::path& file) {
@@ -259,8 +257,7 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
         [&] {
             stone = test::findWindowOfClassBelow(session.display(), "trayer", "quillfen");
             return stone != 0 && fs::exists(heartbeat);
-        },
-        std::chrono::seconds(10)));
+        }));
 
     // One minute: the clock moves on, the pointer passes over the stone in the tray (which also
     // wakes the application to see that the time has come) and at the desk the user turns to
@@ -284,8 +281,7 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
                 auto beat = jsonFile(heartbeat);
                 auto at = beat.is_object() ? Iso8601::parse(beat.value("lastTickAt", "")) : std::nullopt;
                 return at && *at >= due;
-            },
-            std::chrono::seconds(3));
+            });
     };
     // The application has handled every message sent to it before this call: an activation
     // from the desktop, which it answers on its main thread, after them.
@@ -295,11 +291,12 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
                                                    QStringLiteral("org.freedesktop.Application"),
                                                    QStringLiteral("Activate"));
         call.setArguments({QVariantMap()});
-        return bus->call(call, QDBus::Block, 3000).type() == QDBusMessage::ReplyMessage;
+        return bus->call(call, QDBus::Block, static_cast<int>(test::kPatience.count())).type() ==
+               QDBusMessage::ReplyMessage;
     };
     // Its start is over once it answers: the clock must not jump past the time-outs of the
     // calls it makes while it starts.
-    ASSERT_TRUE(test::waitUntil(applicationHeard, std::chrono::seconds(10)));
+    ASSERT_TRUE(test::waitUntil(applicationHeard));
     auto nudges = [&] { return test::notifyCalls(bus).size(); };
 
     // Two hours at the desk, turning between two programs once a minute: the nudge comes once
@@ -343,7 +340,7 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
     EXPECT_TRUE(live(true));
 
     kill(app.pid(), SIGTERM);
-    EXPECT_TRUE(exitedWith(app.waitForExit(std::chrono::seconds(2)), 0));
+    EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
 
     EXPECT_EQ(test::notifyCalls(bus).size(), 1u);
     using Entry = std::pair<std::string, std::string>;

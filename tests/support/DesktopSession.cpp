@@ -57,14 +57,14 @@ void DesktopSession::SetUp() {
         std::abort();
     }
     Atom selection = XInternAtom(x, "_NET_SYSTEM_TRAY_S0", False);
-    if (!waitUntil([&] { return XGetSelectionOwner(x, selection) != 0; }, std::chrono::seconds(5))) {
+    if (!waitUntil([&] { return XGetSelectionOwner(x, selection) != 0; }, kPatience)) {
         std::fprintf(stderr, "desktop session: trayer did not take the tray\n");
         std::abort();
     }
     // The window manager is up once it owns its screen's manager selection; before that it
     // may still take the focus away from the first windows as it starts.
     Atom manager = XInternAtom(x, "WM_S0", False);
-    if (!waitUntil([&] { return XGetSelectionOwner(x, manager) != 0; }, std::chrono::seconds(5))) {
+    if (!waitUntil([&] { return XGetSelectionOwner(x, manager) != 0; }, kPatience)) {
         std::fprintf(stderr, "desktop session: openbox did not start\n");
         std::abort();
     }

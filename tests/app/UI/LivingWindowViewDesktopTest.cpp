@@ -39,7 +39,7 @@ TEST(LivingWindowView, ThePaneNeverTakesTheFocusItIsOnEveryWorkspaceAndAClickRea
         window->resize(200, 120);
         return window;
     });
-    ASSERT_TRUE(test::spinUntil([&] { return QApplication::activeWindow() == asked.window(); }, std::chrono::seconds(8)));
+    ASSERT_TRUE(test::spinUntil([&] { return QApplication::activeWindow() == asked.window(); }));
     const std::string focused = std::to_string(asked.window()->winId());
     ASSERT_TRUE(test::spinUntil([&] { return activeWindow() == focused; }));
 
