@@ -61,8 +61,14 @@ inline bool spinUntil(const std::function<bool()>& done, std::chrono::millisecon
     return true;
 }
 
+// Runs the event loop for `duration`, and at least once however late this thread comes back: what
+// was posted to it before the call is delivered.
 inline void spinFor(std::chrono::milliseconds duration) {
-    spinUntil([] { return false; }, duration);
+    const auto deadline = std::chrono::steady_clock::now() + duration;
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    } while (std::chrono::steady_clock::now() < deadline);
 }
 
 // Whether the application owns its name on `bus` and answers org.freedesktop.Application there.
