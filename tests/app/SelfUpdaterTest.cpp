@@ -290,6 +290,8 @@ TEST(SelfUpdater, ACheckWithoutAThreadWaitsForTheNextTimer) {
         test::CapturedSystemLog log;
         auto updater = scene.updater(setup);
         updater.start();
+        // The first turn refused, then a few more turns of the timer that log nothing more.
+        test::spinUntil([&] { return !log.lines.empty(); });
         test::spinFor(std::chrono::milliseconds(200));
         std::string seen =
             std::to_string(scene.journal().size()) + " entries; " + std::to_string(log.lines.size()) + " log lines";
