@@ -92,7 +92,7 @@ struct Ask : test::Harness {
     Ask() { test::writeFile(home.path() / ".claude/agents/carrowin.md", "You are the stone."); }
     InspectFacts::CloudFields asked() {
         controller->inspectModel().onAskIlvane();
-        EXPECT_TRUE(settle(std::chrono::seconds(5)));
+        EXPECT_TRUE(settle());
         return controller->inspectModel().cloud();
     }
 };
@@ -127,7 +127,7 @@ TEST(AppControllerAsk, AnAnswerToAnOlderAskNeverReplacesANewerOne) {
     // The tool is gone by the second ask, which says so at once.
     std::filesystem::remove(h.claude.path());
     h.controller->inspectModel().onAskIlvane();
-    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    ASSERT_TRUE(h.settle());
     EXPECT_EQ(h.controller->inspectModel().cloudStatus(), InspectFacts::CloudFields::kUnavailable);
     EXPECT_EQ(h.controller->inspectModel().cloudReasoning(), "");
 }
@@ -163,29 +163,29 @@ TEST(AppControllerAsk, TheReflectionIsAskedOncePerWeekAsTheMindSeesItAndOneAtATi
     h.start(kDeveloper);
     ASSERT_TRUE(h.controller->hasBridge());
     // The start-up's own look at the tool (its auth status) is not a reflection.
-    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    ASSERT_TRUE(h.settle());
     const int startup = h.claude.runs();
     EXPECT_EQ(AppController::reflectionKey(week(Load::low)), "3.1.1-2h.afternoon.focused.0");
 
     h.controller->refreshGeneratedReflection(week(Load::low));
     // While it runs, another week is dropped, not queued.
     h.controller->refreshGeneratedReflection(week(Load::low, ScreenBand::twoToThree));
-    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    ASSERT_TRUE(h.settle());
     EXPECT_EQ(h.claude.runs(), startup + 1);
     EXPECT_EQ(h.controller->generatedReflection(), "Third afternoon in a row with the screen.");
     EXPECT_EQ(h.controller->inspectModel().reflectionSource(), "mind");
     // Only today's load differs: the same key.
     h.controller->refreshGeneratedReflection(week(Load::high));
     h.controller->refreshGeneratedReflection(week(Load::low, ScreenBand::twoToThree));
-    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    ASSERT_TRUE(h.settle());
     EXPECT_EQ(h.claude.runs(), startup + 2);
 
     // A failing mind leaves no line; its week is not asked again.
     h.claude.reply("", 1);
     h.controller->refreshGeneratedReflection(week(Load::low, ScreenBand::overThree));
-    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    ASSERT_TRUE(h.settle());
     h.controller->refreshGeneratedReflection(week(Load::low, ScreenBand::overThree));
-    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    ASSERT_TRUE(h.settle());
     EXPECT_EQ(h.claude.runs(), startup + 3);
     EXPECT_EQ(h.controller->generatedReflection(), std::nullopt);
 
@@ -201,7 +201,7 @@ TEST(AppControllerAsk, TheAskAndTheReflectionGiveUpOnAHungToolAtTheirTimeOuts) {
     h.core.mindTimeouts = {1.0, 0.2, 1.0, 0.2, 0.2};
     h.start(kDeveloper);
     ASSERT_TRUE(h.controller->hasBridge());
-    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    ASSERT_TRUE(h.settle());
     h.claude.sleepFor(30);
     const auto started = std::chrono::steady_clock::now();
     h.controller->refreshGeneratedReflection(week(Load::low));
@@ -219,7 +219,7 @@ TEST(AppControllerAsk, AReflectionOrAnAskWithoutAThreadIsAskedAgainAtItsNextOcca
     h.claude.reply(envelope(R"({"line":"Third afternoon in a row with the screen."})"));
     h.start(kDeveloper);
     ASSERT_TRUE(h.controller->hasBridge());
-    ASSERT_TRUE(h.settle(std::chrono::seconds(5)));
+    ASSERT_TRUE(h.settle());
     const auto shortOfThreads = [&] {
         const auto liftLimit = test::runShortOfThreads({h.home.path()});
         std::string seen;
@@ -230,7 +230,7 @@ TEST(AppControllerAsk, AReflectionOrAnAskWithoutAThreadIsAskedAgainAtItsNextOcca
         seen += h.controller->inspectModel().cloudStatus() == before ? "; the ask is not shown waiting" : "";
         liftLimit();
         h.controller->refreshGeneratedReflection(week(Load::low));
-        h.settle(std::chrono::seconds(5));
+        h.settle();
         seen += "; " + h.controller->generatedReflection().value_or("no line");
         test::exitSeeing(seen, "nothing runs; the ask is not shown waiting; Third afternoon in a row with the screen.");
     };

@@ -358,7 +358,8 @@ TEST(AppController, WithoutALocationModeTheSkyIsNeverAsked) {
         Harness h;
         h.start({{"TAVRYN_LOCATION_MODE", mode}, {"TAVRYN_FIXED_PLACE", "Berlin"}, {"TAVRYN_RENDER_NONE", ""}});
         h.controller->refreshSky();
-        test::spinUntil([&] { return h.network->requests > 0; }, std::chrono::milliseconds(asked ? 3000 : 300));
+        test::spinUntil([&] { return h.network->requests > 0; },
+                        asked ? test::kPatience : std::chrono::milliseconds(300));
         EXPECT_EQ(h.network->requests > 0, asked) << mode;
     }
 }

@@ -204,10 +204,9 @@ TEST(HostileHome, AStartOverLinksPipesAndHugeFilesChangesNothingOutsideRunsNothi
             return std::all_of(refused.begin(), refused.end(),
                                [&](const fs::path& file) { return linesNaming(log, file) > 0; });
         };
-        ASSERT_TRUE(test::waitUntil([] { return test::applicationAnswers(QDBusConnection::sessionBus()); },
-                                    std::chrono::seconds(10)))
+        ASSERT_TRUE(test::waitUntil([] { return test::applicationAnswers(QDBusConnection::sessionBus()); }))
             << log;
-        EXPECT_TRUE(test::waitUntil(allRefusalsLogged, std::chrono::seconds(3)));
+        EXPECT_TRUE(test::waitUntil(allRefusalsLogged));
         const auto peakKb = app->peakResidentKb();
 
         ::kill(app->pid(), SIGTERM);
@@ -215,8 +214,7 @@ TEST(HostileHome, AStartOverLinksPipesAndHugeFilesChangesNothingOutsideRunsNothi
             [&] {
                 log += app->readRest(std::chrono::milliseconds(20));
                 return !app->running();
-            },
-            std::chrono::seconds(2)));
+            }));
         const auto status = app->waitForExit(std::chrono::milliseconds(0));
         EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
         log += app->readRest(std::chrono::milliseconds(200));
@@ -240,7 +238,7 @@ bool onboardingShows(const std::string& display) {
                                "for w in $(xdotool search --onlyvisible --classname quillfen); do "
                                "xdotool getwindowgeometry $w; done >&3"},
                               {{"DISPLAY", display}}, 3);
-    return search.readRest(std::chrono::seconds(3)).find("Geometry: 500x720") != std::string::npos;
+    return search.readRest().find("Geometry: 500x720") != std::string::npos;
 }
 
 // A home kept in a dotfiles folder, as GNU Stow links it in: the data, family and settings
@@ -290,25 +288,23 @@ TEST(LinkedHome, ADotfilesHomeKeepsItsHistorySettingsAndLinksAndLogsNoRefusal) {
         log += app.readRest(std::chrono::milliseconds(20));
         return test::readFile(family / "decisions-log.jsonl");
     };
-    ASSERT_TRUE(test::waitUntil([] { return test::applicationAnswers(QDBusConnection::sessionBus()); },
-                                std::chrono::seconds(10)))
+    ASSERT_TRUE(test::waitUntil([] { return test::applicationAnswers(QDBusConnection::sessionBus()); }))
         << log;
     EXPECT_TRUE(test::waitUntil(
-        [&] { return journal().find("kept flint-73ce from the web handoff") != std::string::npos; },
-        std::chrono::seconds(5)))
+        [&] { return journal().find("kept flint-73ce from the web handoff") != std::string::npos; }))
         << journal();
     test::ChildProcess second({QUILLFEN_BINARY, "tavryn-stone://keep?material=quartz&seed=a119"}, env);
-    const auto secondEnded = second.waitForExit(std::chrono::seconds(10));
+    const auto secondEnded = second.waitForExit(test::kPatience);
     EXPECT_TRUE(secondEnded && WIFEXITED(*secondEnded) && WEXITSTATUS(*secondEnded) == 0);
     EXPECT_NE(journal().find("kept quartz-a119 from the web handoff (was flint-73ce)"), std::string::npos) << journal();
     const auto samples = [&] {
         return nlohmann::json::parse(test::readFile(data / "signal-log.json"), nullptr, false).size();
     };
-    EXPECT_TRUE(test::waitUntil([&] { return samples() > 3; }, std::chrono::seconds(5))) << "a tick added its sample";
+    EXPECT_TRUE(test::waitUntil([&] { return samples() > 3; })) << "a tick added its sample";
     EXPECT_FALSE(onboardingShows(test::DesktopSession::current().display())) << "the promise was found";
 
     ::kill(app.pid(), SIGTERM);
-    const auto status = app.waitForExit(std::chrono::seconds(2));
+    const auto status = app.waitForExit(test::kPatience);
     EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
     log += app.readRest(std::chrono::milliseconds(200));
 

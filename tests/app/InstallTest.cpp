@@ -85,8 +85,7 @@ TEST(Install, PutsEveryFileWhereTheFreedesktopLayoutHasItAndUninstallingLeavesTh
         test::ChildProcess app({(root / "bin/quillfen").string()},
                                {{"DISPLAY", display.name()}, {"XDG_RUNTIME_DIR", runtime.path().string()},
                                 {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (runtime.path() / "none").string()}});
-        EXPECT_TRUE(test::waitUntil([&] { return fs::exists(home.dataDirectory() / "heartbeat.json"); },
-                                    std::chrono::seconds(10)));
+        EXPECT_TRUE(test::waitUntil([&] { return fs::exists(home.dataDirectory() / "heartbeat.json"); }));
         EXPECT_TRUE(app.running());
     }
 #endif

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -52,8 +53,9 @@ bool handOver(int n) {
     const QString url = QString::fromStdString("tavryn-stone://keep?material=" + stone.substr(0, dash) +
                                                "&seed=" + stone.substr(dash + 1));
     message.setArguments({QStringList{url}, QVariantMap()});
-    return QDBusConnection::sessionBus().call(message, QDBus::Block, 2000).type() ==
-           QDBusMessage::ReplyMessage;
+    return QDBusConnection::sessionBus()
+               .call(message, QDBus::Block, static_cast<int>(test::kPatience.count()))
+               .type() == QDBusMessage::ReplyMessage;
 }
 
 struct Journal {
@@ -124,21 +126,28 @@ TEST(Journals, ThirtyKillsWhileTheJournalIsWrittenAndCutLoseNoLineAndBreakNone) 
         }
         test::ChildProcess app({QUILLFEN_BINARY}, env);
         ASSERT_TRUE(test::waitUntil(
-            [] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(kService).value(); },
-            std::chrono::seconds(10)))
+            [] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(kService).value(); }))
             << "run " << run;
+        // The kill comes at a random moment once three handoffs are in, so that every run cuts the
+        // journal a few times however slow the machine, and the kill may fall inside a cut.
         const auto killAfter = std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 150)(random));
-        std::thread killer([&app, killAfter] {
+        std::atomic<int> handedOver{0};
+        std::atomic<bool> refused{false};
+        std::thread killer([&] {
+            while (handedOver < 3 && !refused)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             std::this_thread::sleep_for(killAfter);
             ::kill(app.pid(), SIGKILL);
         });
         while (handOver(next)) {
             written.push_back(stoneOf(next++));
             ++acknowledged;
+            ++handedOver;
         }
+        refused = true;
         const std::string inFlight = stoneOf(next++);
         killer.join();
-        ASSERT_TRUE(app.waitForExit(std::chrono::seconds(2))) << "run " << run;
+        ASSERT_TRUE(app.waitForExit(test::kPatience)) << "run " << run;
         ASSERT_TRUE(test::waitUntil([] {
             return !QDBusConnection::sessionBus().interface()->isServiceRegistered(kService).value();
         })) << "run "

@@ -40,14 +40,14 @@ TEST(Main, AMachineShortOfThreadsNeverEndsTheApplication) {
                             // The leak check at exit needs a thread of its own.
                             {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":detect_leaks=0"}});
     const auto data = home.dataDirectory();
-    ASSERT_TRUE(test::waitUntil([&] { return fs::exists(data / "heartbeat.json"); }, std::chrono::seconds(10)));
+    ASSERT_TRUE(test::waitUntil([&] { return fs::exists(data / "heartbeat.json"); }));
     EXPECT_FALSE(app.waitForExit(std::chrono::milliseconds(500)).has_value()) << "it ended";
     // The engine's tick, which appends the sample, never had a thread.
     const auto samples = fs::exists(data / "signal-log.json") ? test::readFile(data / "signal-log.json") : "[]";
     EXPECT_EQ(samples, "[]");
 
     ::kill(app.pid(), SIGTERM);
-    const auto status = app.waitForExit(std::chrono::seconds(3));
+    const auto status = app.waitForExit(test::kPatience);
     ASSERT_TRUE(status.has_value()) << "it did not quit";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
 }

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QWidget>
+#include <QWindow>
 
 #include "support/DesktopSession.h"
 #include "support/QtTestSupport.h"
@@ -55,8 +56,8 @@ TEST(ManagedWindow, AWindowShownWithoutFocusLeavesTheActiveWindowActive) {
     asked.present([&] { return makeWindow(builds); });
     ASSERT_TRUE(test::spinUntil([&] { return QApplication::activeWindow() == asked.window(); }));
     pane.present([&] { return makeWindow(builds); }, {}, ManagedWindow::Focus::leaveFocus);
-    ASSERT_TRUE(test::spinUntil([&] { return pane.window() && pane.window()->isVisible(); }));
-    test::spinFor(std::chrono::milliseconds(200));
+    ASSERT_TRUE(test::spinUntil([&] { return pane.window() && pane.window()->windowHandle()->isExposed(); }));
+    ASSERT_TRUE(test::settleDesktop(*pane.window()));
     EXPECT_EQ(QApplication::activeWindow(), asked.window());
 }
 

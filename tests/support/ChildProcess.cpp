@@ -210,7 +210,7 @@ SoundServer::SoundServer() : socket_(dir_.path() / "native") {
         std::map<std::string, std::string>{
             {"XDG_RUNTIME_DIR", dir_.path().string()},
             {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (dir_.path() / "no-bus").string()}});
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    auto deadline = std::chrono::steady_clock::now() + kPatience;
     while (!std::filesystem::exists(socket_)) {
         if (std::chrono::steady_clock::now() > deadline || !server_->running())
             fail("the sound server did not start");

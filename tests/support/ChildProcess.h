@@ -14,6 +14,11 @@
 
 namespace quillfen::test {
 
+// How long a test waits for what another process or the desktop does (a child's line or file, a
+// bus name, a window shown, the focus): long enough for a machine busy with builds and other
+// suites, since every wait ends as soon as its condition holds.
+inline constexpr std::chrono::milliseconds kPatience = std::chrono::seconds(20);
+
 // A helper program a test starts (a bus, a mock service, an X server). It is stopped
 // (SIGTERM, then SIGKILL) and reaped when the object goes, so a failing test leaves
 // nothing running. Its output goes to /dev/null.
@@ -38,10 +43,10 @@ public:
     std::optional<long> peakResidentKb() const;
     // One line from the report pipe, without its line feed; aborts the test run when none
     // comes in time.
-    std::string readLine(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    std::string readLine(std::chrono::milliseconds timeout = kPatience);
     // Everything still to come from the report pipe until the child closes it or the time is
     // up; may be empty.
-    std::string readRest(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    std::string readRest(std::chrono::milliseconds timeout = kPatience);
 
 private:
     pid_t pid_ = -1;
@@ -51,8 +56,7 @@ private:
 };
 
 // Polls `done` until it holds or the time is up; says whether it held.
-bool waitUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds timeout = std::chrono::seconds(3));
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = kPatience);
 
 // A private D-Bus message bus in a temporary folder; it serves as both the session and the
 // system bus of a test.

@@ -1,11 +1,18 @@
 #include "support/DesktopSession.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QByteArray>
+
 #include <cstdlib>
 #include <functional>
 
+#include "support/QtTestSupport.h"
+
 // X11 last: its macros break other headers.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <xcb/xcb.h>
 
 namespace quillfen::test {
 
@@ -35,6 +42,72 @@ Window findBelow(Display* x, Window w, const std::function<bool(Window)>& test) 
     return found;
 }
 
+// Sees one property of one window change, among the X events that Qt handles.
+class PropertyWatch final : public QAbstractNativeEventFilter {
+public:
+    PropertyWatch(Window window, Atom property) : window_(window), property_(property) {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~PropertyWatch() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+    PropertyWatch(const PropertyWatch&) = delete;
+    PropertyWatch& operator=(const PropertyWatch&) = delete;
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
+        const auto* change = static_cast<const xcb_property_notify_event_t*>(message);
+        if (change->window == window_ && change->atom == property_) seen = true;
+        return false;
+    }
+
+    bool seen = false;
+
+private:
+    Window window_;
+    Atom property_;
+};
+
+// Qt reads its X events in order: once it sees a property of its window change, it has read
+// everything the server sent it before.
+bool qtCaughtUp(Display* x, Window window) {
+    const Atom marker = XInternAtom(x, "_QUILLFEN_TEST_SETTLED", False);
+    PropertyWatch watch(window, marker);
+    const long value = 1;
+    XChangeProperty(x, window, marker, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&value), 1);
+    XFlush(x);
+    return spinUntil([&] { return watch.seen; });
+}
+
+// The window manager handles its events in order: once it answers a request for a probe
+// window's frame extents, it has handled everything the server sent it before.
+bool windowManagerCaughtUp(Display* x) {
+    const Window root = DefaultRootWindow(x);
+    const Window probe = XCreateSimpleWindow(x, root, 0, 0, 1, 1, 0, 0, 0);
+    const Atom extents = XInternAtom(x, "_NET_FRAME_EXTENTS", False);
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = probe;
+    request.xclient.message_type = XInternAtom(x, "_NET_REQUEST_FRAME_EXTENTS", False);
+    request.xclient.format = 32;
+    XSendEvent(x, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &request);
+    XFlush(x);
+    const bool answered = waitUntil([&] {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, remaining = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(x, probe, extents, 0, 4, False, XA_CARDINAL, &type, &format, &count, &remaining,
+                           &data);
+        if (data != nullptr) XFree(data);
+        return count == 4;
+    });
+    XDestroyWindow(x, probe);
+    XFlush(x);
+    return answered;
+}
+
 }  // namespace
 
 void DesktopSession::SetUp() {
@@ -57,14 +130,14 @@ void DesktopSession::SetUp() {
         std::abort();
     }
     Atom selection = XInternAtom(x, "_NET_SYSTEM_TRAY_S0", False);
-    if (!waitUntil([&] { return XGetSelectionOwner(x, selection) != 0; }, std::chrono::seconds(5))) {
+    if (!waitUntil([&] { return XGetSelectionOwner(x, selection) != 0; }, kPatience)) {
         std::fprintf(stderr, "desktop session: trayer did not take the tray\n");
         std::abort();
     }
     // The window manager is up once it owns its screen's manager selection; before that it
     // may still take the focus away from the first windows as it starts.
     Atom manager = XInternAtom(x, "WM_S0", False);
-    if (!waitUntil([&] { return XGetSelectionOwner(x, manager) != 0; }, std::chrono::seconds(5))) {
+    if (!waitUntil([&] { return XGetSelectionOwner(x, manager) != 0; }, kPatience)) {
         std::fprintf(stderr, "desktop session: openbox did not start\n");
         std::abort();
     }
@@ -109,6 +182,19 @@ unsigned long findWindowOfClassBelow(const std::string& display, const std::stri
     if (owner != 0) found = findBelow(x, owner, [&](Window w) { return classMatches(x, w, childClass); });
     XCloseDisplay(x);
     return found;
+}
+
+bool settleDesktop(const QWidget& window) {
+    Display* x = XOpenDisplay(DesktopSession::current().display().c_str());
+    if (x == nullptr) return false;
+    const auto id = static_cast<Window>(window.winId());
+    // In turn: what Qt asked of the window manager has gone out; the window manager has handled
+    // it, and its own requests, sent before its answer, have reached the server; it has handled
+    // what the server told it about them (a focus change); Qt has read what the server told it.
+    const bool settled =
+        qtCaughtUp(x, id) && windowManagerCaughtUp(x) && windowManagerCaughtUp(x) && qtCaughtUp(x, id);
+    XCloseDisplay(x);
+    return settled;
 }
 
 }  // namespace quillfen::test

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QWidget>
 
 #include <memory>
 #include <optional>
@@ -47,5 +48,12 @@ private:
 // (trayer's panel, say); 0 when there is none.
 unsigned long findWindowOfClassBelow(const std::string& display, const std::string& ownerClass,
                                      const std::string& childClass);
+
+// Waits until the window manager has handled everything the X server did before the call, and
+// this process's Qt everything the server sent it by then, so that a check that something did
+// not happen (the focus stayed where it was) looks at a settled desktop rather than at one a
+// fixed sleep later. `window` is a top-level window of this process on the screen. Says whether
+// both answered in time.
+bool settleDesktop(const QWidget& window);
 
 }  // namespace quillfen::test

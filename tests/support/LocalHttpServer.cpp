@@ -25,8 +25,21 @@ std::string LocalHttpServer::baseURL() const {
 
 void LocalHttpServer::start() {
     if (thread_.joinable()) return;
-    thread_ = std::thread([this] { server_->listen_after_bind(); });
-    while (!server_->is_running())
+    // The server says it runs before it starts its workers on its own thread: a test that runs
+    // short of threads right after this call would have them refused there, and the refusal
+    // would end the process. So the call returns once the workers are there (or the server has
+    // given up).
+    settled_ = false;
+    server_->new_task_queue = [this] {
+        auto* workers = new httplib::ThreadPool(CPPHTTPLIB_THREAD_POOL_COUNT);
+        settled_ = true;
+        return workers;
+    };
+    thread_ = std::thread([this] {
+        server_->listen_after_bind();
+        settled_ = true;
+    });
+    while (!settled_)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 

@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -31,6 +32,8 @@ private:
     bool tls_ = false;
     int port_ = 0;
     std::thread thread_;
+    // Its workers are there, or it has stopped listening.
+    std::atomic<bool> settled_{false};
 };
 
 }  // namespace quillfen::test

@@ -51,8 +51,7 @@ inline ::testing::Environment* addQtEnvironment() {
 }
 
 // Runs the event loop until `done` holds or the time is up; says whether it held.
-inline bool spinUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) {
+inline bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = kPatience) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!done()) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
@@ -62,8 +61,14 @@ inline bool spinUntil(const std::function<bool()>& done,
     return true;
 }
 
+// Runs the event loop for `duration`, and at least once however late this thread comes back: what
+// was posted to it before the call is delivered.
 inline void spinFor(std::chrono::milliseconds duration) {
-    spinUntil([] { return false; }, duration);
+    const auto deadline = std::chrono::steady_clock::now() + duration;
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    } while (std::chrono::steady_clock::now() < deadline);
 }
 
 // Whether the application owns its name on `bus` and answers org.freedesktop.Application there.
@@ -74,7 +79,8 @@ inline bool applicationAnswers(const QDBusConnection& bus) {
                                                QStringLiteral("org.freedesktop.Application"),
                                                QStringLiteral("Activate"));
     call.setArguments({QVariantMap()});
-    return bus.call(call, QDBus::Block, 2000).type() == QDBusMessage::ReplyMessage;
+    return bus.call(call, QDBus::Block, static_cast<int>(kPatience.count())).type() ==
+           QDBusMessage::ReplyMessage;
 }
 
 // A named client connection to a private bus, closed when the object goes (before the bus).
@@ -91,8 +97,7 @@ public:
     QDBusConnection* operator->() { return &connection_; }
 
     // Waits until some client owns `service`, as a mock service does once it is up.
-    bool waitForName(const QString& service,
-                     std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
+    bool waitForName(const QString& service, std::chrono::milliseconds timeout = kPatience) {
         return spinUntil([&] { return connection_.interface()->isServiceRegistered(service).value(); },
                          timeout);
     }
@@ -102,7 +107,7 @@ public:
                       const QString& method, const QVariantList& arguments = {}) {
         auto message = QDBusMessage::createMethodCall(service, path, interface, method);
         message.setArguments(arguments);
-        QDBusMessage reply = connection_.call(message, QDBus::Block, 3000);
+        QDBusMessage reply = connection_.call(message, QDBus::Block, static_cast<int>(kPatience.count()));
         EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage)
             << method.toStdString() << ": " << reply.errorMessage().toStdString();
         return reply;

@@ -145,7 +145,7 @@ struct Harness {
     }
 
     // Until every background job has come back.
-    bool settle(std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) {
+    bool settle(std::chrono::milliseconds timeout = kPatience) {
         if (!spinUntil([&] { return controller->work().running() == 0; }, timeout)) return false;
         // The last result is on its way to this thread.
         spinFor(std::chrono::milliseconds(20));
