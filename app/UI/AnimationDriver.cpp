@@ -199,6 +199,10 @@ void AnimationDriver::schedule() {
     }
     double delay = std::max(0.0, wake - clock_());
     timer_.start(static_cast<int>(std::ceil(delay * 1000.0)));
+    // The event loop times the wait from its own look at the clock. Should the clock have moved
+    // past the wake in between (a thread paused there, a clock that moves in steps), the wait
+    // would run a whole delay too long: wake at once instead.
+    if (delay > 0 && clock_() >= wake) timer_.start(0);
 }
 
 AnimatedValue::AnimatedValue(AnimationDriver& driver, double initial, std::function<void()> onChange)

@@ -155,6 +155,21 @@ TEST(AnimationDriver, ACancelledOrDroppedHandleStopsItsWorkAndMayOutliveTheDrive
     survivor.reset();
 }
 
+TEST(AnimationDriver, AStepWhoseTimeCameWhileItsTimerWasBeingArmedRunsAtOnce) {
+    // The clock moves a minute on just as the driver arms its timer for the minute's step: the
+    // event loop would time that minute from after the move.
+    AnimationDriver* driver = nullptr;
+    bool moved = false;
+    AnimationDriver stepped([&] {
+        moved = moved || (driver != nullptr && driver->timerArmed());
+        return moved ? 160.0 : 100.0;
+    });
+    driver = &stepped;
+    int runs = 0;
+    auto minutely = stepped.every(60, [&] { ++runs; });
+    EXPECT_TRUE(test::spinUntil([&] { return runs == 1; }));
+}
+
 TEST(AnimatedValue, RetargetsFromWhereItStandsAndJumpsUnderReduceMotion) {
     test::SteppedMotion motion;
     int changes = 0;
