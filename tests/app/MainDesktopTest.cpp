@@ -294,9 +294,23 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
                 return at && *at >= clock.now();
             });
     };
-    // The application has handled every message sent to it before this call: an activation
-    // from the desktop, which it answers on its main thread, after them.
+    // The application has handled every message sent to it before this call. It hears the login
+    // manager on a connection of its own (the system bus, here the same bus): a ping answered on
+    // each of its connections says they have read, and handed to the main thread, all that came
+    // before; then an activation from the desktop, which it answers on its main thread, after them.
     auto applicationHeard = [&] {
+        const auto names = bus->interface()->registeredServiceNames().value();
+        for (const QString& name : names) {
+            if (!name.startsWith(QLatin1Char(':')) ||
+                bus->interface()->servicePid(name).value() != static_cast<uint>(app.pid()))
+                continue;
+            auto ping = QDBusMessage::createMethodCall(name, QStringLiteral("/"),
+                                                       QStringLiteral("org.freedesktop.DBus.Peer"),
+                                                       QStringLiteral("Ping"));
+            if (bus->call(ping, QDBus::Block, static_cast<int>(test::kPatience.count())).type() !=
+                QDBusMessage::ReplyMessage)
+                return false;
+        }
         auto call = QDBusMessage::createMethodCall(QStringLiteral("org.quillfen.Quillfen"),
                                                    QStringLiteral("/org/quillfen/Quillfen"),
                                                    QStringLiteral("org.freedesktop.Application"),
@@ -344,6 +358,8 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
     EXPECT_TRUE(applicationHeard());
     for (int i = 0; i < 8; ++i)
         EXPECT_TRUE(live(false));
+    // Back half a minute after the last locked tick: a real clock never reads one instant twice.
+    clock.advance(std::chrono::seconds(30));
     bus.call(login, sessionPath, loginSession, QStringLiteral("Unlock"));
     EXPECT_TRUE(applicationHeard());
     // Back at the desk with a fresh stretch: no second nudge.
