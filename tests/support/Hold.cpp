@@ -24,4 +24,20 @@ bool Hold::gaveUp() const {
     return gaveUp_;
 }
 
+std::string ShellHold::command() const {
+    const std::string letGo = (dir_.path() / "let-go").string(), gaveUp = (dir_.path() / "gave-up").string();
+    const auto looks = std::to_string(kPatience / std::chrono::milliseconds(50));
+    // Ends at the patience even where the file cannot be left, its folder gone with the test.
+    return "n=0; until [ -e '" + letGo + "' ] || [ -e '" + gaveUp + "' ]; do if [ $n -ge " + looks +
+           " ]; then touch '" + gaveUp + "'; break; fi; n=$((n + 1)); sleep 0.05; done";
+}
+
+void ShellHold::letGo() const {
+    writeFile(dir_.path() / "let-go", "");
+}
+
+bool ShellHold::gaveUp() const {
+    return std::filesystem::exists(dir_.path() / "gave-up");
+}
+
 }  // namespace quillfen::test

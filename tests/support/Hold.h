@@ -3,8 +3,10 @@
 #include <condition_variable>
 #include <mutex>
 #include <stop_token>
+#include <string>
 
 #include "support/ChildProcess.h"
+#include "support/TestEnvironment.h"
 
 namespace quillfen::test {
 
@@ -26,6 +28,18 @@ private:
     mutable std::condition_variable_any changed_;
     bool letGo_ = false;
     mutable bool gaveUp_ = false;
+};
+
+// The same in a child process: a line of shell that waits until the test lets go, or gives up
+// after about kPatience, for every wait, and leaves a file that says so.
+class ShellHold {
+public:
+    std::string command() const;
+    void letGo() const;
+    bool gaveUp() const;
+
+private:
+    TempDir dir_;
 };
 
 }  // namespace quillfen::test
