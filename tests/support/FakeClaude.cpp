@@ -30,6 +30,11 @@ void FakeClaude::delayFor(double seconds) {
     writeScript();
 }
 
+void FakeClaude::hangs(bool hung) {
+    hung_ = hung;
+    writeScript();
+}
+
 void FakeClaude::writeScript() {
     const std::string d = dir_.string();
     std::ostringstream script;
@@ -38,6 +43,7 @@ void FakeClaude::writeScript() {
            << "echo run >> '" << d << "/runs'\n";
     if (sleepSeconds_ > 0) script << "exec sleep " << sleepSeconds_ << "\n";
     if (delaySeconds_ > 0) script << "sleep " << delaySeconds_ << "\n";
+    if (hung_) script << hold_.command() << "\n";
     script << "cat '" << d << "/stdout'\n"
            << "cat '" << d << "/stderr' >&2\n"
            << "exit $(cat '" << d << "/code')\n";

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "support/Hold.h"
+
 namespace quillfen::test {
 
 // A stand-in for the user's `claude` tool: a shell script at ~/.local/bin/claude of the given
@@ -18,6 +20,9 @@ public:
     void sleepFor(double seconds);
     // Answers as scripted, but only after this long, as a slow tool does.
     void delayFor(double seconds);
+    // Hangs until the test lets go of `hold()`, then answers as scripted.
+    void hangs(bool hung = true);
+    const ShellHold& hold() const { return hold_; }
     // The arguments of the latest run, each as given; empty when it never ran.
     std::vector<std::string> lastArguments() const;
     int runs() const;
@@ -29,6 +34,8 @@ private:
     std::filesystem::path dir_;
     double sleepSeconds_ = 0;
     double delaySeconds_ = 0;
+    bool hung_ = false;
+    ShellHold hold_;
 };
 
 }  // namespace quillfen::test

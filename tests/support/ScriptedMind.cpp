@@ -8,7 +8,7 @@ namespace quillfen::test {
 ScriptedMind::ScriptedMind(Answer answer) : answer_(std::move(answer)) {}
 
 ScriptedMind::ScriptedMind(const ScriptedMind& other)
-    : answer_(other.answer_), delay_(other.delay_), stopGrace_(other.stopGrace_) {}
+    : answer_(other.answer_), delay_(other.delay_), hold_(other.hold_), ignoresStop_(other.ignoresStop_) {}
 
 ScriptedMind ScriptedMind::deciding(MindDecision decision) {
     return ScriptedMind(Answer(std::move(decision)));
@@ -30,18 +30,26 @@ ScriptedMind& ScriptedMind::after(std::chrono::milliseconds delay) {
     delay_ = delay;
     return *this;
 }
-ScriptedMind& ScriptedMind::ignoringStopFor(std::chrono::milliseconds grace) {
-    stopGrace_ = grace;
+ScriptedMind& ScriptedMind::heldBy(std::shared_ptr<Hold> hold) {
+    hold_ = std::move(hold);
+    return *this;
+}
+ScriptedMind& ScriptedMind::ignoringStop() {
+    ignoresStop_ = true;
     return *this;
 }
 
 bool ScriptedMind::wait(const std::stop_token& stop) const {
+    if (hold_) {
+        hold_->wait(ignoresStop_ ? std::stop_token() : stop);
+        return stop.stop_requested();
+    }
     const auto start = std::chrono::steady_clock::now();
     const auto end = start + delay_;
-    const auto heedFrom = start + stopGrace_;
-    // Wakes on a stop request, then waits out the grace before heeding it. The lock is taken
-    // after the callback is set up and let go before it is torn down, which waits for a running
-    // callback that may want the lock.
+    const auto heedFrom = ignoresStop_ ? end : start;
+    // Wakes on a stop request, and heeds it unless told not to. The lock is taken after the
+    // callback is set up and let go before it is torn down, which waits for a running callback
+    // that may want the lock.
     std::condition_variable_any stopped;
     std::stop_callback wake(stop, [&] {
         std::lock_guard inner(mutex_);
@@ -105,9 +113,9 @@ int ScriptedMind::stoppedCalls() const {
     std::lock_guard lock(mutex_);
     return stopped_;
 }
-bool ScriptedMind::waitUntilIdle(std::chrono::milliseconds limit) const {
+bool ScriptedMind::waitUntilIdle(std::chrono::milliseconds limit, int calls) const {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, limit, [&] { return running_ == 0; });
+    return changed_.wait_for(lock, limit, [&] { return calls_ >= calls && running_ == 0; });
 }
 
 }  // namespace quillfen::test

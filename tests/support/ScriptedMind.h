@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -9,13 +10,14 @@
 #include <variant>
 
 #include "Mind/AgentMind.h"
+#include "support/Hold.h"
 
 namespace quillfen::test {
 
-// A mind that follows a script: every call first waits its delay, then answers the same way. The
-// wait ends early when the caller asks to stop, unless the mind is told to ignore that for a
-// while. Counts its calls and lets a test wait until no call is running, so that a test leaves no
-// late call behind.
+// A mind that follows a script: every call first waits its delay, or until the test lets its hold
+// go, then answers the same way. The wait ends early when the caller asks to stop, unless the mind
+// is told to ignore that. Counts its calls and lets a test wait until no call is running, so that
+// a test leaves no late call behind.
 class ScriptedMind final : public AgentMind {
 public:
     // Thrown as it is, to stand for a failure that is not a MindError.
@@ -41,8 +43,10 @@ public:
 
     // Each call waits this long before it answers.
     ScriptedMind& after(std::chrono::milliseconds delay);
-    // A request to stop is ignored for this long into the call; then the wait ends as asked.
-    ScriptedMind& ignoringStopFor(std::chrono::milliseconds grace);
+    // Each call waits, instead, until the test lets the hold go.
+    ScriptedMind& heldBy(std::shared_ptr<Hold> hold);
+    // A request to stop is never heeded: the call waits out its delay or its hold.
+    ScriptedMind& ignoringStop();
 
     ScriptedMind(const ScriptedMind& other);
 
@@ -53,8 +57,9 @@ public:
     int calls() const;
     // Calls that saw the caller ask them to stop.
     int stoppedCalls() const;
-    // Whether every call has ended within `limit`.
-    bool waitUntilIdle(std::chrono::milliseconds limit) const;
+    // Whether every call has ended within `limit`, `calls` calls at least having come: a call's
+    // thread may start a little after its caller has timed out.
+    bool waitUntilIdle(std::chrono::milliseconds limit, int calls = 0) const;
 
 private:
     explicit ScriptedMind(Answer answer);
@@ -66,7 +71,8 @@ private:
 
     Answer answer_;
     std::chrono::milliseconds delay_{0};
-    std::chrono::milliseconds stopGrace_{0};
+    std::shared_ptr<Hold> hold_;
+    bool ignoresStop_ = false;
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;

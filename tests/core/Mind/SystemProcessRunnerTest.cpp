@@ -13,6 +13,7 @@
 #include "CoreProcess.h"
 #include "Mind/ProcessRunner.h"
 #include "support/ChildProcess.h"
+#include "support/Hold.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {
@@ -44,10 +45,6 @@ protected:
         std::string pidField, name, state;
         stat >> pidField >> name >> state;
         return state != "Z";
-    }
-
-    static double secondsSince(std::chrono::steady_clock::time_point start) {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
 
     test::TempDir dir_;
@@ -94,45 +91,41 @@ TEST_F(SystemProcessRunnerTest, LaunchFailuresArePassedThrough) {
     EXPECT_TRUE(std::holds_alternative<ProcessLaunchError>(run(plain.string())));
 }
 
+// The children below are never let go: only the runner ends them before they give up.
 TEST_F(SystemProcessRunnerTest, ADeadlineEndsTheChildAndEverythingItStarted) {
     auto pids = dir_.path() / "pid";
+    const test::ShellHold stubbornHold;
     auto stubborn =
-        script("stubborn.sh", "trap '' TERM; echo $$ > " + pids.string() + "; while :; do sleep 0.05; done");
-    auto start = std::chrono::steady_clock::now();
+        script("stubborn.sh", "trap '' TERM; echo $$ > " + pids.string() + "; " + stubbornHold.command());
     EXPECT_EQ(run(stubborn, 0.2), ProcessResult(MindError::timedOut()));
-    EXPECT_LT(secondsSince(start), 0.35);
-    ASSERT_TRUE(std::filesystem::exists(pids));
-    for (int i = 0; i < 100 && alive(pids); ++i)
-        std::this_thread::sleep_for(10ms);
-    EXPECT_FALSE(alive(pids)) << "a child that ignores SIGTERM is killed after the grace";
+    EXPECT_TRUE(alive(pids)) << "the call waited out the grace of a child that ignores SIGTERM";
+    EXPECT_TRUE(test::waitUntil([&] { return !alive(pids); }));
+    EXPECT_FALSE(stubbornHold.gaveUp()) << "a child that ignores SIGTERM is killed after the grace";
 
     auto grandchild = dir_.path() / "grandchild";
-    auto leaver = script("leaver.sh", "sleep 30 & echo $! > " + grandchild.string() + "; echo done");
-    start = std::chrono::steady_clock::now();
+    const test::ShellHold leftHold;
+    auto leaver = script("leaver.sh",
+                         "(" + leftHold.command() + ") & echo $! > " + grandchild.string() + "; echo done");
     EXPECT_EQ(run(leaver, 0.3), ProcessResult(std::string("done\n")));
-    EXPECT_LT(secondsSince(start), 0.5);
-    for (int i = 0; i < 100 && alive(grandchild); ++i)
-        std::this_thread::sleep_for(10ms);
-    EXPECT_FALSE(alive(grandchild));
+    EXPECT_TRUE(test::waitUntil([&] { return !alive(grandchild); }));
+    EXPECT_FALSE(leftHold.gaveUp()) << "the call waited for what the child left behind";
 }
 
 TEST_F(SystemProcessRunnerTest, ACancelledCallStopsItsChildAtOnce) {
     std::stop_source source;
     auto pids = dir_.path() / "pid";
-    auto sleeper = script("sleeper.sh", "echo $$ > " + pids.string() + "; exec sleep 30");
+    const test::ShellHold hold;
+    auto sleeper = script("sleeper.sh", "echo $$ > " + pids.string() + "; " + hold.command());
     std::thread canceller([&] {
-        std::this_thread::sleep_for(100ms);
+        test::waitUntil([&] { return alive(pids); });
         source.request_stop();
     });
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(run(sleeper, 10.0, {}, source.get_token()), ProcessResult(MindError::timedOut()));
+    // A deadline past the child's patience: only the cancel ends the call before the child gives up.
+    const double deadline = 2 * std::chrono::duration<double>(test::kPatience).count();
+    EXPECT_EQ(run(sleeper, deadline, {}, source.get_token()), ProcessResult(MindError::timedOut()));
     canceller.join();
-    EXPECT_LT(secondsSince(start), 0.3);
-    // On a slow machine the child may write its pid only after the cancel: wait for the pid (a
-    // child stopped before it wrote one never does) as well as for its end.
-    for (int i = 0; i < 100 && (!std::filesystem::exists(pids) || std::filesystem::file_size(pids) == 0 || alive(pids)); ++i)
-        std::this_thread::sleep_for(10ms);
-    EXPECT_FALSE(alive(pids));
+    EXPECT_TRUE(test::waitUntil([&] { return !alive(pids); }));
+    EXPECT_FALSE(hold.gaveUp()) << "the call waited for the child";
 }
 
 TEST_F(SystemProcessRunnerTest, ACallWhoseCallerHasGivenUpStartsNoChild) {

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "support/Hold.h"
+
 namespace quillfen {
 namespace {
 
@@ -23,22 +25,23 @@ TEST(DetachedTimeoutRace, WorkInTimeGivesItsValueOrItsError) {
 // it owns and ends later on its own.
 TEST(DetachedTimeoutRace, LateWorkIsAskedToStopAndLeftToEndOnItsOwn) {
     auto owned = std::make_shared<std::string>("still here");
+    auto hold = std::make_shared<test::Hold>();
     std::promise<std::string> ended;
     auto endedLater = ended.get_future();
 
-    const auto start = std::chrono::steady_clock::now();
     const auto result = raceLeavingLateWork<int>(
-        0.05,
-        [owned, ended = std::make_shared<std::promise<std::string>>(std::move(ended))](std::stop_token stop) {
-            std::this_thread::sleep_for(300ms);
+        0.05, [owned, hold,
+               ended = std::make_shared<std::promise<std::string>>(std::move(ended))](std::stop_token stop) {
+            hold->wait();
             ended->set_value(*owned + (stop.stop_requested() ? ", asked to stop" : ""));
             return 1;
         });
     EXPECT_EQ(result, std::nullopt);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 200ms);
 
     owned.reset();
-    ASSERT_EQ(endedLater.wait_for(1s), std::future_status::ready);
+    hold->letGo();
+    ASSERT_EQ(endedLater.wait_for(test::kPatience), std::future_status::ready);
+    EXPECT_FALSE(hold->gaveUp()) << "the caller was answered only when the work ended";
     EXPECT_EQ(endedLater.get(), "still here, asked to stop");
 }
 
@@ -55,7 +58,7 @@ TEST(DetachedTimeoutRace, AnHonouringWorkerStopsWhenAsked) {
                                            return 1;
                                        }),
               std::nullopt);
-    ASSERT_EQ(finished.wait_for(1s), std::future_status::ready);
+    ASSERT_EQ(finished.wait_for(test::kPatience), std::future_status::ready);
     EXPECT_TRUE(sawStop);
 }
 

@@ -1,6 +1,7 @@
 #include "platform/linux/EventStoreLinux.h"
 
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -21,6 +22,14 @@ namespace {
 using LocalCalendar::fromLocal;
 
 const std::filesystem::path kFixtures = std::filesystem::path(QUILLFEN_TEST_FIXTURES) / "calendar";
+
+// The processor time this thread has spent: what a read costs, however long a busy machine keeps
+// it waiting for a processor.
+std::chrono::nanoseconds threadTime() {
+    timespec spent{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &spent);
+    return std::chrono::seconds(spent.tv_sec) + std::chrono::nanoseconds(spent.tv_nsec);
+}
 
 // A calendar folder holding copies of the named fixtures, read in Berlin.
 struct Calendar {
@@ -186,9 +195,9 @@ TEST(EventStoreLinux, OneTimeBudgetCoversTheWholeFolder) {
                         "DTSTART:19720105T150000Z\r\nDURATION:PT15M\r\nRRULE:FREQ=DAILY\r\nEND:VEVENT\r\n"
                         "END:VCALENDAR\r\n");
     }
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = threadTime();
     EXPECT_FALSE(c.day(2026, 1, 5).empty());
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(600));
+    EXPECT_LT(threadTime() - start, std::chrono::milliseconds(600));
 }
 
 // Found by fuzzing: libical searches a rule that never matches for up to half a second in one
@@ -220,11 +229,11 @@ TEST(EventStoreLinux, RulesThatNeverMatchCostNothingAndTheOthersAreStillRead) {
     }
     test::writeFile(c.dir.path() / "rules.ics",
                     "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\n" + events + "END:VCALENDAR\r\n");
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = threadTime();
     std::vector<TimePoint> starts;
     for (const auto& e : c.store.events(test::at("2026-01-05T00:00:00Z"), test::at("2026-01-06T00:00:00Z")))
         starts.push_back(e.start);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    EXPECT_LT(threadTime() - start, std::chrono::milliseconds(200));
     std::sort(starts.begin(), starts.end());
     EXPECT_EQ(starts, expected);
 }
@@ -246,9 +255,9 @@ TEST(EventStoreLinux, AZoneTooCostlyToFollowGivesWayToTheSystemsZoneOfItsName) {
                 "DTSTART:" + since + "\r\nRRULE:" + rule + "\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n" +
                 "BEGIN:VEVENT\r\nUID:a\r\nDTSTART;TZID=Europe/Berlin:20260105T100000\r\nEND:VEVENT\r\n" +
                 "END:VCALENDAR\r\n");
-        const auto start = std::chrono::steady_clock::now();
+        const auto start = threadTime();
         const auto events = c.day(2026, 1, 5);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200)) << rule;
+        EXPECT_LT(threadTime() - start, std::chrono::milliseconds(200)) << rule;
         ASSERT_EQ(events.size(), 1u) << rule;
         EXPECT_EQ(events[0].start, test::at(followed ? "2026-01-05T05:00:00Z" : "2026-01-05T09:00:00Z"))
             << rule;
