@@ -311,13 +311,7 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
                 QDBusMessage::ReplyMessage)
                 return false;
         }
-        auto call = QDBusMessage::createMethodCall(QStringLiteral("org.quillfen.Quillfen"),
-                                                   QStringLiteral("/org/quillfen/Quillfen"),
-                                                   QStringLiteral("org.freedesktop.Application"),
-                                                   QStringLiteral("Activate"));
-        call.setArguments({QVariantMap()});
-        return bus->call(call, QDBus::Block, static_cast<int>(test::kPatience.count())).type() ==
-               QDBusMessage::ReplyMessage;
+        return test::applicationAnswers(*bus);
     };
     // Its start is over once it answers: the clock must not jump past the time-outs of the
     // calls it makes while it starts.
