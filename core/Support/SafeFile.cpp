@@ -2,60 +2,35 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/openat2.h>
 #include <sys/random.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <deque>
 #include <utility>
 #include <vector>
 
+#include "Support/PathWalk.h"
 #include "Support/SystemLog.h"
 
 namespace quillfen::SafeFile {
 
 namespace {
 
+using PathWalk::Fd;
+using PathWalk::Found;
+using PathWalk::place;
+
 constexpr const char* kCategory = "files";
 constexpr const char* kAsideInfix = ".corrupt-";
 constexpr std::size_t kTemporarySuffix = 7;  // ".XXXXXX"
 constexpr auto kLeftoverAge = std::chrono::minutes(1);
-constexpr int kMostLinks = 40;  // as many as the kernel follows
-
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(Fd&& other) noexcept : fd_(other.release()) {}
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) {
-            if (fd_ >= 0) ::close(fd_);
-            fd_ = other.release();
-        }
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool ok() const { return fd_ >= 0; }
-    int release() { return std::exchange(fd_, -1); }
-    Fd duplicate() const { return Fd(fd_ < 0 ? -1 : ::fcntl(fd_, F_DUPFD_CLOEXEC, 0)); }
-
-private:
-    int fd_;
-};
 
 std::error_code lastError() {
     return {errno, std::generic_category()};
@@ -82,213 +57,6 @@ bool writeAll(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;
-}
-
-// One name of a path on the way, and whether a link's target brought it: a refusal inside a
-// link's target says so.
-struct Step {
-    std::string name;
-    bool inLink = false;
-};
-
-void putFirst(std::deque<Step>& steps, const std::filesystem::path& path, bool inLink) {
-    std::vector<Step> names;
-    for (const auto& part : path) {
-        std::string name = part.string();
-        if (name.empty() || name == "." || name.find_first_not_of('/') == std::string::npos) continue;
-        names.push_back({std::move(name), inLink});
-    }
-    steps.insert(steps.begin(), names.begin(), names.end());
-}
-
-// Where a walk ended: for a file, the folder that holds it (open, O_PATH) and its name there;
-// for a folder, the folder itself. Every later step goes through `folder`, so a name swapped on
-// the way after the walk changes nothing.
-struct Found {
-    Fd folder;
-    std::string name;
-    std::filesystem::path path;  // where that is, links resolved
-    bool followed = false;       // a link was followed on the way
-    bool byTheUsersLink = false;  // one of them the user's (root's alone are the system's layout)
-    bool lastLinked = false;     // the place's own name came from a link
-    bool exists = false;         // the file is there, as `info` says
-    struct stat info {};
-    std::string refusal;
-    int error = 0;  // a folder on the way could not be reached (ENOENT: it is missing)
-    // The place as the caller named it, in its folder, once the walk got that far: a write
-    // replaces a refused link there with a file of ours, never writing through it.
-    Fd namedFolder;
-    std::string namedName;
-
-    bool ok() const { return refusal.empty() && error == 0; }
-};
-
-bool isOursOrRoots(const struct stat& info) {
-    return info.st_uid == ::geteuid() || info.st_uid == 0;
-}
-
-// From `current` (the folder at `path`), one name at a time, each opened without following
-// and looked at. A link is followed only when the user or root made it: the user's dotfiles,
-// the system's own layout (/home a link to /var/home); anyone else's, anywhere on the way,
-// ends the walk. `make` creates the missing folders the caller named (never those a link
-// names), each 0700 by its own descriptor.
-Found walkFrom(Fd current, std::filesystem::path path, std::deque<Step> steps, Kind kind, bool make) {
-    Found found;
-    if (!current.ok()) {
-        found.error = errno;
-        return found;
-    }
-    const uid_t user = ::geteuid();
-    const auto refused = [&](std::string why) {
-        found.refusal = std::move(why);
-        return std::move(found);
-    };
-    int links = 0;
-    while (!steps.empty()) {
-        const Step step = std::move(steps.front());
-        steps.pop_front();
-        const bool fileStep = steps.empty() && kind == Kind::file;
-        if (fileStep && !step.inLink) {
-            found.namedFolder = current.duplicate();
-            found.namedName = step.name;
-        }
-        if (step.name == "..") {
-            if (fileStep) break;
-            current = Fd(::openat(current.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
-            if (!current.ok()) {
-                found.error = errno;
-                return found;
-            }
-            path = path.parent_path();
-            continue;
-        }
-        const char* name = step.name.c_str();
-        Fd next(::openat(current.get(), name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
-        bool made = false;
-        if (!next.ok() && errno == ENOENT && make && !fileStep && !step.inLink) {
-            made = ::mkdirat(current.get(), name, S_IRWXU) == 0;
-            if (made || errno == EEXIST) next = Fd(::openat(current.get(), name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
-        }
-        if (!next.ok()) {
-            const int error = errno;
-            if (error == ENOENT && fileStep) {
-                // Nothing there yet: a file made in this folder.
-                found.folder = std::move(current);
-                found.name = step.name;
-                found.path = path / step.name;
-                found.lastLinked = step.inLink;
-                return found;
-            }
-            if (step.inLink && (error == ENOENT || error == ENOTDIR)) return refused("a link that leads nowhere");
-            found.error = error;
-            return found;
-        }
-        struct stat info {};
-        if (::fstat(next.get(), &info) != 0) {
-            found.error = errno;
-            return found;
-        }
-        if (S_ISLNK(info.st_mode)) {
-            if (!isOursOrRoots(info))
-                return refused(step.inLink ? "a link to something of another user" : "a link of another user");
-            if (++links > kMostLinks) return refused("a loop of links");
-            char target[PATH_MAX];
-            const ssize_t length = ::readlinkat(next.get(), "", target, sizeof target);
-            if (length < 0) return refused(std::strerror(errno));
-            if (static_cast<std::size_t>(length) == sizeof target) return refused(std::strerror(ENAMETOOLONG));
-            const std::filesystem::path leadsTo(std::string(target, static_cast<std::size_t>(length)));
-            if (leadsTo.is_absolute()) {
-                current = Fd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
-                path = "/";
-            }
-            found.followed = true;
-            found.byTheUsersLink = found.byTheUsersLink || info.st_uid == user;
-            putFirst(steps, leadsTo, true);
-            if (steps.empty() && kind == Kind::file) break;
-            continue;
-        }
-        if (fileStep) {
-            found.folder = std::move(current);
-            found.name = step.name;
-            found.path = path / step.name;
-            found.lastLinked = step.inLink;
-            found.exists = true;
-            found.info = info;
-            return found;
-        }
-        if (!S_ISDIR(info.st_mode)) {
-            if (step.inLink) return refused(steps.empty() ? "a link to something that is not a folder" : "a link that leads nowhere");
-            found.error = ENOTDIR;
-            return found;
-        }
-        if (made) {
-            // A folder of ours, new: swapped for someone else's meanwhile, it is not gone into. Its
-            // mode is set on its own descriptor (mkdir's is narrowed by the umask), never by name.
-            if (info.st_uid != user) return refused("a folder of another user");
-            Fd own(::openat(next.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            if (!own.ok() || ::fchmod(own.get(), S_IRWXU) != 0) {
-                found.error = errno;
-                return found;
-            }
-        }
-        current = std::move(next);
-        path /= step.name;
-    }
-    if (kind == Kind::file) return refused(found.followed ? "a link to something that is not a file" : "a folder, not a file");
-    found.folder = std::move(current);
-    found.path = std::move(path);
-    return found;
-}
-
-Found walk(const std::filesystem::path& at, Kind kind, bool make = false) {
-    std::deque<Step> steps;
-    putFirst(steps, at, false);
-    const std::filesystem::path start = at.is_absolute() ? "/" : "";
-    // Most ways hold no link at all: the kernel then finds the folder in one call that refuses any
-    // link, and only the last name is looked at here. A link on the way (or a kernel without the
-    // call) leaves it to the walk a name at a time.
-    if (!make) {
-        std::deque<Step> last;
-        if (kind == Kind::file && !steps.empty()) {
-            last.push_back(std::move(steps.back()));
-            steps.pop_back();
-        }
-        std::filesystem::path folder = start;
-        for (const auto& step : steps)
-            folder /= step.name;
-        open_how how{};
-        how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
-        how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-        Fd found(static_cast<int>(::syscall(SYS_openat2, AT_FDCWD, folder.empty() ? "." : folder.c_str(), &how, sizeof how)));
-        if (found.ok()) return walkFrom(std::move(found), std::move(folder), std::move(last), kind, make);
-        steps.insert(steps.end(), last.begin(), last.end());
-    }
-    return walkFrom(Fd(::open(start.empty() ? "." : "/", O_PATH | O_DIRECTORY | O_CLOEXEC)), start, std::move(steps),
-                    kind, make);
-}
-
-// A place of ours is in a folder of the user's, and a link leads only to what is theirs.
-Found& ownedByTheUser(Found& found, Kind kind) {
-    if (!found.ok()) return found;
-    const uid_t user = ::geteuid();
-    struct stat folder {};
-    if (::fstat(found.folder.get(), &folder) != 0) {
-        found.error = errno;
-    } else if (folder.st_uid != user) {
-        found.refusal = found.followed          ? "a link to something of another user"
-                        : kind == Kind::folder ? "a folder of another user"
-                                               : "in a folder of another user";
-    } else if (found.exists && found.byTheUsersLink && found.info.st_uid != user) {
-        found.refusal = "a link to something of another user";
-    } else if (found.exists && found.lastLinked && !S_ISREG(found.info.st_mode)) {
-        found.refusal = "a link to something that is not a file";
-    }
-    return found;
-}
-
-Found place(const std::filesystem::path& at, Kind kind, bool make = false) {
-    Found found = walk(at, kind, make);
-    return std::move(ownedByTheUser(found, kind));
 }
 
 // Where a write goes: the place the walk found; or, when a link there was refused, the place as
@@ -353,7 +121,7 @@ Opening openFound(const Found& found, int flags) {
         return result;
     }
     // Swapped for another's file after the walk.
-    if (found.byTheUsersLink && info.st_uid != ::geteuid()) {
+    if ((found.byTheUsersLink || found.lastLinked) && info.st_uid != ::geteuid()) {
         opened.refusal = "a link to something of another user";
         return result;
     }
@@ -486,8 +254,8 @@ void removeLeftoversIn(int folder, const std::filesystem::path& path,
         if (followLinks && ours(name) && S_ISLNK(info.st_mode)) {
             // The user's link: its file is replaced beside what it leads to, in that folder.
             Fd start(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
-            Found found = walkFrom(std::move(start), path, {{name, false}}, Kind::file, false);
-            if (ownedByTheUser(found, Kind::file).ok() && found.followed) linked.push_back(std::move(found));
+            Found found = PathWalk::walkOn(std::move(start), path, name, Kind::file);
+            if (PathWalk::ownedByTheUser(found, Kind::file).ok() && found.followed) linked.push_back(std::move(found));
             return;
         }
         if (!isTemporaryNameOf(name, ours) || !isTheUsersFile(info) || info.st_mtime >= before) return;
@@ -690,6 +458,12 @@ std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::str
         refuse(file, "owned by another user");
         return std::nullopt;
     }
+    // Whoever made the other name, and whatever file of the user's it is, the line would land
+    // there too: the journal waits until the file has one name again.
+    if (info.st_nlink > 1) {
+        refuse(file, "a file with another name (a hard link)");
+        return std::nullopt;
+    }
     char last = '\n';
     const bool midLine =
         info.st_size > 0 && ::pread(fd.get(), &last, 1, info.st_size - 1) == 1 && last != '\n';
@@ -756,16 +530,7 @@ std::error_code makeFolders(const std::filesystem::path& folder) {
 }
 
 bool isOwnPrivateFolder(const std::filesystem::path& folder) {
-    const Found parent = walk(folder.parent_path(), Kind::folder);
-    if (!parent.ok()) return false;
-    const std::string name = folder.filename();
-    const bool made = ::mkdirat(parent.folder.get(), name.c_str(), S_IRWXU) == 0;
-    Fd fd(::openat(parent.folder.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat info {};
-    if (!fd.ok() || ::fstat(fd.get(), &info) != 0 || info.st_uid != ::geteuid()) return false;
-    // mkdir's mode is narrowed by the umask, never widened.
-    if (made && ::fchmod(fd.get(), S_IRWXU) == 0) info.st_mode = S_IFDIR | S_IRWXU;
-    return (info.st_mode & 07777) == S_IRWXU;
+    return PathWalk::privateFolder(folder).ok();
 }
 
 }  // namespace quillfen::SafeFile

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "Support/Clock.h"
+#include "Support/PathWalk.h"
 
 // Every file of ours goes through here. Our folders are outside input too: anyone may have put
 // a link, a pipe, a device or a huge file where a store or a journal should be, so a file is
@@ -27,13 +28,13 @@ namespace quillfen::SafeFile {
 enum class Links { ours, follow };
 
 // Where a file or folder of ours really is. A link the user made is their layout (dotfiles, a
-// synced folder, GNU Stow) and one root made is the system's (/home a link to /var/home): both
-// are followed, at every step of the way and inside a link's target too. What a link leads to
-// must be the user's: a folder of theirs, or a regular file of theirs (or, for a file, nothing
-// yet) in a folder of theirs; and a file of ours is only ever in a folder of the user's. `path`
-// is then what the links lead to; with no link on the way it is the place itself. Anything else
-// is refused, and `refusal` says why.
-enum class Kind { file, folder };
+// synced folder, GNU Stow) and one root made where nobody else could have is the system's (/home
+// a link to /var/home): both are followed, at every step of the way and inside a link's target
+// too (see PathWalk). What a link leads to must be the user's: a folder of theirs, or a regular
+// file of theirs (or, for a file, nothing yet) in a folder of theirs; and a file of ours is only
+// ever in a folder of the user's. `path` is then what the links lead to; with no link on the way
+// it is the place itself. Anything else is refused, and `refusal` says why.
+using Kind = PathWalk::Kind;
 struct Place {
     std::filesystem::path path;
     std::string refusal;
@@ -84,7 +85,7 @@ std::optional<std::size_t> readAt(int fd, std::uintmax_t offset, std::string& bu
 // left out whole). No value when there is no such file or it cannot be read.
 std::optional<std::string> readTail(const std::filesystem::path& file, std::size_t maxBytes, Links links);
 
-// Replaces the file whole: written beside it under ".<name>.XXXXXX", given its mode (0600, or 0700
+// Replaces the file whole: written beside it under ".<name>.XXXXXX", given its mode (0600, or 0755
 // for a script) and renamed over it, so a reader (or a crash) sees the old content or the new,
 // never half. The user's own link stays, and what it leads to is replaced, in its own folder;
 // any other link, or a pipe, in its place is replaced, never written through. `beforeRename`
@@ -110,7 +111,8 @@ using Pieces = std::function<bool(const Sink&)>;
 // Appends the bytes to a regular file of ours (created 0600) in one write, starting a new line
 // first when the file ends inside one (a write cut short by a crash), so the cut line stays a
 // line of its own; through the user's own link, to what it leads to. Any other link, a file of
-// another user or anything but a regular file is refused. Gives the file's size after the append.
+// another user, a file with a second name (a hard link: the line would reach that name too) or
+// anything but a regular file is refused. Gives the file's size after the append.
 std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::string_view bytes);
 
 // Removes the file of ours, or a link in its place as a link, from its folder; nothing there is

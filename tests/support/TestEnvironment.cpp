@@ -1,6 +1,8 @@
 #include "support/TestEnvironment.h"
 
+#include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -124,6 +126,28 @@ int asUser(unsigned uid, const std::function<int()>& body) {
     int status = 0;
     if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status) == 255 ? -1 : WEXITSTATUS(status);
+}
+
+namespace {
+constexpr const char* kProtectedHardLinks = "/proc/sys/fs/protected_hardlinks";
+}
+
+// Tests of other suites may run at the same time: one at a time holds the switch, so that each
+// puts back what the machine had, never what another test had set.
+UnprotectedHardLinks::UnprotectedHardLinks() {
+    if (::geteuid() != 0) return;
+    lock_ = ::open("/run/quillfen-tests-protected-hardlinks.lock", O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (lock_ < 0 || ::flock(lock_, LOCK_EX) != 0) return;
+    std::ifstream in(kProtectedHardLinks);
+    std::string value;
+    if (!std::getline(in, value)) return;
+    std::ofstream out(kProtectedHardLinks);
+    if (out << "0\n" && out.flush()) previous_ = value;
+}
+
+UnprotectedHardLinks::~UnprotectedHardLinks() {
+    if (previous_) std::ofstream(kProtectedHardLinks) << *previous_ << "\n";
+    if (lock_ >= 0) ::close(lock_);
 }
 
 std::vector<std::string> contentsKeptAside(const std::filesystem::path& file) {

@@ -99,6 +99,23 @@ std::optional<std::filesystem::path> layOut(const DotfilesLayout& layout, const 
 inline constexpr unsigned kThirdUser = 65533;
 int asUser(unsigned uid, const std::function<int()>& body);
 
+// The kernel's guard against linking another user's files (fs.protected_hardlinks) off for the
+// life of the object, where this run may turn it off, and as it was afterwards: how another user
+// gives a file of the user's, or one of root's links, a second name. `active()` says whether it
+// is off; a test that needs it skips, and says so, where it is not.
+class UnprotectedHardLinks {
+public:
+    UnprotectedHardLinks();
+    ~UnprotectedHardLinks();
+    UnprotectedHardLinks(const UnprotectedHardLinks&) = delete;
+    UnprotectedHardLinks& operator=(const UnprotectedHardLinks&) = delete;
+    bool active() const { return previous_.has_value(); }
+
+private:
+    std::optional<std::string> previous_;
+    int lock_ = -1;
+};
+
 // What a store kept aside of the file (its "<name>.corrupt-<time>" copies), in the order the
 // names sort; and removing them all.
 std::vector<std::string> contentsKeptAside(const std::filesystem::path& file);

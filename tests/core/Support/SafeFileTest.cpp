@@ -311,6 +311,65 @@ TEST(SafeFile, RootsLinkOnTheWayIsFollowedForAnOrdinaryUserAndAnotherUsersIsNot)
     EXPECT_EQ(test::readFile(real / "ada/.ostrel/decisions-log.jsonl"), "line\n");
 }
 
+// Another user gives one of root's links to "." (as distributions keep in /usr/bin) a second name
+// in a home others may write, as the family folder or as Claude Code's: the link would make that
+// folder the home itself. Root did not put it there, so it is not the system's layout.
+TEST(SafeFile, RootsLinkThatAnotherUserLinkedIntoAFolderOthersMayWriteIsNotFollowed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can act as two other users";
+    test::UnprotectedHardLinks unprotected;
+    if (!unprotected.active()) GTEST_SKIP() << "fs.protected_hardlinks cannot be turned off here";
+    test::TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    const auto system = dir.path() / "usr/bin";
+    fs::create_directories(system);
+    fs::create_directory_symlink(".", system / "X11");
+    const auto home = dir.path() / "home";
+    fs::create_directory(home);
+    ASSERT_EQ(::chown(home.c_str(), test::kThirdUser, test::kThirdUser), 0);
+    ::chmod(home.c_str(), 01777);
+    test::writeFile(home / "settings.json", "theirs");
+    test::giveToAnotherUser(home / "settings.json");
+    ::chmod((home / "settings.json").c_str(), 0666);
+    for (const char* name : {".ostrel", ".claude"}) {
+        ASSERT_EQ(test::asUser(test::kAnotherUser,
+                               [&] { return ::link((system / "X11").c_str(), (home / name).c_str()) == 0 ? 0 : 1; }),
+                  0)
+            << name;
+    }
+
+    const int failed = test::asUser(test::kThirdUser, [&] {
+        const bool refused[] = {
+            SafeFile::makePrivateFolder(home / ".ostrel") == std::errc::operation_not_permitted,
+            !SafeFile::append(home / ".ostrel/decisions-log.jsonl", "line\n"),
+            SafeFile::ownPlace(home / ".ostrel/face-feedback.json", SafeFile::Kind::file).refusal ==
+                "a link of root's in a folder others may write",
+            !SafeFile::read(home / ".claude/settings.json", 64).wasRead(),
+            static_cast<bool>(SafeFile::replace(home / ".claude/settings.json", "{}")),
+        };
+        const auto* first = std::find(std::begin(refused), std::end(refused), false);
+        return static_cast<int>(first - std::begin(refused) + 1) % static_cast<int>(std::size(refused) + 1);
+    });
+    EXPECT_EQ(failed, 0) << "the first check that failed, counted from 1";
+    EXPECT_EQ(modeOf(home), 01777u);
+    EXPECT_FALSE(fs::exists(home / "decisions-log.jsonl"));
+    EXPECT_EQ(test::readFile(home / "settings.json"), "theirs");
+}
+
+// Whoever gave the user's notes a second name, a journal line appended under that name would
+// reach the notes too.
+TEST(SafeFile, AnAppendNeverReachesAnotherNameOfTheFile) {
+    test::TempDir dir;
+    test::CapturedSystemLog log;
+    const auto notes = dir.path() / "notes.txt";
+    test::writeFile(notes, "mine\n");
+    const auto journal = dir.path() / "decisions-log.jsonl";
+    ASSERT_EQ(::link(notes.c_str(), journal.c_str()), 0);
+    EXPECT_FALSE(SafeFile::append(journal, "{\"kind\":\"face\"}\n"));
+    EXPECT_FALSE(SafeFile::append(journal, "{\"kind\":\"face\"}\n"));
+    EXPECT_EQ(test::readFile(notes), "mine\n");
+    EXPECT_EQ(linesNaming(log, journal), 1u);
+}
+
 // Whatever is named like a copy kept aside but is not the user's own file is neither counted
 // nor removed: someone who may add names to the folder cannot have the user's copies go.
 TEST(SafeFile, OnlyTheUsersOwnCopiesKeptAsideAreCountedOrRemoved) {

@@ -1,0 +1,352 @@
+#include "Support/PathWalk.h"
+
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <deque>
+#include <vector>
+
+namespace quillfen::PathWalk {
+
+namespace {
+
+constexpr int kMostLinks = 40;  // as many as the kernel follows
+constexpr mode_t kOthersMayWrite = S_IWGRP | S_IWOTH;
+
+// One name of a path on the way, and whether a link's target brought it: a refusal inside a
+// link's target says so.
+struct Step {
+    std::string name;
+    bool inLink = false;
+};
+
+void putFirst(std::deque<Step>& steps, const std::filesystem::path& path, bool inLink) {
+    std::vector<Step> names;
+    for (const auto& part : path) {
+        std::string name = part.string();
+        if (name.empty() || name == "." || name.find_first_not_of('/') == std::string::npos) continue;
+        names.push_back({std::move(name), inLink});
+    }
+    steps.insert(steps.begin(), names.begin(), names.end());
+}
+
+bool isOursOrRoots(uid_t owner) {
+    return owner == ::geteuid() || owner == 0;
+}
+
+// Opens one name without following it. Where a folder is expected the open asks for one, so that
+// an automount point there is mounted as a plain open would have it; a link or a file in its
+// place is then opened as what it is.
+Fd openStep(int folder, const char* name, bool expectFolder) {
+    if (expectFolder) {
+        Fd fd(::openat(folder, name, O_PATH | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC));
+        if (fd.ok() || errno != ENOTDIR) return fd;
+    }
+    return Fd(::openat(folder, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+}
+
+// Root's link is the system's layout only where nobody else could have put it: in a folder of
+// root's or the user's that neither its group nor others may write.
+bool onlyRootCouldHavePut(int folder) {
+    struct stat holder {};
+    return ::fstat(folder, &holder) == 0 && isOursOrRoots(holder.st_uid) && (holder.st_mode & kOthersMayWrite) == 0;
+}
+
+// What a link says, or why it cannot be read.
+bool readLink(int link, std::filesystem::path& leadsTo, std::string& why) {
+    char target[PATH_MAX];
+    const ssize_t length = ::readlinkat(link, "", target, sizeof target);
+    if (length < 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    if (static_cast<std::size_t>(length) == sizeof target) {
+        why = std::strerror(ENAMETOOLONG);
+        return false;
+    }
+    leadsTo = std::string(target, static_cast<std::size_t>(length));
+    return true;
+}
+
+Found walkFrom(Fd current, std::filesystem::path path, std::deque<Step> steps, Kind kind, bool make) {
+    Found found;
+    if (!current.ok()) {
+        found.error = errno;
+        return found;
+    }
+    const uid_t user = ::geteuid();
+    const auto refused = [&](std::string why) {
+        found.refusal = std::move(why);
+        return std::move(found);
+    };
+    int links = 0;
+    while (!steps.empty()) {
+        const Step step = std::move(steps.front());
+        steps.pop_front();
+        const bool fileStep = steps.empty() && kind == Kind::file;
+        if (fileStep && !step.inLink) {
+            found.namedFolder = current.duplicate();
+            found.namedName = step.name;
+        }
+        if (step.name == "..") {
+            if (fileStep) break;
+            current = Fd(::openat(current.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+            if (!current.ok()) {
+                found.error = errno;
+                return found;
+            }
+            path = path.parent_path();
+            continue;
+        }
+        const char* name = step.name.c_str();
+        Fd next = openStep(current.get(), name, !fileStep);
+        bool made = false;
+        if (!next.ok() && errno == ENOENT && make && !fileStep && !step.inLink) {
+            made = ::mkdirat(current.get(), name, S_IRWXU) == 0;
+            if (made || errno == EEXIST) next = openStep(current.get(), name, true);
+        }
+        if (!next.ok()) {
+            const int error = errno;
+            if (error == ENOENT && fileStep) {
+                // Nothing there yet: a file made in this folder.
+                found.folder = std::move(current);
+                found.name = step.name;
+                found.path = path / step.name;
+                found.lastLinked = step.inLink;
+                return found;
+            }
+            if (step.inLink && (error == ENOENT || error == ENOTDIR)) return refused("a link that leads nowhere");
+            found.error = error;
+            return found;
+        }
+        struct stat info {};
+        if (::fstat(next.get(), &info) != 0) {
+            found.error = errno;
+            return found;
+        }
+        if (S_ISLNK(info.st_mode)) {
+            if (!isOursOrRoots(info.st_uid))
+                return refused(step.inLink ? "a link to something of another user" : "a link of another user");
+            if (info.st_uid != user && !onlyRootCouldHavePut(current.get()))
+                return refused("a link of root's in a folder others may write");
+            if (++links > kMostLinks) return refused("a loop of links");
+            std::filesystem::path leadsTo;
+            std::string why;
+            if (!readLink(next.get(), leadsTo, why)) return refused(why);
+            if (leadsTo.is_absolute()) {
+                current = Fd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+                path = "/";
+            }
+            found.followed = true;
+            found.byTheUsersLink = found.byTheUsersLink || info.st_uid == user;
+            putFirst(steps, leadsTo, true);
+            if (steps.empty() && kind == Kind::file) break;
+            continue;
+        }
+        if (fileStep) {
+            found.folder = std::move(current);
+            found.name = step.name;
+            found.path = path / step.name;
+            found.lastLinked = step.inLink;
+            found.exists = true;
+            found.info = info;
+            return found;
+        }
+        if (!S_ISDIR(info.st_mode)) {
+            if (step.inLink)
+                return refused(steps.empty() ? "a link to something that is not a folder" : "a link that leads nowhere");
+            found.error = ENOTDIR;
+            return found;
+        }
+        if (made) {
+            // A folder of ours, new: swapped for someone else's meanwhile, it is not gone into. Its
+            // mode is set on its own descriptor (mkdir's is narrowed by the umask), never by name.
+            if (info.st_uid != user) return refused("a folder of another user");
+            Fd own(::openat(next.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (!own.ok() || ::fchmod(own.get(), S_IRWXU) != 0) {
+                found.error = errno;
+                return found;
+            }
+        }
+        current = std::move(next);
+        path /= step.name;
+    }
+    if (kind == Kind::file) return refused(found.followed ? "a link to something that is not a file" : "a folder, not a file");
+    found.folder = std::move(current);
+    found.path = std::move(path);
+    return found;
+}
+
+}  // namespace
+
+Fd::~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+Fd& Fd::operator=(Fd&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+Fd Fd::duplicate() const {
+    return Fd(fd_ < 0 ? -1 : ::fcntl(fd_, F_DUPFD_CLOEXEC, 0));
+}
+
+Found walk(const std::filesystem::path& at, Kind kind, bool make) {
+    std::deque<Step> steps;
+    putFirst(steps, at, false);
+    const std::filesystem::path start = at.is_absolute() ? "/" : "";
+    // Most ways hold no link at all: the kernel then finds the folder in one call that refuses any
+    // link, and only the last name is looked at here. A link on the way (or a kernel without the
+    // call) leaves it to the walk a name at a time.
+    if (!make) {
+        std::deque<Step> last;
+        if (kind == Kind::file && !steps.empty()) {
+            last.push_back(std::move(steps.back()));
+            steps.pop_back();
+        }
+        std::filesystem::path folder = start;
+        for (const auto& step : steps)
+            folder /= step.name;
+        open_how how{};
+        how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+        how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+        Fd found(static_cast<int>(::syscall(SYS_openat2, AT_FDCWD, folder.empty() ? "." : folder.c_str(), &how, sizeof how)));
+        if (found.ok()) return walkFrom(std::move(found), std::move(folder), std::move(last), kind, make);
+        steps.insert(steps.end(), last.begin(), last.end());
+    }
+    return walkFrom(Fd(::open(start.empty() ? "." : "/", O_PATH | O_DIRECTORY | O_CLOEXEC)), start, std::move(steps),
+                    kind, make);
+}
+
+Found walkOn(Fd from, const std::filesystem::path& path, const std::string& name, Kind kind) {
+    return walkFrom(std::move(from), path, {{name, false}}, kind, false);
+}
+
+Found& ownedByTheUser(Found& found, Kind kind) {
+    if (!found.ok()) return found;
+    const uid_t user = ::geteuid();
+    struct stat folder {};
+    if (::fstat(found.folder.get(), &folder) != 0) {
+        found.error = errno;
+    } else if (folder.st_uid != user) {
+        found.refusal = found.followed          ? "a link to something of another user"
+                        : kind == Kind::folder ? "a folder of another user"
+                                               : "in a folder of another user";
+    } else if (found.exists && (found.byTheUsersLink || found.lastLinked) && found.info.st_uid != user) {
+        // Whoever made the link, the file it leads to is the user's; a file of root's that a run as
+        // root left in a folder of the user's is still theirs to read when no link names it.
+        found.refusal = "a link to something of another user";
+    } else if (found.exists && found.lastLinked && !S_ISREG(found.info.st_mode)) {
+        found.refusal = "a link to something that is not a file";
+    }
+    return found;
+}
+
+Found place(const std::filesystem::path& at, Kind kind, bool make) {
+    Found found = walk(at, kind, make);
+    return std::move(ownedByTheUser(found, kind));
+}
+
+Private privateFolder(const std::filesystem::path& folder) {
+    Private result;
+    result.path = folder;
+    const Found parent = walk(folder.parent_path(), Kind::folder);
+    if (!parent.ok()) {
+        result.refusal = parent.refusal;
+        result.error = parent.error;
+        return result;
+    }
+    result.path = parent.path / folder.filename();
+    const std::string name = folder.filename();
+    const bool made = ::mkdirat(parent.folder.get(), name.c_str(), S_IRWXU) == 0;
+    Fd fd(::openat(parent.folder.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    struct stat info {};
+    if (!fd.ok()) {
+        result.error = errno;
+        result.refusal = errno == ELOOP || errno == ENOTDIR ? "not a folder of the user's alone" : std::strerror(errno);
+        return result;
+    }
+    if (::fstat(fd.get(), &info) != 0) {
+        result.error = errno;
+        result.refusal = std::strerror(errno);
+        return result;
+    }
+    if (info.st_uid != ::geteuid()) {
+        result.refusal = "a folder of another user";
+        return result;
+    }
+    // mkdir's mode is narrowed by the umask, never widened.
+    if (made && ::fchmod(fd.get(), S_IRWXU) == 0) info.st_mode = S_IFDIR | S_IRWXU;
+    if ((info.st_mode & 07777) != S_IRWXU) {
+        result.refusal = "not a folder of the user's alone";
+        return result;
+    }
+    result.fd = std::move(fd);
+    return result;
+}
+
+std::string whyOthersCouldChange(const std::filesystem::path& at) {
+    if (!at.is_absolute()) return "not an absolute path";
+    std::deque<Step> steps;
+    putFirst(steps, at, false);
+    Fd current(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    std::filesystem::path path = "/";
+    int links = 0;
+    while (true) {
+        struct stat holder {};
+        if (!current.ok() || ::fstat(current.get(), &holder) != 0) return path.string() + ": " + std::strerror(errno);
+        if (!isOursOrRoots(holder.st_uid)) return path.string() + " is a folder of another user";
+        const bool shared = (holder.st_mode & kOthersMayWrite) != 0;
+        if (shared && (holder.st_mode & S_ISVTX) == 0) return "others may change " + path.string();
+        if (steps.empty()) return {};
+        const Step step = std::move(steps.front());
+        steps.pop_front();
+        if (step.name == "..") {
+            current = Fd(::openat(current.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+            path = path.parent_path();
+            continue;
+        }
+        const bool last = steps.empty();
+        Fd next = openStep(current.get(), step.name.c_str(), !last);
+        const auto there = path / step.name;
+        if (!next.ok()) {
+            if (errno == ENOENT && last) return {};
+            return there.string() + ": " + std::strerror(errno);
+        }
+        struct stat info {};
+        if (::fstat(next.get(), &info) != 0) return there.string() + ": " + std::strerror(errno);
+        // In a shared folder only the owner of a name may rename or remove it.
+        if (shared && !isOursOrRoots(info.st_uid)) return there.string() + " is another user's, in a shared folder";
+        if (S_ISLNK(info.st_mode)) {
+            if (++links > kMostLinks) return there.string() + ": a loop of links";
+            std::filesystem::path leadsTo;
+            std::string why;
+            if (!readLink(next.get(), leadsTo, why)) return there.string() + ": " + why;
+            if (leadsTo.is_absolute()) {
+                current = Fd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+                path = "/";
+            }
+            putFirst(steps, leadsTo, true);
+            continue;
+        }
+        if (last && !S_ISDIR(info.st_mode)) {
+            if (!isOursOrRoots(info.st_uid)) return there.string() + " is another user's";
+            if ((info.st_mode & kOthersMayWrite) != 0) return "others may change " + there.string();
+            return {};
+        }
+        if (!S_ISDIR(info.st_mode)) return there.string() + ": " + std::strerror(ENOTDIR);
+        current = std::move(next);
+        path = there;
+    }
+}
+
+}  // namespace quillfen::PathWalk

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+
+// How a place of ours is found: from the root, one name at a time, each opened without following
+// and looked at, so that nobody's link or swap on the way takes us somewhere else. A link is
+// followed only where the user made it (their dotfiles) or root did in a folder that nobody else
+// may write (/home a link to /var/home); what a link leads to must then be the user's. The walk
+// ends holding a descriptor, and every later step goes through it: a name swapped on the way
+// after the walk changes nothing.
+namespace quillfen::PathWalk {
+
+// An open descriptor, closed when it goes.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd();
+    Fd(Fd&& other) noexcept : fd_(other.release()) {}
+    Fd& operator=(Fd&& other) noexcept;
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    bool ok() const { return fd_ >= 0; }
+    int release() { return std::exchange(fd_, -1); }
+    Fd duplicate() const;
+
+private:
+    int fd_;
+};
+
+enum class Kind { file, folder };
+
+// Where a walk ended: for a file, the folder that holds it (open, O_PATH) and its name there; for
+// a folder, the folder itself.
+struct Found {
+    Fd folder;
+    std::string name;
+    std::filesystem::path path;   // where that is, links resolved
+    bool followed = false;        // a link was followed on the way
+    bool byTheUsersLink = false;  // one of them the user's (root's alone are the system's layout)
+    bool lastLinked = false;      // the place's own name came from a link
+    bool exists = false;          // the file is there, as `info` says
+    struct stat info {};
+    std::string refusal;
+    int error = 0;  // a folder on the way could not be reached (ENOENT: it is missing)
+    // The place as the caller named it, in its folder, once the walk got that far: a write
+    // replaces a refused link there with a file of ours, never writing through it.
+    Fd namedFolder;
+    std::string namedName;
+
+    bool ok() const { return refusal.empty() && error == 0; }
+};
+
+// The walk alone. `make` creates the missing folders the caller named (never those a link
+// names), each 0700 by its own descriptor.
+Found walk(const std::filesystem::path& at, Kind kind, bool make = false);
+
+// One name further from a folder already found (at `path`), as the walk takes it.
+Found walkOn(Fd from, const std::filesystem::path& path, const std::string& name, Kind kind);
+
+// The walk, then the place must be the user's: in a folder of theirs, and a file that a link
+// leads to theirs too.
+Found place(const std::filesystem::path& at, Kind kind, bool make = false);
+Found& ownedByTheUser(Found& found, Kind kind);
+
+// A folder of the user's alone: the walk finds the folder it is in, and the folder itself, made
+// now when missing, is never a link (not even one of the user's), is the user's and has mode
+// 0700. `fd` is open for reading (for *at calls and listing); otherwise `refusal` says why.
+struct Private {
+    Fd fd;
+    std::filesystem::path path;
+    std::string refusal;
+    int error = 0;
+
+    bool ok() const { return fd.ok(); }
+};
+Private privateFolder(const std::filesystem::path& folder);
+
+// Why someone other than the user and root could change what `path` leads to before another
+// program runs it by that name; empty when nobody could. Every folder from the root to it is
+// root's or the user's, and one that others may write is sticky with the next step root's or
+// the user's; links are followed and their way is held to the same rule; the file, when it is
+// there, is root's or the user's and nobody else may write it. Nothing at the path yet is no
+// reason: the folder it will be made in is what counts.
+std::string whyOthersCouldChange(const std::filesystem::path& path);
+
+}  // namespace quillfen::PathWalk
