@@ -59,11 +59,6 @@ void applyJournalTrimOverride(const Environment& environment) {
         LineJournal::overrideTrimLimits(bytes, lines);
 }
 
-std::optional<std::filesystem::path> privateFolder(const std::filesystem::path& folder) {
-    if (SafeFile::makePrivateFolder(folder)) return std::nullopt;
-    return folder;
-}
-
 }  // namespace
 
 AppController::RunKind AppController::RunKind::of(const Environment& environment) {
@@ -180,7 +175,7 @@ void AppController::applyBoundary(InterruptBoundary boundary) {
 void AppController::buildCore() {
     applyJournalTrimOverride(desktop_.environment);
     const auto logFolder = FileLogStore::logDirectory();
-    const auto familyFolder = privateFolder(Paths::familyDirectory());
+    const auto familyFolder = FileLogStore::familyDirectory();
     // What a write killed half-way left behind; a write of this run is younger than a minute.
     if (logFolder) SafeFile::removeLeftoverTemporaries(*logFolder, oneOf(kDataFiles), desktop_.now());
     if (familyFolder) SafeFile::removeLeftoverTemporaries(*familyFolder, oneOf(kFamilyFiles), desktop_.now());

@@ -228,7 +228,7 @@ Report install(const std::filesystem::path& home, const Resources& resources, Ti
     // Claude Code's folder holds its hooks: one made here is the user's alone, whatever the umask.
     if (auto error = SafeFile::makeFolders(settingsFile.parent_path())) {
         report.settings = SettingsOutcome::notWritten;
-        SystemLog::notice(kCategory, "~/.claude could not be made: " + error.message());
+        SystemLog::notice(kCategory, "~/.claude could not be made: " + error.why);
         return report;
     }
     const SettingsRead read = readSettings(settingsFile);

@@ -6,6 +6,7 @@
 
 #include "Log/FileLogStore.h"
 #include "Stone/StoneHandoff.h"
+#include "Support/PathWalk.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
 #include "Support/SystemLog.h"
@@ -100,11 +101,21 @@ bool refresh(const std::optional<RunningCopy::Installation>& installed) {
         if (*found == *wanted) return true;
         break;
     }
+    // The desktop starts the launcher by its name whenever the entry is chosen: named only where
+    // nobody else could put a program of theirs in the way.
+    if (auto why = PathWalk::whyOthersCouldChange(installed->launcher()); !why.empty()) {
+        SystemLog::notice(kCategory, "desktop entry not written: " + why);
+        return false;
+    }
     const auto file = userFile();
-    std::error_code error = SafeFile::makeFolders(file.parent_path());
-    if (!error) error = FileLogStore(file).write(*wanted);
-    if (error) {
-        SystemLog::notice(kCategory, "could not write the desktop entry: " + error.message());
+    std::string why;
+    if (auto unmade = SafeFile::makeFolders(file.parent_path())) {
+        why = unmade.why;
+    } else if (auto error = FileLogStore(file).write(*wanted)) {
+        why = error.message();
+    }
+    if (!why.empty()) {
+        SystemLog::notice(kCategory, "could not write the desktop entry: " + why);
         return false;
     }
     SystemLog::info(kCategory, "desktop entry written: " + file.string());

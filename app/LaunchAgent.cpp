@@ -6,6 +6,7 @@
 #include "Config/AppConfig.h"
 #include "RunningCopy.h"
 #include "SingleInstance.h"
+#include "Support/PathWalk.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
 #include "Support/SystemLog.h"
@@ -131,19 +132,29 @@ bool install(CommandRunner& runner, const std::optional<RunningCopy::Installatio
     }
 
     const auto wrapper = wrapperFile();
-    std::error_code error = SafeFile::makeFolders(wrapper.parent_path());
-    if (!error)
-        error = SafeFile::replace(wrapper, wrapperScript(installed->build(), installed->launcher()), 0700);
-    if (error) {
+    if (auto unmade = SafeFile::makeFolders(wrapper.parent_path())) {
+        SystemLog::notice(kCategory, "could not write keepalive wrapper: " + unmade.why);
+        return false;
+    }
+    // systemd runs the wrapper by its name, and the wrapper the launcher by its name, long after
+    // this: they are named only where nobody else could put a program of theirs in the way.
+    for (const auto& path : {wrapper, installed->launcher()}) {
+        if (auto why = PathWalk::whyOthersCouldChange(path); !why.empty()) {
+            SystemLog::notice(kCategory, "LaunchAgent not written: " + why);
+            return false;
+        }
+    }
+    if (auto error = SafeFile::replace(wrapper, wrapperScript(installed->build(), installed->launcher()),
+                                       SafeFile::kScriptMode)) {
         SystemLog::notice(kCategory, "could not write keepalive wrapper: " + error.message());
         return false;
     }
 
     const auto unit = unitFile();
-    error = SafeFile::makeFolders(unit.parent_path());
-    if (!error) error = SafeFile::replace(unit, unitText(wrapper));
+    auto unmade = SafeFile::makeFolders(unit.parent_path());
+    const auto error = unmade ? unmade.error : SafeFile::replace(unit, unitText(wrapper));
     if (error) {
-        SystemLog::notice(kCategory, "could not write LaunchAgent plist: " + error.message());
+        SystemLog::notice(kCategory, "could not write LaunchAgent plist: " + (unmade ? unmade.why : error.message()));
         return false;
     }
 

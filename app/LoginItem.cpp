@@ -8,6 +8,7 @@
 #include "Log/FileLogStore.h"
 #include "RunningCopy.h"
 #include "Support/EnumTable.h"
+#include "Support/PathWalk.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
 #include "Support/SystemLog.h"
@@ -72,16 +73,25 @@ State enable(const std::optional<RunningCopy::Installation>& installed) {
         return state();
     }
     const auto file = autostartFile();
-    std::error_code error;
-    auto text = desktopEntry(installed->launcher());
-    if (!text) error = std::make_error_code(std::errc::invalid_argument);
-    if (!error) error = SafeFile::makeFolders(file.parent_path());
-    if (!error) error = FileLogStore(file).write(*text);
-    if (!error) {
+    const auto launcher = installed->launcher();
+    std::string why;
+    auto text = desktopEntry(launcher);
+    if (!text) {
+        why = "no Exec line holds " + launcher.string();
+    } else if (why = PathWalk::whyOthersCouldChange(launcher); why.empty()) {
+        // The desktop starts the launcher by its name at every login: named only where nobody else
+        // could put a program of theirs in the way.
+        if (auto unmade = SafeFile::makeFolders(file.parent_path())) {
+            why = unmade.why;
+        } else if (auto error = FileLogStore(file).write(*text)) {
+            why = error.message();
+        }
+    }
+    if (why.empty()) {
         SystemLog::info(kCategory, "registered as a login item");
         return State::enabled;
     }
-    SystemLog::notice(kCategory, "login-item registration deferred: " + error.message());
+    SystemLog::notice(kCategory, "login-item registration deferred: " + why);
     return state();
 }
 

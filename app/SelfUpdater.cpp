@@ -236,7 +236,7 @@ void SelfUpdater::install(const UpdateManifest& manifest, const std::string& url
     std::error_code ec;
     if (!SafeFile::makeFolders(work)) std::filesystem::remove_all(work, ec);
     if (auto error = SafeFile::makeFolders(work)) {
-        throw UpdateFailure{"could not make the updates folder: " + error.message()};
+        throw UpdateFailure{"could not make the updates folder: " + error.why};
     }
 
     HttpRequest request;
@@ -264,7 +264,7 @@ void SelfUpdater::install(const UpdateManifest& manifest, const std::string& url
 
     const auto staged = work / "staged";
     if (auto error = SafeFile::makeFolders(staged)) {
-        throw UpdateFailure{"could not make the staging folder: " + error.message()};
+        throw UpdateFailure{"could not make the staging folder: " + error.why};
     }
     if (auto refusal = UpdateArchive::unpack(archive.bytes(), staged)) throw UpdateFailure{*refusal};
     auto build = stagedBuild(staged);

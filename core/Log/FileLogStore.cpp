@@ -1,5 +1,8 @@
 #include "Log/FileLogStore.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <string>
 
 #include "Log/MemoryLogStore.h"
@@ -27,10 +30,7 @@ FileLogStore::FileLogStore(std::filesystem::path path, std::size_t maxReadBytes,
 std::optional<std::filesystem::path> FileLogStore::logDirectory() {
     auto dir = Paths::dataDirectory();
     if (!SafeFile::makePrivateFolder(dir)) return dir;
-    std::error_code ec;
-    auto fallback = std::filesystem::temp_directory_path(ec);
-    if (ec) fallback = "/tmp";
-    fallback /= Paths::kAppId;
+    const auto fallback = fallbackDirectory();
     // Anyone may have made this folder first, or put a link in its place: not even a link of
     // ours is taken here.
     if (SafeFile::isOwnPrivateFolder(fallback)) {
@@ -39,6 +39,25 @@ std::optional<std::filesystem::path> FileLogStore::logDirectory() {
     }
     SafeFile::refuse(fallback, "not a folder of ours alone");
     tellWhereTheRecordsGo("the records are kept in memory for this run, not in " + dir.string());
+    return std::nullopt;
+}
+
+std::filesystem::path FileLogStore::fallbackDirectory() {
+    // The session's own folder, which nobody else may enter, when there is one; else a name of
+    // this user's under the temporary folder, where another user may have taken any other name.
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && runtime[0] == '/')
+        return std::filesystem::path(runtime) / Paths::kAppId;
+    std::error_code ec;
+    auto temporary = std::filesystem::temp_directory_path(ec);
+    if (ec) temporary = "/tmp";
+    return temporary / (std::string(Paths::kAppId) + "-" + std::to_string(::geteuid()));
+}
+
+std::optional<std::filesystem::path> FileLogStore::familyDirectory() {
+    auto dir = Paths::familyDirectory();
+    if (!SafeFile::makePrivateFolder(dir)) return dir;
+    tellWhereTheRecordsGo("the journals get nothing for this run and the face feedback is kept in memory, not in " +
+                          dir.string());
     return std::nullopt;
 }
 

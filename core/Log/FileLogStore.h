@@ -30,9 +30,15 @@ public:
                           Clock now = systemClock());
 
     // The application's own data folder, made if needed and kept to its owner; when it cannot be
-    // had, a folder of the same name under the temporary directory, but only when that one is
-    // ours alone. Nothing when neither is: the stores then live in memory for the run.
+    // had, the fallback below, but only when that one is ours alone. Nothing when neither is: the
+    // stores then live in memory for the run. The log says once where the records go.
     static std::optional<std::filesystem::path> logDirectory();
+    // $XDG_RUNTIME_DIR/org.quillfen.Quillfen, or org.quillfen.Quillfen-<uid> under the temporary
+    // directory when the session has no runtime folder.
+    static std::filesystem::path fallbackDirectory();
+    // The family folder (~/.ostrel), made if needed and kept to its owner; nothing when it cannot
+    // be had, and the log says once that the journals get nothing for the run.
+    static std::optional<std::filesystem::path> familyDirectory();
 
     // The store of `name` in `folder`; with no folder, a store in memory for the run.
     static std::shared_ptr<LogStore> in(const std::optional<std::filesystem::path>& folder,

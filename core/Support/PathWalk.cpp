@@ -319,7 +319,8 @@ std::string whyOthersCouldChange(const std::filesystem::path& at) {
         Fd next = openStep(current.get(), step.name.c_str(), !last);
         const auto there = path / step.name;
         if (!next.ok()) {
-            if (errno == ENOENT && last) return {};
+            // What is not there yet can be made only by whoever may write its folder.
+            if (errno == ENOENT) return shared ? there.string() + " is missing, in a shared folder" : std::string();
             return there.string() + ": " + std::strerror(errno);
         }
         struct stat info {};

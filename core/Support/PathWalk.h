@@ -84,8 +84,8 @@ Private privateFolder(const std::filesystem::path& folder);
 // program runs it by that name; empty when nobody could. Every folder from the root to it is
 // root's or the user's, and one that others may write is sticky with the next step root's or
 // the user's; links are followed and their way is held to the same rule; the file, when it is
-// there, is root's or the user's and nobody else may write it. Nothing at the path yet is no
-// reason: the folder it will be made in is what counts.
+// there, is root's or the user's and nobody else may write it. A name not there yet is no reason
+// unless it is in a shared folder, where anyone may make it first.
 std::string whyOthersCouldChange(const std::filesystem::path& path);
 
 }  // namespace quillfen::PathWalk

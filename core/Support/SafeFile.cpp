@@ -269,22 +269,15 @@ void removeLeftoversIn(int folder, const std::filesystem::path& path,
     }
 }
 
-std::error_code makeFolder(const std::filesystem::path& at, bool privateToo) {
+Unmade makeFolder(const std::filesystem::path& at, bool privateToo) {
     const Found found = place(at, Kind::folder, true);
-    if (!found.refusal.empty()) {
-        refuse(at, found.refusal);
-        return std::make_error_code(std::errc::operation_not_permitted);
-    }
-    // A folder shared with other programs is the caller's to report when it cannot be made.
-    if (found.error != 0) {
-        if (privateToo) refuse(at, std::strerror(found.error));
-        return errorOf(found.error);
-    }
+    if (!found.refusal.empty()) return {std::make_error_code(std::errc::operation_not_permitted), found.refusal};
+    if (found.error != 0) return {errorOf(found.error), std::strerror(found.error)};
     if (!privateToo) return {};
     Fd own(::openat(found.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat info {};
-    if (!own.ok() || ::fstat(own.get(), &info) != 0) return lastError();
-    if ((info.st_mode & 07777) != S_IRWXU && ::fchmod(own.get(), S_IRWXU) != 0) return lastError();
+    if (!own.ok() || ::fstat(own.get(), &info) != 0) return {lastError(), std::strerror(errno)};
+    if ((info.st_mode & 07777) != S_IRWXU && ::fchmod(own.get(), S_IRWXU) != 0) return {lastError(), std::strerror(errno)};
     return {};
 }
 
@@ -522,10 +515,12 @@ void removeLeftoverTemporaries(const std::filesystem::path& folder,
 }
 
 std::error_code makePrivateFolder(const std::filesystem::path& folder) {
-    return makeFolder(folder, true);
+    auto unmade = makeFolder(folder, true);
+    if (unmade) refuse(folder, unmade.why);
+    return unmade.error;
 }
 
-std::error_code makeFolders(const std::filesystem::path& folder) {
+Unmade makeFolders(const std::filesystem::path& folder) {
     return makeFolder(folder, false);
 }
 

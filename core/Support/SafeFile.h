@@ -85,11 +85,15 @@ std::optional<std::size_t> readAt(int fd, std::uintmax_t offset, std::string& bu
 // left out whole). No value when there is no such file or it cannot be read.
 std::optional<std::string> readTail(const std::filesystem::path& file, std::size_t maxBytes, Links links);
 
-// Replaces the file whole: written beside it under ".<name>.XXXXXX", given its mode (0600, or 0755
-// for a script) and renamed over it, so a reader (or a crash) sees the old content or the new,
-// never half. The user's own link stays, and what it leads to is replaced, in its own folder;
-// any other link, or a pipe, in its place is replaced, never written through. `beforeRename`
-// lets a test stop between the steps.
+// The mode of a script another program runs for the user (the keep-alive wrapper, Claude Code's
+// hook and status line): anyone may read and run it, only the user may change it.
+inline constexpr unsigned kScriptMode = 0755;
+
+// Replaces the file whole: written beside it under ".<name>.XXXXXX", given its mode (0600, or
+// kScriptMode for a script) and renamed over it, so a reader (or a crash) sees the old content
+// or the new, never half. The user's own link stays, and what it leads to is replaced, in its
+// own folder; any other link, or a pipe, in its place is replaced, never written through.
+// `beforeRename` lets a test stop between the steps.
 [[nodiscard]] std::error_code replace(const std::filesystem::path& file, std::string_view bytes,
                                       unsigned mode = 0600, const std::function<void()>& beforeRename = {});
 
@@ -138,8 +142,14 @@ void removeLeftoverTemporaries(const std::filesystem::path& folder,
 [[nodiscard]] std::error_code makePrivateFolder(const std::filesystem::path& folder);
 
 // The same, for a folder shared with other programs (~/.config/autostart, say): the folders it
-// makes are 0700, one that is there keeps its mode.
-[[nodiscard]] std::error_code makeFolders(const std::filesystem::path& folder);
+// makes are 0700, one that is there keeps its mode. Logs nothing: what could not be had is the
+// caller's to tell, with `why` ("a link that leads nowhere", "Permission denied").
+struct Unmade {
+    std::error_code error;
+    std::string why;
+    explicit operator bool() const { return static_cast<bool>(error); }
+};
+[[nodiscard]] Unmade makeFolders(const std::filesystem::path& folder);
 
 // Whether the folder, made now if missing, is ours alone: a real folder (never a link, not even
 // one of ours), owned by this user, mode 0700. For a place in a shared folder, where a neighbour

@@ -12,6 +12,7 @@
 #include "Log/FileLogStore.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
+#include "Support/SystemLog.h"
 #include "Support/Text.h"
 #include "platform/UserDefaults.h"
 
@@ -131,7 +132,10 @@ public:
         // A folder that is not ours alone (another's link, another user's folder) keeps the choices in
         // memory.
         writable_ = !SafeFile::makePrivateFolder(file.parent_path());
-        if (writable_) {
+        if (!writable_) {
+            const auto line = "the settings are kept for this run only, not in " + file.string();
+            SystemLog::noticeOnce("files", line, line);
+        } else {
             const std::string name = file.filename();
             SafeFile::removeLeftoverTemporaries(
                 file.parent_path(), [&name](std::string_view n) { return n == name; }, now());

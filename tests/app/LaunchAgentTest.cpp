@@ -47,7 +47,7 @@ TEST(LaunchAgent, InstallWritesTheWrapperAndTheUnitThenStartsTheService) {
               "# Block while the app is alive. When it dies (crash OR quit), fall through.\n"
               "while pgrep -f \"$BIN\" >/dev/null 2>&1; do sleep 1; done\n"
               "exit 1");
-    EXPECT_EQ(modeOf(wrapper), 0700u);
+    EXPECT_EQ(modeOf(wrapper), 0755u);
 
     const auto unit = home.path() / ".config/systemd/user/org.quillfen.Quillfen.service";
     EXPECT_EQ(modeOf(unit), 0600u);
@@ -118,6 +118,24 @@ TEST(LaunchAgent, ADeveloperRunOrABuildFolderCopyTouchesNothingAndEveryFailureIs
             EXPECT_TRUE(runner.calls.empty() && !fs::exists(LaunchAgent::wrapperFile())) << c.label;
         }
     }
+}
+
+// systemd runs the wrapper by its name at every start: with another user's folder on the way,
+// they could put their own program there later.
+TEST(LaunchAgent, NothingIsWrittenWhereAnotherUserCouldChangeTheProgramItRuns) {
+    test::TestHome home;
+    test::TempDir elsewhere;
+    const auto theirs = elsewhere.path() / "theirs";
+    fs::create_directories(theirs / "data");
+    if (!test::giveToAnotherUser(theirs)) GTEST_SKIP() << "only root can give a folder to another user";
+    test::ScopedEnv dataHome("XDG_DATA_HOME", (theirs / "data").string());
+    test::CapturedSystemLog log;
+    test::RecordingCommandRunner runner;
+    EXPECT_FALSE(LaunchAgent::install(runner, RunningCopy::Installation{"/opt/q"}));
+    EXPECT_EQ(log.lines, std::vector<std::string>{"launch-agent: LaunchAgent not written: " + theirs.string() +
+                                                  " is a folder of another user"});
+    EXPECT_FALSE(fs::exists(LaunchAgent::wrapperFile()) || fs::exists(LaunchAgent::unitFile()));
+    EXPECT_TRUE(runner.calls.empty());
 }
 
 TEST(LaunchAgent, TheWrapperNamesBothPathsInSingleQuotesPlainOrNot) {

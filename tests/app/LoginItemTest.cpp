@@ -32,8 +32,19 @@ TEST(LoginItem, TurnsItselfOnOnceAtTheFirstLaunchThatFindsNoEntry) {
          std::nullopt, {}},
         {"refused", std::nullopt, [] {}, State::notRegistered, true,
          {"login-item: auto-enabling login item once (start on desktop start)",
-          "login-item: login-item registration deferred: Invalid argument"},
+          "login-item: login-item registration deferred: no Exec line holds /opt/a path no Exec line holds\n/bin/"
+          "quillfen"},
          RunningCopy::Installation{"/opt/a path no Exec line holds\n"}},
+        // The user's own link, to a disk that is not there now: one line, with the true reason.
+        {"the autostart folder a link that leads nowhere", std::nullopt,
+         [] {
+             fs::create_directories(LoginItem::autostartFile().parent_path().parent_path());
+             fs::create_directory_symlink("/nonexistent/quillfen-test-disk/autostart",
+                                          LoginItem::autostartFile().parent_path());
+         },
+         State::notRegistered, true,
+         {"login-item: auto-enabling login item once (start on desktop start)",
+          "login-item: login-item registration deferred: a link that leads nowhere"}},
         // This test program is such a copy; the installed copy will still turn itself on.
         {"a copy run from its build folder", std::nullopt, [] {}, State::notRegistered, std::nullopt,
          {"login-item: login item not written: this copy does not run from the installed build (" +

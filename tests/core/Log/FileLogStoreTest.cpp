@@ -131,13 +131,14 @@ TEST(FileLogStore, TheDataFolderIsUsedWhenOursThenAFallbackOfOursAloneElseMemory
     test::TestHome home;
     test::TempDir temp;
     test::ScopedEnv tmp("TMPDIR", temp.path().string());
+    test::ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
     test::CapturedSystemLog log;
     EXPECT_EQ(FileLogStore::logDirectory(), home.dataDirectory());
     EXPECT_EQ(modeOf(home.dataDirectory()), 0700u);
 
     test::writeFile(home.path() / "not-a-folder", "");
     test::ScopedEnv data("XDG_DATA_HOME", (home.path() / "not-a-folder").string());
-    const auto fallback = temp.path() / "org.quillfen.Quillfen";
+    const auto fallback = temp.path() / ("org.quillfen.Quillfen-" + std::to_string(::geteuid()));
     EXPECT_EQ(FileLogStore::logDirectory(), fallback);
     EXPECT_EQ(modeOf(fallback), 0700u);
     EXPECT_FALSE(FileLogStore(*FileLogStore::logDirectory() / "heartbeat.json").write("{}"));
@@ -166,6 +167,46 @@ TEST(FileLogStore, TheDataFolderIsUsedWhenOursThenAFallbackOfOursAloneElseMemory
     EXPECT_TRUE(toldOnce("the records are kept in memory for this run, not in " + dataFolder));
 }
 
+// The temporary folder is everyone's: another user may hold the application's own name there, or
+// the name with this user's id. The session's runtime folder is the user's alone.
+TEST(FileLogStore, TheFallbackIsTheUsersOwnWhateverAnotherUserHoldsUnderTheTemporaryFolder) {
+    test::TestHome home;
+    test::TempDir temp;
+    test::TempDir runtime;
+    test::ScopedEnv tmp("TMPDIR", temp.path().string());
+    test::writeFile(home.path() / "not-a-folder", "");
+    test::ScopedEnv data("XDG_DATA_HOME", (home.path() / "not-a-folder").string());
+    const auto shared = temp.path() / "org.quillfen.Quillfen";
+    std::filesystem::create_directory(shared);
+    if (!test::giveToAnotherUser(shared)) GTEST_SKIP() << "only root can give a folder to another user";
+    {
+        test::ScopedEnv session("XDG_RUNTIME_DIR", runtime.path().string());
+        EXPECT_EQ(FileLogStore::logDirectory(), runtime.path() / "org.quillfen.Quillfen");
+    }
+    test::ScopedEnv session("XDG_RUNTIME_DIR", std::nullopt);
+    const auto folder = FileLogStore::logDirectory();
+    ASSERT_TRUE(folder.has_value());
+    EXPECT_EQ(folder->parent_path(), temp.path());
+    struct stat info {};
+    ASSERT_EQ(::lstat(folder->c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, ::geteuid());
+    EXPECT_EQ(modeOf(*folder), 0700u);
+}
+
+// A family folder left root's by a run under sudo, and a settings folder the same: each says once
+// where what it would have kept goes instead.
+TEST(FileLogStore, ARefusedFamilyFolderSaysOnceThatTheJournalsGetNothingForTheRun) {
+    test::TestHome home;
+    test::CapturedSystemLog log;
+    std::filesystem::create_directory(home.familyDirectory());
+    if (!test::giveToAnotherUser(home.familyDirectory())) GTEST_SKIP() << "only root can give a folder to another user";
+    EXPECT_EQ(FileLogStore::familyDirectory(), std::nullopt);
+    EXPECT_EQ(FileLogStore::familyDirectory(), std::nullopt);
+    const std::string line = "files: the journals get nothing for this run and the face feedback is kept in memory, "
+                             "not in " + home.familyDirectory().string();
+    EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(), line), 1) << ::testing::PrintToString(log.lines);
+}
+
 // A home laid out by a dotfiles tool (GNU Stow): the data folder, or the signal log alone, is the
 // user's link into it. Each run looks for its folder afresh, as a start does.
 TEST(FileLogStore, TheUsersOwnLinkKeepsTheRecordsInTheirFolderAcrossARestartAndAnotherUsersIsRefused) {
@@ -181,6 +222,7 @@ TEST(FileLogStore, TheUsersOwnLinkKeepsTheRecordsInTheirFolderAcrossARestartAndA
         test::TestHome home;
         test::TempDir temp;
         test::ScopedEnv tmp("TMPDIR", temp.path().string());
+        test::ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
         const auto dotfiles = home.path() / "dotfiles/quillfen";
         std::filesystem::create_directories(dotfiles);
         SignalLog(std::make_shared<FileLogStore>(dotfiles / "signal-log.json"), 14, clock).append(sample(0));
@@ -195,7 +237,7 @@ TEST(FileLogStore, TheUsersOwnLinkKeepsTheRecordsInTheirFolderAcrossARestartAndA
             SignalLog(FileLogStore::in(folder, "signal-log.json", FileLogStore::kSignalLogBytes), 14, clock)
                 .append(sample(run));
         }
-        const auto fallback = temp.path() / "org.quillfen.Quillfen";
+        const auto fallback = FileLogStore::fallbackDirectory();
         const auto written = layout.anotherUsers ? (layout.folderLinked ? fallback : data) / "signal-log.json"
                                             : dotfiles / "signal-log.json";
         EXPECT_EQ(nlohmann::json::parse(test::readFile(written)).size(), layout.anotherUsers ? 2u : 3u);

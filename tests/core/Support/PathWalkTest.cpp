@@ -75,6 +75,8 @@ TEST(PathWalk, APathRunLaterIsTrustedOnlyWhenNobodyButTheUserAndRootCanChangeWha
          (root / "sticky/their-link").string() + " is another user's, in a shared folder"},
         {"the user's link whose way passes a shared folder", root / "links/via-shared/x",
          "others may change " + (root / "shared").string()},
+        {"nothing there yet, in a sticky shared folder", root / "sticky/new/quillfen",
+         (root / "sticky/new").string() + " is missing, in a shared folder"},
         {"a relative path", "bin/quillfen", "not an absolute path"},
     };
     for (const auto& c : cases)

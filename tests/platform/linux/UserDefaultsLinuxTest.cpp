@@ -157,6 +157,10 @@ TEST(UserDefaultsLinux, AChoiceKeptThroughTheUsersOwnLinkIsThereAtTheNextStartAn
             EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(),
                                  "files: refused " + link->string() + ": " + layout.refusal),
                       1);
+            // A restart would find the choices gone: the log says so once, where the user looks.
+            EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(),
+                                 "files: the settings are kept for this run only, not in " + file.string()),
+                      layout.folderLinked ? 1 : 0);
             continue;
         }
         EXPECT_EQ(again->boolean("calendarBreaksEnabled"), true);
