@@ -209,7 +209,7 @@ void AppController::buildCore() {
         [](std::string kind, std::string detail, TimePoint now) { DecisionLog::append(kind, detail, now); },
         config_.mapperThresholds.idleSeconds, desktop_.now);
     QPointer<AppController> self(this);
-    notifications_ = std::make_unique<NotificationManager>(desktop_.notifications, [self] {
+    notifications_ = std::make_unique<NotificationManager>(desktop_.notifications, desktop_.defaults, [self] {
         // The tap is answered after the response's own handling has finished.
         QMetaObject::invokeMethod(
             self.data(),

@@ -117,8 +117,12 @@ void AppController::wireOnboarding(OnboardingModel& model) {
             done();
             return;
         }
-        // Whatever the desktop answers, the step moves on.
+        // The user's yes is kept whatever the desktop answers, and the step moves on either way.
+        self->notifications_->keepAnswer(true);
         self->notifications_->requestAuthorization([done](bool) { done(); });
+    };
+    model.declineNotifications = [self] {
+        if (self && self->notifications_) self->notifications_->keepAnswer(false);
     };
     model.requestCalendar = [self](OnboardingModel::GrantAnswer answer) {
         auto store = self ? self->desktop_.eventStore : nullptr;

@@ -19,6 +19,11 @@ constexpr const char* kCategory = "desktop-entry";
 // A desktop entry is a few lines.
 constexpr std::size_t kMaxEntryBytes = 64 * 1024;
 
+// Notifications name the entry by the application's id (their "desktop-entry" hint); an entry
+// of another name would leave them tied to nothing.
+static_assert(std::string_view(kFileName).starts_with(Paths::kAppId) &&
+              std::string_view(kFileName).substr(std::string_view(Paths::kAppId).size()) == ".desktop");
+
 // Where the desktop looks for application entries, in the order it prefers them.
 std::vector<std::filesystem::path> applicationFolders() {
     std::vector<std::filesystem::path> folders{userFile().parent_path()};

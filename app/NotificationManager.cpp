@@ -2,11 +2,11 @@
 
 #include <memory>
 
-
 namespace quillfen {
 
-NotificationManager::NotificationManager(DesktopNotifications& service, std::function<void()> onPrimaryTapped)
-    : service_(service), onPrimaryTapped_(std::move(onPrimaryTapped)) {
+NotificationManager::NotificationManager(DesktopNotifications& service, UserDefaults& defaults,
+                                         std::function<void()> onPrimaryTapped)
+    : service_(service), defaults_(defaults), onPrimaryTapped_(std::move(onPrimaryTapped)) {
     events_ = service_.subscribe({
         [this](std::uint32_t id, const std::string& key) { didReceive(id, key); },
         [this](std::uint32_t id) { ours_.erase(id); },
@@ -27,7 +27,16 @@ void NotificationManager::requestAuthorization(std::function<void(bool)> complet
     });
 }
 
+void NotificationManager::keepAnswer(bool bannersAllowed) {
+    defaults_.setBoolean(kBannersAllowedKey, bannersAllowed);
+}
+
+bool NotificationManager::bannersAllowed() const {
+    return defaults_.boolean(kBannersAllowedKey).value_or(true);
+}
+
 void NotificationManager::fire(const NudgeCopy& copy) {
+    if (!bannersAllowed()) return;
     NotificationRequest request;
     request.title = copy.notificationTitle;
     request.body = copy.notificationBody;

@@ -8,35 +8,50 @@
 
 #include "NudgeCopy.h"
 #include "platform/DesktopNotifications.h"
+#include "platform/UserDefaults.h"
 
 namespace quillfen {
 
 // The nudge as a desktop notification: a silent banner with "Step outside" and "Not now".
 // A click on the banner or on "Step outside" becomes one call of `onPrimaryTapped`; "Not
 // now" and a closed banner change nothing. Used on the main thread.
+//
+// No Linux desktop keeps an application's answer to "may it show notifications", so the
+// manager keeps the user's own answer in `defaults` and holds the banners back after a no.
 class NotificationManager {
 public:
     static constexpr const char* kCategory = "TAVRYN_NUDGE";
     static constexpr const char* kStepOutsideAction = "TAVRYN_STEP_OUTSIDE";
     static constexpr const char* kNotNowAction = "TAVRYN_NOT_NOW";
+    // True after the user allowed banners, false after they kept nudges inside the
+    // application; absent while they have not answered, when banners are shown.
+    static constexpr const char* kBannersAllowedKey = "notificationBannersAllowed";
 
-    NotificationManager(DesktopNotifications& service, std::function<void()> onPrimaryTapped);
+    NotificationManager(DesktopNotifications& service, UserDefaults& defaults,
+                        std::function<void()> onPrimaryTapped);
     NotificationManager(const NotificationManager&) = delete;
     NotificationManager& operator=(const NotificationManager&) = delete;
 
     // The nudge's two actions are offered on every nudge from now on.
     void registerCategory();
     // Registers the category, then asks whether the desktop shows notifications at all: the
-    // answer, on the main thread, is whether a notification service answers.
+    // answer, on the main thread, is whether a notification service answers. Asking never
+    // changes the user's kept answer.
     void requestAuthorization(std::function<void(bool)> completion);
-    // A new notification for every nudge; none replaces another.
+    // The user's answer, kept for every later nudge and every later run.
+    void keepAnswer(bool bannersAllowed);
+    // A new notification for every nudge; none replaces another. Nothing is posted while the
+    // user keeps nudges inside the application.
     void fire(const NudgeCopy& copy);
 
     // What a response to one of our notifications does, by its action key.
     void didReceive(std::uint32_t id, const std::string& actionKey);
 
 private:
+    bool bannersAllowed() const;
+
     DesktopNotifications& service_;
+    UserDefaults& defaults_;
     std::function<void()> onPrimaryTapped_;
     bool categoryRegistered_ = false;
     // The service's ids of our notifications still on screen; the bus tells every client of

@@ -140,6 +140,11 @@ void OnboardingModel::allowNotifications() {
     });
 }
 
+void OnboardingModel::keepNotificationsInside() {
+    declineNotifications();
+    advance();
+}
+
 void OnboardingModel::finishPromise() {
     if (entry_ == Entry::changeNote) {
         onDone();

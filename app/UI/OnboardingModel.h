@@ -111,6 +111,9 @@ public:
     // the flow is still at the step that asked: an answer that comes after the user has moved
     // on by other means must not skip the step they are on.
     void allowNotifications();
+    // Keep nudges inside the application: the answer is handed to `declineNotifications`,
+    // nothing is asked, and the flow moves on at once.
+    void keepNotificationsInside();
     // A change of note ends here; a first run goes on to the settled step.
     void finishPromise();
     // Builds the promise from the draft and hands it to `save` once; only a note that was
@@ -122,6 +125,7 @@ public:
     // where it answers a flag) and the rest do nothing; with no store behind `save`, no note
     // is kept.
     std::function<void(Completion)> requestNotifications = [](Completion done) { done(); };
+    std::function<void()> declineNotifications = [] {};
     std::function<void(GrantAnswer)> requestCalendar = [](GrantAnswer answer) { answer(false); };
     std::function<void(GrantAnswer)> requestWeather = [](GrantAnswer answer) { answer(false); };
     std::function<void(InterruptBoundary)> applyBoundary = [](InterruptBoundary) {};

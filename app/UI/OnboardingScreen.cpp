@@ -372,6 +372,8 @@ QWidget* OnboardingScreen::buildActionRow(OnboardingBeat beat, Frame& f) {
         connect(f.secondary, &QAbstractButton::clicked, this, [this, beat] {
             if (beat == Beat::promise) {
                 model_->finishPromise();
+            } else if (beat == Beat::oneMoment) {
+                model_->keepNotificationsInside();
             } else {
                 model_->advance();
             }

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include "Support/Paths.h"
 #include "Support/SystemLog.h"
 
 namespace quillfen {
@@ -64,6 +65,9 @@ public:
             actions << q(key) << q(label);
         QVariantMap hints;
         if (request.silent) hints.insert(QStringLiteral("suppress-sound"), true);
+        // Ties the notification to the application's desktop entry, so the desktop's own
+        // per-application notification switch applies to it.
+        hints.insert(QStringLiteral("desktop-entry"), QString::fromLatin1(Paths::kAppId));
         QVariantList arguments{kAppName,      uint(0), QString(), q(request.title), q(request.body),
                                actions,       hints,   int(-1)};
         whenAnswered(call(QStringLiteral("Notify"), arguments),

@@ -1,13 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+
 #include <filesystem>
 
 #include "AppController.h"
 #include "ClaudeFaceScripts.h"
 #include "LoginItem.h"
+#include "UI/OnboardingScreen.h"
+#include "platform/linux/DesktopNotificationsLinux.h"
 #include "support/ShellHarness.h"
 #include "support/FakeEventStore.h"
 #include "support/FileTimes.h"
+#include "support/NotificationCalls.h"
 
 namespace quillfen {
 namespace {
@@ -17,6 +23,16 @@ static auto* const env = test::addQtEnvironment();
 const Environment kDeveloper = {{"TAVRYN_RENDER_NONE", ""}};
 
 namespace fs = std::filesystem;
+
+// The onboarding window the controller shows, found among the application's windows.
+OnboardingScreen* onboardingScreen(const AppController& controller) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* screen = qobject_cast<OnboardingScreen*>(top);
+        if (screen == nullptr) screen = top->findChild<OnboardingScreen*>();
+        if (screen != nullptr && &screen->model() == controller.onboardingModel()) return screen;
+    }
+    return nullptr;
+}
 
 TEST(AppControllerSettings, TheSettingsShowTheMachinesOwnState) {
     const std::string flowing(SettingsModel::kHealthFlowing), notSetUp(SettingsModel::kHealthNotSetUp);
@@ -160,6 +176,66 @@ TEST(AppControllerSettings, TheOnboardingKeepsThePromiseAndReadsTheCalendarItWas
     // The closed window, and the model with it, goes at the next turn of the event loop.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(h.controller->onboardingModel(), nullptr);
+}
+
+// The desktop keeps no answer of its own: the user's, given on the notification step, decides
+// whether a nudge also shows as a banner, in this run and later ones.
+TEST(AppControllerSettings, TheAnswerOnTheNotificationStepDecidesWhetherANudgeAlsoShowsAsABanner) {
+    const struct {
+        std::string name;
+        const char* button;  // on the notification step; none: it was never answered
+        bool laterStart;     // with a promise kept, which asks the desktop again
+        std::optional<bool> kept;
+        bool banner;
+    } cases[] = {
+        {"never answered", nullptr, false, std::nullopt, true},
+        {"Allow notifications", "primaryButton", false, true, true},
+        {"Keep it inside the app", "secondaryButton", false, false, false},
+        {"Keep it inside the app, then a later start", "secondaryButton", true, false, false},
+    };
+    NudgeCopy copy;
+    copy.notificationTitle = "Third long afternoon this week.";
+    copy.notificationBody = "Step outside for five.";
+    test::PrivateBus bus;
+    test::DbusMock daemon(bus, "notification_daemon", R"({"capabilities": "body actions"})");
+    test::BusConnection connection(bus);
+    ASSERT_TRUE(connection.waitForName(test::kNotificationsService));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        connection.call(test::kNotificationsService, test::kNotificationsPath, test::kMockInterface,
+                        QStringLiteral("ClearCalls"));
+        auto service = makeDesktopNotifications(*connection);
+        test::Harness h;
+        h.notificationService = service.get();
+        h.start({{"TAVRYN_OBSERVE_ONLY", "0"}, {"TAVRYN_RENDER_NONE", ""}});
+        if (c.button) {
+            h.controller->openOnboarding(OnboardingBeat::oneMoment, OnboardingModel::Entry::firstRun);
+            OnboardingScreen* screen = onboardingScreen(*h.controller);
+            ASSERT_NE(screen, nullptr);
+            screen->currentStepPage()->findChild<QAbstractButton*>(c.button)->click();
+            ASSERT_TRUE(test::spinUntil([&] { return screen->model().beat() == OnboardingBeat::promise; }));
+        }
+        if (c.laterStart) {
+            h.stop();
+            h.keepPromise();
+            h.start({{"TAVRYN_OBSERVE_ONLY", "0"}});
+        }
+        EXPECT_EQ(h.defaults.boolean(NotificationManager::kBannersAllowedKey), c.kept);
+
+        h.controller->handle(TickResult::fire(copy));
+        EXPECT_TRUE(h.controller->shownNudge().has_value());
+        EXPECT_TRUE(h.controller->menuBarModel().hasSomethingToSay());
+        // The service answers one client in the order it asked: once this is answered, a banner
+        // asked for before it has been heard.
+        bool answered = false;
+        service->probe([&](auto) { answered = true; });
+        ASSERT_TRUE(test::spinUntil([&] { return answered; }));
+        const auto calls = test::notifyCalls(connection);
+        ASSERT_EQ(calls.size(), c.banner ? 1u : 0u);
+        if (c.banner) {
+            EXPECT_EQ(calls[0].desktopEntry, "org.quillfen.Quillfen");
+        }
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/linux/DesktopNotificationsLinux.h"
+#include "support/MemoryUserDefaults.h"
 #include "support/NotificationCalls.h"
 #include "support/QtTestSupport.h"
 
@@ -25,7 +26,8 @@ TEST(NotificationManager, PostsTheNudgeWithItsTwoActionsAndTurnsOnlyATapOrStepOu
     ASSERT_TRUE(connection.waitForName(test::kNotificationsService));
     auto service = makeDesktopNotifications(*connection);
     int taps = 0;
-    NotificationManager manager(*service, [&] { ++taps; });
+    test::MemoryUserDefaults defaults;
+    NotificationManager manager(*service, defaults, [&] { ++taps; });
 
     std::optional<bool> granted;
     manager.requestAuthorization([&](bool answer) { granted = answer; });
@@ -76,7 +78,8 @@ TEST(NotificationManager, WithoutADaemonOrWithoutABusNothingHangsAndTheDesktopCo
     auto noBus = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), nowhere);
     for (QDBusConnection* connection : {&*empty, &noBus}) {
         auto service = makeDesktopNotifications(*connection);
-        NotificationManager manager(*service, [] {});
+        test::MemoryUserDefaults defaults;
+        NotificationManager manager(*service, defaults, [] {});
         std::optional<bool> granted;
         manager.requestAuthorization([&](bool answer) { granted = answer; });
         manager.fire(nudge("Third long afternoon this week."));

@@ -17,6 +17,7 @@ struct NotifyCall {
     uint replacesId = 0;
     QStringList actions;
     bool silent = false;
+    QString desktopEntry;
 };
 
 inline const QString kNotificationsService = QStringLiteral("org.freedesktop.Notifications");
@@ -51,6 +52,7 @@ inline std::vector<NotifyCall> notifyCalls(BusConnection& bus) {
         QVariantMap hints;
         args.value(6).value<QDBusArgument>() >> hints;
         call.silent = hints.value(QStringLiteral("suppress-sound")).toBool();
+        call.desktopEntry = hints.value(QStringLiteral("desktop-entry")).toString();
         calls.push_back(call);
     }
     list.endArray();

@@ -67,6 +67,8 @@ struct Harness {
     FakePowerSources power;
     FakeDesktopAppearance appearance;
     FakeDesktopNotifications notifications{journal};
+    // A real notification service in place of `notifications`, when a test sets one before the start.
+    DesktopNotifications* notificationService = nullptr;
     FakeStatusItem statusItem{journal};
     FakeTerminalLauncher terminal{journal};
     std::shared_ptr<NoNetwork> network = std::make_shared<NoNetwork>();
@@ -90,7 +92,7 @@ struct Harness {
                         audio,
                         power,
                         appearance,
-                        notifications,
+                        notificationService ? *notificationService : notifications,
                         statusItem,
                         terminal,
                         eventStore,
