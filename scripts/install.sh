@@ -1,23 +1,32 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds a release and installs it under PREFIX (default ~/.local):
-# the application, its menu entry and its icon. scripts/uninstall.sh removes it again.
+# Installs what building and running need, builds a release and installs it under PREFIX
+# (default ~/.local): the application, its menu entry and its icon. scripts/uninstall.sh
+# removes it again.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 prefix=$(realpath -m -s -- "${1:-$HOME/.local}")
-scripts/install-deps.sh
+
+# A prefix that is not the user's own (/usr/local, say) is written through sudo. Without one,
+# that is said before the build, not after it.
+existing=$prefix
+while [[ ! -e $existing ]]; do existing=$(dirname "$existing"); done
+owner=()
+if [[ ! -w $existing ]]; then
+    if ! command -v sudo >/dev/null; then
+        echo "You cannot write to $prefix, and there is no sudo here to install it as root." >&2
+        echo "Run this as root, install sudo, or choose a prefix of your own, such as ~/.local:" >&2
+        echo "    scripts/install.sh ~/.local" >&2
+        exit 1
+    fi
+    owner=(sudo)
+fi
+
+scripts/install-deps.sh packages.txt
 cmake --preset install -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
 cmake --build --preset install -j "$(nproc)"
 if [[ ! -x build/install/app/quillfen ]]; then
     echo "The tray application is not part of this build yet; nothing was installed." >&2
     exit 1
 fi
-
-# A prefix that is not the user's own (/usr/local, say) is written through sudo.
-existing=$prefix
-while [[ ! -e $existing ]]; do existing=$(dirname "$existing"); done
-if [[ -w $existing ]]; then
-    cmake --install build/install
-else
-    sudo cmake --install build/install
-fi
+"${owner[@]}" cmake --install build/install

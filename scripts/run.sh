@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the application.
+# Installs what building and running need, builds the application alone (no tests, no
+# benchmarks, in build/run) and starts it.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-scripts/install-deps.sh
-cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)"
+scripts/install-deps.sh packages.txt
+cmake --preset run >/dev/null
+cmake --build --preset run -j "$(nproc)"
 
-exec build/default/app/quillfen "$@"
+exec build/run/app/quillfen "$@"

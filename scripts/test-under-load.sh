@@ -17,7 +17,7 @@ fi
 jobs=$(nproc)
 morning='Main.AMorningOfWorkBesideARunningCodexTask*'
 
-scripts/install-deps.sh
+scripts/install-deps.sh packages.txt test-packages.txt
 for preset in default sanitize; do
     echo "== ${preset}: configure and build"
     cmake --preset "$preset" >/dev/null

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh packages.txt test-packages.txt
 
 jobs=$(nproc)
 for preset in default sanitize tsan; do

@@ -57,7 +57,14 @@ rm -rf -- "$cache/$app/updates"
 existing=$stage$prefix
 while [[ ! -e $existing ]]; do existing=$(dirname "$existing"); done
 owner=()
-[[ -w $existing ]] || owner=(sudo)
+if [[ ! -w $existing ]]; then
+    if ! command -v sudo >/dev/null; then
+        echo "You cannot change $stage$prefix, and there is no sudo here to remove its files as root." >&2
+        echo "Run this again as root, or install sudo and run it again." >&2
+        exit 1
+    fi
+    owner=(sudo)
+fi
 # CMake ends the manifest's last line without a line feed.
 while IFS= read -r file || [[ -n $file ]]; do
     [[ -z $file ]] || "${owner[@]}" rm -f -- "$stage$file"

@@ -38,9 +38,9 @@ int priorityOf(Level level) {
 
 void write(Level level, std::string_view category, std::string_view message) {
     static std::once_flag opened;
-    // A test seam: a test of the whole application cannot read the system's log (a machine may
-    // have no log daemon at all), so with QUILLFEN_SYSTEM_LOG_STDERR set every line also goes to
-    // standard error, where the test reads it.
+    // With QUILLFEN_SYSTEM_LOG_STDERR set every line also goes to standard error: for a developer
+    // in a terminal, and for a test of the whole application, which cannot read the system's log
+    // (a machine may have no log daemon at all).
     std::call_once(opened, [] {
         const bool copyToStderr = std::getenv("QUILLFEN_SYSTEM_LOG_STDERR") != nullptr;
         openlog(Paths::kAppId, LOG_PID | (copyToStderr ? LOG_PERROR : 0), LOG_USER);

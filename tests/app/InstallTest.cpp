@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QImage>
+#include <algorithm>
+#include <iterator>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <set>
+#include <sstream>
 
 #include "DesktopEntry.h"
 #include "LaunchAgent.h"
@@ -116,6 +121,243 @@ TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserBut
     EXPECT_TRUE(test::waitUntil([&] { return !running.running(); }));
     EXPECT_EQ(listing(home.path(), false), (std::set<std::string>{".config/autostart/other.desktop",
                                                                   ".local/share/org.quillfen.Quillfen/signal-log.json"}));
+}
+
+// A copy of the scripts and what they read beside them, run with a PATH on which cmake, ctest,
+// apt-get and dpkg-query are stand-ins that note each call in a file, as does the application
+// a build would have made; dpkg-query answers that every package is installed unless MISSING is
+// set. Every other program of the system is on that PATH, but sudo when the bench is to be
+// without it.
+class ScriptBench {
+public:
+    explicit ScriptBench(bool withoutSudo = false) {
+        // Readable for the other user a case may run as.
+        fs::permissions(root_.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                          fs::perms::others_read | fs::perms::others_exec);
+        fs::create_directories(checkout());
+        fs::copy(QUILLFEN_SOURCE_DIR "/scripts", checkout() / "scripts", fs::copy_options::recursive);
+        fs::copy_file(QUILLFEN_SOURCE_DIR "/CMakePresets.json", checkout() / "CMakePresets.json");
+        const std::string note = "#!/bin/sh\nprintf '%s %s\\n' \"${0##*/}\" \"$*\" >>\"$CALLS\"\n";
+        for (const char* tool : {"cmake", "ctest", "apt-get"})
+            stub(tools() / tool, note);
+        stub(tools() / "dpkg-query", note + "[ -n \"$MISSING\" ] || printf 'install ok installed'\n");
+        const auto all = presets();
+        for (const auto& preset : all["configurePresets"]) {
+            auto folder = preset.value("binaryDir", std::string());
+            folder.replace(0, std::string("${sourceDir}").size(), checkout().string());
+            stub(fs::path(folder) / "app/quillfen", note);
+        }
+        // Where the system has sudo, its other programs are linked in one by one instead.
+        const char* const system[] = {"/usr/bin", "/bin", "/usr/sbin", "/sbin"};
+        if (!withoutSudo || std::none_of(std::begin(system), std::end(system),
+                                         [](fs::path folder) { return fs::exists(folder / "sudo"); })) {
+            for (const char* folder : system)
+                path_ += std::string(":") + folder;
+        } else {
+            for (const char* folder : system) {
+                for (const auto& program : fs::directory_iterator(folder)) {
+                    const auto name = program.path().filename();
+                    if (name != "sudo" && !fs::exists(fs::symlink_status(tools() / name)))
+                        fs::create_symlink(program.path(), tools() / name);
+                }
+            }
+        }
+        writable(calls());
+    }
+
+    fs::path checkout() const { return root_.path() / "checkout"; }
+    fs::path tools() const { return root_.path() / "tools"; }
+    fs::path calls() const { return root_.path() / "calls"; }
+    fs::path home() const { return root_.path() / "home"; }
+
+    nlohmann::json presets() const {
+        return nlohmann::json::parse(test::readFile(checkout() / "CMakePresets.json"));
+    }
+
+    // The preset of that kind and name.
+    nlohmann::json preset(const char* kind, const std::string& name) const {
+        const auto all = presets();
+        for (const auto& preset : all[kind])
+            if (preset["name"] == name) return preset;
+        return nullptr;
+    }
+
+    struct Outcome {
+        int status = -1;
+        std::string output;
+    };
+
+    // Runs the script from the copy, in a home of its own, as `uid` when one is given (which
+    // only root may do; status -1 otherwise).
+    Outcome run(const std::vector<std::string>& arguments, std::map<std::string, std::string> variables = {},
+                std::optional<unsigned> uid = std::nullopt) {
+        fs::create_directories(home());
+        if (uid && ::chown(home().c_str(), *uid, *uid) != 0) return {};
+        const auto output = root_.path() / "output";
+        writable(output);
+        variables.insert({{"PATH", path_}, {"HOME", home().string()}, {"CALLS", calls().string()}});
+        std::vector<std::string> command{"-i"};
+        for (const auto& [name, value] : variables)
+            command.push_back(name + "=" + value);
+        command.insert(command.end(), {"/bin/sh", "-c", "exec \"$@\" >\"$0\" 2>&1", output.string(),
+                                       (checkout() / arguments.front()).string()});
+        command.insert(command.end(), arguments.begin() + 1, arguments.end());
+        auto body = [&] { return makeCommandRunner()->run("/usr/bin/env", command).status; };
+        const int status = uid ? test::asUser(*uid, body) : body();
+        return {status, test::readFile(output)};
+    }
+
+    // The noted calls, one a line, each split into words.
+    std::vector<std::vector<std::string>> noted() const {
+        std::vector<std::vector<std::string>> lines;
+        std::istringstream text(test::readFile(calls()));
+        for (std::string line; std::getline(text, line);) {
+            std::istringstream words(line);
+            lines.emplace_back(std::istream_iterator<std::string>(words),
+                               std::istream_iterator<std::string>());
+        }
+        return lines;
+    }
+
+    std::vector<std::vector<std::string>> noted(const std::string& program) const {
+        std::vector<std::vector<std::string>> of;
+        for (auto& call : noted())
+            if (call.front() == program) of.push_back(call);
+        return of;
+    }
+
+private:
+    // An empty file that anyone may write.
+    static void writable(const fs::path& file) {
+        test::writeFile(file, "");
+        fs::permissions(
+            file, fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec));
+    }
+
+    static void stub(const fs::path& file, const std::string& text) {
+        test::writeFile(file, text);
+        fs::permissions(file, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+    }
+
+    test::TempDir root_;
+    std::string path_ = tools().string();
+};
+
+// The packages a list names.
+std::set<std::string> packagesOf(const fs::path& list) {
+    std::set<std::string> packages;
+    std::istringstream text(test::readFile(list));
+    for (std::string line; std::getline(text, line);)
+        if (!line.empty() && line.front() != '#') packages.insert(line);
+    return packages;
+}
+
+TEST(Install, TheApplicationsScriptsBuildAndInstallNothingThatOnlyTheTestsNeed) {
+    const fs::path scripts = QUILLFEN_SOURCE_DIR "/scripts";
+    const auto application = packagesOf(scripts / "packages.txt");
+    auto everything = packagesOf(scripts / "test-packages.txt");
+    everything.insert(application.begin(), application.end());
+    test::TempDir prefix;
+    struct Case {
+        std::vector<std::string> command;
+        std::set<std::string> packages;
+        // Whether every configuration it makes leaves the tests and the benchmarks out.
+        bool applicationOnly;
+        // The one target it builds and then starts, when it starts one.
+        const char* starts;
+    };
+    const Case cases[] = {
+        {{"scripts/run.sh", "--an-argument"}, application, true, "quillfen"},
+        {{"scripts/install.sh", prefix.path().string()}, application, true, nullptr},
+        {{"scripts/test.sh"}, everything, false, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command.front());
+        ScriptBench bench;
+        const auto outcome = bench.run(c.command);
+        ASSERT_EQ(outcome.status, 0) << outcome.output;
+
+        std::set<std::string> asked;
+        for (const auto& call : bench.noted("dpkg-query"))
+            asked.insert(call.back());
+        EXPECT_EQ(asked, c.packages);
+        EXPECT_TRUE(bench.noted("apt-get").empty());
+
+        std::optional<std::string> configured;
+        for (const auto& call : bench.noted("cmake")) {
+            if (call[1] == "--preset") {
+                configured = call[2];
+                const auto variables = bench.preset("configurePresets", call[2])["cacheVariables"];
+                if (c.applicationOnly) {
+                    EXPECT_EQ(variables.value("QUILLFEN_BUILD_TESTS", ""), "OFF") << call[2];
+                    EXPECT_EQ(variables.value("QUILLFEN_BUILD_BENCH", ""), "OFF") << call[2];
+                }
+            }
+            if (call[1] == "--build" && c.starts) {
+                // Named on the command line, else by the build preset; none is all of them.
+                std::vector<std::string> targets;
+                const auto named = std::find(call.begin(), call.end(), "--target");
+                if (named != call.end()) {
+                    targets.assign(named + 1, call.end());
+                } else {
+                    for (const auto& target :
+                         bench.preset("buildPresets", call[3]).value("targets", nlohmann::json::array()))
+                        targets.push_back(target);
+                }
+                EXPECT_EQ(targets, std::vector<std::string>{c.starts});
+            }
+        }
+        ASSERT_TRUE(configured);
+        if (c.starts) {
+            const auto started = bench.noted(c.starts);
+            ASSERT_EQ(started.size(), 1u);
+            EXPECT_EQ(started.front(), (std::vector<std::string>{c.starts, "--an-argument"}));
+            auto folder = bench.preset("configurePresets", *configured)["binaryDir"].get<std::string>();
+            EXPECT_NE(folder, bench.preset("configurePresets", "default")["binaryDir"].get<std::string>())
+                << "a developer's build with tests would lose them";
+        }
+    }
+}
+
+TEST(Install, WithoutSudoAPlaceTheUserCannotWriteIsNamedWithWhatToDoBeforeAnythingIsBuilt) {
+    const bool root = ::geteuid() == 0;
+    if (root && test::asUser(test::kAnotherUser, [] { return 0; }) != 0)
+        GTEST_SKIP() << "this run cannot act as another user, and root may write anywhere";
+    ScriptBench bench(true);
+    // Read-only: root's own when the cases run as another user, else the user's.
+    const auto prefix = bench.checkout() / "locked";
+    test::writeFile(prefix / "bin/quillfen", "");
+    const auto build = bench.checkout() / "build/installed";
+    test::writeFile(build / "CMakeCache.txt", "CMAKE_INSTALL_PREFIX:PATH=" + prefix.string() + "\n");
+    test::writeFile(build / "install_manifest.txt", (prefix / "bin/quillfen").string());
+    fs::permissions(prefix, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    struct Case {
+        std::vector<std::string> command;
+        std::map<std::string, std::string> variables;
+        // What the message must name, beside its advice to get sudo or act as root.
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {{"scripts/install.sh", prefix.string()}, {}, {prefix.string(), "~/.local"}},
+        {{"scripts/uninstall.sh", build.string()}, {}, {prefix.string()}},
+        {{"scripts/install-deps.sh"}, {{"MISSING", "1"}}, {"libicu-dev", "apt-get install"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command.front());
+        const auto outcome = bench.run(c.command, c.variables,
+                                       root ? std::optional<unsigned>(test::kAnotherUser) : std::nullopt);
+        EXPECT_EQ(outcome.status, 1) << outcome.output;
+        for (const auto& name : c.names)
+            EXPECT_NE(outcome.output.find(name), std::string::npos) << name;
+        EXPECT_NE(outcome.output.find("no sudo here"), std::string::npos) << outcome.output;
+        EXPECT_NE(outcome.output.find("install sudo"), std::string::npos) << outcome.output;
+        EXPECT_NE(outcome.output.find("as root"), std::string::npos) << outcome.output;
+        EXPECT_TRUE(bench.noted("cmake").empty() && bench.noted("apt-get").empty());
+    }
+    EXPECT_TRUE(fs::exists(prefix / "bin/quillfen"));
+    fs::permissions(prefix, fs::perms::owner_write, fs::perm_options::add);
 }
 
 }  // namespace
