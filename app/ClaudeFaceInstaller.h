@@ -20,8 +20,8 @@
 // The settings are the user's: a file that is not the JSON object Claude Code keeps, whose
 // "hooks" are not in the shape Claude Code reads, or that the user made read-only, is left
 // exactly as it is and the refusal is reported; every other key is kept; the file is replaced
-// whole, never half written. Backups and scripts are new files of ours, never written through
-// a link.
+// whole, never half written, and read only through the user's own link. Backups (the user's
+// alone) and scripts are new files of ours, never written through a link.
 namespace quillfen::ClaudeFaceInstaller {
 
 // The bundled scripts, in the order they are installed; each is installed as its name + ".sh".
@@ -44,6 +44,11 @@ enum class SettingsOutcome {
     // ~/.ostrel is not a folder of the user's alone (another user's, or another user's link): no
     // script goes there, and no command that would run one.
     familyFolderRefused,
+    // Someone other than the user and root could change what the scripts' paths lead to (a
+    // folder on the way is another user's, or others may rename its entries): Claude Code would
+    // run whatever they put there, so the settings do not name the scripts. Found before the
+    // install begins, nothing at all is written.
+    othersCouldChangeScripts,
     // There is a file but it could not be read, or it is too large or too deeply nested.
     unreadable,
     // The user took away their own write permission.
