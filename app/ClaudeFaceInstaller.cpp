@@ -122,6 +122,58 @@ std::variant<std::string, SettingsOutcome> serialised(const Json& root) {
     }
 }
 
+// A status line or a hook whose command runs our script.
+bool runs(const Json& command, std::string_view script) {
+    if (!command.is_object()) return false;
+    const auto it = command.find("command");
+    return it != command.end() && it->is_string() &&
+           it->get_ref<const std::string&>().find(script) != std::string::npos;
+}
+
+// The settings text without our status line and hooks (an entry or a list that this leaves
+// empty goes too), or why the file must stay as it is; an empty text when nothing of ours is in it.
+std::variant<std::string, SettingsOutcome> settingsWithoutOurs(const std::string& current) {
+    auto parsed = parsedSettings(current);
+    if (auto* refusal = std::get_if<SettingsOutcome>(&parsed)) return *refusal;
+    Json& root = std::get<Json>(parsed);
+    bool changed = false;
+    if (auto hooks = root.find("hooks"); hooks != root.end()) {
+        if (auto prompt = hooks->find("UserPromptSubmit"); prompt != hooks->end()) {
+            // Only our own hook goes: another hook the user put in the same entry stays there.
+            Json kept = Json::array();
+            for (Json entry : *prompt) {
+                const auto list = entry.find("hooks");
+                if (list != entry.end() && list->is_array()) {
+                    Json others = Json::array();
+                    for (const Json& hook : *list) {
+                        if (!runs(hook, kHookMarker)) others.push_back(hook);
+                    }
+                    if (others.size() != list->size()) {
+                        changed = true;
+                        if (others.empty()) continue;
+                        *list = std::move(others);
+                    }
+                }
+                kept.push_back(std::move(entry));
+            }
+            if (changed) {
+                if (kept.empty()) {
+                    hooks->erase(prompt);
+                } else {
+                    *prompt = std::move(kept);
+                }
+                if (hooks->empty()) root.erase(hooks);
+            }
+        }
+    }
+    if (auto line = root.find("statusLine"); line != root.end() && runs(*line, kStatusLineMarker)) {
+        root.erase(line);
+        changed = true;
+    }
+    if (!changed) return std::string();
+    return serialised(root);
+}
+
 // A copy of the settings beside them under a name no earlier copy has: the time, and a count
 // when that is taken too. Its path, or nothing when none could be made.
 std::optional<std::filesystem::path> backUpAgain(const std::filesystem::path& settingsFile, const std::string& text,
@@ -326,6 +378,48 @@ Report install(const std::filesystem::path& home, const Resources& resources, Ti
     if (report.settings == SettingsOutcome::written)
         SystemLog::info(kCategory, "the prompt hook and the status line are in " + settingsFile.string());
     return report;
+}
+
+Removal uninstall(const std::filesystem::path& home, TimePoint now) {
+    Removal removal;
+    const auto settingsFile = home / ".claude" / "settings.json";
+    const SettingsRead read = readSettings(settingsFile);
+    // Settings that never name our scripts are none of the uninstall's business, in whatever
+    // shape; those it could not read might.
+    const bool mayNameOurs = read.status != SettingsRead::Status::read ||
+                             read.text.find(kHookMarker) != std::string::npos ||
+                             read.text.find(kStatusLineMarker) != std::string::npos;
+    std::variant<std::string, SettingsOutcome> edited = std::string();
+    if (mayNameOurs) {
+        if (auto why = whyLeftAlone(read)) {
+            edited = *why;
+        } else if (read.status == SettingsRead::Status::read) {
+            edited = settingsWithoutOurs(read.text);
+        }
+    }
+    if (auto* refusal = std::get_if<SettingsOutcome>(&edited)) {
+        removal.settings = *refusal;
+        SystemLog::notice(kCategory, note(*refusal));
+    } else if (!std::get<std::string>(edited).empty()) {
+        removal.settings = putInPlace(settingsFile, read, std::get<std::string>(edited), false, now);
+        removal.settingsChanged = removal.settings == SettingsOutcome::written;
+        if (removal.settingsChanged)
+            SystemLog::info(kCategory, "the prompt hook and the status line are out of " + settingsFile.string());
+    }
+
+    for (std::string_view name : kScripts) {
+        const std::filesystem::path script = scriptPath(home / ".ostrel", name);
+        std::error_code ec;
+        // Only to tell what went: the removal itself goes through the walk.
+        const bool there =
+            std::filesystem::symlink_status(script, ec).type() != std::filesystem::file_type::not_found;
+        if (auto error = SafeFile::remove(script)) {
+            SystemLog::error(kCategory, "could not remove " + script.string() + ": " + error.message());
+        } else if (there && !ec) {
+            removal.scripts.emplace_back(name);
+        }
+    }
+    return removal;
 }
 
 }  // namespace quillfen::ClaudeFaceInstaller

@@ -241,11 +241,12 @@ TEST(ClaudeFaceInstaller, PutsNoScriptAndNoHookInAFamilyFolderThatIsNotTheUsers)
 }
 
 // ~/.claude is open to another user, who placed settings.json as their link to a file of the
-// user's that only the user may reach. An install does not read
+// user's that only the user may reach. Neither an install nor an uninstall reads
 // through it, so nothing of that file lands in a backup others could read; and a backup made
 // in an ordinary home is the user's alone, whatever the settings' mode.
 TEST(ClaudeFaceInstaller, ReadsNothingThroughAnotherUsersLinkAndKeepsEveryBackupPrivate) {
-    {
+    for (const bool uninstall : {false, true}) {
+        SCOPED_TRACE(uninstall ? "uninstall" : "install");
         Install install;
         test::TempDir privateFolder;
         const auto secret = privateFolder.path() / "secret.json";
@@ -255,14 +256,15 @@ TEST(ClaudeFaceInstaller, ReadsNothingThroughAnotherUsersLinkAndKeepsEveryBackup
         fs::create_directories(install.settings.parent_path());
         ::chmod(install.settings.parent_path().c_str(), 0777);
         fs::create_symlink(secret, install.settings);
-        if (test::giveToAnotherUser(install.settings)) {
-            EXPECT_EQ(install.run().settings, Outcome::notWritten);
-            EXPECT_EQ(std::distance(fs::directory_iterator(install.settings.parent_path()), fs::directory_iterator()),
-                      1)
-                << "no backup beside the link";
-            EXPECT_TRUE(fs::is_symlink(install.settings));
-            EXPECT_EQ(test::readFile(secret), secretText);
-        }
+        if (!test::giveToAnotherUser(install.settings)) continue;
+
+        const auto outcome = uninstall ? ClaudeFaceInstaller::uninstall(install.home.path(), install.now).settings
+                                       : install.run().settings;
+        EXPECT_EQ(outcome, Outcome::notWritten);
+        EXPECT_EQ(std::distance(fs::directory_iterator(install.settings.parent_path()), fs::directory_iterator()), 1)
+            << "no backup beside the link";
+        EXPECT_TRUE(fs::is_symlink(install.settings));
+        EXPECT_EQ(test::readFile(secret), secretText);
     }
 
     Install install;
