@@ -13,9 +13,9 @@
 #include "Support/Iso8601.h"
 #include "Support/JsonLines.h"
 #include "Support/JsonText.h"
-#include "Support/Text.h"
-#include "Support/Paths.h"
+#include "Support/PathWalk.h"
 #include "Support/SafeFile.h"
+#include "Support/Text.h"
 #include "Support/SystemLog.h"
 
 namespace quillfen::ClaudeFaceInstaller {
@@ -30,82 +30,216 @@ std::string scriptPath(const std::filesystem::path& familyFolder, std::string_vi
     return (familyFolder / (std::string(name) + ".sh")).string();
 }
 
-// Whose file is replaced. The user's settings keep their mode; a link to them stays a link, but
-// only the user's own link to a file of theirs (a dotfiles folder) is followed: one that someone
-// else placed is neither followed nor replaced. A script of ours goes where files of ours go.
-enum class Owner { user, us };
-
-// Replaces the file whole: a temporary file beside it, renamed over it, so a reader (Claude
-// Code itself) never sees half of it and a failure leaves it as it was.
-bool replaceFile(const std::filesystem::path& file, std::string_view bytes, mode_t newFileMode, Owner owner) {
-    mode_t mode = newFileMode;
-    if (owner == Owner::user) {
-        const auto place = SafeFile::ownPlace(file, SafeFile::Kind::file);
-        if (place.refused()) {
-            SystemLog::notice(kCategory, "refusing to write through the link at " + file.string() + ": " +
-                                             place.refusal);
-            return false;
-        }
-        struct stat info {};
-        if (::stat(place.path.c_str(), &info) == 0) mode = info.st_mode & 07777;
-    }
-    return !SafeFile::replace(file, bytes, mode);
-}
+constexpr std::string_view kScripts[] = {kHookScript, kStatusLineScript};
 
 struct SettingsRead {
-    bool present = false;
-    std::optional<std::string> text;  // none for a file present but unreadable
+    // `refused`: another user's link, or a link to another user's file, is where the settings
+    // should be; nothing is read through it, nor copied anywhere.
+    enum class Status { missing, read, unreadable, refused };
+    Status status = Status::missing;
+    std::string text;
     mode_t mode = 0600;
 };
 
+// The settings as an install and an uninstall edit them: through the walk, following only the
+// user's own link (a dotfiles folder), never blocking on a pipe, and only up to the cap.
 SettingsRead readSettings(const std::filesystem::path& file) {
     SettingsRead read;
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        read.present = errno != ENOENT;
+    const auto place = SafeFile::ownPlace(file, SafeFile::Kind::file);
+    if (place.refused()) {
+        read.status = SettingsRead::Status::refused;
+        SystemLog::notice(kCategory, "refusing to read through the link at " + file.string() + ": " + place.refusal);
         return read;
     }
-    read.present = true;
+    const auto opened = SafeFile::openOwn(file, O_RDONLY);
+    PathWalk::Fd fd(opened.fd);
+    if (!fd.ok()) {
+        if (!opened.refusal.empty()) {
+            read.status = SettingsRead::Status::unreadable;
+            SafeFile::refuse(file, opened.refusal);
+        }
+        return read;
+    }
+    read.status = SettingsRead::Status::unreadable;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<std::size_t>(info.st_size) > kMaxSettingsBytes) {
-        ::close(fd);
-        return read;
-    }
-    read.mode = info.st_mode & 07777;
+    if (::fstat(fd.get(), &info) != 0 || static_cast<std::size_t>(info.st_size) > kMaxSettingsBytes) return read;
     std::string text;
     char buffer[1 << 16];
     while (true) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return read;
-        }
+        if (n < 0) return read;
         if (n == 0) break;
         text.append(buffer, static_cast<std::size_t>(n));
-        if (text.size() > kMaxSettingsBytes) {
-            ::close(fd);
-            return read;
+        if (text.size() > kMaxSettingsBytes) return read;
+    }
+    read.status = SettingsRead::Status::read;
+    read.text = std::move(text);
+    read.mode = info.st_mode & 07777;
+    return read;
+}
+
+// Why settings read so must stay exactly as they are; nothing when they may be edited.
+std::optional<SettingsOutcome> whyLeftAlone(const SettingsRead& read) {
+    switch (read.status) {
+        case SettingsRead::Status::refused:
+            return SettingsOutcome::notWritten;
+        case SettingsRead::Status::unreadable:
+            return SettingsOutcome::unreadable;
+        case SettingsRead::Status::read:
+            // Made read-only by the user: a rename would replace it all the same.
+            if (!(read.mode & S_IWUSR)) return SettingsOutcome::readOnly;
+            return std::nullopt;
+        case SettingsRead::Status::missing:
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// The settings object, when it is one in the shape Claude Code reads: "hooks" an object, and
+// its "UserPromptSubmit" a list of objects.
+std::variant<Json, SettingsOutcome> parsedSettings(const std::string& text) {
+    if (JsonLines::nestsDeeperThan(text, kMaxSettingsDepth)) return SettingsOutcome::unreadable;
+    auto root = JsonText::decode(text);
+    if (!root || !root->is_object()) return SettingsOutcome::notAnObject;
+    const auto hooks = root->find("hooks");
+    if (hooks == root->end()) return std::move(*root);
+    if (!hooks->is_object()) return SettingsOutcome::hooksNotAnObject;
+    const auto prompt = hooks->find("UserPromptSubmit");
+    const auto isObject = [](const Json& entry) { return entry.is_object(); };
+    if (prompt != hooks->end() && (!prompt->is_array() || !std::all_of(prompt->begin(), prompt->end(), isObject)))
+        return SettingsOutcome::promptHooksNotAList;
+    return std::move(*root);
+}
+
+std::variant<std::string, SettingsOutcome> serialised(const Json& root) {
+    // A number the reader took as infinite would come back as null: better not to write at all.
+    if (JsonText::hasNonFiniteNumber(root)) return SettingsOutcome::notWritten;
+    try {
+        return root.dump(2, ' ', false, Json::error_handler_t::strict) + "\n";
+    } catch (const Json::exception&) {
+        return SettingsOutcome::notWritten;
+    }
+}
+
+// A status line or a hook whose command runs our script.
+bool runs(const Json& command, std::string_view script) {
+    if (!command.is_object()) return false;
+    const auto it = command.find("command");
+    return it != command.end() && it->is_string() &&
+           it->get_ref<const std::string&>().find(script) != std::string::npos;
+}
+
+// The settings text without our status line and hooks (an entry or a list that this leaves
+// empty goes too), or why the file must stay as it is; an empty text when nothing of ours is in it.
+std::variant<std::string, SettingsOutcome> settingsWithoutOurs(const std::string& current) {
+    auto parsed = parsedSettings(current);
+    if (auto* refusal = std::get_if<SettingsOutcome>(&parsed)) return *refusal;
+    Json& root = std::get<Json>(parsed);
+    bool changed = false;
+    if (auto hooks = root.find("hooks"); hooks != root.end()) {
+        if (auto prompt = hooks->find("UserPromptSubmit"); prompt != hooks->end()) {
+            // Only our own hook goes: another hook the user put in the same entry stays there.
+            Json kept = Json::array();
+            for (Json entry : *prompt) {
+                const auto list = entry.find("hooks");
+                if (list != entry.end() && list->is_array()) {
+                    Json others = Json::array();
+                    for (const Json& hook : *list) {
+                        if (!runs(hook, kHookMarker)) others.push_back(hook);
+                    }
+                    if (others.size() != list->size()) {
+                        changed = true;
+                        if (others.empty()) continue;
+                        *list = std::move(others);
+                    }
+                }
+                kept.push_back(std::move(entry));
+            }
+            if (changed) {
+                if (kept.empty()) {
+                    hooks->erase(prompt);
+                } else {
+                    *prompt = std::move(kept);
+                }
+                if (hooks->empty()) root.erase(hooks);
+            }
         }
     }
-    ::close(fd);
-    read.text = std::move(text);
-    return read;
+    if (auto line = root.find("statusLine"); line != root.end() && runs(*line, kStatusLineMarker)) {
+        root.erase(line);
+        changed = true;
+    }
+    if (!changed) return std::string();
+    return serialised(root);
 }
 
 // A copy of the settings beside them under a name no earlier copy has: the time, and a count
 // when that is taken too. Its path, or nothing when none could be made.
 std::optional<std::filesystem::path> backUpAgain(const std::filesystem::path& settingsFile, const std::string& text,
-                                                 mode_t mode, TimePoint now) {
+                                                 TimePoint now) {
     const std::string stem = settingsFile.string() + kBackupSuffix + "." + Iso8601::format(now);
     for (int n = 1; n <= 100; ++n) {
         const std::filesystem::path backup = n == 1 ? stem : stem + "-" + std::to_string(n);
-        const auto error = SafeFile::create(backup, text, mode);
+        const auto error = SafeFile::create(backup, text, 0600);
         if (!error) return backup;
         if (error != std::errc::file_exists) return std::nullopt;
     }
     return std::nullopt;
+}
+
+// The file as it was before the first edit, byte for byte, in a copy that is never replaced;
+// before an edit that replaces something of the user's, once more in a copy of its own. A copy
+// is the user's alone whatever the settings' mode: whoever may read the settings now is not
+// owed what they held before.
+bool backUp(const std::filesystem::path& settingsFile, const std::string& text, bool replacing, TimePoint now) {
+    const auto error = SafeFile::create(settingsFile.string() + kBackupSuffix, text, 0600);
+    if (!error) return true;
+    if (error != std::errc::file_exists) return false;
+    return !replacing || backUpAgain(settingsFile, text, now).has_value();
+}
+
+// The settings are replaced whole, keeping their mode: a temporary file beside them, renamed over
+// them, so a reader (Claude Code itself) never sees half of them and a failure leaves them as they
+// were. A link to them stays a link, and only the user's own link is followed: one that someone
+// else placed is neither followed nor replaced.
+bool replaceSettings(const std::filesystem::path& file, std::string_view bytes, mode_t mode) {
+    const auto place = SafeFile::ownPlace(file, SafeFile::Kind::file);
+    if (place.refused()) {
+        SystemLog::notice(kCategory, "refusing to write through the link at " + file.string() + ": " + place.refusal);
+        return false;
+    }
+    return !SafeFile::replace(file, bytes, mode);
+}
+
+// The edited text in place of the settings read, after the backups.
+SettingsOutcome putInPlace(const std::filesystem::path& file, const SettingsRead& read, const std::string& text,
+                           bool replacing, TimePoint now) {
+    if (read.status == SettingsRead::Status::read && !backUp(file, read.text, replacing, now)) {
+        SystemLog::notice(kCategory, "could not back up " + file.string());
+        // Without its copy the user's own status line is not replaced.
+        if (replacing) {
+            SystemLog::error(kCategory, note(SettingsOutcome::notWritten));
+            return SettingsOutcome::notWritten;
+        }
+    }
+    if (!replaceSettings(file, text, read.mode)) {
+        SystemLog::error(kCategory, note(SettingsOutcome::notWritten));
+        return SettingsOutcome::notWritten;
+    }
+    return SettingsOutcome::written;
+}
+
+// Why someone other than the user and root could change what the folder leads to, asked before
+// it is made: the folders still missing will be the user's alone, so the nearest one there is
+// what counts. (Each script is asked about once more when it is in place, which also catches a
+// folder someone else made meanwhile.)
+std::string whyOthersCouldChangeTheWay(std::filesystem::path folder) {
+    std::error_code ec;
+    while (folder.has_relative_path() &&
+           std::filesystem::symlink_status(folder, ec).type() == std::filesystem::file_type::not_found)
+        folder = folder.parent_path();
+    return PathWalk::whyOthersCouldChange(folder);
 }
 
 Json statusLine(const std::filesystem::path& familyFolder) {
@@ -121,6 +255,8 @@ std::string note(SettingsOutcome outcome) {
             return {};
         case SettingsOutcome::familyFolderRefused:
             return left + "~/.ostrel is not a folder of yours alone";
+        case SettingsOutcome::othersCouldChangeScripts:
+            return left + "others could change a folder on the way to ~/.ostrel";
         case SettingsOutcome::unreadable:
             return left + "~/.claude/settings.json could not be read";
         case SettingsOutcome::readOnly:
@@ -157,23 +293,12 @@ std::variant<std::string, SettingsOutcome> editedSettings(const std::optional<st
                                                           const std::filesystem::path& familyFolder) {
     Json root = Json::object();
     if (current) {
-        if (JsonLines::nestsDeeperThan(*current, kMaxSettingsDepth)) return SettingsOutcome::unreadable;
-        auto parsed = JsonText::decode(*current);
-        if (!parsed || !parsed->is_object()) return SettingsOutcome::notAnObject;
-        root = std::move(*parsed);
+        auto parsed = parsedSettings(*current);
+        if (auto* refusal = std::get_if<SettingsOutcome>(&parsed)) return *refusal;
+        root = std::move(std::get<Json>(parsed));
     }
-
-    Json hooks = Json::object();
-    if (auto it = root.find("hooks"); it != root.end()) {
-        if (!it->is_object()) return SettingsOutcome::hooksNotAnObject;
-        hooks = *it;
-    }
-    Json promptHooks = Json::array();
-    if (auto it = hooks.find("UserPromptSubmit"); it != hooks.end()) {
-        if (!it->is_array() || !std::all_of(it->begin(), it->end(), [](const Json& e) { return e.is_object(); }))
-            return SettingsOutcome::promptHooksNotAList;
-        promptHooks = *it;
-    }
+    Json hooks = root.value("hooks", Json::object());
+    Json promptHooks = hooks.value("UserPromptSubmit", Json::array());
 
     // Wherever the hook was put, and however its entry looks, it counts: a hook moved to
     // another folder by hand stays where the user moved it.
@@ -188,40 +313,47 @@ std::variant<std::string, SettingsOutcome> editedSettings(const std::optional<st
     hooks["UserPromptSubmit"] = std::move(promptHooks);
     root["hooks"] = std::move(hooks);
     root["statusLine"] = statusLine(familyFolder);
-
-    // A number the reader took as infinite would come back as null: better not to write at all.
-    if (JsonText::hasNonFiniteNumber(root)) return SettingsOutcome::notWritten;
-    try {
-        return root.dump(2, ' ', false, Json::error_handler_t::strict) + "\n";
-    } catch (const Json::exception&) {
-        return SettingsOutcome::notWritten;
-    }
+    return serialised(root);
 }
 
 Report install(const std::filesystem::path& home, const Resources& resources, TimePoint now) {
     Report report;
+    const auto refused = [&report](SettingsOutcome outcome, const std::string& why) {
+        report.settings = outcome;
+        SystemLog::notice(kCategory, why + "; " + note(outcome));
+        return report;
+    };
     const auto family = home / ".ostrel";
     // A script in a folder someone else can change would be theirs to rewrite, and Claude Code
-    // would run it as the user at the next prompt.
-    if (auto error = SafeFile::makePrivateFolder(family)) {
-        report.settings = SettingsOutcome::familyFolderRefused;
-        SystemLog::notice(kCategory, "the family folder could not be made: " + error.message() + "; " +
-                                         note(report.settings));
-        return report;
-    }
+    // would run it as the user at the next prompt. Claude Code finds it later by its path, with
+    // no walk of ours: a folder on the way that others may change could lead it to their program.
+    if (const auto place = SafeFile::ownPlace(family, SafeFile::Kind::folder); place.refused())
+        return refused(SettingsOutcome::familyFolderRefused, "the family folder is refused: " + place.refusal);
+    if (const auto why = whyOthersCouldChangeTheWay(family); !why.empty())
+        return refused(SettingsOutcome::othersCouldChangeScripts, "no script goes to " + family.string() + ": " + why);
+    if (auto error = SafeFile::makePrivateFolder(family))
+        return refused(SettingsOutcome::familyFolderRefused,
+                       "the family folder could not be made: " + error.message());
 
-    for (std::string_view name : {kHookScript, kStatusLineScript}) {
+    for (std::string_view name : kScripts) {
         auto text = resources ? resources(name) : std::nullopt;
         if (!text) {
             SystemLog::error(kCategory, "the bundle holds no " + std::string(name) + " script");
             continue;
         }
         const std::filesystem::path target = scriptPath(family, name);
-        if (replaceFile(target, *text, 0755, Owner::us)) {
+        if (!SafeFile::replace(target, *text, 0755)) {
             report.scripts.emplace_back(name);
         } else {
             SystemLog::error(kCategory, "could not put " + target.string() + " in place");
         }
+    }
+    // The user's own link at a script's place leads Claude Code on, where the same holds.
+    for (std::string_view name : kScripts) {
+        const auto script = scriptPath(family, name);
+        if (const auto why = PathWalk::whyOthersCouldChange(script); !why.empty())
+            return refused(SettingsOutcome::othersCouldChangeScripts,
+                           "Claude Code is not given " + script + ": " + why);
     }
 
     const auto settingsFile = home / ".claude" / "settings.json";
@@ -232,47 +364,62 @@ Report install(const std::filesystem::path& home, const Resources& resources, Ti
         return report;
     }
     const SettingsRead read = readSettings(settingsFile);
-    std::variant<std::string, SettingsOutcome> edited = SettingsOutcome::unreadable;
-    if (read.text && !(read.mode & S_IWUSR)) {
-        // Made read-only by the user: a rename would replace it all the same.
-        edited = SettingsOutcome::readOnly;
-    } else if (!read.present || read.text) {
-        edited = editedSettings(read.text, family);
-    }
-    if (auto* refusal = std::get_if<SettingsOutcome>(&edited)) {
+    const auto current = read.status == SettingsRead::Status::read ? std::optional(read.text) : std::nullopt;
+    const auto why = whyLeftAlone(read);
+    const auto edited = why ? std::variant<std::string, SettingsOutcome>(*why) : editedSettings(current, family);
+    if (const auto* refusal = std::get_if<SettingsOutcome>(&edited)) {
         report.settings = *refusal;
         SystemLog::notice(kCategory, note(*refusal));
         return report;
     }
-
-    if (read.text) {
-        // The file as it was before the first install, byte for byte; that copy is never
-        // replaced. A later install that would replace the user's own status line keeps the file
-        // as it was once more, in a copy of its own.
-        const auto backup = settingsFile.string() + kBackupSuffix;
-        const bool replacing = replacesOthers(*read.text, family);
-        struct stat info {};
-        bool kept = true;
-        if (::lstat(backup.c_str(), &info) != 0 && errno == ENOENT) {
-            kept = !SafeFile::create(backup, *read.text, read.mode);
-        } else if (replacing) {
-            kept = backUpAgain(settingsFile, *read.text, read.mode, now).has_value();
-        }
-        if (!kept) SystemLog::notice(kCategory, "could not back up " + settingsFile.string());
-        if (!kept && replacing) {
-            // Without its copy the user's own status line is not replaced.
-            report.settings = SettingsOutcome::notWritten;
-            SystemLog::error(kCategory, note(report.settings));
-            return report;
-        }
-    }
-    if (!replaceFile(settingsFile, std::get<std::string>(edited), 0600, Owner::user)) {
-        report.settings = SettingsOutcome::notWritten;
-        SystemLog::error(kCategory, note(report.settings));
-        return report;
-    }
-    SystemLog::info(kCategory, "the prompt hook and the status line are in " + settingsFile.string());
+    // The status line is the one thing of the user's an install replaces.
+    const bool replacing = read.status == SettingsRead::Status::read && replacesOthers(read.text, family);
+    report.settings = putInPlace(settingsFile, read, std::get<std::string>(edited), replacing, now);
+    if (report.settings == SettingsOutcome::written)
+        SystemLog::info(kCategory, "the prompt hook and the status line are in " + settingsFile.string());
     return report;
+}
+
+Removal uninstall(const std::filesystem::path& home, TimePoint now) {
+    Removal removal;
+    const auto settingsFile = home / ".claude" / "settings.json";
+    const SettingsRead read = readSettings(settingsFile);
+    // Settings that never name our scripts are none of the uninstall's business, in whatever
+    // shape; those it could not read might.
+    const bool mayNameOurs = read.status != SettingsRead::Status::read ||
+                             read.text.find(kHookMarker) != std::string::npos ||
+                             read.text.find(kStatusLineMarker) != std::string::npos;
+    std::variant<std::string, SettingsOutcome> edited = std::string();
+    if (mayNameOurs) {
+        if (auto why = whyLeftAlone(read)) {
+            edited = *why;
+        } else if (read.status == SettingsRead::Status::read) {
+            edited = settingsWithoutOurs(read.text);
+        }
+    }
+    if (auto* refusal = std::get_if<SettingsOutcome>(&edited)) {
+        removal.settings = *refusal;
+        SystemLog::notice(kCategory, note(*refusal));
+    } else if (!std::get<std::string>(edited).empty()) {
+        removal.settings = putInPlace(settingsFile, read, std::get<std::string>(edited), false, now);
+        removal.settingsChanged = removal.settings == SettingsOutcome::written;
+        if (removal.settingsChanged)
+            SystemLog::info(kCategory, "the prompt hook and the status line are out of " + settingsFile.string());
+    }
+
+    for (std::string_view name : kScripts) {
+        const std::filesystem::path script = scriptPath(home / ".ostrel", name);
+        std::error_code ec;
+        // Only to tell what went: the removal itself goes through the walk.
+        const bool there =
+            std::filesystem::symlink_status(script, ec).type() != std::filesystem::file_type::not_found;
+        if (auto error = SafeFile::remove(script)) {
+            SystemLog::error(kCategory, "could not remove " + script.string() + ": " + error.message());
+        } else if (there && !ec) {
+            removal.scripts.emplace_back(name);
+        }
+    }
+    return removal;
 }
 
 }  // namespace quillfen::ClaudeFaceInstaller

@@ -20,8 +20,9 @@
 // The settings are the user's: a file that is not the JSON object Claude Code keeps, whose
 // "hooks" are not in the shape Claude Code reads, or that the user made read-only, is left
 // exactly as it is and the refusal is reported; every other key is kept; the file is replaced
-// whole, never half written. Backups and scripts are new files of ours, never written through
-// a link.
+// whole, never half written, and read only through the user's own link. Backups (the user's
+// alone) and scripts are new files of ours, never written through a link. An uninstall takes out
+// what an install put in, and nothing else, under the same rules.
 namespace quillfen::ClaudeFaceInstaller {
 
 // The bundled scripts, in the order they are installed; each is installed as its name + ".sh".
@@ -30,6 +31,8 @@ inline constexpr std::string_view kStatusLineScript = "statusline-mirror";
 inline constexpr const char* kBackupSuffix = ".bak-tavryn-stone";
 // An entry of the hook list that mentions this, anywhere, is the hook already installed.
 inline constexpr std::string_view kHookMarker = "prompt-cadence-hook.sh";
+// A status line or a hook whose command names our script is ours to take out again.
+inline constexpr std::string_view kStatusLineMarker = "statusline-mirror.sh";
 inline constexpr int kHookTimeoutSeconds = 5;
 // Claude Code's settings are a few kilobytes; anything past these is not a file to edit.
 inline constexpr std::size_t kMaxSettingsBytes = 4u << 20;
@@ -44,6 +47,11 @@ enum class SettingsOutcome {
     // ~/.ostrel is not a folder of the user's alone (another user's, or another user's link): no
     // script goes there, and no command that would run one.
     familyFolderRefused,
+    // Someone other than the user and root could change what the scripts' paths lead to (a
+    // folder on the way is another user's, or others may rename its entries): Claude Code would
+    // run whatever they put there, so the settings do not name the scripts. Found before the
+    // install begins, nothing at all is written.
+    othersCouldChangeScripts,
     // There is a file but it could not be read, or it is too large or too deeply nested.
     unreadable,
     // The user took away their own write permission.
@@ -83,5 +91,20 @@ bool replacesOthers(const std::string& current, const std::filesystem::path& fam
 
 // The whole install for the user whose home folder is `home`, at `now` (which names a backup).
 Report install(const std::filesystem::path& home, const Resources& resources, TimePoint now);
+
+struct Removal {
+    // The scripts taken out of the family folder, by name.
+    std::vector<std::string> scripts;
+    // Our status line or hook was in the settings and is gone.
+    bool settingsChanged = false;
+    SettingsOutcome settings = SettingsOutcome::written;
+    bool operator==(const Removal&) const = default;
+};
+
+// Undoes the install for the user whose home folder is `home`: our status line and hooks out of
+// the settings (read, backed up and written as an install does), then both scripts out of the
+// family folder. The scripts go even when the settings must stay as they are: nothing of ours
+// is left to run.
+Removal uninstall(const std::filesystem::path& home, TimePoint now);
 
 }  // namespace quillfen::ClaudeFaceInstaller

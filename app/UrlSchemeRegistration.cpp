@@ -1,12 +1,19 @@
 #include "UrlSchemeRegistration.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <optional>
 #include <sstream>
+#include <vector>
 
 #include "DesktopEntry.h"
 #include "Log/FileLogStore.h"
 #include "RunningCopy.h"
+#include "Support/PathWalk.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
 #include "Support/SystemLog.h"
@@ -26,6 +33,33 @@ bool runs(const std::string& tool) {
 
 bool succeeded(const CommandOutcome& outcome) {
     return outcome.started && outcome.status == 0;
+}
+
+// The line without our entry, its line end kept; nothing when the line named only us, and the
+// line itself when it is not ours to change.
+std::optional<std::string> lineWithoutUs(const std::string& line) {
+    const auto equals = line.find('=');
+    if (equals == std::string::npos || Text::trimmed(std::string_view(line).substr(0, equals)) != kMimeType)
+        return line;
+    const auto end = line.find_last_not_of("\r\n");
+    const std::string value = Text::trimmed(std::string_view(line).substr(equals + 1, end - equals));
+    std::vector<std::string> others;
+    bool ours = false;
+    std::istringstream entries(value);
+    for (std::string entry; std::getline(entries, entry, ';');) {
+        if (Text::trimmed(entry) == DesktopEntry::kFileName) {
+            ours = true;
+        } else if (!Text::trimmed(entry).empty()) {
+            others.push_back(entry);
+        }
+    }
+    if (!ours) return line;
+    if (others.empty()) return std::nullopt;
+    std::string kept = line.substr(0, equals + 1);
+    for (std::size_t i = 0; i < others.size(); ++i)
+        kept += (i > 0 ? ";" : "") + others[i];
+    if (!value.empty() && value.back() == ';') kept += ';';
+    return kept + line.substr(end + 1);
 }
 
 }  // namespace
@@ -48,6 +82,59 @@ bool namesUsAsDefault(const std::string& mimeappsList) {
     return false;
 }
 
+std::filesystem::path choicesFile() {
+    return Paths::configHome() / "mimeapps.list";
+}
+
+std::string withoutUs(const std::string& mimeappsList) {
+    std::string kept;
+    bool ours = false;
+    for (std::size_t start = 0; start < mimeappsList.size();) {
+        const auto lineFeed = mimeappsList.find('\n', start);
+        const auto next = lineFeed == std::string::npos ? mimeappsList.size() : lineFeed + 1;
+        const std::string line = mimeappsList.substr(start, next - start);
+        start = next;
+        const std::string trimmed = Text::trimmed(line);
+        if (!trimmed.empty() && trimmed.front() == '[') {
+            ours = trimmed == "[Default Applications]" || trimmed == "[Added Associations]";
+        } else if (ours) {
+            kept += lineWithoutUs(line).value_or("");
+            continue;
+        }
+        kept += line;
+    }
+    return kept;
+}
+
+Removal removeFromChoices() {
+    const auto file = choicesFile();
+    const auto opened = SafeFile::openOwn(file, O_RDONLY);
+    PathWalk::Fd fd(opened.fd);
+    struct stat info {};
+    if (!fd.ok() || ::fstat(fd.get(), &info) != 0) {
+        if (opened.refusal.empty() && (opened.error == ENOENT || opened.error == ENOTDIR)) return Removal::absent;
+        SafeFile::refuse(file, opened.refusal.empty() ? std::string(std::strerror(opened.error)) : opened.refusal);
+        return Removal::leftAsItWas;
+    }
+    const bool small = static_cast<std::size_t>(info.st_size) <= kMaxChoicesBytes;
+    // One byte past the size tells a file that grew while it was read: it is left to its writer.
+    std::string text(small ? static_cast<std::size_t>(info.st_size) + 1 : 0, '\0');
+    const auto filled = small ? SafeFile::readAt(fd.get(), 0, text) : std::nullopt;
+    if (!filled || *filled > static_cast<std::size_t>(info.st_size)) {
+        SafeFile::refuse(file, "could not be read whole");
+        return Removal::leftAsItWas;
+    }
+    text.resize(*filled);
+    const std::string kept = withoutUs(text);
+    if (kept == text) return Removal::absent;
+    if (auto error = SafeFile::replace(file, kept, info.st_mode & 07777)) {
+        SystemLog::error(kCategory, "could not rewrite " + file.string() + ": " + error.message());
+        return Removal::leftAsItWas;
+    }
+    SystemLog::info(kCategory, "the handoff's handler is out of " + file.string());
+    return Removal::removed;
+}
+
 Outcome ensure(const std::optional<RunningCopy::Installation>& installed, CommandRunner& runner,
                const std::string& updateDesktopDatabase, const std::string& xdgMime) {
     Outcome outcome;
@@ -60,9 +147,7 @@ Outcome ensure(const std::optional<RunningCopy::Installation>& installed, Comman
     if (outcome.entryWritten && runs(updateDesktopDatabase)) {
         outcome.databaseUpdated = succeeded(runner.run(updateDesktopDatabase, {file.parent_path().string()}));
     }
-    const auto choices =
-        SafeFile::readWhole(Paths::configHome() / "mimeapps.list", kMaxChoicesBytes, SafeFile::Links::follow)
-            .value_or("");
+    const auto choices = SafeFile::readWhole(choicesFile(), kMaxChoicesBytes, SafeFile::Links::follow).value_or("");
     if (!namesUsAsDefault(choices) && runs(xdgMime)) {
         outcome.defaultSet = succeeded(runner.run(xdgMime, {"default", DesktopEntry::kFileName, kMimeType}));
         if (!outcome.defaultSet) SystemLog::notice(kCategory, "xdg-mime could not make the entry the handoff's handler");

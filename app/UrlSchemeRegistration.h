@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -35,5 +36,19 @@ void ensureForRunningCopy();
 
 // Whether the [Default Applications] of a mimeapps.list text name our entry first for the scheme.
 bool namesUsAsDefault(const std::string& mimeappsList);
+
+// The user's choices of default applications: $XDG_CONFIG_HOME/mimeapps.list.
+std::filesystem::path choicesFile();
+
+// The mimeapps.list text without our entry as the scheme's handler, in [Default Applications] and
+// [Added Associations], where xdg-mime and gio put it: a line that names only us goes, one that
+// names other handlers too keeps them, and every other line stays byte for byte.
+std::string withoutUs(const std::string& mimeappsList);
+
+// Takes our entry out of the user's mimeapps.list, as an uninstall does: the file is read whole
+// through the walk (never through another user's link, never past a cap) and replaced whole,
+// keeping its mode. A refusal is logged.
+enum class Removal { removed, absent, leftAsItWas };
+Removal removeFromChoices();
 
 }  // namespace quillfen::UrlSchemeRegistration

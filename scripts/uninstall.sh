@@ -52,6 +52,14 @@ for entry in "$config/autostart/$app.desktop" "$data/applications/$app.desktop";
     fi
 done
 rm -rf -- "$cache/$app/updates"
+# What the application put into other programs' settings is taken out by its own code, which
+# knows exactly what it put there and leaves everything else.
+unregister=$build/app/quillfen_unregister
+if [[ -x $unregister ]]; then
+    "$unregister" || true
+else
+    echo "$unregister is missing: Claude Code's settings and mimeapps.list may still name the application." >&2
+fi
 
 # A prefix that is not the user's own (/usr/local, say) is changed through sudo.
 existing=$stage$prefix
@@ -77,4 +85,5 @@ if [[ -f $folders ]]; then
     done
 fi
 "${owner[@]}" rm -f -- "$manifest" "$folders"
-echo "Uninstalled from $prefix; your data in $data/$app and ~/.ostrel stays."
+echo "Uninstalled from $prefix. Left for you: your data in $data/$app, the journals in ~/.ostrel" \
+    "and your settings in $config/$app/Quillfen.conf."

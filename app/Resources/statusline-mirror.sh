@@ -6,7 +6,8 @@
 cat >/dev/null 2>&1
 journal="${HOME}/.ostrel/decisions-log.jsonl"
 face=""
-if [ -r "$journal" ]; then
+# Only a regular file: a pipe there would hold Claude Code's status line for as long as it waits.
+if [ -f "$journal" ] && [ -r "$journal" ]; then
     # The journal may be megabytes long; its newest part holds the newest face.
     line=$(tail -c 262144 "$journal" 2>/dev/null | grep -F '"kind":"face"' | tail -n 1)
     detail=${line#*\"detail\":\"}

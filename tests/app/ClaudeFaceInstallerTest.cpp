@@ -13,6 +13,7 @@
 #include "ClaudeFaceScripts.h"
 #include "Signals/PromptCadence.h"
 #include "Support/Text.h"
+#include "support/CapturedSystemLog.h"
 #include "support/FixedClock.h"
 #include "support/TestEnvironment.h"
 
@@ -237,6 +238,141 @@ TEST(ClaudeFaceInstaller, PutsNoScriptAndNoHookInAFamilyFolderThatIsNotTheUsers)
         EXPECT_TRUE(fs::is_empty(theirs));
         EXPECT_FALSE(fs::exists(install.settings));
     }
+}
+
+// ~/.claude is open to another user, who placed settings.json as their link to a file of the
+// user's that only the user may reach. Neither an install nor an uninstall reads
+// through it, so nothing of that file lands in a backup others could read; and a backup made
+// in an ordinary home is the user's alone, whatever the settings' mode.
+TEST(ClaudeFaceInstaller, ReadsNothingThroughAnotherUsersLinkAndKeepsEveryBackupPrivate) {
+    for (const bool uninstall : {false, true}) {
+        SCOPED_TRACE(uninstall ? "uninstall" : "install");
+        Install install;
+        test::TempDir privateFolder;
+        const auto secret = privateFolder.path() / "secret.json";
+        const std::string secretText = R"({"statusLine":{"command":"bash statusline-mirror.sh"},"token":"s3cret"})";
+        test::writeFile(secret, secretText);
+        ::chmod(secret.c_str(), 0644);
+        fs::create_directories(install.settings.parent_path());
+        ::chmod(install.settings.parent_path().c_str(), 0777);
+        fs::create_symlink(secret, install.settings);
+        if (!test::giveToAnotherUser(install.settings)) continue;
+
+        const auto outcome = uninstall ? ClaudeFaceInstaller::uninstall(install.home.path(), install.now).settings
+                                       : install.run().settings;
+        EXPECT_EQ(outcome, Outcome::notWritten);
+        EXPECT_EQ(std::distance(fs::directory_iterator(install.settings.parent_path()), fs::directory_iterator()), 1)
+            << "no backup beside the link";
+        EXPECT_TRUE(fs::is_symlink(install.settings));
+        EXPECT_EQ(test::readFile(secret), secretText);
+    }
+
+    Install install;
+    test::writeFile(install.settings, R"({"statusLine":{"type":"command","command":"mine"}})");
+    ::chmod(install.settings.c_str(), 0644);
+    ASSERT_EQ(install.run().settings, Outcome::written);
+    test::writeFile(install.settings, R"({"statusLine":{"type":"command","command":"mine again"}})");
+    ASSERT_EQ(install.run().settings, Outcome::written);
+    EXPECT_EQ(modeOf(install.backup), 0600u);
+    EXPECT_EQ(modeOf(install.backup.string() + ".2026-01-05T14:00:00Z"), 0600u);
+    EXPECT_EQ(modeOf(install.settings), 0644u);
+}
+
+// Claude Code runs the scripts later by their paths, with no walk of ours: where someone else
+// could change a folder on the way, they could put their own program there for it to run.
+TEST(ClaudeFaceInstaller, WritesNothingWhereOthersCouldChangeTheWayToTheScripts) {
+    const struct {
+        const char* what;
+        bool theirs;
+        mode_t mode;
+        const char* why;
+    } cases[] = {
+        {"another user's folder", true, 0755, " is a folder of another user"},
+        {"a folder anyone may write, without the sticky bit", false, 0777, "others may change "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TestHome outer;
+        const fs::path way = outer.path() / "way";
+        const fs::path home = way / "home";
+        fs::create_directories(home);
+        ::chmod(way.c_str(), c.mode);
+        if (c.theirs && !test::giveToAnotherUser(way)) continue;
+
+        test::CapturedSystemLog log;
+        const auto report = ClaudeFaceInstaller::install(home, scripts, test::at("2026-01-05T14:00:00Z"));
+        EXPECT_EQ(report.settings, Outcome::othersCouldChangeScripts);
+        EXPECT_EQ(ClaudeFaceInstaller::note(report.settings),
+                  "left your Claude Code settings as they were: others could change a folder on the way to ~/.ostrel");
+        EXPECT_TRUE(report.scripts.empty());
+        EXPECT_TRUE(fs::is_empty(home));
+        const bool logged = std::any_of(log.lines.begin(), log.lines.end(), [&](const std::string& line) {
+            return line.find(c.why) != std::string::npos && line.find(way.string()) != std::string::npos;
+        });
+        EXPECT_TRUE(logged) << testing::PrintToString(log.lines);
+    }
+}
+
+// The hook appends only to a journal of the user's in a folder of the user's: not into a folder
+// another user made first in a home others may add to, nor through their link to a file of theirs.
+// The user's own link (a dotfiles folder) is followed.
+TEST(ClaudeFaceInstaller, TheHookAppendsOnlyToTheUsersOwnJournal) {
+    if (::getuid() != 0) GTEST_SKIP() << "only root can give a folder or a link to another user";
+    const struct {
+        const char* what;
+        bool theirFolder;
+        bool link;
+        bool theirLink;
+        bool appended;
+    } cases[] = {
+        {"another user's folder", true, false, false, false},
+        {"another user's link to their file", false, true, true, false},
+        {"the user's own link to their file", false, true, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TestHome home;
+        ::chmod(home.path().c_str(), 01777);
+        test::TempDir elsewhere;
+        const auto script = elsewhere.path() / "hook.sh";
+        test::writeFile(script, ClaudeFaceScripts::bundled(ClaudeFaceInstaller::kHookScript).value_or(""));
+        const auto family = home.familyDirectory();
+        fs::create_directories(family);
+        ::chmod(family.c_str(), 0777);
+        if (c.theirFolder) {
+            ASSERT_TRUE(test::giveToAnotherUser(family));
+        }
+        const auto target = elsewhere.path() / "team.jsonl";
+        if (c.link) {
+            test::writeFile(target, "");
+            fs::create_symlink(target, family / "prompt-cadence.jsonl");
+            if (c.theirLink) {
+                ASSERT_TRUE(test::giveToAnotherUser(target));
+                ASSERT_TRUE(test::giveToAnotherUser(family / "prompt-cadence.jsonl"));
+            }
+        }
+        ASSERT_EQ(std::system(("echo '{}' | bash " + Text::shellWord(script.string())).c_str()), 0);
+        if (c.link) {
+            EXPECT_EQ(test::readFile(target).empty(), !c.appended);
+        } else {
+            EXPECT_TRUE(fs::is_empty(family));
+        }
+    }
+}
+
+// Claude Code waits for its status line: a pipe where the decisions journal should be is passed over.
+TEST(ClaudeFaceInstaller, TheStatusLineIsNotHeldByAPipeAtTheJournal) {
+    test::TestHome home;
+    test::TempDir elsewhere;
+    const auto script = elsewhere.path() / "statusline.sh";
+    test::writeFile(script, ClaudeFaceScripts::bundled(ClaudeFaceInstaller::kStatusLineScript).value_or(""));
+    fs::create_directories(home.familyDirectory());
+    ASSERT_EQ(::mkfifo((home.familyDirectory() / "decisions-log.jsonl").c_str(), 0600), 0);
+    const auto output = elsewhere.path() / "out";
+    const auto command = "timeout 2 bash " + Text::shellWord(script.string()) + " </dev/null >" +
+                         Text::shellWord(output.string());
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(test::readFile(output), "the stone \xc2\xb7 quiet\n");
 }
 
 TEST(ClaudeFaceInstaller, APathThatNeedsQuotingIsSingleQuotedInTheCommands) {

@@ -9,10 +9,15 @@
 #include <set>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
+#include "ClaudeFaceInstaller.h"
+#include "ClaudeFaceScripts.h"
 #include "DesktopEntry.h"
 #include "LaunchAgent.h"
 #include "LoginItem.h"
 #include "support/ChildProcess.h"
+#include "support/FixedClock.h"
 #include "support/RecordingCommandRunner.h"
 
 namespace quillfen {
@@ -116,11 +121,48 @@ TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserBut
     test::writeFile(home.path() / ".cache/org.quillfen.Quillfen/updates/previous/bin/quillfen", "");
     test::writeFile(home.dataDirectory() / "signal-log.json", "[]");
     test::writeFile(home.path() / ".config/autostart/other.desktop", "[Desktop Entry]\nExec=other\n");
+    // The face in Claude Code beside the user's own settings and hooks, one of them added later
+    // to the entry of ours; the journal the hook kept.
+    const auto claude = home.path() / ".claude/settings.json";
+    const auto mine = nlohmann::json::parse(
+        R"({"model":"opus","hooks":{"UserPromptSubmit":[{"hooks":[{"type":"command","command":"my-prompt-hook"}]}],)"
+        R"("Stop":[{"hooks":[{"type":"command","command":"my-stop-hook"}]}]}})");
+    test::writeFile(claude, mine.dump());
+    ASSERT_EQ(ClaudeFaceInstaller::install(home.path(), ClaudeFaceScripts::bundled, test::at("2026-01-05T14:00:00Z"))
+                  .settings,
+              ClaudeFaceInstaller::SettingsOutcome::written);
+    auto face = nlohmann::json::parse(test::readFile(claude));
+    const nlohmann::json later = {{"type", "command"}, {"command", "my-later-hook"}};
+    face["hooks"]["UserPromptSubmit"][1]["hooks"].push_back(later);
+    test::writeFile(claude, face.dump());
+    test::writeFile(home.familyDirectory() / "prompt-cadence.jsonl", "{\"ts\":\"2026-01-05T13:00:00Z\"}\n");
+    // The desktop's choices as xdg-mime and gio write them, around the user's own.
+    const auto choices = home.path() / ".config/mimeapps.list";
+    test::writeFile(choices,
+                    "[Default Applications]\ntext/html=firefox.desktop\n"
+                    "x-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop\n\n"
+                    "[Added Associations]\nx-scheme-handler/tavryn-stone=other.desktop;org.quillfen.Quillfen.desktop;\n"
+                    "x-scheme-handler/mailto=thunderbird.desktop;\n\n"
+                    "[Removed Associations]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;\n");
+    // The build folder of this very build holds the program that takes them out.
+    fs::create_directories(build.path() / "app");
+    fs::create_symlink(QUILLFEN_UNREGISTER, build.path() / "app/quillfen_unregister");
 
     EXPECT_EQ(run({}, {"/bin/bash", kUninstall, build.path().string()}), 0);
     EXPECT_TRUE(test::waitUntil([&] { return !running.running(); }));
-    EXPECT_EQ(listing(home.path(), false), (std::set<std::string>{".config/autostart/other.desktop",
-                                                                  ".local/share/org.quillfen.Quillfen/signal-log.json"}));
+    EXPECT_EQ(listing(home.path(), false),
+              (std::set<std::string>{".config/autostart/other.desktop", ".config/mimeapps.list",
+                                     ".claude/settings.json", ".claude/settings.json.bak-tavryn-stone",
+                                     ".ostrel/prompt-cadence.jsonl",
+                                     ".local/share/org.quillfen.Quillfen/signal-log.json"}));
+    nlohmann::json left = mine;
+    left["hooks"]["UserPromptSubmit"].push_back({{"hooks", nlohmann::json::array({later})}});
+    EXPECT_EQ(nlohmann::json::parse(test::readFile(claude)), left);
+    EXPECT_EQ(test::readFile(choices),
+              "[Default Applications]\ntext/html=firefox.desktop\n\n"
+              "[Added Associations]\nx-scheme-handler/tavryn-stone=other.desktop;\n"
+              "x-scheme-handler/mailto=thunderbird.desktop;\n\n"
+              "[Removed Associations]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;\n");
 }
 
 // A copy of the scripts and what they read beside them, run with a PATH on which cmake, ctest,
