@@ -230,18 +230,6 @@ SettingsOutcome putInPlace(const std::filesystem::path& file, const SettingsRead
     return SettingsOutcome::written;
 }
 
-// Why someone other than the user and root could change what the folder leads to, asked before
-// it is made: the folders still missing will be the user's alone, so the nearest one there is
-// what counts. (Each script is asked about once more when it is in place, which also catches a
-// folder someone else made meanwhile.)
-std::string whyOthersCouldChangeTheWay(std::filesystem::path folder) {
-    std::error_code ec;
-    while (folder.has_relative_path() &&
-           std::filesystem::symlink_status(folder, ec).type() == std::filesystem::file_type::not_found)
-        folder = folder.parent_path();
-    return PathWalk::whyOthersCouldChange(folder);
-}
-
 Json statusLine(const std::filesystem::path& familyFolder) {
     return {{"type", "command"}, {"command", statusLineCommand(familyFolder)}};
 }
@@ -329,11 +317,15 @@ Report install(const std::filesystem::path& home, const Resources& resources, Ti
     // no walk of ours: a folder on the way that others may change could lead it to their program.
     if (const auto place = SafeFile::ownPlace(family, SafeFile::Kind::folder); place.refused())
         return refused(SettingsOutcome::familyFolderRefused, "the family folder is refused: " + place.refusal);
-    if (const auto why = whyOthersCouldChangeTheWay(family); !why.empty())
-        return refused(SettingsOutcome::othersCouldChangeScripts, "no script goes to " + family.string() + ": " + why);
     if (auto error = SafeFile::makePrivateFolder(family))
         return refused(SettingsOutcome::familyFolderRefused,
                        "the family folder could not be made: " + error.message());
+    // The user's own link at a script's place leads Claude Code on, where the same holds.
+    for (std::string_view name : kScripts) {
+        const auto script = scriptPath(family, name);
+        if (const auto why = PathWalk::whyOthersCouldChange(script); !why.empty())
+            return refused(SettingsOutcome::othersCouldChangeScripts, "Claude Code is not given " + script + ": " + why);
+    }
 
     for (std::string_view name : kScripts) {
         auto text = resources ? resources(name) : std::nullopt;
@@ -342,18 +334,11 @@ Report install(const std::filesystem::path& home, const Resources& resources, Ti
             continue;
         }
         const std::filesystem::path target = scriptPath(family, name);
-        if (!SafeFile::replace(target, *text, 0755)) {
+        if (!SafeFile::replace(target, *text, SafeFile::kScriptMode)) {
             report.scripts.emplace_back(name);
         } else {
             SystemLog::error(kCategory, "could not put " + target.string() + " in place");
         }
-    }
-    // The user's own link at a script's place leads Claude Code on, where the same holds.
-    for (std::string_view name : kScripts) {
-        const auto script = scriptPath(family, name);
-        if (const auto why = PathWalk::whyOthersCouldChange(script); !why.empty())
-            return refused(SettingsOutcome::othersCouldChangeScripts,
-                           "Claude Code is not given " + script + ": " + why);
     }
 
     const auto settingsFile = home / ".claude" / "settings.json";

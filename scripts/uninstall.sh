@@ -2,8 +2,10 @@
 # Removes what scripts/install.sh installed (the files of the build folder's install manifest,
 # the installed build as the updater may have left it, and the folders the install created),
 # and what the installed application wrote for you: its keep-alive service and wrapper, its
-# autostart entry, its menu entry and the builds the updater kept aside. A running installed
-# copy is asked to quit. Your data stays. DESTDIR is honoured as by the install.
+# autostart entry, its menu entry, the builds the updater kept aside, its status line and prompt
+# hook in Claude Code's settings with the two scripts they run, and its line in mimeapps.list.
+# A running installed copy is asked to quit. Your data, the journals and your settings stay.
+# DESTDIR is honoured as by the install.
 #
 #   scripts/uninstall.sh [BUILD_FOLDER]      (default build/install)
 set -euo pipefail

@@ -305,7 +305,9 @@ TEST(ClaudeFaceInstaller, WritesNothingWhereOthersCouldChangeTheWayToTheScripts)
         EXPECT_EQ(ClaudeFaceInstaller::note(report.settings),
                   "left your Claude Code settings as they were: others could change a folder on the way to ~/.ostrel");
         EXPECT_TRUE(report.scripts.empty());
-        EXPECT_TRUE(fs::is_empty(home));
+        // The family folder is the user's own, as every start makes it; nothing goes into it.
+        EXPECT_TRUE(fs::is_empty(home / ".ostrel"));
+        EXPECT_FALSE(fs::exists(home / ".claude"));
         const bool logged = std::any_of(log.lines.begin(), log.lines.end(), [&](const std::string& line) {
             return line.find(c.why) != std::string::npos && line.find(way.string()) != std::string::npos;
         });
