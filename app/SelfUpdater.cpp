@@ -1,5 +1,6 @@
 #include "SelfUpdater.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -8,52 +9,60 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "BackgroundWork.h"
 #include "Log/DecisionLog.h"
 #include "Log/FileLogStore.h"
 #include "RunningCopy.h"
 #include "Support/Paths.h"
+#include "Support/PathWalk.h"
 #include "Support/SafeFile.h"
-#include "Support/Threads.h"
 #include "Support/UnicodeText.h"
 #include "Update/UpdateArchive.h"
 #include "Update/UpdatePolicy.h"
 #include "Update/UpdateSignature.h"
-#include "platform/CpuAffinity.h"
 
 namespace quillfen {
 
 namespace {
 
+using PathWalk::Fd;
+
 constexpr std::size_t kMaxSignatureBytes = 1024;
 constexpr std::size_t kMaxDetailCharacters = 120;
+// Deeper than anything an archive unpacks, with the staging folder and a build above it.
+constexpr int kMostLevels = 128;
+constexpr const char* kArchiveName = "update.tar";
+constexpr const char* kStagedName = "staged";
+constexpr const char* kPreviousName = "previous";
+
+std::string errorText() {
+    return std::strerror(errno);
+}
 
 // The downloaded archive, mapped rather than read: it is checked and unpacked from memory
-// without holding a second copy of it.
+// without holding a second copy of it. Opened without following a link and without blocking:
+// whatever else has its name is no archive.
 class MappedFile {
 public:
-    explicit MappedFile(const std::filesystem::path& path) {
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0) throw UpdateFailure{"archive unreadable: " + std::string(std::strerror(errno))};
+    MappedFile(int folder, const char* name) {
+        const Fd fd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (!fd.ok()) throw UpdateFailure{"archive unreadable: " + errorText()};
         struct stat info {};
-        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            ::close(fd);
-            throw UpdateFailure{"archive unreadable"};
-        }
+        if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) throw UpdateFailure{"archive unreadable"};
         size_ = static_cast<std::size_t>(info.st_size);
         if (size_ > 0) {
-            data_ = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+            data_ = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd.get(), 0);
             if (data_ == MAP_FAILED) {
                 data_ = nullptr;
-                ::close(fd);
-                throw UpdateFailure{"archive unreadable: " + std::string(std::strerror(errno))};
+                throw UpdateFailure{"archive unreadable: " + errorText()};
             }
         }
-        ::close(fd);
     }
     ~MappedFile() {
         if (data_) ::munmap(data_, size_);
@@ -74,25 +83,102 @@ std::string seconds(double value) {
     return text;
 }
 
-// The first folder the archive unpacked, in name order (the listing order of the system is no
-// order at all); links do not count.
-std::optional<std::filesystem::path> stagedBuild(const std::filesystem::path& staged) {
-    std::vector<std::filesystem::path> folders;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(staged, ec)) {
-        if (entry.is_directory(ec) && !entry.is_symlink(ec)) folders.push_back(entry.path());
+// The names in an open folder, listed through a descriptor of its own (the caller's keeps its
+// place); "." and ".." left out.
+std::vector<std::string> namesIn(int folder) {
+    std::vector<std::string> names;
+    Fd listing(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    DIR* dir = listing.ok() ? ::fdopendir(listing.get()) : nullptr;
+    if (!dir) return names;
+    listing.release();
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
     }
-    if (folders.empty()) return std::nullopt;
-    return *std::min_element(folders.begin(), folders.end());
+    ::closedir(dir);
+    return names;
 }
 
-void rename(const std::filesystem::path& from, const std::filesystem::path& to, const char* what) {
-    if (::rename(from.c_str(), to.c_str()) != 0) {
-        throw UpdateFailure{std::string("could not move ") + what + ": " + std::strerror(errno)};
+// Empties a folder of ours through its descriptor: every name is removed where it is, a link as
+// a link, and a folder is gone into only by its own descriptor, opened without following. What
+// cannot be removed stays, for the step that needs its name to say so.
+void emptyFolder(int folder, int level = 0) {
+    if (level > kMostLevels) return;
+    for (const auto& name : namesIn(folder)) {
+        struct stat info {};
+        if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISDIR(info.st_mode)) {
+            ::unlinkat(folder, name.c_str(), 0);
+            continue;
+        }
+        const Fd inner(::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (!inner.ok()) continue;
+        emptyFolder(inner.get(), level + 1);
+        ::unlinkat(folder, name.c_str(), AT_REMOVEDIR);
+    }
+}
+
+// The work folder, emptied: a folder of the user's alone, in the cache folder made first as a
+// private folder of ours, found one name at a time and used through its descriptor from here
+// on, so that another user's swap of a name on the way changes nothing.
+Fd openWorkFolder(const std::filesystem::path& work) {
+    if (auto error = SafeFile::makePrivateFolder(work.parent_path())) {
+        throw UpdateFailure{"could not make the updates folder: " + error.message()};
+    }
+    auto found = PathWalk::privateFolder(work);
+    if (!found.ok()) {
+        const std::string why = found.refusal.empty() ? std::strerror(found.error) : found.refusal;
+        SafeFile::refuse(work, why);
+        throw UpdateFailure{"could not make the updates folder: " + why};
+    }
+    emptyFolder(found.fd.get());
+    return std::move(found.fd);
+}
+
+// A new file in the folder, for writing: nothing that is there already, a link least of all.
+Fd createIn(int folder, const char* name, const char* what) {
+    Fd fd(::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, S_IRUSR | S_IWUSR));
+    if (!fd.ok()) throw UpdateFailure{std::string("could not make ") + what + ": " + errorText()};
+    return fd;
+}
+
+// The first folder the archive unpacked, in name order (the listing order of the system is no
+// order at all); links do not count.
+std::optional<std::string> stagedBuild(int staged) {
+    std::optional<std::string> first;
+    for (auto& name : namesIn(staged)) {
+        struct stat info {};
+        if (::fstatat(staged, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(info.st_mode)) continue;
+        if (!first || name < *first) first = std::move(name);
+    }
+    return first;
+}
+
+void moveBetween(int fromFolder, const std::string& from, int toFolder, const std::string& to, const char* what) {
+    if (::renameat(fromFolder, from.c_str(), toFolder, to.c_str()) != 0) {
+        throw UpdateFailure{std::string("could not move ") + what + ": " + errorText()};
     }
 }
 
 }  // namespace
+
+// Shared with a check's thread, which may outlive the updater when it will not stop.
+struct SelfUpdater::Worker {
+    Setup setup;
+    std::shared_ptr<HttpFetcher> http;
+    std::shared_ptr<CommandRunner> runner;
+    Terminate terminate;
+    Clock now;
+    std::atomic<bool> inFlight{false};
+
+    BuildInfo running() const { return BuildInfo::read(RunningCopy::buildFolderOf(setup.executable)); }
+    bool mayCheck() const {
+        return running().build >= 1 && RunningCopy::runsFrom(setup.executable, setup.installation);
+    }
+    void journal(const std::string& detail) const { DecisionLog::append(kJournalKind, detail, now()); }
+    void check(std::stop_token stop) const;
+    void install(const UpdateManifest& manifest, const std::string& url, std::stop_token stop) const;
+};
 
 SelfUpdater::Setup SelfUpdater::Setup::runningCopy() {
     Setup setup;
@@ -117,19 +203,17 @@ SelfUpdater::SelfUpdater(UserDefaults& defaults)
 
 SelfUpdater::SelfUpdater(Setup setup, UserDefaults& defaults, std::shared_ptr<HttpFetcher> http,
                          std::shared_ptr<CommandRunner> runner, Terminate terminate, Clock now)
-    : setup_(std::move(setup)),
-      defaults_(defaults),
-      http_(std::move(http)),
-      runner_(std::move(runner)),
-      terminate_(std::move(terminate)),
-      now_(std::move(now)) {}
-
-SelfUpdater::~SelfUpdater() {
-    first_.reset();
-    daily_.reset();
-    // The worker is asked to stop and joined here, before the members it uses go.
-    worker_ = std::jthread();
+    : defaults_(defaults), worker_(std::make_shared<Worker>()), work_(std::make_unique<BackgroundWork>()) {
+    worker_->setup = std::move(setup);
+    worker_->http = std::move(http);
+    worker_->runner = std::move(runner);
+    worker_->terminate = std::move(terminate);
+    worker_->now = std::move(now);
 }
+
+// A check under way is asked to stop as the work goes; waiting for it here could hang the quit on
+// a server that never answers, and it keeps only what it shares.
+SelfUpdater::~SelfUpdater() = default;
 
 std::int64_t SelfUpdater::localBuild() {
     return BuildInfo::read(RunningCopy::buildFolderOf(RunningCopy::executable())).build;
@@ -147,16 +231,8 @@ bool SelfUpdater::isEnabled(const UserDefaults& defaults) {
     return defaults.boolean(kEnabledKey).value_or(true);
 }
 
-BuildInfo SelfUpdater::running() const {
-    return BuildInfo::read(RunningCopy::buildFolderOf(setup_.executable));
-}
-
-bool SelfUpdater::mayCheck() const {
-    return running().build >= 1 && RunningCopy::runsFrom(setup_.executable, setup_.installation);
-}
-
 void SelfUpdater::start() {
-    if (!mayCheck()) return;
+    if (!worker_->mayCheck()) return;
     auto timer = [this](double seconds, bool once) {
         auto t = std::make_unique<QTimer>();
         t->setSingleShot(once);
@@ -165,53 +241,56 @@ void SelfUpdater::start() {
         t->start();
         return t;
     };
-    first_ = timer(setup_.firstCheckSeconds, true);
-    daily_ = timer(setup_.checkIntervalSeconds, false);
+    first_ = timer(worker_->setup.firstCheckSeconds, true);
+    daily_ = timer(worker_->setup.checkIntervalSeconds, false);
 }
 
 bool SelfUpdater::claim() {
-    if (!mayCheck() || !isEnabled(defaults_)) return false;
+    if (!worker_->mayCheck() || !isEnabled(defaults_)) return false;
     bool idle = false;
-    return inFlight_.compare_exchange_strong(idle, true);
+    return worker_->inFlight.compare_exchange_strong(idle, true);
 }
 
 void SelfUpdater::onTimer() {
     if (!claim()) return;
-    // The previous worker has finished (it cleared the flag); joining it costs nothing.
-    worker_ = Threads::startOrSkip("the update check", [this](std::stop_token stop) {
-        CpuAffinity::releaseCallingThread();
-        check(stop);
-        inFlight_ = false;
-    });
-    // No thread for it: the check waits for the next timer.
-    if (!worker_.joinable()) inFlight_ = false;
+    const std::shared_ptr<Worker> worker = worker_;
+    const bool started = work_->run<bool>(
+        "the update check",
+        [worker](std::stop_token stop) {
+            worker->check(stop);
+            worker->inFlight = false;
+            return true;
+        },
+        {});
+    // No thread for it, or the quit came first: the check waits for the next timer.
+    if (!started) worker_->inFlight = false;
 }
 
 void SelfUpdater::checkOnce(std::stop_token stop) {
     if (!claim()) return;
-    check(stop);
-    inFlight_ = false;
+    worker_->check(stop);
+    worker_->inFlight = false;
 }
 
-void SelfUpdater::journal(const std::string& detail) const {
-    DecisionLog::append(kJournalKind, detail, now_());
+bool SelfUpdater::stop(std::chrono::milliseconds grace) {
+    return work_->stopAll(grace);
 }
 
-void SelfUpdater::check(std::stop_token stop) {
+void SelfUpdater::Worker::check(std::stop_token stop) const {
     auto failed = [this, &stop](const std::string& description) {
         // A check cut short because the application is closing has not failed.
         if (stop.stop_requested()) return;
         journal("update check failed: " + UnicodeText::prefix(description, kMaxDetailCharacters));
     };
     HttpRequest request;
-    request.url = setup_.manifestURL;
+    request.url = setup.manifestURL;
     request.headers = {{"User-Agent", "stone/" + running().version}};
-    request.timeoutSeconds = setup_.manifestTimeoutSeconds;
-    request.maxBodyBytes = setup_.maxManifestBytes;
+    request.timeoutSeconds = setup.manifestTimeoutSeconds;
+    request.maxBodyBytes = setup.maxManifestBytes;
     request.httpsOnly = true;
-    request.trustedCertificatesFile = setup_.trustedCertificatesFile;
+    request.trustedCertificatesFile = setup.trustedCertificatesFile;
     // The status is not looked at: an error page is simply not a manifest.
-    auto answer = http_->get(request, stop);
+    auto answer = http->get(request, stop);
     if (auto* failure = std::get_if<HttpFailure>(&answer)) return failed("manifest: " + failure->message);
 
     auto decoded = UpdateManifest::decode(std::get<HttpResponse>(answer).body);
@@ -219,7 +298,7 @@ void SelfUpdater::check(std::stop_token stop) {
     const auto& manifest = std::get<UpdateManifest>(decoded);
     if (!UpdatePolicy::shouldUpdate(running().build, manifest)) return;
 
-    auto url = UpdatePolicy::allowedDownloadURL(manifest, setup_.requiredHost);
+    auto url = UpdatePolicy::allowedDownloadURL(manifest, setup.requiredHost);
     if (!url) return journal("update refused: manifest URL off-policy");
     try {
         install(manifest, *url, stop);
@@ -230,59 +309,68 @@ void SelfUpdater::check(std::stop_token stop) {
     }
 }
 
-void SelfUpdater::install(const UpdateManifest& manifest, const std::string& url, std::stop_token stop) {
-    const auto& work = setup_.workFolder;
-    // Found first: what is cleared out is a folder of the user's, not one another user's link leads to.
-    std::error_code ec;
-    if (!SafeFile::makeFolders(work)) std::filesystem::remove_all(work, ec);
-    if (auto error = SafeFile::makeFolders(work)) {
-        throw UpdateFailure{"could not make the updates folder: " + error.why};
-    }
+void SelfUpdater::Worker::install(const UpdateManifest& manifest, const std::string& url,
+                                  std::stop_token stop) const {
+    const Fd work = openWorkFolder(setup.workFolder);
 
     HttpRequest request;
     request.url = url;
     request.headers = {{"User-Agent", "stone/" + running().version}};
-    request.timeoutSeconds = setup_.downloadTimeoutSeconds;
-    request.maxBodyBytes = setup_.maxArchiveBytes;
+    request.timeoutSeconds = setup.downloadTimeoutSeconds;
+    request.maxBodyBytes = setup.maxArchiveBytes;
     request.httpsOnly = true;
-    request.trustedCertificatesFile = setup_.trustedCertificatesFile;
-    const auto archivePath = work / "update.tar";
-    auto downloaded = http_->download(request, archivePath, stop);
-    if (auto* failure = std::get_if<HttpFailure>(&downloaded)) throw UpdateFailure{"archive: " + failure->message};
+    request.trustedCertificatesFile = setup.trustedCertificatesFile;
+    {
+        const Fd file = createIn(work.get(), kArchiveName, "the archive");
+        auto downloaded = http->downloadInto(request, file.get(), stop);
+        if (auto* failure = std::get_if<HttpFailure>(&downloaded)) throw UpdateFailure{"archive: " + failure->message};
+    }
 
     auto signatureAt = UpdatePolicy::signatureURL(url);
     if (!signatureAt) throw UpdateFailure{"no address for the archive's signature"};
     request.url = *signatureAt;
     request.maxBodyBytes = kMaxSignatureBytes;
-    auto signature = http_->get(request, stop);
+    auto signature = http->get(request, stop);
     if (auto* failure = std::get_if<HttpFailure>(&signature)) throw UpdateFailure{"signature: " + failure->message};
 
-    const MappedFile archive(archivePath);
-    if (!UpdateSignature::verify(archive.bytes(), std::get<HttpResponse>(signature).body, setup_.signingKey)) {
+    const MappedFile archive(work.get(), kArchiveName);
+    if (!UpdateSignature::verify(archive.bytes(), std::get<HttpResponse>(signature).body, setup.signingKey)) {
         throw UpdateFailure{"archive signature does not verify"};
     }
 
-    const auto staged = work / "staged";
-    if (auto error = SafeFile::makeFolders(staged)) {
-        throw UpdateFailure{"could not make the staging folder: " + error.why};
+    if (::mkdirat(work.get(), kStagedName, S_IRWXU) != 0) {
+        throw UpdateFailure{"could not make the staging folder: " + errorText()};
     }
-    if (auto refusal = UpdateArchive::unpack(archive.bytes(), staged)) throw UpdateFailure{*refusal};
-    auto build = stagedBuild(staged);
+    const Fd staged(::openat(work.get(), kStagedName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!staged.ok()) throw UpdateFailure{"could not make the staging folder: " + errorText()};
+    if (auto refusal = UpdateArchive::unpack(archive.bytes(), staged.get())) throw UpdateFailure{*refusal};
+    const auto build = stagedBuild(staged.get());
     if (!build) throw UpdateFailure{"no build folder in downloaded archive"};
-    const auto stagedNumber = BuildInfo::read(*build).build;
+    const Fd buildFolder(::openat(staged.get(), build->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const auto stagedNumber = buildFolder.ok() ? BuildInfo::read(buildFolder.get()).build : 0;
     if (stagedNumber != manifest.build) {
         throw UpdateFailure{"staged build " + std::to_string(stagedNumber) + " != manifest build " +
                             std::to_string(manifest.build)};
     }
 
+    // The folder that holds the installed build, found as the walk finds it: a folder of the
+    // user's, whatever link of theirs or root's leads there.
+    const auto current = setup.installation.build();
+    const auto builds = PathWalk::place(current.parent_path(), PathWalk::Kind::folder);
+    if (!builds.ok()) {
+        const std::string why = builds.refusal.empty() ? std::strerror(builds.error) : builds.refusal;
+        if (!builds.refusal.empty()) SafeFile::refuse(current.parent_path(), why);
+        throw UpdateFailure{"could not reach the installed build: " + why};
+    }
+    // The application is closing: the new build waits for the next check, not half swapped.
+    if (stop.stop_requested()) throw UpdateFailure{"cancelled"};
     const auto runningVersion = running().version;
-    const auto current = setup_.installation.build();
-    const auto previous = work / "previous";
-    rename(current, previous, "the installed build aside");
+    const std::string name = current.filename();
+    moveBetween(builds.folder.get(), name, work.get(), kPreviousName, "the installed build aside");
     try {
-        rename(*build, current, "the new build into place");
+        moveBetween(staged.get(), *build, builds.folder.get(), name, "the new build into place");
     } catch (const UpdateFailure&) {
-        ::rename(previous.c_str(), current.c_str());
+        ::renameat(work.get(), kPreviousName, builds.folder.get(), name.c_str());
         throw;
     }
     journal("updated myself to " + manifest.version + " (" + manifest.sha + ") from " + runningVersion);
@@ -291,15 +379,15 @@ void SelfUpdater::install(const UpdateManifest& manifest, const std::string& url
     // launcher's path, recognises the new copy; by its own path when the link is gone. The path
     // travels as an argument, never inside the script's text.
     std::error_code linked;
-    const auto launcher = setup_.installation.launcher();
+    const auto launcher = setup.installation.launcher();
     const auto relaunched = std::filesystem::exists(launcher, linked) ? launcher
                                                                      : current / "bin" / RunningCopy::kExecutableName;
-    if (auto error = runner_->launchDetached(
-            "/bin/sh", {"-c", "sleep \"$1\"; exec \"$2\"", "quillfen-relaunch", seconds(setup_.relaunchDelaySeconds),
+    if (auto error = runner->launchDetached(
+            "/bin/sh", {"-c", "sleep \"$1\"; exec \"$2\"", "quillfen-relaunch", seconds(setup.relaunchDelaySeconds),
                         relaunched.string()})) {
         throw UpdateFailure{"could not relaunch: " + *error};
     }
-    terminate_();
+    terminate();
 }
 
 }  // namespace quillfen

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -9,7 +9,6 @@
 #include <optional>
 #include <stop_token>
 #include <string>
-#include <thread>
 
 #include "Support/Clock.h"
 #include "Support/HttpFetcher.h"
@@ -23,6 +22,8 @@ class QTimer;
 
 namespace quillfen {
 
+class BackgroundWork;
+
 // Why an install stopped; its text is the description.
 struct UpdateFailure {
     std::string description;
@@ -35,15 +36,18 @@ struct UpdateFailure {
 // installed build's place (keeping the old one aside) and relaunches. Every refusal, failure
 // and install is one "update" line in the decisions journal; a check that finds nothing new
 // writes nothing. A copy that does not run from the installed build's folder (below the
-// install prefix recorded at build time), or has no build number, never checks.
+// install prefix recorded at build time), or has no build number, never checks. The work folder
+// and the folder of builds are found one name at a time and then used through their descriptors
+// only, so that nobody's swap of a name on the way leads an install anywhere else.
 class SelfUpdater {
 public:
     struct Setup {
         std::filesystem::path executable;
         // Its build is what an update replaces; the new copy is started by its launcher.
         RunningCopy::Installation installation;
-        // Emptied and made afresh at the start of every install; the archive, the unpacked
-        // build and the build that was replaced stay there until the next one.
+        // A folder of the user's alone, in a private folder of ours: emptied at the start of
+        // every install; the archive, the unpacked build and the build that was replaced stay
+        // there until the next one.
         std::filesystem::path workFolder;
         std::string manifestURL;
         std::string requiredHost;
@@ -72,7 +76,7 @@ public:
     // `terminate` may be called on a worker thread.
     SelfUpdater(Setup setup, UserDefaults& defaults, std::shared_ptr<HttpFetcher> http,
                 std::shared_ptr<CommandRunner> runner, Terminate terminate, Clock now);
-    // Stops a check under way and waits for it.
+    // Asks a check under way to stop, and leaves one that has not ended to end with the process.
     ~SelfUpdater();
     SelfUpdater(const SelfUpdater&) = delete;
     SelfUpdater& operator=(const SelfUpdater&) = delete;
@@ -85,6 +89,10 @@ public:
     // One check, on the calling thread, which is the thread the user defaults belong to.
     void checkOnce(std::stop_token stop = {});
 
+    // At quit: asks a scheduled check under way to stop and waits for it up to `grace`; says
+    // whether it ended. No check starts afterwards.
+    bool stop(std::chrono::milliseconds grace);
+
     // The running copy's own facts, read on every use; also the settings window's.
     static std::int64_t localBuild();
     static std::string localVersion();
@@ -93,25 +101,19 @@ public:
     static bool isEnabled(const UserDefaults& defaults);
 
 private:
-    BuildInfo running() const;
-    bool mayCheck() const;
+    // What a check works with, shared with its thread: a check that will not stop (a server that
+    // hangs) is given up at quit, and keeps only this.
+    struct Worker;
+
     // The guards of every check; true when this check may run, which is then in flight.
     bool claim();
     void onTimer();
-    void check(std::stop_token stop);
-    void install(const UpdateManifest& manifest, const std::string& url, std::stop_token stop);
-    void journal(const std::string& detail) const;
 
-    Setup setup_;
     UserDefaults& defaults_;
-    std::shared_ptr<HttpFetcher> http_;
-    std::shared_ptr<CommandRunner> runner_;
-    Terminate terminate_;
-    Clock now_;
-    std::atomic<bool> inFlight_{false};
+    std::shared_ptr<Worker> worker_;
     std::unique_ptr<QTimer> first_;
     std::unique_ptr<QTimer> daily_;
-    std::jthread worker_;
+    std::unique_ptr<BackgroundWork> work_;
 };
 
 }  // namespace quillfen

@@ -170,6 +170,8 @@ int main(int argc, char** argv) {
         app.exec();
         service.reset();
         allEnded = controller.applicationWillTerminate(kQuitGrace);
+        // An update check that will not stop is given up at the same grace as the other work.
+        if (updater && !updater->stop(kQuitGrace)) allEnded = false;
         updater.reset();
         if (!allEnded) {
             // Work still running past the grace holds nothing that must be saved (every store

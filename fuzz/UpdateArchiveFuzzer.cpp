@@ -1,6 +1,9 @@
 // Any archive the update host could send, after its signature: unpacked or refused, and in
 // neither case is anything beside the destination created or changed, nor does a link that
 // unpacked cleanly lead out of it.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -57,7 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile(canary, "untouched", fuzz::fixedNow());
     static const auto scratchNames = names(fuzz::scratch());
 
-    const auto refusal = UpdateArchive::unpack(withChecksumsMended(fuzz::asText(data, size)), stage);
+    const int stageFolder = ::open(stage.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (stageFolder < 0) fuzz::fail("the destination cannot be opened");
+    const auto refusal = UpdateArchive::unpack(withChecksumsMended(fuzz::asText(data, size)), stageFolder);
+    ::close(stageFolder);
 
     if (names(fuzz::scratch()) != scratchNames || names(around) != std::set<std::string>{"root"} ||
         names(root) != std::set<std::string>{"outside", "stage"} || names(canary.parent_path()).size() != 1) {

@@ -1,5 +1,7 @@
 #include <curl/curl.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <functional>
 #include <mutex>
@@ -108,6 +110,17 @@ HttpResult perform(const HttpRequest& request, BodySink sink, std::stop_token st
     return response;
 }
 
+// The whole of `bytes` into the file, or false.
+bool writeAll(int file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(file, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
 }  // namespace
 
 HttpResult CurlHttpFetcher::get(const HttpRequest& request, std::stop_token stop) {
@@ -136,6 +149,21 @@ HttpResult CurlHttpFetcher::download(const HttpRequest& request, const std::file
     if (error && std::holds_alternative<HttpResponse>(*result))
         return HttpFailure{HttpFailure::Kind::transport, "could not store the answer"};
     return std::move(*result);
+}
+
+HttpResult CurlHttpFetcher::downloadInto(const HttpRequest& request, int file, std::stop_token stop) {
+    return perform(
+        request, [file](const char* data, std::size_t size) { return writeAll(file, std::string_view(data, size)); },
+        stop);
+}
+
+HttpResult HttpFetcher::downloadInto(const HttpRequest& request, int file, std::stop_token stop) {
+    auto result = get(request, stop);
+    auto* response = std::get_if<HttpResponse>(&result);
+    if (!response) return result;
+    if (!writeAll(file, response->body)) return HttpFailure{HttpFailure::Kind::transport, "could not store the answer"};
+    response->body.clear();
+    return result;
 }
 
 HttpResult HttpFetcher::download(const HttpRequest& request, const std::filesystem::path& file,

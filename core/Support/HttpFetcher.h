@@ -47,6 +47,11 @@ public:
     // as it caps a body. On failure no file is left behind.
     virtual HttpResult download(const HttpRequest& request, const std::filesystem::path& file,
                                 std::stop_token stop);
+
+    // The same GET with the body written to `file`, a descriptor open for writing on a new file
+    // that the caller made in a folder it holds, and closes; the response carries no body. On
+    // failure the file may hold part of the body.
+    virtual HttpResult downloadInto(const HttpRequest& request, int file, std::stop_token stop);
 };
 
 // libcurl, http and https only, following at most a few redirects.
@@ -55,6 +60,7 @@ public:
     HttpResult get(const HttpRequest& request, std::stop_token stop) override;
     HttpResult download(const HttpRequest& request, const std::filesystem::path& file,
                         std::stop_token stop) override;
+    HttpResult downloadInto(const HttpRequest& request, int file, std::stop_token stop) override;
 };
 
 // "%XX" escapes for a query component (RFC 3986 unreserved characters stay as they are).

@@ -1,5 +1,8 @@
 #include "Update/BuildInfo.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <nlohmann/json.hpp>
 
 #include "Support/JsonFields.h"
@@ -33,6 +36,21 @@ BuildInfo BuildInfo::read(const std::filesystem::path& buildFolder) {
     // An installed build may be reached through links of the install's own.
     auto bytes = SafeFile::readWhole(buildFolder / kFileName, kMaxFileBytes, SafeFile::Links::follow);
     return bytes ? decode(*bytes) : BuildInfo{};
+}
+
+BuildInfo BuildInfo::read(int buildFolder) {
+    const int fd = ::openat(buildFolder, kFileName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return {};
+    const PathWalk::Fd file(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::uintmax_t>(info.st_size) > kMaxFileBytes) {
+        return {};
+    }
+    std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+    const auto got = SafeFile::readAt(fd, 0, bytes);
+    if (!got) return {};
+    bytes.resize(*got);
+    return decode(bytes);
 }
 
 }  // namespace quillfen

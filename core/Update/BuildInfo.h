@@ -23,6 +23,8 @@ struct BuildInfo {
     // Each fact falls back on its own when the file, its key or the value's type is wrong.
     static BuildInfo decode(std::string_view json);
     static BuildInfo read(const std::filesystem::path& buildFolder);
+    // The same for a build folder already open, its file never reached through a link.
+    static BuildInfo read(int buildFolder);
 };
 
 }  // namespace quillfen

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <vector>
 
 #include "Support/UnicodeText.h"
@@ -21,6 +22,8 @@ constexpr std::size_t kBlock = 512;
 constexpr std::size_t kMaxExtendedHeaderBytes = 64 * 1024;
 // No size given by an extended header.
 constexpr std::uint64_t kNoSize = UINT64_MAX;
+// As many links on one way as the kernel follows.
+constexpr int kMostLinks = 40;
 
 struct Refusal {
     std::string message;
@@ -237,27 +240,70 @@ void readExtendedHeader(std::string_view data, std::optional<std::string>& path,
     }
 }
 
+// The names of a path, in order; empty ones and "." fall away.
+std::deque<std::string> namesOf(std::string_view path) {
+    std::deque<std::string> names;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        auto end = path.find('/', start);
+        if (end == std::string_view::npos) end = path.size();
+        auto name = path.substr(start, end - start);
+        if (!name.empty() && name != ".") names.emplace_back(name);
+        start = end + 1;
+    }
+    return names;
+}
+
 // Every link now in place must resolve inside the destination, links along the way followed:
-// "a" -> "b/.." looks harmless on its own when "b" is itself a link to "..".
-void checkLinksResolveInside(const std::filesystem::path& destination, const std::vector<std::string>& links) {
-    std::error_code ec;
-    const auto root = std::filesystem::canonical(destination, ec);
-    if (ec) damaged("destination unreadable");
-    for (const auto& link : links) {
-        auto resolved = std::filesystem::weakly_canonical(destination / link, ec);
-        if (ec) refuse(link, "link cannot be resolved");
-        auto relative = resolved.lexically_relative(root);
-        if (relative.empty() || *relative.begin() == "..") refuse(link, "link leaves the folder");
+// "a" -> "b/.." looks harmless on its own when "b" is itself a link to "..". The way is followed
+// as the kernel follows it, a name at a time from the destination's descriptor, with the folders
+// it went down kept open, so that ".." climbs the folders really passed. A way that ends at
+// nothing (a missing name, a file where a folder should be) leads nowhere outside.
+void checkLinkResolvesInside(int root, const std::string& link) {
+    std::vector<Fd> folders;
+    folders.emplace_back(::fcntl(root, F_DUPFD_CLOEXEC, 0));
+    if (folders.back().get() < 0) damaged("destination unreadable");
+    auto steps = namesOf(link);
+    int links = 0;
+    while (!steps.empty()) {
+        const std::string name = std::move(steps.front());
+        steps.pop_front();
+        if (name == "..") {
+            if (folders.size() == 1) refuse(link, "link leaves the folder");
+            folders.pop_back();
+            continue;
+        }
+        Fd next(::openat(folders.back().get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (next.get() < 0) {
+            if (errno == ENOENT || errno == ENOTDIR) return;
+            refuse(link, "link cannot be resolved");
+        }
+        struct stat info {};
+        if (::fstat(next.get(), &info) != 0) refuse(link, "link cannot be resolved");
+        if (S_ISDIR(info.st_mode)) {
+            folders.push_back(std::move(next));
+            continue;
+        }
+        if (!S_ISLNK(info.st_mode)) return;
+        if (++links > kMostLinks) refuse(link, "link cannot be resolved");
+        char target[PATH_MAX];
+        const ssize_t length = ::readlinkat(next.get(), "", target, sizeof target);
+        if (length <= 0 || static_cast<std::size_t>(length) == sizeof target) refuse(link, "link cannot be resolved");
+        if (target[0] == '/') refuse(link, "link leaves the folder");
+        auto more = namesOf(std::string_view(target, static_cast<std::size_t>(length)));
+        steps.insert(steps.begin(), more.begin(), more.end());
     }
 }
 
 }  // namespace
 
-std::optional<std::string> unpack(std::string_view archive, const std::filesystem::path& destination,
-                                  const Limits& limits) {
+std::optional<std::string> unpack(std::string_view archive, int destination, const Limits& limits) {
     try {
-        Fd root(::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (root.get() < 0) damaged("destination unreadable");
+        Fd root(::fcntl(destination, F_DUPFD_CLOEXEC, 0));
+        struct stat info {};
+        if (root.get() < 0 || ::fstat(root.get(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            damaged("destination unreadable");
+        }
         std::vector<std::string> links;
         std::optional<std::string> longName, longLink;
         std::uint64_t extendedSize = kNoSize;
@@ -343,7 +389,8 @@ std::optional<std::string> unpack(std::string_view archive, const std::filesyste
         }
         if (!ended && offset < archive.size()) damaged("truncated header");
         if (!ended && entries == 0) damaged("empty");
-        checkLinksResolveInside(destination, links);
+        for (const auto& link : links)
+            checkLinkResolvesInside(root.get(), link);
         return std::nullopt;
     } catch (const Refusal& refusal) {
         return refusal.message;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,14 +15,14 @@ struct Limits {
     std::size_t maxDepth = 64;
 };
 
-// Unpacks `archive` into `destination`, a folder that exists. Only folders, regular files and
-// symbolic links are made; folders get mode 0700, files 0700 when the archive marks them
-// executable and 0600 otherwise. An entry named by an absolute path or one that climbs with
-// "..", a link whose target lies outside the destination, a name that passes through a link,
-// a repeated name, any other kind of entry and a damaged archive end the unpacking with a
-// message naming the entry. Whatever the archive holds, nothing outside the destination is
-// created or changed; after a refusal the destination may hold part of the archive.
-std::optional<std::string> unpack(std::string_view archive, const std::filesystem::path& destination,
-                                  const Limits& limits = {});
+// Unpacks `archive` into `destination`, an open folder (the caller keeps the descriptor): every
+// step goes through it, never by a name that could be swapped meanwhile. Only folders, regular
+// files and symbolic links are made; folders get mode 0700, files 0700 when the archive marks them
+// executable and 0600 otherwise. An entry named by an absolute path or one that climbs with "..",
+// a link whose target lies outside the destination, a name that passes through a link, a repeated
+// name, any other kind of entry and a damaged archive end the unpacking with a message naming the
+// entry. Whatever the archive holds, nothing outside the destination is created or changed; after
+// a refusal the destination may hold part of the archive.
+std::optional<std::string> unpack(std::string_view archive, int destination, const Limits& limits = {});
 
 }  // namespace quillfen::UpdateArchive

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <curl/curl.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <map>
@@ -13,6 +15,7 @@
 #include "support/CapturedSystemLog.h"
 #include "support/ChildProcess.h"
 #include "support/FixedClock.h"
+#include "support/Hold.h"
 #include "support/LocalHttpServer.h"
 #include "support/MemoryUserDefaults.h"
 #include "support/QtTestSupport.h"
@@ -79,6 +82,8 @@ struct Scene {
     std::optional<double> manifestTimeoutSeconds;
     std::atomic<int> manifestRequests{0};
     std::string userAgent;
+    // Runs as the signature is asked for: after the archive is saved, before it is opened.
+    std::function<void()> onSignature;
     // Declared after what their handlers read, so that they stop before it goes.
     test::LocalHttpServer host{certificate.certificate, certificate.key};
     test::LocalHttpServer plain;
@@ -105,6 +110,7 @@ struct Scene {
             for (std::string path : {std::string("/builds/moved.tar.sig"), kArchive + std::string(".sig"),
                                      std::string(kArchive)}) {
                 server->Get(path, [this, path](const auto&, auto& response) {
+                    if (path != kArchive && onSignature) onSignature();
                     response.set_content(path == kArchive ? archive : signature, "application/octet-stream");
                 });
             }
@@ -137,6 +143,14 @@ struct Scene {
     SelfUpdater updater(SelfUpdater::Setup s) {
         return SelfUpdater(std::move(s), defaults, std::make_shared<CurlHttpFetcher>(), runner,
                            [this] { ++terminations; }, clock);
+    }
+    // One that the test quits (destroys) when it likes, its checks scheduled soon.
+    std::unique_ptr<SelfUpdater> scheduled(std::shared_ptr<HttpFetcher> http = std::make_shared<CurlHttpFetcher>()) {
+        auto s = setup();
+        s.firstCheckSeconds = 0.01;
+        auto updater = std::make_unique<SelfUpdater>(s, defaults, std::move(http), runner, [] {}, clock);
+        updater->start();
+        return updater;
     }
 
     std::vector<std::string> journal() const {
@@ -273,6 +287,107 @@ TEST(SelfUpdater, TheScheduledCheckRunsOnAWorkerAndReportsInTheJournal) {
     updater.start();
     ASSERT_TRUE(test::spinUntil([&] { return !scene.journal().empty(); }));
     EXPECT_EQ(scene.journal(), std::vector<std::string>{"update check failed: manifest unreadable: missing build"});
+}
+
+// The cache folder's name sits where another user may rename names (a folder on the way that
+// others may write, or a home where they made ~/.cache first); again and again they turn it into
+// their own link, now to a folder of theirs holding a build of their own where ours is unpacked,
+// now to a third user's team folder holding updates of its own. Each install finds its work
+// folder once and keeps to it, as it clears it too: none ever installs their build, nor moves or
+// deletes a thing of theirs or the team's.
+TEST(SelfUpdater, ACacheFolderTurnedToAnotherUsersLinkWhileUpdatesInstallNeverInstallsTheirsNorDeletesATeams) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give links and folders to other users";
+    Scene scene;
+    scene.offer(44, scene.host.baseURL() + kArchive, newBuild(44).bytes());
+    const auto setup = scene.setup();
+    const auto cache = setup.workFolder.parent_path();
+    test::TempDir dir;
+    const auto ours = dir.path() / "ours", theirs = dir.path() / "theirs", team = dir.path() / "team";
+    fs::create_directories(ours);
+    const std::string theirProgram = "#!/bin/sh\n# theirs\n";
+    test::writeFile(theirs / "updates/staged/org.quillfen.Quillfen/bin/quillfen", theirProgram);
+    test::writeFile(theirs / "updates/staged/org.quillfen.Quillfen/build-info.json", buildInfo(44, "6.6.6"));
+    for (const char* name : {"update.tar", "staged/keep", "previous/keep"})
+        test::writeFile(team / "updates" / name, "the team's");
+    for (const auto& [top, owner] : {std::pair{theirs, test::kAnotherUser}, {team, test::kThirdUser}}) {
+        ASSERT_EQ(::chown(top.c_str(), owner, owner), 0);
+        for (const auto& entry : fs::recursive_directory_iterator(top)) {
+            ASSERT_EQ(::lchown(entry.path().c_str(), owner, owner), 0);
+            if (entry.is_directory()) fs::permissions(entry.path(), fs::perms::all);
+        }
+    }
+    const auto theirsBefore = snapshot(theirs), teamBefore = snapshot(team);
+    fs::permissions(cache.parent_path(), fs::perms::all);
+    fs::create_directory_symlink(ours, cache);
+    std::atomic<bool> stop = false;
+    std::thread turner([&] {
+        const auto next = cache.parent_path() / "next";
+        for (int turn = 0; !stop; ++turn) {
+            const auto& to = turn % 2 == 0 ? ours : turn % 4 == 1 ? theirs : team;
+            ::symlink(to.c_str(), next.c_str());
+            if (to != ours) ::lchown(next.c_str(), test::kAnotherUser, test::kAnotherUser);
+            ::rename(next.c_str(), cache.c_str());
+        }
+    });
+    for (int round = 0; round < 20; ++round) {
+        // The installed build is older again, so every round installs and the next one clears.
+        test::writeFile(scene.installed / "build-info.json", buildInfo(43, "1.3.0"));
+        scene.updater(setup).checkOnce();
+        if (test::readFile(scene.installed / "bin/quillfen") == theirProgram) break;
+    }
+    stop = true;
+    turner.join();
+    EXPECT_NE(test::readFile(scene.installed / "bin/quillfen"), theirProgram);
+    EXPECT_EQ(snapshot(theirs), theirsBefore);
+    EXPECT_EQ(snapshot(team), teamBefore);
+}
+
+// A pipe put at the archive's name once it is saved (here as the signature is fetched, just
+// before the archive is opened) is no archive: the check gives up on it at once, in the journal,
+// and the quit does not wait for it. A writer comes at the patience all the same, so that a check
+// that waits for one ends.
+TEST(SelfUpdater, APipeAtTheArchivesNameEndsTheCheckAtOnceAndNeverHoldsUpTheQuit) {
+    Scene scene;
+    scene.offer(44, scene.host.baseURL() + kArchive, newBuild(44).bytes());
+    const auto archive = scene.setup().workFolder / "update.tar";
+    scene.onSignature = [archive] {
+        const auto pipe = archive.parent_path() / "pipe";
+        ::mkfifo(pipe.c_str(), 0600);
+        ::rename(pipe.c_str(), archive.c_str());
+    };
+    test::Hold quit;
+    std::thread writer([&] {
+        if (quit.wait()) return;
+        const int fd = ::open(archive.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) ::close(fd);
+    });
+    auto updater = scene.scheduled();
+    test::spinUntil([&] { return !scene.journal().empty(); });
+    updater.reset();
+    quit.letGo();
+    writer.join();
+    EXPECT_FALSE(quit.gaveUp()) << "the check waited for a writer";
+    EXPECT_EQ(scene.journal(), std::vector<std::string>{"update check failed: archive unreadable"});
+}
+
+// A fetch that will not stop when asked: the quit gives the check up rather than wait for it.
+TEST(SelfUpdater, TheQuitGivesUpACheckThatWillNotStop) {
+    struct StubbornNetwork final : HttpFetcher {
+        test::Hold answer;
+        std::atomic<bool> asked = false;
+        HttpResult get(const HttpRequest&, std::stop_token) override {
+            asked = true;
+            answer.wait();
+            return HttpFailure{HttpFailure::Kind::transport, "no answer"};
+        }
+    };
+    Scene scene;
+    auto network = std::make_shared<StubbornNetwork>();
+    auto updater = scene.scheduled(network);
+    ASSERT_TRUE(test::spinUntil([&] { return network->asked.load(); }));
+    updater.reset();
+    network->answer.letGo();
+    EXPECT_FALSE(network->answer.gaveUp()) << "the quit waited for the check";
 }
 
 // Short of threads, a scheduled check is skipped, once in the log, and the next timer checks.

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
+#include "Support/PathWalk.h"
 #include "Update/UpdateArchive.h"
 #include "support/TarBuilder.h"
 #include "support/TestEnvironment.h"
@@ -16,8 +18,10 @@ using test::TarBuilder;
 struct Scene {
     test::TempDir root;
     fs::path stage = root.path() / "stage";
+    PathWalk::Fd stageFolder;
     Scene() {
         fs::create_directory(stage);
+        stageFolder = PathWalk::Fd(::open(stage.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         test::writeFile(root.path() / "outside/canary", "untouched");
     }
     bool outsideUntouched() const {
@@ -40,7 +44,7 @@ TEST(UpdateArchive, UnpacksFoldersFilesAndInsideLinksPrivately) {
                        .gnuLongName("q/" + std::string(150, 'g'))
                        .file("short-too", "gnu")
                        .bytes();
-    ASSERT_EQ(UpdateArchive::unpack(archive, scene.stage), std::nullopt);
+    ASSERT_EQ(UpdateArchive::unpack(archive, scene.stageFolder.get()), std::nullopt);
     const auto q = scene.stage / "q";
     for (auto [path, mode] : {std::pair{q, 0700u}, {q / "bin/quillfen", 0700u}, {q / "build-info.json", 0600u}}) {
         struct stat info {};
@@ -75,7 +79,7 @@ TEST(UpdateArchive, RefusesEveryEntryThatCouldReachOutsideOrIsNotPlainAndTouches
     };
     for (const auto& [archive, why] : cases) {
         Scene scene;
-        auto refusal = UpdateArchive::unpack(archive, scene.stage);
+        auto refusal = UpdateArchive::unpack(archive, scene.stageFolder.get());
         ASSERT_TRUE(refusal) << why;
         EXPECT_NE(refusal->find(why), std::string::npos) << *refusal;
         EXPECT_TRUE(scene.outsideUntouched()) << why;
