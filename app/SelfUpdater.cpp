@@ -83,28 +83,12 @@ std::string seconds(double value) {
     return text;
 }
 
-// The names in an open folder, listed through a descriptor of its own (the caller's keeps its
-// place); "." and ".." left out.
-std::vector<std::string> namesIn(int folder) {
-    std::vector<std::string> names;
-    Fd listing(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    DIR* dir = listing.ok() ? ::fdopendir(listing.get()) : nullptr;
-    if (!dir) return names;
-    listing.release();
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..") names.emplace_back(name);
-    }
-    ::closedir(dir);
-    return names;
-}
-
 // Empties a folder of ours through its descriptor: every name is removed where it is, a link as
 // a link, and a folder is gone into only by its own descriptor, opened without following. What
 // cannot be removed stays, for the step that needs its name to say so.
 void emptyFolder(int folder, int level = 0) {
     if (level > kMostLevels) return;
-    for (const auto& name : namesIn(folder)) {
+    for (const auto& name : PathWalk::namesIn(folder)) {
         struct stat info {};
         if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISDIR(info.st_mode)) {
@@ -146,7 +130,7 @@ Fd createIn(int folder, const char* name, const char* what) {
 // order at all); links do not count.
 std::optional<std::string> stagedBuild(int staged) {
     std::optional<std::string> first;
-    for (auto& name : namesIn(staged)) {
+    for (auto& name : PathWalk::namesIn(staged)) {
         struct stat info {};
         if (::fstatat(staged, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(info.st_mode)) continue;
         if (!first || name < *first) first = std::move(name);

@@ -110,16 +110,6 @@ HttpResult perform(const HttpRequest& request, BodySink sink, std::stop_token st
     return response;
 }
 
-// The whole of `bytes` into the file, or false.
-bool writeAll(int file, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(file, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -153,7 +143,7 @@ HttpResult CurlHttpFetcher::download(const HttpRequest& request, const std::file
 
 HttpResult CurlHttpFetcher::downloadInto(const HttpRequest& request, int file, std::stop_token stop) {
     return perform(
-        request, [file](const char* data, std::size_t size) { return writeAll(file, std::string_view(data, size)); },
+        request, [file](const char* data, std::size_t size) { return PathWalk::writeAll(file, std::string_view(data, size)); },
         stop);
 }
 
@@ -161,7 +151,7 @@ HttpResult HttpFetcher::downloadInto(const HttpRequest& request, int file, std::
     auto result = get(request, stop);
     auto* response = std::get_if<HttpResponse>(&result);
     if (!response) return result;
-    if (!writeAll(file, response->body)) return HttpFailure{HttpFailure::Kind::transport, "could not store the answer"};
+    if (!PathWalk::writeAll(file, response->body)) return HttpFailure{HttpFailure::Kind::transport, "could not store the answer"};
     response->body.clear();
     return result;
 }

@@ -1,5 +1,6 @@
 #include "Support/PathWalk.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/syscall.h>
@@ -183,6 +184,30 @@ Found walkFrom(Fd current, std::filesystem::path path, std::deque<Step> steps, K
 }
 
 }  // namespace
+
+std::vector<std::string> namesIn(int folder) {
+    std::vector<std::string> names;
+    Fd listing(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    DIR* stream = listing.ok() ? ::fdopendir(listing.get()) : nullptr;
+    if (stream == nullptr) return names;
+    listing.release();
+    while (const dirent* entry = ::readdir(stream)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    ::closedir(stream);
+    return names;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
 
 Fd::~Fd() {
     if (fd_ >= 0) ::close(fd_);

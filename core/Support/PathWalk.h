@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 // How a place of ours is found: from the root, one name at a time, each opened without following
 // and looked at, so that nobody's link or swap on the way takes us somewhere else. A link is
@@ -31,6 +33,13 @@ public:
 private:
     int fd_;
 };
+
+// The names in an open folder ("." and ".." left out), listed through a descriptor of its own so
+// that the caller's keeps its place.
+std::vector<std::string> namesIn(int folder);
+
+// The whole of `bytes` written to an open file, or false.
+bool writeAll(int fd, std::string_view bytes);
 
 enum class Kind { file, folder };
 

@@ -1,6 +1,5 @@
 #include "Support/SafeFile.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -26,6 +25,7 @@ namespace {
 using PathWalk::Fd;
 using PathWalk::Found;
 using PathWalk::place;
+using PathWalk::writeAll;
 
 constexpr const char* kCategory = "files";
 constexpr const char* kAsideInfix = ".corrupt-";
@@ -47,16 +47,6 @@ std::string describe(mode_t mode) {
     if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device, not a file";
     if (S_ISLNK(mode)) return "a symbolic link";
     return "not a regular file";
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
 }
 
 // Where a write goes: the place the walk found; or, when a link there was refused, the place as
@@ -174,18 +164,7 @@ std::string utcStamp(TimePoint now) {
 // descriptor of its own.
 template <typename Visit>
 void forEachEntry(int folder, Visit&& visit) {
-    Fd own(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!own.ok()) return;
-    DIR* stream = ::fdopendir(own.get());
-    if (stream == nullptr) return;
-    own.release();
-    std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(stream)) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..") names.emplace_back(name);
-    }
-    ::closedir(stream);
-    for (const auto& name : names) {
+    for (const auto& name : PathWalk::namesIn(folder)) {
         struct stat info {};
         if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) visit(name, info);
     }
@@ -514,10 +493,10 @@ void removeLeftoverTemporaries(const std::filesystem::path& folder,
     if (found.ok()) removeLeftoversIn(found.folder.get(), found.path, ours, now, true);
 }
 
-std::error_code makePrivateFolder(const std::filesystem::path& folder) {
+Unmade makePrivateFolder(const std::filesystem::path& folder) {
     auto unmade = makeFolder(folder, true);
     if (unmade) refuse(folder, unmade.why);
-    return unmade.error;
+    return unmade;
 }
 
 Unmade makeFolders(const std::filesystem::path& folder) {

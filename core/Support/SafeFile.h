@@ -136,19 +136,23 @@ inline constexpr std::size_t kAsideCopiesKept = 3;
 void removeLeftoverTemporaries(const std::filesystem::path& folder,
                                const std::function<bool(std::string_view name)>& ours, TimePoint now);
 
-// Creates the folder and its missing parents (0700), or keeps an existing one, or the one the
-// user's own link leads to, to its owner. Another user's link on the way, or a folder of another
-// user, is refused and logged.
-[[nodiscard]] std::error_code makePrivateFolder(const std::filesystem::path& folder);
-
-// The same, for a folder shared with other programs (~/.config/autostart, say): the folders it
-// makes are 0700, one that is there keeps its mode. Logs nothing: what could not be had is the
-// caller's to tell, with `why` ("a link that leads nowhere", "Permission denied").
+// Why a folder could not be had: the error, and in words what was refused or failed ("a link
+// that leads nowhere", "Permission denied").
 struct Unmade {
     std::error_code error;
     std::string why;
     explicit operator bool() const { return static_cast<bool>(error); }
+    const std::string& message() const { return why; }
 };
+
+// Creates the folder and its missing parents (0700), or keeps an existing one, or the one the
+// user's own link leads to, to its owner. Another user's link on the way, or a folder of another
+// user, is refused and logged.
+[[nodiscard]] Unmade makePrivateFolder(const std::filesystem::path& folder);
+
+// The same, for a folder shared with other programs (~/.config/autostart, say): the folders it
+// makes are 0700, one that is there keeps its mode. Logs nothing: what could not be had is the
+// caller's to tell.
 [[nodiscard]] Unmade makeFolders(const std::filesystem::path& folder);
 
 // Whether the folder, made now if missing, is ours alone: a real folder (never a link, not even

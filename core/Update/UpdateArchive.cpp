@@ -11,6 +11,7 @@
 #include <deque>
 #include <vector>
 
+#include "Support/PathWalk.h"
 #include "Support/UnicodeText.h"
 
 namespace quillfen::UpdateArchive {
@@ -29,28 +30,7 @@ struct Refusal {
     std::string message;
 };
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) {
-            if (fd_ >= 0) ::close(fd_);
-            fd_ = other.fd_;
-            other.fd_ = -1;
-        }
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+using PathWalk::Fd;
 
 // A name as it may appear in a message: valid UTF-8, and short.
 std::string shown(std::string_view name) {
@@ -182,14 +162,7 @@ void writeFile(int parent, std::string_view name, const std::string& leaf, std::
     const mode_t wanted = (mode & 0111) != 0 ? S_IRWXU : (S_IRUSR | S_IWUSR);
     Fd fd(::openat(parent, leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, wanted));
     if (fd.get() < 0) refuse(name, errno == EEXIST ? "name repeated" : std::strerror(errno));
-    while (!data.empty()) {
-        ssize_t written = ::write(fd.get(), data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            refuse(name, std::strerror(errno));
-        }
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
+    if (!PathWalk::writeAll(fd.get(), data)) refuse(name, std::strerror(errno));
     ::fchmod(fd.get(), wanted);
 }
 

@@ -339,7 +339,7 @@ TEST(SafeFile, RootsLinkThatAnotherUserLinkedIntoAFolderOthersMayWriteIsNotFollo
 
     const int failed = test::asUser(test::kThirdUser, [&] {
         const bool refused[] = {
-            SafeFile::makePrivateFolder(home / ".ostrel") == std::errc::operation_not_permitted,
+            SafeFile::makePrivateFolder(home / ".ostrel").error == std::errc::operation_not_permitted,
             !SafeFile::append(home / ".ostrel/decisions-log.jsonl", "line\n"),
             SafeFile::ownPlace(home / ".ostrel/face-feedback.json", SafeFile::Kind::file).refusal ==
                 "a link of root's in a folder others may write",
