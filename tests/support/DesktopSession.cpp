@@ -81,7 +81,9 @@ bool qtCaughtUp(Display* x, Window window) {
 }
 
 // The window manager handles its events in order: once it answers a request for a probe
-// window's frame extents, it has handled everything the server sent it before.
+// window's frame extents, it has handled everything the server sent it before. The request is
+// sent again at each look: one that reaches openbox while it is still starting can wait in its
+// own queue, unhandled, until some later event wakes it.
 bool windowManagerCaughtUp(Display* x) {
     const Window root = DefaultRootWindow(x);
     const Window probe = XCreateSimpleWindow(x, root, 0, 0, 1, 1, 0, 0, 0);
@@ -91,9 +93,8 @@ bool windowManagerCaughtUp(Display* x) {
     request.xclient.window = probe;
     request.xclient.message_type = XInternAtom(x, "_NET_REQUEST_FRAME_EXTENTS", False);
     request.xclient.format = 32;
-    XSendEvent(x, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &request);
-    XFlush(x);
     const bool answered = waitUntil([&] {
+        XSendEvent(x, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &request);
         Atom type = 0;
         int format = 0;
         unsigned long count = 0, remaining = 0;
@@ -134,11 +135,19 @@ void DesktopSession::SetUp() {
         std::fprintf(stderr, "desktop session: trayer did not take the tray\n");
         std::abort();
     }
-    // The window manager is up once it owns its screen's manager selection; before that it
-    // may still take the focus away from the first windows as it starts.
+    // Openbox takes its screen's manager selection early in its start, and a window mapped
+    // between then and its event loop can be lost: openbox reads the map request into a queue of
+    // its own while it looks at the windows already there, and its loop then waits for the
+    // server rather than that queue, so the window stays unmapped, and never gets the focus,
+    // until some other client happens to send openbox something. The application connects
+    // only once openbox answers from its loop.
     Atom manager = XInternAtom(x, "WM_S0", False);
     if (!waitUntil([&] { return XGetSelectionOwner(x, manager) != 0; }, kPatience)) {
         std::fprintf(stderr, "desktop session: openbox did not start\n");
+        std::abort();
+    }
+    if (!windowManagerCaughtUp(x)) {
+        std::fprintf(stderr, "desktop session: openbox does not answer\n");
         std::abort();
     }
     XCloseDisplay(x);
