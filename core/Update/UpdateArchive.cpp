@@ -92,23 +92,31 @@ bool allZero(std::string_view block) {
     return true;
 }
 
+// The names of a path, in order; empty ones and "." fall away.
+std::deque<std::string> namesOf(std::string_view path) {
+    std::deque<std::string> names;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        auto end = path.find('/', start);
+        if (end == std::string_view::npos) end = path.size();
+        auto name = path.substr(start, end - start);
+        if (!name.empty() && name != ".") names.emplace_back(name);
+        start = end + 1;
+    }
+    return names;
+}
+
 // The components of an entry's name below the destination; "." and empty components fall
 // away, so "./a//b/" is "a/b".
-std::vector<std::string> components(std::string_view name, const Limits& limits) {
+std::deque<std::string> components(std::string_view name, const Limits& limits) {
     if (name.empty()) refuse(name, "empty name");
     if (name.find('\0') != std::string_view::npos) refuse(name, "NUL in name");
     if (name.size() > limits.maxPathBytes) refuse(name, "name too long");
     if (name.front() == '/') refuse(name, "absolute name");
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        auto end = name.find('/', start);
-        if (end == std::string_view::npos) end = name.size();
-        auto part = name.substr(start, end - start);
+    auto parts = namesOf(name);
+    for (const auto& part : parts) {
         if (part == "..") refuse(name, "climbs out with ..");
         if (part.size() > NAME_MAX) refuse(name, "name too long");
-        if (!part.empty() && part != ".") parts.emplace_back(part);
-        start = end + 1;
     }
     if (parts.size() > limits.maxDepth) refuse(name, "nested too deeply");
     return parts;
@@ -116,7 +124,7 @@ std::vector<std::string> components(std::string_view name, const Limits& limits)
 
 // A link's target must stay inside the destination when read from the link's own folder.
 // Links met on the way are checked once every entry is in place.
-void checkLinkTarget(std::string_view name, const std::vector<std::string>& linkParts, std::string_view target) {
+void checkLinkTarget(std::string_view name, const std::deque<std::string>& linkParts, std::string_view target) {
     if (target.empty()) refuse(name, "empty link target");
     if (target.find('\0') != std::string_view::npos) refuse(name, "NUL in link target");
     if (target.front() == '/') refuse(name, "link leaves the folder");
@@ -138,7 +146,7 @@ void checkLinkTarget(std::string_view name, const std::vector<std::string>& link
 
 // The folder that will hold the entry, opened without following any link, with missing
 // folders made on the way.
-Fd openParent(int root, std::string_view name, const std::vector<std::string>& parts) {
+Fd openParent(int root, std::string_view name, const std::deque<std::string>& parts) {
     Fd current(::fcntl(root, F_DUPFD_CLOEXEC, 0));
     if (current.get() < 0) refuse(name, std::strerror(errno));
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
@@ -211,20 +219,6 @@ void readExtendedHeader(std::string_view data, std::optional<std::string>& path,
         }
         data.remove_prefix(length);
     }
-}
-
-// The names of a path, in order; empty ones and "." fall away.
-std::deque<std::string> namesOf(std::string_view path) {
-    std::deque<std::string> names;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        auto end = path.find('/', start);
-        if (end == std::string_view::npos) end = path.size();
-        auto name = path.substr(start, end - start);
-        if (!name.empty() && name != ".") names.emplace_back(name);
-        start = end + 1;
-    }
-    return names;
 }
 
 // Every link now in place must resolve inside the destination, links along the way followed:
