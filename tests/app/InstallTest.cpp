@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
-#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 
