@@ -1,11 +1,8 @@
 #include "ClaudeFaceInstaller.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 
 #include <nlohmann/json.hpp>
@@ -51,31 +48,15 @@ SettingsRead readSettings(const std::filesystem::path& file) {
         SystemLog::notice(kCategory, "refusing to read through the link at " + file.string() + ": " + place.refusal);
         return read;
     }
-    const auto opened = SafeFile::openOwn(file, O_RDONLY);
-    PathWalk::Fd fd(opened.fd);
-    if (!fd.ok()) {
-        if (!opened.refusal.empty()) {
-            read.status = SettingsRead::Status::unreadable;
-            SafeFile::refuse(file, opened.refusal);
-        }
+    auto contents = SafeFile::read(file, kMaxSettingsBytes);
+    if (contents.status == SafeFile::Contents::Status::missing) return read;
+    if (!contents.wasRead()) {
+        read.status = SettingsRead::Status::unreadable;
         return read;
     }
-    read.status = SettingsRead::Status::unreadable;
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || static_cast<std::size_t>(info.st_size) > kMaxSettingsBytes) return read;
-    std::string text;
-    char buffer[1 << 16];
-    while (true) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return read;
-        if (n == 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-        if (text.size() > kMaxSettingsBytes) return read;
-    }
     read.status = SettingsRead::Status::read;
-    read.text = std::move(text);
-    read.mode = info.st_mode & 07777;
+    read.text = std::move(contents.bytes);
+    read.mode = static_cast<mode_t>(contents.mode);
     return read;
 }
 

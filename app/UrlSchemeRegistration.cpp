@@ -1,11 +1,7 @@
 #include "UrlSchemeRegistration.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -13,7 +9,6 @@
 #include "DesktopEntry.h"
 #include "Log/FileLogStore.h"
 #include "RunningCopy.h"
-#include "Support/PathWalk.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
 #include "Support/SystemLog.h"
@@ -108,26 +103,13 @@ std::string withoutUs(const std::string& mimeappsList) {
 
 Removal removeFromChoices() {
     const auto file = choicesFile();
-    const auto opened = SafeFile::openOwn(file, O_RDONLY);
-    PathWalk::Fd fd(opened.fd);
-    struct stat info {};
-    if (!fd.ok() || ::fstat(fd.get(), &info) != 0) {
-        if (opened.refusal.empty() && (opened.error == ENOENT || opened.error == ENOTDIR)) return Removal::absent;
-        SafeFile::refuse(file, opened.refusal.empty() ? std::string(std::strerror(opened.error)) : opened.refusal);
-        return Removal::leftAsItWas;
-    }
-    const bool small = static_cast<std::size_t>(info.st_size) <= kMaxChoicesBytes;
-    // One byte past the size tells a file that grew while it was read: it is left to its writer.
-    std::string text(small ? static_cast<std::size_t>(info.st_size) + 1 : 0, '\0');
-    const auto filled = small ? SafeFile::readAt(fd.get(), 0, text) : std::nullopt;
-    if (!filled || *filled > static_cast<std::size_t>(info.st_size)) {
-        SafeFile::refuse(file, "could not be read whole");
-        return Removal::leftAsItWas;
-    }
-    text.resize(*filled);
+    auto read = SafeFile::read(file, kMaxChoicesBytes);
+    if (read.status == SafeFile::Contents::Status::missing) return Removal::absent;
+    if (!read.wasRead()) return Removal::leftAsItWas;
+    const std::string& text = read.bytes;
     const std::string kept = withoutUs(text);
     if (kept == text) return Removal::absent;
-    if (auto error = SafeFile::replace(file, kept, info.st_mode & 07777)) {
+    if (auto error = SafeFile::replace(file, kept, read.mode)) {
         SystemLog::error(kCategory, "could not rewrite " + file.string() + ": " + error.message());
         return Removal::leftAsItWas;
     }

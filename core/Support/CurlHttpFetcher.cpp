@@ -5,11 +5,10 @@
 #include <cmath>
 #include <functional>
 #include <mutex>
-#include <optional>
 #include <string_view>
 
 #include "Support/HttpFetcher.h"
-#include "Support/SafeFile.h"
+#include "Support/PathWalk.h"
 
 namespace quillfen {
 
@@ -126,21 +125,6 @@ HttpResult CurlHttpFetcher::get(const HttpRequest& request, std::stop_token stop
     return result;
 }
 
-HttpResult CurlHttpFetcher::download(const HttpRequest& request, const std::filesystem::path& file,
-                                     std::stop_token stop) {
-    std::optional<HttpResult> result;
-    const auto error = SafeFile::create(file, [&](const SafeFile::Sink& sink) {
-        result = perform(
-            request,
-            [&sink](const char* data, std::size_t size) { return sink(std::string_view(data, size)); }, stop);
-        return std::holds_alternative<HttpResponse>(*result);
-    });
-    if (!result) return HttpFailure{HttpFailure::Kind::transport, error.message()};
-    if (error && std::holds_alternative<HttpResponse>(*result))
-        return HttpFailure{HttpFailure::Kind::transport, "could not store the answer"};
-    return std::move(*result);
-}
-
 HttpResult CurlHttpFetcher::downloadInto(const HttpRequest& request, int file, std::stop_token stop) {
     return perform(
         request, [file](const char* data, std::size_t size) { return PathWalk::writeAll(file, std::string_view(data, size)); },
@@ -152,17 +136,6 @@ HttpResult HttpFetcher::downloadInto(const HttpRequest& request, int file, std::
     auto* response = std::get_if<HttpResponse>(&result);
     if (!response) return result;
     if (!PathWalk::writeAll(file, response->body)) return HttpFailure{HttpFailure::Kind::transport, "could not store the answer"};
-    response->body.clear();
-    return result;
-}
-
-HttpResult HttpFetcher::download(const HttpRequest& request, const std::filesystem::path& file,
-                                 std::stop_token stop) {
-    auto result = get(request, stop);
-    auto* response = std::get_if<HttpResponse>(&result);
-    if (!response) return result;
-    if (SafeFile::create(file, response->body))
-        return HttpFailure{HttpFailure::Kind::transport, "could not store the answer"};
     response->body.clear();
     return result;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
 #include <stop_token>
 #include <string>
 #include <utility>
@@ -42,15 +41,10 @@ public:
     virtual ~HttpFetcher() = default;
     virtual HttpResult get(const HttpRequest& request, std::stop_token stop) = 0;
 
-    // The same GET with the body written to `file` (made anew, readable by its owner only)
-    // rather than held in memory; the response carries no body. `maxBodyBytes` caps the file
-    // as it caps a body. On failure no file is left behind.
-    virtual HttpResult download(const HttpRequest& request, const std::filesystem::path& file,
-                                std::stop_token stop);
-
     // The same GET with the body written to `file`, a descriptor open for writing on a new file
-    // that the caller made in a folder it holds, and closes; the response carries no body. On
-    // failure the file may hold part of the body.
+    // that the caller made in a folder it holds, and closes, rather than held in memory; the
+    // response carries no body. `maxBodyBytes` caps the file as it caps a body. On failure the
+    // file may hold part of the body.
     virtual HttpResult downloadInto(const HttpRequest& request, int file, std::stop_token stop);
 };
 
@@ -58,8 +52,6 @@ public:
 class CurlHttpFetcher final : public HttpFetcher {
 public:
     HttpResult get(const HttpRequest& request, std::stop_token stop) override;
-    HttpResult download(const HttpRequest& request, const std::filesystem::path& file,
-                        std::stop_token stop) override;
     HttpResult downloadInto(const HttpRequest& request, int file, std::stop_token stop) override;
 };
 

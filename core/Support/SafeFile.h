@@ -63,6 +63,8 @@ struct Contents {
     // A regular file whose content could not be taken (too large, not readable by us): it is
     // kept aside before anything is written in its place.
     bool keepAside = false;
+    // The file's permission bits, when it was read: a file replaced by an edit keeps them.
+    unsigned mode = 0;
 
     bool wasRead() const { return status == Status::read; }
 };
