@@ -16,6 +16,7 @@ namespace {
 
 constexpr const char* kUndecodable =
     "cannot be decoded; kept aside as a .corrupt-<time> copy before it is written again";
+constexpr const char* kKeptInMemory = "this run keeps it in memory until a write goes through";
 
 // Where the records go, once a run: every store asks for the data folder.
 void tellWhereTheRecordsGo(const std::string& line) {
@@ -87,12 +88,17 @@ std::error_code FileLogStore::writePieces(const Pieces& pieces) {
         if (auto error = moveAside()) return error;
         keepAside_ = false;
     }
-    return SafeFile::replace(path_, pieces);
+    const auto error = SafeFile::replace(path_, pieces);
+    SafeFile::notKept(path_, error, kKeptInMemory);
+    return error;
 }
 
 std::error_code FileLogStore::moveAside() {
     SafeFile::refuse(path_, kUndecodable);
-    return SafeFile::moveAside(path_, now_());
+    // What cannot be kept aside is not written over either.
+    const auto error = SafeFile::moveAside(path_, now_());
+    SafeFile::notKept(path_, error, kKeptInMemory);
+    return error;
 }
 
 void FileLogStore::markUndecodable() {

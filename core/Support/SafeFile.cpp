@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -31,6 +33,7 @@ constexpr const char* kCategory = "files";
 constexpr const char* kAsideInfix = ".corrupt-";
 constexpr std::size_t kTemporarySuffix = 7;  // ".XXXXXX"
 constexpr auto kLeftoverAge = std::chrono::minutes(1);
+constexpr const char* kLinesLost = "its new lines are lost until a write goes through";
 
 std::error_code lastError() {
     return {errno, std::generic_category()};
@@ -38,6 +41,15 @@ std::error_code lastError() {
 
 std::error_code errorOf(int error) {
     return {error, std::generic_category()};
+}
+
+// Whether this is the first lost write of the file in this run; a refusal that stops a write
+// counts as the line that tells of it.
+bool firstLoss(const std::filesystem::path& file) {
+    static std::mutex mutex;
+    static std::set<std::string, std::less<>> told;
+    std::lock_guard lock(mutex);
+    return told.insert(file.string()).second;
 }
 
 std::string describe(mode_t mode) {
@@ -61,8 +73,10 @@ std::optional<Target> writable(const Found& found, const std::filesystem::path& 
     if (found.refusal.empty()) return std::nullopt;
     refuse(at, found.refusal);
     struct stat folder {};
-    if (!found.namedFolder.ok() || ::fstat(found.namedFolder.get(), &folder) != 0 || folder.st_uid != ::geteuid())
+    if (!found.namedFolder.ok() || ::fstat(found.namedFolder.get(), &folder) != 0 || folder.st_uid != ::geteuid()) {
+        (void)firstLoss(at);
         return std::nullopt;
+    }
     return Target{found.namedFolder.get(), found.namedName};
 }
 
@@ -266,6 +280,11 @@ void refuse(const std::filesystem::path& file, std::string_view why) {
     SystemLog::noticeOnce(kCategory, file.string(), "refused " + file.string() + ": " + std::string(why));
 }
 
+void notKept(const std::filesystem::path& file, std::error_code why, std::string_view meanwhile) {
+    if (!why || why == std::errc::operation_canceled || !firstLoss(file)) return;
+    SystemLog::notice(kCategory, "not kept " + file.string() + ": " + why.message() + "; " + std::string(meanwhile));
+}
+
 Place ownPlace(const std::filesystem::path& at, Kind kind) {
     const Found found = place(at, kind);
     if (!found.refusal.empty()) return {at, found.refusal, false};
@@ -422,7 +441,11 @@ std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::str
     Opened opened = openOwn(file, O_RDWR | O_APPEND | O_CREAT);
     Fd fd(opened.fd);
     if (!fd.ok()) {
-        if (!opened.refusal.empty()) refuse(file, opened.refusal);
+        if (!opened.refusal.empty()) {
+            refuse(file, opened.refusal);
+        } else {
+            notKept(file, errorOf(opened.error), kLinesLost);
+        }
         return std::nullopt;
     }
     struct stat info {};
@@ -447,7 +470,11 @@ std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::str
         line.append(bytes);
         bytes = line;
     }
-    if (!writeAll(fd.get(), bytes) || ::fstat(fd.get(), &info) != 0) return std::nullopt;
+    if (!writeAll(fd.get(), bytes)) {
+        notKept(file, lastError(), kLinesLost);
+        return std::nullopt;
+    }
+    if (::fstat(fd.get(), &info) != 0) return std::nullopt;
     return static_cast<std::uintmax_t>(info.st_size);
 }
 

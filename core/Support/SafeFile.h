@@ -165,4 +165,10 @@ bool isOwnPrivateFolder(const std::filesystem::path& folder);
 // One line in the system log for this file, the first time it is refused in this run.
 void refuse(const std::filesystem::path& file, std::string_view why);
 
+// One line in the system log for this file, the first time in this run that a write to it fails:
+// "not kept <file>: <why>; <meanwhile>", where `meanwhile` says what becomes of the records until
+// a write goes through. A write stopped by the refusal of its place has that line already, and
+// one whose pieces gave up was not lost to the file system: neither says more. No error, no line.
+void notKept(const std::filesystem::path& file, std::error_code why, std::string_view meanwhile);
+
 }  // namespace quillfen::SafeFile

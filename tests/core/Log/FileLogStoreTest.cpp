@@ -1,15 +1,22 @@
 #include "Log/FileLogStore.h"
 
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <functional>
 
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
+#include "Log/DecisionLog.h"
+#include "Log/HeartbeatLiveness.h"
 #include "Log/SignalLog.h"
 #include "support/CapturedSystemLog.h"
 #include "support/FixedClock.h"
@@ -30,6 +37,21 @@ std::vector<std::string> namesIn(const std::filesystem::path& dir) {
         names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// Runs `body` in a child with mounts of its own (as root only), so that whatever it mounts is gone
+// with it; gives its exit code, or -1 when there can be no such child.
+int withMountsOfItsOwn(const std::function<int()>& body) {
+    if (::geteuid() != 0) return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            ::_exit(255);
+        ::_exit(body());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status) == 255 ? -1 : WEXITSTATUS(status);
 }
 
 TEST(FileLogStore, ReplacesTheFileWholeForItsOwnerOnly) {
@@ -252,6 +274,89 @@ TEST(FileLogStore, TheUsersOwnLinkKeepsTheRecordsInTheirFolderAcrossARestartAndA
         EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(),
                              "files: refused " + link->string() + ": " + layout.refusal),
                   1);
+    }
+}
+
+// A store and a journal that cannot be written, however often they try, each have one line that
+// says why; a place refused on the way has its refusal, and no second line.
+TEST(FileLogStore, AWriteThatFailsIsSaidOnceAFileAndRun) {
+    const struct {
+        const char* what;
+        std::function<bool(const std::filesystem::path& root)> spoil;
+        const char* why;
+    } cases[] = {
+        {"a full file system",
+         [](const auto& root) {
+             std::ofstream fill(root / "fill", std::ios::binary);
+             const std::string page(4096, '\0');
+             while (fill.write(page.data(), static_cast<std::streamsize>(page.size())) && fill.flush()) {
+             }
+             return true;
+         },
+         "No space left on device"},
+        {"a read-only file system",
+         [](const auto& root) {
+             return ::mount(nullptr, root.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+         },
+         "Read-only file system"},
+        {"each folder another user's link",
+         [](const auto& root) {
+             for (const char* folder : {"heartbeat", "signals", "journal"}) {
+                 std::filesystem::rename(root / folder, root / (std::string(folder) + "-real"));
+                 std::filesystem::create_directory_symlink(std::string(folder) + "-real", root / folder);
+                 if (::lchown((root / folder).c_str(), test::kAnotherUser, test::kAnotherUser) != 0) return false;
+             }
+             return true;
+         },
+         "a link of another user"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        const auto root = dir.path() / "mount";
+        const auto said = dir.path() / "said";
+        std::filesystem::create_directory(root);
+        const std::filesystem::path files[] = {root / "heartbeat/heartbeat.json", root / "signals/signal-log.json",
+                                               root / "journal/decisions-log.jsonl"};
+        const int status = withMountsOfItsOwn([&] {
+            if (::mount("tmpfs", root.c_str(), "tmpfs", 0, "size=64k,mode=0700") != 0) return 255;
+            for (const auto& file : files)
+                ::mkdir(file.parent_path().c_str(), 0700);
+            test::writeFile(files[0], R"({"lastTickAt":"2026-01-05T13:00:00Z"})");
+            if (!c.spoil(root)) return 1;
+            test::CapturedSystemLog log;
+            test::FixedClock clock(test::at("2026-01-05T14:00:00Z"));
+            HeartbeatLiveness heartbeat(std::make_shared<FileLogStore>(files[0]), 900, clock);
+            SignalLog signals(std::make_shared<FileLogStore>(files[1]), 14, clock);
+            SignalSample sample;
+            sample.localHour = 14;
+            for (int minute = 0; minute < 3; ++minute, clock.advance(60)) {
+                heartbeat.recordTick();
+                sample.timestamp = clock.now();
+                signals.append(sample);
+                DecisionLog::append(files[2], "reset", "a sample", clock.now());
+            }
+            std::ofstream out(said);
+            for (const auto& line : log.lines)
+                out << line << "\n";
+            return out.flush() ? 0 : 1;
+        });
+        if (status == -1) GTEST_SKIP() << "only root may mount a file system of its own here";
+        ASSERT_EQ(status, 0);
+        std::vector<std::string> lines;
+        std::ifstream in(said);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        for (const auto& file : files) {
+            const auto naming = [&](const std::string& line) {
+                return line.find(file.parent_path().string()) != std::string::npos;
+            };
+            const auto line = std::find_if(lines.begin(), lines.end(), naming);
+            EXPECT_EQ(std::count_if(lines.begin(), lines.end(), naming), 1) << file << ::testing::PrintToString(lines);
+            if (line != lines.end()) {
+                EXPECT_NE(line->find(c.why), std::string::npos) << *line;
+            }
+        }
     }
 }
 
