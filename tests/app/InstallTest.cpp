@@ -149,14 +149,21 @@ TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserBut
 
     EXPECT_EQ(run({}, {"/bin/bash", kUninstall, build.path().string()}), 0);
     EXPECT_TRUE(test::waitUntil([&] { return !running.running(); }));
-    EXPECT_EQ(listing(home.path(), false),
-              (std::set<std::string>{".config/autostart/other.desktop", ".config/mimeapps.list",
-                                     ".claude/settings.json", ".claude/settings.json.bak-tavryn-stone",
-                                     ".ostrel/prompt-cadence.jsonl",
-                                     ".local/share/org.quillfen.Quillfen/signal-log.json"}));
-    nlohmann::json left = mine;
-    left["hooks"]["UserPromptSubmit"].push_back({{"hooks", nlohmann::json::array({later})}});
-    EXPECT_EQ(nlohmann::json::parse(test::readFile(claude)), left);
+    // The settings as they were before the edit, in a copy beside the first install's backup.
+    auto left = listing(home.path(), false);
+    const auto copy = std::find_if(left.begin(), left.end(), [](const std::string& name) {
+        return name.starts_with(".claude/settings.json.bak-tavryn-stone.");
+    });
+    ASSERT_NE(copy, left.end());
+    EXPECT_EQ(nlohmann::json::parse(test::readFile(home.path() / *copy)), face);
+    left.erase(copy);
+    EXPECT_EQ(left, (std::set<std::string>{".config/autostart/other.desktop", ".config/mimeapps.list",
+                                           ".claude/settings.json", ".claude/settings.json.bak-tavryn-stone",
+                                           ".ostrel/prompt-cadence.jsonl",
+                                           ".local/share/org.quillfen.Quillfen/signal-log.json"}));
+    nlohmann::json kept = mine;
+    kept["hooks"]["UserPromptSubmit"].push_back({{"hooks", nlohmann::json::array({later})}});
+    EXPECT_EQ(nlohmann::json::parse(test::readFile(claude)), kept);
     EXPECT_EQ(test::readFile(choices),
               "[Default Applications]\ntext/html=firefox.desktop\n\n"
               "[Added Associations]\nx-scheme-handler/tavryn-stone=other.desktop;\n"
