@@ -118,6 +118,8 @@ TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserBut
     ASSERT_EQ(LoginItem::enable(installed), LoginItem::State::enabled);
     ASSERT_TRUE(DesktopEntry::refresh(installed));
     test::writeFile(home.path() / ".cache/org.quillfen.Quillfen/updates/previous/bin/quillfen", "");
+    // The updater's work folder is the user's alone.
+    fs::permissions(home.path() / ".cache/org.quillfen.Quillfen/updates", fs::perms::owner_all);
     test::writeFile(home.dataDirectory() / "signal-log.json", "[]");
     test::writeFile(home.path() / ".config/autostart/other.desktop", "[Desktop Entry]\nExec=other\n");
     // The face in Claude Code beside the user's own settings and hooks, one of them added later
@@ -169,6 +171,51 @@ TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserBut
               "[Added Associations]\nx-scheme-handler/tavryn-stone=other.desktop;\n"
               "x-scheme-handler/mailto=thunderbird.desktop;\n\n"
               "[Removed Associations]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;\n");
+}
+
+// In a home others may add to, another user made a folder on the way first, with their link at the
+// name of a folder the uninstall removes from, leading to a folder of the user's that holds what
+// the uninstall would remove there. Nothing of the user's is deleted through it.
+TEST(Install, UninstallingDeletesNothingThroughAnotherUsersLinkOnTheWay) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a folder or a link to another user";
+    test::TempDir prefixes;
+    const RunningCopy::Installation installed{prefixes.path() / "prefix"};
+    const struct {
+        const char* what;
+        const char* theirFolder;  // what the other user made first, in the home
+        const char* theirLink;    // their link, to ~/papers
+        const char* kept;         // the user's file in ~/papers, as the uninstall would find it
+        std::string text;
+    } cases[] = {
+        {"the cache folder", ".cache", ".cache/org.quillfen.Quillfen", "updates/draft.txt", "a draft\n"},
+        {"the data folder", ".local", ".local/share/org.quillfen.Quillfen", "keepalive-wrapper.sh",
+         LaunchAgent::wrapperScript(installed.build(), installed.launcher())},
+        {"the autostart folder", ".config", ".config/autostart", "org.quillfen.Quillfen.desktop",
+         LoginItem::desktopEntry(installed.launcher()).value_or("")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TestHome home;
+        ::chmod(home.path().c_str(), 01777);
+        const auto papers = home.path() / "papers";
+        test::writeFile(papers / c.kept, c.text);
+        const auto link = home.path() / c.theirLink;
+        fs::remove_all(home.path() / c.theirFolder);
+        fs::create_directories(link.parent_path());
+        fs::create_directory_symlink(papers, link);
+        for (auto theirs = link; theirs != home.path(); theirs = theirs.parent_path())
+            ASSERT_TRUE(test::giveToAnotherUser(theirs));
+        test::TempDir build;
+        test::writeFile(build.path() / "CMakeCache.txt", "CMAKE_INSTALL_PREFIX:PATH=" + installed.prefix.string() + "\n");
+        test::writeFile(build.path() / "install_manifest.txt", "");
+        fs::create_directories(build.path() / "app");
+        fs::create_symlink(QUILLFEN_UNREGISTER, build.path() / "app/quillfen_unregister");
+
+        const auto before = listing(papers);
+        EXPECT_EQ(run({}, {"/bin/bash", kUninstall, build.path().string()}), 0);
+        EXPECT_EQ(listing(papers), before);
+        EXPECT_EQ(test::readFile(papers / c.kept), c.text);
+    }
 }
 
 // A copy of the scripts and what they read beside them, run with a PATH on which cmake, ctest,
