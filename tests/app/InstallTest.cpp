@@ -415,6 +415,29 @@ TEST(Install, TheApplicationsScriptsBuildAndInstallNothingThatOnlyTheTestsNeed) 
     }
 }
 
+// A Debian user's umask is 002; what the install makes is all the same the user's alone to change.
+// CMake's list of the files it installed gives way to how to start the application.
+TEST(Install, TheInstallMakesItsFolders0755UnderAnyUmaskAndEndsBySayingHowToStartIt) {
+    ScriptBench bench;
+    test::TempDir prefix;
+    const auto made = prefix.path() / "share/applications";
+    // As the real one does: it makes the folders it needs under the umask, and lists each file.
+    const auto cmake = bench.tools() / "cmake";
+    test::writeFile(cmake, "#!/bin/sh\nprintf '%s %s\\n' cmake \"$*\" >>\"$CALLS\"\n"
+                           "[ \"$1\" != --install ] || { mkdir -p \"$MADE\" && echo \"-- Installing: $MADE/x\"; }\n");
+    fs::permissions(cmake, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec);
+    const mode_t previous = ::umask(002);
+    const auto outcome = bench.run({"scripts/install.sh", prefix.path().string()}, {{"MADE", made.string()}});
+    ::umask(previous);
+    ASSERT_EQ(outcome.status, 0) << outcome.output;
+    for (const auto& folder : {made.parent_path(), made})
+        EXPECT_EQ(fs::status(folder).permissions(), fs::perms(0755)) << folder;
+    EXPECT_EQ(outcome.output.find("Installing:"), std::string::npos) << outcome.output;
+    EXPECT_NE(outcome.output.find("application menu (\"Quillfen\")"), std::string::npos) << outcome.output;
+    EXPECT_NE(outcome.output.find((prefix.path() / "bin/quillfen").string()), std::string::npos) << outcome.output;
+}
+
 TEST(Install, WithoutSudoAPlaceTheUserCannotWriteIsNamedWithWhatToDoBeforeAnythingIsBuilt) {
     const bool root = ::geteuid() == 0;
     if (root && test::asUser(test::kAnotherUser, [] { return 0; }) != 0)
