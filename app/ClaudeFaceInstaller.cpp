@@ -103,21 +103,23 @@ std::variant<std::string, SettingsOutcome> serialised(const Json& root) {
     }
 }
 
-// A status line or a hook whose command runs our script.
-bool runs(const Json& command, std::string_view script) {
+// A status line or a hook whose command is the one an install writes. One that merely names our
+// script (the user's own copy of it, a wrapper around it) is the user's.
+bool runs(const Json& command, const std::string& ours) {
     if (!command.is_object()) return false;
     const auto it = command.find("command");
-    return it != command.end() && it->is_string() &&
-           it->get_ref<const std::string&>().find(script) != std::string::npos;
+    return it != command.end() && it->is_string() && it->get_ref<const std::string&>() == ours;
 }
 
 // The settings text without our status line and hooks (an entry or a list that this leaves
 // empty goes too), or why the file must stay as it is; an empty text when nothing of ours is in it.
-std::variant<std::string, SettingsOutcome> settingsWithoutOurs(const std::string& current) {
+std::variant<std::string, SettingsOutcome> settingsWithoutOurs(const std::string& current,
+                                                               const std::filesystem::path& familyFolder) {
     auto parsed = parsedSettings(current);
     if (auto* refusal = std::get_if<SettingsOutcome>(&parsed)) return *refusal;
     Json& root = std::get<Json>(parsed);
     bool changed = false;
+    const std::string ourHook = hookCommand(familyFolder);
     if (auto hooks = root.find("hooks"); hooks != root.end()) {
         if (auto prompt = hooks->find("UserPromptSubmit"); prompt != hooks->end()) {
             // Only our own hook goes: another hook the user put in the same entry stays there.
@@ -127,7 +129,7 @@ std::variant<std::string, SettingsOutcome> settingsWithoutOurs(const std::string
                 if (list != entry.end() && list->is_array()) {
                     Json others = Json::array();
                     for (const Json& hook : *list) {
-                        if (!runs(hook, kHookMarker)) others.push_back(hook);
+                        if (!runs(hook, ourHook)) others.push_back(hook);
                     }
                     if (others.size() != list->size()) {
                         changed = true;
@@ -147,7 +149,7 @@ std::variant<std::string, SettingsOutcome> settingsWithoutOurs(const std::string
             }
         }
     }
-    if (auto line = root.find("statusLine"); line != root.end() && runs(*line, kStatusLineMarker)) {
+    if (auto line = root.find("statusLine"); line != root.end() && runs(*line, statusLineCommand(familyFolder))) {
         root.erase(line);
         changed = true;
     }
@@ -360,14 +362,15 @@ Removal uninstall(const std::filesystem::path& home, TimePoint now) {
         if (auto why = whyLeftAlone(read)) {
             edited = *why;
         } else if (read.status == SettingsRead::Status::read) {
-            edited = settingsWithoutOurs(read.text);
+            edited = settingsWithoutOurs(read.text, home / ".ostrel");
         }
     }
     if (auto* refusal = std::get_if<SettingsOutcome>(&edited)) {
         removal.settings = *refusal;
         SystemLog::notice(kCategory, note(*refusal));
     } else if (!std::get<std::string>(edited).empty()) {
-        removal.settings = putInPlace(settingsFile, read, std::get<std::string>(edited), false, now);
+        // What goes is copied first, as an install copies a status line it replaces.
+        removal.settings = putInPlace(settingsFile, read, std::get<std::string>(edited), true, now);
         removal.settingsChanged = removal.settings == SettingsOutcome::written;
         if (removal.settingsChanged)
             SystemLog::info(kCategory, "the prompt hook and the status line are out of " + settingsFile.string());

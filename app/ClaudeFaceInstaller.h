@@ -31,7 +31,7 @@ inline constexpr std::string_view kStatusLineScript = "statusline-mirror";
 inline constexpr const char* kBackupSuffix = ".bak-tavryn-stone";
 // An entry of the hook list that mentions this, anywhere, is the hook already installed.
 inline constexpr std::string_view kHookMarker = "prompt-cadence-hook.sh";
-// A status line or a hook whose command names our script is ours to take out again.
+// Settings that name neither script hold nothing of ours to take out.
 inline constexpr std::string_view kStatusLineMarker = "statusline-mirror.sh";
 inline constexpr int kHookTimeoutSeconds = 5;
 // Claude Code's settings are a few kilobytes; anything past these is not a file to edit.
@@ -101,10 +101,11 @@ struct Removal {
     bool operator==(const Removal&) const = default;
 };
 
-// Undoes the install for the user whose home folder is `home`: our status line and hooks out of
-// the settings (read, backed up and written as an install does), then both scripts out of the
-// family folder. The scripts go even when the settings must stay as they are: nothing of ours
-// is left to run.
+// Undoes the install for the user whose home folder is `home`: the status line and hooks whose
+// commands are the ones an install writes out of the settings (read and written as an install
+// does, after a copy of the file as it was, beside the first install's backup when that exists),
+// then both scripts out of the family folder. The scripts go even when the settings must stay as
+// they are: nothing of ours is left to run.
 Removal uninstall(const std::filesystem::path& home, TimePoint now);
 
 }  // namespace quillfen::ClaudeFaceInstaller

@@ -35,8 +35,6 @@ using PathWalk::Fd;
 
 constexpr std::size_t kMaxSignatureBytes = 1024;
 constexpr std::size_t kMaxDetailCharacters = 120;
-// Deeper than anything an archive unpacks, with the staging folder and a build above it.
-constexpr int kMostLevels = 128;
 constexpr const char* kArchiveName = "update.tar";
 constexpr const char* kStagedName = "staged";
 constexpr const char* kPreviousName = "previous";
@@ -83,25 +81,6 @@ std::string seconds(double value) {
     return text;
 }
 
-// Empties a folder of ours through its descriptor: every name is removed where it is, a link as
-// a link, and a folder is gone into only by its own descriptor, opened without following. What
-// cannot be removed stays, for the step that needs its name to say so.
-void emptyFolder(int folder, int level = 0) {
-    if (level > kMostLevels) return;
-    for (const auto& name : PathWalk::namesIn(folder)) {
-        struct stat info {};
-        if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (!S_ISDIR(info.st_mode)) {
-            ::unlinkat(folder, name.c_str(), 0);
-            continue;
-        }
-        const Fd inner(::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        if (!inner.ok()) continue;
-        emptyFolder(inner.get(), level + 1);
-        ::unlinkat(folder, name.c_str(), AT_REMOVEDIR);
-    }
-}
-
 // The work folder, emptied: a folder of the user's alone, in the cache folder made first as a
 // private folder of ours, found one name at a time and used through its descriptor from here
 // on, so that another user's swap of a name on the way changes nothing.
@@ -115,7 +94,7 @@ Fd openWorkFolder(const std::filesystem::path& work) {
         SafeFile::refuse(work, why);
         throw UpdateFailure{"could not make the updates folder: " + why};
     }
-    emptyFolder(found.fd.get());
+    PathWalk::emptyFolder(found.fd.get());
     return std::move(found.fd);
 }
 

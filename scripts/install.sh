@@ -29,4 +29,10 @@ if [[ ! -x build/install/app/quillfen ]]; then
     echo "The tray application is not part of this build yet; nothing was installed." >&2
     exit 1
 fi
-"${owner[@]}" cmake --install build/install
+# The folders it makes are for every user to read and enter and for their owner alone to change,
+# as a prefix's are, whatever the umask (a Debian user's is 002: their group could change the program).
+umask 022
+# CMake's list of every file it installed says nothing about how to start them.
+"${owner[@]}" cmake --install build/install >/dev/null
+echo "Installed in $prefix. Start it from your desktop's application menu (\"Quillfen\"), or by its path:"
+echo "    $prefix/bin/quillfen"

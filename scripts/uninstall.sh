@@ -13,55 +13,14 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 build=${1:-build/install}
 manifest=$build/install_manifest.txt
-folders=$build/install_folders.txt
 if [[ ! -f $manifest ]]; then
     echo "Nothing to uninstall: $manifest is missing." >&2
     exit 1
 fi
 prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
 app=org.quillfen.Quillfen
-launcher=$prefix/bin/quillfen
 stage=${DESTDIR:-}
 installedBuild=$stage$prefix/lib/$app
-
-# XDG says a relative value is invalid and must be ignored.
-xdg() { if [[ ${!1:-} == /* ]]; then echo "${!1}"; else echo "$2"; fi; }
-config=$(xdg XDG_CONFIG_HOME "$HOME/.config")
-data=$(xdg XDG_DATA_HOME "$HOME/.local/share")
-cache=$(xdg XDG_CACHE_HOME "$HOME/.cache")
-
-# The launcher as the application writes it: in the keep-alive wrapper, quoted for the shell;
-# in an Exec line, quoted for desktop entries.
-wrapperLine="BIN='$(printf '%s' "$launcher" | sed "s/'/'\\\\''/g")'"
-execValue=$(printf '%s' "$launcher" | sed -e 's/[\\"`$]/\\&/g' -e 's/%/%%/g' -e 's/.*/"&"/' -e 's/\\/\\\\/g')
-names() { [[ -f $1 ]] && grep -qxF "${@:2}" "$1"; }
-
-wrapper=$data/$app/keepalive-wrapper.sh
-if names "$wrapper" -e "$wrapperLine"; then
-    # Stopped first, so that nothing starts the application again while it goes.
-    systemctl --user disable --now "$app.service" >/dev/null 2>&1 || true
-    rm -f -- "$config/systemd/user/$app.service" "$wrapper"
-    systemctl --user daemon-reload >/dev/null 2>&1 || true
-fi
-for exe in /proc/[0-9]*/exe; do
-    if [[ $(readlink "$exe" 2>/dev/null) == "$installedBuild"/* ]]; then
-        kill -TERM "${exe//[^0-9]/}" 2>/dev/null || true
-    fi
-done
-for entry in "$config/autostart/$app.desktop" "$data/applications/$app.desktop"; do
-    if names "$entry" -e "Exec=$execValue" -e "Exec=$execValue %u"; then
-        rm -f -- "$entry"
-    fi
-done
-rm -rf -- "$cache/$app/updates"
-# What the application put into other programs' settings is taken out by its own code, which
-# knows exactly what it put there and leaves everything else.
-unregister=$build/app/quillfen_unregister
-if [[ -x $unregister ]]; then
-    "$unregister" || true
-else
-    echo "$unregister is missing: Claude Code's settings and mimeapps.list may still name the application." >&2
-fi
 
 # A prefix that is not the user's own (/usr/local, say) is changed through sudo.
 existing=$stage$prefix
@@ -75,17 +34,28 @@ if [[ ! -w $existing ]]; then
     fi
     owner=(sudo)
 fi
-# CMake ends the manifest's last line without a line feed.
-while IFS= read -r file || [[ -n $file ]]; do
-    [[ -z $file ]] || "${owner[@]}" rm -f -- "$stage$file"
-done <"$manifest"
-# Whatever an update put there goes too.
-"${owner[@]}" rm -rf -- "$installedBuild"
-if [[ -f $folders ]]; then
-    LC_ALL=C sort -r "$folders" | while IFS= read -r folder; do
-        [[ -z $folder ]] || "${owner[@]}" rmdir -- "$stage$folder" 2>/dev/null || true
-    done
+
+# Nothing is removed here by its path: the application's own code finds each place one name at a
+# time and removes through the folder it found, so that nobody's link on the way (in a home or a
+# prefix others may add to) leads it anywhere else, and takes out only what names this install.
+unregister=$build/app/quillfen_unregister
+if [[ ! -x $unregister ]]; then
+    echo "$unregister is missing: nothing was removed. Build it and run this again:" >&2
+    echo "    cmake --build $build --target quillfen_unregister" >&2
+    exit 1
 fi
-"${owner[@]}" rm -f -- "$manifest" "$folders"
-echo "Uninstalled from $prefix. Left for you: your data in $data/$app, the journals in ~/.ostrel" \
-    "and your settings in $config/$app/Quillfen.conf."
+# The keep-alive service goes first, so that nothing starts the application again while it goes.
+"$unregister" "$prefix" || true
+for exe in /proc/[0-9]*/exe; do
+    if [[ $exe -ef $installedBuild/bin/quillfen ]]; then
+        kill -TERM "${exe//[^0-9]/}" 2>/dev/null || true
+    fi
+done
+# Through sudo as root, the walk follows only root's links: another member of a group that may
+# write the prefix (Debian's staff in /usr/local) leads it nowhere.
+"${owner[@]}" "$unregister" --installed "$prefix" "$build" "$stage"
+
+# XDG says a relative value is invalid and must be ignored.
+xdg() { if [[ ${!1:-} == /* ]]; then echo "${!1}"; else echo "$2"; fi; }
+echo "Uninstalled from $prefix. Left for you: your data in $(xdg XDG_DATA_HOME "$HOME/.local/share")/$app," \
+    "the journals in ~/.ostrel and your settings in $(xdg XDG_CONFIG_HOME "$HOME/.config")/$app/Quillfen.conf."

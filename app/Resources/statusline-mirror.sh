@@ -4,12 +4,33 @@
 # (resting: steppedAway)"). The session details Claude Code passes on standard input are read
 # and dropped unseen.
 cat >/dev/null 2>&1
-journal="${HOME}/.ostrel/decisions-log.jsonl"
+dir="${HOME}/.ostrel"
+journal="decisions-log.jsonl"
+# The journal may be megabytes long; its newest part holds the newest face.
+most=262144
+me=$(id -u)
 face=""
-# Only a regular file: a pipe there would hold Claude Code's status line for as long as it waits.
-if [ -f "$journal" ] && [ -r "$journal" ]; then
-    # The journal may be megabytes long; its newest part holds the newest face.
-    line=$(tail -c 262144 "$journal" 2>/dev/null | grep -F '"kind":"face"' | tail -n 1)
+# A link is followed only when the user made it, and every link it leads to as well; what it
+# leads to must be the user's too (-O follows).
+mine() {
+    local at=$1 to n=0
+    while [ -L "$at" ]; do
+        [ "$(stat -c %u -- "$at" 2>/dev/null)" = "$me" ] && [ $((n += 1)) -le 40 ] || return 1
+        to=$(readlink -- "$at") || return 1
+        case $to in
+            /*) at=$to ;;
+            *) at=${at%/*}/$to ;;
+        esac
+    done
+}
+# Only a regular file of the user's: a pipe there would hold Claude Code's status line for as long
+# as it waits. Only the bytes its size counts, and without waiting: a file under /proc says it
+# holds none and never ends.
+if cd -- "$dir" 2>/dev/null && [ -O . ] && mine "$dir" && mine "./$journal" && [ -f "$journal" ] &&
+    [ -O "$journal" ] && size=$(stat -L -c %s -- "$journal" 2>/dev/null) && [ "$size" -gt 0 ]; then
+    from=$((size > most ? size - most : 0))
+    line=$(dd if="$journal" iflag=nonblock,skip_bytes,count_bytes skip="$from" count=$((size - from)) \
+        bs=65536 status=none 2>/dev/null | grep -F '"kind":"face"' | tail -n 1)
     detail=${line#*\"detail\":\"}
     detail=${detail%%\"*}
     face=${detail##* to }

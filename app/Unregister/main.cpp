@@ -1,38 +1,161 @@
-// Takes out, for the user who runs it, what the application put into other programs' settings:
-// the stone's status line and prompt hook from Claude Code's settings with the two scripts they
-// run, and the application as the handler of the stone handoff's addresses from the desktop's
-// choices. Everything else in those files stays. The uninstall runs it; it says what it did and
-// what it had to leave, one line each, and succeeds either way.
+// Takes out what the installed application wrote for the user who runs it and what it put into
+// other programs' settings; asked to, the installed files themselves. The uninstall runs it.
+// Every place is found one name at a time and removed through the folder the walk found, so that
+// nobody's link on the way leads a removal anywhere else; a file the application writes goes only
+// when it names the installation, and a setting only when it is the one the application put in.
+// It says what it did and what it had to leave, one line each.
 //
-//   quillfen_unregister
+//   quillfen_unregister [PREFIX]
+//       for the installation below PREFIX (by default the prefix this was built for): the
+//       keep-alive service and its wrapper, the autostart and menu entries, the updater's work
+//       folder with the builds it kept, the stone's status line and prompt hook in Claude Code's
+//       settings with the two scripts they run, and the application as the handler of
+//       tavryn-stone: addresses. Succeeds either way.
+//   quillfen_unregister --installed PREFIX BUILD_FOLDER [STAGE]
+//       the files BUILD_FOLDER/install_manifest.txt names, the installed build as an update may
+//       have left it, and the folders BUILD_FOLDER/install_folders.txt names that are empty then,
+//       each below STAGE (the install's DESTDIR) when one is given; then those two lists. Fails
+//       only when the manifest cannot be read.
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "ClaudeFaceInstaller.h"
+#include "DesktopEntry.h"
+#include "LaunchAgent.h"
+#include "LoginItem.h"
+#include "RunningCopy.h"
+#include "SelfUpdater.h"
+#include "Support/PathWalk.h"
 #include "Support/Paths.h"
+#include "Support/SafeFile.h"
 #include "UrlSchemeRegistration.h"
 
 using namespace quillfen;
 
 namespace {
 
+namespace fs = std::filesystem;
+using PathWalk::Fd;
+using PathWalk::Kind;
+
+// A unit, a wrapper or a desktop entry is a few lines.
+constexpr std::size_t kMaxEntryBytes = 64 * 1024;
+// An install's lists name a few dozen files.
+constexpr std::size_t kMaxListBytes = 4u << 20;
+
 void say(std::string line) {
     if (!line.empty()) line.front() = static_cast<char>(std::toupper(static_cast<unsigned char>(line.front())));
     std::printf("%s\n", line.c_str());
 }
 
-}  // namespace
+std::vector<std::string> linesOf(std::string_view text) {
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        lines.emplace_back(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    }
+    return lines;
+}
 
-int main() {
+// The line of a text the application writes that names the installation: the one that begins
+// with `key`.
+std::string lineOf(const std::optional<std::string>& text, std::string_view key) {
+    for (auto& line : linesOf(text.value_or("")))
+        if (line.starts_with(key)) return line;
+    return {};
+}
+
+enum class Holds { nothing, ours, another, unreadable };
+
+// Whether a file the application writes holds one of `ours`, read as the application reads its
+// own: through the walk, following only the user's own link, never waiting on a pipe, never past
+// the cap. Whatever is refused is said.
+Holds holds(const fs::path& file, const std::vector<std::string>& ours) {
+    if (const auto place = SafeFile::ownPlace(file, Kind::file); place.refused()) {
+        say("left " + file.string() + " as it was: " + place.refusal + ".");
+        return Holds::unreadable;
+    }
+    const auto contents = SafeFile::read(file, kMaxEntryBytes);
+    if (contents.status == SafeFile::Contents::Status::missing) return Holds::nothing;
+    if (!contents.wasRead()) {
+        say("left " + file.string() + " as it was: it is not a file of yours that could be read.");
+        return Holds::unreadable;
+    }
+    for (const auto& line : linesOf(contents.bytes))
+        if (!line.empty() && std::find(ours.begin(), ours.end(), line) != ours.end()) return Holds::ours;
+    return Holds::another;
+}
+
+void removeIfOurs(const fs::path& file, const std::vector<std::string>& ours, const std::string& what) {
+    if (holds(file, ours) != Holds::ours) return;
+    if (auto error = SafeFile::remove(file)) {
+        say("could not remove " + what + " " + file.string() + ": " + error.message() + ".");
+    } else {
+        say("removed " + what + " " + file.string() + ".");
+    }
+}
+
+void removeKeepAlive(const RunningCopy::Installation& installation, CommandRunner& runner) {
+    const auto wrapper = LaunchAgent::wrapperFile();
+    const std::vector<std::string> runsOurs{
+        lineOf(LaunchAgent::wrapperScript(installation.build(), installation.launcher()), "BIN=")};
+    if (holds(wrapper, runsOurs) != Holds::ours) return;
+    // Stopped first, so that nothing starts the application again while it goes.
+    runner.run(LaunchAgent::kSystemctl, {"--user", "disable", "--now", LaunchAgent::kUnitName});
+    removeIfOurs(LaunchAgent::unitFile(), {lineOf(LaunchAgent::unitText(wrapper), "ExecStart=")},
+                 "the keep-alive service");
+    removeIfOurs(wrapper, runsOurs, "its wrapper");
+    runner.run(LaunchAgent::kSystemctl, {"--user", "daemon-reload"});
+}
+
+void removeEntries(const RunningCopy::Installation& installation) {
+    const auto launcher = installation.launcher();
+    const std::vector<std::string> startsOurs{lineOf(LoginItem::desktopEntry(launcher), "Exec="),
+                                              lineOf(DesktopEntry::text(launcher), "Exec=")};
+    removeIfOurs(LoginItem::autostartFile(), startsOurs, "the autostart entry");
+    removeIfOurs(DesktopEntry::userFile(), startsOurs, "the menu entry");
+}
+
+// The updater's work folder, emptied as the updater empties it: a folder of the user's alone,
+// found by the walk and emptied through its descriptor.
+void removeUpdates() {
+    const auto work = SelfUpdater::Setup::runningCopy().workFolder;
+    if (PathWalk::walk(work, Kind::folder).error == ENOENT) return;
+    const auto folder = PathWalk::privateFolder(work);
+    if (!folder.ok()) {
+        const std::string why = folder.refusal.empty() ? std::strerror(folder.error) : folder.refusal;
+        SafeFile::refuse(work, why);
+        say("left " + work.string() + " as it was: " + why + ".");
+        return;
+    }
+    PathWalk::emptyFolder(folder.fd.get());
+    // The folder itself by its name in the one that holds it: only an empty folder goes so.
+    const auto holder = PathWalk::walk(work.parent_path(), Kind::folder);
+    if (holder.ok()) ::unlinkat(holder.folder.get(), work.filename().c_str(), AT_REMOVEDIR);
+    say("removed " + work.string() + " with the builds the updater kept.");
+}
+
+void removeClaudeFace() {
     const auto face = ClaudeFaceInstaller::uninstall(Paths::home(), std::chrono::system_clock::now());
     if (face.settings != ClaudeFaceInstaller::SettingsOutcome::written) {
         say(ClaudeFaceInstaller::note(face.settings) +
             ". Take the stone's status line and prompt hook out of ~/.claude/settings.json by hand.");
     } else if (face.settingsChanged) {
-        say("took the stone's status line and prompt hook out of ~/.claude/settings.json.");
+        say("took the stone's status line and prompt hook out of ~/.claude/settings.json, after a copy of it.");
     }
     if (!face.scripts.empty()) {
         std::string names;
@@ -40,7 +163,9 @@ int main() {
             names += (names.empty() ? "" : " and ") + name + ".sh";
         say("removed " + names + " from ~/.ostrel.");
     }
+}
 
+void removeFromChoices() {
     const auto choices = UrlSchemeRegistration::choicesFile();
     switch (UrlSchemeRegistration::removeFromChoices()) {
         case UrlSchemeRegistration::Removal::removed:
@@ -53,5 +178,92 @@ int main() {
         case UrlSchemeRegistration::Removal::absent:
             break;
     }
+}
+
+enum class Removing { file, emptyFolder, everything };
+
+// Takes the name at `path` out of the folder the walk finds for it, a link as a link: a file; a
+// folder that is empty; or a folder with everything in it, gone into only by its own descriptor.
+// Why it stays; nothing when it is gone, or was never there.
+std::string removeName(const fs::path& path, Removing what) {
+    const std::string name = path.filename();
+    if (name.empty()) return "not a name";
+    const auto holder = PathWalk::walk(path.parent_path(), Kind::folder);
+    if (!holder.refusal.empty()) {
+        SafeFile::refuse(path, holder.refusal);
+        return holder.refusal;
+    }
+    if (holder.error == ENOENT || holder.error == ENOTDIR) return {};
+    if (!holder.ok()) return std::strerror(holder.error);
+    const int folder = holder.folder.get();
+    if (what == Removing::everything) {
+        const Fd inner(::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (inner.ok()) PathWalk::emptyFolder(inner.get());
+        what = inner.ok() ? Removing::emptyFolder : Removing::file;
+    }
+    if (::unlinkat(folder, name.c_str(), what == Removing::emptyFolder ? AT_REMOVEDIR : 0) == 0 || errno == ENOENT)
+        return {};
+    return std::strerror(errno);
+}
+
+// The non-empty lines of a list the install wrote (CMake ends its last line without a line feed).
+std::optional<std::vector<std::string>> listed(const fs::path& list) {
+    auto text = SafeFile::readWhole(list, kMaxListBytes, SafeFile::Links::follow);
+    if (!text) return std::nullopt;
+    auto lines = linesOf(*text);
+    std::erase(lines, std::string());
+    return lines;
+}
+
+int removeInstalled(const fs::path& prefix, const fs::path& build, const std::string& stage) {
+    const auto manifest = build / "install_manifest.txt";
+    const auto folders = build / "install_folders.txt";
+    const auto files = listed(manifest);
+    if (!files) {
+        say("could not read " + manifest.string() + ": nothing was removed.");
+        return 1;
+    }
+    // Named as the manifest names them, below the stage as the install put them.
+    const auto staged = [&stage](const fs::path& path) { return fs::path(stage + path.string()); };
+    const auto remove = [](const fs::path& path, Removing what) {
+        if (const auto why = removeName(path, what); !why.empty()) say("left " + path.string() + ": " + why + ".");
+    };
+    for (const auto& file : *files)
+        remove(staged(file), Removing::file);
+    // Whatever an update put there goes too.
+    remove(staged(RunningCopy::Installation{prefix}.build()), Removing::everything);
+    auto made = listed(folders).value_or(std::vector<std::string>{});
+    // The deepest first, so that each is empty by its turn.
+    std::sort(made.begin(), made.end(), std::greater<>());
+    for (const auto& folder : made)
+        removeName(staged(folder), Removing::emptyFolder);
+    remove(manifest, Removing::file);
+    remove(folders, Removing::file);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (!arguments.empty() && arguments.front() == "--installed") {
+        if (arguments.size() < 3 || arguments.size() > 4) {
+            std::fprintf(stderr, "usage: quillfen_unregister --installed PREFIX BUILD_FOLDER [STAGE]\n");
+            return 2;
+        }
+        return removeInstalled(arguments[1], arguments[2], arguments.size() == 4 ? arguments[3] : std::string());
+    }
+    if (arguments.size() > 1) {
+        std::fprintf(stderr, "usage: quillfen_unregister [PREFIX]\n");
+        return 2;
+    }
+    const auto installation =
+        arguments.empty() ? RunningCopy::recorded() : RunningCopy::Installation{fs::path(arguments.front())};
+    auto runner = makeCommandRunner();
+    removeKeepAlive(installation, *runner);
+    removeEntries(installation);
+    removeUpdates();
+    removeClaudeFace();
+    removeFromChoices();
     return 0;
 }

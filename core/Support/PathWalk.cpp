@@ -17,6 +17,8 @@ namespace quillfen::PathWalk {
 namespace {
 
 constexpr int kMostLinks = 40;  // as many as the kernel follows
+// Deeper than any build an update unpacks or an install leaves, with the folders above it.
+constexpr int kMostLevels = 128;
 constexpr mode_t kOthersMayWrite = S_IWGRP | S_IWOTH;
 
 // One name of a path on the way, and whether a link's target brought it: a refusal inside a
@@ -56,6 +58,22 @@ Fd openStep(int folder, const char* name, bool expectFolder) {
 bool onlyRootCouldHavePut(int folder) {
     struct stat holder {};
     return ::fstat(folder, &holder) == 0 && isOursOrRoots(holder.st_uid) && (holder.st_mode & kOthersMayWrite) == 0;
+}
+
+void emptyFolderAt(int folder, int level) {
+    if (level > kMostLevels) return;
+    for (const auto& name : namesIn(folder)) {
+        struct stat info {};
+        if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISDIR(info.st_mode)) {
+            ::unlinkat(folder, name.c_str(), 0);
+            continue;
+        }
+        const Fd inner(::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (!inner.ok()) continue;
+        emptyFolderAt(inner.get(), level + 1);
+        ::unlinkat(folder, name.c_str(), AT_REMOVEDIR);
+    }
 }
 
 // What a link says, or why it cannot be read.
@@ -207,6 +225,10 @@ bool writeAll(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;
+}
+
+void emptyFolder(int folder) {
+    emptyFolderAt(folder, 0);
 }
 
 Fd::~Fd() {

@@ -41,6 +41,11 @@ std::vector<std::string> namesIn(int folder);
 // The whole of `bytes` written to an open file, or false.
 bool writeAll(int fd, std::string_view bytes);
 
+// Empties an open folder of ours through its descriptor: every name is removed where it is, a link
+// as a link, and a folder is gone into only by its own descriptor, opened without following.
+// What cannot be removed stays, for the step that needs its name to say so.
+void emptyFolder(int folder);
+
 enum class Kind { file, folder };
 
 // Where a walk ended: for a file, the folder that holds it (open, O_PATH) and its name there; for

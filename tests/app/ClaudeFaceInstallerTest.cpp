@@ -316,20 +316,25 @@ TEST(ClaudeFaceInstaller, WritesNothingWhereOthersCouldChangeTheWayToTheScripts)
 }
 
 // The hook appends only to a journal of the user's in a folder of the user's: not into a folder
-// another user made first in a home others may add to, nor through their link to a file of theirs.
-// The user's own link (a dotfiles folder) is followed.
+// another user made first in a home others may add to, nor through their link at the folder's or
+// the journal's name, whatever it leads to. The user's own link (a dotfiles folder) is followed.
 TEST(ClaudeFaceInstaller, TheHookAppendsOnlyToTheUsersOwnJournal) {
     if (::getuid() != 0) GTEST_SKIP() << "only root can give a folder or a link to another user";
+    enum class Link { none, journal, folder };
     const struct {
         const char* what;
         bool theirFolder;
-        bool link;
+        Link link;
         bool theirLink;
+        bool theirTarget;
         bool appended;
     } cases[] = {
-        {"another user's folder", true, false, false, false},
-        {"another user's link to their file", false, true, true, false},
-        {"the user's own link to their file", false, true, false, true},
+        {"another user's folder", true, Link::none, false, false, false},
+        {"another user's link to their file", false, Link::journal, true, true, false},
+        {"the user's own link to their file", false, Link::journal, false, false, true},
+        {"another user's link to the user's file", false, Link::journal, true, false, false},
+        {"another user's link for the folder, to a folder of the user's", false, Link::folder, true, false, false},
+        {"the user's own link for the folder", false, Link::folder, false, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -339,25 +344,32 @@ TEST(ClaudeFaceInstaller, TheHookAppendsOnlyToTheUsersOwnJournal) {
         const auto script = elsewhere.path() / "hook.sh";
         test::writeFile(script, ClaudeFaceScripts::bundled(ClaudeFaceInstaller::kHookScript).value_or(""));
         const auto family = home.familyDirectory();
-        fs::create_directories(family);
-        ::chmod(family.c_str(), 0777);
-        if (c.theirFolder) {
-            ASSERT_TRUE(test::giveToAnotherUser(family));
+        const auto victim = elsewhere.path() / "victim";
+        fs::create_directories(victim);
+        ::chmod(victim.c_str(), 0700);
+        const auto give = [](const fs::path& path, bool theirs) { return !theirs || test::giveToAnotherUser(path); };
+        if (c.link == Link::folder) {
+            fs::create_directory_symlink(victim, family);
+            ASSERT_TRUE(give(family, c.theirLink));
+        } else {
+            fs::create_directories(family);
+            ::chmod(family.c_str(), 0777);
+            ASSERT_TRUE(give(family, c.theirFolder));
         }
-        const auto target = elsewhere.path() / "team.jsonl";
-        if (c.link) {
+        auto target = (c.link == Link::folder ? victim : family) / "prompt-cadence.jsonl";
+        if (c.link == Link::journal) {
+            target = elsewhere.path() / "team.jsonl";
             test::writeFile(target, "");
             fs::create_symlink(target, family / "prompt-cadence.jsonl");
-            if (c.theirLink) {
-                ASSERT_TRUE(test::giveToAnotherUser(target));
-                ASSERT_TRUE(test::giveToAnotherUser(family / "prompt-cadence.jsonl"));
-            }
+            ASSERT_TRUE(give(target, c.theirTarget) && give(family / "prompt-cadence.jsonl", c.theirLink));
         }
         ASSERT_EQ(std::system(("echo '{}' | bash " + Text::shellWord(script.string())).c_str()), 0);
-        if (c.link) {
-            EXPECT_EQ(test::readFile(target).empty(), !c.appended);
-        } else {
+        EXPECT_EQ(fs::exists(target) && !test::readFile(target).empty(), c.appended);
+        if (c.link == Link::none) {
             EXPECT_TRUE(fs::is_empty(family));
+        }
+        if (c.link == Link::folder && !c.appended) {
+            EXPECT_TRUE(fs::is_empty(victim));
         }
     }
 }
@@ -375,6 +387,97 @@ TEST(ClaudeFaceInstaller, TheStatusLineIsNotHeldByAPipeAtTheJournal) {
                          Text::shellWord(output.string());
     EXPECT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(test::readFile(output), "the stone \xc2\xb7 quiet\n");
+}
+
+// Claude Code runs its status line for every line it draws: the journal is read only as a regular
+// file of the user's in a folder of the user's, through nobody else's link, and only as far as its
+// size counts. A file under /proc says it holds nothing and never ends.
+TEST(ClaudeFaceInstaller, TheStatusLineReadsOnlyTheUsersOwnJournalAndOnlyWhatItsSizeCounts) {
+    const struct {
+        const char* what;
+        bool folderLinked;      // ~/.ostrel a link to the folder of the user's journal
+        const char* journalTo;  // else the journal a link to this (the user's journal when empty)
+        bool theirs;            // the link another user's
+        const char* face;
+    } cases[] = {
+        {"the user's journal", false, nullptr, false, "calm"},
+        {"the user's own link to /proc/self/pagemap", false, "/proc/self/pagemap", false, "quiet"},
+        {"another user's link to /proc/self/pagemap", false, "/proc/self/pagemap", true, "quiet"},
+        {"another user's link to the user's journal", false, "", true, "quiet"},
+        {"the user's own link for the folder", true, nullptr, false, "calm"},
+        {"another user's link for the folder, to the user's", true, nullptr, true, "quiet"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TestHome home;
+        test::TempDir elsewhere;
+        const auto script = elsewhere.path() / "statusline.sh";
+        test::writeFile(script, ClaudeFaceScripts::bundled(ClaudeFaceInstaller::kStatusLineScript).value_or(""));
+        const auto kept = elsewhere.path() / "kept/decisions-log.jsonl";
+        test::writeFile(kept, "{\"kind\":\"face\",\"detail\":\"neutral to calm\"}\n{\"kind\":\"update\"}\n");
+        const auto family = home.familyDirectory();
+        fs::path link = family;
+        if (c.folderLinked) {
+            fs::create_directory_symlink(kept.parent_path(), family);
+        } else if (!c.journalTo) {
+            fs::copy(kept.parent_path(), family);
+        } else {
+            link = family / kept.filename();
+            fs::create_directories(family);
+            fs::create_symlink(*c.journalTo ? fs::path(c.journalTo) : kept, link);
+        }
+        if (c.theirs && !test::giveToAnotherUser(link)) continue;
+        const auto output = elsewhere.path() / "out";
+        const auto command = "timeout 5 bash " + Text::shellWord(script.string()) + " </dev/null >" +
+                             Text::shellWord(output.string());
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        EXPECT_EQ(test::readFile(output), "the stone \xc2\xb7 " + std::string(c.face) + "\n");
+    }
+}
+
+// The user's own hook and status line may name our scripts (a copy kept aside, a status line of
+// their own): only the commands an install writes are taken out. What goes is copied first,
+// beside the first install's backup.
+TEST(ClaudeFaceInstaller, AnUninstallTakesOutOnlyTheCommandsAnInstallWritesAfterACopy) {
+    Install install;
+    const nlohmann::json theirHook = {
+        {"hooks", {{{"type", "command"}, {"command", "~/bin/prompt-cadence-hook.sh.orig --team"}}}}};
+    const nlohmann::json theirLine = {{"type", "command"}, {"command", "~/bin/my-statusline-mirror.sh"}};
+    const nlohmann::json ourLine = {{"type", "command"}, {"command", install.statusLine}};
+    const auto hooks = [](nlohmann::json entries) { return nlohmann::json{{"UserPromptSubmit", std::move(entries)}}; };
+    const auto theirs = nlohmann::json::array({theirHook});
+    const struct {
+        const char* what;
+        nlohmann::json before;
+        nlohmann::json after;
+    } cases[] = {
+        {"theirs alone", {{"hooks", hooks(theirs)}, {"statusLine", theirLine}},
+         {{"hooks", hooks(theirs)}, {"statusLine", theirLine}}},
+        {"ours beside theirs",
+         {{"model", "opus"}, {"hooks", hooks(nlohmann::json::array({theirHook, install.hookEntry()}))},
+          {"statusLine", ourLine}},
+         {{"model", "opus"}, {"hooks", hooks(theirs)}}},
+    };
+    const std::string copy = install.backup.string() + ".2026-01-05T14:00:00Z";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string before = c.before.dump(2);
+        test::writeFile(install.settings, before);
+        test::writeFile(install.backup, "{}");
+        fs::remove(copy);
+
+        const auto removal = ClaudeFaceInstaller::uninstall(install.home.path(), install.now);
+        EXPECT_EQ(removal.settings, Outcome::written);
+        EXPECT_EQ(removal.settingsChanged, c.before != c.after);
+        EXPECT_EQ(install.written(), c.after);
+        EXPECT_EQ(test::readFile(install.backup), "{}");
+        if (c.before == c.after) {
+            EXPECT_EQ(test::readFile(install.settings), before);
+            EXPECT_FALSE(fs::exists(copy));
+        } else {
+            EXPECT_EQ(fs::exists(copy) ? test::readFile(copy) : "", before);
+        }
+    }
 }
 
 TEST(ClaudeFaceInstaller, APathThatNeedsQuotingIsSingleQuotedInTheCommands) {

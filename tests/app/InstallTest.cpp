@@ -118,6 +118,8 @@ TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserBut
     ASSERT_EQ(LoginItem::enable(installed), LoginItem::State::enabled);
     ASSERT_TRUE(DesktopEntry::refresh(installed));
     test::writeFile(home.path() / ".cache/org.quillfen.Quillfen/updates/previous/bin/quillfen", "");
+    // The updater's work folder is the user's alone.
+    fs::permissions(home.path() / ".cache/org.quillfen.Quillfen/updates", fs::perms::owner_all);
     test::writeFile(home.dataDirectory() / "signal-log.json", "[]");
     test::writeFile(home.path() / ".config/autostart/other.desktop", "[Desktop Entry]\nExec=other\n");
     // The face in Claude Code beside the user's own settings and hooks, one of them added later
@@ -149,19 +151,71 @@ TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserBut
 
     EXPECT_EQ(run({}, {"/bin/bash", kUninstall, build.path().string()}), 0);
     EXPECT_TRUE(test::waitUntil([&] { return !running.running(); }));
-    EXPECT_EQ(listing(home.path(), false),
-              (std::set<std::string>{".config/autostart/other.desktop", ".config/mimeapps.list",
-                                     ".claude/settings.json", ".claude/settings.json.bak-tavryn-stone",
-                                     ".ostrel/prompt-cadence.jsonl",
-                                     ".local/share/org.quillfen.Quillfen/signal-log.json"}));
-    nlohmann::json left = mine;
-    left["hooks"]["UserPromptSubmit"].push_back({{"hooks", nlohmann::json::array({later})}});
-    EXPECT_EQ(nlohmann::json::parse(test::readFile(claude)), left);
+    // The settings as they were before the edit, in a copy beside the first install's backup.
+    auto left = listing(home.path(), false);
+    const auto copy = std::find_if(left.begin(), left.end(), [](const std::string& name) {
+        return name.starts_with(".claude/settings.json.bak-tavryn-stone.");
+    });
+    ASSERT_NE(copy, left.end());
+    EXPECT_EQ(nlohmann::json::parse(test::readFile(home.path() / *copy)), face);
+    left.erase(copy);
+    EXPECT_EQ(left, (std::set<std::string>{".config/autostart/other.desktop", ".config/mimeapps.list",
+                                           ".claude/settings.json", ".claude/settings.json.bak-tavryn-stone",
+                                           ".ostrel/prompt-cadence.jsonl",
+                                           ".local/share/org.quillfen.Quillfen/signal-log.json"}));
+    nlohmann::json kept = mine;
+    kept["hooks"]["UserPromptSubmit"].push_back({{"hooks", nlohmann::json::array({later})}});
+    EXPECT_EQ(nlohmann::json::parse(test::readFile(claude)), kept);
     EXPECT_EQ(test::readFile(choices),
               "[Default Applications]\ntext/html=firefox.desktop\n\n"
               "[Added Associations]\nx-scheme-handler/tavryn-stone=other.desktop;\n"
               "x-scheme-handler/mailto=thunderbird.desktop;\n\n"
               "[Removed Associations]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;\n");
+}
+
+// In a home others may add to, another user made a folder on the way first, with their link at the
+// name of a folder the uninstall removes from, leading to a folder of the user's that holds what
+// the uninstall would remove there. Nothing of the user's is deleted through it.
+TEST(Install, UninstallingDeletesNothingThroughAnotherUsersLinkOnTheWay) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a folder or a link to another user";
+    test::TempDir prefixes;
+    const RunningCopy::Installation installed{prefixes.path() / "prefix"};
+    const struct {
+        const char* what;
+        const char* theirFolder;  // what the other user made first, in the home
+        const char* theirLink;    // their link, to ~/papers
+        const char* kept;         // the user's file in ~/papers, as the uninstall would find it
+        std::string text;
+    } cases[] = {
+        {"the cache folder", ".cache", ".cache/org.quillfen.Quillfen", "updates/draft.txt", "a draft\n"},
+        {"the data folder", ".local", ".local/share/org.quillfen.Quillfen", "keepalive-wrapper.sh",
+         LaunchAgent::wrapperScript(installed.build(), installed.launcher())},
+        {"the autostart folder", ".config", ".config/autostart", "org.quillfen.Quillfen.desktop",
+         LoginItem::desktopEntry(installed.launcher()).value_or("")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TestHome home;
+        ::chmod(home.path().c_str(), 01777);
+        const auto papers = home.path() / "papers";
+        test::writeFile(papers / c.kept, c.text);
+        const auto link = home.path() / c.theirLink;
+        fs::remove_all(home.path() / c.theirFolder);
+        fs::create_directories(link.parent_path());
+        fs::create_directory_symlink(papers, link);
+        for (auto theirs = link; theirs != home.path(); theirs = theirs.parent_path())
+            ASSERT_TRUE(test::giveToAnotherUser(theirs));
+        test::TempDir build;
+        test::writeFile(build.path() / "CMakeCache.txt", "CMAKE_INSTALL_PREFIX:PATH=" + installed.prefix.string() + "\n");
+        test::writeFile(build.path() / "install_manifest.txt", "");
+        fs::create_directories(build.path() / "app");
+        fs::create_symlink(QUILLFEN_UNREGISTER, build.path() / "app/quillfen_unregister");
+
+        const auto before = listing(papers);
+        EXPECT_EQ(run({}, {"/bin/bash", kUninstall, build.path().string()}), 0);
+        EXPECT_EQ(listing(papers), before);
+        EXPECT_EQ(test::readFile(papers / c.kept), c.text);
+    }
 }
 
 // A copy of the scripts and what they read beside them, run with a PATH on which cmake, ctest,
@@ -359,6 +413,29 @@ TEST(Install, TheApplicationsScriptsBuildAndInstallNothingThatOnlyTheTestsNeed) 
                 << "a developer's build with tests would lose them";
         }
     }
+}
+
+// A Debian user's umask is 002; what the install makes is all the same the user's alone to change.
+// CMake's list of the files it installed gives way to how to start the application.
+TEST(Install, TheInstallMakesItsFolders0755UnderAnyUmaskAndEndsBySayingHowToStartIt) {
+    ScriptBench bench;
+    test::TempDir prefix;
+    const auto made = prefix.path() / "share/applications";
+    // As the real one does: it makes the folders it needs under the umask, and lists each file.
+    const auto cmake = bench.tools() / "cmake";
+    test::writeFile(cmake, "#!/bin/sh\nprintf '%s %s\\n' cmake \"$*\" >>\"$CALLS\"\n"
+                           "[ \"$1\" != --install ] || { mkdir -p \"$MADE\" && echo \"-- Installing: $MADE/x\"; }\n");
+    fs::permissions(cmake, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec);
+    const mode_t previous = ::umask(002);
+    const auto outcome = bench.run({"scripts/install.sh", prefix.path().string()}, {{"MADE", made.string()}});
+    ::umask(previous);
+    ASSERT_EQ(outcome.status, 0) << outcome.output;
+    for (const auto& folder : {made.parent_path(), made})
+        EXPECT_EQ(fs::status(folder).permissions(), fs::perms(0755)) << folder;
+    EXPECT_EQ(outcome.output.find("Installing:"), std::string::npos) << outcome.output;
+    EXPECT_NE(outcome.output.find("application menu (\"Quillfen\")"), std::string::npos) << outcome.output;
+    EXPECT_NE(outcome.output.find((prefix.path() / "bin/quillfen").string()), std::string::npos) << outcome.output;
 }
 
 TEST(Install, WithoutSudoAPlaceTheUserCannotWriteIsNamedWithWhatToDoBeforeAnythingIsBuilt) {
