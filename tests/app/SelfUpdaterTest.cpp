@@ -218,6 +218,8 @@ TEST(SelfUpdater, NoBadArchiveChangesAByteOfTheInstalledBuild) {
          "update check failed: archive entry refused: ../" + std::string(77, 'x') + " (climbs out with"},
         {"a link out", serving(newBuild(44).link("org.quillfen.Quillfen/escape", "../../..")),
          "update check failed: archive entry refused: org.quillfen.Quillfen/escape (link leaves the folder)"},
+        {"a link to the builds' folder", serving(newBuild(44).link("org.quillfen.Quillfen/up", "..")),
+         "update check failed: archive entry refused: org.quillfen.Quillfen/up (link leaves the folder)"},
         {"no build folder", serving(TarBuilder().file("README", "x")),
          "update check failed: no build folder in downloaded archive"},
         {"an archive over the size cap", serving(newBuild(44).file("big", std::string(100 * 1024, 'b'))),
