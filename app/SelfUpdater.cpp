@@ -22,6 +22,7 @@
 #include "Support/Paths.h"
 #include "Support/PathWalk.h"
 #include "Support/SafeFile.h"
+#include "Support/SystemLog.h"
 #include "Support/UnicodeText.h"
 #include "Update/UpdateArchive.h"
 #include "Update/UpdatePolicy.h"
@@ -38,6 +39,7 @@ constexpr std::size_t kMaxDetailCharacters = 120;
 constexpr const char* kArchiveName = "update.tar";
 constexpr const char* kStagedName = "staged";
 constexpr const char* kPreviousName = "previous";
+constexpr const char* kCategory = "updater";
 
 std::string errorText() {
     return std::strerror(errno);
@@ -345,6 +347,14 @@ void SelfUpdater::Worker::install(const UpdateManifest& manifest, const std::str
     const auto launcher = setup.installation.launcher();
     const auto relaunched = std::filesystem::exists(launcher, linked) ? launcher
                                                                      : current / "bin" / RunningCopy::kExecutableName;
+    // The shell finds the new copy by its name a moment from now, as the keep-alive service
+    // does: where someone else could put a program of theirs there, it is not started. This copy
+    // runs on, and the new build starts at the next start; a quit would take the keep-alive
+    // service down with it and leave the user without the application until the next login.
+    if (auto why = PathWalk::whyOthersCouldChange(relaunched); !why.empty()) {
+        SystemLog::notice(kCategory, "relaunch refused: " + why);
+        return journal("relaunch refused: " + UnicodeText::prefix(why, kMaxDetailCharacters));
+    }
     if (auto error = runner->launchDetached(
             "/bin/sh", {"-c", "sleep \"$1\"; exec \"$2\"", "quillfen-relaunch", seconds(setup.relaunchDelaySeconds),
                         relaunched.string()})) {

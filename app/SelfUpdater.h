@@ -33,9 +33,9 @@ struct UpdateFailure {
 // day it reads the update manifest and, for a strictly newer build at an allowed address,
 // downloads the archive and its signature, checks the signature against the maker's key before
 // anything is unpacked, unpacks, checks the build number, swaps the new build into the
-// installed build's place (keeping the old one aside) and relaunches. Every refusal, failure
-// and install is one "update" line in the decisions journal; a check that finds nothing new
-// writes nothing. A copy that does not run from the installed build's folder (below the
+// installed build's place (keeping the old one aside) and relaunches, unless someone else could
+// change what the path it starts leads to. Every refusal, failure and install is one "update"
+// line in the decisions journal; a check that finds nothing new writes nothing. A copy that does not run from the installed build's folder (below the
 // install prefix recorded at build time), or has no build number, never checks. The work folder
 // and the folder of builds are found one name at a time and then used through their descriptors
 // only, so that nobody's swap of a name on the way leads an install anywhere else.

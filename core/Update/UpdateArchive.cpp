@@ -122,13 +122,21 @@ std::deque<std::string> components(std::string_view name, const Limits& limits) 
     return parts;
 }
 
-// A link's target must stay inside the destination when read from the link's own folder.
-// Links met on the way are checked once every entry is in place.
+// How many of a link's leading names lie above the folder it must stay inside: the top folder
+// it is in, which is a build, moved on its own to where its links are followed, while whatever
+// else was unpacked stays behind. A link at the top is in no build and stays inside the
+// destination.
+std::size_t namesAboveItsBounds(const std::deque<std::string>& linkParts) {
+    return linkParts.size() > 1 ? 1 : 0;
+}
+
+// A link's target must stay inside its bounds when read from the link's own folder. Links met
+// on the way are checked once every entry is in place.
 void checkLinkTarget(std::string_view name, const std::deque<std::string>& linkParts, std::string_view target) {
     if (target.empty()) refuse(name, "empty link target");
     if (target.find('\0') != std::string_view::npos) refuse(name, "NUL in link target");
     if (target.front() == '/') refuse(name, "link leaves the folder");
-    std::size_t depth = linkParts.size() - 1;
+    std::size_t depth = linkParts.size() - 1 - namesAboveItsBounds(linkParts);
     std::size_t start = 0;
     while (start <= target.size()) {
         auto end = target.find('/', start);
@@ -221,16 +229,22 @@ void readExtendedHeader(std::string_view data, std::optional<std::string>& path,
     }
 }
 
-// Every link now in place must resolve inside the destination, links along the way followed:
+// Every link now in place must resolve inside its bounds, links along the way followed:
 // "a" -> "b/.." looks harmless on its own when "b" is itself a link to "..". The way is followed
-// as the kernel follows it, a name at a time from the destination's descriptor, with the folders
-// it went down kept open, so that ".." climbs the folders really passed. A way that ends at
-// nothing (a missing name, a file where a folder should be) leads nowhere outside.
+// as the kernel follows it, a name at a time from the bounds' descriptor, with the folders it
+// went down kept open, so that ".." climbs the folders really passed. A way that ends at nothing
+// (a missing name, a file where a folder should be) leads nowhere outside.
 void checkLinkResolvesInside(int root, const std::string& link) {
+    auto steps = namesOf(link);
     std::vector<Fd> folders;
     folders.emplace_back(::fcntl(root, F_DUPFD_CLOEXEC, 0));
+    for (auto above = namesAboveItsBounds(steps); above > 0 && folders.back().get() >= 0; --above) {
+        // Made as a folder on the way to the link, and never a link itself.
+        folders.back() = Fd(::openat(folders.back().get(), steps.front().c_str(),
+                                     O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        steps.pop_front();
+    }
     if (folders.back().get() < 0) damaged("destination unreadable");
-    auto steps = namesOf(link);
     int links = 0;
     while (!steps.empty()) {
         const std::string name = std::move(steps.front());

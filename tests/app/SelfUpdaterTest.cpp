@@ -183,6 +183,31 @@ TEST(SelfUpdater, AGoodUpdateTakesTheInstalledPlaceAndRelaunchesTheNewCopyByTheL
     EXPECT_FALSE(fs::exists("pwned"));
 }
 
+// The new copy is started by its name a moment later: where someone else could put a program of
+// theirs there, it is not started, and this copy runs on with the new build in place.
+TEST(SelfUpdater, TheNewCopyIsNotStartedByAPathOthersCouldChangeAndThisCopyRunsOn) {
+    const std::pair<const char*, std::function<fs::path(Scene&)>> cases[] = {
+        {"the launcher's folder", [](Scene& s) { return s.installation.prefix / "bin"; }},
+        {"a folder above the prefix", [](Scene& s) { return s.apps.path(); }},
+        {"the builds' folder, the launcher gone",
+         [](Scene& s) { return fs::remove(s.installation.launcher()), s.installation.prefix / "lib"; }},
+    };
+    for (const auto& [label, openedIn] : cases) {
+        SCOPED_TRACE(label);
+        Scene scene;
+        scene.offer(44, scene.host.baseURL() + kArchive, newBuild(44).bytes());
+        const auto opened = openedIn(scene);
+        fs::permissions(opened, fs::perms::all);
+        test::CapturedSystemLog log;
+        scene.updater(scene.setup()).checkOnce();
+        const std::string why = "relaunch refused: others may change " + opened.string();
+        EXPECT_EQ(scene.journal(), (std::vector<std::string>{"updated myself to 1.4.0 (f00d) from 1.3.0", why}));
+        EXPECT_EQ(log.lines, std::vector<std::string>{"updater: " + why});
+        EXPECT_TRUE(static_cast<test::RecordingCommandRunner&>(*scene.runner).calls.empty());
+        EXPECT_EQ(scene.terminations, 0);
+    }
+}
+
 struct BadUpdate {
     const char* label;
     std::function<void(Scene&)> serve;
@@ -218,6 +243,8 @@ TEST(SelfUpdater, NoBadArchiveChangesAByteOfTheInstalledBuild) {
          "update check failed: archive entry refused: ../" + std::string(77, 'x') + " (climbs out with"},
         {"a link out", serving(newBuild(44).link("org.quillfen.Quillfen/escape", "../../..")),
          "update check failed: archive entry refused: org.quillfen.Quillfen/escape (link leaves the folder)"},
+        {"a link to the builds' folder", serving(newBuild(44).link("org.quillfen.Quillfen/up", "..")),
+         "update check failed: archive entry refused: org.quillfen.Quillfen/up (link leaves the folder)"},
         {"no build folder", serving(TarBuilder().file("README", "x")),
          "update check failed: no build folder in downloaded archive"},
         {"an archive over the size cap", serving(newBuild(44).file("big", std::string(100 * 1024, 'b'))),

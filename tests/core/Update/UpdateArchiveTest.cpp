@@ -69,6 +69,12 @@ TEST(UpdateArchive, RefusesEveryEntryThatCouldReachOutsideOrIsNotPlainAndTouches
         {TarBuilder().entry('5', "d").link("d/up", "../../outside").bytes(), "link leaves the folder"},
         // Each link stays inside on its own; together they lead out.
         {TarBuilder().entry('5', "d").link("d/up", "..").link("x", "d/up/../outside").bytes(), "link leaves the folder"},
+        // A build's links stay in the build, which is moved on its own: its folder's folder is
+        // then somewhere else, and so is a neighbour.
+        {TarBuilder().entry('5', "q").link("q/up", "..").bytes(), "link leaves the folder"},
+        {TarBuilder().file("neighbour/secret", "x").link("q/sib", "../neighbour/secret").bytes(),
+         "link leaves the folder"},
+        {TarBuilder().entry('5', "q/d").link("q/d/up", "..").link("q/x", "d/up/..").bytes(), "link leaves the folder"},
         {TarBuilder().entry('5', "d").link("l", "d").file("l/evil", "x").bytes(), "passes through a link"},
         {TarBuilder().link("a", "b").link("b", "a").bytes(), "cannot be resolved"},
         {TarBuilder().file("a", "x").entry('1', "b", {}, "a").bytes(), "hard link"},
