@@ -35,10 +35,11 @@ struct UpdateFailure {
 // anything is unpacked, unpacks, checks the build number, swaps the new build into the
 // installed build's place (keeping the old one aside) and relaunches, unless someone else could
 // change what the path it starts leads to. Every refusal, failure and install is one "update"
-// line in the decisions journal; a check that finds nothing new writes nothing. A copy that does not run from the installed build's folder (below the
-// install prefix recorded at build time), or has no build number, never checks. The work folder
-// and the folder of builds are found one name at a time and then used through their descriptors
-// only, so that nobody's swap of a name on the way leads an install anywhere else.
+// line in the decisions journal; a check that finds nothing new writes nothing. A copy that does
+// not run from the installed build's folder (below the install prefix recorded at build time), or
+// has no build number, never checks. The work folder and the folder of builds are found one name
+// at a time and then used through their descriptors only, so that nobody's swap of a name on the
+// way leads an install anywhere else.
 class SelfUpdater {
 public:
     struct Setup {
