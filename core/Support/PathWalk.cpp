@@ -2,14 +2,19 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/openat2.h>
+#include <pwd.h>
 #include <sys/syscall.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <vector>
 
 namespace quillfen::PathWalk {
@@ -19,7 +24,6 @@ namespace {
 constexpr int kMostLinks = 40;  // as many as the kernel follows
 // Deeper than any build an update unpacks or an install leaves, with the folders above it.
 constexpr int kMostLevels = 128;
-constexpr mode_t kOthersMayWrite = S_IWGRP | S_IWOTH;
 
 // One name of a path on the way, and whether a link's target brought it: a refusal inside a
 // link's target says so.
@@ -53,11 +57,69 @@ Fd openStep(int folder, const char* name, bool expectFolder) {
     return Fd(::openat(folder, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
 }
 
-// Root's link is the system's layout only where nobody else could have put it: in a folder of
-// root's or the user's that neither its group nor others may write.
-bool onlyRootCouldHavePut(int folder) {
-    struct stat holder {};
-    return ::fstat(folder, &holder) == 0 && isOursOrRoots(holder.st_uid) && (holder.st_mode & kOthersMayWrite) == 0;
+// Who has each group: the accounts whose primary group it is, and the names its entry lists. Read
+// once, through NSS, the first time a folder's group may write: a walk looks at many folders.
+struct Accounts {
+    std::multimap<gid_t, uid_t> primaryOf;
+    std::multimap<uid_t, std::string> namesOf;
+    std::multimap<gid_t, std::string> membersOf;
+};
+
+const Accounts& accounts() {
+    static const Accounts read = [] {
+        Accounts all;
+        ::setpwent();
+        while (const passwd* account = ::getpwent()) {
+            all.primaryOf.emplace(account->pw_gid, account->pw_uid);
+            all.namesOf.emplace(account->pw_uid, account->pw_name);
+        }
+        ::endpwent();
+        ::setgrent();
+        while (const group* entry = ::getgrent()) {
+            for (char** member = entry->gr_mem; *member != nullptr; ++member)
+                all.membersOf.emplace(entry->gr_gid, *member);
+        }
+        ::endgrent();
+        return all;
+    }();
+    return read;
+}
+
+// A group whose one member is the user, as Debian and Ubuntu give each user (with umask 002, so
+// that their folders are 0775): no other account has it as its primary group, its entry lists no
+// one else, and the user is in it. A group with nobody in it is not the user's: set-group-id
+// programs write through such groups. Where the databases cannot be listed (a directory that
+// does not enumerate) the user's name is not found and nobody else is ruled out: the group is
+// shared.
+bool isTheUsersOwnGroup(gid_t group, uid_t user) {
+    const Accounts& all = accounts();
+    bool member = false;
+    for (auto [at, end] = all.primaryOf.equal_range(group); at != end; ++at) {
+        if (at->second != user) return false;
+        member = true;
+    }
+    const auto [names, namesEnd] = all.namesOf.equal_range(user);
+    for (auto [at, end] = all.membersOf.equal_range(group); at != end; ++at) {
+        if (std::none_of(names, namesEnd, [&](const auto& name) { return name.second == at->second; })) return false;
+        member = true;
+    }
+    return member;
+}
+
+// An access list beyond the mode bits makes the group bits its mask: users and groups it names
+// may write too. Attributes cannot be read through an O_PATH descriptor, but they can through its
+// name under /proc; without /proc a list cannot be ruled out. A file system that keeps no lists
+// says so.
+bool hasAccessList(int fd) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::getxattr(self.c_str(), "system.posix_acl_access", nullptr, 0) >= 0) return true;
+    return errno != ENODATA && errno != ENOTSUP;
+}
+
+bool othersMayWrite(int fd, const struct stat& info) {
+    if (!isOursOrRoots(info.st_uid) || (info.st_mode & S_IWOTH) != 0) return true;
+    if ((info.st_mode & S_IWGRP) == 0) return false;
+    return !isTheUsersOwnGroup(info.st_gid, ::geteuid()) || hasAccessList(fd);
 }
 
 void emptyFolderAt(int folder, int level) {
@@ -151,8 +213,13 @@ Found walkFrom(Fd current, std::filesystem::path path, std::deque<Step> steps, K
         if (S_ISLNK(info.st_mode)) {
             if (!isOursOrRoots(info.st_uid))
                 return refused(step.inLink ? "a link to something of another user" : "a link of another user");
-            if (info.st_uid != user && !onlyRootCouldHavePut(current.get()))
-                return refused("a link of root's in a folder others may write");
+            // Root's link is the system's layout, and a link with a second name is the user's (or
+            // root's), only where nobody else could have put it: whoever may add names to the
+            // folder may have given one of them this name.
+            const bool rootsLink = info.st_uid != user;
+            if ((rootsLink || info.st_nlink > 1) && PathWalk::othersMayWrite(current.get()))
+                return refused(rootsLink ? "a link of root's in a folder others may write"
+                                         : "a link with another name, in a folder others may write");
             if (++links > kMostLinks) return refused("a loop of links");
             std::filesystem::path leadsTo;
             std::string why;
@@ -202,6 +269,11 @@ Found walkFrom(Fd current, std::filesystem::path path, std::deque<Step> steps, K
 }
 
 }  // namespace
+
+bool othersMayWrite(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) != 0 || othersMayWrite(fd, info);
+}
 
 std::vector<std::string> namesIn(int folder) {
     std::vector<std::string> names;
@@ -352,7 +424,7 @@ std::string whyOthersCouldChange(const std::filesystem::path& at) {
         struct stat holder {};
         if (!current.ok() || ::fstat(current.get(), &holder) != 0) return path.string() + ": " + std::strerror(errno);
         if (!isOursOrRoots(holder.st_uid)) return path.string() + " is a folder of another user";
-        const bool shared = (holder.st_mode & kOthersMayWrite) != 0;
+        const bool shared = othersMayWrite(current.get(), holder);
         if (shared && (holder.st_mode & S_ISVTX) == 0) return "others may change " + path.string();
         if (steps.empty()) return {};
         const Step step = std::move(steps.front());
@@ -375,6 +447,7 @@ std::string whyOthersCouldChange(const std::filesystem::path& at) {
         // In a shared folder only the owner of a name may rename or remove it.
         if (shared && !isOursOrRoots(info.st_uid)) return there.string() + " is another user's, in a shared folder";
         if (S_ISLNK(info.st_mode)) {
+            if (shared && info.st_nlink > 1) return there.string() + " is a link with another name, in a shared folder";
             if (++links > kMostLinks) return there.string() + ": a loop of links";
             std::filesystem::path leadsTo;
             std::string why;
@@ -388,7 +461,7 @@ std::string whyOthersCouldChange(const std::filesystem::path& at) {
         }
         if (last && !S_ISDIR(info.st_mode)) {
             if (!isOursOrRoots(info.st_uid)) return there.string() + " is another user's";
-            if ((info.st_mode & kOthersMayWrite) != 0) return "others may change " + there.string();
+            if (othersMayWrite(next.get(), info)) return "others may change " + there.string();
             return {};
         }
         if (!S_ISDIR(info.st_mode)) return there.string() + ": " + std::strerror(ENOTDIR);

@@ -11,9 +11,10 @@
 // How a place of ours is found: from the root, one name at a time, each opened without following
 // and looked at, so that nobody's link or swap on the way takes us somewhere else. A link is
 // followed only where the user made it (their dotfiles) or root did in a folder that nobody else
-// may write (/home a link to /var/home); what a link leads to must then be the user's. The walk
-// ends holding a descriptor, and every later step goes through it: a name swapped on the way
-// after the walk changes nothing.
+// may write (/home a link to /var/home); what a link leads to must then be the user's. A link
+// with a second name is followed only in such a folder too: elsewhere anyone may have linked it
+// there. The walk ends holding a descriptor, and every later step goes through it: a name
+// swapped on the way after the walk changes nothing.
 namespace quillfen::PathWalk {
 
 // An open descriptor, closed when it goes.
@@ -33,6 +34,12 @@ public:
 private:
     int fd_;
 };
+
+// Whether someone other than the user and root may write the folder (or file) open at `fd`: it is
+// another user's, others may write it, or its group may and is not the user's own (a group whose
+// one member is the user), or an access list lets others in. Fails closed: what cannot be looked
+// at counts as shared.
+bool othersMayWrite(int fd);
 
 // The names in an open folder ("." and ".." left out), listed through a descriptor of its own so
 // that the caller's keeps its place.
@@ -97,9 +104,9 @@ Private privateFolder(const std::filesystem::path& folder);
 // Why someone other than the user and root could change what `path` leads to before another
 // program runs it by that name; empty when nobody could. Every folder from the root to it is
 // root's or the user's, and one that others may write is sticky with the next step root's or
-// the user's; links are followed and their way is held to the same rule; the file, when it is
-// there, is root's or the user's and nobody else may write it. A name not there yet is no reason
-// unless it is in a shared folder, where anyone may make it first.
+// the user's and no link with a second name; links are followed and their way is held to the
+// same rule; the file, when it is there, is root's or the user's and nobody else may write it. A
+// name not there yet is no reason unless it is in a shared folder, where anyone may make it first.
 std::string whyOthersCouldChange(const std::filesystem::path& path);
 
 }  // namespace quillfen::PathWalk

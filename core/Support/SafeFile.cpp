@@ -437,8 +437,9 @@ std::error_code create(const std::filesystem::path& file, const Pieces& pieces, 
 }
 
 std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::string_view bytes) {
+    const Found found = place(file, Kind::file);
     // Read and write: the last byte tells whether the file ends inside a line.
-    Opened opened = openOwn(file, O_RDWR | O_APPEND | O_CREAT);
+    Opened opened = openFound(found, O_RDWR | O_APPEND | O_CREAT).opened;
     Fd fd(opened.fd);
     if (!fd.ok()) {
         if (!opened.refusal.empty()) {
@@ -454,10 +455,12 @@ std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::str
         refuse(file, "owned by another user");
         return std::nullopt;
     }
-    // Whoever made the other name, and whatever file of the user's it is, the line would land
-    // there too: the journal waits until the file has one name again.
-    if (info.st_nlink > 1) {
-        refuse(file, "a file with another name (a hard link)");
+    // The line lands under the other name too. Where nobody but the user may add names to the
+    // folder, only they could have made ours a second name of another file: a snapshot of theirs
+    // (cp -al) holds the other. Elsewhere ours may have been made a name of any file of theirs.
+    if (info.st_nlink > 1 && PathWalk::othersMayWrite(found.folder.get())) {
+        refuse(file, "a file with another name (a hard link), in a folder others may write; lines are not kept while "
+                     "it lasts");
         return std::nullopt;
     }
     char last = '\n';

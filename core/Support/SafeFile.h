@@ -117,8 +117,9 @@ using Pieces = std::function<bool(const Sink&)>;
 // Appends the bytes to a regular file of ours (created 0600) in one write, starting a new line
 // first when the file ends inside one (a write cut short by a crash), so the cut line stays a
 // line of its own; through the user's own link, to what it leads to. Any other link, a file of
-// another user, a file with a second name (a hard link: the line would reach that name too) or
-// anything but a regular file is refused. Gives the file's size after the append.
+// another user, anything but a regular file, or a file with a second name (a hard link: the line
+// reaches that name too) in a folder that others may write is refused. Gives the file's size
+// after the append.
 std::optional<std::uintmax_t> append(const std::filesystem::path& file, std::string_view bytes);
 
 // Removes the file of ours, or a link in its place as a link, from its folder; nothing there is

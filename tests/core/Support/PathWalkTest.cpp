@@ -1,14 +1,21 @@
 #include "Support/PathWalk.h"
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <iterator>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "support/TestEnvironment.h"
+#include "support/WrappedAccounts.h"
 
 namespace quillfen {
 namespace {
@@ -44,6 +51,7 @@ TEST(PathWalk, APathRunLaterIsTrustedOnlyWhenNobodyButTheUserAndRootCanChangeWha
     ::chmod((root / "shared").c_str(), 0777);
     folder(root / "team/mine", user, 0755);
     ::chmod((root / "team").c_str(), 0775);
+    ::lchown((root / "team").c_str(), user, another);
     folder(root / "theirs/mine", user, 0755);
     ::lchown((root / "theirs").c_str(), another, another);
     folder(root / "sticky/their-folder", another, 0755);
@@ -81,6 +89,132 @@ TEST(PathWalk, APathRunLaterIsTrustedOnlyWhenNobodyButTheUserAndRootCanChangeWha
     };
     for (const auto& c : cases)
         EXPECT_EQ(PathWalk::whyOthersCouldChange(c.path), c.why) << c.what;
+}
+
+// Accounts as Debian and Ubuntu lay them out: each user has a group of their own (ada's, with
+// umask 002 her folders are 0775), beside groups of other kinds.
+constexpr unsigned kAda = test::kThirdUser;
+constexpr const char* kPasswd =
+    "root:x:0:0::/root:/bin/sh\n"
+    "ada:x:65533:65533::/home/ada:/bin/sh\n"
+    "bob:x:65534:65534::/home/bob:/bin/sh\n"
+    "carl:x:2003:2003::/home/carl:/bin/sh\n";
+constexpr const char* kGroup =
+    "root:x:0:\n"
+    "ada:x:65533:\n"
+    "bob:x:65534:\n"
+    "listed:x:2001:ada\n"
+    "team:x:2002:ada,bob\n"
+    "carl:x:2003:ada\n"
+    "games:x:60:\n"
+    "staff:x:50:ada,bob\n";
+
+// As the user, seeing those accounts: for each folder, why others could change a program in it,
+// and why root's link in it is not followed.
+[[maybe_unused]] const bool kFoldersJudged =
+    test::registerChildStep("judge-folders", [](const std::vector<std::string>& folders) {
+        std::string said;
+        for (const fs::path folder : folders) {
+            said += PathWalk::whyOthersCouldChange(folder / "quillfen") + "|" +
+                    PathWalk::place(folder / "roots-link", PathWalk::Kind::folder).refusal + "\n";
+        }
+        return said;
+    });
+
+// An access list that lets one more user write: the group bits become its mask.
+bool letAnotherUserWrite(const fs::path& path) {
+    struct Entry {
+        std::uint16_t tag, permissions;
+        std::uint32_t id;
+    };
+    constexpr std::uint32_t kVersion = 2, kNoId = ~0u;
+    const Entry entries[] = {{0x01, 7, kNoId}, {0x02, 7, test::kAnotherUser}, {0x04, 7, kNoId}, {0x10, 7, kNoId},
+                             {0x20, 5, kNoId}};
+    std::string list(reinterpret_cast<const char*>(&kVersion), sizeof kVersion);
+    list.append(reinterpret_cast<const char*>(entries), sizeof entries);
+    return ::setxattr(path.c_str(), "system.posix_acl_access", list.data(), list.size(), 0) == 0;
+}
+
+// A folder its group may write counts as the user's only when the group's one member is the user,
+// for the program run later by name and for root's link alike.
+TEST(PathWalk, AFolderItsGroupMayWriteIsTheUsersOnlyWhenTheUserIsTheGroupsOneMember) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can lay out folders of other users and groups";
+    test::TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    const auto hers = folder(dir.path() / "hers", kAda, 0700);
+    const struct {
+        const char* what;
+        const char* folders;  // each made 0775, of `owner` and `group`; the first is the one shared
+        unsigned owner;
+        unsigned group;
+        bool accessList;
+        bool shared;
+    } cases[] = {
+        {"the user's own group", "own", kAda, 65533, false, false},
+        {"a group that lists the user alone", "listed", kAda, 2001, false, false},
+        {"a group that lists a second member", "team", kAda, 2002, false, true},
+        {"another account's primary group", "carls", kAda, 2003, false, true},
+        {"a group with no member at all", "games", kAda, 60, false, true},
+        {"the user's own group, with an access list", "acl", kAda, 65533, true, true},
+        {"root's folder of group staff, which has a second member", "staff", 0, 50, false, true},
+        {"a home and its .local of the user's own group", "home/.local/bin", kAda, 65533, false, false},
+        {"a home and its .local of a shared group", "shared-home/.local/bin", kAda, 2002, false, true},
+    };
+    std::vector<std::string> folders;
+    for (const auto& c : cases) {
+        fs::path at = dir.path();
+        for (const auto& name : fs::path(c.folders)) {
+            at /= name;
+            fs::create_directory(at);
+            ASSERT_EQ(::chown(at.c_str(), c.owner, c.group), 0);
+            ::chmod(at.c_str(), 0775);
+        }
+        if (c.accessList && !letAnotherUserWrite(at)) GTEST_SKIP() << "this file system keeps no access lists";
+        fs::create_directory_symlink(hers, at / "roots-link");
+        folders.push_back(at);
+    }
+    const auto said = test::WrappedAccounts(kPasswd, kGroup).run("judge-folders", kAda, 65533, folders);
+    ASSERT_TRUE(said) << "the child could not judge: is libnss-wrapper installed?";
+    std::istringstream lines(*said);
+    for (const auto& c : cases) {
+        std::string line;
+        std::getline(lines, line);
+        const auto first = dir.path() / *fs::path(c.folders).begin();
+        EXPECT_EQ(line, c.shared ? "others may change " + first.string() + "|a link of root's in a folder others may write"
+                                 : "|")
+            << c.what;
+    }
+}
+
+// Another user gives the user's own link a second name in a home others may write: the link is
+// the user's, its name there may not be.
+TEST(PathWalk, TheUsersLinkGivenASecondNameInAFolderOthersMayWriteIsNotFollowedNorTrusted) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can act as two other users";
+    test::UnprotectedHardLinks unprotected;
+    if (!unprotected.active()) GTEST_SKIP() << "fs.protected_hardlinks cannot be turned off here";
+    test::TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    const auto home = folder(dir.path() / "home", kAda, 01777);
+    const auto project = folder(home / "projects/p1", kAda, 0755);
+    const auto current = folder(home / "links", kAda, 0755) / "current";
+    fs::create_directory_symlink(project, current);
+    ASSERT_EQ(::lchown(current.c_str(), kAda, kAda), 0);
+    ASSERT_EQ(test::asUser(test::kAnotherUser,
+                           [&] { return ::link(current.c_str(), (home / ".ostrel").c_str()) == 0 ? 0 : 1; }),
+              0);
+
+    const int failed = test::asUser(kAda, [&] {
+        const bool held[] = {
+            PathWalk::place(current / "decisions-log.jsonl", PathWalk::Kind::file).ok(),
+            PathWalk::place(home / ".ostrel/decisions-log.jsonl", PathWalk::Kind::file).refusal ==
+                "a link with another name, in a folder others may write",
+            PathWalk::whyOthersCouldChange(home / ".ostrel/prompt-cadence-hook.sh") ==
+                (home / ".ostrel").string() + " is a link with another name, in a shared folder",
+        };
+        const auto* first = std::find(std::begin(held), std::end(held), false);
+        return static_cast<int>(first - std::begin(held) + 1) % static_cast<int>(std::size(held) + 1);
+    });
+    EXPECT_EQ(failed, 0) << "the first check that failed, counted from 1";
 }
 
 // The work folder of a program that installs what it downloads: never a link, not even the

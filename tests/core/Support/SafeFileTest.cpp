@@ -355,10 +355,11 @@ TEST(SafeFile, RootsLinkThatAnotherUserLinkedIntoAFolderOthersMayWriteIsNotFollo
     EXPECT_EQ(test::readFile(home / "settings.json"), "theirs");
 }
 
-// Whoever gave the user's notes a second name, a journal line appended under that name would
-// reach the notes too.
+// Whoever gave the user's notes a second name in a folder others may write, a journal line
+// appended under that name would reach the notes too.
 TEST(SafeFile, AnAppendNeverReachesAnotherNameOfTheFile) {
     test::TempDir dir;
+    ::chmod(dir.path().c_str(), 01777);
     test::CapturedSystemLog log;
     const auto notes = dir.path() / "notes.txt";
     test::writeFile(notes, "mine\n");
@@ -368,6 +369,38 @@ TEST(SafeFile, AnAppendNeverReachesAnotherNameOfTheFile) {
     EXPECT_FALSE(SafeFile::append(journal, "{\"kind\":\"face\"}\n"));
     EXPECT_EQ(test::readFile(notes), "mine\n");
     EXPECT_EQ(linesNaming(log, journal), 1u);
+}
+
+// A snapshot of the user's (cp -al) gives the journal a second name. Where nobody else may add
+// names to its folder, only the user could have made ours one, and the lines go on; elsewhere ours
+// may be a name given to any file of the user's, and the log says that the lines are lost.
+TEST(SafeFile, AnAppendToAFileWithASecondNameGoesOnOnlyInAFolderNobodyElseMayWrite) {
+    test::TempDir dir;
+    test::CapturedSystemLog log;
+    const struct {
+        const char* folder;
+        mode_t mode;
+        bool kept;
+    } cases[] = {{"private", 0700, true}, {"readable", 0755, true}, {"open", 0777, false}, {"sticky", 01777, false}};
+    for (const auto& c : cases) {
+        const auto folder = dir.path() / c.folder;
+        fs::create_directory(folder);
+        ::chmod(folder.c_str(), c.mode);
+        const auto snapshot = dir.path() / (std::string(c.folder) + ".snapshot");
+        test::writeFile(snapshot, "old\n");
+        const auto journal = folder / "decisions-log.jsonl";
+        ASSERT_EQ(::link(snapshot.c_str(), journal.c_str()), 0);
+        EXPECT_EQ(SafeFile::append(journal, "new\n"), c.kept ? std::optional<std::uintmax_t>(8) : std::nullopt)
+            << c.folder;
+        EXPECT_EQ(test::readFile(snapshot), c.kept ? "old\nnew\n" : "old\n") << c.folder;
+        EXPECT_EQ(linesNaming(log, journal), c.kept ? 0u : 1u) << c.folder;
+    }
+    EXPECT_EQ(std::count_if(log.lines.begin(), log.lines.end(),
+                            [](const std::string& line) {
+                                return line.find("a file with another name (a hard link)") != std::string::npos &&
+                                       line.find("lines are not kept while it lasts") != std::string::npos;
+                            }),
+              2);
 }
 
 // Whatever is named like a copy kept aside but is not the user's own file is neither counted
