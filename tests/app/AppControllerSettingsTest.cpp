@@ -8,8 +8,13 @@
 #include "AppController.h"
 #include "ClaudeFaceScripts.h"
 #include "LoginItem.h"
+#include "RunningCopy.h"
+#include "UI/MossToggle.h"
 #include "UI/OnboardingScreen.h"
+#include "UI/ParagraphLabel.h"
+#include "UI/SettingsView.h"
 #include "platform/linux/DesktopNotificationsLinux.h"
+#include "support/CapturedSystemLog.h"
 #include "support/ShellHarness.h"
 #include "support/FakeEventStore.h"
 #include "support/FileTimes.h"
@@ -74,6 +79,27 @@ TEST(AppControllerSettings, TheSettingsShowTheMachinesOwnState) {
         EXPECT_TRUE(m.selfUpdate()) << c.name;
         EXPECT_TRUE(m.showDesktopPane()) << c.name;
     }
+}
+
+// This test program is a copy run from its build folder, which may write neither the autostart
+// entry nor the keep-alive unit: the note under the switch says why in the words of the log.
+TEST(AppControllerSettings, TheLoginSwitchThatCannotTakeEffectSaysWhyInTheWordsOfTheLog) {
+    test::Harness h;
+    h.start(kDeveloper);
+    h.controller->openSettingsWindow();
+    SettingsView* view = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->isVisible() && top->findChild<SettingsView*>()) view = top->findChild<SettingsView*>();
+    ASSERT_NE(view, nullptr);
+    test::CapturedSystemLog log;
+    auto* toggle = view->findChild<MossToggle*>("launchAtLogin");
+    toggle->click();
+    ASSERT_TRUE(test::spinUntil([&] { return !toggle->isOn(); })) << "the refill turns it back off";
+    const std::string why = " not written: this copy does not run from the installed build (" +
+                            RunningCopy::recorded().build().string() + ")";
+    EXPECT_EQ(log.lines, std::vector<std::string>{"login-item: login item" + why});
+    EXPECT_EQ(view->findChild<ParagraphLabel*>("launchAtLoginNote")->text().toStdString(),
+              "login item" + why + "\nLaunchAgent" + why);
 }
 
 TEST(AppControllerSettings, TurningTheDesktopPaneOffKeepsTheChoiceAndHidesThePaneAtOnce) {
