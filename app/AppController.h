@@ -348,6 +348,9 @@ private:
     void dropWaitingSteps();
     void onSessionWake();
     void noteOnce(const char* key, std::string_view category, std::string_view message);
+    // Whether there is a location service to ask for the place; a missing one is noted once,
+    // as a missing tray host is.
+    bool hasLocationService();
 
     Desktop desktop_;
     RunKind run_;

@@ -186,8 +186,8 @@ void AppController::requestWeather(std::function<void(bool)> answer) {
     }
     if (!locationProvider_ && desktop_.makeLocationManager)
         locationProvider_ = std::make_unique<LocationProvider>(desktop_.makeLocationManager());
-    if (!locationProvider_) {
-        answer(false);
+    if (!hasLocationService()) {
+        answerLater(answer, false);
         return;
     }
     auto& manager = locationProvider_->manager();

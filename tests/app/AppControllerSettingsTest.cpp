@@ -14,6 +14,7 @@
 #include "UI/ParagraphLabel.h"
 #include "UI/SettingsView.h"
 #include "platform/linux/DesktopNotificationsLinux.h"
+#include "platform/linux/LocationManagerLinux.h"
 #include "support/CapturedSystemLog.h"
 #include "support/ShellHarness.h"
 #include "support/FakeEventStore.h"
@@ -173,6 +174,34 @@ TEST(AppControllerSettings, TheWeatherGrantAsksTheLocationServiceOnlyForACoarseL
         }
         EXPECT_EQ(h.journal, c.asked) << c.mode;
     }
+}
+
+// Without a bus a request is never answered, not even with an error: the missing service is seen
+// before anything is asked of it, and said once however often the place is wanted.
+TEST(AppControllerSettings, AMissingLocationServiceIsLoggedOnceAndTheWeatherIsRefused) {
+    test::PrivateBus bus;
+    test::BusConnection withoutGeoClue(bus);
+    const QString nowhere = QStringLiteral("quillfen-test-no-system-bus");
+    auto noBus = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), nowhere);
+    for (QDBusConnection* connection : {&noBus, &*withoutGeoClue}) {
+        test::CapturedSystemLog log;
+        test::Harness h;
+        h.locationService = [&] { return makeGeoClueLocationManager(*connection); };
+        // The launch and the sky check ask for the place, then the onboarding's "Allow" twice.
+        h.start({{"TAVRYN_RENDER_NONE", ""}, {"TAVRYN_LOCATION_MODE", "coreLocationCoarse"}});
+        h.controller->refreshSky();
+        h.controller->openOnboarding(OnboardingBeat::optionalContext, OnboardingModel::Entry::firstRun);
+        std::vector<bool> answers;
+        for (std::size_t allow = 1; allow <= 2; ++allow) {
+            h.controller->onboardingModel()->requestWeather([&](bool granted) { answers.push_back(granted); });
+            ASSERT_TRUE(test::spinUntil([&] { return answers.size() == allow; }));
+        }
+        EXPECT_EQ(answers, (std::vector<bool>{false, false}));
+        std::erase_if(log.lines, [](const std::string& line) { return line.rfind("location:", 0) != 0; });
+        EXPECT_EQ(log.lines, std::vector<std::string>{"location: no location service (GeoClue) is on the system "
+                                                      "bus: the sky is asked without a location"});
+    }
+    QDBusConnection::disconnectFromBus(nowhere);
 }
 
 TEST(AppControllerSettings, TheOnboardingKeepsThePromiseAndReadsTheCalendarItWasGranted) {
