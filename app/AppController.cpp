@@ -130,7 +130,7 @@ void AppController::applicationDidFinishLaunching() {
     if (config_.locationMode == LocationMode::coreLocationCoarse) {
         if (!locationProvider_ && desktop_.makeLocationManager)
             locationProvider_ = std::make_unique<LocationProvider>(desktop_.makeLocationManager());
-        if (locationProvider_ && !onboardingOpened) {
+        if (!onboardingOpened && hasLocationService()) {
             auto& manager = locationProvider_->manager();
             switch (manager.authorizationStatus()) {
                 case LocationAuthorization::notDetermined:
@@ -156,6 +156,14 @@ void AppController::applicationDidFinishLaunching() {
     if (run_.inspect) openInspectWindow(false);
     if (run_.inspectDev) openInspectWindow(true);
     runDeveloperHooks();
+}
+
+bool AppController::hasLocationService() {
+    if (!locationProvider_) return false;
+    if (locationProvider_->manager().serviceAvailable()) return true;
+    noteOnce("no-location", "location",
+             "no location service (GeoClue) is on the system bus: the sky is asked without a location");
+    return false;
 }
 
 void AppController::applyStoredBoundary() {

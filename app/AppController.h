@@ -174,6 +174,8 @@ public:
 
     // Windows and the tray.
     void buildStatusItem();
+    // The stone's click: the panel while a nudge waits that no notification shows, else the
+    // rhythm window.
     void togglePanel();
     WindowSlotAction openInspectWindow(bool dev);
     void openSettingsWindow();
@@ -311,6 +313,8 @@ private:
     void showNudge(const NudgeCopy& copy, std::uint64_t variant);
     void showPopover();
     void closePopover();
+    // A nudge is on the panel, unanswered, and no notification shows it.
+    bool nudgeWaitsUnseen() const;
     // The primary action, by what the panel says the ask on it wants.
     void performPrimaryStep();
     void performPanelPrimary();
@@ -344,6 +348,9 @@ private:
     void dropWaitingSteps();
     void onSessionWake();
     void noteOnce(const char* key, std::string_view category, std::string_view message);
+    // Whether there is a location service to ask for the place; a missing one is noted once,
+    // as a missing tray host is.
+    bool hasLocationService();
 
     Desktop desktop_;
     RunKind run_;

@@ -112,6 +112,9 @@ void AppController::refreshSky() {
     FarlumeClient client(config_, desktop_.httpFetcher);
     std::optional<CoarseLocation> location;
     if (locationProvider_) location = locationProvider_->lastFix();
+    // A place never fixed may have no service behind it, which is noted; a fix taken earlier
+    // still serves.
+    if (locationProvider_ && !location) (void)hasLocationService();
     QPointer<AppController> self(this);
     // Several checks may be out at once; the last to come back wins.
     work_->run<SkyVerdict>(

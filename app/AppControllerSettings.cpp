@@ -5,7 +5,9 @@
 #include "AppController.h"
 #include "ClaudeFaceInstaller.h"
 #include "ClaudeFaceScripts.h"
+#include "LaunchAgent.h"
 #include "LoginItem.h"
+#include "RunningCopy.h"
 #include "SelfUpdater.h"
 #include "Signals/AIToolReader.h"
 #include "Support/Paths.h"
@@ -45,6 +47,13 @@ void AppController::refreshSettingsModel() {
     const LoginItem::State login = LoginItem::state();
     settingsModel_.setLaunchAtLogin(login == LoginItem::State::enabled);
     settingsModel_.setLoginItemNote(SettingsModel::loginItemNoteFor(LoginItem::toString(login)));
+    // Why the switch cannot turn on or the keep-alive cannot come, judged now by the rule their
+    // writes follow, in the words of their log lines.
+    const auto installed = RunningCopy::installed();
+    std::string refusal = login == LoginItem::State::enabled ? "" : LoginItem::refusal(installed);
+    if (auto unit = LaunchAgent::refusal(installed); !unit.empty())
+        refusal += (refusal.empty() ? "" : "\n") + unit;
+    settingsModel_.setLoginRefusal(refusal);
     settingsModel_.setShowDesktopPane(!desktop_.defaults.boolean(kDesktopPaneHiddenKey).value_or(false));
     settingsModel_.setCalendarBreaks(desktop_.defaults.boolean(CalendarBreakScheduler::kEnabledKey).value_or(false));
     settingsModel_.setSelfUpdate(SelfUpdater::isEnabled(desktop_.defaults));
@@ -177,8 +186,8 @@ void AppController::requestWeather(std::function<void(bool)> answer) {
     }
     if (!locationProvider_ && desktop_.makeLocationManager)
         locationProvider_ = std::make_unique<LocationProvider>(desktop_.makeLocationManager());
-    if (!locationProvider_) {
-        answer(false);
+    if (!hasLocationService()) {
+        answerLater(answer, false);
         return;
     }
     auto& manager = locationProvider_->manager();

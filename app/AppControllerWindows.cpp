@@ -57,7 +57,18 @@ void AppController::buildStatusItem() {
 }
 
 void AppController::togglePanel() {
+    // A nudge no notification shows would be seen nowhere else: the stone opens the panel with
+    // it, as the notification would. Unlike a tap on the notification, whose words the user has
+    // read, the click takes no step: the panel's buttons answer the nudge.
+    if (nudgeWaitsUnseen()) {
+        showPopover();
+        return;
+    }
     openInspectWindow(false);
+}
+
+bool AppController::nudgeWaitsUnseen() const {
+    return shownNudge_.has_value() && panelModel_.askOpen() && !(notifications_ && notifications_->showsNewest());
 }
 
 WindowSlotAction AppController::openInspectWindow(bool dev) {

@@ -123,26 +123,33 @@ bool install() {
     return install(*runner, RunningCopy::installed());
 }
 
-bool install(CommandRunner& runner, const std::optional<RunningCopy::Installation>& installed) {
-    if (SingleInstance::isOneShotRun(processEnvironment())) return false;
+std::string refusal(const std::optional<RunningCopy::Installation>& installed) {
+    const std::string refused = "LaunchAgent not written: ";
     if (!installed) {
-        SystemLog::notice(kCategory, "LaunchAgent not written: this copy does not run from the installed build (" +
-                                         RunningCopy::recorded().build().string() + ")");
-        return false;
-    }
-
-    const auto wrapper = wrapperFile();
-    if (auto unmade = SafeFile::makeFolders(wrapper.parent_path())) {
-        SystemLog::notice(kCategory, "could not write keepalive wrapper: " + unmade.why);
-        return false;
+        return refused + "this copy does not run from the installed build (" +
+               RunningCopy::recorded().build().string() + ")";
     }
     // systemd runs the wrapper by its name, and the wrapper the launcher by its name, long after
     // this: they are named only where nobody else could put a program of theirs in the way.
-    for (const auto& path : {wrapper, installed->launcher()}) {
-        if (auto why = PathWalk::whyOthersCouldChange(path); !why.empty()) {
-            SystemLog::notice(kCategory, "LaunchAgent not written: " + why);
+    for (const auto& path : {wrapperFile(), installed->launcher()}) {
+        if (auto why = PathWalk::whyOthersCouldChange(path); !why.empty()) return refused + why;
+    }
+    return {};
+}
+
+bool install(CommandRunner& runner, const std::optional<RunningCopy::Installation>& installed) {
+    if (SingleInstance::isOneShotRun(processEnvironment())) return false;
+    const auto wrapper = wrapperFile();
+    // The wrapper's own folder is judged too, so it is made first.
+    if (installed) {
+        if (auto unmade = SafeFile::makeFolders(wrapper.parent_path())) {
+            SystemLog::notice(kCategory, "could not write keepalive wrapper: " + unmade.why);
             return false;
         }
+    }
+    if (auto refused = refusal(installed); !refused.empty()) {
+        SystemLog::notice(kCategory, refused);
+        return false;
     }
     if (auto error = SafeFile::replace(wrapper, wrapperScript(installed->build(), installed->launcher()),
                                        SafeFile::kScriptMode)) {

@@ -29,6 +29,11 @@ std::filesystem::path wrapperFile();
 bool install();
 bool install(CommandRunner& runner, const std::optional<RunningCopy::Installation>& installed);
 
+// Why the unit cannot be written for this copy, in the words of the line `install` logs for it
+// (a copy that is not installed, a wrapper or launcher others could change); empty when nothing
+// stands in the way.
+std::string refusal(const std::optional<RunningCopy::Installation>& installed);
+
 // Stops and disables the service and deletes both files; silent about what was not there.
 void disable();
 void disable(CommandRunner& runner);

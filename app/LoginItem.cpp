@@ -18,6 +18,7 @@ namespace quillfen::LoginItem {
 namespace {
 
 constexpr const char* kCategory = "login-item";
+constexpr const char* kDeferred = "login-item registration deferred: ";
 
 constexpr EnumName<State> kStates[] = {
     {State::enabled, "enabled"},
@@ -65,33 +66,37 @@ State enable() {
     return enable(RunningCopy::installed());
 }
 
+std::string refusal(const std::optional<RunningCopy::Installation>& installed) {
+    if (!installed) {
+        return "login item not written: this copy does not run from the installed build (" +
+               RunningCopy::recorded().build().string() + ")";
+    }
+    const auto launcher = installed->launcher();
+    // The desktop starts the launcher by its name at every login: named only where nobody else
+    // could put a program of theirs in the way.
+    const std::string why = desktopEntry(launcher) ? PathWalk::whyOthersCouldChange(launcher)
+                                                   : "no Exec line holds " + launcher.string();
+    return why.empty() ? why : kDeferred + why;
+}
+
 State enable(const std::optional<RunningCopy::Installation>& installed) {
     if (state() == State::enabled) return State::enabled;
-    if (!installed) {
-        SystemLog::notice(kCategory, "login item not written: this copy does not run from the installed build (" +
-                                         RunningCopy::recorded().build().string() + ")");
+    if (auto refused = refusal(installed); !refused.empty()) {
+        SystemLog::notice(kCategory, refused);
         return state();
     }
     const auto file = autostartFile();
-    const auto launcher = installed->launcher();
     std::string why;
-    auto text = desktopEntry(launcher);
-    if (!text) {
-        why = "no Exec line holds " + launcher.string();
-    } else if (why = PathWalk::whyOthersCouldChange(launcher); why.empty()) {
-        // The desktop starts the launcher by its name at every login: named only where nobody else
-        // could put a program of theirs in the way.
-        if (auto unmade = SafeFile::makeFolders(file.parent_path())) {
-            why = unmade.why;
-        } else if (auto error = FileLogStore(file).write(*text)) {
-            why = error.message();
-        }
+    if (auto unmade = SafeFile::makeFolders(file.parent_path())) {
+        why = unmade.why;
+    } else if (auto error = FileLogStore(file).write(*desktopEntry(installed->launcher()))) {
+        why = error.message();
     }
     if (why.empty()) {
         SystemLog::info(kCategory, "registered as a login item");
         return State::enabled;
     }
-    SystemLog::notice(kCategory, "login-item registration deferred: " + why);
+    SystemLog::notice(kCategory, kDeferred + why);
     return state();
 }
 

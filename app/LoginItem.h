@@ -28,6 +28,11 @@ std::filesystem::path autostartFile();
 // Autostart knows no approval step, so `requiresApproval` never comes from here.
 State state();
 
+// Why the entry cannot be written for this copy, in the words of the line `enable` logs for it
+// (a copy that is not installed, a launcher others could change); empty when nothing stands in
+// the way.
+std::string refusal(const std::optional<RunningCopy::Installation>& installed);
+
 // Writes the entry unless it is there; the state afterwards. The entry starts the
 // installation's launcher, by default the running copy's; a copy run from a build folder
 // (no installation) writes nothing and logs so.

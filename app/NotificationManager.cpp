@@ -9,7 +9,10 @@ NotificationManager::NotificationManager(DesktopNotifications& service, UserDefa
     : service_(service), defaults_(defaults), onPrimaryTapped_(std::move(onPrimaryTapped)) {
     events_ = service_.subscribe({
         [this](std::uint32_t id, const std::string& key) { didReceive(id, key); },
-        [this](std::uint32_t id) { ours_.erase(id); },
+        [this](std::uint32_t id) {
+            ours_.erase(id);
+            if (newest_ == id) newest_.reset();
+        },
     });
 }
 
@@ -36,6 +39,8 @@ bool NotificationManager::bannersAllowed() const {
 }
 
 void NotificationManager::fire(const NudgeCopy& copy) {
+    newest_.reset();
+    const std::uint64_t nudge = ++fired_;
     if (!bannersAllowed()) return;
     NotificationRequest request;
     request.title = copy.notificationTitle;
@@ -48,9 +53,10 @@ void NotificationManager::fire(const NudgeCopy& copy) {
         request.actions.emplace_back(kNotNowAction, "Not now");
     }
     auto alive = std::weak_ptr<bool>(alive_);
-    service_.notify(request, [this, alive](std::optional<std::uint32_t> id) {
-        if (alive.expired()) return;
-        if (id) ours_.insert(*id);
+    service_.notify(request, [this, alive, nudge](std::optional<std::uint32_t> id) {
+        if (alive.expired() || !id) return;
+        ours_.insert(*id);
+        if (nudge == fired_) newest_ = id;
     });
 }
 

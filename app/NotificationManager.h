@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -43,6 +44,10 @@ public:
     // A new notification for every nudge; none replaces another. Nothing is posted while the
     // user keeps nudges inside the application.
     void fire(const NudgeCopy& copy);
+    // Whether the newest nudge is on screen as a notification: the service took it and has not
+    // closed it since. Not while the user keeps nudges inside the application, nor when no
+    // service took it, nor before the service has answered.
+    bool showsNewest() const { return newest_.has_value(); }
 
     // What a response to one of our notifications does, by its action key.
     void didReceive(std::uint32_t id, const std::string& actionKey);
@@ -57,6 +62,10 @@ private:
     // The service's ids of our notifications still on screen; the bus tells every client of
     // every notification, so only these are ours to answer.
     std::set<std::uint32_t> ours_;
+    // The id of the newest nudge's notification while it is on screen.
+    std::optional<std::uint32_t> newest_;
+    // Counts the nudges fired, so an answer for an older one does not pass for the newest's.
+    std::uint64_t fired_ = 0;
     Subscription events_;
     // Answers that arrive after the manager is gone find this expired.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -24,6 +24,8 @@ public:
     // The delegate must outlive the manager or be replaced by nullptr first.
     virtual void setDelegate(LocationManagerDelegate* delegate) = 0;
     virtual LocationAuthorization authorizationStatus() const = 0;
+    // Whether a location service is there to ask: one runs, or can be started on the first call.
+    virtual bool serviceAvailable() const = 0;
     // The answer comes as an authorisation change.
     virtual void requestWhenInUseAuthorization() = 0;
     // One location, delivered as an update, or a failure.

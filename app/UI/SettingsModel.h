@@ -30,6 +30,9 @@ public:
 
     bool launchAtLogin() const { return launchAtLogin_; }
     const std::string& loginItemNote() const { return loginItemNote_; }
+    // Why the autostart entry or the keep-alive unit cannot be written, one line of the log for
+    // each; empty when neither is refused.
+    const std::string& loginRefusal() const { return loginRefusal_; }
     bool showDesktopPane() const { return showDesktopPane_; }
     bool calendarBreaks() const { return calendarBreaks_; }
     bool statuslineInstalled() const { return statuslineInstalled_; }
@@ -41,6 +44,7 @@ public:
 
     void setLaunchAtLogin(bool v) { assign(launchAtLogin_, v); }
     void setLoginItemNote(std::string v) { assign(loginItemNote_, std::move(v)); }
+    void setLoginRefusal(std::string v) { assign(loginRefusal_, std::move(v)); }
     void setShowDesktopPane(bool v) { assign(showDesktopPane_, v); }
     void setCalendarBreaks(bool v) { assign(calendarBreaks_, v); }
     void setStatuslineInstalled(bool v) { assign(statuslineInstalled_, v); }
@@ -58,6 +62,7 @@ public:
 private:
     bool launchAtLogin_ = false;
     std::string loginItemNote_;
+    std::string loginRefusal_;
     bool showDesktopPane_ = true;
     bool calendarBreaks_ = false;
     bool statuslineInstalled_ = false;

@@ -167,8 +167,11 @@ void SettingsView::setReduceMotion(bool reduce) {
 
 void SettingsView::refresh() {
     for (auto& [toggle, read] : toggles_) toggle->setOn(read(model_));
-    loginSub_->setText(model_.loginItemNote().empty() ? fixed("the being is back after every restart")
-                                                      : QString::fromStdString(model_.loginItemNote()));
+    // A refusal stands where the promise of coming back would be, which it makes untrue.
+    QStringList login;
+    for (const std::string* note : {&model_.loginItemNote(), &model_.loginRefusal()})
+        if (!note->empty()) login << QString::fromStdString(*note);
+    loginSub_->setText(login.isEmpty() ? fixed("the being is back after every restart") : login.join('\n'));
     selfUpdateSub_->setText(fixed("checks once a day, verifies the maker's signature, swaps quietly · you're on ") +
                             QString::fromStdString(model_.buildLabel()));
     const bool installed = model_.statuslineInstalled();

@@ -139,7 +139,8 @@ private:
         if (reply.type() == QDBusMessage::ReplyMessage || missingLogged_) return;
         missingLogged_ = true;
         SystemLog::info("notifications", "no notification service answers (" + reply.errorName().toStdString() +
-                                             "): nudges show only in the panel and the tray");
+                                             "): a nudge shows only in the panel, which a click on the stone in "
+                                             "the tray opens");
     }
 
     QDBusConnection bus_;

@@ -1,5 +1,6 @@
 #include "platform/linux/LocationManagerLinux.h"
 
+#include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -37,6 +38,16 @@ public:
 
     void setDelegate(LocationManagerDelegate* delegate) override { delegate_ = delegate; }
     LocationAuthorization authorizationStatus() const override { return status_; }
+
+    bool serviceAvailable() const override {
+        // Without a bus a call is never answered, not even with an error.
+        const QDBusConnectionInterface* bus = bus_.interface();
+        if (!bus_.isConnected() || bus == nullptr) return false;
+        if (bus->isServiceRegistered(kGeoClue).value()) return true;
+        // GeoClue mostly sleeps until the bus starts it for the first call.
+        const QDBusReply<QStringList> startable = bus->activatableServiceNames();
+        return startable.isValid() && startable.value().contains(kGeoClue);
+    }
 
     void requestWhenInUseAuthorization() override { start(); }
 

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+
 #include <nlohmann/json.hpp>
 
+#include "UI/InspectView.h"
+#include "platform/linux/DesktopNotificationsLinux.h"
 #include "support/QtTestSupport.h"
 #include "support/ShellHarness.h"
 
@@ -16,10 +20,11 @@ static auto* const env = test::addQtEnvironment();
 struct PanelScene {
     test::Harness h;
 
-    explicit PanelScene(bool observeOnly = false) {
+    explicit PanelScene(bool observeOnly = false, const std::function<void(test::Harness&)>& arrange = {}) {
         test::writeFile(h.home.dataDirectory() / "nudge-outcomes.json",
                         R"({"history":[],"pending":[{"firedAt":"2026-01-05T14:00:00Z","rhythmScoreAtFire":0.5}]})");
         h.appearance.reduce = true;  // an ask settles at once
+        if (arrange) arrange(h);
         h.start({{"TAVRYN_OBSERVE_ONLY", observeOnly ? "1" : "0"}, {"TAVRYN_RENDER_NONE", ""}});
         test::spinUntil([&] { return h.controller->ticksHandled() > 0; });
     }
@@ -33,6 +38,16 @@ struct PanelScene {
     std::optional<bool> recordedStep() {
         auto fire = nlohmann::json::parse(test::readFile(h.home.dataDirectory() / "nudge-outcomes.json"))["pending"][0];
         return fire.contains("explicitlyStepped") ? std::optional<bool>(fire["explicitlyStepped"]) : std::nullopt;
+    }
+    // A click on the stone in the tray: true when it opened the panel, false for the rhythm window.
+    bool clickTheStone() {
+        h.statusItem.handlers.activated();
+        bool rhythm = false;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            rhythm = rhythm || (top->isVisible() && top->findChild<InspectView*>() != nullptr);
+        const bool panel = h.controller->popover() && h.controller->popover()->isVisible();
+        EXPECT_NE(panel, rhythm);
+        return panel;
     }
     // A tap on the nudge's notification, as the notification service reports it.
     bool tapLeavesPanelOpen() {
@@ -61,6 +76,46 @@ TEST(AppControllerPanel, ThePrimaryActionSettlesTheAskByItsMoveAndRecordsTheStep
         EXPECT_EQ(s.recordedStep(), true);
         EXPECT_EQ(s.panel().askPhase(), AskPhase::hidden);
         EXPECT_FALSE(s.h.controller->menuBarModel().hasSomethingToSay());
+    }
+}
+
+// A nudge no notification shows is seen only in the panel: the stone opens the panel with it and
+// the click answers nothing; once the panel's answer is given, the stone opens the rhythm window.
+TEST(AppControllerPanel, TheStoneOpensThePanelWhileANudgeWaitsThatNoNotificationShows) {
+    test::PrivateBus bus;
+    test::BusConnection noDaemon(bus);
+    const auto noServer = makeDesktopNotifications(*noDaemon);
+    const struct {
+        const char* name;
+        bool keptInside, noServer, fires, closed, panel;
+    } cases[] = {
+        {"kept inside the app", true, false, true, false, true},
+        {"no notification server", false, true, true, false, true},
+        {"no nudge", false, false, false, false, false},
+        {"shown as a notification", false, false, true, false, false},
+        {"its notification closed", false, false, true, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PanelScene s(false, [&](test::Harness& h) {
+            if (c.keptInside) h.defaults.setBoolean(NotificationManager::kBannersAllowedKey, false);
+            if (c.noServer) h.notificationService = noServer.get();
+        });
+        if (c.fires) s.fire(MoveLabel::stepOutside);
+        // The service answers in the order asked: once this is answered, so is the nudge's post.
+        bool answered = false;
+        (c.noServer ? *noServer : s.h.notifications).probe([&](auto) { answered = true; });
+        ASSERT_TRUE(test::spinUntil([&] { return answered; }));
+        if (c.closed) s.h.notifications.close(1);
+        ASSERT_EQ(s.clickTheStone(), c.panel);
+        if (!c.panel) continue;
+        EXPECT_EQ(s.panel().askPhase(), AskPhase::expanding);
+        EXPECT_EQ(s.recordedStep(), std::nullopt) << "the click answers nothing";
+        s.panel().onDismiss();
+        ASSERT_TRUE(test::spinUntil([&] { return !s.panel().nudge(); }));
+        EXPECT_EQ(s.recordedStep(), false);
+        s.h.controller->popover()->hide();
+        EXPECT_FALSE(s.clickTheStone()) << "the answered nudge waits no more";
     }
 }
 

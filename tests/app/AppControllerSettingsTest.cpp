@@ -8,8 +8,14 @@
 #include "AppController.h"
 #include "ClaudeFaceScripts.h"
 #include "LoginItem.h"
+#include "RunningCopy.h"
+#include "UI/MossToggle.h"
 #include "UI/OnboardingScreen.h"
+#include "UI/ParagraphLabel.h"
+#include "UI/SettingsView.h"
 #include "platform/linux/DesktopNotificationsLinux.h"
+#include "platform/linux/LocationManagerLinux.h"
+#include "support/CapturedSystemLog.h"
 #include "support/ShellHarness.h"
 #include "support/FakeEventStore.h"
 #include "support/FileTimes.h"
@@ -74,6 +80,27 @@ TEST(AppControllerSettings, TheSettingsShowTheMachinesOwnState) {
         EXPECT_TRUE(m.selfUpdate()) << c.name;
         EXPECT_TRUE(m.showDesktopPane()) << c.name;
     }
+}
+
+// This test program is a copy run from its build folder, which may write neither the autostart
+// entry nor the keep-alive unit: the note under the switch says why in the words of the log.
+TEST(AppControllerSettings, TheLoginSwitchThatCannotTakeEffectSaysWhyInTheWordsOfTheLog) {
+    test::Harness h;
+    h.start(kDeveloper);
+    h.controller->openSettingsWindow();
+    SettingsView* view = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->isVisible() && top->findChild<SettingsView*>()) view = top->findChild<SettingsView*>();
+    ASSERT_NE(view, nullptr);
+    test::CapturedSystemLog log;
+    auto* toggle = view->findChild<MossToggle*>("launchAtLogin");
+    toggle->click();
+    ASSERT_TRUE(test::spinUntil([&] { return !toggle->isOn(); })) << "the refill turns it back off";
+    const std::string why = " not written: this copy does not run from the installed build (" +
+                            RunningCopy::recorded().build().string() + ")";
+    EXPECT_EQ(log.lines, std::vector<std::string>{"login-item: login item" + why});
+    EXPECT_EQ(view->findChild<ParagraphLabel*>("launchAtLoginNote")->text().toStdString(),
+              "login item" + why + "\nLaunchAgent" + why);
 }
 
 TEST(AppControllerSettings, TurningTheDesktopPaneOffKeepsTheChoiceAndHidesThePaneAtOnce) {
@@ -147,6 +174,34 @@ TEST(AppControllerSettings, TheWeatherGrantAsksTheLocationServiceOnlyForACoarseL
         }
         EXPECT_EQ(h.journal, c.asked) << c.mode;
     }
+}
+
+// Without a bus a request is never answered, not even with an error: the missing service is seen
+// before anything is asked of it, and said once however often the place is wanted.
+TEST(AppControllerSettings, AMissingLocationServiceIsLoggedOnceAndTheWeatherIsRefused) {
+    test::PrivateBus bus;
+    test::BusConnection withoutGeoClue(bus);
+    const QString nowhere = QStringLiteral("quillfen-test-no-system-bus");
+    auto noBus = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), nowhere);
+    for (QDBusConnection* connection : {&noBus, &*withoutGeoClue}) {
+        test::CapturedSystemLog log;
+        test::Harness h;
+        h.locationService = [&] { return makeGeoClueLocationManager(*connection); };
+        // The launch and the sky check ask for the place, then the onboarding's "Allow" twice.
+        h.start({{"TAVRYN_RENDER_NONE", ""}, {"TAVRYN_LOCATION_MODE", "coreLocationCoarse"}});
+        h.controller->refreshSky();
+        h.controller->openOnboarding(OnboardingBeat::optionalContext, OnboardingModel::Entry::firstRun);
+        std::vector<bool> answers;
+        for (std::size_t allow = 1; allow <= 2; ++allow) {
+            h.controller->onboardingModel()->requestWeather([&](bool granted) { answers.push_back(granted); });
+            ASSERT_TRUE(test::spinUntil([&] { return answers.size() == allow; }));
+        }
+        EXPECT_EQ(answers, (std::vector<bool>{false, false}));
+        std::erase_if(log.lines, [](const std::string& line) { return line.rfind("location:", 0) != 0; });
+        EXPECT_EQ(log.lines, std::vector<std::string>{"location: no location service (GeoClue) is on the system "
+                                                      "bus: the sky is asked without a location"});
+    }
+    QDBusConnection::disconnectFromBus(nowhere);
 }
 
 TEST(AppControllerSettings, TheOnboardingKeepsThePromiseAndReadsTheCalendarItWasGranted) {

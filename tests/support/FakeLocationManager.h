@@ -17,6 +17,7 @@ public:
 
     void setDelegate(LocationManagerDelegate* d) override { delegate = d; }
     LocationAuthorization authorizationStatus() const override { return status; }
+    bool serviceAvailable() const override { return true; }
     void requestWhenInUseAuthorization() override { ++authorizationRequests; }
     void requestLocation() override { ++locationRequests; }
 

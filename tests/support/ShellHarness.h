@@ -45,6 +45,7 @@ public:
         : journal_(journal), status_(status), delegate_(delegate) {}
     void setDelegate(LocationManagerDelegate* delegate) override { delegate_ = delegate; }
     LocationAuthorization authorizationStatus() const override { return status_; }
+    bool serviceAvailable() const override { return true; }
     void requestWhenInUseAuthorization() override { journal_.push_back("location.requestWhenInUseAuthorization"); }
     void requestLocation() override { journal_.push_back("location.requestLocation"); }
 
@@ -75,6 +76,8 @@ struct Harness {
     std::shared_ptr<EventStore> eventStore;
     LocationAuthorization locationStatus = LocationAuthorization::notDetermined;
     LocationManagerDelegate* locationDelegate = nullptr;
+    // A real location service in place of the journalled one, when a test sets one before the start.
+    std::function<std::unique_ptr<LocationManager>()> locationService;
     test::SteppedMotion motion;
     // The real engine and readers unless a test sets its own before the start.
     CoreParts core;
@@ -98,7 +101,8 @@ struct Harness {
                         eventStore,
                         network,
                         std::make_shared<SystemProcessRunner>(),
-                        [this] {
+                        [this]() -> std::unique_ptr<LocationManager> {
+                            if (locationService) return locationService();
                             return std::make_unique<JournalledLocationManager>(journal, locationStatus,
                                                                                locationDelegate);
                         },

@@ -64,6 +64,7 @@ struct GeoClueRig {
 
 TEST(LocationManagerLinux, AGrantGivesOneCityLevelFixAndStopsTheClient) {
     GeoClueRig rig(R"({"grant": true, "lat": 52.52, "lng": 13.405})");
+    EXPECT_TRUE(rig.manager->serviceAvailable());
     EXPECT_EQ(rig.manager->authorizationStatus(), LocationAuthorization::notDetermined);
     rig.manager->requestWhenInUseAuthorization();
 
@@ -105,6 +106,7 @@ TEST(LocationManagerLinux, ARefusalIsDeniedAndARequestFails) {
 
 TEST(LocationManagerLinux, NoLocationServiceCountsAsRestricted) {
     GeoClueRig rig(std::nullopt);
+    EXPECT_FALSE(rig.manager->serviceAvailable());
     rig.manager->requestWhenInUseAuthorization();
     ASSERT_TRUE(test::spinUntil([&] { return !rig.delegate.statuses.empty(); }));
     EXPECT_EQ(rig.delegate.statuses, std::vector<LocationAuthorization>{LocationAuthorization::restricted});
