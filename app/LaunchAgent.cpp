@@ -124,7 +124,7 @@ bool install() {
 }
 
 std::string refusal(const std::optional<RunningCopy::Installation>& installed) {
-    const std::string refused = "LaunchAgent not written: ";
+    const std::string refused = "keep-alive service not written: ";
     if (!installed) {
         return refused + "this copy does not run from the installed build (" +
                RunningCopy::recorded().build().string() + ")";

@@ -100,7 +100,7 @@ TEST(AppControllerSettings, TheLoginSwitchThatCannotTakeEffectSaysWhyInTheWordsO
                             RunningCopy::recorded().build().string() + ")";
     EXPECT_EQ(log.lines, std::vector<std::string>{"login-item: login item" + why});
     EXPECT_EQ(view->findChild<ParagraphLabel*>("launchAtLoginNote")->text().toStdString(),
-              "login item" + why + "\nLaunchAgent" + why);
+              "login item" + why + "\nkeep-alive service" + why);
 }
 
 TEST(AppControllerSettings, TurningTheDesktopPaneOffKeepsTheChoiceAndHidesThePaneAtOnce) {

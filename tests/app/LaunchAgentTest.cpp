@@ -90,7 +90,7 @@ TEST(LaunchAgent, ADeveloperRunOrABuildFolderCopyTouchesNothingAndEveryFailureIs
     } cases[] = {
         // This test program is such a copy.
         {"a copy run from its build folder", [](auto&, auto&) {},
-         {"launch-agent: LaunchAgent not written: this copy does not run from the installed build (" +
+         {"launch-agent: keep-alive service not written: this copy does not run from the installed build (" +
           RunningCopy::recorded().build().string() + ")"},
          RunningCopy::installed()},
         {"a demo run", [](auto&, auto&) { setenv("TAVRYN_DEMO_NUDGE", "", 1); }, {}},
@@ -132,7 +132,7 @@ TEST(LaunchAgent, NothingIsWrittenWhereAnotherUserCouldChangeTheProgramItRuns) {
     test::CapturedSystemLog log;
     test::RecordingCommandRunner runner;
     EXPECT_FALSE(LaunchAgent::install(runner, RunningCopy::Installation{"/opt/q"}));
-    EXPECT_EQ(log.lines, std::vector<std::string>{"launch-agent: LaunchAgent not written: " + theirs.string() +
+    EXPECT_EQ(log.lines, std::vector<std::string>{"launch-agent: keep-alive service not written: " + theirs.string() +
                                                   " is a folder of another user"});
     EXPECT_FALSE(fs::exists(LaunchAgent::wrapperFile()) || fs::exists(LaunchAgent::unitFile()));
     EXPECT_TRUE(runner.calls.empty());
