@@ -58,8 +58,9 @@ void AppController::refreshSettingsModel() {
     settingsModel_.setCalendarBreaks(desktop_.defaults.boolean(CalendarBreakScheduler::kEnabledKey).value_or(false));
     settingsModel_.setSelfUpdate(SelfUpdater::isEnabled(desktop_.defaults));
     settingsModel_.setBuildLabel(SelfUpdater::localVersion() + " (" + SelfUpdater::localSha() + ")");
+    // Only through the user's own links: another user's ~/.claude says nothing about ours.
     const auto claudeSettings = SafeFile::readWhole(Paths::home() / ".claude/settings.json",
-                                                    kMaxClaudeSettingsBytes, SafeFile::Links::follow);
+                                                    kMaxClaudeSettingsBytes, SafeFile::Links::ours);
     settingsModel_.setStatuslineInstalled(claudeSettings && claudeSettings->find("statusline-mirror.sh") != std::string::npos);
     settingsModel_.setClaudeFaceNote(claudeFaceNote_);
     const auto bridged = modifiedAt(healthBridgeFile());

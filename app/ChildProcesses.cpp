@@ -5,10 +5,11 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
+
+#include "Support/SafeFile.h"
 
 namespace quillfen::ChildProcesses {
 
@@ -20,11 +21,14 @@ struct Stat {
 };
 
 // /proc/<pid>/stat: "pid (comm) state ppid pgrp ..."; the command may hold spaces and
-// parentheses, so the fields are read after its last ')'.
+// parentheses, so the fields are read after its last ')'. The kernel gives it as one short line
+// and a size of 0, so it is read up to a cap, never to an end it might not have.
 bool readStat(pid_t pid, Stat& stat) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(in, line)) return false;
+    constexpr std::size_t kMostStatBytes = 4096;
+    const auto text = SafeFile::readWhole("/proc/" + std::to_string(pid) + "/stat", kMostStatBytes,
+                                          SafeFile::Links::follow);
+    if (!text) return false;
+    const std::string line = text->substr(0, text->find('\n'));
     auto close = line.rfind(')');
     if (close == std::string::npos) return false;
     std::istringstream fields(line.substr(close + 1));

@@ -31,9 +31,11 @@ std::optional<TimePoint> isoPlain(std::string_view text) {
 }
 
 AIToolSignal read(TimePoint now, const std::optional<std::filesystem::path>& projectsDir) {
-    const std::filesystem::path folder = projectsDir ? *projectsDir : Paths::home() / ".claude" / "projects";
-    auto entries = AgentLogFiles::listFolder(folder);
-    if (!entries) return {};
+    // Another user's ~/.claude, or one reached through another user's link, is not there at all.
+    const AgentLogFiles::Folder folder =
+        projectsDir ? AgentLogFiles::openFolder(*projectsDir)
+                    : AgentLogFiles::openFolder(Paths::home() / ".claude", "projects");
+    if (!folder) return {};
 
     AIToolSignal signal;
     signal.available = true;
@@ -41,18 +43,16 @@ AIToolSignal read(TimePoint now, const std::optional<std::filesystem::path>& pro
 
     std::vector<Event> events;
     std::size_t projectIndex = 0;
-    for (const auto& entry : *entries) {
-        auto items = AgentLogFiles::listFolder(entry);
-        if (!items) continue;
-        for (const auto& item : *items) {
-            if (item.extension() != ".jsonl") continue;
-            auto times = AgentLogFiles::fileTimes(item);
-            if (!times || times->modified < todayStart) continue;
+    for (const auto& entry : AgentLogFiles::namesIn(folder)) {
+        const AgentLogFiles::Folder project = AgentLogFiles::subFolder(folder, entry);
+        if (!project) continue;
+        for (const auto& log : AgentLogFiles::logsIn(project, todayStart)) {
             ++signal.sessionsToday;
-            // Today's logs are read whole but a piece at a time; one bad byte voids the file.
+            // Today's logs are read whole, up to their listed size, a piece at a time; one bad byte
+            // voids the file.
             std::vector<TimePoint> found;
             bool valid = true;
-            bool read = AgentLogFiles::forEachLineOfFile(item, [&](std::string_view line) {
+            bool read = AgentLogFiles::forEachLineOfFile(log, [&](std::string_view line) {
                 if (!valid) return;
                 if (!AgentLogFiles::isValidUtf8(line)) {
                     valid = false;

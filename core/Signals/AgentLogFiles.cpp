@@ -1,6 +1,5 @@
 #include "Signals/AgentLogFiles.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -18,47 +17,76 @@ namespace quillfen::AgentLogFiles {
 namespace {
 
 constexpr std::size_t kReadPiece = 1 << 20;
+// Codex keeps its sessions by year, month and day; a deeper tree is not walked to its end, so a
+// walk never holds more than this many folders open.
+constexpr int kDeepestFolder = 16;
 
-// Opened without blocking so that a pipe named like a log cannot hang the reader; anything but a
-// regular file is closed again at once.
-int openRegular(const std::filesystem::path& file) {
-    return SafeFile::openForReading(file, SafeFile::Links::follow);
-}
-
-// Appends everything from the current position to the end; false on a failed read. The buffer
-// is sized from the file's length, so a file costs one allocation of its own size; the end is then
-// confirmed with a small read, and a file that grew meanwhile is still read to its new end.
-bool readToEnd(int fd, std::string& out) {
-    std::size_t expected = 0;
-    struct stat st {};
-    off_t position = ::lseek(fd, 0, SEEK_CUR);
-    if (::fstat(fd, &st) == 0 && position >= 0 && st.st_size >= position) {
-        expected = static_cast<std::size_t>(st.st_size - position);
-    }
-    std::size_t filled = out.size();
-    out.resize(filled + expected);
-    while (filled < out.size()) {
-        ssize_t got = ::read(fd, out.data() + filled, out.size() - filled);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            out.resize(filled);
-            return got == 0;
-        }
-        filled += static_cast<std::size_t>(got);
-    }
-    char more[4096];
-    for (;;) {
-        ssize_t got = ::read(fd, more, sizeof more);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return false;
-        if (got == 0) return true;
-        out.append(more, static_cast<std::size_t>(got));
-    }
-}
-
-bool isHidden(const std::filesystem::path& p) {
-    std::string name = p.filename().string();
+bool isHidden(std::string_view name) {
     return !name.empty() && name[0] == '.';
+}
+
+bool isLogName(std::string_view name) {
+    return std::filesystem::path(name).extension() == ".jsonl";
+}
+
+TimePoint modifiedAt(const struct stat& info) {
+    return TimePoint{} +
+           std::chrono::duration_cast<TimePoint::duration>(std::chrono::seconds(info.st_mtim.tv_sec) +
+                                                           std::chrono::nanoseconds(info.st_mtim.tv_nsec));
+}
+
+Folder folderFound(PathWalk::Found& found, const std::filesystem::path& at) {
+    PathWalk::ownedByTheUser(found, PathWalk::Kind::folder);
+    if (!found.refusal.empty()) SafeFile::refuse(at, found.refusal);
+    if (!found.ok()) return {};
+    return {std::make_shared<const PathWalk::Fd>(std::move(found.folder)), std::move(found.path)};
+}
+
+// The log called `name` in `folder`, whose entry there is `entry` (not followed).
+std::optional<LogFile> logFile(const Folder& folder, const std::string& name, struct stat entry) {
+    LogFile log{name, {}, 0, folder.fd, name, false};
+    if (S_ISLNK(entry.st_mode)) {
+        PathWalk::Found found =
+            PathWalk::walkOn(folder.fd->duplicate(), folder.path, name, PathWalk::Kind::file);
+        PathWalk::ownedByTheUser(found, PathWalk::Kind::file);
+        if (!found.refusal.empty()) SafeFile::refuse(folder.path / name, found.refusal);
+        if (!found.ok() || !found.exists) return std::nullopt;
+        entry = found.info;
+        log.folder = std::make_shared<const PathWalk::Fd>(std::move(found.folder));
+        log.nameThere = std::move(found.name);
+        log.linked = true;
+    }
+    log.modified = modifiedAt(entry);
+    log.size = entry.st_size > 0 ? static_cast<std::uintmax_t>(entry.st_size) : 0;
+    return log;
+}
+
+void collectLogs(const Folder& folder, TimePoint since, bool below, int depth, std::vector<LogFile>& logs) {
+    for (const auto& name : namesIn(folder)) {
+        if (below && isHidden(name)) continue;
+        struct stat entry {};
+        if (::fstatat(folder.fd->get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (below && S_ISDIR(entry.st_mode)) {
+            if (depth >= kDeepestFolder) continue;
+            if (const Folder inner = subFolder(folder, name))
+                collectLogs(inner, since, below, depth + 1, logs);
+            continue;
+        }
+        if (!isLogName(name)) continue;
+        auto log = logFile(folder, name, entry);
+        if (log && log->modified >= since) logs.push_back(std::move(*log));
+    }
+}
+
+// Opened without following and without blocking, so that a pipe named like a log cannot hang the
+// reader; anything but a regular file (and, where a link led, one of the user's) is closed again.
+PathWalk::Fd openLog(const LogFile& log) {
+    PathWalk::Fd fd(::openat(log.folder->get(), log.nameThere.c_str(),
+                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat info {};
+    if (!fd.ok() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return PathWalk::Fd();
+    if (log.linked && info.st_uid != ::geteuid()) return PathWalk::Fd();
+    return fd;
 }
 
 // Length of the valid UTF-8 sequence at `i`, or 0 when the bytes there do not start one.
@@ -123,85 +151,57 @@ std::size_t firstInvalid(const unsigned char* s, std::size_t n) {
 
 }  // namespace
 
-std::optional<std::vector<std::filesystem::path>> listFolder(const std::filesystem::path& folder) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return std::nullopt;
-    std::vector<std::filesystem::path> entries;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        entries.push_back(folder / entry->d_name);
+Folder openFolder(const std::filesystem::path& top, const std::filesystem::path& below) {
+    PathWalk::Found found = PathWalk::walk(top, PathWalk::Kind::folder);
+    Folder folder = folderFound(found, top);
+    for (const auto& part : below) {
+        if (!folder) break;
+        folder = subFolder(folder, part.string());
     }
-    ::closedir(dir);
-    std::sort(entries.begin(), entries.end());
-    return entries;
+    return folder;
 }
 
-std::optional<std::vector<std::filesystem::path>> walkFolder(const std::filesystem::path& folder) {
-    auto top = listFolder(folder);
-    if (!top) return std::nullopt;
-    std::vector<std::filesystem::path> files;
-    // Depth first, in name order, like a recursive enumeration.
-    std::vector<std::vector<std::filesystem::path>> stack;
-    std::reverse(top->begin(), top->end());
-    stack.push_back(std::move(*top));
-    while (!stack.empty()) {
-        if (stack.back().empty()) {
-            stack.pop_back();
-            continue;
-        }
-        std::filesystem::path entry = std::move(stack.back().back());
-        stack.back().pop_back();
-        if (isHidden(entry)) continue;
-        struct stat st {};
-        if (::lstat(entry.c_str(), &st) != 0) continue;
-        if (S_ISDIR(st.st_mode)) {
-            if (auto inner = listFolder(entry)) {
-                std::reverse(inner->begin(), inner->end());
-                stack.push_back(std::move(*inner));
-            }
-            continue;
-        }
-        files.push_back(std::move(entry));
-    }
-    return files;
+Folder subFolder(const Folder& folder, const std::string& name) {
+    PathWalk::Found found =
+        PathWalk::walkOn(folder.fd->duplicate(), folder.path, name, PathWalk::Kind::folder);
+    return folderFound(found, folder.path / name);
 }
 
-std::optional<FileTimes> fileTimes(const std::filesystem::path& file) {
-    struct stat st {};
-    if (::stat(file.c_str(), &st) != 0) return std::nullopt;
-    FileTimes times;
-    times.modified = TimePoint{} + std::chrono::duration_cast<TimePoint::duration>(
-                                       std::chrono::seconds(st.st_mtim.tv_sec) +
-                                       std::chrono::nanoseconds(st.st_mtim.tv_nsec));
-    times.size = st.st_size > 0 ? static_cast<std::uintmax_t>(st.st_size) : 0;
-    return times;
+std::vector<std::string> namesIn(const Folder& folder) {
+    if (!folder) return {};
+    std::vector<std::string> names = PathWalk::namesIn(folder.fd->get());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
-std::optional<std::string> readWhole(const std::filesystem::path& file) {
-    int fd = openRegular(file);
-    if (fd < 0) return std::nullopt;
-    std::string out;
-    bool ok = readToEnd(fd, out);
-    ::close(fd);
-    if (!ok) return std::nullopt;
-    return out;
+std::vector<LogFile> logsIn(const Folder& folder, TimePoint since) {
+    std::vector<LogFile> logs;
+    if (folder) collectLogs(folder, since, false, 0, logs);
+    return logs;
 }
 
-std::string readFrom(const std::filesystem::path& file, std::uintmax_t offset) {
-    int fd = openRegular(file);
-    if (fd < 0) return {};
-    (void)::lseek(fd, static_cast<off_t>(offset), SEEK_SET);
-    std::string out;
-    if (!readToEnd(fd, out)) out.clear();
-    ::close(fd);
-    return out;
+std::vector<LogFile> logsBelow(const Folder& folder, TimePoint since) {
+    std::vector<LogFile> logs;
+    if (folder) collectLogs(folder, since, true, 0, logs);
+    return logs;
 }
 
-void prefetch(const std::filesystem::path& file, std::uintmax_t offset) {
-    int fd = openRegular(file);
-    if (fd < 0) return;
-    (void)::posix_fadvise(fd, static_cast<off_t>(offset), 0, POSIX_FADV_WILLNEED);
-    ::close(fd);
+std::optional<std::string> read(const LogFile& log, std::uintmax_t offset, std::size_t maxBytes) {
+    const PathWalk::Fd fd = openLog(log);
+    if (!fd.ok()) return std::nullopt;
+    std::string bytes(maxBytes, '\0');
+    const auto got = SafeFile::readAt(fd.get(), offset, bytes);
+    if (!got) return std::nullopt;
+    bytes.resize(*got);
+    return bytes;
+}
+
+void prefetch(const LogFile& log, std::uintmax_t offset, std::size_t length) {
+    if (length == 0) return;
+    const PathWalk::Fd fd = openLog(log);
+    if (fd.ok())
+        (void)::posix_fadvise(fd.get(), static_cast<off_t>(offset), static_cast<off_t>(length),
+                              POSIX_FADV_WILLNEED);
 }
 
 bool isValidUtf8(std::string_view bytes) {
@@ -246,20 +246,23 @@ std::optional<TimePoint> timestampOfLine(std::string_view line) {
 
 namespace detail {
 
-LineFile::LineFile(const std::filesystem::path& file) : fd_(openRegular(file)) {}
+LineFile::LineFile(const LogFile& log) : fd_(openLog(log).release()), left_(log.size) {}
 
 LineFile::~LineFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
 long LineFile::readInto(std::string& buffer) {
-    std::size_t old = buffer.size();
-    buffer.resize(old + kReadPiece);
+    const std::size_t piece = static_cast<std::size_t>(std::min<std::uintmax_t>(kReadPiece, left_));
+    if (piece == 0) return 0;
+    const std::size_t old = buffer.size();
+    buffer.resize(old + piece);
     ssize_t got;
     do {
-        got = ::read(fd_, buffer.data() + old, kReadPiece);
+        got = ::read(fd_, buffer.data() + old, piece);
     } while (got < 0 && errno == EINTR);
     buffer.resize(old + (got > 0 ? static_cast<std::size_t>(got) : 0));
+    if (got > 0) left_ -= static_cast<std::uintmax_t>(got);
     return static_cast<long>(got);
 }
 

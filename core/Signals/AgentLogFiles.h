@@ -2,54 +2,82 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "Support/Clock.h"
+#include "Support/PathWalk.h"
 
-// Cheap, defensive access to the logs other tools write: listing folders, reading a file whole
-// or from its tail, checking UTF-8 and splitting lines. Nothing here throws.
+// Cheap, defensive access to the logs other tools write: finding their folders, listing them,
+// reading a file whole or from its tail, checking UTF-8 and splitting lines. Nothing here throws.
+//
+// A tool's folder is found by the walk and must be the user's; one of another user, or one
+// reached through another user's link, is as good as missing. Everything below it is listed and
+// opened through descriptors, following only the user's own links (their layout), so a name
+// swapped after the listing leads nowhere else. A file is read only up to the bytes its listing
+// counted, whatever it says by then: a file under /proc claims 0 bytes and never ends.
 namespace quillfen::AgentLogFiles {
 
-// The entries of a folder, hidden ones included, sorted by name; none when it cannot be listed.
-std::optional<std::vector<std::filesystem::path>> listFolder(const std::filesystem::path& folder);
+// An open folder of the user's and where it is; empty when it could not be had.
+struct Folder {
+    std::shared_ptr<const PathWalk::Fd> fd;
+    std::filesystem::path path;
 
-// Every file below `folder`, hidden files and folders left out, symbolic links to folders not
-// followed; sub-folders that cannot be listed are passed over. None when `folder` itself cannot be.
-std::optional<std::vector<std::filesystem::path>> walkFolder(const std::filesystem::path& folder);
-
-struct FileTimes {
-    TimePoint modified;
-    std::uintmax_t size = 0;
+    explicit operator bool() const { return fd != nullptr; }
 };
 
-// Modification time and size, following symbolic links; none when they cannot be read.
-std::optional<FileTimes> fileTimes(const std::filesystem::path& file);
+// The folder `top`, or the one `below` it, when the walk finds `top` and every folder from it
+// down to the last the user's. A refusal is logged once.
+Folder openFolder(const std::filesystem::path& top, const std::filesystem::path& below = {});
 
-// The whole content of a regular file; none when it cannot be opened or read. Other kinds of
-// file (a pipe, a device) are refused rather than read, so a reader never blocks on one.
-std::optional<std::string> readWhole(const std::filesystem::path& file);
+// The folder called `name` in `folder`, the user's own link there followed.
+Folder subFolder(const Folder& folder, const std::string& name);
 
-// The bytes from `offset` to the end of a regular file; empty when it cannot be opened or read.
-// A seek that fails reads from the start.
-std::string readFrom(const std::filesystem::path& file, std::uintmax_t offset);
+// The names in the folder, hidden ones included, sorted.
+std::vector<std::string> namesIn(const Folder& folder);
 
-// Asks the kernel to start reading a regular file from `offset` to its end in the background and
+// A log as the listing found it.
+struct LogFile {
+    std::string name;  // as listed, a link's own name
+    TimePoint modified;
+    std::uintmax_t size = 0;  // 0 when the file system gives none
+    // Where it is opened: the folder that holds it, and its name there.
+    std::shared_ptr<const PathWalk::Fd> folder;
+    std::string nameThere;
+    bool linked = false;  // the user's link led to it: what it leads to must be theirs
+};
+
+// The entries named "*.jsonl" in the folder, hidden ones included, in name order, with their
+// times, kept only when modified at `since` or later; a link of the user's stands for what it
+// leads to, and any other link is passed over.
+std::vector<LogFile> logsIn(const Folder& folder, TimePoint since);
+
+// The same below the folder, depth first in name order: hidden files and folders are left out,
+// links to folders are not followed, and sub-folders that cannot be listed are passed over.
+std::vector<LogFile> logsBelow(const Folder& folder, TimePoint since);
+
+// At most `maxBytes` of the log from `offset`, fewer where it ends; none when it cannot be opened
+// as a regular file (of the user's, where their link led to it) or a read fails. Never blocks on
+// a pipe.
+std::optional<std::string> read(const LogFile& log, std::uintmax_t offset, std::size_t maxBytes);
+
+// Asks the kernel to start reading `length` bytes of the log from `offset` in the background and
 // returns at once. A reader about to read many files in turn names them all first, so that after a
 // cold start the disk serves them together instead of one wait a file.
-void prefetch(const std::filesystem::path& file, std::uintmax_t offset);
+void prefetch(const LogFile& log, std::uintmax_t offset, std::size_t length);
 
 // No log line we read comes near this; a longer one is passed over, so that a file without line
 // feeds never sits in memory whole.
 inline constexpr std::size_t kLongestLineBytes = 16 * 1024 * 1024;
 
-// Reads a regular file in pieces, handing each complete line (empty ones dropped) to `onLine`,
-// so a large file never sits in memory whole. A line that grows past kLongestLineBytes before
-// its line feed is dropped. False when the file cannot be opened or read.
+// Reads the log in pieces, up to its listed size, handing each complete line (empty ones dropped)
+// to `onLine`, so a large file never sits in memory whole. A line that grows past
+// kLongestLineBytes before its line feed is dropped. False when the file cannot be opened or read.
 template <typename OnLine>
-bool forEachLineOfFile(const std::filesystem::path& file, OnLine&& onLine);
+bool forEachLineOfFile(const LogFile& log, OnLine&& onLine);
 
 bool isValidUtf8(std::string_view bytes);
 
@@ -75,22 +103,24 @@ std::optional<TimePoint> timestampOfLine(std::string_view line);
 namespace detail {
 class LineFile {
 public:
-    explicit LineFile(const std::filesystem::path& file);
+    explicit LineFile(const LogFile& log);
     ~LineFile();
     LineFile(const LineFile&) = delete;
     LineFile& operator=(const LineFile&) = delete;
     bool isOpen() const { return fd_ >= 0; }
-    // Appends the next piece to `buffer`; 0 at the end, -1 on a failed read.
+    // Appends the next piece to `buffer`; 0 at the end or once the listed size is read, -1 on a
+    // failed read.
     long readInto(std::string& buffer);
 
 private:
     int fd_ = -1;
+    std::uintmax_t left_ = 0;
 };
 }  // namespace detail
 
 template <typename OnLine>
-bool forEachLineOfFile(const std::filesystem::path& file, OnLine&& onLine) {
-    detail::LineFile in(file);
+bool forEachLineOfFile(const LogFile& log, OnLine&& onLine) {
+    detail::LineFile in(log);
     if (!in.isOpen()) return false;
     std::string buffer;
     // Inside a line too long to hold: what is read is dropped up to its line feed.

@@ -1,5 +1,6 @@
 #include "Signals/BreatherJournal.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <string_view>
 
 #include <nlohmann/json.hpp>
@@ -14,6 +16,7 @@
 #include "Support/Iso8601.h"
 #include "Support/JsonLines.h"
 #include "Support/LocalCalendar.h"
+#include "Support/PathWalk.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
 
@@ -61,19 +64,25 @@ std::filesystem::path decisionsFile() {
 
 std::optional<std::int64_t> fireCount(const std::filesystem::path& fireLog) {
     // Non-blocking: a pipe left at the journal's place must not hang the caller.
-    const int fd = SafeFile::openForReading(fireLog, SafeFile::Links::follow);
-    if (fd < 0) return std::nullopt;
+    const PathWalk::Fd fd(SafeFile::openForReading(fireLog, SafeFile::Links::ours));
+    struct stat info {};
+    if (!fd.ok() || ::fstat(fd.get(), &info) != 0) return std::nullopt;
+    // Only the bytes the file held when it was opened are counted: one under /proc says it holds
+    // none and never ends.
+    auto left = static_cast<std::uintmax_t>(std::max<off_t>(info.st_size, 0));
+    if (left > kFireLogCountedBytes) {
+        SafeFile::refuse(fireLog, "larger than " + std::to_string(kFireLogCountedBytes) + " bytes");
+        return std::nullopt;
+    }
     std::array<char, 64 * 1024> buffer{};
     std::int64_t lines = 0;
     bool inLine = false;
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    while (left > 0) {
+        const ssize_t got = ::read(fd.get(), buffer.data(), std::min<std::uintmax_t>(buffer.size(), left));
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
+        if (got < 0) return std::nullopt;
         if (got == 0) break;
+        left -= static_cast<std::uintmax_t>(got);
         const char* at = buffer.data();
         const char* end = at + got;
         while (at < end) {
@@ -87,13 +96,12 @@ std::optional<std::int64_t> fireCount(const std::filesystem::path& fireLog) {
             at = feed + 1;
         }
     }
-    ::close(fd);
     if (inLine) ++lines;
     return lines;
 }
 
 std::optional<std::vector<TimePoint>> fireTimes(const std::filesystem::path& fireLog) {
-    const auto text = JsonLines::readTail(fireLog, kFireLogTailBytes);
+    const auto text = JsonLines::readTail(fireLog, kFireLogTailBytes, SafeFile::Links::ours);
     if (!text) return std::nullopt;
     std::vector<TimePoint> times;
     constexpr std::string_view keys[] = {"ts"};
@@ -126,7 +134,7 @@ int firesThisWeek(const std::filesystem::path& fireLog, TimePoint now) {
 }
 
 std::optional<std::int64_t> nearestMiss(const std::filesystem::path& decisions, TimePoint now) {
-    const auto text = JsonLines::readTail(decisions, kDecisionsTailBytes);
+    const auto text = JsonLines::readTail(decisions, kDecisionsTailBytes, SafeFile::Links::ours);
     if (!text) return std::nullopt;
     const std::string today = LocalCalendar::dayKey(now);
     std::int64_t most = 0;

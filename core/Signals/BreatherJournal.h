@@ -9,12 +9,14 @@
 #include "Support/Clock.h"
 
 // The journals of the breather, the side of the Claude Code integration that speaks inside the
-// agent's replies. It writes them; they are only read here, and like every journal of another
-// tool only their newest part is read.
+// agent's replies. It writes them; they are only read here, through the user's own links alone,
+// and like every journal of another tool only their newest part, or up to a cap.
 namespace quillfen::BreatherJournal {
 
 // The newest part of the fire log that is read for its times: years of a breather's fires.
 inline constexpr std::size_t kFireLogTailBytes = 1024 * 1024;
+// The most of the fire log whose lines are counted: sixteen times the part read for its times.
+inline constexpr std::uintmax_t kFireLogCountedBytes = 16 * kFireLogTailBytes;
 // The decisions are written far more often; their newest 3000 lines are looked at, and this holds
 // them many times over.
 inline constexpr std::size_t kDecisionsTailBytes = 4 * 1024 * 1024;
@@ -25,8 +27,8 @@ std::filesystem::path fireLogFile();
 // ~/.ostrel/breather-decisions.jsonl: "ts", "verdict" and "slow" a line.
 std::filesystem::path decisionsFile();
 
-// The fire log's non-empty lines, counted over the whole file without holding it; nothing when it
-// cannot be read.
+// The fire log's non-empty lines, counted over the bytes it held when opened, without holding
+// them; nothing when it cannot be read or is larger than kFireLogCountedBytes.
 std::optional<std::int64_t> fireCount(const std::filesystem::path& fireLog);
 
 // The times of the fires, in file order; a line whose "ts" is not a whole-second ISO 8601 time is

@@ -29,10 +29,8 @@ struct Event {
 };
 
 struct Candidate {
-    std::filesystem::path url;
+    AgentLogFiles::LogFile log;
     int project;
-    TimePoint mtime;
-    std::uintmax_t size;
 };
 
 // Whether the line holds `"type":"user"` or `"role":"user"`. Both end in `":"user"`, so one
@@ -55,16 +53,16 @@ bool isUserTurn(std::string_view line) {
     return false;
 }
 
-// The text to scan. A tail is left as raw bytes: every pattern is ASCII and no byte of an invalid
-// sequence can stand for an ASCII character, so scanning the raw tail finds what scanning its
-// decoded form would.
-std::string readBudgeted(const std::filesystem::path& url, std::uintmax_t fileSize) {
-    if (fileSize <= kFileCharge) {
-        auto whole = AgentLogFiles::readWhole(url);
+// The text to scan: at most the charge of the file, by the size its listing found. A tail is left
+// as raw bytes: every pattern is ASCII and no byte of an invalid sequence can stand for an ASCII
+// character, so scanning the raw tail finds what scanning its decoded form would.
+std::string readBudgeted(const AgentLogFiles::LogFile& log) {
+    if (log.size <= kFileCharge) {
+        auto whole = AgentLogFiles::read(log, 0, static_cast<std::size_t>(log.size));
         if (!whole || !AgentLogFiles::isValidUtf8(*whole)) return {};
         return std::move(*whole);
     }
-    return AgentLogFiles::readFrom(url, fileSize - kFileCharge);
+    return AgentLogFiles::read(log, log.size - kFileCharge, kFileCharge).value_or(std::string());
 }
 
 void scan(std::string_view text, int project, TimePoint cutoff, std::vector<Event>& events) {
@@ -137,15 +135,12 @@ ClaudeDay metrics(const Event* begin, const Event* end, int daysAgo, bool isToda
 ClaudeBody read(TimePoint now, int days, const std::optional<std::filesystem::path>& projectsDir) {
     days = std::max(days, 0);
     const std::filesystem::path home = Paths::home();
-    const std::filesystem::path folder = projectsDir ? *projectsDir : home / ".claude" / "projects";
-    const std::vector<std::filesystem::path> entries =
-        AgentLogFiles::listFolder(folder).value_or(std::vector<std::filesystem::path>{});
-    const std::filesystem::path codexFolder = home / ".codex" / "sessions";
-    bool sourcePresent = !entries.empty();
-    if (!sourcePresent) {
-        std::error_code ec;
-        sourcePresent = std::filesystem::exists(codexFolder, ec);
-    }
+    // Another user's ~/.claude, or one reached through another user's link, is not there at all.
+    const AgentLogFiles::Folder folder = projectsDir
+                                             ? AgentLogFiles::openFolder(*projectsDir)
+                                             : AgentLogFiles::openFolder(home / ".claude", "projects");
+    const std::vector<std::string> entries = AgentLogFiles::namesIn(folder);
+    bool sourcePresent = !entries.empty() || AgentLogFiles::openFolder(home / ".codex", "sessions");
     const TimePoint cutoff = addSeconds(now, -(static_cast<double>(days) + 1.0) * 86400.0);
 
     // Every project key, Claude Code folder name or Codex mark, as a small number.
@@ -155,37 +150,34 @@ ClaudeBody read(TimePoint now, int days, const std::optional<std::filesystem::pa
     };
     std::vector<Candidate> candidates;
     for (const auto& entry : entries) {
-        auto items = AgentLogFiles::listFolder(entry);
-        if (!items) continue;
-        const int project = keyIndex(entry.filename().string());
-        for (auto& item : *items) {
-            if (item.extension() != ".jsonl") continue;
-            auto times = AgentLogFiles::fileTimes(item);
-            if (!times || times->modified < cutoff) continue;
-            candidates.push_back({std::move(item), project, times->modified, times->size});
-        }
+        const AgentLogFiles::Folder project = AgentLogFiles::subFolder(folder, entry);
+        if (!project) continue;
+        const int key = keyIndex(entry);
+        for (auto& log : AgentLogFiles::logsIn(project, cutoff))
+            candidates.push_back({std::move(log), key});
     }
     std::stable_sort(candidates.begin(), candidates.end(),
-                     [](const Candidate& a, const Candidate& b) { return a.mtime > b.mtime; });
+                     [](const Candidate& a, const Candidate& b) { return a.log.modified > b.log.modified; });
 
     long long toPrefetch = kBudget;
     for (const auto& candidate : candidates) {
         if (toPrefetch < 1) break;
-        AgentLogFiles::prefetch(candidate.url, candidate.size > kFileCharge ? candidate.size - kFileCharge : 0);
-        toPrefetch -= static_cast<long long>(std::min(candidate.size, kFileCharge));
+        const std::uintmax_t charge = std::min(candidate.log.size, kFileCharge);
+        AgentLogFiles::prefetch(candidate.log, candidate.log.size - charge, static_cast<std::size_t>(charge));
+        toPrefetch -= static_cast<long long>(charge);
     }
 
     std::vector<Event> events;
     long long budget = kBudget;
     for (const auto& candidate : candidates) {
         if (budget < 1) break;
-        std::string text = readBudgeted(candidate.url, candidate.size);
-        budget -= static_cast<long long>(std::min(candidate.size, kFileCharge));
+        std::string text = readBudgeted(candidate.log);
+        budget -= static_cast<long long>(std::min(candidate.log.size, kFileCharge));
         scan(text, candidate.project, cutoff, events);
     }
 
     // The prefix keeps Codex keys apart from the folder names of Claude Code projects.
-    for (const auto& e : CodexActivityReader::readEvents(now, days, codexFolder)) {
+    for (const auto& e : CodexActivityReader::readEvents(now, days)) {
         events.push_back({e.timestamp, keyIndex("codex:" + e.projectFingerprint), e.isUser});
     }
 

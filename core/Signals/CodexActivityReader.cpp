@@ -53,14 +53,16 @@ std::optional<TimePoint> lineTime(const std::string& text) {
     return AIToolReader::isoPlain(text);
 }
 
-std::string readBudgeted(const std::filesystem::path& file, std::uintmax_t fileSize) {
-    if (fileSize <= kFileCharge) {
-        auto whole = AgentLogFiles::readWhole(file);
+// At most the charge of the file, by the size its listing found.
+std::string readBudgeted(const AgentLogFiles::LogFile& log) {
+    if (log.size <= kFileCharge) {
+        auto whole = AgentLogFiles::read(log, 0, static_cast<std::size_t>(log.size));
         if (!whole || !AgentLogFiles::isValidUtf8(*whole)) return {};
         return std::move(*whole);
     }
     // The first line of a tail is usually cut; it fails to parse and is dropped like any other.
-    return AgentLogFiles::lossyUtf8(AgentLogFiles::readFrom(file, fileSize - kFileCharge));
+    return AgentLogFiles::lossyUtf8(
+        AgentLogFiles::read(log, log.size - kFileCharge, kFileCharge).value_or(std::string()));
 }
 
 bool contains(std::string_view text, std::string_view pattern) {
@@ -169,43 +171,34 @@ void parseSession(std::string_view text, const std::string& fallbackIdentity, Ti
     reading.identities.emplace_back(fingerprint(project), fingerprint(session));
 }
 
-struct LogFile {
-    std::filesystem::path path;
-    TimePoint modified;
-    std::uintmax_t size;
-};
-
 // The steps of every log in the window, in file order (newest file first) and line order.
 std::optional<Reading> readSteps(TimePoint now, int days, const std::optional<std::filesystem::path>& sessionsDir) {
-    const std::filesystem::path folder = sessionsDir ? *sessionsDir : Paths::home() / ".codex" / "sessions";
-    auto found = AgentLogFiles::walkFolder(folder);
-    if (!found) return std::nullopt;
+    // Another user's ~/.codex, or one reached through another user's link, is not there at all.
+    const AgentLogFiles::Folder folder =
+        sessionsDir ? AgentLogFiles::openFolder(*sessionsDir)
+                    : AgentLogFiles::openFolder(Paths::home() / ".codex", "sessions");
+    if (!folder) return std::nullopt;
     const TimePoint cutoff = addSeconds(now, -(static_cast<double>(days) + 1.0) * 86400.0);
 
-    std::vector<LogFile> files;
-    for (auto& path : *found) {
-        if (path.extension() != ".jsonl") continue;
-        auto times = AgentLogFiles::fileTimes(path);
-        if (!times || times->modified < cutoff) continue;
-        files.push_back({std::move(path), times->modified, times->size});
-    }
+    std::vector<AgentLogFiles::LogFile> files = AgentLogFiles::logsBelow(folder, cutoff);
     std::stable_sort(files.begin(), files.end(),
-                     [](const LogFile& a, const LogFile& b) { return a.modified > b.modified; });
+                     [](const auto& a, const auto& b) { return a.modified > b.modified; });
 
     long long toPrefetch = kBudget;
     for (const auto& file : files) {
         if (toPrefetch <= 0) break;
-        AgentLogFiles::prefetch(file.path, file.size > kFileCharge ? file.size - kFileCharge : 0);
-        toPrefetch -= static_cast<long long>(std::min(file.size, kFileCharge));
+        const std::uintmax_t charge = std::min(file.size, kFileCharge);
+        AgentLogFiles::prefetch(file, file.size - charge, static_cast<std::size_t>(charge));
+        toPrefetch -= static_cast<long long>(charge);
     }
 
     Reading reading;
     long long budget = kBudget;
     for (const auto& file : files) {
         if (budget <= 0) break;
-        std::string text = readBudgeted(file.path, file.size);
+        std::string text = readBudgeted(file);
         budget -= static_cast<long long>(std::min(file.size, kFileCharge));
-        parseSession(text, file.path.filename().string(), cutoff, reading);
+        parseSession(text, file.name, cutoff, reading);
     }
     return reading;
 }
