@@ -155,8 +155,9 @@ std::string ClaudeSidecarMind::defaultPersonaPath() {
 
 MindResult<std::string> ClaudeSidecarMind::loadPersona(const std::string& path) {
     // A regular file only, opened without waiting: a pipe at the persona's place would otherwise
-    // hold every decision until someone wrote to it. It is the user's, and may be a link.
-    auto bytes = SafeFile::readWhole(path, kMaxPersonaBytes, SafeFile::Links::follow);
+    // hold every decision until someone wrote to it. It is the user's, and may be their link; in a
+    // ~/.claude of another user, or reached through their link, there is none.
+    auto bytes = SafeFile::readWhole(path, kMaxPersonaBytes, SafeFile::Links::ours);
     if (!bytes) return MindError::transport("persona not found at " + path);
     return stripFrontmatter(UnicodeText::repairedUtf8(*bytes));
 }

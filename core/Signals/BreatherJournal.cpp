@@ -101,7 +101,7 @@ std::optional<std::int64_t> fireCount(const std::filesystem::path& fireLog) {
 }
 
 std::optional<std::vector<TimePoint>> fireTimes(const std::filesystem::path& fireLog) {
-    const auto text = JsonLines::readTail(fireLog, kFireLogTailBytes, SafeFile::Links::ours);
+    const auto text = JsonLines::readTail(fireLog, kFireLogTailBytes);
     if (!text) return std::nullopt;
     std::vector<TimePoint> times;
     constexpr std::string_view keys[] = {"ts"};
@@ -134,7 +134,7 @@ int firesThisWeek(const std::filesystem::path& fireLog, TimePoint now) {
 }
 
 std::optional<std::int64_t> nearestMiss(const std::filesystem::path& decisions, TimePoint now) {
-    const auto text = JsonLines::readTail(decisions, kDecisionsTailBytes, SafeFile::Links::ours);
+    const auto text = JsonLines::readTail(decisions, kDecisionsTailBytes);
     if (!text) return std::nullopt;
     const std::string today = LocalCalendar::dayKey(now);
     std::int64_t most = 0;

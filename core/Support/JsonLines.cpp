@@ -94,9 +94,8 @@ bool isValidUtf8(std::string_view bytes) {
     return true;
 }
 
-std::optional<std::string> readTail(const std::filesystem::path& path, std::size_t maxBytes,
-                                    SafeFile::Links links) {
-    auto bytes = SafeFile::readTail(path, maxBytes, links);
+std::optional<std::string> readTail(const std::filesystem::path& path, std::size_t maxBytes) {
+    auto bytes = SafeFile::readTail(path, maxBytes, SafeFile::Links::ours);
     if (!bytes || !isValidUtf8(*bytes)) return std::nullopt;
     return bytes;
 }

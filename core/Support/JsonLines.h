@@ -24,10 +24,10 @@ inline constexpr int kMaxDepth = 64;
 
 // The newest `maxBytes` of the file (all of it when smaller), starting at a line start: the
 // line that the limit cuts through is left out whole. No value when the path is not a regular
-// file, cannot be read, or the text is not valid UTF-8. Never blocks on a pipe or device. Other
-// tools' journals may be links; a journal of ours never is.
-std::optional<std::string> readTail(const std::filesystem::path& path, std::size_t maxBytes,
-                                    SafeFile::Links links = SafeFile::Links::follow);
+// file, cannot be read, or the text is not valid UTF-8. Never blocks on a pipe or device. The
+// journals are kept in the family folder, by us and by the user's own tools (the prompt hook, the
+// browser companion): only the user's own links are followed, as for any file of ours.
+std::optional<std::string> readTail(const std::filesystem::path& path, std::size_t maxBytes);
 
 // Whether the text opens more than `maxDepth` arrays and objects inside each other, strings
 // skipped. Whatever walks a parsed value recursively (copying, printing, comparing) runs out of

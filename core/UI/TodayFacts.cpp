@@ -55,7 +55,7 @@ std::optional<std::string> decisions(TimePoint now, const Journals& journals) {
 }
 
 std::optional<std::string> heldToday(TimePoint now, const Journals& journals) {
-    const auto text = JsonLines::readTail(journals.actionsLog, kActionsTailBytes, SafeFile::Links::ours);
+    const auto text = JsonLines::readTail(journals.actionsLog, kActionsTailBytes);
     if (!text) return std::nullopt;
     const std::string today = LocalCalendar::dayKey(now);
     std::optional<TimePoint> start;

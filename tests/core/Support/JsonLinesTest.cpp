@@ -57,6 +57,22 @@ TEST(JsonLines, TailIsNothingForWhatIsNotAReadableTextFile) {
     EXPECT_EQ(JsonLines::readTail(bad, 3), "{}\n");
 }
 
+TEST(JsonLines, AJournalIsReadThroughTheUsersOwnLinkOnly) {
+    // The prompt hook's, the browser companion's and the breather's journals sit in the family
+    // folder beside ours: another user's link there feeds nothing in.
+    for (const bool theirs : {false, true}) {
+        SCOPED_TRACE(theirs ? "another user's link" : "the user's own link");
+        TempDir dir;
+        const auto kept = dir.path() / "kept.jsonl";
+        writeFile(kept, "{\"ts\":\"2026-01-05T10:00:00Z\"}\n");
+        const auto journal = dir.path() / "journal.jsonl";
+        std::filesystem::create_symlink(kept, journal);
+        if (theirs && !test::giveToAnotherUser(journal)) GTEST_SKIP() << "only root can give a link to another user";
+        EXPECT_EQ(JsonLines::readTail(journal, 1024),
+                  theirs ? std::nullopt : std::optional<std::string>("{\"ts\":\"2026-01-05T10:00:00Z\"}\n"));
+    }
+}
+
 TEST(JsonLines, Utf8MustBeStrict) {
     struct Case {
         std::string bytes;
