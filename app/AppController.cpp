@@ -18,6 +18,7 @@
 #include "Onboarding/InterruptBoundary.h"
 #include "SingleInstance.h"
 #include "Sky/FarlumeClient.h"
+#include "Support/PathWalk.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
 #include "Support/SystemLog.h"
@@ -26,6 +27,14 @@
 namespace quillfen {
 
 namespace {
+
+// Whether a file or folder is there as its readers will find it: through the user's own folders
+// and links. A ~/.claude of another user, or one reached through their link, is not there.
+bool isTheUsers(const std::filesystem::path& at) {
+    auto found = PathWalk::place(at, PathWalk::Kind::file);
+    if (found.ok()) return found.exists;
+    return PathWalk::place(at, PathWalk::Kind::folder).ok();
+}
 
 constexpr double kHeartbeatStaleAfter = 900;
 constexpr std::int64_t kFaceFeedbackLimit = 10000;
@@ -255,8 +264,7 @@ std::shared_ptr<const AgentMind> AppController::makeMind(double processTimeout) 
     const std::optional<std::string> executable = ClaudeSidecarMind::defaultExecutable();
     if (!executable) return nullptr;
     const std::string persona = ClaudeSidecarMind::defaultPersonaPath();
-    std::error_code ec;
-    if (!std::filesystem::exists(persona, ec)) return nullptr;
+    if (!isTheUsers(persona)) return nullptr;
     return std::make_shared<ClaudeSidecarMind>(
         *executable, persona, config_.cloudMindModel, processTimeout, desktop_.processRunner,
         ClaudeSidecarMind::sharedLangfuseCache(), LangfuseCredentials::fromEnvironment(desktop_.environment),
@@ -337,8 +345,7 @@ bool AppController::applicationWillTerminate(std::chrono::milliseconds grace) {
 }
 
 bool AppController::homeRelativeExists(const std::string& relativePath) {
-    std::error_code ec;
-    return std::filesystem::exists(Paths::home() / relativePath, ec);
+    return isTheUsers(Paths::home() / relativePath);
 }
 
 }  // namespace quillfen
