@@ -16,6 +16,7 @@
 #include "Mind/ClaudeSidecarMind.h"
 #include "Mind/LangfusePrompt.h"
 #include "Onboarding/InterruptBoundary.h"
+#include "Signals/AgentLogFiles.h"
 #include "SingleInstance.h"
 #include "Sky/FarlumeClient.h"
 #include "Support/PathWalk.h"
@@ -28,12 +29,20 @@ namespace quillfen {
 
 namespace {
 
-// Whether a file or folder is there as its readers will find it: through the user's own folders
-// and links. A ~/.claude of another user, or one reached through their link, is not there.
-bool isTheUsers(const std::filesystem::path& at) {
-    auto found = PathWalk::place(at, PathWalk::Kind::file);
-    if (found.ok()) return found.exists;
-    return PathWalk::place(at, PathWalk::Kind::folder).ok();
+// Whether a file or folder below the home is there as its readers find it: its first folder
+// (~/.claude) and every folder from there down the user's, and only their own links followed. A
+// ~/.claude of another user, or one reached through their link, holds nothing of the user's.
+bool isTheUsers(const std::filesystem::path& homeRelative) {
+    const auto first = homeRelative.begin();
+    if (first == homeRelative.end()) return false;
+    const auto top = Paths::home() / *first;
+    const auto below = homeRelative.lexically_relative(*first);
+    if (below.empty() || below == ".") return static_cast<bool>(AgentLogFiles::openFolder(top));
+    const auto folder = AgentLogFiles::openFolder(top, below.parent_path());
+    if (!folder) return false;
+    auto found = PathWalk::walkOn(folder.fd->duplicate(), folder.path, below.filename(), PathWalk::Kind::file);
+    if (PathWalk::ownedByTheUser(found, PathWalk::Kind::file).ok()) return found.exists;
+    return static_cast<bool>(AgentLogFiles::subFolder(folder, below.filename()));
 }
 
 constexpr double kHeartbeatStaleAfter = 900;
@@ -264,7 +273,7 @@ std::shared_ptr<const AgentMind> AppController::makeMind(double processTimeout) 
     const std::optional<std::string> executable = ClaudeSidecarMind::defaultExecutable();
     if (!executable) return nullptr;
     const std::string persona = ClaudeSidecarMind::defaultPersonaPath();
-    if (!isTheUsers(persona)) return nullptr;
+    if (!isTheUsers(std::filesystem::path(persona).lexically_relative(Paths::home()))) return nullptr;
     return std::make_shared<ClaudeSidecarMind>(
         *executable, persona, config_.cloudMindModel, processTimeout, desktop_.processRunner,
         ClaudeSidecarMind::sharedLangfuseCache(), LangfuseCredentials::fromEnvironment(desktop_.environment),
@@ -345,7 +354,7 @@ bool AppController::applicationWillTerminate(std::chrono::milliseconds grace) {
 }
 
 bool AppController::homeRelativeExists(const std::string& relativePath) {
-    return isTheUsers(Paths::home() / relativePath);
+    return isTheUsers(relativePath);
 }
 
 }  // namespace quillfen

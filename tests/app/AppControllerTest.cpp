@@ -186,12 +186,14 @@ TEST(AppController, AFireIsShownOnlyOutsideObserveOnlyAndBelowTheDailyCeiling) {
 TEST(AppController, TheBridgeIsBuiltOnlyWithTheMindOnTheToolInstalledAndThePersonaThere) {
     const struct {
         bool mindOn, tool, persona, bridge;
-    } cases[] = {{true, true, true, true}, {true, true, false, false}, {true, false, true, false},
-                 {false, true, true, false}};
+        bool theirClaudeFolder = false;  // ~/.claude another user's: nothing there is the user's
+    } cases[] = {{true, true, true, true},  {true, true, false, false}, {true, false, true, false},
+                 {false, true, true, false}, {true, true, true, false, true}};
     for (const auto& c : cases) {
         Harness h;
         if (c.tool) h.installClaude("{}");
         if (c.persona) test::writeFile(h.home.path() / ".claude/agents/carrowin.md", "persona");
+        if (c.theirClaudeFolder && !test::giveToAnotherUser(h.home.path() / ".claude")) continue;
         h.start({{"TAVRYN_CLOUD_MIND", c.mindOn ? "1" : "0"}, {"TAVRYN_RENDER_NONE", ""}});
         EXPECT_EQ(h.controller->hasBridge(), c.bridge);
         EXPECT_TRUE(h.controller->hasEngine());
