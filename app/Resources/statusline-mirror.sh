@@ -8,26 +8,13 @@ dir="${HOME}/.ostrel"
 journal="decisions-log.jsonl"
 # The journal may be megabytes long; its newest part holds the newest face.
 most=262144
-me=$(id -u)
 face=""
-# A link is followed only when the user made it, and every link it leads to as well; what it
-# leads to must be the user's too (-O follows).
-mine() {
-    local at=$1 to n=0
-    while [ -L "$at" ]; do
-        [ "$(stat -c %u -- "$at" 2>/dev/null)" = "$me" ] && [ $((n += 1)) -le 40 ] || return 1
-        to=$(readlink -- "$at") || return 1
-        case $to in
-            /*) at=$to ;;
-            *) at=${at%/*}/$to ;;
-        esac
-    done
-}
+# @family-folder@
 # Only a regular file of the user's: a pipe there would hold Claude Code's status line for as long
 # as it waits. Only the bytes its size counts, and without waiting: a file under /proc says it
 # holds none and never ends.
-if cd -- "$dir" 2>/dev/null && [ -O . ] && mine "$dir" && mine "./$journal" && [ -f "$journal" ] &&
-    [ -O "$journal" ] && size=$(stat -L -c %s -- "$journal" 2>/dev/null) && [ "$size" -gt 0 ]; then
+if enter "$dir" && mine "./$journal" && [ -f "$journal" ] && [ -O "$journal" ] &&
+    size=$(stat -L -c %s -- "$journal" 2>/dev/null) && [ "$size" -gt 0 ]; then
     from=$((size > most ? size - most : 0))
     line=$(dd if="$journal" iflag=nonblock,skip_bytes,count_bytes skip="$from" count=$((size - from)) \
         bs=65536 status=none 2>/dev/null | grep -F '"kind":"face"' | tail -n 1)
