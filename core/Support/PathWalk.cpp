@@ -100,7 +100,8 @@ bool isTheUsersOwnGroup(gid_t group, uid_t user) {
     }
     const auto [names, namesEnd] = all.namesOf.equal_range(user);
     for (auto [at, end] = all.membersOf.equal_range(group); at != end; ++at) {
-        if (std::none_of(names, namesEnd, [&](const auto& name) { return name.second == at->second; })) return false;
+        const std::string& listed = at->second;
+        if (std::none_of(names, namesEnd, [&listed](const auto& name) { return name.second == listed; })) return false;
         member = true;
     }
     return member;
