@@ -38,6 +38,7 @@
 #include "LoginItem.h"
 #include "RunningCopy.h"
 #include "SelfUpdater.h"
+#include "Signals/AgentLogFiles.h"
 #include "Support/PathWalk.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
@@ -61,13 +62,10 @@ void say(std::string line) {
     std::printf("%s\n", line.c_str());
 }
 
+// The non-empty lines of a text.
 std::vector<std::string> linesOf(std::string_view text) {
     std::vector<std::string> lines;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        lines.emplace_back(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    }
+    AgentLogFiles::forEachLine(text, [&lines](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 
@@ -96,7 +94,7 @@ Holds holds(const fs::path& file, const std::vector<std::string>& ours) {
         return Holds::unreadable;
     }
     for (const auto& line : linesOf(contents.bytes))
-        if (!line.empty() && std::find(ours.begin(), ours.end(), line) != ours.end()) return Holds::ours;
+        if (std::find(ours.begin(), ours.end(), line) != ours.end()) return Holds::ours;
     return Holds::another;
 }
 
@@ -210,9 +208,7 @@ std::string removeName(const fs::path& path, Removing what) {
 std::optional<std::vector<std::string>> listed(const fs::path& list) {
     auto text = SafeFile::readWhole(list, kMaxListBytes, SafeFile::Links::follow);
     if (!text) return std::nullopt;
-    auto lines = linesOf(*text);
-    std::erase(lines, std::string());
-    return lines;
+    return linesOf(*text);
 }
 
 int removeInstalled(const fs::path& prefix, const fs::path& build, const std::string& stage) {
