@@ -11,10 +11,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstring>
 #include <deque>
-#include <map>
+#include <mutex>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 namespace quillfen::PathWalk {
@@ -57,54 +60,117 @@ Fd openStep(int folder, const char* name, bool expectFolder) {
     return Fd(::openat(folder, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
 }
 
-// Who has each group: the accounts whose primary group it is, and the names its entry lists. Read
-// once, through NSS, the first time a folder's group may write: a walk looks at many folders.
-struct Accounts {
-    std::multimap<gid_t, uid_t> primaryOf;
-    std::multimap<uid_t, std::string> namesOf;
-    std::multimap<gid_t, std::string> membersOf;
-};
-
-const Accounts& accounts() {
-    static const Accounts read = [] {
-        Accounts all;
-        ::setpwent();
-        while (const passwd* account = ::getpwent()) {
-            all.primaryOf.emplace(account->pw_gid, account->pw_uid);
-            all.namesOf.emplace(account->pw_uid, account->pw_name);
-        }
-        ::endpwent();
-        ::setgrent();
-        while (const group* entry = ::getgrent()) {
-            for (char** member = entry->gr_mem; *member != nullptr; ++member)
-                all.membersOf.emplace(entry->gr_gid, *member);
-        }
-        ::endgrent();
-        return all;
-    }();
-    return read;
+std::filesystem::path& localAccountFile() {
+    static std::filesystem::path file = "/etc/passwd";
+    return file;
 }
 
-// A group whose one member is the user, as Debian and Ubuntu give each user (with umask 002, so
-// that their folders are 0775): no other account has it as its primary group, its entry lists no
-// one else, and the user is in it. A group with nobody in it is not the user's: set-group-id
-// programs write through such groups. Where the databases cannot be listed (a directory that
-// does not enumerate) the user's name is not found and nobody else is ruled out: the group is
-// shared.
+// Far beyond any machine's own accounts; a file past it cannot rule anyone out.
+constexpr off_t kMostLocalAccountBytes = 16 << 20;
+constexpr std::size_t kMostEntryBytes = 1 << 20;
+
+// One lookup by number, through NSS: a directory service answers it even where it lists nothing,
+// and a slow one holds up only the judgement that asked.
+template <typename Entry, typename Key, typename Lookup>
+bool lookUp(Key key, Lookup lookup, Entry& entry, std::vector<char>& buffer) {
+    buffer.resize(16384);
+    while (true) {
+        Entry* found = nullptr;
+        const int error = lookup(key, &entry, buffer.data(), buffer.size(), &found);
+        if (error == ERANGE && buffer.size() < kMostEntryBytes) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        return error == 0 && found != nullptr;
+    }
+}
+
+// Whether a line of the local account file (name:password:uid:gid:...) is another account than
+// the user's with `group` as its primary group.
+bool isAnotherWith(std::string_view line, gid_t group, uid_t user) {
+    std::string_view fields[4];
+    for (auto& field : fields) {
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos) return false;
+        field = line.substr(0, colon);
+        line.remove_prefix(colon + 1);
+    }
+    const auto number = [](std::string_view field, unsigned long& value) {
+        const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+        return !field.empty() && error == std::errc() && end == field.data() + field.size();
+    };
+    unsigned long uid = 0, gid = 0;
+    return number(fields[2], uid) && number(fields[3], gid) && gid == group && uid != user;
+}
+
+// What the local account file said of one group, kept while the file stands as it was: a
+// change to it changes its change time.
+struct LocalAnswer {
+    dev_t device;
+    ino_t inode;
+    off_t size;
+    timespec changed;
+    gid_t group;
+    uid_t user;
+    bool another;
+
+    bool answers(const struct stat& info, gid_t group, uid_t user) const {
+        return device == info.st_dev && inode == info.st_ino && size == info.st_size &&
+               changed.tv_sec == info.st_ctim.tv_sec && changed.tv_nsec == info.st_ctim.tv_nsec &&
+               this->group == group && this->user == user;
+    }
+};
+
+// Whether an account of the local account file other than the user has `group` as its primary
+// group. That file is read as it stands, never through a listing of the databases; one that
+// cannot be read whole rules nobody out.
+bool anotherLocalAccountHas(gid_t group, uid_t user) {
+    static std::mutex lock;
+    static std::optional<LocalAnswer> kept;
+    const Fd file(::open(localAccountFile().c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat info {};
+    if (!file.ok() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMostLocalAccountBytes)
+        return true;
+    {
+        const std::lock_guard held(lock);
+        if (kept && kept->answers(info, group, user)) return kept->another;
+    }
+    std::string text(static_cast<std::size_t>(info.st_size), '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t read = ::read(file.get(), text.data() + got, text.size() - got);
+        if (read < 0 && errno == EINTR) continue;
+        if (read <= 0) return true;
+        got += static_cast<std::size_t>(read);
+    }
+    bool another = false;
+    for (std::string_view rest = text; !rest.empty() && !another;) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        another = isAnotherWith(rest.substr(0, end), group, user);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    const std::lock_guard held(lock);
+    kept = LocalAnswer{info.st_dev, info.st_ino, info.st_size, info.st_ctim, group, user, another};
+    return another;
+}
+
+// A group of the user's own, as useradd -U, Debian, Fedora and FreeIPA make one for each user
+// (with umask 002 their folders are then 0775): the user's primary group, named as the user,
+// listing nobody else, and no other local account's primary group. Each is asked by number
+// every time, so a member added later counts at once; an answer that cannot be had is a
+// shared group. A group with nobody in it is never the user's: set-group-id programs write
+// through such groups.
 bool isTheUsersOwnGroup(gid_t group, uid_t user) {
-    const Accounts& all = accounts();
-    bool member = false;
-    for (auto [at, end] = all.primaryOf.equal_range(group); at != end; ++at) {
-        if (at->second != user) return false;
-        member = true;
-    }
-    const auto [names, namesEnd] = all.namesOf.equal_range(user);
-    for (auto [at, end] = all.membersOf.equal_range(group); at != end; ++at) {
-        const std::string& listed = at->second;
-        if (std::none_of(names, namesEnd, [&listed](const auto& name) { return name.second == listed; })) return false;
-        member = true;
-    }
-    return member;
+    std::vector<char> buffer;
+    passwd account {};
+    if (!lookUp(user, ::getpwuid_r, account, buffer) || account.pw_gid != group || account.pw_name == nullptr)
+        return false;
+    const std::string name = account.pw_name;
+    struct group entry {};
+    if (!lookUp(group, ::getgrgid_r, entry, buffer) || entry.gr_name == nullptr || name != entry.gr_name) return false;
+    for (char** member = entry.gr_mem; member != nullptr && *member != nullptr; ++member)
+        if (name != *member) return false;
+    return !anotherLocalAccountHas(group, user);
 }
 
 // An access list beyond the mode bits makes the group bits its mask: users and groups it names
@@ -270,6 +336,10 @@ Found walkFrom(Fd current, std::filesystem::path path, std::deque<Step> steps, K
 }
 
 }  // namespace
+
+void useLocalAccountFile(std::filesystem::path file) {
+    localAccountFile() = std::move(file);
+}
 
 bool othersMayWrite(int fd) {
     struct stat info {};

@@ -36,10 +36,14 @@ private:
 };
 
 // Whether someone other than the user and root may write the folder (or file) open at `fd`: it is
-// another user's, others may write it, or its group may and is not the user's own (a group whose
-// one member is the user), or an access list lets others in. Fails closed: what cannot be looked
-// at counts as shared.
+// another user's, others may write it, or its group may and is not the user's own (their primary
+// group, named as they are, with no other member), or an access list lets others in. Fails
+// closed: what cannot be looked at or asked counts as shared.
 bool othersMayWrite(int fd);
+
+// The local account file whose other accounts may not share the user's group (/etc/passwd); a
+// test names its own.
+void useLocalAccountFile(std::filesystem::path file);
 
 // The names in an open folder ("." and ".." left out), listed through a descriptor of its own so
 // that the caller's keeps its place.

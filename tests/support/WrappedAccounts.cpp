@@ -28,7 +28,8 @@ std::map<std::string, ChildStep>& steps() {
 
 }  // namespace
 
-WrappedAccounts::WrappedAccounts(std::string_view passwd, std::string_view group) {
+WrappedAccounts::WrappedAccounts(std::string_view passwd, std::string_view group, std::optional<Directory> directory)
+    : directory_(std::move(directory)) {
     writeFile(dir_.path() / "passwd", passwd);
     writeFile(dir_.path() / "group", group);
     // Read by the child once it has become the user.
@@ -46,16 +47,24 @@ std::optional<std::string> WrappedAccounts::run(const std::string& name, unsigne
         const char* options = std::getenv(variable);
         return std::string(options ? options : "") + option;
     };
-    ChildProcess child(argv,
-                       {{"LD_PRELOAD", "libnss_wrapper.so"},
-                        {"NSS_WRAPPER_PASSWD", (dir_.path() / "passwd").string()},
-                        {"NSS_WRAPPER_GROUP", (dir_.path() / "group").string()},
-                        // A sanitizer's runtime wants to come first; this preload comes before it,
-                        // harmlessly. The wrapper's locks, set up before the thread sanitizer's
-                        // runtime watches, look misused to it; the child runs one thread.
-                        {"ASAN_OPTIONS", withOption("ASAN_OPTIONS", ":verify_asan_link_order=0")},
-                        {"TSAN_OPTIONS", withOption("TSAN_OPTIONS", ":report_bugs=0")}},
-                       kReportFd);
+    std::map<std::string, std::string> environment{
+        {"LD_PRELOAD", "libnss_wrapper.so"},
+        {"NSS_WRAPPER_PASSWD", (dir_.path() / "passwd").string()},
+        {"NSS_WRAPPER_GROUP", (dir_.path() / "group").string()},
+        // A sanitizer's runtime wants to come first; this preload comes before it, harmlessly, and
+        // refuses libraries loaded with their own binding. The wrapper's locks, set up before the
+        // thread sanitizer's runtime watches, look misused to it; the child runs one thread.
+        {"NSS_WRAPPER_DISABLE_DEEPBIND", "1"},
+        {"ASAN_OPTIONS", withOption("ASAN_OPTIONS", ":verify_asan_link_order=0")},
+        {"TSAN_OPTIONS", withOption("TSAN_OPTIONS", ":report_bugs=0")}};
+    if (directory_) {
+        environment.insert({{"NSS_WRAPPER_MODULE_SO_PATH", QUILLFEN_DIRECTORY_ACCOUNTS},
+                            {"NSS_WRAPPER_MODULE_FN_PREFIX", "directory"},
+                            {"QUILLFEN_DIRECTORY_ACCOUNT", directory_->account},
+                            {"QUILLFEN_DIRECTORY_GROUP", directory_->group},
+                            {"QUILLFEN_DIRECTORY_SLOW_LISTING", std::to_string(directory_->slowListing)}});
+    }
+    ChildProcess child(argv, environment, kReportFd);
     std::string said = child.readRest();
     const auto status = child.waitForExit(kPatience);
     if (!status || !WIFEXITED(*status) || WEXITSTATUS(*status) != 0) return std::nullopt;
@@ -74,7 +83,10 @@ std::optional<int> runChildStepIfAsked(int argc, char** argv) {
     if (step == steps().end() || ::dlsym(RTLD_DEFAULT, "nss_wrapper_enabled") == nullptr) return 2;
     const auto uid = static_cast<uid_t>(std::stoul(argv[3]));
     const auto gid = static_cast<gid_t>(std::stoul(argv[4]));
-    if (::setgroups(0, nullptr) != 0 || ::setresgid(gid, gid, gid) != 0 || ::setresuid(uid, uid, uid) != 0) return 3;
+    const bool already = ::getuid() == uid && ::geteuid() == uid && ::getgid() == gid && ::getegid() == gid;
+    if (!already && (::setgroups(0, nullptr) != 0 || ::setresgid(gid, gid, gid) != 0 || ::setresuid(uid, uid, uid) != 0))
+        return 3;
+    PathWalk::useLocalAccountFile(std::getenv("NSS_WRAPPER_PASSWD"));
     const std::string said = step->second(std::vector<std::string>(argv + 5, argv + argc));
     return PathWalk::writeAll(kReportFd, said) ? 0 : 4;
 }

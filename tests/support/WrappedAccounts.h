@@ -16,17 +16,26 @@ namespace quillfen::test {
 // nss_wrapper preloaded; there it runs one step, registered by name, instead of the tests.
 class WrappedAccounts {
 public:
-    // In the forms of /etc/passwd and /etc/group.
-    WrappedAccounts(std::string_view passwd, std::string_view group);
+    // An account and its group that a directory service alone knows: it answers lookups of them
+    // and lists nothing, its listings taking `slowListing` seconds.
+    struct Directory {
+        std::string account;  // name:uid:gid
+        std::string group;    // name:gid:member,member
+        unsigned slowListing = 0;
+    };
 
-    // What step `name` gives for `arguments`, run as `uid` (with group `gid` and no other) in a
-    // child that sees these databases; nothing when the child could not run it (libnss-wrapper
+    // In the forms of /etc/passwd (the child's local account file too) and /etc/group.
+    WrappedAccounts(std::string_view passwd, std::string_view group, std::optional<Directory> directory = {});
+
+    // What step `name` gives for `arguments`, run as `uid` (with group `gid` and no other, unless
+    // that is who the test runs as) in a child that sees these databases; nothing when the child could not run it (libnss-wrapper
     // missing, the step unknown, a crash).
     std::optional<std::string> run(const std::string& name, unsigned uid, unsigned gid,
                                    const std::vector<std::string>& arguments) const;
 
 private:
     TempDir dir_;
+    std::optional<Directory> directory_;
 };
 
 // A step: from its arguments, what the child hands back.

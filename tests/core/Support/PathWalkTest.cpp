@@ -151,7 +151,7 @@ TEST(PathWalk, AFolderItsGroupMayWriteIsTheUsersOnlyWhenTheUserIsTheGroupsOneMem
         bool shared;
     } cases[] = {
         {"the user's own group", "own", kAda, 65533, false, false},
-        {"a group that lists the user alone", "listed", kAda, 2001, false, false},
+        {"a group that lists the user alone but is not theirs", "listed", kAda, 2001, false, true},
         {"a group that lists a second member", "team", kAda, 2002, false, true},
         {"another account's primary group", "carls", kAda, 2003, false, true},
         {"a group with no member at all", "games", kAda, 60, false, true},
@@ -183,6 +183,47 @@ TEST(PathWalk, AFolderItsGroupMayWriteIsTheUsersOnlyWhenTheUserIsTheGroupsOneMem
         EXPECT_EQ(line, c.shared ? "others may change " + first.string() + "|a link of root's in a folder others may write"
                                  : "|")
             << c.what;
+    }
+}
+
+// A user whom only a directory service knows (SSSD, FreeIPA), in a home of their own group with
+// umask 002: the group is theirs by lookups alone, however long the service takes to list its
+// accounts (it need not list them at all), and shared once anything says another may be in it.
+TEST(PathWalk, ADirectoryUsersOwnGroupIsTheirsByLookupsAloneAndSharedOnceAnotherMayBeInIt) {
+    const bool root = ::geteuid() == 0;
+    const unsigned uid = root ? 4242 : ::geteuid();
+    const unsigned gid = root ? 4242 : ::getegid();
+    const std::string number = std::to_string(gid);
+    test::TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    const struct {
+        const char* what;
+        std::string group;  // as the directory has it
+        std::string local;  // the local account file beside root
+        unsigned slowListing;
+        bool shared;
+    } cases[] = {
+        {"their own group", "dir-ada:" + number + ":", "", 0, false},
+        {"their own group, from a service that takes 30 s to list", "dir-ada:" + number + ":", "", 30, false},
+        {"their group, listing them and a second name", "dir-ada:" + number + ":dir-ada,bob", "", 0, true},
+        {"their group, a second local account's primary group", "dir-ada:" + number + ":",
+         "bob:x:5000:" + number + "::/home/bob:/bin/sh\n", 0, true},
+        {"their primary group, named otherwise than they are", "team:" + number + ":", "", 0, true},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        const auto home = dir.path() / std::to_string(index++) / "home";
+        for (const auto& at : {home, home / ".local"}) {
+            fs::create_directories(at);
+            ASSERT_EQ(::chown(at.c_str(), uid, gid), 0);
+            ::chmod(at.c_str(), 0775);
+        }
+        const test::WrappedAccounts accounts("root:x:0:0::/root:/bin/sh\n" + c.local, "root:x:0:\n",
+                                             test::WrappedAccounts::Directory{"dir-ada:" + std::to_string(uid) + ":" + number,
+                                                                              c.group, c.slowListing});
+        const auto said = accounts.run("judge-folders", uid, gid, {(home / ".local").string()});
+        ASSERT_TRUE(said) << c.what << ": the child could not judge in time: is libnss-wrapper installed?";
+        EXPECT_EQ(*said, c.shared ? "others may change " + home.string() + "|\n" : "|\n") << c.what;
     }
 }
 
