@@ -54,10 +54,9 @@ TEST(UrlSchemeRegistration, TakingUsOutOfTheChoicesRemovesAFileThatHeldNothingEl
         Removal removal;
         std::optional<std::string> after;  // none: the file is gone
     } cases[] = {
-        {"ours alone, as xdg-mime writes it", alone, false, Removal::fileRemoved, std::nullopt},
-        {"ours in two groups", alone + "\n[Added Associations]\r\n" + ours, false, Removal::fileRemoved, std::nullopt},
+        {"ours alone, in both groups", alone + "\n[Added Associations]\r\n" + ours, false, Removal::fileRemoved,
+         std::nullopt},
         {"a comment of the user's", "# mine\n" + alone, false, Removal::removed, "# mine\n[Default Applications]\n"},
-        {"nothing of ours", "[Default Applications]\n", false, Removal::absent, "[Default Applications]\n"},
         {"through the user's own link", alone, true, Removal::removed, "[Default Applications]\n"},
     };
     for (const auto& c : cases) {
