@@ -9,6 +9,7 @@
 
 #include "Support/Iso8601.h"
 #include "Support/JsonLines.h"
+#include "Support/JsonScanner.h"
 #include "Support/JsonText.h"
 #include "Support/PathWalk.h"
 #include "Support/SafeFile.h"
@@ -111,10 +112,62 @@ bool runs(const Json& command, const std::string& ours) {
     return it != command.end() && it->is_string() && it->get_ref<const std::string&>() == ours;
 }
 
+// The settings text with `line` as their status line, written there as the text it is, not as
+// a parser would take it back: the user's own, key order, numbers and escapes as they wrote them.
+std::variant<std::string, SettingsOutcome> serialisedWith(Json root, const std::string& line) {
+    root["statusLine"] = nullptr;
+    auto text = serialised(root);
+    auto* written = std::get_if<std::string>(&text);
+    if (!written) return text;
+    // Only a member of the top level begins a line two spaces in: whatever is nested is indented
+    // further, and no string holds a line feed.
+    const std::string member = "\n  \"statusLine\": ";
+    const auto at = written->find(member + "null");
+    if (at == std::string::npos) return SettingsOutcome::notWritten;
+    written->replace(at + member.size(), std::string_view("null").size(), line);
+    return text;
+}
+
+// The status line the first install replaced, as its backup writes it, when that is the user's:
+// nothing when the backup cannot be read (read as the settings are), is not a JSON object, or
+// holds no status line or ours.
+std::optional<std::string> replacedStatusLine(const std::filesystem::path& settingsFile) {
+    const SettingsRead backup = readSettings(settingsFile.string() + kBackupSuffix);
+    if (backup.status != SettingsRead::Status::read) return std::nullopt;
+    const std::string_view text = backup.text;
+    if (!JsonLines::isValidUtf8(text) || JsonLines::nestsDeeperThan(text, kMaxSettingsDepth)) return std::nullopt;
+    JsonScanner scanner(text);
+    scanner.byteOrderMark();
+    scanner.ws();
+    if (scanner.atEnd() || scanner.peek() != '{') return std::nullopt;
+    std::optional<std::string_view> line;
+    const bool whole = scanner.object([&](std::string_view key) {
+        // The key's text may not outlast the scan of its value.
+        const bool wanted = key == "statusLine";
+        const char* start = scanner.position();
+        if (!scanner.skipValue()) return false;
+        // A repeated key counts as parsers take it: the last one.
+        if (wanted) line = std::string_view(start, static_cast<std::size_t>(scanner.position() - start));
+        return true;
+    });
+    scanner.ws();
+    if (!whole || !scanner.atEnd() || !line || line->find(kStatusLineMarker) != std::string_view::npos)
+        return std::nullopt;
+    return std::string(*line);
+}
+
+struct Edit {
+    // Empty when nothing of ours is in the settings.
+    std::string text;
+    bool statusLineBack = false;
+};
+
 // The settings text without our status line and hooks (an entry or a list that this leaves
-// empty goes too), or why the file must stay as it is; an empty text when nothing of ours is in it.
-std::variant<std::string, SettingsOutcome> settingsWithoutOurs(const std::string& current,
-                                                               const std::filesystem::path& familyFolder) {
+// empty goes too), `replaced` back in place of our status line when there is one to put back; or
+// why the file must stay as it is.
+std::variant<Edit, SettingsOutcome> settingsWithoutOurs(const std::string& current,
+                                                        const std::filesystem::path& familyFolder,
+                                                        const std::optional<std::string>& replaced) {
     auto parsed = parsedSettings(current);
     if (auto* refusal = std::get_if<SettingsOutcome>(&parsed)) return *refusal;
     Json& root = std::get<Json>(parsed);
@@ -149,12 +202,17 @@ std::variant<std::string, SettingsOutcome> settingsWithoutOurs(const std::string
             }
         }
     }
+    Edit edit;
     if (auto line = root.find("statusLine"); line != root.end() && runs(*line, statusLineCommand(familyFolder))) {
         root.erase(line);
         changed = true;
+        edit.statusLineBack = replaced.has_value();
     }
-    if (!changed) return std::string();
-    return serialised(root);
+    if (!changed) return edit;
+    auto text = edit.statusLineBack ? serialisedWith(std::move(root), *replaced) : serialised(root);
+    if (auto* refusal = std::get_if<SettingsOutcome>(&text)) return *refusal;
+    edit.text = std::move(std::get<std::string>(text));
+    return edit;
 }
 
 // A copy of the settings beside them under a name no earlier copy has: the time, and a count
@@ -357,23 +415,26 @@ Removal uninstall(const std::filesystem::path& home, TimePoint now) {
     const bool mayNameOurs = read.status != SettingsRead::Status::read ||
                              read.text.find(kHookMarker) != std::string::npos ||
                              read.text.find(kStatusLineMarker) != std::string::npos;
-    std::variant<std::string, SettingsOutcome> edited = std::string();
+    std::variant<Edit, SettingsOutcome> edited = Edit{};
     if (mayNameOurs) {
         if (auto why = whyLeftAlone(read)) {
             edited = *why;
         } else if (read.status == SettingsRead::Status::read) {
-            edited = settingsWithoutOurs(read.text, home / ".ostrel");
+            edited = settingsWithoutOurs(read.text, home / ".ostrel", replacedStatusLine(settingsFile));
         }
     }
     if (auto* refusal = std::get_if<SettingsOutcome>(&edited)) {
         removal.settings = *refusal;
         SystemLog::notice(kCategory, note(*refusal));
-    } else if (!std::get<std::string>(edited).empty()) {
+    } else if (const auto& edit = std::get<Edit>(edited); !edit.text.empty()) {
         // What goes is copied first, as an install copies a status line it replaces.
-        removal.settings = putInPlace(settingsFile, read, std::get<std::string>(edited), true, now);
+        removal.settings = putInPlace(settingsFile, read, edit.text, true, now);
         removal.settingsChanged = removal.settings == SettingsOutcome::written;
+        removal.statusLineBack = removal.settingsChanged && edit.statusLineBack;
         if (removal.settingsChanged)
-            SystemLog::info(kCategory, "the prompt hook and the status line are out of " + settingsFile.string());
+            SystemLog::info(kCategory, std::string("the prompt hook and the status line are out of ") +
+                                           settingsFile.string() +
+                                           (removal.statusLineBack ? ", and the user's own status line is back" : ""));
     }
 
     for (std::string_view name : kScripts) {

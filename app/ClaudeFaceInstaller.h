@@ -97,6 +97,8 @@ struct Removal {
     std::vector<std::string> scripts;
     // Our status line or hook was in the settings and is gone.
     bool settingsChanged = false;
+    // The user's own status line that the first install replaced is back in place of ours.
+    bool statusLineBack = false;
     SettingsOutcome settings = SettingsOutcome::written;
     bool operator==(const Removal&) const = default;
 };
@@ -104,7 +106,9 @@ struct Removal {
 // Undoes the install for the user whose home folder is `home`: the status line and hooks whose
 // commands are the ones an install writes out of the settings (read and written as an install
 // does, after a copy of the file as it was, beside the first install's backup when that exists),
-// then both scripts out of the family folder. The scripts go even when the settings must stay as
+// then both scripts out of the family folder. Our status line gives way to the one the first
+// install replaced, as that install's backup writes it, when that one is the user's; one the
+// user set since stays as it is. The scripts go even when the settings must stay as
 // they are: nothing of ours is left to run.
 Removal uninstall(const std::filesystem::path& home, TimePoint now);
 

@@ -9,6 +9,7 @@
 #include "DesktopEntry.h"
 #include "Log/FileLogStore.h"
 #include "RunningCopy.h"
+#include "Signals/AgentLogFiles.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
 #include "Support/SystemLog.h"
@@ -55,6 +56,16 @@ std::optional<std::string> lineWithoutUs(const std::string& line) {
         kept += (i > 0 ? ";" : "") + others[i];
     if (!value.empty() && value.back() == ';') kept += ';';
     return kept + line.substr(end + 1);
+}
+
+// Whether a mimeapps.list text holds nothing but group headers and blank lines.
+bool holdsNoChoice(const std::string& mimeappsList) {
+    bool none = true;
+    AgentLogFiles::forEachLine(mimeappsList, [&none](std::string_view line) {
+        const auto trimmed = Text::trimmed(line);
+        if (!trimmed.empty() && trimmed.front() != '[') none = false;
+    });
+    return none;
 }
 
 }  // namespace
@@ -109,6 +120,15 @@ Removal removeFromChoices() {
     const std::string& text = read.bytes;
     const std::string kept = withoutUs(text);
     if (kept == text) return Removal::absent;
+    // Emptied so, it goes; but one that the user's own link leads to is part of their layout and stays.
+    if (holdsNoChoice(kept) && !SafeFile::ownPlace(file, SafeFile::Kind::file).followed) {
+        if (auto error = SafeFile::remove(file)) {
+            SystemLog::error(kCategory, "could not remove " + file.string() + ": " + error.message());
+            return Removal::leftAsItWas;
+        }
+        SystemLog::info(kCategory, file.string() + " held nothing but the handoff's handler and is gone");
+        return Removal::fileRemoved;
+    }
     if (auto error = SafeFile::replace(file, kept, read.mode)) {
         SystemLog::error(kCategory, "could not rewrite " + file.string() + ": " + error.message());
         return Removal::leftAsItWas;
@@ -126,15 +146,22 @@ Outcome ensure(const std::optional<RunningCopy::Installation>& installed, Comman
     outcome.entryWritten = FileLogStore(file).read() != before;
     // The desktop finds a new handler through the folder's cache; an entry just written is not
     // in it yet.
-    if (outcome.entryWritten && runs(updateDesktopDatabase)) {
-        outcome.databaseUpdated = succeeded(runner.run(updateDesktopDatabase, {file.parent_path().string()}));
-    }
+    if (outcome.entryWritten)
+        outcome.databaseUpdated = updateDatabase(runner, updateDesktopDatabase) == DatabaseUpdate::updated;
     const auto choices = SafeFile::readWhole(choicesFile(), kMaxChoicesBytes, SafeFile::Links::follow).value_or("");
     if (!namesUsAsDefault(choices) && runs(xdgMime)) {
         outcome.defaultSet = succeeded(runner.run(xdgMime, {"default", DesktopEntry::kFileName, kMimeType}));
         if (!outcome.defaultSet) SystemLog::notice(kCategory, "xdg-mime could not make the entry the handoff's handler");
     }
     return outcome;
+}
+
+DatabaseUpdate updateDatabase(CommandRunner& runner, const std::string& updateDesktopDatabase) {
+    if (!runs(updateDesktopDatabase)) return DatabaseUpdate::noTool;
+    const auto folder = DesktopEntry::userFile().parent_path();
+    if (succeeded(runner.run(updateDesktopDatabase, {folder.string()}))) return DatabaseUpdate::updated;
+    SystemLog::notice(kCategory, "update-desktop-database could not bring " + folder.string() + " up to date");
+    return DatabaseUpdate::failed;
 }
 
 void ensureForRunningCopy() {

@@ -34,6 +34,11 @@ Outcome ensure(const std::optional<RunningCopy::Installation>& installed, Comman
 // For the running copy.
 void ensureForRunningCopy();
 
+// Brings the desktop database of the user's applications folder (its mimeinfo.cache, where the
+// desktop looks up a scheme's handlers) in line with the entries there, when the tool is installed.
+enum class DatabaseUpdate { updated, failed, noTool };
+DatabaseUpdate updateDatabase(CommandRunner& runner, const std::string& updateDesktopDatabase = kUpdateDesktopDatabase);
+
 // Whether the [Default Applications] of a mimeapps.list text name our entry first for the scheme.
 bool namesUsAsDefault(const std::string& mimeappsList);
 
@@ -47,8 +52,9 @@ std::string withoutUs(const std::string& mimeappsList);
 
 // Takes our entry out of the user's mimeapps.list, as an uninstall does: the file is read whole
 // through the walk (never through another user's link, never past a cap) and replaced whole,
-// keeping its mode. A refusal is logged.
-enum class Removal { removed, absent, leftAsItWas };
+// keeping its mode; a file that our entry alone filled, left with nothing but group headers, goes
+// (the user's own link to one stays, leading to it emptied so). A refusal is logged.
+enum class Removal { removed, fileRemoved, absent, leftAsItWas };
 Removal removeFromChoices();
 
 }  // namespace quillfen::UrlSchemeRegistration

@@ -2,8 +2,10 @@
 # Removes what scripts/install.sh installed (the files of the build folder's install manifest,
 # the installed build as the updater may have left it, and the folders the install created),
 # and what the installed application wrote for you: its keep-alive service and wrapper, its
-# autostart entry, its menu entry, the builds the updater kept aside, its status line and prompt
-# hook in Claude Code's settings with the two scripts they run, and its line in mimeapps.list.
+# autostart entry, its menu entry (and that folder's MIME cache is brought up to date), its cache
+# folder with the builds the updater kept aside, its status line and prompt hook in Claude Code's
+# settings with the two scripts they run (your own status line back, where it replaced one), and
+# its line in mimeapps.list (the file too, when nothing else was in it).
 # A running installed copy is asked to quit. Your data, the journals and your settings stay.
 # DESTDIR is honoured as by the install.
 #

@@ -7,10 +7,12 @@
 //
 //   quillfen_unregister [PREFIX]
 //       for the installation below PREFIX (by default the prefix this was built for): the
-//       keep-alive service and its wrapper, the autostart and menu entries, the updater's work
-//       folder with the builds it kept, the stone's status line and prompt hook in Claude Code's
-//       settings with the two scripts they run, and the application as the handler of
-//       tavryn-stone: addresses. Succeeds either way.
+//       keep-alive service and its wrapper, the autostart and menu entries (the menu folder's
+//       desktop database brought up to date after), the cache folder with the updater's builds
+//       and the single-instance lock, the stone's status line and prompt hook in Claude Code's
+//       settings with the two scripts they run (the user's own status line back, where ours
+//       replaced it), and the application as the handler of tavryn-stone: addresses (with a
+//       mimeapps.list that held nothing else). Succeeds either way.
 //   quillfen_unregister --installed PREFIX BUILD_FOLDER [STAGE]
 //       the files BUILD_FOLDER/install_manifest.txt names, the installed build as an update may
 //       have left it, and the folders BUILD_FOLDER/install_folders.txt names that are empty then,
@@ -98,13 +100,15 @@ Holds holds(const fs::path& file, const std::vector<std::string>& ours) {
     return Holds::another;
 }
 
-void removeIfOurs(const fs::path& file, const std::vector<std::string>& ours, const std::string& what) {
-    if (holds(file, ours) != Holds::ours) return;
+// Whether it went.
+bool removeIfOurs(const fs::path& file, const std::vector<std::string>& ours, const std::string& what) {
+    if (holds(file, ours) != Holds::ours) return false;
     if (auto error = SafeFile::remove(file)) {
         say("could not remove " + what + " " + file.string() + ": " + error.message() + ".");
-    } else {
-        say("removed " + what + " " + file.string() + ".");
+        return false;
     }
+    say("removed " + what + " " + file.string() + ".");
+    return true;
 }
 
 void removeKeepAlive(const RunningCopy::Installation& installation, CommandRunner& runner) {
@@ -120,31 +124,45 @@ void removeKeepAlive(const RunningCopy::Installation& installation, CommandRunne
     runner.run(LaunchAgent::kSystemctl, {"--user", "daemon-reload"});
 }
 
-void removeEntries(const RunningCopy::Installation& installation) {
+void removeEntries(const RunningCopy::Installation& installation, CommandRunner& runner) {
     const auto launcher = installation.launcher();
     const std::vector<std::string> startsOurs{lineOf(LoginItem::desktopEntry(launcher), "Exec="),
                                               lineOf(DesktopEntry::text(launcher), "Exec=")};
     removeIfOurs(LoginItem::autostartFile(), startsOurs, "the autostart entry");
-    removeIfOurs(DesktopEntry::userFile(), startsOurs, "the menu entry");
+    const auto menuEntry = DesktopEntry::userFile();
+    // The desktop looks handlers up in the folder's cache, which would still name the entry.
+    if (removeIfOurs(menuEntry, startsOurs, "the menu entry") &&
+        UrlSchemeRegistration::updateDatabase(runner) == UrlSchemeRegistration::DatabaseUpdate::failed) {
+        say("left " + (menuEntry.parent_path() / "mimeinfo.cache").string() +
+            " as it was: update-desktop-database could not bring it up to date, and it may still name the "
+            "removed menu entry as the handler of tavryn-stone: addresses.");
+    }
 }
 
-// The updater's work folder, emptied as the updater empties it: a folder of the user's alone,
-// found by the walk and emptied through its descriptor.
-void removeUpdates() {
-    const auto work = SelfUpdater::Setup::runningCopy().workFolder;
-    if (PathWalk::walk(work, Kind::folder).error == ENOENT) return;
-    const auto folder = PathWalk::privateFolder(work);
+// A folder of the application's own, emptied as the updater empties its work folder: a folder of
+// the user's alone, found by the walk and emptied through its descriptor.
+void removeOwnFolder(const fs::path& path, const std::string& what) {
+    if (PathWalk::walk(path, Kind::folder).error == ENOENT) return;
+    const auto folder = PathWalk::privateFolder(path);
     if (!folder.ok()) {
         const std::string why = folder.refusal.empty() ? std::strerror(folder.error) : folder.refusal;
-        SafeFile::refuse(work, why);
-        say("left " + work.string() + " as it was: " + why + ".");
+        SafeFile::refuse(path, why);
+        say("left " + path.string() + " as it was: " + why + ".");
         return;
     }
     PathWalk::emptyFolder(folder.fd.get());
     // The folder itself by its name in the one that holds it: only an empty folder goes so.
-    const auto holder = PathWalk::walk(work.parent_path(), Kind::folder);
-    if (holder.ok()) ::unlinkat(holder.folder.get(), work.filename().c_str(), AT_REMOVEDIR);
-    say("removed " + work.string() + " with the builds the updater kept.");
+    const auto holder = PathWalk::walk(path.parent_path(), Kind::folder);
+    if (holder.ok()) ::unlinkat(holder.folder.get(), path.filename().c_str(), AT_REMOVEDIR);
+    say("removed " + what + " " + path.string() + ".");
+}
+
+// The updater's builds, then the rest of the cache. A running copy holds the single-instance lock
+// until the uninstall ends it, moments later: the lock goes from under it all the same, as nothing
+// of ours starts another copy meanwhile (the service is stopped, the entries are gone).
+void removeCache() {
+    removeOwnFolder(SelfUpdater::Setup::runningCopy().workFolder, "the builds the updater kept in");
+    removeOwnFolder(Paths::cacheDirectory(), "the application's cache folder");
 }
 
 void removeClaudeFace() {
@@ -152,6 +170,9 @@ void removeClaudeFace() {
     if (face.settings != ClaudeFaceInstaller::SettingsOutcome::written) {
         say(ClaudeFaceInstaller::note(face.settings) +
             ". Take the stone's status line and prompt hook out of ~/.claude/settings.json by hand.");
+    } else if (face.statusLineBack) {
+        say("took the stone's status line and prompt hook out of ~/.claude/settings.json, after a copy of it, and put "
+            "back your own status line from settings.json.bak-tavryn-stone.");
     } else if (face.settingsChanged) {
         say("took the stone's status line and prompt hook out of ~/.claude/settings.json, after a copy of it.");
     }
@@ -168,6 +189,10 @@ void removeFromChoices() {
     switch (UrlSchemeRegistration::removeFromChoices()) {
         case UrlSchemeRegistration::Removal::removed:
             say("took the application out of " + choices.string() + " as the handler of tavryn-stone: addresses.");
+            break;
+        case UrlSchemeRegistration::Removal::fileRemoved:
+            say("removed " + choices.string() + ": it held nothing but the application as the handler of "
+                "tavryn-stone: addresses.");
             break;
         case UrlSchemeRegistration::Removal::leftAsItWas:
             say("left " + choices.string() + " as it was: it could not be read or rewritten, and may still name the "
@@ -257,8 +282,8 @@ int main(int argc, char** argv) {
         arguments.empty() ? RunningCopy::recorded() : RunningCopy::Installation{fs::path(arguments.front())};
     auto runner = makeCommandRunner();
     removeKeepAlive(installation, *runner);
-    removeEntries(installation);
-    removeUpdates();
+    removeEntries(installation, *runner);
+    removeCache();
     removeClaudeFace();
     removeFromChoices();
     return 0;

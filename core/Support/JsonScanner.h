@@ -15,6 +15,8 @@ public:
 
     bool atEnd() const { return p_ == end_; }
     char peek() const { return *p_; }
+    // A value's text runs from here before it is read to here after.
+    const char* position() const { return p_; }
 
     void ws() {
         while (p_ < end_ && (*p_ == ' ' || *p_ == '\t' || *p_ == '\n' || *p_ == '\r'))

@@ -480,6 +480,45 @@ TEST(ClaudeFaceInstaller, AnUninstallTakesOutOnlyTheCommandsAnInstallWritesAfter
     }
 }
 
+// Our status line gives way to the one the first install replaced, in the very text its backup
+// holds it in; a status line the user set since stays, and a backup with none of theirs gives
+// nothing back.
+TEST(ClaudeFaceInstaller, AnUninstallPutsBackTheUsersStatusLineThatTheFirstInstallReplaced) {
+    Install install;
+    const std::string theirs = "{\n    \"type\": \"command\",\n    \"command\": \"~\\/bin\\/caf\\u00e9.sh\",\n"
+                               "    \"padding\": 1.50\n  }";
+    const std::string ours = nlohmann::json{{"type", "command"}, {"command", install.statusLine}}.dump();
+    const std::string newer = R"({"type":"command","command":"my-newer-line"})";
+    const std::string backup = "{\"model\": \"opus\",\n  \"statusLine\": " + theirs + "\n}\n";
+    const struct {
+        const char* what;
+        std::string backup;
+        std::string current;  // the status line at the uninstall
+        std::optional<std::string> after;
+    } cases[] = {
+        {"theirs comes back as written", backup, ours, theirs},
+        {"one they set since stays", backup, newer, newer},
+        {"ours in the backup", "{\"statusLine\": " + ours + "}", ours, std::nullopt},
+        {"a backup cut short", backup.substr(0, backup.size() - 3), ours, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::writeFile(install.settings, "{\"model\":\"opus\",\"statusLine\":" + c.current + "}");
+        test::writeFile(install.backup, c.backup);
+
+        const auto removal = ClaudeFaceInstaller::uninstall(install.home.path(), install.now);
+        EXPECT_EQ(removal.settings, Outcome::written);
+        const bool back = c.after && c.current == ours;
+        EXPECT_EQ(removal.statusLineBack, back);
+        nlohmann::json expected = {{"model", "opus"}};
+        if (c.after) expected["statusLine"] = nlohmann::json::parse(*c.after);
+        EXPECT_EQ(install.written(), expected);
+        if (back) {
+            EXPECT_NE(test::readFile(install.settings).find("\"statusLine\": " + theirs), std::string::npos);
+        }
+    }
+}
+
 TEST(ClaudeFaceInstaller, APathThatNeedsQuotingIsSingleQuotedInTheCommands) {
     EXPECT_EQ(Text::shellWord("/home/ada/.ostrel/x.sh"), "/home/ada/.ostrel/x.sh");
     EXPECT_EQ(Text::shellWord("/home/$USER/`x`.sh"), "'/home/$USER/`x`.sh'");

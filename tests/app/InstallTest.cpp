@@ -15,6 +15,7 @@
 #include "DesktopEntry.h"
 #include "LaunchAgent.h"
 #include "LoginItem.h"
+#include "UrlSchemeRegistration.h"
 #include "support/ChildProcess.h"
 #include "support/FixedClock.h"
 #include "support/RecordingCommandRunner.h"
@@ -117,17 +118,25 @@ TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserBut
     ASSERT_TRUE(LaunchAgent::install(systemctl, installed));
     ASSERT_EQ(LoginItem::enable(installed), LoginItem::State::enabled);
     ASSERT_TRUE(DesktopEntry::refresh(installed));
-    test::writeFile(home.path() / ".cache/org.quillfen.Quillfen/updates/previous/bin/quillfen", "");
-    // The updater's work folder is the user's alone.
-    fs::permissions(home.path() / ".cache/org.quillfen.Quillfen/updates", fs::perms::owner_all);
+    ASSERT_EQ(UrlSchemeRegistration::updateDatabase(*makeCommandRunner(10)),
+              UrlSchemeRegistration::DatabaseUpdate::updated);
+    const auto handlers = DesktopEntry::userFile().parent_path() / "mimeinfo.cache";
+    ASSERT_NE(test::readFile(handlers).find("tavryn-stone"), std::string::npos);
+    const auto cache = home.path() / ".cache/org.quillfen.Quillfen";
+    test::writeFile(cache / "updates/previous/bin/quillfen", "");
+    test::writeFile(cache / "singleton.lock", "");
+    // The cache and the updater's work folder are the user's alone.
+    for (const auto& folder : {cache, cache / "updates"})
+        fs::permissions(folder, fs::perms::owner_all);
     test::writeFile(home.dataDirectory() / "signal-log.json", "[]");
     test::writeFile(home.path() / ".config/autostart/other.desktop", "[Desktop Entry]\nExec=other\n");
     // The face in Claude Code beside the user's own settings and hooks, one of them added later
-    // to the entry of ours; the journal the hook kept.
+    // to the entry of ours, in place of their own status line; the journal the hook kept.
     const auto claude = home.path() / ".claude/settings.json";
     const auto mine = nlohmann::json::parse(
         R"({"model":"opus","hooks":{"UserPromptSubmit":[{"hooks":[{"type":"command","command":"my-prompt-hook"}]}],)"
-        R"("Stop":[{"hooks":[{"type":"command","command":"my-stop-hook"}]}]}})");
+        R"("Stop":[{"hooks":[{"type":"command","command":"my-stop-hook"}]}]},)"
+        R"("statusLine":{"type":"command","command":"my-status-line"}})");
     test::writeFile(claude, mine.dump());
     ASSERT_EQ(ClaudeFaceInstaller::install(home.path(), ClaudeFaceScripts::bundled, test::at("2026-01-05T14:00:00Z"))
                   .settings,
@@ -161,8 +170,10 @@ TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserBut
     left.erase(copy);
     EXPECT_EQ(left, (std::set<std::string>{".config/autostart/other.desktop", ".config/mimeapps.list",
                                            ".claude/settings.json", ".claude/settings.json.bak-tavryn-stone",
-                                           ".ostrel/prompt-cadence.jsonl",
+                                           ".ostrel/prompt-cadence.jsonl", ".local/share/applications/mimeinfo.cache",
                                            ".local/share/org.quillfen.Quillfen/signal-log.json"}));
+    EXPECT_FALSE(fs::exists(cache));
+    EXPECT_EQ(test::readFile(handlers).find("tavryn-stone"), std::string::npos);
     nlohmann::json kept = mine;
     kept["hooks"]["UserPromptSubmit"].push_back({{"hooks", nlohmann::json::array({later})}});
     EXPECT_EQ(nlohmann::json::parse(test::readFile(claude)), kept);

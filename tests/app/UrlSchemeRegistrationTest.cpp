@@ -41,5 +41,41 @@ TEST(UrlSchemeRegistration, MakesTheEntryTheHandoffsHandlerOnceAndMendsAStaleOne
     EXPECT_TRUE(UrlSchemeRegistration::namesUsAsDefault(test::readFile(Paths::configHome() / "mimeapps.list")));
 }
 
+// A mimeapps.list that our line alone filled goes with it; one with anything else of the user's
+// stays, a comment even, and so does the user's own link to one, leading to it emptied.
+TEST(UrlSchemeRegistration, TakingUsOutOfTheChoicesRemovesAFileThatHeldNothingElse) {
+    using Removal = UrlSchemeRegistration::Removal;
+    const std::string ours = "x-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop\n";
+    const std::string alone = "[Default Applications]\n" + ours;
+    const struct {
+        const char* what;
+        std::string before;
+        bool linked;
+        Removal removal;
+        std::optional<std::string> after;  // none: the file is gone
+    } cases[] = {
+        {"ours alone, in both groups", alone + "\n[Added Associations]\r\n" + ours, false, Removal::fileRemoved,
+         std::nullopt},
+        {"a comment of the user's", "# mine\n" + alone, false, Removal::removed, "# mine\n[Default Applications]\n"},
+        {"through the user's own link", alone, true, Removal::removed, "[Default Applications]\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TestHome home;
+        const auto choices = UrlSchemeRegistration::choicesFile();
+        const auto file = c.linked ? home.path() / "dotfiles/mimeapps.list" : choices;
+        test::writeFile(file, c.before);
+        if (c.linked) fs::create_symlink(file, choices);
+
+        EXPECT_EQ(UrlSchemeRegistration::removeFromChoices(), c.removal);
+        EXPECT_EQ(fs::is_symlink(choices), c.linked);
+        if (c.after) {
+            EXPECT_EQ(test::readFile(choices), *c.after);
+        } else {
+            EXPECT_FALSE(fs::exists(fs::symlink_status(choices)));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quillfen
