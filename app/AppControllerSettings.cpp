@@ -48,12 +48,11 @@ void AppController::refreshSettingsModel() {
     settingsModel_.setLaunchAtLogin(login == LoginItem::State::enabled);
     settingsModel_.setLoginItemNote(SettingsModel::loginItemNoteFor(LoginItem::toString(login)));
     // Why the switch cannot turn on or the keep-alive cannot come, judged now by the rule their
-    // writes follow, in the words of their log lines.
+    // writes follow.
     const auto installed = RunningCopy::installed();
-    std::string refusal = login == LoginItem::State::enabled ? "" : LoginItem::refusal(installed);
-    if (auto unit = LaunchAgent::refusal(installed); !unit.empty())
-        refusal += (refusal.empty() ? "" : "\n") + unit;
-    settingsModel_.setLoginRefusal(refusal);
+    settingsModel_.setLoginRefusal(
+        LoginItem::note(login == LoginItem::State::enabled ? "" : LoginItem::obstacle(installed),
+                        LaunchAgent::obstacle(installed)));
     settingsModel_.setShowDesktopPane(!desktop_.defaults.boolean(kDesktopPaneHiddenKey).value_or(false));
     settingsModel_.setCalendarBreaks(desktop_.defaults.boolean(CalendarBreakScheduler::kEnabledKey).value_or(false));
     settingsModel_.setSelfUpdate(SelfUpdater::isEnabled(desktop_.defaults));

@@ -90,8 +90,7 @@ bool refresh() {
 
 bool refresh(const std::optional<RunningCopy::Installation>& installed) {
     if (!installed) {
-        SystemLog::notice(kCategory, "desktop entry not written: this copy does not run from the installed build (" +
-                                         RunningCopy::recorded().build().string() + ")");
+        SystemLog::notice(kCategory, "desktop entry not written: " + RunningCopy::notInstalled());
         return false;
     }
     auto wanted = text(installed->launcher());

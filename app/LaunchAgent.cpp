@@ -123,18 +123,19 @@ bool install() {
     return install(*runner, RunningCopy::installed());
 }
 
-std::string refusal(const std::optional<RunningCopy::Installation>& installed) {
-    const std::string refused = "keep-alive service not written: ";
-    if (!installed) {
-        return refused + "this copy does not run from the installed build (" +
-               RunningCopy::recorded().build().string() + ")";
-    }
+std::string obstacle(const std::optional<RunningCopy::Installation>& installed) {
+    if (!installed) return RunningCopy::notInstalled();
     // systemd runs the wrapper by its name, and the wrapper the launcher by its name, long after
     // this: they are named only where nobody else could put a program of theirs in the way.
     for (const auto& path : {wrapperFile(), installed->launcher()}) {
-        if (auto why = PathWalk::whyOthersCouldChange(path); !why.empty()) return refused + why;
+        if (auto why = PathWalk::whyOthersCouldChange(path); !why.empty()) return why;
     }
     return {};
+}
+
+std::string refusal(const std::optional<RunningCopy::Installation>& installed) {
+    const auto why = obstacle(installed);
+    return why.empty() ? why : "keep-alive service not written: " + why;
 }
 
 bool install(CommandRunner& runner, const std::optional<RunningCopy::Installation>& installed) {

@@ -29,9 +29,10 @@ std::filesystem::path wrapperFile();
 bool install();
 bool install(CommandRunner& runner, const std::optional<RunningCopy::Installation>& installed);
 
-// Why the unit cannot be written for this copy, in the words of the line `install` logs for it
-// (a copy that is not installed, a wrapper or launcher others could change); empty when nothing
-// stands in the way.
+// What stands in the way of the unit for this copy (a copy that is not installed, a wrapper or
+// launcher others could change: "others may change /home/u"); empty when nothing does.
+std::string obstacle(const std::optional<RunningCopy::Installation>& installed);
+// The line `install` logs for it.
 std::string refusal(const std::optional<RunningCopy::Installation>& installed);
 
 // Stops and disables the service and deletes both files; silent about what was not there.

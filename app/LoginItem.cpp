@@ -1,8 +1,12 @@
 #include "LoginItem.h"
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <utility>
+#include <vector>
 
 #include "DesktopEntry.h"
 #include "Log/FileLogStore.h"
@@ -19,6 +23,7 @@ namespace {
 
 constexpr const char* kCategory = "login-item";
 constexpr const char* kDeferred = "login-item registration deferred: ";
+constexpr std::string_view kNoExecLine = "no Exec line holds ";
 
 constexpr EnumName<State> kStates[] = {
     {State::enabled, "enabled"},
@@ -26,6 +31,70 @@ constexpr EnumName<State> kStates[] = {
     {State::requiresApproval, "requiresApproval"},
     {State::unavailable, "unavailable"},
 };
+
+// An account's or a group's name, asked of the database by number; nothing when it has none.
+template <typename Entry, typename Id>
+std::optional<std::string> nameOf(int (*lookup)(Id, Entry*, char*, std::size_t, Entry**), Id id,
+                                  char* Entry::*name) {
+    std::vector<char> buffer(1024);
+    Entry entry{};
+    Entry* found = nullptr;
+    int error = 0;
+    while ((error = lookup(id, &entry, buffer.data(), buffer.size(), &found)) == ERANGE && buffer.size() < (1u << 20))
+        buffer.resize(buffer.size() * 2);
+    if (error != 0 || found == nullptr) return std::nullopt;
+    return std::string(found->*name);
+}
+
+// What the reasons PathWalk gives, and ours, say to a person, and what would clear them. The
+// folder or file a reason names is looked at again for whose it is: the note only says it.
+struct PlainWords {
+    std::string says;
+    std::string clears;
+};
+
+PlainWords plainWords(std::string_view why) {
+    static constexpr std::string_view kOthersMayChange = "others may change ";
+    static constexpr std::pair<std::string_view, std::string_view> kAnotherUsers[] = {
+        {" is a folder of another user", ""},
+        {" is another user's, in a shared folder", ", in a folder others may write"},
+        {" is another user's", ""},
+    };
+    static constexpr std::string_view kMissing = " is missing, in a shared folder";
+    const std::string elsewhere = "Install Quillfen in a folder of yours or the system's to allow it.";
+    struct stat info {};
+    auto look = [&info](std::string_view path) { return ::lstat(std::string(path).c_str(), &info) == 0; };
+
+    if (why == RunningCopy::notInstalled())
+        return {"this copy runs from its build folder, not from the installed Quillfen",
+                "Install it and start that one to allow it."};
+    if (why.starts_with(kOthersMayChange)) {
+        std::string who, what = "folder";
+        if (look(why.substr(kOthersMayChange.size()))) {
+            if (!S_ISDIR(info.st_mode)) what = "file";
+            if ((info.st_mode & S_IWOTH) != 0) {
+                who = " (anyone may write it)";
+            } else if ((info.st_mode & S_IWGRP) != 0) {
+                const auto name = nameOf(::getgrgid_r, info.st_gid, &group::gr_name);
+                who = " (its group " + name.value_or(std::to_string(info.st_gid)) + " may write it)";
+            }
+        }
+        return {std::string(why) + who, "Make the " + what + " yours alone to allow it."};
+    }
+    for (const auto& [ending, where] : kAnotherUsers) {
+        if (!why.ends_with(ending)) continue;
+        const auto path = why.substr(0, why.size() - ending.size());
+        const auto owner = look(path) ? nameOf(::getpwuid_r, info.st_uid, &passwd::pw_name) : std::nullopt;
+        return {std::string(path) + " belongs to " + owner.value_or("another user") + std::string(where), elsewhere};
+    }
+    if (why.ends_with(kMissing))
+        return {std::string(why.substr(0, why.size() - kMissing.size())) + " is missing, and others may make it first",
+                elsewhere};
+    if (why.starts_with(kNoExecLine))
+        return {"the desktop cannot be told to start " + std::string(why.substr(kNoExecLine.size())),
+                "Install Quillfen under a name without control characters to allow it."};
+    return {std::string(why), ""};
+}
 
 }  // namespace
 
@@ -66,17 +135,31 @@ State enable() {
     return enable(RunningCopy::installed());
 }
 
-std::string refusal(const std::optional<RunningCopy::Installation>& installed) {
-    if (!installed) {
-        return "login item not written: this copy does not run from the installed build (" +
-               RunningCopy::recorded().build().string() + ")";
-    }
+std::string obstacle(const std::optional<RunningCopy::Installation>& installed) {
+    if (!installed) return RunningCopy::notInstalled();
     const auto launcher = installed->launcher();
     // The desktop starts the launcher by its name at every login: named only where nobody else
     // could put a program of theirs in the way.
-    const std::string why = desktopEntry(launcher) ? PathWalk::whyOthersCouldChange(launcher)
-                                                   : "no Exec line holds " + launcher.string();
-    return why.empty() ? why : kDeferred + why;
+    return desktopEntry(launcher) ? PathWalk::whyOthersCouldChange(launcher)
+                                  : std::string(kNoExecLine) + launcher.string();
+}
+
+std::string refusal(const std::optional<RunningCopy::Installation>& installed) {
+    const auto why = obstacle(installed);
+    if (why.empty()) return why;
+    return (installed ? kDeferred : "login item not written: ") + why;
+}
+
+std::string note(std::string_view entryObstacle, std::string_view keepAliveObstacle) {
+    auto sentence = [](std::string_view what, std::string_view why) {
+        const auto [says, clears] = plainWords(why);
+        return std::string(what) + says + "." + (clears.empty() ? "" : " " + clears);
+    };
+    std::string text;
+    if (!entryObstacle.empty()) text = sentence("Not started at login: ", entryObstacle);
+    if (!keepAliveObstacle.empty() && keepAliveObstacle != entryObstacle)
+        text += (text.empty() ? "" : " ") + sentence("Not restarted after a crash: ", keepAliveObstacle);
+    return text;
 }
 
 State enable(const std::optional<RunningCopy::Installation>& installed) {
@@ -109,9 +192,10 @@ State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy
     const State current = state();
     if (done || current != State::notRegistered) return current;
     if (!installed) return enable(installed);
-    defaults.setBoolean(kAutoEnabledOnceKey, true);
     SystemLog::info(kCategory, "auto-enabling login item once (start on desktop start)");
-    return enable(installed);
+    const State result = enable(installed);
+    if (result == State::enabled) defaults.setBoolean(kAutoEnabledOnceKey, true);
+    return result;
 }
 
 void disableIfRegistered() {

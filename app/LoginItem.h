@@ -28,10 +28,16 @@ std::filesystem::path autostartFile();
 // Autostart knows no approval step, so `requiresApproval` never comes from here.
 State state();
 
-// Why the entry cannot be written for this copy, in the words of the line `enable` logs for it
-// (a copy that is not installed, a launcher others could change); empty when nothing stands in
-// the way.
+// What stands in the way of the entry for this copy (a copy that is not installed, a launcher
+// others could change: "others may change /home/u"); empty when nothing does.
+std::string obstacle(const std::optional<RunningCopy::Installation>& installed);
+// The line `enable` logs for it.
 std::string refusal(const std::optional<RunningCopy::Installation>& installed);
+
+// The note under the settings switch: what stands in the way of the entry and of the keep-alive
+// unit (their obstacles, empty for none) and what would clear it, in a person's words rather
+// than the log's; one sentence for a reason both share. Empty when nothing stands in the way.
+std::string note(std::string_view entryObstacle, std::string_view keepAliveObstacle);
 
 // Writes the entry unless it is there; the state afterwards. The entry starts the
 // installation's launcher, by default the running copy's; a copy run from a build folder
@@ -39,8 +45,9 @@ std::string refusal(const std::optional<RunningCopy::Installation>& installed);
 State enable();
 State enable(const std::optional<RunningCopy::Installation>& installed);
 
-// The one automatic enable, remembered under "loginItemAutoEnabledOnce". A copy run from a
-// build folder leaves the flag alone, so the installed copy still turns itself on later.
+// The one automatic enable, remembered under "loginItemAutoEnabledOnce" once the entry is
+// written. A refused one (a copy run from a build folder, a launcher others could change) leaves
+// the flag alone, so a later start, with the way clear, still turns it on.
 State enableOnceIfNeeded(UserDefaults& defaults);
 State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy::Installation>& installed);
 

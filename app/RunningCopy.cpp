@@ -52,4 +52,8 @@ std::optional<Installation> installed() {
     return installation;
 }
 
+std::string notInstalled() {
+    return "this copy does not run from the installed build (" + recorded().build().string() + ")";
+}
+
 }  // namespace quillfen::RunningCopy

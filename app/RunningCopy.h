@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 // Which copy of the application is running, and where the installed copy lives.
 namespace quillfen::RunningCopy {
@@ -40,5 +41,9 @@ bool runsFrom(const std::filesystem::path& executable, const Installation& insta
 // The recorded installation when the running copy runs from it; none for a copy run from a
 // build folder, which must leave nothing behind in the user's session that would start it.
 std::optional<Installation> installed();
+
+// Why such a copy writes nothing that would start it, as its log lines say it: "this copy does
+// not run from the installed build (<build>)".
+std::string notInstalled();
 
 }  // namespace quillfen::RunningCopy

@@ -30,8 +30,8 @@ public:
 
     bool launchAtLogin() const { return launchAtLogin_; }
     const std::string& loginItemNote() const { return loginItemNote_; }
-    // Why the autostart entry or the keep-alive unit cannot be written, one line of the log for
-    // each; empty when neither is refused.
+    // What stands in the way of the autostart entry or the keep-alive unit and what would clear
+    // it, in one short note for a person; empty when nothing does.
     const std::string& loginRefusal() const { return loginRefusal_; }
     bool showDesktopPane() const { return showDesktopPane_; }
     bool calendarBreaks() const { return calendarBreaks_; }

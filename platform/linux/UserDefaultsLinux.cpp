@@ -25,6 +25,11 @@ namespace {
 // version reads back and one of ours reads in QSettings. It is read and written like every other
 // file of ours (never through a link, never blocking on a pipe, bounded, replaced whole), which
 // QSettings itself does not promise. Other sections are kept as they stand.
+//
+// A line of [General] that is none of a key with its value, a comment, a blank or a section header
+// (a stray word, a run of NULs, a header cut short: what QSettings reads as a format error) would
+// be left out of the next write: the file is then kept aside first, as every store keeps a file it
+// could not decode.
 
 constexpr std::string_view kGeneral = "[General]";
 
@@ -128,7 +133,7 @@ std::string escapedValue(std::string_view text) {
 class UserDefaultsLinux final : public UserDefaults {
 public:
     UserDefaultsLinux(const std::filesystem::path& file, Clock now)
-        : store_(file, FileLogStore::kSmallStoreBytes) {
+        : store_(file, FileLogStore::kSmallStoreBytes, now) {
         // A folder that is not ours alone (another's link, another user's folder) keeps the choices in
         // memory.
         writable_ = !SafeFile::makePrivateFolder(file.parent_path());
@@ -140,7 +145,7 @@ public:
             SafeFile::removeLeftoverTemporaries(
                 file.parent_path(), [&name](std::string_view n) { return n == name; }, now());
         }
-        if (auto text = store_.read()) parse(*text);
+        if (auto text = store_.read(); text && !parse(*text)) store_.markUndecodable();
     }
 
     std::optional<std::string> string(std::string_view key) const override {
@@ -192,9 +197,11 @@ private:
         save();
     }
 
-    void parse(std::string_view text) {
+    // False when a line of [General] could not be read.
+    bool parse(std::string_view text) {
         // Keys before any section header belong to [General] too.
         bool general = true;
+        bool whole = true;
         while (!text.empty()) {
             const auto end = text.find('\n');
             std::string_view line = text.substr(0, end);
@@ -209,12 +216,15 @@ private:
                 others_.append(line).push_back('\n');
                 continue;
             }
+            if (content.empty() || content.front() == ';' || content.front() == '#') continue;
             const auto equals = content.find('=');
-            if (content.empty() || content.front() == ';' || content.front() == '#' || equals == 0 ||
-                equals == std::string_view::npos)
+            if (equals == 0 || equals == std::string_view::npos) {
+                whole = false;
                 continue;
+            }
             general_.emplace_back(trimmed(content.substr(0, equals)), content.substr(equals + 1));
         }
+        return whole;
     }
 
     void save() {

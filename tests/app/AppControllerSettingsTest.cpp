@@ -83,8 +83,9 @@ TEST(AppControllerSettings, TheSettingsShowTheMachinesOwnState) {
 }
 
 // This test program is a copy run from its build folder, which may write neither the autostart
-// entry nor the keep-alive unit: the note under the switch says why in the words of the log.
-TEST(AppControllerSettings, TheLoginSwitchThatCannotTakeEffectSaysWhyInTheWordsOfTheLog) {
+// entry nor the keep-alive unit: the log says so in its words, the note under the switch once, in
+// a person's.
+TEST(AppControllerSettings, TheLoginSwitchThatCannotTakeEffectSaysWhyInAPersonsWords) {
     test::Harness h;
     h.start(kDeveloper);
     h.controller->openSettingsWindow();
@@ -96,11 +97,12 @@ TEST(AppControllerSettings, TheLoginSwitchThatCannotTakeEffectSaysWhyInTheWordsO
     auto* toggle = view->findChild<MossToggle*>("launchAtLogin");
     toggle->click();
     ASSERT_TRUE(test::spinUntil([&] { return !toggle->isOn(); })) << "the refill turns it back off";
-    const std::string why = " not written: this copy does not run from the installed build (" +
-                            RunningCopy::recorded().build().string() + ")";
-    EXPECT_EQ(log.lines, std::vector<std::string>{"login-item: login item" + why});
+    EXPECT_EQ(log.lines, std::vector<std::string>{"login-item: login item not written: this copy does not run "
+                                                  "from the installed build (" +
+                                                  RunningCopy::recorded().build().string() + ")"});
     EXPECT_EQ(view->findChild<ParagraphLabel*>("launchAtLoginNote")->text().toStdString(),
-              "login item" + why + "\nkeep-alive service" + why);
+              "Not started at login: this copy runs from its build folder, not from the installed Quillfen. "
+              "Install it and start that one to allow it.");
 }
 
 TEST(AppControllerSettings, TurningTheDesktopPaneOffKeepsTheChoiceAndHidesThePaneAtOnce) {

@@ -1,5 +1,10 @@
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include "LaunchAgent.h"
 #include "LoginItem.h"
 #include "support/CapturedSystemLog.h"
 #include "support/MemoryUserDefaults.h"
@@ -30,7 +35,7 @@ TEST(LoginItem, TurnsItselfOnOnceAtTheFirstLaunchThatFindsNoEntry) {
         {"removed by the user after the automatic enable", true, [] {}, State::notRegistered, true, {}},
         {"unavailable", std::nullopt, [] { fs::create_directories(LoginItem::autostartFile()); }, State::unavailable,
          std::nullopt, {}},
-        {"refused", std::nullopt, [] {}, State::notRegistered, true,
+        {"refused", std::nullopt, [] {}, State::notRegistered, std::nullopt,
          {"login-item: auto-enabling login item once (start on desktop start)",
           "login-item: login-item registration deferred: no Exec line holds /opt/a path no Exec line holds\n/bin/"
           "quillfen"},
@@ -42,7 +47,7 @@ TEST(LoginItem, TurnsItselfOnOnceAtTheFirstLaunchThatFindsNoEntry) {
              fs::create_directory_symlink("/nonexistent/quillfen-test-disk/autostart",
                                           LoginItem::autostartFile().parent_path());
          },
-         State::notRegistered, true,
+         State::notRegistered, std::nullopt,
          {"login-item: auto-enabling login item once (start on desktop start)",
           "login-item: login-item registration deferred: a link that leads nowhere"}},
         // This test program is such a copy; the installed copy will still turn itself on.
@@ -61,6 +66,34 @@ TEST(LoginItem, TurnsItselfOnOnceAtTheFirstLaunchThatFindsNoEntry) {
         EXPECT_EQ(defaults.boolean("loginItemAutoEnabledOnce"), c.flagAfter) << c.label;
         EXPECT_EQ(log.lines, c.logged) << c.label;
     }
+}
+
+// A home shared with a group (0770, a group the user is not alone in): the note says so in a
+// person's words, once for the entry and the keep-alive alike, and the start after the home is
+// the user's alone turns the entry on as the first would have.
+TEST(LoginItem, AHomeSharedWithAGroupIsSaidPlainlyAndTheStartAfterItIsTheUsersTurnsItOn) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give the home to another group";
+    test::TestHome home;
+    const auto& dir = home.path();
+    ASSERT_EQ(::chown(dir.c_str(), static_cast<uid_t>(-1), test::kAnotherUser), 0);
+    ASSERT_EQ(::chmod(dir.c_str(), 0770), 0);
+    const RunningCopy::Installation installed{dir / ".local"};
+    const group* shared = ::getgrgid(test::kAnotherUser);
+    ASSERT_NE(shared, nullptr);
+    EXPECT_EQ(LoginItem::note(LoginItem::obstacle(installed), LaunchAgent::obstacle(installed)),
+              "Not started at login: others may change " + dir.string() + " (its group " + shared->gr_name +
+                  " may write it). Make the folder yours alone to allow it.");
+
+    test::MemoryUserDefaults defaults;
+    test::CapturedSystemLog log;
+    EXPECT_EQ(LoginItem::enableOnceIfNeeded(defaults, installed), State::notRegistered);
+    ASSERT_EQ(::chmod(dir.c_str(), 0700), 0);
+    EXPECT_EQ(LoginItem::enableOnceIfNeeded(defaults, installed), State::enabled);
+    EXPECT_EQ(defaults.boolean("loginItemAutoEnabledOnce"), true);
+    const std::string once = "login-item: auto-enabling login item once (start on desktop start)";
+    EXPECT_EQ(log.lines, (std::vector<std::string>{
+                             once, "login-item: login-item registration deferred: others may change " + dir.string(),
+                             once, "login-item: registered as a login item"}));
 }
 
 TEST(LoginItem, TheEntryStartsTheInstalledLauncherAndTurningItOffRemovesIt) {

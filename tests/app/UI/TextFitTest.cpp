@@ -74,6 +74,12 @@ TEST(TextFit, ThePanelAndTheSettingsClipNoTextInAnyCondition) {
              s.settings.setBuildLabel("0.9.0 (a1b2c3d)");
              s.openSettings();
          }},
+        {"a login switch that cannot take effect",
+         [](Scene& s) {
+             s.settings.setLoginRefusal("Not started at login: others may change /home/margarethe.vandersloot (its "
+                                        "group familyshare may write it). Make the folder yours alone to allow it.");
+             s.openSettings();
+         }},
         {"every sub-line at its longest",
          [](Scene& s) {
              s.settings.setLoginItemNote(std::string(SettingsModel::kApprovalNote));

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "support/CapturedSystemLog.h"
+#include "support/FixedClock.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {
@@ -130,6 +131,47 @@ TEST(UserDefaultsLinux, ASettingsFileThatIsNotOursIsRefusedAtOnceAndReplacedNotW
         EXPECT_EQ(test::contentsKeptAside(file),
                   c.keptAside ? std::vector<std::string>{large} : std::vector<std::string>{})
             << c.what;
+    }
+}
+
+// What QSettings calls a format error in the keys is left out of the next write: the file as it was
+// is kept aside first, once; what the next write keeps whole is no reason to.
+TEST(UserDefaultsLinux, ASettingsFileThatCannotBeReadWholeIsKeptAsideOnceBeforeItIsWritten) {
+    const std::string key = "[General]\ninterruptBoundary=unmistakable\n";
+    const struct {
+        const char* what;
+        std::string text;
+        bool keptAside;
+    } cases[] = {
+        {"a stray word among the keys", key + "stray words\n", true},
+        {"a run of NULs on a line of its own", key + std::string(3, '\0') + "\n", true},
+        {"a section header cut short", "[General\ninterruptBoundary=unmistakable\n", true},
+        {"a picture's first bytes", key + std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), true},
+        {"comments, a value that is not UTF-8, another section's own lines",
+         "; mine\n# mine\n\n" + key + "name=\xff\xfe\n\n[Other]\nanything at all\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TestHome home;
+        test::CapturedSystemLog log;
+        test::FixedClock clock(test::at("2026-01-05T14:03:00Z"));
+        const auto file = settingsFile(home);
+        test::writeFile(file, c.text);
+        auto defaults = makeUserDefaults(clock);
+        EXPECT_EQ(defaults->string("interruptBoundary"), "unmistakable");
+        defaults->setBoolean("calendarBreaksEnabled", true);
+        clock.advance(60);
+        defaults->setBoolean("calendarBreaksEnabled", false);
+
+        EXPECT_EQ(test::contentsKeptAside(file),
+                  c.keptAside ? std::vector<std::string>{c.text} : std::vector<std::string>{});
+        EXPECT_EQ(fs::exists(file.string() + ".corrupt-20260105T140300Z"), c.keptAside);
+        EXPECT_EQ(log.lines, c.keptAside ? std::vector<std::string>{"files: refused " + file.string() +
+                                                                    ": cannot be decoded; kept aside as a "
+                                                                    ".corrupt-<time> copy before it is written again"}
+                                         : std::vector<std::string>{});
+        EXPECT_EQ(makeUserDefaults()->string("interruptBoundary"), "unmistakable");
+        EXPECT_EQ(makeUserDefaults()->boolean("calendarBreaksEnabled"), false);
     }
 }
 
