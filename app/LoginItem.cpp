@@ -1,12 +1,9 @@
 #include "LoginItem.h"
 
-#include <grp.h>
-#include <pwd.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <utility>
-#include <vector>
 
 #include "DesktopEntry.h"
 #include "Log/FileLogStore.h"
@@ -31,20 +28,6 @@ constexpr EnumName<State> kStates[] = {
     {State::requiresApproval, "requiresApproval"},
     {State::unavailable, "unavailable"},
 };
-
-// An account's or a group's name, asked of the database by number; nothing when it has none.
-template <typename Entry, typename Id>
-std::optional<std::string> nameOf(int (*lookup)(Id, Entry*, char*, std::size_t, Entry**), Id id,
-                                  char* Entry::*name) {
-    std::vector<char> buffer(1024);
-    Entry entry{};
-    Entry* found = nullptr;
-    int error = 0;
-    while ((error = lookup(id, &entry, buffer.data(), buffer.size(), &found)) == ERANGE && buffer.size() < (1u << 20))
-        buffer.resize(buffer.size() * 2);
-    if (error != 0 || found == nullptr) return std::nullopt;
-    return std::string(found->*name);
-}
 
 // What the reasons PathWalk gives, and ours, say to a person, and what would clear them. The
 // folder or file a reason names is looked at again for whose it is: the note only says it.
@@ -75,7 +58,7 @@ PlainWords plainWords(std::string_view why) {
             if ((info.st_mode & S_IWOTH) != 0) {
                 who = " (anyone may write it)";
             } else if ((info.st_mode & S_IWGRP) != 0) {
-                const auto name = nameOf(::getgrgid_r, info.st_gid, &group::gr_name);
+                const auto name = PathWalk::groupName(info.st_gid);
                 who = " (its group " + name.value_or(std::to_string(info.st_gid)) + " may write it)";
             }
         }
@@ -84,7 +67,7 @@ PlainWords plainWords(std::string_view why) {
     for (const auto& [ending, where] : kAnotherUsers) {
         if (!why.ends_with(ending)) continue;
         const auto path = why.substr(0, why.size() - ending.size());
-        const auto owner = look(path) ? nameOf(::getpwuid_r, info.st_uid, &passwd::pw_name) : std::nullopt;
+        const auto owner = look(path) ? PathWalk::accountName(info.st_uid) : std::nullopt;
         return {std::string(path) + " belongs to " + owner.value_or("another user") + std::string(where), elsewhere};
     }
     if (why.ends_with(kMissing))

@@ -337,6 +337,20 @@ Found walkFrom(Fd current, std::filesystem::path path, std::deque<Step> steps, K
 
 }  // namespace
 
+std::optional<std::string> accountName(uid_t user) {
+    std::vector<char> buffer;
+    passwd account {};
+    if (!lookUp(user, ::getpwuid_r, account, buffer) || account.pw_name == nullptr) return std::nullopt;
+    return account.pw_name;
+}
+
+std::optional<std::string> groupName(gid_t group) {
+    std::vector<char> buffer;
+    struct group entry {};
+    if (!lookUp(group, ::getgrgid_r, entry, buffer) || entry.gr_name == nullptr) return std::nullopt;
+    return entry.gr_name;
+}
+
 void useLocalAccountFile(std::filesystem::path file) {
     localAccountFile() = std::move(file);
 }

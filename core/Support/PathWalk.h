@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -40,6 +41,10 @@ private:
 // group, named as they are, with no other member), or an access list lets others in. Fails
 // closed: what cannot be looked at or asked counts as shared.
 bool othersMayWrite(int fd);
+
+// The name of the account or the group with this number, asked by number; nothing without one.
+std::optional<std::string> accountName(uid_t user);
+std::optional<std::string> groupName(gid_t group);
 
 // The local account file whose other accounts may not share the user's group (/etc/passwd); a
 // test names its own.

@@ -500,8 +500,9 @@ std::error_code moveAside(const std::filesystem::path& at, TimePoint now) {
     if (::fstatat(folder, file, &info, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT ? std::error_code() : lastError();
     const std::string prefix = target->name + kAsideInfix;
     const std::string stamp = utcStamp(now);
+    std::string side;
     for (int number = 1;; ++number) {
-        const std::string side = prefix + stamp + (number > 1 ? "-" + std::to_string(number) : "");
+        side = prefix + stamp + (number > 1 ? "-" + std::to_string(number) : "");
         // Never over an older copy: that one is the user's too.
         if (::renameat2(folder, file, folder, side.c_str(), RENAME_NOREPLACE) == 0) break;
         if (errno == EEXIST) continue;
@@ -512,6 +513,10 @@ std::error_code moveAside(const std::filesystem::path& at, TimePoint now) {
         if (::renameat(folder, file, folder, side.c_str()) == 0) break;
         return lastError();
     }
+    // Kept as every file of ours is, for the user alone, whatever mode it came with.
+    if (const Fd copy(::openat(folder, side.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        copy.ok() && ::fstat(copy.get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid())
+        ::fchmod(copy.get(), S_IRUSR | S_IWUSR);
     auto copies = asideCopies(folder, prefix);
     for (std::size_t i = 0; i + kAsideCopiesKept < copies.size(); ++i)
         ::unlinkat(folder, copies[i].c_str(), 0);

@@ -157,6 +157,8 @@ TEST(UserDefaultsLinux, ASettingsFileThatCannotBeReadWholeIsKeptAsideOnceBeforeI
         test::FixedClock clock(test::at("2026-01-05T14:03:00Z"));
         const auto file = settingsFile(home);
         test::writeFile(file, c.text);
+        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                  fs::perms::others_read);
         auto defaults = makeUserDefaults(clock);
         EXPECT_EQ(defaults->string("interruptBoundary"), "unmistakable");
         defaults->setBoolean("calendarBreaksEnabled", true);
@@ -165,7 +167,11 @@ TEST(UserDefaultsLinux, ASettingsFileThatCannotBeReadWholeIsKeptAsideOnceBeforeI
 
         EXPECT_EQ(test::contentsKeptAside(file),
                   c.keptAside ? std::vector<std::string>{c.text} : std::vector<std::string>{});
-        EXPECT_EQ(fs::exists(file.string() + ".corrupt-20260105T140300Z"), c.keptAside);
+        const fs::path copy = file.string() + ".corrupt-20260105T140300Z";
+        EXPECT_EQ(fs::exists(copy), c.keptAside);
+        if (c.keptAside) {
+            EXPECT_EQ(fs::status(copy).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+        }
         EXPECT_EQ(log.lines, c.keptAside ? std::vector<std::string>{"files: refused " + file.string() +
                                                                     ": cannot be decoded; kept aside as a "
                                                                     ".corrupt-<time> copy before it is written again"}
