@@ -3,7 +3,7 @@
 # (default ~/.local): the application, its menu entry and its icon. scripts/uninstall.sh
 # removes it again.
 set -euo pipefail
-cd "$(dirname "${BASH_SOURCE[0]}")/.."
+cd -P "$(dirname "${BASH_SOURCE[0]}")/.."
 
 prefix=$(realpath -m -s -- "${1:-$HOME/.local}")
 
@@ -21,6 +21,13 @@ if [[ ! -w $existing ]]; then
     fi
     owner=(sudo)
 fi
+# Root installs from the build folder, running the scripts CMake wrote there: whoever else could
+# change them would choose what root does. The way to the checkout is judged before the build, the
+# whole build folder after it.
+if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
+    source scripts/handoff.sh
+    handoff_judge "$PWD" || handoff_refuse
+fi
 
 scripts/install-deps.sh packages.txt
 cmake --preset install -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
@@ -32,7 +39,10 @@ fi
 # The folders it makes are for every user to read and enter and for their owner alone to change,
 # as a prefix's are, whatever the umask (a Debian user's is 002: their group could change the program).
 umask 022
+if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
+    handoff_judge_tree "$PWD/build/install" || handoff_refuse
+fi
 # CMake's list of every file it installed says nothing about how to start them.
-"${owner[@]}" cmake --install build/install >/dev/null
+"${owner[@]}" cmake --install "$PWD/build/install" >/dev/null
 echo "Installed in $prefix. Start it from your desktop's application menu (\"Quillfen\"), or by its path:"
 echo "    $prefix/bin/quillfen"

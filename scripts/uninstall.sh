@@ -19,6 +19,9 @@ if [[ ! -f $manifest ]]; then
     echo "Nothing to uninstall: $manifest is missing." >&2
     exit 1
 fi
+# Named by where it is, so that no link swapped after it was judged leads root elsewhere.
+build=$(cd -P -- "$build" && pwd -P)
+manifest=$build/install_manifest.txt
 prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
 app=org.quillfen.Quillfen
 stage=${DESTDIR:-}
@@ -46,6 +49,15 @@ if [[ ! -x $unregister ]]; then
     echo "    cmake --build $build --target quillfen_unregister" >&2
     exit 1
 fi
+unregister=$(realpath -e -- "$unregister")
+# Root runs that program on what the build folder lists: whoever else could change any of it would
+# choose what root runs and removes.
+if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
+    source scripts/handoff.sh
+    for place in "$build" "$build/CMakeCache.txt" "$manifest" "$build/install_folders.txt" "$unregister"; do
+        handoff_judge "$place" || handoff_refuse
+    done
+fi
 # The keep-alive service goes first, so that nothing starts the application again while it goes.
 "$unregister" "$prefix" || true
 for exe in /proc/[0-9]*/exe; do
@@ -53,8 +65,10 @@ for exe in /proc/[0-9]*/exe; do
         kill -TERM "${exe//[^0-9]/}" 2>/dev/null || true
     fi
 done
-# Through sudo as root, the walk follows only root's links: another member of a group that may
-# write the prefix (Debian's staff in /usr/local) leads it nowhere.
+# As root it removes only through folders that root alone may write, and the installed build only
+# when it holds an installed build's information: another member of a group that may write the
+# prefix (Debian's staff in /usr/local) could rename any folder there to the build's name. What it
+# leaves so, it names; such a prefix's files are then for its owner to remove.
 "${owner[@]}" "$unregister" --installed "$prefix" "$build" "$stage"
 
 # XDG says a relative value is invalid and must be ignored.

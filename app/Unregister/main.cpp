@@ -16,8 +16,11 @@
 //   quillfen_unregister --installed PREFIX BUILD_FOLDER [STAGE]
 //       the files BUILD_FOLDER/install_manifest.txt names, the installed build as an update may
 //       have left it, and the folders BUILD_FOLDER/install_folders.txt names that are empty then,
-//       each below STAGE (the install's DESTDIR) when one is given; then those two lists. Fails
-//       only when the manifest cannot be read.
+//       each below STAGE (the install's DESTDIR) when one is given; then those two lists. As
+//       root, only lists that nobody but root and the user who ran sudo could change, each name
+//       only through folders that nobody but root may write, and the installed build only when
+//       it holds an installed build's information; what stays is said. Fails when the manifest
+//       cannot be read or, as root, others could change the lists.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -25,8 +28,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -44,6 +49,7 @@
 #include "Support/PathWalk.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
+#include "Update/BuildInfo.h"
 #include "UrlSchemeRegistration.h"
 
 using namespace quillfen;
@@ -205,10 +211,20 @@ void removeFromChoices() {
 
 enum class Removing { file, emptyFolder, everything };
 
+// A path as the process's own folder makes it whole, for the checks that take only whole paths.
+fs::path whole(const fs::path& path) {
+    std::error_code ignored;
+    auto made = fs::absolute(path, ignored);
+    return made.empty() ? path : made;
+}
+
 // Takes the name at `path` out of the folder the walk finds for it, a link as a link: a file; a
 // folder that is empty; or a folder with everything in it, gone into only by its own descriptor.
-// Why it stays; nothing when it is gone, or was never there.
-std::string removeName(const fs::path& path, Removing what) {
+// `rootsAlone`: only through folders that nobody but root may write, and a whole folder only
+// when it is an installed build. Whoever else may write a folder on the way may have given
+// another folder or file of root's the name (a member of staff renames one in /usr/local/lib),
+// and root would remove what they chose. Why it stays; nothing when it is gone, or was never there.
+std::string removeName(const fs::path& path, Removing what, bool rootsAlone) {
     const std::string name = path.filename();
     if (name.empty()) return "not a name";
     const auto holder = PathWalk::walk(path.parent_path(), Kind::folder);
@@ -219,8 +235,18 @@ std::string removeName(const fs::path& path, Removing what) {
     if (holder.error == ENOENT || holder.error == ENOTDIR) return {};
     if (!holder.ok()) return std::strerror(holder.error);
     const int folder = holder.folder.get();
+    const auto refused = [&path](std::string why) {
+        SafeFile::refuse(path, why);
+        return why;
+    };
+    if (rootsAlone) {
+        if (auto why = PathWalk::whyOthersCouldChange(whole(path.parent_path())); !why.empty()) return refused(why);
+        if (PathWalk::othersMayWrite(folder)) return refused("others may change " + holder.path.string());
+    }
     if (what == Removing::everything) {
         const Fd inner(::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (inner.ok() && rootsAlone && !BuildInfo::readComplete(inner.get()))
+            return refused("it holds no " + std::string(BuildInfo::kFileName) + " of an installed build");
         if (inner.ok()) PathWalk::emptyFolder(inner.get());
         what = inner.ok() ? Removing::emptyFolder : Removing::file;
     }
@@ -236,9 +262,34 @@ std::optional<std::vector<std::string>> listed(const fs::path& list) {
     return linesOf(*text);
 }
 
+// Why someone other than root and the user it acts for could change `path`. Under sudo that is
+// the user who ran it, whose build folder it is: the check runs as them, so that what they may
+// not reach counts as shared. Otherwise root alone.
+std::string whyOthersThanTheCallerCouldChange(const fs::path& path) {
+    const std::string_view named = std::getenv("SUDO_UID") != nullptr ? std::getenv("SUDO_UID") : "";
+    uid_t caller = 0;
+    const auto [end, error] = std::from_chars(named.data(), named.data() + named.size(), caller);
+    if (error != std::errc() || end != named.data() + named.size() || caller == 0 || caller == static_cast<uid_t>(-1))
+        return PathWalk::whyOthersCouldChange(path);
+    if (::seteuid(caller) != 0) return std::string("acting as the user who ran sudo failed: ") + std::strerror(errno);
+    auto why = PathWalk::whyOthersCouldChange(path);
+    if (::seteuid(0) != 0) return std::string("acting as root again failed: ") + std::strerror(errno);
+    return why;
+}
+
 int removeInstalled(const fs::path& prefix, const fs::path& build, const std::string& stage) {
     const auto manifest = build / "install_manifest.txt";
     const auto folders = build / "install_folders.txt";
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot) {
+        for (const auto& place : {build, manifest, folders}) {
+            if (const auto why = whyOthersThanTheCallerCouldChange(whole(place)); !why.empty()) {
+                SafeFile::refuse(place, why);
+                say("removed nothing, as root takes only lists that nobody else could have written: " + why + ".");
+                return 1;
+            }
+        }
+    }
     const auto files = listed(manifest);
     if (!files) {
         say("could not read " + manifest.string() + ": nothing was removed.");
@@ -246,20 +297,22 @@ int removeInstalled(const fs::path& prefix, const fs::path& build, const std::st
     }
     // Named as the manifest names them, below the stage as the install put them.
     const auto staged = [&stage](const fs::path& path) { return fs::path(stage + path.string()); };
-    const auto remove = [](const fs::path& path, Removing what) {
-        if (const auto why = removeName(path, what); !why.empty()) say("left " + path.string() + ": " + why + ".");
+    const auto remove = [](const fs::path& path, Removing what, bool rootsAlone) {
+        if (const auto why = removeName(path, what, rootsAlone); !why.empty())
+            say("left " + path.string() + ": " + why + ".");
     };
+    // The installed build first, while it still holds the build information that names it; whatever
+    // an update put there goes too.
+    remove(staged(RunningCopy::Installation{prefix}.build()), Removing::everything, asRoot);
     for (const auto& file : *files)
-        remove(staged(file), Removing::file);
-    // Whatever an update put there goes too.
-    remove(staged(RunningCopy::Installation{prefix}.build()), Removing::everything);
+        remove(staged(file), Removing::file, asRoot);
     auto made = listed(folders).value_or(std::vector<std::string>{});
     // The deepest first, so that each is empty by its turn.
     std::sort(made.begin(), made.end(), std::greater<>());
     for (const auto& folder : made)
-        removeName(staged(folder), Removing::emptyFolder);
-    remove(manifest, Removing::file);
-    remove(folders, Removing::file);
+        removeName(staged(folder), Removing::emptyFolder, asRoot);
+    remove(manifest, Removing::file, false);
+    remove(folders, Removing::file, false);
     return 0;
 }
 

@@ -30,6 +30,23 @@ namespace {
 // A few fields of text.
 constexpr std::size_t kMaxFileBytes = 64 * 1024;
 
+// The file in an open build folder, never reached through a link, never past the cap.
+std::optional<std::string> bytesIn(int buildFolder) {
+    const int fd =
+        ::openat(buildFolder, BuildInfo::kFileName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    const PathWalk::Fd file(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::uintmax_t>(info.st_size) > kMaxFileBytes) {
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+    const auto got = SafeFile::readAt(fd, 0, bytes);
+    if (!got) return std::nullopt;
+    bytes.resize(*got);
+    return bytes;
+}
+
 }  // namespace
 
 BuildInfo BuildInfo::read(const std::filesystem::path& buildFolder) {
@@ -39,18 +56,21 @@ BuildInfo BuildInfo::read(const std::filesystem::path& buildFolder) {
 }
 
 BuildInfo BuildInfo::read(int buildFolder) {
-    const int fd = ::openat(buildFolder, kFileName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return {};
-    const PathWalk::Fd file(fd);
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::uintmax_t>(info.st_size) > kMaxFileBytes) {
-        return {};
+    const auto bytes = bytesIn(buildFolder);
+    return bytes ? decode(*bytes) : BuildInfo{};
+}
+
+std::optional<BuildInfo> BuildInfo::readComplete(int buildFolder) {
+    const auto bytes = bytesIn(buildFolder);
+    const auto document = bytes ? JsonText::decode(*bytes) : std::nullopt;
+    if (!document) return std::nullopt;
+    using namespace JsonFields;
+    try {
+        return BuildInfo{asInt64(field(*document, "build")), asString(field(*document, "version")),
+                         asString(field(*document, "sha"))};
+    } catch (const Invalid&) {
+        return std::nullopt;
     }
-    std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
-    const auto got = SafeFile::readAt(fd, 0, bytes);
-    if (!got) return {};
-    bytes.resize(*got);
-    return decode(bytes);
 }
 
 }  // namespace quillfen

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,9 @@ struct BuildInfo {
     static BuildInfo read(const std::filesystem::path& buildFolder);
     // The same for a build folder already open, its file never reached through a link.
     static BuildInfo read(int buildFolder);
+    // The file's facts only when it names all three as the install and an update write them:
+    // what tells an installed build from another folder that came to have its name.
+    static std::optional<BuildInfo> readComplete(int buildFolder);
 };
 
 }  // namespace quillfen

@@ -48,6 +48,26 @@ int run(const std::map<std::string, std::string>& variables, const std::vector<s
 
 const std::string kUninstall = QUILLFEN_SOURCE_DIR "/scripts/uninstall.sh";
 
+// A text with each {name} in it replaced by the path given for that name.
+std::string filledIn(std::string text, const std::map<std::string, fs::path>& paths) {
+    for (const auto& [name, path] : paths) {
+        const auto mark = "{" + name + "}";
+        for (auto at = text.find(mark); at != std::string::npos;
+             at = text.find(mark, at + path.string().size()))
+            text.replace(at, mark.size(), path.string());
+    }
+    return text;
+}
+
+// A build folder as the uninstall reads it: made for `prefix`, its manifest, and the program that
+// takes the install out (this very build's).
+void makeBuildFolder(const fs::path& build, const fs::path& prefix, const std::string& manifest = "") {
+    test::writeFile(build / "CMakeCache.txt", "CMAKE_INSTALL_PREFIX:PATH=" + prefix.string() + "\n");
+    test::writeFile(build / "install_manifest.txt", manifest);
+    fs::create_directories(build / "app");
+    fs::create_symlink(QUILLFEN_UNREGISTER, build / "app/quillfen_unregister");
+}
+
 TEST(Install, PutsEveryFileWhereTheFreedesktopLayoutHasItAndUninstallingLeavesThePrefixAsItWas) {
     test::TestHome home;
     test::TempDir stage;
@@ -108,11 +128,11 @@ TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserBut
     test::TestHome home;
     test::TempDir build;
     const RunningCopy::Installation installed{home.path() / "Bob's \"Apps\" $HOME `x` 100% \\ it"};
-    test::writeFile(build.path() / "CMakeCache.txt", "CMAKE_INSTALL_PREFIX:PATH=" + installed.prefix.string() + "\n");
-    test::writeFile(build.path() / "install_manifest.txt", "");
+    makeBuildFolder(build.path(), installed.prefix);
     // The installed copy at work (a stand-in that sleeps), and what it wrote.
     fs::create_directories(installed.build() / "bin");
     fs::copy_file("/bin/sleep", installed.build() / "bin/quillfen");
+    test::writeFile(installed.build() / "build-info.json", R"({"build": 0, "version": "1.0.0", "sha": "unstamped"})");
     test::ChildProcess running({(installed.build() / "bin/quillfen").string(), "30"});
     test::RecordingCommandRunner systemctl;
     ASSERT_TRUE(LaunchAgent::install(systemctl, installed));
@@ -154,9 +174,6 @@ TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserBut
                     "[Added Associations]\nx-scheme-handler/tavryn-stone=other.desktop;org.quillfen.Quillfen.desktop;\n"
                     "x-scheme-handler/mailto=thunderbird.desktop;\n\n"
                     "[Removed Associations]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;\n");
-    // The build folder of this very build holds the program that takes them out.
-    fs::create_directories(build.path() / "app");
-    fs::create_symlink(QUILLFEN_UNREGISTER, build.path() / "app/quillfen_unregister");
 
     EXPECT_EQ(run({}, {"/bin/bash", kUninstall, build.path().string()}), 0);
     EXPECT_TRUE(test::waitUntil([&] { return !running.running(); }));
@@ -217,10 +234,7 @@ TEST(Install, UninstallingDeletesNothingThroughAnotherUsersLinkOnTheWay) {
         for (auto theirs = link; theirs != home.path(); theirs = theirs.parent_path())
             ASSERT_TRUE(test::giveToAnotherUser(theirs));
         test::TempDir build;
-        test::writeFile(build.path() / "CMakeCache.txt", "CMAKE_INSTALL_PREFIX:PATH=" + installed.prefix.string() + "\n");
-        test::writeFile(build.path() / "install_manifest.txt", "");
-        fs::create_directories(build.path() / "app");
-        fs::create_symlink(QUILLFEN_UNREGISTER, build.path() / "app/quillfen_unregister");
+        makeBuildFolder(build.path(), installed.prefix);
 
         const auto before = listing(papers);
         EXPECT_EQ(run({}, {"/bin/bash", kUninstall, build.path().string()}), 0);
@@ -230,10 +244,10 @@ TEST(Install, UninstallingDeletesNothingThroughAnotherUsersLinkOnTheWay) {
 }
 
 // A copy of the scripts and what they read beside them, run with a PATH on which cmake, ctest,
-// apt-get and dpkg-query are stand-ins that note each call in a file, as does the application
-// a build would have made; dpkg-query answers that every package is installed unless MISSING is
-// set. Every other program of the system is on that PATH, but sudo when the bench is to be
-// without it.
+// apt-get, dpkg-query and sudo are stand-ins that note each call in a file, as does the
+// application a build would have made; dpkg-query answers that every package is installed unless
+// MISSING is set. Every other program of the system is on that PATH, but sudo when the bench is to
+// be without it.
 class ScriptBench {
 public:
     explicit ScriptBench(bool withoutSudo = false) {
@@ -244,8 +258,8 @@ public:
         fs::copy(QUILLFEN_SOURCE_DIR "/scripts", checkout() / "scripts", fs::copy_options::recursive);
         fs::copy_file(QUILLFEN_SOURCE_DIR "/CMakePresets.json", checkout() / "CMakePresets.json");
         const std::string note = "#!/bin/sh\nprintf '%s %s\\n' \"${0##*/}\" \"$*\" >>\"$CALLS\"\n";
-        for (const char* tool : {"cmake", "ctest", "apt-get"})
-            stub(tools() / tool, note);
+        for (const char* tool : {"cmake", "ctest", "apt-get", "sudo"})
+            if (!withoutSudo || tool != std::string_view("sudo")) stub(tools() / tool, note);
         stub(tools() / "dpkg-query", note + "[ -n \"$MISSING\" ] || printf 'install ok installed'\n");
         const auto all = presets();
         for (const auto& preset : all["configurePresets"]) {
@@ -487,6 +501,142 @@ TEST(Install, WithoutSudoAPlaceTheUserCannotWriteIsNamedWithWhatToDoBeforeAnythi
     }
     EXPECT_TRUE(fs::exists(prefix / "bin/quillfen"));
     fs::permissions(prefix, fs::perms::owner_write, fs::perm_options::add);
+}
+
+// Whoever else may write the build folder would choose what root runs and removes: the scripts
+// then say which folder that is and stop before sudo, and only then.
+TEST(Install, TheScriptsUseSudoOnlyWhenNobodyElseMayWriteTheBuildFolder) {
+    const bool root = ::geteuid() == 0;
+    if (root && test::asUser(test::kAnotherUser, [] { return 0; }) != 0)
+        GTEST_SKIP() << "this run cannot act as another user, and root needs no sudo";
+    ScriptBench bench;
+    // Read-only: root's own when the cases run as another user, else the user's.
+    const auto prefix = bench.checkout() / "locked";
+    fs::create_directories(prefix);
+    fs::permissions(prefix, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const auto uninstalling = bench.checkout() / "build/uninstall";
+    makeBuildFolder(uninstalling, prefix, (prefix / "bin/quillfen").string());
+    const struct {
+        std::vector<std::string> command;
+        fs::path build;
+        const char* asRoot;  // what sudo runs
+    } cases[] = {
+        {{"scripts/install.sh", prefix.string()}, bench.checkout() / "build/install", "cmake"},
+        {{"scripts/uninstall.sh", uninstalling.string()}, uninstalling, QUILLFEN_UNREGISTER},
+    };
+    for (const auto& c : cases) {
+        for (const bool shared : {true, false}) {
+            SCOPED_TRACE(c.command.front() + (shared ? " from a build folder others may write" : ""));
+            fs::permissions(c.build, shared ? fs::perms::all : fs::perms(0755));
+            const auto before = bench.noted("sudo").size();
+            const auto outcome =
+                bench.run(c.command, {}, root ? std::optional<unsigned>(test::kAnotherUser) : std::nullopt);
+            const auto sudo = bench.noted("sudo");
+            if (shared) {
+                EXPECT_EQ(outcome.status, 1) << outcome.output;
+                EXPECT_NE(outcome.output.find("others may change " + c.build.string() + ","),
+                          std::string::npos)
+                    << outcome.output;
+                EXPECT_EQ(sudo.size(), before);
+            } else {
+                EXPECT_EQ(outcome.status, 0) << outcome.output;
+                ASSERT_EQ(sudo.size(), before + 1);
+                EXPECT_EQ(sudo.back().at(1), c.asRoot);
+            }
+        }
+    }
+    fs::permissions(prefix, fs::perms::owner_write, fs::perm_options::add);
+}
+
+// Another member of a group that may write the prefix's lib (Debian's staff in /usr/local) renames a
+// folder of root's there to the installed build's name; another user adds a file of root's to the
+// manifest of a build folder they may write. Root's uninstall removes none of it, and says why.
+TEST(Install, RootsUninstallRemovesNothingThroughAFolderOthersMayWrite) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root's uninstall acts as root";
+    const struct {
+        const char* what;
+        mode_t lib;               // of root and group 50
+        mode_t build;             // of root
+        bool listsRootsFile;      // the manifest names a file of root's outside the install
+        const char* says;         // {lib} and {build} stand for those folders
+        const char* programSays;  // the program itself, run as root without the script
+    } cases[] = {
+        {"a lib others may write", 02775, 0700, false,
+         "Left {lib}/org.quillfen.Quillfen: others may change {lib}.", nullptr},
+        {"a build folder others may write", 0755, 0777, true, "others may change {build}, and root would act",
+         "Removed nothing, as root takes only lists that nobody else could have written: others may change "
+         "{build}."},
+        {"a folder of root's at the build's name", 0755, 0700, false,
+         "Left {lib}/org.quillfen.Quillfen: it holds no build-info.json of an installed build.", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir places;
+        const auto prefix = places.path() / "prefix";
+        const auto lib = prefix / "lib";
+        test::writeFile(lib / "another-program/data", "theirs\n");
+        test::writeFile(places.path() / "outside/kept", "root's\n");
+        ASSERT_EQ(::chown(lib.c_str(), 0, 50), 0);
+        ASSERT_EQ(::chmod(lib.c_str(), c.lib), 0);
+        fs::rename(lib / "another-program", RunningCopy::Installation{prefix}.build());
+        test::TempDir build;
+        makeBuildFolder(build.path(), prefix,
+                        c.listsRootsFile ? (places.path() / "outside/kept").string() : "");
+        ASSERT_EQ(::chmod(build.path().c_str(), c.build), 0);
+        const auto before = listing(places.path());
+
+        ScriptBench bench;
+        const auto outcome = bench.run({"scripts/uninstall.sh", build.path().string()});
+        const auto says = filledIn(c.says, {{"lib", lib}, {"build", build.path()}});
+        EXPECT_NE(outcome.output.find(says), std::string::npos) << outcome.output;
+        if (c.programSays) {
+            EXPECT_EQ(outcome.status, 1);
+            const auto program =
+                bench.run({QUILLFEN_UNREGISTER, "--installed", prefix.string(), build.path().string()});
+            EXPECT_EQ(program.status, 1);
+            EXPECT_NE(program.output.find(filledIn(c.programSays, {{"build", build.path()}})),
+                      std::string::npos)
+                << program.output;
+        }
+        EXPECT_EQ(listing(places.path()), before);
+    }
+}
+
+// Under sudo, root acts for the user who ran it: the lists in their build folder are theirs to have
+// written. Run as root by root, a build folder of another user's is someone else's.
+TEST(Install, RootTakesTheListsOfABuildFolderOfTheUserWhoRanSudoOnly) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root's uninstall acts as root";
+    const struct {
+        std::map<std::string, std::string> variables;
+        int status;
+        const char* says;
+    } cases[] = {
+        {{{"SUDO_UID", std::to_string(test::kAnotherUser)}}, 0, ""},
+        {{},
+         1,
+         "Removed nothing, as root takes only lists that nobody else could have written: {build} is a folder "
+         "of another user."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        test::TempDir places;
+        fs::permissions(places.path(), fs::perms(0755));
+        const auto installed = places.path() / "prefix/bin/quillfen";
+        test::writeFile(installed, "");
+        const auto build = places.path() / "build";
+        makeBuildFolder(build, places.path() / "prefix", installed.string());
+        ASSERT_TRUE(test::giveToAnotherUser(build));
+
+        ScriptBench bench;
+        const auto outcome = bench.run(
+            {QUILLFEN_UNREGISTER, "--installed", (places.path() / "prefix").string(), build.string()},
+            c.variables);
+        EXPECT_EQ(outcome.status, c.status) << outcome.output;
+        EXPECT_NE(outcome.output.find(filledIn(c.says, {{"build", build}})), std::string::npos)
+            << outcome.output;
+        EXPECT_EQ(fs::exists(installed), c.status != 0);
+    }
 }
 
 }  // namespace
