@@ -11,13 +11,17 @@
 if [[ $EUID -eq 0 && ${SUDO_UID:-} =~ ^[1-9][0-9]*$ ]]; then handoff_uid=$SUDO_UID; else handoff_uid=$EUID; fi
 handoff_why=
 
-# The user's own group, or nothing: their primary group, named as they are and listing nobody
-# else (Debian's private groups, with umask 002). The accounts are asked by number, never listed.
+# The user's own group, or nothing: their primary group, named as they are, listing nobody else
+# and no other local account's primary group (Debian's private groups, with umask 002). The
+# databases are asked by number, never listed; the local account file is read as it stands.
 _handoff_own_group() {
     local name gid group members
     IFS=: read -r name _ _ gid _ < <(getent passwd "$handoff_uid") || return 0
     IFS=: read -r group _ _ members < <(getent group "$gid") || return 0
-    if [[ -n $name && $group == "$name" && ${members:-$name} == "$name" ]]; then echo "$gid"; fi
+    [[ -n $name && $group == "$name" && ${members:-$name} == "$name" ]] || return 0
+    [[ -f /etc/passwd && $(stat -c %s /etc/passwd) -le 16777216 ]] &&
+        awk -F: -v gid="$gid" -v uid="$handoff_uid" '$4 == gid && $3 != uid { shared = 1 } END { exit shared }' \
+            /etc/passwd && echo "$gid"
 }
 handoff_gid=$(_handoff_own_group)
 
