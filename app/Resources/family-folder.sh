@@ -9,7 +9,7 @@ shared() {
         *) return 0 ;;
     esac
 }
-# The way is taken one name at a time from / (or from here), each looked at without following it.
+# The way is taken one name at a time from / (or from ./), each looked at without following it.
 # A link is followed only when the user made it (a dotfiles folder), or root did where nobody else
 # may write (/home a link to /var/home); a link with a second name only there too. What a link says
 # is read between two looks that must agree, and the folder gone into must be the one looked at,
@@ -18,7 +18,11 @@ shared() {
 here=
 walk() {
     local rest=$1 kind=$2 step is to links=0
-    case $rest in /*) cd / && here= || return ;; esac
+    case $rest in
+        /*) cd / && here= || return ;;
+        ./*) ;;
+        *) return 1 ;;
+    esac
     while rest=${rest#"${rest%%[!/]*}"} && [ -n "$rest" ]; do
         step=${rest%%/*} rest=${rest#"$step"}
         [ "$step" != . ] || continue
@@ -47,7 +51,7 @@ walk() {
 }
 # Once entered, the family folder is the user's alone: one of theirs that others may write is
 # narrowed first, as the application narrows it. With no group bits, an access list's mask lets
-# nobody it names in.
+# nobody it names in; 00700 takes a team folder's set-group-id bit too, which chmod keeps otherwise.
 enter() {
     walk "$1" folder && [ -O . ] || return
     [ "$(stat -c %a .)" = 700 ] || { chmod 00700 . 2>/dev/null && [ "$(stat -c %a .)" = 700 ]; }

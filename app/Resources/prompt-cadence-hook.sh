@@ -13,7 +13,7 @@ walk "$HOME" folder || exit 0
 # the list's users would be let in until the folder is narrowed.
 [ -e .ostrel ] || [ -L .ostrel ] || mkdir -m 700 .ostrel 2>/dev/null
 # The journal, wherever the user's own link puts it, is kept in a folder nobody else may write.
-enter .ostrel && walk "./$journal" file && ! shared || exit 0
+enter ./.ostrel && walk "./$journal" file && ! shared || exit 0
 if [ -e "$name" ] || [ -L "$name" ]; then
     mine "$name" || exit 0
     how=nocreat
@@ -23,5 +23,8 @@ fi
 printf -v line '{"ts":"%s"}' "$(date -u +%Y-%m-%dT%H:%M:%SZ)"
 # Opened without following a link and without waiting for a reader, whatever was swapped in
 # since the look; a new file is made only where nothing is, not even a link.
-dd of="$name" oflag=append,nofollow,nonblock conv=notrunc,$how status=none <<<"$line" 2>/dev/null
+dd of="$name" oflag=append,nofollow,nonblock conv=notrunc,$how status=none <<<"$line" 2>/dev/null || exit 0
+# The umask does not narrow a file made under a default access list, which the folder may have
+# taken from the home.
+[ "$how" = nocreat ] || chmod 600 -- "$name" 2>/dev/null
 exit 0

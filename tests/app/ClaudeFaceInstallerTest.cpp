@@ -529,6 +529,9 @@ TEST(ClaudeFaceInstaller, TheScriptsUseTheFamilyFolderOnlyWhereNobodyElseMayWrit
         EXPECT_EQ(namedEntriesMayDo(folder), 0u);
         EXPECT_EQ(*printed, hook ? "" : "the stone \xc2\xb7 calm\n");
         EXPECT_FALSE(test::readFile(journal).empty());
+        if (hook) {
+            EXPECT_EQ(modeOf(journal), 0600u);
+        }
     }
 }
 
