@@ -4,19 +4,27 @@
 # nothing, since whatever a prompt hook prints joins the prompt.
 cat >/dev/null 2>&1
 umask 077
-dir="${HOME}/.ostrel"
 journal="prompt-cadence.jsonl"
 # In a home others may add to, another user may have made the folder first, or put their link
-# at the folder's or the journal's name.
+# at the folder's or the journal's name, or swap one in while we look.
 # @family-folder@
-[ -e "$dir" ] || [ -L "$dir" ] || mkdir -p "$dir" 2>/dev/null
-enter "$dir" || exit 0
-line=$(printf '{"ts":"%s"}' "$(date -u +%Y-%m-%dT%H:%M:%SZ)")
-if [ -e "$journal" ] || [ -L "$journal" ]; then
-    mine "./$journal" && [ -f "$journal" ] && [ -O "$journal" ] || exit 0
-    printf '%s\n' "$line" >>"$journal" 2>/dev/null
+walk "$HOME" folder || exit 0
+# 0700 from mkdir itself: under a default access list on the home the umask is not applied, and
+# the list's users would be let in until the folder is narrowed.
+[ -e .ostrel ] || [ -L .ostrel ] || mkdir -m 700 .ostrel 2>/dev/null
+# The journal, wherever the user's own link puts it, is kept in a folder nobody else may write.
+enter ./.ostrel && walk "./$journal" file && ! shared || exit 0
+if [ -e "$name" ] || [ -L "$name" ]; then
+    mine "$name" || exit 0
+    how=nocreat
 else
-    # Made new, never through a link put there meanwhile (noclobber creates exclusively).
-    (set -C && printf '%s\n' "$line" >"$journal") 2>/dev/null
+    how=excl
 fi
+printf -v line '{"ts":"%s"}' "$(date -u +%Y-%m-%dT%H:%M:%SZ)"
+# Opened without following a link and without waiting for a reader, whatever was swapped in
+# since the look; a new file is made only where nothing is, not even a link.
+dd of="$name" oflag=append,nofollow,nonblock conv=notrunc,$how status=none <<<"$line" 2>/dev/null || exit 0
+# The umask does not narrow a file made under a default access list, which the folder may have
+# taken from the home.
+[ "$how" = nocreat ] || chmod 600 -- "$name" 2>/dev/null
 exit 0

@@ -13,10 +13,9 @@ face=""
 # Only a regular file of the user's: a pipe there would hold Claude Code's status line for as long
 # as it waits. Only the bytes its size counts, and without waiting: a file under /proc says it
 # holds none and never ends.
-if enter "$dir" && mine "./$journal" && [ -f "$journal" ] && [ -O "$journal" ] &&
-    size=$(stat -L -c %s -- "$journal" 2>/dev/null) && [ "$size" -gt 0 ]; then
+if enter "$dir" && walk "./$journal" file && mine "$name" && [ "$size" -gt 0 ]; then
     from=$((size > most ? size - most : 0))
-    line=$(dd if="$journal" iflag=nonblock,skip_bytes,count_bytes skip="$from" count=$((size - from)) \
+    line=$(dd if="$name" iflag=nonblock,nofollow,skip_bytes,count_bytes skip="$from" count=$((size - from)) \
         bs=65536 status=none 2>/dev/null | grep -F '"kind":"face"' | tail -n 1)
     detail=${line#*\"detail\":\"}
     detail=${detail%%\"*}

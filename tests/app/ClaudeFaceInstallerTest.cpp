@@ -1,12 +1,19 @@
 #include "ClaudeFaceInstaller.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <stop_token>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -31,6 +38,38 @@ unsigned modeOf(const fs::path& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
+
+// What the users and groups a file's access list names may do (rwx bits), through its mask.
+unsigned namedEntriesMayDo(const fs::path& path) {
+    char list[4 + 8 * 32];
+    const ssize_t size = ::getxattr(path.c_str(), "system.posix_acl_access", list, sizeof list);
+    unsigned named = 0, mask = 7;
+    for (ssize_t at = 4; at + 8 <= size; at += 8) {
+        std::uint16_t tag = 0, permissions = 0;
+        std::memcpy(&tag, list + at, sizeof tag);
+        std::memcpy(&permissions, list + at + 2, sizeof permissions);
+        if (tag == 0x02 || tag == 0x08) named |= permissions;
+        if (tag == 0x10) mask = permissions;
+    }
+    return named & mask;
+}
+
+// A bundled script as Claude Code runs it: details on standard input, given up after 5 s. What it
+// printed, or nothing when it failed or was given up on.
+struct Script {
+    explicit Script(std::string_view name) {
+        test::writeFile(path, ClaudeFaceScripts::bundled(name).value_or(""));
+    }
+    std::optional<std::string> run() const {
+        const auto command = "echo '{}' | timeout 5 bash " + Text::shellWord(path.string()) + " >" +
+                             Text::shellWord(out.string());
+        if (std::system(command.c_str()) != 0) return std::nullopt;
+        return test::readFile(out);
+    }
+    test::TempDir dir;
+    fs::path path = dir.path() / "script.sh";
+    fs::path out = dir.path() / "out";
+};
 
 struct Install {
     test::TestHome home;
@@ -432,6 +471,119 @@ TEST(ClaudeFaceInstaller, TheStatusLineReadsOnlyTheUsersOwnJournalAndOnlyWhatIts
                              Text::shellWord(output.string());
         EXPECT_EQ(std::system(command.c_str()), 0);
         EXPECT_EQ(test::readFile(output), "the stone \xc2\xb7 " + std::string(c.face) + "\n");
+    }
+}
+
+// The scripts use the family folder only where nobody else may write it: one of the user's that
+// others may is narrowed first, as the application narrows it; one the hook makes is the user's
+// alone, whatever default access list the home carries; and the way there goes through no link
+// of anyone else's, not even inside the target of the user's own, so no such link picks the
+// folder that is narrowed.
+TEST(ClaudeFaceInstaller, TheScriptsUseTheFamilyFolderOnlyWhereNobodyElseMayWriteIt) {
+    enum class Way { openToAll, throughTheirLink, defaultAccessListOnTheHome };
+    const struct {
+        const char* what;
+        std::string_view script;
+        Way way;
+        bool used;
+    } cases[] = {
+        {"the hook, in the user's folder open to all", ClaudeFaceInstaller::kHookScript, Way::openToAll,
+         true},
+        {"the status line, in the user's folder open to all", ClaudeFaceInstaller::kStatusLineScript,
+         Way::openToAll, true},
+        {"the user's link for the folder, by way of another user's link", ClaudeFaceInstaller::kHookScript,
+         Way::throughTheirLink, false},
+        {"the hook, making the folder in a home with a default access list", ClaudeFaceInstaller::kHookScript,
+         Way::defaultAccessListOnTheHome, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TestHome home;
+        test::TempDir elsewhere;
+        const Script script(c.script);
+        const bool hook = c.script == ClaudeFaceInstaller::kHookScript;
+        const auto folder =
+            c.way == Way::throughTheirLink ? elsewhere.path() / "dotfiles" : home.familyDirectory();
+        const auto journal = folder / (hook ? "prompt-cadence.jsonl" : "decisions-log.jsonl");
+        if (c.way == Way::openToAll) {
+            fs::create_directories(folder);
+            ::chmod(folder.c_str(), 0777);
+        } else if (c.way == Way::throughTheirLink) {
+            const test::DotfilesLayout throughTheirLink{"the folder linked through another user's link", true,
+                                                        true, true};
+            if (!test::layOut(throughTheirLink, folder, home.familyDirectory() / "journal")) continue;
+            ::chmod(folder.c_str(), 0755);
+        } else if (!test::letAnotherUserWrite(home.path(), true)) {
+            GTEST_SKIP() << "this file system keeps no access lists";
+        }
+        if (!hook) test::writeFile(journal, "{\"kind\":\"face\",\"detail\":\"neutral to calm\"}\n");
+
+        const auto printed = script.run();
+        ASSERT_TRUE(printed);
+        if (!c.used) {
+            EXPECT_EQ(modeOf(folder), 0755u);
+            EXPECT_TRUE(fs::is_empty(folder));
+            continue;
+        }
+        EXPECT_EQ(modeOf(folder), 0700u);
+        EXPECT_EQ(namedEntriesMayDo(folder), 0u);
+        EXPECT_EQ(*printed, hook ? "" : "the stone \xc2\xb7 calm\n");
+        EXPECT_FALSE(test::readFile(journal).empty());
+        if (hook) {
+            EXPECT_EQ(modeOf(journal), 0600u);
+        }
+    }
+}
+
+// Another user races their link in at the journal's name while the user types: to their pipe, put
+// in and taken away in the user's folder open to all, where it would hold the hook until Claude
+// Code gives up; or to a private file of the user's, swapped with the journal in a team's folder
+// that the user's link leads to, where the line would land in that file. Every prompt ends at
+// once, and nothing goes through the link.
+TEST(ClaudeFaceInstaller, ALinkRacedInAtTheJournalsNameNeitherHoldsTheHookNorTakesItsLine) {
+    for (const bool pipe : {true, false}) {
+        SCOPED_TRACE(pipe ? "a link to a pipe" : "a link to a private file, in a team's folder");
+        test::TestHome home;
+        test::TempDir elsewhere;
+        const Script hook(ClaudeFaceInstaller::kHookScript);
+        const auto folder = pipe ? home.familyDirectory() : elsewhere.path() / "team";
+        const auto journal = folder / "prompt-cadence.jsonl";
+        const auto theirs = folder / "theirs";
+        const auto target = elsewhere.path() / (pipe ? "pipe" : "private/file");
+        fs::create_directories(folder);
+        if (pipe) {
+            ::chmod(folder.c_str(), 0777);
+            ASSERT_EQ(::mkfifo(target.c_str(), 0600), 0);
+        } else {
+            fs::create_directory_symlink(folder, home.familyDirectory());
+            test::writeFile(target, "kept\n");
+            ::chmod(target.c_str(), 0600);
+            test::writeFile(journal, "");
+            fs::create_symlink(target, theirs);
+            if (!test::giveToAnotherUser(theirs)) continue;
+            ASSERT_EQ(::chown(folder.c_str(), ::geteuid(), test::kAnotherUser), 0);
+            ::chmod(folder.c_str(), 02770);
+        }
+        std::jthread racer([&](const std::stop_token& stop) {
+            while (!stop.stop_requested()) {
+                if (!pipe) {
+                    ::renameat2(AT_FDCWD, journal.c_str(), AT_FDCWD, theirs.c_str(), RENAME_EXCHANGE);
+                } else {
+                    if (::symlink(target.c_str(), journal.c_str()) == 0 && ::geteuid() == 0)
+                        ::lchown(journal.c_str(), test::kAnotherUser, test::kAnotherUser);
+                    ::unlink(journal.c_str());
+                }
+            }
+        });
+        int prompts = 0;
+        while (prompts < 20 && hook.run())
+            ++prompts;
+        EXPECT_EQ(prompts, 20) << "a prompt was held";
+        racer.request_stop();
+        racer.join();
+        if (!pipe) {
+            EXPECT_EQ(test::readFile(target), "kept\n");
+        }
     }
 }
 

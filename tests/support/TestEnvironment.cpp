@@ -4,9 +4,11 @@
 #include <grp.h>
 #include <sys/file.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -92,6 +94,20 @@ bool giveToAnotherUser(const std::filesystem::path& path) {
     if (::lchown(path.c_str(), kAnotherUser, kAnotherUser) != 0)
         throw std::runtime_error("cannot give " + path.string() + " to another user");
     return true;
+}
+
+bool letAnotherUserWrite(const std::filesystem::path& path, bool byDefault) {
+    struct Entry {
+        std::uint16_t tag, permissions;
+        std::uint32_t id;
+    };
+    constexpr std::uint32_t kVersion = 2, kNoId = ~0u;
+    const Entry entries[] = {
+        {0x01, 7, kNoId}, {0x02, 7, kAnotherUser}, {0x04, 7, kNoId}, {0x10, 7, kNoId}, {0x20, 5, kNoId}};
+    std::string list(reinterpret_cast<const char*>(&kVersion), sizeof kVersion);
+    list.append(reinterpret_cast<const char*>(entries), sizeof entries);
+    return ::setxattr(path.c_str(), byDefault ? "system.posix_acl_default" : "system.posix_acl_access",
+                      list.data(), list.size(), 0) == 0;
 }
 
 std::optional<std::filesystem::path> layOut(const DotfilesLayout& layout, const std::filesystem::path& dotfiles,

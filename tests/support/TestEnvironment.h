@@ -70,6 +70,11 @@ std::string readFile(const std::filesystem::path& path);
 inline constexpr unsigned kAnotherUser = 65534;
 bool giveToAnotherUser(const std::filesystem::path& path);
 
+// An access list on the file that lets another user write (the group bits become its mask), or
+// with `byDefault` the default list of a folder, which what is made in it takes on. False where
+// the file system keeps no lists.
+bool letAnotherUserWrite(const std::filesystem::path& path, bool byDefault = false);
+
 // How a dotfiles tool (GNU Stow) lays a file of ours out: its folder is a link into the dotfiles,
 // or the file alone is; the user's own link, one that another user placed, or the user's own
 // link into the dotfiles by way of another user's link on the way there. The last two are

@@ -1,11 +1,9 @@
 #include "Support/PathWalk.h"
 
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <filesystem>
 #include <iterator>
 #include <sstream>
@@ -121,20 +119,6 @@ constexpr const char* kGroup =
         return said;
     });
 
-// An access list that lets one more user write: the group bits become its mask.
-bool letAnotherUserWrite(const fs::path& path) {
-    struct Entry {
-        std::uint16_t tag, permissions;
-        std::uint32_t id;
-    };
-    constexpr std::uint32_t kVersion = 2, kNoId = ~0u;
-    const Entry entries[] = {{0x01, 7, kNoId}, {0x02, 7, test::kAnotherUser}, {0x04, 7, kNoId}, {0x10, 7, kNoId},
-                             {0x20, 5, kNoId}};
-    std::string list(reinterpret_cast<const char*>(&kVersion), sizeof kVersion);
-    list.append(reinterpret_cast<const char*>(entries), sizeof entries);
-    return ::setxattr(path.c_str(), "system.posix_acl_access", list.data(), list.size(), 0) == 0;
-}
-
 // A folder its group may write counts as the user's only when the group's one member is the user,
 // for the program run later by name and for root's link alike.
 TEST(PathWalk, AFolderItsGroupMayWriteIsTheUsersOnlyWhenTheUserIsTheGroupsOneMember) {
@@ -169,7 +153,8 @@ TEST(PathWalk, AFolderItsGroupMayWriteIsTheUsersOnlyWhenTheUserIsTheGroupsOneMem
             ASSERT_EQ(::chown(at.c_str(), c.owner, c.group), 0);
             ::chmod(at.c_str(), 0775);
         }
-        if (c.accessList && !letAnotherUserWrite(at)) GTEST_SKIP() << "this file system keeps no access lists";
+        if (c.accessList && !test::letAnotherUserWrite(at))
+            GTEST_SKIP() << "this file system keeps no access lists";
         fs::create_directory_symlink(hers, at / "roots-link");
         folders.push_back(at);
     }
