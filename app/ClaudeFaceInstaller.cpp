@@ -163,11 +163,11 @@ struct Edit {
 };
 
 // The settings text without our status line and hooks (an entry or a list that this leaves
-// empty goes too), `replaced` back in place of our status line when there is one to put back; or
-// why the file must stay as it is.
+// empty goes too), the status line the first install replaced back in place of ours when there is
+// one to put back; or why the file must stay as it is.
 std::variant<Edit, SettingsOutcome> settingsWithoutOurs(const std::string& current,
                                                         const std::filesystem::path& familyFolder,
-                                                        const std::optional<std::string>& replaced) {
+                                                        const std::filesystem::path& settingsFile) {
     auto parsed = parsedSettings(current);
     if (auto* refusal = std::get_if<SettingsOutcome>(&parsed)) return *refusal;
     Json& root = std::get<Json>(parsed);
@@ -203,13 +203,15 @@ std::variant<Edit, SettingsOutcome> settingsWithoutOurs(const std::string& curre
         }
     }
     Edit edit;
+    std::optional<std::string> replaced;
     if (auto line = root.find("statusLine"); line != root.end() && runs(*line, statusLineCommand(familyFolder))) {
         root.erase(line);
         changed = true;
+        replaced = replacedStatusLine(settingsFile);
         edit.statusLineBack = replaced.has_value();
     }
     if (!changed) return edit;
-    auto text = edit.statusLineBack ? serialisedWith(std::move(root), *replaced) : serialised(root);
+    auto text = replaced ? serialisedWith(std::move(root), *replaced) : serialised(root);
     if (auto* refusal = std::get_if<SettingsOutcome>(&text)) return *refusal;
     edit.text = std::move(std::get<std::string>(text));
     return edit;
@@ -420,7 +422,7 @@ Removal uninstall(const std::filesystem::path& home, TimePoint now) {
         if (auto why = whyLeftAlone(read)) {
             edited = *why;
         } else if (read.status == SettingsRead::Status::read) {
-            edited = settingsWithoutOurs(read.text, home / ".ostrel", replacedStatusLine(settingsFile));
+            edited = settingsWithoutOurs(read.text, home / ".ostrel", settingsFile);
         }
     }
     if (auto* refusal = std::get_if<SettingsOutcome>(&edited)) {

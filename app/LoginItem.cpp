@@ -37,13 +37,12 @@ struct PlainWords {
 };
 
 PlainWords plainWords(std::string_view why) {
-    static constexpr std::string_view kOthersMayChange = "others may change ";
-    static constexpr std::pair<std::string_view, std::string_view> kAnotherUsers[] = {
-        {" is a folder of another user", ""},
-        {" is another user's, in a shared folder", ", in a folder others may write"},
-        {" is another user's", ""},
+    using namespace PathWalk;
+    static constexpr std::pair<std::string_view, std::string_view> kOwnedByAnother[] = {
+        {kAFolderOfAnotherUser, ""},
+        {kAnotherUsersInASharedFolder, ", in a folder others may write"},
+        {kAnotherUsers, ""},
     };
-    static constexpr std::string_view kMissing = " is missing, in a shared folder";
     const std::string elsewhere = "Install Quillfen in a folder of yours or the system's to allow it.";
     struct stat info {};
     auto look = [&info](std::string_view path) { return ::lstat(std::string(path).c_str(), &info) == 0; };
@@ -64,14 +63,14 @@ PlainWords plainWords(std::string_view why) {
         }
         return {std::string(why) + who, "Make the " + what + " yours alone to allow it."};
     }
-    for (const auto& [ending, where] : kAnotherUsers) {
+    for (const auto& [ending, where] : kOwnedByAnother) {
         if (!why.ends_with(ending)) continue;
         const auto path = why.substr(0, why.size() - ending.size());
         const auto owner = look(path) ? PathWalk::accountName(info.st_uid) : std::nullopt;
         return {std::string(path) + " belongs to " + owner.value_or("another user") + std::string(where), elsewhere};
     }
-    if (why.ends_with(kMissing))
-        return {std::string(why.substr(0, why.size() - kMissing.size())) + " is missing, and others may make it first",
+    if (why.ends_with(kMissingInASharedFolder))
+        return {std::string(why.substr(0, why.size() - kMissingInASharedFolder.size())) + " is missing, and others may make it first",
                 elsewhere};
     if (why.starts_with(kNoExecLine))
         return {"the desktop cannot be told to start " + std::string(why.substr(kNoExecLine.size())),

@@ -241,7 +241,7 @@ std::string removeName(const fs::path& path, Removing what, bool rootsAlone) {
     };
     if (rootsAlone) {
         if (auto why = PathWalk::whyOthersCouldChange(whole(path.parent_path())); !why.empty()) return refused(why);
-        if (PathWalk::othersMayWrite(folder)) return refused("others may change " + holder.path.string());
+        if (PathWalk::othersMayWrite(folder)) return refused(std::string(PathWalk::kOthersMayChange) + holder.path.string());
     }
     if (what == Removing::everything) {
         const Fd inner(::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));

@@ -508,9 +508,9 @@ std::string whyOthersCouldChange(const std::filesystem::path& at) {
     while (true) {
         struct stat holder {};
         if (!current.ok() || ::fstat(current.get(), &holder) != 0) return path.string() + ": " + std::strerror(errno);
-        if (!isOursOrRoots(holder.st_uid)) return path.string() + " is a folder of another user";
+        if (!isOursOrRoots(holder.st_uid)) return path.string() + std::string(kAFolderOfAnotherUser);
         const bool shared = othersMayWrite(current.get(), holder);
-        if (shared && (holder.st_mode & S_ISVTX) == 0) return "others may change " + path.string();
+        if (shared && (holder.st_mode & S_ISVTX) == 0) return std::string(kOthersMayChange) + path.string();
         if (steps.empty()) return {};
         const Step step = std::move(steps.front());
         steps.pop_front();
@@ -524,13 +524,13 @@ std::string whyOthersCouldChange(const std::filesystem::path& at) {
         const auto there = path / step.name;
         if (!next.ok()) {
             // What is not there yet can be made only by whoever may write its folder.
-            if (errno == ENOENT) return shared ? there.string() + " is missing, in a shared folder" : std::string();
+            if (errno == ENOENT) return shared ? there.string() + std::string(kMissingInASharedFolder) : std::string();
             return there.string() + ": " + std::strerror(errno);
         }
         struct stat info {};
         if (::fstat(next.get(), &info) != 0) return there.string() + ": " + std::strerror(errno);
         // In a shared folder only the owner of a name may rename or remove it.
-        if (shared && !isOursOrRoots(info.st_uid)) return there.string() + " is another user's, in a shared folder";
+        if (shared && !isOursOrRoots(info.st_uid)) return there.string() + std::string(kAnotherUsersInASharedFolder);
         if (S_ISLNK(info.st_mode)) {
             if (shared && info.st_nlink > 1) return there.string() + " is a link with another name, in a shared folder";
             if (++links > kMostLinks) return there.string() + ": a loop of links";
@@ -545,8 +545,8 @@ std::string whyOthersCouldChange(const std::filesystem::path& at) {
             continue;
         }
         if (last && !S_ISDIR(info.st_mode)) {
-            if (!isOursOrRoots(info.st_uid)) return there.string() + " is another user's";
-            if (othersMayWrite(next.get(), info)) return "others may change " + there.string();
+            if (!isOursOrRoots(info.st_uid)) return there.string() + std::string(kAnotherUsers);
+            if (othersMayWrite(next.get(), info)) return std::string(kOthersMayChange) + there.string();
             return {};
         }
         if (!S_ISDIR(info.st_mode)) return there.string() + ": " + std::strerror(ENOTDIR);

@@ -118,4 +118,11 @@ Private privateFolder(const std::filesystem::path& folder);
 // name not there yet is no reason unless it is in a shared folder, where anyone may make it first.
 std::string whyOthersCouldChange(const std::filesystem::path& path);
 
+// How those reasons are worded around the path they name, for whoever says them again to a person.
+inline constexpr std::string_view kOthersMayChange = "others may change ";  // before the path
+inline constexpr std::string_view kAFolderOfAnotherUser = " is a folder of another user";
+inline constexpr std::string_view kAnotherUsersInASharedFolder = " is another user's, in a shared folder";
+inline constexpr std::string_view kAnotherUsers = " is another user's";
+inline constexpr std::string_view kMissingInASharedFolder = " is missing, in a shared folder";
+
 }  // namespace quillfen::PathWalk
