@@ -607,35 +607,29 @@ TEST(Install, RootsUninstallRemovesNothingThroughAFolderOthersMayWrite) {
 // written. Run as root by root, a build folder of another user's is someone else's.
 TEST(Install, RootTakesTheListsOfABuildFolderOfTheUserWhoRanSudoOnly) {
     if (::geteuid() != 0) GTEST_SKIP() << "only root's uninstall acts as root";
-    const struct {
-        std::map<std::string, std::string> variables;
-        int status;
-        const char* says;
-    } cases[] = {
-        {{{"SUDO_UID", std::to_string(test::kAnotherUser)}}, 0, ""},
-        {{},
-         1,
-         "Removed nothing, as root takes only lists that nobody else could have written: {build} is a folder "
-         "of another user."},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.says);
+    for (const bool sudo : {true, false}) {
+        SCOPED_TRACE(sudo ? "run through sudo by its owner" : "run as root");
         test::TempDir places;
         fs::permissions(places.path(), fs::perms(0755));
-        const auto installed = places.path() / "prefix/bin/quillfen";
+        const auto prefix = places.path() / "prefix";
+        const auto installed = prefix / "bin/quillfen";
         test::writeFile(installed, "");
         const auto build = places.path() / "build";
-        makeBuildFolder(build, places.path() / "prefix", installed.string());
+        makeBuildFolder(build, prefix, installed.string());
         ASSERT_TRUE(test::giveToAnotherUser(build));
 
-        ScriptBench bench;
-        const auto outcome = bench.run(
-            {QUILLFEN_UNREGISTER, "--installed", (places.path() / "prefix").string(), build.string()},
-            c.variables);
-        EXPECT_EQ(outcome.status, c.status) << outcome.output;
-        EXPECT_NE(outcome.output.find(filledIn(c.says, {{"build", build}})), std::string::npos)
-            << outcome.output;
-        EXPECT_EQ(fs::exists(installed), c.status != 0);
+        std::map<std::string, std::string> variables;
+        if (sudo) variables["SUDO_UID"] = std::to_string(test::kAnotherUser);
+        const auto outcome =
+            ScriptBench().run({QUILLFEN_UNREGISTER, "--installed", prefix.string(), build.string()}, variables);
+        EXPECT_EQ(outcome.status, sudo ? 0 : 1) << outcome.output;
+        EXPECT_EQ(fs::exists(installed), !sudo);
+        if (!sudo) {
+            EXPECT_NE(outcome.output.find("Removed nothing, as root takes only lists that nobody else could have "
+                                          "written: " + build.string() + " is a folder of another user."),
+                      std::string::npos)
+                << outcome.output;
+        }
     }
 }
 

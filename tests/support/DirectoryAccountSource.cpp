@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,86 +23,78 @@ namespace {
 
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
-    std::size_t from = 0;
-    while (true) {
-        const std::size_t at = text.find(separator, from);
-        parts.push_back(text.substr(from, at == std::string::npos ? at : at - from));
-        if (at == std::string::npos) return parts;
-        from = at + 1;
-    }
-}
-
-std::vector<std::string> setting(const char* name, std::size_t fields) {
-    const char* value = std::getenv(name);
-    auto parts = split(value ? value : "", ':');
-    if (parts.size() != fields) return {};
+    std::istringstream in(text);
+    for (std::string part; std::getline(in, part, separator);)
+        parts.push_back(part);
     return parts;
 }
 
-// Copies `text` into the caller's buffer; nothing when it is full.
-char* keep(const std::string& text, char*& buffer, std::size_t& left) {
-    if (text.size() + 1 > left) return nullptr;
-    char* at = buffer;
-    std::memcpy(at, text.c_str(), text.size() + 1);
-    buffer += text.size() + 1;
-    left -= text.size() + 1;
-    return at;
+// The entry set as `variable` when its field `key` (0 the name, 1 the number) is `wanted`.
+std::vector<std::string> entry(const char* variable, std::size_t key, const std::string& wanted) {
+    const char* value = std::getenv(variable);
+    auto fields = split(value ? value : "", ':');
+    fields.resize(3);
+    return fields[key] == wanted ? fields : std::vector<std::string>{};
 }
 
-// The account, or the group, whose field `key` (0 the name, 1 the number) is `wanted`.
-nss_status account(std::size_t key, const std::string& wanted, passwd* result, char* buffer, std::size_t length,
-                   int* error) {
-    const auto fields = setting("QUILLFEN_DIRECTORY_ACCOUNT", 3);
-    if (fields.empty() || fields[key] != wanted) return NSS_STATUS_NOTFOUND;
-    const char* empty = keep("", buffer, length);
-    result->pw_name = keep(fields[0], buffer, length);
-    result->pw_passwd = keep("x", buffer, length);
-    result->pw_dir = keep("/nonexistent", buffer, length);
-    result->pw_shell = keep("/bin/sh", buffer, length);
-    if (empty == nullptr || result->pw_shell == nullptr) {
-        *error = ERANGE;
-        return NSS_STATUS_TRYAGAIN;
+// Hands out the caller's buffer, aligned for `T`; nothing once it is used up.
+struct Buffer {
+    char* at;
+    std::size_t left;
+
+    template <typename T>
+    T* take(std::size_t count) {
+        const std::size_t skip = (alignof(T) - reinterpret_cast<std::uintptr_t>(at) % alignof(T)) % alignof(T);
+        if (skip + count * sizeof(T) > left) return nullptr;
+        T* taken = reinterpret_cast<T*>(at + skip);
+        at += skip + count * sizeof(T);
+        left -= skip + count * sizeof(T);
+        return taken;
     }
-    result->pw_gecos = const_cast<char*>(empty);
+    char* copy(const std::string& text) {
+        char* into = take<char>(text.size() + 1);
+        return into ? std::strcpy(into, text.c_str()) : nullptr;
+    }
+};
+
+nss_status found(bool whole, int* error) {
+    if (whole) return NSS_STATUS_SUCCESS;
+    *error = ERANGE;
+    return NSS_STATUS_TRYAGAIN;
+}
+
+nss_status account(std::size_t key, const std::string& wanted, passwd* result, Buffer buffer, int* error) {
+    const auto fields = entry("QUILLFEN_DIRECTORY_ACCOUNT", key, wanted);
+    if (fields.empty()) return NSS_STATUS_NOTFOUND;
     result->pw_uid = static_cast<uid_t>(std::stoul(fields[1]));
     result->pw_gid = static_cast<gid_t>(std::stoul(fields[2]));
-    return NSS_STATUS_SUCCESS;
+    result->pw_name = buffer.copy(fields[0]);
+    result->pw_passwd = result->pw_gecos = buffer.copy("");
+    result->pw_dir = buffer.copy("/nonexistent");
+    result->pw_shell = buffer.copy("/bin/sh");
+    return found(result->pw_name && result->pw_passwd && result->pw_dir && result->pw_shell, error);
 }
 
-nss_status groupOf(std::size_t key, const std::string& wanted, struct group* result, char* buffer, std::size_t length,
-                 int* error) {
-    const auto fields = setting("QUILLFEN_DIRECTORY_GROUP", 3);
-    if (fields.empty() || fields[key] != wanted) return NSS_STATUS_NOTFOUND;
-    std::vector<std::string> members;
-    for (auto& member : split(fields[2], ','))
-        if (!member.empty()) members.push_back(member);
-    // The member list comes first, aligned as the caller's buffer may not be.
-    const std::size_t skip = (alignof(char*) - reinterpret_cast<std::uintptr_t>(buffer) % alignof(char*)) % alignof(char*);
-    const std::size_t listBytes = skip + (members.size() + 1) * sizeof(char*);
-    if (listBytes > length) {
-        *error = ERANGE;
-        return NSS_STATUS_TRYAGAIN;
-    }
-    auto** list = reinterpret_cast<char**>(buffer + skip);
-    buffer += listBytes;
-    length -= listBytes;
-    for (std::size_t i = 0; i < members.size(); ++i)
-        list[i] = keep(members[i], buffer, length);
-    list[members.size()] = nullptr;
-    result->gr_mem = list;
-    result->gr_name = keep(fields[0], buffer, length);
-    result->gr_passwd = keep("x", buffer, length);
-    if (result->gr_passwd == nullptr || (!members.empty() && list[members.size() - 1] == nullptr)) {
-        *error = ERANGE;
-        return NSS_STATUS_TRYAGAIN;
-    }
+nss_status groupOf(std::size_t key, const std::string& wanted, group* result, Buffer buffer, int* error) {
+    const auto fields = entry("QUILLFEN_DIRECTORY_GROUP", key, wanted);
+    if (fields.empty()) return NSS_STATUS_NOTFOUND;
+    const auto members = split(fields[2], ',');
     result->gr_gid = static_cast<gid_t>(std::stoul(fields[1]));
-    return NSS_STATUS_SUCCESS;
+    result->gr_mem = buffer.take<char*>(members.size() + 1);
+    if (!result->gr_mem) return found(false, error);
+    bool whole = true;
+    for (std::size_t i = 0; i < members.size(); ++i)
+        whole = (result->gr_mem[i] = buffer.copy(members[i])) && whole;
+    result->gr_mem[members.size()] = nullptr;
+    result->gr_name = buffer.copy(fields[0]);
+    result->gr_passwd = buffer.copy("x");
+    return found(whole && result->gr_name && result->gr_passwd, error);
 }
 
 // Listing calls find nothing, after the time a slow service takes.
 nss_status listNothing() {
-    if (const char* seconds = std::getenv("QUILLFEN_DIRECTORY_SLOW_LISTING")) ::sleep(static_cast<unsigned>(std::atoi(seconds)));
+    if (const char* seconds = std::getenv("QUILLFEN_DIRECTORY_SLOW_LISTING"))
+        ::sleep(static_cast<unsigned>(std::atoi(seconds)));
     return NSS_STATUS_NOTFOUND;
 }
 
@@ -109,23 +102,18 @@ nss_status listNothing() {
 
 extern "C" {
 
-nss_status _nss_directory_getpwnam_r(const char* name, passwd* result, char* buffer, std::size_t length, int* error) {
-    return account(0, name, result, buffer, length, error);
+nss_status _nss_directory_getpwnam_r(const char* name, passwd* result, char* at, std::size_t left, int* error) {
+    return account(0, name, result, {at, left}, error);
 }
-
-nss_status _nss_directory_getpwuid_r(uid_t uid, passwd* result, char* buffer, std::size_t length, int* error) {
-    return account(1, std::to_string(uid), result, buffer, length, error);
+nss_status _nss_directory_getpwuid_r(uid_t uid, passwd* result, char* at, std::size_t left, int* error) {
+    return account(1, std::to_string(uid), result, {at, left}, error);
 }
-
-nss_status _nss_directory_getgrnam_r(const char* name, struct group* result, char* buffer, std::size_t length,
-                                     int* error) {
-    return groupOf(0, name, result, buffer, length, error);
+nss_status _nss_directory_getgrnam_r(const char* name, group* result, char* at, std::size_t left, int* error) {
+    return groupOf(0, name, result, {at, left}, error);
 }
-
-nss_status _nss_directory_getgrgid_r(gid_t gid, struct group* result, char* buffer, std::size_t length, int* error) {
-    return groupOf(1, std::to_string(gid), result, buffer, length, error);
+nss_status _nss_directory_getgrgid_r(gid_t gid, group* result, char* at, std::size_t left, int* error) {
+    return groupOf(1, std::to_string(gid), result, {at, left}, error);
 }
-
 nss_status _nss_directory_setpwent() {
     return listNothing();
 }
@@ -138,7 +126,7 @@ nss_status _nss_directory_endpwent() {
 nss_status _nss_directory_setgrent() {
     return listNothing();
 }
-nss_status _nss_directory_getgrent_r(struct group*, char*, std::size_t, int*) {
+nss_status _nss_directory_getgrent_r(group*, char*, std::size_t, int*) {
     return listNothing();
 }
 nss_status _nss_directory_endgrent() {
