@@ -154,13 +154,15 @@ TEST(LaunchAgent, TheWrapperStartsTheApplicationAndFailsOnceItIsGone) {
     test::TestHome home;
     test::TempDir apps;
     const auto executable = apps.path() / "Bob's Tools/q/bin/quillfen";
-    // Stands in for the application briefly and notes the path it was started by.
-    test::writeFile(executable, "#!/bin/sh\nprintf '%s' \"$0\" > \"$0.started\"\nsleep 0.2\n");
+    // Stands in for the application and notes the path it was started by. It lives past the
+    // wrapper's first look and its next a second later, so the wrapper sees it and then its end.
+    test::writeFile(executable, "#!/bin/sh\nprintf '%s' \"$0\" > \"$0.started\"\nsleep 1.5\n");
     fs::permissions(executable, fs::perms::owner_all);
     test::RecordingCommandRunner recording;
     ASSERT_TRUE(LaunchAgent::install(recording, RunningCopy::Installation{apps.path() / "Bob's Tools/q"}));
 
-    EXPECT_EQ(makeCommandRunner(5)->run("/bin/bash", {LaunchAgent::wrapperFile().string()}),
+    // A limit only against a hung wrapper: one that never saw the application gives up in 15 s.
+    EXPECT_EQ(makeCommandRunner(60)->run("/bin/bash", {LaunchAgent::wrapperFile().string()}),
               (CommandOutcome{true, 1, {}}));
     EXPECT_EQ(test::readFile(executable.string() + ".started"), executable.string());
 }

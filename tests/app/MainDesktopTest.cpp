@@ -17,6 +17,7 @@
 
 // X11 last: its macros break other headers.
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 namespace quillfen {
@@ -184,6 +185,21 @@ public:
     bool ready() const { return x_ != nullptr; }
     unsigned long window(int i) const { return windows_[i]; }
 
+    // The window the window manager last made active, as it says on the root window.
+    unsigned long active() const {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, left = 0;
+        unsigned char* data = nullptr;
+        unsigned long window = 0;
+        if (XGetWindowProperty(x_, DefaultRootWindow(x_), XInternAtom(x_, "_NET_ACTIVE_WINDOW", False), 0, 1,
+                               False, XA_WINDOW, &type, &format, &count, &left, &data) == Success &&
+            type == XA_WINDOW && format == 32 && count == 1)
+            window = *reinterpret_cast<unsigned long*>(data);
+        if (data != nullptr) XFree(data);
+        return window;
+    }
+
 private:
     Display* x_ = nullptr;
     unsigned long windows_[2] = {0, 0};
@@ -282,10 +298,18 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
         }
         std::vector<std::string> input{"mousemove", "--window", std::to_string(stone), std::to_string(2 + minute % 2),
                                        "4", "mousemove", "600", "500"};
-        if (atDesk && minute % 4 != 0)
-            input.insert(input.end(),
-                         {"windowactivate", "--sync", std::to_string(programs.window(turns++ % 2))});
+        const bool turn = atDesk && minute % 4 != 0;
+        const unsigned long turnedTo = programs.window(turns % 2);
+        if (turn) {
+            input.insert(input.end(), {"windowactivate", std::to_string(turnedTo)});
+            ++turns;
+        }
         EXPECT_TRUE(xdotool(input));
+        // The window manager has made the turn once the root window says so (xdotool's own wait
+        // looks only every few dozen milliseconds).
+        if (turn) {
+            EXPECT_TRUE(test::waitUntil([&] { return programs.active() == turnedTo; })) << "minute " << minute;
+        }
         // The clock stands still until the next minute, so this minute's tick bears its time.
         return test::waitUntil(
             [&] {
