@@ -23,8 +23,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const desktop = test::addDesktopSession();
-
 namespace fs = std::filesystem;
 
 constexpr const char* kService = "org.quillfen.Quillfen";

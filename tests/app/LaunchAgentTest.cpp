@@ -13,12 +13,6 @@ namespace {
 namespace fs = std::filesystem;
 using Calls = std::vector<std::vector<std::string>>;
 
-unsigned modeOf(const fs::path& path) {
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    return info.st_mode & 0777;
-}
-
 std::vector<std::string> systemctl(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"/usr/bin/systemctl", "--user"});
     return arguments;
@@ -47,10 +41,10 @@ TEST(LaunchAgent, InstallWritesTheWrapperAndTheUnitThenStartsTheService) {
               "# Block while the app is alive. When it dies (crash OR quit), fall through.\n"
               "while pgrep -f \"$BIN\" >/dev/null 2>&1; do sleep 1; done\n"
               "exit 1");
-    EXPECT_EQ(modeOf(wrapper), 0755u);
+    EXPECT_EQ(test::modeOf(wrapper), 0755u);
 
     const auto unit = home.path() / ".config/systemd/user/org.quillfen.Quillfen.service";
-    EXPECT_EQ(modeOf(unit), 0600u);
+    EXPECT_EQ(test::modeOf(unit), 0600u);
     const auto text = test::readFile(unit);
     EXPECT_NE(text.find("\nRestart=on-failure\n"), std::string::npos);
     // Read back as systemd reads an argument: "%%" and "$$" first, then the C-style quoting.

@@ -23,20 +23,12 @@
 namespace quillfen {
 namespace {
 
-static auto* const desktop = test::addDesktopSession();
-
 namespace fs = std::filesystem;
 
 std::map<std::string, std::string> withEnvironment(std::map<std::string, std::string> extra) {
     auto env = test::DesktopSession::current().childEnvironment();
     env.insert(extra.begin(), extra.end());
     return env;
-}
-
-unsigned modeOf(const fs::path& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return 0;
-    return info.st_mode & 07777;
 }
 
 bool exitedWith(const std::optional<int>& status, int code) {
@@ -79,11 +71,11 @@ TEST(Main, RunsOnTheDesktopWithItsStoneInTheTrayAndEndsCleanlyOnSigterm) {
     EXPECT_NE(test::readFile(settings).find("interruptBoundary=effortStopsChanging"), std::string::npos);
     for (const auto& file : {data / "heartbeat.json", data / "signal-log.json", settings,
                              home.path() / ".cache/org.quillfen.Quillfen/singleton.lock"}) {
-        EXPECT_EQ(modeOf(file), 0600u) << file;
+        EXPECT_EQ(test::modeOf(file), 0600u) << file;
     }
     for (const auto& folder : {data, home.path() / ".cache/org.quillfen.Quillfen", home.familyDirectory(),
                                settings.parent_path()})
-        EXPECT_EQ(modeOf(folder), 0700u) << folder;
+        EXPECT_EQ(test::modeOf(folder), 0700u) << folder;
 
     kill(app.pid(), SIGTERM);
     EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
@@ -281,11 +273,13 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
             return stone != 0 && fs::exists(heartbeat);
         }));
 
-    // One minute: the clock moves on, the pointer passes over the stone in the tray (which also
-    // wakes the application to see that the time has come) and at the desk, in three minutes of
-    // four, the user turns to the other program; then that minute's tick has run. Forty-five
+    // One minute: the clock moves on; at the desk, in three minutes of four, the user turns to the
+    // other program; the pointer passes over the stone in the tray (which also wakes the
+    // application to see that the time has come); then that minute's tick has run. Forty-five
     // switches an hour keep clear of the faces' lines at 30 and 60: a switch the application
-    // hears only in the next minute moves the count by one.
+    // hears only in the next minute moves the count by one. A turn is made, and seen on the root
+    // window, before the wake, so the application hears it among the wake's events: were the
+    // next turn made before it looked, it would find that window already and count neither.
     int minute = 0;
     int turns = 0;
     auto live = [&](bool atDesk) {
@@ -296,20 +290,14 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
                 << codexLine(clock.now(), "response_item",
                              {{"type", "function_call"}, {"name", "shell"}, {"call_id", std::to_string(minute)}});
         }
-        std::vector<std::string> input{"mousemove", "--window", std::to_string(stone), std::to_string(2 + minute % 2),
-                                       "4", "mousemove", "600", "500"};
-        const bool turn = atDesk && minute % 4 != 0;
-        const unsigned long turnedTo = programs.window(turns % 2);
-        if (turn) {
-            input.insert(input.end(), {"windowactivate", std::to_string(turnedTo)});
-            ++turns;
+        if (atDesk && minute % 4 != 0) {
+            const unsigned long program = programs.window(turns++ % 2);
+            EXPECT_TRUE(xdotool({"windowactivate", std::to_string(program)}));
+            // xdotool's own wait for it looks only every few dozen milliseconds.
+            EXPECT_TRUE(test::waitUntil([&] { return programs.active() == program; })) << "minute " << minute;
         }
-        EXPECT_TRUE(xdotool(input));
-        // The window manager has made the turn once the root window says so (xdotool's own wait
-        // looks only every few dozen milliseconds).
-        if (turn) {
-            EXPECT_TRUE(test::waitUntil([&] { return programs.active() == turnedTo; })) << "minute " << minute;
-        }
+        EXPECT_TRUE(xdotool({"mousemove", "--window", std::to_string(stone), std::to_string(2 + minute % 2), "4",
+                             "mousemove", "600", "500"}));
         // The clock stands still until the next minute, so this minute's tick bears its time.
         return test::waitUntil(
             [&] {
