@@ -1,4 +1,6 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QImage>
@@ -15,6 +17,7 @@
 #include "DesktopEntry.h"
 #include "LaunchAgent.h"
 #include "LoginItem.h"
+#include "Support/PathWalk.h"
 #include "UrlSchemeRegistration.h"
 #include "support/ChildProcess.h"
 #include "support/FixedClock.h"
@@ -290,6 +293,38 @@ public:
     fs::path tools() const { return root_.path() / "tools"; }
     fs::path calls() const { return root_.path() / "calls"; }
     fs::path home() const { return root_.path() / "home"; }
+
+    // cmake as a stand-in that compiles nothing and notes who ran it ("cmake UID ARGUMENTS"): the
+    // configure names the prefix in the build folder's cache, the build makes the application and
+    // links the uninstall program, and the install puts the build below the prefix and writes its
+    // lists into the build folder in place, as cmake --install does.
+    void standInBuild() {
+        stub(tools() / "cmake", R"sh(#!/bin/sh
+printf 'cmake %s %s\n' "$(id -u)" "$*" >>"$CALLS"
+case $1 in
+--preset)
+    mkdir -p "$4/app" && printf 'CMAKE_INSTALL_PREFIX:PATH=%s\n' "${5#-DCMAKE_INSTALL_PREFIX=}" >"$4/CMakeCache.txt"
+    printf '{"build": 0, "version": "0.1.0", "sha": "unstamped"}' >"$4/app/build-info.json" ;;
+--build)
+    printf '#!/bin/sh\n' >"$2/app/quillfen" && chmod 755 "$2/app/quillfen"
+    ln -sf "$UNREGISTER" "$2/app/quillfen_unregister" ;;
+--install)
+    prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$2/CMakeCache.txt") build=$prefix/lib/org.quillfen.Quillfen
+    for folder in "$prefix" "$prefix/bin" "$prefix/lib" "$build" "$build/bin"; do [ -d "$folder" ] || echo "$folder"; done >"$2/install_folders.txt"
+    mkdir -p "$build/bin" "$prefix/bin" && cp "$2/app/quillfen" "$build/bin/" && cp "$2/app/build-info.json" "$build/"
+    ln -s ../lib/org.quillfen.Quillfen/bin/quillfen "$prefix/bin/quillfen"
+    printf '%s\n%s\n%s' "$build/bin/quillfen" "$build/build-info.json" "$prefix/bin/quillfen" >"$2/install_manifest.txt" ;;
+esac
+)sh");
+    }
+
+    // The stand-in's calls, each as who ran it and what it was asked to do.
+    std::vector<std::string> cmakeCalls() const {
+        std::vector<std::string> calls;
+        for (const auto& call : noted("cmake"))
+            calls.push_back(call.at(1) + " " + call.at(2));
+        return calls;
+    }
 
     nlohmann::json presets() const {
         return nlohmann::json::parse(test::readFile(checkout() / "CMakePresets.json"));
@@ -632,6 +667,162 @@ TEST(Install, RootTakesTheListsOfABuildFolderOfTheUserWhoRanSudoOnly) {
                 << outcome.output;
         }
     }
+}
+
+// Every file, folder and link below a folder that is root's.
+std::vector<std::string> rootsIn(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        struct stat info {};
+        if (::lstat(entry.path().c_str(), &info) == 0 && info.st_uid == 0) found.push_back(entry.path().string());
+    }
+    return found;
+}
+
+// `sudo scripts/install.sh /usr/local` by a user whose checkout was made under Debian's umask 002
+// and private group: root judges the scripts it runs and installs; the configure and the build
+// are the user's, and nothing of root's is left in their checkout, the lists of the install
+// included. The stand-in compiles nothing, and the accounts are the test's own (nss_wrapper).
+TEST(Install, ThroughSudoTheUserBuildsAndRootInstallsLeavingNothingOfRootsInTheCheckout) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root acts for the user who ran sudo";
+    void* wrapper = ::dlopen("libnss_wrapper.so", RTLD_LAZY | RTLD_LOCAL);
+    if (wrapper == nullptr) GTEST_SKIP() << "libnss-wrapper is missing";
+    ::dlclose(wrapper);
+    constexpr unsigned user = test::kThirdUser;
+    const std::string id = std::to_string(user);
+    test::TempDir accounts;
+    ::chmod(accounts.path().c_str(), 0755);
+    test::writeFile(accounts.path() / "passwd", "root:x:0:0:root:/root:/bin/sh\ndana:x:" + id + ":" + id +
+                                                    ":dana:" + accounts.path().string() + ":/bin/sh\n");
+    test::writeFile(accounts.path() / "group", "root:x:0:\ndana:x:" + id + ":\n");
+    ScriptBench bench;
+    bench.standInBuild();
+    for (const auto& entry : fs::recursive_directory_iterator(bench.checkout())) {
+        if (!entry.is_symlink()) fs::permissions(entry.path(), fs::perms::group_write, fs::perm_options::add);
+        ASSERT_EQ(::lchown(entry.path().c_str(), user, user), 0);
+    }
+    ASSERT_EQ(::chown(bench.checkout().c_str(), user, user), 0);
+    fs::permissions(bench.checkout(), fs::perms::group_write, fs::perm_options::add);
+    test::TempDir prefix;
+
+    const auto outcome = bench.run({"scripts/install.sh", prefix.path().string()},
+                                   {{"SUDO_UID", id}, {"SUDO_GID", id}, {"SUDO_USER", "dana"},
+                                    {"LD_PRELOAD", "libnss_wrapper.so"},
+                                    {"NSS_WRAPPER_PASSWD", (accounts.path() / "passwd").string()},
+                                    {"NSS_WRAPPER_GROUP", (accounts.path() / "group").string()},
+                                    {"UNREGISTER", QUILLFEN_UNREGISTER}});
+    ASSERT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_EQ(bench.cmakeCalls(), (std::vector<std::string>{id + " --preset", id + " --build", "0 --install"}));
+    EXPECT_EQ(rootsIn(bench.checkout()), std::vector<std::string>{});
+    EXPECT_TRUE(fs::exists(prefix.path() / "lib/org.quillfen.Quillfen/build-info.json"));
+}
+
+// Root with no sudo caller builds the checkout itself, and a line anyone else could add there would
+// run as root at the configure: every file of it is judged before root runs anything, and the
+// refusal says where, who could change it and what clears it.
+TEST(Install, RootAloneRefusesACheckoutOthersCouldChangeBeforeItRunsAnything) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root's install builds as root";
+    const auto nobody = PathWalk::accountName(test::kAnotherUser).value_or(std::to_string(test::kAnotherUser));
+    const auto staff = PathWalk::groupName(50).value_or("50");
+    const struct {
+        const char* place;
+        bool folder;
+        std::string who;
+        const char* clears;
+    } cases[] = {
+        {"core/theirs", true, "It is " + nobody + "'s", "Remove it"},
+        {"scripts/packages.txt", false, "The group " + staff + " may write it", "chmod g-w"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.place);
+        ScriptBench bench;
+        const auto place = bench.checkout() / c.place;
+        if (c.folder) {
+            fs::create_directories(place);
+            ASSERT_TRUE(test::giveToAnotherUser(place));
+        } else {
+            ASSERT_EQ(::chown(place.c_str(), 0, 50), 0);
+            ASSERT_EQ(::chmod(place.c_str(), 0664), 0);
+        }
+        const auto outcome = bench.run({"scripts/install.sh", (bench.checkout() / "prefix").string()});
+        EXPECT_EQ(outcome.status, 1);
+        for (const std::string& said : {"others may change " + place.string() + ",", c.who, std::string(c.clears)})
+            EXPECT_NE(outcome.output.find(said), std::string::npos) << said << "\n" << outcome.output;
+        EXPECT_EQ(bench.noted(), std::vector<std::vector<std::string>>{});
+    }
+}
+
+// Another user's folder on the way in the prefix, with their link at the name of the menu folder:
+// cmake --install itself writes nothing, there or anywhere, and says where and what clears it.
+TEST(Install, APrefixOthersCouldChangeOnTheWayIsRefusedBeforeAnythingIsInstalled) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a folder to another user";
+    test::TestHome home;
+    test::TempDir stage;
+    const fs::path share = stage.path() / RunningCopy::recorded().prefix.relative_path() / "share";
+    fs::create_directories(stage.path() / "chosen");
+    fs::create_directories(share);
+    fs::create_directory_symlink(stage.path() / "chosen", share / "applications");
+    ASSERT_TRUE(test::giveToAnotherUser(share / "applications") && test::giveToAnotherUser(share));
+    const auto before = listing(stage.path());
+
+    const auto outcome = ScriptBench().run({CMAKE_COMMAND, "--install", QUILLFEN_BUILD_DIR},
+                                           {{"DESTDIR", stage.path().string()}});
+    EXPECT_NE(outcome.status, 0);
+    EXPECT_EQ(listing(stage.path()), before);
+    // CMake folds the message's lines.
+    std::string said;
+    std::istringstream words(outcome.output);
+    for (std::string word; words >> word;)
+        said += word + " ";
+    for (const std::string& part : {"Nothing was installed: " + share.string() + " is a folder of another user",
+                                    std::string("It clears once every folder on the way")})
+        EXPECT_NE(said.find(part), std::string::npos) << outcome.output;
+}
+
+// Two copies installed from one checkout, one in a prefix of the user's (~/.local, whose menu folder
+// is theirs) and one elsewhere, and what the first wrote for the user. Named by its prefix, the other
+// goes and everything of the first stays; then the first is the only one, and goes with everything
+// it wrote and every folder left empty so.
+TEST(Install, TwoPrefixesFromOneCheckoutAreEachRemovedWithTheUsersEntriesOfTheirOwnCopyOnly) {
+    test::TestHome home;
+    const RunningCopy::Installation local{home.path() / ".local"};
+    test::TempDir elsewhere;
+    const RunningCopy::Installation other{elsewhere.path() / "opt"};
+    ScriptBench bench;
+    bench.standInBuild();
+    const std::map<std::string, std::string> variables{
+        {"HOME", home.path().string()}, {"UNREGISTER", QUILLFEN_UNREGISTER},
+        {"XDG_DATA_HOME", (home.path() / ".local/share").string()}, {"XDG_CONFIG_HOME", (home.path() / ".config").string()},
+        {"XDG_CACHE_HOME", (home.path() / ".cache").string()}};
+    const auto homeBefore = listing(home.path());
+    for (const auto& installation : {local, other})
+        ASSERT_EQ(bench.run({"scripts/install.sh", installation.prefix.string()}, variables).status, 0);
+    test::RecordingCommandRunner systemctl;
+    ASSERT_TRUE(LaunchAgent::install(systemctl, local));
+    ASSERT_EQ(LoginItem::enable(local), LoginItem::State::enabled);
+    ASSERT_TRUE(DesktopEntry::refresh(local));
+    const auto choices = home.path() / ".config/mimeapps.list";
+    test::writeFile(choices, "[Default Applications]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop\n");
+    const auto localInstalled = listing(home.path());
+
+    const auto named = bench.run({"scripts/uninstall.sh"}, variables);
+    EXPECT_EQ(named.status, 1);
+    for (const auto& installation : {local, other})
+        EXPECT_NE(named.output.find("scripts/uninstall.sh " + installation.prefix.string() + "\n"), std::string::npos)
+            << named.output;
+    EXPECT_EQ(listing(home.path()), localInstalled);
+
+    EXPECT_EQ(bench.run({"scripts/uninstall.sh", other.prefix.string()}, variables).status, 0);
+    EXPECT_FALSE(fs::exists(other.prefix));
+    EXPECT_EQ(listing(home.path()), localInstalled);
+
+    const auto last = bench.run({"scripts/uninstall.sh"}, variables);
+    EXPECT_EQ(last.status, 0) << last.output;
+    // The data folder stays: the keep-alive wrapper was all it held.
+    auto left = homeBefore;
+    left.insert(".local/share/org.quillfen.Quillfen/");
+    EXPECT_EQ(listing(home.path()), left);
+    EXPECT_EQ(bench.run({"scripts/uninstall.sh"}, variables).status, 1);
 }
 
 }  // namespace
