@@ -303,19 +303,21 @@ public:
     void standInBuild() {
         stub(tools() / "cmake", R"sh(#!/bin/sh
 printf 'cmake %s %s\n' "$(id -u)" "$*" >>"$CALLS"
+build=build/install
+case $1$2$3 in --preset*-B) build=$4 ;; --build--preset* | --install--preset*) ;; --build* | --install*) build=$2 ;; esac
 case $1 in
 --preset)
-    mkdir -p "$4/app" && printf 'CMAKE_INSTALL_PREFIX:PATH=%s\n' "${5#-DCMAKE_INSTALL_PREFIX=}" >"$4/CMakeCache.txt"
-    printf '{"build": 0, "version": "0.1.0", "sha": "unstamped"}' >"$4/app/build-info.json" ;;
+    mkdir -p "$build/app" && printf 'CMAKE_INSTALL_PREFIX:PATH=%s\n' "${5#-DCMAKE_INSTALL_PREFIX=}" >"$build/CMakeCache.txt"
+    printf '{"build": 0, "version": "0.1.0", "sha": "unstamped"}' >"$build/app/build-info.json" ;;
 --build)
-    printf '#!/bin/sh\n' >"$2/app/quillfen" && chmod 755 "$2/app/quillfen"
-    ln -sf "$UNREGISTER" "$2/app/quillfen_unregister" ;;
+    printf '#!/bin/sh\n' >"$build/app/quillfen" && chmod 755 "$build/app/quillfen"
+    ln -sf "$UNREGISTER" "$build/app/quillfen_unregister" ;;
 --install)
-    prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$2/CMakeCache.txt") build=$prefix/lib/org.quillfen.Quillfen
-    for folder in "$prefix" "$prefix/bin" "$prefix/lib" "$build" "$build/bin"; do [ -d "$folder" ] || echo "$folder"; done >"$2/install_folders.txt"
-    mkdir -p "$build/bin" "$prefix/bin" && cp "$2/app/quillfen" "$build/bin/" && cp "$2/app/build-info.json" "$build/"
+    prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt") lib=$prefix/lib/org.quillfen.Quillfen
+    for folder in "$prefix" "$prefix/bin" "$prefix/lib" "$lib" "$lib/bin"; do [ -d "$folder" ] || echo "$folder"; done >"$build/install_folders.txt"
+    mkdir -p "$lib/bin" "$prefix/bin" && cp "$build/app/quillfen" "$lib/bin/" && cp "$build/app/build-info.json" "$lib/"
     ln -s ../lib/org.quillfen.Quillfen/bin/quillfen "$prefix/bin/quillfen"
-    printf '%s\n%s\n%s' "$build/bin/quillfen" "$build/build-info.json" "$prefix/bin/quillfen" >"$2/install_manifest.txt" ;;
+    printf '%s\n%s\n%s' "$lib/bin/quillfen" "$lib/build-info.json" "$prefix/bin/quillfen" >"$build/install_manifest.txt" ;;
 esac
 )sh");
     }
