@@ -13,18 +13,19 @@ if [[ $EUID -eq 0 && ${SUDO_UID:-} =~ ^[1-9][0-9]*$ ]]; then handoff_uid=$SUDO_U
 handoff_why='' handoff_who='' handoff_clear=''
 
 # What root need not do itself (configure, build, the user's own entries) runs as the user root acts
-# for, with their groups and home, so that nothing of root's is left in their checkout or home.
-handoff_as_caller=()
+# for, with their groups and home (handoff_home), so that nothing of root's is left in their
+# checkout or home.
+handoff_as_caller=() handoff_home=$HOME
 # shellcheck disable=SC2034 # for the scripts that source this
 if [[ $handoff_uid != "$EUID" ]]; then
-    IFS=: read -r _handoff_name _ _ _handoff_group _ _handoff_home _ < <(getent passwd "$handoff_uid") || true
+    IFS=: read -r _handoff_name _ _ _handoff_group _ handoff_home _ < <(getent passwd "$handoff_uid") || true
     if [[ -z ${_handoff_name:-} ]]; then
         echo "Stopped before root acted: user $handoff_uid, who ran sudo, has no account (getent passwd finds none)" \
             "for root to leave the build to. Run it through sudo from an account of your own." >&2
         exit 1
     fi
     handoff_as_caller=(setpriv --reuid="$handoff_uid" --regid="$_handoff_group" --init-groups
-        env HOME="$_handoff_home" USER="$_handoff_name" LOGNAME="$_handoff_name")
+        env HOME="$handoff_home" USER="$_handoff_name" LOGNAME="$_handoff_name")
 fi
 
 # The user's own group, or nothing: their primary group, named as they are, listing nobody else

@@ -80,10 +80,10 @@ unregister=$(realpath -e -- "$unregister")
 # Root runs that program on what the build folder lists: whoever else could change any of it would
 # choose what root runs and removes. What the copy wrote for the user who ran sudo is theirs to
 # take out, as them.
-asCaller=()
+asCaller=() home=$HOME
 if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
     source scripts/handoff.sh
-    asCaller=("${handoff_as_caller[@]}")
+    asCaller=("${handoff_as_caller[@]}") home=$handoff_home
     for place in "$build" "$build/CMakeCache.txt" "$manifest" "$build/install_folders.txt" "$unregister"; do
         handoff_judge "$place" || handoff_refuse
     done
@@ -103,5 +103,5 @@ done
 
 # XDG says a relative value is invalid and must be ignored.
 xdg() { if [[ ${!1:-} == /* ]]; then echo "${!1}"; else echo "$2"; fi; }
-echo "Uninstalled from $prefix. Left for you: your data in $(xdg XDG_DATA_HOME "$HOME/.local/share")/$app," \
-    "the journals in ~/.ostrel and your settings in $(xdg XDG_CONFIG_HOME "$HOME/.config")/$app/Quillfen.conf."
+echo "Uninstalled from $prefix. Left for you: your data in $(xdg XDG_DATA_HOME "$home/.local/share")/$app," \
+    "the journals in ~/.ostrel and your settings in $(xdg XDG_CONFIG_HOME "$home/.config")/$app/Quillfen.conf."
