@@ -367,8 +367,6 @@ int removeInstalled(const fs::path& prefix, const fs::path& build, const std::st
     return 0;
 }
 
-}  // namespace
-
 // The first reason someone other than the user and root could change a folder on the way to one
 // of `places`, or nothing. As root that is root alone, as when the uninstall removes.
 int judge(const std::vector<std::string>& places) {
@@ -380,6 +378,8 @@ int judge(const std::vector<std::string>& places) {
     }
     return 0;
 }
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
