@@ -9,6 +9,7 @@
 #include "UI/PresenceView.h"
 #include "UI/Render.h"
 #include "UI/Theme.h"
+#include "UI/ViewBuilding.h"
 
 namespace quillfen {
 
@@ -16,10 +17,6 @@ namespace {
 
 constexpr qreal kDot = 5;
 constexpr qreal kDotSpacing = 6;
-
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 }  // namespace
 
@@ -159,8 +156,8 @@ void GroundingView::leave() {
 
 void GroundingView::refresh() {
     const Step& step = steps()[static_cast<std::size_t>(index_)];
-    count_->setText(qs(step.count));
-    sense_->setText(qs(step.sense));
+    count_->setText(ViewBuilding::text(step.count));
+    sense_->setText(ViewBuilding::text(step.sense));
     stepBody_->setVisible(!finished_);
     closing_->setVisible(finished_);
     dots_->setVisible(!finished_);

@@ -23,6 +23,7 @@
 #include "UI/TextBlock.h"
 #include "UI/TextButton.h"
 #include "UI/Theme.h"
+#include "UI/ViewBuilding.h"
 
 namespace quillfen {
 
@@ -37,10 +38,6 @@ constexpr int kSideMargin = 48;
 const char* const kPageNames[] = {"recognitionStep", "readingStep",  "workSourcesStep", "optionalContextStep",
                                   "boundaryStep",    "oneMomentStep", "promiseStep",    "settledStep"};
 static_assert(std::size(kPageNames) == std::size(kAllOnboardingBeats));
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 void setTextColour(QWidget* widget, const QColor& colour) {
     QPalette p = widget->palette();
@@ -309,15 +306,15 @@ void OnboardingScreen::buildFrame(OnboardingBeat beat, bool contentFillsHeight,
     auto* body = column(bodyWidget, QMargins(kSideMargin, changeNote ? 44 : 18, kSideMargin, 0));
 
     if (auto eyebrow = OnboardingBeats::eyebrow(beat); !eyebrow.empty()) {
-        body->addWidget(makeLabel(bodyWidget, "eyebrow", qs(eyebrow), Theme::sans(11), Theme::ink3()));
+        body->addWidget(makeLabel(bodyWidget, "eyebrow", ViewBuilding::text(eyebrow), Theme::sans(11), Theme::ink3()));
         body->addSpacing(12);
     }
     if (auto headline = OnboardingBeats::headline(beat); !headline.empty()) {
-        body->addWidget(makeText(bodyWidget, "headline", qs(headline), Theme::sans(27), Theme::ink(), 2));
+        body->addWidget(makeText(bodyWidget, "headline", ViewBuilding::text(headline), Theme::sans(27), Theme::ink(), 2));
     }
     if (auto lead = OnboardingBeats::lead(beat); !lead.empty()) {
         body->addSpacing(14);
-        body->addWidget(makeText(bodyWidget, "lead", qs(lead), Theme::sans(14.5), Theme::ink2(), 5));
+        body->addWidget(makeText(bodyWidget, "lead", ViewBuilding::text(lead), Theme::sans(14.5), Theme::ink2(), 5));
     }
     fill(*body);
     if (!contentFillsHeight) body->addStretch(1);
@@ -351,7 +348,7 @@ QWidget* OnboardingScreen::buildActionRow(OnboardingBeat beat, Frame& f) {
     const int margin = kSideMargin - static_cast<int>(kFocusMargin);
     auto* line = row(actions, QMargins(margin, 0, margin, 0), 22 - 2 * static_cast<int>(kFocusMargin));
 
-    f.primary = new TextButton(qs(OnboardingBeats::primaryAction(beat)), actions);
+    f.primary = new TextButton(ViewBuilding::text(OnboardingBeats::primaryAction(beat)), actions);
     f.primary->setObjectName(QStringLiteral("primaryButton"));
     f.primary->setLook(primaryLook(true));
     connect(f.primary, &QAbstractButton::clicked, this, [this, beat] {
@@ -366,7 +363,7 @@ QWidget* OnboardingScreen::buildActionRow(OnboardingBeat beat, Frame& f) {
     f.focusOrder.push_back(f.primary);
 
     if (auto secondary = OnboardingBeats::secondaryAction(beat)) {
-        f.secondary = new TextButton(qs(*secondary), actions);
+        f.secondary = new TextButton(ViewBuilding::text(*secondary), actions);
         f.secondary->setObjectName(QStringLiteral("secondaryButton"));
         f.secondary->setLook(quietLook());
         connect(f.secondary, &QAbstractButton::clicked, this, [this, beat] {
@@ -469,7 +466,7 @@ void OnboardingScreen::buildReading(QVBoxLayout& body) {
         auto* proof = new QWidget(parent);
         proof->setObjectName(QString::fromLatin1(name));
         auto* line = row(proof, QMargins(0, 15, 0, 15), 16);
-        QLabel* labelText = makeLabel(proof, "proofLabel", qs(label), Theme::sans(11), Theme::ink3());
+        QLabel* labelText = makeLabel(proof, "proofLabel", ViewBuilding::text(label), Theme::sans(11), Theme::ink3());
         labelText->setFixedWidth(56);
         line->addWidget(labelText, 0, Qt::AlignTop);
         value->setParent(proof);
@@ -494,9 +491,9 @@ void OnboardingScreen::buildReading(QVBoxLayout& body) {
 
     proofRow("seesRow", OnboardingCopy::seesLabel, sees);
     proofRow("neverRow", OnboardingCopy::neverLabel,
-             makeText(parent, "neverValue", qs(OnboardingCopy::neverValue), Theme::sans(14), Theme::ink2(), 0));
+             makeText(parent, "neverValue", ViewBuilding::text(OnboardingCopy::neverValue), Theme::sans(14), Theme::ink2(), 0));
     proofRow("leavesRow", OnboardingCopy::leavesLabel,
-             makeText(parent, "leavesValue", qs(OnboardingCopy::leavesValue), Theme::sans(14), Theme::ink2(), 0));
+             makeText(parent, "leavesValue", ViewBuilding::text(OnboardingCopy::leavesValue), Theme::sans(14), Theme::ink2(), 0));
     body.addWidget(hairline(parent));
 }
 
@@ -507,26 +504,26 @@ void OnboardingScreen::buildWorkSources(QVBoxLayout& body) {
     sourceRows_ = new QVBoxLayout();
     sourceRows_->setSpacing(0);
     body.addLayout(sourceRows_);
-    body.addWidget(buildAssurance(parent, qs(OnboardingCopy::sourcesNote), "sourcesNote"), 0, Qt::AlignHCenter);
+    body.addWidget(buildAssurance(parent, ViewBuilding::text(OnboardingCopy::sourcesNote), "sourcesNote"), 0, Qt::AlignHCenter);
 }
 
 OnboardingScreen::GrantRow OnboardingScreen::buildGrantRow(QVBoxLayout& body, const ContextGrant& grant,
                                                            void (OnboardingModel::*allow)(), Frame& f) {
     QWidget* parent = body.parentWidget();
     auto* grantRow = new QWidget(parent);
-    grantRow->setObjectName(qs(grant.id) + QStringLiteral("Row"));
+    grantRow->setObjectName(ViewBuilding::text(grant.id) + QStringLiteral("Row"));
     auto* line = row(grantRow, QMargins(0, 16, 0, 16));
     auto* texts = new QVBoxLayout();
     texts->setSpacing(5);
-    texts->addWidget(makeLabel(grantRow, "grantName", qs(grant.name), Theme::sans(15.5), Theme::ink()));
-    texts->addWidget(makeText(grantRow, "grantReads", qs(grant.reads), Theme::sans(12), Theme::ink3(), 2));
+    texts->addWidget(makeLabel(grantRow, "grantName", ViewBuilding::text(grant.name), Theme::sans(15.5), Theme::ink()));
+    texts->addWidget(makeText(grantRow, "grantReads", ViewBuilding::text(grant.reads), Theme::sans(12), Theme::ink3(), 2));
     line->addLayout(texts, 1);
     line->addSpacing(20 + 12 + 20);
 
     GrantRow widgets;
-    widgets.allow = new TextButton(qs(word(ContextGrantState::notAsked)), grantRow);
+    widgets.allow = new TextButton(ViewBuilding::text(word(ContextGrantState::notAsked)), grantRow);
     widgets.allow->setObjectName(QStringLiteral("allowButton"));
-    widgets.allow->setAccessibleDescription(qs(grant.name));
+    widgets.allow->setAccessibleDescription(ViewBuilding::text(grant.name));
     widgets.allow->setLook(allowLook());
     connect(widgets.allow, &QAbstractButton::clicked, this, [this, allow] { (model_.get()->*allow)(); });
     line->addWidget(widgets.allow, 0, Qt::AlignVCenter);
@@ -546,7 +543,7 @@ void OnboardingScreen::buildOptionalContext(QVBoxLayout& body) {
     body.addWidget(hairline(parent));
     weatherRow_ = buildGrantRow(body, ContextGrant::weather, &OnboardingModel::allowWeather, f);
     body.addWidget(hairline(parent));
-    body.addWidget(buildAssurance(parent, qs(OnboardingCopy::contextNote), "contextNote"), 0, Qt::AlignHCenter);
+    body.addWidget(buildAssurance(parent, ViewBuilding::text(OnboardingCopy::contextNote), "contextNote"), 0, Qt::AlignHCenter);
 }
 
 void OnboardingScreen::buildBoundary(QVBoxLayout& body) {
@@ -558,10 +555,10 @@ void OnboardingScreen::buildBoundary(QVBoxLayout& body) {
         const InterruptBoundary boundary = kAllInterruptBoundaries[i];
         auto* choice = new RowButton(parent);
         choice->setObjectName(QStringLiteral("boundaryRow"));
-        choice->setProperty("boundary", qs(toString(boundary)));
+        choice->setProperty("boundary", ViewBuilding::text(toString(boundary)));
         choice->setCheckable(true);
-        choice->setAccessibleName(qs(InterruptBoundaries::title(boundary)));
-        choice->setAccessibleDescription(qs(InterruptBoundaries::note(boundary)));
+        choice->setAccessibleName(ViewBuilding::text(InterruptBoundaries::title(boundary)));
+        choice->setAccessibleDescription(ViewBuilding::text(InterruptBoundaries::note(boundary)));
         auto* line = row(choice, QMargins(0, 15, 0, 15));
         line->addWidget(circleMark(choice, "selectionMark", QSize(13, 17), QRectF(0, 4, 13, 13),
                                    [this, i] { return boundaryMarks_[i]; }),
@@ -570,10 +567,10 @@ void OnboardingScreen::buildBoundary(QVBoxLayout& body) {
         auto* label = new QWidget(choice);
         label->setObjectName(QStringLiteral("rowLabel"));
         auto* texts = column(label, {}, 5);
-        texts->addWidget(makeLabel(label, "rowTitle", qs(InterruptBoundaries::title(boundary)), Theme::sans(15.5),
+        texts->addWidget(makeLabel(label, "rowTitle", ViewBuilding::text(InterruptBoundaries::title(boundary)), Theme::sans(15.5),
                                    Theme::ink()));
         texts->addWidget(
-            makeLabel(label, "rowNote", qs(InterruptBoundaries::note(boundary)), Theme::sans(12), Theme::ink3()));
+            makeLabel(label, "rowNote", ViewBuilding::text(InterruptBoundaries::note(boundary)), Theme::sans(12), Theme::ink3()));
         line->addWidget(label);
         line->addStretch(1);
         choice->setFocusFrame(label);
@@ -587,7 +584,7 @@ void OnboardingScreen::buildBoundary(QVBoxLayout& body) {
         body.addWidget(hairline(parent));
     }
     body.addSpacing(18);
-    body.addWidget(makeText(parent, "boundaryNote", qs(OnboardingCopy::boundaryNote), Theme::sans(12), Theme::ink3(), 0),
+    body.addWidget(makeText(parent, "boundaryNote", ViewBuilding::text(OnboardingCopy::boundaryNote), Theme::sans(12), Theme::ink3(), 0),
                    0, Qt::AlignHCenter);
 }
 
@@ -612,10 +609,10 @@ void OnboardingScreen::buildOneMoment(QVBoxLayout& body) {
                     0, Qt::AlignTop);
     auto* texts = new QVBoxLayout();
     texts->setSpacing(4);
-    texts->addWidget(makeLabel(preview, "notificationTitle", qs(OnboardingCopy::notificationTitle),
+    texts->addWidget(makeLabel(preview, "notificationTitle", ViewBuilding::text(OnboardingCopy::notificationTitle),
                                Theme::sans(13.5, QFont::Medium), Theme::ink()));
     texts->addWidget(
-        makeText(preview, "notificationBody", qs(OnboardingCopy::notificationBody), Theme::sans(13), Theme::ink2(), 3));
+        makeText(preview, "notificationBody", ViewBuilding::text(OnboardingCopy::notificationBody), Theme::sans(13), Theme::ink2(), 3));
     line->addLayout(texts, 1);
     body.addWidget(preview, 0, Qt::AlignHCenter);
 }
@@ -646,7 +643,7 @@ void OnboardingScreen::buildPromise(QVBoxLayout& body) {
 
     auto [dayStack, dayChips] = group("dayHeader", tr("the day"), "dayChips");
     for (std::size_t i = 0; i < std::size(PromiseCatalog::dayPresets); ++i) {
-        TextButton* chip = buildChip(dayChips, qs(PromiseCatalog::dayPresets[i]), "dayChip");
+        TextButton* chip = buildChip(dayChips, ViewBuilding::text(PromiseCatalog::dayPresets[i]), "dayChip");
         connect(chip, &QAbstractButton::clicked, this, [this, i] {
             model_->setDayChoiceIndex(static_cast<int>(i));
             model_->setDayIsCustom(false);
@@ -671,7 +668,7 @@ void OnboardingScreen::buildPromise(QVBoxLayout& body) {
 
     auto [moveStack, moveChips] = group("moveHeader", tr("what I\u2019ll do \u2014 pick a few"), "moveChips");
     for (const auto& preset : PromiseCatalog::movePresets) {
-        TextButton* chip = buildChip(moveChips, qs(preset.phrase), "moveChip");
+        TextButton* chip = buildChip(moveChips, ViewBuilding::text(preset.phrase), "moveChip");
         connect(chip, &QAbstractButton::clicked, this, [this, id = std::string(preset.id)] {
             auto picked = model_->pickedMoveIds();
             if (picked.erase(id) == 0) picked.insert(id);
@@ -694,7 +691,7 @@ void OnboardingScreen::buildPromise(QVBoxLayout& body) {
     });
 
     body.addSpacing(28);
-    body.addWidget(makeText(parent, "trustLine", qs(PromiseCatalog::trustLine), Theme::sans(12.5), Theme::ink3(), 3));
+    body.addWidget(makeText(parent, "trustLine", ViewBuilding::text(PromiseCatalog::trustLine), Theme::sans(12.5), Theme::ink3(), 3));
 }
 
 void OnboardingScreen::buildSettled(QVBoxLayout& body) {
@@ -720,7 +717,7 @@ void OnboardingScreen::buildSettled(QVBoxLayout& body) {
     layers->addLayout(corner);
     body.addWidget(picture);
     body.addSpacing(18);
-    body.addWidget(makeText(parent, "settledNote", qs(OnboardingCopy::settledNote), Theme::sans(11.5), Theme::ink3(), 0));
+    body.addWidget(makeText(parent, "settledNote", ViewBuilding::text(OnboardingCopy::settledNote), Theme::sans(11.5), Theme::ink3(), 0));
 }
 
 void OnboardingScreen::refresh() {
@@ -734,7 +731,7 @@ void OnboardingScreen::refresh() {
     if (stepChanged) startFade();
 
     refreshTopLine();
-    identityLine_->setText(qs(toString(m.identity().material())) + tr(" \u00B7 seed ") + qs(m.identity().seed()));
+    identityLine_->setText(ViewBuilding::text(toString(m.identity().material())) + tr(" \u00B7 seed ") + ViewBuilding::text(m.identity().seed()));
     for (StoneBeing* stone : stones_) stone->setIdentity(m.identity());
     refreshReading();
     refreshSources();
@@ -747,7 +744,7 @@ void OnboardingScreen::refresh() {
                                      : CircleMarkState{Qt::transparent, Theme::ink3(), 1};
         boundaryRows_[i]->update();
     }
-    exampleLine_->setText(QStringLiteral("\u201C") + qs(InterruptBoundaries::exampleLine(m.boundary())) +
+    exampleLine_->setText(QStringLiteral("\u201C") + ViewBuilding::text(InterruptBoundaries::exampleLine(m.boundary())) +
                           QStringLiteral("\u201D"));
     becauseLine_->setText(QString::fromStdString(OnboardingCopy::because(m.boundary())));
     refreshPromise();
@@ -770,9 +767,9 @@ void OnboardingScreen::refreshTopLine() {
 void OnboardingScreen::refreshReading() {
     const auto& reading = model_->reading();
     readingDot_->setVisible(reading && reading->isActive);
-    readingHeadline_->setText(reading ? qs(reading->headline) : tr("Reading this computer\u2019s local traces"));
+    readingHeadline_->setText(reading ? ViewBuilding::text(reading->headline) : tr("Reading this computer\u2019s local traces"));
     const bool detail = reading && reading->detail;
-    if (detail) readingDetail_->setText(qs(*reading->detail));
+    if (detail) readingDetail_->setText(ViewBuilding::text(*reading->detail));
     readingDetail_->setVisible(detail);
 }
 
@@ -790,12 +787,12 @@ void OnboardingScreen::refreshSources() {
         auto* line = row(sourceRow, QMargins(0, 14, 0, 14));
         auto* texts = new QVBoxLayout();
         texts->setSpacing(5);
-        texts->addWidget(makeLabel(sourceRow, "sourceName", qs(source.name), Theme::sans(15.5), Theme::ink()));
-        texts->addWidget(makeText(sourceRow, "sourceReads", qs(source.reads), Theme::sans(12), Theme::ink3(), 0));
+        texts->addWidget(makeLabel(sourceRow, "sourceName", ViewBuilding::text(source.name), Theme::sans(15.5), Theme::ink()));
+        texts->addWidget(makeText(sourceRow, "sourceReads", ViewBuilding::text(source.reads), Theme::sans(12), Theme::ink3(), 0));
         line->addLayout(texts, 1);
         line->addSpacing(18 + 12 + 18);
         const bool found = source.presence.kind() == WorkSource::Presence::Kind::found;
-        line->addWidget(makeLabel(sourceRow, "presenceWord", qs(source.presence.word()), Theme::sans(11),
+        line->addWidget(makeLabel(sourceRow, "presenceWord", ViewBuilding::text(source.presence.word()), Theme::sans(11),
                                   found ? Theme::moss() : Theme::ink3()),
                         0, Qt::AlignTop);
         sourceRows_->addWidget(sourceRow);
@@ -807,7 +804,7 @@ void OnboardingScreen::refreshGrant(const GrantRow& grant, ContextGrantState sta
     const bool asking = state == ContextGrantState::notAsked;
     grant.allow->setVisible(asking);
     grant.word->setVisible(!asking);
-    grant.word->setText(qs(word(state)));
+    grant.word->setText(ViewBuilding::text(word(state)));
     setTextColour(grant.word, state == ContextGrantState::allowed ? Theme::moss() : Theme::ink3());
 }
 

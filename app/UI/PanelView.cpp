@@ -16,14 +16,11 @@
 #include "UI/Render.h"
 #include "UI/StoneBeing.h"
 #include "UI/Theme.h"
+#include "UI/ViewBuilding.h"
 
 namespace quillfen {
 
 namespace {
-
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QString fixed(const char* english) {
     return QCoreApplication::translate("PanelView", english);
@@ -226,8 +223,8 @@ void PanelView::applyCalmBody() {
     calmStone_->setFace(calmFace());
     calmStone_->setIdentity(model_.identity());
     const bool observing = model_.observeOnly();
-    headline_->setText(observing ? QString::fromStdString(model_.observeHeadline()) : qs(Strings::calmLine));
-    subline_->setText(observing ? QString::fromStdString(model_.observeStatusLine()) : qs(Strings::calmSub));
+    headline_->setText(observing ? QString::fromStdString(model_.observeHeadline()) : ViewBuilding::text(Strings::calmLine));
+    subline_->setText(observing ? QString::fromStdString(model_.observeStatusLine()) : ViewBuilding::text(Strings::calmSub));
     preview_->setVisible(!observing);
     changeNote_->setVisible(!observing);
 }
@@ -382,8 +379,8 @@ void PanelView::buildFooter(QVBoxLayout* outer) {
     auto* choices = new QHBoxLayout;
     choices->setSpacing(16);
     for (NudgeFrequency f : kAllNudgeFrequencies) {
-        auto* button = new PlainTextButton(qs(label(f)), Theme::sans(12.5), Theme::ink3(), footer);
-        button->setObjectName(qs(toString(f)) + QStringLiteral("Button"));
+        auto* button = new PlainTextButton(ViewBuilding::text(label(f)), Theme::sans(12.5), Theme::ink3(), footer);
+        button->setObjectName(ViewBuilding::text(toString(f)) + QStringLiteral("Button"));
         choices->addWidget(button, 0, Qt::AlignVCenter);
         frequencyButtons_.emplace_back(f, button);
         QObject::connect(button, &QAbstractButton::clicked, this, [this, f] {

@@ -74,7 +74,7 @@ std::optional<std::int64_t> optionalInt64(const nlohmann::json& j, const char* k
     return asInt64(*value);
 }
 
-AgentContext::TodayDetail todayFromJson(const nlohmann::json& j) {
+AgentContext::TodayDetail todayDetailFromJson(const nlohmann::json& j) {
     AgentContext::TodayDetail t;
     t.partOfDay = asEnum(field(j, "partOfDay"), partOfDayFrom);
     t.continuousMinutesNow = asInt64(field(j, "continuousMinutesNow"));
@@ -133,7 +133,7 @@ auto listFromJson(const nlohmann::json& j, Read read) {
     return items;
 }
 
-AgentSummary::DayMark markFromJson(const nlohmann::json& j) {
+AgentSummary::DayMark weekMarkFromJson(const nlohmann::json& j) {
     auto mark = dayMarkFromJson(j);
     if (!mark) throw Invalid("not a day mark");
     return *mark;
@@ -145,8 +145,8 @@ AgentContext contextFromJson(const nlohmann::json& j) {
     auto summary = agentSummaryFromJson(field(j, "summary"));
     if (!summary) throw Invalid("not a summary");
     c.summary = *summary;
-    c.week = listFromJson(field(j, "week"), markFromJson);
-    c.today = todayFromJson(field(j, "today"));
+    c.week = listFromJson(field(j, "week"), weekMarkFromJson);
+    c.today = todayDetailFromJson(field(j, "today"));
     if (const nlohmann::json* calendar = optionalField(j, "calendar"))
         c.calendar = calendarFromJson(*calendar);
     if (const nlohmann::json* ai = optionalField(j, "aiTools")) c.aiTools = aiFromJson(*ai);
@@ -158,7 +158,7 @@ AgentContext contextFromJson(const nlohmann::json& j) {
 
 // Never destroyed: an explicit ask that ran past its time-out may still check its context while
 // the process exits.
-const Regex& activityTokenPattern() {
+const Regex& activityTokenRegex() {
     static const auto* pattern = new Regex(
         R"((?i)\b(chrome|safari|firefox|slack|gmail|outlook|zoom|http|https|www\.|\.com|\.org|window title|tab title|keystroke)\b)");
     return *pattern;
@@ -195,7 +195,7 @@ std::optional<AgentContext::Refusal> AgentContext::assertNoRawLeak() const {
 }
 
 bool AgentContext::activityTokenIn(std::string_view documentText) {
-    const Regex& pattern = activityTokenPattern();
+    const Regex& pattern = activityTokenRegex();
     return !pattern.valid() || pattern.foundIn(documentText);
 }
 

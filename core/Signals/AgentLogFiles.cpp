@@ -16,7 +16,6 @@ namespace quillfen::AgentLogFiles {
 
 namespace {
 
-constexpr std::size_t kReadPiece = 1 << 20;
 // Codex keeps its sessions by year, month and day; a deeper tree is not walked to its end, so a
 // walk never holds more than this many folders open.
 constexpr int kDeepestFolder = 16;
@@ -246,14 +245,15 @@ std::optional<TimePoint> timestampOfLine(std::string_view line) {
 
 namespace detail {
 
-LineFile::LineFile(const LogFile& log) : fd_(openLog(log).release()), left_(log.size) {}
+LineFile::LineFile(const LogFile& log, std::size_t piece)
+    : fd_(openLog(log).release()), left_(log.size), piece_(piece) {}
 
 LineFile::~LineFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
 long LineFile::readInto(std::string& buffer) {
-    const std::size_t piece = static_cast<std::size_t>(std::min<std::uintmax_t>(kReadPiece, left_));
+    const std::size_t piece = static_cast<std::size_t>(std::min<std::uintmax_t>(piece_, left_));
     if (piece == 0) return 0;
     const std::size_t old = buffer.size();
     buffer.resize(old + piece);

@@ -69,15 +69,19 @@ std::optional<std::string> read(const LogFile& log, std::uintmax_t offset, std::
 // cold start the disk serves them together instead of one wait a file.
 void prefetch(const LogFile& log, std::uintmax_t offset, std::size_t length);
 
-// No log line we read comes near this; a longer one is passed over, so that a file without line
-// feeds never sits in memory whole.
-inline constexpr std::size_t kLongestLineBytes = 16 * 1024 * 1024;
+// How much of a log is held at once: the piece read at a time, and the longest line. No log line
+// we read comes near that; a longer one is passed over, so that a file without line feeds never
+// sits in memory whole.
+struct LineLimits {
+    std::size_t piece = 1 << 20;
+    std::size_t longestLine = 16 * 1024 * 1024;
+};
 
 // Reads the log in pieces, up to its listed size, handing each complete line (empty ones dropped)
-// to `onLine`, so a large file never sits in memory whole. A line that grows past
-// kLongestLineBytes before its line feed is dropped. False when the file cannot be opened or read.
+// to `onLine`, so a large file never sits in memory whole. A line that grows past the longest
+// before its line feed is dropped. False when the file cannot be opened or read.
 template <typename OnLine>
-bool forEachLineOfFile(const LogFile& log, OnLine&& onLine);
+bool forEachLineOfFile(const LogFile& log, OnLine&& onLine, LineLimits limits = {});
 
 bool isValidUtf8(std::string_view bytes);
 
@@ -103,7 +107,7 @@ std::optional<TimePoint> timestampOfLine(std::string_view line);
 namespace detail {
 class LineFile {
 public:
-    explicit LineFile(const LogFile& log);
+    LineFile(const LogFile& log, std::size_t piece);
     ~LineFile();
     LineFile(const LineFile&) = delete;
     LineFile& operator=(const LineFile&) = delete;
@@ -115,12 +119,13 @@ public:
 private:
     int fd_ = -1;
     std::uintmax_t left_ = 0;
+    std::size_t piece_;
 };
 }  // namespace detail
 
 template <typename OnLine>
-bool forEachLineOfFile(const LogFile& log, OnLine&& onLine) {
-    detail::LineFile in(log);
+bool forEachLineOfFile(const LogFile& log, OnLine&& onLine, LineLimits limits) {
+    detail::LineFile in(log, limits.piece);
     if (!in.isOpen()) return false;
     std::string buffer;
     // Inside a line too long to hold: what is read is dropped up to its line feed.
@@ -141,7 +146,7 @@ bool forEachLineOfFile(const LogFile& log, OnLine&& onLine) {
         }
         std::size_t lastBreak = atEnd ? buffer.size() : buffer.rfind('\n');
         if (lastBreak == std::string::npos) {
-            if (buffer.size() > kLongestLineBytes) {
+            if (buffer.size() > limits.longestLine) {
                 buffer.clear();
                 dropping = true;
             }

@@ -15,6 +15,9 @@ std::string_view trimmedWhere(std::string_view text, bool (*strip)(char32_t));
 
 std::string lowercasedAscii(std::string_view text);
 
+// The value of a hexadecimal digit of either case; -1 for any other character.
+int hexDigitValue(char c);
+
 // Appends the code point in UTF-8 (up to four bytes).
 void appendUtf8(std::string& out, char32_t code);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Support/Text.h"
 #include "Support/UnicodeText.h"
 
 namespace quillfen {
@@ -14,13 +15,6 @@ bool isAlpha(char c) {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-int hexValue(char c) {
-    if (isDigit(c)) return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 bool isUnreserved(char c) {
@@ -40,7 +34,7 @@ bool isUriText(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '%') {
-            if (i + 2 >= text.size() || hexValue(text[i + 1]) < 0 || hexValue(text[i + 2]) < 0) return false;
+            if (i + 2 >= text.size() || Text::hexDigitValue(text[i + 1]) < 0 || Text::hexDigitValue(text[i + 2]) < 0) return false;
             i += 2;
         } else if (!isUnreserved(c) && !isSubDelim(c) && !isGenDelim(c)) {
             return false;
@@ -59,7 +53,7 @@ std::optional<std::string> percentDecoded(std::string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%') {
-            out.push_back(static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
+            out.push_back(static_cast<char>(Text::hexDigitValue(text[i + 1]) * 16 + Text::hexDigitValue(text[i + 2])));
             i += 2;
         } else {
             out.push_back(text[i]);

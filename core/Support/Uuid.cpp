@@ -4,19 +4,14 @@
 
 #include <random>
 
+#include "Support/Text.h"
+
 namespace quillfen {
 
 namespace {
 
 constexpr bool isHyphenPosition(std::size_t i) {
     return i == 8 || i == 13 || i == 18 || i == 23;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -44,8 +39,8 @@ std::optional<Uuid> Uuid::parse(std::string_view text) {
             ++i;
             continue;
         }
-        int high = hexValue(text[i]);
-        int low = hexValue(text[i + 1]);
+        int high = Text::hexDigitValue(text[i]);
+        int low = Text::hexDigitValue(text[i + 1]);
         if (high < 0 || low < 0 || isHyphenPosition(i + 1)) return std::nullopt;
         id.bytes[byte++] = static_cast<std::uint8_t>(high * 16 + low);
         i += 2;

@@ -16,10 +16,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
-const Environment kDeveloper = {{"TAVRYN_RENDER_NONE", ""}};
-
 const Environment kSpeaking = {{"TAVRYN_RENDER_NONE", ""}, {"TAVRYN_OBSERVE_ONLY", "0"}};
 
 std::string envelope(const std::string& inner) {
@@ -112,7 +108,7 @@ TEST(AppControllerAsk, TheExplicitAskShowsWhatTheMindSaidAndWhy) {
     for (const auto& c : cases) {
         Ask h;
         h.claude.reply(c.reply);
-        h.start(kDeveloper);
+        h.start(test::kDeveloper);
         EXPECT_EQ(h.asked(), c.shown) << c.name;
     }
 }
@@ -121,7 +117,7 @@ TEST(AppControllerAsk, AnAnswerToAnOlderAskNeverReplacesANewerOne) {
     Ask h;
     h.claude.reply(envelope(R"({"decision":"stay-silent","why":"late"})"));
     h.claude.sleepFor(0.4);
-    h.start(kDeveloper);
+    h.start(test::kDeveloper);
     h.controller->inspectModel().onAskIlvane();
     EXPECT_EQ(h.controller->inspectModel().cloudStatus(), InspectFacts::CloudFields::kAsking);
     // The tool is gone by the second ask, which says so at once.
@@ -134,7 +130,7 @@ TEST(AppControllerAsk, AnAnswerToAnOlderAskNeverReplacesANewerOne) {
 
 TEST(AppControllerAsk, TheContextIsLateFromEightInTheEveningAndHasNoCalendarBeforeOneIsRead) {
     test::Harness h;
-    h.start(kDeveloper);
+    h.start(test::kDeveloper);
     for (const auto& [time, late] : {std::pair{"19:59:59", false}, std::pair{"20:00:00", true}}) {
         h.clock.set(test::at(std::string("2026-01-05T") + time + "Z"));
         const AgentContext context = h.controller->buildContext();
@@ -160,7 +156,7 @@ TEST(AppControllerAsk, TheReflectionIsAskedOncePerWeekAsTheMindSeesItAndOneAtATi
     Ask h;
     h.claude.reply(envelope(R"({"line":"Third afternoon in a row with the screen."})"));
     h.claude.delayFor(0.3);
-    h.start(kDeveloper);
+    h.start(test::kDeveloper);
     ASSERT_TRUE(h.controller->hasBridge());
     // The start-up's own look at the tool (its auth status) is not a reflection.
     ASSERT_TRUE(h.settle());
@@ -199,7 +195,7 @@ TEST(AppControllerAsk, TheReflectionIsAskedOncePerWeekAsTheMindSeesItAndOneAtATi
 TEST(AppControllerAsk, TheAskAndTheReflectionGiveUpOnAHungToolAtTheirTimeOuts) {
     Ask h;
     h.core.mindTimeouts = {1.0, 0.2, 1.0, 0.2, 0.2};
-    h.start(kDeveloper);
+    h.start(test::kDeveloper);
     ASSERT_TRUE(h.controller->hasBridge());
     ASSERT_TRUE(h.settle());
     h.claude.hangs();
@@ -217,7 +213,7 @@ TEST(AppControllerAsk, AReflectionOrAnAskWithoutAThreadIsAskedAgainAtItsNextOcca
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     Ask h;
     h.claude.reply(envelope(R"({"line":"Third afternoon in a row with the screen."})"));
-    h.start(kDeveloper);
+    h.start(test::kDeveloper);
     ASSERT_TRUE(h.controller->hasBridge());
     ASSERT_TRUE(h.settle());
     const auto shortOfThreads = [&] {

@@ -13,8 +13,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 // 15:00 in Berlin, after a started controller's first tick.
 struct FactsScene {
     test::ScopedTimeZone tz{"Europe/Berlin"};

@@ -14,8 +14,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 // A started controller whose outcome tracker holds one pending fire, as the engine leaves it.
 struct PanelScene {
     test::Harness h;

@@ -24,10 +24,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
-const Environment kDeveloper = {{"TAVRYN_RENDER_NONE", ""}};
-
 namespace fs = std::filesystem;
 
 // The onboarding window the controller shows, found among the application's windows.
@@ -69,7 +65,7 @@ TEST(AppControllerSettings, TheSettingsShowTheMachinesOwnState) {
             h.defaults.setString("calendarBreaksEnabled", "true");
         }
         if (c.autostartIsAFolder) fs::create_directories(LoginItem::autostartFile());
-        h.start(kDeveloper);
+        h.start(test::kDeveloper);
         h.controller->refreshSettingsModel();
         const SettingsModel& m = h.controller->settingsModel();
         EXPECT_EQ(m.healthBridgeNote(), c.health) << c.name;
@@ -87,7 +83,7 @@ TEST(AppControllerSettings, TheSettingsShowTheMachinesOwnState) {
 // a person's.
 TEST(AppControllerSettings, TheLoginSwitchThatCannotTakeEffectSaysWhyInAPersonsWords) {
     test::Harness h;
-    h.start(kDeveloper);
+    h.start(test::kDeveloper);
     h.controller->openSettingsWindow();
     SettingsView* view = nullptr;
     for (QWidget* top : QApplication::topLevelWidgets())
@@ -107,7 +103,7 @@ TEST(AppControllerSettings, TheLoginSwitchThatCannotTakeEffectSaysWhyInAPersonsW
 
 TEST(AppControllerSettings, TurningTheDesktopPaneOffKeepsTheChoiceAndHidesThePaneAtOnce) {
     test::Harness h;
-    h.start(kDeveloper);
+    h.start(test::kDeveloper);
     h.controller->refreshSettingsModel();
     auto& m = h.controller->settingsModel();
     h.controller->repositionLivingWindow();
@@ -122,7 +118,7 @@ TEST(AppControllerSettings, InstallingTheFacePutsTheBundledScriptsInPlaceOrSaysW
         test::Harness h;
         const auto settings = h.home.path() / ".claude/settings.json";
         if (broken) test::writeFile(settings, "not json");
-        h.start(kDeveloper);
+        h.start(test::kDeveloper);
         h.controller->refreshSettingsModel();
         auto& m = h.controller->settingsModel();
         m.onInstallClaudeFace();

@@ -23,8 +23,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 using test::CallJournal;
 using test::Harness;
 

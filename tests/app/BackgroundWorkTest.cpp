@@ -13,8 +13,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 TEST(BackgroundWork, HandsEachResultBackOnItsOwnThreadInTheOrderTheJobsFinish) {
     BackgroundWork work;
     std::atomic<bool> releaseFirst{false}, releaseSecond{false};

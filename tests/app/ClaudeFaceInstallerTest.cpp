@@ -32,11 +32,6 @@ std::optional<std::string> scripts(std::string_view name) {
     return "#!/bin/bash\n# " + std::string(name) + "\n";
 }
 
-unsigned modeOf(const fs::path& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
-}
-
 // A bundled script as Claude Code runs it: details on standard input, given up after 5 s. What it
 // printed, or nothing when it failed or was given up on.
 struct Script {
@@ -102,9 +97,9 @@ TEST(ClaudeFaceInstaller, MergesTheHookAndTheStatusLineIntoTheUsersSettingsOnce)
         expected["statusLine"] = {{"type", "command"}, {"command", install.statusLine}};
         EXPECT_EQ(after, expected) << c.name;
         EXPECT_EQ(test::readFile(install.backup), c.before) << c.name;
-        EXPECT_EQ(modeOf(install.settings), 0640u) << "the file keeps its mode: " << c.name;
+        EXPECT_EQ(test::modeOf(install.settings), 0640u) << "the file keeps its mode: " << c.name;
         for (const char* script : {"prompt-cadence-hook.sh", "statusline-mirror.sh"})
-            EXPECT_EQ(modeOf(install.home.path() / ".ostrel" / script), 0755u);
+            EXPECT_EQ(test::modeOf(install.home.path() / ".ostrel" / script), 0755u);
     }
 }
 
@@ -173,7 +168,7 @@ TEST(ClaudeFaceInstaller, SettingsTheUserMadeReadOnlyAreLeftAndTheWindowSaysWhy)
     EXPECT_EQ(ClaudeFaceInstaller::note(report.settings),
               "left your Claude Code settings as they were: ~/.claude/settings.json is read-only");
     EXPECT_EQ(test::readFile(install.settings), before);
-    EXPECT_EQ(modeOf(install.settings), 0444u);
+    EXPECT_EQ(test::modeOf(install.settings), 0444u);
 }
 
 // ~/.claude holds Claude Code's hooks: made here, it is the user's alone under any umask. The
@@ -194,11 +189,11 @@ TEST(ClaudeFaceInstaller, MakesClaudesFolderPrivateAndWritesAScriptOnlyThroughTh
         const auto report = install.run();
         ::umask(previous);
         EXPECT_EQ(report.settings, Outcome::written);
-        EXPECT_EQ(modeOf(install.home.path() / ".claude"), 0700u);
+        EXPECT_EQ(test::modeOf(install.home.path() / ".claude"), 0700u);
         EXPECT_EQ(fs::is_symlink(script), theUsersLink);
         EXPECT_EQ(test::readFile(outside), theUsersLink ? *scripts("statusline-mirror") : "their own\n");
         EXPECT_EQ(test::readFile(script), *scripts("statusline-mirror"));
-        EXPECT_EQ(modeOf(theUsersLink ? outside : script), 0755u);
+        EXPECT_EQ(test::modeOf(theUsersLink ? outside : script), 0755u);
     }
 }
 
@@ -295,9 +290,9 @@ TEST(ClaudeFaceInstaller, ReadsNothingThroughAnotherUsersLinkAndKeepsEveryBackup
     ASSERT_EQ(install.run().settings, Outcome::written);
     test::writeFile(install.settings, R"({"statusLine":{"type":"command","command":"mine again"}})");
     ASSERT_EQ(install.run().settings, Outcome::written);
-    EXPECT_EQ(modeOf(install.backup), 0600u);
-    EXPECT_EQ(modeOf(install.backup.string() + ".2026-01-05T14:00:00Z"), 0600u);
-    EXPECT_EQ(modeOf(install.settings), 0644u);
+    EXPECT_EQ(test::modeOf(install.backup), 0600u);
+    EXPECT_EQ(test::modeOf(install.backup.string() + ".2026-01-05T14:00:00Z"), 0600u);
+    EXPECT_EQ(test::modeOf(install.settings), 0644u);
 }
 
 // Claude Code runs the scripts later by their paths, with no walk of ours: where someone else
@@ -504,16 +499,16 @@ TEST(ClaudeFaceInstaller, TheScriptsUseTheFamilyFolderOnlyWhereNobodyElseMayWrit
         const auto printed = script.run();
         ASSERT_TRUE(printed);
         if (!c.used) {
-            EXPECT_EQ(modeOf(folder), 0755u);
+            EXPECT_EQ(test::modeOf(folder), 0755u);
             EXPECT_TRUE(fs::is_empty(folder));
             continue;
         }
         // With an access list the group bits are its mask: 0700 lets nobody it names do anything.
-        EXPECT_EQ(modeOf(folder), 0700u);
+        EXPECT_EQ(test::modeOf(folder), 0700u);
         EXPECT_EQ(*printed, hook ? "" : "the stone \xc2\xb7 calm\n");
         EXPECT_FALSE(test::readFile(journal).empty());
         if (hook) {
-            EXPECT_EQ(modeOf(journal), 0600u);
+            EXPECT_EQ(test::modeOf(journal), 0600u);
         }
     }
 }

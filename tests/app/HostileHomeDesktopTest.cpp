@@ -32,8 +32,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const desktop = test::addDesktopSession();
-
 namespace fs = std::filesystem;
 
 #ifdef __SANITIZE_ADDRESS__

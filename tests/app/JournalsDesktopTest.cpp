@@ -23,8 +23,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const desktop = test::addDesktopSession();
-
 namespace fs = std::filesystem;
 
 constexpr const char* kService = "org.quillfen.Quillfen";
@@ -129,8 +127,9 @@ TEST(Journals, ThirtyKillsWhileTheJournalIsWrittenAndCutLoseNoLineAndBreakNone) 
             [] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(kService).value(); }))
             << "run " << run;
         // The kill comes at a random moment once three handoffs are in, so that every run cuts the
-        // journal a few times however slow the machine, and the kill may fall inside a cut.
-        const auto killAfter = std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 150)(random));
+        // journal a few times however slow the machine, and the kill may fall inside a cut: within
+        // the next few handoffs, each some ten milliseconds of cutting.
+        const auto killAfter = std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 50)(random));
         std::atomic<int> handedOver{0};
         std::atomic<bool> refused{false};
         std::thread killer([&] {

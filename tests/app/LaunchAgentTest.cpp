@@ -13,12 +13,6 @@ namespace {
 namespace fs = std::filesystem;
 using Calls = std::vector<std::vector<std::string>>;
 
-unsigned modeOf(const fs::path& path) {
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    return info.st_mode & 0777;
-}
-
 std::vector<std::string> systemctl(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"/usr/bin/systemctl", "--user"});
     return arguments;
@@ -47,10 +41,10 @@ TEST(LaunchAgent, InstallWritesTheWrapperAndTheUnitThenStartsTheService) {
               "# Block while the app is alive. When it dies (crash OR quit), fall through.\n"
               "while pgrep -f \"$BIN\" >/dev/null 2>&1; do sleep 1; done\n"
               "exit 1");
-    EXPECT_EQ(modeOf(wrapper), 0755u);
+    EXPECT_EQ(test::modeOf(wrapper), 0755u);
 
     const auto unit = home.path() / ".config/systemd/user/org.quillfen.Quillfen.service";
-    EXPECT_EQ(modeOf(unit), 0600u);
+    EXPECT_EQ(test::modeOf(unit), 0600u);
     const auto text = test::readFile(unit);
     EXPECT_NE(text.find("\nRestart=on-failure\n"), std::string::npos);
     // Read back as systemd reads an argument: "%%" and "$$" first, then the C-style quoting.
@@ -154,13 +148,15 @@ TEST(LaunchAgent, TheWrapperStartsTheApplicationAndFailsOnceItIsGone) {
     test::TestHome home;
     test::TempDir apps;
     const auto executable = apps.path() / "Bob's Tools/q/bin/quillfen";
-    // Stands in for the application briefly and notes the path it was started by.
-    test::writeFile(executable, "#!/bin/sh\nprintf '%s' \"$0\" > \"$0.started\"\nsleep 0.2\n");
+    // Stands in for the application and notes the path it was started by. It lives past the
+    // wrapper's first look and its next a second later, so the wrapper sees it and then its end.
+    test::writeFile(executable, "#!/bin/sh\nprintf '%s' \"$0\" > \"$0.started\"\nsleep 1.5\n");
     fs::permissions(executable, fs::perms::owner_all);
     test::RecordingCommandRunner recording;
     ASSERT_TRUE(LaunchAgent::install(recording, RunningCopy::Installation{apps.path() / "Bob's Tools/q"}));
 
-    EXPECT_EQ(makeCommandRunner(5)->run("/bin/bash", {LaunchAgent::wrapperFile().string()}),
+    // A limit only against a hung wrapper: one that never saw the application gives up in 15 s.
+    EXPECT_EQ(makeCommandRunner(60)->run("/bin/bash", {LaunchAgent::wrapperFile().string()}),
               (CommandOutcome{true, 1, {}}));
     EXPECT_EQ(test::readFile(executable.string() + ".started"), executable.string());
 }

@@ -12,8 +12,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const desktop = test::addDesktopSession();
-
 QWidget* makeWindow(int& builds) {
     ++builds;
     auto* window = new QWidget;

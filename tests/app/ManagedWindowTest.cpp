@@ -10,8 +10,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 // A released window is deleted later, but never after its slot: its views draw from models that
 // the slot's owner holds and takes with it.
 TEST(ManagedWindow, AReleasedWindowGoesWithItsSlotAtTheLatest) {

@@ -10,8 +10,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 NudgeCopy nudge(const std::string& title) {
     NudgeCopy copy;
     copy.notificationTitle = title;

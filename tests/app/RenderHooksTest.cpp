@@ -16,8 +16,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 namespace fs = std::filesystem;
 using Hook = RenderHooks::Hook;
 

@@ -31,8 +31,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::TarBuilder;
 
-static auto* const qtEnvironment = test::addQtEnvironment();
-
 constexpr const char* kArchive = "/builds/quillfen-44.tar";
 
 std::string buildInfo(int build, const std::string& version) {

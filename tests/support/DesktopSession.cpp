@@ -177,10 +177,9 @@ std::map<std::string, std::string> DesktopSession::childEnvironment() const {
             {"QT_QPA_PLATFORM", "xcb"}};
 }
 
-::testing::Environment* addDesktopSession() {
-    static ::testing::Environment* env = ::testing::AddGlobalTestEnvironment(new DesktopSession);
-    return env;
-}
+namespace {
+[[maybe_unused]] auto* const desktopSession = ::testing::AddGlobalTestEnvironment(new DesktopSession);
+}  // namespace
 
 unsigned long findWindowOfClassBelow(const std::string& display, const std::string& ownerClass,
                                      const std::string& childClass) {

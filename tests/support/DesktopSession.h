@@ -15,8 +15,8 @@ namespace quillfen::test {
 
 // A whole small desktop for the tests that need a real one, started once per test process:
 // a private bus (session and system at once), a virtual X server, openbox as the window
-// manager and trayer as the tray, and a QApplication on xcb. Test files declare it with
-// `static auto* const desktop = addDesktopSession();`.
+// manager and trayer as the tray, and a QApplication on xcb, for every test of the executable
+// that links it.
 class DesktopSession final : public ::testing::Environment {
 public:
     void SetUp() override;
@@ -41,8 +41,6 @@ private:
     char name_[24] = "quillfen-desktop-tests";
     char* argv_[2] = {name_, nullptr};
 };
-
-::testing::Environment* addDesktopSession();
 
 // The X windows whose class names the application, anywhere below a window of `ownerClass`
 // (trayer's panel, say); 0 when there is none.

@@ -23,8 +23,8 @@
 namespace quillfen::test {
 
 // The application object that Qt's D-Bus and socket notifiers need, made before the first
-// test and removed after the last. Test files that use Qt declare one with
-// `static auto* const env = addQtEnvironment();`.
+// test and removed after the last. The test executables that use Qt register it once, in
+// QtEnvironment.cpp.
 class QtEnvironment final : public ::testing::Environment {
 public:
     void SetUp() override {
@@ -44,11 +44,6 @@ private:
     char* argv_[2] = {name_, nullptr};
     std::unique_ptr<QCoreApplication> app_;
 };
-
-inline ::testing::Environment* addQtEnvironment() {
-    static ::testing::Environment* env = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-    return env;
-}
 
 // Runs the event loop until `done` holds or the time is up; says whether it held.
 inline bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = kPatience) {

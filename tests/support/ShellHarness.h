@@ -55,6 +55,9 @@ private:
     LocationManagerDelegate*& delegate_;
 };
 
+// A developer's run (a variable named TAVRYN_RENDER…): it installs no keep-alive service.
+inline const Environment kDeveloper = {{"TAVRYN_RENDER_NONE", ""}};
+
 // A whole desktop of doubles around one controller, in a fresh home.
 struct Harness {
     TestHome home;

@@ -23,6 +23,9 @@ private:
     std::optional<std::string> previous_;
 };
 
+// Berlin's rules, as a POSIX TZ value: the zone needs no time zone database.
+inline constexpr const char* kBerlin = "CET-1CEST,M3.5.0,M10.5.0/3";
+
 // Sets TZ (and calls tzset) for the life of the object.
 class ScopedTimeZone {
 public:
@@ -63,6 +66,8 @@ private:
 
 // Writes a whole file, creating its folders; aborts the test run when it cannot.
 void writeFile(const std::filesystem::path& path, std::string_view contents);
+// The permission bits, set-id and sticky bits of what the path leads to; 0 when there is nothing.
+unsigned modeOf(const std::filesystem::path& path);
 std::string readFile(const std::filesystem::path& path);
 
 // Hands the file, or a link as a link, to another user, as only root can. False when this run

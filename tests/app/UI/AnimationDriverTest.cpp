@@ -11,8 +11,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 // The curve's y at a given x, found by walking the parametric curve finely: a second way to
 // the same answer, with nothing shared with the solver.
 double referenceBezier(double x1, double y1, double x2, double y2, double x) {

@@ -9,8 +9,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 TEST(AskExpand, TheRevealLastsTenSecondsJitteredByItsSeed) {
     EXPECT_EQ(askRevealSeconds(0), 10.0);
     EXPECT_EQ(askRevealSeconds(1), 10.106498520275649);

@@ -13,8 +13,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 bool near(const QColor& a, const QColor& b) {
     return std::abs(a.red() - b.red()) < 6 && std::abs(a.green() - b.green()) < 6 && std::abs(a.blue() - b.blue()) < 6;
 }

@@ -13,8 +13,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 struct Exercise {
     test::SteppedMotion motion;
     int done = 0;

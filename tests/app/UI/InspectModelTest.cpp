@@ -8,8 +8,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 TEST(InspectModel, AFreshModelReadsDashesZerosAndNothing) {
     const TimePoint created = test::at("2026-01-05T14:00:00Z");
     InspectModel m(created);

@@ -17,8 +17,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 using test::at;
 
 // The fact rows a person sees, top to bottom, by name.

@@ -15,8 +15,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const desktop = test::addDesktopSession();
-
 // What a command of the X tools prints, trimmed.
 std::string output(const std::string& command) {
     std::string text;

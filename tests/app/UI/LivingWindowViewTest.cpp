@@ -10,8 +10,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 AnyRNGBox evenBreaths() {
     return AnyRNGBox(ScriptedRandom(std::vector<std::uint64_t>(64, std::numeric_limits<std::uint64_t>::max() / 2)));
 }

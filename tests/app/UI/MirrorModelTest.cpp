@@ -8,8 +8,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 using test::at;
 
 TEST(MirrorModel, ANewModelShowsNothingYetAndACalmFace) {

@@ -17,8 +17,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 using test::at;
 using test::child;
 using test::shown;

@@ -22,8 +22,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 using Beat = OnboardingBeat;
 using Entry = OnboardingModel::Entry;
 

@@ -6,8 +6,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 TEST(NudgeFrequency, ReadsOnlyItsExactRawValues) {
     for (NudgeFrequency f : kAllNudgeFrequencies) EXPECT_EQ(nudgeFrequencyFrom(toString(f)), f);
     EXPECT_EQ(nudgeFrequencyFrom("balanced"), NudgeFrequency::balanced);

@@ -16,8 +16,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 NudgeCopy ask(std::string one, std::string two = {}, std::optional<MoveLabel> move = MoveLabel::stepOutside) {
     NudgeCopy n;
     n.notificationTitle = "not shown";

@@ -6,8 +6,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 // Two screens side by side: 1920 x 1080 with a 28-point panel at its top, and to its right a
 // 1280 x 1024 one whose panel is 40 points at the bottom.
 const QRect kLeft(0, 28, 1920, 1052);

@@ -12,8 +12,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 // Draws of the middle of the range give a cycle of exactly six seconds.
 AnyRNGBox evenBreaths() {
     return AnyRNGBox(ScriptedRandom(std::vector<std::uint64_t>(16, std::numeric_limits<std::uint64_t>::max() / 2)));

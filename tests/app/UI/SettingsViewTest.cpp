@@ -13,8 +13,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 struct Settings {
     test::SteppedMotion motion;
     SettingsModel model;

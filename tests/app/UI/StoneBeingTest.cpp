@@ -8,8 +8,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 AnyRNGBox draws(std::vector<std::uint64_t> values) {
     return AnyRNGBox(ScriptedRandom(std::move(values)));
 }

@@ -22,8 +22,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 constexpr qreal kScale = 4;
 
 bool near(QColor a, QColor b, int tolerance = 12) {

@@ -13,8 +13,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 NudgeCopy ask(std::string one, std::string two, MoveLabel move = MoveLabel::stepOutside) {
     NudgeCopy n;
     n.panelLineOne = std::move(one);

@@ -13,8 +13,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 const QString kLine = QStringLiteral("Rarely Balanced Off Settings Quit 0123456789");
 
 // How wide a drawing is inked, in device pixels.

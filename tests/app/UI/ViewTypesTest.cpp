@@ -20,8 +20,6 @@
 namespace quillfen {
 namespace {
 
-static auto* const env = test::addQtEnvironment();
-
 // What Qt finds by a view's type beside what each widget of the window really is.
 struct Found {
     std::vector<const QWidget*> byQt, byLanguage;

@@ -12,7 +12,7 @@
 namespace quillfen {
 namespace {
 
-TimePoint local(int day, int hour, int minute, int second = 0) {
+TimePoint januaryAt(int day, int hour, int minute, int second = 0) {
     return LocalCalendar::fromLocal(2026, 1, day, hour, minute, second);
 }
 
@@ -47,33 +47,33 @@ std::vector<SignalSample> twoWeeks() {
     std::vector<SignalSample> log;
     // 1 to 7 January: long, scattered afternoons, all before the window.
     for (int day = 1; day <= 7; ++day)
-        addRun(log, local(day, 13, 0), local(day, 15, 30), 20);
+        addRun(log, januaryAt(day, 13, 0), januaryAt(day, 15, 30), 20);
     // 8 January: a scattered noon outside the window; a long run ending exactly at its start.
-    addRun(log, local(8, 12, 0), local(8, 12, 30), 25);
-    addRun(log, local(8, 13, 20), local(8, 15, 30), 3);
+    addRun(log, januaryAt(8, 12, 0), januaryAt(8, 12, 30), 25);
+    addRun(log, januaryAt(8, 13, 20), januaryAt(8, 15, 30), 3);
     // 9 January: long (125 minutes), then scattered.
-    addRun(log, local(9, 12, 30), local(9, 14, 35), 4);
-    addRun(log, local(9, 15, 0), local(9, 16, 0), 14);
+    addRun(log, januaryAt(9, 12, 30), januaryAt(9, 14, 35), 4);
+    addRun(log, januaryAt(9, 15, 0), januaryAt(9, 16, 0), 14);
     // 10 January: nothing. 11 January: a scattered morning only.
-    addRun(log, local(11, 10, 0), local(11, 11, 30), 20);
+    addRun(log, januaryAt(11, 10, 0), januaryAt(11, 11, 30), 20);
     // 12 January: 119.9 minutes is not long; exactly 12 switches is scattered.
-    addRun(log, local(12, 13, 0), local(12, 14, 59, 54), 12);
+    addRun(log, januaryAt(12, 13, 0), januaryAt(12, 14, 59, 54), 12);
     // 13 January: an hour, then away from the keys with many switches: idle, not scattered.
-    addRun(log, local(13, 13, 0), local(13, 14, 0), 2);
-    log.push_back(single(local(13, 16, 0), 0, 30, 600));
+    addRun(log, januaryAt(13, 13, 0), januaryAt(13, 14, 0), 2);
+    log.push_back(single(januaryAt(13, 16, 0), 0, 30, 600));
     // 14 January: long (150 minutes).
-    addRun(log, local(14, 12, 0), local(14, 14, 30), 5);
+    addRun(log, januaryAt(14, 12, 0), januaryAt(14, 14, 30), 5);
     // Today: 130 minutes in the morning, 95 so far this afternoon.
-    addRun(log, local(15, 9, 0), local(15, 11, 10), 6);
-    addRun(log, local(15, 13, 55), local(15, 15, 30), 5);
+    addRun(log, januaryAt(15, 9, 0), januaryAt(15, 11, 10), 6);
+    addRun(log, januaryAt(15, 13, 55), januaryAt(15, 15, 30), 5);
     // Stored last but older than the newest: a scattered moment late in the morning.
-    log.push_back(single(local(15, 11, 40), 0, 20, 4));
+    log.push_back(single(januaryAt(15, 11, 40), 0, 20, 4));
     return log;
 }
 
 TEST(WeeklyPicture, ATwoWeekLogGivesTheWeekItsWordsAndItsScore) {
     test::ScopedTimeZone zone("Europe/Berlin");
-    const TimePoint now = local(15, 15, 30);
+    const TimePoint now = januaryAt(15, 15, 30);
     const std::vector<SignalSample> log = twoWeeks();
 
     const AgentSummary summary = AgentSummary::build(log, now, AgentProfile::work, 1, std::nullopt);

@@ -25,12 +25,6 @@
 namespace quillfen {
 namespace {
 
-unsigned modeOf(const std::filesystem::path& file) {
-    struct stat info {};
-    if (stat(file.c_str(), &info) != 0) return 0;
-    return info.st_mode & 0777;
-}
-
 std::vector<std::string> namesIn(const std::filesystem::path& dir) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir))
@@ -63,7 +57,7 @@ TEST(FileLogStore, ReplacesTheFileWholeForItsOwnerOnly) {
 
     EXPECT_FALSE(store.write("[1]"));
     EXPECT_EQ(store.read(), "[1]");
-    EXPECT_EQ(modeOf(file), 0600u);
+    EXPECT_EQ(test::modeOf(file), 0600u);
     EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"store.json"});
 
     EXPECT_FALSE(store.write(""));
@@ -156,13 +150,13 @@ TEST(FileLogStore, TheDataFolderIsUsedWhenOursThenAFallbackOfOursAloneElseMemory
     test::ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
     test::CapturedSystemLog log;
     EXPECT_EQ(FileLogStore::logDirectory(), home.dataDirectory());
-    EXPECT_EQ(modeOf(home.dataDirectory()), 0700u);
+    EXPECT_EQ(test::modeOf(home.dataDirectory()), 0700u);
 
     test::writeFile(home.path() / "not-a-folder", "");
     test::ScopedEnv data("XDG_DATA_HOME", (home.path() / "not-a-folder").string());
     const auto fallback = temp.path() / ("org.quillfen.Quillfen-" + std::to_string(::geteuid()));
     EXPECT_EQ(FileLogStore::logDirectory(), fallback);
-    EXPECT_EQ(modeOf(fallback), 0700u);
+    EXPECT_EQ(test::modeOf(fallback), 0700u);
     EXPECT_FALSE(FileLogStore(*FileLogStore::logDirectory() / "heartbeat.json").write("{}"));
     const auto dataFolder = (home.path() / "not-a-folder/org.quillfen.Quillfen").string();
     const auto toldOnce = [&](const std::string& line) {
@@ -176,7 +170,7 @@ TEST(FileLogStore, TheDataFolderIsUsedWhenOursThenAFallbackOfOursAloneElseMemory
     ::chmod((temp.path() / "theirs").c_str(), 0777);
     std::filesystem::create_directory_symlink(temp.path() / "theirs", fallback);
     EXPECT_EQ(FileLogStore::logDirectory(), std::nullopt);
-    EXPECT_EQ(modeOf(temp.path() / "theirs"), 0777u) << "never chmod-ed through the link";
+    EXPECT_EQ(test::modeOf(temp.path() / "theirs"), 0777u) << "never chmod-ed through the link";
     std::filesystem::remove(fallback);
     std::filesystem::create_directory(fallback);
     ::chmod(fallback.c_str(), 0777);
@@ -212,7 +206,7 @@ TEST(FileLogStore, TheFallbackIsTheUsersOwnWhateverAnotherUserHoldsUnderTheTempo
     struct stat info {};
     ASSERT_EQ(::lstat(folder->c_str(), &info), 0);
     EXPECT_EQ(info.st_uid, ::geteuid());
-    EXPECT_EQ(modeOf(*folder), 0700u);
+    EXPECT_EQ(test::modeOf(*folder), 0700u);
 }
 
 // A family folder left root's by a run under sudo, and a settings folder the same: each says once

@@ -75,12 +75,15 @@ TEST(AgentLogFiles, ReadsOnlyRegularFilesAndNeverBlocksOnAPipe) {
 TEST(AgentLogFiles, PassesOverALineTooLongToHold) {
     test::TempDir dir;
     const auto file = dir.path() / "log.jsonl";
-    const std::string overlong(AgentLogFiles::kLongestLineBytes + 3 * 1024 * 1024, 'x');
+    // Small limits, in the same proportions as the real ones: the line outgrows the longest over
+    // many pieces, and is dropped over several more.
+    const AgentLogFiles::LineLimits limits{.piece = 1024, .longestLine = 16 * 1024};
+    const std::string overlong(limits.longestLine + 3 * limits.piece, 'x');
     for (const std::string& text : {"a\n" + overlong + "\nb\n" + overlong, "a\n" + overlong + "\n\nb\n"}) {
         test::writeFile(file, text);
         std::vector<std::string> lines;
         EXPECT_TRUE(AgentLogFiles::forEachLineOfFile(
-            logsIn(dir.path()).at("log.jsonl"), [&](std::string_view line) { lines.emplace_back(line); }));
+            logsIn(dir.path()).at("log.jsonl"), [&](std::string_view line) { lines.emplace_back(line); }, limits));
         EXPECT_EQ(lines, (std::vector<std::string>{"a", "b"}));
     }
 }

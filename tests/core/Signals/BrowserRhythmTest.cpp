@@ -19,8 +19,6 @@ using test::ScopedTimeZone;
 using test::TestHome;
 using test::writeFile;
 
-constexpr const char* kBerlin = "CET-1CEST,M3.5.0,M10.5.0/3";
-
 std::string line(std::string_view ts, std::string_view event) {
     return "{\"ts\":\"" + std::string(ts) + "\",\"event\":\"" + std::string(event) + "\"}\n";
 }
@@ -135,7 +133,7 @@ struct Spans {
 class BrowserRhythmActive : public testing::TestWithParam<Spans> {};
 
 TEST_P(BrowserRhythmActive, AddsCappedSpansOfTheLocalDay) {
-    ScopedTimeZone tz(kBerlin);
+    ScopedTimeZone tz(test::kBerlin);
     auto localInstant = [](const char* hms) { return at(std::string("2026-01-05T") + hms + "+01:00"); };
     std::vector<BrowserRhythm::Sample> samples;
     for (const auto& [when, event] : GetParam().events) {
@@ -221,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(BrowserRhythm, KeepsTheJournalOrderOfEventsAtOneInstant) {
     TestHome home;
-    ScopedTimeZone tz(kBerlin);
+    ScopedTimeZone tz(test::kBerlin);
     writeFile(BrowserRhythm::canonicalURL(), line("2026-01-05T10:20:00Z", "window_blur") +
                                                  line("2026-01-05T10:10:00Z", "window_blur") +
                                                  line("2026-01-05T10:10:00Z", "window_focus") +

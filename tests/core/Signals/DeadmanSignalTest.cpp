@@ -19,8 +19,6 @@ using test::writeFile;
 
 using State = DeadmanSignal::State;
 
-constexpr const char* kBerlin = "CET-1CEST,M3.5.0,M10.5.0/3";
-
 void setModified(const std::filesystem::path& path, TimePoint when) {
     const auto since = when.time_since_epoch();
     const auto seconds = std::chrono::floor<std::chrono::seconds>(since);
@@ -74,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(Ages, DeadmanVerdict,
                          [](const auto& info) { return info.param.name; });
 
 TEST(DeadmanSignal, SaysWhatIsWrongInOneLowerCaseLine) {
-    ScopedTimeZone tz(kBerlin);
+    ScopedTimeZone tz(test::kBerlin);
     EXPECT_EQ(DeadmanSignal{State::notSensing()}.line(), "not sensing right now");
     EXPECT_EQ(DeadmanSignal{State::awake()}.line(), std::nullopt);
     EXPECT_EQ(DeadmanSignal{State::asleep(at("2026-01-31T11:59:59Z"))}.line(),
@@ -87,7 +85,7 @@ TEST(DeadmanSignal, SaysWhatIsWrongInOneLowerCaseLine) {
 }
 
 TEST(DeadmanFiles, ReadsTheModificationTimesOfTheStoreFiles) {
-    ScopedTimeZone tz(kBerlin);
+    ScopedTimeZone tz(test::kBerlin);
     TempDir dir;
     const auto signalLog = dir.path() / "signal-log.json";
     const auto files = DeadmanFiles::canonical(signalLog);

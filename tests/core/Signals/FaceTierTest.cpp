@@ -10,25 +10,25 @@ namespace {
 
 using test::at;
 
-const TimePoint kNow = at("2026-01-05T14:00:00Z");
+const TimePoint kReadAt = at("2026-01-05T14:00:00Z");
 
 FaceEvidence evidence(double ageSeconds, std::int64_t switches, bool loop = false, double idle = 20,
                       std::optional<DisplayState> display = DisplayState::awake) {
     FaceEvidence e;
     e.switchesPerHour = switches;
     e.loopLive = loop;
-    e.observedAt = addSeconds(kNow, -ageSeconds);
+    e.observedAt = addSeconds(kReadAt, -ageSeconds);
     e.secondsSinceLastInput = idle;
     e.displayState = display;
     return e;
 }
 
 FaceTier tierOf(const FaceEvidence& e) {
-    return FaceReading::tier(e, kNow, FaceThresholds::defaults(), FaceReading::Policy::defaults());
+    return FaceReading::tier(e, kReadAt, FaceThresholds::defaults(), FaceReading::Policy::defaults());
 }
 
 std::optional<FaceReading::Rest> restOf(const FaceEvidence& e) {
-    return FaceReading::rest(e, kNow, FaceReading::Policy::defaults());
+    return FaceReading::rest(e, kReadAt, FaceReading::Policy::defaults());
 }
 
 TEST(FaceReading, JudgesLiveEvidenceByLoopThenSwitches) {
@@ -98,7 +98,7 @@ TEST(FaceThresholds, JsonNeedsAllSixKeys) {
 
 TEST(FaceEvidence, TakesItsFactsFromTheSample) {
     SignalSample s;
-    s.timestamp = kNow;
+    s.timestamp = kReadAt;
     s.appSwitchesLastHour = 33;
     s.secondsSinceLastInput = 12;
     s.displayState = DisplayState::awake;

@@ -18,15 +18,13 @@ using test::ScopedTimeZone;
 using test::TestHome;
 using test::writeFile;
 
-constexpr const char* kBerlin = "CET-1CEST,M3.5.0,M10.5.0/3";
-
 std::string pull(std::string_view ts) {
     return "{\"ts\":\"" + std::string(ts) + "\"}\n";
 }
 
 TEST(PromptCadence, AMissingOrUnreadableJournalCountsNothing) {
     TestHome home;
-    ScopedTimeZone tz(kBerlin);
+    ScopedTimeZone tz(test::kBerlin);
     FixedClock clock(at("2026-01-05T14:03:00Z"));
     const auto journal = PromptCadence::canonicalURL();
     EXPECT_EQ(journal, home.familyDirectory() / "prompt-cadence.jsonl");
@@ -75,7 +73,7 @@ TEST(PromptCadence, WindowsIncludeBothEnds) {
 }
 
 TEST(PromptCadence, TodayRunsFromLocalMidnightToTheNext) {
-    ScopedTimeZone tz(kBerlin);
+    ScopedTimeZone tz(test::kBerlin);
     // 2026-01-05 in Berlin runs from 2026-01-04T23:00Z to 2026-01-05T23:00Z.
     PromptCadence cadence({at("2026-01-04T22:59:59Z"), at("2026-01-04T23:00:00Z"), at("2026-01-05T09:00:00Z"),
                            at("2026-01-05T22:59:59Z"), at("2026-01-05T23:00:00Z")});

@@ -16,7 +16,6 @@ namespace {
 using test::ScopedTimeZone;
 
 // Central European time without needing the zone database.
-constexpr const char* kBerlin = "CET-1CEST,M3.5.0,M10.5.0/3";
 
 TimePoint local(int hour, int minute, int second = 0, int day = 5) {
     return LocalCalendar::fromLocal(2026, 1, day, hour, minute, second);
@@ -32,7 +31,7 @@ SignalSample sample(TimePoint at, std::int64_t switches = 0, double idle = 10) {
 }
 
 TEST(RhythmStrip, WorkedExampleGivesTwoRuns) {
-    ScopedTimeZone tz(kBerlin);
+    ScopedTimeZone tz(test::kBerlin);
     auto strip = RhythmStrip::build({sample(local(9, 0), 40), sample(local(9, 1, 30), 50),
                                      sample(local(9, 3), 60), sample(local(9, 10), 20)});
 
@@ -76,7 +75,7 @@ struct Split {
 class RhythmStripSplit : public testing::TestWithParam<Split> {};
 
 TEST_P(RhythmStripSplit, EndsRunsAtTheBreakGap) {
-    ScopedTimeZone tz(kBerlin);
+    ScopedTimeZone tz(test::kBerlin);
     std::vector<SignalSample> samples;
     for (auto [offset, idle] : GetParam().samples)
         samples.push_back(sample(local(10, 0, offset), 0, idle));
@@ -98,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(Gaps, RhythmStripSplit,
                          [](const auto& info) { return info.param.name; });
 
 TEST(RhythmStrip, WholeMinuteRunsComeOutExact) {
-    ScopedTimeZone tz(kBerlin);
+    ScopedTimeZone tz(test::kBerlin);
     // 06:00 to 06:03 as fractional hours is 2.9999… minutes: the one the mirror showed short.
     EXPECT_EQ(RhythmStrip::build(
                   {sample(local(6, 0)), sample(local(6, 1)), sample(local(6, 2)), sample(local(6, 3))})
@@ -129,7 +128,7 @@ TEST(RhythmStrip, WholeMinuteRunsComeOutExact) {
 }
 
 TEST(RhythmStrip, LateWorkStartsAt21) {
-    ScopedTimeZone tz(kBerlin);
+    ScopedTimeZone tz(test::kBerlin);
     auto endingAt = [](TimePoint end) {
         return RhythmStrip::build(
             {sample(end - std::chrono::minutes(2)), sample(end - std::chrono::minutes(1)), sample(end)});
@@ -141,7 +140,7 @@ TEST(RhythmStrip, LateWorkStartsAt21) {
 }
 
 TEST(RhythmStrip, OrderOfSamplesDoesNotMatter) {
-    ScopedTimeZone tz(kBerlin);
+    ScopedTimeZone tz(test::kBerlin);
     std::vector<SignalSample> samples;
     for (int i = 0; i < 12; ++i)
         samples.push_back(sample(local(11, i * 2 + (i >= 6 ? 20 : 0)), i * 7, i == 3 ? 5 : 20));
@@ -154,7 +153,7 @@ TEST(RhythmStrip, OrderOfSamplesDoesNotMatter) {
 }
 
 TEST(RhythmStrip, TodayKeepsOnlyTheLocalDayOfNow) {
-    ScopedTimeZone tz(kBerlin);
+    ScopedTimeZone tz(test::kBerlin);
     const TimePoint now = local(0, 30);
     auto strip = RhythmStrip::today({sample(local(23, 59, 0, 4)), sample(local(0, 0)), sample(local(0, 10)),
                                      sample(local(0, 0, 0, 6)), sample(local(12, 0))},
@@ -166,7 +165,7 @@ TEST(RhythmStrip, TodayKeepsOnlyTheLocalDayOfNow) {
 }
 
 TEST(RhythmStrip, RunsOffTheStripKeepTheirMinutes) {
-    ScopedTimeZone tz(kBerlin);
+    ScopedTimeZone tz(test::kBerlin);
     auto early = RhythmStrip::build({sample(local(3, 0)), sample(local(3, 2)), sample(local(3, 4))});
     ASSERT_EQ(early.runs.size(), 1u);
     EXPECT_EQ(early.runs[0].start, 0.0);
@@ -185,7 +184,7 @@ TEST(RhythmStrip, RunsOffTheStripKeepTheirMinutes) {
 }
 
 TEST(RhythmStrip, ARunAcrossMidnightNeverEndsBeforeItStarts) {
-    ScopedTimeZone tz(kBerlin);
+    ScopedTimeZone tz(test::kBerlin);
     auto strip =
         RhythmStrip::build({sample(local(23, 58)), sample(local(23, 59, 30)), sample(local(0, 1, 0, 6))});
     ASSERT_EQ(strip.runs.size(), 1u);
@@ -194,7 +193,7 @@ TEST(RhythmStrip, ARunAcrossMidnightNeverEndsBeforeItStarts) {
 }
 
 TEST(RhythmStrip, SummarisesItsRuns) {
-    ScopedTimeZone tz(kBerlin);
+    ScopedTimeZone tz(test::kBerlin);
     auto strip = RhythmStrip::build({
         sample(local(9, 0), 60), sample(local(9, 2), 60),
         sample(local(9, 4), 60),                              // 4 min at 60: not strained
@@ -211,7 +210,7 @@ TEST(RhythmStrip, SummarisesItsRuns) {
 }
 
 TEST(RhythmStrip, HugeSwitchCountsDoNotOverflowTheMean) {
-    ScopedTimeZone tz(kBerlin);
+    ScopedTimeZone tz(test::kBerlin);
     const auto most = std::numeric_limits<std::int64_t>::max();
     auto strip =
         RhythmStrip::build({sample(local(9, 0), most), sample(local(9, 1), most), sample(local(9, 2), most)});

@@ -19,8 +19,6 @@ namespace {
 
 using test::VirtualDisplay;
 
-[[maybe_unused]] auto* const qtEnvironment = test::addQtEnvironment();
-
 // The test plays the window manager: it makes windows and names the active one on the root.
 class WindowManagerPlay {
 public:

@@ -13,8 +13,6 @@ using test::DbusMock;
 using test::PrivateBus;
 using test::VirtualDisplay;
 
-[[maybe_unused]] auto* const qtEnvironment = test::addQtEnvironment();
-
 const QString kMutter = QStringLiteral("org.gnome.Mutter.IdleMonitor");
 
 TEST(IdleTimeLinux, ReadsTheCompositorsIdleMonitor) {

@@ -15,8 +15,6 @@ using test::BusConnection;
 using test::DbusMock;
 using test::PrivateBus;
 
-[[maybe_unused]] auto* const qtEnvironment = test::addQtEnvironment();
-
 const QString kGeoClue = QStringLiteral("org.freedesktop.GeoClue2");
 const QString kClientPath = QStringLiteral("/org/freedesktop/GeoClue2/Client/1");
 const QString kClient = QStringLiteral("org.freedesktop.GeoClue2.Client");

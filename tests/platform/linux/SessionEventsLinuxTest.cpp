@@ -17,8 +17,6 @@ using test::BusConnection;
 using test::DbusMock;
 using test::PrivateBus;
 
-[[maybe_unused]] auto* const qtEnvironment = test::addQtEnvironment();
-
 const QString kLogin = QStringLiteral("org.freedesktop.login1");
 const QString kLoginPath = QStringLiteral("/org/freedesktop/login1");
 const QString kMock = QStringLiteral("org.freedesktop.DBus.Mock");
