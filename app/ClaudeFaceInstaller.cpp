@@ -1,6 +1,7 @@
 #include "ClaudeFaceInstaller.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -37,6 +38,7 @@ struct SettingsRead {
     Status status = Status::missing;
     std::string text;
     mode_t mode = 0600;
+    uid_t owner = 0;
 };
 
 // The settings as an install and an uninstall edit them: through the walk, following only the
@@ -58,6 +60,7 @@ SettingsRead readSettings(const std::filesystem::path& file) {
     read.status = SettingsRead::Status::read;
     read.text = std::move(contents.bytes);
     read.mode = static_cast<mode_t>(contents.mode);
+    read.owner = static_cast<uid_t>(contents.owner);
     return read;
 }
 
@@ -130,10 +133,17 @@ std::variant<std::string, SettingsOutcome> serialisedWith(Json root, const std::
 
 // The status line the first install replaced, as its backup writes it, when that is the user's:
 // nothing when the backup cannot be read (read as the settings are), is not a JSON object, or
-// holds no status line or ours.
+// holds no status line or ours. In a ~/.claude that others may add to, another user may have put
+// a file of theirs at the backup's name before the first install, which then kept its own backup
+// under another: their status line would run as the user.
 std::optional<std::string> replacedStatusLine(const std::filesystem::path& settingsFile) {
-    const SettingsRead backup = readSettings(settingsFile.string() + kBackupSuffix);
+    const std::filesystem::path file = settingsFile.string() + kBackupSuffix;
+    const SettingsRead backup = readSettings(file);
     if (backup.status != SettingsRead::Status::read) return std::nullopt;
+    if (backup.owner != ::geteuid()) {
+        SystemLog::notice(kCategory, "left " + file.string() + " as it is, status line and all: it is another user's file");
+        return std::nullopt;
+    }
     const std::string_view text = backup.text;
     if (!JsonLines::isValidUtf8(text) || JsonLines::nestsDeeperThan(text, kMaxSettingsDepth)) return std::nullopt;
     JsonScanner scanner(text);

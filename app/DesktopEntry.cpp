@@ -1,6 +1,7 @@
 #include "DesktopEntry.h"
 
 #include <cstdlib>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -37,6 +38,16 @@ std::vector<std::filesystem::path> applicationFolders() {
         dirs = end == std::string_view::npos ? std::string_view() : dirs.substr(end + 1);
     }
     return folders;
+}
+
+// The entries of our name the desktop finds, in the order it prefers them, with their folder.
+// The system's folders may hold a link of the distribution's.
+void forEachEntry(const std::function<bool(const std::filesystem::path& file, const std::string& text)>& visit) {
+    for (const auto& folder : applicationFolders()) {
+        const auto file = folder / kFileName;
+        auto found = SafeFile::readWhole(file, kMaxEntryBytes, SafeFile::Links::follow);
+        if (found && !visit(file, *found)) return;
+    }
 }
 
 }  // namespace
@@ -98,12 +109,22 @@ bool refresh(const std::optional<RunningCopy::Installation>& installed) {
         SystemLog::notice(kCategory, "desktop entry not written: no Exec line holds " + installed->launcher().string());
         return false;
     }
-    for (const auto& folder : applicationFolders()) {
-        // The system's folders may hold a link of the distribution's.
-        auto found = SafeFile::readWhole(folder / kFileName, kMaxEntryBytes, SafeFile::Links::follow);
-        if (!found) continue;
-        if (*found == *wanted) return true;
-        break;
+    const auto file = userFile();
+    std::optional<std::string> first;
+    bool inUsersFolder = false;
+    forEachEntry([&](const std::filesystem::path& found, const std::string& contents) {
+        first = contents;
+        inUsersFolder = found == file;
+        return false;
+    });
+    if (first == wanted) return true;
+    // The menu folder of the install below ~/.local is the user's: what that install put there
+    // starts that copy, and its uninstall takes it out again.
+    const RunningCopy::Installation owner{file.parent_path().parent_path().parent_path()};
+    if (inUsersFolder && first == text(owner.launcher())) {
+        SystemLog::notice(kCategory, "desktop entry not written: " + file.string() +
+                                         " is the one the install below " + owner.prefix.string() + " put there");
+        return false;
     }
     // The desktop starts the launcher by its name whenever the entry is chosen: named only where
     // nobody else could put a program of theirs in the way.
@@ -111,7 +132,6 @@ bool refresh(const std::optional<RunningCopy::Installation>& installed) {
         SystemLog::notice(kCategory, "desktop entry not written: " + why);
         return false;
     }
-    const auto file = userFile();
     std::string why;
     if (auto unmade = SafeFile::makeFolders(file.parent_path())) {
         why = unmade.why;
@@ -124,6 +144,17 @@ bool refresh(const std::optional<RunningCopy::Installation>& installed) {
     }
     SystemLog::info(kCategory, "desktop entry written: " + file.string());
     return true;
+}
+
+std::optional<std::filesystem::path> entryOfAnotherCopy(const RunningCopy::Installation& leaving) {
+    const auto ours = text(leaving.launcher());
+    std::optional<std::filesystem::path> other;
+    forEachEntry([&](const std::filesystem::path& file, const std::string& found) {
+        if (found == ours) return true;
+        other = file;
+        return false;
+    });
+    return other;
 }
 
 }  // namespace quillfen::DesktopEntry

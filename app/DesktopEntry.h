@@ -26,9 +26,15 @@ std::filesystem::path userFile();
 
 // Makes sure the entry the desktop finds first (the user's applications folder, then those of
 // $XDG_DATA_DIRS) is this installation's: when it is missing or differs, writes it into the
-// user's folder. A copy run from a build folder writes nothing and logs so. True when the
-// entry found first is this installation's afterwards.
+// user's folder, unless the entry there is the one an install put there (the install below
+// ~/.local, whose menu folder is the user's), which starts that copy. A copy run from a build
+// folder writes nothing and logs so. True when the entry found first is this installation's
+// afterwards.
 bool refresh();
 bool refresh(const std::optional<RunningCopy::Installation>& installed);
+
+// The entry the desktop finds first once those that start `leaving` are gone, when there is one:
+// it starts another copy, and the desktop's choice of our entry as a handler names that one then.
+std::optional<std::filesystem::path> entryOfAnotherCopy(const RunningCopy::Installation& leaving);
 
 }  // namespace quillfen::DesktopEntry

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Installs what building and running need, builds a release and installs it under PREFIX
-# (default ~/.local): the application, its menu entry and its icon. scripts/uninstall.sh
-# removes it again.
+# (default ~/.local): the application, its menu entry and its icon. Each prefix has a build folder
+# of its own (build/install, then build/install-2 and on), which names that copy for
+# scripts/uninstall.sh.
 set -euo pipefail
 cd -P "$(dirname "${BASH_SOURCE[0]}")/.."
+# What it builds and installs is for every user to read and for its owner alone to change, whatever
+# the umask (a Debian user's is 002: their group could change the program).
+umask 022
 
 prefix=$(realpath -m -s -- "${1:-$HOME/.local}")
 
@@ -22,27 +26,52 @@ if [[ ! -w $existing ]]; then
     owner=(sudo)
 fi
 # Root installs from the build folder, running the scripts CMake wrote there: whoever else could
-# change them would choose what root does. The way to the checkout is judged before the build, the
-# whole build folder after it.
+# change them would choose what root does. Run through sudo, root runs these scripts and installs
+# the packages; the configure and the build are the user's, as them. Root with nobody to build
+# for builds the checkout itself, so every file of it is judged before root runs any.
+asCaller=()
 if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
     source scripts/handoff.sh
-    handoff_judge "$PWD" || handoff_refuse
+    asCaller=("${handoff_as_caller[@]}")
+    if [[ $EUID -ne 0 ]]; then
+        handoff_judge "$PWD" || handoff_refuse
+    elif ((${#asCaller[@]})); then
+        handoff_judge_tree "$PWD/scripts" || handoff_refuse
+    else
+        handoff_judge_tree "$PWD" || handoff_refuse
+    fi
 fi
 
 scripts/install-deps.sh packages.txt
-cmake --preset install -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
-cmake --build --preset install -j "$(nproc)"
-if [[ ! -x build/install/app/quillfen ]]; then
+build=
+for folder in build/install build/install-*; do
+    if [[ -f $folder/CMakeCache.txt &&
+        $(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$folder/CMakeCache.txt") == "$prefix" ]]; then
+        build=$folder
+        break
+    fi
+done
+if [[ -z $build ]]; then
+    build=build/install
+    for ((n = 2; ; n++)); do
+        [[ -e $build/CMakeCache.txt ]] || break
+        build=build/install-$n
+    done
+fi
+"${asCaller[@]}" cmake --preset install -B "$build" -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
+"${asCaller[@]}" cmake --build "$build" -j "$(nproc)"
+if [[ ! -x $build/app/quillfen ]]; then
     echo "The tray application is not part of this build yet; nothing was installed." >&2
     exit 1
 fi
-# The folders it makes are for every user to read and enter and for their owner alone to change,
-# as a prefix's are, whatever the umask (a Debian user's is 002: their group could change the program).
-umask 022
 if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
-    handoff_judge_tree "$PWD/build/install" || handoff_refuse
+    handoff_judge_tree "$PWD/$build" || handoff_refuse
 fi
+# cmake --install writes its lists of what it installed into the build folder, rewriting a file in
+# place: made first as the user's, they stay the user's when root writes them. Where the user may
+# not write, the build folder is root's.
+"${asCaller[@]}" touch -- "$build/install_manifest.txt" "$build/install_folders.txt" 2>/dev/null || true
 # CMake's list of every file it installed says nothing about how to start them.
-"${owner[@]}" cmake --install "$PWD/build/install" >/dev/null
+"${owner[@]}" cmake --install "$PWD/$build" >/dev/null
 echo "Installed in $prefix. Start it from your desktop's application menu (\"Quillfen\"), or by its path:"
 echo "    $prefix/bin/quillfen"

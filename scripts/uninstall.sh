@@ -1,19 +1,46 @@
 #!/usr/bin/env bash
-# Removes what scripts/install.sh installed (the files of the build folder's install manifest,
-# the installed build as the updater may have left it, and the folders the install created),
-# and what the installed application wrote for you: its keep-alive service and wrapper, its
-# autostart entry, its menu entry (and that folder's MIME cache is brought up to date), its cache
-# folder with the builds the updater kept aside, its status line and prompt hook in Claude Code's
-# settings with the two scripts they run (your own status line back, where it replaced one), and
-# its line in mimeapps.list (the file too, when nothing else was in it).
-# A running installed copy is asked to quit. Your data, the journals and your settings stay.
-# DESTDIR is honoured as by the install.
+# Removes a copy that scripts/install.sh installed (the files of its build folder's install
+# manifest, the installed build as the updater may have left it, and the folders the install
+# created), and what the application wrote for you: its keep-alive service and wrapper, its
+# autostart entry and its menu entry (each where it starts this copy; the menu folder's MIME cache
+# is brought up to date), its line in mimeapps.list (where no entry of another copy answers it; the
+# file too, when nothing else was in it), its cache folder with the builds the updater kept aside,
+# and its status line and prompt hook in Claude Code's settings with the two scripts they run (your
+# own status line back, where it replaced one). A running copy of it is asked to quit. Your data,
+# the journals and your settings stay. DESTDIR is honoured as by the install.
 #
-#   scripts/uninstall.sh [BUILD_FOLDER]      (default build/install)
+#   scripts/uninstall.sh [PREFIX | BUILD_FOLDER]
+#
+# A prefix names the copy this checkout installed there, a build folder the one it installed.
+# Given neither, it removes the only copy this checkout installed; when there are several, it
+# names them and stops.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-build=${1:-build/install}
+prefixOf() { sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$1/CMakeCache.txt"; }
+
+if [[ $# -gt 0 && -f $1/CMakeCache.txt ]]; then
+    build=$1
+else
+    wanted=
+    [[ $# -eq 0 ]] || wanted=$(realpath -m -s -- "$1")
+    installed=()
+    for folder in build/install build/install-*; do
+        [[ -s $folder/install_manifest.txt && -f $folder/CMakeCache.txt ]] || continue
+        [[ -z $wanted || $(prefixOf "$folder") == "$wanted" ]] && installed+=("$folder")
+    done
+    if ((${#installed[@]} == 0)); then
+        echo "Nothing to uninstall: this checkout has installed no copy${wanted:+ in $wanted} that is still there" \
+            "(a build folder build/install* whose install_manifest.txt lists its files)." >&2
+        exit 1
+    fi
+    if ((${#installed[@]} > 1)); then
+        echo "This checkout installed more than one copy. Name the one to remove:" >&2
+        for folder in "${installed[@]}"; do echo "    scripts/uninstall.sh $(prefixOf "$folder")" >&2; done
+        exit 1
+    fi
+    build=${installed[0]}
+fi
 manifest=$build/install_manifest.txt
 if [[ ! -f $manifest ]]; then
     echo "Nothing to uninstall: $manifest is missing." >&2
@@ -22,7 +49,7 @@ fi
 # Named by where it is, so that no link swapped after it was judged leads root elsewhere.
 build=$(cd -P -- "$build" && pwd -P)
 manifest=$build/install_manifest.txt
-prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
+prefix=$(prefixOf "$build")
 app=org.quillfen.Quillfen
 stage=${DESTDIR:-}
 installedBuild=$stage$prefix/lib/$app
@@ -51,15 +78,18 @@ if [[ ! -x $unregister ]]; then
 fi
 unregister=$(realpath -e -- "$unregister")
 # Root runs that program on what the build folder lists: whoever else could change any of it would
-# choose what root runs and removes.
+# choose what root runs and removes. What the copy wrote for the user who ran sudo is theirs to
+# take out, as them.
+asCaller=() home=$HOME
 if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
     source scripts/handoff.sh
+    asCaller=("${handoff_as_caller[@]}") home=$handoff_home
     for place in "$build" "$build/CMakeCache.txt" "$manifest" "$build/install_folders.txt" "$unregister"; do
         handoff_judge "$place" || handoff_refuse
     done
 fi
 # The keep-alive service goes first, so that nothing starts the application again while it goes.
-"$unregister" "$prefix" || true
+"${asCaller[@]}" "$unregister" "$prefix" || true
 for exe in /proc/[0-9]*/exe; do
     if [[ $exe -ef $installedBuild/bin/quillfen ]]; then
         kill -TERM "${exe//[^0-9]/}" 2>/dev/null || true
@@ -73,5 +103,5 @@ done
 
 # XDG says a relative value is invalid and must be ignored.
 xdg() { if [[ ${!1:-} == /* ]]; then echo "${!1}"; else echo "$2"; fi; }
-echo "Uninstalled from $prefix. Left for you: your data in $(xdg XDG_DATA_HOME "$HOME/.local/share")/$app," \
-    "the journals in ~/.ostrel and your settings in $(xdg XDG_CONFIG_HOME "$HOME/.config")/$app/Quillfen.conf."
+echo "Uninstalled from $prefix. Left for you: your data in $(xdg XDG_DATA_HOME "$home/.local/share")/$app," \
+    "the journals in ~/.ostrel and your settings in $(xdg XDG_CONFIG_HOME "$home/.config")/$app/Quillfen.conf."

@@ -12,7 +12,8 @@
 //       and the single-instance lock, the stone's status line and prompt hook in Claude Code's
 //       settings with the two scripts they run (the user's own status line back, where ours
 //       replaced it), and the application as the handler of tavryn-stone: addresses (with a
-//       mimeapps.list that held nothing else). Succeeds either way.
+//       mimeapps.list that held nothing else, and only where no entry of another copy answers it).
+//       A folder that held nothing but an entry it removed goes too. Succeeds either way.
 //   quillfen_unregister --installed PREFIX BUILD_FOLDER [STAGE]
 //       the files BUILD_FOLDER/install_manifest.txt names, the installed build as an update may
 //       have left it, and the folders BUILD_FOLDER/install_folders.txt names that are empty then,
@@ -21,8 +22,13 @@
 //       only through folders that nobody but root may write, and the installed build only when
 //       it holds an installed build's information; what stays is said. Fails when the manifest
 //       cannot be read or, as root, others could change the lists.
+//   quillfen_unregister --judge PLACE...
+//       says why someone other than the user and root could change a folder on the way to a PLACE,
+//       as far as it exists, and fails; the install asks before it writes anything, so that every
+//       copy it installs can be removed under the same rules.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -106,6 +112,44 @@ Holds holds(const fs::path& file, const std::vector<std::string>& ours) {
     return Holds::another;
 }
 
+// The cache update-desktop-database writes into a folder with no entry left: its header alone.
+constexpr std::string_view kEmptyMimeCache = "[MIME Cache]\n";
+
+// Takes out the MIME cache of an open folder when it is all the folder holds and names no handler:
+// the refresh after our entry went wrote it there, and it would keep the folder alive.
+void removeEmptyMimeCache(int folder) {
+    constexpr const char* name = "mimeinfo.cache";
+    if (PathWalk::namesIn(folder) != std::vector<std::string>{name}) return;
+    const Fd cache(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat info {};
+    if (!cache.ok() || ::fstat(cache.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() ||
+        static_cast<std::size_t>(info.st_size) != kEmptyMimeCache.size())
+        return;
+    std::string bytes(kEmptyMimeCache.size(), '\0');
+    if (::read(cache.get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) && bytes == kEmptyMimeCache)
+        ::unlinkat(folder, name, 0);
+}
+
+// After an entry went from `file`'s folder: that folder when nothing else is left in it (but a MIME
+// cache that names nothing), and so on up `levels` folders (~/.config/systemd/user, then
+// ~/.config/systemd). An empty folder holds nothing of the user's; one with anything in it stays,
+// as the removal of a folder that is not empty fails. Found by the walk, removed through the
+// folder that holds it.
+void removeFoldersLeftEmpty(const fs::path& file, int levels) {
+    auto folder = file.parent_path();
+    for (; levels > 0; --levels, folder = folder.parent_path()) {
+        const auto holder = PathWalk::walk(folder.parent_path(), Kind::folder);
+        if (!holder.ok()) return;
+        const std::string name = folder.filename();
+        const Fd inner(::openat(holder.folder.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK |
+                                                                       O_CLOEXEC));
+        if (!inner.ok()) return;
+        removeEmptyMimeCache(inner.get());
+        if (::unlinkat(holder.folder.get(), name.c_str(), AT_REMOVEDIR) != 0) return;
+        say("removed " + folder.string() + ", left empty.");
+    }
+}
+
 // Whether it went.
 bool removeIfOurs(const fs::path& file, const std::vector<std::string>& ours, const std::string& what) {
     if (holds(file, ours) != Holds::ours) return false;
@@ -124,8 +168,9 @@ void removeKeepAlive(const RunningCopy::Installation& installation, CommandRunne
     if (holds(wrapper, runsOurs) != Holds::ours) return;
     // Stopped first, so that nothing starts the application again while it goes.
     runner.run(LaunchAgent::kSystemctl, {"--user", "disable", "--now", LaunchAgent::kUnitName});
-    removeIfOurs(LaunchAgent::unitFile(), {lineOf(LaunchAgent::unitText(wrapper), "ExecStart=")},
-                 "the keep-alive service");
+    const auto unit = LaunchAgent::unitFile();
+    if (removeIfOurs(unit, {lineOf(LaunchAgent::unitText(wrapper), "ExecStart=")}, "the keep-alive service"))
+        removeFoldersLeftEmpty(unit, 2);
     removeIfOurs(wrapper, runsOurs, "its wrapper");
     runner.run(LaunchAgent::kSystemctl, {"--user", "daemon-reload"});
 }
@@ -134,15 +179,18 @@ void removeEntries(const RunningCopy::Installation& installation, CommandRunner&
     const auto launcher = installation.launcher();
     const std::vector<std::string> startsOurs{lineOf(LoginItem::desktopEntry(launcher), "Exec="),
                                               lineOf(DesktopEntry::text(launcher), "Exec=")};
-    removeIfOurs(LoginItem::autostartFile(), startsOurs, "the autostart entry");
+    if (removeIfOurs(LoginItem::autostartFile(), startsOurs, "the autostart entry"))
+        removeFoldersLeftEmpty(LoginItem::autostartFile(), 1);
     const auto menuEntry = DesktopEntry::userFile();
+    if (!removeIfOurs(menuEntry, startsOurs, "the menu entry")) return;
     // The desktop looks handlers up in the folder's cache, which would still name the entry.
-    if (removeIfOurs(menuEntry, startsOurs, "the menu entry") &&
-        UrlSchemeRegistration::updateDatabase(runner) == UrlSchemeRegistration::DatabaseUpdate::failed) {
+    if (UrlSchemeRegistration::updateDatabase(runner) == UrlSchemeRegistration::DatabaseUpdate::failed) {
         say("left " + (menuEntry.parent_path() / "mimeinfo.cache").string() +
             " as it was: update-desktop-database could not bring it up to date, and it may still name the "
             "removed menu entry as the handler of tavryn-stone: addresses.");
+        return;
     }
+    removeFoldersLeftEmpty(menuEntry, 1);
 }
 
 // A folder of the application's own, emptied as the updater empties its work folder: a folder of
@@ -190,7 +238,10 @@ void removeClaudeFace() {
     }
 }
 
-void removeFromChoices() {
+// The user's choice of our entry as the handler names whichever entry of that name the desktop
+// finds: while another copy's is there, the choice starts that copy and stays.
+void removeFromChoices(const RunningCopy::Installation& installation) {
+    if (DesktopEntry::entryOfAnotherCopy(installation)) return;
     const auto choices = UrlSchemeRegistration::choicesFile();
     switch (UrlSchemeRegistration::removeFromChoices()) {
         case UrlSchemeRegistration::Removal::removed:
@@ -316,10 +367,24 @@ int removeInstalled(const fs::path& prefix, const fs::path& build, const std::st
     return 0;
 }
 
+// The first reason someone other than the user and root could change a folder on the way to one
+// of `places`, or nothing. As root that is root alone, as when the uninstall removes.
+int judge(const std::vector<std::string>& places) {
+    for (const auto& place : places) {
+        if (const auto why = PathWalk::whyOthersCouldChange(whole(place)); !why.empty()) {
+            std::printf("%s\n", why.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (!arguments.empty() && arguments.front() == "--judge")
+        return judge(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
     if (!arguments.empty() && arguments.front() == "--installed") {
         if (arguments.size() < 3 || arguments.size() > 4) {
             std::fprintf(stderr, "usage: quillfen_unregister --installed PREFIX BUILD_FOLDER [STAGE]\n");
@@ -338,6 +403,6 @@ int main(int argc, char** argv) {
     removeEntries(installation, *runner);
     removeCache();
     removeClaudeFace();
-    removeFromChoices();
+    removeFromChoices(installation);
     return 0;
 }

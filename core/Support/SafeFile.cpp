@@ -330,6 +330,7 @@ Contents read(const std::filesystem::path& file, std::size_t maxBytes, Links lin
     bytes.resize(filled);
     contents.status = Contents::Status::read;
     contents.mode = info.st_mode & 07777;
+    contents.owner = info.st_uid;
     return contents;
 }
 

