@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 #include <map>
 #include <set>
@@ -668,7 +669,8 @@ TEST(Install, RootTakesTheListsOfABuildFolderOfTheUserWhoRanSudoOnly) {
 // `sudo scripts/install.sh /usr/local` by a user whose checkout was made under Debian's umask 002
 // and private group: root judges the scripts it runs and installs; the configure and the build
 // are the user's, and nothing of root's is left in their checkout, the lists of the install
-// included. The stand-in compiles nothing, and the accounts are the test's own (nss_wrapper).
+// included; its uninstall through sudo takes what the copy wrote for the user out of their home.
+// The stand-in compiles nothing, and the accounts are the test's own (nss_wrapper).
 TEST(Install, ThroughSudoTheUserBuildsAndRootInstallsLeavingNothingOfRootsInTheCheckout) {
     if (::geteuid() != 0) GTEST_SKIP() << "only root acts for the user who ran sudo";
     void* wrapper = ::dlopen("libnss_wrapper.so", RTLD_LAZY | RTLD_LOCAL);
@@ -691,17 +693,30 @@ TEST(Install, ThroughSudoTheUserBuildsAndRootInstallsLeavingNothingOfRootsInTheC
     fs::permissions(bench.checkout(), fs::perms::group_write, fs::perm_options::add);
     test::TempDir prefix;
 
-    const auto outcome = bench.run({"scripts/install.sh", prefix.path().string()},
-                                   {{"SUDO_UID", id}, {"SUDO_GID", id}, {"SUDO_USER", "dana"},
-                                    {"LD_PRELOAD", "libnss_wrapper.so"},
-                                    {"NSS_WRAPPER_PASSWD", (accounts.path() / "passwd").string()},
-                                    {"NSS_WRAPPER_GROUP", (accounts.path() / "group").string()},
-                                    {"UNREGISTER", QUILLFEN_UNREGISTER}});
+    // The uninstall program of a sanitizer build runs with the accounts' library loaded first.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const std::map<std::string, std::string> sudo{
+        {"SUDO_UID", id}, {"SUDO_GID", id}, {"SUDO_USER", "dana"}, {"LD_PRELOAD", "libnss_wrapper.so"},
+        {"NSS_WRAPPER_PASSWD", (accounts.path() / "passwd").string()},
+        {"NSS_WRAPPER_GROUP", (accounts.path() / "group").string()}, {"UNREGISTER", QUILLFEN_UNREGISTER},
+        {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":verify_asan_link_order=0"}};
+    const auto outcome = bench.run({"scripts/install.sh", prefix.path().string()}, sudo);
     ASSERT_EQ(outcome.status, 0) << outcome.output;
     std::vector<std::string> asWhom;
     for (const auto& call : bench.noted("cmake"))
         asWhom.push_back(call.at(1) + " " + call.at(2));
     EXPECT_EQ(asWhom, (std::vector<std::string>{id + " --preset", id + " --build", "0 --install"}));
+
+    // Removed through sudo again: what the copy wrote for the user is looked for in their home, not
+    // in root's.
+    const auto autostart = accounts.path() / ".config/autostart" / LoginItem::autostartFile().filename();
+    test::writeFile(autostart, *LoginItem::desktopEntry(RunningCopy::Installation{prefix.path()}.launcher()));
+    for (const auto& made : {autostart.parent_path().parent_path(), autostart.parent_path(), autostart})
+        ASSERT_EQ(::chown(made.c_str(), user, user), 0);
+    const auto removed = bench.run({"scripts/uninstall.sh", prefix.path().string()}, sudo);
+    EXPECT_EQ(removed.status, 0) << removed.output;
+    EXPECT_FALSE(fs::exists(autostart)) << removed.output;
+    EXPECT_FALSE(fs::exists(prefix.path() / "bin/quillfen"));
     for (const auto& entry : fs::recursive_directory_iterator(bench.checkout())) {
         struct stat info {};
         EXPECT_TRUE(::lstat(entry.path().c_str(), &info) == 0 && info.st_uid != 0) << entry.path();
