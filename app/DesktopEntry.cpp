@@ -1,7 +1,6 @@
 #include "DesktopEntry.h"
 
 #include <cstdlib>
-#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -40,14 +39,20 @@ std::vector<std::filesystem::path> applicationFolders() {
     return folders;
 }
 
-// The entries of our name the desktop finds, in the order it prefers them, with their folder.
-// The system's folders may hold a link of the distribution's.
-void forEachEntry(const std::function<bool(const std::filesystem::path& file, const std::string& text)>& visit) {
+struct FoundEntry {
+    std::filesystem::path file;
+    std::string text;
+};
+
+// The entry of our name the desktop finds first, passing over any that reads `passedOver`. The
+// system's folders may hold a link of the distribution's.
+std::optional<FoundEntry> firstEntry(const std::optional<std::string>& passedOver = std::nullopt) {
     for (const auto& folder : applicationFolders()) {
         const auto file = folder / kFileName;
         auto found = SafeFile::readWhole(file, kMaxEntryBytes, SafeFile::Links::follow);
-        if (found && !visit(file, *found)) return;
+        if (found && found != passedOver) return FoundEntry{file, std::move(*found)};
     }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -110,18 +115,12 @@ bool refresh(const std::optional<RunningCopy::Installation>& installed) {
         return false;
     }
     const auto file = userFile();
-    std::optional<std::string> first;
-    bool inUsersFolder = false;
-    forEachEntry([&](const std::filesystem::path& found, const std::string& contents) {
-        first = contents;
-        inUsersFolder = found == file;
-        return false;
-    });
-    if (first == wanted) return true;
+    const auto first = firstEntry();
+    if (first && first->text == wanted) return true;
     // The menu folder of the install below ~/.local is the user's: what that install put there
     // starts that copy, and its uninstall takes it out again.
     const RunningCopy::Installation owner{file.parent_path().parent_path().parent_path()};
-    if (inUsersFolder && first == text(owner.launcher())) {
+    if (first && first->file == file && first->text == text(owner.launcher())) {
         SystemLog::notice(kCategory, "desktop entry not written: " + file.string() +
                                          " is the one the install below " + owner.prefix.string() + " put there");
         return false;
@@ -147,14 +146,9 @@ bool refresh(const std::optional<RunningCopy::Installation>& installed) {
 }
 
 std::optional<std::filesystem::path> entryOfAnotherCopy(const RunningCopy::Installation& leaving) {
-    const auto ours = text(leaving.launcher());
-    std::optional<std::filesystem::path> other;
-    forEachEntry([&](const std::filesystem::path& file, const std::string& found) {
-        if (found == ours) return true;
-        other = file;
-        return false;
-    });
-    return other;
+    const auto other = firstEntry(text(leaving.launcher()));
+    if (!other) return std::nullopt;
+    return other->file;
 }
 
 }  // namespace quillfen::DesktopEntry

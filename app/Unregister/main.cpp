@@ -126,8 +126,7 @@ void removeEmptyMimeCache(int folder) {
         static_cast<std::size_t>(info.st_size) != kEmptyMimeCache.size())
         return;
     std::string bytes(kEmptyMimeCache.size(), '\0');
-    if (::read(cache.get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) && bytes == kEmptyMimeCache)
-        ::unlinkat(folder, name, 0);
+    if (SafeFile::readAt(cache.get(), 0, bytes) == bytes.size() && bytes == kEmptyMimeCache) ::unlinkat(folder, name, 0);
 }
 
 // After an entry went from `file`'s folder: that folder when nothing else is left in it (but a MIME
