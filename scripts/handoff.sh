@@ -31,14 +31,17 @@ fi
 # The user's own group, or nothing: their primary group, named as they are, listing nobody else
 # and no other local account's primary group (Debian's private groups, with umask 002). The
 # databases are asked by number, never listed; the local account file is read as it stands.
+_handoff_local_accounts=/etc/passwd
 _handoff_own_group() {
-    local name gid group members
+    local name gid group members member
     IFS=: read -r name _ _ gid _ < <(getent passwd "$handoff_uid") || return 0
     IFS=: read -r group _ _ members < <(getent group "$gid") || return 0
-    [[ -n $name && $group == "$name" && ${members:-$name} == "$name" ]] || return 0
-    [[ -f /etc/passwd && $(stat -c %s /etc/passwd) -le 16777216 ]] &&
+    [[ -n $name && $group == "$name" ]] || return 0
+    IFS=, read -r -a members <<<"$members"
+    for member in "${members[@]}"; do [[ $member == "$name" ]] || return 0; done
+    [[ -f $_handoff_local_accounts && $(stat -c %s -- "$_handoff_local_accounts") -le 16777216 ]] &&
         awk -F: -v gid="$gid" -v uid="$handoff_uid" '$4 == gid && $3 != uid { shared = 1 } END { exit shared }' \
-            /etc/passwd && echo "$gid"
+            "$_handoff_local_accounts" && echo "$gid"
 }
 handoff_gid=$(_handoff_own_group)
 
@@ -125,6 +128,11 @@ handoff_judge() {
         next=${at%/}/$step
         local elsewhere="Move the checkout to a folder of yours that only you may write, then run this again."
         if [[ ! -e $next && ! -L $next ]]; then
+            if [[ ! -x $at ]]; then
+                _handoff_refusal "$next could not be looked at" "Anyone might have put it there." \
+                    "Make sure $at may be entered, then run this again."
+                return
+            fi
             # Only whoever may write its folder can make what is not there yet.
             [[ -z $shared ]] && return 0
             _handoff_refusal "$next is missing, in a folder others may write" \
@@ -162,8 +170,8 @@ handoff_judge() {
 }
 
 # handoff_judge_tree FOLDER: FOLDER by handoff_judge, and everything in it root's or the user's that
-# nobody else may write, each link in it leading where handoff_judge holds (to a folder: the
-# whole of it).
+# nobody else may write and that has no access list, each link in it (one that leads nowhere yet
+# too) leading where handoff_judge holds (to a folder: the whole of it).
 handoff_judge_tree() {
     local depth=${2:-0} found listing link
     local -a ownGroup=()
@@ -171,16 +179,17 @@ handoff_judge_tree() {
     handoff_judge "$1" || return 1
     if ! found=$(find "$1" \( ! -uid "$handoff_uid" ! -uid 0 \) -print -quit -o ! -type l \
         \( -perm -0002 -o -perm -0020 "${ownGroup[@]}" \) -print -quit 2>/dev/null) ||
-        ! listing=$(LC_ALL=C ls -lRA -- "$1" 2>/dev/null); then
+        ! listing=$(LC_ALL=C ls -lRAqn --time-style=+%s -- "$1" 2>/dev/null); then
         _handoff_refusal "$1 could not be looked through" "Not all of it could be read, so anyone might have put something there." \
             "Make every folder in it readable, then run this again."
         return
     fi
     if [[ -z $found ]]; then
-        # The first entry whose mode ends in "+", named from the folder heading its listing.
-        found=$(awk '/^[-dlpcbs][-rwxsStT]{9}\+/ { for (i = 1; i <= 8; i++) $i = ""; sub(/^ +/, ""); sub(/ -> .*/, "")
-                     print folder "/" $0; exit }
-                     /:$/ { folder = substr($0, 1, length($0) - 1) }' <<<"$listing")
+        # The first entry whose mode ends in "+", named from the heading of its folder's listing
+        # (mode, links, owner, group, size and time before the name). sed, not awk: mawk takes an
+        # interval such as {9} for the characters.
+        found=$(sed -n -e '/^\/.*:$/h' -e '/^[-dlpcbs][-rwxsStT]\{9\}+/{' -e 's/^\([^ ]*  *\)\{6\}//' \
+            -e 's/ -> .*//' -e 'G' -e 's/^\(.*\)\n\(.*\):$/\2\/\1/p' -e 'q' -e '}' <<<"$listing")
     fi
     if [[ -n $found ]]; then
         _handoff_shared "$found"
@@ -188,8 +197,11 @@ handoff_judge_tree() {
         return
     fi
     while IFS= read -r -d '' link; do
-        [[ -e $link ]] || continue
-        handoff_judge "$link" || return 1
+        if ! handoff_judge "$link"; then
+            handoff_why="$link leads where $handoff_why"
+            handoff_clear="Remove the link, or turn it to a place of yours, then run this again."
+            return 1
+        fi
         if [[ -d $link ]]; then
             if ((depth >= 8)); then
                 _handoff_refusal "$link leads through too many links to folders" "Nobody can follow it all." \

@@ -25,21 +25,16 @@ if [[ ! -w $existing ]]; then
     fi
     owner=(sudo)
 fi
-# Root installs from the build folder, running the scripts CMake wrote there: whoever else could
-# change them would choose what root does. Run through sudo, root runs these scripts and installs
-# the packages; the configure and the build are the user's, as them. Root with nobody to build
-# for builds the checkout itself, so every file of it is judged before root runs any.
+# Root runs and installs what the build makes of this checkout: whoever else could change any of it
+# (a header in a folder open to a teammate, a cache in a build folder, a link to a name not made
+# yet) would choose what root runs. So every file, folder, link and access list of it, the build
+# folders too, is judged before anything runs, whoever calls sudo. Through sudo, root installs the
+# packages and runs cmake --install; the configure and the build are the user's, as them.
 asCaller=()
 if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
     source scripts/handoff.sh
     asCaller=("${handoff_as_caller[@]}")
-    if [[ $EUID -ne 0 ]]; then
-        handoff_judge "$PWD" || handoff_refuse
-    elif ((${#asCaller[@]})); then
-        handoff_judge_tree "$PWD/scripts" || handoff_refuse
-    else
-        handoff_judge_tree "$PWD" || handoff_refuse
-    fi
+    handoff_judge_tree "$PWD" || handoff_refuse
 fi
 
 scripts/install-deps.sh packages.txt

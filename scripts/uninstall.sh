@@ -11,16 +11,21 @@
 #
 #   scripts/uninstall.sh [PREFIX | BUILD_FOLDER]
 #
-# A prefix names the copy this checkout installed there, a build folder the one it installed.
+# A prefix names the copy this checkout installed there, a build folder (one of this checkout's
+# build/) the one it installed.
 # Given neither, it removes the only copy this checkout installed; when there are several, it
 # names them and stops.
 set -euo pipefail
-cd "$(dirname "${BASH_SOURCE[0]}")/.."
+cd -P "$(dirname "${BASH_SOURCE[0]}")/.."
 
 prefixOf() { sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$1/CMakeCache.txt"; }
 
-if [[ $# -gt 0 && -f $1/CMakeCache.txt ]]; then
-    build=$1
+# A build folder is one of this checkout's: anywhere else, a folder that looks like one is only a
+# prefix's name, and whoever made it there would choose the program the uninstall runs.
+named=
+[[ $# -eq 0 ]] || named=$(realpath -e -- "$1" 2>/dev/null) || true
+if [[ $named == "$PWD"/build/?* && -f $named/CMakeCache.txt ]]; then
+    build=$named
 else
     wanted=
     [[ $# -eq 0 ]] || wanted=$(realpath -m -s -- "$1")
@@ -52,7 +57,6 @@ manifest=$build/install_manifest.txt
 prefix=$(prefixOf "$build")
 app=org.quillfen.Quillfen
 stage=${DESTDIR:-}
-installedBuild=$stage$prefix/lib/$app
 
 # A prefix that is not the user's own (/usr/local, say) is changed through sudo.
 existing=$stage$prefix
@@ -77,28 +81,22 @@ if [[ ! -x $unregister ]]; then
     exit 1
 fi
 unregister=$(realpath -e -- "$unregister")
-# Root runs that program on what the build folder lists: whoever else could change any of it would
-# choose what root runs and removes. What the copy wrote for the user who ran sudo is theirs to
-# take out, as them.
+# Root runs that program, built from this checkout, on what the build folder lists, and these
+# scripts: whoever else could change any of it would choose what root runs and removes. What the
+# copy wrote for the user who ran sudo is theirs to take out, as them.
 asCaller=() home=$HOME
 if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
     source scripts/handoff.sh
     asCaller=("${handoff_as_caller[@]}") home=$handoff_home
-    for place in "$build" "$build/CMakeCache.txt" "$manifest" "$build/install_folders.txt" "$unregister"; do
-        handoff_judge "$place" || handoff_refuse
-    done
+    handoff_judge_tree "$PWD" || handoff_refuse
 fi
 # The keep-alive service goes first, so that nothing starts the application again while it goes.
 "${asCaller[@]}" "$unregister" "$prefix" || true
-for exe in /proc/[0-9]*/exe; do
-    if [[ $exe -ef $installedBuild/bin/quillfen ]]; then
-        kill -TERM "${exe//[^0-9]/}" 2>/dev/null || true
-    fi
-done
-# As root it removes only through folders that root alone may write, and the installed build only
-# when it holds an installed build's information: another member of a group that may write the
-# prefix (Debian's staff in /usr/local) could rename any folder there to the build's name. What it
-# leaves so, it names; such a prefix's files are then for its owner to remove.
+# Then the running copies end and the installed files go. As root it acts only through folders
+# that root alone may write, and on the installed build only when it holds an installed build's
+# information: another member of a group that may write the prefix (Debian's staff in /usr/local)
+# could rename any folder there to the build's name, or link the program's name to any other. What
+# it leaves so, it names; such a prefix's files are then for its owner to remove.
 "${owner[@]}" "$unregister" --installed "$prefix" "$build" "$stage"
 
 # XDG says a relative value is invalid and must be ignored.

@@ -15,9 +15,11 @@
 //       mimeapps.list that held nothing else, and only where no entry of another copy answers it).
 //       A folder that held nothing but an entry it removed goes too. Succeeds either way.
 //   quillfen_unregister --installed PREFIX BUILD_FOLDER [STAGE]
-//       the files BUILD_FOLDER/install_manifest.txt names, the installed build as an update may
-//       have left it, and the folders BUILD_FOLDER/install_folders.txt names that are empty then,
-//       each below STAGE (the install's DESTDIR) when one is given; then those two lists. As
+//       ends the processes that run the installed program, then removes the files
+//       BUILD_FOLDER/install_manifest.txt names, the installed build as an update may have left
+//       it, and the folders BUILD_FOLDER/install_folders.txt names that are empty then, each below
+//       STAGE (the install's DESTDIR) when one is given, and each only below PREFIX; then those
+//       two lists. As
 //       root, only lists that nobody but root and the user who ran sudo could change, each name
 //       only through folders that nobody but root may write, and the installed build only when
 //       it holds an installed build's information; what stays is said. Fails when the manifest
@@ -29,6 +31,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,10 +39,12 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -261,6 +266,44 @@ void removeFromChoices(const RunningCopy::Installation& installation) {
 
 enum class Removing { file, emptyFolder, everything };
 
+// Asks every process that runs the installed program to quit. The program is the file itself
+// (its device and inode), found through the build folder's descriptor without following a link:
+// a name that someone turned to another program ends nobody. Each process is signalled through a
+// descriptor of its own, taken before its program is looked at, so a number taken again by
+// another process meanwhile is never signalled.
+void endRunningCopies(int build) {
+    const Fd bin(::openat(build, "bin", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat program {};
+    if (!bin.ok() || ::fstatat(bin.get(), "quillfen", &program, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(program.st_mode))
+        return;
+    const Fd processes(::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (const auto& name : PathWalk::namesIn(processes.get())) {
+        pid_t pid = 0;
+        const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
+        if (error != std::errc() || end != name.data() + name.size() || pid <= 0) continue;
+        const Fd process(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+        struct stat running {};
+        if (!process.ok() || ::fstatat(processes.get(), (name + "/exe").c_str(), &running, 0) != 0) continue;
+        if (running.st_dev == program.st_dev && running.st_ino == program.st_ino)
+            ::syscall(SYS_pidfd_send_signal, process.get(), SIGTERM, nullptr, 0);
+    }
+}
+
+// Whether `path` names a place below `prefix` (or, with `orPrefix`, the prefix itself) by its
+// names alone, as the install lists them: absolute, with no "." or ".." to lead elsewhere.
+bool isBelow(const fs::path& path, fs::path prefix, bool orPrefix) {
+    prefix = prefix.lexically_normal();
+    if (!path.is_absolute() || !prefix.is_absolute()) return false;
+    auto name = path.begin();
+    for (const auto& step : prefix) {
+        if (step.empty()) continue;
+        if (name == path.end() || *name != step) return false;
+        ++name;
+    }
+    if (name == path.end() || (std::next(name) == path.end() && name->empty())) return orPrefix;
+    return std::none_of(name, path.end(), [](const fs::path& step) { return step == "." || step == ".."; });
+}
+
 // A path as the process's own folder makes it whole, for the checks that take only whole paths.
 fs::path whole(const fs::path& path) {
     std::error_code ignored;
@@ -274,7 +317,8 @@ fs::path whole(const fs::path& path) {
 // when it is an installed build. Whoever else may write a folder on the way may have given
 // another folder or file of root's the name (a member of staff renames one in /usr/local/lib),
 // and root would remove what they chose. Why it stays; nothing when it is gone, or was never there.
-std::string removeName(const fs::path& path, Removing what, bool rootsAlone) {
+std::string removeName(const fs::path& path, Removing what, bool rootsAlone,
+                       const std::function<void(int)>& beforeEmptying = {}) {
     const std::string name = path.filename();
     if (name.empty()) return "not a name";
     const auto holder = PathWalk::walk(path.parent_path(), Kind::folder);
@@ -297,6 +341,7 @@ std::string removeName(const fs::path& path, Removing what, bool rootsAlone) {
         const Fd inner(::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (inner.ok() && rootsAlone && !BuildInfo::readComplete(inner.get()))
             return refused("it holds no " + std::string(BuildInfo::kFileName) + " of an installed build");
+        if (inner.ok() && beforeEmptying) beforeEmptying(inner.get());
         if (inner.ok()) PathWalk::emptyFolder(inner.get());
         what = inner.ok() ? Removing::emptyFolder : Removing::file;
     }
@@ -345,22 +390,30 @@ int removeInstalled(const fs::path& prefix, const fs::path& build, const std::st
         say("could not read " + manifest.string() + ": nothing was removed.");
         return 1;
     }
-    // Named as the manifest names them, below the stage as the install put them.
+    // Named as the manifest names them, below the stage as the install put them; a name the lists
+    // hold outside the prefix is none of this copy's, whoever wrote it there.
     const auto staged = [&stage](const fs::path& path) { return fs::path(stage + path.string()); };
-    const auto remove = [](const fs::path& path, Removing what, bool rootsAlone) {
-        if (const auto why = removeName(path, what, rootsAlone); !why.empty())
+    const auto outside = [&prefix](const fs::path& path, bool orPrefix) {
+        if (isBelow(path, prefix, orPrefix)) return false;
+        SafeFile::refuse(path, "not below the prefix " + prefix.string());
+        say("left " + path.string() + ": it is not below " + prefix.string() + ", where this copy was installed.");
+        return true;
+    };
+    const auto remove = [](const fs::path& path, Removing what, bool rootsAlone,
+                           const std::function<void(int)>& beforeEmptying = {}) {
+        if (const auto why = removeName(path, what, rootsAlone, beforeEmptying); !why.empty())
             say("left " + path.string() + ": " + why + ".");
     };
-    // The installed build first, while it still holds the build information that names it; whatever
-    // an update put there goes too.
-    remove(staged(RunningCopy::Installation{prefix}.build()), Removing::everything, asRoot);
+    // The installed build first, while it still holds the build information that names it, and
+    // the copies running from it end before it goes; whatever an update put there goes too.
+    remove(staged(RunningCopy::Installation{prefix}.build()), Removing::everything, asRoot, endRunningCopies);
     for (const auto& file : *files)
-        remove(staged(file), Removing::file, asRoot);
+        if (!outside(file, false)) remove(staged(file), Removing::file, asRoot);
     auto made = listed(folders).value_or(std::vector<std::string>{});
     // The deepest first, so that each is empty by its turn.
     std::sort(made.begin(), made.end(), std::greater<>());
     for (const auto& folder : made)
-        removeName(staged(folder), Removing::emptyFolder, asRoot);
+        if (!outside(folder, true)) removeName(staged(folder), Removing::emptyFolder, asRoot);
     remove(manifest, Removing::file, false);
     remove(folders, Removing::file, false);
     return 0;

@@ -173,20 +173,23 @@ bool isTheUsersOwnGroup(gid_t group, uid_t user) {
     return !anotherLocalAccountHas(group, user);
 }
 
-// An access list beyond the mode bits makes the group bits its mask: users and groups it names
-// may write too. Attributes cannot be read through an O_PATH descriptor, but they can through its
-// name under /proc; without /proc a list cannot be ruled out. A file system that keeps no lists
-// says so.
-bool hasAccessList(int fd) {
+// An access list beyond the mode bits may name other users and groups, and makes the group bits
+// its mask; a folder's default list is handed to whatever is made in it. Either counts as shared,
+// as `ls -l` shows both with a "+", whatever the mask allows. Attributes cannot be read through an
+// O_PATH descriptor, but they can through its name under /proc; without /proc a list cannot be
+// ruled out. A file system that keeps no lists says so.
+bool hasAccessList(int fd, bool folder) {
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (::getxattr(self.c_str(), "system.posix_acl_access", nullptr, 0) >= 0) return true;
-    return errno != ENODATA && errno != ENOTSUP;
+    const auto has = [&self](const char* list) {
+        return ::getxattr(self.c_str(), list, nullptr, 0) >= 0 || (errno != ENODATA && errno != ENOTSUP);
+    };
+    return has("system.posix_acl_access") || (folder && has("system.posix_acl_default"));
 }
 
 bool othersMayWrite(int fd, const struct stat& info) {
     if (!isOursOrRoots(info.st_uid) || (info.st_mode & S_IWOTH) != 0) return true;
-    if ((info.st_mode & S_IWGRP) == 0) return false;
-    return !isTheUsersOwnGroup(info.st_gid, ::geteuid()) || hasAccessList(fd);
+    if (hasAccessList(fd, S_ISDIR(info.st_mode))) return true;
+    return (info.st_mode & S_IWGRP) != 0 && !isTheUsersOwnGroup(info.st_gid, ::geteuid());
 }
 
 void emptyFolderAt(int folder, int level) {
@@ -509,8 +512,11 @@ std::string whyOthersCouldChange(const std::filesystem::path& at) {
         struct stat holder {};
         if (!current.ok() || ::fstat(current.get(), &holder) != 0) return path.string() + ": " + std::strerror(errno);
         if (!isOursOrRoots(holder.st_uid)) return path.string() + std::string(kAFolderOfAnotherUser);
+        // A shared folder is passed through only where it is sticky: there only a name's owner may
+        // rename or remove it. As the place itself, anyone may add to it.
         const bool shared = othersMayWrite(current.get(), holder);
-        if (shared && (holder.st_mode & S_ISVTX) == 0) return std::string(kOthersMayChange) + path.string();
+        if (shared && ((holder.st_mode & S_ISVTX) == 0 || steps.empty()))
+            return std::string(kOthersMayChange) + path.string();
         if (steps.empty()) return {};
         const Step step = std::move(steps.front());
         steps.pop_front();

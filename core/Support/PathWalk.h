@@ -38,8 +38,9 @@ private:
 
 // Whether someone other than the user and root may write the folder (or file) open at `fd`: it is
 // another user's, others may write it, or its group may and is not the user's own (their primary
-// group, named as they are, with no other member), or an access list lets others in. Fails
-// closed: what cannot be looked at or asked counts as shared.
+// group, named as they are, with no other member), or it has an access list (a folder: a default
+// one too), which may name anyone. Fails closed: what cannot be looked at or asked counts as
+// shared.
 bool othersMayWrite(int fd);
 
 // The name of the account or the group with this number, asked by number; nothing without one.
@@ -114,8 +115,9 @@ Private privateFolder(const std::filesystem::path& folder);
 // program runs it by that name; empty when nobody could. Every folder from the root to it is
 // root's or the user's, and one that others may write is sticky with the next step root's or
 // the user's and no link with a second name; links are followed and their way is held to the
-// same rule; the file, when it is there, is root's or the user's and nobody else may write it. A
-// name not there yet is no reason unless it is in a shared folder, where anyone may make it first.
+// same rule; the place itself, when it is there, is root's or the user's and nobody else may
+// write it (a sticky folder open to all is no place to act on). A name not there yet is no
+// reason unless it is in a shared folder, where anyone may make it first.
 std::string whyOthersCouldChange(const std::filesystem::path& path);
 
 // How those reasons are worded around the path they name, for whoever says them again to a person.

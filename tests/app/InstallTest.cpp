@@ -1,11 +1,13 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QImage>
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <set>
@@ -23,6 +25,7 @@
 #include "support/ChildProcess.h"
 #include "support/FixedClock.h"
 #include "support/RecordingCommandRunner.h"
+#include "support/WrappedAccounts.h"
 
 namespace quillfen {
 namespace {
@@ -63,191 +66,24 @@ std::string filledIn(std::string text, const std::map<std::string, fs::path>& pa
     return text;
 }
 
-// A build folder as the uninstall reads it: made for `prefix`, its manifest, and the program that
-// takes the install out (this very build's).
+// The program that takes an install out (this very build's), copied where every user may run it:
+// the build may lie below a folder only its owner may enter (root's home).
+const fs::path& unregisterProgram() {
+    static const test::TempDir folder;
+    static const fs::path program = [] {
+        ::chmod(folder.path().c_str(), 0755);
+        fs::copy_file(QUILLFEN_UNREGISTER, folder.path() / "quillfen_unregister");
+        return folder.path() / "quillfen_unregister";
+    }();
+    return program;
+}
+
+// A build folder as the uninstall reads it: made for `prefix`, its manifest, and that program.
 void makeBuildFolder(const fs::path& build, const fs::path& prefix, const std::string& manifest = "") {
     test::writeFile(build / "CMakeCache.txt", "CMAKE_INSTALL_PREFIX:PATH=" + prefix.string() + "\n");
     test::writeFile(build / "install_manifest.txt", manifest);
     fs::create_directories(build / "app");
-    fs::create_symlink(QUILLFEN_UNREGISTER, build / "app/quillfen_unregister");
-}
-
-TEST(Install, PutsEveryFileWhereTheFreedesktopLayoutHasItAndUninstallingLeavesThePrefixAsItWas) {
-    test::TestHome home;
-    test::TempDir stage;
-    const auto installation = RunningCopy::recorded();
-    const fs::path root = stage.path() / installation.prefix.relative_path();
-    // What the prefix held already: another program's entry, and an icon folder left empty.
-    test::writeFile(root / "share/applications/other.desktop", "[Desktop Entry]\n");
-    fs::create_directories(root / "share/icons/hicolor/16x16/apps");
-    const auto before = listing(stage.path());
-    fs::remove(QUILLFEN_BUILD_DIR "/install_folders.txt");
-    const std::map<std::string, std::string> staged{{"DESTDIR", stage.path().string()}};
-
-    // Installed anywhere else, the program would not know its installed copy.
-    EXPECT_NE(run(staged, {CMAKE_COMMAND, "--install", QUILLFEN_BUILD_DIR, "--prefix", "/elsewhere"}), 0);
-    EXPECT_EQ(listing(stage.path()), before);
-    ASSERT_EQ(run(staged, {CMAKE_COMMAND, "--install", QUILLFEN_BUILD_DIR}), 0);
-
-    std::set<std::string> expected{"share/applications/other.desktop", "share/applications/org.quillfen.Quillfen.desktop",
-                                   "share/icons/hicolor/scalable/apps/org.quillfen.Quillfen.svg",
-                                   "lib/org.quillfen.Quillfen/build-info.json"};
-#ifdef QUILLFEN_APP_EXECUTABLE
-    expected.insert({"lib/org.quillfen.Quillfen/bin/quillfen", "bin/quillfen -> ../lib/org.quillfen.Quillfen/bin/quillfen"});
-#endif
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        const auto icon = "share/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) +
-                          "/apps/org.quillfen.Quillfen.png";
-        expected.insert(icon);
-        const QImage image(QString::fromStdString((root / icon).string()));
-        EXPECT_EQ(image.size(), QSize(size, size)) << icon;
-        // The stone in the middle, nothing in the corners.
-        EXPECT_TRUE(qAlpha(image.pixel(size / 2, size / 2)) == 255 && qAlpha(image.pixel(0, 0)) == 0) << icon;
-    }
-    EXPECT_EQ(listing(root, false), expected);
-    // Every user who may start the program reads which build it is, whoever installed it.
-    EXPECT_EQ(fs::status(root / "lib/org.quillfen.Quillfen/build-info.json").permissions(), fs::perms(0644));
-    EXPECT_NE(test::readFile(root / "share/icons/hicolor/scalable/apps/org.quillfen.Quillfen.svg").find("<path"),
-              std::string::npos);
-    const auto entry = root / "share/applications/org.quillfen.Quillfen.desktop";
-    EXPECT_EQ(test::readFile(entry), DesktopEntry::text(installation.launcher()));
-    EXPECT_EQ(run({}, {"/usr/bin/desktop-file-validate", entry.string()}), 0);
-#ifdef QUILLFEN_APP_EXECUTABLE
-    {
-        // Started as its menu entry starts it, by the launcher (staged here), it comes up and
-        // stays up past its first tick. No bus answers it.
-        test::VirtualDisplay display;
-        test::TempDir runtime;
-        test::ChildProcess app({(root / "bin/quillfen").string()},
-                               {{"DISPLAY", display.name()}, {"XDG_RUNTIME_DIR", runtime.path().string()},
-                                {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (runtime.path() / "none").string()}});
-        EXPECT_TRUE(test::waitUntil([&] { return fs::exists(home.dataDirectory() / "heartbeat.json"); }));
-        EXPECT_TRUE(app.running());
-    }
-#endif
-
-    EXPECT_EQ(run(staged, {"/bin/bash", kUninstall, QUILLFEN_BUILD_DIR}), 0);
-    EXPECT_EQ(listing(stage.path()), before);
-}
-
-TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserButNotTheirData) {
-    test::TestHome home;
-    test::TempDir build;
-    const RunningCopy::Installation installed{home.path() / "Bob's \"Apps\" $HOME `x` 100% \\ it"};
-    makeBuildFolder(build.path(), installed.prefix);
-    // The installed copy at work (a stand-in that sleeps), and what it wrote.
-    fs::create_directories(installed.build() / "bin");
-    fs::copy_file("/bin/sleep", installed.build() / "bin/quillfen");
-    test::writeFile(installed.build() / "build-info.json", R"({"build": 0, "version": "1.0.0", "sha": "unstamped"})");
-    test::ChildProcess running({(installed.build() / "bin/quillfen").string(), "30"});
-    test::RecordingCommandRunner systemctl;
-    ASSERT_TRUE(LaunchAgent::install(systemctl, installed));
-    ASSERT_EQ(LoginItem::enable(installed), LoginItem::State::enabled);
-    ASSERT_TRUE(DesktopEntry::refresh(installed));
-    ASSERT_EQ(UrlSchemeRegistration::updateDatabase(*makeCommandRunner(10)),
-              UrlSchemeRegistration::DatabaseUpdate::updated);
-    const auto handlers = DesktopEntry::userFile().parent_path() / "mimeinfo.cache";
-    ASSERT_NE(test::readFile(handlers).find("tavryn-stone"), std::string::npos);
-    const auto cache = home.path() / ".cache/org.quillfen.Quillfen";
-    test::writeFile(cache / "updates/previous/bin/quillfen", "");
-    test::writeFile(cache / "singleton.lock", "");
-    // The cache and the updater's work folder are the user's alone.
-    for (const auto& folder : {cache, cache / "updates"})
-        fs::permissions(folder, fs::perms::owner_all);
-    test::writeFile(home.dataDirectory() / "signal-log.json", "[]");
-    test::writeFile(home.path() / ".config/autostart/other.desktop", "[Desktop Entry]\nExec=other\n");
-    // The face in Claude Code beside the user's own settings and hooks, one of them added later
-    // to the entry of ours, in place of their own status line; the journal the hook kept.
-    const auto claude = home.path() / ".claude/settings.json";
-    const auto mine = nlohmann::json::parse(
-        R"({"model":"opus","hooks":{"UserPromptSubmit":[{"hooks":[{"type":"command","command":"my-prompt-hook"}]}],)"
-        R"("Stop":[{"hooks":[{"type":"command","command":"my-stop-hook"}]}]},)"
-        R"("statusLine":{"type":"command","command":"my-status-line"}})");
-    test::writeFile(claude, mine.dump());
-    ASSERT_EQ(ClaudeFaceInstaller::install(home.path(), ClaudeFaceScripts::bundled, test::at("2026-01-05T14:00:00Z"))
-                  .settings,
-              ClaudeFaceInstaller::SettingsOutcome::written);
-    auto face = nlohmann::json::parse(test::readFile(claude));
-    const nlohmann::json later = {{"type", "command"}, {"command", "my-later-hook"}};
-    face["hooks"]["UserPromptSubmit"][1]["hooks"].push_back(later);
-    test::writeFile(claude, face.dump());
-    test::writeFile(home.familyDirectory() / "prompt-cadence.jsonl", "{\"ts\":\"2026-01-05T13:00:00Z\"}\n");
-    // The desktop's choices as xdg-mime and gio write them, around the user's own.
-    const auto choices = home.path() / ".config/mimeapps.list";
-    test::writeFile(choices,
-                    "[Default Applications]\ntext/html=firefox.desktop\n"
-                    "x-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop\n\n"
-                    "[Added Associations]\nx-scheme-handler/tavryn-stone=other.desktop;org.quillfen.Quillfen.desktop;\n"
-                    "x-scheme-handler/mailto=thunderbird.desktop;\n\n"
-                    "[Removed Associations]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;\n");
-
-    EXPECT_EQ(run({}, {"/bin/bash", kUninstall, build.path().string()}), 0);
-    EXPECT_TRUE(test::waitUntil([&] { return !running.running(); }));
-    // The settings as they were before the edit, in a copy beside the first install's backup.
-    auto left = listing(home.path(), false);
-    const auto copy = std::find_if(left.begin(), left.end(), [](const std::string& name) {
-        return name.starts_with(".claude/settings.json.bak-tavryn-stone.");
-    });
-    ASSERT_NE(copy, left.end());
-    EXPECT_EQ(nlohmann::json::parse(test::readFile(home.path() / *copy)), face);
-    left.erase(copy);
-    EXPECT_EQ(left, (std::set<std::string>{".config/autostart/other.desktop", ".config/mimeapps.list",
-                                           ".claude/settings.json", ".claude/settings.json.bak-tavryn-stone",
-                                           ".ostrel/prompt-cadence.jsonl",
-                                           ".local/share/org.quillfen.Quillfen/signal-log.json"}));
-    EXPECT_FALSE(fs::exists(cache));
-    // The menu folder held only our entry: the cache its refresh left names nothing, and both go.
-    EXPECT_FALSE(fs::exists(handlers.parent_path()));
-    nlohmann::json kept = mine;
-    kept["hooks"]["UserPromptSubmit"].push_back({{"hooks", nlohmann::json::array({later})}});
-    EXPECT_EQ(nlohmann::json::parse(test::readFile(claude)), kept);
-    EXPECT_EQ(test::readFile(choices),
-              "[Default Applications]\ntext/html=firefox.desktop\n\n"
-              "[Added Associations]\nx-scheme-handler/tavryn-stone=other.desktop;\n"
-              "x-scheme-handler/mailto=thunderbird.desktop;\n\n"
-              "[Removed Associations]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;\n");
-}
-
-// In a home others may add to, another user made a folder on the way first, with their link at the
-// name of a folder the uninstall removes from, leading to a folder of the user's that holds what
-// the uninstall would remove there. Nothing of the user's is deleted through it.
-TEST(Install, UninstallingDeletesNothingThroughAnotherUsersLinkOnTheWay) {
-    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a folder or a link to another user";
-    test::TempDir prefixes;
-    const RunningCopy::Installation installed{prefixes.path() / "prefix"};
-    const struct {
-        const char* what;
-        const char* theirFolder;  // what the other user made first, in the home
-        const char* theirLink;    // their link, to ~/papers
-        const char* kept;         // the user's file in ~/papers, as the uninstall would find it
-        std::string text;
-    } cases[] = {
-        {"the cache folder", ".cache", ".cache/org.quillfen.Quillfen", "updates/draft.txt", "a draft\n"},
-        {"the data folder", ".local", ".local/share/org.quillfen.Quillfen", "keepalive-wrapper.sh",
-         LaunchAgent::wrapperScript(installed.build(), installed.launcher())},
-        {"the autostart folder", ".config", ".config/autostart", "org.quillfen.Quillfen.desktop",
-         LoginItem::desktopEntry(installed.launcher()).value_or("")},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        test::TestHome home;
-        ::chmod(home.path().c_str(), 01777);
-        const auto papers = home.path() / "papers";
-        test::writeFile(papers / c.kept, c.text);
-        const auto link = home.path() / c.theirLink;
-        fs::remove_all(home.path() / c.theirFolder);
-        fs::create_directories(link.parent_path());
-        fs::create_directory_symlink(papers, link);
-        for (auto theirs = link; theirs != home.path(); theirs = theirs.parent_path())
-            ASSERT_TRUE(test::giveToAnotherUser(theirs));
-        test::TempDir build;
-        makeBuildFolder(build.path(), installed.prefix);
-
-        const auto before = listing(papers);
-        EXPECT_EQ(run({}, {"/bin/bash", kUninstall, build.path().string()}), 0);
-        EXPECT_EQ(listing(papers), before);
-        EXPECT_EQ(test::readFile(papers / c.kept), c.text);
-    }
+    fs::create_symlink(unregisterProgram(), build / "app/quillfen_unregister");
 }
 
 // A copy of the scripts and what they read beside them, run with a PATH on which cmake, ctest,
@@ -268,6 +104,9 @@ public:
         for (const char* tool : {"cmake", "ctest", "apt-get", "sudo"})
             if (!withoutSudo || tool != std::string_view("sudo")) stub(tools() / tool, note);
         stub(tools() / "dpkg-query", note + "[ -n \"$MISSING\" ] || printf 'install ok installed'\n");
+        // Debian's own awk, whatever this machine's awk is: mawk takes an interval such as {9} for
+        // the characters.
+        if (fs::exists("/usr/bin/mawk")) fs::create_symlink("/usr/bin/mawk", tools() / "awk");
         const auto all = presets();
         for (const auto& preset : all["configurePresets"]) {
             auto folder = preset.value("binaryDir", std::string());
@@ -349,6 +188,12 @@ esac
         const auto output = root_.path() / "output";
         writable(output);
         variables.insert({{"PATH", path_}, {"HOME", home().string()}, {"CALLS", calls().string()}});
+        // The system's menu and settings folders are the test's own, as its home is: a copy
+        // installed on this machine answers nothing.
+        for (const char* name : {"XDG_DATA_DIRS", "XDG_CONFIG_DIRS"}) {
+            const char* value = std::getenv(name);
+            variables.insert({name, value ? value : (root_.path() / "system" / name).string()});
+        }
         std::vector<std::string> command{"-i"};
         for (const auto& [name, value] : variables)
             command.push_back(name + "=" + value);
@@ -396,6 +241,195 @@ private:
     test::TempDir root_;
     std::string path_ = tools().string();
 };
+
+TEST(Install, PutsEveryFileWhereTheFreedesktopLayoutHasItAndUninstallingLeavesThePrefixAsItWas) {
+    test::TestHome home;
+    test::TempDir stage;
+    const auto installation = RunningCopy::recorded();
+    const fs::path root = stage.path() / installation.prefix.relative_path();
+    // What the prefix held already: another program's entry, and an icon folder left empty.
+    test::writeFile(root / "share/applications/other.desktop", "[Desktop Entry]\n");
+    fs::create_directories(root / "share/icons/hicolor/16x16/apps");
+    const auto before = listing(stage.path());
+    fs::remove(QUILLFEN_BUILD_DIR "/install_folders.txt");
+    const std::map<std::string, std::string> staged{{"DESTDIR", stage.path().string()}};
+
+    // Installed anywhere else, the program would not know its installed copy.
+    EXPECT_NE(run(staged, {CMAKE_COMMAND, "--install", QUILLFEN_BUILD_DIR, "--prefix", "/elsewhere"}), 0);
+    EXPECT_EQ(listing(stage.path()), before);
+    ASSERT_EQ(run(staged, {CMAKE_COMMAND, "--install", QUILLFEN_BUILD_DIR}), 0);
+
+    std::set<std::string> expected{"share/applications/other.desktop", "share/applications/org.quillfen.Quillfen.desktop",
+                                   "share/icons/hicolor/scalable/apps/org.quillfen.Quillfen.svg",
+                                   "lib/org.quillfen.Quillfen/build-info.json"};
+#ifdef QUILLFEN_APP_EXECUTABLE
+    expected.insert({"lib/org.quillfen.Quillfen/bin/quillfen", "bin/quillfen -> ../lib/org.quillfen.Quillfen/bin/quillfen"});
+#endif
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const auto icon = "share/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) +
+                          "/apps/org.quillfen.Quillfen.png";
+        expected.insert(icon);
+        const QImage image(QString::fromStdString((root / icon).string()));
+        EXPECT_EQ(image.size(), QSize(size, size)) << icon;
+        // The stone in the middle, nothing in the corners.
+        EXPECT_TRUE(qAlpha(image.pixel(size / 2, size / 2)) == 255 && qAlpha(image.pixel(0, 0)) == 0) << icon;
+    }
+    EXPECT_EQ(listing(root, false), expected);
+    // Every user who may start the program reads which build it is, whoever installed it.
+    EXPECT_EQ(fs::status(root / "lib/org.quillfen.Quillfen/build-info.json").permissions(), fs::perms(0644));
+    EXPECT_NE(test::readFile(root / "share/icons/hicolor/scalable/apps/org.quillfen.Quillfen.svg").find("<path"),
+              std::string::npos);
+    const auto entry = root / "share/applications/org.quillfen.Quillfen.desktop";
+    EXPECT_EQ(test::readFile(entry), DesktopEntry::text(installation.launcher()));
+    EXPECT_EQ(run({}, {"/usr/bin/desktop-file-validate", entry.string()}), 0);
+#ifdef QUILLFEN_APP_EXECUTABLE
+    {
+        // Started as its menu entry starts it, by the launcher (staged here), it comes up and
+        // stays up past its first tick. No bus answers it.
+        test::VirtualDisplay display;
+        test::TempDir runtime;
+        test::ChildProcess app({(root / "bin/quillfen").string()},
+                               {{"DISPLAY", display.name()}, {"XDG_RUNTIME_DIR", runtime.path().string()},
+                                {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (runtime.path() / "none").string()}});
+        EXPECT_TRUE(test::waitUntil([&] { return fs::exists(home.dataDirectory() / "heartbeat.json"); }));
+        EXPECT_TRUE(app.running());
+    }
+#endif
+
+    EXPECT_EQ(run(staged, {"/bin/bash", kUninstall, QUILLFEN_BUILD_DIR}), 0);
+    EXPECT_EQ(listing(stage.path()), before);
+}
+
+// The home this process has (a test's), for a script run with an environment of its own.
+std::map<std::string, std::string> homeVariables() {
+    std::map<std::string, std::string> variables;
+    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
+        if (const char* value = std::getenv(name)) variables[name] = value;
+    return variables;
+}
+
+TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserButNotTheirData) {
+    test::TestHome home;
+    ScriptBench bench;
+    const auto build = bench.checkout() / "build/install";
+    const RunningCopy::Installation installed{home.path() / "Bob's \"Apps\" $HOME `x` 100% \\ it"};
+    makeBuildFolder(build, installed.prefix);
+    // The installed copy at work (a stand-in that sleeps), and what it wrote.
+    fs::create_directories(installed.build() / "bin");
+    fs::copy_file("/bin/sleep", installed.build() / "bin/quillfen");
+    test::writeFile(installed.build() / "build-info.json", R"({"build": 0, "version": "1.0.0", "sha": "unstamped"})");
+    test::ChildProcess running({(installed.build() / "bin/quillfen").string(), "30"});
+    test::RecordingCommandRunner systemctl;
+    ASSERT_TRUE(LaunchAgent::install(systemctl, installed));
+    ASSERT_EQ(LoginItem::enable(installed), LoginItem::State::enabled);
+    ASSERT_TRUE(DesktopEntry::refresh(installed));
+    ASSERT_EQ(UrlSchemeRegistration::updateDatabase(*makeCommandRunner(10)),
+              UrlSchemeRegistration::DatabaseUpdate::updated);
+    const auto handlers = DesktopEntry::userFile().parent_path() / "mimeinfo.cache";
+    ASSERT_NE(test::readFile(handlers).find("tavryn-stone"), std::string::npos);
+    const auto cache = home.path() / ".cache/org.quillfen.Quillfen";
+    test::writeFile(cache / "updates/previous/bin/quillfen", "");
+    test::writeFile(cache / "singleton.lock", "");
+    // The cache and the updater's work folder are the user's alone.
+    for (const auto& folder : {cache, cache / "updates"})
+        fs::permissions(folder, fs::perms::owner_all);
+    test::writeFile(home.dataDirectory() / "signal-log.json", "[]");
+    test::writeFile(home.path() / ".config/autostart/other.desktop", "[Desktop Entry]\nExec=other\n");
+    // The face in Claude Code beside the user's own settings and hooks, one of them added later
+    // to the entry of ours, in place of their own status line; the journal the hook kept.
+    const auto claude = home.path() / ".claude/settings.json";
+    const auto mine = nlohmann::json::parse(
+        R"({"model":"opus","hooks":{"UserPromptSubmit":[{"hooks":[{"type":"command","command":"my-prompt-hook"}]}],)"
+        R"("Stop":[{"hooks":[{"type":"command","command":"my-stop-hook"}]}]},)"
+        R"("statusLine":{"type":"command","command":"my-status-line"}})");
+    test::writeFile(claude, mine.dump());
+    ASSERT_EQ(ClaudeFaceInstaller::install(home.path(), ClaudeFaceScripts::bundled, test::at("2026-01-05T14:00:00Z"))
+                  .settings,
+              ClaudeFaceInstaller::SettingsOutcome::written);
+    auto face = nlohmann::json::parse(test::readFile(claude));
+    const nlohmann::json later = {{"type", "command"}, {"command", "my-later-hook"}};
+    face["hooks"]["UserPromptSubmit"][1]["hooks"].push_back(later);
+    test::writeFile(claude, face.dump());
+    test::writeFile(home.familyDirectory() / "prompt-cadence.jsonl", "{\"ts\":\"2026-01-05T13:00:00Z\"}\n");
+    // The desktop's choices as xdg-mime and gio write them, around the user's own.
+    const auto choices = home.path() / ".config/mimeapps.list";
+    test::writeFile(choices,
+                    "[Default Applications]\ntext/html=firefox.desktop\n"
+                    "x-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop\n\n"
+                    "[Added Associations]\nx-scheme-handler/tavryn-stone=other.desktop;org.quillfen.Quillfen.desktop;\n"
+                    "x-scheme-handler/mailto=thunderbird.desktop;\n\n"
+                    "[Removed Associations]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;\n");
+
+    const auto outcome = bench.run({"scripts/uninstall.sh", build.string()}, homeVariables());
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_TRUE(test::waitUntil([&] { return !running.running(); }));
+    // The settings as they were before the edit, in a copy beside the first install's backup.
+    auto left = listing(home.path(), false);
+    const auto copy = std::find_if(left.begin(), left.end(), [](const std::string& name) {
+        return name.starts_with(".claude/settings.json.bak-tavryn-stone.");
+    });
+    ASSERT_NE(copy, left.end());
+    EXPECT_EQ(nlohmann::json::parse(test::readFile(home.path() / *copy)), face);
+    left.erase(copy);
+    EXPECT_EQ(left, (std::set<std::string>{".config/autostart/other.desktop", ".config/mimeapps.list",
+                                           ".claude/settings.json", ".claude/settings.json.bak-tavryn-stone",
+                                           ".ostrel/prompt-cadence.jsonl",
+                                           ".local/share/org.quillfen.Quillfen/signal-log.json"}));
+    EXPECT_FALSE(fs::exists(cache));
+    // The menu folder held only our entry: the cache its refresh left names nothing, and both go.
+    EXPECT_FALSE(fs::exists(handlers.parent_path()));
+    nlohmann::json kept = mine;
+    kept["hooks"]["UserPromptSubmit"].push_back({{"hooks", nlohmann::json::array({later})}});
+    EXPECT_EQ(nlohmann::json::parse(test::readFile(claude)), kept);
+    EXPECT_EQ(test::readFile(choices),
+              "[Default Applications]\ntext/html=firefox.desktop\n\n"
+              "[Added Associations]\nx-scheme-handler/tavryn-stone=other.desktop;\n"
+              "x-scheme-handler/mailto=thunderbird.desktop;\n\n"
+              "[Removed Associations]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;\n");
+}
+
+// In a home others may add to, another user made a folder on the way first, with their link at the
+// name of a folder the uninstall removes from, leading to a folder of the user's that holds what
+// the uninstall would remove there. Nothing of the user's is deleted through it.
+TEST(Install, UninstallingDeletesNothingThroughAnotherUsersLinkOnTheWay) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a folder or a link to another user";
+    test::TempDir prefixes;
+    const RunningCopy::Installation installed{prefixes.path() / "prefix"};
+    const struct {
+        const char* what;
+        const char* theirFolder;  // what the other user made first, in the home
+        const char* theirLink;    // their link, to ~/papers
+        const char* kept;         // the user's file in ~/papers, as the uninstall would find it
+        std::string text;
+    } cases[] = {
+        {"the cache folder", ".cache", ".cache/org.quillfen.Quillfen", "updates/draft.txt", "a draft\n"},
+        {"the data folder", ".local", ".local/share/org.quillfen.Quillfen", "keepalive-wrapper.sh",
+         LaunchAgent::wrapperScript(installed.build(), installed.launcher())},
+        {"the autostart folder", ".config", ".config/autostart", "org.quillfen.Quillfen.desktop",
+         LoginItem::desktopEntry(installed.launcher()).value_or("")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TestHome home;
+        ::chmod(home.path().c_str(), 01777);
+        const auto papers = home.path() / "papers";
+        test::writeFile(papers / c.kept, c.text);
+        const auto link = home.path() / c.theirLink;
+        fs::remove_all(home.path() / c.theirFolder);
+        fs::create_directories(link.parent_path());
+        fs::create_directory_symlink(papers, link);
+        for (auto theirs = link; theirs != home.path(); theirs = theirs.parent_path())
+            ASSERT_TRUE(test::giveToAnotherUser(theirs));
+        ScriptBench bench;
+        const auto build = bench.checkout() / "build/install";
+        makeBuildFolder(build, installed.prefix);
+
+        const auto before = listing(papers);
+        EXPECT_EQ(bench.run({"scripts/uninstall.sh", build.string()}, homeVariables()).status, 0);
+        EXPECT_EQ(listing(papers), before);
+        EXPECT_EQ(test::readFile(papers / c.kept), c.text);
+    }
+}
 
 // The packages a list names.
 std::set<std::string> packagesOf(const fs::path& list) {
@@ -553,10 +587,10 @@ TEST(Install, TheScriptsUseSudoOnlyWhenNobodyElseMayWriteTheBuildFolder) {
     const struct {
         std::vector<std::string> command;
         fs::path build;
-        const char* asRoot;  // what sudo runs
+        std::string asRoot;  // what sudo runs
     } cases[] = {
         {{"scripts/install.sh", prefix.string()}, bench.checkout() / "build/install", "cmake"},
-        {{"scripts/uninstall.sh", uninstalling.string()}, uninstalling, QUILLFEN_UNREGISTER},
+        {{"scripts/uninstall.sh", uninstalling.string()}, uninstalling, unregisterProgram().string()},
     };
     for (const auto& c : cases) {
         for (const bool shared : {true, false}) {
@@ -584,15 +618,16 @@ TEST(Install, TheScriptsUseSudoOnlyWhenNobodyElseMayWriteTheBuildFolder) {
 
 // Another member of a group that may write the prefix's lib (Debian's staff in /usr/local) renames a
 // folder of root's there to the installed build's name; another user adds a file of root's to the
-// manifest of a build folder they may write. Root's uninstall removes none of it, and says why.
-TEST(Install, RootsUninstallRemovesNothingThroughAFolderOthersMayWrite) {
+// manifest of a build folder they may write; a line of the manifest names a file of root's outside
+// the prefix. Root's uninstall removes none of it, and says why.
+TEST(Install, RootsUninstallRemovesNothingThroughAFolderOthersMayWriteNorOutsideThePrefix) {
     if (::geteuid() != 0) GTEST_SKIP() << "only root's uninstall acts as root";
     const struct {
         const char* what;
         mode_t lib;               // of root and group 50
         mode_t build;             // of root
         bool listsRootsFile;      // the manifest names a file of root's outside the install
-        const char* says;         // {lib} and {build} stand for those folders
+        const char* says;         // {lib}, {build}, {prefix} and {kept} stand for those places
         const char* programSays;  // the program itself, run as root without the script
     } cases[] = {
         {"a lib others may write", 02775, 0700, false,
@@ -602,38 +637,68 @@ TEST(Install, RootsUninstallRemovesNothingThroughAFolderOthersMayWrite) {
          "{build}."},
         {"a folder of root's at the build's name", 0755, 0700, false,
          "Left {lib}/org.quillfen.Quillfen: it holds no build-info.json of an installed build.", nullptr},
+        {"a manifest that names a file outside the prefix", 0755, 0700, true,
+         "Left {kept}: it is not below {prefix}, where this copy was installed.", nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         test::TempDir places;
         const auto prefix = places.path() / "prefix";
         const auto lib = prefix / "lib";
+        const auto kept = places.path() / "outside/kept";
         test::writeFile(lib / "another-program/data", "theirs\n");
-        test::writeFile(places.path() / "outside/kept", "root's\n");
+        test::writeFile(kept, "root's\n");
         ASSERT_EQ(::chown(lib.c_str(), 0, 50), 0);
         ASSERT_EQ(::chmod(lib.c_str(), c.lib), 0);
         fs::rename(lib / "another-program", RunningCopy::Installation{prefix}.build());
-        test::TempDir build;
-        makeBuildFolder(build.path(), prefix,
-                        c.listsRootsFile ? (places.path() / "outside/kept").string() : "");
-        ASSERT_EQ(::chmod(build.path().c_str(), c.build), 0);
+        ScriptBench bench;
+        const auto build = bench.checkout() / "build/install";
+        makeBuildFolder(build, prefix, c.listsRootsFile ? kept.string() : "");
+        ASSERT_EQ(::chmod(build.c_str(), c.build), 0);
         const auto before = listing(places.path());
 
-        ScriptBench bench;
-        const auto outcome = bench.run({"scripts/uninstall.sh", build.path().string()});
-        const auto says = filledIn(c.says, {{"lib", lib}, {"build", build.path()}});
-        EXPECT_NE(outcome.output.find(says), std::string::npos) << outcome.output;
+        const auto outcome = bench.run({"scripts/uninstall.sh", build.string()});
+        const std::map<std::string, fs::path> named{{"lib", lib}, {"build", build}, {"prefix", prefix}, {"kept", kept}};
+        EXPECT_NE(outcome.output.find(filledIn(c.says, named)), std::string::npos) << outcome.output;
         if (c.programSays) {
             EXPECT_EQ(outcome.status, 1);
-            const auto program =
-                bench.run({QUILLFEN_UNREGISTER, "--installed", prefix.string(), build.path().string()});
+            const auto program = bench.run({QUILLFEN_UNREGISTER, "--installed", prefix.string(), build.string()});
             EXPECT_EQ(program.status, 1);
-            EXPECT_NE(program.output.find(filledIn(c.programSays, {{"build", build.path()}})),
-                      std::string::npos)
-                << program.output;
+            EXPECT_NE(program.output.find(filledIn(c.programSays, named)), std::string::npos) << program.output;
         }
         EXPECT_EQ(listing(places.path()), before);
     }
+}
+
+// A member of a group that may write the prefix links the installed program's name to another
+// program, which runs: the uninstall through sudo ends none of its processes, and names the place.
+TEST(Install, AnUninstallEndsNoProcessOfAProgramSomeoneElseLinkedAtTheInstalledName) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a link to another user";
+    test::TempDir places;
+    ::chmod(places.path().c_str(), 0755);
+    const auto prefix = places.path() / "prefix";
+    const RunningCopy::Installation installed{prefix};
+    const auto other = places.path() / "other/sleep";
+    fs::create_directories(other.parent_path());
+    fs::copy_file("/bin/sleep", other);
+    test::ChildProcess running({other.string(), "30"});
+    fs::create_directories(installed.build() / "bin");
+    fs::create_symlink(other, installed.build() / "bin/quillfen");
+    ASSERT_TRUE(test::giveToAnotherUser(installed.build() / "bin/quillfen"));
+    for (const auto& folder : {prefix / "lib", installed.build(), installed.build() / "bin"}) {
+        ASSERT_EQ(::chown(folder.c_str(), 0, 50), 0);
+        ASSERT_EQ(::chmod(folder.c_str(), 02775), 0);
+    }
+    ScriptBench bench;
+    const auto build = bench.checkout() / "build/install";
+    makeBuildFolder(build, prefix);
+
+    const auto outcome = bench.run({"scripts/uninstall.sh", build.string()});
+    EXPECT_NE(outcome.output.find("Left " + installed.build().string() + ": others may change " +
+                                  (prefix / "lib").string() + "."),
+              std::string::npos)
+        << outcome.output;
+    EXPECT_FALSE(running.waitForExit(std::chrono::milliseconds(300)).has_value());
 }
 
 // Under sudo, root acts for the user who ran it: the lists in their build folder are theirs to have
@@ -666,40 +731,74 @@ TEST(Install, RootTakesTheListsOfABuildFolderOfTheUserWhoRanSudoOnly) {
     }
 }
 
-// `sudo scripts/install.sh /usr/local` by a user whose checkout was made under Debian's umask 002
-// and private group: root judges the scripts it runs and installs; the configure and the build
-// are the user's, and nothing of root's is left in their checkout, the lists of the install
-// included; its uninstall through sudo takes what the copy wrote for the user out of their home.
-// The stand-in compiles nothing, and the accounts are the test's own (nss_wrapper).
-TEST(Install, ThroughSudoTheUserBuildsAndRootInstallsLeavingNothingOfRootsInTheCheckout) {
-    if (::geteuid() != 0) GTEST_SKIP() << "only root acts for the user who ran sudo";
+// Whether this run can give a child accounts of the test's own.
+bool canWrapAccounts() {
     void* wrapper = ::dlopen("libnss_wrapper.so", RTLD_LAZY | RTLD_LOCAL);
-    if (wrapper == nullptr) GTEST_SKIP() << "libnss-wrapper is missing";
-    ::dlclose(wrapper);
-    constexpr unsigned user = test::kThirdUser;
-    const std::string id = std::to_string(user);
-    test::TempDir accounts;
-    ::chmod(accounts.path().c_str(), 0755);
-    test::writeFile(accounts.path() / "passwd", "root:x:0:0:root:/root:/bin/sh\ndana:x:" + id + ":" + id +
-                                                    ":dana:" + accounts.path().string() + ":/bin/sh\n");
-    test::writeFile(accounts.path() / "group", "root:x:0:\ndana:x:" + id + ":\n");
-    ScriptBench bench;
-    bench.standInBuild();
-    for (const auto& entry : fs::recursive_directory_iterator(bench.checkout())) {
-        if (!entry.is_symlink()) fs::permissions(entry.path(), fs::perms::group_write, fs::perm_options::add);
-        ASSERT_EQ(::lchown(entry.path().c_str(), user, user), 0);
+    if (wrapper != nullptr) ::dlclose(wrapper);
+    return wrapper != nullptr;
+}
+
+// dana, whom only the test's own account files know (nss_wrapper), with a group of her own and
+// Debian's umask 002: her checkout, and what a script run as her, or through sudo for her, has in
+// its environment.
+class Dana {
+public:
+    static constexpr unsigned kUid = test::kThirdUser;
+
+    Dana() {
+        const std::string id = std::to_string(kUid);
+        ::chmod(accounts_.path().c_str(), 0755);
+        test::writeFile(accounts_.path() / "passwd", "root:x:0:0:root:/root:/bin/sh\ndana:x:" + id + ":" + id +
+                                                         ":dana:" + home().string() + ":/bin/sh\n");
+        test::writeFile(accounts_.path() / "group", "root:x:0:\ndana:x:" + id + ":\n");
     }
-    ASSERT_EQ(::chown(bench.checkout().c_str(), user, user), 0);
-    fs::permissions(bench.checkout(), fs::perms::group_write, fs::perm_options::add);
-    test::TempDir prefix;
+
+    fs::path home() const { return accounts_.path(); }
+
+    // Gives her the checkout, her group writing it as her umask has it.
+    static void takeOver(const fs::path& checkout) {
+        for (const auto& entry : fs::recursive_directory_iterator(checkout)) {
+            if (!entry.is_symlink()) fs::permissions(entry.path(), fs::perms::group_write, fs::perm_options::add);
+            ASSERT_EQ(::lchown(entry.path().c_str(), kUid, kUid), 0);
+        }
+        ASSERT_EQ(::chown(checkout.c_str(), kUid, kUid), 0);
+        fs::permissions(checkout, fs::perms::group_write, fs::perm_options::add);
+    }
 
     // The uninstall program of a sanitizer build runs with the accounts' library loaded first.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    const std::map<std::string, std::string> sudo{
-        {"SUDO_UID", id}, {"SUDO_GID", id}, {"SUDO_USER", "dana"}, {"LD_PRELOAD", "libnss_wrapper.so"},
-        {"NSS_WRAPPER_PASSWD", (accounts.path() / "passwd").string()},
-        {"NSS_WRAPPER_GROUP", (accounts.path() / "group").string()}, {"UNREGISTER", QUILLFEN_UNREGISTER},
-        {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":verify_asan_link_order=0"}};
+    std::map<std::string, std::string> environment(bool throughSudo) const {
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        std::map<std::string, std::string> variables{
+            {"LD_PRELOAD", "libnss_wrapper.so"}, {"NSS_WRAPPER_PASSWD", (accounts_.path() / "passwd").string()},
+            {"NSS_WRAPPER_GROUP", (accounts_.path() / "group").string()}, {"UNREGISTER", unregisterProgram().string()},
+            {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":verify_asan_link_order=0"}};
+        if (throughSudo) {
+            const std::string id = std::to_string(kUid);
+            variables.insert({{"SUDO_UID", id}, {"SUDO_GID", id}, {"SUDO_USER", "dana"}});
+        }
+        return variables;
+    }
+
+private:
+    test::TempDir accounts_;
+};
+
+// `sudo scripts/install.sh /usr/local` by a user whose checkout was made under Debian's umask 002
+// and private group: root judges the checkout it builds and installs; the configure and the build
+// are the user's, and nothing of root's is left in their checkout, the lists of the install
+// included; its uninstall through sudo takes what the copy wrote for the user out of their home.
+// The stand-in compiles nothing.
+TEST(Install, ThroughSudoTheUserBuildsAndRootInstallsLeavingNothingOfRootsInTheCheckout) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root acts for the user who ran sudo";
+    if (!canWrapAccounts()) GTEST_SKIP() << "libnss-wrapper is missing";
+    const Dana dana;
+    const std::string id = std::to_string(Dana::kUid);
+    ScriptBench bench;
+    bench.standInBuild();
+    Dana::takeOver(bench.checkout());
+    test::TempDir prefix;
+
+    const auto sudo = dana.environment(true);
     const auto outcome = bench.run({"scripts/install.sh", prefix.path().string()}, sudo);
     ASSERT_EQ(outcome.status, 0) << outcome.output;
     std::vector<std::string> asWhom;
@@ -709,10 +808,10 @@ TEST(Install, ThroughSudoTheUserBuildsAndRootInstallsLeavingNothingOfRootsInTheC
 
     // Removed through sudo again: what the copy wrote for the user is looked for in their home, not
     // in root's.
-    const auto autostart = accounts.path() / ".config/autostart" / LoginItem::autostartFile().filename();
+    const auto autostart = dana.home() / ".config/autostart" / LoginItem::autostartFile().filename();
     test::writeFile(autostart, *LoginItem::desktopEntry(RunningCopy::Installation{prefix.path()}.launcher()));
     for (const auto& made : {autostart.parent_path().parent_path(), autostart.parent_path(), autostart})
-        ASSERT_EQ(::chown(made.c_str(), user, user), 0);
+        ASSERT_EQ(::chown(made.c_str(), Dana::kUid, Dana::kUid), 0);
     const auto removed = bench.run({"scripts/uninstall.sh", prefix.path().string()}, sudo);
     EXPECT_EQ(removed.status, 0) << removed.output;
     EXPECT_FALSE(fs::exists(autostart)) << removed.output;
@@ -721,6 +820,99 @@ TEST(Install, ThroughSudoTheUserBuildsAndRootInstallsLeavingNothingOfRootsInTheC
         struct stat info {};
         EXPECT_TRUE(::lstat(entry.path().c_str(), &info) == 0 && info.st_uid != 0) << entry.path();
     }
+}
+
+// Root runs and installs what is built from the user's checkout: where someone else could change
+// any of it, root runs nothing, whether the user calls sudo or the script does, and the refusal
+// names the place before anything has run (no stand-in notes a call).
+TEST(Install, ACheckoutOthersCouldChangeAnywhereIsRefusedBeforeAnythingRunsHoweverSudoIsCalled) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+    if (!canWrapAccounts()) GTEST_SKIP() << "libnss-wrapper is missing";
+    const struct {
+        const char* what;
+        // Lays the checkout out; the place the refusal names.
+        std::function<fs::path(const fs::path&)> layOut;
+        const char* who;
+    } cases[] = {
+        {"another user's header in a folder open to all",
+         [](const fs::path& checkout) {
+             const auto open = checkout / "app/Unregister/Support";
+             test::writeFile(open / "PathWalk.h", "#include_next <Support/PathWalk.h>\n");
+             ::chmod(open.c_str(), 01777);
+             test::giveToAnotherUser(open / "PathWalk.h");
+             return open;
+         },
+         "Every user may write it."},
+        {"another user's build folder in a checkout open to all",
+         [](const fs::path& checkout) {
+             fs::remove_all(checkout / "build/install");
+             test::writeFile(checkout / "build/install/CMakeCache.txt",
+                             "CMAKE_CXX_COMPILER_LAUNCHER:STRING=/tmp/theirs.sh\n");
+             for (const auto& theirs : {checkout / "build/install/CMakeCache.txt", checkout / "build/install"})
+                 test::giveToAnotherUser(theirs);
+             ::chmod(checkout.c_str(), 0777);
+             return checkout;
+         },
+         "Every user may write it."},
+        {"an access list on the script that installs the packages",
+         [](const fs::path& checkout) {
+             test::letAnotherUserWrite(checkout / "scripts/install-deps.sh");
+             return checkout / "scripts/install-deps.sh";
+         },
+         "An access list lets others write it."},
+        {"an access list on a folder deep in the tree",
+         [](const fs::path& checkout) {
+             const auto deep = checkout / "core/Support/deep/er";
+             fs::create_directories(deep);
+             for (const auto& made : {deep.parent_path(), deep})
+                 EXPECT_EQ(::chown(made.c_str(), Dana::kUid, Dana::kUid), 0);
+             test::letAnotherUserWrite(deep);
+             return deep;
+         },
+         "An access list lets others write it."},
+    };
+    const Dana dana;
+    test::TempDir prefix;
+    ::chmod(prefix.path().c_str(), 0755);
+    if (!test::letAnotherUserWrite(prefix.path())) GTEST_SKIP() << "this file system keeps no access lists";
+    ::removexattr(prefix.path().c_str(), "system.posix_acl_access");
+    for (const auto& c : cases) {
+        for (const bool throughSudo : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (throughSudo ? ", through sudo" : ", calling sudo"));
+            ScriptBench bench;
+            fs::create_directories(bench.checkout() / "core/Support");
+            Dana::takeOver(bench.checkout());
+            const auto place = c.layOut(bench.checkout());
+            const auto outcome =
+                bench.run({"scripts/install.sh", prefix.path().string()}, dana.environment(throughSudo),
+                          throughSudo ? std::nullopt : std::optional<unsigned>(Dana::kUid));
+            EXPECT_EQ(outcome.status, 1);
+            for (const std::string& said : {"others may change " + place.string() + ",", std::string(c.who)})
+                EXPECT_NE(outcome.output.find(said), std::string::npos) << said << "\n" << outcome.output;
+            EXPECT_EQ(bench.noted(), std::vector<std::vector<std::string>>{});
+        }
+    }
+}
+
+// A folder outside the checkout that looks like one of its build folders (a cache, the lists, a
+// program at the uninstall program's name), named as the place to remove: it is a prefix's name,
+// where this checkout installed nothing, and nothing of it runs.
+TEST(Install, AFolderOutsideTheCheckoutIsAPrefixToTheUninstallWhateverItHolds) {
+    ScriptBench bench;
+    test::TempDir elsewhere;
+    const auto lookalike = elsewhere.path() / "apps";
+    const auto ran = elsewhere.path() / "ran";
+    test::writeFile(lookalike / "CMakeCache.txt", "CMAKE_INSTALL_PREFIX:PATH=" + lookalike.string() + "\n");
+    test::writeFile(lookalike / "install_manifest.txt", (lookalike / "bin/quillfen").string());
+    test::writeFile(lookalike / "app/quillfen_unregister", "#!/bin/sh\ntouch '" + ran.string() + "'\n");
+    fs::permissions(lookalike / "app/quillfen_unregister", fs::perms::owner_all);
+
+    const auto outcome = bench.run({"scripts/uninstall.sh", lookalike.string()});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.output.find("Nothing to uninstall: this checkout has installed no copy in " + lookalike.string()),
+              std::string::npos)
+        << outcome.output;
+    EXPECT_FALSE(fs::exists(ran));
 }
 
 // Root with no sudo caller builds the checkout itself, and a line anyone else could add there would
@@ -788,7 +980,7 @@ TEST(Install, TwoPrefixesFromOneCheckoutAreEachRemovedWithTheUsersEntriesOfTheir
     ScriptBench bench;
     bench.standInBuild();
     const std::map<std::string, std::string> variables{{"HOME", home.path().string()},
-                                                       {"UNREGISTER", QUILLFEN_UNREGISTER}};
+                                                       {"UNREGISTER", unregisterProgram().string()}};
     const auto homeBefore = listing(home.path());
     for (const auto& installation : {local, other})
         ASSERT_EQ(bench.run({"scripts/install.sh", installation.prefix.string()}, variables).status, 0);
@@ -817,6 +1009,87 @@ TEST(Install, TwoPrefixesFromOneCheckoutAreEachRemovedWithTheUsersEntriesOfTheir
     auto left = homeBefore;
     left.insert(".local/share/org.quillfen.Quillfen/");
     EXPECT_EQ(listing(home.path()), left);
+}
+
+// As the user, seeing the test's accounts: whether each of the paths after the first holds by the
+// program's judge, then by the scripts' (the first path, a copy of scripts/handoff.sh), as
+// "held" or "refused", a line each.
+[[maybe_unused]] const bool kJudgedTwice =
+    test::registerChildStep("judge-twice", [](const std::vector<std::string>& arguments) {
+        const auto verdict = [](bool held) { return held ? "held" : "refused"; };
+        std::string said;
+        for (auto path = arguments.begin() + 1; path != arguments.end(); ++path) {
+            test::ChildProcess shell({"/bin/bash", "-c",
+                                      "source \"$1\"; _handoff_local_accounts=$NSS_WRAPPER_PASSWD "
+                                      "handoff_gid=$(_handoff_own_group); handoff_judge \"$2\"",
+                                      "judge", arguments.front(), *path},
+                                     {{"SUDO_UID", ""}});
+            const auto status = shell.waitForExit(test::kPatience);
+            said += std::string(verdict(PathWalk::whyOthersCouldChange(*path).empty())) + " " +
+                    verdict(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0) + "\n";
+        }
+        return said;
+    });
+
+// What the install asks of a prefix (the program's judge) and what the scripts ask of a checkout
+// and a build folder (the shell's) is one question: on every layout both give one answer, the
+// stricter where they once differed.
+TEST(Install, TheProgramsJudgeAndTheScriptsJudgeGiveOneVerdictOnEveryLayout) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can lay out folders of other users and groups";
+    constexpr unsigned ada = test::kThirdUser, bob = test::kAnotherUser;
+    test::TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    const auto root = dir.path();
+    const auto made = [](const fs::path& folder, unsigned owner, unsigned group, mode_t mode) {
+        fs::create_directories(folder);
+        EXPECT_EQ(::chown(folder.c_str(), owner, group), 0);
+        ::chmod(folder.c_str(), mode);
+        return folder;
+    };
+    // Her home and its bin, 0775 of her own group (umask 002).
+    const auto home = made(root / "home", ada, ada, 0775);
+    const auto bin = made(home / "bin", ada, ada, 0775);
+    const auto sticky = made(root / "sticky", 0, 0, 01777);
+    made(sticky / "hers", ada, ada, 0755);
+    made(root / "team", 0, 2002, 0775);
+    const auto listed = made(home / "listed", ada, ada, 0755);
+    if (!test::letAnotherUserWrite(listed)) GTEST_SKIP() << "this file system keeps no access lists";
+    const auto link = [](const fs::path& target, const fs::path& at, unsigned owner) {
+        fs::create_symlink(target, at);
+        EXPECT_EQ(::lchown(at.c_str(), owner, owner), 0);
+        return at;
+    };
+    const struct {
+        const char* what;
+        fs::path path;
+        bool held;
+    } cases[] = {
+        {"the user's own 0775 private group on the way", bin / "quillfen", true},
+        {"a sticky folder open to everyone as the place itself", sticky, false},
+        {"a sticky folder open to everyone on the way", sticky / "hers/quillfen", true},
+        {"a folder whose group has another member", root / "team/quillfen", false},
+        {"a folder of the user's own group with an access list", listed / "quillfen", false},
+        {"another user's link in a sticky folder", link(bin, sticky / "bobs", bob) / "quillfen", false},
+        {"another user's link in a folder of the user's alone", link(bin, home / "bobs", bob) / "quillfen", true},
+        {"a link to a name not made yet in a sticky folder", link(sticky / "later", home / "later", ada), false},
+        {"a link to a name not made yet in a folder of the user's", link(bin / "later", home / "soon", ada), true},
+    };
+    std::vector<std::string> arguments{(root / "handoff.sh").string()};
+    fs::copy_file(QUILLFEN_SOURCE_DIR "/scripts/handoff.sh", arguments.front());
+    for (const auto& c : cases)
+        arguments.push_back(c.path.string());
+    const test::WrappedAccounts accounts("root:x:0:0::/root:/bin/sh\nada:x:65533:65533::/home/ada:/bin/sh\n"
+                                         "bob:x:65534:65534::/home/bob:/bin/sh\n",
+                                         "root:x:0:\nada:x:65533:\nbob:x:65534:\nteam:x:2002:ada,bob\n");
+    const auto said = accounts.run("judge-twice", ada, ada, arguments);
+    ASSERT_TRUE(said) << "the child could not judge: is libnss-wrapper installed?";
+    std::istringstream lines(*said);
+    for (const auto& c : cases) {
+        std::string line;
+        std::getline(lines, line);
+        const std::string verdict = c.held ? "held" : "refused";
+        EXPECT_EQ(line, verdict + " " + verdict) << c.what;
+    }
 }
 
 }  // namespace

@@ -121,9 +121,15 @@ void DesktopSession::SetUp() {
     env_.push_back(std::make_unique<ScopedEnv>("DBUS_SESSION_BUS_ADDRESS", bus_->address()));
     env_.push_back(std::make_unique<ScopedEnv>("DBUS_SYSTEM_BUS_ADDRESS", bus_->address()));
     env_.push_back(std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb"));
-    windowManager_ = std::make_unique<ChildProcess>(std::vector<std::string>{"openbox", "--sm-disable"});
-    tray_ = std::make_unique<ChildProcess>(std::vector<std::string>{"trayer", "--edge", "top", "--align", "right",
-                                                                     "--height", "24", "--widthtype", "request"});
+    // The desktop's own programs read the machine's settings (openbox its rc.xml in /etc/xdg),
+    // which a test's home keeps from everything else.
+    const std::map<std::string, std::string> machine{{"XDG_CONFIG_DIRS", "/etc/xdg"},
+                                                     {"XDG_DATA_DIRS", "/usr/local/share:/usr/share"}};
+    windowManager_ = std::make_unique<ChildProcess>(std::vector<std::string>{"openbox", "--sm-disable"}, machine);
+    tray_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--height", "24", "--widthtype",
+                                 "request"},
+        machine);
     // The tray is up once it owns the tray selection of screen 0.
     Display* x = XOpenDisplay(display_->name().c_str());
     if (x == nullptr) {

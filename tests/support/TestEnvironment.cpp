@@ -63,6 +63,9 @@ TestHome::TestHome() {
     env_.push_back(std::make_unique<ScopedEnv>("XDG_DATA_HOME", (root / ".local/share").string()));
     env_.push_back(std::make_unique<ScopedEnv>("XDG_CACHE_HOME", (root / ".cache").string()));
     env_.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", (root / ".config").string()));
+    // The machine's own folders would show a copy installed there (its menu entry, its settings).
+    env_.push_back(std::make_unique<ScopedEnv>("XDG_DATA_DIRS", (root / "system/share").string()));
+    env_.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_DIRS", (root / "system/etc/xdg").string()));
 }
 
 std::filesystem::path TestHome::dataDirectory() const {

@@ -32,8 +32,10 @@ WrappedAccounts::WrappedAccounts(std::string_view passwd, std::string_view group
     : directory_(std::move(directory)) {
     writeFile(dir_.path() / "passwd", passwd);
     writeFile(dir_.path() / "group", group);
-    // Read by the child once it has become the user.
-    for (const char* name : {"passwd", "group"})
+    // Read by the child once it has become the user, as is the account source: the build it comes
+    // from may lie below a folder only its owner may enter (root's home).
+    if (directory_) std::filesystem::copy_file(QUILLFEN_DIRECTORY_ACCOUNTS, dir_.path() / "directory.so");
+    for (const char* name : {"passwd", "group", "directory.so"})
         ::chmod((dir_.path() / name).c_str(), 0644);
     ::chmod(dir_.path().c_str(), 0755);
 }
@@ -58,7 +60,7 @@ std::optional<std::string> WrappedAccounts::run(const std::string& name, unsigne
         {"ASAN_OPTIONS", withOption("ASAN_OPTIONS", ":verify_asan_link_order=0")},
         {"TSAN_OPTIONS", withOption("TSAN_OPTIONS", ":report_bugs=0")}};
     if (directory_) {
-        environment.insert({{"NSS_WRAPPER_MODULE_SO_PATH", QUILLFEN_DIRECTORY_ACCOUNTS},
+        environment.insert({{"NSS_WRAPPER_MODULE_SO_PATH", (dir_.path() / "directory.so").string()},
                             {"NSS_WRAPPER_MODULE_FN_PREFIX", "directory"},
                             {"QUILLFEN_DIRECTORY_ACCOUNT", directory_->account},
                             {"QUILLFEN_DIRECTORY_GROUP", directory_->group},
