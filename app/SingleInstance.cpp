@@ -20,8 +20,22 @@ bool isOneShotRun(const Environment& environment) {
     return environment.count("TAVRYN_DEMO_NUDGE") != 0 || environment.count("TAVRYN_QA_WINDOW_CYCLE") != 0;
 }
 
+namespace {
+
+constexpr const char* kLockName = "singleton.lock";
+
+int lockWithoutWaiting(int fd, int operation) {
+    int result;
+    do {
+        result = ::flock(fd, operation | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    return result;
+}
+
+}  // namespace
+
 Lock acquire(const std::filesystem::path& folder) {
-    const auto path = folder / "singleton.lock";
+    const auto path = folder / kLockName;
     // A folder that is not ours alone (another's link, another user's folder) holds no lock of ours.
     if (auto error = SafeFile::makePrivateFolder(folder))
         return {Outcome::unguarded, "cannot keep " + path.string() + " there: " + error.message()};
@@ -32,17 +46,21 @@ Lock acquire(const std::filesystem::path& folder) {
         return {Outcome::unguarded, "cannot open " + path.string() + ": " +
                                         (opened.refusal.empty() ? std::strerror(opened.error) : opened.refusal)};
     const int fd = opened.fd;
-    int result;
-    do {
-        result = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (result != 0 && errno == EINTR);
-    if (result == 0) return {Outcome::held, {}};
+    if (lockWithoutWaiting(fd, LOCK_EX) == 0) return {Outcome::held, {}};
     const int error = errno;
     ::close(fd);
     // Only a lock held by another instance means another instance; any other failure (a
     // file system without locks, say) must not keep the application from running at all.
     if (error == EWOULDBLOCK) return {Outcome::heldElsewhere, {}};
     return {Outcome::unguarded, "cannot lock " + path.string() + ": " + std::strerror(error)};
+}
+
+bool isHeld(const std::filesystem::path& folder) {
+    const auto opened = SafeFile::openOwn(folder / kLockName, O_RDONLY);
+    if (opened.fd < 0) return false;
+    const bool held = lockWithoutWaiting(opened.fd, LOCK_SH) != 0 && errno == EWOULDBLOCK;
+    ::close(opened.fd);
+    return held;
 }
 
 }  // namespace quillfen::SingleInstance

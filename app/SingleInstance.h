@@ -32,4 +32,8 @@ struct Lock {
 // descriptor of a held lock stays open, deliberately, until the process ends.
 Lock acquire(const std::filesystem::path& folder);
 
+// Whether an instance holds the lock in `folder` now. Its file is never to be removed then: the
+// next start would make another and run beside it.
+bool isHeld(const std::filesystem::path& folder);
+
 }  // namespace quillfen::SingleInstance

@@ -68,5 +68,26 @@ fi
 "${asCaller[@]}" touch -- "$build/install_manifest.txt" "$build/install_folders.txt" 2>/dev/null || true
 # CMake's list of every file it installed says nothing about how to start them.
 "${owner[@]}" cmake --install "$PWD/$build" >/dev/null
-echo "Installed in $prefix. Start it from your desktop's application menu (\"Quillfen\"), or by its path:"
-echo "    $prefix/bin/quillfen"
+
+# The desktop's menu lists the entries below its data folders: XDG_DATA_DIRS (by default
+# /usr/local/share and /usr/share) and the user's own (~/.local/share). XDG says a relative one is
+# to be ignored.
+home=$HOME
+((${#asCaller[@]} == 0)) || home=$handoff_home
+menuReads=()
+IFS=: read -r -a menuReads <<<"${XDG_DATA_DIRS:-/usr/local/share:/usr/share}"
+menuReads+=("${XDG_DATA_HOME:-$home/.local/share}" "$home/.local/share")
+shown=
+for folder in "${menuReads[@]}"; do
+    [[ $folder == /* && $(realpath -m -s -- "$folder") == "$prefix/share" ]] && shown=1
+done
+if [[ -n $shown ]]; then
+    echo "Installed in $prefix. Start it from your desktop's application menu (\"Quillfen\"), or by its path:"
+    echo "    $prefix/bin/quillfen"
+else
+    echo "Installed in $prefix. Start it by its path:"
+    echo "    $prefix/bin/quillfen"
+    echo "Your desktop's menu does not read $prefix/share: it lists Quillfen for you once you have started it" \
+        "so (it then adds itself to your menu), or for every session that has $prefix/share in XDG_DATA_DIRS" \
+        "(in ~/.profile, say: export XDG_DATA_DIRS=\"$prefix/share:\${XDG_DATA_DIRS:-/usr/local/share:/usr/share}\")."
+fi

@@ -91,13 +91,16 @@ if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
     handoff_judge_tree "$PWD" || handoff_refuse
 fi
 # The keep-alive service goes first, so that nothing starts the application again while it goes.
-"${asCaller[@]}" "$unregister" "$prefix" || true
+"${asCaller[@]}" "$unregister" --keep-alive "$prefix" || true
 # Then the running copies end and the installed files go. As root it acts only through folders
 # that root alone may write, and on the installed build only when it holds an installed build's
 # information: another member of a group that may write the prefix (Debian's staff in /usr/local)
 # could rename any folder there to the build's name, or link the program's name to any other. What
 # it leaves so, it names; such a prefix's files are then for its owner to remove.
 "${owner[@]}" "$unregister" --installed "$prefix" "$build" "$stage"
+# Last, what the copy wrote for the user: its own entries, and what every copy shares once no
+# other stays (the single-instance lock of a copy that runs is never taken from under it).
+"${asCaller[@]}" "$unregister" "$prefix" || true
 
 # XDG says a relative value is invalid and must be ignored.
 xdg() { if [[ ${!1:-} == /* ]]; then echo "${!1}"; else echo "$2"; fi; }

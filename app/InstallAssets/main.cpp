@@ -57,12 +57,20 @@ int main(int argc, char** argv) {
     if (argc < 4) return fail("usage: quillfen_install_assets OUTPUT_FOLDER LAUNCHER SIZE...");
     // Drawn without a display, whatever the build's environment says.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const fs::path output = argv[1];
+    std::error_code ec;
+    // Without a session (a build through sudo) Qt would make a runtime folder of its own in the
+    // temporary folder and leave it there: the build keeps one in its own folder instead.
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime == nullptr || *runtime == '\0') {
+        const auto own = output / ".runtime";
+        fs::create_directories(own, ec);
+        fs::permissions(own, fs::perms::owner_all, ec);
+        setenv("XDG_RUNTIME_DIR", own.c_str(), 1);
+    }
     QGuiApplication app(argc, argv);
 
-    const fs::path output = argv[1];
     const auto entry = DesktopEntry::text(argv[2]);
     if (!entry) return fail(std::string("no desktop entry can start ") + argv[2]);
-    std::error_code ec;
     fs::create_directories(output, ec);
     std::ofstream file(output / DesktopEntry::kFileName, std::ios::binary | std::ios::trunc);
     file << *entry;

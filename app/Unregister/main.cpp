@@ -5,17 +5,19 @@
 // when it names the installation, and a setting only when it is the one the application put in.
 // It says what it did and what it had to leave, one line each.
 //
-//   quillfen_unregister [PREFIX]
+//   quillfen_unregister [--keep-alive] [PREFIX]
 //       for the installation below PREFIX (by default the prefix this was built for): the
-//       keep-alive service and its wrapper, the autostart and menu entries (the menu folder's
-//       desktop database brought up to date after), the cache folder with the updater's builds
-//       and the single-instance lock, the stone's status line and prompt hook in Claude Code's
-//       settings with the two scripts they run (the user's own status line back, where ours
-//       replaced it), and the application as the handler of tavryn-stone: addresses (with a
-//       mimeapps.list that held nothing else, and only where no entry of another copy answers it).
-//       A folder that held nothing but an entry it removed goes too. Succeeds either way.
+//       keep-alive service and its wrapper (with --keep-alive, nothing more), the autostart and
+//       menu entries (the menu folder's desktop database brought up to date after), and the
+//       application as the handler of tavryn-stone: addresses (with a mimeapps.list that held
+//       nothing else, and only where no entry of another copy answers it). What every copy
+//       shares goes only with the last: the cache folder with the updater's builds and the
+//       single-instance lock, the stone's status line and prompt hook in Claude Code's settings
+//       with the two scripts they run (the user's own status line back, where ours replaced
+//       it). A folder that held nothing but an entry it removed goes too. Succeeds either way.
 //   quillfen_unregister --installed PREFIX BUILD_FOLDER [STAGE]
-//       ends the processes that run the installed program, then removes the files
+//       ends the processes that run the installed program (and waits a while for them to have
+//       ended), then removes the files
 //       BUILD_FOLDER/install_manifest.txt names, the installed build as an update may have left
 //       it, and the folders BUILD_FOLDER/install_folders.txt names that are empty then, each below
 //       STAGE (the install's DESTDIR) when one is given, and each only below PREFIX; then those
@@ -30,6 +32,7 @@
 //       copy it installs can be removed under the same rules.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -40,6 +43,7 @@
 #include <charconv>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -56,6 +60,7 @@
 #include "LoginItem.h"
 #include "RunningCopy.h"
 #include "SelfUpdater.h"
+#include "SingleInstance.h"
 #include "Signals/AgentLogFiles.h"
 #include "Support/PathWalk.h"
 #include "Support/Paths.h"
@@ -215,12 +220,30 @@ void removeOwnFolder(const fs::path& path, const std::string& what) {
     say("removed " + what + " " + path.string() + ".");
 }
 
-// The updater's builds, then the rest of the cache. A running copy holds the single-instance lock
-// until the uninstall ends it, moments later: the lock goes from under it all the same, as nothing
-// of ours starts another copy meanwhile (the service is stopped, the entries are gone).
+// The updater's builds, then the rest of the cache with the single-instance lock. The copies of
+// the installation that leaves have ended by now.
 void removeCache() {
     removeOwnFolder(SelfUpdater::Setup::runningCopy().workFolder, "the builds the updater kept in");
     removeOwnFolder(Paths::cacheDirectory(), "the application's cache folder");
+}
+
+// Whether anything is at `file`: what cannot be looked at is taken to be there.
+bool isThere(const fs::path& file) {
+    const auto found = PathWalk::walk(file, Kind::file);
+    return found.exists || !found.refusal.empty() || (found.error != 0 && found.error != ENOENT);
+}
+
+// Why another copy of the application stays for this user once the entries of `leaving` are gone,
+// or nothing: an entry at one of our names that starts another copy (the keep-alive wrapper and
+// the autostart entry are written by the copy that ran last; the desktop finds the menu entries of
+// every installed copy), or a copy that runs and holds the single-instance lock. What copies share
+// in the home goes only with the last of them.
+std::string anotherCopyStays(const RunningCopy::Installation& leaving) {
+    for (const auto& entry : {LaunchAgent::wrapperFile(), LoginItem::autostartFile()})
+        if (isThere(entry)) return entry.string() + " starts another copy";
+    if (const auto menu = DesktopEntry::entryOfAnotherCopy(leaving)) return menu->string() + " starts another copy";
+    if (SingleInstance::isHeld(Paths::cacheDirectory())) return "a copy of it is running";
+    return {};
 }
 
 void removeClaudeFace() {
@@ -266,26 +289,39 @@ void removeFromChoices(const RunningCopy::Installation& installation) {
 
 enum class Removing { file, emptyFolder, everything };
 
-// Asks every process that runs the installed program to quit. The program is the file itself
-// (its device and inode), found through the build folder's descriptor without following a link:
-// a name that someone turned to another program ends nobody. Each process is signalled through a
-// descriptor of its own, taken before its program is looked at, so a number taken again by
-// another process meanwhile is never signalled.
+// Long enough for a copy to write its journals and quit; one that takes longer is left to end.
+constexpr int kMostMillisecondsToQuit = 10000;
+
+// Asks every process that runs the installed program to quit, and waits until they have. The
+// program is the file itself (its device and inode), found through the build folder's
+// descriptor without following a link: a name that someone turned to another program ends
+// nobody. Each process is signalled through a descriptor of its own, taken before its program is
+// looked at, so a number taken again by another process meanwhile is never signalled.
 void endRunningCopies(int build) {
     const Fd bin(::openat(build, "bin", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat program {};
     if (!bin.ok() || ::fstatat(bin.get(), "quillfen", &program, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(program.st_mode))
         return;
     const Fd processes(::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    std::vector<pollfd> ending;
     for (const auto& name : PathWalk::namesIn(processes.get())) {
         pid_t pid = 0;
         const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
         if (error != std::errc() || end != name.data() + name.size() || pid <= 0) continue;
-        const Fd process(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+        Fd process(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
         struct stat running {};
         if (!process.ok() || ::fstatat(processes.get(), (name + "/exe").c_str(), &running, 0) != 0) continue;
-        if (running.st_dev == program.st_dev && running.st_ino == program.st_ino)
-            ::syscall(SYS_pidfd_send_signal, process.get(), SIGTERM, nullptr, 0);
+        if (running.st_dev != program.st_dev || running.st_ino != program.st_ino) continue;
+        if (::syscall(SYS_pidfd_send_signal, process.get(), SIGTERM, nullptr, 0) == 0)
+            ending.push_back({process.release(), POLLIN, 0});
+    }
+    // A process's descriptor reads as ready once it has ended.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMostMillisecondsToQuit);
+    for (auto& process : ending) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        while (::poll(&process, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0))) < 0 && errno == EINTR) {
+        }
+        ::close(process.fd);
     }
 }
 
@@ -434,7 +470,7 @@ int judge(const std::vector<std::string>& places) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    std::vector<std::string> arguments(argv + 1, argv + argc);
     if (!arguments.empty() && arguments.front() == "--judge")
         return judge(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
     if (!arguments.empty() && arguments.front() == "--installed") {
@@ -444,17 +480,26 @@ int main(int argc, char** argv) {
         }
         return removeInstalled(arguments[1], arguments[2], arguments.size() == 4 ? arguments[3] : std::string());
     }
+    const bool keepAliveOnly = !arguments.empty() && arguments.front() == "--keep-alive";
+    if (keepAliveOnly) arguments.erase(arguments.begin());
     if (arguments.size() > 1) {
-        std::fprintf(stderr, "usage: quillfen_unregister [PREFIX]\n");
+        std::fprintf(stderr, "usage: quillfen_unregister [--keep-alive] [PREFIX]\n");
         return 2;
     }
     const auto installation =
         arguments.empty() ? RunningCopy::recorded() : RunningCopy::Installation{fs::path(arguments.front())};
     auto runner = makeCommandRunner();
     removeKeepAlive(installation, *runner);
+    if (keepAliveOnly) return 0;
     removeEntries(installation, *runner);
-    removeCache();
-    removeClaudeFace();
+    if (const auto stays = anotherCopyStays(installation); !stays.empty()) {
+        say("left " + Paths::cacheDirectory().string() + " with its single-instance lock, and the stone's status "
+            "line and prompt hook in Claude Code with their two scripts in ~/.ostrel: they serve every copy of the "
+            "application, and another stays (" + stays + ").");
+    } else {
+        removeCache();
+        removeClaudeFace();
+    }
     removeFromChoices(installation);
     return 0;
 }

@@ -20,6 +20,7 @@
 #include "DesktopEntry.h"
 #include "LaunchAgent.h"
 #include "LoginItem.h"
+#include "SingleInstance.h"
 #include "Support/PathWalk.h"
 #include "UrlSchemeRegistration.h"
 #include "support/ChildProcess.h"
@@ -84,6 +85,19 @@ void makeBuildFolder(const fs::path& build, const fs::path& prefix, const std::s
     test::writeFile(build / "install_manifest.txt", manifest);
     fs::create_directories(build / "app");
     fs::create_symlink(unregisterProgram(), build / "app/quillfen_unregister");
+}
+
+// Through sudo a build has no session and no runtime folder: drawing the icon and the menu entry
+// keeps one in the build folder, and leaves nothing in the temporary folder.
+TEST(Install, TheAssetsAreDrawnWithoutASessionLeavingNothingOutsideTheBuildFolder) {
+    test::TempDir output, temporary;
+    EXPECT_EQ(makeCommandRunner()
+                  ->run("/usr/bin/env", {"-u", "XDG_RUNTIME_DIR", "TMPDIR=" + temporary.path().string(),
+                                         QUILLFEN_INSTALL_ASSETS, output.path().string(), "/opt/q/bin/quillfen", "16"})
+                  .status,
+              0);
+    EXPECT_TRUE(fs::exists(output.path() / DesktopEntry::kFileName));
+    EXPECT_EQ(listing(temporary.path()), std::set<std::string>{});
 }
 
 // A copy of the scripts and what they read beside them, run with a PATH on which cmake, ctest,
@@ -508,26 +522,49 @@ TEST(Install, TheApplicationsScriptsBuildAndInstallNothingThatOnlyTheTestsNeed) 
 }
 
 // A Debian user's umask is 002; what the install makes is all the same the user's alone to change.
-// CMake's list of the files it installed gives way to how to start the application.
+// CMake's list of the files it installed gives way to how to start the application: from the menu
+// where the desktop reads the prefix's menu folder, else by its path, and how the menu comes to
+// show it.
 TEST(Install, TheInstallMakesItsFolders0755UnderAnyUmaskAndEndsBySayingHowToStartIt) {
     ScriptBench bench;
-    test::TempDir prefix;
-    const auto made = prefix.path() / "share/applications";
     // As the real one does: it makes the folders it needs under the umask, and lists each file.
     const auto cmake = bench.tools() / "cmake";
     test::writeFile(cmake, "#!/bin/sh\nprintf '%s %s\\n' cmake \"$*\" >>\"$CALLS\"\n"
                            "[ \"$1\" != --install ] || { mkdir -p \"$MADE\" && echo \"-- Installing: $MADE/x\"; }\n");
     fs::permissions(cmake, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                fs::perms::others_read | fs::perms::others_exec);
-    const mode_t previous = ::umask(002);
-    const auto outcome = bench.run({"scripts/install.sh", prefix.path().string()}, {{"MADE", made.string()}});
-    ::umask(previous);
-    ASSERT_EQ(outcome.status, 0) << outcome.output;
-    for (const auto& folder : {made.parent_path(), made})
-        EXPECT_EQ(fs::status(folder).permissions(), fs::perms(0755)) << folder;
-    EXPECT_EQ(outcome.output.find("Installing:"), std::string::npos) << outcome.output;
-    EXPECT_NE(outcome.output.find("application menu (\"Quillfen\")"), std::string::npos) << outcome.output;
-    EXPECT_NE(outcome.output.find((prefix.path() / "bin/quillfen").string()), std::string::npos) << outcome.output;
+    const struct {
+        const char* what;
+        const char* prefix;   // below the bench's home
+        const char* dataDirs;  // {prefix} stands for the prefix
+        bool inTheMenu;
+    } cases[] = {
+        {"a prefix the desktop reads", "opt/q", "/usr/share:{prefix}/share/", true},
+        {"the user's own ~/.local", ".local", "/usr/share", true},
+        {"a prefix the desktop does not read", "opt/q", "/usr/share:{prefix}/share/more", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto prefix = bench.home() / c.prefix;
+        fs::remove_all(bench.home());
+        const auto made = prefix / "share/applications";
+        const mode_t previous = ::umask(002);
+        const auto outcome = bench.run({"scripts/install.sh", prefix.string()},
+                                       {{"MADE", made.string()},
+                                        {"XDG_DATA_DIRS", filledIn(c.dataDirs, {{"prefix", prefix}})}});
+        ::umask(previous);
+        ASSERT_EQ(outcome.status, 0) << outcome.output;
+        for (const auto& folder : {made.parent_path(), made})
+            EXPECT_EQ(fs::status(folder).permissions(), fs::perms(0755)) << folder;
+        EXPECT_EQ(outcome.output.find("Installing:"), std::string::npos) << outcome.output;
+        EXPECT_NE(outcome.output.find("\n    " + (prefix / "bin/quillfen").string() + "\n"), std::string::npos)
+            << outcome.output;
+        EXPECT_EQ(outcome.output.find("application menu (\"Quillfen\")") != std::string::npos, c.inTheMenu)
+            << outcome.output;
+        EXPECT_EQ(outcome.output.find("export XDG_DATA_DIRS=\"" + (prefix / "share").string() + ":") != std::string::npos,
+                  !c.inTheMenu)
+            << outcome.output;
+    }
 }
 
 TEST(Install, WithoutSudoAPlaceTheUserCannotWriteIsNamedWithWhatToDoBeforeAnythingIsBuilt) {
@@ -1091,6 +1128,65 @@ TEST(Install, TheProgramsJudgeAndTheScriptsJudgeGiveOneVerdictOnEveryLayout) {
         EXPECT_EQ(line, verdict + " " + verdict) << c.what;
     }
 }
+
+#ifdef QUILLFEN_APP_EXECUTABLE
+// Two copies of one user: one installed elsewhere, and her own in ~/.local, which wrote the
+// keep-alive and autostart entries when it started last and runs now. Removing the other leaves
+// what both share (the cache with the lock the running copy holds, the face in Claude Code and its
+// scripts), and a second start of the copy that stays still ends at once; removing that one, the
+// last, takes the rest.
+TEST(Install, RemovingOneCopyLeavesWhatTheCopyThatStaysSharesWithItUntilTheLastGoes) {
+    test::TestHome home;
+    const RunningCopy::Installation stays{home.path() / ".local"};
+    test::TempDir elsewhere;
+    const RunningCopy::Installation leaves{elsewhere.path() / "opt"};
+    ScriptBench bench;
+    bench.standInBuild();
+    auto variables = homeVariables();
+    variables["UNREGISTER"] = unregisterProgram().string();
+    for (const auto& installation : {leaves, stays})
+        ASSERT_EQ(bench.run({"scripts/install.sh", installation.prefix.string()}, variables).status, 0);
+    fs::copy_file(QUILLFEN_BINARY, stays.build() / "bin/quillfen", fs::copy_options::overwrite_existing);
+    test::writeFile(DesktopEntry::userFile(), *DesktopEntry::text(stays.launcher()));
+    test::RecordingCommandRunner systemctl;
+    ASSERT_TRUE(LaunchAgent::install(systemctl, stays));
+    ASSERT_EQ(LoginItem::enable(stays), LoginItem::State::enabled);
+    ASSERT_EQ(ClaudeFaceInstaller::install(home.path(), ClaudeFaceScripts::bundled, test::at("2026-01-05T14:00:00Z"))
+                  .settings,
+              ClaudeFaceInstaller::SettingsOutcome::written);
+    test::VirtualDisplay display;
+    test::TempDir runtime;
+    const std::map<std::string, std::string> desktop{
+        {"DISPLAY", display.name()}, {"XDG_RUNTIME_DIR", runtime.path().string()},
+        {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (runtime.path() / "none").string()}};
+    test::ChildProcess running({stays.launcher().string()}, desktop);
+    const auto cache = home.path() / ".cache/org.quillfen.Quillfen";
+    ASSERT_TRUE(test::waitUntil([&] { return SingleInstance::isHeld(cache); }));
+    const auto settings = test::readFile(home.path() / ".claude/settings.json");
+
+    const auto first = bench.run({"scripts/uninstall.sh", leaves.prefix.string()}, variables);
+    EXPECT_EQ(first.status, 0) << first.output;
+    EXPECT_NE(first.output.find("another stays (" + LaunchAgent::wrapperFile().string() + " starts another copy)"),
+              std::string::npos)
+        << first.output;
+    EXPECT_TRUE(SingleInstance::isHeld(cache));
+    const char* const scripts[] = {"prompt-cadence-hook.sh", "statusline-mirror.sh"};
+    for (const auto& script : scripts)
+        EXPECT_TRUE(fs::exists(home.familyDirectory() / script)) << script;
+    EXPECT_EQ(test::readFile(home.path() / ".claude/settings.json"), settings);
+    test::ChildProcess second({stays.launcher().string()}, desktop);
+    const auto ended = second.waitForExit(test::kPatience);
+    EXPECT_TRUE(ended && WIFEXITED(*ended) && WEXITSTATUS(*ended) == 0);
+    EXPECT_TRUE(running.running());
+
+    const auto last = bench.run({"scripts/uninstall.sh", stays.prefix.string()}, variables);
+    EXPECT_EQ(last.status, 0) << last.output;
+    EXPECT_FALSE(running.running());
+    EXPECT_FALSE(fs::exists(cache));
+    for (const auto& script : scripts)
+        EXPECT_FALSE(fs::exists(home.familyDirectory() / script)) << script;
+}
+#endif
 
 }  // namespace
 }  // namespace quillfen
