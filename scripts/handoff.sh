@@ -5,12 +5,11 @@
 # Nobody could when every folder from / is root's or the user's, one that others may write is
 # sticky with the next step root's or the user's, a link on the way leads where the same holds,
 # and the place itself is root's or the user's and nobody else may write it. Others are other
-# users, any group but the user's own, and whoever an access list names. A refusal says where,
-# who could change it (handoff_who) and what would clear it (handoff_clear).
+# users, any group but the user's own, and whoever an access list names. A refusal names every
+# place that stands in the way at once, who could change it, and the commands that clear it all.
 
 # The user root acts for: under sudo, the one who ran it.
 if [[ $EUID -eq 0 && ${SUDO_UID:-} =~ ^[1-9][0-9]*$ ]]; then handoff_uid=$SUDO_UID; else handoff_uid=$EUID; fi
-handoff_why='' handoff_who='' handoff_clear=''
 
 # What root need not do itself (configure, build, the user's own entries) runs as the user root acts
 # for, with their groups and home (handoff_home), so that nothing of root's is left in their
@@ -45,6 +44,24 @@ _handoff_own_group() {
 }
 handoff_gid=$(_handoff_own_group)
 
+# What stands in the way, a place at a time: the place, who could change it, the kind of change
+# that would stop them (o: others' write, g: a group's write, acl: an access list, rm: another
+# user's entry to remove, or a sentence of advice for what no command of the person's clears),
+# and the place's owner.
+handoff_places=() _handoff_whos=() _handoff_kinds=() _handoff_owners=()
+
+# Notes a place that stands in the way, once.
+_handoff_problem() {
+    local place
+    for place in "${handoff_places[@]}"; do [[ $place == "$1" ]] && return 0; done
+    handoff_places+=("$1") _handoff_whos+=("$2") _handoff_kinds+=("$3") _handoff_owners+=("${4:-}")
+}
+
+# A text as one word for the shell, in single quotes.
+_handoff_quoted() {
+    printf "'%s'" "${1//\'/\'\\\'\'}"
+}
+
 # The account's name, or its number when it has none.
 _handoff_account() {
     local name
@@ -52,73 +69,76 @@ _handoff_account() {
     echo "${name:-$1}"
 }
 
-# Looks at one entry without following it (its owner and whether it is sticky, in _handoff_owner
-# and _handoff_sticky); true when someone other than the user and root may write it, and then
-# handoff_who and handoff_clear say who and what would stop them. What cannot be looked at counts
-# as shared.
-_handoff_shared() {
-    local group mode chmod=chmod
-    _handoff_sticky=0 _handoff_owner=
-    if ! read -r _handoff_owner group mode < <(stat -c '%u %g %a' -- "$1" 2>/dev/null); then
-        handoff_who="It could not be looked at, so anyone might have put it there."
-        handoff_clear="Make sure it is there and its folder may be read, then run this again."
-        return 0
-    fi
-    _handoff_sticky=$((8#$mode & 01000))
-    if ! _handoff_ours; then
-        handoff_who="It is $(_handoff_account "$_handoff_owner")'s, and only they and root can change that."
-        if [[ $1 == "$PWD"/* ]]; then
-            handoff_clear="Remove it, then run this again."
-        else
-            handoff_clear="Keep the checkout in folders of yours or root's, or run this through sudo as the user whose checkout it is."
-        fi
-        return 0
-    fi
-    [[ $_handoff_owner == 0 && $EUID -ne 0 ]] && chmod="sudo chmod"
-    if ((8#$mode & 0002)); then
-        handoff_who="Every user may write it."
-        handoff_clear="$chmod o-w '$1' clears that; then run this again."
-        return 0
-    fi
-    if ((8#$mode & 0020)) && [[ $group != "$handoff_gid" ]]; then
+declare -A _handoff_group_names=()
+# The group's name, or its number when it has none; each asked once.
+_handoff_group() {
+    if [[ -z ${_handoff_group_names[$1]+set} ]]; then
         local name
-        IFS=: read -r name _ < <(getent group "$group") || true
-        handoff_who="The group ${name:-$group} may write it, and it is not a group of $(_handoff_account "$handoff_uid")'s alone."
-        handoff_clear="$chmod g-w '$1' clears that; then run this again."
-        return 0
+        IFS=: read -r name _ < <(getent group "$1") || true
+        _handoff_group_names[$1]=${name:-$1}
     fi
-    [[ $(ls -ld -- "$1") == ??????????+* ]] || return 1
-    handoff_who="An access list lets others write it."
-    handoff_clear="setfacl -b '$1' clears that; then run this again."
+    echo "${_handoff_group_names[$1]}"
 }
 
 _handoff_ours() {
     [[ $_handoff_owner == 0 || $_handoff_owner == "$handoff_uid" ]]
 }
 
-# Sets the refusal: where, who could change it, what would clear it.
-_handoff_refusal() {
-    handoff_why=$1 handoff_who=$2 handoff_clear=$3
-    return 1
+# Looks at one entry without following it (its owner and whether it is sticky, in _handoff_owner
+# and _handoff_sticky); true when someone other than the user and root may write it, and then
+# handoff_who says who and _handoff_kind what change would stop them. What cannot be looked at
+# counts as shared.
+_handoff_shared() {
+    local group mode
+    _handoff_sticky=0 _handoff_owner=
+    if ! read -r _handoff_owner group mode < <(stat -c '%u %g %a' -- "$1" 2>/dev/null); then
+        handoff_who="It could not be looked at, so anyone might have put it there."
+        _handoff_kind="Make sure it is there and its folder may be read."
+        return 0
+    fi
+    _handoff_sticky=$((8#$mode & 01000))
+    if ! _handoff_ours; then
+        handoff_who="It is $(_handoff_account "$_handoff_owner")'s, and only they and root can change that."
+        _handoff_kind=rm
+        return 0
+    fi
+    if ((8#$mode & 0002)); then
+        handoff_who="Every user may write it."
+        _handoff_kind=o
+        return 0
+    fi
+    if ((8#$mode & 0020)) && [[ $group != "$handoff_gid" ]]; then
+        handoff_who="The group $(_handoff_group "$group") may write it, and it is not a group of $(_handoff_account "$handoff_uid")'s alone."
+        _handoff_kind=g
+        return 0
+    fi
+    [[ $(ls -ld -- "$1") == ??????????+* ]] || return 1
+    handoff_who="An access list lets others write it."
+    _handoff_kind=acl
 }
 
 # handoff_judge PATH: true when nobody but the user and root could change what the absolute PATH
-# leads to; otherwise handoff_why says where, handoff_who who could, and handoff_clear what would
-# stop them. Links are followed as the kernel follows them, a step at a time.
+# leads to; otherwise each place on the way that stands in it is noted (handoff_places), as far
+# as the way can be followed. Links are followed as the kernel follows them, a step at a time.
 handoff_judge() {
-    local at=/ next step shared target links=0
+    local at=/ next step shared target links=0 noted=${#handoff_places[@]}
     local -a steps parts
+    local elsewhere="Move the checkout to a folder of yours that only you may write."
     IFS=/ read -r -d '' -a steps < <(printf '%s\0' "$1")
     while :; do
         shared=
         if _handoff_shared "$at"; then
+            # Whatever the others may do there, the rest of the way is looked at too, so that one
+            # refusal names every place.
             if ((${#steps[@]} == 0)) || ! _handoff_ours || ((!_handoff_sticky)); then
-                _handoff_refusal "others may change $at" "$handoff_who" "$handoff_clear"
-                return
+                # Another user's folder on the way is not the person's to remove.
+                [[ $_handoff_kind != rm ]] ||
+                    _handoff_kind="Keep the checkout in folders of yours or root's, or run this through sudo as the user whose checkout it is."
+                _handoff_problem "$at" "$handoff_who" "$_handoff_kind" "$_handoff_owner"
             fi
             shared=1
         fi
-        ((${#steps[@]})) || return 0
+        ((${#steps[@]})) || break
         step=${steps[0]}
         steps=("${steps[@]:1}")
         case $step in
@@ -126,34 +146,31 @@ handoff_judge() {
             ..) at=$(dirname -- "$at") && continue ;;
         esac
         next=${at%/}/$step
-        local elsewhere="Move the checkout to a folder of yours that only you may write, then run this again."
         if [[ ! -e $next && ! -L $next ]]; then
             if [[ ! -x $at ]]; then
-                _handoff_refusal "$next could not be looked at" "Anyone might have put it there." \
-                    "Make sure $at may be entered, then run this again."
-                return
+                _handoff_problem "$next" "It could not be looked at, so anyone might have put it there." \
+                    "Make sure $at may be entered."
+            elif [[ -n $shared ]]; then
+                # Only whoever may write its folder can make what is not there yet.
+                _handoff_problem "$next" "It is missing, and anyone who may write $at could make it first." "$elsewhere"
             fi
-            # Only whoever may write its folder can make what is not there yet.
-            [[ -z $shared ]] && return 0
-            _handoff_refusal "$next is missing, in a folder others may write" \
-                "Anyone who may write $at could make it first." "$elsewhere"
-            return
+            break
         fi
         # In a sticky folder only a name's owner may rename or remove it.
         if [[ -n $shared ]] && { _handoff_shared "$next"; ! _handoff_ours; }; then
-            _handoff_refusal "$next is another user's, in a folder others may write" "$handoff_who" "$elsewhere"
-            return
+            _handoff_problem "$next" "$handoff_who It is in a folder others may write." "$elsewhere"
+            break
         fi
         if [[ -L $next ]]; then
             if [[ -n $shared && $(stat -c %h -- "$next") != 1 ]]; then
-                _handoff_refusal "$next is a link with another name, in a folder others may write" \
-                    "Whoever gave it the other name may turn it elsewhere." "$elsewhere"
-                return
+                _handoff_problem "$next" "It is a link with another name, in a folder others may write: whoever gave it the other name may turn it elsewhere." \
+                    "$elsewhere"
+                break
             fi
             if ((++links > 40)) || ! target=$(readlink -- "$next"); then
-                _handoff_refusal "$next does not lead anywhere" "Nobody can tell where it leads." \
-                    "Mend or remove the link, then run this again."
-                return
+                _handoff_problem "$next" "It is a link that does not lead anywhere anyone can tell." \
+                    "Mend or remove the link."
+                break
             fi
             [[ $target == /* ]] && at=/
             IFS=/ read -r -d '' -a parts < <(printf '%s\0' "$target")
@@ -161,61 +178,132 @@ handoff_judge() {
             continue
         fi
         if [[ ! -d $next ]] && ((${#steps[@]})); then
-            _handoff_refusal "$next is not a folder" "It stands where a folder should be." \
-                "Remove or rename it, then run this again."
-            return
+            _handoff_problem "$next" "It is not a folder, and stands where one should be." "Remove or rename it."
+            break
         fi
         at=$next
     done
+    ((${#handoff_places[@]} == noted))
 }
 
 # handoff_judge_tree FOLDER: FOLDER by handoff_judge, and everything in it root's or the user's that
 # nobody else may write and that has no access list, each link in it (one that leads nowhere yet
-# too) leading where handoff_judge holds (to a folder: the whole of it).
+# too) leading where handoff_judge holds (to a folder: the whole of it). Every place that stands
+# in the way is noted.
 handoff_judge_tree() {
-    local depth=${2:-0} found listing link
+    local depth=${2:-0} noted=${#handoff_places[@]} listing link kind owner group path place
     local -a ownGroup=()
     [[ -z $handoff_gid ]] || ownGroup=('!' -gid "$handoff_gid")
-    handoff_judge "$1" || return 1
-    if ! found=$(find "$1" \( ! -uid "$handoff_uid" ! -uid 0 \) -print -quit -o ! -type l \
-        \( -perm -0002 -o -perm -0020 "${ownGroup[@]}" \) -print -quit 2>/dev/null) ||
-        ! listing=$(LC_ALL=C ls -lRAqn --time-style=+%s -- "$1" 2>/dev/null); then
-        _handoff_refusal "$1 could not be looked through" "Not all of it could be read, so anyone might have put something there." \
-            "Make every folder in it readable, then run this again."
-        return
+    handoff_judge "$1"
+    # Another user's entry is named, not what is in it.
+    while IFS=$'\t' read -r -d '' kind owner group path; do
+        case $kind in
+            rm) _handoff_problem "$path" "It is $(_handoff_account "$owner")'s, and only they and root can change that." rm "$owner" ;;
+            o) _handoff_problem "$path" "Every user may write it." o "$owner" ;;
+            g) _handoff_problem "$path" "The group $(_handoff_group "$group") may write it, and it is not a group of $(_handoff_account "$handoff_uid")'s alone." g "$owner" ;;
+        esac
+    done < <(find "$1" \( ! -uid "$handoff_uid" ! -uid 0 \) -printf 'rm\t%U\t%G\t%p\0' -prune -o ! -type l \
+        \( -perm -0002 -printf 'o\t%U\t%G\t%p\0' -o -perm -0020 "${ownGroup[@]}" -printf 'g\t%U\t%G\t%p\0' \) 2>/dev/null)
+    if ! wait $!; then
+        _handoff_problem "$1" "Not all of it could be read, so anyone might have put something there." \
+            "Make every folder in it readable."
+        return 1
     fi
-    if [[ -z $found ]]; then
-        # The first entry whose mode ends in "+", named from the heading of its folder's listing
-        # (mode, links, owner, group, size and time before the name). sed, not awk: mawk takes an
-        # interval such as {9} for the characters.
-        found=$(sed -n -e '/^\/.*:$/h' -e '/^[-dlpcbs][-rwxsStT]\{9\}+/{' -e 's/^\([^ ]*  *\)\{6\}//' \
-            -e 's/ -> .*//' -e 'G' -e 's/^\(.*\)\n\(.*\):$/\2\/\1/p' -e 'q' -e '}' <<<"$listing")
+    # Each entry whose mode ends in "+", named from the heading of its folder's listing (mode,
+    # links, owner, group, size and time before the name). sed, not awk: mawk takes an interval
+    # such as {9} for the characters.
+    if ! listing=$(LC_ALL=C ls -lRAqn --time-style=+%s -- "$1" 2>/dev/null); then
+        _handoff_problem "$1" "Not all of it could be read, so anyone might have put something there." \
+            "Make every folder in it readable."
+        return 1
     fi
-    if [[ -n $found ]]; then
-        _handoff_shared "$found"
-        _handoff_refusal "others may change $found" "$handoff_who" "$handoff_clear"
-        return
-    fi
+    while read -r owner place; do
+        [[ -n $place ]] && _handoff_problem "$place" "An access list lets others write it." acl "$owner"
+    done < <(sed -n -e '/^\/.*:$/h' -e '/^[-dlpcbs][-rwxsStT]\{9\}+/{' \
+        -e 's/^[^ ]*  *[^ ]*  *\([^ ]*\)  *[^ ]*  *[^ ]*  *[^ ]* /\1 /' -e 's/ -> .*//' -e 'G' \
+        -e 's/^\([^ ]*\) \(.*\)\n\(.*\):$/\1 \3\/\2/p' -e '}' <<<"$listing")
     while IFS= read -r -d '' link; do
+        local before=${#handoff_places[@]}
         if ! handoff_judge "$link"; then
-            handoff_why="$link leads where $handoff_why"
-            handoff_clear="Remove the link, or turn it to a place of yours, then run this again."
-            return 1
+            # What the link leads to is not the checkout's to mend: the link goes.
+            place=${handoff_places[before]} who=${_handoff_whos[before]}
+            handoff_places=("${handoff_places[@]:0:before}") _handoff_whos=("${_handoff_whos[@]:0:before}")
+            _handoff_kinds=("${_handoff_kinds[@]:0:before}") _handoff_owners=("${_handoff_owners[@]:0:before}")
+            _handoff_problem "$link" "It leads by $place, where nobody can vouch for what is there: $who" rm-link \
+                "$(stat -c %u -- "$link")"
+            continue
         fi
         if [[ -d $link ]]; then
             if ((depth >= 8)); then
-                _handoff_refusal "$link leads through too many links to folders" "Nobody can follow it all." \
-                    "Replace one of those links with the folder it leads to, then run this again."
-                return
+                _handoff_problem "$link" "It leads through too many links to folders for anyone to follow it all." \
+                    "Replace one of those links with the folder it leads to."
+                continue
             fi
-            handoff_judge_tree "$(cd -P -- "$link" && pwd -P)" $((depth + 1)) || return 1
+            handoff_judge_tree "$(cd -P -- "$link" && pwd -P)" $((depth + 1))
         fi
     done < <(find "$1" -type l -print0)
+    ((${#handoff_places[@]} == noted))
 }
 
-# Says where others could change what root would act on, who, and what would clear it; and stops.
+# Changes of one key are made over a whole folder by one command.
+_handoff_key() {
+    case $1 in o | g) echo w ;; acl) echo acl ;; esac
+}
+
+# Says every place where others could change what root would act on, who could, and what the
+# person who runs this can do as themselves (sudo where the place is not theirs) to clear it all
+# at once; and stops. Within TOP, the folder judged whole, several places that need one kind of
+# change get one command over all of it.
 handoff_refuse() {
-    echo "Stopped before root acted: $handoff_why, and root would act on whatever they put there." >&2
-    echo "$handoff_who $handoff_clear" >&2
+    local top=${1:-} count=${#handoff_places[@]} i kind key sudo line list
+    local -a commands=() removed=()
+    local -A within=() withinSudo=() said=()
+    list=${handoff_places[0]}
+    for ((i = 1; i < count && i < 3; i++)); do list+=", ${handoff_places[i]}"; done
+    ((count <= 3)) || list+=" and $((count - 3)) more"
+    echo "Stopped before root acted: others may change $list, and root would act on whatever they put there." >&2
+    for ((i = 0; i < count && i < 5; i++)); do echo "    ${handoff_places[i]}: ${_handoff_whos[i]}" >&2; done
+    ((count <= 5)) || echo "    ... and $((count - 5)) more like these." >&2
+    for ((i = 0; i < count; i++)); do
+        key=$(_handoff_key "${_handoff_kinds[i]}")
+        [[ -n $top && -n $key && (${handoff_places[i]} == "$top" || ${handoff_places[i]} == "$top"/*) ]] || continue
+        within[$key]=$((${within[$key]:-0} + 1))
+        [[ ${_handoff_owners[i]} == "$handoff_uid" || $handoff_uid == 0 ]] || withinSudo[$key]="sudo "
+    done
+    for ((i = 0; i < count; i++)); do
+        kind=${_handoff_kinds[i]}
+        key=$(_handoff_key "$kind")
+        sudo=
+        [[ ${_handoff_owners[i]} == "$handoff_uid" || $handoff_uid == 0 ]] || sudo="sudo "
+        if [[ -n $top && -n $key && (${handoff_places[i]} == "$top" || ${handoff_places[i]} == "$top"/*) &&
+            ${within[$key]} -gt 1 ]]; then
+            case $key in
+                w) line="${withinSudo[w]:-}chmod -R go-w $(_handoff_quoted "$top")" ;;
+                acl) line="${withinSudo[acl]:-}setfacl -R -b $(_handoff_quoted "$top")" ;;
+            esac
+        else
+            case $kind in
+                o) line="${sudo}chmod o-w $(_handoff_quoted "${handoff_places[i]}")" ;;
+                g) line="${sudo}chmod g-w $(_handoff_quoted "${handoff_places[i]}")" ;;
+                acl) line="${sudo}setfacl -b $(_handoff_quoted "${handoff_places[i]}")" ;;
+                rm-link) line="${sudo}rm -- $(_handoff_quoted "${handoff_places[i]}")" ;;
+                rm)
+                    removed+=("$(_handoff_quoted "${handoff_places[i]}")")
+                    continue
+                    ;;
+                *) line="# $kind" ;;
+            esac
+        fi
+        [[ -n ${said[$line]:-} ]] || commands+=("$line")
+        said[$line]=1
+    done
+    if ((${#removed[@]})); then
+        [[ $handoff_uid == 0 ]] && sudo= || sudo="sudo "
+        commands+=("${sudo}rm -rf -- ${removed[*]}")
+    fi
+    [[ ${commands[*]} != *setfacl* ]] || command -v setfacl >/dev/null ||
+        commands=("# setfacl is in Debian's acl package: sudo apt-get install acl" "${commands[@]}")
+    echo "To clear that, run this as yourself, then run this again:" >&2
+    for line in "${commands[@]}"; do echo "    $line" >&2; done
     exit 1
 }

@@ -34,7 +34,7 @@ asCaller=()
 if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
     source scripts/handoff.sh
     asCaller=("${handoff_as_caller[@]}")
-    handoff_judge_tree "$PWD" || handoff_refuse
+    handoff_judge_tree "$PWD" || handoff_refuse "$PWD"
 fi
 
 scripts/install-deps.sh packages.txt
@@ -60,7 +60,7 @@ if [[ ! -x $build/app/quillfen ]]; then
     exit 1
 fi
 if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
-    handoff_judge_tree "$PWD/$build" || handoff_refuse
+    handoff_judge_tree "$PWD/$build" || handoff_refuse "$PWD/$build"
 fi
 # cmake --install writes its lists of what it installed into the build folder, rewriting a file in
 # place: made first as the user's, they stay the user's when root writes them. Where the user may

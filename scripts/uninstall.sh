@@ -88,7 +88,7 @@ asCaller=() home=$HOME
 if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
     source scripts/handoff.sh
     asCaller=("${handoff_as_caller[@]}") home=$handoff_home
-    handoff_judge_tree "$PWD" || handoff_refuse
+    handoff_judge_tree "$PWD" || handoff_refuse "$PWD"
 fi
 # The keep-alive service goes first, so that nothing starts the application again while it goes.
 "${asCaller[@]}" "$unregister" --keep-alive "$prefix" || true

@@ -931,6 +931,70 @@ TEST(Install, ACheckoutOthersCouldChangeAnywhereIsRefusedBeforeAnythingRunsHowev
     }
 }
 
+// A checkout made in a team's folder (root's, its group staff may write, setgid, so everything in
+// it is staff's and, under umask 002, group-writable), or holding another user's header in a
+// folder open to all: one refusal names every place in the way and the commands that clear them
+// all, each as the user must run it (sudo for what is not theirs); once they have run, the next
+// install goes through.
+TEST(Install, ARefusalsAdviceFollowedOnceLetsTheNextInstallThrough) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can lay out another user's checkout";
+    if (!canWrapAccounts()) GTEST_SKIP() << "libnss-wrapper is missing";
+    const struct {
+        const char* what;
+        std::function<void(const fs::path& team, const fs::path& checkout)> layOut;
+        const char* says;  // {team} and {checkout} stand for those folders
+    } cases[] = {
+        {"a checkout in a team's folder",
+         [](const fs::path& team, const fs::path& checkout) {
+             ASSERT_EQ(::chown(team.c_str(), 0, 50), 0);
+             ASSERT_EQ(::chmod(team.c_str(), 02775), 0);
+             for (const auto& entry : fs::recursive_directory_iterator(checkout))
+                 ASSERT_EQ(::lchown(entry.path().c_str(), Dana::kUid, 50), 0);
+             ASSERT_EQ(::chown(checkout.c_str(), Dana::kUid, 50), 0);
+         },
+         "    sudo chmod g-w '{team}'\n    chmod -R go-w '{checkout}'\n"},
+        {"another user's header in a folder open to all",
+         [](const fs::path&, const fs::path& checkout) {
+             const auto open = checkout / "app/Support";
+             test::writeFile(open / "PathWalk.h", "\n");
+             ASSERT_EQ(::chown(open.c_str(), Dana::kUid, Dana::kUid), 0);
+             ASSERT_EQ(::chmod(open.c_str(), 01777), 0);
+             test::giveToAnotherUser(open / "PathWalk.h");
+         },
+         "    chmod o-w '{checkout}/app/Support'\n    sudo rm -rf -- '{checkout}/app/Support/PathWalk.h'\n"},
+    };
+    const Dana dana;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptBench bench;
+        bench.standInBuild();
+        Dana::takeOver(bench.checkout());
+        const auto team = bench.checkout().parent_path();
+        c.layOut(team, bench.checkout());
+        test::TempDir prefix;
+        const auto sudo = dana.environment(true);
+        const auto refused = bench.run({"scripts/install.sh", prefix.path().string()}, sudo);
+        EXPECT_EQ(refused.status, 1);
+        const auto says = filledIn(c.says, {{"team", team}, {"checkout", bench.checkout()}});
+        const auto advice = refused.output.find("To clear that, run this as yourself, then run this again:\n");
+        ASSERT_NE(advice, std::string::npos) << refused.output;
+        EXPECT_EQ(refused.output.substr(refused.output.find('\n', advice) + 1), says);
+        EXPECT_TRUE(bench.noted().empty());
+
+        // As she would: each line as herself, or through sudo as root.
+        std::istringstream lines(says);
+        for (std::string line; std::getline(lines, line);) {
+            line.erase(0, line.find_first_not_of(' '));
+            const bool asRoot = line.starts_with("sudo ");
+            if (asRoot) line.erase(0, 5);
+            const auto follow = [&line] { return makeCommandRunner()->run("/bin/sh", {"-c", line}).status; };
+            EXPECT_EQ(asRoot ? follow() : test::asUser(Dana::kUid, follow), 0) << line;
+        }
+        const auto next = bench.run({"scripts/install.sh", prefix.path().string()}, sudo);
+        EXPECT_EQ(next.status, 0) << next.output;
+    }
+}
+
 // A folder outside the checkout that looks like one of its build folders (a cache, the lists, a
 // program at the uninstall program's name), named as the place to remove: it is a prefix's name,
 // where this checkout installed nothing, and nothing of it runs.
@@ -966,7 +1030,7 @@ TEST(Install, RootAloneRefusesACheckoutOthersCouldChangeBeforeItRunsAnything) {
         std::string who;
         const char* clears;
     } cases[] = {
-        {"core/theirs", test::kAnotherUser, 0, "It is " + nobody + "'s", "Remove it"},
+        {"core/theirs", test::kAnotherUser, 0, "It is " + nobody + "'s", "rm -rf -- '"},
         {"scripts/packages.txt", 0, 50, "The group " + staff + " may write it", "chmod g-w"},
     };
     for (const auto& c : cases) {
