@@ -50,34 +50,48 @@ handoff_gid=$(_handoff_own_group)
 # and the place's owner.
 handoff_places=() _handoff_whos=() _handoff_kinds=() _handoff_owners=()
 
+declare -A _handoff_noted=()
 # Notes a place that stands in the way, once.
 _handoff_problem() {
-    local place
-    for place in "${handoff_places[@]}"; do [[ $place == "$1" ]] && return 0; done
+    [[ -z ${_handoff_noted[$1]:-} ]] || return 0
+    _handoff_noted[$1]=1
     handoff_places+=("$1") _handoff_whos+=("$2") _handoff_kinds+=("$3") _handoff_owners+=("${4:-}")
 }
 
-# A text as one word for the shell, in single quotes.
-_handoff_quoted() {
-    printf "'%s'" "${1//\'/\'\\\'\'}"
+# A text as one word for the shell, in single quotes, in _handoff_said.
+_handoff_quote() {
+    _handoff_said="'${1//\'/\'\\\'\'}'"
 }
 
-# The account's name, or its number when it has none.
-_handoff_account() {
-    local name
-    IFS=: read -r name _ < <(getent passwd "$1") || true
-    echo "${name:-$1}"
-}
-
-declare -A _handoff_group_names=()
-# The group's name, or its number when it has none; each asked once.
-_handoff_group() {
-    if [[ -z ${_handoff_group_names[$1]+set} ]]; then
-        local name
-        IFS=: read -r name _ < <(getent group "$1") || true
-        _handoff_group_names[$1]=${name:-$1}
+declare -A _handoff_names=()
+# The name of the account (passwd) or the group (group) with number $2, or the number when it has
+# none, in _handoff_said; each asked once.
+_handoff_name_of() {
+    local key=$1:$2 name
+    if [[ -z ${_handoff_names[$key]+set} ]]; then
+        IFS=: read -r name _ < <(getent "$1" "$2") || true
+        _handoff_names[$key]=${name:-$2}
     fi
-    echo "${_handoff_group_names[$1]}"
+    _handoff_said=${_handoff_names[$key]}
+}
+
+# Who may change an entry of that kind (rm: another user's, o: every user, g: a group, acl: an
+# access list), given its owner and group, in handoff_who.
+_handoff_who() {
+    case $1 in
+        rm)
+            _handoff_name_of passwd "$2"
+            handoff_who="It is $_handoff_said's, and only they and root can change that."
+            ;;
+        o) handoff_who="Every user may write it." ;;
+        g)
+            _handoff_name_of passwd "$handoff_uid"
+            local user=$_handoff_said
+            _handoff_name_of group "$3"
+            handoff_who="The group $_handoff_said may write it, and it is not a group of $user's alone."
+            ;;
+        acl) handoff_who="An access list lets others write it." ;;
+    esac
 }
 
 _handoff_ours() {
@@ -98,23 +112,17 @@ _handoff_shared() {
     fi
     _handoff_sticky=$((8#$mode & 01000))
     if ! _handoff_ours; then
-        handoff_who="It is $(_handoff_account "$_handoff_owner")'s, and only they and root can change that."
         _handoff_kind=rm
-        return 0
-    fi
-    if ((8#$mode & 0002)); then
-        handoff_who="Every user may write it."
+    elif ((8#$mode & 0002)); then
         _handoff_kind=o
-        return 0
-    fi
-    if ((8#$mode & 0020)) && [[ $group != "$handoff_gid" ]]; then
-        handoff_who="The group $(_handoff_group "$group") may write it, and it is not a group of $(_handoff_account "$handoff_uid")'s alone."
+    elif ((8#$mode & 0020)) && [[ $group != "$handoff_gid" ]]; then
         _handoff_kind=g
-        return 0
+    elif [[ $(ls -ld -- "$1") == ??????????+* ]]; then
+        _handoff_kind=acl
+    else
+        return 1
     fi
-    [[ $(ls -ld -- "$1") == ??????????+* ]] || return 1
-    handoff_who="An access list lets others write it."
-    _handoff_kind=acl
+    _handoff_who "$_handoff_kind" "$_handoff_owner" "$group"
 }
 
 # handoff_judge PATH: true when nobody but the user and root could change what the absolute PATH
@@ -195,16 +203,21 @@ handoff_judge_tree() {
     local -a ownGroup=()
     [[ -z $handoff_gid ]] || ownGroup=('!' -gid "$handoff_gid")
     handoff_judge "$1"
-    # Another user's entry is named, not what is in it.
+    # Another user's entry is named, not what is in it. The last record is how find ended.
+    local ended=
     while IFS=$'\t' read -r -d '' kind owner group path; do
-        case $kind in
-            rm) _handoff_problem "$path" "It is $(_handoff_account "$owner")'s, and only they and root can change that." rm "$owner" ;;
-            o) _handoff_problem "$path" "Every user may write it." o "$owner" ;;
-            g) _handoff_problem "$path" "The group $(_handoff_group "$group") may write it, and it is not a group of $(_handoff_account "$handoff_uid")'s alone." g "$owner" ;;
-        esac
-    done < <(find "$1" \( ! -uid "$handoff_uid" ! -uid 0 \) -printf 'rm\t%U\t%G\t%p\0' -prune -o ! -type l \
-        \( -perm -0002 -printf 'o\t%U\t%G\t%p\0' -o -perm -0020 "${ownGroup[@]}" -printf 'g\t%U\t%G\t%p\0' \) 2>/dev/null)
-    if ! wait $!; then
+        if [[ $kind == ended ]]; then
+            ended=$owner
+            continue
+        fi
+        _handoff_who "$kind" "$owner" "$group"
+        _handoff_problem "$path" "$handoff_who" "$kind" "$owner"
+    done < <(
+        find "$1" \( ! -uid "$handoff_uid" ! -uid 0 \) -printf 'rm\t%U\t%G\t%p\0' -prune -o ! -type l \
+            \( -perm -0002 -printf 'o\t%U\t%G\t%p\0' -o -perm -0020 "${ownGroup[@]}" -printf 'g\t%U\t%G\t%p\0' \) 2>/dev/null
+        printf 'ended\t%s\t\t\0' "$?"
+    )
+    if [[ $ended != 0 ]]; then
         _handoff_problem "$1" "Not all of it could be read, so anyone might have put something there." \
             "Make every folder in it readable."
         return 1
@@ -217,8 +230,9 @@ handoff_judge_tree() {
             "Make every folder in it readable."
         return 1
     fi
+    _handoff_who acl
     while read -r owner place; do
-        [[ -n $place ]] && _handoff_problem "$place" "An access list lets others write it." acl "$owner"
+        [[ -z $place ]] || _handoff_problem "$place" "$handoff_who" acl "$owner"
     done < <(sed -n -e '/^\/.*:$/h' -e '/^[-dlpcbs][-rwxsStT]\{9\}+/{' \
         -e 's/^[^ ]*  *[^ ]*  *\([^ ]*\)  *[^ ]*  *[^ ]*  *[^ ]* /\1 /' -e 's/ -> .*//' -e 'G' \
         -e 's/^\([^ ]*\) \(.*\)\n\(.*\):$/\1 \3\/\2/p' -e '}' <<<"$listing")
@@ -245,11 +259,6 @@ handoff_judge_tree() {
     ((${#handoff_places[@]} == noted))
 }
 
-# Changes of one key are made over a whole folder by one command.
-_handoff_key() {
-    case $1 in o | g) echo w ;; acl) echo acl ;; esac
-}
-
 # Says every place where others could change what root would act on, who could, and what the
 # person who runs this can do as themselves (sudo where the place is not theirs) to clear it all
 # at once; and stops. Within TOP, the folder judged whole, several places that need one kind of
@@ -264,31 +273,36 @@ handoff_refuse() {
     echo "Stopped before root acted: others may change $list, and root would act on whatever they put there." >&2
     for ((i = 0; i < count && i < 5; i++)); do echo "    ${handoff_places[i]}: ${_handoff_whos[i]}" >&2; done
     ((count <= 5)) || echo "    ... and $((count - 5)) more like these." >&2
+    # The places within TOP that take one kind of change (w: a write bit, acl: an access list), and
+    # then the one command for all of them where there are several.
+    _handoff_within() {
+        key=
+        [[ -n $top && (${handoff_places[i]} == "$top" || ${handoff_places[i]} == "$top"/*) ]] || return 1
+        case ${_handoff_kinds[i]} in o | g) key=w ;; acl) key=acl ;; *) return 1 ;; esac
+    }
     for ((i = 0; i < count; i++)); do
-        key=$(_handoff_key "${_handoff_kinds[i]}")
-        [[ -n $top && -n $key && (${handoff_places[i]} == "$top" || ${handoff_places[i]} == "$top"/*) ]] || continue
+        _handoff_within || continue
         within[$key]=$((${within[$key]:-0} + 1))
         [[ ${_handoff_owners[i]} == "$handoff_uid" || $handoff_uid == 0 ]] || withinSudo[$key]="sudo "
     done
+    _handoff_quote "$top"
+    ((${within[w]:-0} < 2)) || within[w]="${withinSudo[w]:-}chmod -R go-w $_handoff_said"
+    ((${within[acl]:-0} < 2)) || within[acl]="${withinSudo[acl]:-}setfacl -R -b $_handoff_said"
     for ((i = 0; i < count; i++)); do
         kind=${_handoff_kinds[i]}
-        key=$(_handoff_key "$kind")
         sudo=
         [[ ${_handoff_owners[i]} == "$handoff_uid" || $handoff_uid == 0 ]] || sudo="sudo "
-        if [[ -n $top && -n $key && (${handoff_places[i]} == "$top" || ${handoff_places[i]} == "$top"/*) &&
-            ${within[$key]} -gt 1 ]]; then
-            case $key in
-                w) line="${withinSudo[w]:-}chmod -R go-w $(_handoff_quoted "$top")" ;;
-                acl) line="${withinSudo[acl]:-}setfacl -R -b $(_handoff_quoted "$top")" ;;
-            esac
+        _handoff_quote "${handoff_places[i]}"
+        if _handoff_within && [[ ${within[$key]} != [0-9]* ]]; then
+            line=${within[$key]}
         else
             case $kind in
-                o) line="${sudo}chmod o-w $(_handoff_quoted "${handoff_places[i]}")" ;;
-                g) line="${sudo}chmod g-w $(_handoff_quoted "${handoff_places[i]}")" ;;
-                acl) line="${sudo}setfacl -b $(_handoff_quoted "${handoff_places[i]}")" ;;
-                rm-link) line="${sudo}rm -- $(_handoff_quoted "${handoff_places[i]}")" ;;
+                o) line="${sudo}chmod o-w $_handoff_said" ;;
+                g) line="${sudo}chmod g-w $_handoff_said" ;;
+                acl) line="${sudo}setfacl -b $_handoff_said" ;;
+                rm-link) line="${sudo}rm -- $_handoff_said" ;;
                 rm)
-                    removed+=("$(_handoff_quoted "${handoff_places[i]}")")
+                    removed+=("$_handoff_said")
                     continue
                     ;;
                 *) line="# $kind" ;;
