@@ -1069,42 +1069,61 @@ TEST(Install, APrefixOthersCouldChangeOnTheWayIsRefusedBeforeAnythingIsInstalled
         EXPECT_NE(outcome.output.find(said), std::string::npos) << outcome.output;
 }
 
-// Two copies installed from one checkout, one in a prefix of the user's (~/.local, whose menu folder
-// is theirs) and one elsewhere, and what the first wrote for the user. Named by its prefix, the other
-// goes and everything of the first stays; then the first is the only one, and goes with everything
-// it wrote and every folder left empty so.
-TEST(Install, TwoPrefixesFromOneCheckoutAreEachRemovedWithTheUsersEntriesOfTheirOwnCopyOnly) {
+// Two copies of one user installed from one checkout by the stand-in build: hers in ~/.local,
+// whose menu folder is hers, and one elsewhere.
+struct TwoCopies {
     test::TestHome home;
-    const RunningCopy::Installation local{home.path() / ".local"};
     test::TempDir elsewhere;
+    const RunningCopy::Installation local{home.path() / ".local"};
     const RunningCopy::Installation other{elsewhere.path() / "opt"};
     ScriptBench bench;
-    bench.standInBuild();
-    const std::map<std::string, std::string> variables{{"HOME", home.path().string()},
-                                                       {"UNREGISTER", unregisterProgram().string()}};
+    std::map<std::string, std::string> variables = homeVariables();
+
+    TwoCopies() {
+        bench.standInBuild();
+        variables["UNREGISTER"] = unregisterProgram().string();
+    }
+
+    // Both, and what hers wrote for her when it started: the keep-alive and the autostart entry.
+    void install() {
+        for (const auto& installation : {local, other})
+            ASSERT_EQ(bench.run({"scripts/install.sh", installation.prefix.string()}, variables).status, 0);
+        test::RecordingCommandRunner systemctl;
+        ASSERT_TRUE(LaunchAgent::install(systemctl, local));
+        ASSERT_EQ(LoginItem::enable(local), LoginItem::State::enabled);
+    }
+
+    ScriptBench::Outcome uninstall(const std::vector<std::string>& prefix = {}) {
+        std::vector<std::string> command{"scripts/uninstall.sh"};
+        command.insert(command.end(), prefix.begin(), prefix.end());
+        return bench.run(command, variables);
+    }
+};
+
+// Named by its prefix, the copy elsewhere goes and everything of hers stays; then hers is the only
+// one, and goes with everything it wrote and every folder left empty so.
+TEST(Install, TwoPrefixesFromOneCheckoutAreEachRemovedWithTheUsersEntriesOfTheirOwnCopyOnly) {
+    TwoCopies copies;
+    const auto& home = copies.home;
     const auto homeBefore = listing(home.path());
-    for (const auto& installation : {local, other})
-        ASSERT_EQ(bench.run({"scripts/install.sh", installation.prefix.string()}, variables).status, 0);
-    test::RecordingCommandRunner systemctl;
-    ASSERT_TRUE(LaunchAgent::install(systemctl, local));
-    ASSERT_EQ(LoginItem::enable(local), LoginItem::State::enabled);
-    ASSERT_TRUE(DesktopEntry::refresh(local));
+    ASSERT_NO_FATAL_FAILURE(copies.install());
+    ASSERT_TRUE(DesktopEntry::refresh(copies.local));
     test::writeFile(home.path() / ".config/mimeapps.list",
                     "[Default Applications]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop\n");
     const auto localInstalled = listing(home.path());
 
-    const auto named = bench.run({"scripts/uninstall.sh"}, variables);
+    const auto named = copies.uninstall();
     EXPECT_EQ(named.status, 1);
-    for (const auto& installation : {local, other})
+    for (const auto& installation : {copies.local, copies.other})
         EXPECT_NE(named.output.find("scripts/uninstall.sh " + installation.prefix.string() + "\n"), std::string::npos)
             << named.output;
     EXPECT_EQ(listing(home.path()), localInstalled);
 
-    EXPECT_EQ(bench.run({"scripts/uninstall.sh", other.prefix.string()}, variables).status, 0);
-    EXPECT_FALSE(fs::exists(other.prefix));
+    EXPECT_EQ(copies.uninstall({copies.other.prefix.string()}).status, 0);
+    EXPECT_FALSE(fs::exists(copies.other.prefix));
     EXPECT_EQ(listing(home.path()), localInstalled);
 
-    const auto last = bench.run({"scripts/uninstall.sh"}, variables);
+    const auto last = copies.uninstall();
     EXPECT_EQ(last.status, 0) << last.output;
     // The data folder stays: the keep-alive wrapper was all it held.
     auto left = homeBefore;
@@ -1200,21 +1219,12 @@ TEST(Install, TheProgramsJudgeAndTheScriptsJudgeGiveOneVerdictOnEveryLayout) {
 // scripts), and a second start of the copy that stays still ends at once; removing that one, the
 // last, takes the rest.
 TEST(Install, RemovingOneCopyLeavesWhatTheCopyThatStaysSharesWithItUntilTheLastGoes) {
-    test::TestHome home;
-    const RunningCopy::Installation stays{home.path() / ".local"};
-    test::TempDir elsewhere;
-    const RunningCopy::Installation leaves{elsewhere.path() / "opt"};
-    ScriptBench bench;
-    bench.standInBuild();
-    auto variables = homeVariables();
-    variables["UNREGISTER"] = unregisterProgram().string();
-    for (const auto& installation : {leaves, stays})
-        ASSERT_EQ(bench.run({"scripts/install.sh", installation.prefix.string()}, variables).status, 0);
+    TwoCopies copies;
+    const auto& home = copies.home;
+    const auto& stays = copies.local;
+    ASSERT_NO_FATAL_FAILURE(copies.install());
     fs::copy_file(QUILLFEN_BINARY, stays.build() / "bin/quillfen", fs::copy_options::overwrite_existing);
     test::writeFile(DesktopEntry::userFile(), *DesktopEntry::text(stays.launcher()));
-    test::RecordingCommandRunner systemctl;
-    ASSERT_TRUE(LaunchAgent::install(systemctl, stays));
-    ASSERT_EQ(LoginItem::enable(stays), LoginItem::State::enabled);
     ASSERT_EQ(ClaudeFaceInstaller::install(home.path(), ClaudeFaceScripts::bundled, test::at("2026-01-05T14:00:00Z"))
                   .settings,
               ClaudeFaceInstaller::SettingsOutcome::written);
@@ -1228,7 +1238,7 @@ TEST(Install, RemovingOneCopyLeavesWhatTheCopyThatStaysSharesWithItUntilTheLastG
     ASSERT_TRUE(test::waitUntil([&] { return SingleInstance::isHeld(cache); }));
     const auto settings = test::readFile(home.path() / ".claude/settings.json");
 
-    const auto first = bench.run({"scripts/uninstall.sh", leaves.prefix.string()}, variables);
+    const auto first = copies.uninstall({copies.other.prefix.string()});
     EXPECT_EQ(first.status, 0) << first.output;
     EXPECT_NE(first.output.find("another stays (" + LaunchAgent::wrapperFile().string() + " starts another copy)"),
               std::string::npos)
@@ -1243,7 +1253,7 @@ TEST(Install, RemovingOneCopyLeavesWhatTheCopyThatStaysSharesWithItUntilTheLastG
     EXPECT_TRUE(ended && WIFEXITED(*ended) && WEXITSTATUS(*ended) == 0);
     EXPECT_TRUE(running.running());
 
-    const auto last = bench.run({"scripts/uninstall.sh", stays.prefix.string()}, variables);
+    const auto last = copies.uninstall({stays.prefix.string()});
     EXPECT_EQ(last.status, 0) << last.output;
     EXPECT_FALSE(running.running());
     EXPECT_FALSE(fs::exists(cache));
