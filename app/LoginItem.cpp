@@ -102,10 +102,14 @@ State state() {
 
 std::optional<std::string> desktopEntry(const std::filesystem::path& launcher) {
     auto exec = DesktopEntry::execArgument(launcher);
-    if (!exec) return std::nullopt;
+    auto tryExec = DesktopEntry::stringValue(launcher.string());
+    if (!exec || !tryExec) return std::nullopt;
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Quillfen\n"
+           "TryExec=" +
+           *tryExec +
+           "\n"
            "Exec=" +
            *exec +
            "\n"

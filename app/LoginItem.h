@@ -54,7 +54,8 @@ State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy
 // Removes the entry when it is there; does nothing in any other state.
 void disableIfRegistered();
 
-// The entry's text; nothing when the path cannot be written into an Exec line.
+// The entry's text, which names its program in TryExec too, so that an entry left behind by a
+// copy since removed starts nothing; nothing when the path cannot be written into an Exec line.
 std::optional<std::string> desktopEntry(const std::filesystem::path& launcher);
 
 }  // namespace quillfen::LoginItem
