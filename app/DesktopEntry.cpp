@@ -1,5 +1,6 @@
 #include "DesktopEntry.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
@@ -108,6 +109,52 @@ std::optional<std::string> text(const std::filesystem::path& launcher) {
            "Categories=Utility;\n"
            "MimeType=x-scheme-handler/" +
            std::string(StoneHandoff::scheme) + ";\n";
+}
+
+std::optional<std::filesystem::path> program(std::string_view entry) {
+    std::optional<std::string_view> value;
+    std::string_view group;
+    while (!entry.empty() && !value) {
+        const auto end = entry.find('\n');
+        std::string_view line = entry.substr(0, end);
+        entry = end == std::string_view::npos ? std::string_view() : entry.substr(end + 1);
+        if (line.starts_with('[')) group = line;
+        if (group != "[Desktop Entry]" || !line.starts_with("Exec")) continue;
+        // Spaces may stand around the "=", as the key file allows.
+        line.remove_prefix(4);
+        line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
+        if (!line.starts_with('=')) continue;
+        line.remove_prefix(1);
+        value = line.substr(std::min(line.find_first_not_of(' '), line.size()));
+    }
+    if (!value) return std::nullopt;
+    // The key file's escapes first, then the Exec line's own quoting, as execArgument writes them.
+    std::string unescaped;
+    for (std::size_t i = 0; i < value->size(); ++i) {
+        char c = (*value)[i];
+        if (c == '\\') {
+            constexpr std::string_view kEscaped = "sntr\\", kMeant = " \n\t\r\\";
+            const auto escape = ++i < value->size() ? kEscaped.find((*value)[i]) : std::string_view::npos;
+            if (escape == std::string_view::npos) return std::nullopt;
+            c = kMeant[escape];
+        }
+        unescaped += c;
+    }
+    std::string argument;
+    if (unescaped.starts_with('"')) {
+        std::size_t i = 1;
+        for (; i < unescaped.size() && unescaped[i] != '"'; ++i) {
+            if (unescaped[i] == '\\' && i + 1 < unescaped.size()) ++i;
+            argument += unescaped[i];
+        }
+        if (i == unescaped.size()) return std::nullopt;
+    } else {
+        argument = unescaped.substr(0, unescaped.find(' '));
+    }
+    for (auto at = argument.find("%%"); at != std::string::npos; at = argument.find("%%", at + 1))
+        argument.erase(at, 1);
+    if (argument.empty()) return std::nullopt;
+    return argument;
 }
 
 bool sameEntry(std::string_view found, const std::optional<std::string>& written) {

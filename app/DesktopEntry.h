@@ -26,6 +26,10 @@ std::optional<std::string> stringValue(std::string_view text);
 // The entry that starts `launcher`; nothing when its path cannot be written into Exec.
 std::optional<std::string> text(const std::filesystem::path& launcher);
 
+// The program an entry starts: the first argument of the Exec line of its main group, read as a
+// desktop reads it; nothing when there is none or it cannot be read.
+std::optional<std::filesystem::path> program(std::string_view entry);
+
 // Whether `found` is the entry `written`, as entries are written now or as they were written
 // before they named their program in TryExec: what an earlier install put in its menu folder keeps
 // that form until the next install.
