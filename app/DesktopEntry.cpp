@@ -1,5 +1,6 @@
 #include "DesktopEntry.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,7 @@ namespace {
 constexpr const char* kCategory = "desktop-entry";
 // A desktop entry is a few lines.
 constexpr std::size_t kMaxEntryBytes = 64 * 1024;
+constexpr std::string_view kTryExec = "TryExec=";
 
 // Notifications name the entry by the application's id (their "desktop-entry" hint); an entry
 // of another name would leave them tied to nothing.
@@ -44,13 +46,13 @@ struct FoundEntry {
     std::string text;
 };
 
-// The entry of our name the desktop finds first, passing over any that reads `passedOver`. The
+// The entry of our name the desktop finds first, passing over any that is `passedOver`. The
 // system's folders may hold a link of the distribution's.
 std::optional<FoundEntry> firstEntry(const std::optional<std::string>& passedOver = std::nullopt) {
     for (const auto& folder : applicationFolders()) {
         const auto file = folder / kFileName;
         auto found = SafeFile::readWhole(file, kMaxEntryBytes, SafeFile::Links::follow);
-        if (found && found != passedOver) return FoundEntry{file, std::move(*found)};
+        if (found && !sameEntry(*found, passedOver)) return FoundEntry{file, std::move(*found)};
     }
     return std::nullopt;
 }
@@ -76,15 +78,28 @@ std::optional<std::string> execArgument(const std::filesystem::path& path) {
     return value;
 }
 
+std::optional<std::string> stringValue(std::string_view text) {
+    std::string value;
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return std::nullopt;
+        if (c == '\\') value += '\\';
+        value += c;
+    }
+    return value;
+}
+
 std::optional<std::string> text(const std::filesystem::path& launcher) {
     auto exec = execArgument(launcher);
-    if (!exec) return std::nullopt;
+    auto tryExec = stringValue(launcher.string());
+    if (!exec || !tryExec) return std::nullopt;
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Quillfen\n"
            "Comment=A quiet desktop companion that lives in the tray\n"
            "Icon=" +
-           std::string(Paths::kAppId) +
+           std::string(Paths::kAppId) + "\n" +
+           // An entry a copy since removed left behind, in any home, is hidden and starts nothing.
+           std::string(kTryExec) + *tryExec +
            "\n"
            // %u: a handoff address opened anywhere on the desktop arrives as the one argument.
            "Exec=" +
@@ -94,6 +109,63 @@ std::optional<std::string> text(const std::filesystem::path& launcher) {
            "Categories=Utility;\n"
            "MimeType=x-scheme-handler/" +
            std::string(StoneHandoff::scheme) + ";\n";
+}
+
+std::optional<std::filesystem::path> program(std::string_view entry) {
+    std::optional<std::string_view> value;
+    std::string_view group;
+    while (!entry.empty() && !value) {
+        const auto end = entry.find('\n');
+        std::string_view line = entry.substr(0, end);
+        entry = end == std::string_view::npos ? std::string_view() : entry.substr(end + 1);
+        if (line.starts_with('[')) group = line;
+        if (group != "[Desktop Entry]" || !line.starts_with("Exec")) continue;
+        // Spaces may stand around the "=", as the key file allows.
+        line.remove_prefix(4);
+        line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
+        if (!line.starts_with('=')) continue;
+        line.remove_prefix(1);
+        value = line.substr(std::min(line.find_first_not_of(' '), line.size()));
+    }
+    if (!value) return std::nullopt;
+    // The key file's escapes first, then the Exec line's own quoting, as execArgument writes them.
+    std::string unescaped;
+    for (std::size_t i = 0; i < value->size(); ++i) {
+        char c = (*value)[i];
+        if (c == '\\') {
+            constexpr std::string_view kEscaped = "sntr\\", kMeant = " \n\t\r\\";
+            const auto escape = ++i < value->size() ? kEscaped.find((*value)[i]) : std::string_view::npos;
+            if (escape == std::string_view::npos) return std::nullopt;
+            c = kMeant[escape];
+        }
+        unescaped += c;
+    }
+    std::string argument;
+    if (unescaped.starts_with('"')) {
+        std::size_t i = 1;
+        for (; i < unescaped.size() && unescaped[i] != '"'; ++i) {
+            if (unescaped[i] == '\\' && i + 1 < unescaped.size()) ++i;
+            argument += unescaped[i];
+        }
+        if (i == unescaped.size()) return std::nullopt;
+    } else {
+        argument = unescaped.substr(0, unescaped.find(' '));
+    }
+    for (auto at = argument.find("%%"); at != std::string::npos; at = argument.find("%%", at + 1))
+        argument.erase(at, 1);
+    if (argument.empty()) return std::nullopt;
+    return argument;
+}
+
+bool sameEntry(std::string_view found, const std::optional<std::string>& written) {
+    if (!written) return false;
+    if (found == *written) return true;
+    const auto at = written->find("\n" + std::string(kTryExec));
+    if (at == std::string::npos) return false;
+    const auto end = written->find('\n', at + 1);
+    std::string earlier = *written;
+    earlier.erase(at, end - at);
+    return found == earlier;
 }
 
 std::filesystem::path userFile() {
@@ -116,11 +188,15 @@ bool refresh(const std::optional<RunningCopy::Installation>& installed) {
     }
     const auto file = userFile();
     const auto first = firstEntry();
-    if (first && first->text == wanted) return true;
     // The menu folder of the install below ~/.local is the user's: what that install put there
     // starts that copy, and its uninstall takes it out again.
     const RunningCopy::Installation owner{file.parent_path().parent_path().parent_path()};
-    if (first && first->file == file && first->text == text(owner.launcher())) {
+    // An install's entry stays as that install wrote it; one a copy wrote before entries named
+    // their program in TryExec is written again, so that it does nothing once the copy is gone.
+    if (first && sameEntry(first->text, wanted) &&
+        (first->text == *wanted || first->file != file || owner == *installed))
+        return true;
+    if (first && first->file == file && sameEntry(first->text, text(owner.launcher()))) {
         SystemLog::notice(kCategory, "desktop entry not written: " + file.string() +
                                          " is the one the install below " + owner.prefix.string() + " put there");
         return false;

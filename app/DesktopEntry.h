@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "RunningCopy.h"
 
@@ -18,8 +19,21 @@ inline constexpr const char* kFileName = "org.quillfen.Quillfen.desktop";
 // no Exec line can hold (control characters).
 std::optional<std::string> execArgument(const std::filesystem::path& path);
 
+// A value of the key file's string type (TryExec): its backslashes escaped; nothing for a text
+// with control characters, which no value of that type holds.
+std::optional<std::string> stringValue(std::string_view text);
+
 // The entry that starts `launcher`; nothing when its path cannot be written into Exec.
 std::optional<std::string> text(const std::filesystem::path& launcher);
+
+// The program an entry starts: the first argument of the Exec line of its main group, read as a
+// desktop reads it; nothing when there is none or it cannot be read.
+std::optional<std::filesystem::path> program(std::string_view entry);
+
+// Whether `found` is the entry `written`, as entries are written now or as they were written
+// before they named their program in TryExec: what an earlier install put in its menu folder keeps
+// that form until the next install.
+bool sameEntry(std::string_view found, const std::optional<std::string>& written);
 
 // $XDG_DATA_HOME/applications/org.quillfen.Quillfen.desktop
 std::filesystem::path userFile();

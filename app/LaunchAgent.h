@@ -7,8 +7,8 @@
 #include "platform/CommandRunner.h"
 
 // Keeps the application running: a systemd user service whose program is a small bash wrapper
-// that starts the application, waits while it lives and then fails, so that systemd starts it
-// again after a crash. A quit removes the service first, so that quitting sticks. Everything
+// that starts the application, waits while the user's own copy of it lives and then fails, so
+// that systemd starts it again after a crash. A quit removes the service first, so that quitting sticks. Everything
 // here logs to the system log under "launch-agent" and reports nothing to its caller beyond a
 // Boolean.
 namespace quillfen::LaunchAgent {

@@ -1,6 +1,7 @@
 #include "LoginItem.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <utility>
@@ -21,6 +22,9 @@ namespace {
 constexpr const char* kCategory = "login-item";
 constexpr const char* kDeferred = "login-item registration deferred: ";
 constexpr std::string_view kNoExecLine = "no Exec line holds ";
+constexpr std::string_view kNotOurs = " is an entry Quillfen did not write";
+// A desktop entry is a few lines.
+constexpr std::size_t kMaxEntryBytes = 64 * 1024;
 
 constexpr EnumName<State> kStates[] = {
     {State::enabled, "enabled"},
@@ -75,7 +79,102 @@ PlainWords plainWords(std::string_view why) {
     if (why.starts_with(kNoExecLine))
         return {"the desktop cannot be told to start " + std::string(why.substr(kNoExecLine.size())),
                 "Install Quillfen under a name without control characters to allow it."};
+    if (why.ends_with(kNotOurs))
+        return {std::string(why) + ", and it does not start this copy", "Remove it to allow it."};
     return {std::string(why), ""};
+}
+
+// What is at the entry's name, read afresh.
+struct Entry {
+    enum class Kind { none, ours, theirs, unavailable };
+    Kind kind = Kind::none;
+    std::string text;
+    std::optional<std::filesystem::path> program;
+};
+
+Entry present() {
+    using Kind = Entry::Kind;
+    const auto only = [](Kind kind) { return Entry{kind, {}, std::nullopt}; };
+    const auto file = autostartFile();
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) return only(errno == ENOENT ? Kind::none : Kind::unavailable);
+    if (!S_ISREG(info.st_mode)) return only(Kind::unavailable);
+    auto contents = SafeFile::read(file, kMaxEntryBytes);
+    if (!contents.wasRead()) {
+        // A file too large for an entry, or one we may not read, starts nothing we could tell.
+        if (contents.keepAside) return only(Kind::theirs);
+        return only(contents.status == SafeFile::Contents::Status::missing ? Kind::none : Kind::unavailable);
+    }
+    auto program = DesktopEntry::program(contents.bytes);
+    // Ours is what we would write for the program it starts; the desktop's autostart tools copy
+    // the menu entry into the folder as it is. Anything else is the user's.
+    const bool ours = program && (DesktopEntry::sameEntry(contents.bytes, desktopEntry(*program)) ||
+                                  DesktopEntry::sameEntry(contents.bytes, DesktopEntry::text(*program)));
+    return {ours ? Kind::ours : Kind::theirs, std::move(contents.bytes), std::move(program)};
+}
+
+// Whether the entry starts the copy, as the desktop would at login: it names the copy's
+// launcher, and that is a program there to run (what TryExec asks of it).
+bool startsCopy(const Entry& entry, const std::optional<RunningCopy::Installation>& installed) {
+    if (!installed || !entry.program || *entry.program != installed->launcher()) return false;
+    struct stat info {};
+    return ::access(entry.program->c_str(), X_OK) == 0 && ::stat(entry.program->c_str(), &info) == 0 &&
+           !S_ISDIR(info.st_mode);
+}
+
+State stateOf(const Entry& entry, const std::optional<RunningCopy::Installation>& installed) {
+    switch (entry.kind) {
+        case Entry::Kind::none:
+            return State::notRegistered;
+        case Entry::Kind::unavailable:
+            return State::unavailable;
+        default:
+            return startsCopy(entry, installed) ? State::enabled : State::notRegistered;
+    }
+}
+
+std::string obstacleTo(const std::optional<RunningCopy::Installation>& installed, const Entry& entry) {
+    if (!installed) return RunningCopy::notInstalled();
+    const auto launcher = installed->launcher();
+    // The desktop starts the launcher by its name at every login: named only where nobody else
+    // could put a program of theirs in the way.
+    if (!desktopEntry(launcher)) return std::string(kNoExecLine) + launcher.string();
+    if (auto why = PathWalk::whyOthersCouldChange(launcher); !why.empty()) return why;
+    if (entry.kind == Entry::Kind::theirs && !startsCopy(entry, installed))
+        return autostartFile().string() + std::string(kNotOurs);
+    return {};
+}
+
+std::string refusalOf(const std::optional<RunningCopy::Installation>& installed, const std::string& why) {
+    if (why.empty()) return why;
+    if (why.ends_with(kNotOurs)) return "autostart entry left as it is: " + why;
+    return (installed ? kDeferred : "login item not written: ") + why;
+}
+
+// Writes the entry for this copy in place of what is there; the state afterwards.
+State write(const std::optional<RunningCopy::Installation>& installed, const Entry& entry) {
+    if (auto refused = refusalOf(installed, obstacleTo(installed, entry)); !refused.empty()) {
+        SystemLog::notice(kCategory, refused);
+        return stateOf(entry, installed);
+    }
+    const auto file = autostartFile();
+    std::string why;
+    if (auto unmade = SafeFile::makeFolders(file.parent_path())) {
+        why = unmade.why;
+    } else if (auto error = FileLogStore(file).write(*desktopEntry(installed->launcher()))) {
+        why = error.message();
+    }
+    if (!why.empty()) {
+        SystemLog::notice(kCategory, kDeferred + why);
+        return state(installed);
+    }
+    if (entry.program && *entry.program != installed->launcher()) {
+        SystemLog::info(kCategory, "registered as a login item in place of the entry that started " +
+                                       entry.program->string());
+    } else {
+        SystemLog::info(kCategory, "registered as a login item");
+    }
+    return State::enabled;
 }
 
 }  // namespace
@@ -93,19 +192,23 @@ std::filesystem::path autostartFile() {
 }
 
 State state() {
-    struct stat info {};
-    if (::stat(autostartFile().c_str(), &info) != 0) {
-        return errno == ENOENT ? State::notRegistered : State::unavailable;
-    }
-    return S_ISREG(info.st_mode) ? State::enabled : State::unavailable;
+    return state(RunningCopy::installed());
+}
+
+State state(const std::optional<RunningCopy::Installation>& installed) {
+    return stateOf(present(), installed);
 }
 
 std::optional<std::string> desktopEntry(const std::filesystem::path& launcher) {
     auto exec = DesktopEntry::execArgument(launcher);
-    if (!exec) return std::nullopt;
+    auto tryExec = DesktopEntry::stringValue(launcher.string());
+    if (!exec || !tryExec) return std::nullopt;
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Quillfen\n"
+           "TryExec=" +
+           *tryExec +
+           "\n"
            "Exec=" +
            *exec +
            "\n"
@@ -118,18 +221,11 @@ State enable() {
 }
 
 std::string obstacle(const std::optional<RunningCopy::Installation>& installed) {
-    if (!installed) return RunningCopy::notInstalled();
-    const auto launcher = installed->launcher();
-    // The desktop starts the launcher by its name at every login: named only where nobody else
-    // could put a program of theirs in the way.
-    return desktopEntry(launcher) ? PathWalk::whyOthersCouldChange(launcher)
-                                  : std::string(kNoExecLine) + launcher.string();
+    return obstacleTo(installed, present());
 }
 
 std::string refusal(const std::optional<RunningCopy::Installation>& installed) {
-    const auto why = obstacle(installed);
-    if (why.empty()) return why;
-    return (installed ? kDeferred : "login item not written: ") + why;
+    return refusalOf(installed, obstacle(installed));
 }
 
 std::string note(std::string_view entryObstacle, std::string_view keepAliveObstacle) {
@@ -145,24 +241,9 @@ std::string note(std::string_view entryObstacle, std::string_view keepAliveObsta
 }
 
 State enable(const std::optional<RunningCopy::Installation>& installed) {
-    if (state() == State::enabled) return State::enabled;
-    if (auto refused = refusal(installed); !refused.empty()) {
-        SystemLog::notice(kCategory, refused);
-        return state();
-    }
-    const auto file = autostartFile();
-    std::string why;
-    if (auto unmade = SafeFile::makeFolders(file.parent_path())) {
-        why = unmade.why;
-    } else if (auto error = FileLogStore(file).write(*desktopEntry(installed->launcher()))) {
-        why = error.message();
-    }
-    if (why.empty()) {
-        SystemLog::info(kCategory, "registered as a login item");
-        return State::enabled;
-    }
-    SystemLog::notice(kCategory, kDeferred + why);
-    return state();
+    const auto entry = present();
+    if (startsCopy(entry, installed)) return State::enabled;
+    return write(installed, entry);
 }
 
 State enableOnceIfNeeded(UserDefaults& defaults) {
@@ -170,18 +251,31 @@ State enableOnceIfNeeded(UserDefaults& defaults) {
 }
 
 State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy::Installation>& installed) {
-    const bool done = defaults.boolean(kAutoEnabledOnceKey).value_or(false);
-    const State current = state();
-    if (done || current != State::notRegistered) return current;
-    if (!installed) return enable(installed);
-    SystemLog::info(kCategory, "auto-enabling login item once (start on desktop start)");
-    const State result = enable(installed);
-    if (result == State::enabled) defaults.setBoolean(kAutoEnabledOnceKey, true);
-    return result;
+    const auto entry = present();
+    switch (entry.kind) {
+        case Entry::Kind::none:
+            // No entry after the automatic enable is the user's choice.
+            if (defaults.boolean(kAutoEnabledOnceKey).value_or(false)) return State::notRegistered;
+            if (!installed) return write(installed, entry);
+            SystemLog::info(kCategory, "auto-enabling login item once (start on desktop start)");
+            if (const State result = write(installed, entry); result != State::enabled) return result;
+            defaults.setBoolean(kAutoEnabledOnceKey, true);
+            return State::enabled;
+        case Entry::Kind::unavailable:
+            return State::unavailable;
+        default:
+            // Every start writes the keep-alive wrapper for this copy: an entry that starts another
+            // copy would race it at login, and one whose program is gone starts nothing. A copy
+            // run from a build folder leaves the installed copy's entry alone.
+            if (!installed || entry.text == desktopEntry(installed->launcher())) return stateOf(entry, installed);
+            if (entry.kind == Entry::Kind::theirs && startsCopy(entry, installed)) return State::enabled;
+            return write(installed, entry);
+    }
 }
 
 void disableIfRegistered() {
-    if (state() != State::enabled) return;
+    const auto kind = present().kind;
+    if (kind == Entry::Kind::none || kind == Entry::Kind::unavailable) return;
     if (const auto error = SafeFile::remove(autostartFile())) {
         SystemLog::notice(kCategory, "could not unregister login item: " + error.message());
     } else {

@@ -10,8 +10,10 @@
 
 // Starts the application when the user's desktop session starts, through an XDG autostart
 // entry. Turned on once automatically, at the first launch that finds no entry; after that
-// only the settings switch changes it. Logs to the system log under "login-item" and raises
-// nothing to its callers.
+// only the settings switch turns it on or off. Several copies may be installed for one user: the
+// entry starts the copy that started last, as the keep-alive service does, so that the two never
+// start different copies at login. Logs to the system log under "login-item" and raises nothing to
+// its callers.
 namespace quillfen::LoginItem {
 
 enum class State { enabled, notRegistered, requiresApproval, unavailable };
@@ -23,13 +25,18 @@ inline constexpr const char* kAutoEnabledOnceKey = "loginItemAutoEnabledOnce";
 // $XDG_CONFIG_HOME/autostart/org.quillfen.Quillfen.desktop
 std::filesystem::path autostartFile();
 
-// Read afresh from the entry: a file there is `enabled`, no entry is `notRegistered`, and
-// anything else (a folder in its place, a path that cannot be looked at) is `unavailable`.
-// Autostart knows no approval step, so `requiresApproval` never comes from here.
+// Read afresh from the entry, for the installation's copy (by default the running copy's):
+// `enabled` only when the entry starts that copy's launcher and the program is there to start;
+// `notRegistered` when there is no entry or it starts another copy, a program that is gone or
+// something else; `unavailable` for anything but a file there (a folder in its place, a path that
+// cannot be looked at). Autostart knows no approval step, so `requiresApproval` never comes from
+// here.
 State state();
+State state(const std::optional<RunningCopy::Installation>& installed);
 
 // What stands in the way of the entry for this copy (a copy that is not installed, a launcher
-// others could change: "others may change /home/u"); empty when nothing does.
+// others could change: "others may change /home/u", an entry at its name that Quillfen did not
+// write and that starts something else); empty when nothing does.
 std::string obstacle(const std::optional<RunningCopy::Installation>& installed);
 // The line `enable` logs for it.
 std::string refusal(const std::optional<RunningCopy::Installation>& installed);
@@ -39,22 +46,27 @@ std::string refusal(const std::optional<RunningCopy::Installation>& installed);
 // than the log's; one sentence for a reason both share. Empty when nothing stands in the way.
 std::string note(std::string_view entryObstacle, std::string_view keepAliveObstacle);
 
-// Writes the entry unless it is there; the state afterwards. The entry starts the
-// installation's launcher, by default the running copy's; a copy run from a build folder
-// (no installation) writes nothing and logs so.
+// Writes the entry unless it already starts this copy; the state afterwards. The entry starts
+// the installation's launcher, by default the running copy's, in place of an entry of ours that
+// starts another copy or a program that is gone. An entry the user wrote or edited is left as it
+// is, and so is everything for a copy run from a build folder (no installation); both are logged.
 State enable();
 State enable(const std::optional<RunningCopy::Installation>& installed);
 
-// The one automatic enable, remembered under "loginItemAutoEnabledOnce" once the entry is
-// written. A refused one (a copy run from a build folder, a launcher others could change) leaves
-// the flag alone, so a later start, with the way clear, still turns it on.
+// What every start does. With no entry there: the one automatic enable, remembered under
+// "loginItemAutoEnabledOnce" once the entry is written; a refused one (a copy run from a build
+// folder, a launcher others could change) leaves the flag alone, so a later start, with the way
+// clear, still turns it on. With an entry of ours there that this copy would not write as it is
+// (it starts another copy or a program that is gone, or was written before entries named their
+// program): the entry written for this copy. An entry the user wrote or edited stays as it is.
 State enableOnceIfNeeded(UserDefaults& defaults);
 State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy::Installation>& installed);
 
-// Removes the entry when it is there; does nothing in any other state.
+// Removes the entry when there is one, whatever it starts; does nothing in any other state.
 void disableIfRegistered();
 
-// The entry's text; nothing when the path cannot be written into an Exec line.
+// The entry's text, which names its program in TryExec too, so that an entry left behind by a
+// copy since removed starts nothing; nothing when the path cannot be written into an Exec line.
 std::optional<std::string> desktopEntry(const std::filesystem::path& launcher);
 
 }  // namespace quillfen::LoginItem

@@ -340,9 +340,9 @@ void SelfUpdater::Worker::install(const UpdateManifest& manifest, const std::str
     }
     journal("updated myself to " + manifest.version + " (" + manifest.sha + ") from " + runningVersion);
 
-    // By the launcher, as the desktop starts it, so the keep-alive wrapper, which looks for the
-    // launcher's path, recognises the new copy; by its own path when the link is gone. The path
-    // travels as an argument, never inside the script's text.
+    // By the launcher, as the desktop and the keep-alive service start it; by its own path when
+    // the link is gone. The new copy writes the keep-alive wrapper anew for itself as it starts.
+    // The path travels as an argument, never inside the script's text.
     std::error_code linked;
     const auto launcher = setup.installation.launcher();
     const auto relaunched = std::filesystem::exists(launcher, linked) ? launcher

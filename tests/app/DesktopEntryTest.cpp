@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "DesktopEntry.h"
+#include "LoginItem.h"
 #include "platform/CommandRunner.h"
 #include "support/CapturedSystemLog.h"
 #include "support/TestEnvironment.h"
@@ -23,6 +26,10 @@ TEST(DesktopEntry, AnInstalledCopyKeepsItsOwnEntryFirstInTheMenu) {
              test::writeFile(s, ours);
              test::writeFile(DesktopEntry::userFile(), "[Desktop Entry]\nExec=/old/bin/quillfen %u\n");
          },
+         true},
+        // Left as it is, it would still show in the menu once this copy is removed.
+        {"its own entry in the user's folder, as written before entries named their program",
+         [&](auto&) { test::writeFile(DesktopEntry::userFile(), std::regex_replace(ours, std::regex("TryExec=.*\n"), "")); },
          true},
     };
     for (const auto& c : cases) {
@@ -58,6 +65,23 @@ TEST(DesktopEntry, ACopyInstalledElsewhereNeverWritesOverTheEntryTheInstallBelow
     EXPECT_EQ(log.lines, std::vector<std::string>{"desktop-entry: desktop entry not written: " +
                                                   DesktopEntry::userFile().string() + " is the one the install below " +
                                                   local.prefix.string() + " put there"});
+}
+
+// An entry a copy since removed left behind, in any user's home, does nothing: the desktop skips
+// one whose TryExec names no program.
+TEST(DesktopEntry, EveryEntryWeWriteNamesItsProgramInTryExec) {
+    test::TestHome home;
+    const RunningCopy::Installation installed{"/opt/My \"Apps\" $HOME `x` 100% \\ it's \xc3\xa9t\xc3\xa9"};
+    ASSERT_EQ(LoginItem::enable(installed), LoginItem::State::enabled);
+    ASSERT_TRUE(DesktopEntry::refresh(installed));
+    for (const auto& file : {LoginItem::autostartFile(), DesktopEntry::userFile()}) {
+        const auto entry = test::readFile(file);
+        std::smatch value;
+        ASSERT_TRUE(std::regex_search(entry, value, std::regex("\nTryExec=(.*)\n"))) << entry;
+        // Read back as the key file reads a string value.
+        EXPECT_EQ(std::regex_replace(value[1].str(), std::regex(R"(\\(.))"), "$1"), installed.launcher().string());
+        EXPECT_EQ(makeCommandRunner()->run("/usr/bin/desktop-file-validate", {file.string()}).status, 0) << entry;
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "LoginItem.h"
 #include "support/CapturedSystemLog.h"
 #include "support/MemoryUserDefaults.h"
+#include "support/RecordingCommandRunner.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {
@@ -30,8 +31,6 @@ TEST(LoginItem, TurnsItselfOnOnceAtTheFirstLaunchThatFindsNoEntry) {
     } cases[] = {
         {"first launch", std::nullopt, [] {}, State::enabled, true,
          {"login-item: auto-enabling login item once (start on desktop start)", "login-item: registered as a login item"}},
-        {"already enabled", std::nullopt, [] { test::writeFile(LoginItem::autostartFile(), "[Desktop Entry]\n"); },
-         State::enabled, std::nullopt, {}},
         {"removed by the user after the automatic enable", true, [] {}, State::notRegistered, true, {}},
         {"unavailable", std::nullopt, [] { fs::create_directories(LoginItem::autostartFile()); }, State::unavailable,
          std::nullopt, {}},
@@ -94,6 +93,82 @@ TEST(LoginItem, AHomeSharedWithAGroupIsSaidPlainlyAndTheStartAfterItIsTheUsersTu
     EXPECT_EQ(log.lines, (std::vector<std::string>{
                              once, "login-item: login-item registration deferred: others may change " + dir.string(),
                              once, "login-item: registered as a login item"}));
+}
+
+// A copy installed with its launcher in place, as a start finds its own.
+RunningCopy::Installation installedAt(const fs::path& prefix) {
+    const RunningCopy::Installation copy{prefix};
+    test::writeFile(copy.launcher(), "#!/bin/sh\n");
+    fs::permissions(copy.launcher(), fs::perms(0755));
+    return copy;
+}
+
+// The copy for everyone started first, then the user's own: at login the desktop and the
+// keep-alive service start the one copy, the user's.
+TEST(LoginItem, TheEntryStartsTheCopyTheKeepAliveStartsTheOneThatStartedLast) {
+    test::TestHome home;
+    test::TempDir system;
+    const auto everyone = installedAt(system.path() / "usr/local"), own = installedAt(home.path() / ".local");
+    test::MemoryUserDefaults defaults;
+    test::RecordingCommandRunner systemctl;
+    for (const auto& copy : {everyone, own}) {
+        ASSERT_TRUE(LaunchAgent::install(systemctl, copy));
+        LoginItem::enableOnceIfNeeded(defaults, copy);
+    }
+    EXPECT_EQ(test::readFile(LoginItem::autostartFile()), LoginItem::desktopEntry(own.launcher()));
+    EXPECT_EQ(test::readFile(LaunchAgent::wrapperFile()), LaunchAgent::wrapperScript(own.build(), own.launcher()));
+    EXPECT_EQ(LoginItem::state(own), State::enabled);
+    EXPECT_EQ(LoginItem::state(everyone), State::notRegistered);
+}
+
+// What a start and the settings switch make of the entry they find: "Start at login" reads on only
+// for one that starts this copy's program; one of ours that starts another copy or a program that
+// is gone is written for this copy; one the user wrote or edited is left as it is.
+TEST(LoginItem, AnEntryOfOursForAnotherCopyOrAProgramThatIsGoneIsWrittenForTheCopyThatStarts) {
+    enum Outcome { kept, rewritten, leftAsItIs };
+    const struct {
+        const char* label;
+        std::function<std::string(const RunningCopy::Installation& own, const RunningCopy::Installation& other)> entry;
+        Outcome outcome;
+    } cases[] = {
+        {"this copy's", [](auto& own, auto&) { return *LoginItem::desktopEntry(own.launcher()); }, kept},
+        {"another copy's", [](auto&, auto& other) { return *LoginItem::desktopEntry(other.launcher()); }, rewritten},
+        {"a removed copy's, as written before entries named their program",
+         [](auto&, auto&) {
+             return "[Desktop Entry]\nType=Application\nName=Quillfen\nExec=\"/opt/removed/bin/quillfen\"\n"
+                    "Terminal=false\nX-GNOME-Autostart-enabled=true\n";
+         },
+         rewritten},
+        {"another copy's, with a delay the user added",
+         [](auto&, auto& other) { return *LoginItem::desktopEntry(other.launcher()) + "X-GNOME-Autostart-Delay=10\n"; },
+         leftAsItIs},
+    };
+    for (const auto& c : cases) {
+        for (const bool bySwitch : {false, true}) {
+            SCOPED_TRACE(std::string(c.label) + (bySwitch ? ", turned on" : ", at a start"));
+            test::TestHome home;
+            test::TempDir elsewhere;
+            // A prefix the entry's quoting must carry through, both ways.
+            const auto own = installedAt(home.path() / "Bob's \"Apps\" $HOME `x` 100% \\ it");
+            const auto entry = c.entry(own, installedAt(elsewhere.path() / "opt"));
+            const auto file = LoginItem::autostartFile();
+            test::writeFile(file, entry);
+            EXPECT_EQ(LoginItem::state(own), c.outcome == kept ? State::enabled : State::notRegistered);
+
+            test::MemoryUserDefaults defaults;
+            test::CapturedSystemLog log;
+            const State after = bySwitch ? LoginItem::enable(own) : LoginItem::enableOnceIfNeeded(defaults, own);
+            EXPECT_EQ(after, c.outcome == leftAsItIs ? State::notRegistered : State::enabled);
+            EXPECT_EQ(LoginItem::state(own), after);
+            EXPECT_EQ(test::readFile(file), c.outcome == rewritten ? *LoginItem::desktopEntry(own.launcher()) : entry);
+            if (c.outcome == leftAsItIs) {
+                EXPECT_EQ(log.lines, std::vector<std::string>{"login-item: autostart entry left as it is: " +
+                                                              file.string() + " is an entry Quillfen did not write"});
+            } else {
+                EXPECT_EQ(log.lines.size(), c.outcome == rewritten ? 1u : 0u);
+            }
+        }
+    }
 }
 
 TEST(LoginItem, TheEntryStartsTheInstalledLauncherAndTurningItOffRemovesIt) {

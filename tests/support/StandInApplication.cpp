@@ -1,0 +1,26 @@
+// Stands in for the application where a test runs it for real: a program of its own, as the
+// keep-alive knows the application by the file a process runs. Started with no argument, as the
+// keep-alive starts it, it writes the path it was started by to "<that path>.started" and lives
+// while that file is there; with an argument, until it is ended. At most a minute either way.
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+
+int main(int argc, char** argv) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    const std::string note = argc == 1 ? std::string(argv[0]) + ".started" : "";
+    if (!note.empty()) {
+        // Renamed into place, so that a test that sees it reads it whole.
+        std::ofstream(note + ".new") << argv[0];
+        if (std::rename((note + ".new").c_str(), note.c_str()) != 0) return 1;
+    }
+    struct stat info {};
+    while (std::chrono::steady_clock::now() < end && (note.empty() || ::stat(note.c_str(), &info) == 0))
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return 0;
+}
