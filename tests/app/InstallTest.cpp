@@ -1193,6 +1193,7 @@ TEST(Install, TheProgramsJudgeAndTheScriptsJudgeGiveOneVerdictOnEveryLayout) {
         {"another user's link in a folder of the user's alone", link(bin, home / "bobs", bob) / "quillfen", true},
         {"a link to a name not made yet in a sticky folder", link(sticky / "later", home / "later", ada), false},
         {"a link to a name not made yet in a folder of the user's", link(bin / "later", home / "soon", ada), true},
+        {"a name in a folder the user may not enter", made(root / "locked", 0, 0, 0700) / "quillfen", false},
     };
     std::vector<std::string> arguments{(root / "handoff.sh").string()};
     fs::copy_file(QUILLFEN_SOURCE_DIR "/scripts/handoff.sh", arguments.front());
