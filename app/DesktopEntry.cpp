@@ -17,8 +17,6 @@ namespace quillfen::DesktopEntry {
 namespace {
 
 constexpr const char* kCategory = "desktop-entry";
-// A desktop entry is a few lines.
-constexpr std::size_t kMaxEntryBytes = 64 * 1024;
 constexpr std::string_view kTryExec = "TryExec=";
 
 // Notifications name the entry by the application's id (their "desktop-entry" hint); an entry
@@ -59,52 +57,41 @@ std::optional<FoundEntry> firstEntry(const std::optional<std::string>& passedOve
 
 }  // namespace
 
-std::optional<std::string> execArgument(const std::filesystem::path& path) {
+std::optional<std::string> startLines(const std::filesystem::path& launcher, std::string_view arguments) {
     // The Exec line's own quoting (a double-quoted argument in which ", `, $ and \ take a
-    // backslash, "%" doubled as a field code), then the key file's escaping of every backslash.
+    // backslash, "%" doubled as a field code), then the key file's escaping of every backslash,
+    // which is all a string value such as TryExec's takes.
     std::string argument = "\"";
-    for (unsigned char c : path.string()) {
+    for (unsigned char c : launcher.string()) {
         if (c < 0x20 || c == 0x7f) return std::nullopt;
         if (c == '"' || c == '`' || c == '$' || c == '\\') argument += '\\';
         if (c == '%') argument += '%';
         argument += static_cast<char>(c);
     }
     argument += '"';
-    std::string value;
-    for (char c : argument) {
-        if (c == '\\') value += '\\';
-        value += c;
-    }
-    return value;
-}
-
-std::optional<std::string> stringValue(std::string_view text) {
-    std::string value;
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return std::nullopt;
-        if (c == '\\') value += '\\';
-        value += c;
-    }
-    return value;
+    const auto escaped = [](std::string_view text) {
+        std::string value;
+        for (char c : text) {
+            if (c == '\\') value += '\\';
+            value += c;
+        }
+        return value;
+    };
+    // An entry a copy since removed left behind, in any home, is hidden and starts nothing.
+    return std::string(kTryExec) + escaped(launcher.string()) + "\nExec=" + escaped(argument) + std::string(arguments) +
+           "\n";
 }
 
 std::optional<std::string> text(const std::filesystem::path& launcher) {
-    auto exec = execArgument(launcher);
-    auto tryExec = stringValue(launcher.string());
-    if (!exec || !tryExec) return std::nullopt;
+    // %u: a handoff address opened anywhere on the desktop arrives as the one argument.
+    auto start = startLines(launcher, " %u");
+    if (!start) return std::nullopt;
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Quillfen\n"
            "Comment=A quiet desktop companion that lives in the tray\n"
            "Icon=" +
-           std::string(Paths::kAppId) + "\n" +
-           // An entry a copy since removed left behind, in any home, is hidden and starts nothing.
-           std::string(kTryExec) + *tryExec +
-           "\n"
-           // %u: a handoff address opened anywhere on the desktop arrives as the one argument.
-           "Exec=" +
-           *exec +
-           " %u\n"
+           std::string(Paths::kAppId) + "\n" + *start +
            "Terminal=false\n"
            "Categories=Utility;\n"
            "MimeType=x-scheme-handler/" +
@@ -128,7 +115,7 @@ std::optional<std::filesystem::path> program(std::string_view entry) {
         value = line.substr(std::min(line.find_first_not_of(' '), line.size()));
     }
     if (!value) return std::nullopt;
-    // The key file's escapes first, then the Exec line's own quoting, as execArgument writes them.
+    // The key file's escapes first, then the Exec line's own quoting, as startLines writes them.
     std::string unescaped;
     for (std::size_t i = 0; i < value->size(); ++i) {
         char c = (*value)[i];

@@ -15,13 +15,13 @@ namespace quillfen::DesktopEntry {
 
 inline constexpr const char* kFileName = "org.quillfen.Quillfen.desktop";
 
-// One argument of an Exec line, quoted and escaped for the key file; nothing for a path that
-// no Exec line can hold (control characters).
-std::optional<std::string> execArgument(const std::filesystem::path& path);
+// A desktop entry is a few lines.
+inline constexpr std::size_t kMaxEntryBytes = 64 * 1024;
 
-// A value of the key file's string type (TryExec): its backslashes escaped; nothing for a text
-// with control characters, which no value of that type holds.
-std::optional<std::string> stringValue(std::string_view text);
+// The lines of an entry that start `launcher`: TryExec, which names the program, and Exec, quoted
+// and escaped for the key file, with `arguments` after it; nothing for a path that no Exec line
+// can hold (control characters).
+std::optional<std::string> startLines(const std::filesystem::path& launcher, std::string_view arguments = {});
 
 // The entry that starts `launcher`; nothing when its path cannot be written into Exec.
 std::optional<std::string> text(const std::filesystem::path& launcher);

@@ -23,8 +23,6 @@ constexpr const char* kCategory = "login-item";
 constexpr const char* kDeferred = "login-item registration deferred: ";
 constexpr std::string_view kNoExecLine = "no Exec line holds ";
 constexpr std::string_view kNotOurs = " is an entry Quillfen did not write";
-// A desktop entry is a few lines.
-constexpr std::size_t kMaxEntryBytes = 64 * 1024;
 
 constexpr EnumName<State> kStates[] = {
     {State::enabled, "enabled"},
@@ -99,7 +97,7 @@ Entry present() {
     struct stat info {};
     if (::stat(file.c_str(), &info) != 0) return only(errno == ENOENT ? Kind::none : Kind::unavailable);
     if (!S_ISREG(info.st_mode)) return only(Kind::unavailable);
-    auto contents = SafeFile::read(file, kMaxEntryBytes);
+    auto contents = SafeFile::read(file, DesktopEntry::kMaxEntryBytes);
     if (!contents.wasRead()) {
         // A file too large for an entry, or one we may not read, starts nothing we could tell.
         if (contents.keepAside) return only(Kind::theirs);
@@ -200,18 +198,12 @@ State state(const std::optional<RunningCopy::Installation>& installed) {
 }
 
 std::optional<std::string> desktopEntry(const std::filesystem::path& launcher) {
-    auto exec = DesktopEntry::execArgument(launcher);
-    auto tryExec = DesktopEntry::stringValue(launcher.string());
-    if (!exec || !tryExec) return std::nullopt;
+    auto start = DesktopEntry::startLines(launcher);
+    if (!start) return std::nullopt;
     return "[Desktop Entry]\n"
            "Type=Application\n"
-           "Name=Quillfen\n"
-           "TryExec=" +
-           *tryExec +
-           "\n"
-           "Exec=" +
-           *exec +
-           "\n"
+           "Name=Quillfen\n" +
+           *start +
            "Terminal=false\n"
            "X-GNOME-Autostart-enabled=true\n";
 }

@@ -76,8 +76,8 @@ namespace fs = std::filesystem;
 using PathWalk::Fd;
 using PathWalk::Kind;
 
-// A unit, a wrapper or a desktop entry is a few lines.
-constexpr std::size_t kMaxEntryBytes = 64 * 1024;
+// A unit or a wrapper is a few lines, as a desktop entry is.
+constexpr std::size_t kMaxEntryBytes = DesktopEntry::kMaxEntryBytes;
 // An install's lists name a few dozen files.
 constexpr std::size_t kMaxListBytes = 4u << 20;
 
