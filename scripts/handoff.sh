@@ -6,7 +6,8 @@
 # sticky with the next step root's or the user's, a link on the way leads where the same holds,
 # and the place itself is root's or the user's and nobody else may write it. Others are other
 # users, any group but the user's own, and whoever an access list names. A refusal names every
-# place that stands in the way at once, who could change it, and the commands that clear it all.
+# place that stands in the way at once and who could change it, and sends the person to a clean
+# clone: no change of modes undoes what others already wrote or a file they still hold open.
 
 # The user root acts for: under sudo, the one who ran it.
 if [[ $EUID -eq 0 && ${SUDO_UID:-} =~ ^[1-9][0-9]*$ ]]; then handoff_uid=$SUDO_UID; else handoff_uid=$EUID; fi
@@ -44,23 +45,22 @@ _handoff_own_group() {
 }
 handoff_gid=$(_handoff_own_group)
 
-# What stands in the way, a place at a time: the place, who could change it, the kind of change
-# that would stop them (o: others' write, g: a group's write, acl: an access list, rm: another
-# user's entry to remove, or a sentence of advice for what no command of the person's clears),
-# and the place's owner.
-handoff_places=() _handoff_whos=() _handoff_kinds=() _handoff_owners=()
+# What stands in the way, a place at a time: the place, and who could change it.
+handoff_places=() _handoff_whos=()
 
 declare -A _handoff_noted=()
 # Notes a place that stands in the way, once.
 _handoff_problem() {
     [[ -z ${_handoff_noted[$1]:-} ]] || return 0
     _handoff_noted[$1]=1
-    handoff_places+=("$1") _handoff_whos+=("$2") _handoff_kinds+=("$3") _handoff_owners+=("${4:-}")
+    handoff_places+=("$1") _handoff_whos+=("$2")
 }
 
-# A text as one word for the shell, in single quotes, in _handoff_said.
-_handoff_quote() {
-    _handoff_said="'${1//\'/\'\\\'\'}'"
+# A name someone else may have chosen as it can be shown on a terminal, in _handoff_said: as it is
+# when every character is printable, otherwise as printf %q writes it, so that no control
+# character in it can end or rewrite the line it is shown in.
+_handoff_shown() {
+    if [[ $1 == *[![:print:]]* ]]; then printf -v _handoff_said %q "$1"; else _handoff_said=$1; fi
 }
 
 declare -A _handoff_names=()
@@ -70,16 +70,17 @@ _handoff_name_of() {
     local key=$1:$2 name
     if [[ -z ${_handoff_names[$key]+set} ]]; then
         IFS=: read -r name _ < <(getent "$1" "$2") || true
-        _handoff_names[$key]=${name:-$2}
+        _handoff_shown "${name:-$2}"
+        _handoff_names[$key]=$_handoff_said
     fi
     _handoff_said=${_handoff_names[$key]}
 }
 
-# Who may change an entry of that kind (rm: another user's, o: every user, g: a group, acl: an
+# Who may change an entry of that kind (theirs: another user's, o: every user, g: a group, acl: an
 # access list), given its owner and group, in handoff_who.
 _handoff_who() {
     case $1 in
-        rm)
+        theirs)
             _handoff_name_of passwd "$2"
             handoff_who="It is $_handoff_said's, and only they and root can change that."
             ;;
@@ -100,29 +101,27 @@ _handoff_ours() {
 
 # Looks at one entry without following it (its owner and whether it is sticky, in _handoff_owner
 # and _handoff_sticky); true when someone other than the user and root may write it, and then
-# handoff_who says who and _handoff_kind what change would stop them. What cannot be looked at
-# counts as shared.
+# handoff_who says who. What cannot be looked at counts as shared.
 _handoff_shared() {
-    local group mode
+    local group mode kind
     _handoff_sticky=0 _handoff_owner=
     if ! read -r _handoff_owner group mode < <(stat -c '%u %g %a' -- "$1" 2>/dev/null); then
         handoff_who="It could not be looked at, so anyone might have put it there."
-        _handoff_kind="Make sure it is there and its folder may be read."
         return 0
     fi
     _handoff_sticky=$((8#$mode & 01000))
     if ! _handoff_ours; then
-        _handoff_kind=rm
+        kind=theirs
     elif ((8#$mode & 0002)); then
-        _handoff_kind=o
+        kind=o
     elif ((8#$mode & 0020)) && [[ $group != "$handoff_gid" ]]; then
-        _handoff_kind=g
+        kind=g
     elif [[ $(ls -ld -- "$1") == ??????????+* ]]; then
-        _handoff_kind=acl
+        kind=acl
     else
         return 1
     fi
-    _handoff_who "$_handoff_kind" "$_handoff_owner" "$group"
+    _handoff_who "$kind" "$_handoff_owner" "$group"
 }
 
 # handoff_judge PATH: true when nobody but the user and root could change what the absolute PATH
@@ -131,7 +130,6 @@ _handoff_shared() {
 handoff_judge() {
     local at=/ next step shared target links=0 noted=${#handoff_places[@]}
     local -a steps parts
-    local elsewhere="Move the checkout to a folder of yours that only you may write."
     IFS=/ read -r -d '' -a steps < <(printf '%s\0' "$1")
     while :; do
         shared=
@@ -139,10 +137,7 @@ handoff_judge() {
             # Whatever the others may do there, the rest of the way is looked at too, so that one
             # refusal names every place.
             if ((${#steps[@]} == 0)) || ! _handoff_ours || ((!_handoff_sticky)); then
-                # Another user's folder on the way is not the person's to remove.
-                [[ $_handoff_kind != rm ]] ||
-                    _handoff_kind="Keep the checkout in folders of yours or root's, or run this through sudo as the user whose checkout it is."
-                _handoff_problem "$at" "$handoff_who" "$_handoff_kind" "$_handoff_owner"
+                _handoff_problem "$at" "$handoff_who"
             fi
             shared=1
         fi
@@ -156,28 +151,26 @@ handoff_judge() {
         next=${at%/}/$step
         if [[ ! -e $next && ! -L $next ]]; then
             if [[ ! -x $at ]]; then
-                _handoff_problem "$next" "It could not be looked at, so anyone might have put it there." \
-                    "Make sure $at may be entered."
+                _handoff_problem "$next" "It could not be looked at, so anyone might have put it there."
             elif [[ -n $shared ]]; then
                 # Only whoever may write its folder can make what is not there yet.
-                _handoff_problem "$next" "It is missing, and anyone who may write $at could make it first." "$elsewhere"
+                _handoff_shown "$at"
+                _handoff_problem "$next" "It is missing, and anyone who may write $_handoff_said could make it first."
             fi
             break
         fi
         # In a sticky folder only a name's owner may rename or remove it.
         if [[ -n $shared ]] && { _handoff_shared "$next"; ! _handoff_ours; }; then
-            _handoff_problem "$next" "$handoff_who It is in a folder others may write." "$elsewhere"
+            _handoff_problem "$next" "$handoff_who It is in a folder others may write."
             break
         fi
         if [[ -L $next ]]; then
             if [[ -n $shared && $(stat -c %h -- "$next") != 1 ]]; then
-                _handoff_problem "$next" "It is a link with another name, in a folder others may write: whoever gave it the other name may turn it elsewhere." \
-                    "$elsewhere"
+                _handoff_problem "$next" "It is a link with another name, in a folder others may write: whoever gave it the other name may turn it elsewhere."
                 break
             fi
             if ((++links > 40)) || ! target=$(readlink -- "$next"); then
-                _handoff_problem "$next" "It is a link that does not lead anywhere anyone can tell." \
-                    "Mend or remove the link."
+                _handoff_problem "$next" "It is a link that does not lead anywhere anyone can tell."
                 break
             fi
             [[ $target == /* ]] && at=/
@@ -186,7 +179,7 @@ handoff_judge() {
             continue
         fi
         if [[ ! -d $next ]] && ((${#steps[@]})); then
-            _handoff_problem "$next" "It is not a folder, and stands where one should be." "Remove or rename it."
+            _handoff_problem "$next" "It is not a folder, and stands where one should be."
             break
         fi
         at=$next
@@ -199,7 +192,7 @@ handoff_judge() {
 # too) leading where handoff_judge holds (to a folder: the whole of it). Every place that stands
 # in the way is noted.
 handoff_judge_tree() {
-    local depth=${2:-0} noted=${#handoff_places[@]} listing link kind owner group path place
+    local depth=${2:-0} noted=${#handoff_places[@]} listing link kind owner group path place who
     local -a ownGroup=()
     [[ -z $handoff_gid ]] || ownGroup=('!' -gid "$handoff_gid")
     handoff_judge "$1"
@@ -211,46 +204,42 @@ handoff_judge_tree() {
             continue
         fi
         _handoff_who "$kind" "$owner" "$group"
-        _handoff_problem "$path" "$handoff_who" "$kind" "$owner"
+        _handoff_problem "$path" "$handoff_who"
     done < <(
-        find "$1" \( ! -uid "$handoff_uid" ! -uid 0 \) -printf 'rm\t%U\t%G\t%p\0' -prune -o ! -type l \
+        find "$1" \( ! -uid "$handoff_uid" ! -uid 0 \) -printf 'theirs\t%U\t%G\t%p\0' -prune -o ! -type l \
             \( -perm -0002 -printf 'o\t%U\t%G\t%p\0' -o -perm -0020 "${ownGroup[@]}" -printf 'g\t%U\t%G\t%p\0' \) 2>/dev/null
         printf 'ended\t%s\t\t\0' "$?"
     )
     if [[ $ended != 0 ]]; then
-        _handoff_problem "$1" "Not all of it could be read, so anyone might have put something there." \
-            "Make every folder in it readable."
+        _handoff_problem "$1" "Not all of it could be read, so anyone might have put something there."
         return 1
     fi
     # Each entry whose mode ends in "+", named from the heading of its folder's listing (mode,
     # links, owner, group, size and time before the name). sed, not awk: mawk takes an interval
     # such as {9} for the characters.
     if ! listing=$(LC_ALL=C ls -lRAqn --time-style=+%s -- "$1" 2>/dev/null); then
-        _handoff_problem "$1" "Not all of it could be read, so anyone might have put something there." \
-            "Make every folder in it readable."
+        _handoff_problem "$1" "Not all of it could be read, so anyone might have put something there."
         return 1
     fi
     _handoff_who acl
-    while read -r owner place; do
-        [[ -z $place ]] || _handoff_problem "$place" "$handoff_who" acl "$owner"
+    while read -r place; do
+        [[ -z $place ]] || _handoff_problem "$place" "$handoff_who"
     done < <(sed -n -e '/^\/.*:$/h' -e '/^[-dlpcbs][-rwxsStT]\{9\}+/{' \
-        -e 's/^[^ ]*  *[^ ]*  *\([^ ]*\)  *[^ ]*  *[^ ]*  *[^ ]* /\1 /' -e 's/ -> .*//' -e 'G' \
-        -e 's/^\([^ ]*\) \(.*\)\n\(.*\):$/\1 \3\/\2/p' -e '}' <<<"$listing")
+        -e 's/^[^ ]*  *[^ ]*  *[^ ]*  *[^ ]*  *[^ ]*  *[^ ]* //' -e 's/ -> .*//' -e 'G' \
+        -e 's/^\(.*\)\n\(.*\):$/\2\/\1/p' -e '}' <<<"$listing")
     while IFS= read -r -d '' link; do
         local before=${#handoff_places[@]}
         if ! handoff_judge "$link"; then
-            # What the link leads to is not the checkout's to mend: the link goes.
-            place=${handoff_places[before]} who=${_handoff_whos[before]}
+            # The link is the checkout's place in the way, named with where it leads.
+            _handoff_shown "${handoff_places[before]}"
+            who=${_handoff_whos[before]}
             handoff_places=("${handoff_places[@]:0:before}") _handoff_whos=("${_handoff_whos[@]:0:before}")
-            _handoff_kinds=("${_handoff_kinds[@]:0:before}") _handoff_owners=("${_handoff_owners[@]:0:before}")
-            _handoff_problem "$link" "It leads by $place, where nobody can vouch for what is there: $who" rm-link \
-                "$(stat -c %u -- "$link")"
+            _handoff_problem "$link" "It leads by $_handoff_said, where nobody can vouch for what is there: $who"
             continue
         fi
         if [[ -d $link ]]; then
             if ((depth >= 8)); then
-                _handoff_problem "$link" "It leads through too many links to folders for anyone to follow it all." \
-                    "Replace one of those links with the folder it leads to."
+                _handoff_problem "$link" "It leads through too many links to folders for anyone to follow it all."
                 continue
             fi
             handoff_judge_tree "$(cd -P -- "$link" && pwd -P)" $((depth + 1))
@@ -259,65 +248,46 @@ handoff_judge_tree() {
     ((${#handoff_places[@]} == noted))
 }
 
-# Says every place where others could change what root would act on, who could, and what the
-# person who runs this can do as themselves (sudo where the place is not theirs) to clear it all
-# at once; and stops. Within TOP, the folder judged whole, several places that need one kind of
-# change get one command over all of it.
-handoff_refuse() {
-    local top=${1:-} count=${#handoff_places[@]} i kind key sudo line list
-    local -a commands=() removed=()
-    local -A within=() withinSudo=() said=()
-    list=${handoff_places[0]}
-    for ((i = 1; i < count && i < 3; i++)); do list+=", ${handoff_places[i]}"; done
-    ((count <= 3)) || list+=" and $((count - 3)) more"
-    echo "Stopped before root acted: others may change $list, and root would act on whatever they put there." >&2
-    for ((i = 0; i < count && i < 5; i++)); do echo "    ${handoff_places[i]}: ${_handoff_whos[i]}" >&2; done
-    ((count <= 5)) || echo "    ... and $((count - 5)) more like these." >&2
-    # The places within TOP that take one kind of change (w: a write bit, acl: an access list), and
-    # then the one command for all of them where there are several.
-    _handoff_within() {
-        key=
-        [[ -n $top && (${handoff_places[i]} == "$top" || ${handoff_places[i]} == "$top"/*) ]] || return 1
-        case ${_handoff_kinds[i]} in o | g) key=w ;; acl) key=acl ;; *) return 1 ;; esac
-    }
-    for ((i = 0; i < count; i++)); do
-        _handoff_within || continue
-        within[$key]=$((${within[$key]:-0} + 1))
-        [[ ${_handoff_owners[i]} == "$handoff_uid" || $handoff_uid == 0 ]] || withinSudo[$key]="sudo "
-    done
-    _handoff_quote "$top"
-    ((${within[w]:-0} < 2)) || within[w]="${withinSudo[w]:-}chmod -R go-w $_handoff_said"
-    ((${within[acl]:-0} < 2)) || within[acl]="${withinSudo[acl]:-}setfacl -R -b $_handoff_said"
-    for ((i = 0; i < count; i++)); do
-        kind=${_handoff_kinds[i]}
-        sudo=
-        [[ ${_handoff_owners[i]} == "$handoff_uid" || $handoff_uid == 0 ]] || sudo="sudo "
-        _handoff_quote "${handoff_places[i]}"
-        if _handoff_within && [[ ${within[$key]} != [0-9]* ]]; then
-            line=${within[$key]}
-        else
-            case $kind in
-                o) line="${sudo}chmod o-w $_handoff_said" ;;
-                g) line="${sudo}chmod g-w $_handoff_said" ;;
-                acl) line="${sudo}setfacl -b $_handoff_said" ;;
-                rm-link) line="${sudo}rm -- $_handoff_said" ;;
-                rm)
-                    removed+=("$_handoff_said")
-                    continue
-                    ;;
-                *) line="# $kind" ;;
-            esac
-        fi
-        [[ -n ${said[$line]:-} ]] || commands+=("$line")
-        said[$line]=1
-    done
-    if ((${#removed[@]})); then
-        [[ $handoff_uid == 0 ]] && sudo= || sudo="sudo "
-        commands+=("${sudo}rm -rf -- ${removed[*]}")
+# Whether a clone the user made now could be written by others: their umask lets everyone write,
+# or lets their group write and that group is not theirs alone. Under sudo their umask is not
+# known here (sudo adds its own), and a Debian user's is 002.
+_handoff_clone_shared() {
+    local mask=$((8#${handoff_caller_umask:-$(umask)}))
+    if [[ $handoff_uid != "$EUID" ]]; then
+        [[ -z $handoff_gid ]]
+        return
     fi
-    [[ ${commands[*]} != *setfacl* ]] || command -v setfacl >/dev/null ||
-        commands=("# setfacl is in Debian's acl package: sudo apt-get install acl" "${commands[@]}")
-    echo "To clear that, run this as yourself, then run this again:" >&2
-    for line in "${commands[@]}"; do echo "    $line" >&2; done
+    ((!(mask & 0002))) || { ((!(mask & 0020))) && [[ -z $handoff_gid ]]; }
+}
+
+# Says every place where others could change what root would act on and who could, then the one
+# safe way on, and stops. A chmod, setfacl or rm would undo nothing the others already wrote, nor
+# a file they still hold open, and one over a tree they can still rename in goes where they send
+# it: the way on is a clean clone in a folder nobody else may write. AFTER says what to do in the
+# clone, when that is more than the same command.
+handoff_refuse() {
+    local after=${1:-"Run the same command in the new clone."} count=${#handoff_places[@]} i list owner=you
+    _handoff_say() { echo "${1//[[:cntrl:]]/?}" >&2; }
+    _handoff_shown "${handoff_places[0]}"
+    list=$_handoff_said
+    for ((i = 1; i < count && i < 3; i++)); do
+        _handoff_shown "${handoff_places[i]}"
+        list+=", $_handoff_said"
+    done
+    ((count <= 3)) || list+=" and $((count - 3)) more"
+    _handoff_say "Stopped before root acted: others may change $list, and root would act on whatever they put there."
+    for ((i = 0; i < count && i < 5; i++)); do
+        _handoff_shown "${handoff_places[i]}"
+        _handoff_say "    $_handoff_said: ${_handoff_whos[i]}"
+    done
+    ((count <= 5)) || _handoff_say "    ... and $((count - 5)) more like these."
+    [[ $handoff_uid != 0 ]] || owner=root
+    _handoff_say "No change of modes makes this checkout safe again: it would not undo what others may already have"
+    _handoff_say "written into it, nor take back a file they still hold open. Use a clean clone instead:"
+    _handoff_say "    1. Clone the project again, from where you got it, into a folder that only $owner may write."
+    if _handoff_clone_shared; then
+        _handoff_say "       Run umask 022 first: as things are, others could write the new clone."
+    fi
+    _handoff_say "    2. $after"
     exit 1
 }

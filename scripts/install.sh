@@ -6,7 +6,9 @@
 set -euo pipefail
 cd -P "$(dirname "${BASH_SOURCE[0]}")/.."
 # What it builds and installs is for every user to read and for its owner alone to change, whatever
-# the umask (a Debian user's is 002: their group could change the program).
+# the umask (a Debian user's is 002: their group could change the program). A refusal asks what
+# the user's own umask would make of a clone.
+handoff_caller_umask=$(umask)
 umask 022
 
 prefix=$(realpath -m -s -- "${1:-$HOME/.local}")
@@ -34,7 +36,7 @@ asCaller=()
 if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
     source scripts/handoff.sh
     asCaller=("${handoff_as_caller[@]}")
-    handoff_judge_tree "$PWD" || handoff_refuse "$PWD"
+    handoff_judge_tree "$PWD" || handoff_refuse
 fi
 
 scripts/install-deps.sh packages.txt
@@ -60,7 +62,7 @@ if [[ ! -x $build/app/quillfen ]]; then
     exit 1
 fi
 if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
-    handoff_judge_tree "$PWD/$build" || handoff_refuse "$PWD/$build"
+    handoff_judge_tree "$PWD/$build" || handoff_refuse
 fi
 # cmake --install writes its lists of what it installed into the build folder, rewriting a file in
 # place: made first as the user's, they stay the user's when root writes them. Where the user may

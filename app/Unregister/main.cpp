@@ -65,6 +65,7 @@
 #include "Support/PathWalk.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
+#include "Support/Text.h"
 #include "Update/BuildInfo.h"
 #include "UrlSchemeRegistration.h"
 
@@ -81,9 +82,12 @@ constexpr std::size_t kMaxEntryBytes = DesktopEntry::kMaxEntryBytes;
 // An install's lists name a few dozen files.
 constexpr std::size_t kMaxListBytes = 4u << 20;
 
+// One line for the person, on its line whatever the names in it hold: a name someone else chose
+// (another copy's entry, a line of a list others could have written) is shown with its control
+// characters escaped.
 void say(std::string line) {
     if (!line.empty()) line.front() = static_cast<char>(std::toupper(static_cast<unsigned char>(line.front())));
-    std::printf("%s\n", line.c_str());
+    std::printf("%s\n", Text::controlsEscaped(line).c_str());
 }
 
 // The non-empty lines of a text.
@@ -460,7 +464,7 @@ int removeInstalled(const fs::path& prefix, const fs::path& build, const std::st
 int judge(const std::vector<std::string>& places) {
     for (const auto& place : places) {
         if (const auto why = PathWalk::whyOthersCouldChange(whole(place)); !why.empty()) {
-            std::printf("%s\n", why.c_str());
+            std::printf("%s\n", Text::controlsEscaped(why).c_str());
             return 1;
         }
     }

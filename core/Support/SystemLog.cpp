@@ -9,6 +9,7 @@
 #include <string>
 
 #include "Support/Paths.h"
+#include "Support/Text.h"
 
 namespace quillfen::SystemLog {
 
@@ -45,12 +46,14 @@ void write(Level level, std::string_view category, std::string_view message) {
         const bool copyToStderr = std::getenv("QUILLFEN_SYSTEM_LOG_STDERR") != nullptr;
         openlog(Paths::kAppId, LOG_PID | (copyToStderr ? LOG_PERROR : 0), LOG_USER);
     });
+    // Messages name files, and a name someone else chose must not end or rewrite the line.
+    const std::string shown = Text::controlsEscaped(message);
     std::string line;
-    line.reserve(category.size() + message.size() + 3);
-    line.append("[").append(category).append("] ").append(message);
+    line.reserve(category.size() + shown.size() + 3);
+    line.append("[").append(category).append("] ").append(shown);
     syslog(priorityOf(level), "%s", line.c_str());
     std::lock_guard lock(listenerMutex());
-    if (listener()) listener()(level, category, message);
+    if (listener()) listener()(level, category, shown);
 }
 
 }  // namespace

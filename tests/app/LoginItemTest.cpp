@@ -36,7 +36,7 @@ TEST(LoginItem, TurnsItselfOnOnceAtTheFirstLaunchThatFindsNoEntry) {
          std::nullopt, {}},
         {"refused", std::nullopt, [] {}, State::notRegistered, std::nullopt,
          {"login-item: auto-enabling login item once (start on desktop start)",
-          "login-item: login-item registration deferred: no Exec line holds /opt/a path no Exec line holds\n/bin/"
+          "login-item: login-item registration deferred: no Exec line holds /opt/a path no Exec line holds\\n/bin/"
           "quillfen"},
          RunningCopy::Installation{"/opt/a path no Exec line holds\n"}},
         // The user's own link, to a disk that is not there now: one line, with the true reason.
