@@ -54,8 +54,6 @@ int run(const std::map<std::string, std::string>& variables, const std::vector<s
     return makeCommandRunner()->run("/usr/bin/env", arguments).status;
 }
 
-const std::string kUninstall = QUILLFEN_SOURCE_DIR "/scripts/uninstall.sh";
-
 // A text with each {name} in it replaced by the path given for that name.
 std::string filledIn(std::string text, const std::map<std::string, fs::path>& paths) {
     for (const auto& [name, path] : paths) {
@@ -86,6 +84,11 @@ void makeBuildFolder(const fs::path& build, const fs::path& prefix, const std::s
     fs::create_directories(build / "app");
     fs::create_symlink(unregisterProgram(), build / "app/quillfen_unregister");
 }
+
+// Runs scripts/uninstall.sh on what this build installed, as a checkout of its own whose build folder
+// holds this build's lists and its uninstall program: the scripts take a folder outside a
+// checkout's build/ for a prefix, and this build's folder may be anywhere. The lists go with it.
+int uninstallThisBuild(std::map<std::string, std::string> variables);
 
 // Through sudo a build has no session and no runtime folder: drawing the icon and the menu entry
 // keeps one in the build folder, and leaves nothing in the temporary folder.
@@ -154,7 +157,7 @@ TEST(Install, PutsEveryFileWhereTheFreedesktopLayoutHasItAndUninstallingLeavesTh
     }
 #endif
 
-    EXPECT_EQ(run(staged, {"/bin/bash", kUninstall, QUILLFEN_BUILD_DIR}), 0);
+    EXPECT_EQ(uninstallThisBuild(staged), 0);
     EXPECT_EQ(listing(stage.path()), before);
 }
 
@@ -320,6 +323,22 @@ std::map<std::string, std::string> homeVariables() {
     for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
         if (const char* value = std::getenv(name)) variables[name] = value;
     return variables;
+}
+
+int uninstallThisBuild(std::map<std::string, std::string> variables) {
+    ScriptBench bench;
+    const auto build = bench.checkout() / "build/install";
+    makeBuildFolder(build, RunningCopy::recorded().prefix);
+    for (const char* list : {"install_manifest.txt", "install_folders.txt"}) {
+        const auto made = fs::path(QUILLFEN_BUILD_DIR) / list;
+        if (!fs::exists(made)) continue;
+        fs::copy_file(made, build / list, fs::copy_options::overwrite_existing);
+        fs::remove(made);
+    }
+    variables.merge(homeVariables());
+    const auto outcome = bench.run({"scripts/uninstall.sh", build.string()}, variables);
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    return outcome.status;
 }
 
 TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserButNotTheirData) {
