@@ -85,8 +85,10 @@ std::string wrapperScript(const std::filesystem::path& build, const std::filesys
         // counts until it ends, its quit stops this service, and the new copy writes the wrapper
         // anew and starts the service again. Looked up afresh instead, the old copy would count as
         // gone at the swap, and one left running (its relaunch refused) would have the new build
-        // started beside it every half minute, for the single-instance lock to turn away.
-        "exec 3<\"$BIN\" || exit 1",
+        // started beside it every half minute, for the single-instance lock to turn away. A
+        // program that is gone (its copy removed, for everyone by root too) is nothing to keep:
+        // the wrapper ends cleanly, which on-failure does not start again.
+        "exec 3<\"$BIN\" || exit 0",
         "running() {",
         "  local pid",
         "  for pid in $(/usr/bin/pgrep -U \"$UID\"); do [ /proc/$pid/exe -ef /dev/fd/3 ] && return 0; done",
@@ -112,8 +114,8 @@ std::string wrapperScript(const std::filesystem::path& build, const std::filesys
 
 std::string unitText(const std::filesystem::path& wrapper) {
     // systemd refuses a program path with quotes in it, so bash is the program and the wrapper
-    // its argument. The wrapper exits 1 whenever the application is gone and on-failure starts
-    // it again; ten seconds apart, so that a copy that crashes at once does not use up systemd's
+    // its argument. The wrapper exits 1 whenever the application is gone (0 when its program is)
+    // and on-failure starts it again; ten seconds apart, so that a copy that crashes at once does not use up systemd's
     // start limit and end the keeping. Only the wrapper is ended when the service stops: the
     // application lives in a session of its own.
     return "[Unit]\n"
