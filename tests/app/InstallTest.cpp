@@ -10,6 +10,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 
@@ -762,6 +763,60 @@ TEST(Install, RootTakesTheListsOfABuildFolderOfTheUserWhoRanSudoOnly) {
                       std::string::npos)
                 << outcome.output;
         }
+    }
+}
+
+// Root's uninstall acts for the person who asked: through sudo the copies of the user who ran it
+// end, run by root itself root's own. Another user's copy goes on until they quit it, as a package
+// manager leaves it, and the uninstall says how many run and whose.
+TEST(Install, RootsUninstallEndsTheCopiesOfThePersonWhoAskedOnlyAndSaysWhoseStillRun) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root may end another user's process";
+    const auto copyOf = [](unsigned user) {
+        return "1 copy of " + PathWalk::accountName(user).value_or("user " + std::to_string(user)) + "'s";
+    };
+    const struct {
+        const char* what;
+        std::optional<unsigned> sudo;
+        unsigned asked;
+        std::vector<unsigned> others;  // in the order of their numbers
+    } cases[] = {
+        {"through sudo", test::kThirdUser, test::kThirdUser, {0, test::kAnotherUser}},
+        {"as root", std::nullopt, 0, {test::kThirdUser, test::kAnotherUser}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir places;
+        fs::permissions(places.path(), fs::perms(0755));
+        const RunningCopy::Installation installed{places.path() / "prefix"};
+        const auto program = installed.build() / "bin/quillfen";
+        fs::create_directories(program.parent_path());
+        fs::copy_file("/bin/sleep", program);
+        test::writeFile(installed.build() / "build-info.json", R"({"build": 0, "version": "1.0.0", "sha": "unstamped"})");
+        const auto build = places.path() / "build";
+        makeBuildFolder(build, installed.prefix);
+        std::map<unsigned, std::unique_ptr<test::ChildProcess>> copies;
+        for (const unsigned user : {0u, test::kThirdUser, test::kAnotherUser}) {
+            const auto id = std::to_string(user);
+            copies[user] = std::make_unique<test::ChildProcess>(std::vector<std::string>{
+                "/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups", program.string(), "30"});
+            ASSERT_TRUE(test::waitUntil([&] {
+                std::error_code ec;
+                return fs::equivalent("/proc/" + std::to_string(copies[user]->pid()) + "/exe", program, ec);
+            }));
+        }
+
+        std::map<std::string, std::string> variables;
+        if (c.sudo) variables["SUDO_UID"] = std::to_string(*c.sudo);
+        const auto outcome =
+            ScriptBench().run({QUILLFEN_UNREGISTER, "--installed", installed.prefix.string(), build.string()}, variables);
+        EXPECT_EQ(outcome.status, 0) << outcome.output;
+        EXPECT_TRUE(test::waitUntil([&] { return !copies[c.asked]->running(); }));
+        for (const unsigned user : c.others)
+            EXPECT_TRUE(copies[user]->running()) << user;
+        EXPECT_NE(outcome.output.find("Left other users' copies running until they quit them: " + copyOf(c.others[0]) +
+                                      ", " + copyOf(c.others[1]) + ".\n"),
+                  std::string::npos)
+            << outcome.output;
     }
 }
 
