@@ -221,11 +221,30 @@ void removeOwnFolder(const fs::path& path, const std::string& what) {
     say("removed " + what + " " + path.string() + ".");
 }
 
-// The updater's builds, then the rest of the cache with the single-instance lock. The copies of
-// the installation that leaves have ended by now.
-void removeCache() {
-    removeOwnFolder(SelfUpdater::Setup::runningCopy().workFolder, "the builds the updater kept in");
-    removeOwnFolder(Paths::cacheDirectory(), "the application's cache folder");
+// The updater's builds, then the rest of the cache with the single-instance lock, all while
+// holding the lock: a copy that starts meanwhile is turned away, or keeps the lock file it made.
+// The copies of the installation that leaves have ended by now. False when a copy holds the lock,
+// one that started since the look for a copy that stays: the cache stays with it.
+bool removeCache() {
+    using Outcome = SingleInstance::Removal::Outcome;
+    const auto cache = Paths::cacheDirectory();
+    const auto removal = SingleInstance::removeHoldingTheLock(cache, [] {
+        removeOwnFolder(SelfUpdater::Setup::runningCopy().workFolder, "the builds the updater kept in");
+    });
+    switch (removal.outcome) {
+        case Outcome::removed:
+            say("removed the application's cache folder " + cache.string() + ".");
+            break;
+        case Outcome::heldElsewhere:
+            return false;
+        case Outcome::refused:
+            SafeFile::refuse(cache, removal.why);
+            say("left " + cache.string() + " as it was: " + removal.why + ".");
+            break;
+        case Outcome::notThere:
+            break;
+    }
+    return true;
 }
 
 // Whether anything is at `file`: what cannot be looked at is taken to be there.
@@ -539,12 +558,13 @@ int main(int argc, char** argv) {
     removeKeepAlive(installation, *runner);
     if (keepAliveOnly) return 0;
     removeEntries(installation, *runner);
-    if (const auto stays = anotherCopyStays(installation); !stays.empty()) {
+    auto stays = anotherCopyStays(installation);
+    if (stays.empty() && !removeCache()) stays = "a copy of it started meanwhile";
+    if (!stays.empty()) {
         say("left " + Paths::cacheDirectory().string() + " with its single-instance lock, and the stone's status "
             "line and prompt hook in Claude Code with their two scripts in ~/.ostrel: they serve every copy of the "
             "application, and another stays (" + stays + ").");
     } else {
-        removeCache();
         removeClaudeFace();
     }
     removeFromChoices(installation);

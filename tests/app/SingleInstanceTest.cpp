@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <functional>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -91,6 +92,43 @@ TEST(SingleInstance, AnotherUsersLinkOrAPipeAtTheLockRunsUnguardedAndMakesNothin
         EXPECT_NE(result.problem.find("singleton.lock"), std::string::npos) << c.what;
         EXPECT_FALSE(std::filesystem::exists(outside / "singleton.lock")) << c.what;
         EXPECT_EQ(std::filesystem::status(outside).permissions(), std::filesystem::perms(0755)) << c.what;
+    }
+}
+
+// The uninstall of the last copy removes the lock's folder while it holds the lock. A copy that
+// runs keeps its lock, its file and the folder; one that starts while the folder is emptied is
+// turned away, or keeps the lock it takes: never do it and a later start both hold one.
+TEST(SingleInstance, TheLastUninstallRemovesTheFolderHoldingItsLockAndACopyThatHoldsTheLockKeepsIt) {
+    using Outcome = SingleInstance::Outcome;
+    const struct {
+        const char* what;
+        bool runsBefore;
+        bool startsMeanwhile;
+        SingleInstance::Removal::Outcome removal;
+    } cases[] = {
+        {"no copy runs", false, false, SingleInstance::Removal::Outcome::removed},
+        {"a copy runs", true, false, SingleInstance::Removal::Outcome::heldElsewhere},
+        {"a copy starts while it empties the folder", false, true, SingleInstance::Removal::Outcome::removed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        const auto folder = dir.path() / "caches";
+        // A second open of the file is another holder, as another process would be.
+        if (c.runsBefore) {
+            ASSERT_EQ(SingleInstance::acquire(folder).outcome, Outcome::held);
+        }
+        test::writeFile(folder / "updates/previous/bin/quillfen", "");
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+        std::optional<Outcome> meanwhile;
+        const auto removal = SingleInstance::removeHoldingTheLock(folder, [&] {
+            if (c.startsMeanwhile) meanwhile = SingleInstance::acquire(folder).outcome;
+        });
+        EXPECT_EQ(removal.outcome, c.removal);
+        EXPECT_EQ(std::filesystem::exists(folder / "updates"), c.runsBefore);
+        const auto later = SingleInstance::acquire(folder).outcome;
+        EXPECT_EQ(later, c.runsBefore ? Outcome::heldElsewhere : Outcome::held);
+        EXPECT_FALSE(meanwhile == Outcome::held && later == Outcome::held);
     }
 }
 
