@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <vector>
 
+#include "RunningCopy.h"
 #include "Support/PathWalk.h"
 #include "Support/SafeFile.h"
 
@@ -50,8 +53,9 @@ Lock acquire(const std::filesystem::path& folder) {
         // a file: a pipe in its place must not hold the start.
         const auto opened = SafeFile::openOwn(path, O_RDWR | O_CREAT);
         if (opened.fd < 0)
-            return {Outcome::unguarded, "cannot open " + path.string() + ": " +
-                                            (opened.refusal.empty() ? std::strerror(opened.error) : opened.refusal)};
+            return {Outcome::unguarded,
+                    "cannot open " + path.string() + ": " +
+                        (opened.refusal.empty() ? std::strerror(opened.error) : opened.refusal)};
         const int fd = opened.fd;
         struct stat locked {};
         if (lockWithoutWaiting(fd, LOCK_EX) == 0) {
@@ -76,15 +80,46 @@ bool isHeld(const std::filesystem::path& folder) {
     return held;
 }
 
-Removal removeHoldingTheLock(const std::filesystem::path& folder, const std::function<void()>& beforeEmptying) {
+std::optional<std::filesystem::path> holdersProgram(const std::filesystem::path& folder) {
+    using PathWalk::Fd;
+    const Fd lock(SafeFile::openOwn(folder / kLockName, O_RDONLY).fd);
+    struct stat file {};
+    if (!lock.ok() || ::fstat(lock.get(), &file) != 0 || lockWithoutWaiting(lock.get(), LOCK_SH) == 0 ||
+        errno != EWOULDBLOCK)
+        return std::nullopt;
+    // A copy keeps the file open only while it holds the lock. Only the user's own processes show
+    // what they hold open, and only a program of the application's name is looked into.
+    const Fd processes(::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (const auto& pid : PathWalk::namesIn(processes.get())) {
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        char target[PATH_MAX];
+        const auto length = ::readlinkat(processes.get(), (pid + "/exe").c_str(), target, sizeof target);
+        if (length <= 0 || static_cast<std::size_t>(length) == sizeof target) continue;
+        const std::filesystem::path program(std::string(target, static_cast<std::size_t>(length)));
+        if (program.filename() != RunningCopy::kExecutableName) continue;
+        const Fd open(::openat(processes.get(), (pid + "/fd").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        for (const auto& fd : open.ok() ? PathWalk::namesIn(open.get()) : std::vector<std::string>{}) {
+            struct stat info {};
+            if (::fstatat(open.get(), fd.c_str(), &info, 0) == 0 && info.st_dev == file.st_dev &&
+                info.st_ino == file.st_ino)
+                return program;
+        }
+    }
+    return std::nullopt;
+}
+
+Removal removeHoldingTheLock(const std::filesystem::path& folder,
+                             const std::function<void()>& beforeEmptying) {
     using Outcome = Removal::Outcome;
     using PathWalk::Fd;
     if (PathWalk::walk(folder, PathWalk::Kind::folder).error == ENOENT) return {Outcome::notThere, {}};
     const auto found = PathWalk::privateFolder(folder);
-    if (!found.ok()) return {Outcome::refused, found.refusal.empty() ? std::strerror(found.error) : found.refusal};
+    if (!found.ok())
+        return {Outcome::refused, found.refusal.empty() ? std::strerror(found.error) : found.refusal};
     const int dir = found.fd.get();
     // Made when missing, so that a copy that starts meanwhile finds it held.
-    const Fd lock(::openat(dir, kLockName, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600));
+    const Fd lock(
+        ::openat(dir, kLockName, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600));
     struct stat info {};
     if (!lock.ok() || ::fstat(lock.get(), &info) != 0)
         return {Outcome::refused, std::string("cannot open ") + kLockName + ": " + std::strerror(errno)};

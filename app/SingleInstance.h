@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "Config/AppConfig.h"
@@ -37,6 +38,10 @@ Lock acquire(const std::filesystem::path& folder);
 // next start would make another and run beside it.
 bool isHeld(const std::filesystem::path& folder);
 
+// The program that the process holding the lock in `folder` runs, when one of the user's holds
+// it and is a program named as the application's.
+std::optional<std::filesystem::path> holdersProgram(const std::filesystem::path& folder);
+
 // What became of the lock's folder when the last copy was removed.
 struct Removal {
     enum class Outcome {
@@ -55,6 +60,7 @@ struct Removal {
 // the folder's descriptor, and takes out the lock file last: a copy that starts meanwhile is
 // turned away, or keeps the lock file it made, and never loses it to the removal. A lock another
 // process holds leaves the folder as it is. `beforeEmptying` runs once the lock is held.
-Removal removeHoldingTheLock(const std::filesystem::path& folder, const std::function<void()>& beforeEmptying = {});
+Removal removeHoldingTheLock(const std::filesystem::path& folder,
+                             const std::function<void()>& beforeEmptying = {});
 
 }  // namespace quillfen::SingleInstance

@@ -7,8 +7,10 @@
 //
 //   quillfen_unregister [--keep-alive] [PREFIX]
 //       for the installation below PREFIX (by default the prefix this was built for): the
-//       keep-alive service and its wrapper (with --keep-alive, nothing more), the autostart and
-//       menu entries (the menu folder's desktop database brought up to date after), and the
+//       keep-alive service and its wrapper (with --keep-alive, nothing more), the autostart
+//       entry (written to start a copy that stays, where one can take it; removed, Start at
+//       login turns itself on again at the next install's first start), the menu entry (the
+//       menu folder's desktop database brought up to date after), and the
 //       application as the handler of tavryn-stone: addresses (with a mimeapps.list that held
 //       nothing else, and only where no entry of another copy answers it). What every copy
 //       shares goes only with the last: the cache folder with the updater's builds and the
@@ -68,6 +70,7 @@
 #include "Support/SafeFile.h"
 #include "Update/BuildInfo.h"
 #include "UrlSchemeRegistration.h"
+#include "platform/UserDefaults.h"
 
 using namespace quillfen;
 
@@ -161,14 +164,17 @@ void removeFoldersLeftEmpty(const fs::path& file, int levels) {
 }
 
 // Whether it went.
-bool removeIfOurs(const fs::path& file, const std::vector<std::string>& ours, const std::string& what) {
-    if (holds(file, ours) != Holds::ours) return false;
+bool removeFile(const fs::path& file, const std::string& what) {
     if (auto error = SafeFile::remove(file)) {
         say("could not remove " + what + " " + file.string() + ": " + error.message() + ".");
         return false;
     }
     say("removed " + what + " " + file.string() + ".");
     return true;
+}
+
+bool removeIfOurs(const fs::path& file, const std::vector<std::string>& ours, const std::string& what) {
+    return holds(file, ours) == Holds::ours && removeFile(file, what);
 }
 
 void removeKeepAlive(const RunningCopy::Installation& installation, CommandRunner& runner) {
@@ -185,12 +191,45 @@ void removeKeepAlive(const RunningCopy::Installation& installation, CommandRunne
     runner.run(LaunchAgent::kSystemctl, {"--user", "daemon-reload"});
 }
 
+// The copies of the application that stay for this user, as the session names them: the one the
+// keep-alive wrapper starts, the one the menu entry the desktop finds first starts, the one that
+// runs and holds the single-instance lock.
+std::vector<RunningCopy::Installation> copiesThatStay(const RunningCopy::Installation& leaving) {
+    std::vector<RunningCopy::Installation> copies;
+    const auto program = SingleInstance::holdersProgram(Paths::cacheDirectory());
+    for (const auto& copy : {LaunchAgent::copyItStarts(), DesktopEntry::copyOfAnotherEntry(leaving),
+                             program ? RunningCopy::installationOf(*program) : std::nullopt}) {
+        if (copy && *copy != leaving && std::find(copies.begin(), copies.end(), *copy) == copies.end())
+            copies.push_back(*copy);
+    }
+    return copies;
+}
+
+// An entry the uninstall took out is no choice of the user's: the mark of the one automatic turn
+// on goes with it, so that the next start of a copy installed again turns Start at login on as the
+// first start did. The settings are opened only where their folder is, as opening makes it.
+void forgetTheAutomaticTurnOn() {
+    if (!PathWalk::walk(Paths::configHome() / Paths::kAppId, Kind::folder).ok()) return;
+    const auto defaults = makeUserDefaults();
+    if (defaults->boolean(LoginItem::kAutoEnabledOnceKey).has_value())
+        defaults->remove(LoginItem::kAutoEnabledOnceKey);
+}
+
 void removeEntries(const RunningCopy::Installation& installation, CommandRunner& runner) {
     const auto launcher = installation.launcher();
     const std::vector<std::string> startsOurs{lineOf(LoginItem::desktopEntry(launcher), "Exec="),
                                               lineOf(DesktopEntry::text(launcher), "Exec=")};
-    if (removeIfOurs(LoginItem::autostartFile(), startsOurs, "the autostart entry"))
-        removeFoldersLeftEmpty(LoginItem::autostartFile(), 1);
+    // Start at login stays as it was for the copies that stay: on, it starts one of them.
+    const auto autostart = LoginItem::autostartFile();
+    if (holds(autostart, startsOurs) == Holds::ours) {
+        if (const auto stays = LoginItem::handOver(installation, copiesThatStay(installation))) {
+            say("the autostart entry " + autostart.string() + " now starts the copy in " +
+                stays->prefix.string() + ", which stays.");
+        } else if (removeFile(autostart, "the autostart entry")) {
+            removeFoldersLeftEmpty(autostart, 1);
+            forgetTheAutomaticTurnOn();
+        }
+    }
     const auto menuEntry = DesktopEntry::userFile();
     if (!removeIfOurs(menuEntry, startsOurs, "the menu entry")) return;
     // The desktop looks handlers up in the folder's cache, which would still name the entry.
@@ -317,7 +356,8 @@ std::optional<uid_t> sudoCaller() {
     const std::string_view named = std::getenv("SUDO_UID") != nullptr ? std::getenv("SUDO_UID") : "";
     uid_t caller = 0;
     const auto [end, error] = std::from_chars(named.data(), named.data() + named.size(), caller);
-    if (error != std::errc() || end != named.data() + named.size() || caller == 0 || caller == static_cast<uid_t>(-1))
+    if (error != std::errc() || end != named.data() + named.size() || caller == 0 ||
+        caller == static_cast<uid_t>(-1))
         return std::nullopt;
     return caller;
 }
@@ -334,7 +374,8 @@ std::optional<uid_t> userOf(int processes, const std::string& pid) {
     if (at == std::string::npos) return std::nullopt;
     at = text.find_first_not_of(" \t", at + 5);
     uid_t user = 0;
-    if (at == std::string::npos || std::from_chars(text.data() + at, text.data() + text.size(), user).ec != std::errc())
+    if (at == std::string::npos ||
+        std::from_chars(text.data() + at, text.data() + text.size(), user).ec != std::errc())
         return std::nullopt;
     return user;
 }
@@ -344,7 +385,8 @@ std::optional<uid_t> userOf(int processes, const std::string& pid) {
 std::string copiesOf(const std::map<uid_t, int>& users) {
     std::string said;
     for (const auto& [user, count] : users) {
-        said += (said.empty() ? "" : ", ") + std::to_string(count) + (count == 1 ? " copy of " : " copies of ") +
+        said += (said.empty() ? "" : ", ") + std::to_string(count) +
+                (count == 1 ? " copy of " : " copies of ") +
                 PathWalk::accountName(user).value_or("user " + std::to_string(user)) + "'s";
     }
     return said;
@@ -468,7 +510,8 @@ std::optional<std::vector<std::string>> listed(const fs::path& list) {
 std::string whyOthersThanTheCallerCouldChange(const fs::path& path) {
     const auto sudo = sudoCaller();
     if (!sudo) return PathWalk::whyOthersCouldChange(path);
-    if (::seteuid(*sudo) != 0) return std::string("acting as the user who ran sudo failed: ") + std::strerror(errno);
+    if (::seteuid(*sudo) != 0)
+        return std::string("acting as the user who ran sudo failed: ") + std::strerror(errno);
     auto why = PathWalk::whyOthersCouldChange(path);
     if (::seteuid(0) != 0) return std::string("acting as root again failed: ") + std::strerror(errno);
     return why;

@@ -24,6 +24,7 @@
 #include "SingleInstance.h"
 #include "Support/PathWalk.h"
 #include "UrlSchemeRegistration.h"
+#include "platform/UserDefaults.h"
 #include "support/ChildProcess.h"
 #include "support/FixedClock.h"
 #include "support/RecordingCommandRunner.h"
@@ -791,14 +792,16 @@ TEST(Install, RootsUninstallEndsTheCopiesOfThePersonWhoAskedOnlyAndSaysWhoseStil
         const auto program = installed.build() / "bin/quillfen";
         fs::create_directories(program.parent_path());
         fs::copy_file("/bin/sleep", program);
-        test::writeFile(installed.build() / "build-info.json", R"({"build": 0, "version": "1.0.0", "sha": "unstamped"})");
+        test::writeFile(installed.build() / "build-info.json",
+                        R"({"build": 0, "version": "1.0.0", "sha": "unstamped"})");
         const auto build = places.path() / "build";
         makeBuildFolder(build, installed.prefix);
         std::map<unsigned, std::unique_ptr<test::ChildProcess>> copies;
         for (const unsigned user : {0u, test::kThirdUser, test::kAnotherUser}) {
             const auto id = std::to_string(user);
-            copies[user] = std::make_unique<test::ChildProcess>(std::vector<std::string>{
-                "/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups", program.string(), "30"});
+            copies[user] = std::make_unique<test::ChildProcess>(
+                std::vector<std::string>{"/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id,
+                                         "--clear-groups", program.string(), "30"});
             ASSERT_TRUE(test::waitUntil([&] {
                 std::error_code ec;
                 return fs::equivalent("/proc/" + std::to_string(copies[user]->pid()) + "/exe", program, ec);
@@ -807,14 +810,14 @@ TEST(Install, RootsUninstallEndsTheCopiesOfThePersonWhoAskedOnlyAndSaysWhoseStil
 
         std::map<std::string, std::string> variables;
         if (c.sudo) variables["SUDO_UID"] = std::to_string(*c.sudo);
-        const auto outcome =
-            ScriptBench().run({QUILLFEN_UNREGISTER, "--installed", installed.prefix.string(), build.string()}, variables);
+        const auto outcome = ScriptBench().run(
+            {QUILLFEN_UNREGISTER, "--installed", installed.prefix.string(), build.string()}, variables);
         EXPECT_EQ(outcome.status, 0) << outcome.output;
         EXPECT_TRUE(test::waitUntil([&] { return !copies[c.asked]->running(); }));
         for (const unsigned user : c.others)
             EXPECT_TRUE(copies[user]->running()) << user;
-        EXPECT_NE(outcome.output.find("Left other users' copies running until they quit them: " + copyOf(c.others[0]) +
-                                      ", " + copyOf(c.others[1]) + ".\n"),
+        EXPECT_NE(outcome.output.find("Left other users' copies running until they quit them: " +
+                                      copyOf(c.others[0]) + ", " + copyOf(c.others[1]) + ".\n"),
                   std::string::npos)
             << outcome.output;
     }
@@ -1159,6 +1162,66 @@ TEST(Install, TwoPrefixesFromOneCheckoutAreEachRemovedWithTheUsersEntriesOfTheir
     auto left = homeBefore;
     left.insert(".local/share/org.quillfen.Quillfen/");
     EXPECT_EQ(listing(home.path()), left);
+}
+
+// Start at login on, the copy it starts removed while another stays: the entry then starts the
+// copy that stays, wherever the session names that one, and reads on at its next start. With the
+// last copy gone too, the entry goes, and the first start of the next install turns it on again as
+// the first start did: an entry an uninstall took out is no choice of the user's.
+TEST(Install, RemovingTheCopyThatStartsAtLoginLeavesStartAtLoginOnForTheCopyThatStays) {
+    const struct {
+        const char* what;
+        std::function<std::unique_ptr<test::ChildProcess>(const TwoCopies&)> nameTheOther;
+    } cases[] = {
+        {"the menu entry the desktop finds first starts it",
+         [](const TwoCopies& copies) {
+             test::writeFile(copies.home.path() / "system/share/applications" / DesktopEntry::kFileName,
+                             *DesktopEntry::text(copies.other.launcher()));
+             return std::unique_ptr<test::ChildProcess>();
+         }},
+        {"it runs and holds the lock",
+         [](const TwoCopies& copies) {
+             const auto program = copies.other.build() / "bin/quillfen";
+             fs::copy_file(QUILLFEN_STAND_IN, program, fs::copy_options::overwrite_existing);
+             const auto cache = copies.home.path() / ".cache/org.quillfen.Quillfen";
+             fs::create_directories(cache);
+             fs::permissions(cache, fs::perms::owner_all);
+             auto running = std::make_unique<test::ChildProcess>(
+                 std::vector<std::string>{program.string(), "30"},
+                 std::map<std::string, std::string>{
+                     {"QUILLFEN_STAND_IN_LOCK", (cache / "singleton.lock").string()}});
+             EXPECT_TRUE(test::waitUntil([&] { return SingleInstance::isHeld(cache); }));
+             return running;
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TwoCopies copies;
+        ASSERT_NO_FATAL_FAILURE(copies.install());
+        // As the first start left it.
+        makeUserDefaults()->setBoolean(LoginItem::kAutoEnabledOnceKey, true);
+        const auto running = c.nameTheOther(copies);
+        const auto entry = LoginItem::autostartFile();
+
+        const auto first = copies.uninstall({copies.local.prefix.string()});
+        EXPECT_EQ(first.status, 0) << first.output;
+        EXPECT_NE(
+            first.output.find("now starts the copy in " + copies.other.prefix.string() + ", which stays."),
+            std::string::npos)
+            << first.output;
+        EXPECT_EQ(test::readFile(entry), LoginItem::desktopEntry(copies.other.launcher()));
+        EXPECT_EQ(LoginItem::enableOnceIfNeeded(*makeUserDefaults(), copies.other),
+                  LoginItem::State::enabled);
+
+        const auto last = copies.uninstall({copies.other.prefix.string()});
+        EXPECT_EQ(last.status, 0) << last.output;
+        EXPECT_FALSE(fs::exists(entry));
+        ASSERT_EQ(
+            copies.bench.run({"scripts/install.sh", copies.local.prefix.string()}, copies.variables).status,
+            0);
+        EXPECT_EQ(LoginItem::enableOnceIfNeeded(*makeUserDefaults(), copies.local),
+                  LoginItem::State::enabled);
+    }
 }
 
 // As the user, seeing the test's accounts: whether each of the paths after the first holds by the

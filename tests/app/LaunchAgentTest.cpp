@@ -54,6 +54,8 @@ TEST(LaunchAgent, InstallWritesTheWrapperAndTheUnitThenStartsTheService) {
               "while running; do sleep 1; done\n"
               "exit 1");
     EXPECT_EQ(test::modeOf(wrapper), 0755u);
+    // Read back, as the uninstall of another copy asks which copy stays.
+    EXPECT_EQ(LaunchAgent::copyItStarts(), RunningCopy::Installation{"/opt/Bob's Tools/q"});
 
     const auto unit = home.path() / ".config/systemd/user/org.quillfen.Quillfen.service";
     EXPECT_EQ(test::modeOf(unit), 0600u);
@@ -81,6 +83,7 @@ TEST(LaunchAgent, InstallWritesTheWrapperAndTheUnitThenStartsTheService) {
     LaunchAgent::disable(runner);
     LaunchAgent::disable(runner);
     EXPECT_FALSE(fs::exists(unit) || fs::exists(wrapper));
+    EXPECT_EQ(LaunchAgent::copyItStarts(), std::nullopt);
     EXPECT_EQ(runner.calls.back(), systemctl({"disable", "--now", LaunchAgent::kUnitName}));
     EXPECT_EQ(log.lines.size(), 3u);
     EXPECT_EQ(log.lines.back(), "launch-agent: LaunchAgent removed");
