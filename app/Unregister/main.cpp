@@ -10,13 +10,14 @@
 //       keep-alive service and its wrapper (with --keep-alive, nothing more), the autostart
 //       entry (written to start a copy that stays, where one can take it; removed, Start at
 //       login turns itself on again at the next install's first start), the menu entry (the
-//       menu folder's desktop database brought up to date after), and the
-//       application as the handler of tavryn-stone: addresses (with a mimeapps.list that held
-//       nothing else, and only where no entry of another copy answers it). What every copy
-//       shares goes only with the last: the cache folder with the updater's builds and the
-//       single-instance lock, the stone's status line and prompt hook in Claude Code's settings
-//       with the two scripts they run (the user's own status line back, where ours replaced
-//       it). A folder that held nothing but an entry it removed goes too. Succeeds either way.
+//       menu folder's desktop database brought up to date after), and the application as the
+//       handler of tavryn-stone: addresses (with a mimeapps.list that held nothing else, and
+//       only where no entry of another copy answers it). What every copy shares goes only with
+//       the last: the cache folder with the updater's builds and the single-instance lock
+//       (emptied holding that lock, which a running copy keeps), the stone's status line and
+//       prompt hook in Claude Code's settings with the two scripts they run (the user's own
+//       status line back, where ours replaced it). A folder that held nothing but an entry it
+//       removed goes too. Succeeds either way.
 //   quillfen_unregister --installed PREFIX BUILD_FOLDER [STAGE]
 //       ends the processes that run the installed program for the person who asked (the user
 //       who ran sudo, else root; a user their own) and waits a while for them to have ended;
