@@ -772,52 +772,44 @@ TEST(Install, RootTakesTheListsOfABuildFolderOfTheUserWhoRanSudoOnly) {
 // manager leaves it, and the uninstall says how many run and whose.
 TEST(Install, RootsUninstallEndsTheCopiesOfThePersonWhoAskedOnlyAndSaysWhoseStillRun) {
     if (::geteuid() != 0) GTEST_SKIP() << "only root may end another user's process";
-    const auto copyOf = [](unsigned user) {
-        return "1 copy of " + PathWalk::accountName(user).value_or("user " + std::to_string(user)) + "'s";
-    };
-    const struct {
-        const char* what;
-        std::optional<unsigned> sudo;
-        unsigned asked;
-        std::vector<unsigned> others;  // in the order of their numbers
-    } cases[] = {
-        {"through sudo", test::kThirdUser, test::kThirdUser, {0, test::kAnotherUser}},
-        {"as root", std::nullopt, 0, {test::kThirdUser, test::kAnotherUser}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto sudo : {std::optional<unsigned>(test::kThirdUser), std::optional<unsigned>()}) {
+        SCOPED_TRACE(sudo ? "through sudo" : "as root");
         test::TempDir places;
         fs::permissions(places.path(), fs::perms(0755));
         const RunningCopy::Installation installed{places.path() / "prefix"};
         const auto program = installed.build() / "bin/quillfen";
         fs::create_directories(program.parent_path());
         fs::copy_file("/bin/sleep", program);
-        test::writeFile(installed.build() / "build-info.json",
-                        R"({"build": 0, "version": "1.0.0", "sha": "unstamped"})");
-        const auto build = places.path() / "build";
-        makeBuildFolder(build, installed.prefix);
+        test::writeFile(installed.build() / "build-info.json", R"({"build": 0, "version": "1.0.0", "sha": "unstamped"})");
+        makeBuildFolder(places.path() / "build", installed.prefix);
         std::map<unsigned, std::unique_ptr<test::ChildProcess>> copies;
         for (const unsigned user : {0u, test::kThirdUser, test::kAnotherUser}) {
             const auto id = std::to_string(user);
-            copies[user] = std::make_unique<test::ChildProcess>(
-                std::vector<std::string>{"/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id,
-                                         "--clear-groups", program.string(), "30"});
+            auto& copy = copies[user] = std::make_unique<test::ChildProcess>(std::vector<std::string>{
+                "/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups", program.string(), "30"});
             ASSERT_TRUE(test::waitUntil([&] {
                 std::error_code ec;
-                return fs::equivalent("/proc/" + std::to_string(copies[user]->pid()) + "/exe", program, ec);
+                return fs::equivalent("/proc/" + std::to_string(copy->pid()) + "/exe", program, ec);
             }));
         }
 
         std::map<std::string, std::string> variables;
-        if (c.sudo) variables["SUDO_UID"] = std::to_string(*c.sudo);
+        if (sudo) variables["SUDO_UID"] = std::to_string(*sudo);
         const auto outcome = ScriptBench().run(
-            {QUILLFEN_UNREGISTER, "--installed", installed.prefix.string(), build.string()}, variables);
+            {QUILLFEN_UNREGISTER, "--installed", installed.prefix.string(), (places.path() / "build").string()},
+            variables);
         EXPECT_EQ(outcome.status, 0) << outcome.output;
-        EXPECT_TRUE(test::waitUntil([&] { return !copies[c.asked]->running(); }));
-        for (const unsigned user : c.others)
-            EXPECT_TRUE(copies[user]->running()) << user;
-        EXPECT_NE(outcome.output.find("Left other users' copies running until they quit them: " +
-                                      copyOf(c.others[0]) + ", " + copyOf(c.others[1]) + ".\n"),
+        std::string others;
+        for (const auto& [user, copy] : copies) {
+            if (user == sudo.value_or(0)) {
+                EXPECT_TRUE(test::waitUntil([&] { return !copy->running(); }));
+                continue;
+            }
+            EXPECT_TRUE(copy->running()) << user;
+            others += (others.empty() ? "1 copy of " : ", 1 copy of ") +
+                      PathWalk::accountName(user).value_or("user " + std::to_string(user)) + "'s";
+        }
+        EXPECT_NE(outcome.output.find("Left other users' copies running until they quit them: " + others + ".\n"),
                   std::string::npos)
             << outcome.output;
     }
@@ -1169,58 +1161,38 @@ TEST(Install, TwoPrefixesFromOneCheckoutAreEachRemovedWithTheUsersEntriesOfTheir
 // last copy gone too, the entry goes, and the first start of the next install turns it on again as
 // the first start did: an entry an uninstall took out is no choice of the user's.
 TEST(Install, RemovingTheCopyThatStartsAtLoginLeavesStartAtLoginOnForTheCopyThatStays) {
-    const struct {
-        const char* what;
-        std::function<std::unique_ptr<test::ChildProcess>(const TwoCopies&)> nameTheOther;
-    } cases[] = {
-        {"the menu entry the desktop finds first starts it",
-         [](const TwoCopies& copies) {
-             test::writeFile(copies.home.path() / "system/share/applications" / DesktopEntry::kFileName,
-                             *DesktopEntry::text(copies.other.launcher()));
-             return std::unique_ptr<test::ChildProcess>();
-         }},
-        {"it runs and holds the lock",
-         [](const TwoCopies& copies) {
-             const auto program = copies.other.build() / "bin/quillfen";
-             fs::copy_file(QUILLFEN_STAND_IN, program, fs::copy_options::overwrite_existing);
-             const auto cache = copies.home.path() / ".cache/org.quillfen.Quillfen";
-             fs::create_directories(cache);
-             fs::permissions(cache, fs::perms::owner_all);
-             auto running = std::make_unique<test::ChildProcess>(
-                 std::vector<std::string>{program.string(), "30"},
-                 std::map<std::string, std::string>{
-                     {"QUILLFEN_STAND_IN_LOCK", (cache / "singleton.lock").string()}});
-             EXPECT_TRUE(test::waitUntil([&] { return SingleInstance::isHeld(cache); }));
-             return running;
-         }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const bool runs : {false, true}) {
+        SCOPED_TRACE(runs ? "it runs and holds the lock" : "the menu entry the desktop finds first starts it");
         TwoCopies copies;
         ASSERT_NO_FATAL_FAILURE(copies.install());
         // As the first start left it.
         makeUserDefaults()->setBoolean(LoginItem::kAutoEnabledOnceKey, true);
-        const auto running = c.nameTheOther(copies);
+        std::optional<test::ChildProcess> running;
+        const auto cache = copies.home.path() / ".cache/org.quillfen.Quillfen";
+        if (runs) {
+            fs::copy_file(QUILLFEN_STAND_IN, copies.other.build() / "bin/quillfen", fs::copy_options::overwrite_existing);
+            fs::create_directories(cache);
+            fs::permissions(cache, fs::perms::owner_all);
+            running.emplace(std::vector<std::string>{(copies.other.build() / "bin/quillfen").string(), "30"},
+                            std::map<std::string, std::string>{{"QUILLFEN_STAND_IN_LOCK", cache / "singleton.lock"}});
+            ASSERT_TRUE(test::waitUntil([&] { return SingleInstance::isHeld(cache); }));
+        } else {
+            test::writeFile(copies.home.path() / "system/share/applications" / DesktopEntry::kFileName,
+                            *DesktopEntry::text(copies.other.launcher()));
+        }
         const auto entry = LoginItem::autostartFile();
 
         const auto first = copies.uninstall({copies.local.prefix.string()});
-        EXPECT_EQ(first.status, 0) << first.output;
-        EXPECT_NE(
-            first.output.find("now starts the copy in " + copies.other.prefix.string() + ", which stays."),
-            std::string::npos)
+        EXPECT_NE(first.output.find("now starts the copy in " + copies.other.prefix.string() + ", which stays."),
+                  std::string::npos)
             << first.output;
         EXPECT_EQ(test::readFile(entry), LoginItem::desktopEntry(copies.other.launcher()));
-        EXPECT_EQ(LoginItem::enableOnceIfNeeded(*makeUserDefaults(), copies.other),
-                  LoginItem::State::enabled);
+        EXPECT_EQ(LoginItem::enableOnceIfNeeded(*makeUserDefaults(), copies.other), LoginItem::State::enabled);
 
-        const auto last = copies.uninstall({copies.other.prefix.string()});
-        EXPECT_EQ(last.status, 0) << last.output;
+        EXPECT_EQ(copies.uninstall({copies.other.prefix.string()}).status, 0);
         EXPECT_FALSE(fs::exists(entry));
-        ASSERT_EQ(
-            copies.bench.run({"scripts/install.sh", copies.local.prefix.string()}, copies.variables).status,
-            0);
-        EXPECT_EQ(LoginItem::enableOnceIfNeeded(*makeUserDefaults(), copies.local),
-                  LoginItem::State::enabled);
+        ASSERT_EQ(copies.bench.run({"scripts/install.sh", copies.local.prefix.string()}, copies.variables).status, 0);
+        EXPECT_EQ(LoginItem::enableOnceIfNeeded(*makeUserDefaults(), copies.local), LoginItem::State::enabled);
     }
 }
 

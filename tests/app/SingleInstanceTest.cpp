@@ -100,34 +100,24 @@ TEST(SingleInstance, AnotherUsersLinkOrAPipeAtTheLockRunsUnguardedAndMakesNothin
 // turned away, or keeps the lock it takes: never do it and a later start both hold one.
 TEST(SingleInstance, TheLastUninstallRemovesTheFolderHoldingItsLockAndACopyThatHoldsTheLockKeepsIt) {
     using Outcome = SingleInstance::Outcome;
-    const struct {
-        const char* what;
-        bool runsBefore;
-        bool startsMeanwhile;
-        SingleInstance::Removal::Outcome removal;
-    } cases[] = {
-        {"no copy runs", false, false, SingleInstance::Removal::Outcome::removed},
-        {"a copy runs", true, false, SingleInstance::Removal::Outcome::heldElsewhere},
-        {"a copy starts while it empties the folder", false, true, SingleInstance::Removal::Outcome::removed},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    using Removed = SingleInstance::Removal::Outcome;
+    for (const bool runs : {true, false}) {
+        SCOPED_TRACE(runs ? "a copy runs" : "a copy starts while the folder is emptied");
         test::TempDir dir;
         const auto folder = dir.path() / "caches";
         // A second open of the file is another holder, as another process would be.
-        if (c.runsBefore) {
+        if (runs) {
             ASSERT_EQ(SingleInstance::acquire(folder).outcome, Outcome::held);
         }
         test::writeFile(folder / "updates/previous/bin/quillfen", "");
         std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
         std::optional<Outcome> meanwhile;
-        const auto removal = SingleInstance::removeHoldingTheLock(folder, [&] {
-            if (c.startsMeanwhile) meanwhile = SingleInstance::acquire(folder).outcome;
-        });
-        EXPECT_EQ(removal.outcome, c.removal);
-        EXPECT_EQ(std::filesystem::exists(folder / "updates"), c.runsBefore);
+        const auto removal =
+            SingleInstance::removeHoldingTheLock(folder, [&] { meanwhile = SingleInstance::acquire(folder).outcome; });
+        EXPECT_EQ(removal.outcome, runs ? Removed::heldElsewhere : Removed::removed);
+        EXPECT_EQ(std::filesystem::exists(folder / "updates"), runs);
         const auto later = SingleInstance::acquire(folder).outcome;
-        EXPECT_EQ(later, c.runsBefore ? Outcome::heldElsewhere : Outcome::held);
+        EXPECT_EQ(later, runs ? Outcome::heldElsewhere : Outcome::held);
         EXPECT_FALSE(meanwhile == Outcome::held && later == Outcome::held);
     }
 }
