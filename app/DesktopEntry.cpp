@@ -214,4 +214,12 @@ std::optional<std::filesystem::path> entryOfAnotherCopy(const RunningCopy::Insta
     return other->file;
 }
 
+std::optional<RunningCopy::Installation> copyOfAnotherEntry(const RunningCopy::Installation& leaving) {
+    const auto other = firstEntry(text(leaving.launcher()));
+    const auto started = other ? program(other->text) : std::nullopt;
+    const auto copy = started ? RunningCopy::installationOf(*started) : std::nullopt;
+    if (!copy || !sameEntry(other->text, text(copy->launcher()))) return std::nullopt;
+    return copy;
+}
+
 }  // namespace quillfen::DesktopEntry

@@ -50,5 +50,7 @@ bool refresh(const std::optional<RunningCopy::Installation>& installed);
 // The entry the desktop finds first once those that start `leaving` are gone, when there is one:
 // it starts another copy, and the desktop's choice of our entry as a handler names that one then.
 std::optional<std::filesystem::path> entryOfAnotherCopy(const RunningCopy::Installation& leaving);
+// The installed copy that entry starts, when it is an entry as Quillfen writes it.
+std::optional<RunningCopy::Installation> copyOfAnotherEntry(const RunningCopy::Installation& leaving);
 
 }  // namespace quillfen::DesktopEntry

@@ -1,6 +1,8 @@
 #include "LaunchAgent.h"
 
 #include <cstdio>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "Config/AppConfig.h"
@@ -17,6 +19,8 @@ namespace quillfen::LaunchAgent {
 namespace {
 
 constexpr const char* kCategory = "launch-agent";
+// A wrapper is a few lines.
+constexpr std::size_t kMaxWrapperBytes = 64 * 1024;
 
 // One argument of a unit's command line. systemd expands "%" specifiers and "$" variables
 // before it unquotes, so both are doubled.
@@ -62,6 +66,23 @@ CommandOutcome systemctl(CommandRunner& runner, const std::vector<std::string>& 
     return outcome;
 }
 
+// The text of a word that Text::singleQuoted wrote; nothing for any other.
+std::optional<std::string> unquoted(std::string_view word) {
+    std::string text;
+    while (!word.empty()) {
+        if (word.starts_with("\\'")) {
+            text += '\'';
+            word.remove_prefix(2);
+            continue;
+        }
+        const auto end = word.starts_with('\'') ? word.find('\'', 1) : std::string_view::npos;
+        if (end == std::string_view::npos) return std::nullopt;
+        text += word.substr(1, end - 1);
+        word.remove_prefix(end + 1);
+    }
+    return text;
+}
+
 }  // namespace
 
 std::filesystem::path unitFile() {
@@ -85,8 +106,10 @@ std::string wrapperScript(const std::filesystem::path& build, const std::filesys
         // counts until it ends, its quit stops this service, and the new copy writes the wrapper
         // anew and starts the service again. Looked up afresh instead, the old copy would count as
         // gone at the swap, and one left running (its relaunch refused) would have the new build
-        // started beside it every half minute, for the single-instance lock to turn away.
-        "exec 3<\"$BIN\" || exit 1",
+        // started beside it every half minute, for the single-instance lock to turn away. A
+        // program that is gone (its copy removed, for everyone by root too) is nothing to keep:
+        // the wrapper ends cleanly, which on-failure does not start again.
+        "exec 3<\"$BIN\" || exit 0",
         "running() {",
         "  local pid",
         "  for pid in $(/usr/bin/pgrep -U \"$UID\"); do [ /proc/$pid/exe -ef /dev/fd/3 ] && return 0; done",
@@ -112,9 +135,9 @@ std::string wrapperScript(const std::filesystem::path& build, const std::filesys
 
 std::string unitText(const std::filesystem::path& wrapper) {
     // systemd refuses a program path with quotes in it, so bash is the program and the wrapper
-    // its argument. The wrapper exits 1 whenever the application is gone and on-failure starts
-    // it again; ten seconds apart, so that a copy that crashes at once does not use up systemd's
-    // start limit and end the keeping. Only the wrapper is ended when the service stops: the
+    // its argument. The wrapper exits 1 whenever the application is gone (0 when its program is)
+    // and on-failure starts it again; ten seconds apart, so that a copy that crashes at once does
+    // not use up systemd's start limit and end the keeping. Only the wrapper is ended when the service stops: the
     // application lives in a session of its own.
     return "[Unit]\n"
            "Description=Quillfen keep-alive\n"
@@ -208,6 +231,24 @@ void disable(CommandRunner& runner) {
     (void)SafeFile::remove(unitFile());
     (void)SafeFile::remove(wrapperFile());
     SystemLog::info(kCategory, "LaunchAgent removed");
+}
+
+std::optional<RunningCopy::Installation> copyItStarts() {
+    constexpr std::string_view kBin = "BIN=";
+    const auto wrapper = SafeFile::read(wrapperFile(), kMaxWrapperBytes);
+    std::string_view text = wrapper.wasRead() ? std::string_view(wrapper.bytes) : std::string_view();
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        const auto line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.starts_with(kBin)) continue;
+        const auto program = unquoted(line.substr(kBin.size()));
+        const auto copy = program ? RunningCopy::installationOf(*program) : std::nullopt;
+        // Only as this very program writes it.
+        if (copy && line == std::string(kBin) + Text::singleQuoted(copy->launcher().string())) return copy;
+        return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 bool isInstalled() {

@@ -42,6 +42,9 @@ void disable(CommandRunner& runner);
 // Whether the unit file is in place.
 bool isInstalled();
 
+// The installed copy that the wrapper in place starts, when it is a wrapper Quillfen wrote.
+std::optional<RunningCopy::Installation> copyItStarts();
+
 std::string wrapperScript(const std::filesystem::path& build, const std::filesystem::path& executable);
 std::string unitText(const std::filesystem::path& wrapper);
 

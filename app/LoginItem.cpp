@@ -111,13 +111,17 @@ Entry present() {
     return {ours ? Kind::ours : Kind::theirs, std::move(contents.bytes), std::move(program)};
 }
 
-// Whether the entry starts the copy, as the desktop would at login: it names the copy's
-// launcher, and that is a program there to run (what TryExec asks of it).
-bool startsCopy(const Entry& entry, const std::optional<RunningCopy::Installation>& installed) {
-    if (!installed || !entry.program || *entry.program != installed->launcher()) return false;
+// A program there to run, what TryExec asks of the launcher an entry names.
+bool isThere(const std::filesystem::path& program) {
     struct stat info {};
-    return ::access(entry.program->c_str(), X_OK) == 0 && ::stat(entry.program->c_str(), &info) == 0 &&
+    return ::access(program.c_str(), X_OK) == 0 && ::stat(program.c_str(), &info) == 0 &&
            !S_ISDIR(info.st_mode);
+}
+
+// Whether the entry starts the copy, as the desktop would at login: it names the copy's
+// launcher, and that is a program there to run.
+bool startsCopy(const Entry& entry, const std::optional<RunningCopy::Installation>& installed) {
+    return installed && entry.program && *entry.program == installed->launcher() && isThere(*entry.program);
 }
 
 State stateOf(const Entry& entry, const std::optional<RunningCopy::Installation>& installed) {
@@ -273,6 +277,17 @@ void disableIfRegistered() {
     } else {
         SystemLog::info(kCategory, "retired the SMAppService login item (LaunchAgent is now sole always-on)");
     }
+}
+
+std::optional<RunningCopy::Installation> handOver(const RunningCopy::Installation& leaving,
+                                                  const std::vector<RunningCopy::Installation>& staying) {
+    const auto entry = present();
+    if (entry.kind != Entry::Kind::ours || entry.program != leaving.launcher()) return std::nullopt;
+    for (const auto& copy : staying) {
+        if (copy == leaving || !isThere(copy.launcher()) || !obstacleTo(copy, entry).empty()) continue;
+        if (write(copy, entry) == State::enabled) return copy;
+    }
+    return std::nullopt;
 }
 
 }  // namespace quillfen::LoginItem

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "RunningCopy.h"
 #include "platform/UserDefaults.h"
@@ -64,6 +65,12 @@ State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy
 
 // Removes the entry when there is one, whatever it starts; does nothing in any other state.
 void disableIfRegistered();
+
+// For the uninstall of `leaving`: where the entry is ours and starts that copy, writes it, in one
+// replace, for the first of `staying` whose program is there and for which nothing stands in the
+// way. The copy it starts then; nothing where it starts another or none could take it.
+std::optional<RunningCopy::Installation> handOver(const RunningCopy::Installation& leaving,
+                                                  const std::vector<RunningCopy::Installation>& staying);
 
 // The entry's text, which names its program in TryExec too, so that an entry left behind by a
 // copy since removed starts nothing; nothing when the path cannot be written into an Exec line.

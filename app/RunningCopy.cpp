@@ -35,6 +35,13 @@ std::filesystem::path buildFolderOf(const std::filesystem::path& executable) {
     return executable.parent_path().parent_path();
 }
 
+std::optional<Installation> installationOf(const std::filesystem::path& program) {
+    const auto above = buildFolderOf(program);
+    for (const Installation& copy : {Installation{above.parent_path().parent_path()}, Installation{above}})
+        if (copy.build() / "bin" / kExecutableName == program || copy.launcher() == program) return copy;
+    return std::nullopt;
+}
+
 bool runsFrom(const std::filesystem::path& executable, const Installation& installation) {
     // The system names the executable by its real path; the prefix may hold a link.
     auto real = [](const std::filesystem::path& path) {

@@ -34,6 +34,10 @@ std::filesystem::path executable();
 // The build folder an executable belongs to: the folder above its "bin".
 std::filesystem::path buildFolderOf(const std::filesystem::path& executable);
 
+// The installation whose launcher, or whose build's program, is `program`; nothing for any other
+// path.
+std::optional<Installation> installationOf(const std::filesystem::path& program);
+
 // Whether the executable lies inside the installation's build, by its own path or through
 // the launcher.
 bool runsFrom(const std::filesystem::path& executable, const Installation& installation);

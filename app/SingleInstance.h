@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "Config/AppConfig.h"
@@ -35,5 +37,30 @@ Lock acquire(const std::filesystem::path& folder);
 // Whether an instance holds the lock in `folder` now. Its file is never to be removed then: the
 // next start would make another and run beside it.
 bool isHeld(const std::filesystem::path& folder);
+
+// The program that the process holding the lock in `folder` runs, when one of the user's holds
+// it and is a program named as the application's.
+std::optional<std::filesystem::path> holdersProgram(const std::filesystem::path& folder);
+
+// What became of the lock's folder when the last copy was removed.
+struct Removal {
+    enum class Outcome {
+        removed,
+        notThere,
+        // A running copy holds the lock: the folder is as it was.
+        heldElsewhere,
+        // Not a folder of the user's alone, or no lock to be had there: the folder is as it was.
+        refused,
+    };
+    Outcome outcome = Outcome::notThere;
+    std::string why;
+};
+
+// Removes `folder` with everything in it while holding its lock, taken without waiting through
+// the folder's descriptor, and takes out the lock file last: a copy that starts meanwhile is
+// turned away, or keeps the lock file it made, and never loses it to the removal. A lock another
+// process holds leaves the folder as it is. `beforeEmptying` runs once the lock is held.
+Removal removeHoldingTheLock(const std::filesystem::path& folder,
+                             const std::function<void()>& beforeEmptying = {});
 
 }  // namespace quillfen::SingleInstance

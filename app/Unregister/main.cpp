@@ -7,25 +7,28 @@
 //
 //   quillfen_unregister [--keep-alive] [PREFIX]
 //       for the installation below PREFIX (by default the prefix this was built for): the
-//       keep-alive service and its wrapper (with --keep-alive, nothing more), the autostart and
-//       menu entries (the menu folder's desktop database brought up to date after), and the
-//       application as the handler of tavryn-stone: addresses (with a mimeapps.list that held
-//       nothing else, and only where no entry of another copy answers it). What every copy
-//       shares goes only with the last: the cache folder with the updater's builds and the
-//       single-instance lock, the stone's status line and prompt hook in Claude Code's settings
-//       with the two scripts they run (the user's own status line back, where ours replaced
-//       it). A folder that held nothing but an entry it removed goes too. Succeeds either way.
+//       keep-alive service and its wrapper (with --keep-alive, nothing more), the autostart
+//       entry (written to start a copy that stays, where one can take it; removed, Start at
+//       login turns itself on again at the next install's first start), the menu entry (the
+//       menu folder's desktop database brought up to date after), and the application as the
+//       handler of tavryn-stone: addresses (with a mimeapps.list that held nothing else, and
+//       only where no entry of another copy answers it). What every copy shares goes only with
+//       the last: the cache folder with the updater's builds and the single-instance lock
+//       (emptied holding that lock, which a running copy keeps), the stone's status line and
+//       prompt hook in Claude Code's settings with the two scripts they run (the user's own
+//       status line back, where ours replaced it). A folder that held nothing but an entry it
+//       removed goes too. Succeeds either way.
 //   quillfen_unregister --installed PREFIX BUILD_FOLDER [STAGE]
-//       ends the processes that run the installed program (and waits a while for them to have
-//       ended), then removes the files
-//       BUILD_FOLDER/install_manifest.txt names, the installed build as an update may have left
-//       it, and the folders BUILD_FOLDER/install_folders.txt names that are empty then, each below
-//       STAGE (the install's DESTDIR) when one is given, and each only below PREFIX; then those
-//       two lists. As
-//       root, only lists that nobody but root and the user who ran sudo could change, each name
-//       only through folders that nobody but root may write, and the installed build only when
-//       it holds an installed build's information; what stays is said. Fails when the manifest
-//       cannot be read or, as root, others could change the lists.
+//       ends the processes that run the installed program for the person who asked (the user
+//       who ran sudo, else root; a user their own) and waits a while for them to have ended;
+//       other users' copies go on until they quit, and how many and whose is said. Then removes
+//       the files BUILD_FOLDER/install_manifest.txt names, the installed build as an update may
+//       have left it, and the folders BUILD_FOLDER/install_folders.txt names that are empty then,
+//       each below STAGE (the install's DESTDIR) when one is given, and each only below PREFIX;
+//       then those two lists. As root, only lists that nobody but root and the user who ran sudo
+//       could change, each name only through folders that nobody but root may write, and the
+//       installed build only when it holds an installed build's information; what stays is said.
+//       Fails when the manifest cannot be read or, as root, others could change the lists.
 //   quillfen_unregister --judge PLACE...
 //       says why someone other than the user and root could change a folder on the way to a PLACE,
 //       as far as it exists, and fails; the install asks before it writes anything, so that every
@@ -49,6 +52,7 @@
 #include <cstring>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,6 +72,7 @@
 #include "Support/Text.h"
 #include "Update/BuildInfo.h"
 #include "UrlSchemeRegistration.h"
+#include "platform/UserDefaults.h"
 
 using namespace quillfen;
 
@@ -164,14 +169,17 @@ void removeFoldersLeftEmpty(const fs::path& file, int levels) {
 }
 
 // Whether it went.
-bool removeIfOurs(const fs::path& file, const std::vector<std::string>& ours, const std::string& what) {
-    if (holds(file, ours) != Holds::ours) return false;
+bool removeFile(const fs::path& file, const std::string& what) {
     if (auto error = SafeFile::remove(file)) {
         say("could not remove " + what + " " + file.string() + ": " + error.message() + ".");
         return false;
     }
     say("removed " + what + " " + file.string() + ".");
     return true;
+}
+
+bool removeIfOurs(const fs::path& file, const std::vector<std::string>& ours, const std::string& what) {
+    return holds(file, ours) == Holds::ours && removeFile(file, what);
 }
 
 void removeKeepAlive(const RunningCopy::Installation& installation, CommandRunner& runner) {
@@ -188,12 +196,45 @@ void removeKeepAlive(const RunningCopy::Installation& installation, CommandRunne
     runner.run(LaunchAgent::kSystemctl, {"--user", "daemon-reload"});
 }
 
+// The copies of the application that stay for this user, as the session names them: the one the
+// keep-alive wrapper starts, the one the menu entry the desktop finds first starts, the one that
+// runs and holds the single-instance lock.
+std::vector<RunningCopy::Installation> copiesThatStay(const RunningCopy::Installation& leaving) {
+    std::vector<RunningCopy::Installation> copies;
+    const auto program = SingleInstance::holdersProgram(Paths::cacheDirectory());
+    for (const auto& copy : {LaunchAgent::copyItStarts(), DesktopEntry::copyOfAnotherEntry(leaving),
+                             program ? RunningCopy::installationOf(*program) : std::nullopt}) {
+        if (copy && *copy != leaving && std::find(copies.begin(), copies.end(), *copy) == copies.end())
+            copies.push_back(*copy);
+    }
+    return copies;
+}
+
+// An entry the uninstall took out is no choice of the user's: the mark of the one automatic turn
+// on goes with it, so that the next start of a copy installed again turns Start at login on as the
+// first start did. The settings are opened only where their folder is, as opening makes it.
+void forgetTheAutomaticTurnOn() {
+    if (!PathWalk::walk(Paths::configHome() / Paths::kAppId, Kind::folder).ok()) return;
+    const auto defaults = makeUserDefaults();
+    if (defaults->boolean(LoginItem::kAutoEnabledOnceKey).has_value())
+        defaults->remove(LoginItem::kAutoEnabledOnceKey);
+}
+
 void removeEntries(const RunningCopy::Installation& installation, CommandRunner& runner) {
     const auto launcher = installation.launcher();
     const std::vector<std::string> startsOurs{lineOf(LoginItem::desktopEntry(launcher), "Exec="),
                                               lineOf(DesktopEntry::text(launcher), "Exec=")};
-    if (removeIfOurs(LoginItem::autostartFile(), startsOurs, "the autostart entry"))
-        removeFoldersLeftEmpty(LoginItem::autostartFile(), 1);
+    // Start at login stays as it was for the copies that stay: on, it starts one of them.
+    const auto autostart = LoginItem::autostartFile();
+    if (holds(autostart, startsOurs) == Holds::ours) {
+        if (const auto stays = LoginItem::handOver(installation, copiesThatStay(installation))) {
+            say("the autostart entry " + autostart.string() + " now starts the copy in " +
+                stays->prefix.string() + ", which stays.");
+        } else if (removeFile(autostart, "the autostart entry")) {
+            removeFoldersLeftEmpty(autostart, 1);
+            forgetTheAutomaticTurnOn();
+        }
+    }
     const auto menuEntry = DesktopEntry::userFile();
     if (!removeIfOurs(menuEntry, startsOurs, "the menu entry")) return;
     // The desktop looks handlers up in the folder's cache, which would still name the entry.
@@ -224,11 +265,30 @@ void removeOwnFolder(const fs::path& path, const std::string& what) {
     say("removed " + what + " " + path.string() + ".");
 }
 
-// The updater's builds, then the rest of the cache with the single-instance lock. The copies of
-// the installation that leaves have ended by now.
-void removeCache() {
-    removeOwnFolder(SelfUpdater::Setup::runningCopy().workFolder, "the builds the updater kept in");
-    removeOwnFolder(Paths::cacheDirectory(), "the application's cache folder");
+// The updater's builds, then the rest of the cache with the single-instance lock, all while
+// holding the lock: a copy that starts meanwhile is turned away, or keeps the lock file it made.
+// The copies of the installation that leaves have ended by now. False when a copy holds the lock,
+// one that started since the look for a copy that stays: the cache stays with it.
+bool removeCache() {
+    using Outcome = SingleInstance::Removal::Outcome;
+    const auto cache = Paths::cacheDirectory();
+    const auto removal = SingleInstance::removeHoldingTheLock(cache, [] {
+        removeOwnFolder(SelfUpdater::Setup::runningCopy().workFolder, "the builds the updater kept in");
+    });
+    switch (removal.outcome) {
+        case Outcome::removed:
+            say("removed the application's cache folder " + cache.string() + ".");
+            break;
+        case Outcome::heldElsewhere:
+            return false;
+        case Outcome::refused:
+            SafeFile::refuse(cache, removal.why);
+            say("left " + cache.string() + " as it was: " + removal.why + ".");
+            break;
+        case Outcome::notThere:
+            break;
+    }
+    return true;
 }
 
 // Whether anything is at `file`: what cannot be looked at is taken to be there.
@@ -296,7 +356,50 @@ enum class Removing { file, emptyFolder, everything };
 // Long enough for a copy to write its journals and quit; one that takes longer is left to end.
 constexpr int kMostMillisecondsToQuit = 10000;
 
-// Asks every process that runs the installed program to quit, and waits until they have. The
+// The user who ran sudo, by the number sudo gives; nothing without one (root itself ran this).
+std::optional<uid_t> sudoCaller() {
+    const std::string_view named = std::getenv("SUDO_UID") != nullptr ? std::getenv("SUDO_UID") : "";
+    uid_t caller = 0;
+    const auto [end, error] = std::from_chars(named.data(), named.data() + named.size(), caller);
+    if (error != std::errc() || end != named.data() + named.size() || caller == 0 ||
+        caller == static_cast<uid_t>(-1))
+        return std::nullopt;
+    return caller;
+}
+
+// The real user of a process, from its status; nothing once it has ended.
+std::optional<uid_t> userOf(int processes, const std::string& pid) {
+    const Fd status(::openat(processes, (pid + "/status").c_str(), O_RDONLY | O_CLOEXEC));
+    // The Uid line is among the first dozen.
+    std::string text(4096, '\0');
+    const auto read = status.ok() ? SafeFile::readAt(status.get(), 0, text) : std::nullopt;
+    if (!read) return std::nullopt;
+    text.resize(*read);
+    auto at = text.find("\nUid:");
+    if (at == std::string::npos) return std::nullopt;
+    at = text.find_first_not_of(" \t", at + 5);
+    uid_t user = 0;
+    if (at == std::string::npos ||
+        std::from_chars(text.data() + at, text.data() + text.size(), user).ec != std::errc())
+        return std::nullopt;
+    return user;
+}
+
+// "1 copy of nobody's, 2 copies of dana's": how many processes of each user, by the account's
+// name where it has one.
+std::string copiesOf(const std::map<uid_t, int>& users) {
+    std::string said;
+    for (const auto& [user, count] : users) {
+        said += (said.empty() ? "" : ", ") + std::to_string(count) +
+                (count == 1 ? " copy of " : " copies of ") +
+                PathWalk::accountName(user).value_or("user " + std::to_string(user)) + "'s";
+    }
+    return said;
+}
+
+// Asks the processes that run the installed program for the person who asked to quit (the user
+// who ran sudo, else root's own; a user's own), and waits until they have. Another user's copy
+// goes on until they quit it, as a package manager leaves it, and is counted in a line. The
 // program is the file itself (its device and inode), found through the build folder's
 // descriptor without following a link: a name that someone turned to another program ends
 // nobody. Each process is signalled through a descriptor of its own, taken before its program is
@@ -306,8 +409,10 @@ void endRunningCopies(int build) {
     struct stat program {};
     if (!bin.ok() || ::fstatat(bin.get(), "quillfen", &program, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(program.st_mode))
         return;
+    const uid_t asked = ::geteuid() == 0 ? sudoCaller().value_or(0) : ::geteuid();
     const Fd processes(::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     std::vector<pollfd> ending;
+    std::map<uid_t, int> othersRunning;
     for (const auto& name : PathWalk::namesIn(processes.get())) {
         pid_t pid = 0;
         const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
@@ -316,9 +421,16 @@ void endRunningCopies(int build) {
         struct stat running {};
         if (!process.ok() || ::fstatat(processes.get(), (name + "/exe").c_str(), &running, 0) != 0) continue;
         if (running.st_dev != program.st_dev || running.st_ino != program.st_ino) continue;
-        if (::syscall(SYS_pidfd_send_signal, process.get(), SIGTERM, nullptr, 0) == 0)
+        const auto user = userOf(processes.get(), name);
+        if (!user) continue;
+        if (*user != asked) {
+            ++othersRunning[*user];
+        } else if (::syscall(SYS_pidfd_send_signal, process.get(), SIGTERM, nullptr, 0) == 0) {
             ending.push_back({process.release(), POLLIN, 0});
+        }
     }
+    if (!othersRunning.empty())
+        say("left other users' copies running until they quit them: " + copiesOf(othersRunning) + ".");
     // A process's descriptor reads as ready once it has ended.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMostMillisecondsToQuit);
     for (auto& process : ending) {
@@ -401,12 +513,10 @@ std::optional<std::vector<std::string>> listed(const fs::path& list) {
 // the user who ran it, whose build folder it is: the check runs as them, so that what they may
 // not reach counts as shared. Otherwise root alone.
 std::string whyOthersThanTheCallerCouldChange(const fs::path& path) {
-    const std::string_view named = std::getenv("SUDO_UID") != nullptr ? std::getenv("SUDO_UID") : "";
-    uid_t caller = 0;
-    const auto [end, error] = std::from_chars(named.data(), named.data() + named.size(), caller);
-    if (error != std::errc() || end != named.data() + named.size() || caller == 0 || caller == static_cast<uid_t>(-1))
-        return PathWalk::whyOthersCouldChange(path);
-    if (::seteuid(caller) != 0) return std::string("acting as the user who ran sudo failed: ") + std::strerror(errno);
+    const auto sudo = sudoCaller();
+    if (!sudo) return PathWalk::whyOthersCouldChange(path);
+    if (::seteuid(*sudo) != 0)
+        return std::string("acting as the user who ran sudo failed: ") + std::strerror(errno);
     auto why = PathWalk::whyOthersCouldChange(path);
     if (::seteuid(0) != 0) return std::string("acting as root again failed: ") + std::strerror(errno);
     return why;
@@ -496,12 +606,13 @@ int main(int argc, char** argv) {
     removeKeepAlive(installation, *runner);
     if (keepAliveOnly) return 0;
     removeEntries(installation, *runner);
-    if (const auto stays = anotherCopyStays(installation); !stays.empty()) {
+    auto stays = anotherCopyStays(installation);
+    if (stays.empty() && !removeCache()) stays = "a copy of it started meanwhile";
+    if (!stays.empty()) {
         say("left " + Paths::cacheDirectory().string() + " with its single-instance lock, and the stone's status "
             "line and prompt hook in Claude Code with their two scripts in ~/.ostrel: they serve every copy of the "
             "application, and another stays (" + stays + ").");
     } else {
-        removeCache();
         removeClaudeFace();
     }
     removeFromChoices(installation);

@@ -192,11 +192,11 @@ bool othersMayWrite(int fd, const struct stat& info) {
     return (info.st_mode & S_IWGRP) != 0 && !isTheUsersOwnGroup(info.st_gid, ::geteuid());
 }
 
-void emptyFolderAt(int folder, int level) {
+void emptyFolderAt(int folder, int level, std::string_view except = {}) {
     if (level > kMostLevels) return;
     for (const auto& name : namesIn(folder)) {
         struct stat info {};
-        if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (name == except || ::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISDIR(info.st_mode)) {
             ::unlinkat(folder, name.c_str(), 0);
             continue;
@@ -387,8 +387,8 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
-void emptyFolder(int folder) {
-    emptyFolderAt(folder, 0);
+void emptyFolder(int folder, std::string_view except) {
+    emptyFolderAt(folder, 0, except);
 }
 
 Fd::~Fd() {

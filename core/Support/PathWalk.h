@@ -60,8 +60,9 @@ bool writeAll(int fd, std::string_view bytes);
 
 // Empties an open folder of ours through its descriptor: every name is removed where it is, a link
 // as a link, and a folder is gone into only by its own descriptor, opened without following.
-// What cannot be removed stays, for the step that needs its name to say so.
-void emptyFolder(int folder);
+// What cannot be removed stays, for the step that needs its name to say so; so does the name
+// `except` in it, when one is given.
+void emptyFolder(int folder, std::string_view except = {});
 
 enum class Kind { file, folder };
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 
@@ -23,6 +24,7 @@
 #include "SingleInstance.h"
 #include "Support/PathWalk.h"
 #include "UrlSchemeRegistration.h"
+#include "platform/UserDefaults.h"
 #include "support/ChildProcess.h"
 #include "support/FixedClock.h"
 #include "support/RecordingCommandRunner.h"
@@ -54,8 +56,6 @@ int run(const std::map<std::string, std::string>& variables, const std::vector<s
     return makeCommandRunner()->run("/usr/bin/env", arguments).status;
 }
 
-const std::string kUninstall = QUILLFEN_SOURCE_DIR "/scripts/uninstall.sh";
-
 // A text with each {name} in it replaced by the path given for that name.
 std::string filledIn(std::string text, const std::map<std::string, fs::path>& paths) {
     for (const auto& [name, path] : paths) {
@@ -86,6 +86,11 @@ void makeBuildFolder(const fs::path& build, const fs::path& prefix, const std::s
     fs::create_directories(build / "app");
     fs::create_symlink(unregisterProgram(), build / "app/quillfen_unregister");
 }
+
+// Runs scripts/uninstall.sh on what this build installed, as a checkout of its own whose build folder
+// holds this build's lists and its uninstall program: the scripts take a folder outside a
+// checkout's build/ for a prefix, and this build's folder may be anywhere. The lists go with it.
+int uninstallThisBuild(std::map<std::string, std::string> variables);
 
 // Through sudo a build has no session and no runtime folder: drawing the icon and the menu entry
 // keeps one in the build folder, and leaves nothing in the temporary folder.
@@ -154,7 +159,7 @@ TEST(Install, PutsEveryFileWhereTheFreedesktopLayoutHasItAndUninstallingLeavesTh
     }
 #endif
 
-    EXPECT_EQ(run(staged, {"/bin/bash", kUninstall, QUILLFEN_BUILD_DIR}), 0);
+    EXPECT_EQ(uninstallThisBuild(staged), 0);
     EXPECT_EQ(listing(stage.path()), before);
 }
 
@@ -325,6 +330,22 @@ std::map<std::string, std::string> homeVariables() {
     for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
         if (const char* value = std::getenv(name)) variables[name] = value;
     return variables;
+}
+
+int uninstallThisBuild(std::map<std::string, std::string> variables) {
+    ScriptBench bench;
+    const auto build = bench.checkout() / "build/install";
+    makeBuildFolder(build, RunningCopy::recorded().prefix);
+    for (const char* list : {"install_manifest.txt", "install_folders.txt"}) {
+        const auto made = fs::path(QUILLFEN_BUILD_DIR) / list;
+        if (!fs::exists(made)) continue;
+        fs::copy_file(made, build / list, fs::copy_options::overwrite_existing);
+        fs::remove(made);
+    }
+    variables.merge(homeVariables());
+    const auto outcome = bench.run({"scripts/uninstall.sh", build.string()}, variables);
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    return outcome.status;
 }
 
 TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserButNotTheirData) {
@@ -748,6 +769,54 @@ TEST(Install, RootTakesTheListsOfABuildFolderOfTheUserWhoRanSudoOnly) {
                       std::string::npos)
                 << outcome.output;
         }
+    }
+}
+
+// Root's uninstall acts for the person who asked: through sudo the copies of the user who ran it
+// end, run by root itself root's own. Another user's copy goes on until they quit it, as a package
+// manager leaves it, and the uninstall says how many run and whose.
+TEST(Install, RootsUninstallEndsTheCopiesOfThePersonWhoAskedOnlyAndSaysWhoseStillRun) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root may end another user's process";
+    for (const auto sudo : {std::optional<unsigned>(test::kThirdUser), std::optional<unsigned>()}) {
+        SCOPED_TRACE(sudo ? "through sudo" : "as root");
+        test::TempDir places;
+        fs::permissions(places.path(), fs::perms(0755));
+        const RunningCopy::Installation installed{places.path() / "prefix"};
+        const auto program = installed.build() / "bin/quillfen";
+        fs::create_directories(program.parent_path());
+        fs::copy_file("/bin/sleep", program);
+        test::writeFile(installed.build() / "build-info.json", R"({"build": 0, "version": "1.0.0", "sha": "unstamped"})");
+        makeBuildFolder(places.path() / "build", installed.prefix);
+        std::map<unsigned, std::unique_ptr<test::ChildProcess>> copies;
+        for (const unsigned user : {0u, test::kThirdUser, test::kAnotherUser}) {
+            const auto id = std::to_string(user);
+            auto& copy = copies[user] = std::make_unique<test::ChildProcess>(std::vector<std::string>{
+                "/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups", program.string(), "30"});
+            ASSERT_TRUE(test::waitUntil([&] {
+                std::error_code ec;
+                return fs::equivalent("/proc/" + std::to_string(copy->pid()) + "/exe", program, ec);
+            }));
+        }
+
+        std::map<std::string, std::string> variables;
+        if (sudo) variables["SUDO_UID"] = std::to_string(*sudo);
+        const auto outcome = ScriptBench().run(
+            {QUILLFEN_UNREGISTER, "--installed", installed.prefix.string(), (places.path() / "build").string()},
+            variables);
+        EXPECT_EQ(outcome.status, 0) << outcome.output;
+        std::string others;
+        for (const auto& [user, copy] : copies) {
+            if (user == sudo.value_or(0)) {
+                EXPECT_TRUE(test::waitUntil([&] { return !copy->running(); }));
+                continue;
+            }
+            EXPECT_TRUE(copy->running()) << user;
+            others += (others.empty() ? "1 copy of " : ", 1 copy of ") +
+                      PathWalk::accountName(user).value_or("user " + std::to_string(user)) + "'s";
+        }
+        EXPECT_NE(outcome.output.find("Left other users' copies running until they quit them: " + others + ".\n"),
+                  std::string::npos)
+            << outcome.output;
     }
 }
 
@@ -1200,6 +1269,46 @@ TEST(Install, TwoPrefixesFromOneCheckoutAreEachRemovedWithTheUsersEntriesOfTheir
     auto left = homeBefore;
     left.insert(".local/share/org.quillfen.Quillfen/");
     EXPECT_EQ(listing(home.path()), left);
+}
+
+// Start at login on, the copy it starts removed while another stays: the entry then starts the
+// copy that stays, wherever the session names that one, and reads on at its next start. With the
+// last copy gone too, the entry goes, and the first start of the next install turns it on again as
+// the first start did: an entry an uninstall took out is no choice of the user's.
+TEST(Install, RemovingTheCopyThatStartsAtLoginLeavesStartAtLoginOnForTheCopyThatStays) {
+    for (const bool runs : {false, true}) {
+        SCOPED_TRACE(runs ? "it runs and holds the lock" : "the menu entry the desktop finds first starts it");
+        TwoCopies copies;
+        ASSERT_NO_FATAL_FAILURE(copies.install());
+        // As the first start left it.
+        makeUserDefaults()->setBoolean(LoginItem::kAutoEnabledOnceKey, true);
+        std::optional<test::ChildProcess> running;
+        const auto cache = copies.home.path() / ".cache/org.quillfen.Quillfen";
+        if (runs) {
+            fs::copy_file(QUILLFEN_STAND_IN, copies.other.build() / "bin/quillfen", fs::copy_options::overwrite_existing);
+            fs::create_directories(cache);
+            fs::permissions(cache, fs::perms::owner_all);
+            running.emplace(std::vector<std::string>{(copies.other.build() / "bin/quillfen").string(), "30"},
+                            std::map<std::string, std::string>{{"QUILLFEN_STAND_IN_LOCK", cache / "singleton.lock"}});
+            ASSERT_TRUE(test::waitUntil([&] { return SingleInstance::isHeld(cache); }));
+        } else {
+            test::writeFile(copies.home.path() / "system/share/applications" / DesktopEntry::kFileName,
+                            *DesktopEntry::text(copies.other.launcher()));
+        }
+        const auto entry = LoginItem::autostartFile();
+
+        const auto first = copies.uninstall({copies.local.prefix.string()});
+        EXPECT_NE(first.output.find("now starts the copy in " + copies.other.prefix.string() + ", which stays."),
+                  std::string::npos)
+            << first.output;
+        EXPECT_EQ(test::readFile(entry), LoginItem::desktopEntry(copies.other.launcher()));
+        EXPECT_EQ(LoginItem::enableOnceIfNeeded(*makeUserDefaults(), copies.other), LoginItem::State::enabled);
+
+        EXPECT_EQ(copies.uninstall({copies.other.prefix.string()}).status, 0);
+        EXPECT_FALSE(fs::exists(entry));
+        ASSERT_EQ(copies.bench.run({"scripts/install.sh", copies.local.prefix.string()}, copies.variables).status, 0);
+        EXPECT_EQ(LoginItem::enableOnceIfNeeded(*makeUserDefaults(), copies.local), LoginItem::State::enabled);
+    }
 }
 
 // As the user, seeing the test's accounts: whether each of the paths after the first holds by the

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <functional>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -91,6 +92,33 @@ TEST(SingleInstance, AnotherUsersLinkOrAPipeAtTheLockRunsUnguardedAndMakesNothin
         EXPECT_NE(result.problem.find("singleton.lock"), std::string::npos) << c.what;
         EXPECT_FALSE(std::filesystem::exists(outside / "singleton.lock")) << c.what;
         EXPECT_EQ(std::filesystem::status(outside).permissions(), std::filesystem::perms(0755)) << c.what;
+    }
+}
+
+// The uninstall of the last copy removes the lock's folder while it holds the lock. A copy that
+// runs keeps its lock, its file and the folder; one that starts while the folder is emptied is
+// turned away, or keeps the lock it takes: never do it and a later start both hold one.
+TEST(SingleInstance, TheLastUninstallRemovesTheFolderHoldingItsLockAndACopyThatHoldsTheLockKeepsIt) {
+    using Outcome = SingleInstance::Outcome;
+    using Removed = SingleInstance::Removal::Outcome;
+    for (const bool runs : {true, false}) {
+        SCOPED_TRACE(runs ? "a copy runs" : "a copy starts while the folder is emptied");
+        test::TempDir dir;
+        const auto folder = dir.path() / "caches";
+        // A second open of the file is another holder, as another process would be.
+        if (runs) {
+            ASSERT_EQ(SingleInstance::acquire(folder).outcome, Outcome::held);
+        }
+        test::writeFile(folder / "updates/previous/bin/quillfen", "");
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+        std::optional<Outcome> meanwhile;
+        const auto removal =
+            SingleInstance::removeHoldingTheLock(folder, [&] { meanwhile = SingleInstance::acquire(folder).outcome; });
+        EXPECT_EQ(removal.outcome, runs ? Removed::heldElsewhere : Removed::removed);
+        EXPECT_EQ(std::filesystem::exists(folder / "updates"), runs);
+        const auto later = SingleInstance::acquire(folder).outcome;
+        EXPECT_EQ(later, runs ? Outcome::heldElsewhere : Outcome::held);
+        EXPECT_FALSE(meanwhile == Outcome::held && later == Outcome::held);
     }
 }
 
