@@ -2,12 +2,14 @@
 # Removes a copy that scripts/install.sh installed (the files of its build folder's install
 # manifest, the installed build as the updater may have left it, and the folders the install
 # created), and what the application wrote for you: its keep-alive service and wrapper, its
-# autostart entry and its menu entry (each where it starts this copy; the menu folder's MIME cache
-# is brought up to date), its line in mimeapps.list (where no entry of another copy answers it; the
-# file too, when nothing else was in it), its cache folder with the builds the updater kept aside,
-# and its status line and prompt hook in Claude Code's settings with the two scripts they run (your
-# own status line back, where it replaced one). A running copy of it is asked to quit. Your data,
-# the journals and your settings stay. DESTDIR is honoured as by the install.
+# autostart entry (written to start a copy that stays, where one can take it) and its menu entry
+# (each where it starts this copy; the menu folder's MIME cache is brought up to date), its line in
+# mimeapps.list (where no entry of another copy answers it; the file too, when nothing else was in
+# it), and with the last copy its cache folder with the builds the updater kept aside, and its
+# status line and prompt hook in Claude Code's settings with the two scripts they run (your own
+# status line back, where it replaced one). Your running copies of it are asked to quit (through
+# sudo, those of the user who ran it); other users' go on until they quit, and it says how many
+# and whose. Your data, the journals and your settings stay. DESTDIR is honoured as by the install.
 #
 #   scripts/uninstall.sh [PREFIX | BUILD_FOLDER]
 #
