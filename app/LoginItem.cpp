@@ -107,7 +107,7 @@ Entry present() {
     // Ours is what we would write for the program it starts; the desktop's autostart tools copy
     // the menu entry into the folder as it is. Anything else is the user's.
     const bool ours = program && (DesktopEntry::sameEntry(contents.bytes, desktopEntry(*program)) ||
-                                  DesktopEntry::sameEntry(contents.bytes, DesktopEntry::text(*program)));
+                                  DesktopEntry::isEntryFor(contents.bytes, *program));
     return {ours ? Kind::ours : Kind::theirs, std::move(contents.bytes), std::move(program)};
 }
 

@@ -133,6 +133,8 @@ TEST(Install, PutsEveryFileWhereTheFreedesktopLayoutHasItAndUninstallingLeavesTh
         EXPECT_TRUE(qAlpha(image.pixel(size / 2, size / 2)) == 255 && qAlpha(image.pixel(0, 0)) == 0) << icon;
     }
     EXPECT_EQ(listing(root, false), expected);
+    // What a menu entry read outside the prefix names.
+    EXPECT_TRUE(fs::exists(stage.path() / installation.icon().relative_path()));
     // Every user who may start the program reads which build it is, whoever installed it.
     EXPECT_EQ(fs::status(root / "lib/org.quillfen.Quillfen/build-info.json").permissions(), fs::perms(0644));
     EXPECT_NE(test::readFile(root / "share/icons/hicolor/scalable/apps/org.quillfen.Quillfen.svg").find("<path"),
