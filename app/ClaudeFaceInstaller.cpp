@@ -376,7 +376,7 @@ Report install(const std::filesystem::path& home, const Resources& resources, Ti
     // The user's own link at a script's place leads Claude Code on, where the same holds.
     for (std::string_view name : kScripts) {
         const auto script = scriptPath(family, name);
-        if (const auto why = PathWalk::whyOthersCouldChange(script); !why.empty())
+        if (const auto why = PathWalk::whyOthersCouldChange(script, PathWalk::When::later); !why.empty())
             return refused(SettingsOutcome::othersCouldChangeScripts, "Claude Code is not given " + script + ": " + why);
     }
 

@@ -214,18 +214,19 @@ bool refresh(const std::optional<RunningCopy::Installation>& installed) {
     // starts that copy, and its uninstall takes it out again.
     const RunningCopy::Installation owner{file.parent_path().parent_path().parent_path()};
     // An install's entry stays as that install wrote it; one a copy wrote before entries named
-    // their program in TryExec is written again, so that it does nothing once the copy is gone.
-    if (first && sameEntry(first->text, wanted) &&
+    // their program in TryExec, or with its icon in the other form, is written again, so that it
+    // does nothing once the copy is gone and shows the icon.
+    if (first && isEntryFor(first->text, installed->launcher()) &&
         (first->text == *wanted || first->file != file || owner == *installed))
         return true;
-    if (first && first->file == file && sameEntry(first->text, text(owner.launcher()))) {
+    if (first && first->file == file && isEntryFor(first->text, owner.launcher())) {
         SystemLog::notice(kCategory, "desktop entry not written: " + file.string() +
                                          " is the one the install below " + owner.prefix.string() + " put there");
         return false;
     }
     // The desktop starts the launcher by its name whenever the entry is chosen: named only where
     // nobody else could put a program of theirs in the way.
-    if (auto why = PathWalk::whyOthersCouldChange(installed->launcher()); !why.empty()) {
+    if (auto why = PathWalk::whyOthersCouldChange(installed->launcher(), PathWalk::When::later); !why.empty()) {
         SystemLog::notice(kCategory, "desktop entry not written: " + why);
         return false;
     }

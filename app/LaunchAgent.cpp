@@ -143,7 +143,7 @@ std::string obstacle(const std::optional<RunningCopy::Installation>& installed) 
     // systemd runs the wrapper by its name, and the wrapper the launcher by its name, long after
     // this: they are named only where nobody else could put a program of theirs in the way.
     for (const auto& path : {wrapperFile(), installed->launcher()}) {
-        if (auto why = PathWalk::whyOthersCouldChange(path); !why.empty()) return why;
+        if (auto why = PathWalk::whyOthersCouldChange(path, PathWalk::When::later); !why.empty()) return why;
     }
     return {};
 }

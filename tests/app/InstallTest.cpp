@@ -10,6 +10,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -1023,8 +1024,10 @@ TEST(Install, APrefixOthersCouldChangeOnTheWayIsRefusedBeforeAnythingIsInstalled
                                            {{"DESTDIR", stage.path().string()}});
     EXPECT_NE(outcome.status, 0);
     EXPECT_EQ(listing(stage.path()), before);
+    // CMake wraps a long message at its spaces, wherever the test's folders are.
+    const auto output = std::regex_replace(outcome.output, std::regex("\\s+"), " ");
     for (const auto& said : {"Nothing was installed: " + share.string(), std::string("clears")})
-        EXPECT_NE(outcome.output.find(said), std::string::npos) << outcome.output;
+        EXPECT_NE(output.find(said), std::string::npos) << outcome.output;
 }
 
 // Two copies of one user installed from one checkout by the stand-in build: hers in ~/.local,

@@ -74,8 +74,9 @@ TEST(TextFit, ThePanelAndTheSettingsClipNoTextInAnyCondition) {
          }},
         {"a login switch that cannot take effect",
          [](Scene& s) {
-             s.settings.setLoginRefusal("Not started at login: others may change /home/margarethe.vandersloot (its "
-                                        "group familyshare may write it). Make the folder yours alone to allow it.");
+             s.settings.setLoginRefusal("Not started at login: others may change /srv/margarethe.vandersloot (its "
+                                        "group familyshare may write it). Install Quillfen in a folder only you and "
+                                        "the system may change, such as ~/.local, to allow it.");
              s.openSettings();
          }},
         {"every sub-line at its longest",
