@@ -1,5 +1,6 @@
 #include "LaunchAgent.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -108,6 +109,30 @@ std::string wrapperScript(const std::filesystem::path& build, const std::filesys
         script += line;
     }
     return script;
+}
+
+std::optional<std::filesystem::path> launcherIn(std::string_view wrapper) {
+    constexpr std::string_view kBin = "BIN=";
+    for (std::string_view rest = wrapper; !rest.empty();) {
+        const auto end = std::min(rest.find('\n'), rest.size());
+        const auto line = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        if (!line.starts_with(kBin)) continue;
+        // Single-quoted, with '\'' for a quote inside; read so, it must write back the same.
+        std::string path;
+        const auto quoted = line.substr(kBin.size());
+        for (std::size_t i = 0; i < quoted.size(); ++i) {
+            if (quoted.substr(i).starts_with("'\\''")) {
+                path += '\'';
+                i += 3;
+            } else if (quoted[i] != '\'') {
+                path += quoted[i];
+            }
+        }
+        if (path.empty() || std::string(kBin) + Text::singleQuoted(path) != line) return std::nullopt;
+        return path;
+    }
+    return std::nullopt;
 }
 
 std::string unitText(const std::filesystem::path& wrapper) {

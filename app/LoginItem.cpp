@@ -273,6 +273,12 @@ State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy
     }
 }
 
+std::optional<std::filesystem::path> programOfOurs() {
+    auto entry = present();
+    if (entry.kind != Entry::Kind::ours) return std::nullopt;
+    return std::move(entry.program);
+}
+
 void disableIfRegistered() {
     const auto kind = present().kind;
     if (kind == Entry::Kind::none || kind == Entry::Kind::unavailable) return;

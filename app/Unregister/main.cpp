@@ -61,6 +61,7 @@
 #include "RunningCopy.h"
 #include "SelfUpdater.h"
 #include "SingleInstance.h"
+#include "StrandedEntries.h"
 #include "Signals/AgentLogFiles.h"
 #include "Support/PathWalk.h"
 #include "Support/Paths.h"
@@ -491,6 +492,7 @@ int main(int argc, char** argv) {
     auto runner = makeCommandRunner();
     removeKeepAlive(installation, *runner);
     if (keepAliveOnly) return 0;
+    for (const auto& line : StrandedEntries::takeOut(*runner, std::chrono::system_clock::now())) say(line);
     removeEntries(installation, *runner);
     if (const auto stays = anotherCopyStays(installation); !stays.empty()) {
         say("left " + Paths::cacheDirectory().string() + " with its single-instance lock, and the stone's status "
