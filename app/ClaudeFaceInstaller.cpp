@@ -376,7 +376,7 @@ Report install(const std::filesystem::path& home, const Resources& resources, Ti
     // The user's own link at a script's place leads Claude Code on, where the same holds.
     for (std::string_view name : kScripts) {
         const auto script = scriptPath(family, name);
-        if (const auto why = PathWalk::whyOthersCouldChange(script); !why.empty())
+        if (const auto why = PathWalk::whyOthersCouldChange(script, PathWalk::When::later); !why.empty())
             return refused(SettingsOutcome::othersCouldChangeScripts, "Claude Code is not given " + script + ": " + why);
     }
 
@@ -418,7 +418,7 @@ Report install(const std::filesystem::path& home, const Resources& resources, Ti
     return report;
 }
 
-Removal uninstall(const std::filesystem::path& home, TimePoint now) {
+Removal uninstall(const std::filesystem::path& home, TimePoint now, std::string_view why) {
     Removal removal;
     const auto settingsFile = home / ".claude" / "settings.json";
     const SettingsRead read = readSettings(settingsFile);
@@ -446,7 +446,8 @@ Removal uninstall(const std::filesystem::path& home, TimePoint now) {
         if (removal.settingsChanged)
             SystemLog::info(kCategory, std::string("the prompt hook and the status line are out of ") +
                                            settingsFile.string() +
-                                           (removal.statusLineBack ? ", and the user's own status line is back" : ""));
+                                           (removal.statusLineBack ? ", and the user's own status line is back" : "") +
+                                           (why.empty() ? "" : ": " + std::string(why)));
     }
 
     for (std::string_view name : kScripts) {

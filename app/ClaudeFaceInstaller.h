@@ -109,7 +109,8 @@ struct Removal {
 // then both scripts out of the family folder. Our status line gives way to the one the first
 // install replaced, as that install's backup writes it, when that one is the user's; one the
 // user set since stays as it is. The scripts go even when the settings must stay as
-// they are: nothing of ours is left to run.
-Removal uninstall(const std::filesystem::path& home, TimePoint now);
+// they are: nothing of ours is left to run. `why`, when the removal has a reason the log should
+// give, ends its line.
+Removal uninstall(const std::filesystem::path& home, TimePoint now, std::string_view why = {});
 
 }  // namespace quillfen::ClaudeFaceInstaller

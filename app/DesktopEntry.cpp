@@ -24,18 +24,45 @@ constexpr std::string_view kTryExec = "TryExec=";
 static_assert(std::string_view(kFileName).starts_with(Paths::kAppId) &&
               std::string_view(kFileName).substr(std::string_view(Paths::kAppId).size()) == ".desktop");
 
-// Where the desktop looks for application entries, in the order it prefers them.
-std::vector<std::filesystem::path> applicationFolders() {
-    std::vector<std::filesystem::path> folders{userFile().parent_path()};
+// Every backslash escaped, which is all a string value of a key file takes (control characters are
+// refused before).
+std::string keyFileString(std::string_view text) {
+    std::string value;
+    for (char c : text) {
+        if (c == '\\') value += '\\';
+        value += c;
+    }
+    return value;
+}
+
+// A folder as a list of folders names it, and as realpath -s makes it: a trailing slash is none.
+std::filesystem::path plain(const std::filesystem::path& folder) {
+    auto path = folder.lexically_normal();
+    if (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
+    return path;
+}
+
+// The system's data folders, in the order the desktop prefers them: $XDG_DATA_DIRS, or its
+// default where it is unset or empty.
+std::vector<std::filesystem::path> dataFolders() {
+    std::vector<std::filesystem::path> folders;
     const char* value = std::getenv("XDG_DATA_DIRS");
     std::string_view dirs = value != nullptr && value[0] != '\0' ? value : "/usr/local/share/:/usr/share/";
     while (!dirs.empty()) {
         const auto end = dirs.find(':');
         const std::filesystem::path dir(dirs.substr(0, end));
         // As with XDG_DATA_HOME, a relative entry is invalid and ignored.
-        if (dir.is_absolute()) folders.push_back(dir / "applications");
+        if (dir.is_absolute()) folders.push_back(dir);
         dirs = end == std::string_view::npos ? std::string_view() : dirs.substr(end + 1);
     }
+    return folders;
+}
+
+// Where the desktop looks for application entries, in the order it prefers them.
+std::vector<std::filesystem::path> applicationFolders() {
+    std::vector<std::filesystem::path> folders{userFile().parent_path()};
+    for (const auto& dir : dataFolders())
+        folders.push_back(dir / "applications");
     return folders;
 }
 
@@ -44,13 +71,13 @@ struct FoundEntry {
     std::string text;
 };
 
-// The entry of our name the desktop finds first, passing over any that is `passedOver`. The
-// system's folders may hold a link of the distribution's.
-std::optional<FoundEntry> firstEntry(const std::optional<std::string>& passedOver = std::nullopt) {
+// The entry of our name the desktop finds first, passing over any of ours that starts
+// `passedOver`. The system's folders may hold a link of the distribution's.
+std::optional<FoundEntry> firstEntry(const std::optional<std::filesystem::path>& passedOver = std::nullopt) {
     for (const auto& folder : applicationFolders()) {
         const auto file = folder / kFileName;
         auto found = SafeFile::readWhole(file, kMaxEntryBytes, SafeFile::Links::follow);
-        if (found && !sameEntry(*found, passedOver)) return FoundEntry{file, std::move(*found)};
+        if (found && !(passedOver && isEntryFor(*found, *passedOver))) return FoundEntry{file, std::move(*found)};
     }
     return std::nullopt;
 }
@@ -69,29 +96,33 @@ std::optional<std::string> startLines(const std::filesystem::path& launcher, std
         argument += static_cast<char>(c);
     }
     argument += '"';
-    const auto escaped = [](std::string_view text) {
-        std::string value;
-        for (char c : text) {
-            if (c == '\\') value += '\\';
-            value += c;
-        }
-        return value;
-    };
     // An entry a copy since removed left behind, in any home, is hidden and starts nothing.
-    return std::string(kTryExec) + escaped(launcher.string()) + "\nExec=" + escaped(argument) + std::string(arguments) +
-           "\n";
+    return std::string(kTryExec) + keyFileString(launcher.string()) + "\nExec=" + keyFileString(argument) +
+           std::string(arguments) + "\n";
 }
 
-std::optional<std::string> text(const std::filesystem::path& launcher) {
+Icon iconFor(const RunningCopy::Installation& installed) {
+    std::vector<std::filesystem::path> read = dataFolders();
+    read.push_back(Paths::dataDirectory().parent_path());
+    read.push_back(Paths::home() / ".local/share");
+    const auto share = plain(installed.prefix / "share");
+    const bool readThere =
+        std::any_of(read.begin(), read.end(), [&share](const auto& folder) { return plain(folder) == share; });
+    return readThere ? Icon::byName : Icon::byPath;
+}
+
+std::optional<std::string> text(const std::filesystem::path& launcher, Icon icon) {
     // %u: a handoff address opened anywhere on the desktop arrives as the one argument.
     auto start = startLines(launcher, " %u");
     if (!start) return std::nullopt;
+    const RunningCopy::Installation installed{launcher.parent_path().parent_path()};
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Quillfen\n"
            "Comment=A quiet desktop companion that lives in the tray\n"
            "Icon=" +
-           std::string(Paths::kAppId) + "\n" + *start +
+           (icon == Icon::byName ? std::string(Paths::kAppId) : keyFileString(installed.icon().string())) + "\n" +
+           *start +
            "Terminal=false\n"
            "Categories=Utility;\n"
            "MimeType=x-scheme-handler/" +
@@ -155,6 +186,10 @@ bool sameEntry(std::string_view found, const std::optional<std::string>& written
     return found == earlier;
 }
 
+bool isEntryFor(std::string_view found, const std::filesystem::path& launcher) {
+    return sameEntry(found, text(launcher, Icon::byName)) || sameEntry(found, text(launcher, Icon::byPath));
+}
+
 std::filesystem::path userFile() {
     return Paths::dataDirectory().parent_path() / "applications" / kFileName;
 }
@@ -168,7 +203,7 @@ bool refresh(const std::optional<RunningCopy::Installation>& installed) {
         SystemLog::notice(kCategory, "desktop entry not written: " + RunningCopy::notInstalled());
         return false;
     }
-    auto wanted = text(installed->launcher());
+    auto wanted = text(installed->launcher(), iconFor(*installed));
     if (!wanted) {
         SystemLog::notice(kCategory, "desktop entry not written: no Exec line holds " + installed->launcher().string());
         return false;
@@ -179,18 +214,19 @@ bool refresh(const std::optional<RunningCopy::Installation>& installed) {
     // starts that copy, and its uninstall takes it out again.
     const RunningCopy::Installation owner{file.parent_path().parent_path().parent_path()};
     // An install's entry stays as that install wrote it; one a copy wrote before entries named
-    // their program in TryExec is written again, so that it does nothing once the copy is gone.
-    if (first && sameEntry(first->text, wanted) &&
+    // their program in TryExec, or with its icon in the other form, is written again, so that it
+    // does nothing once the copy is gone and shows the icon.
+    if (first && isEntryFor(first->text, installed->launcher()) &&
         (first->text == *wanted || first->file != file || owner == *installed))
         return true;
-    if (first && first->file == file && sameEntry(first->text, text(owner.launcher()))) {
+    if (first && first->file == file && isEntryFor(first->text, owner.launcher())) {
         SystemLog::notice(kCategory, "desktop entry not written: " + file.string() +
                                          " is the one the install below " + owner.prefix.string() + " put there");
         return false;
     }
     // The desktop starts the launcher by its name whenever the entry is chosen: named only where
     // nobody else could put a program of theirs in the way.
-    if (auto why = PathWalk::whyOthersCouldChange(installed->launcher()); !why.empty()) {
+    if (auto why = PathWalk::whyOthersCouldChange(installed->launcher(), PathWalk::When::later); !why.empty()) {
         SystemLog::notice(kCategory, "desktop entry not written: " + why);
         return false;
     }
@@ -209,7 +245,7 @@ bool refresh(const std::optional<RunningCopy::Installation>& installed) {
 }
 
 std::optional<std::filesystem::path> entryOfAnotherCopy(const RunningCopy::Installation& leaving) {
-    const auto other = firstEntry(text(leaving.launcher()));
+    const auto other = firstEntry(leaving.launcher());
     if (!other) return std::nullopt;
     return other->file;
 }

@@ -23,8 +23,20 @@ inline constexpr std::size_t kMaxEntryBytes = 64 * 1024;
 // can hold (control characters).
 std::optional<std::string> startLines(const std::filesystem::path& launcher, std::string_view arguments = {});
 
-// The entry that starts `launcher`; nothing when its path cannot be written into Exec.
-std::optional<std::string> text(const std::filesystem::path& launcher);
+// How an entry names its icon: by the theme's name, which the desktop finds where it reads the
+// prefix's share folder (and only there does it read the install's own entry), or by the path of
+// the icon the install put below the prefix (RunningCopy::Installation::icon).
+enum class Icon { byName, byPath };
+
+// How the entry a copy writes into the user's menu folder names its icon: by name where the
+// desktop reads the prefix's share folder ($XDG_DATA_HOME, ~/.local/share or a folder of
+// $XDG_DATA_DIRS, by default /usr/local/share and /usr/share), as the install's last line judges
+// it; by path anywhere else.
+Icon iconFor(const RunningCopy::Installation& installed);
+
+// The entry that starts `launcher` (the launcher of an installation, below whose prefix its icon
+// is); nothing when its path cannot be written into Exec.
+std::optional<std::string> text(const std::filesystem::path& launcher, Icon icon = Icon::byName);
 
 // The program an entry starts: the first argument of the Exec line of its main group, read as a
 // desktop reads it; nothing when there is none or it cannot be read.
@@ -34,6 +46,10 @@ std::optional<std::filesystem::path> program(std::string_view entry);
 // before they named their program in TryExec: what an earlier install put in its menu folder keeps
 // that form until the next install.
 bool sameEntry(std::string_view found, const std::optional<std::string>& written);
+
+// Whether `found` is an entry we write that starts `launcher`, in any of its forms: its icon by
+// name or by path, as written now or before entries named their program.
+bool isEntryFor(std::string_view found, const std::filesystem::path& launcher);
 
 // $XDG_DATA_HOME/applications/org.quillfen.Quillfen.desktop
 std::filesystem::path userFile();

@@ -1,5 +1,6 @@
 #include "LaunchAgent.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string_view>
@@ -133,6 +134,30 @@ std::string wrapperScript(const std::filesystem::path& build, const std::filesys
     return script;
 }
 
+std::optional<std::filesystem::path> launcherIn(std::string_view wrapper) {
+    constexpr std::string_view kBin = "BIN=";
+    for (std::string_view rest = wrapper; !rest.empty();) {
+        const auto end = std::min(rest.find('\n'), rest.size());
+        const auto line = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        if (!line.starts_with(kBin)) continue;
+        // Single-quoted, with '\'' for a quote inside; read so, it must write back the same.
+        std::string path;
+        const auto quoted = line.substr(kBin.size());
+        for (std::size_t i = 0; i < quoted.size(); ++i) {
+            if (quoted.substr(i).starts_with("'\\''")) {
+                path += '\'';
+                i += 3;
+            } else if (quoted[i] != '\'') {
+                path += quoted[i];
+            }
+        }
+        if (path.empty() || std::string(kBin) + Text::singleQuoted(path) != line) return std::nullopt;
+        return path;
+    }
+    return std::nullopt;
+}
+
 std::string unitText(const std::filesystem::path& wrapper) {
     // systemd refuses a program path with quotes in it, so bash is the program and the wrapper
     // its argument. The wrapper exits 1 whenever the application is gone (0 when its program is)
@@ -166,7 +191,7 @@ std::string obstacle(const std::optional<RunningCopy::Installation>& installed) 
     // systemd runs the wrapper by its name, and the wrapper the launcher by its name, long after
     // this: they are named only where nobody else could put a program of theirs in the way.
     for (const auto& path : {wrapperFile(), installed->launcher()}) {
-        if (auto why = PathWalk::whyOthersCouldChange(path); !why.empty()) return why;
+        if (auto why = PathWalk::whyOthersCouldChange(path, PathWalk::When::later); !why.empty()) return why;
     }
     return {};
 }

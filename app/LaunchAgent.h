@@ -1,7 +1,9 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "RunningCopy.h"
 #include "platform/CommandRunner.h"
@@ -46,6 +48,9 @@ bool isInstalled();
 std::optional<RunningCopy::Installation> copyItStarts();
 
 std::string wrapperScript(const std::filesystem::path& build, const std::filesystem::path& executable);
+// The launcher a wrapper of ours starts, read back from its BIN= line as wrapperScript writes it;
+// nothing for a text without one.
+std::optional<std::filesystem::path> launcherIn(std::string_view wrapper);
 std::string unitText(const std::filesystem::path& wrapper);
 
 }  // namespace quillfen::LaunchAgent

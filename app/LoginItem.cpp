@@ -32,11 +32,21 @@ constexpr EnumName<State> kStates[] = {
 };
 
 // What the reasons PathWalk gives, and ours, say to a person, and what would clear them. The
-// folder or file a reason names is looked at again for whose it is: the note only says it.
+// folder or file a reason names is looked at again for whose it is: the note only says it. What
+// clears a folder others may change is never a change to its mode, access list or owner: that
+// cannot undo what they wrote there meanwhile. It is a copy installed where only the user and the
+// system may change anything, or whoever runs the machine, where even ~/.local is no such place.
 struct PlainWords {
     std::string says;
     std::string clears;
 };
+
+std::string safeWay() {
+    const auto local = RunningCopy::Installation{Paths::home() / ".local"}.launcher();
+    if (PathWalk::whyOthersCouldChange(local, PathWalk::When::later).empty())
+        return "Install Quillfen in a folder only you and the system may change, such as ~/.local, to allow it.";
+    return "Ask whoever runs this machine to allow it.";
+}
 
 PlainWords plainWords(std::string_view why) {
     using namespace PathWalk;
@@ -45,7 +55,6 @@ PlainWords plainWords(std::string_view why) {
         {kAnotherUsersInASharedFolder, ", in a folder others may write"},
         {kAnotherUsers, ""},
     };
-    const std::string elsewhere = "Install Quillfen in a folder of yours or the system's to allow it.";
     struct stat info {};
     auto look = [&info](std::string_view path) { return ::lstat(std::string(path).c_str(), &info) == 0; };
 
@@ -53,9 +62,8 @@ PlainWords plainWords(std::string_view why) {
         return {"this copy runs from its build folder, not from the installed Quillfen",
                 "Install it and start that one to allow it."};
     if (why.starts_with(kOthersMayChange)) {
-        std::string who, what = "folder";
+        std::string who;
         if (look(why.substr(kOthersMayChange.size()))) {
-            if (!S_ISDIR(info.st_mode)) what = "file";
             if ((info.st_mode & S_IWOTH) != 0) {
                 who = " (anyone may write it)";
             } else if ((info.st_mode & S_IWGRP) != 0) {
@@ -63,17 +71,17 @@ PlainWords plainWords(std::string_view why) {
                 who = " (its group " + name.value_or(std::to_string(info.st_gid)) + " may write it)";
             }
         }
-        return {std::string(why) + who, "Make the " + what + " yours alone to allow it."};
+        return {std::string(why) + who, safeWay()};
     }
     for (const auto& [ending, where] : kOwnedByAnother) {
         if (!why.ends_with(ending)) continue;
         const auto path = why.substr(0, why.size() - ending.size());
         const auto owner = look(path) ? PathWalk::accountName(info.st_uid) : std::nullopt;
-        return {std::string(path) + " belongs to " + owner.value_or("another user") + std::string(where), elsewhere};
+        return {std::string(path) + " belongs to " + owner.value_or("another user") + std::string(where), safeWay()};
     }
     if (why.ends_with(kMissingInASharedFolder))
         return {std::string(why.substr(0, why.size() - kMissingInASharedFolder.size())) + " is missing, and others may make it first",
-                elsewhere};
+                safeWay()};
     if (why.starts_with(kNoExecLine))
         return {"the desktop cannot be told to start " + std::string(why.substr(kNoExecLine.size())),
                 "Install Quillfen under a name without control characters to allow it."};
@@ -107,7 +115,7 @@ Entry present() {
     // Ours is what we would write for the program it starts; the desktop's autostart tools copy
     // the menu entry into the folder as it is. Anything else is the user's.
     const bool ours = program && (DesktopEntry::sameEntry(contents.bytes, desktopEntry(*program)) ||
-                                  DesktopEntry::sameEntry(contents.bytes, DesktopEntry::text(*program)));
+                                  DesktopEntry::isEntryFor(contents.bytes, *program));
     return {ours ? Kind::ours : Kind::theirs, std::move(contents.bytes), std::move(program)};
 }
 
@@ -141,7 +149,7 @@ std::string obstacleTo(const std::optional<RunningCopy::Installation>& installed
     // The desktop starts the launcher by its name at every login: named only where nobody else
     // could put a program of theirs in the way.
     if (!desktopEntry(launcher)) return std::string(kNoExecLine) + launcher.string();
-    if (auto why = PathWalk::whyOthersCouldChange(launcher); !why.empty()) return why;
+    if (auto why = PathWalk::whyOthersCouldChange(launcher, PathWalk::When::later); !why.empty()) return why;
     if (entry.kind == Entry::Kind::theirs && !startsCopy(entry, installed))
         return autostartFile().string() + std::string(kNotOurs);
     return {};
@@ -267,6 +275,12 @@ State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy
             if (entry.kind == Entry::Kind::theirs && startsCopy(entry, installed)) return State::enabled;
             return write(installed, entry);
     }
+}
+
+std::optional<std::filesystem::path> programOfOurs() {
+    auto entry = present();
+    if (entry.kind != Entry::Kind::ours) return std::nullopt;
+    return std::move(entry.program);
 }
 
 void disableIfRegistered() {

@@ -63,6 +63,10 @@ State enable(const std::optional<RunningCopy::Installation>& installed);
 State enableOnceIfNeeded(UserDefaults& defaults);
 State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy::Installation>& installed);
 
+// The program the entry starts when it is one of ours (as this copy or the menu writes it, for
+// whichever program); nothing for no entry or the user's.
+std::optional<std::filesystem::path> programOfOurs();
+
 // Removes the entry when there is one, whatever it starts; does nothing in any other state.
 void disableIfRegistered();
 

@@ -18,6 +18,10 @@ std::filesystem::path Installation::launcher() const {
     return prefix / "bin" / kExecutableName;
 }
 
+std::filesystem::path Installation::icon() const {
+    return prefix / "share/icons/hicolor/256x256/apps" / (std::string(Paths::kAppId) + ".png");
+}
+
 Installation recorded() {
     return {QUILLFEN_INSTALL_PREFIX};
 }

@@ -20,6 +20,9 @@ struct Installation {
     // "bin/quillfen", a link into the build: what the menu entry, the keep-alive service and
     // the autostart entry start, so that they start whichever build is in place.
     std::filesystem::path launcher() const;
+    // "share/icons/hicolor/256x256/apps/org.quillfen.Quillfen.png", the largest of the icons the
+    // install puts in the theme's folders: what a menu entry read outside the prefix names.
+    std::filesystem::path icon() const;
 
     bool operator==(const Installation&) const = default;
 };

@@ -347,11 +347,12 @@ void SelfUpdater::Worker::install(const UpdateManifest& manifest, const std::str
     const auto launcher = setup.installation.launcher();
     const auto relaunched = std::filesystem::exists(launcher, linked) ? launcher
                                                                      : current / "bin" / RunningCopy::kExecutableName;
-    // The shell finds the new copy by its name a moment from now, as the keep-alive service
-    // does: where someone else could put a program of theirs there, it is not started. This copy
-    // runs on, and the new build starts at the next start; a quit would take the keep-alive
+    // The shell finds the new copy by its name a moment from now: where someone else could put a
+    // program of theirs there, it is not started. A sticky folder on the way will do for that
+    // moment: the name stays the user's until they remove it or a boot empties the folder. This
+    // copy runs on, and the new build starts at the next start; a quit would take the keep-alive
     // service down with it and leave the user without the application until the next login.
-    if (auto why = PathWalk::whyOthersCouldChange(relaunched); !why.empty()) {
+    if (auto why = PathWalk::whyOthersCouldChange(relaunched, PathWalk::When::atOnce); !why.empty()) {
         SystemLog::notice(kCategory, "relaunch refused: " + why);
         return journal("relaunch refused: " + UnicodeText::prefix(why, kMaxDetailCharacters));
     }

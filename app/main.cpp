@@ -20,8 +20,10 @@
 #include "LoginItem.h"
 #include "QuitSignals.h"
 #include "RenderHooks.h"
+#include "RunningCopy.h"
 #include "SelfUpdater.h"
 #include "SingleInstance.h"
+#include "StrandedEntries.h"
 #include "UrlSchemeRegistration.h"
 #include "platform/CommandRunner.h"
 #include "platform/CpuAffinity.h"
@@ -148,6 +150,12 @@ int main(int argc, char** argv) {
             std::fflush(nullptr);
             ::_exit(0);
         };
+        // Before this copy writes its own entries, and on this thread, so that nothing writes them
+        // meanwhile: those an earlier copy left for a path others could change go.
+        if (!oneShot) {
+            auto runner = makeCommandRunner();
+            StrandedEntries::takeOut(*runner, systemClock()(), RunningCopy::installed());
+        }
         AppController controller(desktop);
         QuitSignals quitSignals([&controller](int) { controller.endEventLoop(); });
         controller.applicationDidFinishLaunching();

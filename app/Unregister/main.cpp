@@ -65,6 +65,7 @@
 #include "RunningCopy.h"
 #include "SelfUpdater.h"
 #include "SingleInstance.h"
+#include "StrandedEntries.h"
 #include "Signals/AgentLogFiles.h"
 #include "Support/PathWalk.h"
 #include "Support/Paths.h"
@@ -605,6 +606,7 @@ int main(int argc, char** argv) {
     auto runner = makeCommandRunner();
     removeKeepAlive(installation, *runner);
     if (keepAliveOnly) return 0;
+    for (const auto& line : StrandedEntries::takeOut(*runner, std::chrono::system_clock::now())) say(line);
     removeEntries(installation, *runner);
     auto stays = anotherCopyStays(installation);
     if (stays.empty() && !removeCache()) stays = "a copy of it started meanwhile";

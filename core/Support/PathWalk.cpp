@@ -501,7 +501,7 @@ Private privateFolder(const std::filesystem::path& folder) {
     return result;
 }
 
-std::string whyOthersCouldChange(const std::filesystem::path& at) {
+std::string whyOthersCouldChange(const std::filesystem::path& at, When when) {
     if (!at.is_absolute()) return "not an absolute path";
     std::deque<Step> steps;
     putFirst(steps, at, false);
@@ -512,10 +512,11 @@ std::string whyOthersCouldChange(const std::filesystem::path& at) {
         struct stat holder {};
         if (!current.ok() || ::fstat(current.get(), &holder) != 0) return path.string() + ": " + std::strerror(errno);
         if (!isOursOrRoots(holder.st_uid)) return path.string() + std::string(kAFolderOfAnotherUser);
-        // A shared folder is passed through only where it is sticky: there only a name's owner may
-        // rename or remove it. As the place itself, anyone may add to it.
+        // A shared folder is passed through only where it is sticky, and only for a run now: there
+        // only a name's owner may rename or remove it, while they keep it. As the place itself,
+        // anyone may add to it.
         const bool shared = othersMayWrite(current.get(), holder);
-        if (shared && ((holder.st_mode & S_ISVTX) == 0 || steps.empty()))
+        if (shared && (when == When::later || (holder.st_mode & S_ISVTX) == 0 || steps.empty()))
             return std::string(kOthersMayChange) + path.string();
         if (steps.empty()) return {};
         const Step step = std::move(steps.front());

@@ -112,14 +112,21 @@ struct Private {
 };
 Private privateFolder(const std::filesystem::path& folder);
 
-// Why someone other than the user and root could change what `path` leads to before another
-// program runs it by that name; empty when nobody could. Every folder from the root to it is
-// root's or the user's, and one that others may write is sticky with the next step root's or
-// the user's and no link with a second name; links are followed and their way is held to the
-// same rule; the place itself, when it is there, is root's or the user's and nobody else may
-// write it (a sticky folder open to all is no place to act on). A name not there yet is no
-// reason unless it is in a shared folder, where anyone may make it first.
-std::string whyOthersCouldChange(const std::filesystem::path& path);
+// When what a path leads to is run: by us, right after the judgement (the updater's relaunch, the
+// uninstall's removal), or later, by another program that finds it by name with no walk of ours
+// (an autostart entry's Exec, a unit's ExecStart, a hook in Claude Code's settings).
+enum class When { atOnce, later };
+
+// Why someone other than the user and root could change what `path` leads to before it is run;
+// empty when nobody could. Every folder from the root to it is root's or the user's, and one that
+// others may write is passed only for a path run at once, where it is sticky with the next step
+// root's or the user's and no link with a second name: the sticky bit keeps a name only while its
+// owner keeps it, and a boot empties /tmp for another user to make the same path before a later
+// run. Links are followed and their way is held to the same rule; the place itself, when it is
+// there, is root's or the user's and nobody else may write it (a sticky folder open to all is no
+// place to act on). A name not there yet is no reason unless it is in a shared folder, where
+// anyone may make it first.
+std::string whyOthersCouldChange(const std::filesystem::path& path, When when = When::atOnce);
 
 // How those reasons are worded around the path they name, for whoever says them again to a person.
 inline constexpr std::string_view kOthersMayChange = "others may change ";  // before the path

@@ -13,7 +13,7 @@ namespace {
 
 TEST(DesktopEntry, AnInstalledCopyKeepsItsOwnEntryFirstInTheMenu) {
     const RunningCopy::Installation installed{"/home/bob/My \"Apps\" $HOME 100% \\ it's"};
-    const std::string ours = *DesktopEntry::text(installed.launcher());
+    const std::string ours = *DesktopEntry::text(installed.launcher(), DesktopEntry::Icon::byPath);
     const struct {
         const char* label;
         std::function<void(const std::filesystem::path& systemEntry)> arrange;
@@ -65,6 +65,33 @@ TEST(DesktopEntry, ACopyInstalledElsewhereNeverWritesOverTheEntryTheInstallBelow
     EXPECT_EQ(log.lines, std::vector<std::string>{"desktop-entry: desktop entry not written: " +
                                                   DesktopEntry::userFile().string() + " is the one the install below " +
                                                   local.prefix.string() + " put there"});
+}
+
+// The desktop finds an icon by the theme's name only where it reads the prefix's share folder, as
+// the install's last line judges it: anywhere else the copy's own menu entry names the icon the
+// install put below the prefix by its path.
+TEST(DesktopEntry, TheUsersEntryNamesItsIconByPathWhereTheDesktopDoesNotReadThePrefixsShareFolder) {
+    const struct {
+        const char* what;
+        std::optional<std::string> dataDirs;  // none: unset
+        const char* prefix;                   // a relative one below the home
+        bool byPath;
+    } cases[] = {
+        {"outside the default folders", std::nullopt, "/opt/quillfen", true},
+        {"in the default folders", std::nullopt, "/usr/local", false},
+        {"in the default folders, the list empty", "", "/usr/local", false},
+        {"listed with a trailing slash", "/usr/share:/opt/quillfen/share/", "/opt/quillfen", false},
+        {"listed relatively, which is ignored", "opt/quillfen/share:/usr/share", "/opt/quillfen", true},
+        {"the user's own ~/.local", "/usr/share", ".local", false},
+    };
+    for (const auto& c : cases) {
+        test::TestHome home;
+        test::ScopedEnv dirs("XDG_DATA_DIRS", c.dataDirs);
+        const RunningCopy::Installation installed{home.path() / c.prefix};
+        ASSERT_TRUE(DesktopEntry::refresh(installed)) << c.what;
+        const auto icon = c.byPath ? installed.icon().string() : std::string("org.quillfen.Quillfen");
+        EXPECT_NE(test::readFile(DesktopEntry::userFile()).find("\nIcon=" + icon + "\n"), std::string::npos) << c.what;
+    }
 }
 
 // An entry a copy since removed left behind, in any user's home, does nothing: the desktop skips

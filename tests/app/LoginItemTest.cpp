@@ -81,7 +81,7 @@ TEST(LoginItem, AHomeSharedWithAGroupIsSaidPlainlyAndTheStartAfterItIsTheUsersTu
     ASSERT_NE(shared, nullptr);
     EXPECT_EQ(LoginItem::note(LoginItem::obstacle(installed), LaunchAgent::obstacle(installed)),
               "Not started at login: others may change " + dir.string() + " (its group " + shared->gr_name +
-                  " may write it). Make the folder yours alone to allow it.");
+                  " may write it). Ask whoever runs this machine to allow it.");
 
     test::MemoryUserDefaults defaults;
     test::CapturedSystemLog log;

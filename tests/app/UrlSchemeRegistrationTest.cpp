@@ -32,7 +32,7 @@ TEST(UrlSchemeRegistration, MakesTheEntryTheHandoffsHandlerOnceAndMendsAStaleOne
 
     const auto entry = DesktopEntry::userFile();
     EXPECT_EQ(entry.parent_path(), home.path() / ".local/share/applications");
-    EXPECT_EQ(test::readFile(entry), DesktopEntry::text("/usr/local/bin/quillfen"));
+    EXPECT_EQ(test::readFile(entry), DesktopEntry::text("/usr/local/bin/quillfen", DesktopEntry::Icon::byPath));
     EXPECT_NE(test::readFile(entry).find("Exec=\"/usr/local/bin/quillfen\" %u\n"), std::string::npos);
     EXPECT_EQ(runner->run("/usr/bin/desktop-file-validate", {entry.string()}).status, 0);
     EXPECT_NE(test::readFile(entry.parent_path() / "mimeinfo.cache")

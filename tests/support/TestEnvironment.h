@@ -35,6 +35,13 @@ private:
     ScopedEnv env_;
 };
 
+// Where temporary folders go: one that nobody but the user and root may change on the whole way
+// from the root, so that a copy a test installs there may be named in an entry that another
+// program runs later. The system's temporary folder is shared, sticky or not: root's run keeps a
+// folder of its own below /run, another user's takes their runtime folder; where neither holds, the
+// system's it is.
+std::filesystem::path temporaryFolder();
+
 // A fresh temporary folder, removed with everything in it when the object goes.
 class TempDir {
 public:

@@ -13,7 +13,8 @@
 namespace quillfen {
 namespace {
 
-NudgeCopy ask(std::string one, std::string two, MoveLabel move = MoveLabel::stepOutside) {
+// Named apart from the panel test's ask(): a unity build may compile the two as one file.
+NudgeCopy askWith(std::string one, std::string two, MoveLabel move = MoveLabel::stepOutside) {
     NudgeCopy n;
     n.panelLineOne = std::move(one);
     n.panelLineTwo = std::move(two);
@@ -50,16 +51,16 @@ TEST(TextFit, ThePanelAndTheSettingsClipNoTextInAnyCondition) {
              s.panel.setObserveOnly(true);
              s.openPanel(std::nullopt);
          }},
-        {"one-line ask", [](Scene& s) { s.openPanel(ask("Two hours straight.", "")); }},
-        {"wrapping two-line ask", [&](Scene& s) { s.openPanel(ask(wrapping, "Step outside for five.")); }},
+        {"one-line ask", [](Scene& s) { s.openPanel(askWith("Two hours straight.", "")); }},
+        {"wrapping two-line ask", [&](Scene& s) { s.openPanel(askWith(wrapping, "Step outside for five.")); }},
         {"static render",
          [&](Scene& s) {
              s.panel.setStaticRender(true);
-             s.openPanel(ask(wrapping, "Step outside for five."));
+             s.openPanel(askWith(wrapping, "Step outside for five."));
          }},
         {"grounding mid-way",
          [&](Scene& s) {
-             s.openPanel(ask(wrapping, "", MoveLabel::breath));
+             s.openPanel(askWith(wrapping, "", MoveLabel::breath));
              s.panel.setActiveIntervention(InPanelInterventionKind::grounding543);
              s.view->show();
              while (s.motion.seconds < 20) s.motion.advance(0.5);
@@ -74,8 +75,9 @@ TEST(TextFit, ThePanelAndTheSettingsClipNoTextInAnyCondition) {
          }},
         {"a login switch that cannot take effect",
          [](Scene& s) {
-             s.settings.setLoginRefusal("Not started at login: others may change /home/margarethe.vandersloot (its "
-                                        "group familyshare may write it). Make the folder yours alone to allow it.");
+             s.settings.setLoginRefusal("Not started at login: others may change /srv/margarethe.vandersloot (its "
+                                        "group familyshare may write it). Install Quillfen in a folder only you and "
+                                        "the system may change, such as ~/.local, to allow it.");
              s.openSettings();
          }},
         {"every sub-line at its longest",

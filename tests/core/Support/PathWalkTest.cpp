@@ -30,7 +30,8 @@ fs::path folder(const fs::path& path, unsigned owner, mode_t mode) {
 
 // A path that another program runs later by name (a unit's program, a hook's script, a desktop
 // entry's Exec) is for the user's own files only when nobody but the user and root can change
-// what it leads to, at any step of the way, links included.
+// what it leads to, at any step of the way, links included, and no folder others may write is on
+// the way, sticky or not; a path run at once may pass a sticky one.
 TEST(PathWalk, APathRunLaterIsTrustedOnlyWhenNobodyButTheUserAndRootCanChangeWhatItLeadsTo) {
     if (::geteuid() != 0) GTEST_SKIP() << "only root can lay out folders of other users";
     test::TempDir dir;
@@ -59,34 +60,42 @@ TEST(PathWalk, APathRunLaterIsTrustedOnlyWhenNobodyButTheUserAndRootCanChangeWha
     fs::create_symlink(bin / "quillfen", root / "sticky/their-link");
     ::lchown((root / "sticky/their-link").c_str(), another, another);
     fs::create_symlink(bin / "quillfen", root / "sticky/my-link");
+    test::writeFile(root / "own/quillfen", "#!/bin/sh\n");
 
     const struct {
         const char* what;
         fs::path path;
         std::string why;
+        bool stickyOnTheWay = false;  // run later, it is the reason
     } cases[] = {
-        {"the user's program below a sticky shared folder", bin / "quillfen", ""},
-        {"nothing there yet, in a folder of the user's", bin / "keepalive-wrapper.sh", ""},
-        {"the user's link in a sticky folder", root / "sticky/my-link", ""},
-        {"through the user's own link", root / "links/to-bin/quillfen", ""},
-        {"a program others may write", bin / "open-to-all", "others may change " + (bin / "open-to-all").string()},
+        {"the user's program below a sticky shared folder", bin / "quillfen", "", true},
+        {"nothing there yet, in a folder of the user's", bin / "keepalive-wrapper.sh", "", true},
+        {"the user's link in a sticky folder", root / "sticky/my-link", "", true},
+        {"through the user's own link", root / "links/to-bin/quillfen", "", true},
+        {"the user's program with no shared folder on the way", root / "own/quillfen", ""},
+        {"a program others may write", bin / "open-to-all", "others may change " + (bin / "open-to-all").string(),
+         true},
         {"a shared folder without the sticky bit", root / "shared/mine/x",
          "others may change " + (root / "shared").string()},
         {"a folder its group may write", root / "team/mine/x", "others may change " + (root / "team").string()},
         {"another user's folder on the way", root / "theirs/mine/x",
          (root / "theirs").string() + " is a folder of another user"},
         {"another user's folder in a sticky folder", root / "sticky/their-folder/x",
-         (root / "sticky/their-folder").string() + " is another user's, in a shared folder"},
+         (root / "sticky/their-folder").string() + " is another user's, in a shared folder", true},
         {"another user's link in a sticky folder", root / "sticky/their-link",
-         (root / "sticky/their-link").string() + " is another user's, in a shared folder"},
+         (root / "sticky/their-link").string() + " is another user's, in a shared folder", true},
         {"the user's link whose way passes a shared folder", root / "links/via-shared/x",
          "others may change " + (root / "shared").string()},
         {"nothing there yet, in a sticky shared folder", root / "sticky/new/quillfen",
-         (root / "sticky/new").string() + " is missing, in a shared folder"},
+         (root / "sticky/new").string() + " is missing, in a shared folder", true},
         {"a relative path", "bin/quillfen", "not an absolute path"},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(PathWalk::whyOthersCouldChange(c.path), c.why) << c.what;
+        EXPECT_EQ(PathWalk::whyOthersCouldChange(c.path, PathWalk::When::later),
+                  c.stickyOnTheWay ? "others may change " + (root / "sticky").string() : c.why)
+            << c.what << ", run later";
+    }
 }
 
 // Accounts as Debian and Ubuntu lay them out: each user has a group of their own (ada's, with
