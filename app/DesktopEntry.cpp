@@ -251,10 +251,10 @@ std::optional<std::filesystem::path> entryOfAnotherCopy(const RunningCopy::Insta
 }
 
 std::optional<RunningCopy::Installation> copyOfAnotherEntry(const RunningCopy::Installation& leaving) {
-    const auto other = firstEntry(text(leaving.launcher()));
+    const auto other = firstEntry(leaving.launcher());
     const auto started = other ? program(other->text) : std::nullopt;
     const auto copy = started ? RunningCopy::installationOf(*started) : std::nullopt;
-    if (!copy || !sameEntry(other->text, text(copy->launcher()))) return std::nullopt;
+    if (!copy || !isEntryFor(other->text, copy->launcher())) return std::nullopt;
     return copy;
 }
 

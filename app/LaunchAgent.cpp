@@ -67,23 +67,6 @@ CommandOutcome systemctl(CommandRunner& runner, const std::vector<std::string>& 
     return outcome;
 }
 
-// The text of a word that Text::singleQuoted wrote; nothing for any other.
-std::optional<std::string> unquoted(std::string_view word) {
-    std::string text;
-    while (!word.empty()) {
-        if (word.starts_with("\\'")) {
-            text += '\'';
-            word.remove_prefix(2);
-            continue;
-        }
-        const auto end = word.starts_with('\'') ? word.find('\'', 1) : std::string_view::npos;
-        if (end == std::string_view::npos) return std::nullopt;
-        text += word.substr(1, end - 1);
-        word.remove_prefix(end + 1);
-    }
-    return text;
-}
-
 }  // namespace
 
 std::filesystem::path unitFile() {
@@ -259,21 +242,9 @@ void disable(CommandRunner& runner) {
 }
 
 std::optional<RunningCopy::Installation> copyItStarts() {
-    constexpr std::string_view kBin = "BIN=";
     const auto wrapper = SafeFile::read(wrapperFile(), kMaxWrapperBytes);
-    std::string_view text = wrapper.wasRead() ? std::string_view(wrapper.bytes) : std::string_view();
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        const auto line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (!line.starts_with(kBin)) continue;
-        const auto program = unquoted(line.substr(kBin.size()));
-        const auto copy = program ? RunningCopy::installationOf(*program) : std::nullopt;
-        // Only as this very program writes it.
-        if (copy && line == std::string(kBin) + Text::singleQuoted(copy->launcher().string())) return copy;
-        return std::nullopt;
-    }
-    return std::nullopt;
+    const auto launcher = wrapper.wasRead() ? launcherIn(wrapper.bytes) : std::nullopt;
+    return launcher ? RunningCopy::installationOf(*launcher) : std::nullopt;
 }
 
 bool isInstalled() {

@@ -115,29 +115,10 @@ void takeOutMenuEntry(Removals& removals, CommandRunner& runner) {
                                        program->string() + ", and " + why);
     // The desktop looks handlers up in the folder's cache, which would still name the entry.
     UrlSchemeRegistration::updateDatabase(runner);
-    // The user's choice of our entry names whichever entry of that name the desktop finds: while
-    // another copy's is there, the choice starts that copy and stays.
-    if (DesktopEntry::entryOfAnotherCopy(RunningCopy::Installation{program->parent_path().parent_path()}))
-        return;
-    const auto choices = UrlSchemeRegistration::choicesFile().string();
-    switch (UrlSchemeRegistration::removeFromChoices()) {
-        case UrlSchemeRegistration::Removal::removed:
-            removals.said.push_back("took the application out of " + choices +
-                                    " as the handler of tavryn-stone: addresses.");
-            break;
-        case UrlSchemeRegistration::Removal::fileRemoved:
-            removals.said.push_back(
-                "removed " + choices +
-                ": it held nothing but the application as the handler of tavryn-stone: addresses.");
-            break;
-        case UrlSchemeRegistration::Removal::leftAsItWas:
-            removals.said.push_back("left " + choices +
-                                    " as it was: it could not be read or rewritten, and may still "
-                                    "name the removed menu entry as the handler of tavryn-stone: addresses.");
-            break;
-        case UrlSchemeRegistration::Removal::absent:
-            break;
-    }
+    if (auto said = UrlSchemeRegistration::removeFromChoicesFor(
+            RunningCopy::Installation{program->parent_path().parent_path()});
+        !said.empty())
+        removals.said.push_back(std::move(said));
 }
 
 void takeOutClaudeFace(Removals& removals, TimePoint now) {

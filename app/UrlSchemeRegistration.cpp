@@ -169,4 +169,22 @@ void ensureForRunningCopy() {
     ensure(RunningCopy::installed(), *runner);
 }
 
+std::string removeFromChoicesFor(const RunningCopy::Installation& leaving) {
+    if (DesktopEntry::entryOfAnotherCopy(leaving)) return {};
+    const auto choices = choicesFile().string();
+    switch (removeFromChoices()) {
+        case Removal::removed:
+            return "took the application out of " + choices + " as the handler of tavryn-stone: addresses.";
+        case Removal::fileRemoved:
+            return "removed " + choices + ": it held nothing but the application as the handler of tavryn-stone: "
+                   "addresses.";
+        case Removal::leftAsItWas:
+            return "left " + choices + " as it was: it could not be read or rewritten, and may still name the "
+                   "removed application as the handler of tavryn-stone: addresses.";
+        case Removal::absent:
+            break;
+    }
+    return {};
+}
+
 }  // namespace quillfen::UrlSchemeRegistration

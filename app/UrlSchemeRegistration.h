@@ -57,4 +57,9 @@ std::string withoutUs(const std::string& mimeappsList);
 enum class Removal { removed, fileRemoved, absent, leftAsItWas };
 Removal removeFromChoices();
 
+// The same as a copy `leaving` goes: the choice names whichever entry of our name the desktop
+// finds, and while another copy's is there it starts that copy and stays. What became of it, a
+// sentence for a person; empty when there was nothing to take out.
+std::string removeFromChoicesFor(const RunningCopy::Installation& leaving);
+
 }  // namespace quillfen::UrlSchemeRegistration

@@ -92,7 +92,8 @@ constexpr std::size_t kMaxListBytes = 4u << 20;
 // (another copy's entry, a line of a list others could have written) is shown with its control
 // characters escaped.
 void say(std::string line) {
-    if (!line.empty()) line.front() = static_cast<char>(std::toupper(static_cast<unsigned char>(line.front())));
+    if (line.empty()) return;
+    line.front() = static_cast<char>(std::toupper(static_cast<unsigned char>(line.front())));
     std::printf("%s\n", Text::controlsEscaped(line).c_str());
 }
 
@@ -327,28 +328,6 @@ void removeClaudeFace() {
         for (const auto& name : face.scripts)
             names += (names.empty() ? "" : " and ") + name + ".sh";
         say("removed " + names + " from ~/.ostrel.");
-    }
-}
-
-// The user's choice of our entry as the handler names whichever entry of that name the desktop
-// finds: while another copy's is there, the choice starts that copy and stays.
-void removeFromChoices(const RunningCopy::Installation& installation) {
-    if (DesktopEntry::entryOfAnotherCopy(installation)) return;
-    const auto choices = UrlSchemeRegistration::choicesFile();
-    switch (UrlSchemeRegistration::removeFromChoices()) {
-        case UrlSchemeRegistration::Removal::removed:
-            say("took the application out of " + choices.string() + " as the handler of tavryn-stone: addresses.");
-            break;
-        case UrlSchemeRegistration::Removal::fileRemoved:
-            say("removed " + choices.string() + ": it held nothing but the application as the handler of "
-                "tavryn-stone: addresses.");
-            break;
-        case UrlSchemeRegistration::Removal::leftAsItWas:
-            say("left " + choices.string() + " as it was: it could not be read or rewritten, and may still name the "
-                "removed application as the handler of tavryn-stone: addresses.");
-            break;
-        case UrlSchemeRegistration::Removal::absent:
-            break;
     }
 }
 
@@ -617,6 +596,6 @@ int main(int argc, char** argv) {
     } else {
         removeClaudeFace();
     }
-    removeFromChoices(installation);
+    say(UrlSchemeRegistration::removeFromChoicesFor(installation));
     return 0;
 }

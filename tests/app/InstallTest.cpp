@@ -1297,6 +1297,8 @@ TEST(Install, RemovingTheCopyThatStartsAtLoginLeavesStartAtLoginOnForTheCopyThat
                             std::map<std::string, std::string>{{"QUILLFEN_STAND_IN_LOCK", cache / "singleton.lock"}});
             ASSERT_TRUE(test::waitUntil([&] { return SingleInstance::isHeld(cache); }));
         } else {
+            // Hers first, in her own menu folder, as the desktop finds them.
+            test::writeFile(DesktopEntry::userFile(), *DesktopEntry::text(copies.local.launcher()));
             test::writeFile(copies.home.path() / "system/share/applications" / DesktopEntry::kFileName,
                             *DesktopEntry::text(copies.other.launcher()));
         }
