@@ -283,6 +283,10 @@ std::optional<std::filesystem::path> programOfOurs() {
     return std::move(entry.program);
 }
 
+void forgetAutomaticEnable(UserDefaults& defaults) {
+    if (defaults.boolean(kAutoEnabledOnceKey).has_value()) defaults.remove(kAutoEnabledOnceKey);
+}
+
 void disableIfRegistered() {
     const auto kind = present().kind;
     if (kind == Entry::Kind::none || kind == Entry::Kind::unavailable) return;

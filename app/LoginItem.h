@@ -67,6 +67,11 @@ State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy
 // whichever program); nothing for no entry or the user's.
 std::optional<std::filesystem::path> programOfOurs();
 
+// An entry taken out for the user (by an uninstall, or as one whose program others could change)
+// is no choice of theirs: the mark of the one automatic enable goes with it, so that the next start
+// of a copy that may write the entry turns Start at login on again.
+void forgetAutomaticEnable(UserDefaults& defaults);
+
 // Removes the entry when there is one, whatever it starts; does nothing in any other state.
 void disableIfRegistered();
 

@@ -68,15 +68,17 @@ struct Removals {
     }
 };
 
-void takeOutAutostart(Removals& removals, const std::optional<RunningCopy::Installation>& starting) {
+void takeOutAutostart(Removals& removals, const std::optional<RunningCopy::Installation>& starting,
+                      UserDefaults* defaults) {
     const auto program = LoginItem::programOfOurs();
     if (!program) return;
     const auto why = whyLater(*program);
     if (why.empty() || (starting && LoginItem::obstacle(starting).empty())) return;
     const auto file = LoginItem::autostartFile();
-    if (removals.remove(file, "login-item", "the autostart entry"))
-        removals.tell("login-item", "took out the autostart entry " + file.string() + ": it started " +
-                                        program->string() + ", and " + why);
+    if (!removals.remove(file, "login-item", "the autostart entry")) return;
+    removals.tell("login-item", "took out the autostart entry " + file.string() + ": it started " +
+                                    program->string() + ", and " + why);
+    if (defaults) LoginItem::forgetAutomaticEnable(*defaults);
 }
 
 void takeOutKeepAlive(Removals& removals, CommandRunner& runner) {
@@ -142,9 +144,9 @@ void takeOutClaudeFace(Removals& removals, TimePoint now) {
 }  // namespace
 
 std::vector<std::string> takeOut(CommandRunner& runner, TimePoint now,
-                                 const std::optional<RunningCopy::Installation>& starting) {
+                                 const std::optional<RunningCopy::Installation>& starting, UserDefaults* defaults) {
     Removals removals;
-    takeOutAutostart(removals, starting);
+    takeOutAutostart(removals, starting, defaults);
     takeOutKeepAlive(removals, runner);
     takeOutMenuEntry(removals, runner);
     takeOutClaudeFace(removals, now);

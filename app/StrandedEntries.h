@@ -7,6 +7,7 @@
 #include "RunningCopy.h"
 #include "Support/Clock.h"
 #include "platform/CommandRunner.h"
+#include "platform/UserDefaults.h"
 
 // Entries of ours that another program runs later by name, naming a path through a folder others
 // may write, sticky or not: written by a copy installed or run below /tmp, say, before such paths
@@ -22,9 +23,11 @@ namespace quillfen::StrandedEntries {
 // Code with the scripts they run. Each removal is logged once; what was done comes back, a
 // sentence each, for the uninstall to say. `starting` is the copy whose start this is: where it
 // may write its own autostart entry, its start writes that in place of ours, which taken out now
-// would read as the user's choice to start nothing at login. `now` dates the copy of Claude
-// Code's settings made before they change.
+// would read as the user's choice to start nothing at login; an autostart entry taken out is
+// forgotten in `defaults` (when given) for the same reason. `now` dates the copy of Claude Code's
+// settings made before they change.
 std::vector<std::string> takeOut(CommandRunner& runner, TimePoint now,
-                                 const std::optional<RunningCopy::Installation>& starting = std::nullopt);
+                                 const std::optional<RunningCopy::Installation>& starting = std::nullopt,
+                                 UserDefaults* defaults = nullptr);
 
 }  // namespace quillfen::StrandedEntries

@@ -154,7 +154,7 @@ int main(int argc, char** argv) {
         // meanwhile: those an earlier copy left for a path others could change go.
         if (!oneShot) {
             auto runner = makeCommandRunner();
-            StrandedEntries::takeOut(*runner, systemClock()(), RunningCopy::installed());
+            StrandedEntries::takeOut(*runner, systemClock()(), RunningCopy::installed(), &defaults);
         }
         AppController controller(desktop);
         QuitSignals quitSignals([&controller](int) { controller.endEventLoop(); });

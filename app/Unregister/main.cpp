@@ -17,7 +17,8 @@
 //       (emptied holding that lock, which a running copy keeps), the stone's status line and
 //       prompt hook in Claude Code's settings with the two scripts they run (the user's own
 //       status line back, where ours replaced it). A folder that held nothing but an entry it
-//       removed goes too. Succeeds either way.
+//       removed goes too, and so does any entry of ours, whichever copy wrote it, that names a
+//       program through a folder others may write. Succeeds either way.
 //   quillfen_unregister --installed PREFIX BUILD_FOLDER [STAGE]
 //       ends the processes that run the installed program for the person who asked (the user
 //       who ran sudo, else root; a user their own) and waits a while for them to have ended;
@@ -53,6 +54,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -212,17 +214,15 @@ std::vector<RunningCopy::Installation> copiesThatStay(const RunningCopy::Install
     return copies;
 }
 
-// An entry the uninstall took out is no choice of the user's: the mark of the one automatic turn
-// on goes with it, so that the next start of a copy installed again turns Start at login on as the
-// first start did. The settings are opened only where their folder is, as opening makes it.
-void forgetTheAutomaticTurnOn() {
-    if (!PathWalk::walk(Paths::configHome() / Paths::kAppId, Kind::folder).ok()) return;
-    const auto defaults = makeUserDefaults();
-    if (defaults->boolean(LoginItem::kAutoEnabledOnceKey).has_value())
-        defaults->remove(LoginItem::kAutoEnabledOnceKey);
+// The user's settings, where their folder is (opening them makes it): an entry the uninstall takes
+// out is forgotten there, so that the next start of a copy installed again turns Start at login on
+// as the first start did.
+std::unique_ptr<UserDefaults> settingsIfAny() {
+    if (!PathWalk::walk(Paths::configHome() / Paths::kAppId, Kind::folder).ok()) return nullptr;
+    return makeUserDefaults();
 }
 
-void removeEntries(const RunningCopy::Installation& installation, CommandRunner& runner) {
+void removeEntries(const RunningCopy::Installation& installation, CommandRunner& runner, UserDefaults* settings) {
     const auto launcher = installation.launcher();
     const std::vector<std::string> startsOurs{lineOf(LoginItem::desktopEntry(launcher), "Exec="),
                                               lineOf(DesktopEntry::text(launcher), "Exec=")};
@@ -234,7 +234,7 @@ void removeEntries(const RunningCopy::Installation& installation, CommandRunner&
                 stays->prefix.string() + ", which stays.");
         } else if (removeFile(autostart, "the autostart entry")) {
             removeFoldersLeftEmpty(autostart, 1);
-            forgetTheAutomaticTurnOn();
+            if (settings) LoginItem::forgetAutomaticEnable(*settings);
         }
     }
     const auto menuEntry = DesktopEntry::userFile();
@@ -585,8 +585,11 @@ int main(int argc, char** argv) {
     auto runner = makeCommandRunner();
     removeKeepAlive(installation, *runner);
     if (keepAliveOnly) return 0;
-    for (const auto& line : StrandedEntries::takeOut(*runner, std::chrono::system_clock::now())) say(line);
-    removeEntries(installation, *runner);
+    const auto settings = settingsIfAny();
+    for (const auto& line : StrandedEntries::takeOut(*runner, std::chrono::system_clock::now(), std::nullopt,
+                                                     settings.get()))
+        say(line);
+    removeEntries(installation, *runner, settings.get());
     auto stays = anotherCopyStays(installation);
     if (stays.empty() && !removeCache()) stays = "a copy of it started meanwhile";
     if (!stays.empty()) {

@@ -130,12 +130,15 @@ TEST(StrandedEntries, NothingNamesACopyBelowAStickyFolderForLaterAndWhatWasWritt
              defaults.setBoolean(LoginItem::kAutoEnabledOnceKey, true);
              EXPECT_EQ(LoginItem::enableOnceIfNeeded(defaults, copies.safe), LoginItem::State::enabled);
          }},
+        // The entry it took out is none of the user's choosing.
         {"the uninstall of another copy",
          [](const Copies& copies, const Files&) {
+             makeUserDefaults()->setBoolean(LoginItem::kAutoEnabledOnceKey, true);
              EXPECT_EQ(makeCommandRunner()
                            ->run(QUILLFEN_UNREGISTER, {(copies.sticky / "../other").string()})
                            .status,
                        0);
+             EXPECT_EQ(makeUserDefaults()->boolean(LoginItem::kAutoEnabledOnceKey), std::nullopt);
          }},
 #ifdef QUILLFEN_APP_EXECUTABLE
         // Run from its build folder, it writes nothing of its own.
