@@ -92,8 +92,9 @@ if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
     asCaller=("${handoff_as_caller[@]}") home=$handoff_home
     # A clean clone installed nothing: it takes the copy over by installing it again, in place.
     _handoff_shown "$prefix"
+    shownPrefix=$_handoff_said
     handoff_judge_tree "$PWD" ||
-        handoff_refuse "In the new clone, install it again into $_handoff_said, then uninstall it from there."
+        handoff_refuse "In the new clone, install it again into $shownPrefix, then uninstall it from there."
 fi
 # The keep-alive service goes first, so that nothing starts the application again while it goes.
 "${asCaller[@]}" "$unregister" --keep-alive "$prefix" || true

@@ -1179,12 +1179,22 @@ TEST(Install, RootAloneRefusesACheckoutOthersCouldChangeBeforeItRunsAnything) {
         fs::create_directories(bench.checkout() / "core/theirs");
         ASSERT_EQ(::chown(place.c_str(), c.owner, c.group), 0);
         ASSERT_EQ(::chmod(place.c_str(), 0775), 0);
-        const auto outcome = bench.run({"scripts/install.sh", (bench.checkout() / "prefix").string()});
-        EXPECT_EQ(outcome.status, 1);
-        for (const std::string& said : {"others may change " + place.string() + ",", c.who,
-                                        std::string("into a folder that only root may write.\n")})
-            EXPECT_NE(outcome.output.find(said), std::string::npos) << said << "\n" << outcome.output;
-        expectShownSafely(outcome.output);
+        const auto prefix = bench.checkout() / "prefix";
+        makeBuildFolder(bench.checkout() / "build/install", prefix, (prefix / "bin/quillfen").string());
+        // The uninstall, too, takes over a copy only through a clean clone's install into its prefix.
+        const std::pair<const char*, std::string> steps[] = {
+            {"scripts/install.sh", "Run the same command in the new clone.\n"},
+            {"scripts/uninstall.sh", "In the new clone, install it again into " + prefix.string() +
+                                         ", then uninstall it from there.\n"},
+        };
+        for (const auto& [script, then] : steps) {
+            const auto outcome = bench.run({script, prefix.string()});
+            EXPECT_EQ(outcome.status, 1);
+            for (const std::string& said : {"others may change " + place.string() + ",", c.who,
+                                            "into a folder that only root may write.\n    2. " + then})
+                EXPECT_NE(outcome.output.find(said), std::string::npos) << said << "\n" << outcome.output;
+            expectShownSafely(outcome.output);
+        }
         EXPECT_EQ(bench.noted(), std::vector<std::vector<std::string>>{});
     }
 }
