@@ -56,11 +56,66 @@ _handoff_problem() {
     handoff_places+=("$1") _handoff_whos+=("$2")
 }
 
-# A name someone else may have chosen as it can be shown on a terminal, in _handoff_said: as it is
-# when every character is printable, otherwise as printf %q writes it, so that no control
-# character in it can end or rewrite the line it is shown in.
+# A name someone else may have chosen as it can be shown on a terminal, in _handoff_said: every
+# control character (C0, DEL, C1), every character that reorders or hides text (U+061C,
+# U+200B-U+200F, U+2028-U+202E, U+2060-U+2069, U+FEFF) and every byte that is not UTF-8 written
+# as an escape ("\n", "\x1b", "\u202e"), as the programs show names, so that no name can end,
+# rewrite or reorder the line it is shown in; letters of any script stay as they are. Read a byte
+# at a time, with bash alone, so that neither the locale nor the awk at hand changes a thing.
 _handoff_shown() {
-    if [[ $1 == *[![:print:]]* ]]; then printf -v _handoff_said %q "$1"; else _handoff_said=$1; fi
+    local LC_ALL=C
+    local text=$1 shown='' at=0 size=${#1} byte next length code least i
+    if [[ $text != *[![:print:]]* ]]; then
+        _handoff_said=$text
+        return
+    fi
+    while ((at < size)); do
+        printf -v byte %d "'${text:at:1}"
+        ((byte >= 0)) || ((byte += 256))
+        # How many bytes the first announces, and the least character so many may carry.
+        if ((byte < 0x80)); then
+            length=1 code=$byte least=0
+        elif ((byte >= 0xc2 && byte <= 0xdf)); then
+            length=2 code=$((byte & 0x1f)) least=0x80
+        elif ((byte >= 0xe0 && byte <= 0xef)); then
+            length=3 code=$((byte & 0x0f)) least=0x800
+        elif ((byte >= 0xf0 && byte <= 0xf4)); then
+            length=4 code=$((byte & 0x07)) least=0x10000
+        else
+            length=0
+        fi
+        for ((i = 1; i < length; i++)); do
+            next=0
+            ((at + i >= size)) || printf -v next %d "'${text:at+i:1}"
+            if (((next & 0xc0) != 0x80)); then
+                length=0
+                break
+            fi
+            code=$((code << 6 | (next & 0x3f)))
+        done
+        # Cut short, spelt longer than it needs, a surrogate or past the last character: the first
+        # byte is no character, and what follows it is read again on its own.
+        if ((length == 0 || code < least || (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff)); then
+            printf -v next '\\x%02x' "$byte"
+            shown+=$next
+            ((at += 1))
+            continue
+        fi
+        if ((code < 0x20 || (code >= 0x7f && code <= 0x9f) || code == 0x61c || (code >= 0x200b && code <= 0x200f) ||
+            (code >= 0x2028 && code <= 0x202e) || (code >= 0x2060 && code <= 0x2069) || code == 0xfeff)); then
+            case $code in
+                9) next='\t' ;;
+                10) next='\n' ;;
+                13) next='\r' ;;
+                *) if ((code < 0x80)); then printf -v next '\\x%02x' "$code"; else printf -v next '\\u%04x' "$code"; fi ;;
+            esac
+            shown+=$next
+        else
+            shown+=${text:at:length}
+        fi
+        ((at += length))
+    done
+    _handoff_said=$shown
 }
 
 declare -A _handoff_names=()

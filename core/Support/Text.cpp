@@ -15,6 +15,15 @@ bool isSpace(char32_t c) {
     return u_isUWhiteSpace(static_cast<UChar32>(c)) || c == 0x85;
 }
 
+// A control character (C0, DEL, C1), or one that reorders or hides the text around it: the Arabic
+// letter mark, the zero-width characters and direction marks, the line and paragraph separators
+// with the embeddings and overrides, the invisible operators with the isolates, and the byte order
+// mark. The scripts keep the same list.
+bool hidesOrReorders(UChar32 c) {
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x61c || (c >= 0x200b && c <= 0x200f) ||
+           (c >= 0x2028 && c <= 0x202e) || (c >= 0x2060 && c <= 0x2069) || c == 0xfeff;
+}
+
 }  // namespace
 
 void appendUtf8(std::string& out, char32_t code) {
@@ -107,7 +116,7 @@ std::string controlsEscaped(std::string_view text) {
         const std::int32_t from = at;
         UChar32 code = 0;
         U8_NEXT(bytes, at, size, code);
-        if (code >= 0 && u_charType(code) != U_CONTROL_CHAR && !u_hasBinaryProperty(code, UCHAR_BIDI_CONTROL)) {
+        if (code >= 0 && !hidesOrReorders(code)) {
             shown.append(text.substr(from, at - from));
             continue;
         }

@@ -26,9 +26,10 @@ void appendUtf8(std::string& out, char32_t code);
 std::string shellWord(std::string_view text);
 
 // The text as a terminal may show it: every control character (C0, DEL, C1), every character that
-// turns the direction of what follows, and every byte that is not UTF-8 written as an escape
-// ("\n", "\x1b", "\u202e"), so that a name someone else chose cannot end, rewrite or reorder the
-// line it is printed in. Everything else stays as it is.
+// reorders or hides text (U+061C, U+200B-U+200F, U+2028-U+202E, U+2060-U+2069, U+FEFF) and every
+// byte that is not UTF-8 written as an escape ("\n", "\x1b", "\u202e"), so that a name someone
+// else chose cannot end, rewrite or reorder the line it is printed in. Everything else, letters
+// of any script too, stays as it is. The scripts show names the same way (scripts/handoff.sh).
 std::string controlsEscaped(std::string_view text);
 
 // The text in single quotes for a POSIX shell, always, where a single quote itself leaves the

@@ -24,9 +24,11 @@
 #include "LoginItem.h"
 #include "SingleInstance.h"
 #include "Support/PathWalk.h"
+#include "Support/Text.h"
 #include "UrlSchemeRegistration.h"
 #include "platform/UserDefaults.h"
 #include "support/ChildProcess.h"
+#include "support/EscapedNames.h"
 #include "support/FixedClock.h"
 #include "support/RecordingCommandRunner.h"
 #include "support/WrappedAccounts.h"
@@ -1026,7 +1028,7 @@ TEST(Install, ACheckoutOthersCouldChangeIsRefusedBeforeAnythingRunsAndSentToACle
              test::giveToAnotherUser(open / rewritten);
              return open;
          },
-         "\\E[2K\\r    curl example.org | sh\\E[8m\\a\\nrest\\177': It is"},
+         "\\x1b[2K\\r    curl example.org | sh\\x1b[8m\\x07\\nrest\\x7f: It is"},
     };
     const Dana dana;
     test::TempDir prefix;
@@ -1108,6 +1110,35 @@ TEST(Install, ACleanCloneMadeAsTheRefusalSaysInstalls) {
             bench.useCheckout(clone);
             const auto installed = install();
             EXPECT_EQ(installed.status, 0) << installed.output;
+        }
+    }
+}
+
+// The scripts show a name someone else chose as the programs do, byte for byte, from one table, in
+// a UTF-8 locale (which sudo keeps) and in C, with Debian's awk on the PATH.
+TEST(Install, TheScriptsShowNamesOthersChoseAsTheProgramsDo) {
+    test::TempDir tools;
+    std::string path = "/usr/bin:/bin";
+    if (fs::exists("/usr/bin/mawk")) {
+        fs::create_symlink("/usr/bin/mawk", tools.path() / "awk");
+        path = tools.path().string() + ":" + path;
+    }
+    for (const char* locale : {"C.UTF-8", "C"}) {
+        SCOPED_TRACE(locale);
+        std::vector<std::string> command{"/usr/bin/env", "-i", "LANG=" + std::string(locale), "PATH=" + path,
+                                         "/bin/bash", "-c",
+                                         "source \"$0\"; for name; do _handoff_shown \"$name\"; "
+                                         "printf '%s\\0' \"$_handoff_said\" >&3; done",
+                                         QUILLFEN_SOURCE_DIR "/scripts/handoff.sh"};
+        for (const auto& c : test::kEscapedNames)
+            command.emplace_back(c.name);
+        test::ChildProcess shell(command, {}, 3);
+        std::istringstream said(shell.readRest());
+        for (const auto& c : test::kEscapedNames) {
+            std::string shown;
+            std::getline(said, shown, '\0');
+            EXPECT_EQ(shown, c.shown);
+            EXPECT_EQ(shown, Text::controlsEscaped(c.name));
         }
     }
 }

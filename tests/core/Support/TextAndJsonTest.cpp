@@ -8,6 +8,7 @@
 #include "Support/JsonText.h"
 #include "Support/Paths.h"
 #include "Support/Text.h"
+#include "support/EscapedNames.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {
@@ -25,18 +26,8 @@ TEST(Text, TrimsUnicodeWhiteSpaceAndLineBreaksOnly) {
 // A name someone else chose, printed for a person: nothing in it may end the line, move the
 // cursor, erase, ring or turn the direction of what follows on a terminal.
 TEST(Text, EscapesEveryCharacterThatCouldRewriteTheLineItIsShownIn) {
-    const struct {
-        std::string_view text, shown;
-    } cases[] = {
-        {"/home/ana/Bob's \"Apps\" $HOME 100% \\ café 中", "/home/ana/Bob's \"Apps\" $HOME 100% \\ café 中"},
-        {"a\nb\rc\td", "a\\nb\\rc\\td"},
-        {"\x1b[2K\a\x7f", "\\x1b[2K\\x07\\x7f"},
-        {"\xc2\x9b" "31m", "\\u009b31m"},            // the one-character CSI
-        {"\xe2\x80\xae" "txt.exe", "\\u202etxt.exe"},  // right-to-left override
-        {"\xff\xc3", "\\xff\\xc3"},                    // not UTF-8, cut short
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(Text::controlsEscaped(c.text), c.shown) << c.shown;
+    for (const auto& c : test::kEscapedNames)
+        EXPECT_EQ(Text::controlsEscaped(c.name), c.shown) << c.shown;
 }
 
 TEST(JsonText, RefusesToWriteNonFiniteNumbersAnywhere) {
