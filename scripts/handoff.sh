@@ -315,11 +315,42 @@ _handoff_clone_shared() {
     ((!(mask & 0002))) || { ((!(mask & 0020))) && [[ -z $handoff_gid ]]; }
 }
 
+# What root has run of the checkout so far: under root, the script that sourced this file and this
+# file itself, from scripts/. A script cannot judge itself before it runs, so a refusal that finds
+# others could have changed it says that root has run their code, not that it stopped before.
+handoff_ran=()
+((EUID != 0)) || handoff_ran=("$PWD/scripts")
+
+# Whether a place in the way holds or leads to what root runs first: the scripts, the checkout's top
+# folder (whoever may write it could put other scripts there) or a folder on the way to it.
+_handoff_in_what_root_runs() {
+    local place
+    for place in "${handoff_places[@]}"; do
+        [[ $PWD == "$place" || $PWD == "${place%/}"/* || $place == "$PWD/scripts" || $place == "$PWD"/scripts/* ]] &&
+            return 0
+    done
+    return 1
+}
+
+# Whether a place in the way holds code root has already run.
+_handoff_root_ran() {
+    local place ran
+    ((${#handoff_ran[@]})) || return 1
+    ! _handoff_in_what_root_runs || return 0
+    for place in "${handoff_places[@]}"; do
+        for ran in "${handoff_ran[@]}"; do
+            [[ $place == "$ran" || $place == "$ran"/* ]] && return 0
+        done
+    done
+    return 1
+}
+
 # Says every place where others could change what root would act on and who could, then the one
 # safe way on, and stops. A chmod, setfacl or rm would undo nothing the others already wrote, nor
 # a file they still hold open, and one over a tree they can still rename in goes where they send
-# it: the way on is a clean clone in a folder nobody else may write. AFTER says what to do in the
-# clone, when that is more than the same command.
+# it: the way on is a clean clone in a folder nobody else may write. Where the places hold code
+# root has already run, that is said instead of "stopped before": whoever looks after the machine
+# should know. AFTER says what to do in the clone, when that is more than the same command.
 handoff_refuse() {
     local after=${1:-"Run the same command in the new clone."} count=${#handoff_places[@]} i list owner=you
     _handoff_say() { echo "${1//[[:cntrl:]]/?}" >&2; }
@@ -330,7 +361,12 @@ handoff_refuse() {
         list+=", $_handoff_said"
     done
     ((count <= 3)) || list+=" and $((count - 3)) more"
-    _handoff_say "Stopped before root acted: others may change $list, and root would act on whatever they put there."
+    if _handoff_root_ran; then
+        _handoff_say "Stopped, but root has already run code others could have changed: others may change $list, and root ran code from there."
+        _handoff_say "Whoever looks after this machine should know."
+    else
+        _handoff_say "Stopped before root acted: others may change $list, and root would act on whatever they put there."
+    fi
     for ((i = 0; i < count && i < 5; i++)); do
         _handoff_shown "${handoff_places[i]}"
         _handoff_say "    $_handoff_said: ${_handoff_whos[i]}"

@@ -62,6 +62,8 @@ if [[ ! -x $build/app/quillfen ]]; then
     exit 1
 fi
 if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
+    # Root with nobody to build for has built it itself.
+    ((${#asCaller[@]} || EUID != 0)) || handoff_ran+=("$PWD")
     handoff_judge_tree "$PWD/$build" || handoff_refuse
 fi
 # cmake --install writes its lists of what it installed into the build folder, rewriting a file in

@@ -952,6 +952,7 @@ TEST(Install, ACheckoutOthersCouldChangeIsRefusedBeforeAnythingRunsAndSentToACle
         // Lays out the checkout in its team's folder; the first place the refusal names.
         std::function<fs::path(const fs::path& team, const fs::path& checkout)> layOut;
         std::string who;
+        bool rootRan;  // through sudo, root has run what the place holds or leads to (its scripts)
     } cases[] = {
         // Root's, its group staff may write, setgid: everything in it is staff's and, under umask
         // 002, group-writable.
@@ -964,7 +965,7 @@ TEST(Install, ACheckoutOthersCouldChangeIsRefusedBeforeAnythingRunsAndSentToACle
              EXPECT_EQ(::chown(checkout.c_str(), Dana::kUid, 50), 0);
              return team;
          },
-         "may write it, and it is not a group of dana's alone."},
+         "may write it, and it is not a group of dana's alone.", true},
         {"another user's header in a folder open to all",
          [](const fs::path&, const fs::path& checkout) {
              const auto open = checkout / "app/Unregister/Support";
@@ -974,7 +975,7 @@ TEST(Install, ACheckoutOthersCouldChangeIsRefusedBeforeAnythingRunsAndSentToACle
              test::giveToAnotherUser(open / "PathWalk.h");
              return open;
          },
-         "Every user may write it."},
+         "Every user may write it.", false},
         // Its cache would name a compiler launcher of theirs.
         {"another user's build folder in a checkout open to all",
          [](const fs::path&, const fs::path& checkout) {
@@ -986,13 +987,13 @@ TEST(Install, ACheckoutOthersCouldChangeIsRefusedBeforeAnythingRunsAndSentToACle
              ::chmod(checkout.c_str(), 0777);
              return checkout;
          },
-         "Every user may write it."},
+         "Every user may write it.", true},
         {"an access list on the script that installs the packages",
          [](const fs::path&, const fs::path& checkout) {
              test::letAnotherUserWrite(checkout / "scripts/install-deps.sh");
              return checkout / "scripts/install-deps.sh";
          },
-         "An access list lets others write it."},
+         "An access list lets others write it.", true},
         {"an access list on a folder deep in the tree",
          [](const fs::path&, const fs::path& checkout) {
              const auto deep = checkout / "core/Support/deep/er";
@@ -1002,7 +1003,7 @@ TEST(Install, ACheckoutOthersCouldChangeIsRefusedBeforeAnythingRunsAndSentToACle
              test::letAnotherUserWrite(deep);
              return deep;
          },
-         "An access list lets others write it."},
+         "An access list lets others write it.", false},
         // Whoever makes that name first chooses what the build finds there.
         {"a link to a name not made yet in a folder open to all",
          [](const fs::path& team, const fs::path& checkout) {
@@ -1013,13 +1014,14 @@ TEST(Install, ACheckoutOthersCouldChangeIsRefusedBeforeAnythingRunsAndSentToACle
              EXPECT_EQ(::lchown((checkout / "core/Support/later").c_str(), Dana::kUid, Dana::kUid), 0);
              return checkout / "core/Support/later";
          },
-         "It is missing, and anyone who may write " + (fs::path("{team}") / "shared").string() + " could make it first."},
+         "It is missing, and anyone who may write " + (fs::path("{team}") / "shared").string() + " could make it first.",
+         false},
         {"a file others may write",
          [](const fs::path&, const fs::path& checkout) {
              ::chmod((checkout / "CMakePresets.json").c_str(), 0666);
              return checkout / "CMakePresets.json";
          },
-         "Every user may write it."},
+         "Every user may write it.", false},
         {"another user's file named in terminal codes, in a folder open to all",
          [&rewritten](const fs::path&, const fs::path& checkout) {
              const auto open = checkout / "core/Support";
@@ -1028,7 +1030,7 @@ TEST(Install, ACheckoutOthersCouldChangeIsRefusedBeforeAnythingRunsAndSentToACle
              test::giveToAnotherUser(open / rewritten);
              return open;
          },
-         "\\x1b[2K\\r    curl example.org | sh\\x1b[8m\\x07\\nrest\\x7f: It is"},
+         "\\x1b[2K\\r    curl example.org | sh\\x1b[8m\\x07\\nrest\\x7f: It is", false},
     };
     const Dana dana;
     test::TempDir prefix;
@@ -1051,6 +1053,13 @@ TEST(Install, ACheckoutOthersCouldChangeIsRefusedBeforeAnythingRunsAndSentToACle
             for (const std::string& said : {"others may change " + place.string() + ",", filledIn(c.who, {{"team", team}})})
                 EXPECT_NE(refused.output.find(said), std::string::npos) << said << "\n" << refused.output;
             EXPECT_TRUE(refused.output.ends_with(std::string(kCleanClone) + "    2. Run the same command in the new clone.\n"))
+                << refused.output;
+            // A script cannot judge itself before it runs: where root has run what others could
+            // change, the refusal says so and asks that whoever looks after the machine know.
+            EXPECT_EQ(refused.output.starts_with("Stopped before root acted: "), !(throughSudo && c.rootRan))
+                << refused.output;
+            EXPECT_EQ(refused.output.find("Whoever looks after this machine should know.") != std::string::npos,
+                      throughSudo && c.rootRan)
                 << refused.output;
             expectShownSafely(refused.output);
             EXPECT_EQ(bench.noted(), std::vector<std::vector<std::string>>{});
