@@ -21,6 +21,24 @@ set -euo pipefail
 cd -P "$(dirname "${BASH_SOURCE[0]}")/.."
 
 prefixOf() { sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$1/CMakeCache.txt"; }
+source scripts/handoff.sh
+
+# A clean clone installed nothing: it takes the copy over by installing it again, in place. The
+# prefix is named as the person typed it, never as a file others may have written says it.
+into="the prefix you installed it into"
+if [[ $# -gt 0 && $(realpath -m -s -- "$1") != "$PWD"/build/?* ]]; then
+    _handoff_shown "$1"
+    into=$_handoff_said
+fi
+wayOn="In the new clone, install it again into $into, then uninstall it from there."
+# Root runs the uninstall program built from this checkout, on what its build folder lists, and
+# these scripts: whoever else could change any of it would choose what root runs and removes. So
+# as root the whole checkout is judged before any of it is read or shown.
+judged=
+if ((EUID == 0)); then
+    handoff_judge_tree "$PWD" || handoff_refuse "$wayOn"
+    judged=1
+fi
 
 # A build folder is one of this checkout's: anywhere else, a folder that looks like one is only a
 # prefix's name, and whoever made it there would choose the program the uninstall runs.
@@ -37,20 +55,25 @@ else
         [[ -z $wanted || $(prefixOf "$folder") == "$wanted" ]] && installed+=("$folder")
     done
     if ((${#installed[@]} == 0)); then
-        echo "Nothing to uninstall: this checkout has installed no copy${wanted:+ in $wanted} that is still there" \
-            "(a build folder build/install* whose install_manifest.txt lists its files)." >&2
+        _handoff_shown "$wanted"
+        echo "Nothing to uninstall: this checkout has installed no copy${wanted:+ in $_handoff_said} that is still" \
+            "there (a build folder build/install* whose install_manifest.txt lists its files)." >&2
         exit 1
     fi
     if ((${#installed[@]} > 1)); then
         echo "This checkout installed more than one copy. Name the one to remove:" >&2
-        for folder in "${installed[@]}"; do echo "    scripts/uninstall.sh $(prefixOf "$folder")" >&2; done
+        for folder in "${installed[@]}"; do
+            _handoff_shown "$(prefixOf "$folder")"
+            echo "    scripts/uninstall.sh $_handoff_said" >&2
+        done
         exit 1
     fi
     build=${installed[0]}
 fi
 manifest=$build/install_manifest.txt
 if [[ ! -f $manifest ]]; then
-    echo "Nothing to uninstall: $manifest is missing." >&2
+    _handoff_shown "$manifest"
+    echo "Nothing to uninstall: $_handoff_said is missing." >&2
     exit 1
 fi
 # Named by where it is, so that no link swapped after it was judged leads root elsewhere.
@@ -66,11 +89,14 @@ while [[ ! -e $existing ]]; do existing=$(dirname "$existing"); done
 owner=()
 if [[ ! -w $existing ]]; then
     if ! command -v sudo >/dev/null; then
-        echo "You cannot change $stage$prefix, and there is no sudo here to remove its files as root." >&2
+        _handoff_shown "$stage$prefix"
+        echo "You cannot change $_handoff_said, and there is no sudo here to remove its files as root." >&2
         echo "Run this again as root, or install sudo and run it again." >&2
         exit 1
     fi
     owner=(sudo)
+    # Root is to act: the checkout is judged before anything more of it is shown.
+    [[ -n $judged ]] || handoff_judge_tree "$PWD" || handoff_refuse "$wayOn"
 fi
 
 # Nothing is removed here by its path: the application's own code finds each place one name at a
@@ -78,24 +104,15 @@ fi
 # prefix others may add to) leads it anywhere else, and takes out only what names this install.
 unregister=$build/app/quillfen_unregister
 if [[ ! -x $unregister ]]; then
-    echo "$unregister is missing: nothing was removed. Build it and run this again:" >&2
-    echo "    cmake --build $build --target quillfen_unregister" >&2
+    _handoff_shown "$unregister"
+    echo "$_handoff_said is missing: nothing was removed. Build it and run this again:" >&2
+    _handoff_shown "$build"
+    echo "    cmake --build $_handoff_said --target quillfen_unregister" >&2
     exit 1
 fi
 unregister=$(realpath -e -- "$unregister")
-# Root runs that program, built from this checkout, on what the build folder lists, and these
-# scripts: whoever else could change any of it would choose what root runs and removes. What the
-# copy wrote for the user who ran sudo is theirs to take out, as them.
-asCaller=() home=$HOME
-if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
-    source scripts/handoff.sh
-    asCaller=("${handoff_as_caller[@]}") home=$handoff_home
-    # A clean clone installed nothing: it takes the copy over by installing it again, in place.
-    _handoff_shown "$prefix"
-    shownPrefix=$_handoff_said
-    handoff_judge_tree "$PWD" ||
-        handoff_refuse "In the new clone, install it again into $shownPrefix, then uninstall it from there."
-fi
+# What the copy wrote for the user who ran sudo is theirs to take out, as them.
+asCaller=("${handoff_as_caller[@]}") home=$handoff_home
 # The keep-alive service goes first, so that nothing starts the application again while it goes.
 "${asCaller[@]}" "$unregister" --keep-alive "$prefix" || true
 # Then the running copies end and the installed files go. As root it acts only through folders

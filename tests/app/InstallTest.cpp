@@ -1123,6 +1123,51 @@ TEST(Install, ACleanCloneMadeAsTheRefusalSaysInstalls) {
     }
 }
 
+// Another user's build folders in her open build/, their caches naming prefixes in words and codes
+// of theirs, with no uninstall program: through sudo, root judges the whole checkout before it reads
+// one, and the refusal holds no command and no word of theirs, the prefix named only as she typed
+// it. Run by her, without root, the copies she is asked to choose from are shown escaped.
+TEST(Install, TheUninstallThroughSudoJudgesTheCheckoutBeforeItReadsOrShowsABuildFolder) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a folder to another user";
+    if (!canWrapAccounts()) GTEST_SKIP() << "libnss-wrapper is missing";
+    const std::string codes = "\x1b[1A\x1b[2K\rUninstalled from /usr/local (first: sudo chmod -R a+w /usr/local)\a";
+    const Dana dana;
+    ScriptBench bench;
+    fs::create_directories(bench.checkout() / "build");
+    Dana::takeOver(bench.checkout());
+    ::chmod((bench.checkout() / "build").c_str(), 0777);
+    for (const char* copy : {"7", "8"}) {
+        const auto build = bench.checkout() / ("build/install-" + std::string(copy));
+        test::writeFile(build / "install_manifest.txt", "/usr/local/bin/quillfen\n");
+        test::writeFile(build / "CMakeCache.txt", "CMAKE_INSTALL_PREFIX:PATH=/opt/" + std::string(copy) + codes + "\n");
+        for (const auto& made : {build / "install_manifest.txt", build / "CMakeCache.txt", build})
+            test::giveToAnotherUser(made);
+    }
+    for (const auto& [typed, into] : {std::pair<std::string, std::string>{"", "the prefix you installed it into"},
+                                      std::pair<std::string, std::string>{"/usr/local", "/usr/local"}}) {
+        std::vector<std::string> command{"scripts/uninstall.sh"};
+        if (!typed.empty()) command.push_back(typed);
+        const auto refused = bench.run(command, dana.environment(true));
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_TRUE(refused.output.starts_with("Stopped before root acted: others may change " +
+                                               (bench.checkout() / "build").string() + ", "))
+            << refused.output;
+        EXPECT_TRUE(refused.output.ends_with("2. In the new clone, install it again into " + into +
+                                             ", then uninstall it from there.\n"))
+            << refused.output;
+        for (const char* word : {"cmake", "/opt/", "Uninstalled"})
+            EXPECT_EQ(refused.output.find(word), std::string::npos) << word << "\n" << refused.output;
+        expectShownSafely(refused.output);
+    }
+    EXPECT_EQ(bench.noted(), std::vector<std::vector<std::string>>{});
+    const auto listed = bench.run({"scripts/uninstall.sh"}, {}, Dana::kUid);
+    EXPECT_NE(listed.output.find("    scripts/uninstall.sh /opt/8\\x1b[1A\\x1b[2K\\rUninstalled from /usr/local "
+                                 "(first: sudo chmod -R a+w /usr/local)\\x07\n"),
+              std::string::npos)
+        << listed.output;
+    EXPECT_TRUE(std::none_of(listed.output.begin(), listed.output.end(), [](char c) { return c == '\x1b'; }));
+}
+
 // The scripts show a name someone else chose as the programs do, byte for byte, from one table, in
 // a UTF-8 locale (which sudo keeps) and in C, with Debian's awk on the PATH.
 TEST(Install, TheScriptsShowNamesOthersChoseAsTheProgramsDo) {
