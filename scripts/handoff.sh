@@ -7,7 +7,8 @@
 # and the place itself is root's or the user's and nobody else may write it. Others are other
 # users, any group but the user's own, and whoever an access list names. A refusal names every
 # place that stands in the way at once and who could change it, and sends the person to a clean
-# clone: no change of modes undoes what others already wrote or a file they still hold open.
+# clone: no change of modes undoes what others already wrote or a file they still hold open. So the
+# refusal is remembered, and the checkout refused again whatever its modes are by then.
 
 # The user root acts for: under sudo, the one who ran it.
 if [[ $EUID -eq 0 && ${SUDO_UID:-} =~ ^[1-9][0-9]*$ ]]; then handoff_uid=$SUDO_UID; else handoff_uid=$EUID; fi
@@ -345,33 +346,117 @@ _handoff_root_ran() {
     return 1
 }
 
-# Says every place where others could change what root would act on and who could, then the one
-# safe way on, and stops. A chmod, setfacl or rm would undo nothing the others already wrote, nor
-# a file they still hold open, and one over a tree they can still rename in goes where they send
-# it: the way on is a clean clone in a folder nobody else may write. Where the places hold code
-# root has already run, that is said instead of "stopped before": whoever looks after the machine
-# should know. AFTER says what to do in the clone, when that is more than the same command.
-handoff_refuse() {
-    local after=${1:-"Run the same command in the new clone."} count=${#handoff_places[@]} i list owner=you
-    _handoff_say() { echo "${1//[[:cntrl:]]/?}" >&2; }
-    _handoff_shown "${handoff_places[0]}"
-    list=$_handoff_said
-    for ((i = 1; i < count && i < 3; i++)); do
-        _handoff_shown "${handoff_places[i]}"
-        list+=", $_handoff_said"
+# The checkout as the refusals are remembered: its device, its inode and, where the file system keeps
+# one, its birth time, so that a new clone given the inode of a removed checkout is still new.
+_handoff_checkout() {
+    stat -c '%d %i %.9W' -- "$PWD"
+}
+
+# Goes, in this shell, into the user's state folder of ours, ~/.local/state/org.quillfen.Quillfen,
+# a name at a time from /, with "make" making the missing folders named on the way (0700). A link
+# is followed only where it is the user's or root's, in a folder nobody else may write (where
+# nobody else can swap it either), and a folder gone into must be the one looked at. The folder
+# itself is no link, is the user's and theirs alone (0700). Run as the user: what it makes is theirs.
+_handoff_state_folder() {
+    local make=${1:-} step fromLink target links=0 owner mode device inode
+    local -a steps parts
+    IFS=/ read -r -d '' -a steps < <(printf '%s\0' "$handoff_home/.local/state")
+    cd / || return 1
+    # A name a link brought starts with a slash, which no name holds.
+    while ((${#steps[@]})); do
+        step=${steps[0]} steps=("${steps[@]:1}") fromLink=
+        [[ $step != /* ]] || fromLink=1 step=${step#/}
+        case $step in
+            '' | .) continue ;;
+            ..) cd .. && continue || return 1 ;;
+        esac
+        [[ -e ./$step || -L ./$step || -n $fromLink || -z $make ]] || mkdir -m 0700 -- "./$step" 2>/dev/null || true
+        read -r owner mode device inode < <(stat -c '%u %f %d %i' -- "./$step" 2>/dev/null) || return 1
+        if (((0x$mode & 0xf000) == 0xa000)); then
+            [[ $owner == "$handoff_uid" || $owner == 0 ]] && ! _handoff_shared . || return 1
+            ((++links <= 40)) && target=$(readlink -- "./$step") || return 1
+            if [[ $target == /* ]]; then cd / || return 1; fi
+            IFS=/ read -r -d '' -a parts < <(printf '%s\0' "$target")
+            steps=("${parts[@]/#//}" "${steps[@]}")
+            continue
+        fi
+        [[ -d ./$step ]] && cd -P -- "./$step" && [[ $(stat -c '%d %i' .) == "$device $inode" ]] || return 1
     done
-    ((count <= 3)) || list+=" and $((count - 3)) more"
-    if _handoff_root_ran; then
-        _handoff_say "Stopped, but root has already run code others could have changed: others may change $list, and root ran code from there."
+    step=org.quillfen.Quillfen
+    [[ -e ./$step || -L ./$step || -z $make ]] || mkdir -m 0700 -- "./$step" 2>/dev/null || true
+    [[ ! -L ./$step && -d ./$step ]] || return 1
+    read -r device inode < <(stat -c '%d %i' -- "./$step") && cd -P -- "./$step" &&
+        [[ $(stat -c '%d %i %u %a' .) == "$device $inode $handoff_uid 700" ]]
+}
+
+# _handoff_refusals recall|remember CHECKOUT [WHAT], as the user, in their state folder: the notes
+# of the checkouts refused before (a line each: the checkout, and "run" where what root runs first
+# was open to others), in refused-checkouts (0600). recall prints those of CHECKOUT; remember adds
+# one. False where the folder cannot be had as it must be, or the file is no file.
+_handoff_refusals() {
+    local file=./refused-checkouts line=$2${3:+ $3} start='' make=''
+    [[ -n $2 ]] || return 1
+    [[ $1 != remember ]] || make=1
+    _handoff_state_folder "$make" || return 1
+    if [[ -e $file || -L $file ]]; then
+        [[ -f $file ]] || return 1
+        if [[ $1 == recall ]]; then
+            grep -xF -e "$2" -e "$2 run" -- "$file"
+            return 0
+        fi
+        ! grep -qxF -e "$line" -- "$file" || return 0
+        [[ -z $(tail -c 1 -- "$file") ]] || start=$'\n'
+    fi
+    [[ $1 == remember ]] || return 0
+    umask 077
+    printf '%s%s\n' "$start" "$line" >>"$file"
+}
+
+# The same, run as the user root acts for, with this shell's functions as root read them.
+_handoff_memory() {
+    "${handoff_as_caller[@]}" "$BASH" -c "$(declare -f; declare -p handoff_uid handoff_gid handoff_home _handoff_names)
+        _handoff_refusals \"\$@\"" refusals "$@" </dev/null 2>/dev/null
+}
+
+# Says every place where others could change what root would act on and who could, or that the
+# checkout was refused before, then the one safe way on, and stops; the refusal is remembered, so
+# that a checkout once refused stays refused whatever is done to it. A chmod, setfacl or rm would
+# undo nothing the others already wrote, nor a file they still hold open, and one over a tree they
+# can still rename in goes where they send it: the way on is a clean clone in a folder nobody else
+# may write. Where the places hold code root has already run, that is said instead of "stopped
+# before": whoever looks after the machine should know. AFTER says what to do in the clone, when
+# that is more than the same command.
+handoff_refuse() {
+    local after=${1:-"Run the same command in the new clone."} count=${#handoff_places[@]} i list owner=you what=
+    local before=${_handoff_before:-}
+    _handoff_say() { echo "${1//[[:cntrl:]]/?}" >&2; }
+    if ((count)); then
+        _handoff_in_what_root_runs && what=run
+        _handoff_memory remember "$(_handoff_checkout)" $what || true
+        _handoff_shown "${handoff_places[0]}"
+        list=$_handoff_said
+        for ((i = 1; i < count && i < 3; i++)); do
+            _handoff_shown "${handoff_places[i]}"
+            list+=", $_handoff_said"
+        done
+        ((count <= 3)) || list+=" and $((count - 3)) more"
+        if _handoff_root_ran; then
+            _handoff_say "Stopped, but root has already run code others could have changed: others may change $list, and root ran code from there."
+            _handoff_say "Whoever looks after this machine should know."
+        else
+            _handoff_say "Stopped before root acted: others may change $list, and root would act on whatever they put there."
+        fi
+        for ((i = 0; i < count && i < 5; i++)); do
+            _handoff_shown "${handoff_places[i]}"
+            _handoff_say "    $_handoff_said: ${_handoff_whos[i]}"
+        done
+        ((count <= 5)) || _handoff_say "    ... and $((count - 5)) more like these."
+    elif [[ $before == *run* ]] && ((${#handoff_ran[@]})); then
+        _handoff_say "Stopped, but root has already run code others could have changed: this checkout was refused before, when others could change what root runs from it."
         _handoff_say "Whoever looks after this machine should know."
     else
-        _handoff_say "Stopped before root acted: others may change $list, and root would act on whatever they put there."
+        _handoff_say "Stopped before root acted: this checkout was refused before, when others could change it."
     fi
-    for ((i = 0; i < count && i < 5; i++)); do
-        _handoff_shown "${handoff_places[i]}"
-        _handoff_say "    $_handoff_said: ${_handoff_whos[i]}"
-    done
-    ((count <= 5)) || _handoff_say "    ... and $((count - 5)) more like these."
     [[ $handoff_uid != 0 ]] || owner=root
     _handoff_say "No change of modes makes this checkout safe again: it would not undo what others may already have"
     _handoff_say "written into it, nor take back a file they still hold open. Use a clean clone instead:"
@@ -381,4 +466,12 @@ handoff_refuse() {
     fi
     _handoff_say "    2. $after"
     exit 1
+}
+
+# handoff_judge_checkout [AFTER]: the whole checkout, build folders included, by handoff_judge_tree,
+# and then whether it was refused before; where either stands in the way, handoff_refuse AFTER.
+handoff_judge_checkout() {
+    handoff_judge_tree "$PWD" || handoff_refuse "$@"
+    _handoff_before=$(_handoff_memory recall "$(_handoff_checkout)") || true
+    [[ -z $_handoff_before ]] || handoff_refuse "$@"
 }

@@ -36,7 +36,7 @@ wayOn="In the new clone, install it again into $into, then uninstall it from the
 # as root the whole checkout is judged before any of it is read or shown.
 judged=
 if ((EUID == 0)); then
-    handoff_judge_tree "$PWD" || handoff_refuse "$wayOn"
+    handoff_judge_checkout "$wayOn"
     judged=1
 fi
 
@@ -96,7 +96,7 @@ if [[ ! -w $existing ]]; then
     fi
     owner=(sudo)
     # Root is to act: the checkout is judged before anything more of it is shown.
-    [[ -n $judged ]] || handoff_judge_tree "$PWD" || handoff_refuse "$wayOn"
+    [[ -n $judged ]] || handoff_judge_checkout "$wayOn"
 fi
 
 # Nothing is removed here by its path: the application's own code finds each place one name at a

@@ -660,8 +660,9 @@ TEST(Install, TheScriptsUseSudoOnlyWhenNobodyElseMayWriteTheBuildFolder) {
         {{"scripts/install.sh", prefix.string()}, bench.checkout() / "build/install", "cmake"},
         {{"scripts/uninstall.sh", uninstalling.string()}, uninstalling, unregisterProgram().string()},
     };
-    for (const auto& c : cases) {
-        for (const bool shared : {true, false}) {
+    // A checkout once refused stays refused: the build folders others may write come last.
+    for (const bool shared : {false, true}) {
+        for (const auto& c : cases) {
             SCOPED_TRACE(c.command.front() + (shared ? " from a build folder others may write" : ""));
             fs::permissions(c.build, shared ? fs::perms::all : fs::perms(0755));
             const auto before = bench.noted("sudo").size();
@@ -679,6 +680,7 @@ TEST(Install, TheScriptsUseSudoOnlyWhenNobodyElseMayWriteTheBuildFolder) {
                 ASSERT_EQ(sudo.size(), before + 1);
                 EXPECT_EQ(sudo.back().at(1), c.asRoot);
             }
+            fs::permissions(c.build, fs::perms(0755));
         }
     }
     fs::permissions(prefix, fs::perms::owner_write, fs::perm_options::add);
@@ -1166,6 +1168,77 @@ TEST(Install, TheUninstallThroughSudoJudgesTheCheckoutBeforeItReadsOrShowsABuild
               std::string::npos)
         << listed.output;
     EXPECT_TRUE(std::none_of(listed.output.begin(), listed.output.end(), [](char c) { return c == '\x1b'; }));
+}
+
+// A checkout refused once, its modes then put right: the next run from it, through sudo or calling
+// sudo, is refused again with the same way on. Where what root runs first was open, root has now run
+// it, and says so. The refusal is kept in her state folder, hers alone, never through another
+// user's link; a clean clone is another checkout, and installs.
+TEST(Install, ACheckoutRefusedOnceIsRefusedAgainWhateverItsModesAreThen) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root acts for the user who ran sudo";
+    if (!canWrapAccounts()) GTEST_SKIP() << "libnss-wrapper is missing";
+    const std::string before = "this checkout was refused before, when others could change";
+    const struct {
+        const char* opened;  // open to all, then put right
+        bool theirLink;      // her ~/.local is another user's link to a folder of hers
+        std::string again;   // how the second refusal through sudo begins; empty: it installs
+    } cases[] = {
+        {"CMakePresets.json", false, "Stopped before root acted: " + before + " it.\n"},
+        {"scripts/install.sh", false, "Stopped, but root has already run code others could have changed: " + before +
+                                          " what root runs from it.\nWhoever looks after this machine should know.\n"},
+        {"CMakePresets.json", true, ""},
+    };
+    test::TempDir prefix;
+    ::chmod(prefix.path().c_str(), 0755);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.opened) + (c.theirLink ? ", her ~/.local another user's link" : ""));
+        const Dana dana;
+        ASSERT_EQ(::chown(dana.home().c_str(), Dana::kUid, Dana::kUid), 0);
+        const auto elsewhere = dana.home() / "elsewhere";
+        if (c.theirLink) {
+            fs::create_directories(elsewhere);
+            ASSERT_EQ(::chown(elsewhere.c_str(), Dana::kUid, Dana::kUid), 0);
+            fs::create_directory_symlink(elsewhere, dana.home() / ".local");
+            test::giveToAnotherUser(dana.home() / ".local");
+        }
+        ScriptBench bench;
+        bench.standInBuild();
+        Dana::takeOver(bench.checkout());
+        const auto install = [&](bool throughSudo) {
+            auto variables = dana.environment(throughSudo);
+            variables["HOME"] = dana.home().string();
+            return bench.run({"scripts/install.sh", prefix.path().string()}, variables,
+                             throughSudo ? std::nullopt : std::optional<unsigned>(Dana::kUid));
+        };
+        const auto opened = bench.checkout() / c.opened;
+        fs::permissions(opened, fs::perms::others_write, fs::perm_options::add);
+        ASSERT_EQ(install(true).status, 1);
+        fs::permissions(opened, fs::perms::others_write, fs::perm_options::remove);
+
+        const auto again = install(true), calling = install(false);
+        if (c.again.empty()) {
+            EXPECT_EQ(again.status, 0) << again.output;
+            EXPECT_EQ(listing(elsewhere), std::set<std::string>{});
+            continue;
+        }
+        EXPECT_TRUE(again.output.starts_with(c.again)) << again.output;
+        EXPECT_TRUE(calling.output.starts_with("Stopped before root acted: " + before + " it.\n")) << calling.output;
+        for (const auto& outcome : {again, calling})
+            EXPECT_TRUE(outcome.output.ends_with(std::string(kCleanClone) + "    2. Run the same command in the new clone.\n"))
+                << outcome.output;
+        EXPECT_EQ(bench.noted(), std::vector<std::vector<std::string>>{});
+        const auto state = dana.home() / ".local/state/org.quillfen.Quillfen";
+        for (const auto& [made, mode] : {std::pair{state, 0700u}, std::pair{state / "refused-checkouts", 0600u}}) {
+            struct stat info {};
+            EXPECT_TRUE(::lstat(made.c_str(), &info) == 0 && info.st_uid == Dana::kUid && (info.st_mode & 07777) == mode)
+                << made;
+        }
+        const auto clone = bench.checkout().parent_path() / "clone";
+        fs::copy(bench.checkout(), clone, fs::copy_options::recursive);
+        Dana::takeOver(clone);
+        bench.useCheckout(clone);
+        EXPECT_EQ(install(true).status, 0);
+    }
 }
 
 // The scripts show a name someone else chose as the programs do, byte for byte, from one table, in
