@@ -177,6 +177,9 @@ public:
     // The stone's click: the panel while a nudge waits that no notification shows, else the
     // rhythm window.
     void togglePanel();
+    // An item of the tray's menu, or the desktop's action of the same name: "inspect" (the rhythm
+    // window), "settings" or "quit". False, and logged, for a name it does not know.
+    bool performAction(std::string_view name);
     WindowSlotAction openInspectWindow(bool dev);
     void openSettingsWindow();
     // Shows, places or hides the desktop pane after its model changed.

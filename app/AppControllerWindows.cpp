@@ -5,8 +5,10 @@
 
 #include "UI/LivingWindowView.h"
 #include "UI/PopoverWindow.h"
+#include "StartRequest.h"
 #include "UI/StoneSurface.h"
 #include "Support/SystemLog.h"
+#include "Support/Text.h"
 #include "UI/MenuBarGlyphHost.h"
 #include "WindowChrome.h"
 
@@ -26,27 +28,25 @@ protected:
     }
 };
 
-constexpr const char* kMenuInspect = "inspect";
-constexpr const char* kMenuSettings = "settings";
-constexpr const char* kMenuQuit = "quit";
+constexpr std::string_view kMenuInspect = "inspect";
 
 }  // namespace
 
 void AppController::buildStatusItem() {
     menuBarHost_ = std::make_unique<MenuBarGlyphHost>(menuBarModel_, desktop_.statusItem, desktop_.appearance);
     QPointer<AppController> self(this);
-    desktop_.statusItem.show(
-        menuBarHost_->painter(),
-        {{kMenuInspect, "What I\u2019m seeing"}, {kMenuSettings, "Settings"}, {kMenuQuit, "Quit"}},
-        {[self] {
-             if (self) self->togglePanel();
-         },
-         [self](const std::string& key) {
-             if (!self) return;
-             if (key == kMenuInspect) self->openInspectWindow(false);
-             if (key == kMenuSettings) self->openSettingsWindow();
-             if (key == kMenuQuit) self->quit();
-         }});
+    // The menu entry's desktop actions are its items too, so that a desktop without a tray
+    // offers the same.
+    std::vector<StatusMenuEntry> menu{{std::string(kMenuInspect), "What I\u2019m seeing"}};
+    for (const auto& action : StartRequest::kActions)
+        menu.push_back({std::string(action.name), std::string(action.label)});
+    desktop_.statusItem.show(menuBarHost_->painter(), std::move(menu),
+                             {[self] {
+                                  if (self) self->togglePanel();
+                              },
+                              [self](const std::string& key) {
+                                  if (self) self->performAction(key);
+                              }});
     desktop_.statusItem.setToolTip("Quillfen");
     if (!desktop_.statusItem.hostAvailable()) {
         noteOnce("no-tray", "tray",
@@ -54,6 +54,20 @@ void AppController::buildStatusItem() {
                  "when one starts");
     }
     menuBarModel_.setHasSomethingToSay(false);
+}
+
+bool AppController::performAction(std::string_view name) {
+    if (name == kMenuInspect) {
+        openInspectWindow(false);
+    } else if (name == StartRequest::kSettings) {
+        openSettingsWindow();
+    } else if (name == StartRequest::kQuit) {
+        quit();
+    } else {
+        SystemLog::notice("windows", "asked for an action it does not know: " + Text::controlsEscaped(name));
+        return false;
+    }
+    return true;
 }
 
 void AppController::togglePanel() {

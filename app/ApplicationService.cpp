@@ -1,9 +1,5 @@
 #include "ApplicationService.h"
 
-#include <algorithm>
-#include <cctype>
-#include <iterator>
-
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -20,8 +16,8 @@ constexpr int kCallTimeoutMs = 5000;
 
 }  // namespace
 
-ApplicationService::ApplicationService(QDBusConnection connection, OpenUrls open, QObject* parent)
-    : QObject(parent), connection_(std::move(connection)), open_(std::move(open)) {
+ApplicationService::ApplicationService(QDBusConnection connection, Handlers handlers, QObject* parent)
+    : QObject(parent), connection_(std::move(connection)), handlers_(std::move(handlers)) {
     new ApplicationServiceAdaptor(this);
 }
 
@@ -54,65 +50,90 @@ void ApplicationService::openUrls(const QStringList& uris) {
     std::vector<std::string> urls;
     urls.reserve(static_cast<std::size_t>(uris.size()));
     for (const QString& uri : uris) urls.push_back(uri.toStdString());
-    if (open_) open_(urls);
+    // At once: the address is kept before the start that brought it ends.
+    if (handlers_.open) handlers_.open(urls);
 }
 
-bool ApplicationService::forward(QDBusConnection connection, const std::vector<std::string>& urls,
+void ApplicationService::activate() {
+    later(handlers_.activate);
+}
+
+void ApplicationService::activateAction(const QString& action) {
+    later([activateAction = handlers_.activateAction, name = action.toStdString()] {
+        if (activateAction) activateAction(name);
+    });
+}
+
+void ApplicationService::later(std::function<void()> step) {
+    if (!step) return;
+    QMetaObject::invokeMethod(this, std::move(step), Qt::QueuedConnection);
+}
+
+bool ApplicationService::forward(QDBusConnection connection, const StartRequest& request,
                                  std::chrono::milliseconds patience) {
-    if (urls.empty()) return true;
+    const QString service = QString::fromUtf8(kServiceName);
+    std::vector<QDBusMessage> calls;
+    auto call = [&](const char* method, const QVariantList& arguments) {
+        auto message =
+            QDBusMessage::createMethodCall(service, QString::fromUtf8(kObjectPath),
+                                           QString::fromUtf8(kInterface), QString::fromUtf8(method));
+        message.setArguments(arguments);
+        calls.push_back(std::move(message));
+    };
+    if (!request.addresses.empty()) {
+        QStringList uris;
+        for (const auto& url : request.addresses)
+            uris.push_back(QString::fromStdString(url));
+        call("Open", {uris, QVariantMap()});
+    }
+    if (request.action) {
+        call("ActivateAction", {QString::fromStdString(*request.action), QVariantList(), QVariantMap()});
+    } else if (request.addresses.empty() && !request.unattended) {
+        call("Activate", {QVariantMap()});
+    }
+    if (calls.empty()) return true;
     if (!connection.isConnected()) {
-        SystemLog::notice(kCategory, "no session bus: the address could not reach the running copy");
+        SystemLog::notice(kCategory, "no session bus: the second start could not reach the running copy");
         return false;
     }
-    const QString service = QString::fromUtf8(kServiceName);
     const auto deadline = std::chrono::steady_clock::now() + patience;
     // The running copy takes its name late in its start-up; a desktop that opens an address
     // right after starting it must not lose the address to that moment.
     while (!connection.interface()->isServiceRegistered(service).value()) {
         if (std::chrono::steady_clock::now() >= deadline) {
-            SystemLog::notice(kCategory, "the running copy never answered on the session bus; the address was dropped");
+            SystemLog::notice(kCategory,
+                              "the running copy never answered on the session bus; the second start's "
+                              "request was dropped");
             return false;
         }
         QThread::msleep(50);
     }
-    QStringList uris;
-    for (const auto& url : urls) uris.push_back(QString::fromStdString(url));
-    auto message = QDBusMessage::createMethodCall(service, QString::fromUtf8(kObjectPath),
-                                                  QString::fromUtf8(kInterface), QStringLiteral("Open"));
-    message.setArguments({uris, QVariantMap()});
-    const QDBusMessage reply = connection.call(message, QDBus::Block, kCallTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage) {
-        SystemLog::notice(kCategory, "the running copy did not take the address: " + reply.errorMessage().toStdString());
-        return false;
+    for (const auto& message : calls) {
+        const QDBusMessage reply = connection.call(message, QDBus::Block, kCallTimeoutMs);
+        if (reply.type() != QDBusMessage::ReplyMessage) {
+            SystemLog::notice(kCategory, "the running copy did not take the second start's " +
+                                             message.member().toStdString() + ": " +
+                                             reply.errorMessage().toStdString());
+            return false;
+        }
     }
     return true;
-}
-
-std::vector<std::string> ApplicationService::addressArguments(const std::vector<std::string>& arguments) {
-    // A scheme: a letter, then letters, digits, "+", "-" or ".", then ":". Options and a
-    // display name such as ":0" are not addresses.
-    auto isAddress = [](const std::string& argument) {
-        const auto colon = argument.find(':');
-        if (colon == std::string::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(argument[0])))
-            return false;
-        return std::all_of(argument.begin(), argument.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
-            return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
-        });
-    };
-    std::vector<std::string> addresses;
-    std::copy_if(arguments.begin(), arguments.end(), std::back_inserter(addresses), isAddress);
-    return addresses;
 }
 
 ApplicationServiceAdaptor::ApplicationServiceAdaptor(ApplicationService* service)
     : QDBusAbstractAdaptor(service), service_(service) {}
 
-void ApplicationServiceAdaptor::Activate(const QVariantMap&) {}
+void ApplicationServiceAdaptor::Activate(const QVariantMap&) {
+    service_->activate();
+}
 
 void ApplicationServiceAdaptor::Open(const QStringList& uris, const QVariantMap&) {
     service_->openUrls(uris);
 }
 
-void ApplicationServiceAdaptor::ActivateAction(const QString&, const QVariantList&, const QVariantMap&) {}
+void ApplicationServiceAdaptor::ActivateAction(const QString& actionName, const QVariantList&,
+                                               const QVariantMap&) {
+    service_->activateAction(actionName);
+}
 
 }  // namespace quillfen

@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "StartRequest.h"
+
 namespace quillfen {
 
 // The running instance's place on the session bus. It owns the application's name and answers
 // org.freedesktop.Application there, so that a second start of the application (the desktop
-// opening a handoff address, say) hands its addresses to this instance before it ends.
-// Main thread only.
+// opening a handoff address, the menu entry chosen again or one of its actions) hands what it
+// asks for to this instance before it ends. Main thread only.
 class ApplicationService final : public QObject {
     Q_OBJECT
 public:
@@ -24,9 +26,15 @@ public:
     static constexpr const char* kObjectPath = "/org/quillfen/Quillfen";
     static constexpr const char* kInterface = "org.freedesktop.Application";
 
-    using OpenUrls = std::function<void(const std::vector<std::string>& urls)>;
+    // What the bus asks of this instance. An address is kept before the caller has its answer; a
+    // window opened or the quit runs after it, on the main loop, and never keeps the caller waiting.
+    struct Handlers {
+        std::function<void(const std::vector<std::string>& urls)> open;
+        std::function<void()> activate;
+        std::function<void(const std::string& action)> activateAction;
+    };
 
-    ApplicationService(QDBusConnection connection, OpenUrls open, QObject* parent = nullptr);
+    ApplicationService(QDBusConnection connection, Handlers handlers, QObject* parent = nullptr);
     ~ApplicationService() override;
     ApplicationService(const ApplicationService&) = delete;
     ApplicationService& operator=(const ApplicationService&) = delete;
@@ -37,24 +45,25 @@ public:
 
     // What the bus calls.
     void openUrls(const QStringList& uris);
+    void activate();
+    void activateAction(const QString& action);
 
-    // The second start's side: hands `urls` to the instance that owns the name, waiting up to
-    // `patience` for it to take the name (it may still be starting). True once it has them.
-    static bool forward(QDBusConnection connection, const std::vector<std::string>& urls,
+    // The second start's side: hands what `request` asks for to the instance that owns the name,
+    // waiting up to `patience` for it to take the name (it may still be starting): its addresses
+    // (Open), its action (ActivateAction), or, asked for nothing, Activate. A start no person chose
+    // hands over only its addresses. True once the instance has it all.
+    static bool forward(QDBusConnection connection, const StartRequest& request,
                         std::chrono::milliseconds patience);
 
-    // The command-line arguments that are addresses ("tavryn-stone://keep?..."): those that
-    // begin with a scheme.
-    static std::vector<std::string> addressArguments(const std::vector<std::string>& arguments);
-
 private:
+    void later(std::function<void()> step);
+
     QDBusConnection connection_;
-    OpenUrls open_;
+    Handlers handlers_;
     bool registered_ = false;
 };
 
-// org.freedesktop.Application on the service's object. Only Open does anything: a start
-// without an address ends quietly, as a second start always has.
+// org.freedesktop.Application on the service's object.
 class ApplicationServiceAdaptor final : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Log/FileLogStore.h"
+#include "StartRequest.h"
 #include "Stone/StoneHandoff.h"
 #include "Support/PathWalk.h"
 #include "Support/Paths.h"
@@ -82,12 +83,9 @@ std::optional<FoundEntry> firstEntry(const std::optional<std::filesystem::path>&
     return std::nullopt;
 }
 
-}  // namespace
-
-std::optional<std::string> startLines(const std::filesystem::path& launcher, std::string_view arguments) {
+std::optional<std::string> execLine(const std::filesystem::path& launcher, std::string_view arguments) {
     // The Exec line's own quoting (a double-quoted argument in which ", `, $ and \ take a
-    // backslash, "%" doubled as a field code), then the key file's escaping of every backslash,
-    // which is all a string value such as TryExec's takes.
+    // backslash, "%" doubled as a field code), then the key file's escaping of every backslash.
     std::string argument = "\"";
     for (unsigned char c : launcher.string()) {
         if (c < 0x20 || c == 0x7f) return std::nullopt;
@@ -96,9 +94,16 @@ std::optional<std::string> startLines(const std::filesystem::path& launcher, std
         argument += static_cast<char>(c);
     }
     argument += '"';
+    return "Exec=" + keyFileString(argument) + std::string(arguments) + "\n";
+}
+
+}  // namespace
+
+std::optional<std::string> startLines(const std::filesystem::path& launcher, std::string_view arguments) {
+    auto exec = execLine(launcher, arguments);
+    if (!exec) return std::nullopt;
     // An entry a copy since removed left behind, in any home, is hidden and starts nothing.
-    return std::string(kTryExec) + keyFileString(launcher.string()) + "\nExec=" + keyFileString(argument) +
-           std::string(arguments) + "\n";
+    return std::string(kTryExec) + keyFileString(launcher.string()) + "\n" + *exec;
 }
 
 Icon iconFor(const RunningCopy::Installation& installed) {
@@ -111,22 +116,34 @@ Icon iconFor(const RunningCopy::Installation& installed) {
     return readThere ? Icon::byName : Icon::byPath;
 }
 
-std::optional<std::string> text(const std::filesystem::path& launcher, Icon icon) {
+std::optional<std::string> text(const std::filesystem::path& launcher, Icon icon, Form form) {
     // %u: a handoff address opened anywhere on the desktop arrives as the one argument.
     auto start = startLines(launcher, " %u");
     if (!start) return std::nullopt;
     const RunningCopy::Installation installed{launcher.parent_path().parent_path()};
-    return "[Desktop Entry]\n"
-           "Type=Application\n"
-           "Name=Quillfen\n"
-           "Comment=A quiet desktop companion that lives in the tray\n"
-           "Icon=" +
-           (icon == Icon::byName ? std::string(Paths::kAppId) : keyFileString(installed.icon().string())) + "\n" +
-           *start +
-           "Terminal=false\n"
-           "Categories=Utility;\n"
-           "MimeType=x-scheme-handler/" +
-           std::string(StoneHandoff::scheme) + ";\n";
+    std::string entry =
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Name=Quillfen\n"
+        "Comment=A quiet desktop companion that lives in the tray\n"
+        "Icon=" +
+        (icon == Icon::byName ? std::string(Paths::kAppId) : keyFileString(installed.icon().string())) +
+        "\n" + *start +
+        "Terminal=false\n"
+        "Categories=Utility;\n"
+        "MimeType=x-scheme-handler/" +
+        std::string(StoneHandoff::scheme) + ";\n";
+    if (form == Form::beforeActions) return entry;
+    // The desktop shows them on a right click on the entry (GNOME's dash and grid, KDE's
+    // launcher): where no tray shows the stone, they are the way to the settings and the quit.
+    std::string groups;
+    entry += "Actions=";
+    for (const auto& action : StartRequest::kActions) {
+        entry += std::string(action.name) + ";";
+        groups += "\n[Desktop Action " + std::string(action.name) + "]\nName=" + std::string(action.label) +
+                  "\n" + *execLine(launcher, " " + std::string(action.argument));
+    }
+    return entry + "\n" + groups;
 }
 
 std::optional<std::filesystem::path> program(std::string_view entry) {
@@ -187,7 +204,10 @@ bool sameEntry(std::string_view found, const std::optional<std::string>& written
 }
 
 bool isEntryFor(std::string_view found, const std::filesystem::path& launcher) {
-    return sameEntry(found, text(launcher, Icon::byName)) || sameEntry(found, text(launcher, Icon::byPath));
+    for (const Icon icon : {Icon::byName, Icon::byPath})
+        for (const Form form : {Form::now, Form::beforeActions})
+            if (sameEntry(found, text(launcher, icon, form))) return true;
+    return false;
 }
 
 std::filesystem::path userFile() {

@@ -34,9 +34,15 @@ enum class Icon { byName, byPath };
 // it; by path anywhere else.
 Icon iconFor(const RunningCopy::Installation& installed);
 
+// The entry as it is written now, offering the application's desktop actions (Settings, Quit),
+// or as it was written before it offered them: what an earlier install put in its menu folder keeps
+// that form until the next install.
+enum class Form { now, beforeActions };
+
 // The entry that starts `launcher` (the launcher of an installation, below whose prefix its icon
 // is); nothing when its path cannot be written into Exec.
-std::optional<std::string> text(const std::filesystem::path& launcher, Icon icon = Icon::byName);
+std::optional<std::string> text(const std::filesystem::path& launcher, Icon icon = Icon::byName,
+                                Form form = Form::now);
 
 // The program an entry starts: the first argument of the Exec line of its main group, read as a
 // desktop reads it; nothing when there is none or it cannot be read.
@@ -48,7 +54,8 @@ std::optional<std::filesystem::path> program(std::string_view entry);
 bool sameEntry(std::string_view found, const std::optional<std::string>& written);
 
 // Whether `found` is an entry we write that starts `launcher`, in any of its forms: its icon by
-// name or by path, as written now or before entries named their program.
+// name or by path, as written now, before it offered the desktop actions or before entries named
+// their program.
 bool isEntryFor(std::string_view found, const std::filesystem::path& launcher);
 
 // $XDG_DATA_HOME/applications/org.quillfen.Quillfen.desktop

@@ -9,6 +9,7 @@
 #include "Config/AppConfig.h"
 #include "RunningCopy.h"
 #include "SingleInstance.h"
+#include "StartRequest.h"
 #include "Support/PathWalk.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
@@ -100,8 +101,10 @@ std::string wrapperScript(const std::filesystem::path& build, const std::filesys
         "  return 1",
         "}",
         // A session of its own: stopping the service ends this wrapper, never the application,
-        // which gets descriptors 0-2 only.
-        "/usr/bin/setsid -f \"$BIN\" </dev/null >/dev/null 2>&1 3<&-",
+        // which gets descriptors 0-2 only. Marked as a start no person chose: where a copy runs
+        // already (each start of one starts this service again), it opens nothing.
+        "/usr/bin/setsid -f \"$BIN\" " + std::string(StartRequest::kUnattended) +
+            " </dev/null >/dev/null 2>&1 3<&-",
         "# Wait for the app to appear (up to 15s); if it never does, exit 1 to retry.",
         "for i in $(seq 1 15); do running && break; sleep 1; done",
         "running || exit 1",

@@ -9,6 +9,7 @@
 #include "DesktopEntry.h"
 #include "Log/FileLogStore.h"
 #include "RunningCopy.h"
+#include "StartRequest.h"
 #include "Support/EnumTable.h"
 #include "Support/PathWalk.h"
 #include "Support/Paths.h"
@@ -114,8 +115,10 @@ Entry present() {
     auto program = DesktopEntry::program(contents.bytes);
     // Ours is what we would write for the program it starts; the desktop's autostart tools copy
     // the menu entry into the folder as it is. Anything else is the user's.
-    const bool ours = program && (DesktopEntry::sameEntry(contents.bytes, desktopEntry(*program)) ||
-                                  DesktopEntry::isEntryFor(contents.bytes, *program));
+    const bool ours =
+        program && (DesktopEntry::sameEntry(contents.bytes, desktopEntry(*program)) ||
+                    DesktopEntry::sameEntry(contents.bytes, desktopEntry(*program, Form::unmarked)) ||
+                    DesktopEntry::isEntryFor(contents.bytes, *program));
     return {ours ? Kind::ours : Kind::theirs, std::move(contents.bytes), std::move(program)};
 }
 
@@ -209,8 +212,9 @@ State state(const std::optional<RunningCopy::Installation>& installed) {
     return stateOf(present(), installed);
 }
 
-std::optional<std::string> desktopEntry(const std::filesystem::path& launcher) {
-    auto start = DesktopEntry::startLines(launcher);
+std::optional<std::string> desktopEntry(const std::filesystem::path& launcher, Form form) {
+    auto start = DesktopEntry::startLines(
+        launcher, form == Form::now ? " " + std::string(StartRequest::kUnattended) : std::string());
     if (!start) return std::nullopt;
     return "[Desktop Entry]\n"
            "Type=Application\n"

@@ -81,8 +81,13 @@ void disableIfRegistered();
 std::optional<RunningCopy::Installation> handOver(const RunningCopy::Installation& leaving,
                                                   const std::vector<RunningCopy::Installation>& staying);
 
+// The entry as written now, which marks its start as one no person chose, so that at login, where
+// the keep-alive may have started a copy first, it opens nothing; or as written before that mark,
+// the form an earlier copy's entry keeps until a start of this one writes it again.
+enum class Form { now, unmarked };
+
 // The entry's text, which names its program in TryExec too, so that an entry left behind by a
 // copy since removed starts nothing; nothing when the path cannot be written into an Exec line.
-std::optional<std::string> desktopEntry(const std::filesystem::path& launcher);
+std::optional<std::string> desktopEntry(const std::filesystem::path& launcher, Form form = Form::now);
 
 }  // namespace quillfen::LoginItem

@@ -82,6 +82,9 @@ void ManagedWindow::show(QWidget& window, Focus focus) {
         window.show();
         return;
     }
+    // A window the user put away is brought back: shown, raised or activated, it would stay
+    // minimised where nothing (no tray, in a desktop without one) shows it.
+    if (window.isMinimized()) window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
     window.show();
     window.raise();
     window.activateWindow();

@@ -23,6 +23,7 @@
 #include "RunningCopy.h"
 #include "SelfUpdater.h"
 #include "SingleInstance.h"
+#include "StartRequest.h"
 #include "StrandedEntries.h"
 #include "UrlSchemeRegistration.h"
 #include "platform/CommandRunner.h"
@@ -77,19 +78,20 @@ int main(int argc, char** argv) {
     CoreProcess::ignoreBrokenPipes();
 
     const bool oneShot = SingleInstance::isOneShotRun(environment);
+    const auto request = StartRequest::of(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
     if (!oneShot) {
         auto lock = SingleInstance::acquire(Paths::cacheDirectory());
         if (lock.outcome == SingleInstance::Outcome::heldElsewhere) {
-            // A second start ends at once, but an address it was opened with (a stone handed
-            // over from the web) goes to the running copy first.
-            const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-            const auto addresses = ApplicationService::addressArguments(arguments);
-            if (!addresses.empty()) {
-                QCoreApplication forwarding(argc, argv);
-                ApplicationService::forward(QDBusConnection::sessionBus(), addresses, kForwardPatience);
-            }
+            // A second start ends at once, but what it asks for goes to the running copy first: an
+            // address (a stone handed over from the web), an action of the menu entry, or, asked
+            // for nothing, the window a click on the stone opens, which is how it is reached where
+            // no tray shows the stone.
+            QCoreApplication forwarding(argc, argv);
+            ApplicationService::forward(QDBusConnection::sessionBus(), request, kForwardPatience);
             return 0;
         }
+        // There is no copy to end.
+        if (request.action == StartRequest::kQuit) return 0;
         if (lock.outcome == SingleInstance::Outcome::unguarded)
             SystemLog::error("single-instance", lock.problem + "; running without the single-instance guard");
     }
@@ -162,6 +164,7 @@ int main(int argc, char** argv) {
         // Qt has taken its own options out of the arguments by now.
         std::vector<std::string> arguments;
         for (const QString& argument : app.arguments().mid(1)) arguments.push_back(argument.toStdString());
+        const auto asked = StartRequest::of(arguments);
         std::unique_ptr<ApplicationService> service;
         if (!oneShot) {
             // The desktop's tools may take their time; nothing waits for them but the quit.
@@ -171,10 +174,16 @@ int main(int argc, char** argv) {
             });
             service = std::make_unique<ApplicationService>(
                 QDBusConnection::sessionBus(),
-                [&controller](const std::vector<std::string>& urls) { controller.openUrls(urls); });
+                ApplicationService::Handlers{
+                    [&controller](const std::vector<std::string>& urls) { controller.openUrls(urls); },
+                    [&controller] { controller.togglePanel(); },
+                    [&controller](const std::string& action) { controller.performAction(action); },
+                });
             service->start();
         }
-        controller.openUrls(ApplicationService::addressArguments(arguments));
+        controller.openUrls(asked.addresses);
+        // The menu entry's Settings, chosen while no copy ran.
+        if (asked.action) controller.performAction(*asked.action);
         app.exec();
         service.reset();
         allEnded = controller.applicationWillTerminate(kQuitGrace);

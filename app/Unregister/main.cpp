@@ -224,8 +224,10 @@ std::unique_ptr<UserDefaults> settingsIfAny() {
 
 void removeEntries(const RunningCopy::Installation& installation, CommandRunner& runner, UserDefaults* settings) {
     const auto launcher = installation.launcher();
-    const std::vector<std::string> startsOurs{lineOf(LoginItem::desktopEntry(launcher), "Exec="),
-                                              lineOf(DesktopEntry::text(launcher), "Exec=")};
+    const std::vector<std::string> startsOurs{
+        lineOf(LoginItem::desktopEntry(launcher), "Exec="),
+        lineOf(LoginItem::desktopEntry(launcher, LoginItem::Form::unmarked), "Exec="),
+        lineOf(DesktopEntry::text(launcher), "Exec=")};
     // Start at login stays as it was for the copies that stay: on, it starts one of them.
     const auto autostart = LoginItem::autostartFile();
     if (holds(autostart, startsOurs) == Holds::ours) {

@@ -21,6 +21,12 @@ TEST(DesktopEntry, AnInstalledCopyKeepsItsOwnEntryFirstInTheMenu) {
     } cases[] = {
         {"no entry anywhere", [](auto&) {}, true},
         {"its own entry in the system's folder", [&](auto& s) { test::writeFile(s, ours); }, false},
+        {"its own entry in the system's folder, as an install wrote it before it offered the desktop actions",
+         [&](auto& s) {
+             test::writeFile(s, *DesktopEntry::text(installed.launcher(), DesktopEntry::Icon::byPath,
+                                                    DesktopEntry::Form::beforeActions));
+         },
+         false},
         {"a stale entry of the user's before it",
          [&](auto& s) {
              test::writeFile(s, ours);

@@ -46,7 +46,7 @@ TEST(LaunchAgent, InstallWritesTheWrapperAndTheUnitThenStartsTheService) {
               "  for pid in $(/usr/bin/pgrep -U \"$UID\"); do [ /proc/$pid/exe -ef /dev/fd/3 ] && return 0; done\n"
               "  return 1\n"
               "}\n"
-              "/usr/bin/setsid -f \"$BIN\" </dev/null >/dev/null 2>&1 3<&-\n"
+              "/usr/bin/setsid -f \"$BIN\" --background </dev/null >/dev/null 2>&1 3<&-\n"
               "# Wait for the app to appear (up to 15s); if it never does, exit 1 to retry.\n"
               "for i in $(seq 1 15); do running && break; sleep 1; done\n"
               "running || exit 1\n"

@@ -123,9 +123,10 @@ TEST(LoginItem, TheEntryStartsTheCopyTheKeepAliveStartsTheOneThatStartedLast) {
 
 // What a start and the settings switch make of the entry they find: "Start at login" reads on only
 // for one that starts this copy's program; one of ours that starts another copy or a program that
-// is gone is written for this copy; one the user wrote or edited is left as it is.
+// is gone is written for this copy, and so, at a start, is this copy's in an earlier form; one the
+// user wrote or edited is left as it is.
 TEST(LoginItem, AnEntryOfOursForAnotherCopyOrAProgramThatIsGoneIsWrittenForTheCopyThatStarts) {
-    enum Outcome { kept, rewritten, leftAsItIs };
+    enum Outcome { kept, rewritten, rewrittenAtAStart, leftAsItIs };
     const struct {
         const char* label;
         std::function<std::string(const RunningCopy::Installation& own, const RunningCopy::Installation& other)> entry;
@@ -133,6 +134,10 @@ TEST(LoginItem, AnEntryOfOursForAnotherCopyOrAProgramThatIsGoneIsWrittenForTheCo
     } cases[] = {
         {"this copy's", [](auto& own, auto&) { return *LoginItem::desktopEntry(own.launcher()); }, kept},
         {"another copy's", [](auto&, auto& other) { return *LoginItem::desktopEntry(other.launcher()); }, rewritten},
+        // Unmarked, its start at login would open the rhythm window beside the keep-alive's copy.
+        {"this copy's, as written before it marked its start as no person's choice",
+         [](auto& own, auto&) { return *LoginItem::desktopEntry(own.launcher(), LoginItem::Form::unmarked); },
+         rewrittenAtAStart},
         {"a removed copy's, as written before entries named their program",
          [](auto&, auto&) {
              return "[Desktop Entry]\nType=Application\nName=Quillfen\nExec=\"/opt/removed/bin/quillfen\"\n"
@@ -153,19 +158,21 @@ TEST(LoginItem, AnEntryOfOursForAnotherCopyOrAProgramThatIsGoneIsWrittenForTheCo
             const auto entry = c.entry(own, installedAt(elsewhere.path() / "opt"));
             const auto file = LoginItem::autostartFile();
             test::writeFile(file, entry);
-            EXPECT_EQ(LoginItem::state(own), c.outcome == kept ? State::enabled : State::notRegistered);
+            const bool startsOwn = c.outcome == kept || c.outcome == rewrittenAtAStart;
+            const bool writes = c.outcome == rewritten || (c.outcome == rewrittenAtAStart && !bySwitch);
+            EXPECT_EQ(LoginItem::state(own), startsOwn ? State::enabled : State::notRegistered);
 
             test::MemoryUserDefaults defaults;
             test::CapturedSystemLog log;
             const State after = bySwitch ? LoginItem::enable(own) : LoginItem::enableOnceIfNeeded(defaults, own);
             EXPECT_EQ(after, c.outcome == leftAsItIs ? State::notRegistered : State::enabled);
             EXPECT_EQ(LoginItem::state(own), after);
-            EXPECT_EQ(test::readFile(file), c.outcome == rewritten ? *LoginItem::desktopEntry(own.launcher()) : entry);
+            EXPECT_EQ(test::readFile(file), writes ? *LoginItem::desktopEntry(own.launcher()) : entry);
             if (c.outcome == leftAsItIs) {
                 EXPECT_EQ(log.lines, std::vector<std::string>{"login-item: autostart entry left as it is: " +
                                                               file.string() + " is an entry Quillfen did not write"});
             } else {
-                EXPECT_EQ(log.lines.size(), c.outcome == rewritten ? 1u : 0u);
+                EXPECT_EQ(log.lines.size(), writes ? 1u : 0u);
             }
         }
     }
@@ -181,11 +188,14 @@ TEST(LoginItem, TheEntryStartsTheInstalledLauncherAndTurningItOffRemovesIt) {
     std::string unescaped, argument;
     for (auto i = at; entry[i] != '\n'; ++i)
         unescaped += entry[i] == '\\' ? entry[++i] : entry[i];
-    for (std::size_t i = 0; i + 1 < unescaped.size(); ++i) {
+    std::size_t i = 0;
+    for (; i < unescaped.size() && unescaped[i] != '"'; ++i) {
         if (unescaped[i] == '\\' || (unescaped[i] == '%' && unescaped[i + 1] == '%')) ++i;
         argument += unescaped[i];
     }
     EXPECT_EQ(argument, awkward.launcher().string());
+    // Marked as a start no person chose: at login, beside the keep-alive's, it opens nothing.
+    EXPECT_EQ(unescaped.substr(i), "\" --background");
 
     test::CapturedSystemLog log;
     LoginItem::disableIfRegistered();

@@ -8,10 +8,17 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
+#include <sstream>
 
+#include "DesktopEntry.h"
+#include "LaunchAgent.h"
 #include "Log/FileLogStore.h"
+#include "LoginItem.h"
 #include "Promise/PromiseStore.h"
+#include "SingleInstance.h"
 #include "Support/Iso8601.h"
+#include "platform/CommandRunner.h"
 #include "support/DesktopSession.h"
 #include "support/NotificationCalls.h"
 
@@ -197,9 +204,11 @@ private:
     unsigned long windows_[2] = {0, 0};
 };
 
-bool xdotool(std::vector<std::string> arguments) {
+// Run on the test's desktop, or on the one whose environment is given.
+bool xdotool(std::vector<std::string> arguments, const std::map<std::string, std::string>& desktop =
+                                                     test::DesktopSession::current().childEnvironment()) {
     arguments.insert(arguments.begin(), "xdotool");
-    test::ChildProcess tool(arguments, test::DesktopSession::current().childEnvironment());
+    test::ChildProcess tool(arguments, desktop);
     return exitedWith(tool.waitForExit(test::kPatience), 0);
 }
 
@@ -216,6 +225,17 @@ std::vector<std::pair<std::string, std::string>> journalEntries(const test::Test
         if (entry.is_object()) entries.emplace_back(entry.value("kind", ""), entry.value("detail", ""));
     }
     return entries;
+}
+
+// What the first start's window leaves once the user has been through it: later starts open
+// nothing of their own.
+bool keepAPromise(const test::TestHome& home) {
+    fs::create_directories(home.dataDirectory());
+    PromiseStore store(std::make_shared<FileLogStore>(home.dataDirectory() / "promise.json"));
+    Promise promise;
+    promise.dayPhrase = "a long morning";
+    promise.moves.push_back({Uuid::random(), MoveLabel::stepOutside, "step outside for five"});
+    return store.save(promise);
 }
 
 std::string codexLine(TimePoint at, const std::string& type, const nlohmann::json& payload) {
@@ -241,14 +261,7 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
     ASSERT_FALSE(sessionPath.isEmpty());
 
     // A user who kept a promise and has a Codex task under way since a little before nine.
-    {
-        fs::create_directories(home.dataDirectory());
-        PromiseStore store(std::make_shared<FileLogStore>(home.dataDirectory() / "promise.json"));
-        Promise promise;
-        promise.dayPhrase = "a long morning";
-        promise.moves.push_back({Uuid::random(), MoveLabel::stepOutside, "step outside for five"});
-        ASSERT_TRUE(store.save(promise));
-    }
+    ASSERT_TRUE(keepAPromise(home));
     time_t today = std::time(nullptr);
     today -= today % 86400;
     const TimePoint nine = std::chrono::system_clock::from_time_t(today + 9 * 3600);
@@ -276,7 +289,8 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
     // The application has handled every message sent to it before this call. It hears the login
     // manager on a connection of its own (the system bus, here the same bus): a ping answered on
     // each of its connections says they have read, and handed to the main thread, all that came
-    // before; then an activation from the desktop, which it answers on its main thread, after them.
+    // before; then a look at its object from the desktop, which it answers on its main thread, after
+    // them.
     auto applicationHeard = [&] {
         const auto names = bus->interface()->registeredServiceNames().value();
         for (const QString& name : names) {
@@ -441,6 +455,138 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
     }
     EXPECT_GE(longest, 7200.0);
     EXPECT_LT(samples.back().value("continuousActiveSeconds", -1.0), 180.0) << samples.back();
+}
+
+// An entry's Exec line in `group`, split as a desktop splits it when it opens no address (the
+// program's path here holds nothing the key file escapes).
+std::vector<std::string> execOf(const std::string& entry, const std::string& group) {
+    const auto at = entry.find("\nExec=", entry.find(group)) + 6;
+    std::istringstream line(entry.substr(at, entry.find('\n', at) - at));
+    std::vector<std::string> arguments;
+    for (std::string word; line >> std::quoted(word);)
+        if (word != "%u") arguments.push_back(word);
+    return arguments;
+}
+
+// The window of that title on the desktop, as xdotool finds it (shown only, or any); 0 for none.
+unsigned long windowTitled(const test::TraylessDesktop& desktop, const std::string& title,
+                           bool shown = true) {
+    std::vector<std::string> search{"xdotool", "search", "--name", "^" + title + "$"};
+    if (shown) search.insert(search.begin() + 2, "--onlyvisible");
+    test::ChildProcess xdotool(search, desktop.childEnvironment(), STDOUT_FILENO);
+    return std::strtoul(xdotool.readRest().c_str(), nullptr, 10);
+}
+
+constexpr const char* kRhythmTitle = "Tavryn, your rhythm";
+constexpr const char* kSettingsTitle = "Tavryn, settings";
+
+// A copy on a desktop that shows no tray (GNOME without an extension), past its first start.
+struct TraylessCopy {
+    test::TestHome home;
+    test::TraylessDesktop desktop;
+    std::map<std::string, std::string> env = desktop.childEnvironment();
+    test::BusConnection bus{test::DesktopSession::current().bus()};
+
+    TraylessCopy() {
+        EXPECT_EQ(desktop.problem(), "");
+        EXPECT_TRUE(keepAPromise(home));
+        env.insert({{"TAVRYN_LOCATION_MODE", "none"}, {"TAVRYN_CLOUD_MIND", "0"}});
+    }
+    bool answers() {
+        return test::waitUntil([&] { return test::applicationAnswers(*bus); });
+    }
+};
+
+// Where no tray shows the stone, the application is reached by starting it again: from the menu
+// entry or a terminal, the second start brings the running copy's rhythm window in front of the
+// program the user was in, and ends. The starts no person chose, the autostart entry's at login
+// and the keep-alive's, open nothing.
+TEST(Main, WithoutATrayAStartWhileACopyRunsBringsItsRhythmWindowToTheFrontUnlessNoPersonChoseIt) {
+    TraylessCopy copy;
+    test::ChildProcess app({QUILLFEN_BINARY}, copy.env);
+    ASSERT_TRUE(copy.answers());
+    TwoPrograms programs(copy.desktop.display());
+    ASSERT_TRUE(programs.ready());
+    const auto keepAlive = copy.home.path() / "keepalive-wrapper.sh";
+    test::writeFile(keepAlive,
+                    LaunchAgent::wrapperScript(fs::path(QUILLFEN_BINARY).parent_path(), QUILLFEN_BINARY));
+    const struct {
+        const char* start;
+        std::vector<std::string> command;
+        bool opens;
+    } cases[] = {
+        {"at login", execOf(*LoginItem::desktopEntry(QUILLFEN_BINARY), "[Desktop Entry]"), false},
+        {"the keep-alive's", {"/bin/bash", keepAlive.string()}, false},
+        {"from the menu entry", execOf(*DesktopEntry::text(QUILLFEN_BINARY), "[Desktop Entry]"), true},
+        {"from a terminal", {QUILLFEN_BINARY}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.start);
+        EXPECT_TRUE(xdotool({"windowactivate", std::to_string(programs.window(0))}, copy.env));
+        ASSERT_TRUE(test::waitUntil([&] { return programs.active() == programs.window(0); }));
+        test::ChildProcess start(c.command, copy.env);
+        if (c.command.front() == "/bin/bash") {
+            // The wrapper sleeps while the copy runs, once the start it made is under way; that
+            // start, marked so, ends.
+            const auto pid = std::to_string(start.pid());
+            ASSERT_TRUE(test::waitUntil([&] {
+                const auto child = test::readFile("/proc/" + pid + "/task/" + pid + "/children");
+                return !child.empty() &&
+                       test::readFile("/proc/" + child.substr(0, child.find(' ')) + "/comm") == "sleep\n";
+            }));
+            ASSERT_TRUE(test::waitUntil([] {
+                return std::system("/usr/bin/pgrep -f '" QUILLFEN_BINARY " -[-]background' >/dev/null") != 0;
+            }));
+        } else {
+            EXPECT_TRUE(exitedWith(start.waitForExit(test::kPatience), 0));
+        }
+        if (!c.opens) {
+            // Twice: a window made by then has gone out to the X server once the main loop turned.
+            ASSERT_TRUE(test::applicationAnswers(*copy.bus) && test::applicationAnswers(*copy.bus));
+            EXPECT_EQ(windowTitled(copy.desktop, kRhythmTitle, false), 0u);
+            continue;
+        }
+        EXPECT_TRUE(test::waitUntil([&] {
+            const auto rhythm = windowTitled(copy.desktop, kRhythmTitle);
+            return rhythm != 0 && programs.active() == rhythm;
+        })) << "the rhythm window is not in front";
+    }
+    kill(app.pid(), SIGTERM);
+    EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
+}
+
+// The menu entry's actions, each its own start: Settings opens the running copy's settings, or
+// starts a copy that opens them; Quit ends the running copy as its own Quit does, the keep-alive
+// taken down first, and with no copy running does nothing.
+TEST(Main, TheMenuEntrysSettingsAndQuitReachTheRunningCopy) {
+    TraylessCopy copy;
+    const auto entry = copy.home.path() / DesktopEntry::kFileName;
+    test::writeFile(entry, *DesktopEntry::text(QUILLFEN_BINARY));
+    EXPECT_EQ(makeCommandRunner()->run("/usr/bin/desktop-file-validate", {entry.string()}).status, 0);
+    EXPECT_NE(test::readFile(entry).find("\nActions=settings;quit;\n"), std::string::npos);
+    const auto settings = execOf(test::readFile(entry), "[Desktop Action settings]");
+    const auto quit = execOf(test::readFile(entry), "[Desktop Action quit]");
+    test::ChildProcess nothingToQuit(quit, copy.env);
+    EXPECT_TRUE(exitedWith(nothingToQuit.waitForExit(test::kPatience), 0));
+    EXPECT_FALSE(SingleInstance::isHeld(copy.home.path() / ".cache/org.quillfen.Quillfen"));
+
+    for (const bool running : {true, false}) {
+        SCOPED_TRACE(running ? "a copy runs" : "no copy runs");
+        test::ChildProcess app(running ? std::vector<std::string>{QUILLFEN_BINARY} : settings, copy.env);
+        if (running) {
+            ASSERT_TRUE(copy.answers());
+            test::ChildProcess start(settings, copy.env);
+            EXPECT_TRUE(exitedWith(start.waitForExit(test::kPatience), 0));
+        }
+        EXPECT_TRUE(test::waitUntil([&] { return windowTitled(copy.desktop, kSettingsTitle) != 0; }));
+        ASSERT_TRUE(copy.answers());
+        // As the copy's keep-alive would stand, had it been installed.
+        test::writeFile(LaunchAgent::unitFile(), LaunchAgent::unitText(LaunchAgent::wrapperFile()));
+        test::ChildProcess start(quit, copy.env);
+        EXPECT_TRUE(exitedWith(start.waitForExit(test::kPatience), 0));
+        EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
+        EXPECT_FALSE(fs::exists(LaunchAgent::unitFile()));
+    }
 }
 
 }  // namespace

@@ -59,6 +59,22 @@ TEST(ManagedWindow, AWindowShownWithoutFocusLeavesTheActiveWindowActive) {
     EXPECT_EQ(QApplication::activeWindow(), asked.window());
 }
 
+// Opened again (a second start of the application, a click on the stone), a window the user
+// minimised comes back in front.
+TEST(ManagedWindow, AMinimisedWindowOpenedAgainComesBackActive) {
+    ManagedWindow slot("rhythm");
+    int builds = 0;
+    slot.present([&] { return makeWindow(builds); });
+    ASSERT_TRUE(test::spinUntil([&] { return QApplication::activeWindow() == slot.window(); }));
+    slot.window()->showMinimized();
+    ASSERT_TRUE(test::spinUntil([&] { return !slot.window()->windowHandle()->isExposed(); }));
+
+    EXPECT_EQ(slot.present([&] { return makeWindow(builds); }), WindowSlotAction::reuseShow);
+    EXPECT_TRUE(test::spinUntil(
+        [&] { return !slot.window()->isMinimized() && QApplication::activeWindow() == slot.window(); }));
+    EXPECT_EQ(builds, 1);
+}
+
 TEST(ManagedWindow, AViewThatHasNotArrivedOpensNothingAndLeavesTheSlotEmpty) {
     ManagedWindow slot("onboarding");
     slot.present([] { return nullptr; });

@@ -109,6 +109,31 @@ bool windowManagerCaughtUp(Display* x) {
     return answered;
 }
 
+// The desktop's own programs read the machine's settings (openbox its rc.xml in /etc/xdg), which a
+// test's home keeps from everything else.
+const std::map<std::string, std::string> kMachine{{"XDG_CONFIG_DIRS", "/etc/xdg"},
+                                                  {"XDG_DATA_DIRS", "/usr/local/share:/usr/share"}};
+
+std::unique_ptr<ChildProcess> startWindowManager(const std::string& display) {
+    auto environment = kMachine;
+    environment["DISPLAY"] = display;
+    return std::make_unique<ChildProcess>(std::vector<std::string>{"openbox", "--sm-disable"}, environment);
+}
+
+// Openbox takes its screen's manager selection early in its start, and a window mapped between
+// then and its event loop can be lost: openbox reads the map request into a queue of its own while
+// it looks at the windows already there, and its loop then waits for the server rather than that
+// queue, so the window stays unmapped, and never gets the focus, until some other client happens
+// to send openbox something. The application connects only once openbox answers from its loop.
+// Empty once it does; what went wrong otherwise.
+std::string windowManagerReady(Display* x) {
+    Atom manager = XInternAtom(x, "WM_S0", False);
+    if (!waitUntil([&] { return XGetSelectionOwner(x, manager) != 0; }, kPatience))
+        return "openbox did not start";
+    if (!windowManagerCaughtUp(x)) return "openbox does not answer";
+    return {};
+}
+
 }  // namespace
 
 void DesktopSession::SetUp() {
@@ -121,15 +146,11 @@ void DesktopSession::SetUp() {
     env_.push_back(std::make_unique<ScopedEnv>("DBUS_SESSION_BUS_ADDRESS", bus_->address()));
     env_.push_back(std::make_unique<ScopedEnv>("DBUS_SYSTEM_BUS_ADDRESS", bus_->address()));
     env_.push_back(std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb"));
-    // The desktop's own programs read the machine's settings (openbox its rc.xml in /etc/xdg),
-    // which a test's home keeps from everything else.
-    const std::map<std::string, std::string> machine{{"XDG_CONFIG_DIRS", "/etc/xdg"},
-                                                     {"XDG_DATA_DIRS", "/usr/local/share:/usr/share"}};
-    windowManager_ = std::make_unique<ChildProcess>(std::vector<std::string>{"openbox", "--sm-disable"}, machine);
+    windowManager_ = startWindowManager(display_->name());
     tray_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--height", "24", "--widthtype",
                                  "request"},
-        machine);
+        kMachine);
     // The tray is up once it owns the tray selection of screen 0.
     Display* x = XOpenDisplay(display_->name().c_str());
     if (x == nullptr) {
@@ -141,19 +162,8 @@ void DesktopSession::SetUp() {
         std::fprintf(stderr, "desktop session: trayer did not take the tray\n");
         std::abort();
     }
-    // Openbox takes its screen's manager selection early in its start, and a window mapped
-    // between then and its event loop can be lost: openbox reads the map request into a queue of
-    // its own while it looks at the windows already there, and its loop then waits for the
-    // server rather than that queue, so the window stays unmapped, and never gets the focus,
-    // until some other client happens to send openbox something. The application connects
-    // only once openbox answers from its loop.
-    Atom manager = XInternAtom(x, "WM_S0", False);
-    if (!waitUntil([&] { return XGetSelectionOwner(x, manager) != 0; }, kPatience)) {
-        std::fprintf(stderr, "desktop session: openbox did not start\n");
-        std::abort();
-    }
-    if (!windowManagerCaughtUp(x)) {
-        std::fprintf(stderr, "desktop session: openbox does not answer\n");
+    if (const auto problem = windowManagerReady(x); !problem.empty()) {
+        std::fprintf(stderr, "desktop session: %s\n", problem.c_str());
         std::abort();
     }
     XCloseDisplay(x);
@@ -181,6 +191,20 @@ std::map<std::string, std::string> DesktopSession::childEnvironment() const {
             {"DBUS_SESSION_BUS_ADDRESS", bus_->address()},
             {"DBUS_SYSTEM_BUS_ADDRESS", bus_->address()},
             {"QT_QPA_PLATFORM", "xcb"}};
+}
+
+TraylessDesktop::TraylessDesktop() : windowManager_(startWindowManager(display_.name())) {
+    Display* x = XOpenDisplay(display_.name().c_str());
+    problem_ = x == nullptr ? "the virtual display does not answer" : windowManagerReady(x);
+    if (x != nullptr) XCloseDisplay(x);
+}
+
+TraylessDesktop::~TraylessDesktop() = default;
+
+std::map<std::string, std::string> TraylessDesktop::childEnvironment() const {
+    auto environment = DesktopSession::current().childEnvironment();
+    environment["DISPLAY"] = display_.name();
+    return environment;
 }
 
 namespace {

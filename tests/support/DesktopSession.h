@@ -42,6 +42,27 @@ private:
     char* argv_[2] = {name_, nullptr};
 };
 
+// A desktop whose session has no tray, as GNOME has none without an extension: a virtual X server
+// of its own with openbox alone, on the session's bus.
+class TraylessDesktop {
+public:
+    TraylessDesktop();
+    ~TraylessDesktop();
+    TraylessDesktop(const TraylessDesktop&) = delete;
+    TraylessDesktop& operator=(const TraylessDesktop&) = delete;
+
+    // Empty once openbox answers there; what went wrong otherwise.
+    const std::string& problem() const { return problem_; }
+    const std::string& display() const { return display_.name(); }
+    // The environment a child application needs to find this desktop.
+    std::map<std::string, std::string> childEnvironment() const;
+
+private:
+    VirtualDisplay display_;
+    std::unique_ptr<ChildProcess> windowManager_;
+    std::string problem_;
+};
+
 // The X windows whose class names the application, anywhere below a window of `ownerClass`
 // (trayer's panel, say); 0 when there is none.
 unsigned long findWindowOfClassBelow(const std::string& display, const std::string& ownerClass,

@@ -66,14 +66,14 @@ inline void spinFor(std::chrono::milliseconds duration) {
     } while (std::chrono::steady_clock::now() < deadline);
 }
 
-// Whether the application owns its name on `bus` and answers org.freedesktop.Application there.
+// Whether the application owns its name on `bus` and its main thread answers there: asked what its
+// object offers, which opens nothing (an activation opens the rhythm window).
 inline bool applicationAnswers(const QDBusConnection& bus) {
     const QString service = QStringLiteral("org.quillfen.Quillfen");
     if (!bus.interface()->isServiceRegistered(service).value()) return false;
     auto call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/quillfen/Quillfen"),
-                                               QStringLiteral("org.freedesktop.Application"),
-                                               QStringLiteral("Activate"));
-    call.setArguments({QVariantMap()});
+                                               QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                                               QStringLiteral("Introspect"));
     return bus.call(call, QDBus::Block, static_cast<int>(kPatience.count())).type() ==
            QDBusMessage::ReplyMessage;
 }

@@ -1,7 +1,8 @@
 // Stands in for the application where a test runs it for real: a program of its own, as the
-// keep-alive knows the application by the file a process runs. Started with no argument, as the
-// keep-alive starts it, it writes the path it was started by to "<that path>.started" and lives
-// while that file is there; with an argument, until it is ended. At most a minute either way.
+// keep-alive knows the application by the file a process runs. Started as the keep-alive starts
+// it, with only the mark of a start no person chose, it writes the path it was started by to
+// "<that path>.started" and lives while that file is there; with another argument, until it is
+// ended. At most a minute either way.
 // With QUILLFEN_STAND_IN_LOCK naming a file, it holds the lock on it, as a copy holds the
 // single-instance lock.
 
@@ -18,7 +19,8 @@
 
 int main(int argc, char** argv) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    const std::string note = argc == 1 ? std::string(argv[0]) + ".started" : "";
+    const bool keptAlive = argc == 2 && std::string(argv[1]) == "--background";
+    const std::string note = keptAlive ? std::string(argv[0]) + ".started" : "";
     if (!note.empty()) {
         // Renamed into place, so that a test that sees it reads it whole.
         std::ofstream(note + ".new") << argv[0];
