@@ -19,6 +19,7 @@
 #include "support/PlantedProgram.h"
 #include "support/QtTestSupport.h"
 #include "support/ShellHarness.h"
+#include "support/WidgetTree.h"
 
 namespace quillfen {
 namespace {
@@ -350,6 +351,37 @@ TEST(AppController, TheTickHandsTheEngineTheCallTheFocusAndTheCodexTaskOfItsMome
         ASSERT_EQ(handed.size(), static_cast<std::size_t>(minute + 1));
         EXPECT_EQ(handed.rbegin()->second.first, moment.restraint) << moment.minute;
         EXPECT_EQ(handed.rbegin()->second.second, moment.opportunity) << moment.minute;
+    }
+}
+
+// The launch's tick already tells whether the desktop gives an idle time; the rhythm window,
+// either face of it, says so while it does not.
+TEST(AppController, AnIdleTimeTheDesktopCannotGiveIsSaidInTheRhythmWindowWhileItLasts) {
+    const auto unknown = InspectFacts::sensingNotes({true});
+    ASSERT_EQ(unknown.size(), 1u);
+    for (const bool observeOnly : {true, false}) {
+        SCOPED_TRACE(observeOnly);
+        Harness h;
+        h.idle.seconds = std::nullopt;
+        h.start({{"TAVRYN_OBSERVE_ONLY", observeOnly ? "1" : "0"}, {"TAVRYN_RENDER_NONE", ""}});
+        EXPECT_EQ(h.controller->inspectModel().sensingNotes(), unknown);
+        h.controller->openInspectWindow(false);
+        test::settle();
+        QWidget* note = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* found = window->findChild<QWidget*>(QStringLiteral("sensingNote"));
+            if (window->isVisible() && found != nullptr) note = found;
+        }
+        ASSERT_NE(note, nullptr);
+        EXPECT_TRUE(note->isVisible());
+        EXPECT_EQ(test::textOf(*note, "line"), unknown.front());
+
+        h.idle.seconds = 12;
+        h.clock.advance(60);
+        h.controller->runTick();
+        test::settle();
+        EXPECT_TRUE(h.controller->inspectModel().sensingNotes().empty());
+        EXPECT_FALSE(note->isVisible());
     }
 }
 
