@@ -61,7 +61,7 @@ void setIdletime(BusConnection& connection, qulonglong milliseconds) {
 
 TEST(IdleTimeLinux, ReadsTheCompositorsIdleMonitor) {
     PrivateBus bus;
-    DbusMock mutter(bus, "mutter_idle_monitor", R"({"idletime": 4500})");
+    std::optional<DbusMock> mutter(std::in_place, bus, "mutter_idle_monitor", R"({"idletime": 4500})");
     BusConnection connection(bus);
     ASSERT_TRUE(connection.waitForName(kMutter));
     Ways ways;
@@ -82,6 +82,13 @@ TEST(IdleTimeLinux, ReadsTheCompositorsIdleMonitor) {
     }
     ways.clock.advance(59);
     EXPECT_EQ(idle->secondsSinceLastInput(), 60.0);
+
+    // A shell started again is asked its count again, and watched again.
+    mutter.reset();
+    mutter.emplace(bus, "mutter_idle_monitor", R"({"idletime": 7000})");
+    EXPECT_TRUE(test::spinUntil([&] { return idle->secondsSinceLastInput() == 7.0; }));
+    setIdletime(connection, 0);
+    EXPECT_TRUE(test::spinUntil([&] { return idle->secondsSinceLastInput() == 0.0; }));
 }
 
 TEST(IdleTimeLinux, ReadsTheXScreenSaverClock) {
@@ -169,6 +176,20 @@ TEST(IdleTimeLinux, TheCompositorsIdleProtocolsCountFromTheirNotifications) {
         ASSERT_TRUE(test::spinUntil([&] { return !idle->secondsSinceLastInput().has_value(); }));
         EXPECT_EQ(ways.log.lines.size(), 2u);
         EXPECT_TRUE(ways.said("wayland: the compositor at " + compositor.socketPath() + " closed the connection"));
+    }
+}
+
+TEST(IdleTimeLinux, TheSessionIsWhatItsTypeSaysAndOtherwiseWaylandWhereAWaylandDisplayIsNamed) {
+    const std::tuple<const char*, const char*, SessionType> cases[] = {
+        {"wayland", "", SessionType::wayland},   {"x11", "wayland-0", SessionType::x11},
+        {"tty", "wayland-0", SessionType::wayland}, {"", "wayland-1", SessionType::wayland},
+        {"tty", "", SessionType::x11},           {"", "", SessionType::x11},
+    };
+    for (const auto& [type, display, session] : cases) {
+        std::map<std::string, std::string> environment;
+        if (*type != '\0') environment["XDG_SESSION_TYPE"] = type;
+        if (*display != '\0') environment["WAYLAND_DISPLAY"] = display;
+        EXPECT_EQ(sessionTypeOf(environment), session) << type << " " << display;
     }
 }
 
