@@ -113,24 +113,13 @@ void StandInCompositor::flush() {
     wl_display_flush_clients(display_);
 }
 
-void StandInCompositor::idled() {
+void StandInCompositor::tell(bool idle) {
     for (const auto& n : notifications_) {
-        if (std::strcmp(n.protocol, "ext_idle_notifier_v1") == 0) {
-            ext_idle_notification_v1_send_idled(n.resource);
-        } else {
-            org_kde_kwin_idle_timeout_send_idle(n.resource);
-        }
-    }
-    flush();
-}
-
-void StandInCompositor::resumed() {
-    for (const auto& n : notifications_) {
-        if (std::strcmp(n.protocol, "ext_idle_notifier_v1") == 0) {
-            ext_idle_notification_v1_send_resumed(n.resource);
-        } else {
-            org_kde_kwin_idle_timeout_send_resumed(n.resource);
-        }
+        const bool ext = std::strcmp(n.protocol, "ext_idle_notifier_v1") == 0;
+        if (ext && idle) ext_idle_notification_v1_send_idled(n.resource);
+        if (ext && !idle) ext_idle_notification_v1_send_resumed(n.resource);
+        if (!ext && idle) org_kde_kwin_idle_timeout_send_idle(n.resource);
+        if (!ext && !idle) org_kde_kwin_idle_timeout_send_resumed(n.resource);
     }
     flush();
 }

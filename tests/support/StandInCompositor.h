@@ -47,8 +47,8 @@ public:
         wl_resource* resource;
     };
     const std::vector<Notification>& notifications() const { return notifications_; }
-    void idled();
-    void resumed();
+    void idled() { tell(true); }
+    void resumed() { tell(false); }
 
     // Ends every client's connection, as a compositor that goes away does.
     void closeClients();
@@ -58,6 +58,7 @@ private:
     friend struct StandInProtocols;
     void dispatch();
     void flush();
+    void tell(bool idle);
 
     TempDir dir_;
     Behaviour behaviour_;
