@@ -35,7 +35,8 @@ std::optional<fs::path> socketIn(const fs::path& runtime, const std::string& nam
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(runtime, ec)) {
         const std::string file = entry.path().filename().string();
-        if (entry.is_socket(ec) && (name.empty() ? file.rfind("wayland-", 0) == 0 : file == name)) return entry.path();
+        if (entry.is_socket(ec) && (name.empty() ? file.rfind("wayland-", 0) == 0 : file == name))
+            return entry.path();
     }
     return std::nullopt;
 }
@@ -73,7 +74,8 @@ void HeadlessCompositor::addDesktopEntry(const std::string& fileName, const std:
 
 std::optional<std::string> HeadlessCompositor::start() {
     // What the tests placed becomes the compositor's user's, with every folder on the way.
-    for (const auto& entry : fs::recursive_directory_iterator(dir_.path())) giveToCompositorUser(entry.path());
+    for (const auto& entry : fs::recursive_directory_iterator(dir_.path()))
+        giveToCompositorUser(entry.path());
     giveToCompositorUser(dir_.path());
 
     std::vector<std::string> argv;
@@ -84,8 +86,9 @@ std::optional<std::string> HeadlessCompositor::start() {
         const fs::path config = dir_.path() / "sway.conf";
         writeFile(config, "xwayland disable\n");
         giveToCompositorUser(config);
-        argv = asItsUser({sway->string(), "-c", config.string()},
-                         {{"WLR_BACKENDS", "headless"}, {"WLR_LIBINPUT_NO_DEVICES", "1"}, {"WLR_RENDERER", "pixman"}});
+        argv = asItsUser(
+            {sway->string(), "-c", config.string()},
+            {{"WLR_BACKENDS", "headless"}, {"WLR_LIBINPUT_NO_DEVICES", "1"}, {"WLR_RENDERER", "pixman"}});
     } else {
         const auto kwin = installed("kwin_wayland");
         const auto bus = installed("dbus-daemon");
@@ -106,7 +109,8 @@ std::optional<std::string> HeadlessCompositor::start() {
     if (!socket) {
         const auto status = compositor_->waitForExit(std::chrono::milliseconds(0));
         return std::string(kind_ == Kind::sway ? "sway" : "kwin_wayland") +
-               (status ? " ended at start, status " + std::to_string(WIFEXITED(*status) ? WEXITSTATUS(*status) : -1)
+               (status ? " ended at start, status " +
+                             std::to_string(WIFEXITED(*status) ? WEXITSTATUS(*status) : -1)
                        : " made no socket in time");
     }
     socket_ = *socket;
@@ -119,8 +123,8 @@ std::unique_ptr<ChildProcess> HeadlessCompositor::run(const std::vector<std::str
     return std::make_unique<ChildProcess>(asItsUser(argv), std::map<std::string, std::string>{}, reportFd);
 }
 
-std::vector<std::string> HeadlessCompositor::asItsUser(const std::vector<std::string>& argv,
-                                                       const std::map<std::string, std::string>& extra) const {
+std::vector<std::string> HeadlessCompositor::asItsUser(
+    const std::vector<std::string>& argv, const std::map<std::string, std::string>& extra) const {
     std::vector<std::string> command;
     if (::geteuid() == 0) {
         const std::string user = std::to_string(compositorUser());
@@ -129,8 +133,10 @@ std::vector<std::string> HeadlessCompositor::asItsUser(const std::vector<std::st
     command.push_back("/usr/bin/env");
     command.push_back("-i");
     auto environment = environment_;
-    for (const auto& [key, value] : extra) environment[key] = value;
-    for (const auto& [key, value] : environment) command.push_back(key + "=" + value);
+    for (const auto& [key, value] : extra)
+        environment[key] = value;
+    for (const auto& [key, value] : environment)
+        command.push_back(key + "=" + value);
     command.insert(command.end(), argv.begin(), argv.end());
     return command;
 }
