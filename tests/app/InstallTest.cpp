@@ -272,11 +272,9 @@ esac
         writable(output);
         variables.insert({{"PATH", path_}, {"HOME", home().string()}, {"CALLS", calls().string()}});
         // The system's menu and settings folders are the test's own, as its home is: a copy
-        // installed on this machine answers nothing.
-        for (const char* name : {"XDG_DATA_DIRS", "XDG_CONFIG_DIRS"}) {
-            const char* value = std::getenv(name);
-            variables.insert({name, value ? value : (root_.path() / "system" / name).string()});
-        }
+        // installed on this machine answers nothing, whatever the session that runs the tests says.
+        for (const char* name : {"XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
+            variables.insert({name, (root_.path() / "system" / name).string()});
         std::vector<std::string> command{"-i"};
         for (const auto& [name, value] : variables)
             command.push_back(name + "=" + value);
@@ -327,10 +325,12 @@ private:
     std::string path_ = tools().string();
 };
 
-// The home this process has (a test's), for a script run with an environment of its own.
+// The home this process has (a test's), with the system's folders it has, for a script run with an
+// environment of its own.
 std::map<std::string, std::string> homeVariables() {
     std::map<std::string, std::string> variables;
-    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
+    for (const char* name :
+         {"HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
         if (const char* value = std::getenv(name)) variables[name] = value;
     return variables;
 }
