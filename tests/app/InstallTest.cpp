@@ -636,6 +636,33 @@ TEST(Install, WithoutSudoAPlaceTheUserCannotWriteIsNamedWithWhatToDoBeforeAnythi
     fs::permissions(prefix, fs::perms::owner_write, fs::perm_options::add);
 }
 
+// sudo is asked before the build, so that its password is asked while the person is there, and one
+// who may not use it hears so at once, with the ways on, rather than after minutes of building.
+TEST(Install, ASudoThatRefusesStopsTheInstallBeforeTheBuildStarts) {
+    const bool root = ::geteuid() == 0;
+    if (root && test::asUser(test::kAnotherUser, [] { return 0; }) != 0)
+        GTEST_SKIP() << "this run cannot act as another user, and root needs no sudo";
+    ScriptBench bench;
+    const auto sudo = bench.tools() / "sudo";
+    test::writeFile(sudo,
+                    "#!/bin/sh\nprintf 'sudo %s\\n' \"$*\" >>\"$CALLS\"\n"
+                    "echo \"Sorry, user $(id -un) may not run sudo on this host.\" >&2\nexit 1\n");
+    fs::permissions(sudo, fs::perms(0755));
+    // Read-only: root's own when the install runs as another user, else the user's.
+    const auto prefix = bench.checkout() / "locked";
+    fs::create_directories(prefix);
+    fs::permissions(prefix, fs::perms(0555));
+
+    const auto outcome = bench.run({"scripts/install.sh", prefix.string()}, {},
+                                   root ? std::optional(test::kAnotherUser) : std::nullopt);
+    fs::permissions(prefix, fs::perms(0755));
+    EXPECT_EQ(outcome.status, 1) << outcome.output;
+    EXPECT_EQ(bench.noted(), (std::vector<std::vector<std::string>>{{"sudo", "-v"}})) << outcome.output;
+    for (const auto& said : {prefix.string(), std::string("scripts/install.sh ~/.local"),
+                             std::string("whoever looks after this machine")})
+        EXPECT_NE(outcome.output.find(said), std::string::npos) << outcome.output;
+}
+
 // Whoever else may write the build folder would choose what root runs and removes: the scripts
 // then say which folder that is and stop before sudo, and only then.
 TEST(Install, TheScriptsUseSudoOnlyWhenNobodyElseMayWriteTheBuildFolder) {
@@ -653,10 +680,10 @@ TEST(Install, TheScriptsUseSudoOnlyWhenNobodyElseMayWriteTheBuildFolder) {
     const struct {
         std::vector<std::string> command;
         fs::path build;
-        std::string asRoot;  // what sudo runs
+        std::vector<std::string> asRoot;  // what sudo is asked, in order
     } cases[] = {
-        {{"scripts/install.sh", prefix.string()}, bench.checkout() / "build/install", "cmake"},
-        {{"scripts/uninstall.sh", uninstalling.string()}, uninstalling, unregisterProgram().string()},
+        {{"scripts/install.sh", prefix.string()}, bench.checkout() / "build/install", {"-v", "cmake"}},
+        {{"scripts/uninstall.sh", uninstalling.string()}, uninstalling, {unregisterProgram().string()}},
     };
     for (const auto& c : cases) {
         for (const bool shared : {true, false}) {
@@ -674,8 +701,9 @@ TEST(Install, TheScriptsUseSudoOnlyWhenNobodyElseMayWriteTheBuildFolder) {
                 EXPECT_EQ(sudo.size(), before);
             } else {
                 EXPECT_EQ(outcome.status, 0) << outcome.output;
-                ASSERT_EQ(sudo.size(), before + 1);
-                EXPECT_EQ(sudo.back().at(1), c.asRoot);
+                ASSERT_EQ(sudo.size(), before + c.asRoot.size());
+                for (std::size_t i = 0; i < c.asRoot.size(); ++i)
+                    EXPECT_EQ(sudo[before + i].at(1), c.asRoot[i]);
             }
         }
     }
