@@ -23,6 +23,7 @@
 #include "LaunchAgent.h"
 #include "LoginItem.h"
 #include "SingleInstance.h"
+#include "StrandedEntries.h"
 #include "Support/PathWalk.h"
 #include "UrlSchemeRegistration.h"
 #include "platform/UserDefaults.h"
@@ -1152,6 +1153,8 @@ TEST(Install, TheUninstallShowsNamesOthersChoseWithTheirControlCharactersEscaped
     makeBuildFolder(bench.checkout() / "build/install", leaving.prefix, "/elsewhere/" + codes + "lib.so");
     const auto menu = system.path() / ("share" + codes) / "applications" / DesktopEntry::kFileName;
     test::writeFile(menu, *DesktopEntry::text(staying.launcher()));
+    // What the copies share, which the uninstall leaves and says why.
+    fs::create_directories(home.path() / ".cache/org.quillfen.Quillfen");
     auto variables = homeVariables();
     variables["XDG_DATA_DIRS"] = menu.parent_path().parent_path().string();
 
@@ -1353,6 +1356,88 @@ TEST(Install, RemovingTheCopyThatStartsAtLoginLeavesStartAtLoginOnForTheCopyThat
         EXPECT_FALSE(fs::exists(entry));
         ASSERT_EQ(copies.bench.run({"scripts/install.sh", copies.local.prefix.string()}, copies.variables).status, 0);
         EXPECT_EQ(LoginItem::enableOnceIfNeeded(*makeUserDefaults(), copies.local), LoginItem::State::enabled);
+    }
+}
+
+// GNOME's and KDE's startup settings turn an autostart entry off in the file. Turned off, it is the
+// user's choice: the uninstall leaves it as it is, and the mark of the one automatic enable with it,
+// and so does the next start of a copy (its clean-up of stranded entries too), for which Start at
+// login reads off until the user turns it on in the settings.
+TEST(Install, AnAutostartEntryTheUserTurnedOffStaysOffThroughAnUninstallAndAStart) {
+    const struct {
+        const char* desktop;
+        std::function<std::string(std::string)> turnOff;
+    } cases[] = {
+        {"GNOME",
+         [](std::string entry) {
+             return std::regex_replace(entry, std::regex("enabled=true"), "enabled=false");
+         }},
+        {"KDE", [](std::string entry) { return entry + "Hidden=true\n"; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.desktop);
+        test::TestHome home;
+        ScriptBench bench;
+        const RunningCopy::Installation installed{home.path() / ".local"};
+        const auto build = bench.checkout() / "build/install";
+        makeBuildFolder(build, installed.prefix);
+        const auto entry = LoginItem::autostartFile();
+        const auto off = c.turnOff(*LoginItem::desktopEntry(installed.launcher()));
+        test::writeFile(entry, off);
+        makeUserDefaults()->setBoolean(LoginItem::kAutoEnabledOnceKey, true);
+
+        const auto outcome = bench.run({"scripts/uninstall.sh", build.string()}, homeVariables());
+        EXPECT_NE(outcome.output.find("Left the autostart entry " + entry.string() + " as it is"),
+                  std::string::npos)
+            << outcome.output;
+        EXPECT_EQ(test::readFile(entry), off);
+        EXPECT_EQ(makeUserDefaults()->boolean(LoginItem::kAutoEnabledOnceKey), true);
+
+        const auto defaults = makeUserDefaults();
+        test::RecordingCommandRunner runner;
+        EXPECT_EQ(
+            StrandedEntries::takeOut(runner, test::at("2026-01-05T09:00:00Z"), installed, defaults.get()),
+            std::vector<std::string>{});
+        EXPECT_EQ(LoginItem::enableOnceIfNeeded(*defaults, installed), LoginItem::State::notRegistered);
+        EXPECT_EQ(test::readFile(entry), off);
+        EXPECT_EQ(LoginItem::enable(installed), LoginItem::State::enabled);
+        EXPECT_EQ(test::readFile(entry), LoginItem::desktopEntry(installed.launcher()));
+    }
+}
+
+// Removing a copy while another stays (the one the keep-alive starts) names what every copy shares,
+// and what stays of the user's own, only where the home holds it.
+TEST(Install, TheUninstallNamesWhatItLeavesOnlyWhereTheHomeHoldsIt) {
+    const std::vector<std::string> named{
+        ".cache/org.quillfen.Quillfen with its single-instance lock",
+        "the stone's status line and prompt hook in Claude Code with their two scripts",
+        "Left for you: your data in", "the journals in ~/.ostrel", "your settings in"};
+    for (const bool holdsThem : {false, true}) {
+        SCOPED_TRACE(holdsThem ? "a user with all of it" : "a user who never ran a copy nor added the face");
+        test::TestHome home;
+        test::TempDir elsewhere;
+        ScriptBench bench;
+        const RunningCopy::Installation leaving{elsewhere.path() / "opt"}, stays{home.path() / ".local"};
+        const auto build = bench.checkout() / "build/install";
+        makeBuildFolder(build, leaving.prefix);
+        test::RecordingCommandRunner systemctl;
+        ASSERT_TRUE(LaunchAgent::install(systemctl, stays));
+        if (holdsThem) {
+            fs::create_directories(home.path() / ".cache/org.quillfen.Quillfen");
+            ASSERT_EQ(ClaudeFaceInstaller::install(home.path(), ClaudeFaceScripts::bundled,
+                                                   test::at("2026-01-05T14:00:00Z"))
+                          .settings,
+                      ClaudeFaceInstaller::SettingsOutcome::written);
+            test::writeFile(home.dataDirectory() / "signal-log.json", "[]");
+            test::writeFile(home.familyDirectory() / "decisions-log.jsonl", "");
+            makeUserDefaults()->setBoolean(LoginItem::kAutoEnabledOnceKey, true);
+        }
+
+        const auto outcome = bench.run({"scripts/uninstall.sh", build.string()}, homeVariables());
+        EXPECT_EQ(outcome.status, 0) << outcome.output;
+        for (const auto& words : named)
+            EXPECT_EQ(outcome.output.find(words) != std::string::npos, holdsThem) << words << "\n"
+                                                                                  << outcome.output;
     }
 }
 
