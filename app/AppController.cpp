@@ -270,7 +270,7 @@ EngineTick AppController::makeEngine() const {
 
 std::shared_ptr<const AgentMind> AppController::makeMind(double processTimeout) const {
     if (!config_.cloudMindEnabled) return nullptr;
-    const std::optional<std::string> executable = ClaudeSidecarMind::defaultExecutable();
+    const std::optional<std::string> executable = desktop_.claudeTool();
     if (!executable) return nullptr;
     const std::string persona = ClaudeSidecarMind::defaultPersonaPath();
     if (!isTheUsers(std::filesystem::path(persona).lexically_relative(Paths::home()))) return nullptr;

@@ -130,7 +130,7 @@ void AppController::refreshMindConnection() {
         publishMindConnection(MindConnection::off);
         return;
     }
-    const std::optional<std::string> found = ClaudeSidecarMind::defaultExecutable();
+    const std::optional<std::string> found = desktop_.claudeTool();
     if (!found) {
         publishMindConnection(MindConnection::notInstalled);
         return;
@@ -152,7 +152,7 @@ void AppController::refreshMindConnection() {
 void AppController::connectClaude() {
     // The path goes to the terminal as its own argument: no shell reads it. Without the tool
     // there is nothing to log in to; the rechecks below still notice one installed meanwhile.
-    if (const auto tool = ClaudeSidecarMind::defaultExecutable()) {
+    if (const auto tool = desktop_.claudeTool()) {
         desktop_.terminal.run(*tool, {"auth", "login"});
     } else {
         noteOnce("connect-without-tool", "mind", "no claude tool to log in with");

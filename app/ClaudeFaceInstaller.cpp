@@ -64,6 +64,11 @@ SettingsRead readSettings(const std::filesystem::path& file) {
     return read;
 }
 
+// Whether a settings text names either of our scripts.
+bool namesOurs(const std::string& text) {
+    return text.find(kHookMarker) != std::string::npos || text.find(kStatusLineMarker) != std::string::npos;
+}
+
 // Why settings read so must stay exactly as they are; nothing when they may be edited.
 std::optional<SettingsOutcome> whyLeftAlone(const SettingsRead& read) {
     switch (read.status) {
@@ -418,15 +423,18 @@ Report install(const std::filesystem::path& home, const Resources& resources, Ti
     return report;
 }
 
+bool namedInSettings(const std::filesystem::path& home) {
+    const SettingsRead read = readSettings(home / ".claude" / "settings.json");
+    return read.status == SettingsRead::Status::read && namesOurs(read.text);
+}
+
 Removal uninstall(const std::filesystem::path& home, TimePoint now, std::string_view why) {
     Removal removal;
     const auto settingsFile = home / ".claude" / "settings.json";
     const SettingsRead read = readSettings(settingsFile);
     // Settings that never name our scripts are none of the uninstall's business, in whatever
     // shape; those it could not read might.
-    const bool mayNameOurs = read.status != SettingsRead::Status::read ||
-                             read.text.find(kHookMarker) != std::string::npos ||
-                             read.text.find(kStatusLineMarker) != std::string::npos;
+    const bool mayNameOurs = read.status != SettingsRead::Status::read || namesOurs(read.text);
     std::variant<Edit, SettingsOutcome> edited = Edit{};
     if (mayNameOurs) {
         if (auto why = whyLeftAlone(read)) {

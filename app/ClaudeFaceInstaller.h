@@ -92,6 +92,10 @@ bool replacesOthers(const std::string& current, const std::filesystem::path& fam
 // The whole install for the user whose home folder is `home`, at `now` (which names a backup).
 Report install(const std::filesystem::path& home, const Resources& resources, TimePoint now);
 
+// Whether the settings of the user whose home folder is `home`, read as an uninstall reads them,
+// name either of our scripts.
+bool namedInSettings(const std::filesystem::path& home);
+
 struct Removal {
     // The scripts taken out of the family folder, by name.
     std::vector<std::string> scripts;

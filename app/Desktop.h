@@ -5,6 +5,7 @@
 
 #include "Config/AppConfig.h"
 #include "CoreParts.h"
+#include "Mind/ClaudeSidecarMind.h"
 #include "Mind/ProcessRunner.h"
 #include "Signals/EventStore.h"
 #include "Support/Clock.h"
@@ -66,6 +67,8 @@ struct Desktop {
     // Ends a developer run at once (its picture drawn, its self-test reported), with none of a
     // quit's steps: main ends the process. Left empty, the run goes on.
     std::function<void()> endDeveloperRun{};
+    // Where the user's claude tool is, when it is installed: at its fixed places, then on PATH.
+    std::function<std::optional<std::string>()> claudeTool = &ClaudeSidecarMind::defaultExecutable;
 };
 
 }  // namespace quillfen

@@ -146,22 +146,26 @@ std::optional<std::string> text(const std::filesystem::path& launcher, Icon icon
     return entry + "\n" + groups;
 }
 
-std::optional<std::filesystem::path> program(std::string_view entry) {
-    std::optional<std::string_view> value;
+std::optional<std::string_view> value(std::string_view entry, std::string_view key) {
     std::string_view group;
-    while (!entry.empty() && !value) {
+    while (!entry.empty()) {
         const auto end = entry.find('\n');
         std::string_view line = entry.substr(0, end);
         entry = end == std::string_view::npos ? std::string_view() : entry.substr(end + 1);
         if (line.starts_with('[')) group = line;
-        if (group != "[Desktop Entry]" || !line.starts_with("Exec")) continue;
+        if (group != "[Desktop Entry]" || !line.starts_with(key)) continue;
         // Spaces may stand around the "=", as the key file allows.
-        line.remove_prefix(4);
+        line.remove_prefix(key.size());
         line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
         if (!line.starts_with('=')) continue;
         line.remove_prefix(1);
-        value = line.substr(std::min(line.find_first_not_of(' '), line.size()));
+        return line.substr(std::min(line.find_first_not_of(' '), line.size()));
     }
+    return std::nullopt;
+}
+
+std::optional<std::filesystem::path> program(std::string_view entry) {
+    const auto value = DesktopEntry::value(entry, "Exec");
     if (!value) return std::nullopt;
     // The key file's escapes first, then the Exec line's own quoting, as startLines writes them.
     std::string unescaped;

@@ -44,6 +44,10 @@ enum class Form { now, beforeActions };
 std::optional<std::string> text(const std::filesystem::path& launcher, Icon icon = Icon::byName,
                                 Form form = Form::now);
 
+// The value of `key` in an entry's main group as it stands in the file (its escapes not undone);
+// nothing when the group has no such key.
+std::optional<std::string_view> value(std::string_view entry, std::string_view key);
+
 // The program an entry starts: the first argument of the Exec line of its main group, read as a
 // desktop reads it; nothing when there is none or it cannot be read.
 std::optional<std::filesystem::path> program(std::string_view entry);

@@ -91,9 +91,23 @@ PlainWords plainWords(std::string_view why) {
     return {std::string(why), ""};
 }
 
-// What is at the entry's name, read afresh.
+// Whether the desktop's own startup settings turned the entry off: GNOME's with
+// X-GNOME-Autostart-enabled=false, the standard's Hidden=true (KDE's). The key file writes a
+// boolean as true or false, and reads 1 and 0 too.
+bool turnedOffIn(std::string_view entry) {
+    const auto is = [&entry](std::string_view key, std::string_view word, std::string_view digit) {
+        const auto value = DesktopEntry::value(entry, key);
+        if (!value) return false;
+        const auto said = value->substr(0, value->find_last_not_of(" \t\r") + 1);
+        return said == word || said == digit;
+    };
+    return is("Hidden", "true", "1") || is("X-GNOME-Autostart-enabled", "false", "0");
+}
+
+// What is at the entry's name, read afresh. One the user turned off is theirs, whoever wrote it:
+// no start and no uninstall changes it, and it starts nothing.
 struct Entry {
-    enum class Kind { none, ours, theirs, unavailable };
+    enum class Kind { none, ours, theirs, turnedOff, unavailable };
     Kind kind = Kind::none;
     std::string text;
     std::optional<std::filesystem::path> program;
@@ -113,6 +127,7 @@ Entry present() {
         return only(contents.status == SafeFile::Contents::Status::missing ? Kind::none : Kind::unavailable);
     }
     auto program = DesktopEntry::program(contents.bytes);
+    if (turnedOffIn(contents.bytes)) return {Kind::turnedOff, std::move(contents.bytes), std::move(program)};
     // Ours is what we would write for the program it starts; the desktop's autostart tools copy
     // the menu entry into the folder as it is. Anything else is the user's.
     const bool ours =
@@ -132,12 +147,14 @@ bool isThere(const std::filesystem::path& program) {
 // Whether the entry starts the copy, as the desktop would at login: it names the copy's
 // launcher, and that is a program there to run.
 bool startsCopy(const Entry& entry, const std::optional<RunningCopy::Installation>& installed) {
-    return installed && entry.program && *entry.program == installed->launcher() && isThere(*entry.program);
+    return installed && entry.kind != Entry::Kind::turnedOff && entry.program &&
+           *entry.program == installed->launcher() && isThere(*entry.program);
 }
 
 State stateOf(const Entry& entry, const std::optional<RunningCopy::Installation>& installed) {
     switch (entry.kind) {
         case Entry::Kind::none:
+        case Entry::Kind::turnedOff:
             return State::notRegistered;
         case Entry::Kind::unavailable:
             return State::unavailable;
@@ -269,6 +286,8 @@ State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy
             if (const State result = write(installed, entry); result != State::enabled) return result;
             defaults.setBoolean(kAutoEnabledOnceKey, true);
             return State::enabled;
+        case Entry::Kind::turnedOff:
+            return State::notRegistered;
         case Entry::Kind::unavailable:
             return State::unavailable;
         default:
@@ -279,6 +298,12 @@ State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy
             if (entry.kind == Entry::Kind::theirs && startsCopy(entry, installed)) return State::enabled;
             return write(installed, entry);
     }
+}
+
+std::optional<std::filesystem::path> programTurnedOff() {
+    auto entry = present();
+    if (entry.kind != Entry::Kind::turnedOff) return std::nullopt;
+    return std::move(entry.program);
 }
 
 std::optional<std::filesystem::path> programOfOurs() {
@@ -293,7 +318,8 @@ void forgetAutomaticEnable(UserDefaults& defaults) {
 
 void disableIfRegistered() {
     const auto kind = present().kind;
-    if (kind == Entry::Kind::none || kind == Entry::Kind::unavailable) return;
+    if (kind == Entry::Kind::none || kind == Entry::Kind::turnedOff || kind == Entry::Kind::unavailable)
+        return;
     if (const auto error = SafeFile::remove(autostartFile())) {
         SystemLog::notice(kCategory, "could not unregister login item: " + error.message());
     } else {

@@ -27,8 +27,9 @@ inline constexpr const char* kAutoEnabledOnceKey = "loginItemAutoEnabledOnce";
 std::filesystem::path autostartFile();
 
 // Read afresh from the entry, for the installation's copy (by default the running copy's):
-// `enabled` only when the entry starts that copy's launcher and the program is there to start;
-// `notRegistered` when there is no entry or it starts another copy, a program that is gone or
+// `enabled` only when the entry starts that copy's launcher, the program is there to start and
+// the user has not turned the entry off in their desktop's startup settings; `notRegistered` when
+// there is no entry, it is turned off, or it starts another copy, a program that is gone or
 // something else; `unavailable` for anything but a file there (a folder in its place, a path that
 // cannot be looked at). Autostart knows no approval step, so `requiresApproval` never comes from
 // here.
@@ -49,8 +50,9 @@ std::string note(std::string_view entryObstacle, std::string_view keepAliveObsta
 
 // Writes the entry unless it already starts this copy; the state afterwards. The entry starts
 // the installation's launcher, by default the running copy's, in place of an entry of ours that
-// starts another copy or a program that is gone. An entry the user wrote or edited is left as it
-// is, and so is everything for a copy run from a build folder (no installation); both are logged.
+// starts another copy or a program that is gone, or one the user turned off (the switch turns it
+// on). An entry the user wrote or edited is left as it is, and so is everything for a copy run
+// from a build folder (no installation); both are logged.
 State enable();
 State enable(const std::optional<RunningCopy::Installation>& installed);
 
@@ -59,7 +61,8 @@ State enable(const std::optional<RunningCopy::Installation>& installed);
 // folder, a launcher others could change) leaves the flag alone, so a later start, with the way
 // clear, still turns it on. With an entry of ours there that this copy would not write as it is
 // (it starts another copy or a program that is gone, or was written before entries named their
-// program): the entry written for this copy. An entry the user wrote or edited stays as it is.
+// program): the entry written for this copy. An entry the user wrote, edited or turned off stays
+// as it is.
 State enableOnceIfNeeded(UserDefaults& defaults);
 State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy::Installation>& installed);
 
@@ -67,12 +70,17 @@ State enableOnceIfNeeded(UserDefaults& defaults, const std::optional<RunningCopy
 // whichever program); nothing for no entry or the user's.
 std::optional<std::filesystem::path> programOfOurs();
 
+// The program the entry names when the user turned it off in their desktop's startup settings
+// (X-GNOME-Autostart-enabled=false, Hidden=true); nothing for any other entry, or none.
+std::optional<std::filesystem::path> programTurnedOff();
+
 // An entry taken out for the user (by an uninstall, or as one whose program others could change)
 // is no choice of theirs: the mark of the one automatic enable goes with it, so that the next start
 // of a copy that may write the entry turns Start at login on again.
 void forgetAutomaticEnable(UserDefaults& defaults);
 
-// Removes the entry when there is one, whatever it starts; does nothing in any other state.
+// Removes the entry when there is one, whatever it starts, unless the user turned it off; does
+// nothing in any other state.
 void disableIfRegistered();
 
 // For the uninstall of `leaving`: where the entry is ours and starts that copy, writes it, in one

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,8 +28,11 @@ public:
     virtual void remove(std::string_view key) = 0;
 };
 
-// The user's settings file ($XDG_CONFIG_HOME/org.quillfen.Quillfen/Quillfen.conf), read once
-// and written whole as values change. `now` dates what is kept aside and what is cleaned up.
+// The user's settings file: $XDG_CONFIG_HOME/org.quillfen.Quillfen/Quillfen.conf.
+std::filesystem::path userDefaultsFile();
+
+// The user's settings, read once from their file and written whole as values change. `now` dates
+// what is kept aside and what is cleaned up.
 std::unique_ptr<UserDefaults> makeUserDefaults(Clock now = systemClock());
 
 }  // namespace quillfen

@@ -39,6 +39,15 @@ if [[ ${#owner[@]} -gt 0 || $EUID -eq 0 ]]; then
     # shellcheck disable=SC2119 # the way on is the same command
     handoff_judge_checkout
 fi
+# sudo is asked once, here, before anything is built: the password now, in the terminal, not after
+# minutes of building, and a user who may not use it hears so at once.
+if ((${#owner[@]})) && ! sudo -v; then
+    echo "sudo did not let you install into $prefix, and nothing was built. Install it for yourself" >&2
+    echo "into a prefix of your own, such as ~/.local:" >&2
+    echo "    scripts/install.sh ~/.local" >&2
+    echo "or ask whoever looks after this machine to install it for everyone." >&2
+    exit 1
+fi
 
 scripts/install-deps.sh packages.txt
 build=

@@ -9,7 +9,8 @@
 # status line and prompt hook in Claude Code's settings with the two scripts they run (your own
 # status line back, where it replaced one). Your running copies of it are asked to quit (through
 # sudo, those of the user who ran it); other users' go on until they quit, and it says how many
-# and whose. Your data, the journals and your settings stay. DESTDIR is honoured as by the install.
+# and whose. Your data, the journals and your settings stay, and it names those you have. DESTDIR
+# is honoured as by the install.
 #
 #   scripts/uninstall.sh [PREFIX | BUILD_FOLDER]
 #
@@ -125,7 +126,4 @@ asCaller=("${handoff_as_caller[@]}") home=$handoff_home
 # other stays (the single-instance lock of a copy that runs is never taken from under it).
 "${asCaller[@]}" "$unregister" "$prefix" || true
 
-# XDG says a relative value is invalid and must be ignored.
-xdg() { if [[ ${!1:-} == /* ]]; then echo "${!1}"; else echo "$2"; fi; }
-echo "Uninstalled from $prefix. Left for you: your data in $(xdg XDG_DATA_HOME "$home/.local/share")/$app," \
-    "the journals in ~/.ostrel and your settings in $(xdg XDG_CONFIG_HOME "$home/.config")/$app/Quillfen.conf."
+echo "Uninstalled from $prefix."

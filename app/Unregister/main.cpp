@@ -18,7 +18,9 @@
 //       prompt hook in Claude Code's settings with the two scripts they run (the user's own
 //       status line back, where ours replaced it). A folder that held nothing but an entry it
 //       removed goes too, and so does any entry of ours, whichever copy wrote it, that names a
-//       program through a folder others may write. Succeeds either way.
+//       program through a folder others may write. An autostart entry the user turned off in
+//       their desktop's startup settings stays as it is. Last, what stays of the user's own
+//       (their data, journals and settings), each only where they have it. Succeeds either way.
 //   quillfen_unregister --installed PREFIX BUILD_FOLDER [STAGE]
 //       ends the processes that run the installed program for the person who asked (the user
 //       who ran sudo, else root; a user their own) and waits a while for them to have ended;
@@ -228,9 +230,13 @@ void removeEntries(const RunningCopy::Installation& installation, CommandRunner&
         lineOf(LoginItem::desktopEntry(launcher), "Exec="),
         lineOf(LoginItem::desktopEntry(launcher, LoginItem::Form::unmarked), "Exec="),
         lineOf(DesktopEntry::text(launcher), "Exec=")};
-    // Start at login stays as it was for the copies that stay: on, it starts one of them.
+    // Start at login stays as it was for the copies that stay: on, it starts one of them. One the
+    // user turned off in their desktop's startup settings is their choice, kept for the next copy.
     const auto autostart = LoginItem::autostartFile();
-    if (holds(autostart, startsOurs) == Holds::ours) {
+    if (LoginItem::programTurnedOff() == launcher) {
+        say("left the autostart entry " + autostart.string() +
+            " as it is: you turned it off in your desktop's startup settings.");
+    } else if (holds(autostart, startsOurs) == Holds::ours) {
         if (const auto stays = LoginItem::handOver(installation, copiesThatStay(installation))) {
             say("the autostart entry " + autostart.string() + " now starts the copy in " +
                 stays->prefix.string() + ", which stays.");
@@ -301,17 +307,84 @@ bool isThere(const fs::path& file) {
     return found.exists || !found.refusal.empty() || (found.error != 0 && found.error != ENOENT);
 }
 
+// Whether the folder, found as the user's, holds anything but `except`: only what was looked at
+// is said to be there.
+bool holdsMoreThan(const fs::path& path, const std::vector<std::string>& except = {}) {
+    const auto folder = PathWalk::walk(path, Kind::folder);
+    if (!folder.ok()) return false;
+    const auto names = PathWalk::namesIn(folder.folder.get());
+    return std::any_of(names.begin(), names.end(), [&except](const std::string& name) {
+        return std::find(except.begin(), except.end(), name) == except.end();
+    });
+}
+
+// "a", "a and b", "a, b and c".
+std::string inWords(const std::vector<std::string>& parts) {
+    std::string text;
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+    return text;
+}
+
+// The two scripts the face runs, by their names in ~/.ostrel.
+std::vector<std::string> faceScripts() {
+    return {std::string(ClaudeFaceInstaller::kHookScript) + ".sh",
+            std::string(ClaudeFaceInstaller::kStatusLineScript) + ".sh"};
+}
+
 // Why another copy of the application stays for this user once the entries of `leaving` are gone,
 // or nothing: an entry at one of our names that starts another copy (the keep-alive wrapper and
 // the autostart entry are written by the copy that ran last; the desktop finds the menu entries of
 // every installed copy), or a copy that runs and holds the single-instance lock. What copies share
 // in the home goes only with the last of them.
 std::string anotherCopyStays(const RunningCopy::Installation& leaving) {
+    // An autostart entry of the leaving copy that the user turned off stays, and starts nothing.
+    const bool turnedOff = LoginItem::programTurnedOff() == leaving.launcher();
     for (const auto& entry : {LaunchAgent::wrapperFile(), LoginItem::autostartFile()})
-        if (isThere(entry)) return entry.string() + " starts another copy";
+        if (isThere(entry) && !(turnedOff && entry == LoginItem::autostartFile()))
+            return entry.string() + " starts another copy";
     if (const auto menu = DesktopEntry::entryOfAnotherCopy(leaving)) return menu->string() + " starts another copy";
     if (SingleInstance::isHeld(Paths::cacheDirectory())) return "a copy of it is running";
     return {};
+}
+
+// Says what every copy shares that this home holds, and why it stays: the cache folder with its
+// lock, the stone's status line and hook in Claude Code and the scripts they run. Nothing for
+// none of them.
+void sayWhatStaysShared(const std::string& why) {
+    const auto scripts = faceScripts();
+    const bool scriptsThere = std::any_of(scripts.begin(), scripts.end(), [](const std::string& name) {
+        return isThere(Paths::familyDirectory() / name);
+    });
+    std::string face;
+    if (ClaudeFaceInstaller::namedInSettings(Paths::home())) {
+        face = std::string("the stone's status line and prompt hook in Claude Code") +
+               (scriptsThere ? " with their two scripts in ~/.ostrel" : "");
+    } else if (scriptsThere) {
+        face = "the stone's scripts for Claude Code in ~/.ostrel";
+    }
+    const auto cache = Paths::cacheDirectory();
+    const std::string lock =
+        PathWalk::walk(cache, Kind::folder).ok() ? cache.string() + " with its single-instance lock" : "";
+    if (lock.empty() && face.empty()) return;
+    const std::string pieces = face.empty() ? lock : lock.empty() ? face : lock + ", and " + face;
+    say("left " + pieces + (face.empty() ? ": it serves" : ": they serve") +
+        " every copy of the application, and another stays (" + why + ").");
+}
+
+// What stays of the user's own, where they have it: the data folder and the journals in ~/.ostrel
+// while anything of theirs is in them (another copy's keep-alive wrapper and the face's scripts
+// are not), and the settings file.
+void sayWhatStaysForTheUser() {
+    std::vector<std::string> kept;
+    const auto data = Paths::dataDirectory();
+    if (holdsMoreThan(data, {LaunchAgent::wrapperFile().filename()}))
+        kept.push_back("your data in " + data.string());
+    if (holdsMoreThan(Paths::familyDirectory(), faceScripts()))
+        kept.emplace_back("the journals in ~/.ostrel");
+    const auto settings = userDefaultsFile();
+    if (PathWalk::walk(settings, Kind::file).exists) kept.push_back("your settings in " + settings.string());
+    if (!kept.empty()) say("left for you: " + inWords(kept) + ".");
 }
 
 void removeClaudeFace() {
@@ -594,13 +667,12 @@ int main(int argc, char** argv) {
     removeEntries(installation, *runner, settings.get());
     auto stays = anotherCopyStays(installation);
     if (stays.empty() && !removeCache()) stays = "a copy of it started meanwhile";
-    if (!stays.empty()) {
-        say("left " + Paths::cacheDirectory().string() + " with its single-instance lock, and the stone's status "
-            "line and prompt hook in Claude Code with their two scripts in ~/.ostrel: they serve every copy of the "
-            "application, and another stays (" + stays + ").");
-    } else {
+    if (stays.empty()) {
         removeClaudeFace();
+    } else {
+        sayWhatStaysShared(stays);
     }
     say(UrlSchemeRegistration::removeFromChoicesFor(installation));
+    sayWhatStaysForTheUser();
     return 0;
 }

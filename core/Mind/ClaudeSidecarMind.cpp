@@ -1,6 +1,7 @@
 #include "Mind/ClaudeSidecarMind.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "Contract/AgentContext.h"
@@ -141,12 +142,17 @@ std::shared_ptr<LangfusePromptCache> ClaudeSidecarMind::sharedLangfuseCache() {
 }
 
 std::optional<std::string> ClaudeSidecarMind::defaultExecutable() {
-    for (const auto& candidate :
-         {(Paths::home() / ".local/bin/claude").string(), std::string("/usr/local/bin/claude"),
-          std::string("/opt/homebrew/bin/claude")}) {
+    const char* path = std::getenv("PATH");
+    return findExecutable(
+        {(Paths::home() / ".local/bin/claude").string(), "/usr/local/bin/claude", "/opt/homebrew/bin/claude"},
+        path ? path : "");
+}
+
+std::optional<std::string> ClaudeSidecarMind::findExecutable(const std::vector<std::string>& places,
+                                                             std::string_view searchPath) {
+    for (const auto& candidate : places)
         if (Executables::isExecutableFile(candidate)) return candidate;
-    }
-    return Executables::onSearchPath("claude");
+    return Executables::onSearchPath("claude", searchPath);
 }
 
 std::string ClaudeSidecarMind::defaultPersonaPath() {

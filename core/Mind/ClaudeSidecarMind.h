@@ -45,6 +45,9 @@ public:
     // /usr/local/bin/claude and /opt/homebrew/bin/claude, else the first `claude` in an absolute
     // folder of PATH. Nothing when there is none: the tool is not installed.
     static std::optional<std::string> defaultExecutable();
+    // The same search over other places and another search path (a test's own, say).
+    static std::optional<std::string> findExecutable(const std::vector<std::string>& places,
+                                                     std::string_view searchPath);
     static std::string defaultPersonaPath();
 
     static MindResult<std::string> loadPersona(const std::string& path);

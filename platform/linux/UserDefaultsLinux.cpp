@@ -247,8 +247,12 @@ private:
 
 }  // namespace
 
+std::filesystem::path userDefaultsFile() {
+    return Paths::configHome() / Paths::kAppId / "Quillfen.conf";
+}
+
 std::unique_ptr<UserDefaults> makeUserDefaults(Clock now) {
-    return std::make_unique<UserDefaultsLinux>(Paths::configHome() / Paths::kAppId / "Quillfen.conf", now);
+    return std::make_unique<UserDefaultsLinux>(userDefaultsFile(), now);
 }
 
 }  // namespace quillfen

@@ -278,8 +278,10 @@ TEST(AppController, AClaudeInTheWorkingFolderIsNeverTheUsersTool) {
     test::TempDir folder;
     test::PlantedProgram planted(folder.path(), "claude");
     test::ScopedWorkingDirectory cwd(folder.path());
-    test::ScopedEnv path("PATH", ":.:../" + folder.path().filename().string());
+    const std::string relative = ":.:../" + folder.path().filename().string();
+    test::ScopedEnv path("PATH", relative);
     Harness h;
+    h.claudeSearchPath = relative;
     test::writeFile(h.home.path() / ".claude/agents/carrowin.md", "persona");
     h.start({{"TAVRYN_CLOUD_MIND", "1"}, {"TAVRYN_RENDER_NONE", ""}});
     h.controller->refreshMindConnection();

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <regex>
 
@@ -79,24 +80,36 @@ TEST(DesktopEntry, ACopyInstalledElsewhereNeverWritesOverTheEntryTheInstallBelow
 TEST(DesktopEntry, TheUsersEntryNamesItsIconByPathWhereTheDesktopDoesNotReadThePrefixsShareFolder) {
     const struct {
         const char* what;
-        std::optional<std::string> dataDirs;  // none: unset
-        const char* prefix;                   // a relative one below the home
+        std::optional<std::string> dataDirs;  // none: unset; "/s" stands for the test's system
+        const char* prefix;                   // "~" stands for the home, "/s" as above
         bool byPath;
     } cases[] = {
-        {"outside the default folders", std::nullopt, "/opt/quillfen", true},
+        {"outside the default folders", std::nullopt, "/s/opt/quillfen", true},
         {"in the default folders", std::nullopt, "/usr/local", false},
         {"in the default folders, the list empty", "", "/usr/local", false},
-        {"listed with a trailing slash", "/usr/share:/opt/quillfen/share/", "/opt/quillfen", false},
-        {"listed relatively, which is ignored", "opt/quillfen/share:/usr/share", "/opt/quillfen", true},
-        {"the user's own ~/.local", "/usr/share", ".local", false},
+        {"listed with a trailing slash", "/s/usr/share:/s/opt/quillfen/share/", "/s/opt/quillfen", false},
+        {"listed relatively, which is ignored", "s/opt/quillfen/share:/s/usr/share", "/s/opt/quillfen", true},
+        {"the user's own ~/.local", "/s/usr/share", "~/.local", false},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         test::TestHome home;
-        test::ScopedEnv dirs("XDG_DATA_DIRS", c.dataDirs);
-        const RunningCopy::Installation installed{home.path() / c.prefix};
-        ASSERT_TRUE(DesktopEntry::refresh(installed)) << c.what;
-        const auto icon = c.byPath ? installed.icon().string() : std::string("org.quillfen.Quillfen");
-        EXPECT_NE(test::readFile(DesktopEntry::userFile()).find("\nIcon=" + icon + "\n"), std::string::npos) << c.what;
+        const auto system = home.path() / "system";
+        const auto placed = [&](std::string text) {
+            text = std::regex_replace(text, std::regex("(^|:)/s/"), "$1" + system.string() + "/");
+            return std::regex_replace(text, std::regex("^~"), home.path().string());
+        };
+        test::ScopedEnv dirs("XDG_DATA_DIRS", c.dataDirs ? std::optional(placed(*c.dataDirs)) : std::nullopt);
+        const RunningCopy::Installation installed{placed(c.prefix)};
+        const auto icon = c.byPath ? DesktopEntry::Icon::byPath : DesktopEntry::Icon::byName;
+        EXPECT_EQ(DesktopEntry::iconFor(installed), icon);
+        // The default folders are the machine's, which may hold a copy installed for everyone: the
+        // entry is written where the desktop reads only the test's.
+        if (!c.dataDirs.value_or("").empty()) {
+            ASSERT_TRUE(DesktopEntry::refresh(installed));
+            EXPECT_EQ(test::readFile(DesktopEntry::userFile()),
+                      DesktopEntry::text(installed.launcher(), icon));
+        }
     }
 }
 
@@ -115,6 +128,44 @@ TEST(DesktopEntry, EveryEntryWeWriteNamesItsProgramInTryExec) {
         EXPECT_EQ(std::regex_replace(value[1].str(), std::regex(R"(\\(.))"), "$1"), installed.launcher().string());
         EXPECT_EQ(makeCommandRunner()->run("/usr/bin/desktop-file-validate", {file.string()}).status, 0) << entry;
     }
+}
+
+// Whoever installed a copy for everyone and then runs the tests of an update: the tests of what
+// reads the desktop's entries and programs read only the folders they made. They run again here
+// (but the keep-alive wrapper's, which waits for processes for seconds), in a mount namespace of
+// their own whose /usr/local holds a copy as the install lays it out (its program in bin, its menu
+// entry in share/applications) over what the machine has there.
+TEST(DesktopEntry, TheTestsOfEntriesPassBesideACopyInstalledForEveryone) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root may lay a folder over /usr/local";
+    auto runner = makeCommandRunner(60);
+    if (runner->run("/usr/bin/unshare", {"--mount", "--propagation", "private", "/bin/true"}).status != 0)
+        GTEST_SKIP() << "this run may not make a mount namespace of its own";
+    test::TempDir copy;
+    const RunningCopy::Installation everyone{"/usr/local"};
+    const auto upper = copy.path() / "upper";
+    const auto program = upper / "lib/org.quillfen.Quillfen/bin/quillfen";
+    test::writeFile(program, "#!/bin/sh\n");
+    std::filesystem::permissions(program, std::filesystem::perms(0755));
+    test::writeFile(upper / "lib/org.quillfen.Quillfen/build-info.json",
+                    R"({"build": 1, "version": "1.0.0", "sha": "unstamped"})");
+    std::filesystem::create_directories(upper / "bin");
+    std::filesystem::create_symlink("../lib/org.quillfen.Quillfen/bin/quillfen", upper / "bin/quillfen");
+    test::writeFile(upper / "share/applications" / DesktopEntry::kFileName,
+                    *DesktopEntry::text(everyone.launcher()));
+    std::filesystem::create_directories(copy.path() / "work");
+    const auto output = copy.path() / "output";
+
+    const auto outcome = runner->run(
+        "/usr/bin/unshare",
+        {"--mount", "--propagation", "private", "/bin/sh", "-c",
+         "mount -t overlay overlay -o \"lowerdir=/usr/local,upperdir=$1/upper,workdir=$1/work\" /usr/local "
+         "2>/dev/null || exit 77; shift; exec \"$@\" >\"$0\" 2>&1",
+         output.string(), copy.path().string(), std::filesystem::read_symlink("/proc/self/exe").string(),
+         "--gtest_filter=DesktopEntry.*:UrlSchemeRegistration.*:LoginItem.*:StrandedEntries.*:LaunchAgent.*"
+         "-DesktopEntry.TheTestsOfEntriesPassBesideACopyInstalledForEveryone:"
+         "LaunchAgent.TheWrapperStartsTheApplicationAndFailsOnceTheUsersOwnCopyIsGone"});
+    if (outcome.status == 77) GTEST_SKIP() << "this kernel lays no overlay over /usr/local";
+    EXPECT_EQ(outcome.status, 0) << test::readFile(output);
 }
 
 }  // namespace

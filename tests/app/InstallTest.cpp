@@ -23,6 +23,7 @@
 #include "LaunchAgent.h"
 #include "LoginItem.h"
 #include "SingleInstance.h"
+#include "StrandedEntries.h"
 #include "Support/PathWalk.h"
 #include "Support/Text.h"
 #include "UrlSchemeRegistration.h"
@@ -275,11 +276,9 @@ esac
         writable(output);
         variables.insert({{"PATH", path_}, {"HOME", home().string()}, {"CALLS", calls().string()}});
         // The system's menu and settings folders are the test's own, as its home is: a copy
-        // installed on this machine answers nothing.
-        for (const char* name : {"XDG_DATA_DIRS", "XDG_CONFIG_DIRS"}) {
-            const char* value = std::getenv(name);
-            variables.insert({name, value ? value : (root_.path() / "system" / name).string()});
-        }
+        // installed on this machine answers nothing, whatever the session that runs the tests says.
+        for (const char* name : {"XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
+            variables.insert({name, (root_.path() / "system" / name).string()});
         std::vector<std::string> command{"-i"};
         for (const auto& [name, value] : variables)
             command.push_back(name + "=" + value);
@@ -330,10 +329,12 @@ private:
     std::string path_ = tools().string();
 };
 
-// The home this process has (a test's), for a script run with an environment of its own.
+// The home this process has (a test's), with the system's folders it has, for a script run with an
+// environment of its own.
 std::map<std::string, std::string> homeVariables() {
     std::map<std::string, std::string> variables;
-    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
+    for (const char* name :
+         {"HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
         if (const char* value = std::getenv(name)) variables[name] = value;
     return variables;
 }
@@ -642,6 +643,33 @@ TEST(Install, WithoutSudoAPlaceTheUserCannotWriteIsNamedWithWhatToDoBeforeAnythi
     fs::permissions(prefix, fs::perms::owner_write, fs::perm_options::add);
 }
 
+// sudo is asked before the build, so that its password is asked while the person is there, and one
+// who may not use it hears so at once, with the ways on, rather than after minutes of building.
+TEST(Install, ASudoThatRefusesStopsTheInstallBeforeTheBuildStarts) {
+    const bool root = ::geteuid() == 0;
+    if (root && test::asUser(test::kAnotherUser, [] { return 0; }) != 0)
+        GTEST_SKIP() << "this run cannot act as another user, and root needs no sudo";
+    ScriptBench bench;
+    const auto sudo = bench.tools() / "sudo";
+    test::writeFile(sudo,
+                    "#!/bin/sh\nprintf 'sudo %s\\n' \"$*\" >>\"$CALLS\"\n"
+                    "echo \"Sorry, user $(id -un) may not run sudo on this host.\" >&2\nexit 1\n");
+    fs::permissions(sudo, fs::perms(0755));
+    // Read-only: root's own when the install runs as another user, else the user's.
+    const auto prefix = bench.checkout() / "locked";
+    fs::create_directories(prefix);
+    fs::permissions(prefix, fs::perms(0555));
+
+    const auto outcome = bench.run({"scripts/install.sh", prefix.string()}, {},
+                                   root ? std::optional(test::kAnotherUser) : std::nullopt);
+    fs::permissions(prefix, fs::perms(0755));
+    EXPECT_EQ(outcome.status, 1) << outcome.output;
+    EXPECT_EQ(bench.noted(), (std::vector<std::vector<std::string>>{{"sudo", "-v"}})) << outcome.output;
+    for (const auto& said : {prefix.string(), std::string("scripts/install.sh ~/.local"),
+                             std::string("whoever looks after this machine")})
+        EXPECT_NE(outcome.output.find(said), std::string::npos) << outcome.output;
+}
+
 // Whoever else may write the build folder would choose what root runs and removes: the scripts
 // then say which folder that is and stop before sudo, and only then.
 TEST(Install, TheScriptsUseSudoOnlyWhenNobodyElseMayWriteTheBuildFolder) {
@@ -659,10 +687,10 @@ TEST(Install, TheScriptsUseSudoOnlyWhenNobodyElseMayWriteTheBuildFolder) {
     const struct {
         std::vector<std::string> command;
         fs::path build;
-        std::string asRoot;  // what sudo runs
+        std::vector<std::string> asRoot;  // what sudo is asked, in order
     } cases[] = {
-        {{"scripts/install.sh", prefix.string()}, bench.checkout() / "build/install", "cmake"},
-        {{"scripts/uninstall.sh", uninstalling.string()}, uninstalling, unregisterProgram().string()},
+        {{"scripts/install.sh", prefix.string()}, bench.checkout() / "build/install", {"-v", "cmake"}},
+        {{"scripts/uninstall.sh", uninstalling.string()}, uninstalling, {unregisterProgram().string()}},
     };
     // A checkout once refused stays refused: the build folders others may write come last.
     for (const bool shared : {false, true}) {
@@ -681,8 +709,9 @@ TEST(Install, TheScriptsUseSudoOnlyWhenNobodyElseMayWriteTheBuildFolder) {
                 EXPECT_EQ(sudo.size(), before);
             } else {
                 EXPECT_EQ(outcome.status, 0) << outcome.output;
-                ASSERT_EQ(sudo.size(), before + 1);
-                EXPECT_EQ(sudo.back().at(1), c.asRoot);
+                ASSERT_EQ(sudo.size(), before + c.asRoot.size());
+                for (std::size_t i = 0; i < c.asRoot.size(); ++i)
+                    EXPECT_EQ(sudo[before + i].at(1), c.asRoot[i]);
             }
             fs::permissions(c.build, fs::perms(0755));
         }
@@ -1286,6 +1315,8 @@ TEST(Install, TheUninstallShowsNamesOthersChoseWithTheirControlCharactersEscaped
     makeBuildFolder(bench.checkout() / "build/install", leaving.prefix, "/elsewhere/" + codes + "lib.so");
     const auto menu = system.path() / ("share" + codes) / "applications" / DesktopEntry::kFileName;
     test::writeFile(menu, *DesktopEntry::text(staying.launcher()));
+    // What the copies share, which the uninstall leaves and says why.
+    fs::create_directories(home.path() / ".cache/org.quillfen.Quillfen");
     auto variables = homeVariables();
     variables["XDG_DATA_DIRS"] = menu.parent_path().parent_path().string();
 
@@ -1487,6 +1518,88 @@ TEST(Install, RemovingTheCopyThatStartsAtLoginLeavesStartAtLoginOnForTheCopyThat
         EXPECT_FALSE(fs::exists(entry));
         ASSERT_EQ(copies.bench.run({"scripts/install.sh", copies.local.prefix.string()}, copies.variables).status, 0);
         EXPECT_EQ(LoginItem::enableOnceIfNeeded(*makeUserDefaults(), copies.local), LoginItem::State::enabled);
+    }
+}
+
+// GNOME's and KDE's startup settings turn an autostart entry off in the file. Turned off, it is the
+// user's choice: the uninstall leaves it as it is, and the mark of the one automatic enable with it,
+// and so does the next start of a copy (its clean-up of stranded entries too), for which Start at
+// login reads off until the user turns it on in the settings.
+TEST(Install, AnAutostartEntryTheUserTurnedOffStaysOffThroughAnUninstallAndAStart) {
+    const struct {
+        const char* desktop;
+        std::function<std::string(std::string)> turnOff;
+    } cases[] = {
+        {"GNOME",
+         [](std::string entry) {
+             return std::regex_replace(entry, std::regex("enabled=true"), "enabled=false");
+         }},
+        {"KDE", [](std::string entry) { return entry + "Hidden=true\n"; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.desktop);
+        test::TestHome home;
+        ScriptBench bench;
+        const RunningCopy::Installation installed{home.path() / ".local"};
+        const auto build = bench.checkout() / "build/install";
+        makeBuildFolder(build, installed.prefix);
+        const auto entry = LoginItem::autostartFile();
+        const auto off = c.turnOff(*LoginItem::desktopEntry(installed.launcher()));
+        test::writeFile(entry, off);
+        makeUserDefaults()->setBoolean(LoginItem::kAutoEnabledOnceKey, true);
+
+        const auto outcome = bench.run({"scripts/uninstall.sh", build.string()}, homeVariables());
+        EXPECT_NE(outcome.output.find("Left the autostart entry " + entry.string() + " as it is"),
+                  std::string::npos)
+            << outcome.output;
+        EXPECT_EQ(test::readFile(entry), off);
+        EXPECT_EQ(makeUserDefaults()->boolean(LoginItem::kAutoEnabledOnceKey), true);
+
+        const auto defaults = makeUserDefaults();
+        test::RecordingCommandRunner runner;
+        EXPECT_EQ(
+            StrandedEntries::takeOut(runner, test::at("2026-01-05T09:00:00Z"), installed, defaults.get()),
+            std::vector<std::string>{});
+        EXPECT_EQ(LoginItem::enableOnceIfNeeded(*defaults, installed), LoginItem::State::notRegistered);
+        EXPECT_EQ(test::readFile(entry), off);
+        EXPECT_EQ(LoginItem::enable(installed), LoginItem::State::enabled);
+        EXPECT_EQ(test::readFile(entry), LoginItem::desktopEntry(installed.launcher()));
+    }
+}
+
+// Removing a copy while another stays (the one the keep-alive starts) names what every copy shares,
+// and what stays of the user's own, only where the home holds it.
+TEST(Install, TheUninstallNamesWhatItLeavesOnlyWhereTheHomeHoldsIt) {
+    const std::vector<std::string> named{
+        ".cache/org.quillfen.Quillfen with its single-instance lock",
+        "the stone's status line and prompt hook in Claude Code with their two scripts",
+        "Left for you: your data in", "the journals in ~/.ostrel", "your settings in"};
+    for (const bool holdsThem : {false, true}) {
+        SCOPED_TRACE(holdsThem ? "a user with all of it" : "a user who never ran a copy nor added the face");
+        test::TestHome home;
+        test::TempDir elsewhere;
+        ScriptBench bench;
+        const RunningCopy::Installation leaving{elsewhere.path() / "opt"}, stays{home.path() / ".local"};
+        const auto build = bench.checkout() / "build/install";
+        makeBuildFolder(build, leaving.prefix);
+        test::RecordingCommandRunner systemctl;
+        ASSERT_TRUE(LaunchAgent::install(systemctl, stays));
+        if (holdsThem) {
+            fs::create_directories(home.path() / ".cache/org.quillfen.Quillfen");
+            ASSERT_EQ(ClaudeFaceInstaller::install(home.path(), ClaudeFaceScripts::bundled,
+                                                   test::at("2026-01-05T14:00:00Z"))
+                          .settings,
+                      ClaudeFaceInstaller::SettingsOutcome::written);
+            test::writeFile(home.dataDirectory() / "signal-log.json", "[]");
+            test::writeFile(home.familyDirectory() / "decisions-log.jsonl", "");
+            makeUserDefaults()->setBoolean(LoginItem::kAutoEnabledOnceKey, true);
+        }
+
+        const auto outcome = bench.run({"scripts/uninstall.sh", build.string()}, homeVariables());
+        EXPECT_EQ(outcome.status, 0) << outcome.output;
+        for (const auto& words : named)
+            EXPECT_EQ(outcome.output.find(words) != std::string::npos, holdsThem) << words << "\n"
+                                                                                  << outcome.output;
     }
 }
 

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <csignal>
+#include <functional>
+#include <regex>
 
 #include "ClaudeFaceInstaller.h"
 #include "ClaudeFaceScripts.h"
@@ -96,13 +98,22 @@ TEST(StrandedEntries, NothingNamesACopyBelowAStickyFolderForLaterAndWhatWasWritt
                                  DesktopEntry::userFile(), Paths::home() / ".claude/settings.json"})
             EXPECT_FALSE(fs::exists(file)) << file;
     }
-    {
+    // The user's own autostart entry, and ours that they turned off in GNOME's startup settings and
+    // in KDE's, which starts nothing.
+    const std::function<std::string(const fs::path&)> theirs[] = {
+        [](const fs::path& launcher) { return "[Desktop Entry]\nExec=" + launcher.string() + "\n"; },
+        [](const fs::path& launcher) {
+            return std::regex_replace(*LoginItem::desktopEntry(launcher), std::regex("enabled=true"),
+                                      "enabled=false");
+        },
+        [](const fs::path& launcher) { return *LoginItem::desktopEntry(launcher) + "Hidden=true\n"; },
+    };
+    for (const auto& autostart : theirs) {
         test::TestHome home;
         const Copies copies(home.path());
         const auto wrapper = LaunchAgent::wrapperScript(copies.safe.build(), copies.safe.launcher());
         const std::pair<fs::path, std::string> kept[] = {
-            {LoginItem::autostartFile(),
-             "[Desktop Entry]\nExec=" + copies.stranded.launcher().string() + "\n"},
+            {LoginItem::autostartFile(), autostart(copies.stranded.launcher())},
             {LaunchAgent::wrapperFile(), wrapper},
             {DesktopEntry::userFile(),
              *DesktopEntry::text(copies.safe.launcher(), DesktopEntry::Icon::byPath)},
@@ -111,6 +122,7 @@ TEST(StrandedEntries, NothingNamesACopyBelowAStickyFolderForLaterAndWhatWasWritt
             test::writeFile(file, text);
         test::RecordingCommandRunner runner;
         EXPECT_EQ(StrandedEntries::takeOut(runner, kNow), std::vector<std::string>{});
+        EXPECT_EQ(StrandedEntries::takeOut(runner, kNow, copies.safe), std::vector<std::string>{});
         for (const auto& [file, text] : kept)
             EXPECT_EQ(test::readFile(file), text) << file;
     }

@@ -12,28 +12,32 @@ namespace {
 namespace fs = std::filesystem;
 using Outcome = UrlSchemeRegistration::Outcome;
 
-// The desktop's own tools, in a temporary home.
+// The desktop's own tools, in a temporary home; the copies are installed below a folder that stands
+// for the machine's own, whatever the machine has installed.
 TEST(UrlSchemeRegistration, MakesTheEntryTheHandoffsHandlerOnceAndMendsAStaleOne) {
     test::TestHome home;
-    test::ScopedEnv systemEntries("XDG_DATA_DIRS", (home.path() / "system").string());
+    const auto system = home.path() / "system";
+    test::ScopedEnv systemEntries("XDG_DATA_DIRS", system.string());
     auto runner = makeCommandRunner(10);
+    const RunningCopy::Installation first{system / "opt/Quill fen"}, elsewhere{system / "usr/local"};
     const struct {
         std::string name;
         std::optional<RunningCopy::Installation> installed;
         Outcome outcome;
     } starts[] = {
         {"from a build folder", std::nullopt, {false, false, false}},
-        {"first start", RunningCopy::Installation{"/opt/Quill fen"}, {true, true, true}},
-        {"the next start", RunningCopy::Installation{"/opt/Quill fen"}, {false, false, false}},
-        {"installed elsewhere", RunningCopy::Installation{"/usr/local"}, {true, true, false}},
+        {"first start", first, {true, true, true}},
+        {"the next start", first, {false, false, false}},
+        {"installed elsewhere", elsewhere, {true, true, false}},
     };
     for (const auto& start : starts)
         EXPECT_EQ(UrlSchemeRegistration::ensure(start.installed, *runner), start.outcome) << start.name;
 
     const auto entry = DesktopEntry::userFile();
     EXPECT_EQ(entry.parent_path(), home.path() / ".local/share/applications");
-    EXPECT_EQ(test::readFile(entry), DesktopEntry::text("/usr/local/bin/quillfen", DesktopEntry::Icon::byPath));
-    EXPECT_NE(test::readFile(entry).find("Exec=\"/usr/local/bin/quillfen\" %u\n"), std::string::npos);
+    EXPECT_EQ(test::readFile(entry), DesktopEntry::text(elsewhere.launcher(), DesktopEntry::Icon::byPath));
+    EXPECT_NE(test::readFile(entry).find("Exec=\"" + elsewhere.launcher().string() + "\" %u\n"),
+              std::string::npos);
     EXPECT_EQ(runner->run("/usr/bin/desktop-file-validate", {entry.string()}).status, 0);
     EXPECT_NE(test::readFile(entry.parent_path() / "mimeinfo.cache")
                   .find("x-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;"),

@@ -88,6 +88,9 @@ struct Harness {
     CoreParts core;
     // How often a developer run asked to end.
     int developerRunsEnded = 0;
+    // The search path the controller looks for the claude tool on, after ~/.local/bin/claude: the
+    // machine's own places answer nothing, whatever is installed there.
+    std::string claudeSearchPath;
     std::unique_ptr<AppController> controller;
 
     void start(Environment environment, bool launch = true) {
@@ -121,7 +124,11 @@ struct Harness {
                         },
                         motion.driver,
                         core,
-                        [this] { ++developerRunsEnded; }};
+                        [this] { ++developerRunsEnded; },
+                        [this] {
+                            return ClaudeSidecarMind::findExecutable(
+                                {(home.path() / ".local/bin/claude").string()}, claudeSearchPath);
+                        }};
         controller = std::make_unique<AppController>(desktop);
         if (launch) controller->applicationDidFinishLaunching();
     }

@@ -85,6 +85,9 @@ TestHome::TestHome() {
     // The machine's own folders would show a copy installed there (its menu entry, its settings).
     env_.push_back(std::make_unique<ScopedEnv>("XDG_DATA_DIRS", (root / "system/share").string()));
     env_.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_DIRS", (root / "system/etc/xdg").string()));
+    // An application started here would ask the machine's own claude (/usr/local/bin/claude, say)
+    // whether it is logged in: its mind is off unless the test turns it on.
+    env_.push_back(std::make_unique<ScopedEnv>("TAVRYN_CLOUD_MIND", "0"));
 }
 
 std::filesystem::path TestHome::dataDirectory() const {

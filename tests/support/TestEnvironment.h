@@ -59,7 +59,8 @@ private:
 
 // A temporary HOME with its own XDG data, cache and config folders, set in the
 // environment for the life of the object; the system's data and config folders are its own too
-// (system/share and system/etc/xdg, not made until a test makes them).
+// (system/share and system/etc/xdg, not made until a test makes them), and an application started
+// in it asks no mind, so that no claude tool of the machine's runs.
 class TestHome {
 public:
     TestHome();
