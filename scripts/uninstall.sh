@@ -81,7 +81,6 @@ fi
 build=$(cd -P -- "$build" && pwd -P)
 manifest=$build/install_manifest.txt
 prefix=$(prefixOf "$build")
-app=org.quillfen.Quillfen
 stage=${DESTDIR:-}
 
 # A prefix that is not the user's own (/usr/local, say) is changed through sudo.
@@ -98,6 +97,14 @@ if [[ ! -w $existing ]]; then
     owner=(sudo)
     # Root is to act: the checkout is judged before anything more of it is shown.
     [[ -n $judged ]] || handoff_judge_checkout "$wayOn"
+    # sudo is asked once, before anything goes: a user who may not use it keeps the copy whole,
+    # its keep-alive too, and hears so at once.
+    if ! sudo -v; then
+        _handoff_shown "$stage$prefix"
+        echo "sudo did not let you remove the copy in $_handoff_said, and nothing was removed." >&2
+        echo "Ask whoever looks after this machine to remove it." >&2
+        exit 1
+    fi
 fi
 
 # Nothing is removed here by its path: the application's own code finds each place one name at a
@@ -113,7 +120,7 @@ if [[ ! -x $unregister ]]; then
 fi
 unregister=$(realpath -e -- "$unregister")
 # What the copy wrote for the user who ran sudo is theirs to take out, as them.
-asCaller=("${handoff_as_caller[@]}") home=$handoff_home
+asCaller=("${handoff_as_caller[@]}")
 # The keep-alive service goes first, so that nothing starts the application again while it goes.
 "${asCaller[@]}" "$unregister" --keep-alive "$prefix" || true
 # Then the running copies end and the installed files go. As root it acts only through folders
@@ -126,4 +133,5 @@ asCaller=("${handoff_as_caller[@]}") home=$handoff_home
 # other stays (the single-instance lock of a copy that runs is never taken from under it).
 "${asCaller[@]}" "$unregister" "$prefix" || true
 
-echo "Uninstalled from $prefix."
+_handoff_shown "$prefix"
+echo "Uninstalled from $_handoff_said."

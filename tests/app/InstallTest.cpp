@@ -644,8 +644,9 @@ TEST(Install, WithoutSudoAPlaceTheUserCannotWriteIsNamedWithWhatToDoBeforeAnythi
 }
 
 // sudo is asked before the build, so that its password is asked while the person is there, and one
-// who may not use it hears so at once, with the ways on, rather than after minutes of building.
-TEST(Install, ASudoThatRefusesStopsTheInstallBeforeTheBuildStarts) {
+// who may not use it hears so at once, with the ways on, rather than after minutes of building; and
+// before the uninstall takes anything out, so that such a person keeps the copy whole.
+TEST(Install, ASudoThatRefusesStopsTheInstallBeforeTheBuildAndTheUninstallBeforeAnythingGoes) {
     const bool root = ::geteuid() == 0;
     if (root && test::asUser(test::kAnotherUser, [] { return 0; }) != 0)
         GTEST_SKIP() << "this run cannot act as another user, and root needs no sudo";
@@ -655,19 +656,40 @@ TEST(Install, ASudoThatRefusesStopsTheInstallBeforeTheBuildStarts) {
                     "#!/bin/sh\nprintf 'sudo %s\\n' \"$*\" >>\"$CALLS\"\n"
                     "echo \"Sorry, user $(id -un) may not run sudo on this host.\" >&2\nexit 1\n");
     fs::permissions(sudo, fs::perms(0755));
-    // Read-only: root's own when the install runs as another user, else the user's.
+    // Read-only: root's own when the scripts run as another user, else the user's.
     const auto prefix = bench.checkout() / "locked";
     fs::create_directories(prefix);
     fs::permissions(prefix, fs::perms(0555));
+    // The uninstall program notes each call: the keep-alive it would take out first among them.
+    const auto uninstalling = bench.checkout() / "build/uninstall";
+    makeBuildFolder(uninstalling, prefix);
+    fs::remove(uninstalling / "app/quillfen_unregister");
+    test::writeFile(uninstalling / "app/quillfen_unregister",
+                    "#!/bin/sh\nprintf 'unregister %s\\n' \"$*\" >>\"$CALLS\"\n");
+    fs::permissions(uninstalling / "app/quillfen_unregister", fs::perms(0755));
 
-    const auto outcome = bench.run({"scripts/install.sh", prefix.string()}, {},
-                                   root ? std::optional(test::kAnotherUser) : std::nullopt);
+    const struct {
+        std::vector<std::string> command;
+        std::vector<std::string> says;
+    } cases[] = {
+        {{"scripts/install.sh", prefix.string()},
+         {prefix.string(), "scripts/install.sh ~/.local", "whoever looks after this machine"}},
+        {{"scripts/uninstall.sh", uninstalling.string()},
+         {prefix.string(), "nothing was removed", "whoever looks after this machine"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command.front());
+        const auto before = bench.noted().size();
+        const auto outcome =
+            bench.run(c.command, {}, root ? std::optional(test::kAnotherUser) : std::nullopt);
+        EXPECT_EQ(outcome.status, 1) << outcome.output;
+        const auto noted = bench.noted();
+        EXPECT_EQ(std::vector(noted.begin() + static_cast<std::ptrdiff_t>(before), noted.end()),
+                  (std::vector<std::vector<std::string>>{{"sudo", "-v"}}))
+            << outcome.output;
+        for (const auto& said : c.says) EXPECT_NE(outcome.output.find(said), std::string::npos) << outcome.output;
+    }
     fs::permissions(prefix, fs::perms(0755));
-    EXPECT_EQ(outcome.status, 1) << outcome.output;
-    EXPECT_EQ(bench.noted(), (std::vector<std::vector<std::string>>{{"sudo", "-v"}})) << outcome.output;
-    for (const auto& said : {prefix.string(), std::string("scripts/install.sh ~/.local"),
-                             std::string("whoever looks after this machine")})
-        EXPECT_NE(outcome.output.find(said), std::string::npos) << outcome.output;
 }
 
 // Whoever else may write the build folder would choose what root runs and removes: the scripts
@@ -690,7 +712,7 @@ TEST(Install, TheScriptsUseSudoOnlyWhenNobodyElseMayWriteTheBuildFolder) {
         std::vector<std::string> asRoot;  // what sudo is asked, in order
     } cases[] = {
         {{"scripts/install.sh", prefix.string()}, bench.checkout() / "build/install", {"-v", "cmake"}},
-        {{"scripts/uninstall.sh", uninstalling.string()}, uninstalling, {unregisterProgram().string()}},
+        {{"scripts/uninstall.sh", uninstalling.string()}, uninstalling, {"-v", unregisterProgram().string()}},
     };
     // A checkout once refused stays refused: the build folders others may write come last.
     for (const bool shared : {false, true}) {
