@@ -1,0 +1,60 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "support/ChildProcess.h"
+
+namespace quillfen::test {
+
+// A compositor a test starts headless, with no screen and no input device, and ends when the
+// object goes. A compositor that cannot start on this machine says why in `unavailable()`; the
+// test then skips with that reason.
+class HeadlessCompositor {
+public:
+    virtual ~HeadlessCompositor() = default;
+    const std::string& unavailable() const { return unavailable_; }
+    // WAYLAND_DISPLAY and XDG_RUNTIME_DIR for a client of it, and DISPLAY for X11 clients when
+    // it runs Xwayland.
+    std::map<std::string, std::string> clientEnvironment() const;
+
+protected:
+    HeadlessCompositor() = default;
+    // Waits for its socket; false, with the reason noted, when it does not come.
+    bool waitForSocket(ChildProcess& process, const std::string& what);
+    // A runtime folder of its own, as a session has one.
+    void makeRuntimeFolder();
+
+    TempDir dir_;
+    std::filesystem::path runtime_;
+    std::string socket_ = "wayland-quillfen";
+    std::string x11Display_;
+    std::string unavailable_;
+};
+
+// KDE Plasma's KWin (kwin_wayland --virtual) on `bus`, as the user this test runs as. Debian's
+// binary carries a file capability a container may not grant: a plain copy of it runs instead,
+// under its own name, which its built-in platform plugin checks. Ready once its scripting
+// answers on the bus.
+class HeadlessKWin final : public HeadlessCompositor {
+public:
+    explicit HeadlessKWin(const PrivateBus& bus);
+
+private:
+    std::optional<ChildProcess> kwin_;
+};
+
+// GNOME Shell (gnome-shell --headless --wayland) on `bus`, serving as its session and system bus,
+// with its settings in memory; it finds extensions below `dataFolder` (in
+// gnome-shell/extensions) beside the system's. Ready once it answers on the bus.
+class HeadlessGnomeShell final : public HeadlessCompositor {
+public:
+    HeadlessGnomeShell(const PrivateBus& bus, const std::filesystem::path& dataFolder);
+
+private:
+    std::optional<ChildProcess> shell_;
+};
+
+}  // namespace quillfen::test
