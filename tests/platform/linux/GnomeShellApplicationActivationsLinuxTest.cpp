@@ -2,6 +2,8 @@
 
 #include <QDBusMessage>
 
+#include <sys/wait.h>
+
 #include <filesystem>
 
 #include "platform/linux/ApplicationActivationsLinux.h"
@@ -80,6 +82,39 @@ TEST(GnomeShellApplicationActivations, CountsTheFocusChangesTheExtensionReportsO
     EXPECT_TRUE(test::spinUntil([&] { return count >= 20; })) << count;
     test::spinFor(std::chrono::milliseconds(100));
     EXPECT_EQ(count, 20);
+}
+
+// GNOME Shell 43 runs here; the module form for 45 and later must do what the script form does,
+// word for word, and parse as a module.
+TEST(GnomeShellApplicationActivations, TheExtensionsTwoFormsDoTheSameAndEachParsesAsItsShellLoadsIt) {
+    const fs::path extensions = QUILLFEN_GNOME_EXTENSIONS;
+    const auto reporter = [](const std::string& text) {
+        const auto begin = text.find("// The focused application's id");
+        const auto end = text.find("\n}\n", text.find("class FocusReporter"));
+        return begin == std::string::npos || end == std::string::npos ? std::string() : text.substr(begin, end - begin);
+    };
+    const auto module = test::readFile(extensions / "quillfen-focus@quillfen.org/extension.js");
+    const auto script = test::readFile(extensions / "quillfen-focus-43@quillfen.org/extension.js");
+    EXPECT_NE(reporter(module), "");
+    EXPECT_EQ(reporter(module), reporter(script));
+    for (int version : {43, 44, 45, 49}) {
+        const auto metadata = test::readFile(extensions / gnomeFocusExtension(version) / "metadata.json");
+        EXPECT_NE(metadata.find("\"" + std::to_string(version) + "\""), std::string::npos) << version;
+        EXPECT_NE(metadata.find("\"uuid\": \"" + gnomeFocusExtension(version) + "\""), std::string::npos);
+    }
+
+    if (!fs::exists("/usr/bin/gjs")) GTEST_SKIP() << "gjs is missing";
+    const auto parses = [](const fs::path& file, const std::string& target) {
+        test::ChildProcess gjs({"/usr/bin/gjs", "-c",
+                                "const [, bytes] = imports.gi.GLib.file_get_contents(ARGV[0]);"
+                                "Reflect.parse(new TextDecoder().decode(bytes), {target: ARGV[1]});",
+                                file.string(), target});
+        const auto status = gjs.waitForExit(test::kPatience);
+        return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+    };
+    EXPECT_TRUE(parses(extensions / "quillfen-focus@quillfen.org/extension.js", "module"));
+    EXPECT_TRUE(parses(extensions / "quillfen-focus-43@quillfen.org/extension.js", "script"));
+    EXPECT_FALSE(parses(extensions / "quillfen-focus@quillfen.org/extension.js", "script"));
 }
 
 }  // namespace
