@@ -1,0 +1,85 @@
+#include "support/StandInCompositor.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <stdexcept>
+
+#include <QObject>
+#include <QSocketNotifier>
+
+#include <wayland-server.h>
+
+namespace quillfen::test {
+
+namespace {
+
+void bindSeat(wl_client* client, void*, std::uint32_t version, std::uint32_t id) {
+    wl_resource_create(client, &wl_seat_interface, static_cast<int>(version), id);
+}
+
+void closeSoon(void* client) {
+    wl_client_destroy(static_cast<wl_client*>(client));
+}
+
+}  // namespace
+
+StandInCompositor::StandInCompositor(Offers offers, Behaviour behaviour) : behaviour_(behaviour) {
+    listening_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = socketPath();
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    if (listening_ < 0 || ::bind(listening_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listening_, 16) != 0)
+        throw std::runtime_error("the stand-in compositor cannot listen at " + path);
+    if (behaviour_ == Behaviour::neverAnswers) return;
+
+    display_ = wl_display_create();
+    if (wl_display_add_socket_fd(display_, listening_) != 0) throw std::runtime_error("wl_display_add_socket_fd");
+    listening_ = -1;  // the display owns it now
+    if (offers.seat) wl_global_create(display_, &wl_seat_interface, 7, this, bindSeat);
+    if (behaviour_ == Behaviour::closesAtOnce) {
+        // Not inside the signal: the client is still being made there.
+        clientCreated_ = std::make_unique<wl_listener>();
+        clientCreated_->notify = [](wl_listener*, void* data) {
+            auto* client = static_cast<wl_client*>(data);
+            wl_event_loop_add_idle(wl_display_get_event_loop(wl_client_get_display(client)), closeSoon, client);
+        };
+        wl_display_add_client_created_listener(display_, clientCreated_.get());
+    }
+    notifier_ = std::make_unique<QSocketNotifier>(wl_event_loop_get_fd(wl_display_get_event_loop(display_)),
+                                                  QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { dispatch(); });
+}
+
+StandInCompositor::~StandInCompositor() {
+    notifier_.reset();
+    if (display_ != nullptr) {
+        wl_display_destroy_clients(display_);
+        wl_display_destroy(display_);
+    }
+    if (listening_ >= 0) ::close(listening_);
+}
+
+void StandInCompositor::dispatch() {
+    wl_event_loop_dispatch(wl_display_get_event_loop(display_), 0);
+    wl_display_flush_clients(display_);
+}
+
+void StandInCompositor::closeClients() {
+    wl_list* list = wl_display_get_client_list(display_);
+    for (wl_list* link = list->next; link != list;) {
+        wl_list* next = link->next;
+        wl_client_destroy(wl_client_from_link(link));
+        link = next;
+    }
+}
+
+int StandInCompositor::clients() const {
+    return display_ == nullptr ? 0 : wl_list_length(wl_display_get_client_list(display_));
+}
+
+}  // namespace quillfen::test
