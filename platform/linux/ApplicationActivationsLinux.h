@@ -10,6 +10,8 @@
 
 namespace quillfen {
 
+class WaylandConnection;
+
 // Each source below reports a change of the application in front, never a title or what a
 // window shows, on the main thread; each needs a running Qt event loop.
 
@@ -17,6 +19,12 @@ namespace quillfen {
 // when no X server answers; an empty name means $DISPLAY. Under Wayland it sees only the
 // windows of X11 clients.
 std::unique_ptr<ApplicationActivations> makeX11ApplicationActivations(const std::string& displayName);
+
+// wlroots compositors (sway and others): the activated state of each window in the compositor's
+// list (zwlr_foreign_toplevel_manager_v1) on the application's own Wayland connection, listed.
+// Nothing when the compositor does not offer the list.
+std::unique_ptr<ApplicationActivations> makeForeignToplevelApplicationActivations(
+    std::shared_ptr<WaylandConnection> connection);
 
 // KDE Plasma's KWin, through a script the application has it run: the script calls the
 // application's object on the session bus with each window that becomes active. Loaded at

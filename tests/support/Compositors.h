@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "support/ChildProcess.h"
 
@@ -19,6 +20,9 @@ public:
     // WAYLAND_DISPLAY and XDG_RUNTIME_DIR for a client of it, and DISPLAY for X11 clients when
     // it runs Xwayland.
     std::map<std::string, std::string> clientEnvironment() const;
+    // The command line that runs `argv` as the user the compositor runs as, whose Xwayland lets in
+    // no other user.
+    std::vector<std::string> clientCommand(std::vector<std::string> argv) const;
 
 protected:
     HeadlessCompositor() = default;
@@ -32,6 +36,23 @@ protected:
     std::string socket_ = "wayland-quillfen";
     std::string x11Display_;
     std::string unavailable_;
+    // The user it runs as, where a test run as root cannot run it as root.
+    std::optional<unsigned> otherUser_;
+};
+
+// sway, with the headless backend and Xwayland (started at its first X11 client). sway refuses to
+// run as root: a run as root starts it as another user (kAnotherUser).
+class HeadlessSway final : public HeadlessCompositor {
+public:
+    HeadlessSway();
+    // Has sway run `command` (swaymsg's syntax); says whether it did.
+    bool command(const std::string& command);
+    // Its compositor socket, absolute: what WaylandConnection::open takes.
+    std::string socketPath() const { return (runtime_ / socket_).string(); }
+
+private:
+    std::optional<ChildProcess> sway_;
+    std::filesystem::path ipc_;
 };
 
 // KDE Plasma's KWin (kwin_wayland --virtual) on `bus`, as the user this test runs as. Debian's

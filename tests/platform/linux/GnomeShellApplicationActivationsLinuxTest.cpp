@@ -55,7 +55,7 @@ TEST(GnomeShellApplicationActivations, CountsTheFocusChangesTheExtensionReportsO
                          QStringLiteral("ListExtensions"))
                    .type() == QDBusMessage::ReplyMessage;
     }));
-    test::ChildProcess windows({QUILLFEN_NATIVE_WINDOWS, "org.example.Editor", "org.example.Browser"},
+    test::ChildProcess windows({QUILLFEN_TEST_WINDOWS, "org.example.Editor", "org.example.Browser"},
                                shell.clientEnvironment(), 3);
     ASSERT_EQ(windows.readLine(), "ready");
 

@@ -45,7 +45,7 @@ TEST(KWinApplicationActivations, CountsWhatKWinsScriptReportsAndTheScriptGoesAtQ
     ASSERT_TRUE(test::spinUntil(
         [&] { return scripting(connection, QStringLiteral("isScriptLoaded"), {QStringLiteral("none")}).type() ==
                      QDBusMessage::ReplyMessage; }));
-    test::ChildProcess windows({QUILLFEN_NATIVE_WINDOWS, "org.example.Editor", "org.example.Browser"},
+    test::ChildProcess windows({QUILLFEN_TEST_WINDOWS, "org.example.Editor", "org.example.Browser"},
                                kwin.clientEnvironment(), 3);
     ASSERT_EQ(windows.readLine(), "ready");
 

@@ -1,7 +1,8 @@
-// Native Wayland windows for the tests that switch between them on a real compositor: one
-// toplevel for each argument, with that argument as its application id and its title, shown
-// with a plain buffer. Writes "ready" to descriptor 3 (when open) once the compositor has every
-// window, and lives until it is ended or the compositor goes; at most a minute.
+// Windows for the tests that switch between them on a real compositor: a native Wayland toplevel
+// for each argument, with that argument as its application id and its title, shown with a plain
+// buffer; an argument "x11:CLASS" is an X11 window of that class on $DISPLAY instead. Writes
+// "ready" to descriptor 3 (when open) once it has asked for every window, and lives until it is
+// ended or the compositor goes; at most a minute.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,6 +19,10 @@
 
 #include "xdg-shell-client-protocol.h"
 
+// X11 defines macros (None, Status, Bool, ...) that break other headers: it comes last.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 namespace {
 
 constexpr int kSide = 64;
@@ -28,7 +33,7 @@ struct Globals {
     xdg_wm_base* wmBase = nullptr;
 };
 
-struct Window {
+struct Toplevel {
     wl_surface* surface = nullptr;
     xdg_surface* xdgSurface = nullptr;
     xdg_toplevel* toplevel = nullptr;
@@ -52,7 +57,7 @@ const xdg_wm_base_listener kWmBaseListener{onPing};
 
 void onSurfaceConfigure(void* data, xdg_surface* surface, std::uint32_t serial) {
     xdg_surface_ack_configure(surface, serial);
-    static_cast<Window*>(data)->configured = true;
+    static_cast<Toplevel*>(data)->configured = true;
 }
 const xdg_surface_listener kSurfaceListener{onSurfaceConfigure};
 
@@ -94,20 +99,42 @@ int main(int argc, char** argv) {
     wl_buffer* buffer = makeBuffer(globals.shm);
     if (buffer == nullptr) return 1;
 
-    std::vector<Window> windows(static_cast<std::size_t>(argc > 1 ? argc - 1 : 0));
+    std::vector<std::string> x11Classes;
+    std::vector<std::string> applications;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument.rfind("x11:", 0) == 0)
+            x11Classes.push_back(argument.substr(4));
+        else
+            applications.push_back(argument);
+    }
+    Display* x11 = nullptr;
+    if (!x11Classes.empty()) {
+        x11 = XOpenDisplay(nullptr);
+        if (x11 == nullptr) return 1;
+        for (auto& name : x11Classes) {
+            const ::Window window = XCreateSimpleWindow(x11, DefaultRootWindow(x11), 0, 0, kSide, kSide, 0, 0, 0);
+            XClassHint hint{name.data(), name.data()};
+            XSetClassHint(x11, window, &hint);
+            XMapWindow(x11, window);
+        }
+        XSync(x11, False);
+    }
+
+    std::vector<Toplevel> windows(applications.size());
     for (std::size_t i = 0; i < windows.size(); ++i) {
-        Window& window = windows[i];
+        Toplevel& window = windows[i];
         window.surface = wl_compositor_create_surface(globals.compositor);
         window.xdgSurface = xdg_wm_base_get_xdg_surface(globals.wmBase, window.surface);
         xdg_surface_add_listener(window.xdgSurface, &kSurfaceListener, &window);
         window.toplevel = xdg_surface_get_toplevel(window.xdgSurface);
         xdg_toplevel_add_listener(window.toplevel, &kToplevelListener, nullptr);
-        xdg_toplevel_set_app_id(window.toplevel, argv[i + 1]);
-        xdg_toplevel_set_title(window.toplevel, argv[i + 1]);
+        xdg_toplevel_set_app_id(window.toplevel, applications[i].c_str());
+        xdg_toplevel_set_title(window.toplevel, applications[i].c_str());
         wl_surface_commit(window.surface);
     }
     // A window is shown once its first configure is answered with a buffer.
-    for (Window& window : windows) {
+    for (Toplevel& window : windows) {
         while (!window.configured)
             if (wl_display_dispatch(display) < 0) return 1;
         wl_surface_attach(window.surface, buffer, 0, 0);
@@ -130,6 +157,10 @@ int main(int argc, char** argv) {
             wl_display_cancel_read(display);
         }
         if (wl_display_dispatch_pending(display) < 0) return 0;
+        while (x11 != nullptr && XPending(x11) > 0) {
+            XEvent event;
+            XNextEvent(x11, &event);
+        }
     }
     return 0;
 }
