@@ -299,6 +299,7 @@ private:
     void publishLivenessFacts(const LivenessFacts& facts);
     void publishDeviceFacts(const DeviceFacts& facts);
     void publishBreakpoint(BreakpointKind kind);
+    void publishSensingGaps(const InspectFacts::SensingGaps& gaps);
     void publishDecisionReason(const std::string& reason);
     void publishTodayLine(const std::string& line);
     void publishOutsideFact(const std::optional<std::string>& fact);

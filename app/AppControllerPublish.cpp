@@ -43,6 +43,10 @@ void AppController::publishBreakpoint(BreakpointKind kind) {
     inspectModel_.setBreakpointKind(std::string(toString(kind)));
 }
 
+void AppController::publishSensingGaps(const InspectFacts::SensingGaps& gaps) {
+    inspectModel_.setSensingNotes(InspectFacts::sensingNotes(gaps));
+}
+
 void AppController::publishDecisionReason(const std::string& reason) {
     inspectModel_.setDecisionReason(reason);
 }

@@ -25,6 +25,9 @@ void AppController::runTick() {
     refreshCodexStatus();
 
     const SignalSample sample = reader_->read();
+    InspectFacts::SensingGaps gaps;
+    gaps.idleUnknown = !reader_->idleKnown();
+    publishSensingGaps(gaps);
     if (reader_->brokeOnLastRead()) {
         // A fresh stretch: yesterday's words no longer hang under the pane's stone.
         livingWindowModel_.setCeilingLine(QString());

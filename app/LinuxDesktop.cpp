@@ -1,13 +1,41 @@
 #include "LinuxDesktop.h"
 
 #include "platform/linux/EventStoreLinux.h"
+#include "platform/linux/IdleTimeLinux.h"
+#include "platform/linux/WaylandConnection.h"
 
 namespace quillfen {
 
+namespace {
+
+// How long a compositor or a desktop service may take to answer at start before what it would
+// tell counts as unknown.
+constexpr double kAnswerWithinSeconds = 3;
+
+// The layers wait on the application's scheduler, as the controller's steps do.
+Delay schedulerDelay() {
+    return [](double seconds, std::function<void()> step) {
+        auto handle = std::make_shared<AnimationDriver::Handle>(AnimationDriver::shared().after(seconds, std::move(step)));
+        return Subscription([handle] { handle->reset(); });
+    };
+}
+
+std::shared_ptr<WaylandConnection> waylandConnectionFor(SessionType session, const Environment& environment) {
+    if (session != SessionType::wayland) return nullptr;
+    auto display = environment.find("WAYLAND_DISPLAY");
+    return WaylandConnection::open(display == environment.end() ? std::string() : display->second, schedulerDelay(),
+                                   kAnswerWithinSeconds);
+}
+
+}  // namespace
+
 LinuxDesktop::LinuxDesktop(Environment environment)
     : environment_(std::move(environment)),
+      session_(sessionTypeOf(environment_)),
+      wayland_(waylandConnectionFor(session_, environment_)),
       defaults_(makeUserDefaults()),
-      idleTime_(makeIdleTime()),
+      idleTime_(makeIdleTime(IdleTimeParts{session_, wayland_, QDBusConnection::sessionBus(), {}, systemClock(),
+                                           schedulerDelay(), kAnswerWithinSeconds, 1.0})),
       activations_(makeApplicationActivations()),
       sessionEvents_(makeSessionEvents()),
       audio_(makeAudioDevices()),

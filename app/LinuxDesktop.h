@@ -3,8 +3,11 @@
 #include <memory>
 
 #include "Desktop.h"
+#include "platform/linux/SessionType.h"
 
 namespace quillfen {
+
+class WaylandConnection;
 
 // The real desktop of a Linux session: every layer made once and owned here. Needs the
 // QApplication; must outlive the controller it serves.
@@ -17,6 +20,10 @@ public:
 
 private:
     Environment environment_;
+    SessionType session_;
+    // The application's one connection to the compositor, in a Wayland session; the layers that
+    // speak its protocols share it.
+    std::shared_ptr<WaylandConnection> wayland_;
     std::unique_ptr<UserDefaults> defaults_;
     std::unique_ptr<IdleTime> idleTime_;
     std::unique_ptr<ApplicationActivations> activations_;

@@ -67,7 +67,9 @@ SignalSample SignalReader::read() {
 // A desktop that cannot tell the idle time reads as a user who is always there: stretches
 // then end only by sleep, the lock or the screens going off.
 double SignalReader::readIdleSeconds() {
-    if (auto seconds = platform_.idleTime.secondsSinceLastInput()) return *seconds;
+    const auto seconds = platform_.idleTime.secondsSinceLastInput();
+    idleKnown_ = seconds.has_value();
+    if (seconds) return *seconds;
     if (!idleUnknownLogged_) {
         idleUnknownLogged_ = true;
         SystemLog::info("sensing", "idle time is unknown on this desktop; reading 0 seconds");

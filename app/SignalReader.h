@@ -42,6 +42,9 @@ public:
     bool brokeOnLastRead() const { return brokeOnLastRead_; }
     const DisplayStateTracker& displayTracker() const { return displayTracker_; }
     double breakGapSeconds() const { return breakGapSeconds_; }
+    // Whether the last read had the desktop's idle time; before the first read, nothing is known
+    // to be missing.
+    bool idleKnown() const { return idleKnown_; }
 
 private:
     double readIdleSeconds();
@@ -59,6 +62,7 @@ private:
     double breakGapSeconds_;
     Clock now_;
     DisplayStateTracker displayTracker_;
+    bool idleKnown_ = true;
     bool idleUnknownLogged_ = false;
     Subscription activationSubscription_;
 };

@@ -6,6 +6,7 @@
 
 #include "UI/HillLandscape.h"
 #include "UI/InspectModel.h"
+#include "UI/SensingNotes.h"
 #include "UI/Theme.h"
 #include "UI/ViewBuilding.h"
 #include "UI/WeekLandscape.h"
@@ -110,6 +111,7 @@ InspectList::InspectList(InspectModel& model, Clock now, QWidget* parent)
       now_(std::move(now)),
       hills_(new HillLandscape),
       weekdays_(new WeekdayRow),
+      sensing_(new SensingNotes({0, 0, 0, 18})),
       atScreen_(InspectView::glyph(GlyphMark::Kind::screen, QStringLiteral("At the screen"), {})),
       thisWeek_(InspectView::glyph(GlyphMark::Kind::wave, QStringLiteral("This week"), {})),
       rightNow_(InspectView::glyph(GlyphMark::Kind::pulse, QStringLiteral("Right now"), {})),
@@ -133,6 +135,7 @@ InspectList::InspectList(InspectModel& model, Clock now, QWidget* parent)
         ViewBuilding::label("subheading", Theme::sans(12.5), Theme::ink3(), false,
                             QStringLiteral("your week\u2019s rhythm, and nothing else")),
         {0, 3, 0, 22}));
+    layout->addWidget(sensing_);
     ViewBuilding::addWithBleed(layout, hills_, HillLandscape::kBleed);
     layout->addWidget(ViewBuilding::padded(weekdays_, {0, 2, 0, 0}));
 
@@ -151,6 +154,7 @@ InspectList::InspectList(InspectModel& model, Clock now, QWidget* parent)
 }
 
 void InspectList::refresh() {
+    sensing_->setNotes(model_.sensingNotes());
     hills_->setWeek(model_.week(), model_.rhythmScore());
     weekdays_->setLabels(InspectView::weekdayLabels(now_()));
     atScreen_->setText(text(model_.atScreenFact()));

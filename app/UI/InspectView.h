@@ -13,6 +13,7 @@ namespace quillfen {
 
 class HillLandscape;
 class InspectModel;
+class SensingNotes;
 
 // One fact: its glyph, a title over its text, and a hairline along its top edge.
 class FactRow : public QWidget {
@@ -47,8 +48,8 @@ private:
 // What the system never sees, in one paragraph; it wraps but never grows wider than 460.
 QWidget* makePrivacyLine();
 
-// The inspect window's content without its scroll view: heading, hills, weekdays, the facts
-// and the privacy line.
+// The inspect window's content without its scroll view: heading, what the desktop cannot tell,
+// hills, weekdays, the facts and the privacy line.
 class InspectList : public QWidget {
     Q_OBJECT
 public:
@@ -60,6 +61,7 @@ private:
     Clock now_;
     HillLandscape* hills_;
     WeekdayRow* weekdays_;
+    SensingNotes* sensing_;
     FactRow* atScreen_;
     FactRow* thisWeek_;
     FactRow* rightNow_;

@@ -10,6 +10,7 @@
 #include "UI/InspectView.h"
 #include "UI/MirrorModel.h"
 #include "UI/Render.h"
+#include "UI/SensingNotes.h"
 #include "UI/StoneBeing.h"
 #include "UI/Theme.h"
 #include "UI/ViewBuilding.h"
@@ -83,6 +84,7 @@ MirrorPanelContent::MirrorPanelContent(MirrorModel& model, InspectModel& inspect
       reflection_(ViewBuilding::label("reflectionLine", Theme::serif(16), Theme::ink(), true)),
       deadman_(new DeadmanBanner({})),
       connection_(new MindConnectionBanner({}, {})),
+      sensing_(new SensingNotes({0, 0, 0, 18})),
       strip_(new DayRhythmStrip(model.today(), 44)),
       axis_(new DayAxis(model.today())),
       numbers_(new NumbersRow({}, nullptr, driver)),
@@ -134,6 +136,7 @@ MirrorPanelContent::MirrorPanelContent(MirrorModel& model, InspectModel& inspect
     layout->addWidget(reflectionHolder_);
     layout->addWidget(deadmanHolder_);
     layout->addWidget(connectionHolder_);
+    layout->addWidget(sensing_);
     layout->addWidget(sectionLabel("todaySection", QStringLiteral("today")));
     layout->addWidget(ViewBuilding::padded(strip_, {0, 8, 0, 0}));
     layout->addWidget(ViewBuilding::padded(axis_, {0, 4, 0, 0}));
@@ -180,6 +183,8 @@ void MirrorPanelContent::refresh() {
         connection_->setLine(text(*bannerLine));
         connection_->setReconnect(MindConnections::offersReconnect(connection) ? onReconnect_ : nullptr);
     }
+
+    sensing_->setNotes(inspect_.sensingNotes());
 
     strip_->setStrip(model_.today());
     axis_->setStrip(model_.today());

@@ -23,6 +23,7 @@ class HillLandscape;
 class InspectModel;
 class MirrorModel;
 class NumbersRow;
+class SensingNotes;
 class StoneBeing;
 class WeekdayRow;
 
@@ -59,8 +60,8 @@ private:
     std::function<void()> reconnect_;
 };
 
-// The mirror's scrolling content: the greeting with the stone, the reflection, the banners,
-// today's strip and counts, the week's hills and the facts.
+// The mirror's scrolling content: the greeting with the stone, the reflection, the banners and
+// what the desktop cannot tell, today's strip and counts, the week's hills and the facts.
 class MirrorPanelContent : public QWidget {
     Q_OBJECT
 public:
@@ -85,6 +86,7 @@ private:
     QWidget* deadmanHolder_;
     MindConnectionBanner* connection_;
     QWidget* connectionHolder_;
+    SensingNotes* sensing_;
     DayRhythmStrip* strip_;
     DayAxis* axis_;
     NumbersRow* numbers_;

@@ -182,6 +182,16 @@ std::string restraintNote(bool micInUse, bool inFlow) {
     return "";
 }
 
+std::vector<std::string> sensingNotes(const SensingGaps& gaps) {
+    std::vector<std::string> notes;
+    if (gaps.idleUnknown) {
+        notes.emplace_back(
+            "Idle time is unknown on this desktop: I can\u2019t see when you step away, so a stretch at the screen "
+            "ends only when the computer sleeps, the screen locks or the screens go off.");
+    }
+    return notes;
+}
+
 int loadLevel(Load load) {
     switch (load) {
         case Load::low:

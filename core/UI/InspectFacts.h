@@ -84,6 +84,16 @@ bool inFlow(AttentionState attention, std::int64_t longestRunMinutes);
 // Why it would hold back right now: a call first, then a focus stretch; empty otherwise.
 std::string restraintNote(bool micInUse, bool inFlow);
 
+// What the desktop cannot tell, each gap said as one short line where the person looks.
+struct SensingGaps {
+    // No idle source answers: a stretch then ends only by sleep, the lock or the screens going off.
+    bool idleUnknown = false;
+    bool operator==(const SensingGaps&) const = default;
+};
+
+// One line for each gap, in a fixed order; none when the desktop tells everything.
+std::vector<std::string> sensingNotes(const SensingGaps& gaps);
+
 // 0, 1, 2 for low, medium, high.
 int loadLevel(Load load);
 

@@ -1,68 +1,100 @@
 #include "platform/linux/IdleTimeLinux.h"
 
-#include <QDBusMessage>
-#include <QMetaType>
-#include <QVariant>
+#include "Support/SystemLog.h"
+#include "platform/linux/WaylandConnection.h"
 
 namespace quillfen {
 
+Subscription IdleSource::whenAnswered(std::function<void()> step) {
+    if (answer_ == Answer::pending) return answered_.add(std::move(step));
+    step();
+    return {};
+}
+
+void IdleSource::answered(Answer answer) {
+    if (answer_ != Answer::pending || answer == Answer::pending) return;
+    answer_ = answer;
+    answered_.notify();
+}
+
 namespace {
 
-// The read runs on the main thread once a tick; a compositor that hangs must not stall it.
-constexpr int kCallTimeoutMs = 500;
-
-class MutterIdleTime final : public IdleTime {
+class ChosenIdleTime final : public IdleTime {
 public:
-    explicit MutterIdleTime(QDBusConnection bus) : bus_(std::move(bus)) {}
+    explicit ChosenIdleTime(std::vector<IdleSourceMaker> ways) : ways_(std::move(ways)) { askNext(); }
 
     std::optional<double> secondsSinceLastInput() override {
-        if (!bus_.isConnected()) return std::nullopt;
-        auto call = QDBusMessage::createMethodCall(QStringLiteral("org.gnome.Mutter.IdleMonitor"),
-                                                   QStringLiteral("/org/gnome/Mutter/IdleMonitor/Core"),
-                                                   QStringLiteral("org.gnome.Mutter.IdleMonitor"),
-                                                   QStringLiteral("GetIdletime"));
-        QDBusMessage reply = bus_.call(call, QDBus::Block, kCallTimeoutMs);
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) return std::nullopt;
-        const QVariant& value = reply.arguments().front();
-        if (value.metaType() != QMetaType::fromType<qulonglong>()) return std::nullopt;
-        return static_cast<double>(value.toULongLong()) / 1000.0;
+        retired_.clear();
+        if (asking_) return 0.0;
+        if (!chosen_) return std::nullopt;
+        return chosen_->secondsSinceLastInput();
     }
 
 private:
-    QDBusConnection bus_;
-};
-
-class FirstAnsweringIdleTime final : public IdleTime {
-public:
-    explicit FirstAnsweringIdleTime(std::vector<std::unique_ptr<IdleTime>> sources)
-        : sources_(std::move(sources)) {}
-
-    std::optional<double> secondsSinceLastInput() override {
-        for (auto& source : sources_) {
-            if (auto seconds = source->secondsSinceLastInput()) return seconds;
+    void askNext() {
+        while (next_ < ways_.size()) {
+            candidate_ = ways_[next_++]();
+            if (!candidate_) continue;
+            if (candidate_->answer() == IdleSource::Answer::pending) {
+                waiting_ = candidate_->whenAnswered([this] {
+                    if (!take()) askNext();
+                });
+                return;
+            }
+            if (take()) return;
         }
-        return std::nullopt;
+        asking_ = false;
     }
 
-private:
-    std::vector<std::unique_ptr<IdleTime>> sources_;
+    // Keeps the way asked when it answers, and says whether it did. One that does not is let go
+    // with its watches and connections at the next read: its own call is still running now.
+    bool take() {
+        if (candidate_->answer() != IdleSource::Answer::answers) {
+            retired_.push_back(std::move(candidate_));
+            return false;
+        }
+        chosen_ = std::move(candidate_);
+        asking_ = false;
+        SystemLog::info("sensing", "idle time from " + chosen_->name());
+        return true;
+    }
+
+    std::vector<IdleSourceMaker> ways_;
+    std::size_t next_ = 0;
+    bool asking_ = true;
+    std::unique_ptr<IdleSource> candidate_;
+    std::unique_ptr<IdleSource> chosen_;
+    std::vector<std::unique_ptr<IdleSource>> retired_;
+    Subscription waiting_;
 };
 
 }  // namespace
 
-std::unique_ptr<IdleTime> makeMutterIdleTime(const QDBusConnection& sessionBus) {
-    return std::make_unique<MutterIdleTime>(sessionBus);
+std::unique_ptr<IdleTime> makeChosenIdleTime(std::vector<IdleSourceMaker> ways) {
+    return std::make_unique<ChosenIdleTime>(std::move(ways));
 }
 
-std::unique_ptr<IdleTime> makeFirstAnsweringIdleTime(std::vector<std::unique_ptr<IdleTime>> sources) {
-    return std::make_unique<FirstAnsweringIdleTime>(std::move(sources));
+std::vector<IdleSourceMaker> idleSourcesFor(const IdleTimeParts& parts) {
+    std::vector<IdleSourceMaker> ways;
+    const auto mutter = [parts] {
+        return makeMutterIdleTime(parts.sessionBus, parts.now, parts.delay, parts.answerWithinSeconds,
+                                  parts.notificationTimeoutSeconds);
+    };
+    if (parts.session == SessionType::wayland) {
+        if (parts.wayland) {
+            ways.push_back([parts] { return makeExtIdleNotifyIdleTime(parts.wayland, parts.now, parts.notificationTimeoutSeconds); });
+            ways.push_back([parts] { return makeKWinIdleTime(parts.wayland, parts.now, parts.notificationTimeoutSeconds); });
+        }
+        ways.push_back(mutter);
+    } else {
+        ways.push_back(mutter);
+        ways.push_back([parts] { return makeX11IdleTime(parts.x11Display); });
+    }
+    return ways;
 }
 
-std::unique_ptr<IdleTime> makeIdleTime() {
-    std::vector<std::unique_ptr<IdleTime>> sources;
-    sources.push_back(makeMutterIdleTime(QDBusConnection::sessionBus()));
-    sources.push_back(makeX11IdleTime({}));
-    return makeFirstAnsweringIdleTime(std::move(sources));
+std::unique_ptr<IdleTime> makeIdleTime(const IdleTimeParts& parts) {
+    return makeChosenIdleTime(idleSourcesFor(parts));
 }
 
 }  // namespace quillfen

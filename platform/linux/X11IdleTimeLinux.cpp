@@ -11,9 +11,13 @@ namespace quillfen {
 
 namespace {
 
-class X11IdleTime final : public IdleTime {
+class X11IdleTime final : public IdleSource {
 public:
-    explicit X11IdleTime(std::string displayName) : displayName_(std::move(displayName)) {}
+    explicit X11IdleTime(std::string displayName) : displayName_(std::move(displayName)) {
+        answered(connect() ? Answer::answers : Answer::silent);
+    }
+
+    std::string name() const override { return "the X server's screen saver"; }
 
     ~X11IdleTime() override {
         if (info_ != nullptr) XFree(info_);
@@ -55,7 +59,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<IdleTime> makeX11IdleTime(const std::string& displayName) {
+std::unique_ptr<IdleSource> makeX11IdleTime(const std::string& displayName) {
     return std::make_unique<X11IdleTime>(displayName);
 }
 

@@ -14,11 +14,17 @@
 #include "Log/FileLogStore.h"
 #include "Promise/PromiseStore.h"
 #include "Reflection/Reflection.h"
+#include "platform/linux/IdleTimeLinux.h"
+#include "platform/linux/WaylandConnection.h"
+#include "support/CapturedSystemLog.h"
 #include "support/FakeClaude.h"
 #include "support/FixedClock.h"
 #include "support/PlantedProgram.h"
 #include "support/QtTestSupport.h"
+#include "support/ManualDelay.h"
 #include "support/ShellHarness.h"
+#include "support/StandInCompositor.h"
+#include "support/WidgetTree.h"
 
 namespace quillfen {
 namespace {
@@ -350,6 +356,74 @@ TEST(AppController, TheTickHandsTheEngineTheCallTheFocusAndTheCodexTaskOfItsMome
         ASSERT_EQ(handed.size(), static_cast<std::size_t>(minute + 1));
         EXPECT_EQ(handed.rbegin()->second.first, moment.restraint) << moment.minute;
         EXPECT_EQ(handed.rbegin()->second.second, moment.opportunity) << moment.minute;
+    }
+}
+
+// The launch's tick already tells whether the desktop gives an idle time; the rhythm window,
+// either face of it, says so while it does not.
+TEST(AppController, AnIdleTimeTheDesktopCannotGiveIsSaidInTheRhythmWindowWhileItLasts) {
+    const auto unknown = InspectFacts::sensingNotes({true});
+    ASSERT_EQ(unknown.size(), 1u);
+    for (const bool observeOnly : {true, false}) {
+        SCOPED_TRACE(observeOnly);
+        Harness h;
+        h.idle.seconds = std::nullopt;
+        h.start({{"TAVRYN_OBSERVE_ONLY", observeOnly ? "1" : "0"}, {"TAVRYN_RENDER_NONE", ""}});
+        EXPECT_EQ(h.controller->inspectModel().sensingNotes(), unknown);
+        h.controller->openInspectWindow(false);
+        test::settle();
+        QWidget* note = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* found = window->findChild<QWidget*>(QStringLiteral("sensingNote"));
+            if (window->isVisible() && found != nullptr) note = found;
+        }
+        ASSERT_NE(note, nullptr);
+        EXPECT_TRUE(note->isVisible());
+        EXPECT_EQ(test::textOf(*note, "line"), unknown.front());
+
+        h.idle.seconds = 12;
+        h.clock.advance(60);
+        h.controller->runTick();
+        test::settle();
+        EXPECT_TRUE(h.controller->inspectModel().sensingNotes().empty());
+        EXPECT_FALSE(note->isVisible());
+    }
+}
+
+// With the real layers on a compositor of the test's own: one that offers neither idle protocol,
+// and one that goes away after the first ticks. The idle time is unknown and said once, and the
+// ticks go on.
+TEST(AppController, ACompositorThatGivesNoIdleTimeIsSaidOnceAndTheTicksGoOn) {
+    const std::string unknown = "sensing: idle time is unknown on this desktop; reading 0 seconds";
+    for (const bool offered : {false, true}) {
+        SCOPED_TRACE(offered);
+        test::StandInCompositor compositor({true, offered, false});
+        test::ManualDelay delay;
+        test::CapturedSystemLog log;
+        Harness h;
+        auto idle = makeIdleTime(IdleTimeParts{SessionType::wayland,
+                                               WaylandConnection::open(compositor.socketPath(), delay, 3),
+                                               QDBusConnection(QStringLiteral("quillfen-no-bus")), {}, h.clock, delay,
+                                               3, 1});
+        h.idleService = idle.get();
+        h.start({{"TAVRYN_RENDER_NONE", ""}});
+        ASSERT_TRUE(test::spinUntil([&] { return compositor.notifications().size() == (offered ? 1u : 0u); }));
+        test::spinFor(std::chrono::milliseconds(20));
+        if (offered) {
+            h.clock.advance(60);
+            h.controller->runTick();
+            EXPECT_TRUE(h.controller->inspectModel().sensingNotes().empty());
+            compositor.closeClients();
+            ASSERT_TRUE(test::spinUntil([&] { return !idle->secondsSinceLastInput().has_value(); }));
+        }
+        for (int tick = 0; tick < 3; ++tick) {
+            h.clock.advance(60);
+            h.controller->runTick();
+        }
+        ASSERT_TRUE(h.settle());
+        EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(), unknown), 1);
+        EXPECT_EQ(h.controller->inspectModel().sensingNotes(), InspectFacts::sensingNotes({true}));
+        EXPECT_EQ(h.controller->ticksHandled(), offered ? 5u : 4u);
     }
 }
 

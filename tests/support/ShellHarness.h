@@ -65,6 +65,8 @@ struct Harness {
     CallJournal journal;
     MemoryUserDefaults defaults;
     JournalledIdleTime idle{journal};
+    // The real layer in place of `idle`, when a test sets one before the start.
+    IdleTime* idleService = nullptr;
     FakeApplicationActivations activations;
     FakeSessionEvents session;
     FakeAudioDevices audio;
@@ -92,7 +94,7 @@ struct Harness {
         Desktop desktop{clock,
                         std::move(environment),
                         defaults,
-                        idle,
+                        idleService ? *idleService : idle,
                         activations,
                         session,
                         audio,

@@ -4,6 +4,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -12,9 +13,20 @@
 
 #include <wayland-server.h>
 
+#include "ext-idle-notify-v1-server-protocol.h"
+#include "idle-server-protocol.h"
+
 namespace quillfen::test {
 
 namespace {
+
+StandInCompositor& compositorOf(wl_resource* resource) {
+    return *static_cast<StandInCompositor*>(wl_resource_get_user_data(resource));
+}
+
+void destroyResource(wl_client*, wl_resource* resource) {
+    wl_resource_destroy(resource);
+}
 
 void bindSeat(wl_client* client, void*, std::uint32_t version, std::uint32_t id) {
     wl_resource_create(client, &wl_seat_interface, static_cast<int>(version), id);
@@ -25,6 +37,44 @@ void closeSoon(void* client) {
 }
 
 }  // namespace
+
+// What the protocols' requests do: each notification made joins the list, and leaves it with its
+// resource.
+struct StandInProtocols {
+    static void add(wl_client* client, wl_resource* manager, std::uint32_t id, std::uint32_t timeout,
+                    const wl_interface& interface, const void* implementation, const char* protocol) {
+        auto& compositor = compositorOf(manager);
+        wl_resource* resource = wl_resource_create(client, &interface, 1, id);
+        wl_resource_set_implementation(resource, implementation, &compositor, [](wl_resource* gone) {
+            auto& list = compositorOf(gone).notifications_;
+            list.erase(std::remove_if(list.begin(), list.end(), [&](const auto& n) { return n.resource == gone; }),
+                       list.end());
+        });
+        compositor.notifications_.push_back({protocol, timeout, resource});
+    }
+
+    static void bindExt(wl_client* client, void* self, std::uint32_t, std::uint32_t id) {
+        static const struct ext_idle_notification_v1_interface notification{destroyResource};
+        static const struct ext_idle_notifier_v1_interface notifier{
+            destroyResource, [](wl_client* c, wl_resource* manager, std::uint32_t id, std::uint32_t timeout,
+                                wl_resource*) {
+                add(c, manager, id, timeout, ext_idle_notification_v1_interface, &notification,
+                    "ext_idle_notifier_v1");
+            }};
+        wl_resource* resource = wl_resource_create(client, &ext_idle_notifier_v1_interface, 1, id);
+        wl_resource_set_implementation(resource, &notifier, self, nullptr);
+    }
+
+    static void bindKWin(wl_client* client, void* self, std::uint32_t, std::uint32_t id) {
+        static const struct org_kde_kwin_idle_timeout_interface timeout{destroyResource, [](wl_client*, wl_resource*) {}};
+        static const struct org_kde_kwin_idle_interface idle{
+            [](wl_client* c, wl_resource* manager, std::uint32_t id, wl_resource*, std::uint32_t ms) {
+                add(c, manager, id, ms, org_kde_kwin_idle_timeout_interface, &timeout, "org_kde_kwin_idle");
+            }};
+        wl_resource* resource = wl_resource_create(client, &org_kde_kwin_idle_interface, 1, id);
+        wl_resource_set_implementation(resource, &idle, self, nullptr);
+    }
+};
 
 StandInCompositor::StandInCompositor(Offers offers, Behaviour behaviour) : behaviour_(behaviour) {
     listening_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -41,6 +91,9 @@ StandInCompositor::StandInCompositor(Offers offers, Behaviour behaviour) : behav
     if (wl_display_add_socket_fd(display_, listening_) != 0) throw std::runtime_error("wl_display_add_socket_fd");
     listening_ = -1;  // the display owns it now
     if (offers.seat) wl_global_create(display_, &wl_seat_interface, 7, this, bindSeat);
+    if (offers.extIdleNotify)
+        wl_global_create(display_, &ext_idle_notifier_v1_interface, 1, this, StandInProtocols::bindExt);
+    if (offers.kwinIdle) wl_global_create(display_, &org_kde_kwin_idle_interface, 1, this, StandInProtocols::bindKWin);
     if (behaviour_ == Behaviour::closesAtOnce) {
         // Not inside the signal: the client is still being made there.
         clientCreated_ = std::make_unique<wl_listener>();
@@ -66,7 +119,33 @@ StandInCompositor::~StandInCompositor() {
 
 void StandInCompositor::dispatch() {
     wl_event_loop_dispatch(wl_display_get_event_loop(display_), 0);
+    flush();
+}
+
+void StandInCompositor::flush() {
     wl_display_flush_clients(display_);
+}
+
+void StandInCompositor::idled() {
+    for (const auto& n : notifications_) {
+        if (std::strcmp(n.protocol, "ext_idle_notifier_v1") == 0) {
+            ext_idle_notification_v1_send_idled(n.resource);
+        } else {
+            org_kde_kwin_idle_timeout_send_idle(n.resource);
+        }
+    }
+    flush();
+}
+
+void StandInCompositor::resumed() {
+    for (const auto& n : notifications_) {
+        if (std::strcmp(n.protocol, "ext_idle_notifier_v1") == 0) {
+            ext_idle_notification_v1_send_resumed(n.resource);
+        } else {
+            org_kde_kwin_idle_timeout_send_resumed(n.resource);
+        }
+    }
+    flush();
 }
 
 void StandInCompositor::closeClients() {
@@ -76,6 +155,7 @@ void StandInCompositor::closeClients() {
         wl_client_destroy(wl_client_from_link(link));
         link = next;
     }
+    flush();
 }
 
 int StandInCompositor::clients() const {

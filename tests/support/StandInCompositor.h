@@ -1,19 +1,23 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "support/TestEnvironment.h"
 
 struct wl_display;
 struct wl_listener;
+struct wl_resource;
 class QSocketNotifier;
 
 namespace quillfen::test {
 
 // A compositor of the test's own, in this process, on libwayland-server: it offers a seat and the
-// globals asked for, and answers as the Qt event loop turns (test::spinUntil). Its socket lies in
-// a temporary folder of its own.
+// idle protocols asked for, tells their notifications idle or resumed when the test says, and
+// answers as the Qt event loop turns (test::spinUntil). Its socket lies in a temporary folder of
+// its own.
 class StandInCompositor {
 public:
     enum class Behaviour {
@@ -25,6 +29,8 @@ public:
     };
     struct Offers {
         bool seat = true;
+        bool extIdleNotify = false;
+        bool kwinIdle = false;
     };
 
     StandInCompositor() : StandInCompositor(Offers{}) {}
@@ -37,12 +43,24 @@ public:
     std::string socketPath() const { return (dir_.path() / "wayland-test").string(); }
     const TempDir& runtimeFolder() const { return dir_; }
 
+    // Every idle notification its clients hold, by the protocol's name, with the time-out asked.
+    struct Notification {
+        const char* protocol;
+        std::uint32_t timeoutMs;
+        wl_resource* resource;
+    };
+    const std::vector<Notification>& notifications() const { return notifications_; }
+    void idled();
+    void resumed();
+
     // Ends every client's connection, as a compositor that goes away does.
     void closeClients();
     int clients() const;
 
 private:
+    friend struct StandInProtocols;
     void dispatch();
+    void flush();
 
     TempDir dir_;
     Behaviour behaviour_;
@@ -50,6 +68,7 @@ private:
     wl_display* display_ = nullptr;
     std::unique_ptr<wl_listener> clientCreated_;
     std::unique_ptr<QSocketNotifier> notifier_;
+    std::vector<Notification> notifications_;
 };
 
 }  // namespace quillfen::test
