@@ -1,5 +1,8 @@
 #include "platform/linux/ApplicationActivationsLinux.h"
 
+#include "Support/SystemLog.h"
+#include "platform/linux/WaylandConnection.h"
+
 namespace quillfen {
 
 namespace {
@@ -9,15 +12,67 @@ public:
     Subscription subscribe(std::function<void()>) override { return {}; }
 };
 
+class ChosenApplicationActivations final : public ApplicationActivations {
+public:
+    explicit ChosenApplicationActivations(ApplicationActivationsParts parts) : parts_(std::move(parts)) {
+        if (parts_.session == SessionType::wayland && parts_.wayland)
+            settled_ = parts_.wayland->whenSettled([this] { choose(); });
+        else
+            choose();
+    }
+
+    Subscription subscribe(std::function<void()> onActivation) override {
+        return listeners_.add(std::move(onActivation));
+    }
+
+    Gap gap() const override {
+        if (!chosen_) return {};
+        return fallbackGap_.nativeWindowsUnseen ? fallbackGap_ : chosen_->gap();
+    }
+
+private:
+    void choose() {
+        chosen_ = parts_.session == SessionType::wayland ? wayland() : x11();
+        forward_ = chosen_->subscribe([this] { listeners_.notify(); });
+    }
+
+    std::unique_ptr<ApplicationActivations> x11() {
+        if (auto activations = makeX11ApplicationActivations(parts_.x11Display)) return activations;
+        return makeSilentApplicationActivations();
+    }
+
+    std::unique_ptr<ApplicationActivations> wayland() {
+        if (auto activations = makeForeignToplevelApplicationActivations(parts_.wayland)) return activations;
+        if (auto activations = makeKWinApplicationActivations(parts_.sessionBus)) return activations;
+        if (auto activations = makeGnomeShellApplicationActivations(parts_.sessionBus)) return activations;
+        fallbackGap_.nativeWindowsUnseen = true;
+        std::string what = "application switches between native windows are not seen on this desktop, only those "
+                           "between X11 windows";
+        if (const auto version = gnomeShellMajorVersion(parts_.sessionBus)) {
+            fallbackGap_.extensionToTurnOn = gnomeFocusExtension(*version);
+            what += "; the GNOME Shell extension that shows them is off (gnome-extensions enable " +
+                    fallbackGap_.extensionToTurnOn + ", then log in again)";
+        }
+        SystemLog::info("sensing", what);
+        return x11();
+    }
+
+    ApplicationActivationsParts parts_;
+    Subscription settled_;
+    std::unique_ptr<ApplicationActivations> chosen_;
+    Subscription forward_;
+    Gap fallbackGap_;
+    ListenerList<> listeners_;
+};
+
 }  // namespace
 
 std::unique_ptr<ApplicationActivations> makeSilentApplicationActivations() {
     return std::make_unique<SilentApplicationActivations>();
 }
 
-std::unique_ptr<ApplicationActivations> makeApplicationActivations() {
-    if (auto activations = makeX11ApplicationActivations({})) return activations;
-    return makeSilentApplicationActivations();
+std::unique_ptr<ApplicationActivations> makeApplicationActivations(const ApplicationActivationsParts& parts) {
+    return std::make_unique<ChosenApplicationActivations>(parts);
 }
 
 }  // namespace quillfen

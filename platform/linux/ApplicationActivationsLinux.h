@@ -7,6 +7,7 @@
 #include <QDBusConnection>
 
 #include "platform/ApplicationActivations.h"
+#include "platform/linux/SessionType.h"
 
 namespace quillfen {
 
@@ -47,5 +48,20 @@ std::string gnomeFocusExtension(int shellMajorVersion);
 
 // For sessions that give no such signal.
 std::unique_ptr<ApplicationActivations> makeSilentApplicationActivations();
+
+struct ApplicationActivationsParts {
+    SessionType session = SessionType::x11;
+    // The application's one connection to the compositor; none outside a Wayland session.
+    std::shared_ptr<WaylandConnection> wayland;
+    QDBusConnection sessionBus;
+    // Empty means $DISPLAY.
+    std::string x11Display;
+};
+
+// The session's source, chosen once at start (on Wayland once the compositor has listed what it
+// offers): in a Wayland session the compositor's list of windows where offered, else KWin's
+// script, else the GNOME Shell extension where it is on; else the X11 windows alone, through
+// Xwayland, a gap it says (logged once). In an X11 session the X server's active window.
+std::unique_ptr<ApplicationActivations> makeApplicationActivations(const ApplicationActivationsParts& parts);
 
 }  // namespace quillfen

@@ -31,7 +31,10 @@ public:
         listing_ = wl_display_sync(connection_->display());
         wl_callback_add_listener(listing_, &listedListener, this);
         connection_->flush();
-        lost_ = connection_->onLost([this] { toplevels_.clear(); });
+        lost_ = connection_->onLost([this] {
+            toplevels_.clear();
+            unseen_ = true;
+        });
     }
 
     ~ForeignToplevelApplicationActivations() override {
@@ -47,6 +50,9 @@ public:
     Subscription subscribe(std::function<void()> onActivation) override {
         return listeners_.add(std::move(onActivation));
     }
+
+    // A compositor that went away tells nothing more (its connection logged that, once).
+    Gap gap() const override { return {unseen_, {}}; }
 
 private:
     // One window, as the compositor tells it; its state counts once a `done` closes a change.
@@ -128,6 +134,7 @@ private:
     FrontmostApplication frontmost_;
     ListenerList<> listeners_;
     Subscription lost_;
+    bool unseen_ = false;
 };
 
 }  // namespace

@@ -23,6 +23,8 @@ public:
     // The command line that runs `argv` as the user the compositor runs as, whose Xwayland lets in
     // no other user.
     std::vector<std::string> clientCommand(std::vector<std::string> argv) const;
+    // Its socket, absolute: what WaylandConnection::open takes.
+    std::string socketPath() const { return (runtime_ / socket_).string(); }
 
 protected:
     HeadlessCompositor() = default;
@@ -47,8 +49,6 @@ public:
     HeadlessSway();
     // Has sway run `command` (swaymsg's syntax); says whether it did.
     bool command(const std::string& command);
-    // Its compositor socket, absolute: what WaylandConnection::open takes.
-    std::string socketPath() const { return (runtime_ / socket_).string(); }
 
 private:
     std::optional<ChildProcess> sway_;

@@ -7,9 +7,11 @@
 #include <filesystem>
 
 #include "platform/linux/ApplicationActivationsLinux.h"
+#include "platform/linux/WaylandConnection.h"
 #include "support/CapturedSystemLog.h"
 #include "support/ChildProcess.h"
 #include "support/Compositors.h"
+#include "support/ManualDelay.h"
 #include "support/QtTestSupport.h"
 
 namespace quillfen {
@@ -42,7 +44,7 @@ void installExtensions(const fs::path& dataFolder) {
         fs::copy(from, extensions, fs::copy_options::recursive);
 }
 
-TEST(GnomeShellApplicationActivations, CountsTheFocusChangesTheExtensionReportsOnceItIsTurnedOn) {
+TEST(GnomeShellApplicationActivations, UntilTheExtensionIsOnSaysHowToTurnItOnThenCountsWhatItReports) {
     test::TestHome home;
     PrivateBus bus;
     test::TempDir data;
@@ -59,9 +61,25 @@ TEST(GnomeShellApplicationActivations, CountsTheFocusChangesTheExtensionReportsO
                                shell.clientEnvironment(), 3);
     ASSERT_EQ(windows.readLine(), "ready");
 
-    EXPECT_EQ(makeGnomeShellApplicationActivations(*connection), nullptr) << "the extension is not turned on yet";
+    test::ScopedEnv noDisplay("DISPLAY", std::nullopt);
+    test::ManualDelay delay;
+    const auto choose = [&] {
+        return makeApplicationActivations(ApplicationActivationsParts{
+            SessionType::wayland, WaylandConnection::open(shell.socketPath(), delay, 5), *connection, {}});
+    };
     const auto version = gnomeShellMajorVersion(*connection);
     ASSERT_TRUE(version.has_value());
+    {
+        // Not turned on yet: the chooser says which extension would show the switches, and how.
+        test::CapturedSystemLog log;
+        auto unseen = choose();
+        ASSERT_TRUE(test::spinUntil([&] { return unseen->gap().nativeWindowsUnseen; }));
+        EXPECT_EQ(unseen->gap().extensionToTurnOn, gnomeFocusExtension(*version));
+        ASSERT_EQ(log.lines.size(), 1u);
+        EXPECT_NE(log.lines.front().find("gnome-extensions enable " + gnomeFocusExtension(*version) + ", then log in again"),
+                  std::string::npos)
+            << log.lines.front();
+    }
     ASSERT_TRUE(enable(connection, gnomeFocusExtension(*version)));
     ASSERT_TRUE(enable(connection, "focus-switcher@tests.quillfen.org"));
     // The shell gives a new window the focus a moment after it is shown.
@@ -72,8 +90,9 @@ TEST(GnomeShellApplicationActivations, CountsTheFocusChangesTheExtensionReportsO
     }));
 
     test::CapturedSystemLog log;
-    auto activations = makeGnomeShellApplicationActivations(*connection);
-    ASSERT_NE(activations, nullptr);
+    auto activations = choose();
+    ASSERT_TRUE(test::spinUntil([&] { return !log.lines.empty(); }));
+    EXPECT_EQ(activations->gap(), ApplicationActivations::Gap{});
     EXPECT_EQ(log.lines, std::vector<std::string>{"sensing: application switches come from Quillfen's GNOME Shell extension"});
     int count = 0;
     auto subscription = activations->subscribe([&] { ++count; });
