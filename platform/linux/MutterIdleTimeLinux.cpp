@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <QObject>
 
 #include "platform/linux/IdleSince.h"
@@ -32,9 +33,13 @@ public:
             return;
         }
         bus_.connect(kService, kPath, kInterface, QStringLiteral("WatchFired"), this, SLOT(watchFired(uint)));
-        call(QStringLiteral("AddIdleWatch"), {QVariant::fromValue(qulonglong(std::llround(timeoutSeconds * 1000)))},
-             [this](const QDBusMessage& reply) { claim(idleWatch_, watchOf(reply)); });
-        call(QStringLiteral("GetIdletime"), {}, [this](const QDBusMessage& reply) { counted(reply); });
+        // A shell started again (GNOME on X11 restarts in place) has forgotten the watches.
+        auto* restarts = new QDBusServiceWatcher(kService, bus_, QDBusServiceWatcher::WatchForRegistration, this);
+        QObject::connect(restarts, &QDBusServiceWatcher::serviceRegistered, this, [this] {
+            idleWatch_ = activeWatch_ = 0;
+            watch();
+        });
+        watch();
         deadline_ = delay(answerWithinSeconds, [this] { answered(Answer::silent); });
     }
 
@@ -90,11 +95,18 @@ private:
         return value.metaType() == QMetaType::fromType<uint>() ? value.toUInt() : 0;
     }
 
+    void watch() {
+        const auto intervalMs = qulonglong(std::llround(idle_.timeout() * 1000));
+        call(QStringLiteral("AddIdleWatch"), {QVariant::fromValue(intervalMs)},
+             [this](const QDBusMessage& reply) { claim(idleWatch_, watchOf(reply)); });
+        call(QStringLiteral("GetIdletime"), {}, [this](const QDBusMessage& reply) { counted(reply); });
+    }
+
     void counted(const QDBusMessage& reply) {
         deadline_.reset();
         const bool valid = reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1 &&
                            reply.arguments().front().metaType() == QMetaType::fromType<qulonglong>();
-        if (!valid || answer() != Answer::pending) return answered(Answer::silent);
+        if (!valid) return answered(Answer::silent);
         idle_.idleFor(static_cast<double>(reply.arguments().front().toULongLong()) / 1000.0);
         watchForInput();
         answered(Answer::answers);

@@ -32,10 +32,6 @@ void bindSeat(wl_client* client, void*, std::uint32_t version, std::uint32_t id)
     wl_resource_create(client, &wl_seat_interface, static_cast<int>(version), id);
 }
 
-void closeSoon(void* client) {
-    wl_client_destroy(static_cast<wl_client*>(client));
-}
-
 }  // namespace
 
 // What the protocols' requests do: each notification made joins the list, and leaves it with its
@@ -94,15 +90,6 @@ StandInCompositor::StandInCompositor(Offers offers, Behaviour behaviour) : behav
     if (offers.extIdleNotify)
         wl_global_create(display_, &ext_idle_notifier_v1_interface, 1, this, StandInProtocols::bindExt);
     if (offers.kwinIdle) wl_global_create(display_, &org_kde_kwin_idle_interface, 1, this, StandInProtocols::bindKWin);
-    if (behaviour_ == Behaviour::closesAtOnce) {
-        // Not inside the signal: the client is still being made there.
-        clientCreated_ = std::make_unique<wl_listener>();
-        clientCreated_->notify = [](wl_listener*, void* data) {
-            auto* client = static_cast<wl_client*>(data);
-            wl_event_loop_add_idle(wl_display_get_event_loop(wl_client_get_display(client)), closeSoon, client);
-        };
-        wl_display_add_client_created_listener(display_, clientCreated_.get());
-    }
     notifier_ = std::make_unique<QSocketNotifier>(wl_event_loop_get_fd(wl_display_get_event_loop(display_)),
                                                   QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { dispatch(); });
@@ -126,24 +113,13 @@ void StandInCompositor::flush() {
     wl_display_flush_clients(display_);
 }
 
-void StandInCompositor::idled() {
+void StandInCompositor::tell(bool idle) {
     for (const auto& n : notifications_) {
-        if (std::strcmp(n.protocol, "ext_idle_notifier_v1") == 0) {
-            ext_idle_notification_v1_send_idled(n.resource);
-        } else {
-            org_kde_kwin_idle_timeout_send_idle(n.resource);
-        }
-    }
-    flush();
-}
-
-void StandInCompositor::resumed() {
-    for (const auto& n : notifications_) {
-        if (std::strcmp(n.protocol, "ext_idle_notifier_v1") == 0) {
-            ext_idle_notification_v1_send_resumed(n.resource);
-        } else {
-            org_kde_kwin_idle_timeout_send_resumed(n.resource);
-        }
+        const bool ext = std::strcmp(n.protocol, "ext_idle_notifier_v1") == 0;
+        if (ext && idle) ext_idle_notification_v1_send_idled(n.resource);
+        if (ext && !idle) ext_idle_notification_v1_send_resumed(n.resource);
+        if (!ext && idle) org_kde_kwin_idle_timeout_send_idle(n.resource);
+        if (!ext && !idle) org_kde_kwin_idle_timeout_send_resumed(n.resource);
     }
     flush();
 }

@@ -8,7 +8,6 @@
 #include "support/TestEnvironment.h"
 
 struct wl_display;
-struct wl_listener;
 struct wl_resource;
 class QSocketNotifier;
 
@@ -22,8 +21,6 @@ class StandInCompositor {
 public:
     enum class Behaviour {
         answers,
-        // Accepts each client and closes its connection at once, before any answer.
-        closesAtOnce,
         // Listens, and never takes a client from its queue.
         neverAnswers,
     };
@@ -50,8 +47,8 @@ public:
         wl_resource* resource;
     };
     const std::vector<Notification>& notifications() const { return notifications_; }
-    void idled();
-    void resumed();
+    void idled() { tell(true); }
+    void resumed() { tell(false); }
 
     // Ends every client's connection, as a compositor that goes away does.
     void closeClients();
@@ -61,12 +58,12 @@ private:
     friend struct StandInProtocols;
     void dispatch();
     void flush();
+    void tell(bool idle);
 
     TempDir dir_;
     Behaviour behaviour_;
     int listening_ = -1;
     wl_display* display_ = nullptr;
-    std::unique_ptr<wl_listener> clientCreated_;
     std::unique_ptr<QSocketNotifier> notifier_;
     std::vector<Notification> notifications_;
 };

@@ -66,7 +66,6 @@ TEST(WaylandConnection, ACompositorThatDoesNotAnswerOrGoesAwayIsOneLogLineAndThe
         const char* logged;
     } cases[] = {
         {"never answers", StandInCompositor::Behaviour::neverAnswers, false, "did not list its globals within 2.0 s"},
-        {"closes at once", StandInCompositor::Behaviour::closesAtOnce, false, "closed the connection"},
         {"goes away later", StandInCompositor::Behaviour::answers, true, "closed the connection"},
     };
     for (const auto& c : cases) {

@@ -1,0 +1,128 @@
+// A small native Wayland client that the tests of the compositors' protocols run beside a real
+// compositor, at $WAYLAND_DISPLAY:
+//   quillfen_wayland_client window APP_ID   a window of that application that the compositor
+//                                            focuses; writes "shown" to descriptor 3 once drawn,
+//                                            and runs until it is ended
+//   quillfen_wayland_client input           moves the pointer and presses a key through KWin's
+//                                            org_kde_kwin_fake_input, then ends; status 2 where
+//                                            the compositor does not offer it to this program
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <wayland-client.h>
+
+#include "fake-input-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
+
+namespace {
+
+struct Globals {
+    wl_compositor* compositor = nullptr;
+    wl_shm* shm = nullptr;
+    xdg_wm_base* shell = nullptr;
+    org_kde_kwin_fake_input* fakeInput = nullptr;
+};
+
+void global(void* data, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t version) {
+    auto* g = static_cast<Globals*>(data);
+    const std::string which(interface);
+    if (which == wl_compositor_interface.name) {
+        g->compositor = static_cast<wl_compositor*>(wl_registry_bind(registry, name, &wl_compositor_interface, 4));
+    } else if (which == wl_shm_interface.name) {
+        g->shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
+    } else if (which == xdg_wm_base_interface.name) {
+        g->shell = static_cast<xdg_wm_base*>(wl_registry_bind(registry, name, &xdg_wm_base_interface, 1));
+    } else if (which == org_kde_kwin_fake_input_interface.name) {
+        g->fakeInput = static_cast<org_kde_kwin_fake_input*>(
+            wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, version < 4 ? version : 4));
+    }
+}
+
+void globalRemove(void*, wl_registry*, std::uint32_t) {}
+
+// One frame of plain grey, in memory shared with the compositor.
+wl_buffer* greyBuffer(wl_shm* shm, int width, int height) {
+    const int stride = width * 4;
+    const int size = stride * height;
+    const int fd = memfd_create("quillfen-test-window", MFD_CLOEXEC);
+    if (fd < 0 || ftruncate(fd, size) != 0) return nullptr;
+    void* pixels = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (pixels == MAP_FAILED) return nullptr;
+    std::memset(pixels, 0x80, static_cast<std::size_t>(size));
+    munmap(pixels, static_cast<std::size_t>(size));
+    wl_shm_pool* pool = wl_shm_create_pool(shm, fd, size);
+    wl_buffer* buffer = wl_shm_pool_create_buffer(pool, 0, width, height, stride, WL_SHM_FORMAT_XRGB8888);
+    wl_shm_pool_destroy(pool);
+    close(fd);
+    return buffer;
+}
+
+struct Window {
+    wl_surface* surface = nullptr;
+    wl_buffer* buffer = nullptr;
+    bool shown = false;
+};
+
+int window(wl_display* display, const Globals& g, const char* appId) {
+    if (g.compositor == nullptr || g.shm == nullptr || g.shell == nullptr) return 2;
+    static const xdg_wm_base_listener pong{[](void*, xdg_wm_base* shell, std::uint32_t serial) {
+        xdg_wm_base_pong(shell, serial);
+    }};
+    xdg_wm_base_add_listener(g.shell, &pong, nullptr);
+    Window w;
+    w.surface = wl_compositor_create_surface(g.compositor);
+    w.buffer = greyBuffer(g.shm, 64, 64);
+    xdg_surface* shellSurface = xdg_wm_base_get_xdg_surface(g.shell, w.surface);
+    static const xdg_surface_listener configured{[](void* data, xdg_surface* s, std::uint32_t serial) {
+        auto* win = static_cast<Window*>(data);
+        xdg_surface_ack_configure(s, serial);
+        wl_surface_attach(win->surface, win->buffer, 0, 0);
+        wl_surface_commit(win->surface);
+        if (!win->shown) {
+            win->shown = true;
+            dprintf(3, "shown\n");
+        }
+    }};
+    xdg_surface_add_listener(shellSurface, &configured, &w);
+    xdg_toplevel* toplevel = xdg_surface_get_toplevel(shellSurface);
+    xdg_toplevel_set_app_id(toplevel, appId);
+    xdg_toplevel_set_title(toplevel, appId);
+    wl_surface_commit(w.surface);
+    while (wl_display_dispatch(display) != -1) {
+    }
+    return 0;
+}
+
+int input(wl_display* display, const Globals& g) {
+    if (g.fakeInput == nullptr) return 2;
+    org_kde_kwin_fake_input_authenticate(g.fakeInput, "quillfen tests", "input for the idle test");
+    org_kde_kwin_fake_input_pointer_motion(g.fakeInput, wl_fixed_from_int(3), wl_fixed_from_int(2));
+    if (org_kde_kwin_fake_input_get_version(g.fakeInput) >= 4) {
+        constexpr std::uint32_t kShiftKey = 42;
+        org_kde_kwin_fake_input_keyboard_key(g.fakeInput, kShiftKey, 1);
+        org_kde_kwin_fake_input_keyboard_key(g.fakeInput, kShiftKey, 0);
+    }
+    return wl_display_roundtrip(display) < 0 ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if ((mode != "window" || argc != 3) && (mode != "input" || argc != 2)) {
+        std::fprintf(stderr, "usage: %s window APP_ID | input\n", argv[0]);
+        return 64;
+    }
+    wl_display* display = wl_display_connect(nullptr);
+    if (display == nullptr) return 1;
+    Globals g;
+    static const wl_registry_listener listener{global, globalRemove};
+    wl_registry_add_listener(wl_display_get_registry(display), &listener, &g);
+    if (wl_display_roundtrip(display) < 0) return 1;
+    return mode == "window" ? window(display, g, argv[2]) : input(display, g);
+}
