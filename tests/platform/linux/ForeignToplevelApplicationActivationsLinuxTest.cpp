@@ -4,7 +4,7 @@
 #include "platform/linux/WaylandConnection.h"
 #include "support/CapturedSystemLog.h"
 #include "support/ChildProcess.h"
-#include "support/Compositors.h"
+#include "support/HeadlessCompositor.h"
 #include "support/ManualDelay.h"
 #include "support/QtTestSupport.h"
 
@@ -12,18 +12,23 @@ namespace quillfen {
 namespace {
 
 TEST(ForeignToplevelApplicationActivations, CountsEverySwitchOnSwayBetweenNativeWindowsAndWithAnX11One) {
-    test::HeadlessSway sway;
-    if (!sway.unavailable().empty()) GTEST_SKIP() << sway.unavailable();
-    test::ChildProcess windows(
-        sway.clientCommand({QUILLFEN_TEST_WINDOWS, "org.example.Editor", "org.example.Browser", "x11:org.example.Terminal"}),
-        sway.clientEnvironment(), 3);
-    ASSERT_EQ(windows.readLine(), "ready");
+    test::HeadlessCompositor sway(test::HeadlessCompositor::Kind::sway);
+    sway.withXwayland();
+    const auto client = sway.place(QUILLFEN_WAYLAND_TEST_CLIENT, "quillfen_wayland_client");
+    if (auto failure = sway.start()) GTEST_SKIP() << *failure;
+    std::vector<std::unique_ptr<test::ChildProcess>> windows;
+    for (const auto& [kind, application] : {std::pair{"window", "org.example.Editor"},
+                                            std::pair{"window", "org.example.Browser"},
+                                            std::pair{"x11-window", "org.example.Terminal"}}) {
+        windows.push_back(sway.run({client.string(), kind, application}, 3));
+        ASSERT_EQ(windows.back()->readLine(), "shown");
+    }
     // In front once sway has it; that it is in front at the start is no switch.
-    ASSERT_TRUE(test::waitUntil([&] { return sway.command("[class=org.example.Terminal] focus"); }));
+    ASSERT_TRUE(test::waitUntil([&] { return sway.swayCommand("[class=org.example.Terminal] focus"); }));
 
     test::CapturedSystemLog log;
     test::ManualDelay delay;
-    auto connection = WaylandConnection::open(sway.socketPath(), delay, 5.0);
+    auto connection = WaylandConnection::open(sway.socketPath().string(), delay, 5.0);
     ASSERT_NE(connection, nullptr);
     ASSERT_TRUE(test::spinUntil([&] { return connection->state() == WaylandConnection::State::listed; }));
     // The compositor's list of windows is the first way the chooser asks.
@@ -37,7 +42,7 @@ TEST(ForeignToplevelApplicationActivations, CountsEverySwitchOnSwayBetweenNative
 
     const auto switchTo = [&](const std::string& criteria) {
         const int before = count;
-        if (!sway.command(criteria + " focus")) return false;
+        if (!sway.swayCommand(criteria + " focus")) return false;
         return test::spinUntil([&] { return count > before; });
     };
     for (int i = 0; i < 20; ++i)

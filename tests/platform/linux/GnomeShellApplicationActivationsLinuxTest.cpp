@@ -10,7 +10,7 @@
 #include "platform/linux/WaylandConnection.h"
 #include "support/CapturedSystemLog.h"
 #include "support/ChildProcess.h"
-#include "support/Compositors.h"
+#include "support/HeadlessCompositor.h"
 #include "support/ManualDelay.h"
 #include "support/QtTestSupport.h"
 
@@ -36,36 +36,31 @@ bool enable(BusConnection& bus, const std::string& uuid) {
     return reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toBool();
 }
 
-// Both forms of the application's extension and the tests' own, where a shell looks for them.
-void installExtensions(const fs::path& dataFolder) {
-    const auto extensions = dataFolder / "gnome-shell" / "extensions";
-    fs::create_directories(extensions);
-    for (const fs::path from : {QUILLFEN_GNOME_EXTENSIONS, QUILLFEN_TEST_GNOME_EXTENSIONS})
-        fs::copy(from, extensions, fs::copy_options::recursive);
-}
-
 TEST(GnomeShellApplicationActivations, UntilTheExtensionIsOnSaysHowToTurnItOnThenCountsWhatItReports) {
     test::TestHome home;
     PrivateBus bus;
-    test::TempDir data;
-    installExtensions(data.path());
-    test::HeadlessGnomeShell shell(bus, data.path());
-    if (!shell.unavailable().empty()) GTEST_SKIP() << shell.unavailable();
+    test::HeadlessCompositor shell(test::HeadlessCompositor::Kind::gnomeShell, &bus);
+    // Both forms of the application's extension, and the tests' own.
+    for (const fs::path& folder : {fs::path(QUILLFEN_GNOME_EXTENSIONS), fs::path(QUILLFEN_TEST_GNOME_EXTENSIONS)})
+        for (const auto& extension : fs::directory_iterator(folder)) shell.addShellExtension(extension.path());
+    const auto client = shell.place(QUILLFEN_WAYLAND_TEST_CLIENT, "quillfen_wayland_client");
+    if (auto failure = shell.start()) GTEST_SKIP() << *failure;
     BusConnection connection(bus);
     ASSERT_TRUE(test::spinUntil([&] {
         return callShell(connection, QStringLiteral("/org/gnome/Shell"), QStringLiteral("org.gnome.Shell.Extensions"),
                          QStringLiteral("ListExtensions"))
                    .type() == QDBusMessage::ReplyMessage;
     }));
-    test::ChildProcess windows({QUILLFEN_TEST_WINDOWS, "org.example.Editor", "org.example.Browser"},
-                               shell.clientEnvironment(), 3);
-    ASSERT_EQ(windows.readLine(), "ready");
+    auto editor = shell.run({client.string(), "window", "org.example.Editor"}, 3);
+    ASSERT_EQ(editor->readLine(), "shown");
+    auto browser = shell.run({client.string(), "window", "org.example.Browser"}, 3);
+    ASSERT_EQ(browser->readLine(), "shown");
 
     test::ScopedEnv noDisplay("DISPLAY", std::nullopt);
     test::ManualDelay delay;
     const auto choose = [&] {
         return makeApplicationActivations(ApplicationActivationsParts{
-            SessionType::wayland, WaylandConnection::open(shell.socketPath(), delay, 5), *connection, {}});
+            SessionType::wayland, WaylandConnection::open(shell.socketPath().string(), delay, 5), *connection, {}});
     };
     const auto version = gnomeShellMajorVersion(*connection);
     ASSERT_TRUE(version.has_value());

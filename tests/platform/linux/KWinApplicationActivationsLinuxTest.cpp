@@ -5,7 +5,7 @@
 #include "platform/linux/ApplicationActivationsLinux.h"
 #include "support/CapturedSystemLog.h"
 #include "support/ChildProcess.h"
-#include "support/Compositors.h"
+#include "support/HeadlessCompositor.h"
 #include "support/QtTestSupport.h"
 
 namespace quillfen {
@@ -39,15 +39,18 @@ for (let i = 0; i < 20; ++i) workspace.activeClient = windows[i % 2];
 TEST(KWinApplicationActivations, CountsWhatKWinsScriptReportsAndTheScriptGoesAtQuit) {
     test::TestHome home;
     PrivateBus bus;
-    test::HeadlessKWin kwin(bus);
-    if (!kwin.unavailable().empty()) GTEST_SKIP() << kwin.unavailable();
+    // On the test's bus, as this run's user: the script in this process's memory is read by KWin.
+    test::HeadlessCompositor kwin(test::HeadlessCompositor::Kind::kwin, &bus);
+    const auto client = kwin.place(QUILLFEN_WAYLAND_TEST_CLIENT, "quillfen_wayland_client");
+    if (auto failure = kwin.start()) GTEST_SKIP() << *failure;
     BusConnection connection(bus);
     ASSERT_TRUE(test::spinUntil(
         [&] { return scripting(connection, QStringLiteral("isScriptLoaded"), {QStringLiteral("none")}).type() ==
                      QDBusMessage::ReplyMessage; }));
-    test::ChildProcess windows({QUILLFEN_TEST_WINDOWS, "org.example.Editor", "org.example.Browser"},
-                               kwin.clientEnvironment(), 3);
-    ASSERT_EQ(windows.readLine(), "ready");
+    auto editor = kwin.run({client.string(), "window", "org.example.Editor"}, 3);
+    ASSERT_EQ(editor->readLine(), "shown");
+    auto browser = kwin.run({client.string(), "window", "org.example.Browser"}, 3);
+    ASSERT_EQ(browser->readLine(), "shown");
 
     test::CapturedSystemLog log;
     // KWin offers no list of windows: the chooser asks it next.
