@@ -7,7 +7,8 @@
 
 namespace quillfen {
 
-SensingNotes::SensingNotes(QMargins padding, QWidget* parent) : QWidget(parent), layout_(new QVBoxLayout(this)) {
+SensingNotes::SensingNotes(QMargins padding, QWidget* parent)
+    : QWidget(parent), layout_(new QVBoxLayout(this)) {
     setObjectName(QStringLiteral("sensingNotes"));
     layout_->setContentsMargins(padding);
     layout_->setSpacing(8);

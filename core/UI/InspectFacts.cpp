@@ -186,8 +186,8 @@ std::vector<std::string> sensingNotes(const SensingGaps& gaps) {
     std::vector<std::string> notes;
     if (gaps.idleUnknown) {
         notes.emplace_back(
-            "Idle time is unknown on this desktop: I can\u2019t see when you step away, so a stretch at the screen "
-            "ends only when the computer sleeps, the screen locks or the screens go off.");
+            "Idle time is unknown on this desktop: I can\u2019t see when you step away, so a stretch at the "
+            "screen ends only when the computer sleeps, the screen locks or the screens go off.");
     }
     if (gaps.nativeSwitchesUnseen && !gaps.extensionToTurnOn.empty()) {
         notes.push_back("Switches between native windows are not seen here until you turn on my GNOME Shell "

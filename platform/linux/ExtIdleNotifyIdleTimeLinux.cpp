@@ -24,8 +24,12 @@ public:
 private:
     bool subscribe(WaylandConnection& connection, wl_seat* seat, std::uint32_t timeoutMs) override {
         static const ext_idle_notification_v1_listener listener{
-            [](void* self, ext_idle_notification_v1*) { static_cast<ExtIdleNotifyIdleTime*>(self)->idle_.idled(); },
-            [](void* self, ext_idle_notification_v1*) { static_cast<ExtIdleNotifyIdleTime*>(self)->idle_.resumed(); },
+            [](void* self, ext_idle_notification_v1*) {
+                static_cast<ExtIdleNotifyIdleTime*>(self)->idle_.idled();
+            },
+            [](void* self, ext_idle_notification_v1*) {
+                static_cast<ExtIdleNotifyIdleTime*>(self)->idle_.resumed();
+            },
         };
         notifier_ = connection.bind<ext_idle_notifier_v1>(ext_idle_notifier_v1_interface, 1);
         if (notifier_ == nullptr) return false;
@@ -40,8 +44,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<IdleSource> makeExtIdleNotifyIdleTime(std::shared_ptr<WaylandConnection> connection, Clock now,
-                                                      double timeoutSeconds) {
+std::unique_ptr<IdleSource> makeExtIdleNotifyIdleTime(std::shared_ptr<WaylandConnection> connection,
+                                                      Clock now, double timeoutSeconds) {
     return std::make_unique<ExtIdleNotifyIdleTime>(std::move(connection), std::move(now), timeoutSeconds);
 }
 

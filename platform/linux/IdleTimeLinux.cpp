@@ -82,8 +82,12 @@ std::vector<IdleSourceMaker> idleSourcesFor(const IdleTimeParts& parts) {
     };
     if (parts.session == SessionType::wayland) {
         if (parts.wayland) {
-            ways.push_back([parts] { return makeExtIdleNotifyIdleTime(parts.wayland, parts.now, parts.notificationTimeoutSeconds); });
-            ways.push_back([parts] { return makeKWinIdleTime(parts.wayland, parts.now, parts.notificationTimeoutSeconds); });
+            ways.push_back([parts] {
+                return makeExtIdleNotifyIdleTime(parts.wayland, parts.now, parts.notificationTimeoutSeconds);
+            });
+            ways.push_back([parts] {
+                return makeKWinIdleTime(parts.wayland, parts.now, parts.notificationTimeoutSeconds);
+            });
         }
         ways.push_back(mutter);
     } else {

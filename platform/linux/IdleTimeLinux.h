@@ -41,8 +41,8 @@ using IdleSourceMaker = std::function<std::unique_ptr<IdleSource>()>;
 
 // The compositor's ext_idle_notifier_v1, or its org_kde_kwin_idle, on the shared connection: a
 // notification after `timeoutSeconds` without input, and one when input comes again.
-std::unique_ptr<IdleSource> makeExtIdleNotifyIdleTime(std::shared_ptr<WaylandConnection> connection, Clock now,
-                                                      double timeoutSeconds);
+std::unique_ptr<IdleSource> makeExtIdleNotifyIdleTime(std::shared_ptr<WaylandConnection> connection,
+                                                      Clock now, double timeoutSeconds);
 std::unique_ptr<IdleSource> makeKWinIdleTime(std::shared_ptr<WaylandConnection> connection, Clock now,
                                              double timeoutSeconds);
 

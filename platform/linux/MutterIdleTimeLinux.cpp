@@ -34,7 +34,8 @@ public:
         }
         bus_.connect(kService, kPath, kInterface, QStringLiteral("WatchFired"), this, SLOT(watchFired(uint)));
         // A shell started again (GNOME on X11 restarts in place) has forgotten the watches.
-        auto* restarts = new QDBusServiceWatcher(kService, bus_, QDBusServiceWatcher::WatchForRegistration, this);
+        auto* restarts =
+            new QDBusServiceWatcher(kService, bus_, QDBusServiceWatcher::WatchForRegistration, this);
         QObject::connect(restarts, &QDBusServiceWatcher::serviceRegistered, this, [this] {
             idleWatch_ = activeWatch_ = 0;
             watch();
@@ -46,7 +47,8 @@ public:
     ~MutterIdleTime() override {
         for (const uint watch : {idleWatch_, activeWatch_}) {
             if (watch == 0) continue;
-            auto remove = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("RemoveWatch"));
+            auto remove =
+                QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("RemoveWatch"));
             remove << watch;
             bus_.send(remove);
         }
@@ -79,14 +81,16 @@ public slots:
     }
 
 private:
-    void call(const QString& method, const QVariantList& arguments, std::function<void(const QDBusMessage&)> done) {
+    void call(const QString& method, const QVariantList& arguments,
+              std::function<void(const QDBusMessage&)> done) {
         auto message = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
         message.setArguments(arguments);
         auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message), this);
-        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, done = std::move(done)] {
-            watcher->deleteLater();
-            done(watcher->reply());
-        });
+        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, this,
+                         [watcher, done = std::move(done)] {
+                             watcher->deleteLater();
+                             done(watcher->reply());
+                         });
     }
 
     static uint watchOf(const QDBusMessage& reply) {
@@ -114,9 +118,8 @@ private:
 
     void watchForInput() {
         if (activeWatch_ != 0) return;
-        call(QStringLiteral("AddUserActiveWatch"), {}, [this](const QDBusMessage& reply) {
-            claim(activeWatch_, watchOf(reply));
-        });
+        call(QStringLiteral("AddUserActiveWatch"), {},
+             [this](const QDBusMessage& reply) { claim(activeWatch_, watchOf(reply)); });
     }
 
     void claim(uint& mine, uint watch) {
@@ -140,7 +143,8 @@ private:
 
 std::unique_ptr<IdleSource> makeMutterIdleTime(const QDBusConnection& sessionBus, Clock now, Delay delay,
                                                double answerWithinSeconds, double timeoutSeconds) {
-    return std::make_unique<MutterIdleTime>(sessionBus, std::move(now), delay, answerWithinSeconds, timeoutSeconds);
+    return std::make_unique<MutterIdleTime>(sessionBus, std::move(now), delay, answerWithinSeconds,
+                                            timeoutSeconds);
 }
 
 }  // namespace quillfen

@@ -76,7 +76,8 @@ std::shared_ptr<WaylandConnection> WaylandConnection::open(const std::string& di
     }
     const int fd = connectTo(*path);
     if (fd < 0) {
-        SystemLog::notice(kCategory, "no Wayland compositor answers at " + *path + ": " + std::strerror(errno));
+        SystemLog::notice(kCategory,
+                          "no Wayland compositor answers at " + *path + ": " + std::strerror(errno));
         return nullptr;
     }
     wl_display* connection = wl_display_connect_to_fd(fd);
@@ -102,7 +103,8 @@ WaylandConnection::~WaylandConnection() {
 }
 
 void WaylandConnection::start(Delay delay, double answerWithinSeconds) {
-    static const wl_registry_listener registryListener{&WaylandConnection::onGlobal, &WaylandConnection::onGlobalRemove};
+    static const wl_registry_listener registryListener{&WaylandConnection::onGlobal,
+                                                       &WaylandConnection::onGlobalRemove};
     static const wl_callback_listener listedListener{&WaylandConnection::onListed};
     registry_ = wl_display_get_registry(display_);
     wl_registry_add_listener(registry_, &registryListener, this);
@@ -196,7 +198,8 @@ void WaylandConnection::lose(const std::string& why) {
     reader_->setEnabled(false);
     writer_->setEnabled(false);
     answerDeadline_.reset();
-    SystemLog::notice(kCategory, "the compositor at " + name_ + " " + why + "; what it would tell is unknown");
+    SystemLog::notice(kCategory,
+                      "the compositor at " + name_ + " " + why + "; what it would tell is unknown");
     if (wasListing) settled_.notify();
     lost_.notify();
 }

@@ -402,13 +402,13 @@ TEST(AppController, ACompositorThatGivesNoIdleTimeIsSaidOnceAndTheTicksGoOn) {
         test::ManualDelay delay;
         test::CapturedSystemLog log;
         Harness h;
-        auto idle = makeIdleTime(IdleTimeParts{SessionType::wayland,
-                                               WaylandConnection::open(compositor.socketPath(), delay, 3),
-                                               QDBusConnection(QStringLiteral("quillfen-no-bus")), {}, h.clock, delay,
-                                               3, 1});
+        auto idle = makeIdleTime(IdleTimeParts{
+            SessionType::wayland, WaylandConnection::open(compositor.socketPath(), delay, 3),
+            QDBusConnection(QStringLiteral("quillfen-no-bus")), {}, h.clock, delay, 3, 1});
         h.idleService = idle.get();
         h.start({{"TAVRYN_RENDER_NONE", ""}});
-        ASSERT_TRUE(test::spinUntil([&] { return compositor.notifications().size() == (offered ? 1u : 0u); }));
+        const std::size_t notifications = offered ? 1 : 0;
+        ASSERT_TRUE(test::spinUntil([&] { return compositor.notifications().size() == notifications; }));
         test::spinFor(std::chrono::milliseconds(20));
         if (offered) {
             h.clock.advance(60);

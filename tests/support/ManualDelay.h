@@ -30,8 +30,9 @@ public:
     void pass(double seconds) {
         state_->elapsed += seconds;
         for (;;) {
-            auto due = std::min_element(state_->steps.begin(), state_->steps.end(),
-                                        [](const auto& a, const auto& b) { return a.second.at < b.second.at; });
+            auto due =
+                std::min_element(state_->steps.begin(), state_->steps.end(),
+                                 [](const auto& a, const auto& b) { return a.second.at < b.second.at; });
             if (due == state_->steps.end() || due->second.at > state_->elapsed) return;
             auto step = std::move(due->second.run);
             state_->steps.erase(due);

@@ -43,30 +43,35 @@ struct StandInProtocols {
         wl_resource* resource = wl_resource_create(client, &interface, 1, id);
         wl_resource_set_implementation(resource, implementation, &compositor, [](wl_resource* gone) {
             auto& list = compositorOf(gone).notifications_;
-            list.erase(std::remove_if(list.begin(), list.end(), [&](const auto& n) { return n.resource == gone; }),
-                       list.end());
+            list.erase(
+                std::remove_if(list.begin(), list.end(), [&](const auto& n) { return n.resource == gone; }),
+                list.end());
         });
         compositor.notifications_.push_back({protocol, timeout, resource});
     }
 
     static void bindExt(wl_client* client, void* self, std::uint32_t, std::uint32_t id) {
-        static const struct ext_idle_notification_v1_interface notification{destroyResource};
-        static const struct ext_idle_notifier_v1_interface notifier{
+        static const struct ext_idle_notification_v1_interface notification { destroyResource };
+        static const struct ext_idle_notifier_v1_interface notifier {
             destroyResource, [](wl_client* c, wl_resource* manager, std::uint32_t id, std::uint32_t timeout,
                                 wl_resource*) {
                 add(c, manager, id, timeout, ext_idle_notification_v1_interface, &notification,
                     "ext_idle_notifier_v1");
-            }};
+            }
+        };
         wl_resource* resource = wl_resource_create(client, &ext_idle_notifier_v1_interface, 1, id);
         wl_resource_set_implementation(resource, &notifier, self, nullptr);
     }
 
     static void bindKWin(wl_client* client, void* self, std::uint32_t, std::uint32_t id) {
-        static const struct org_kde_kwin_idle_timeout_interface timeout{destroyResource, [](wl_client*, wl_resource*) {}};
-        static const struct org_kde_kwin_idle_interface idle{
+        static const struct org_kde_kwin_idle_timeout_interface timeout {
+            destroyResource, [](wl_client*, wl_resource*) {}
+        };
+        static const struct org_kde_kwin_idle_interface idle {
             [](wl_client* c, wl_resource* manager, std::uint32_t id, wl_resource*, std::uint32_t ms) {
                 add(c, manager, id, ms, org_kde_kwin_idle_timeout_interface, &timeout, "org_kde_kwin_idle");
-            }};
+            }
+        };
         wl_resource* resource = wl_resource_create(client, &org_kde_kwin_idle_interface, 1, id);
         wl_resource_set_implementation(resource, &idle, self, nullptr);
     }
@@ -84,12 +89,14 @@ StandInCompositor::StandInCompositor(Offers offers, Behaviour behaviour) : behav
     if (behaviour_ == Behaviour::neverAnswers) return;
 
     display_ = wl_display_create();
-    if (wl_display_add_socket_fd(display_, listening_) != 0) throw std::runtime_error("wl_display_add_socket_fd");
+    if (wl_display_add_socket_fd(display_, listening_) != 0)
+        throw std::runtime_error("wl_display_add_socket_fd");
     listening_ = -1;  // the display owns it now
     if (offers.seat) wl_global_create(display_, &wl_seat_interface, 7, this, bindSeat);
     if (offers.extIdleNotify)
         wl_global_create(display_, &ext_idle_notifier_v1_interface, 1, this, StandInProtocols::bindExt);
-    if (offers.kwinIdle) wl_global_create(display_, &org_kde_kwin_idle_interface, 1, this, StandInProtocols::bindKWin);
+    if (offers.kwinIdle)
+        wl_global_create(display_, &org_kde_kwin_idle_interface, 1, this, StandInProtocols::bindKWin);
     notifier_ = std::make_unique<QSocketNotifier>(wl_event_loop_get_fd(wl_display_get_event_loop(display_)),
                                                   QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { dispatch(); });

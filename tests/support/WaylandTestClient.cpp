@@ -36,11 +36,13 @@ struct Globals {
     org_kde_kwin_fake_input* fakeInput = nullptr;
 };
 
-void global(void* data, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t version) {
+void global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+            std::uint32_t version) {
     auto* g = static_cast<Globals*>(data);
     const std::string which(interface);
     if (which == wl_compositor_interface.name) {
-        g->compositor = static_cast<wl_compositor*>(wl_registry_bind(registry, name, &wl_compositor_interface, 4));
+        g->compositor =
+            static_cast<wl_compositor*>(wl_registry_bind(registry, name, &wl_compositor_interface, 4));
     } else if (which == wl_shm_interface.name) {
         g->shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
     } else if (which == xdg_wm_base_interface.name) {
@@ -78,9 +80,8 @@ struct Shown {
 
 int window(wl_display* display, const Globals& g, const char* appId) {
     if (g.compositor == nullptr || g.shm == nullptr || g.shell == nullptr) return 2;
-    static const xdg_wm_base_listener pong{[](void*, xdg_wm_base* shell, std::uint32_t serial) {
-        xdg_wm_base_pong(shell, serial);
-    }};
+    static const xdg_wm_base_listener pong{
+        [](void*, xdg_wm_base* shell, std::uint32_t serial) { xdg_wm_base_pong(shell, serial); }};
     xdg_wm_base_add_listener(g.shell, &pong, nullptr);
     Shown w;
     w.surface = wl_compositor_create_surface(g.compositor);

@@ -32,7 +32,8 @@ struct Ways {
 
     IdleTimeParts parts(SessionType session, std::shared_ptr<WaylandConnection> wayland, QDBusConnection bus,
                         std::string x11Display = {}) {
-        return IdleTimeParts{session, std::move(wayland), std::move(bus), std::move(x11Display), clock, delay, 3, 1};
+        return IdleTimeParts{
+            session, std::move(wayland), std::move(bus), std::move(x11Display), clock, delay, 3, 1};
     }
     bool chosen(const std::string& way) {
         return test::spinUntil([&] {
@@ -105,7 +106,9 @@ TEST(IdleTimeLinux, TakesTheFirstSourceThatAnswers) {
     PrivateBus bus;
     VirtualDisplay display;
     BusConnection connection(bus);
-    auto sources = [&](Ways& ways) { return makeIdleTime(ways.parts(SessionType::x11, nullptr, *connection, display.name())); };
+    auto sources = [&](Ways& ways) {
+        return makeIdleTime(ways.parts(SessionType::x11, nullptr, *connection, display.name()));
+    };
 
     // Without the compositor, the X server answers.
     Ways withoutMutter;
@@ -175,15 +178,19 @@ TEST(IdleTimeLinux, TheCompositorsIdleProtocolsCountFromTheirNotifications) {
         compositor.closeClients();
         ASSERT_TRUE(test::spinUntil([&] { return !idle->secondsSinceLastInput().has_value(); }));
         EXPECT_EQ(ways.log.lines.size(), 2u);
-        EXPECT_TRUE(ways.said("wayland: the compositor at " + compositor.socketPath() + " closed the connection"));
+        EXPECT_TRUE(
+            ways.said("wayland: the compositor at " + compositor.socketPath() + " closed the connection"));
     }
 }
 
 TEST(IdleTimeLinux, TheSessionIsWhatItsTypeSaysAndOtherwiseWaylandWhereAWaylandDisplayIsNamed) {
     const std::tuple<const char*, const char*, SessionType> cases[] = {
-        {"wayland", "", SessionType::wayland},   {"x11", "wayland-0", SessionType::x11},
-        {"tty", "wayland-0", SessionType::wayland}, {"", "wayland-1", SessionType::wayland},
-        {"tty", "", SessionType::x11},           {"", "", SessionType::x11},
+        {"wayland", "", SessionType::wayland},
+        {"x11", "wayland-0", SessionType::x11},
+        {"tty", "wayland-0", SessionType::wayland},
+        {"", "wayland-1", SessionType::wayland},
+        {"tty", "", SessionType::x11},
+        {"", "", SessionType::x11},
     };
     for (const auto& [type, display, session] : cases) {
         std::map<std::string, std::string> environment;
@@ -205,12 +212,24 @@ TEST(IdleTimeLinux, AWaylandSessionAsksOnlyItsCompositorAndAnX11SessionOnlyItsXS
         std::optional<std::string> chosen;
         const char* logged;
     } cases[] = {
-        {"Wayland, neither protocol", SessionType::wayland, StandInCompositor::Behaviour::answers, {}, std::nullopt,
+        {"Wayland, neither protocol",
+         SessionType::wayland,
+         StandInCompositor::Behaviour::answers,
+         {},
+         std::nullopt,
          nullptr},
-        {"Wayland, never answering", SessionType::wayland, StandInCompositor::Behaviour::neverAnswers,
-         {true, true, true}, std::nullopt, "did not list its globals within 3.0 s"},
-        {"X11 beside a compositor", SessionType::x11, StandInCompositor::Behaviour::answers, {true, true, true},
-         "the X server's screen saver", nullptr},
+        {"Wayland, never answering",
+         SessionType::wayland,
+         StandInCompositor::Behaviour::neverAnswers,
+         {true, true, true},
+         std::nullopt,
+         "did not list its globals within 3.0 s"},
+        {"X11 beside a compositor",
+         SessionType::x11,
+         StandInCompositor::Behaviour::answers,
+         {true, true, true},
+         "the X server's screen saver",
+         nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -220,7 +239,8 @@ TEST(IdleTimeLinux, AWaylandSessionAsksOnlyItsCompositorAndAnX11SessionOnlyItsXS
         auto idle = makeIdleTime(ways.parts(c.session, connection, noBus(), xwayland.name()));
         test::spinFor(std::chrono::milliseconds(20));
         ways.delay.pass(3);
-        ASSERT_TRUE(test::spinUntil([&] { return idle->secondsSinceLastInput().has_value() == c.chosen.has_value(); }));
+        ASSERT_TRUE(test::spinUntil(
+            [&] { return idle->secondsSinceLastInput().has_value() == c.chosen.has_value(); }));
         if (c.chosen) {
             EXPECT_TRUE(ways.chosen(*c.chosen));
             EXPECT_EQ(compositor.notifications().size(), 0u);
@@ -255,11 +275,18 @@ void expectInputIsSeen(const test::HeadlessCompositor& compositor, const std::st
                        const std::function<void()>& giveInput) {
     test::ManualDelay delay;
     test::CapturedSystemLog log;
-    auto idle = makeIdleTime(IdleTimeParts{SessionType::wayland,
-                                           WaylandConnection::open(compositor.socketPath().string(), delay, 20),
-                                           noBus(), {}, systemClock(), delay, 20, kShortTimeout});
+    auto idle =
+        makeIdleTime(IdleTimeParts{SessionType::wayland,
+                                   WaylandConnection::open(compositor.socketPath().string(), delay, 20),
+                                   noBus(),
+                                   {},
+                                   systemClock(),
+                                   delay,
+                                   20,
+                                   kShortTimeout});
     ASSERT_TRUE(test::spinUntil([&] {
-        return std::count(log.lines.begin(), log.lines.end(), "sensing: idle time from the compositor's " + protocol);
+        return std::count(log.lines.begin(), log.lines.end(),
+                          "sensing: idle time from the compositor's " + protocol);
     })) << (log.lines.empty() ? "nothing logged" : log.lines.front());
     for (int away = 0; away < 2; ++away) {
         EXPECT_TRUE(reads(*idle, [](double s) { return s > 2 * kShortTimeout; })) << away;
@@ -294,9 +321,10 @@ TEST(IdleTimeLinux, OnKWinInputThroughItsFakeInputIsSeenAndWithoutInputTheCountG
     test::HeadlessCompositor kwin(test::HeadlessCompositor::Kind::kwin);
     // KWin offers fake input only to a program that a desktop entry names so.
     const auto client = kwin.place(QUILLFEN_WAYLAND_TEST_CLIENT, "quillfen_wayland_client");
-    kwin.addDesktopEntry("org.quillfen.TestInput.desktop",
-                         "[Desktop Entry]\nType=Application\nName=Quillfen test input\nNoDisplay=true\nExec=" +
-                             client.string() + " input\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n");
+    kwin.addDesktopEntry(
+        "org.quillfen.TestInput.desktop",
+        "[Desktop Entry]\nType=Application\nName=Quillfen test input\nNoDisplay=true\nExec=" +
+            client.string() + " input\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n");
     if (auto failure = kwin.start()) GTEST_SKIP() << *failure;
     expectInputIsSeen(kwin, "ext_idle_notifier_v1", [&] {
         auto input = kwin.run({client.string(), "input"});

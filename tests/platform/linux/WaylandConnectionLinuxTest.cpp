@@ -65,7 +65,8 @@ TEST(WaylandConnection, ACompositorThatDoesNotAnswerOrGoesAwayIsOneLogLineAndThe
         bool closedAfterListing;
         const char* logged;
     } cases[] = {
-        {"never answers", StandInCompositor::Behaviour::neverAnswers, false, "did not list its globals within 2.0 s"},
+        {"never answers", StandInCompositor::Behaviour::neverAnswers, false,
+         "did not list its globals within 2.0 s"},
         {"goes away later", StandInCompositor::Behaviour::answers, true, "closed the connection"},
     };
     for (const auto& c : cases) {
@@ -101,7 +102,8 @@ TEST(WaylandConnection, ACompositorThatDoesNotAnswerOrGoesAwayIsOneLogLineAndThe
         EXPECT_EQ(settled, 1);
         EXPECT_EQ(lost, 1);
         ASSERT_EQ(log.lines.size(), 1u);
-        EXPECT_NE(log.lines[0].find("wayland: the compositor at " + compositor.socketPath()), std::string::npos)
+        EXPECT_NE(log.lines[0].find("wayland: the compositor at " + compositor.socketPath()),
+                  std::string::npos)
             << log.lines[0];
         EXPECT_NE(log.lines[0].find(c.logged), std::string::npos) << log.lines[0];
     }
@@ -112,7 +114,8 @@ TEST(WaylandConnection, NoCompositorToConnectToIsNoConnectionAndOneLogLine) {
     test::ScopedEnv runtime("XDG_RUNTIME_DIR", empty.path().string());
     test::ScopedEnv display("WAYLAND_DISPLAY", std::nullopt);
     test::ManualDelay delay;
-    for (const std::string& name : {std::string(), (empty.path() / "wayland-0").string(), std::string("wayland-1")}) {
+    for (const std::string& name :
+         {std::string(), (empty.path() / "wayland-0").string(), std::string("wayland-1")}) {
         SCOPED_TRACE(name);
         test::CapturedSystemLog log;
         EXPECT_EQ(WaylandConnection::open(name, delay, 2.0), nullptr);
