@@ -8,6 +8,7 @@
 #include <QDBusServiceWatcher>
 #include <QObject>
 
+#include <cerrno>
 #include <string>
 
 #include "Support/SystemLog.h"

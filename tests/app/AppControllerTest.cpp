@@ -360,6 +360,16 @@ TEST(AppController, TheTickHandsTheEngineTheCallTheFocusAndTheCodexTaskOfItsMome
     }
 }
 
+// The first note of what the desktop cannot tell in the rhythm window that is open; none without one.
+QWidget* shownSensingNote() {
+    QWidget* note = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* found = window->findChild<QWidget*>(QStringLiteral("sensingNote"));
+        if (window->isVisible() && found != nullptr) note = found;
+    }
+    return note;
+}
+
 // The launch's tick already tells whether the desktop gives an idle time; the rhythm window,
 // either face of it, says so while it does not.
 TEST(AppController, AnIdleTimeTheDesktopCannotGiveIsSaidInTheRhythmWindowWhileItLasts) {
@@ -373,11 +383,7 @@ TEST(AppController, AnIdleTimeTheDesktopCannotGiveIsSaidInTheRhythmWindowWhileIt
         EXPECT_EQ(h.controller->inspectModel().sensingNotes(), unknown);
         h.controller->openInspectWindow(false);
         test::settle();
-        QWidget* note = nullptr;
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            auto* found = window->findChild<QWidget*>(QStringLiteral("sensingNote"));
-            if (window->isVisible() && found != nullptr) note = found;
-        }
+        QWidget* note = shownSensingNote();
         ASSERT_NE(note, nullptr);
         EXPECT_TRUE(note->isVisible());
         EXPECT_EQ(test::textOf(*note, "line"), unknown.front());
@@ -466,11 +472,7 @@ TEST(AppController, SwitchesTheDesktopDoesNotShowAreSaidInTheRhythmWindowAndOnce
                   1);
         h.controller->openInspectWindow(false);
         test::settle();
-        QWidget* note = nullptr;
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            auto* found = window->findChild<QWidget*>(QStringLiteral("sensingNote"));
-            if (window->isVisible() && found != nullptr) note = found;
-        }
+        QWidget* note = shownSensingNote();
         ASSERT_NE(note, nullptr);
         EXPECT_EQ(test::textOf(*note, "line"), notes.front());
     }
