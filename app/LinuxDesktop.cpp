@@ -16,7 +16,8 @@ constexpr double kAnswerWithinSeconds = 3;
 // The layers wait on the application's scheduler, as the controller's steps do.
 Delay schedulerDelay() {
     return [](double seconds, std::function<void()> step) {
-        auto handle = std::make_shared<AnimationDriver::Handle>(AnimationDriver::shared().after(seconds, std::move(step)));
+        auto handle =
+            std::make_shared<AnimationDriver::Handle>(AnimationDriver::shared().after(seconds, std::move(step)));
         return Subscription([handle] { handle->reset(); });
     };
 }
@@ -24,8 +25,8 @@ Delay schedulerDelay() {
 std::shared_ptr<WaylandConnection> waylandConnectionFor(SessionType session, const Environment& environment) {
     if (session != SessionType::wayland) return nullptr;
     auto display = environment.find("WAYLAND_DISPLAY");
-    return WaylandConnection::open(display == environment.end() ? std::string() : display->second, schedulerDelay(),
-                                   kAnswerWithinSeconds);
+    const std::string name = display == environment.end() ? std::string() : display->second;
+    return WaylandConnection::open(name, schedulerDelay(), kAnswerWithinSeconds);
 }
 
 }  // namespace
@@ -35,8 +36,8 @@ LinuxDesktop::LinuxDesktop(Environment environment)
       session_(sessionTypeOf(environment_)),
       wayland_(waylandConnectionFor(session_, environment_)),
       defaults_(makeUserDefaults()),
-      idleTime_(makeIdleTime(IdleTimeParts{session_, wayland_, QDBusConnection::sessionBus(), {}, systemClock(),
-                                           schedulerDelay(), kAnswerWithinSeconds, 1.0})),
+      idleTime_(makeIdleTime(IdleTimeParts{session_, wayland_, QDBusConnection::sessionBus(), {},
+                                           systemClock(), schedulerDelay(), kAnswerWithinSeconds, 1.0})),
       activations_(makeApplicationActivations(
           ApplicationActivationsParts{session_, wayland_, QDBusConnection::sessionBus(), {}})),
       sessionEvents_(makeSessionEvents()),

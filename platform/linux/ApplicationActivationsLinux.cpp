@@ -46,8 +46,9 @@ private:
         if (auto activations = makeKWinApplicationActivations(parts_.sessionBus)) return activations;
         if (auto activations = makeGnomeShellApplicationActivations(parts_.sessionBus)) return activations;
         fallbackGap_.nativeWindowsUnseen = true;
-        std::string what = "application switches between native windows are not seen on this desktop, only those "
-                           "between X11 windows";
+        std::string what =
+            "application switches between native windows are not seen on this desktop, only those "
+            "between X11 windows";
         if (const auto version = gnomeShellMajorVersion(parts_.sessionBus)) {
             fallbackGap_.extensionToTurnOn = gnomeFocusExtension(*version);
             what += "; the GNOME Shell extension that shows them is off (gnome-extensions enable " +

@@ -40,7 +40,8 @@ std::unique_ptr<ApplicationActivations> makeKWinApplicationActivations(const QDB
 // extension does not answer.
 inline constexpr const char* kGnomeFocusPath = "/org/quillfen/Quillfen/Focus";
 inline constexpr const char* kGnomeFocusInterface = "org.quillfen.Quillfen.Focus";
-std::unique_ptr<ApplicationActivations> makeGnomeShellApplicationActivations(const QDBusConnection& sessionBus);
+std::unique_ptr<ApplicationActivations> makeGnomeShellApplicationActivations(
+    const QDBusConnection& sessionBus);
 // The running shell's major version (43); nothing where no GNOME Shell answers.
 std::optional<int> gnomeShellMajorVersion(const QDBusConnection& sessionBus);
 // The extension for that version: the script form up to 44, the module form from 45.

@@ -72,7 +72,10 @@ private:
     void activated(const Toplevel& toplevel) {
         // A window without an application id is an application of its own.
         std::string application = toplevel.application;
-        if (application.empty()) application = "window:" + std::to_string(wl_proxy_get_id(reinterpret_cast<wl_proxy*>(toplevel.handle)));
+        if (application.empty()) {
+            const auto id = wl_proxy_get_id(reinterpret_cast<wl_proxy*>(toplevel.handle));
+            application = "window:" + std::to_string(id);
+        }
         if (listing_ != nullptr) {
             frontmost_.startWith(std::move(application));
         } else if (frontmost_.switchesTo(std::move(application))) {
@@ -80,9 +83,11 @@ private:
         }
     }
 
-    static void onToplevel(void* self, zwlr_foreign_toplevel_manager_v1*, zwlr_foreign_toplevel_handle_v1* handle) {
+    static void onToplevel(void* self, zwlr_foreign_toplevel_manager_v1*,
+                           zwlr_foreign_toplevel_handle_v1* handle) {
         static const zwlr_foreign_toplevel_handle_v1_listener toplevelListener{
-            &onTitle, &onApplication, &onOutputEnter, &onOutputLeave, &onState, &onDone, &onClosed, &onParent};
+            &onTitle, &onApplication, &onOutputEnter, &onOutputLeave,
+            &onState, &onDone,        &onClosed,      &onParent};
         auto* owner = static_cast<ForeignToplevelApplicationActivations*>(self);
         auto toplevel = std::make_unique<Toplevel>(owner, handle);
         zwlr_foreign_toplevel_handle_v1_add_listener(handle, &toplevelListener, toplevel.get());
@@ -142,8 +147,8 @@ private:
 std::unique_ptr<ApplicationActivations> makeForeignToplevelApplicationActivations(
     std::shared_ptr<WaylandConnection> connection) {
     if (!connection) return nullptr;
-    auto* manager = connection->bind<zwlr_foreign_toplevel_manager_v1>(zwlr_foreign_toplevel_manager_v1_interface,
-                                                                       kManagerVersion);
+    auto* manager = connection->bind<zwlr_foreign_toplevel_manager_v1>(
+        zwlr_foreign_toplevel_manager_v1_interface, kManagerVersion);
     if (manager == nullptr) return nullptr;
     SystemLog::info("sensing", "application switches come from the compositor's list of windows");
     return std::make_unique<ForeignToplevelApplicationActivations>(std::move(connection), manager);

@@ -33,8 +33,9 @@ public:
         // Only the shell's own connection is heard, whoever else sends such a signal.
         bus_.connect(kShell, QString::fromUtf8(kGnomeFocusPath), QString::fromUtf8(kGnomeFocusInterface),
                      QStringLiteral("FocusChanged"), this, SLOT(focusChanged(QString)));
-        const QDBusMessage reply = callShell(bus_, QString::fromUtf8(kGnomeFocusPath),
-                                             QString::fromUtf8(kGnomeFocusInterface), QStringLiteral("FocusedApplication"));
+        const QDBusMessage reply =
+            callShell(bus_, QString::fromUtf8(kGnomeFocusPath), QString::fromUtf8(kGnomeFocusInterface),
+                      QStringLiteral("FocusedApplication"));
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) return false;
         frontmost_.startWith(reply.arguments().front().toString().toStdString());
         SystemLog::info("sensing", "application switches come from Quillfen's GNOME Shell extension");
@@ -60,9 +61,9 @@ private:
 
 std::optional<int> gnomeShellMajorVersion(const QDBusConnection& sessionBus) {
     if (!sessionBus.isConnected()) return std::nullopt;
-    const QDBusMessage reply =
-        callShell(sessionBus, QStringLiteral("/org/gnome/Shell"), QStringLiteral("org.freedesktop.DBus.Properties"),
-                  QStringLiteral("Get"), {kShell, QStringLiteral("ShellVersion")});
+    const QDBusMessage reply = callShell(sessionBus, QStringLiteral("/org/gnome/Shell"),
+                                         QStringLiteral("org.freedesktop.DBus.Properties"),
+                                         QStringLiteral("Get"), {kShell, QStringLiteral("ShellVersion")});
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) return std::nullopt;
     const QString version = reply.arguments().front().value<QDBusVariant>().variant().toString();
     bool number = false;
@@ -75,7 +76,8 @@ std::string gnomeFocusExtension(int shellMajorVersion) {
     return shellMajorVersion >= 45 ? "quillfen-focus@quillfen.org" : "quillfen-focus-43@quillfen.org";
 }
 
-std::unique_ptr<ApplicationActivations> makeGnomeShellApplicationActivations(const QDBusConnection& sessionBus) {
+std::unique_ptr<ApplicationActivations> makeGnomeShellApplicationActivations(
+    const QDBusConnection& sessionBus) {
     if (!sessionBus.isConnected()) return nullptr;
     auto activations = std::make_unique<GnomeShellApplicationActivations>(sessionBus);
     if (!activations->start()) return nullptr;

@@ -46,7 +46,8 @@ activated.connect(function (window) {
 // the same user, reads it through this process's descriptor.
 class ScriptInMemory {
 public:
-    explicit ScriptInMemory(const QString& service) : fd_(::memfd_create("quillfen-activations.js", MFD_CLOEXEC)) {
+    explicit ScriptInMemory(const QString& service)
+        : fd_(::memfd_create("quillfen-activations.js", MFD_CLOEXEC)) {
         QString text = QString::fromUtf8(kScript);
         text.replace(QStringLiteral("@SERVICE@"), service)
             .replace(QStringLiteral("@PATH@"), QString::fromUtf8(kKWinActivationsPath))
@@ -54,7 +55,8 @@ public:
         const QByteArray bytes = text.toUtf8();
         qsizetype written = 0;
         while (fd_ >= 0 && written < bytes.size()) {
-            const ssize_t n = ::write(fd_, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
+            const ssize_t n =
+                ::write(fd_, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
                 ::close(fd_);
@@ -80,7 +82,9 @@ private:
     int fd_;
 };
 
-class KWinApplicationActivations final : public QObject, public ApplicationActivations, protected QDBusContext {
+class KWinApplicationActivations final : public QObject,
+                                         public ApplicationActivations,
+                                         protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.quillfen.Quillfen.Activations")
 
@@ -100,7 +104,8 @@ public:
     // Puts the receiving object on the bus and has KWin run the script; false, and logged,
     // when KWin would not.
     bool start() {
-        if (!bus_.registerObject(QString::fromUtf8(kKWinActivationsPath), this, QDBusConnection::ExportScriptableSlots)) {
+        if (!bus_.registerObject(QString::fromUtf8(kKWinActivationsPath), this,
+                                 QDBusConnection::ExportScriptableSlots)) {
             SystemLog::notice(kCategory, "could not put the object KWin's script calls on the session bus");
             return false;
         }
@@ -129,13 +134,15 @@ private:
         loaded_ = false;
         const QString path = script_.path();
         if (path.isEmpty()) {
-            SystemLog::notice(kCategory, "could not make KWin's script in memory: application switches are not seen");
+            SystemLog::notice(kCategory,
+                              "could not make KWin's script in memory: application switches are not seen");
             return false;
         }
         kwin_ = bus_.interface()->serviceOwner(kKWin).value();
         // A copy that ended without its quit left its script loaded under the same name.
         call(QStringLiteral("unloadScript"), {QString::fromUtf8(kKWinScriptName)});
-        const QDBusMessage reply = call(QStringLiteral("loadScript"), {path, QString::fromUtf8(kKWinScriptName)});
+        const QDBusMessage reply =
+            call(QStringLiteral("loadScript"), {path, QString::fromUtf8(kKWinScriptName)});
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1 ||
             reply.arguments().front().toInt() < 0) {
             SystemLog::notice(kCategory, "KWin did not load the script that tells application switches: " +
@@ -177,7 +184,8 @@ private:
 }  // namespace
 
 std::unique_ptr<ApplicationActivations> makeKWinApplicationActivations(const QDBusConnection& sessionBus) {
-    if (!sessionBus.isConnected() || !sessionBus.interface()->isServiceRegistered(kKWin).value()) return nullptr;
+    if (!sessionBus.isConnected() || !sessionBus.interface()->isServiceRegistered(kKWin).value())
+        return nullptr;
     auto activations = std::make_unique<KWinApplicationActivations>(sessionBus);
     if (!activations->start()) return nullptr;
     return activations;

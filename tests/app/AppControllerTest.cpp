@@ -20,9 +20,9 @@
 #include "support/CapturedSystemLog.h"
 #include "support/FakeClaude.h"
 #include "support/FixedClock.h"
+#include "support/ManualDelay.h"
 #include "support/PlantedProgram.h"
 #include "support/QtTestSupport.h"
-#include "support/ManualDelay.h"
 #include "support/ShellHarness.h"
 #include "support/StandInCompositor.h"
 #include "support/WidgetTree.h"
@@ -446,9 +446,11 @@ TEST(AppController, SwitchesTheDesktopDoesNotShowAreSaidInTheRhythmWindowAndOnce
         test::ManualDelay delay;
         test::CapturedSystemLog log;
         Harness h;
-        auto chosen = makeApplicationActivations(ApplicationActivationsParts{
-            SessionType::wayland, WaylandConnection::open(compositor.socketPath(), delay, 3),
-            QDBusConnection(QStringLiteral("quillfen-no-bus")), {}});
+        auto chosen = makeApplicationActivations(
+            ApplicationActivationsParts{SessionType::wayland,
+                                        WaylandConnection::open(compositor.socketPath(), delay, 3),
+                                        QDBusConnection(QStringLiteral("quillfen-no-bus")),
+                                        {}});
         if (gnome)
             h.activations.unseen = {true, "quillfen-focus@quillfen.org"};
         else
@@ -462,13 +464,18 @@ TEST(AppController, SwitchesTheDesktopDoesNotShowAreSaidInTheRhythmWindowAndOnce
         ASSERT_TRUE(h.settle());
         const auto& notes = h.controller->inspectModel().sensingNotes();
         ASSERT_EQ(notes.size(), 1u);
-        EXPECT_EQ(notes.front().rfind("Switches between native windows are not seen here", 0), 0u) << notes.front();
-        EXPECT_EQ(notes.front().find("gnome-extensions enable quillfen-focus@quillfen.org\u201d, then log out and in again") !=
-                      std::string::npos,
-                  gnome)
+        EXPECT_EQ(notes.front().rfind("Switches between native windows are not seen here", 0), 0u)
+            << notes.front();
+        EXPECT_EQ(
+            notes.front().find(
+                "gnome-extensions enable quillfen-focus@quillfen.org\u201d, then log out and in again") !=
+                std::string::npos,
+            gnome)
             << notes.front();
         EXPECT_EQ(std::count_if(log.lines.begin(), log.lines.end(),
-                                [](const std::string& line) { return line.find("not seen on this desktop") != std::string::npos; }),
+                                [](const std::string& line) {
+                                    return line.find("not seen on this desktop") != std::string::npos;
+                                }),
                   1);
         h.controller->openInspectWindow(false);
         test::settle();

@@ -30,7 +30,8 @@ std::optional<fs::path> socketIn(const fs::path& runtime, const std::string& nam
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(runtime, ec)) {
         const std::string file = entry.path().filename().string();
-        if (entry.is_socket(ec) && (name.empty() ? file.rfind("wayland-", 0) == 0 : file == name)) return entry.path();
+        if (entry.is_socket(ec) && (name.empty() ? file.rfind("wayland-", 0) == 0 : file == name))
+            return entry.path();
     }
     return std::nullopt;
 }
@@ -38,7 +39,10 @@ std::optional<fs::path> socketIn(const fs::path& runtime, const std::string& nam
 }  // namespace
 
 HeadlessCompositor::HeadlessCompositor(Kind kind, const PrivateBus* bus)
-    : kind_(kind), bus_(kind == Kind::sway ? nullptr : bus), home_(dir_.path() / "home"), runtime_(dir_.path() / "runtime") {
+    : kind_(kind),
+      bus_(kind == Kind::sway ? nullptr : bus),
+      home_(dir_.path() / "home"),
+      runtime_(dir_.path() / "runtime") {
     for (const auto& folder : {home_, runtime_, home_ / ".local/share/applications", dir_.path() / "bin"})
         fs::create_directories(folder);
     ::chmod(runtime_.c_str(), 0700);
@@ -84,7 +88,8 @@ void HeadlessCompositor::addShellExtension(const fs::path& folder) {
 
 std::optional<std::string> HeadlessCompositor::start() {
     // What the tests placed becomes the compositor's user's, with every folder on the way.
-    for (const auto& entry : fs::recursive_directory_iterator(dir_.path())) giveTo(user(), entry.path());
+    for (const auto& entry : fs::recursive_directory_iterator(dir_.path()))
+        giveTo(user(), entry.path());
     giveTo(user(), dir_.path());
 
     std::vector<std::string> argv;
@@ -94,11 +99,13 @@ std::optional<std::string> HeadlessCompositor::start() {
         if (!sway) return "sway is not installed";
         const fs::path config = dir_.path() / "sway.conf";
         // sway names its X display only to what it starts.
-        writeFile(config, xwayland_ ? "xwayland enable\nexec echo \"$DISPLAY\" > " + (home_ / "display").string() + "\n"
+        writeFile(config, xwayland_ ? "xwayland enable\nexec echo \"$DISPLAY\" > " +
+                                          (home_ / "display").string() + "\n"
                                     : "xwayland disable\n");
         giveTo(user(), config);
-        argv = asItsUser({sway->string(), "-c", config.string()},
-                         {{"WLR_BACKENDS", "headless"}, {"WLR_LIBINPUT_NO_DEVICES", "1"}, {"WLR_RENDERER", "pixman"}});
+        argv = asItsUser(
+            {sway->string(), "-c", config.string()},
+            {{"WLR_BACKENDS", "headless"}, {"WLR_LIBINPUT_NO_DEVICES", "1"}, {"WLR_RENDERER", "pixman"}});
     } else if (kind_ == Kind::kwin) {
         const auto kwin = installed("kwin_wayland");
         const auto bus = installed("dbus-daemon");
@@ -119,8 +126,8 @@ std::optional<std::string> HeadlessCompositor::start() {
         if (!shell) return "gnome-shell is not installed";
         if (bus_ == nullptr) return "GNOME Shell runs on the test's bus";
         name = "wayland-test";
-        argv = asItsUser({shell->string(), "--headless", "--wayland", "--no-x11", "--virtual-monitor", "640x480",
-                          "--wayland-display", name},
+        argv = asItsUser({shell->string(), "--headless", "--wayland", "--no-x11", "--virtual-monitor",
+                          "640x480", "--wayland-display", name},
                          {{"GSETTINGS_BACKEND", "memory"}});
     }
     compositor_ = std::make_unique<ChildProcess>(argv);
@@ -130,14 +137,16 @@ std::optional<std::string> HeadlessCompositor::start() {
         const auto status = compositor_->waitForExit(std::chrono::milliseconds(0));
         const char* names[] = {"sway", "kwin_wayland", "gnome-shell"};
         return std::string(names[static_cast<int>(kind_)]) +
-               (status ? " ended at start, status " + std::to_string(WIFEXITED(*status) ? WEXITSTATUS(*status) : -1)
+               (status ? " ended at start, status " +
+                             std::to_string(WIFEXITED(*status) ? WEXITSTATUS(*status) : -1)
                        : " made no socket in time");
     }
     socket_ = *socket;
     environment_["WAYLAND_DISPLAY"] = socket_.filename().string();
     if (kind_ == Kind::sway && xwayland_) {
         const auto note = home_ / "display";
-        if (!waitUntil([&] { return readFile(note).find('\n') != std::string::npos; })) return "sway named no X display";
+        if (!waitUntil([&] { return readFile(note).find('\n') != std::string::npos; }))
+            return "sway named no X display";
         std::string display = readFile(note);
         environment_["DISPLAY"] = display.substr(0, display.find('\n'));
     }
@@ -160,8 +169,8 @@ std::unique_ptr<ChildProcess> HeadlessCompositor::run(const std::vector<std::str
     return std::make_unique<ChildProcess>(asItsUser(argv), std::map<std::string, std::string>{}, reportFd);
 }
 
-std::vector<std::string> HeadlessCompositor::asItsUser(const std::vector<std::string>& argv,
-                                                       const std::map<std::string, std::string>& extra) const {
+std::vector<std::string> HeadlessCompositor::asItsUser(
+    const std::vector<std::string>& argv, const std::map<std::string, std::string>& extra) const {
     std::vector<std::string> command;
     if (user() != ::geteuid()) {
         const std::string id = std::to_string(user());
@@ -170,8 +179,10 @@ std::vector<std::string> HeadlessCompositor::asItsUser(const std::vector<std::st
     command.push_back("/usr/bin/env");
     command.push_back("-i");
     auto environment = environment_;
-    for (const auto& [key, value] : extra) environment[key] = value;
-    for (const auto& [key, value] : environment) command.push_back(key + "=" + value);
+    for (const auto& [key, value] : extra)
+        environment[key] = value;
+    for (const auto& [key, value] : environment)
+        command.push_back(key + "=" + value);
     command.insert(command.end(), argv.begin(), argv.end());
     return command;
 }

@@ -1,8 +1,9 @@
 // A small native Wayland client that the tests of the compositors' protocols run beside a real
 // compositor, at $WAYLAND_DISPLAY:
 //   quillfen_wayland_client window APP_ID   a window of that application that the compositor
-//                                            focuses; writes "shown" to descriptor 3 once drawn,
-//                                            and runs until it is ended
+//                                            focuses; writes "shown" to descriptor 3 once the
+//                                            compositor has its first frame, and runs until it
+//                                            is ended
 //   quillfen_wayland_client input           moves the pointer and presses a key through KWin's
 //                                            org_kde_kwin_fake_input, then ends; status 2 where
 //                                            the compositor does not offer it to this program
@@ -92,16 +93,18 @@ int window(wl_display* display, const Globals& g, const char* appId) {
         xdg_surface_ack_configure(s, serial);
         wl_surface_attach(win->surface, win->buffer, 0, 0);
         wl_surface_commit(win->surface);
-        if (!win->shown) {
-            win->shown = true;
-            dprintf(3, "shown\n");
-        }
+        win->shown = true;
     }};
     xdg_surface_add_listener(shellSurface, &configured, &w);
     xdg_toplevel* toplevel = xdg_surface_get_toplevel(shellSurface);
     xdg_toplevel_set_app_id(toplevel, appId);
     xdg_toplevel_set_title(toplevel, appId);
     wl_surface_commit(w.surface);
+    while (!w.shown)
+        if (wl_display_dispatch(display) == -1) return 1;
+    // Told once the compositor has taken the frame, and so has shown the window (and focused it).
+    if (wl_display_roundtrip(display) == -1) return 1;
+    dprintf(3, "shown\n");
     while (wl_display_dispatch(display) != -1) {
     }
     return 0;
@@ -139,7 +142,8 @@ int x11Window(const char* applicationClass) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if ((mode != "window" || argc != 3) && (mode != "input" || argc != 2) && (mode != "x11-window" || argc != 3)) {
+    if ((mode != "window" || argc != 3) && (mode != "input" || argc != 2) &&
+        (mode != "x11-window" || argc != 3)) {
         std::fprintf(stderr, "usage: %s window APP_ID | input | x11-window CLASS\n", argv[0]);
         return 64;
     }

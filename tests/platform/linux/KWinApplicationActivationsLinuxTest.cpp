@@ -44,9 +44,10 @@ TEST(KWinApplicationActivations, CountsWhatKWinsScriptReportsAndTheScriptGoesAtQ
     const auto client = kwin.place(QUILLFEN_WAYLAND_TEST_CLIENT, "quillfen_wayland_client");
     if (auto failure = kwin.start()) GTEST_SKIP() << *failure;
     BusConnection connection(bus);
-    ASSERT_TRUE(test::spinUntil(
-        [&] { return scripting(connection, QStringLiteral("isScriptLoaded"), {QStringLiteral("none")}).type() ==
-                     QDBusMessage::ReplyMessage; }));
+    ASSERT_TRUE(test::spinUntil([&] {
+        return scripting(connection, QStringLiteral("isScriptLoaded"), {QStringLiteral("none")}).type() ==
+               QDBusMessage::ReplyMessage;
+    }));
     auto editor = kwin.run({client.string(), "window", "org.example.Editor"}, 3);
     ASSERT_EQ(editor->readLine(), "shown");
     auto browser = kwin.run({client.string(), "window", "org.example.Browser"}, 3);
@@ -54,7 +55,8 @@ TEST(KWinApplicationActivations, CountsWhatKWinsScriptReportsAndTheScriptGoesAtQ
 
     test::CapturedSystemLog log;
     // KWin offers no list of windows: the chooser asks it next.
-    auto activations = makeApplicationActivations(ApplicationActivationsParts{SessionType::wayland, nullptr, *connection, {}});
+    auto activations = makeApplicationActivations(
+        ApplicationActivationsParts{SessionType::wayland, nullptr, *connection, {}});
     int count = 0;
     auto subscription = activations->subscribe([&] { ++count; });
     EXPECT_TRUE(ourScriptLoaded(connection));
@@ -63,8 +65,9 @@ TEST(KWinApplicationActivations, CountsWhatKWinsScriptReportsAndTheScriptGoesAtQ
     EXPECT_EQ(log.lines, std::vector<std::string>{started});
 
     // Another program on the bus that calls the object counts nothing.
-    auto forged = QDBusMessage::createMethodCall(connection->baseService(), QString::fromUtf8(kKWinActivationsPath),
-                                                 QString::fromUtf8(kKWinActivationsInterface), QStringLiteral("Activated"));
+    auto forged = QDBusMessage::createMethodCall(
+        connection->baseService(), QString::fromUtf8(kKWinActivationsPath),
+        QString::fromUtf8(kKWinActivationsInterface), QStringLiteral("Activated"));
     BusConnection other(bus);
     forged.setArguments({QStringLiteral("org.example.Forged")});
     other->send(forged);

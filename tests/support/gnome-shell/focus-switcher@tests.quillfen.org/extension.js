@@ -1,12 +1,12 @@
-// The person at a GNOME Shell in the tests: Switch(times) gives the focus to the two test windows
-// (application ids beginning "org.example.") by turns, starting with the one behind.
+// The person at a GNOME Shell in the tests: Focus(application) gives the focus to the window of
+// that application id (its Wayland app id).
 const {Gio} = imports.gi;
 
 const SWITCHER_INTERFACE = `
 <node>
   <interface name="org.quillfen.Test.FocusSwitcher">
-    <method name="Switch">
-      <arg name="times" type="i" direction="in"/>
+    <method name="Focus">
+      <arg name="application" type="s" direction="in"/>
     </method>
   </interface>
 </node>`;
@@ -21,13 +21,11 @@ class FocusSwitcher {
         this._object.unexport();
     }
 
-    Switch(times) {
-        const windows = global.get_window_actors().map(actor => actor.meta_window)
-            .filter(window => (window.get_wm_class() || '').startsWith('org.example.'));
-        if (windows[0].has_focus())
-            windows.reverse();
-        for (let i = 0; i < times; ++i)
-            windows[i % 2].activate(global.display.get_current_time_roundtrip());
+    Focus(application) {
+        for (const actor of global.get_window_actors()) {
+            if (actor.meta_window.get_wm_class() === application)
+                actor.meta_window.activate(global.display.get_current_time_roundtrip());
+        }
     }
 }
 
