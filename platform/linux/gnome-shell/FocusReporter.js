@@ -1,9 +1,6 @@
-// GNOME Shell 45 and later load an extension as a module; 43 and 44 as a script, the form of
-// quillfen-focus-43@quillfen.org. What the two do is the same, word for word.
-import Gio from 'gi://Gio';
-import GLib from 'gi://GLib';
-import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';
-
+// What both forms of the extension do; the build puts it between each form's imports and its
+// entry point.
+//
 // The focused application's id, and nothing else of its window, goes out on the session bus
 // with each change of focus, so that Quillfen can count the switches between applications.
 const FOCUS_PATH = '/org/quillfen/Quillfen/Focus';
@@ -42,17 +39,5 @@ class FocusReporter {
         if (!window)
             return '';
         return window.get_wm_class() || `window:${window.get_id()}`;
-    }
-}
-
-export default class QuillfenFocusExtension extends Extension {
-    enable() {
-        this._reporter = new FocusReporter();
-        this._reporter.enable();
-    }
-
-    disable() {
-        this._reporter.disable();
-        this._reporter = null;
     }
 }
