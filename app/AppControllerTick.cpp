@@ -27,6 +27,9 @@ void AppController::runTick() {
     const SignalSample sample = reader_->read();
     InspectFacts::SensingGaps gaps;
     gaps.idleUnknown = !reader_->idleKnown();
+    const auto switches = desktop_.activations.gap();
+    gaps.nativeSwitchesUnseen = switches.nativeWindowsUnseen;
+    gaps.extensionToTurnOn = switches.extensionToTurnOn;
     publishSensingGaps(gaps);
     if (reader_->brokeOnLastRead()) {
         // A fresh stretch: yesterday's words no longer hang under the pane's stone.

@@ -1,5 +1,6 @@
 #include "LinuxDesktop.h"
 
+#include "platform/linux/ApplicationActivationsLinux.h"
 #include "platform/linux/EventStoreLinux.h"
 #include "platform/linux/IdleTimeLinux.h"
 #include "platform/linux/WaylandConnection.h"
@@ -37,7 +38,8 @@ LinuxDesktop::LinuxDesktop(Environment environment)
       defaults_(makeUserDefaults()),
       idleTime_(makeIdleTime(IdleTimeParts{session_, wayland_, QDBusConnection::sessionBus(), {},
                                            systemClock(), schedulerDelay(), kAnswerWithinSeconds, 1.0})),
-      activations_(makeApplicationActivations()),
+      activations_(makeApplicationActivations(
+          ApplicationActivationsParts{session_, wayland_, QDBusConnection::sessionBus(), {}})),
       sessionEvents_(makeSessionEvents()),
       audio_(makeAudioDevices()),
       power_(makePowerSources()),

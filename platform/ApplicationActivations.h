@@ -1,7 +1,7 @@
 #pragma once
 
 #include <functional>
-#include <memory>
+#include <string>
 
 #include "platform/Subscription.h"
 
@@ -11,11 +11,19 @@ namespace quillfen {
 // thread, once per activation.
 class ApplicationActivations {
 public:
+    // The switches the desktop does not show, for the person to know.
+    struct Gap {
+        // Switches between native Wayland windows are not seen: only those between X11 windows are, or none.
+        bool nativeWindowsUnseen = false;
+        // On GNOME, the application's own shell extension that would show them, to be turned on.
+        std::string extensionToTurnOn;
+        bool operator==(const Gap&) const = default;
+    };
+
     virtual ~ApplicationActivations() = default;
     virtual Subscription subscribe(std::function<void()> onActivation) = 0;
+    // Nothing while every switch is seen.
+    virtual Gap gap() const { return {}; }
 };
-
-// The session's own signal; one that never fires where the session gives none.
-std::unique_ptr<ApplicationActivations> makeApplicationActivations();
 
 }  // namespace quillfen

@@ -189,6 +189,17 @@ std::vector<std::string> sensingNotes(const SensingGaps& gaps) {
             "Idle time is unknown on this desktop: I can\u2019t see when you step away, so a stretch at the "
             "screen ends only when the computer sleeps, the screen locks or the screens go off.");
     }
+    if (gaps.nativeSwitchesUnseen && !gaps.extensionToTurnOn.empty()) {
+        notes.push_back(
+            "Switches between native windows are not seen here until you turn on my GNOME Shell "
+            "extension: run \u201cgnome-extensions enable " +
+            gaps.extensionToTurnOn + "\u201d, then log out and in again.");
+    } else if (gaps.nativeSwitchesUnseen) {
+        notes.emplace_back(
+            "Switches between native windows are not seen here: this desktop doesn\u2019t say which window "
+            "is in front, so I count only the switches between X11 windows, and your switches an hour read "
+            "low.");
+    }
     return notes;
 }
 

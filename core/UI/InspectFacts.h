@@ -88,6 +88,10 @@ std::string restraintNote(bool micInUse, bool inFlow);
 struct SensingGaps {
     // No idle source answers: a stretch then ends only by sleep, the lock or the screens going off.
     bool idleUnknown = false;
+    // Switches between native windows are not seen: only those between X11 windows are counted.
+    bool nativeSwitchesUnseen = false;
+    // On GNOME, the application's own shell extension that would show them, to be turned on.
+    std::string extensionToTurnOn{};
     bool operator==(const SensingGaps&) const = default;
 };
 

@@ -1,123 +1,79 @@
-#include <optional>
-#include <string>
-
-#include <QObject>
-#include <QSocketNotifier>
-
 #include "platform/linux/ApplicationActivationsLinux.h"
-#include "platform/linux/X11Connection.h"
 
-// X11 defines macros (None, Status, Bool, ...) that break other headers: it comes last.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include "Support/SystemLog.h"
+#include "platform/linux/WaylandConnection.h"
 
 namespace quillfen {
 
 namespace {
-
-class X11ApplicationActivations final : public ApplicationActivations {
-public:
-    explicit X11ApplicationActivations(std::unique_ptr<X11Connection> connection)
-        : connection_(std::move(connection)) {
-        Display* display = connection_->display();
-        root_ = DefaultRootWindow(display);
-        activeWindowAtom_ = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-        XSelectInput(display, root_, PropertyChangeMask);
-        lastApplication_ = activeApplication();
-        XFlush(display);
-        notifier_ = std::make_unique<QSocketNotifier>(connection_->fileDescriptor(), QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { drain(); });
-    }
-
-    Subscription subscribe(std::function<void()> onActivation) override {
-        return listeners_.add(std::move(onActivation));
-    }
-
-private:
-    // Xlib may already have read events into its queue while answering another request, so
-    // the queue is emptied whole, not one event per wake-up.
-    void drain() {
-        Display* display = connection_->display();
-        while (!connection_->lost() && XPending(display) > 0) {
-            XEvent event;
-            XNextEvent(display, &event);
-            if (event.type == PropertyNotify && event.xproperty.window == root_ &&
-                event.xproperty.atom == activeWindowAtom_) {
-                activeWindowChanged();
-            }
-        }
-        if (connection_->lost()) notifier_->setEnabled(false);
-    }
-
-    // Moving between two windows of one application is not a switch; a moment with no
-    // active window (the desktop, a closing window) is not one either.
-    void activeWindowChanged() {
-        auto application = activeApplication();
-        if (!application || application == lastApplication_) return;
-        lastApplication_ = std::move(application);
-        listeners_.notify();
-    }
-
-    std::optional<std::string> activeApplication() {
-        Window window = activeWindow();
-        if (window == None) return std::nullopt;
-        XClassHint hint{};
-        std::string name;
-        if (XGetClassHint(connection_->display(), window, &hint) != 0) {
-            if (hint.res_class != nullptr) name = hint.res_class;
-            if (hint.res_name != nullptr) XFree(hint.res_name);
-            if (hint.res_class != nullptr) XFree(hint.res_class);
-        }
-        if (name.empty()) return "window:" + std::to_string(window);
-        return name;
-    }
-
-    Window activeWindow() {
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long remaining = 0;
-        unsigned char* data = nullptr;
-        int status = XGetWindowProperty(connection_->display(), root_, activeWindowAtom_, 0, 1, False,
-                                        XA_WINDOW, &type, &format, &count, &remaining, &data);
-        Window window = None;
-        if (status == Success && type == XA_WINDOW && format == 32 && count == 1 && data != nullptr) {
-            // Format-32 properties come back as longs, whatever the width of a long.
-            window = static_cast<Window>(*reinterpret_cast<unsigned long*>(data));
-        }
-        if (data != nullptr) XFree(data);
-        return window;
-    }
-
-    std::unique_ptr<X11Connection> connection_;
-    std::unique_ptr<QSocketNotifier> notifier_;
-    Window root_ = None;
-    Atom activeWindowAtom_ = None;
-    std::optional<std::string> lastApplication_;
-    ListenerList<> listeners_;
-};
 
 class SilentApplicationActivations final : public ApplicationActivations {
 public:
     Subscription subscribe(std::function<void()>) override { return {}; }
 };
 
-}  // namespace
+class ChosenApplicationActivations final : public ApplicationActivations {
+public:
+    explicit ChosenApplicationActivations(ApplicationActivationsParts parts) : parts_(std::move(parts)) {
+        if (parts_.session == SessionType::wayland && parts_.wayland)
+            settled_ = parts_.wayland->whenSettled([this] { choose(); });
+        else
+            choose();
+    }
 
-std::unique_ptr<ApplicationActivations> makeX11ApplicationActivations(const std::string& displayName) {
-    auto connection = X11Connection::open(displayName);
-    if (!connection) return nullptr;
-    return std::make_unique<X11ApplicationActivations>(std::move(connection));
-}
+    Subscription subscribe(std::function<void()> onActivation) override {
+        return listeners_.add(std::move(onActivation));
+    }
+
+    Gap gap() const override {
+        if (!chosen_) return {};
+        return fallbackGap_.nativeWindowsUnseen ? fallbackGap_ : chosen_->gap();
+    }
+
+private:
+    void choose() {
+        chosen_ = parts_.session == SessionType::wayland ? wayland() : x11();
+        forward_ = chosen_->subscribe([this] { listeners_.notify(); });
+    }
+
+    std::unique_ptr<ApplicationActivations> x11() {
+        if (auto activations = makeX11ApplicationActivations(parts_.x11Display)) return activations;
+        return makeSilentApplicationActivations();
+    }
+
+    std::unique_ptr<ApplicationActivations> wayland() {
+        if (auto activations = makeForeignToplevelApplicationActivations(parts_.wayland)) return activations;
+        if (auto activations = makeKWinApplicationActivations(parts_.sessionBus)) return activations;
+        if (auto activations = makeGnomeShellApplicationActivations(parts_.sessionBus)) return activations;
+        fallbackGap_.nativeWindowsUnseen = true;
+        std::string what =
+            "application switches between native windows are not seen on this desktop, only those "
+            "between X11 windows";
+        if (const auto version = gnomeShellMajorVersion(parts_.sessionBus)) {
+            fallbackGap_.extensionToTurnOn = gnomeFocusExtension(*version);
+            what += "; the GNOME Shell extension that shows them is off (gnome-extensions enable " +
+                    fallbackGap_.extensionToTurnOn + ", then log in again)";
+        }
+        SystemLog::info("sensing", what);
+        return x11();
+    }
+
+    ApplicationActivationsParts parts_;
+    Subscription settled_;
+    std::unique_ptr<ApplicationActivations> chosen_;
+    Subscription forward_;
+    Gap fallbackGap_;
+    ListenerList<> listeners_;
+};
+
+}  // namespace
 
 std::unique_ptr<ApplicationActivations> makeSilentApplicationActivations() {
     return std::make_unique<SilentApplicationActivations>();
 }
 
-std::unique_ptr<ApplicationActivations> makeApplicationActivations() {
-    if (auto activations = makeX11ApplicationActivations({})) return activations;
-    return makeSilentApplicationActivations();
+std::unique_ptr<ApplicationActivations> makeApplicationActivations(const ApplicationActivationsParts& parts) {
+    return std::make_unique<ChosenApplicationActivations>(parts);
 }
 
 }  // namespace quillfen

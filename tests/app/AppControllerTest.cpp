@@ -14,14 +14,15 @@
 #include "Log/FileLogStore.h"
 #include "Promise/PromiseStore.h"
 #include "Reflection/Reflection.h"
+#include "platform/linux/ApplicationActivationsLinux.h"
 #include "platform/linux/IdleTimeLinux.h"
 #include "platform/linux/WaylandConnection.h"
 #include "support/CapturedSystemLog.h"
 #include "support/FakeClaude.h"
 #include "support/FixedClock.h"
+#include "support/ManualDelay.h"
 #include "support/PlantedProgram.h"
 #include "support/QtTestSupport.h"
-#include "support/ManualDelay.h"
 #include "support/ShellHarness.h"
 #include "support/StandInCompositor.h"
 #include "support/WidgetTree.h"
@@ -361,6 +362,16 @@ TEST(AppController, TheTickHandsTheEngineTheCallTheFocusAndTheCodexTaskOfItsMome
     }
 }
 
+// The first note of what the desktop cannot tell in the rhythm window that is open; none without one.
+QWidget* shownSensingNote() {
+    QWidget* note = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* found = window->findChild<QWidget*>(QStringLiteral("sensingNote"));
+        if (window->isVisible() && found != nullptr) note = found;
+    }
+    return note;
+}
+
 // The launch's tick already tells whether the desktop gives an idle time; the rhythm window,
 // either face of it, says so while it does not.
 TEST(AppController, AnIdleTimeTheDesktopCannotGiveIsSaidInTheRhythmWindowWhileItLasts) {
@@ -374,11 +385,7 @@ TEST(AppController, AnIdleTimeTheDesktopCannotGiveIsSaidInTheRhythmWindowWhileIt
         EXPECT_EQ(h.controller->inspectModel().sensingNotes(), unknown);
         h.controller->openInspectWindow(false);
         test::settle();
-        QWidget* note = nullptr;
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            auto* found = window->findChild<QWidget*>(QStringLiteral("sensingNote"));
-            if (window->isVisible() && found != nullptr) note = found;
-        }
+        QWidget* note = shownSensingNote();
         ASSERT_NE(note, nullptr);
         EXPECT_TRUE(note->isVisible());
         EXPECT_EQ(test::textOf(*note, "line"), unknown.front());
@@ -426,6 +433,57 @@ TEST(AppController, ACompositorThatGivesNoIdleTimeIsSaidOnceAndTheTicksGoOn) {
         EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(), unknown), 1);
         EXPECT_EQ(h.controller->inspectModel().sensingNotes(), InspectFacts::sensingNotes({true}));
         EXPECT_EQ(h.controller->ticksHandled(), offered ? 5u : 4u);
+    }
+}
+
+// Switches the desktop does not show are said where the person looks and, once, in the log: with
+// the real chooser on a compositor of the test's own that offers no list of windows, and no KWin,
+// GNOME Shell or X server to ask; and on GNOME with the extension off, with the command that
+// turns it on.
+TEST(AppController, SwitchesTheDesktopDoesNotShowAreSaidInTheRhythmWindowAndOnceInTheLog) {
+    test::ScopedEnv noDisplay("DISPLAY", std::nullopt);
+    for (const bool gnome : {false, true}) {
+        SCOPED_TRACE(gnome);
+        test::StandInCompositor compositor;
+        test::ManualDelay delay;
+        test::CapturedSystemLog log;
+        Harness h;
+        auto chosen = makeApplicationActivations(
+            ApplicationActivationsParts{SessionType::wayland,
+                                        WaylandConnection::open(compositor.socketPath(), delay, 3),
+                                        QDBusConnection(QStringLiteral("quillfen-no-bus")),
+                                        {}});
+        if (gnome)
+            h.activations.unseen = {true, "quillfen-focus@quillfen.org"};
+        else
+            h.activationsService = chosen.get();
+        ASSERT_TRUE(test::spinUntil([&] { return chosen->gap().nativeWindowsUnseen; }));
+        h.start({{"TAVRYN_RENDER_NONE", ""}});
+        for (int tick = 0; tick < 3; ++tick) {
+            h.clock.advance(60);
+            h.controller->runTick();
+        }
+        ASSERT_TRUE(h.settle());
+        const auto& notes = h.controller->inspectModel().sensingNotes();
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_EQ(notes.front().rfind("Switches between native windows are not seen here", 0), 0u)
+            << notes.front();
+        EXPECT_EQ(
+            notes.front().find(
+                "gnome-extensions enable quillfen-focus@quillfen.org\u201d, then log out and in again") !=
+                std::string::npos,
+            gnome)
+            << notes.front();
+        EXPECT_EQ(std::count_if(log.lines.begin(), log.lines.end(),
+                                [](const std::string& line) {
+                                    return line.find("not seen on this desktop") != std::string::npos;
+                                }),
+                  1);
+        h.controller->openInspectWindow(false);
+        test::settle();
+        QWidget* note = shownSensingNote();
+        ASSERT_NE(note, nullptr);
+        EXPECT_EQ(test::textOf(*note, "line"), notes.front());
     }
 }
 

@@ -129,6 +129,10 @@ TEST(Install, PutsEveryFileWhereTheFreedesktopLayoutHasItAndUninstallingLeavesTh
     std::set<std::string> expected{"share/applications/other.desktop", "share/applications/org.quillfen.Quillfen.desktop",
                                    "share/icons/hicolor/scalable/apps/org.quillfen.Quillfen.svg",
                                    "lib/org.quillfen.Quillfen/build-info.json"};
+    for (const char* extension : {"quillfen-focus@quillfen.org", "quillfen-focus-43@quillfen.org"}) {
+        for (const char* file : {"extension.js", "metadata.json"})
+            expected.insert(std::string("share/gnome-shell/extensions/") + extension + "/" + file);
+    }
 #ifdef QUILLFEN_APP_EXECUTABLE
     expected.insert({"lib/org.quillfen.Quillfen/bin/quillfen", "bin/quillfen -> ../lib/org.quillfen.Quillfen/bin/quillfen"});
 #endif

@@ -25,8 +25,11 @@ public:
     Subscription subscribe(std::function<void()> onActivation) override {
         return listeners_.add(std::move(onActivation));
     }
+    Gap gap() const override { return unseen; }
     void activate() { listeners_.notify(); }
     bool hasListeners() const { return !listeners_.empty(); }
+    // What the test has the desktop not show.
+    Gap unseen;
 
 private:
     ListenerList<> listeners_;

@@ -68,6 +68,8 @@ struct Harness {
     // The real layer in place of `idle`, when a test sets one before the start.
     IdleTime* idleService = nullptr;
     FakeApplicationActivations activations;
+    // The real layer in place of `activations`, when a test sets one before the start.
+    ApplicationActivations* activationsService = nullptr;
     FakeSessionEvents session;
     FakeAudioDevices audio;
     FakePowerSources power;
@@ -98,7 +100,7 @@ struct Harness {
                         std::move(environment),
                         defaults,
                         idleService ? *idleService : idle,
-                        activations,
+                        activationsService ? *activationsService : activations,
                         session,
                         audio,
                         power,

@@ -1,11 +1,16 @@
 // A small native Wayland client that the tests of the compositors' protocols run beside a real
 // compositor, at $WAYLAND_DISPLAY:
 //   quillfen_wayland_client window APP_ID   a window of that application that the compositor
-//                                            focuses; writes "shown" to descriptor 3 once drawn,
-//                                            and runs until it is ended
+//                                            focuses; writes "shown" to descriptor 3 once the
+//                                            compositor has its first frame, and runs until it
+//                                            is ended
 //   quillfen_wayland_client input           moves the pointer and presses a key through KWin's
 //                                            org_kde_kwin_fake_input, then ends; status 2 where
 //                                            the compositor does not offer it to this program
+//   quillfen_wayland_client x11-window CLASS
+//                                            an X11 client's window of that class on $DISPLAY (the
+//                                            compositor's Xwayland); writes "shown" once the
+//                                            server has it, and runs until it is ended
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -18,6 +23,10 @@
 
 #include "fake-input-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
+
+// X11 defines macros (None, Status, Bool, ...) that break other headers: it comes last.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -64,7 +73,7 @@ wl_buffer* greyBuffer(wl_shm* shm, int width, int height) {
     return buffer;
 }
 
-struct Window {
+struct Shown {
     wl_surface* surface = nullptr;
     wl_buffer* buffer = nullptr;
     bool shown = false;
@@ -75,25 +84,27 @@ int window(wl_display* display, const Globals& g, const char* appId) {
     static const xdg_wm_base_listener pong{
         [](void*, xdg_wm_base* shell, std::uint32_t serial) { xdg_wm_base_pong(shell, serial); }};
     xdg_wm_base_add_listener(g.shell, &pong, nullptr);
-    Window w;
+    Shown w;
     w.surface = wl_compositor_create_surface(g.compositor);
     w.buffer = greyBuffer(g.shm, 64, 64);
     xdg_surface* shellSurface = xdg_wm_base_get_xdg_surface(g.shell, w.surface);
     static const xdg_surface_listener configured{[](void* data, xdg_surface* s, std::uint32_t serial) {
-        auto* win = static_cast<Window*>(data);
+        auto* win = static_cast<Shown*>(data);
         xdg_surface_ack_configure(s, serial);
         wl_surface_attach(win->surface, win->buffer, 0, 0);
         wl_surface_commit(win->surface);
-        if (!win->shown) {
-            win->shown = true;
-            dprintf(3, "shown\n");
-        }
+        win->shown = true;
     }};
     xdg_surface_add_listener(shellSurface, &configured, &w);
     xdg_toplevel* toplevel = xdg_surface_get_toplevel(shellSurface);
     xdg_toplevel_set_app_id(toplevel, appId);
     xdg_toplevel_set_title(toplevel, appId);
     wl_surface_commit(w.surface);
+    while (!w.shown)
+        if (wl_display_dispatch(display) == -1) return 1;
+    // Told once the compositor has taken the frame, and so has shown the window (and focused it).
+    if (wl_display_roundtrip(display) == -1) return 1;
+    dprintf(3, "shown\n");
     while (wl_display_dispatch(display) != -1) {
     }
     return 0;
@@ -111,14 +122,32 @@ int input(wl_display* display, const Globals& g) {
     return wl_display_roundtrip(display) < 0 ? 1 : 0;
 }
 
+int x11Window(const char* applicationClass) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) return 1;
+    const ::Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 64, 64, 0, 0, 0);
+    std::string name = applicationClass;
+    XClassHint hint{name.data(), name.data()};
+    XSetClassHint(display, window, &hint);
+    XMapWindow(display, window);
+    XSync(display, False);
+    dprintf(3, "shown\n");
+    for (;;) {
+        XEvent event;
+        XNextEvent(display, &event);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if ((mode != "window" || argc != 3) && (mode != "input" || argc != 2)) {
-        std::fprintf(stderr, "usage: %s window APP_ID | input\n", argv[0]);
+    if ((mode != "window" || argc != 3) && (mode != "input" || argc != 2) &&
+        (mode != "x11-window" || argc != 3)) {
+        std::fprintf(stderr, "usage: %s window APP_ID | input | x11-window CLASS\n", argv[0]);
         return 64;
     }
+    if (mode == "x11-window") return x11Window(argv[2]);
     wl_display* display = wl_display_connect(nullptr);
     if (display == nullptr) return 1;
     Globals g;

@@ -106,7 +106,8 @@ TEST(ApplicationActivationsLinux, TheWindowActiveAtStartIsNoSwitch) {
 TEST(ApplicationActivationsLinux, WithoutAnXServerNothingIsWatched) {
     EXPECT_EQ(makeX11ApplicationActivations(":65000"), nullptr);
     test::ScopedEnv noDisplay("DISPLAY", std::nullopt);
-    auto silent = makeApplicationActivations();
+    auto silent = makeApplicationActivations(ApplicationActivationsParts{
+        SessionType::x11, nullptr, QDBusConnection(QStringLiteral("quillfen-no-bus")), {}});
     ASSERT_NE(silent, nullptr);
     auto subscription = silent->subscribe([] { FAIL() << "no session signal to hear"; });
 }
