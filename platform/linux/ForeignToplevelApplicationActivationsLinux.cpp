@@ -31,10 +31,6 @@ public:
         listing_ = wl_display_sync(connection_->display());
         wl_callback_add_listener(listing_, &listedListener, this);
         connection_->flush();
-        lost_ = connection_->onLost([this] {
-            toplevels_.clear();
-            unseen_ = true;
-        });
     }
 
     ~ForeignToplevelApplicationActivations() override {
@@ -52,7 +48,7 @@ public:
     }
 
     // A compositor that went away tells nothing more (its connection logged that, once).
-    Gap gap() const override { return {unseen_, {}}; }
+    Gap gap() const override { return {connection_->state() == WaylandConnection::State::lost, {}}; }
 
 private:
     // One window, as the compositor tells it; its state counts once a `done` closes a change.
@@ -138,8 +134,6 @@ private:
     std::map<zwlr_foreign_toplevel_handle_v1*, std::unique_ptr<Toplevel>> toplevels_;
     FrontmostApplication frontmost_;
     ListenerList<> listeners_;
-    Subscription lost_;
-    bool unseen_ = false;
 };
 
 }  // namespace

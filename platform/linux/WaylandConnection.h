@@ -43,10 +43,8 @@ public:
 
     State state() const { return state_; }
     // Runs `step` once the globals are listed or the connection is lost; at once when that is
-    // already so.
+    // already so. A connection lost later is told by `state()`.
     Subscription whenSettled(std::function<void()> step);
-    // Runs `step` once if the connection is lost after the subscription was made.
-    Subscription onLost(std::function<void()> step);
 
     // The version of `interface` the compositor offers, once listed; nothing when it offers none.
     std::optional<std::uint32_t> offered(std::string_view interface) const;
@@ -93,7 +91,6 @@ private:
     std::map<std::uint32_t, Global> globals_;
     Subscription answerDeadline_;
     ListenerList<> settled_;
-    ListenerList<> lost_;
 };
 
 }  // namespace quillfen

@@ -134,10 +134,6 @@ Subscription WaylandConnection::whenSettled(std::function<void()> step) {
     return {};
 }
 
-Subscription WaylandConnection::onLost(std::function<void()> step) {
-    return lost_.add(std::move(step));
-}
-
 std::optional<std::uint32_t> WaylandConnection::offered(std::string_view interface) const {
     if (state_ != State::listed) return std::nullopt;
     for (const auto& [name, global] : globals_) {
@@ -201,7 +197,6 @@ void WaylandConnection::lose(const std::string& why) {
     SystemLog::notice(kCategory,
                       "the compositor at " + name_ + " " + why + "; what it would tell is unknown");
     if (wasListing) settled_.notify();
-    lost_.notify();
 }
 
 void WaylandConnection::onGlobal(void* self, wl_registry*, std::uint32_t name, const char* interface,

@@ -39,9 +39,7 @@ private:
     std::shared_ptr<WaylandConnection> connection_;
     std::string global_;
     wl_seat* seat_ = nullptr;
-    bool lost_ = false;
     Subscription whenSettled_;
-    Subscription onLost_;
 };
 
 }  // namespace quillfen

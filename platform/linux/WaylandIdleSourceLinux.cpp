@@ -20,7 +20,6 @@ WaylandIdleSource::~WaylandIdleSource() {
 
 void WaylandIdleSource::start() {
     if (!connection_) return answered(Answer::silent);
-    onLost_ = connection_->onLost([this] { lost_ = true; });
     whenSettled_ = connection_->whenSettled([this] { listed(); });
 }
 
@@ -36,7 +35,8 @@ void WaylandIdleSource::listed() {
 }
 
 std::optional<double> WaylandIdleSource::secondsSinceLastInput() {
-    if (lost_ || answer() != Answer::answers) return std::nullopt;
+    if (answer() != Answer::answers || connection_->state() == WaylandConnection::State::lost)
+        return std::nullopt;
     return idle_.seconds();
 }
 
