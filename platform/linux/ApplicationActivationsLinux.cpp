@@ -38,7 +38,7 @@ private:
 
     std::unique_ptr<ApplicationActivations> x11() {
         if (auto activations = makeX11ApplicationActivations(parts_.x11Display)) return activations;
-        return makeSilentApplicationActivations();
+        return std::make_unique<SilentApplicationActivations>();
     }
 
     std::unique_ptr<ApplicationActivations> wayland() {
@@ -67,10 +67,6 @@ private:
 };
 
 }  // namespace
-
-std::unique_ptr<ApplicationActivations> makeSilentApplicationActivations() {
-    return std::make_unique<SilentApplicationActivations>();
-}
 
 std::unique_ptr<ApplicationActivations> makeApplicationActivations(const ApplicationActivationsParts& parts) {
     return std::make_unique<ChosenApplicationActivations>(parts);

@@ -47,9 +47,6 @@ std::optional<int> gnomeShellMajorVersion(const QDBusConnection& sessionBus);
 // The extension for that version: the script form up to 44, the module form from 45.
 std::string gnomeFocusExtension(int shellMajorVersion);
 
-// For sessions that give no such signal.
-std::unique_ptr<ApplicationActivations> makeSilentApplicationActivations();
-
 struct ApplicationActivationsParts {
     SessionType session = SessionType::x11;
     // The application's one connection to the compositor; none outside a Wayland session.

@@ -1,5 +1,7 @@
 #include "platform/linux/IdleTimeLinux.h"
 
+#include <vector>
+
 #include "Support/SystemLog.h"
 #include "platform/linux/WaylandConnection.h"
 
@@ -12,12 +14,14 @@ Subscription IdleSource::whenAnswered(std::function<void()> step) {
 }
 
 void IdleSource::answered(Answer answer) {
-    if (answer_ != Answer::pending || answer == Answer::pending) return;
+    if (answer_ != Answer::pending) return;
     answer_ = answer;
     answered_.notify();
 }
 
 namespace {
+
+using IdleSourceMaker = std::function<std::unique_ptr<IdleSource>()>;
 
 class ChosenIdleTime final : public IdleTime {
 public:
@@ -68,12 +72,6 @@ private:
     Subscription waiting_;
 };
 
-}  // namespace
-
-std::unique_ptr<IdleTime> makeChosenIdleTime(std::vector<IdleSourceMaker> ways) {
-    return std::make_unique<ChosenIdleTime>(std::move(ways));
-}
-
 std::vector<IdleSourceMaker> idleSourcesFor(const IdleTimeParts& parts) {
     std::vector<IdleSourceMaker> ways;
     const auto mutter = [parts] {
@@ -97,8 +95,10 @@ std::vector<IdleSourceMaker> idleSourcesFor(const IdleTimeParts& parts) {
     return ways;
 }
 
+}  // namespace
+
 std::unique_ptr<IdleTime> makeIdleTime(const IdleTimeParts& parts) {
-    return makeChosenIdleTime(idleSourcesFor(parts));
+    return std::make_unique<ChosenIdleTime>(idleSourcesFor(parts));
 }
 
 }  // namespace quillfen

@@ -3,7 +3,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include <QDBusConnection>
 
@@ -37,8 +36,6 @@ private:
     ListenerList<> answered_;
 };
 
-using IdleSourceMaker = std::function<std::unique_ptr<IdleSource>()>;
-
 // The compositor's ext_idle_notifier_v1, or its org_kde_kwin_idle, on the shared connection: a
 // notification after `timeoutSeconds` without input, and one when input comes again.
 std::unique_ptr<IdleSource> makeExtIdleNotifyIdleTime(std::shared_ptr<WaylandConnection> connection,
@@ -54,11 +51,6 @@ std::unique_ptr<IdleSource> makeMutterIdleTime(const QDBusConnection& sessionBus
 // The X server's screen-saver extension; an empty name means $DISPLAY.
 std::unique_ptr<IdleSource> makeX11IdleTime(const std::string& displayName);
 
-// Asks each way in turn, once, at start, and keeps the first that answers (logged). Until the ways
-// before it have answered, a moment at start, it reads 0 s: the person has just started the
-// application or logged in. Where none answers it reads nothing.
-std::unique_ptr<IdleTime> makeChosenIdleTime(std::vector<IdleSourceMaker> ways);
-
 struct IdleTimeParts {
     SessionType session = SessionType::x11;
     // The application's one connection to the compositor; none outside a Wayland session.
@@ -73,12 +65,11 @@ struct IdleTimeParts {
     double notificationTimeoutSeconds = 1;
 };
 
-// The ways of the session, in the order they are asked: on Wayland the compositor's own
-// protocols, then Mutter's monitor; under X11 Mutter's, then the X server's screen saver, which
-// sees only the input that reaches X11 windows and so is never asked on Wayland.
-std::vector<IdleSourceMaker> idleSourcesFor(const IdleTimeParts& parts);
-
-// The chooser over the session's ways.
+// The session's ways, asked in turn, once, at start: on Wayland the compositor's own protocols,
+// then Mutter's monitor; under X11 Mutter's, then the X server's screen saver, which sees only the
+// input that reaches X11 windows and so is never asked on Wayland. The first that answers is kept
+// (logged). Until the ways before it have answered, a moment at start, it reads 0 s: the person has
+// just started the application or logged in. Where none answers it reads nothing.
 std::unique_ptr<IdleTime> makeIdleTime(const IdleTimeParts& parts);
 
 }  // namespace quillfen

@@ -32,9 +32,9 @@ class WaylandConnection : public std::enable_shared_from_this<WaylandConnection>
 public:
     enum class State { listing, listed, lost };
 
-    // Connects to the compositor named by `display`: a socket's name in $XDG_RUNTIME_DIR or an
-    // absolute path; empty means $WAYLAND_DISPLAY. Nothing (logged) when none is there to connect
-    // to. Needs a running Qt event loop.
+    // Connects to the compositor named by `display` (as WAYLAND_DISPLAY names it): a socket's name
+    // in $XDG_RUNTIME_DIR or an absolute path. Nothing (logged) when none is there to connect to.
+    // Needs a running Qt event loop.
     static std::shared_ptr<WaylandConnection> open(const std::string& display, Delay delay,
                                                    double answerWithinSeconds);
     ~WaylandConnection();
@@ -61,8 +61,6 @@ public:
     void flush();
 
     wl_display* display() const { return display_; }
-    // What the log names it by: the socket's path.
-    const std::string& name() const { return name_; }
 
 private:
     struct Global {

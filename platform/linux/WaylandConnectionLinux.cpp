@@ -25,13 +25,8 @@ constexpr std::string_view kCategory = "wayland";
 
 // The socket's path as libwayland finds it: an absolute name as it stands, else one in the
 // runtime folder. Nothing when neither can be had.
-std::optional<std::string> socketPath(const std::string& display) {
-    std::string name = display;
-    if (name.empty()) {
-        const char* variable = std::getenv("WAYLAND_DISPLAY");
-        if (variable == nullptr || *variable == '\0') return std::nullopt;
-        name = variable;
-    }
+std::optional<std::string> socketPath(const std::string& name) {
+    if (name.empty()) return std::nullopt;
     if (name.front() == '/') return name;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime == nullptr || *runtime != '/') return std::nullopt;

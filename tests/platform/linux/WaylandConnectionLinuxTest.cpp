@@ -19,11 +19,10 @@ TEST(WaylandConnection, ListsTheGlobalsWithoutWaitingAndLetsSeveralClientsBindTh
     StandInCompositor compositor;
     // By name in the runtime folder, as a session names it.
     test::ScopedEnv runtime("XDG_RUNTIME_DIR", compositor.runtimeFolder().path().string());
-    test::ScopedEnv display("WAYLAND_DISPLAY", "wayland-test");
     test::CapturedSystemLog log;
     test::ManualDelay delay;
 
-    auto connection = WaylandConnection::open("", delay, 2.0);
+    auto connection = WaylandConnection::open("wayland-test", delay, 2.0);
     ASSERT_NE(connection, nullptr);
     EXPECT_EQ(connection->state(), State::listing);
     EXPECT_EQ(connection->offered("wl_seat"), std::nullopt);
@@ -109,7 +108,6 @@ TEST(WaylandConnection, ACompositorThatDoesNotAnswerOrGoesAwayIsOneLogLineAndThe
 TEST(WaylandConnection, NoCompositorToConnectToIsNoConnectionAndOneLogLine) {
     test::TempDir empty;
     test::ScopedEnv runtime("XDG_RUNTIME_DIR", empty.path().string());
-    test::ScopedEnv display("WAYLAND_DISPLAY", std::nullopt);
     test::ManualDelay delay;
     for (const std::string& name :
          {std::string(), (empty.path() / "wayland-0").string(), std::string("wayland-1")}) {
