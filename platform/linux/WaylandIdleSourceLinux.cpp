@@ -24,9 +24,7 @@ void WaylandIdleSource::start() {
 }
 
 void WaylandIdleSource::listed() {
-    if (connection_->state() != WaylandConnection::State::listed || !connection_->offered(global_) ||
-        !connection_->offered("wl_seat"))
-        return answered(Answer::silent);
+    if (!connection_->offered(global_) || !connection_->offered("wl_seat")) return answered(Answer::silent);
     seat_ = connection_->bind<wl_seat>(wl_seat_interface, 1);
     const auto timeoutMs = static_cast<std::uint32_t>(std::lround(idle_.timeout() * 1000));
     const bool subscribed = seat_ != nullptr && subscribe(*connection_, seat_, timeoutMs);
