@@ -8,9 +8,9 @@
 #include <QDBusServiceWatcher>
 #include <QObject>
 
-#include <cerrno>
 #include <string>
 
+#include "Support/PathWalk.h"
 #include "Support/SystemLog.h"
 #include "platform/linux/ApplicationActivationsLinux.h"
 #include "platform/linux/FrontmostApplication.h"
@@ -52,18 +52,9 @@ public:
         text.replace(QStringLiteral("@SERVICE@"), service)
             .replace(QStringLiteral("@PATH@"), QString::fromUtf8(kKWinActivationsPath))
             .replace(QStringLiteral("@INTERFACE@"), QString::fromUtf8(kKWinActivationsInterface));
-        const QByteArray bytes = text.toUtf8();
-        qsizetype written = 0;
-        while (fd_ >= 0 && written < bytes.size()) {
-            const ssize_t n =
-                ::write(fd_, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                ::close(fd_);
-                fd_ = -1;
-            } else {
-                written += n;
-            }
+        if (fd_ >= 0 && !PathWalk::writeAll(fd_, text.toStdString())) {
+            ::close(fd_);
+            fd_ = -1;
         }
     }
     ~ScriptInMemory() {
