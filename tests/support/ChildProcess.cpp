@@ -101,6 +101,11 @@ std::optional<int> ChildProcess::waitForExit(std::chrono::milliseconds timeout) 
     return status_;
 }
 
+bool ChildProcess::endsWell(std::chrono::milliseconds timeout) {
+    const auto status = waitForExit(timeout);
+    return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+}
+
 std::optional<long> ChildProcess::peakResidentKb() const {
     std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
     for (std::string line; std::getline(status, line);) {

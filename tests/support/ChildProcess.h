@@ -39,6 +39,8 @@ public:
     // The wait status once the child has ended (see waitpid), or nothing if it still runs
     // when the time is up.
     std::optional<int> waitForExit(std::chrono::milliseconds timeout);
+    // Whether it ends, in time, with status 0.
+    bool endsWell(std::chrono::milliseconds timeout = kPatience);
     // The peak of its resident memory so far (VmHWM), in kB; nothing once it has ended.
     std::optional<long> peakResidentKb() const;
     // One line from the report pipe, without its line feed; aborts the test run when none

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,25 +13,24 @@
 namespace quillfen::test {
 
 // A real compositor, headless, as a session would run it, in a folder of its own (its home, its
-// runtime folder, its programs). Where this run is root it runs as another user: sway refuses
-// root. KWin runs from a copy that keeps its name: the program carries a file capability that a
-// container may not grant ("Operation not permitted"), and its built-in platform plugin checks the
-// program's name. GNOME Shell keeps its settings in memory. Made in two steps, so that a test can
-// place programs, desktop entries and shell extensions first.
+// runtime folder, its programs), with the tests' own Wayland client placed there. sway refuses
+// root: where this run is root it runs as another user. KWin and GNOME Shell run as this run's
+// user on a private bus of their own (their session and system bus), so that the test speaks to
+// them there and they read what this process hands them. KWin runs from a copy that keeps its
+// name: the program carries a file capability that a container may not grant ("Operation not
+// permitted"), and its built-in platform plugin checks the program's name. GNOME Shell keeps its
+// settings in memory. Made in two steps, so that a test can place desktop entries and shell
+// extensions first.
 class HeadlessCompositor {
 public:
     enum class Kind { sway, kwin, gnomeShell };
 
-    // With `bus`, KWin or GNOME Shell runs on that bus (its session and system bus) as this run's
-    // own user, so that the test speaks to it there and it reads what this process hands it; else
-    // on a session bus of its own. GNOME Shell needs one.
-    explicit HeadlessCompositor(Kind kind, const PrivateBus* bus = nullptr);
+    explicit HeadlessCompositor(Kind kind);
     HeadlessCompositor(const HeadlessCompositor&) = delete;
     HeadlessCompositor& operator=(const HeadlessCompositor&) = delete;
 
-    // Copies a program into the compositor's folder, where its user may run it, under `name`;
-    // the copy's path.
-    std::filesystem::path place(const std::filesystem::path& program, const std::string& name);
+    // The tests' client (WaylandTestClient.cpp), where the compositor's user may run it.
+    const std::filesystem::path& client() const { return client_; }
     // A desktop entry in the compositor's own applications folder, before it starts.
     void addDesktopEntry(const std::string& fileName, const std::string& contents);
     // A GNOME Shell extension's folder (named as its uuid), where the shell finds the user's.
@@ -42,28 +42,32 @@ public:
     std::optional<std::string> start();
     // For WAYLAND_DISPLAY, absolute.
     const std::filesystem::path& socketPath() const { return socket_; }
+    // KWin's and GNOME Shell's bus.
+    const PrivateBus& bus() const { return *bus_; }
     // Has sway run `command` (in swaymsg's words); says whether it did.
     bool swayCommand(const std::string& command) const;
 
     // Runs a program beside it as the compositor's user, in the compositor's environment.
-    std::unique_ptr<ChildProcess> run(const std::vector<std::string>& argv,
-                                      std::optional<int> reportFd = std::nullopt) const;
+    std::unique_ptr<ChildProcess> run(const std::vector<std::string>& argv) const;
+    // A window of the client's for `application` (its Wayland app id, or with `x11` its X11 class
+    // on Xwayland), once the compositor has it; it goes with the object.
+    std::unique_ptr<ChildProcess> window(const std::string& application, bool x11 = false) const;
 
 private:
     std::vector<std::string> asItsUser(const std::vector<std::string>& argv,
                                        const std::map<std::string, std::string>& extra = {}) const;
-
-    unsigned user() const;
+    std::filesystem::path place(const std::filesystem::path& program, const std::string& name);
 
     Kind kind_;
-    const PrivateBus* bus_ = nullptr;
+    bool anotherUser_;
     bool xwayland_ = false;
+    std::optional<PrivateBus> bus_;
     TempDir dir_;
     std::filesystem::path home_;
     std::filesystem::path runtime_;
     std::filesystem::path socket_;
+    std::filesystem::path client_;
     std::map<std::string, std::string> environment_;
-    std::unique_ptr<ChildProcess> ownBus_;
     std::unique_ptr<ChildProcess> compositor_;
 };
 

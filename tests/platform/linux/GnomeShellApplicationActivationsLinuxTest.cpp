@@ -2,8 +2,6 @@
 
 #include <QDBusMessage>
 
-#include <sys/wait.h>
-
 #include <filesystem>
 
 #include "platform/linux/ApplicationActivationsLinux.h"
@@ -19,7 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::BusConnection;
-using test::PrivateBus;
 
 const QString kShell = QStringLiteral("org.gnome.Shell");
 
@@ -39,25 +36,21 @@ bool enable(BusConnection& bus, const std::string& uuid) {
 
 TEST(GnomeShellApplicationActivations, UntilTheExtensionIsOnSaysHowToTurnItOnThenCountsWhatItReports) {
     test::TestHome home;
-    PrivateBus bus;
-    test::HeadlessCompositor shell(test::HeadlessCompositor::Kind::gnomeShell, &bus);
+    test::HeadlessCompositor shell(test::HeadlessCompositor::Kind::gnomeShell);
     // Both forms of the application's extension, and the tests' own.
     for (const fs::path& folder :
          {fs::path(QUILLFEN_GNOME_EXTENSIONS), fs::path(QUILLFEN_TEST_GNOME_EXTENSIONS)})
         for (const auto& extension : fs::directory_iterator(folder))
             shell.addShellExtension(extension.path());
-    const auto client = shell.place(QUILLFEN_WAYLAND_TEST_CLIENT, "quillfen_wayland_client");
     if (auto failure = shell.start()) GTEST_SKIP() << *failure;
-    BusConnection connection(bus);
+    BusConnection connection(shell.bus());
     ASSERT_TRUE(test::spinUntil([&] {
         return callShell(connection, QStringLiteral("/org/gnome/Shell"),
                          QStringLiteral("org.gnome.Shell.Extensions"), QStringLiteral("ListExtensions"))
                    .type() == QDBusMessage::ReplyMessage;
     }));
-    auto editor = shell.run({client.string(), "window", "org.example.Editor"}, 3);
-    ASSERT_EQ(editor->readLine(), "shown");
-    auto browser = shell.run({client.string(), "window", "org.example.Browser"}, 3);
-    ASSERT_EQ(browser->readLine(), "shown");
+    auto editor = shell.window("org.example.Editor");
+    auto browser = shell.window("org.example.Browser");
 
     test::ScopedEnv noDisplay("DISPLAY", std::nullopt);
     test::ManualDelay delay;
@@ -134,12 +127,11 @@ TEST(GnomeShellApplicationActivations, EachFormOfTheExtensionParsesAsItsShellLoa
 
     if (!fs::exists("/usr/bin/gjs")) GTEST_SKIP() << "gjs is missing";
     const auto parses = [](const fs::path& file, const std::string& target) {
-        test::ChildProcess gjs({"/usr/bin/gjs", "-c",
-                                "const [, bytes] = imports.gi.GLib.file_get_contents(ARGV[0]);"
-                                "Reflect.parse(new TextDecoder().decode(bytes), {target: ARGV[1]});",
-                                file.string(), target});
-        const auto status = gjs.waitForExit(test::kPatience);
-        return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+        return test::ChildProcess({"/usr/bin/gjs", "-c",
+                                   "const [, bytes] = imports.gi.GLib.file_get_contents(ARGV[0]);"
+                                   "Reflect.parse(new TextDecoder().decode(bytes), {target: ARGV[1]});",
+                                   file.string(), target})
+            .endsWell();
     };
     EXPECT_TRUE(parses(extensions / "quillfen-focus@quillfen.org/extension.js", "module"));
     EXPECT_TRUE(parses(extensions / "quillfen-focus-43@quillfen.org/extension.js", "script"));

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include "platform/linux/WaylandConnection.h"
 #include "support/CapturedSystemLog.h"
 #include "support/ChildProcess.h"
@@ -264,11 +262,6 @@ bool reads(IdleTime& idle, const std::function<bool(double)>& holds) {
     });
 }
 
-bool endsWell(test::ChildProcess& program) {
-    const auto status = program.waitForExit(test::kPatience);
-    return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
-}
-
 // The count grows without input, and each input brings it down to no more than the time since the
 // input was given, however long this busy test took to look.
 void expectInputIsSeen(const test::HeadlessCompositor& compositor, const std::string& protocol,
@@ -306,29 +299,24 @@ void expectInputIsSeen(const test::HeadlessCompositor& compositor, const std::st
 TEST(IdleTimeLinux, OnSwayTypingIntoANativeWindowIsSeenAndWithoutInputTheCountGrows) {
     if (::access("/usr/bin/wtype", X_OK) != 0) GTEST_SKIP() << "wtype is not installed";
     test::HeadlessCompositor sway(test::HeadlessCompositor::Kind::sway);
-    const auto client = sway.place(QUILLFEN_WAYLAND_TEST_CLIENT, "quillfen_wayland_client");
     if (auto failure = sway.start()) GTEST_SKIP() << *failure;
     // wtype types into the focused window.
-    auto window = sway.run({client.string(), "window", "org.quillfen.TestWindow"}, 3);
-    ASSERT_EQ(window->readLine(), "shown");
-    expectInputIsSeen(sway, "org_kde_kwin_idle", [&] {
-        auto typing = sway.run({"/usr/bin/wtype", "x"});
-        EXPECT_TRUE(endsWell(*typing));
-    });
+    auto window = sway.window("org.quillfen.TestWindow");
+    expectInputIsSeen(sway, "org_kde_kwin_idle",
+                      [&] { EXPECT_TRUE(sway.run({"/usr/bin/wtype", "x"})->endsWell()); });
 }
 
 TEST(IdleTimeLinux, OnKWinInputThroughItsFakeInputIsSeenAndWithoutInputTheCountGrows) {
     test::HeadlessCompositor kwin(test::HeadlessCompositor::Kind::kwin);
     // KWin offers fake input only to a program that a desktop entry names so.
-    const auto client = kwin.place(QUILLFEN_WAYLAND_TEST_CLIENT, "quillfen_wayland_client");
     kwin.addDesktopEntry(
         "org.quillfen.TestInput.desktop",
         "[Desktop Entry]\nType=Application\nName=Quillfen test input\nNoDisplay=true\nExec=" +
-            client.string() + " input\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n");
+            kwin.client().string() + " input\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n");
     if (auto failure = kwin.start()) GTEST_SKIP() << *failure;
     expectInputIsSeen(kwin, "ext_idle_notifier_v1", [&] {
-        auto input = kwin.run({client.string(), "input"});
-        EXPECT_TRUE(endsWell(*input)) << "status 2: the compositor did not offer its fake input";
+        EXPECT_TRUE(kwin.run({kwin.client().string(), "input"})->endsWell())
+            << "status 2: the compositor did not offer its fake input";
     });
 }
 

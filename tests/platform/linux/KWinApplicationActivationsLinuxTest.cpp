@@ -12,7 +12,6 @@ namespace quillfen {
 namespace {
 
 using test::BusConnection;
-using test::PrivateBus;
 
 const QString kKWin = QStringLiteral("org.kde.KWin");
 
@@ -38,20 +37,16 @@ for (let i = 0; i < 20; ++i) workspace.activeClient = windows[i % 2];
 
 TEST(KWinApplicationActivations, CountsWhatKWinsScriptReportsAndTheScriptGoesAtQuit) {
     test::TestHome home;
-    PrivateBus bus;
-    // On the test's bus, as this run's user: the script in this process's memory is read by KWin.
-    test::HeadlessCompositor kwin(test::HeadlessCompositor::Kind::kwin, &bus);
-    const auto client = kwin.place(QUILLFEN_WAYLAND_TEST_CLIENT, "quillfen_wayland_client");
+    // KWin runs as this run's user: the script in this process's memory is read by it.
+    test::HeadlessCompositor kwin(test::HeadlessCompositor::Kind::kwin);
     if (auto failure = kwin.start()) GTEST_SKIP() << *failure;
-    BusConnection connection(bus);
+    BusConnection connection(kwin.bus());
     ASSERT_TRUE(test::spinUntil([&] {
         return scripting(connection, QStringLiteral("isScriptLoaded"), {QStringLiteral("none")}).type() ==
                QDBusMessage::ReplyMessage;
     }));
-    auto editor = kwin.run({client.string(), "window", "org.example.Editor"}, 3);
-    ASSERT_EQ(editor->readLine(), "shown");
-    auto browser = kwin.run({client.string(), "window", "org.example.Browser"}, 3);
-    ASSERT_EQ(browser->readLine(), "shown");
+    auto editor = kwin.window("org.example.Editor");
+    auto browser = kwin.window("org.example.Browser");
 
     test::CapturedSystemLog log;
     // KWin offers no list of windows: the chooser asks it next.
@@ -68,7 +63,7 @@ TEST(KWinApplicationActivations, CountsWhatKWinsScriptReportsAndTheScriptGoesAtQ
     auto forged = QDBusMessage::createMethodCall(
         connection->baseService(), QString::fromUtf8(kKWinActivationsPath),
         QString::fromUtf8(kKWinActivationsInterface), QStringLiteral("Activated"));
-    BusConnection other(bus);
+    BusConnection other(kwin.bus());
     forged.setArguments({QStringLiteral("org.example.Forged")});
     other->send(forged);
 
