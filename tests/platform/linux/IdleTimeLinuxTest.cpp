@@ -205,50 +205,25 @@ TEST(IdleTimeLinux, AWaylandSessionAsksOnlyItsCompositorAndAnX11SessionOnlyItsXS
     struct Case {
         const char* what;
         SessionType session;
-        StandInCompositor::Behaviour behaviour;
         StandInCompositor::Offers offers;
         std::optional<std::string> chosen;
-        const char* logged;
     } cases[] = {
-        {"Wayland, neither protocol",
-         SessionType::wayland,
-         StandInCompositor::Behaviour::answers,
-         {},
-         std::nullopt,
-         nullptr},
-        {"Wayland, never answering",
-         SessionType::wayland,
-         StandInCompositor::Behaviour::neverAnswers,
-         {true, true, true},
-         std::nullopt,
-         "did not list its globals within 3.0 s"},
-        {"X11 beside a compositor",
-         SessionType::x11,
-         StandInCompositor::Behaviour::answers,
-         {true, true, true},
-         "the X server's screen saver",
-         nullptr},
+        {"Wayland, neither protocol", SessionType::wayland, {}, std::nullopt},
+        {"X11 beside a compositor", SessionType::x11, {true, true, true}, "the X server's screen saver"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        StandInCompositor compositor(c.offers, c.behaviour);
+        StandInCompositor compositor(c.offers);
         Ways ways;
         auto connection = WaylandConnection::open(compositor.socketPath(), ways.delay, 3);
         auto idle = makeIdleTime(ways.parts(c.session, connection, noBus(), xwayland.name()));
-        test::spinFor(std::chrono::milliseconds(20));
-        ways.delay.pass(3);
         ASSERT_TRUE(test::spinUntil(
             [&] { return idle->secondsSinceLastInput().has_value() == c.chosen.has_value(); }));
         if (c.chosen) {
             EXPECT_TRUE(ways.chosen(*c.chosen));
             EXPECT_EQ(compositor.notifications().size(), 0u);
-        } else {
-            EXPECT_FALSE(ways.said("sensing: idle time from"));
         }
-        ASSERT_EQ(ways.log.lines.size(), (c.logged != nullptr) + (c.chosen.has_value() ? 1u : 0u));
-        if (c.logged) {
-            EXPECT_NE(ways.log.lines[0].find(c.logged), std::string::npos) << ways.log.lines[0];
-        }
+        EXPECT_EQ(ways.log.lines.size(), c.chosen ? 1u : 0u);
     }
 }
 
