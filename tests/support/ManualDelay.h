@@ -14,7 +14,7 @@ namespace quillfen::test {
 // its own.
 class ManualDelay {
 public:
-    Delay delay() {
+    operator Delay() {
         return [state = state_](double seconds, std::function<void()> step) {
             const auto id = state->next++;
             state->steps.emplace(id, Step{state->elapsed + seconds, std::move(step)});
@@ -24,7 +24,6 @@ public:
             });
         };
     }
-    operator Delay() { return delay(); }
 
     // Moves time on and runs what falls due, in the order it falls due.
     void pass(double seconds) {
@@ -39,8 +38,6 @@ public:
             step();
         }
     }
-
-    std::size_t waiting() const { return state_->steps.size(); }
 
 private:
     struct Step {

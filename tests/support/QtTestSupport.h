@@ -97,12 +97,18 @@ public:
                          timeout);
     }
 
+    // A blocking call, answered or not: of a service that may not be ready yet.
+    QDBusMessage ask(const QString& service, const QString& path, const QString& interface,
+                     const QString& method, const QVariantList& arguments = {}) {
+        auto message = QDBusMessage::createMethodCall(service, path, interface, method);
+        message.setArguments(arguments);
+        return connection_.call(message, QDBus::Block, static_cast<int>(kPatience.count()));
+    }
+
     // A blocking call; fails the test when it is not answered.
     QDBusMessage call(const QString& service, const QString& path, const QString& interface,
                       const QString& method, const QVariantList& arguments = {}) {
-        auto message = QDBusMessage::createMethodCall(service, path, interface, method);
-        message.setArguments(arguments);
-        QDBusMessage reply = connection_.call(message, QDBus::Block, static_cast<int>(kPatience.count()));
+        QDBusMessage reply = ask(service, path, interface, method, arguments);
         EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage)
             << method.toStdString() << ": " << reply.errorMessage().toStdString();
         return reply;

@@ -141,8 +141,4 @@ void StandInCompositor::closeClients() {
     flush();
 }
 
-int StandInCompositor::clients() const {
-    return display_ == nullptr ? 0 : wl_list_length(wl_display_get_client_list(display_));
-}
-
 }  // namespace quillfen::test

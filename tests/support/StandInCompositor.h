@@ -52,7 +52,6 @@ public:
 
     // Ends every client's connection, as a compositor that goes away does.
     void closeClients();
-    int clients() const;
 
 private:
     friend struct StandInProtocols;

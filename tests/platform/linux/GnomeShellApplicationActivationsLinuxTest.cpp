@@ -20,18 +20,16 @@ using test::BusConnection;
 
 const QString kShell = QStringLiteral("org.gnome.Shell");
 
-QDBusMessage callShell(BusConnection& bus, const QString& path, const QString& interface,
-                       const QString& method, const QVariantList& arguments = {}) {
-    auto message = QDBusMessage::createMethodCall(kShell, path, interface, method);
-    message.setArguments(arguments);
-    return bus->call(message, QDBus::Block, 5000);
+QDBusMessage extensions(BusConnection& bus, const QString& method, const QVariantList& arguments = {}) {
+    return bus.ask(kShell, QStringLiteral("/org/gnome/Shell"), QStringLiteral("org.gnome.Shell.Extensions"),
+                   method, arguments);
 }
 
 bool enable(BusConnection& bus, const std::string& uuid) {
-    const auto reply =
-        callShell(bus, QStringLiteral("/org/gnome/Shell"), QStringLiteral("org.gnome.Shell.Extensions"),
-                  QStringLiteral("EnableExtension"), {QString::fromStdString(uuid)});
-    return reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toBool();
+    return extensions(bus, QStringLiteral("EnableExtension"), {QString::fromStdString(uuid)})
+        .arguments()
+        .value(0)
+        .toBool();
 }
 
 TEST(GnomeShellApplicationActivations, UntilTheExtensionIsOnSaysHowToTurnItOnThenCountsWhatItReports) {
@@ -45,9 +43,7 @@ TEST(GnomeShellApplicationActivations, UntilTheExtensionIsOnSaysHowToTurnItOnThe
     if (auto failure = shell.start()) GTEST_SKIP() << *failure;
     BusConnection connection(shell.bus());
     ASSERT_TRUE(test::spinUntil([&] {
-        return callShell(connection, QStringLiteral("/org/gnome/Shell"),
-                         QStringLiteral("org.gnome.Shell.Extensions"), QStringLiteral("ListExtensions"))
-                   .type() == QDBusMessage::ReplyMessage;
+        return extensions(connection, QStringLiteral("ListExtensions")).type() == QDBusMessage::ReplyMessage;
     }));
     auto editor = shell.window("org.example.Editor");
     auto browser = shell.window("org.example.Browser");
@@ -80,12 +76,14 @@ TEST(GnomeShellApplicationActivations, UntilTheExtensionIsOnSaysHowToTurnItOnThe
     // The person brings a window to the front; the shell tells once it is there. Both windows have
     // been in front before the count starts, so the focus the shell gives a new window is behind us.
     const auto focus = [&](const QString& application) {
-        callShell(connection, QStringLiteral("/org/quillfen/Test/FocusSwitcher"),
-                  QStringLiteral("org.quillfen.Test.FocusSwitcher"), QStringLiteral("Focus"), {application});
+        connection.ask(kShell, QStringLiteral("/org/quillfen/Test/FocusSwitcher"),
+                       QStringLiteral("org.quillfen.Test.FocusSwitcher"), QStringLiteral("Focus"),
+                       {application});
     };
     const auto focused = [&] {
-        return callShell(connection, QString::fromUtf8(kGnomeFocusPath),
-                         QString::fromUtf8(kGnomeFocusInterface), QStringLiteral("FocusedApplication"))
+        return connection
+            .ask(kShell, QString::fromUtf8(kGnomeFocusPath), QString::fromUtf8(kGnomeFocusInterface),
+                 QStringLiteral("FocusedApplication"))
             .arguments()
             .value(0)
             .toString();

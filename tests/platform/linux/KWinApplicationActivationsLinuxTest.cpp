@@ -16,10 +16,8 @@ using test::BusConnection;
 const QString kKWin = QStringLiteral("org.kde.KWin");
 
 QDBusMessage scripting(BusConnection& bus, const QString& method, const QVariantList& arguments = {}) {
-    auto message = QDBusMessage::createMethodCall(kKWin, QStringLiteral("/Scripting"),
-                                                  QStringLiteral("org.kde.kwin.Scripting"), method);
-    message.setArguments(arguments);
-    return bus->call(message, QDBus::Block, 5000);
+    return bus.ask(kKWin, QStringLiteral("/Scripting"), QStringLiteral("org.kde.kwin.Scripting"), method,
+                   arguments);
 }
 
 bool ourScriptLoaded(BusConnection& bus) {
