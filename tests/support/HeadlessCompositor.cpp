@@ -6,19 +6,7 @@
 
 namespace quillfen::test {
 
-namespace {
-
 namespace fs = std::filesystem;
-
-std::optional<fs::path> installed(const char* program) {
-    for (const char* folder : {"/usr/bin", "/usr/local/bin"}) {
-        const fs::path path = fs::path(folder) / program;
-        if (::access(path.c_str(), X_OK) == 0) return path;
-    }
-    return std::nullopt;
-}
-
-}  // namespace
 
 HeadlessCompositor::HeadlessCompositor(Kind kind)
     : kind_(kind),
@@ -71,8 +59,9 @@ void HeadlessCompositor::addShellExtension(const fs::path& folder) {
 
 std::optional<std::string> HeadlessCompositor::start() {
     const char* program = kind_ == Kind::sway ? "sway" : kind_ == Kind::kwin ? "kwin_wayland" : "gnome-shell";
-    const auto installedProgram = installed(program);
-    if (!installedProgram) return std::string(program) + " is not installed";
+    // Debian's, as the other programs the tests run.
+    const fs::path installed = fs::path("/usr/bin") / program;
+    if (::access(installed.c_str(), X_OK) != 0) return std::string(program) + " is not installed";
     std::vector<std::string> argv;
     if (kind_ == Kind::sway) {
         const fs::path config = dir_.path() / "sway.conf";
@@ -81,14 +70,14 @@ std::optional<std::string> HeadlessCompositor::start() {
                                           (home_ / "display").string() + "\n"
                                     : "xwayland disable\n");
         argv = asItsUser(
-            {installedProgram->string(), "-c", config.string()},
+            {installed.string(), "-c", config.string()},
             {{"WLR_BACKENDS", "headless"}, {"WLR_LIBINPUT_NO_DEVICES", "1"}, {"WLR_RENDERER", "pixman"}});
     } else if (kind_ == Kind::kwin) {
-        argv = asItsUser({place(*installedProgram, program).string(), "--virtual", "--no-lockscreen",
-                          "--socket", socket_.filename().string()});
+        argv = asItsUser({place(installed, program).string(), "--virtual", "--no-lockscreen", "--socket",
+                          socket_.filename().string()});
     } else {
-        argv = asItsUser({installedProgram->string(), "--headless", "--wayland", "--no-x11",
-                          "--virtual-monitor", "640x480", "--wayland-display", socket_.filename().string()},
+        argv = asItsUser({installed.string(), "--headless", "--wayland", "--no-x11", "--virtual-monitor",
+                          "640x480", "--wayland-display", socket_.filename().string()},
                          {{"GSETTINGS_BACKEND", "memory"}});
     }
     // What the tests placed becomes the compositor's user's, with every folder on the way.
