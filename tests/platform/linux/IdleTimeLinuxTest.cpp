@@ -239,21 +239,14 @@ bool reads(IdleTime& idle, const std::function<bool(double)>& holds) {
 // input was given, however long this busy test took to look.
 void expectInputIsSeen(const test::HeadlessCompositor& compositor, const std::string& protocol,
                        const std::function<void()>& giveInput) {
-    test::ManualDelay delay;
-    test::CapturedSystemLog log;
-    auto idle =
-        makeIdleTime(IdleTimeParts{SessionType::wayland,
-                                   WaylandConnection::open(compositor.socketPath().string(), delay, 20),
-                                   noBus(),
-                                   {},
-                                   systemClock(),
-                                   delay,
-                                   20,
-                                   kShortTimeout});
-    ASSERT_TRUE(test::spinUntil([&] {
-        return std::count(log.lines.begin(), log.lines.end(),
-                          "sensing: idle time from the compositor's " + protocol);
-    })) << (log.lines.empty() ? "nothing logged" : log.lines.front());
+    Ways ways;
+    auto parts = ways.parts(SessionType::wayland,
+                            WaylandConnection::open(compositor.socketPath().string(), ways.delay, 20), noBus());
+    parts.now = systemClock();
+    parts.notificationTimeoutSeconds = kShortTimeout;
+    auto idle = makeIdleTime(parts);
+    ASSERT_TRUE(ways.chosen("the compositor's " + protocol))
+        << (ways.log.lines.empty() ? "nothing logged" : ways.log.lines.front());
     const auto seen = [&](const char* what) {
         const auto given = std::chrono::steady_clock::now();
         giveInput();
