@@ -56,7 +56,7 @@ void AppController::buildStatusItem() {
     menuBarModel_.setHasSomethingToSay(false);
 }
 
-bool AppController::performAction(std::string_view name) {
+void AppController::performAction(std::string_view name) {
     if (name == kMenuInspect) {
         openInspectWindow(false);
     } else if (name == StartRequest::kSettings) {
@@ -65,9 +65,7 @@ bool AppController::performAction(std::string_view name) {
         quit();
     } else {
         SystemLog::notice("windows", "asked for an action it does not know: " + Text::controlsEscaped(name));
-        return false;
     }
-    return true;
 }
 
 void AppController::togglePanel() {
