@@ -23,7 +23,6 @@
 #include "LaunchAgent.h"
 #include "LoginItem.h"
 #include "SingleInstance.h"
-#include "StrandedEntries.h"
 #include "Support/PathWalk.h"
 #include "Support/Text.h"
 #include "UrlSchemeRegistration.h"
@@ -1523,8 +1522,8 @@ TEST(Install, RemovingTheCopyThatStartsAtLoginLeavesStartAtLoginOnForTheCopyThat
 
 // GNOME's and KDE's startup settings turn an autostart entry off in the file. Turned off, it is the
 // user's choice: the uninstall leaves it as it is, and the mark of the one automatic enable with it,
-// and so does the next start of a copy (its clean-up of stranded entries too), for which Start at
-// login reads off until the user turns it on in the settings.
+// and so does the next start of a copy, for which Start at login reads off until the user turns it
+// on in the settings.
 TEST(Install, AnAutostartEntryTheUserTurnedOffStaysOffThroughAnUninstallAndAStart) {
     const struct {
         const char* desktop;
@@ -1555,12 +1554,7 @@ TEST(Install, AnAutostartEntryTheUserTurnedOffStaysOffThroughAnUninstallAndAStar
         EXPECT_EQ(test::readFile(entry), off);
         EXPECT_EQ(makeUserDefaults()->boolean(LoginItem::kAutoEnabledOnceKey), true);
 
-        const auto defaults = makeUserDefaults();
-        test::RecordingCommandRunner runner;
-        EXPECT_EQ(
-            StrandedEntries::takeOut(runner, test::at("2026-01-05T09:00:00Z"), installed, defaults.get()),
-            std::vector<std::string>{});
-        EXPECT_EQ(LoginItem::enableOnceIfNeeded(*defaults, installed), LoginItem::State::notRegistered);
+        EXPECT_EQ(LoginItem::enableOnceIfNeeded(*makeUserDefaults(), installed), LoginItem::State::notRegistered);
         EXPECT_EQ(test::readFile(entry), off);
         EXPECT_EQ(LoginItem::enable(installed), LoginItem::State::enabled);
         EXPECT_EQ(test::readFile(entry), LoginItem::desktopEntry(installed.launcher()));
