@@ -8,7 +8,6 @@
 #include "StartRequest.h"
 #include "UI/StoneSurface.h"
 #include "Support/SystemLog.h"
-#include "Support/Text.h"
 #include "UI/MenuBarGlyphHost.h"
 #include "WindowChrome.h"
 
@@ -64,7 +63,8 @@ void AppController::performAction(std::string_view name) {
     } else if (name == StartRequest::kQuit) {
         quit();
     } else {
-        SystemLog::notice("windows", "asked for an action it does not know: " + Text::controlsEscaped(name));
+        // The system log shows the name escaped, as it shows every message.
+        SystemLog::notice("windows", "asked for an action it does not know: " + std::string(name));
     }
 }
 
