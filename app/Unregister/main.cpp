@@ -397,12 +397,9 @@ void removeClaudeFace() {
     } else if (face.settingsChanged) {
         say("took the stone's status line and prompt hook out of ~/.claude/settings.json, after a copy of it.");
     }
-    if (!face.scripts.empty()) {
-        std::string names;
-        for (const auto& name : face.scripts)
-            names += (names.empty() ? "" : " and ") + name + ".sh";
-        say("removed " + names + " from ~/.ostrel.");
-    }
+    std::vector<std::string> names;
+    for (const auto& name : face.scripts) names.push_back(name + ".sh");
+    if (!names.empty()) say("removed " + inWords(names) + " from ~/.ostrel.");
 }
 
 enum class Removing { file, emptyFolder, everything };
