@@ -178,8 +178,8 @@ public:
     // rhythm window.
     void togglePanel();
     // An item of the tray's menu, or the desktop's action of the same name: "inspect" (the rhythm
-    // window), "settings" or "quit". False, and logged, for a name it does not know.
-    bool performAction(std::string_view name);
+    // window), "settings" or "quit"; a name it does not know is logged.
+    void performAction(std::string_view name);
     WindowSlotAction openInspectWindow(bool dev);
     void openSettingsWindow();
     // Shows, places or hides the desktop pane after its model changed.

@@ -8,7 +8,6 @@
 #include "StartRequest.h"
 #include "UI/StoneSurface.h"
 #include "Support/SystemLog.h"
-#include "Support/Text.h"
 #include "UI/MenuBarGlyphHost.h"
 #include "WindowChrome.h"
 
@@ -56,7 +55,7 @@ void AppController::buildStatusItem() {
     menuBarModel_.setHasSomethingToSay(false);
 }
 
-bool AppController::performAction(std::string_view name) {
+void AppController::performAction(std::string_view name) {
     if (name == kMenuInspect) {
         openInspectWindow(false);
     } else if (name == StartRequest::kSettings) {
@@ -64,10 +63,9 @@ bool AppController::performAction(std::string_view name) {
     } else if (name == StartRequest::kQuit) {
         quit();
     } else {
-        SystemLog::notice("windows", "asked for an action it does not know: " + Text::controlsEscaped(name));
-        return false;
+        // The system log shows the name escaped, as it shows every message.
+        SystemLog::notice("windows", "asked for an action it does not know: " + std::string(name));
     }
-    return true;
 }
 
 void AppController::togglePanel() {

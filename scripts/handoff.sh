@@ -316,11 +316,10 @@ _handoff_clone_shared() {
     ((!(mask & 0002))) || { ((!(mask & 0020))) && [[ -z $handoff_gid ]]; }
 }
 
-# What root has run of the checkout so far: under root, the script that sourced this file and this
-# file itself, from scripts/. A script cannot judge itself before it runs, so a refusal that finds
-# others could have changed it says that root has run their code, not that it stopped before.
+# What root has run of the checkout beyond what it runs first (_handoff_in_what_root_runs): the
+# whole checkout, where root built it itself. A script cannot judge itself before it runs, so a
+# refusal that finds others could have changed what root ran says so, not that it stopped before.
 handoff_ran=()
-((EUID != 0)) || handoff_ran=("$PWD/scripts")
 
 # Whether a place in the way holds or leads to what root runs first: the scripts, the checkout's top
 # folder (whoever may write it could put other scripts there) or a folder on the way to it.
@@ -333,10 +332,11 @@ _handoff_in_what_root_runs() {
     return 1
 }
 
-# Whether a place in the way holds code root has already run.
+# Whether a place in the way holds code root has already run: as root, the script that sourced this
+# file and this file itself, from scripts/, and what handoff_ran names.
 _handoff_root_ran() {
     local place ran
-    ((${#handoff_ran[@]})) || return 1
+    ((EUID == 0)) || return 1
     ! _handoff_in_what_root_runs || return 0
     for place in "${handoff_places[@]}"; do
         for ran in "${handoff_ran[@]}"; do
@@ -451,7 +451,7 @@ handoff_refuse() {
             _handoff_say "    $_handoff_said: ${_handoff_whos[i]}"
         done
         ((count <= 5)) || _handoff_say "    ... and $((count - 5)) more like these."
-    elif [[ $before == *run* ]] && ((${#handoff_ran[@]})); then
+    elif [[ $before == *run* ]] && ((EUID == 0)); then
         _handoff_say "Stopped, but root has already run code others could have changed: this checkout was refused before, when others could change what root runs from it."
         _handoff_say "Whoever looks after this machine should know."
     else

@@ -35,11 +35,7 @@ wayOn="In the new clone, install it again into $into, then uninstall it from the
 # Root runs the uninstall program built from this checkout, on what its build folder lists, and
 # these scripts: whoever else could change any of it would choose what root runs and removes. So
 # as root the whole checkout is judged before any of it is read or shown.
-judged=
-if ((EUID == 0)); then
-    handoff_judge_checkout "$wayOn"
-    judged=1
-fi
+((EUID != 0)) || handoff_judge_checkout "$wayOn"
 
 # A build folder is one of this checkout's: anywhere else, a folder that looks like one is only a
 # prefix's name, and whoever made it there would choose the program the uninstall runs.
@@ -96,7 +92,7 @@ if [[ ! -w $existing ]]; then
     fi
     owner=(sudo)
     # Root is to act: the checkout is judged before anything more of it is shown.
-    [[ -n $judged ]] || handoff_judge_checkout "$wayOn"
+    ((EUID == 0)) || handoff_judge_checkout "$wayOn"
     # sudo is asked once, before anything goes: a user who may not use it keeps the copy whole,
     # its keep-alive too, and hears so at once.
     if ! sudo -v; then

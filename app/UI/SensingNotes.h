@@ -18,7 +18,6 @@ class SensingNotes : public QWidget {
 public:
     explicit SensingNotes(QMargins padding, QWidget* parent = nullptr);
     void setNotes(const std::vector<std::string>& notes);
-    const std::vector<MirrorBanner*>& banners() const { return banners_; }
 
 private:
     QVBoxLayout* layout_;

@@ -224,7 +224,8 @@ std::unique_ptr<UserDefaults> settingsIfAny() {
     return makeUserDefaults();
 }
 
-void removeEntries(const RunningCopy::Installation& installation, CommandRunner& runner, UserDefaults* settings) {
+void removeEntries(const RunningCopy::Installation& installation, CommandRunner& runner, UserDefaults* settings,
+                   bool turnedOff) {
     const auto launcher = installation.launcher();
     const std::vector<std::string> startsOurs{
         lineOf(LoginItem::desktopEntry(launcher), "Exec="),
@@ -233,7 +234,7 @@ void removeEntries(const RunningCopy::Installation& installation, CommandRunner&
     // Start at login stays as it was for the copies that stay: on, it starts one of them. One the
     // user turned off in their desktop's startup settings is their choice, kept for the next copy.
     const auto autostart = LoginItem::autostartFile();
-    if (LoginItem::programTurnedOff() == launcher) {
+    if (turnedOff) {
         say("left the autostart entry " + autostart.string() +
             " as it is: you turned it off in your desktop's startup settings.");
     } else if (holds(autostart, startsOurs) == Holds::ours) {
@@ -336,10 +337,8 @@ std::vector<std::string> faceScripts() {
 // or nothing: an entry at one of our names that starts another copy (the keep-alive wrapper and
 // the autostart entry are written by the copy that ran last; the desktop finds the menu entries of
 // every installed copy), or a copy that runs and holds the single-instance lock. What copies share
-// in the home goes only with the last of them.
-std::string anotherCopyStays(const RunningCopy::Installation& leaving) {
-    // An autostart entry of the leaving copy that the user turned off stays, and starts nothing.
-    const bool turnedOff = LoginItem::programTurnedOff() == leaving.launcher();
+// in the home goes only with the last of them. An autostart entry `turnedOff` stays, and starts nothing.
+std::string anotherCopyStays(const RunningCopy::Installation& leaving, bool turnedOff) {
     for (const auto& entry : {LaunchAgent::wrapperFile(), LoginItem::autostartFile()})
         if (isThere(entry) && !(turnedOff && entry == LoginItem::autostartFile()))
             return entry.string() + " starts another copy";
@@ -398,12 +397,9 @@ void removeClaudeFace() {
     } else if (face.settingsChanged) {
         say("took the stone's status line and prompt hook out of ~/.claude/settings.json, after a copy of it.");
     }
-    if (!face.scripts.empty()) {
-        std::string names;
-        for (const auto& name : face.scripts)
-            names += (names.empty() ? "" : " and ") + name + ".sh";
-        say("removed " + names + " from ~/.ostrel.");
-    }
+    std::vector<std::string> names;
+    for (const auto& name : face.scripts) names.push_back(name + ".sh");
+    if (!names.empty()) say("removed " + inWords(names) + " from ~/.ostrel.");
 }
 
 enum class Removing { file, emptyFolder, everything };
@@ -664,8 +660,10 @@ int main(int argc, char** argv) {
     for (const auto& line : StrandedEntries::takeOut(*runner, std::chrono::system_clock::now(), std::nullopt,
                                                      settings.get()))
         say(line);
-    removeEntries(installation, *runner, settings.get());
-    auto stays = anotherCopyStays(installation);
+    // Whether the autostart entry is this copy's, turned off in the desktop's startup settings.
+    const bool turnedOff = LoginItem::programTurnedOff() == installation.launcher();
+    removeEntries(installation, *runner, settings.get(), turnedOff);
+    auto stays = anotherCopyStays(installation, turnedOff);
     if (stays.empty() && !removeCache()) stays = "a copy of it started meanwhile";
     if (stays.empty()) {
         removeClaudeFace();

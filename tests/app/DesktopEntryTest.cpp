@@ -78,29 +78,27 @@ TEST(DesktopEntry, ACopyInstalledElsewhereNeverWritesOverTheEntryTheInstallBelow
 // the install's last line judges it: anywhere else the copy's own menu entry names the icon the
 // install put below the prefix by its path.
 TEST(DesktopEntry, TheUsersEntryNamesItsIconByPathWhereTheDesktopDoesNotReadThePrefixsShareFolder) {
+    // The system's folders are below one of the test's, which holds no copy.
+    const test::TempDir machine;
+    const std::string m = machine.path().string();
     const struct {
         const char* what;
-        std::optional<std::string> dataDirs;  // none: unset; "/s" stands for the test's system
-        const char* prefix;                   // "~" stands for the home, "/s" as above
+        std::optional<std::string> dataDirs;  // none: unset
+        std::string prefix;                   // a relative one below the home
         bool byPath;
     } cases[] = {
-        {"outside the default folders", std::nullopt, "/s/opt/quillfen", true},
+        {"outside the default folders", std::nullopt, m + "/opt/quillfen", true},
         {"in the default folders", std::nullopt, "/usr/local", false},
         {"in the default folders, the list empty", "", "/usr/local", false},
-        {"listed with a trailing slash", "/s/usr/share:/s/opt/quillfen/share/", "/s/opt/quillfen", false},
-        {"listed relatively, which is ignored", "s/opt/quillfen/share:/s/usr/share", "/s/opt/quillfen", true},
-        {"the user's own ~/.local", "/s/usr/share", "~/.local", false},
+        {"listed with a trailing slash", m + "/usr/share:" + m + "/opt/quillfen/share/", m + "/opt/quillfen", false},
+        {"listed relatively, which is ignored", "opt/quillfen/share:" + m + "/usr/share", m + "/opt/quillfen", true},
+        {"the user's own ~/.local", m + "/usr/share", ".local", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         test::TestHome home;
-        const auto system = home.path() / "system";
-        const auto placed = [&](std::string text) {
-            text = std::regex_replace(text, std::regex("(^|:)/s/"), "$1" + system.string() + "/");
-            return std::regex_replace(text, std::regex("^~"), home.path().string());
-        };
-        test::ScopedEnv dirs("XDG_DATA_DIRS", c.dataDirs ? std::optional(placed(*c.dataDirs)) : std::nullopt);
-        const RunningCopy::Installation installed{placed(c.prefix)};
+        test::ScopedEnv dirs("XDG_DATA_DIRS", c.dataDirs);
+        const RunningCopy::Installation installed{home.path() / c.prefix};
         const auto icon = c.byPath ? DesktopEntry::Icon::byPath : DesktopEntry::Icon::byName;
         EXPECT_EQ(DesktopEntry::iconFor(installed), icon);
         // The default folders are the machine's, which may hold a copy installed for everyone: the

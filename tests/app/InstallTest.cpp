@@ -23,7 +23,6 @@
 #include "LaunchAgent.h"
 #include "LoginItem.h"
 #include "SingleInstance.h"
-#include "StrandedEntries.h"
 #include "Support/PathWalk.h"
 #include "Support/Text.h"
 #include "UrlSchemeRegistration.h"
@@ -647,58 +646,11 @@ TEST(Install, WithoutSudoAPlaceTheUserCannotWriteIsNamedWithWhatToDoBeforeAnythi
     fs::permissions(prefix, fs::perms::owner_write, fs::perm_options::add);
 }
 
-// sudo is asked before the build, so that its password is asked while the person is there, and one
-// who may not use it hears so at once, with the ways on, rather than after minutes of building; and
-// before the uninstall takes anything out, so that such a person keeps the copy whole.
-TEST(Install, ASudoThatRefusesStopsTheInstallBeforeTheBuildAndTheUninstallBeforeAnythingGoes) {
-    const bool root = ::geteuid() == 0;
-    if (root && test::asUser(test::kAnotherUser, [] { return 0; }) != 0)
-        GTEST_SKIP() << "this run cannot act as another user, and root needs no sudo";
-    ScriptBench bench;
-    const auto sudo = bench.tools() / "sudo";
-    test::writeFile(sudo,
-                    "#!/bin/sh\nprintf 'sudo %s\\n' \"$*\" >>\"$CALLS\"\n"
-                    "echo \"Sorry, user $(id -un) may not run sudo on this host.\" >&2\nexit 1\n");
-    fs::permissions(sudo, fs::perms(0755));
-    // Read-only: root's own when the scripts run as another user, else the user's.
-    const auto prefix = bench.checkout() / "locked";
-    fs::create_directories(prefix);
-    fs::permissions(prefix, fs::perms(0555));
-    // The uninstall program notes each call: the keep-alive it would take out first among them.
-    const auto uninstalling = bench.checkout() / "build/uninstall";
-    makeBuildFolder(uninstalling, prefix);
-    fs::remove(uninstalling / "app/quillfen_unregister");
-    test::writeFile(uninstalling / "app/quillfen_unregister",
-                    "#!/bin/sh\nprintf 'unregister %s\\n' \"$*\" >>\"$CALLS\"\n");
-    fs::permissions(uninstalling / "app/quillfen_unregister", fs::perms(0755));
-
-    const struct {
-        std::vector<std::string> command;
-        std::vector<std::string> says;
-    } cases[] = {
-        {{"scripts/install.sh", prefix.string()},
-         {prefix.string(), "scripts/install.sh ~/.local", "whoever looks after this machine"}},
-        {{"scripts/uninstall.sh", uninstalling.string()},
-         {prefix.string(), "nothing was removed", "whoever looks after this machine"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.command.front());
-        const auto before = bench.noted().size();
-        const auto outcome =
-            bench.run(c.command, {}, root ? std::optional(test::kAnotherUser) : std::nullopt);
-        EXPECT_EQ(outcome.status, 1) << outcome.output;
-        const auto noted = bench.noted();
-        EXPECT_EQ(std::vector(noted.begin() + static_cast<std::ptrdiff_t>(before), noted.end()),
-                  (std::vector<std::vector<std::string>>{{"sudo", "-v"}}))
-            << outcome.output;
-        for (const auto& said : c.says) EXPECT_NE(outcome.output.find(said), std::string::npos) << outcome.output;
-    }
-    fs::permissions(prefix, fs::perms(0755));
-}
-
-// Whoever else may write the build folder would choose what root runs and removes: the scripts
-// then say which folder that is and stop before sudo, and only then.
-TEST(Install, TheScriptsUseSudoOnlyWhenNobodyElseMayWriteTheBuildFolder) {
+// sudo is asked once, before anything is built or taken out, and only where nobody else may write
+// the build folder: whoever else may would choose what root runs and removes, and the scripts then
+// say which folder that is and stop before sudo. A person who may not use sudo hears so at once,
+// with the ways on, rather than after minutes of building, and keeps the copy whole.
+TEST(Install, TheScriptsAskSudoFirstAndOnlyWhenNobodyElseMayWriteTheBuildFolder) {
     const bool root = ::geteuid() == 0;
     if (root && test::asUser(test::kAnotherUser, [] { return 0; }) != 0)
         GTEST_SKIP() << "this run cannot act as another user, and root needs no sudo";
@@ -706,43 +658,64 @@ TEST(Install, TheScriptsUseSudoOnlyWhenNobodyElseMayWriteTheBuildFolder) {
     // Read-only: root's own when the cases run as another user, else the user's.
     const auto prefix = bench.checkout() / "locked";
     fs::create_directories(prefix);
-    fs::permissions(prefix, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
+    fs::permissions(prefix, fs::perms(0555));
+    // The uninstall program notes each call, as the stand-in sudo does: the keep-alive it would take
+    // out first among them.
+    const auto sudo = bench.tools() / "sudo";
+    const auto allowing = test::readFile(sudo);
     const auto uninstalling = bench.checkout() / "build/uninstall";
     makeBuildFolder(uninstalling, prefix, (prefix / "bin/quillfen").string());
+    const auto unregister = uninstalling / "app/quillfen_unregister";
+    fs::remove(unregister);
+    fs::copy_file(sudo, unregister);
     const struct {
         std::vector<std::string> command;
         fs::path build;
-        std::vector<std::string> asRoot;  // what sudo is asked, in order
+        std::string asRoot;             // what sudo runs once it lets the person use it
+        std::vector<std::string> says;  // what its refusal names
     } cases[] = {
-        {{"scripts/install.sh", prefix.string()}, bench.checkout() / "build/install", {"-v", "cmake"}},
-        {{"scripts/uninstall.sh", uninstalling.string()}, uninstalling, {"-v", unregisterProgram().string()}},
+        {{"scripts/install.sh", prefix.string()}, bench.checkout() / "build/install", "cmake",
+         {prefix.string(), "scripts/install.sh ~/.local", "whoever looks after this machine"}},
+        {{"scripts/uninstall.sh", uninstalling.string()}, uninstalling, fs::canonical(unregister).string(),
+         {prefix.string(), "nothing was removed", "whoever looks after this machine"}},
     };
     // A checkout once refused stays refused: the build folders others may write come last.
-    for (const bool shared : {false, true}) {
+    enum State { refuses, allows, sharedBuild };
+    const char* const named[] = {"sudo refuses", "sudo allows", "others may write the build folder"};
+    for (const State state : {refuses, allows, sharedBuild}) {
+        test::writeFile(sudo, allowing + (state == refuses ? "echo \"Sorry, user $(id -un) may not run sudo on this "
+                                                             "host.\" >&2\nexit 1\n"
+                                                           : ""));
         for (const auto& c : cases) {
-            SCOPED_TRACE(c.command.front() + (shared ? " from a build folder others may write" : ""));
-            fs::permissions(c.build, shared ? fs::perms::all : fs::perms(0755));
-            const auto before = bench.noted("sudo").size();
+            SCOPED_TRACE(c.command.front() + ", " + named[state]);
+            fs::permissions(c.build, state == sharedBuild ? fs::perms::all : fs::perms(0755));
+            const auto before = bench.noted().size();
             const auto outcome =
                 bench.run(c.command, {}, root ? std::optional<unsigned>(test::kAnotherUser) : std::nullopt);
-            const auto sudo = bench.noted("sudo");
-            if (shared) {
+            // Every call the run made; where sudo refuses, nothing may follow it.
+            auto noted = bench.noted();
+            noted.erase(noted.begin(), noted.begin() + static_cast<std::ptrdiff_t>(before));
+            if (state != refuses) std::erase_if(noted, [](const auto& call) { return call.front() != "sudo"; });
+            if (state == sharedBuild) {
                 EXPECT_EQ(outcome.status, 1) << outcome.output;
-                EXPECT_NE(outcome.output.find("others may change " + c.build.string() + ","),
-                          std::string::npos)
+                EXPECT_NE(outcome.output.find("others may change " + c.build.string() + ","), std::string::npos)
                     << outcome.output;
-                EXPECT_EQ(sudo.size(), before);
+                EXPECT_EQ(noted, std::vector<std::vector<std::string>>{});
+            } else if (state == refuses) {
+                EXPECT_EQ(outcome.status, 1) << outcome.output;
+                EXPECT_EQ(noted, (std::vector<std::vector<std::string>>{{"sudo", "-v"}})) << outcome.output;
+                for (const auto& said : c.says)
+                    EXPECT_NE(outcome.output.find(said), std::string::npos) << outcome.output;
             } else {
                 EXPECT_EQ(outcome.status, 0) << outcome.output;
-                ASSERT_EQ(sudo.size(), before + c.asRoot.size());
-                for (std::size_t i = 0; i < c.asRoot.size(); ++i)
-                    EXPECT_EQ(sudo[before + i].at(1), c.asRoot[i]);
+                ASSERT_EQ(noted.size(), 2u);
+                EXPECT_EQ(noted[0], (std::vector<std::string>{"sudo", "-v"}));
+                EXPECT_EQ(noted[1].at(1), c.asRoot);
             }
             fs::permissions(c.build, fs::perms(0755));
         }
     }
-    fs::permissions(prefix, fs::perms::owner_write, fs::perm_options::add);
+    fs::permissions(prefix, fs::perms(0755));
 }
 
 // Another member of a group that may write the prefix's lib (Debian's staff in /usr/local) renames a
@@ -1549,8 +1522,8 @@ TEST(Install, RemovingTheCopyThatStartsAtLoginLeavesStartAtLoginOnForTheCopyThat
 
 // GNOME's and KDE's startup settings turn an autostart entry off in the file. Turned off, it is the
 // user's choice: the uninstall leaves it as it is, and the mark of the one automatic enable with it,
-// and so does the next start of a copy (its clean-up of stranded entries too), for which Start at
-// login reads off until the user turns it on in the settings.
+// and so does the next start of a copy, for which Start at login reads off until the user turns it
+// on in the settings.
 TEST(Install, AnAutostartEntryTheUserTurnedOffStaysOffThroughAnUninstallAndAStart) {
     const struct {
         const char* desktop;
@@ -1581,12 +1554,7 @@ TEST(Install, AnAutostartEntryTheUserTurnedOffStaysOffThroughAnUninstallAndAStar
         EXPECT_EQ(test::readFile(entry), off);
         EXPECT_EQ(makeUserDefaults()->boolean(LoginItem::kAutoEnabledOnceKey), true);
 
-        const auto defaults = makeUserDefaults();
-        test::RecordingCommandRunner runner;
-        EXPECT_EQ(
-            StrandedEntries::takeOut(runner, test::at("2026-01-05T09:00:00Z"), installed, defaults.get()),
-            std::vector<std::string>{});
-        EXPECT_EQ(LoginItem::enableOnceIfNeeded(*defaults, installed), LoginItem::State::notRegistered);
+        EXPECT_EQ(LoginItem::enableOnceIfNeeded(*makeUserDefaults(), installed), LoginItem::State::notRegistered);
         EXPECT_EQ(test::readFile(entry), off);
         EXPECT_EQ(LoginItem::enable(installed), LoginItem::State::enabled);
         EXPECT_EQ(test::readFile(entry), LoginItem::desktopEntry(installed.launcher()));
