@@ -85,7 +85,8 @@ void BM_BodyPublication(benchmark::State& state) {
     test::writeFile(DecisionLog::defaultFile(), decisionsJournal(now));
     for (auto _ : state) {
         h.controller->publishBody();
-        benchmark::DoNotOptimize(h.controller->mirrorModel().todayDecisionsFact());
+        auto fact = h.controller->mirrorModel().todayDecisionsFact();
+        benchmark::DoNotOptimize(fact);
     }
     state.counters["samples"] = static_cast<double>(samples.size());
     state.counters["journalBytes"] = static_cast<double>(std::filesystem::file_size(DecisionLog::defaultFile()));

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages of the lists named (files in scripts/, by default packages.txt,
-# what building and running need) that are not installed yet.
+# what building and running need) that are not installed yet. Where the archive this machine uses
+# has no package of a name, it installs the others, names those and stops, so that nothing is
+# built without them.
 #
 #     scripts/install-deps.sh [LIST...]      e.g. packages.txt test-packages.txt
 set -euo pipefail
@@ -33,4 +35,23 @@ else
 fi
 echo "Installing: ${missing[*]}"
 "${sudo[@]}" apt-get update -qq
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+# One name the archive lacks would make apt-get install none of them.
+found=() unknown=()
+for pkg in "${missing[@]}"; do
+    candidate=$(apt-cache policy -- "$pkg" 2>/dev/null | sed -n 's/^ *Candidate: *//p')
+    if [[ -n "$candidate" && "$candidate" != "(none)" ]]; then
+        found+=("$pkg")
+    else
+        unknown+=("$pkg")
+    fi
+done
+if ((${#found[@]} > 0)); then
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${found[@]}"
+fi
+if ((${#unknown[@]} > 0)); then
+    echo "The Debian archive this machine uses has no package named: ${unknown[*]}" >&2
+    echo "Nothing was built. Those lists are written for Debian 12 and 13; on another release, install" >&2
+    echo "what it calls them, or add the missing archive to apt's sources, then run this again." >&2
+    exit 1
+fi

@@ -95,7 +95,7 @@ private:
 
     static uint watchOf(const QDBusMessage& reply) {
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) return 0;
-        const QVariant& value = reply.arguments().front();
+        const QVariant value = reply.arguments().front();
         return value.metaType() == QMetaType::fromType<uint>() ? value.toUInt() : 0;
     }
 

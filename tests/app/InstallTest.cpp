@@ -174,10 +174,10 @@ TEST(Install, PutsEveryFileWhereTheFreedesktopLayoutHasItAndUninstallingLeavesTh
 }
 
 // A copy of the scripts and what they read beside them, run with a PATH on which cmake, ctest,
-// apt-get, dpkg-query and sudo are stand-ins that note each call in a file, as does the
+// apt-get, apt-cache, dpkg-query and sudo are stand-ins that note each call in a file, as does the
 // application a build would have made; dpkg-query answers that every package is installed unless
-// MISSING is set. Every other program of the system is on that PATH, but sudo when the bench is to
-// be without it.
+// MISSING is set, and apt-cache that the archive has each but those UNKNOWN names. Every other
+// program of the system is on that PATH, but sudo when the bench is to be without it.
 class ScriptBench {
 public:
     explicit ScriptBench(bool withoutSudo = false) {
@@ -191,6 +191,8 @@ public:
         for (const char* tool : {"cmake", "ctest", "apt-get", "sudo"})
             if (!withoutSudo || tool != std::string_view("sudo")) stub(tools() / tool, note);
         stub(tools() / "dpkg-query", note + "[ -n \"$MISSING\" ] || printf 'install ok installed'\n");
+        // The archive has every package but those named in UNKNOWN.
+        stub(tools() / "apt-cache", note + "case \" $UNKNOWN \" in *\" $3 \"*) ;; *) echo \"  Candidate: 1.0\" ;; esac\n");
         // Debian's own awk, whatever this machine's awk is: mawk takes an interval such as {9} for
         // the characters.
         if (fs::exists("/usr/bin/mawk")) fs::create_symlink("/usr/bin/mawk", tools() / "awk");
@@ -506,11 +508,13 @@ TEST(Install, TheApplicationsScriptsBuildAndInstallNothingThatOnlyTheTestsNeed) 
         bool applicationOnly;
         // The one target it builds and then starts, when it starts one.
         const char* starts;
+        // Whether a warning stops its builds: only the developers' and CI's.
+        bool warningsStop;
     };
     const Case cases[] = {
-        {{"scripts/run.sh", "--an-argument"}, application, true, "quillfen"},
-        {{"scripts/install.sh", prefix.path().string()}, application, true, nullptr},
-        {{"scripts/test.sh"}, everything, false, nullptr},
+        {{"scripts/run.sh", "--an-argument"}, application, true, "quillfen", false},
+        {{"scripts/install.sh", prefix.path().string()}, application, true, nullptr, false},
+        {{"scripts/test.sh"}, everything, false, nullptr, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command.front());
@@ -529,6 +533,7 @@ TEST(Install, TheApplicationsScriptsBuildAndInstallNothingThatOnlyTheTestsNeed) 
             if (call[1] == "--preset") {
                 configured = call[2];
                 const auto variables = bench.preset("configurePresets", call[2])["cacheVariables"];
+                EXPECT_EQ(variables.value("QUILLFEN_WARNINGS_AS_ERRORS", "OFF") == "ON", c.warningsStop) << call[2];
                 if (c.applicationOnly) {
                     EXPECT_EQ(variables.value("QUILLFEN_BUILD_TESTS", ""), "OFF") << call[2];
                     EXPECT_EQ(variables.value("QUILLFEN_BUILD_BENCH", ""), "OFF") << call[2];
@@ -644,6 +649,26 @@ TEST(Install, WithoutSudoAPlaceTheUserCannotWriteIsNamedWithWhatToDoBeforeAnythi
     }
     EXPECT_TRUE(fs::exists(prefix / "bin/quillfen"));
     fs::permissions(prefix, fs::perms::owner_write, fs::perm_options::add);
+}
+
+// A release whose archive lacks a name on the lists (a compiler of one version, say) still gets every
+// package it has; the ones it lacks are named before anything is built.
+TEST(Install, APackageTheArchiveLacksIsNamedAndTheOthersInstalledBeforeAnythingIsBuilt) {
+    ScriptBench bench;
+    const auto outcome = bench.run({"scripts/run.sh"}, {{"MISSING", "1"}, {"UNKNOWN", "libicu-dev qt6-base-dev"}});
+    EXPECT_EQ(outcome.status, 1) << outcome.output;
+    EXPECT_NE(outcome.output.find("no package named: libicu-dev qt6-base-dev\n"), std::string::npos) << outcome.output;
+    // As root apt-get is run itself, otherwise through sudo.
+    std::vector<std::string> installed;
+    for (const auto& call : bench.noted()) {
+        const auto install = std::find(call.begin(), call.end(), "install");
+        if (install != call.end() && (call.front() == "apt-get" || call.front() == "sudo"))
+            installed.assign(install + 1, call.end());
+    }
+    EXPECT_NE(std::find(installed.begin(), installed.end(), "cmake"), installed.end());
+    for (const char* lacking : {"libicu-dev", "qt6-base-dev"})
+        EXPECT_EQ(std::find(installed.begin(), installed.end(), lacking), installed.end()) << lacking;
+    EXPECT_TRUE(bench.noted("cmake").empty());
 }
 
 // sudo is asked once, before anything is built or taken out, and only where nobody else may write

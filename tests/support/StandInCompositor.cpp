@@ -52,13 +52,18 @@ struct StandInProtocols {
 
     static void bindExt(wl_client* client, void* self, std::uint32_t, std::uint32_t id) {
         static const struct ext_idle_notification_v1_interface notification { destroyResource };
-        static const struct ext_idle_notifier_v1_interface notifier {
-            destroyResource, [](wl_client* c, wl_resource* manager, std::uint32_t id, std::uint32_t timeout,
-                                wl_resource*) {
+        // Filled in one by one, so that a newer protocol's later requests (which version 1 never
+        // receives) stay empty.
+        static const auto notifier = [] {
+            struct ext_idle_notifier_v1_interface requests {};
+            requests.destroy = destroyResource;
+            requests.get_idle_notification = [](wl_client* c, wl_resource* manager, std::uint32_t id,
+                                                std::uint32_t timeout, wl_resource*) {
                 add(c, manager, id, timeout, ext_idle_notification_v1_interface, &notification,
                     "ext_idle_notifier_v1");
-            }
-        };
+            };
+            return requests;
+        }();
         wl_resource* resource = wl_resource_create(client, &ext_idle_notifier_v1_interface, 1, id);
         wl_resource_set_implementation(resource, &notifier, self, nullptr);
     }

@@ -28,7 +28,7 @@ std::string output(const std::string& command) {
 }
 
 std::string activeWindow() {
-    return output("xdotool getactivewindow 2>/dev/null");
+    return output("/usr/bin/xdotool getactivewindow 2>/dev/null");
 }
 
 TEST(LivingWindowView, ThePaneNeverTakesTheFocusItIsOnEveryWorkspaceAndAClickReachesItsTap) {
@@ -59,11 +59,11 @@ TEST(LivingWindowView, ThePaneNeverTakesTheFocusItIsOnEveryWorkspaceAndAClickRea
     EXPECT_EQ(activeWindow(), focused) << "shown, moved and changed, the pane left the focus where it was";
 
     const std::string id = std::to_string(pane->winId());
-    const std::string states = output("xprop -id " + id + " _NET_WM_STATE");
+    const std::string states = output("/usr/bin/xprop -id " + id + " _NET_WM_STATE");
     for (const char* state : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"})
         EXPECT_NE(states.find(state), std::string::npos) << states;
     // Every workspace, as the window manager keeps it.
-    EXPECT_EQ(output("xprop -id " + id + " _NET_WM_DESKTOP"), "_NET_WM_DESKTOP(CARDINAL) = 4294967295");
+    EXPECT_EQ(output("/usr/bin/xprop -id " + id + " _NET_WM_DESKTOP"), "_NET_WM_DESKTOP(CARDINAL) = 4294967295");
 
     const QPoint inside = pane->mapToGlobal(QPoint(pane->width() / 2, pane->height() - 20));
     output("xdotool mousemove --sync " + std::to_string(inside.x()) + " " + std::to_string(inside.y()) + " click 1");

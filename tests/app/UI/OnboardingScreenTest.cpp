@@ -88,7 +88,8 @@ protected:
         model->onDone = [this] { ++done; };
         screen = std::make_unique<OnboardingScreen>(std::move(model), nullptr, motion.driver);
         screen->show();
-        QApplication::setActiveWindow(screen.get());
+        screen->activateWindow();
+        EXPECT_TRUE(test::spinUntil([&] { return screen->isActiveWindow(); }));
         return *screen;
     }
 
