@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -50,14 +49,20 @@ std::filesystem::path temporaryFolder() {
     };
     const auto system = std::filesystem::temp_directory_path();
     if (holds(system)) return system;
-    std::filesystem::path own;
     if (::geteuid() == 0) {
         // Kept, as the lock beside it is: test programs make and remove their folders in it at once.
-        own = "/run/quillfen-tests";
+        const std::filesystem::path own = "/run/quillfen-tests";
         ::mkdir(own.c_str(), 0755);
-    } else if (const char* runtime = std::getenv("XDG_RUNTIME_DIR")) {
-        own = runtime;
+        return holds(own) ? own : system;
     }
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && holds(runtime)) return runtime;
+    // An account with neither (a login through su, a job of a CI runner) has the build folder, where
+    // the test programs are, unless that too lies below a shared folder.
+    std::error_code error;
+    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return system;
+    const auto own = program.parent_path() / "temporary";
+    ::mkdir(own.c_str(), 0700);
     return holds(own) ? own : system;
 }
 
@@ -174,28 +179,6 @@ int asUser(unsigned uid, const std::function<int()>& body) {
     int status = 0;
     if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status) == 255 ? -1 : WEXITSTATUS(status);
-}
-
-namespace {
-constexpr const char* kProtectedHardLinks = "/proc/sys/fs/protected_hardlinks";
-}
-
-// Tests of other suites may run at the same time: one at a time holds the switch, so that each
-// puts back what the machine had, never what another test had set.
-UnprotectedHardLinks::UnprotectedHardLinks() {
-    if (::geteuid() != 0) return;
-    lock_ = ::open("/run/quillfen-tests-protected-hardlinks.lock", O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (lock_ < 0 || ::flock(lock_, LOCK_EX) != 0) return;
-    std::ifstream in(kProtectedHardLinks);
-    std::string value;
-    if (!std::getline(in, value)) return;
-    std::ofstream out(kProtectedHardLinks);
-    if (out << "0\n" && out.flush()) previous_ = value;
-}
-
-UnprotectedHardLinks::~UnprotectedHardLinks() {
-    if (previous_) std::ofstream(kProtectedHardLinks) << *previous_ << "\n";
-    if (lock_ >= 0) ::close(lock_);
 }
 
 std::vector<std::string> contentsKeptAside(const std::filesystem::path& file) {

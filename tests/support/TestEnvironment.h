@@ -38,8 +38,8 @@ private:
 // Where temporary folders go: one that nobody but the user and root may change on the whole way
 // from the root, so that a copy a test installs there may be named in an entry that another
 // program runs later. The system's temporary folder is shared, sticky or not: root's run keeps a
-// folder of its own below /run, another user's takes their runtime folder; where neither holds, the
-// system's it is.
+// folder of its own below /run, another user's takes their runtime folder, or else one in the build
+// folder; where none holds, the system's it is.
 std::filesystem::path temporaryFolder();
 
 // A fresh temporary folder, removed with everything in it when the object goes.
@@ -117,23 +117,6 @@ std::optional<std::filesystem::path> layOut(const DotfilesLayout& layout, const 
 // what it returns; -1 when the child could not drop or died.
 inline constexpr unsigned kThirdUser = 65533;
 int asUser(unsigned uid, const std::function<int()>& body);
-
-// The kernel's guard against linking another user's files (fs.protected_hardlinks) off for the
-// life of the object, where this run may turn it off, and as it was afterwards: how another user
-// gives a file of the user's, or one of root's links, a second name. `active()` says whether it
-// is off; a test that needs it skips, and says so, where it is not.
-class UnprotectedHardLinks {
-public:
-    UnprotectedHardLinks();
-    ~UnprotectedHardLinks();
-    UnprotectedHardLinks(const UnprotectedHardLinks&) = delete;
-    UnprotectedHardLinks& operator=(const UnprotectedHardLinks&) = delete;
-    bool active() const { return previous_.has_value(); }
-
-private:
-    std::optional<std::string> previous_;
-    int lock_ = -1;
-};
 
 // What a store kept aside of the file (its "<name>.corrupt-<time>" copies), in the order the
 // names sort; and removing them all.
