@@ -199,7 +199,13 @@ TEST(SelfUpdater, TheNewCopyIsNotStartedByAPathOthersCouldChangeAndThisCopyRunsO
         test::CapturedSystemLog log;
         scene.updater(scene.setup()).checkOnce();
         const std::string why = "relaunch refused: others may change " + opened.string();
-        EXPECT_EQ(scene.journal(), (std::vector<std::string>{"updated myself to 1.4.0 (f00d) from 1.3.0", why}));
+        // The journal keeps the reason's first characters, however long the path; the system log has
+        // it whole.
+        const auto journal = scene.journal();
+        ASSERT_EQ(journal.size(), 2u);
+        EXPECT_EQ(journal.front(), "updated myself to 1.4.0 (f00d) from 1.3.0");
+        EXPECT_TRUE(journal.back().starts_with("relaunch refused: others may change ") && why.starts_with(journal.back()))
+            << journal.back();
         EXPECT_EQ(log.lines, std::vector<std::string>{"updater: " + why});
         EXPECT_TRUE(static_cast<test::RecordingCommandRunner&>(*scene.runner).calls.empty());
         EXPECT_EQ(scene.terminations, 0);
