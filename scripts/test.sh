@@ -2,7 +2,9 @@
 # Installs what is missing, then builds and runs every test, normal and sanitizer builds (the
 # thread sanitizer's over the core library and its tests only), replays the fuzz targets over
 # their corpora (fuzz/run.sh fuzzes for longer), and runs the normal build's tests on Debian 13 in
-# a tree of its own (scripts/test-debian13.sh). Named stages run alone, in the order given.
+# a tree of its own. Run by root, the normal build and Debian 13's run as an ordinary account, as a
+# contributor's would, and the sanitizer builds as root (scripts/test-as-contributor.sh). Named
+# stages run alone, in the order given.
 #
 #     scripts/test.sh [default|sanitize|tsan|fuzz|debian13 ...]
 set -euo pipefail
@@ -24,22 +26,20 @@ scripts/install-deps.sh packages.txt test-packages.txt
 
 jobs=$(nproc)
 for stage in "${stages[@]}"; do
-    case $stage in
-    debian13)
-        scripts/test-debian13.sh
-        ;;
-    fuzz)
+    if [[ $stage == debian13 ]]; then
+        scripts/test-as-contributor.sh debian13
+    elif [[ $stage == default && $(id -u) -eq 0 ]]; then
+        scripts/test-as-contributor.sh
+    elif [[ $stage == fuzz ]]; then
         echo "== fuzz: build the targets and replay their corpora"
         cmake --preset fuzz >/dev/null
         cmake --build --preset fuzz -j "$jobs"
         ctest --preset fuzz -j "$jobs"
-        ;;
-    *)
+    else
         echo "== ${stage}: configure and build"
         cmake --preset "$stage" >/dev/null
         cmake --build --preset "$stage" -j "$jobs"
         echo "== ${stage}: tests"
         ctest --preset "$stage" -j "$jobs"
-        ;;
-    esac
+    fi
 done

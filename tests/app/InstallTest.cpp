@@ -191,8 +191,8 @@ public:
         for (const char* tool : {"cmake", "ctest", "apt-get", "sudo"})
             if (!withoutSudo || tool != std::string_view("sudo")) stub(tools() / tool, note);
         stub(tools() / "dpkg-query", note + "[ -n \"$MISSING\" ] || printf 'install ok installed'\n");
-        // Debian 13's run would make a tree of the system.
-        stub(checkout() / "scripts/test-debian13.sh", note);
+        // Root's runs as another account would make an account, and a Debian 13 tree.
+        stub(checkout() / "scripts/test-as-contributor.sh", note);
         // The archive has every package but those named in UNKNOWN.
         stub(tools() / "apt-cache", note + "case \" $UNKNOWN \" in *\" $3 \"*) ;; *) echo \"  Candidate: 1.0\" ;; esac\n");
         // Debian's own awk, whatever this machine's awk is: mawk takes an interval such as {9} for

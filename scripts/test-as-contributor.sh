@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Runs the normal build's tests as a new contributor would, as an ordinary account: root's run of
+# scripts/test.sh takes this way for its normal build, on this machine, and for Debian 13, in a
+# Debian 13 tree made with debootstrap from the Debian archive this machine's apt uses, where it
+# first installs both package lists with the project's own script.
+#
+#     scripts/test-as-contributor.sh [debian13]
+#
+# It needs root, and for Debian 13 a Debian machine of another release; elsewhere it says why it
+# does nothing and ends well. The account is made once and kept, named below; its copy of the
+# checkout and its build folder are in its home, the tree in /var/cache/quillfen-tests (or
+# QUILLFEN_DEBIAN13_TREE), so that a later run builds only what changed. What is mounted in the tree
+# lives in a mount namespace of the run's own and goes with it.
+set -euo pipefail
+checkout=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+account=quillfen-tests
+made_by_us="Quillfen's tests"
+release=trixie
+where=${1:-}
+case $where in
+"" | debian13) ;;
+*)
+    echo "Run it with no argument, or with debian13" >&2
+    exit 2
+    ;;
+esac
+stage=${where:-default}
+
+if [[ $(id -u) -ne 0 ]]; then
+    echo "== $stage: skipped: acting as another account takes root"
+    exit 0
+fi
+root=""
+if [[ $where == debian13 ]]; then
+    . /etc/os-release
+    if [[ "${ID:-}" != debian ]]; then
+        echo "== debian13: skipped: this machine is not Debian, whose archive the tree is made from"
+        exit 0
+    fi
+    if [[ "${VERSION_CODENAME:-}" == "$release" ]]; then
+        echo "== debian13: skipped: this machine is Debian 13, and its own builds ran here"
+        exit 0
+    fi
+    root=${QUILLFEN_DEBIAN13_TREE:-/var/cache/quillfen-tests/debian13}
+    if [[ "${2:-}" != --in-its-own-mounts ]]; then
+        exec unshare --mount --propagation private -- "$checkout/scripts/test-as-contributor.sh" debian13 \
+            --in-its-own-mounts
+    fi
+
+    # The tree is root's, in a folder nobody else may write: what runs in it runs as root first.
+    parent=$(dirname "$root")
+    mkdir -p -m 0755 "$parent"
+    if [[ -L "$parent" || $(stat -c %u "$parent") -ne 0 || -n $(find "$parent" -maxdepth 0 -perm /022) ]]; then
+        echo "== debian13: $(printf %q "$parent") is not root's alone; name another QUILLFEN_DEBIAN13_TREE" >&2
+        exit 1
+    fi
+    made="$root/.quillfen-tree-made"
+    if [[ ! -e "$made" ]]; then
+        # A tree an interrupted run left half made is made again.
+        rm -rf --one-file-system "$root"
+        archive=$(apt-get indextargets --format '$(SITE)' "Release: ${VERSION_CODENAME:-}" "Component: main" \
+            "Target-Of: deb" | head -n 1)
+        [[ -n "$archive" ]] || archive=http://deb.debian.org/debian
+        echo "== debian13: making the tree from $archive"
+        debootstrap --variant=minbase "$release" "$root" "$archive" >"$parent/debootstrap.log" 2>&1 || {
+            tail -n 20 "$parent/debootstrap.log" >&2
+            exit 1
+        }
+        touch "$made"
+    fi
+    cp /etc/resolv.conf "$root/etc/resolv.conf"
+    # The tree's own /proc, the machine's /dev and /sys, and a fresh /run, /tmp and /dev/shm.
+    mount -t proc proc "$root/proc"
+    mount --rbind /sys "$root/sys"
+    mount --rbind /dev "$root/dev"
+    mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$root/dev/shm"
+    mount -t tmpfs -o mode=0755,nosuid,nodev tmpfs "$root/run"
+    mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$root/tmp"
+fi
+
+# As root, in the tree or on this machine, with nothing of this run's environment.
+system() {
+    local run=()
+    [[ -z $root ]] || run=(chroot "$root")
+    "${run[@]}" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"
+}
+as_account() {
+    system /usr/sbin/runuser -u "$account" -- /usr/bin/env HOME="$home" USER="$account" LOGNAME="$account" "$@"
+}
+
+if ! entry=$(system getent passwd "$account"); then
+    system useradd --create-home --comment "$made_by_us" --shell /bin/bash "$account"
+    entry=$(system getent passwd "$account")
+fi
+IFS=: read -r _ _ uid _ comment home _ <<<"$entry"
+if [[ "$comment" != "$made_by_us" || "$uid" -eq 0 ]]; then
+    echo "== $stage: an account named $account is there that these tests did not make; nothing ran as it" >&2
+    exit 1
+fi
+
+if [[ $where == debian13 ]]; then
+    # Root installs from a copy of its own, made afresh: the account may write its own.
+    echo "== debian13: the packages, with the project's own script"
+    system rm -rf /root/quillfen-scripts
+    tar -C "$checkout" -cf - scripts | system /bin/sh -c 'mkdir -m 0700 /root/quillfen-scripts && tar -x -C /root/quillfen-scripts'
+    system /root/quillfen-scripts/scripts/install-deps.sh packages.txt test-packages.txt
+fi
+
+# The checkout as it stands (what a commit would hold and what is not committed yet), without its
+# builds, copied by the account itself into its home: root writes nothing there. Its build folder
+# stays, so that a later run builds only what changed.
+copy="$home/quillfen"
+as_account /bin/mkdir -p "$copy"
+as_account /usr/bin/find "$copy" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
+tar -C "$checkout" --exclude=./build --exclude=./.git --exclude=./.cache -cf - . | as_account /bin/tar -x -C "$copy"
+
+echo "== $stage: the normal build and its tests, as the ordinary account $account"
+as_account /bin/bash -c 'cd "$HOME/quillfen" && exec scripts/test.sh default'
