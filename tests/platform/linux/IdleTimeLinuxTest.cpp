@@ -274,11 +274,7 @@ TEST(IdleTimeLinux, OnSwayTypingIntoANativeWindowIsSeenAndWithoutInputTheCountGr
 
 TEST(IdleTimeLinux, OnKWinInputThroughItsFakeInputIsSeenAndWithoutInputTheCountGrows) {
     test::HeadlessCompositor kwin(test::HeadlessCompositor::Kind::kwin);
-    // KWin offers fake input only to a program that a desktop entry names so.
-    kwin.addDesktopEntry(
-        "org.quillfen.TestInput.desktop",
-        "[Desktop Entry]\nType=Application\nName=Quillfen test input\nNoDisplay=true\nExec=" +
-            kwin.client().string() + " input\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n");
+    kwin.grantFakeInput();
     if (auto failure = kwin.start()) GTEST_SKIP() << *failure;
     expectInputIsSeen(kwin, "ext_idle_notifier_v1", [&] {
         EXPECT_TRUE(kwin.run({kwin.client().string(), "input"})->endsWell())
