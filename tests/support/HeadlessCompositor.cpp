@@ -8,6 +8,20 @@ namespace quillfen::test {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Every desktop entry of the data folders, NoDisplay ones too, in one menu.
+constexpr const char* kApplicationsMenu = R"xml(<!DOCTYPE Menu PUBLIC "-//freedesktop//DTD Menu 1.0//EN"
+ "http://www.freedesktop.org/standards/menu-spec/1.0/menu.dtd">
+<Menu>
+  <Name>Applications</Name>
+  <DefaultAppDirs/>
+  <Include><All/></Include>
+</Menu>
+)xml";
+
+}  // namespace
+
 HeadlessCompositor::HeadlessCompositor(Kind kind)
     : kind_(kind),
       anotherUser_(kind == Kind::sway && ::geteuid() == 0),
@@ -47,8 +61,12 @@ fs::path HeadlessCompositor::place(const fs::path& program, const std::string& n
     return copy;
 }
 
-void HeadlessCompositor::addDesktopEntry(const std::string& fileName, const std::string& contents) {
-    writeFile(home_ / ".local/share/applications" / fileName, contents);
+void HeadlessCompositor::grantFakeInput() {
+    // KWin matches the program of an entry's Exec, its links resolved, to the client's
+    // /proc/PID/exe: the entry names the client's copy by its absolute path.
+    writeFile(home_ / ".local/share/applications/org.quillfen.TestInput.desktop",
+              "[Desktop Entry]\nType=Application\nName=Quillfen test input\nNoDisplay=true\nExec=" +
+                  client_.string() + " input\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n");
 }
 
 void HeadlessCompositor::addShellExtension(const fs::path& folder) {
@@ -73,8 +91,14 @@ std::optional<std::string> HeadlessCompositor::start() {
             {installed.string(), "-c", config.string()},
             {{"WLR_BACKENDS", "headless"}, {"WLR_LIBINPUT_NO_DEVICES", "1"}, {"WLR_RENDERER", "pixman"}});
     } else if (kind_ == Kind::kwin) {
+        // KWin grants a restricted protocol (its fake input) to the program whose desktop entry asks
+        // for it, found in KService's index. KService 6 indexes the applications only through the
+        // menu that the session names, as Plasma's names its own with XDG_MENU_PREFIX; no package
+        // KWin 6 needs brings one. KService 5 reads the kf5-applications.menu it brings itself.
+        writeFile(home_ / ".config/menus/plasma-applications.menu", kApplicationsMenu);
         argv = asItsUser({place(installed, program).string(), "--virtual", "--no-lockscreen", "--socket",
-                          socket_.filename().string()});
+                          socket_.filename().string()},
+                         {{"XDG_MENU_PREFIX", "plasma-"}});
     } else {
         argv = asItsUser({installed.string(), "--headless", "--wayland", "--no-x11", "--virtual-monitor",
                           "640x480", "--wayland-display", socket_.filename().string()},

@@ -19,7 +19,7 @@ namespace quillfen::test {
 // them there and they read what this process hands them. KWin runs from a copy that keeps its
 // name: the program carries a file capability that a container may not grant ("Operation not
 // permitted"), and its built-in platform plugin checks the program's name. GNOME Shell keeps its
-// settings in memory. Made in two steps, so that a test can place desktop entries and shell
+// settings in memory. Made in two steps, so that a test can grant fake input and place shell
 // extensions first.
 class HeadlessCompositor {
 public:
@@ -31,8 +31,9 @@ public:
 
     // The tests' client (WaylandTestClient.cpp), where the compositor's user may run it.
     const std::filesystem::path& client() const { return client_; }
-    // A desktop entry in the compositor's own applications folder, before it starts.
-    void addDesktopEntry(const std::string& fileName, const std::string& contents);
+    // KWin's fake input for the client's `input`, asked for as a Plasma session's programs ask for
+    // it: in a desktop entry of the compositor's own applications folder; before it starts.
+    void grantFakeInput();
     // A GNOME Shell extension's folder (named as its uuid), where the shell finds the user's.
     void addShellExtension(const std::filesystem::path& folder);
     // sway starts Xwayland at its first X11 client, whose DISPLAY `run` then passes.

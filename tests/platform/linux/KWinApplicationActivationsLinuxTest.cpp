@@ -26,11 +26,14 @@ bool ourScriptLoaded(BusConnection& bus) {
 }
 
 // The person, played by a script of the test's own: it brings the two windows to the front by
-// turns, starting with the one behind.
+// turns, starting with the one behind. KWin 6 calls the client a window.
 constexpr const char* kSwitcher = R"js(
-const windows = workspace.clientList().filter(w => String(w.resourceClass).toLowerCase().startsWith("org.example."));
-if (windows[0] === workspace.activeClient) windows.reverse();
-for (let i = 0; i < 20; ++i) workspace.activeClient = windows[i % 2];
+const six = workspace.activeWindow !== undefined;
+const active = six ? "activeWindow" : "activeClient";
+const windows = (six ? workspace.windowList() : workspace.clientList())
+    .filter(w => String(w.resourceClass).toLowerCase().startsWith("org.example."));
+if (windows[0] === workspace[active]) windows.reverse();
+for (let i = 0; i < 20; ++i) workspace[active] = windows[i % 2];
 )js";
 
 TEST(KWinApplicationActivations, CountsWhatKWinsScriptReportsAndTheScriptGoesAtQuit) {
