@@ -71,9 +71,9 @@
 #include "Mind/ProcessRunner.h"
 #include "RunningCopy.h"
 #include "SelfUpdater.h"
+#include "Signals/AgentLogFiles.h"
 #include "SingleInstance.h"
 #include "StrandedEntries.h"
-#include "Signals/AgentLogFiles.h"
 #include "Support/PathWalk.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
@@ -239,6 +239,7 @@ std::vector<RunningCopy::Installation> copiesThatStay(const RunningCopy::Install
 }
 
 constexpr const char* kGsettings = "/usr/bin/gsettings";
+constexpr double kGsettingsDeadlineSeconds = 10;
 
 // The items of a list of strings as gsettings prints it ("['a', 'b']", "@as []"), each as it
 // stands there, quotes and all; nothing for any other text.
@@ -255,51 +256,60 @@ std::optional<std::vector<std::string>> quotedItems(std::string_view text) {
         const char quote = text.front();
         if (quote != '\'' && quote != '"') return std::nullopt;
         std::size_t end = 1;
-        while (end < text.size() && text[end] != quote) end += text[end] == '\\' ? 2 : 1;
+        while (end < text.size() && text[end] != quote)
+            end += text[end] == '\\' ? 2 : 1;
         if (end >= text.size()) return std::nullopt;
         items.emplace_back(text.substr(0, end + 1));
         text = trimmed(text.substr(end + 1));
-        if (text.starts_with(',')) text = trimmed(text.substr(1));
-        else if (!text.empty()) return std::nullopt;
+        if (text.starts_with(','))
+            text = trimmed(text.substr(1));
+        else if (!text.empty())
+            return std::nullopt;
     }
     return items;
 }
 
+// The extensions the user turned on, each as gsettings quotes it; nothing where GNOME Shell's
+// settings are not installed.
+std::optional<std::vector<std::string>> enabledExtensions() {
+    const auto listed = SystemProcessRunner().run(
+        kGsettings, {"get", "org.gnome.shell", "enabled-extensions"}, kGsettingsDeadlineSeconds, {});
+    const auto* text = std::get_if<std::string>(&listed);
+    return text ? quotedItems(*text) : std::nullopt;
+}
+
 // Takes the application's GNOME Shell extension, in either form, out of the extensions the user has
 // turned on, before its files go: a running shell turns it off at once, and no login looks for it
-// again. Only with the last copy, whose extension it is; where GNOME Shell's settings are not
-// installed, there is nothing to take out.
+// again. Only with the last copy, whose extension it is. What the settings hold afterwards is read
+// back: without the session's bus, gsettings may say nothing of a write that did not take.
 void turnOffGnomeExtension(const RunningCopy::Installation& installation) {
     if (::access(kGsettings, X_OK) != 0) return;
-    constexpr double kDeadlineSeconds = 10;
-    const std::vector<std::string> key{"org.gnome.shell", "enabled-extensions"};
-    SystemProcessRunner gsettings;
-    std::vector<std::string> arguments{"get"};
-    arguments.insert(arguments.end(), key.begin(), key.end());
-    const auto listed = gsettings.run(kGsettings, arguments, kDeadlineSeconds, {});
-    const auto* text = std::get_if<std::string>(&listed);
-    const auto items = text ? quotedItems(*text) : std::nullopt;
-    if (!items) return;
-    std::vector<std::string> ours, kept;
-    for (const int version : {43, 45}) ours.push_back("'" + gnomeFocusExtension(version) + "'");
-    std::copy_if(items->begin(), items->end(), std::back_inserter(kept), [&ours](const std::string& item) {
-        return std::find(ours.begin(), ours.end(), item) == ours.end();
-    });
-    if (kept.size() == items->size()) return;
+    std::vector<std::string> ours;
+    for (const int version : {43, 45})
+        ours.push_back("'" + gnomeFocusExtension(version) + "'");
+    const auto isOurs = [&ours](const std::string& item) {
+        return std::find(ours.begin(), ours.end(), item) != ours.end();
+    };
+    const auto items = enabledExtensions();
+    if (!items || std::none_of(items->begin(), items->end(), isOurs)) return;
     if (const auto stays = copiesThatStay(installation); !stays.empty()) {
         say("left the GNOME Shell extension on: the copy in " + stays.front().prefix.string() + " stays.");
         return;
     }
-    std::string value = kept.empty() ? "@as [" : "[";
-    for (std::size_t i = 0; i < kept.size(); ++i) value += (i == 0 ? "" : ", ") + kept[i];
-    arguments = {"set"};
-    arguments.insert(arguments.end(), key.begin(), key.end());
-    arguments.push_back(value + "]");
-    if (std::holds_alternative<std::string>(gsettings.run(kGsettings, arguments, kDeadlineSeconds, {}))) {
+    std::string value;
+    for (const auto& item : *items)
+        if (!isOurs(item)) value += (value.empty() ? "" : ", ") + item;
+    SystemProcessRunner().run(
+        kGsettings,
+        {"set", "org.gnome.shell", "enabled-extensions", value.empty() ? "@as []" : "[" + value + "]"},
+        kGsettingsDeadlineSeconds, {});
+    const auto after = enabledExtensions();
+    if (after && std::none_of(after->begin(), after->end(), isOurs)) {
         say("turned off the GNOME Shell extension for you.");
     } else {
-        say("could not turn off the GNOME Shell extension: run gnome-extensions disable " + gnomeFocusExtension(43) +
-            " (GNOME 43 and 44) or gnome-extensions disable " + gnomeFocusExtension(45) + " (GNOME 45 and later).");
+        say("could not turn off the GNOME Shell extension: run gnome-extensions disable " +
+            gnomeFocusExtension(43) + " (GNOME 43 and 44) or gnome-extensions disable " +
+            gnomeFocusExtension(45) + " (GNOME 45 and later).");
     }
 }
 
