@@ -154,11 +154,13 @@ void ApplicationServiceAdaptor::ActivateAction(const QString& actionName, const 
     service_->activateAction(actionName);
 }
 
-GtkActionsAdaptor::GtkActionsAdaptor(ApplicationService* service) : QDBusAbstractAdaptor(service), service_(service) {}
+GtkActionsAdaptor::GtkActionsAdaptor(ApplicationService* service)
+    : QDBusAbstractAdaptor(service), service_(service) {}
 
 QStringList GtkActionsAdaptor::List() {
     QStringList names;
-    for (const auto& action : StartRequest::kActions) names.push_back(QString::fromUtf8(action.name));
+    for (const auto& action : StartRequest::kActions)
+        names.push_back(QString::fromUtf8(action.name));
     return names;
 }
 
@@ -168,7 +170,8 @@ GtkActionDescription GtkActionsAdaptor::Describe(const QString&) {
 
 GtkActionDescriptions GtkActionsAdaptor::DescribeAll() {
     GtkActionDescriptions all;
-    for (const QString& name : List()) all.insert(name, GtkActionDescription{});
+    for (const QString& name : List())
+        all.insert(name, GtkActionDescription{});
     return all;
 }
 

@@ -135,7 +135,8 @@ std::optional<std::string> text(const std::filesystem::path& launcher, Icon icon
         std::string(StoneHandoff::scheme) + ";\n";
     if (form == Form::beforeActions) return entry;
     // One main window: GNOME then offers no "New Window" for it.
-    if (form == Form::now) entry += "StartupWMClass=" + std::string(kWindowClass) + "\nSingleMainWindow=true\n";
+    if (form == Form::now)
+        entry += "StartupWMClass=" + std::string(kWindowClass) + "\nSingleMainWindow=true\n";
     // The desktop shows them on a right click on the entry (GNOME's dash and grid, KDE's
     // launcher): where no tray shows the stone, they are the way to the settings and the quit.
     std::string groups;

@@ -41,7 +41,8 @@ QWidget* makeWindow(QWidget* content, const WindowChrome& chrome) {
     if (chrome.kind != WindowChrome::Kind::pane && QGuiApplication::platformName() == QLatin1String("xcb")) {
         const QDBusConnection bus = QDBusConnection::sessionBus();
         if (bus.isConnected())
-            nameApplicationObject(window->winId(), bus.baseService().toStdString(), ApplicationService::kObjectPath);
+            nameApplicationObject(window->winId(), bus.baseService().toStdString(),
+                                  ApplicationService::kObjectPath);
     }
     switch (chrome.kind) {
         case WindowChrome::Kind::window:

@@ -187,7 +187,7 @@ int main(int argc, char** argv) {
         // The menu entry's Settings, chosen while no copy ran.
         if (asked.action) controller.performAction(*asked.action);
         // The menu entry itself, or a terminal: where no tray shows the stone, it shows itself.
-        else if (!asked.unattended && asked.addresses.empty()) controller.answerAPersonsStart();
+        if (!asked.action && !asked.unattended && asked.addresses.empty()) controller.answerAPersonsStart();
         app.exec();
         service.reset();
         allEnded = controller.applicationWillTerminate(kQuitGrace);

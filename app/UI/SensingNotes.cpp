@@ -13,7 +13,8 @@ namespace quillfen {
 class SensingNoteBanner final : public MirrorBanner {
 public:
     SensingNoteBanner()
-        : MirrorBanner("sensingNote", {}), command_(ViewBuilding::label("command", Theme::mono(11), Theme::ink())) {
+        : MirrorBanner("sensingNote", {}),
+          command_(ViewBuilding::label("command", Theme::mono(11), Theme::ink())) {
         command_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         command_->setCursor(Qt::IBeamCursor);
         row_->removeWidget(line_);

@@ -44,11 +44,13 @@ private:
     std::unique_ptr<ApplicationActivations> wayland() {
         if (auto activations = makeForeignToplevelApplicationActivations(parts_.wayland)) return activations;
         if (auto activations = makeKWinApplicationActivations(parts_.sessionBus)) return activations;
-        if (auto activations = makeGnomeShellApplicationActivations(parts_.sessionBus, x11())) return activations;
+        if (auto activations = makeGnomeShellApplicationActivations(parts_.sessionBus, x11()))
+            return activations;
         fallbackGap_.nativeWindowsUnseen = true;
-        SystemLog::info("sensing",
-                        "application switches between native windows are not seen on this desktop, only those "
-                        "between X11 windows");
+        SystemLog::info(
+            "sensing",
+            "application switches between native windows are not seen on this desktop, only those "
+            "between X11 windows");
         return x11();
     }
 

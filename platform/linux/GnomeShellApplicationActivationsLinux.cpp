@@ -74,7 +74,8 @@ private slots:
     void extensionStateChanged(const QString& uuid, const QVariantMap&) {
         if (uuid.toStdString() != extension_) return;
         // Whether it reports now is what counts, whatever state the shell names.
-        auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(focusedApplicationCall(), kCallTimeoutMs), this);
+        auto* watcher =
+            new QDBusPendingCallWatcher(bus_.asyncCall(focusedApplicationCall(), kCallTimeoutMs), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
             call->deleteLater();
             const QDBusMessage reply = call->reply();
@@ -95,11 +96,12 @@ private:
         if (on) {
             SystemLog::info("sensing", "application switches come from Quillfen's GNOME Shell extension");
         } else {
-            SystemLog::info("sensing",
-                            "application switches between native windows are not seen on this desktop, only "
-                            "those between X11 windows; the GNOME Shell extension that shows them is off (log "
-                            "in again once it is installed, then gnome-extensions enable " +
-                                extension_ + ")");
+            SystemLog::info(
+                "sensing",
+                "application switches between native windows are not seen on this desktop, only "
+                "those between X11 windows; the GNOME Shell extension that shows them is off (log "
+                "in again once it is installed, then gnome-extensions enable " +
+                    extension_ + ")");
         }
     }
 
@@ -118,8 +120,8 @@ private:
 std::optional<int> gnomeShellMajorVersion(const QDBusConnection& sessionBus) {
     if (!sessionBus.isConnected()) return std::nullopt;
     const QDBusMessage reply =
-        sessionBus.call(shellCall(kShellPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-                                  {kShell, QStringLiteral("ShellVersion")}),
+        sessionBus.call(shellCall(kShellPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                  QStringLiteral("Get"), {kShell, QStringLiteral("ShellVersion")}),
                         QDBus::Block, kCallTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) return std::nullopt;
     const QString version = reply.arguments().front().value<QDBusVariant>().variant().toString();

@@ -41,10 +41,11 @@ void nameApplicationObject(std::uint64_t nativeWindow, const std::string& unique
     if (!connection || connection->lost()) return;
     Display* display = connection->display();
     const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-    for (const auto& [name, value] : {std::pair<const char*, const std::string&>{"_GTK_UNIQUE_BUS_NAME", uniqueBusName},
-                                      std::pair<const char*, const std::string&>{"_GTK_APPLICATION_OBJECT_PATH", objectPath}})
-        XChangeProperty(display, static_cast<Window>(nativeWindow), XInternAtom(display, name, False), utf8, 8,
-                        PropModeReplace, reinterpret_cast<const unsigned char*>(value.data()),
+    for (const auto& [name, value] :
+         {std::pair<const char*, const std::string&>{"_GTK_UNIQUE_BUS_NAME", uniqueBusName},
+          std::pair<const char*, const std::string&>{"_GTK_APPLICATION_OBJECT_PATH", objectPath}})
+        XChangeProperty(display, static_cast<Window>(nativeWindow), XInternAtom(display, name, False), utf8,
+                        8, PropModeReplace, reinterpret_cast<const unsigned char*>(value.data()),
                         static_cast<int>(value.size()));
     XSync(display, False);
 }

@@ -473,7 +473,8 @@ TEST(AppController, SwitchesTheDesktopDoesNotShowAreSaidInTheRhythmWindowAndOnce
         EXPECT_EQ(notes.front().line.rfind("Switches between native windows are not seen here", 0), 0u)
             << notes.front().line;
         // The order GNOME needs: it finds an extension only at a login, and turns on only one it found.
-        EXPECT_EQ(notes.front().line.find("Log out and in once") != std::string::npos, gnome) << notes.front().line;
+        EXPECT_EQ(notes.front().line.find("Log out and in once") != std::string::npos, gnome)
+            << notes.front().line;
         EXPECT_EQ(notes.front().command, gnome ? "gnome-extensions enable quillfen-focus@quillfen.org" : "");
         EXPECT_EQ(std::count_if(log.lines.begin(), log.lines.end(),
                                 [](const std::string& line) {
@@ -502,8 +503,10 @@ TEST(AppController, WithoutATrayTheRhythmWindowAndTheFirstStartsLastStepSayHowTo
         const auto& notes = h.controller->inspectModel().sensingNotes();
         ASSERT_EQ(notes.size(), tray ? 0u : 1u);
         if (!tray) {
-            EXPECT_NE(notes.front().line.find("choose Quillfen in your applications menu"), std::string::npos);
-            EXPECT_NE(notes.front().line.find("right-click it there for Settings and Quit"), std::string::npos);
+            EXPECT_NE(notes.front().line.find("choose Quillfen in your applications menu"),
+                      std::string::npos);
+            EXPECT_NE(notes.front().line.find("right-click it there for Settings and Quit"),
+                      std::string::npos);
         }
         h.controller->openOnboarding(OnboardingBeat::settled, OnboardingModel::Entry::firstRun);
         test::settle();

@@ -6,9 +6,8 @@
 #include "DesktopEntry.h"
 #include "LoginItem.h"
 #include "platform/CommandRunner.h"
-#include "support/DesktopEntryValidation.h"
-#include "support/DesktopEntryValidation.h"
 #include "support/CapturedSystemLog.h"
+#include "support/DesktopEntryValidation.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {
@@ -46,7 +45,10 @@ TEST(DesktopEntry, AnInstalledCopyKeepsItsOwnEntryFirstInTheMenu) {
          true},
         // Left as it is, it would still show in the menu once this copy is removed.
         {"its own entry in the user's folder, as written before entries named their program",
-         [&](auto&) { test::writeFile(DesktopEntry::userFile(), std::regex_replace(ours, std::regex("TryExec=.*\n"), "")); },
+         [&](auto&) {
+             test::writeFile(DesktopEntry::userFile(),
+                             std::regex_replace(ours, std::regex("TryExec=.*\n"), ""));
+         },
          true},
     };
     for (const auto& c : cases) {

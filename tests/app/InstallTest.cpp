@@ -27,8 +27,8 @@
 #include "Support/Text.h"
 #include "UrlSchemeRegistration.h"
 #include "platform/UserDefaults.h"
-#include "support/DesktopEntryValidation.h"
 #include "support/ChildProcess.h"
+#include "support/DesktopEntryValidation.h"
 #include "support/EscapedNames.h"
 #include "support/FixedClock.h"
 #include "support/RecordingCommandRunner.h"
@@ -450,7 +450,8 @@ TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserBut
 // extension the person turned on is off before its files go; their other extensions stay on.
 TEST(Install, UninstallingAfterAStartRewroteTheEntryLeavesNoLineOfOursInTheMimeCacheAndTheExtensionOff) {
     const fs::path schemas = "/usr/share/glib-2.0/schemas";
-    if (!fs::exists(schemas / "org.gnome.shell.gschema.xml")) GTEST_SKIP() << "GNOME Shell's settings are missing";
+    if (!fs::exists(schemas / "org.gnome.shell.gschema.xml"))
+        GTEST_SKIP() << "GNOME Shell's settings are missing";
     test::TestHome home;
     const RunningCopy::Installation installed{home.path() / ".local"};
     const auto entry = DesktopEntry::userFile();
@@ -465,11 +466,15 @@ TEST(Install, UninstallingAfterAStartRewroteTheEntryLeavesNoLineOfOursInTheMimeC
     variables.merge(homeVariables());
     const auto gsettings = [&variables](const std::string& value) {
         std::vector<std::string> command;
-        for (const auto& [name, setting] : variables) command.push_back(name + "=" + setting);
-        command.insert(command.end(), {"/usr/bin/gsettings", "set", "org.gnome.shell", "enabled-extensions", value});
+        for (const auto& [name, setting] : variables)
+            command.push_back(name + "=" + setting);
+        command.insert(command.end(),
+                       {"/usr/bin/gsettings", "set", "org.gnome.shell", "enabled-extensions", value});
         return makeCommandRunner(10)->run("/usr/bin/env", command).status;
     };
-    ASSERT_EQ(gsettings("['other@example.org', 'quillfen-focus-43@quillfen.org', 'quillfen-focus@quillfen.org']"), 0);
+    ASSERT_EQ(
+        gsettings("['other@example.org', 'quillfen-focus-43@quillfen.org', 'quillfen-focus@quillfen.org']"),
+        0);
 
     ScriptBench bench;
     const auto build = bench.checkout() / "build/install";
@@ -477,7 +482,8 @@ TEST(Install, UninstallingAfterAStartRewroteTheEntryLeavesNoLineOfOursInTheMimeC
     const auto outcome = bench.run({"scripts/uninstall.sh", build.string()}, variables);
     EXPECT_EQ(outcome.status, 0) << outcome.output;
     EXPECT_FALSE(fs::exists(entry));
-    EXPECT_TRUE(!fs::exists(handlers) || test::readFile(handlers).find(DesktopEntry::kFileName) == std::string::npos)
+    EXPECT_TRUE(!fs::exists(handlers) ||
+                test::readFile(handlers).find(DesktopEntry::kFileName) == std::string::npos)
         << test::readFile(handlers);
     const auto settings = fs::path(std::getenv("XDG_CONFIG_HOME")) / "glib-2.0/settings/keyfile";
     EXPECT_NE(test::readFile(settings).find("enabled-extensions=['other@example.org']\n"), std::string::npos)

@@ -574,9 +574,11 @@ TEST(Main, WithoutATrayAStartFromTheMenuShowsTheRhythmWindowOfTheClassTheEntryNa
         ASSERT_TRUE(copy.answers());
         if (c.opens) {
             unsigned long rhythm = 0;
-            EXPECT_TRUE(test::waitUntil([&] { return (rhythm = windowTitled(copy.desktop, kRhythmTitle)) != 0; }))
-                << "the rhythm window never showed";
-            EXPECT_EQ(windowClass(copy.desktop, rhythm), DesktopEntry::value(entry, "StartupWMClass").value_or(""));
+            EXPECT_TRUE(test::waitUntil([&] {
+                return (rhythm = windowTitled(copy.desktop, kRhythmTitle)) != 0;
+            })) << "the rhythm window never showed";
+            EXPECT_EQ(windowClass(copy.desktop, rhythm),
+                      DesktopEntry::value(entry, "StartupWMClass").value_or(""));
         } else {
             ASSERT_TRUE(test::applicationAnswers(*copy.bus) && test::applicationAnswers(*copy.bus));
             EXPECT_EQ(windowTitled(copy.desktop, kRhythmTitle, false), 0u);
@@ -621,16 +623,15 @@ TEST(Main, TheWindowsLeadTheDesktopToTheApplicationsQuitWhichEndsIt) {
     const std::string object = windowText(copy.desktop, rhythm, "_GTK_APPLICATION_OBJECT_PATH");
     EXPECT_EQ(object, "/org/quillfen/Quillfen");
     const auto gdbus = [&](const std::vector<std::string>& call) {
-        std::vector<std::string> command{"/usr/bin/gdbus", "call", "--session", "--dest", owner, "--object-path", object,
-                                         "--method"};
+        std::vector<std::string> command{"/usr/bin/gdbus", "call", "--session", "--dest", owner,
+                                         "--object-path",  object, "--method"};
         command.insert(command.end(), call.begin(), call.end());
         test::ChildProcess child(command, copy.env, STDOUT_FILENO);
         return child.readRest();
     };
     const auto described = gdbus({"org.gtk.Actions.DescribeAll"});
     for (const char* action : {"quit", "settings"})
-        EXPECT_NE(described.find("'" + std::string(action) + "': (true, "), std::string::npos)
-            << described;
+        EXPECT_NE(described.find("'" + std::string(action) + "': (true, "), std::string::npos) << described;
     gdbus({"org.gtk.Actions.Activate", "quit", "[]", "{}"});
     EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
 }

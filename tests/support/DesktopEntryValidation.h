@@ -17,8 +17,8 @@ namespace quillfen::test {
 // without that line, which a later one (Debian 13's) judges with it.
 inline std::string desktopEntryComplaints(const std::filesystem::path& entry) {
     const auto complaints = [](const std::filesystem::path& file) -> std::string {
-        ChildProcess validate({"/bin/sh", "-c", "/usr/bin/desktop-file-validate \"$0\" >&3 2>&1", file.string()}, {},
-                              3);
+        ChildProcess validate(
+            {"/bin/sh", "-c", "/usr/bin/desktop-file-validate \"$0\" >&3 2>&1", file.string()}, {}, 3);
         std::string said = validate.readRest();
         const auto status = validate.waitForExit(kPatience);
         if (status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0) return {};

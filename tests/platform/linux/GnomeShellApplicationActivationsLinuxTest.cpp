@@ -44,7 +44,8 @@ struct ShellWithExtensions {
     test::ScopedEnv noDisplay{"DISPLAY", std::nullopt};
     test::ManualDelay delay;
     std::optional<int> version;
-    const QString applications[2] = {QStringLiteral("org.example.Editor"), QStringLiteral("org.example.Browser")};
+    const QString applications[2] = {QStringLiteral("org.example.Editor"),
+                                     QStringLiteral("org.example.Browser")};
 
     // Why it could not start, or nothing.
     std::optional<std::string> start() {
@@ -55,7 +56,8 @@ struct ShellWithExtensions {
         if (auto failure = shell.start()) return failure;
         connection.emplace(shell.bus());
         if (!test::spinUntil([&] {
-                return extensions(*connection, QStringLiteral("ListExtensions")).type() == QDBusMessage::ReplyMessage;
+                return extensions(*connection, QStringLiteral("ListExtensions")).type() ==
+                       QDBusMessage::ReplyMessage;
             }))
             return "the shell never listed its extensions";
         editor = shell.window("org.example.Editor");
@@ -66,14 +68,18 @@ struct ShellWithExtensions {
     }
 
     std::unique_ptr<ApplicationActivations> choose() {
-        return makeApplicationActivations(ApplicationActivationsParts{
-            SessionType::wayland, WaylandConnection::open(shell.socketPath().string(), delay, 5), **connection, {}});
+        return makeApplicationActivations(
+            ApplicationActivationsParts{SessionType::wayland,
+                                        WaylandConnection::open(shell.socketPath().string(), delay, 5),
+                                        **connection,
+                                        {}});
     }
 
     // The person brings a window to the front; the shell tells once it is there.
     void focus(const QString& application) {
         connection->ask(kShell, QStringLiteral("/org/quillfen/Test/FocusSwitcher"),
-                        QStringLiteral("org.quillfen.Test.FocusSwitcher"), QStringLiteral("Focus"), {application});
+                        QStringLiteral("org.quillfen.Test.FocusSwitcher"), QStringLiteral("Focus"),
+                        {application});
     }
     QString focused() {
         return connection
@@ -88,7 +94,8 @@ struct ShellWithExtensions {
         for (const QString& application : applications) {
             if (!test::spinUntil([&] {
                     focus(application);
-                    return test::spinUntil([&] { return focused() == application; }, std::chrono::milliseconds(200));
+                    return test::spinUntil([&] { return focused() == application; },
+                                           std::chrono::milliseconds(200));
                 }))
                 return false;
         }
@@ -165,7 +172,9 @@ TEST(GnomeShellApplicationActivations, TheExtensionTurnedOnWhileTheApplicationRu
     EXPECT_EQ(session.countOfTwentySwitches(*activations), 20);
 
     ASSERT_TRUE(turnOff());
-    EXPECT_TRUE(test::spinUntil([&] { return activations->gap() == ApplicationActivations::Gap{true, extension}; }));
+    EXPECT_TRUE(test::spinUntil([&] {
+        return activations->gap() == ApplicationActivations::Gap{true, extension};
+    }));
 }
 
 // GNOME Shell 43 runs here; the module form for 45 and later, made around the same reporter, must
