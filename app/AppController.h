@@ -181,6 +181,10 @@ public:
     // window), "settings" or "quit"; a name it does not know is logged.
     void performAction(std::string_view name);
     WindowSlotAction openInspectWindow(bool dev);
+    // A start a person chose that asks for nothing: where no tray shows the stone, the rhythm
+    // window, unless the first start's window already shows; with a tray, nothing, as it lives
+    // there.
+    void answerAPersonsStart();
     void openSettingsWindow();
     // Shows, places or hides the desktop pane after its model changed.
     void repositionLivingWindow();

@@ -30,6 +30,7 @@ void AppController::runTick() {
     const auto switches = desktop_.activations.gap();
     gaps.nativeSwitchesUnseen = switches.nativeWindowsUnseen;
     gaps.extensionToTurnOn = switches.extensionToTurnOn;
+    gaps.noTray = !desktop_.statusItem.hostAvailable();
     publishSensingGaps(gaps);
     if (reader_->brokeOnLastRead()) {
         // A fresh stretch: yesterday's words no longer hang under the pane's stone.

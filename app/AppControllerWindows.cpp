@@ -97,6 +97,11 @@ WindowSlotAction AppController::openInspectWindow(bool dev) {
     return action;
 }
 
+void AppController::answerAPersonsStart() {
+    if (run_.developer || desktop_.statusItem.hostAvailable() || promiseWindow_.slot().isVisible()) return;
+    openInspectWindow(false);
+}
+
 void AppController::openSettingsWindow() {
     refreshSettingsModel();
     settingsWindow_.present([this] { return makeWindow(makeSettingsContent(), WindowChrome::settings()); });
@@ -114,6 +119,7 @@ void AppController::openOnboarding(OnboardingBeat beat, OnboardingModel::Entry e
     auto model = std::make_unique<OnboardingModel>(beat, entry, desktop_.now);
     onboardingModel_ = model.get();
     model->setIdentity(menuBarModel_.identity());
+    model->setInTray(desktop_.statusItem.hostAvailable());
     wireOnboarding(*model);
     promiseWindow_.present([this, &model] { return makeWindow(makeOnboardingContent(std::move(model)),
                                                               WindowChrome::onboarding()); });

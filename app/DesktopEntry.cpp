@@ -134,6 +134,9 @@ std::optional<std::string> text(const std::filesystem::path& launcher, Icon icon
         "MimeType=x-scheme-handler/" +
         std::string(StoneHandoff::scheme) + ";\n";
     if (form == Form::beforeActions) return entry;
+    // One main window: GNOME then offers no "New Window" for it.
+    if (form == Form::now)
+        entry += "StartupWMClass=" + std::string(kWindowClass) + "\nSingleMainWindow=true\n";
     // The desktop shows them on a right click on the entry (GNOME's dash and grid, KDE's
     // launcher): where no tray shows the stone, they are the way to the settings and the quit.
     std::string groups;
@@ -209,7 +212,7 @@ bool sameEntry(std::string_view found, const std::optional<std::string>& written
 
 bool isEntryFor(std::string_view found, const std::filesystem::path& launcher) {
     for (const Icon icon : {Icon::byName, Icon::byPath})
-        for (const Form form : {Form::now, Form::beforeActions})
+        for (const Form form : {Form::now, Form::beforeWindowClass, Form::beforeActions})
             if (sameEntry(found, text(launcher, icon, form))) return true;
     return false;
 }

@@ -15,6 +15,12 @@ namespace quillfen::DesktopEntry {
 
 inline constexpr const char* kFileName = "org.quillfen.Quillfen.desktop";
 
+// The class of the application's windows: the toolkit's application name, which main sets, is
+// the class it gives every window. The entry names it (StartupWMClass), so that a desktop that
+// ties windows to entries by their class (GNOME's dash) shows them as the entry's, with its icon
+// and its actions, rather than as an unknown program.
+inline constexpr const char* kWindowClass = "Quillfen";
+
 // A desktop entry is a few lines.
 inline constexpr std::size_t kMaxEntryBytes = 64 * 1024;
 
@@ -34,10 +40,11 @@ enum class Icon { byName, byPath };
 // it; by path anywhere else.
 Icon iconFor(const RunningCopy::Installation& installed);
 
-// The entry as it is written now, offering the application's desktop actions (Settings, Quit),
-// or as it was written before it offered them: what an earlier install put in its menu folder keeps
-// that form until the next install.
-enum class Form { now, beforeActions };
+// The entry as it is written now, naming the class of the application's windows and offering its
+// desktop actions (Settings, Quit); as it was written before it named the class; or before it
+// offered the actions: what an earlier install put in its menu folder keeps that form until the
+// next install.
+enum class Form { now, beforeWindowClass, beforeActions };
 
 // The entry that starts `launcher` (the launcher of an installation, below whose prefix its icon
 // is); nothing when its path cannot be written into Exec.
@@ -58,8 +65,8 @@ std::optional<std::filesystem::path> program(std::string_view entry);
 bool sameEntry(std::string_view found, const std::optional<std::string>& written);
 
 // Whether `found` is an entry we write that starts `launcher`, in any of its forms: its icon by
-// name or by path, as written now, before it offered the desktop actions or before entries named
-// their program.
+// name or by path, as written now, before it named the windows' class, before it offered the
+// desktop actions or before entries named their program.
 bool isEntryFor(std::string_view found, const std::filesystem::path& launcher);
 
 // $XDG_DATA_HOME/applications/org.quillfen.Quillfen.desktop

@@ -1,10 +1,12 @@
 #include "WindowChrome.h"
 
+#include <QDBusConnection>
 #include <QGuiApplication>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
+#include "ApplicationService.h"
 #include "UI/Theme.h"
 #include "platform/WindowHints.h"
 
@@ -34,6 +36,14 @@ QWidget* makeWindow(QWidget* content, const WindowChrome& chrome) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(content);
     window->setWindowTitle(chrome.title);
+    // The windows the desktop lists (not the pane, which keeps out of its lists) lead it to the
+    // application's actions, so that its Quit ends the application rather than closing them.
+    if (chrome.kind != WindowChrome::Kind::pane && QGuiApplication::platformName() == QLatin1String("xcb")) {
+        const QDBusConnection bus = QDBusConnection::sessionBus();
+        if (bus.isConnected())
+            nameApplicationObject(window->winId(), bus.baseService().toStdString(),
+                                  ApplicationService::kObjectPath);
+    }
     switch (chrome.kind) {
         case WindowChrome::Kind::window:
             break;

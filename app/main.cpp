@@ -15,6 +15,7 @@
 #include "ApplicationService.h"
 #include "ChildProcesses.h"
 #include "CoreProcess.h"
+#include "DesktopEntry.h"
 #include "LaunchAgent.h"
 #include "LinuxDesktop.h"
 #include "LoginItem.h"
@@ -98,7 +99,8 @@ int main(int argc, char** argv) {
 
     choosePlatform(environment);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillfen"));
+    // The class of every window, which the menu entry names.
+    QApplication::setApplicationName(QString::fromUtf8(DesktopEntry::kWindowClass));
     QGuiApplication::setDesktopFileName(QString::fromUtf8(Paths::kAppId));
     // The application lives in the tray: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -184,6 +186,8 @@ int main(int argc, char** argv) {
         controller.openUrls(asked.addresses);
         // The menu entry's Settings, chosen while no copy ran.
         if (asked.action) controller.performAction(*asked.action);
+        // The menu entry itself, or a terminal: where no tray shows the stone, it shows itself.
+        if (!asked.action && !asked.unattended && asked.addresses.empty()) controller.answerAPersonsStart();
         app.exec();
         service.reset();
         allEnded = controller.applicationWillTerminate(kQuitGrace);

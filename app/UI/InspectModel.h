@@ -82,7 +82,7 @@ TimePoint lastUpdated() const { return lastUpdated_; }
     const std::string& promiseSentence() const { return promiseSentence_; }
     const std::string& breakpointKind() const { return breakpointKind_; }
     // What the desktop cannot tell, one line each; the rhythm window shows them all.
-    const std::vector<std::string>& sensingNotes() const { return sensingNotes_; }
+    const std::vector<InspectFacts::SensingNote>& sensingNotes() const { return sensingNotes_; }
 
     // The four fields of the last ask of the cloud persona, taken and written together.
     InspectFacts::CloudFields cloud() const { return {cloudStatus_, cloudReasoning_, cloudLine_, cloudSource_}; }
@@ -149,7 +149,7 @@ TimePoint lastUpdated() const { return lastUpdated_; }
     void setHasPromise(bool v) { assign(hasPromise_, v); }
     void setPromiseSentence(std::string v) { assign(promiseSentence_, std::move(v)); }
     void setBreakpointKind(std::string v) { assign(breakpointKind_, std::move(v)); }
-    void setSensingNotes(std::vector<std::string> v) { assign(sensingNotes_, std::move(v)); }
+    void setSensingNotes(std::vector<InspectFacts::SensingNote> v) { assign(sensingNotes_, std::move(v)); }
 
     // Bring everything up to date at once; put the week to the cloud persona. Set by the
     // controller; a view only calls them.
@@ -217,7 +217,7 @@ private:
     bool hasPromise_ = false;
     std::string promiseSentence_;
     std::string breakpointKind_ = std::string(InspectFacts::kNoValue);
-    std::vector<std::string> sensingNotes_;
+    std::vector<InspectFacts::SensingNote> sensingNotes_;
 };
 
 }  // namespace quillfen

@@ -37,6 +37,10 @@ void OnboardingModel::setIdentity(StoneIdentity identity) {
     assign(identity_, std::move(identity));
 }
 
+void OnboardingModel::setInTray(bool inTray) {
+    assign(inTray_, inTray);
+}
+
 void OnboardingModel::setReading(std::optional<WorkReading> reading) {
     assign(reading_, std::move(reading));
 }

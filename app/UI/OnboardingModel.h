@@ -57,6 +57,10 @@ public:
     const StoneIdentity& identity() const { return identity_; }
     void setIdentity(StoneIdentity identity);
 
+    // Whether a tray shows the stone: the settled step says where it lives by it.
+    bool inTray() const { return inTray_; }
+    void setInTray(bool inTray);
+
     const std::optional<WorkReading>& reading() const { return reading_; }
     void setReading(std::optional<WorkReading> reading);
     const std::vector<WorkSource>& sources() const { return sources_; }
@@ -140,6 +144,7 @@ private:
     OnboardingBeat beat_;
     std::chrono::milliseconds beatTransition_{0};
     StoneIdentity identity_ = StoneIdentity::fallback();
+    bool inTray_ = true;
     std::optional<WorkReading> reading_;
     std::vector<WorkSource> sources_;
     ContextGrantState calendarGrant_ = ContextGrantState::notAsked;

@@ -696,6 +696,7 @@ void OnboardingScreen::buildPromise(QVBoxLayout& body) {
 
 void OnboardingScreen::buildSettled(QVBoxLayout& body) {
     QWidget* parent = body.parentWidget();
+    settledLead_ = parent->findChild<TextBlock*>(QStringLiteral("lead"), Qt::FindDirectChildrenOnly);
     body.addSpacing(26);
     auto* picture = new DrawingWidget(
         [](QPainter& p, const QRectF& box) { paintDesktopPicture(p, box, DesktopPictureState{}); }, parent);
@@ -707,7 +708,8 @@ void OnboardingScreen::buildSettled(QVBoxLayout& body) {
     bar->setFixedHeight(static_cast<int>(DesktopPictureState{}.barHeight));
     auto* barLine = row(bar, QMargins(0, 0, 12, 0));
     barLine->addStretch(1);
-    barLine->addWidget(buildStone(bar, 13, false, "trayStone"), 0, Qt::AlignVCenter);
+    trayStone_ = buildStone(bar, 13, false, "trayStone");
+    barLine->addWidget(trayStone_, 0, Qt::AlignVCenter);
     layers->addWidget(bar);
     layers->addStretch(1);
     auto* corner = new QHBoxLayout();
@@ -748,6 +750,9 @@ void OnboardingScreen::refresh() {
                           QStringLiteral("\u201D"));
     becauseLine_->setText(QString::fromStdString(OnboardingCopy::because(m.boundary())));
     refreshPromise();
+    settledLead_->setText(ViewBuilding::text(m.inTray() ? OnboardingBeats::lead(OnboardingBeat::settled)
+                                                        : OnboardingCopy::settledLeadWithoutTray));
+    trayStone_->setVisible(m.inTray());
 
     if (stepChanged) {
         shownBeat_ = m.beat();

@@ -158,6 +158,8 @@ private:
     QStackedWidget* pages_ = nullptr;
     std::array<Frame, 8> frames_;
     std::vector<StoneBeing*> stones_;
+    TextBlock* settledLead_ = nullptr;
+    StoneBeing* trayStone_ = nullptr;
 
     QLabel* identityLine_ = nullptr;
     DrawingWidget* readingDot_ = nullptr;

@@ -7,10 +7,12 @@
 //
 //   quillfen_unregister [--keep-alive] [PREFIX]
 //       for the installation below PREFIX (by default the prefix this was built for): the
-//       keep-alive service and its wrapper (with --keep-alive, nothing more), the autostart
+//       keep-alive service and its wrapper, and with the last copy its GNOME Shell extension
+//       turned off for the user (with --keep-alive, nothing more), the autostart
 //       entry (written to start a copy that stays, where one can take it; removed, Start at
 //       login turns itself on again at the next install's first start), the menu entry (the
-//       menu folder's desktop database brought up to date after), and the application as the
+//       menu folder's desktop database brought up to date after, and whenever it still names the
+//       entry an install took out with its files), and the application as the
 //       handler of tavryn-stone: addresses (with a mimeapps.list that held nothing else, and
 //       only where no entry of another copy answers it). What every copy shares goes only with
 //       the last: the cache folder with the updater's builds and the single-instance lock
@@ -66,11 +68,12 @@
 #include "DesktopEntry.h"
 #include "LaunchAgent.h"
 #include "LoginItem.h"
+#include "Mind/ProcessRunner.h"
 #include "RunningCopy.h"
 #include "SelfUpdater.h"
+#include "Signals/AgentLogFiles.h"
 #include "SingleInstance.h"
 #include "StrandedEntries.h"
-#include "Signals/AgentLogFiles.h"
 #include "Support/PathWalk.h"
 #include "Support/Paths.h"
 #include "Support/SafeFile.h"
@@ -78,6 +81,7 @@
 #include "Update/BuildInfo.h"
 #include "UrlSchemeRegistration.h"
 #include "platform/UserDefaults.h"
+#include "platform/linux/ApplicationActivationsLinux.h"
 
 using namespace quillfen;
 
@@ -174,6 +178,24 @@ void removeFoldersLeftEmpty(const fs::path& file, int levels) {
     }
 }
 
+// Whether the desktop database of a menu folder names our entry as a handler.
+bool mimeCacheNamesOurEntry(const fs::path& folder) {
+    constexpr std::size_t kMaxCacheBytes = 4u << 20;
+    const auto cache = SafeFile::read(folder / "mimeinfo.cache", kMaxCacheBytes);
+    if (!cache.wasRead()) return false;
+    bool names = false;
+    AgentLogFiles::forEachLine(cache.bytes, [&names](std::string_view line) {
+        const auto handlers = line.find('=');
+        if (handlers == std::string_view::npos) return;
+        for (std::string_view rest = line.substr(handlers + 1); !rest.empty();) {
+            const auto end = std::min(rest.find(';'), rest.size());
+            names = names || rest.substr(0, end) == DesktopEntry::kFileName;
+            rest.remove_prefix(std::min(end + 1, rest.size()));
+        }
+    });
+    return names;
+}
+
 // Whether it went.
 bool removeFile(const fs::path& file, const std::string& what) {
     if (auto error = SafeFile::remove(file)) {
@@ -216,6 +238,81 @@ std::vector<RunningCopy::Installation> copiesThatStay(const RunningCopy::Install
     return copies;
 }
 
+constexpr const char* kGsettings = "/usr/bin/gsettings";
+constexpr double kGsettingsDeadlineSeconds = 10;
+
+// The items of a list of strings as gsettings prints it ("['a', 'b']", "@as []"), each as it
+// stands there, quotes and all; nothing for any other text.
+std::optional<std::vector<std::string>> quotedItems(std::string_view text) {
+    const auto trimmed = [](std::string_view words) {
+        return Text::trimmedWhere(words, [](char32_t c) { return c == ' ' || c == '\n'; });
+    };
+    text = trimmed(text);
+    if (text.starts_with("@as ")) text.remove_prefix(4);
+    if (!text.starts_with('[') || !text.ends_with(']')) return std::nullopt;
+    text = trimmed(text.substr(1, text.size() - 2));
+    std::vector<std::string> items;
+    while (!text.empty()) {
+        const char quote = text.front();
+        if (quote != '\'' && quote != '"') return std::nullopt;
+        std::size_t end = 1;
+        while (end < text.size() && text[end] != quote)
+            end += text[end] == '\\' ? 2 : 1;
+        if (end >= text.size()) return std::nullopt;
+        items.emplace_back(text.substr(0, end + 1));
+        text = trimmed(text.substr(end + 1));
+        if (text.starts_with(','))
+            text = trimmed(text.substr(1));
+        else if (!text.empty())
+            return std::nullopt;
+    }
+    return items;
+}
+
+// The extensions the user turned on, each as gsettings quotes it; nothing where GNOME Shell's
+// settings are not installed.
+std::optional<std::vector<std::string>> enabledExtensions() {
+    const auto listed = SystemProcessRunner().run(
+        kGsettings, {"get", "org.gnome.shell", "enabled-extensions"}, kGsettingsDeadlineSeconds, {});
+    const auto* text = std::get_if<std::string>(&listed);
+    return text ? quotedItems(*text) : std::nullopt;
+}
+
+// Takes the application's GNOME Shell extension, in either form, out of the extensions the user has
+// turned on, before its files go: a running shell turns it off at once, and no login looks for it
+// again. Only with the last copy, whose extension it is. What the settings hold afterwards is read
+// back: without the session's bus, gsettings may say nothing of a write that did not take.
+void turnOffGnomeExtension(const RunningCopy::Installation& installation) {
+    if (::access(kGsettings, X_OK) != 0) return;
+    std::vector<std::string> ours;
+    for (const int version : {43, 45})
+        ours.push_back("'" + gnomeFocusExtension(version) + "'");
+    const auto isOurs = [&ours](const std::string& item) {
+        return std::find(ours.begin(), ours.end(), item) != ours.end();
+    };
+    const auto items = enabledExtensions();
+    if (!items || std::none_of(items->begin(), items->end(), isOurs)) return;
+    if (const auto stays = copiesThatStay(installation); !stays.empty()) {
+        say("left the GNOME Shell extension on: the copy in " + stays.front().prefix.string() + " stays.");
+        return;
+    }
+    std::string value;
+    for (const auto& item : *items)
+        if (!isOurs(item)) value += (value.empty() ? "" : ", ") + item;
+    SystemProcessRunner().run(
+        kGsettings,
+        {"set", "org.gnome.shell", "enabled-extensions", value.empty() ? "@as []" : "[" + value + "]"},
+        kGsettingsDeadlineSeconds, {});
+    const auto after = enabledExtensions();
+    if (after && std::none_of(after->begin(), after->end(), isOurs)) {
+        say("turned off the GNOME Shell extension for you.");
+    } else {
+        say("could not turn off the GNOME Shell extension: run gnome-extensions disable " +
+            gnomeFocusExtension(43) + " (GNOME 43 and 44) or gnome-extensions disable " +
+            gnomeFocusExtension(45) + " (GNOME 45 and later).");
+    }
+}
+
 // The user's settings, where their folder is (opening them makes it): an entry the uninstall takes
 // out is forgotten there, so that the next start of a copy installed again turns Start at login on
 // as the first start did.
@@ -247,7 +344,19 @@ void removeEntries(const RunningCopy::Installation& installation, CommandRunner&
         }
     }
     const auto menuEntry = DesktopEntry::userFile();
-    if (!removeIfOurs(menuEntry, startsOurs, "the menu entry")) return;
+    switch (holds(menuEntry, startsOurs)) {
+        case Holds::ours:
+            if (!removeFile(menuEntry, "the menu entry")) return;
+            break;
+        case Holds::nothing:
+            // The install below ~/.local took its own entry out with its files; the cache a start
+            // made when it wrote that entry again still names it.
+            if (!mimeCacheNamesOurEntry(menuEntry.parent_path())) return;
+            break;
+        case Holds::another:
+        case Holds::unreadable:
+            return;
+    }
     // The desktop looks handlers up in the folder's cache, which would still name the entry.
     if (UrlSchemeRegistration::updateDatabase(runner) == UrlSchemeRegistration::DatabaseUpdate::failed) {
         say("left " + (menuEntry.parent_path() / "mimeinfo.cache").string() +
@@ -655,6 +764,7 @@ int main(int argc, char** argv) {
         arguments.empty() ? RunningCopy::recorded() : RunningCopy::Installation{fs::path(arguments.front())};
     auto runner = makeCommandRunner();
     removeKeepAlive(installation, *runner);
+    turnOffGnomeExtension(installation);
     if (keepAliveOnly) return 0;
     const auto settings = settingsIfAny();
     for (const auto& line : StrandedEntries::takeOut(*runner, std::chrono::system_clock::now(), std::nullopt,

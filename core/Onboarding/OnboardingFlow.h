@@ -75,6 +75,10 @@ inline constexpr std::string_view notificationTitle = "Want this outside the win
 inline constexpr std::string_view notificationBody =
     "Your desktop will ask whether the stone may notify you. It works quietly without this.";
 inline constexpr std::string_view settledNote = "It starts with your computer. You can turn that off in settings.";
+// The settled step's lead where no tray shows the stone: out of sight, it is found in the menu.
+inline constexpr std::string_view settledLeadWithoutTray =
+    "At the edge when you want company. Out of sight when you don\u2019t: choose Quillfen in your "
+    "applications menu to inspect what it is noticing, or right-click it there for Settings and Quit.";
 
 // "Because you allowed: " and the boundary's allowed phrase, with a full stop.
 std::string because(InterruptBoundary);

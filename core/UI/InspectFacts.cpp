@@ -182,23 +182,32 @@ std::string restraintNote(bool micInUse, bool inFlow) {
     return "";
 }
 
-std::vector<std::string> sensingNotes(const SensingGaps& gaps) {
-    std::vector<std::string> notes;
+std::vector<SensingNote> sensingNotes(const SensingGaps& gaps) {
+    std::vector<SensingNote> notes;
     if (gaps.idleUnknown) {
-        notes.emplace_back(
-            "Idle time is unknown on this desktop: I can\u2019t see when you step away, so a stretch at the "
-            "screen ends only when the computer sleeps, the screen locks or the screens go off.");
+        notes.push_back(
+            {"Idle time is unknown on this desktop: I can\u2019t see when you step away, so a stretch at "
+             "the screen ends only when the computer sleeps, the screen locks or the screens go off."});
     }
     if (gaps.nativeSwitchesUnseen && !gaps.extensionToTurnOn.empty()) {
+        // GNOME finds an extension installed since the login only at the next one, and turns on
+        // only one it has found.
         notes.push_back(
-            "Switches between native windows are not seen here until you turn on my GNOME Shell "
-            "extension: run \u201cgnome-extensions enable " +
-            gaps.extensionToTurnOn + "\u201d, then log out and in again.");
+            {"Switches between native windows are not seen here until you turn on my GNOME Shell "
+             "extension. Log out and in once after installing me, so that GNOME finds it, then run "
+             "this in a terminal:",
+             "gnome-extensions enable " + gaps.extensionToTurnOn});
     } else if (gaps.nativeSwitchesUnseen) {
-        notes.emplace_back(
-            "Switches between native windows are not seen here: this desktop doesn\u2019t say which window "
-            "is in front, so I count only the switches between X11 windows, and your switches an hour read "
-            "low.");
+        notes.push_back(
+            {"Switches between native windows are not seen here: this desktop doesn\u2019t say which "
+             "window is in front, so I count only the switches between X11 windows, and your switches "
+             "an hour read low."});
+    }
+    if (gaps.noTray) {
+        notes.push_back(
+            {"No tray shows me on this desktop, so when you close this window I carry on out of sight. "
+             "To come back, choose Quillfen in your applications menu; right-click it there for "
+             "Settings and Quit."});
     }
     return notes;
 }

@@ -84,7 +84,7 @@ bool inFlow(AttentionState attention, std::int64_t longestRunMinutes);
 // Why it would hold back right now: a call first, then a focus stretch; empty otherwise.
 std::string restraintNote(bool micInUse, bool inFlow);
 
-// What the desktop cannot tell, each gap said as one short line where the person looks.
+// What the desktop cannot tell or show, each gap said as one short line where the person looks.
 struct SensingGaps {
     // No idle source answers: a stretch then ends only by sleep, the lock or the screens going off.
     bool idleUnknown = false;
@@ -92,11 +92,21 @@ struct SensingGaps {
     bool nativeSwitchesUnseen = false;
     // On GNOME, the application's own shell extension that would show them, to be turned on.
     std::string extensionToTurnOn{};
+    // No tray shows the stone: a closed window leaves nothing of the application on the screen.
+    bool noTray = false;
     bool operator==(const SensingGaps&) const = default;
 };
 
-// One line for each gap, in a fixed order; none when the desktop tells everything.
-std::vector<std::string> sensingNotes(const SensingGaps& gaps);
+// One gap's line, and the command that mends it, if any: shown apart, so that it is selected and
+// copied whole rather than broken across lines.
+struct SensingNote {
+    std::string line;
+    std::string command{};
+    bool operator==(const SensingNote&) const = default;
+};
+
+// One note for each gap, in a fixed order; none when the desktop tells and shows everything.
+std::vector<SensingNote> sensingNotes(const SensingGaps& gaps);
 
 // 0, 1, 2 for low, medium, high.
 int loadLevel(Load load);

@@ -44,17 +44,13 @@ private:
     std::unique_ptr<ApplicationActivations> wayland() {
         if (auto activations = makeForeignToplevelApplicationActivations(parts_.wayland)) return activations;
         if (auto activations = makeKWinApplicationActivations(parts_.sessionBus)) return activations;
-        if (auto activations = makeGnomeShellApplicationActivations(parts_.sessionBus)) return activations;
+        if (auto activations = makeGnomeShellApplicationActivations(parts_.sessionBus, x11()))
+            return activations;
         fallbackGap_.nativeWindowsUnseen = true;
-        std::string what =
+        SystemLog::info(
+            "sensing",
             "application switches between native windows are not seen on this desktop, only those "
-            "between X11 windows";
-        if (const auto version = gnomeShellMajorVersion(parts_.sessionBus)) {
-            fallbackGap_.extensionToTurnOn = gnomeFocusExtension(*version);
-            what += "; the GNOME Shell extension that shows them is off (gnome-extensions enable " +
-                    fallbackGap_.extensionToTurnOn + ", then log in again)";
-        }
-        SystemLog::info("sensing", what);
+            "between X11 windows");
         return x11();
     }
 

@@ -36,12 +36,13 @@ inline constexpr const char* kKWinActivationsInterface = "org.quillfen.Quillfen.
 std::unique_ptr<ApplicationActivations> makeKWinApplicationActivations(const QDBusConnection& sessionBus);
 
 // GNOME Shell, through the application's own shell extension, which the person turns on: it
-// names the focused application on the session bus with each change of focus. Nothing when the
-// extension does not answer.
+// names the focused application on the session bus with each change of focus. Heard from the
+// moment it is on, and until then `meanwhile` counts what it can, the gap naming the extension.
+// Nothing where no GNOME Shell answers.
 inline constexpr const char* kGnomeFocusPath = "/org/quillfen/Quillfen/Focus";
 inline constexpr const char* kGnomeFocusInterface = "org.quillfen.Quillfen.Focus";
 std::unique_ptr<ApplicationActivations> makeGnomeShellApplicationActivations(
-    const QDBusConnection& sessionBus);
+    const QDBusConnection& sessionBus, std::unique_ptr<ApplicationActivations> meanwhile);
 // The running shell's major version (43); nothing where no GNOME Shell answers.
 std::optional<int> gnomeShellMajorVersion(const QDBusConnection& sessionBus);
 // The extension for that version: the script form up to 44, the module form from 45.
@@ -58,8 +59,8 @@ struct ApplicationActivationsParts {
 
 // The session's source, chosen once at start (on Wayland once the compositor has listed what it
 // offers): in a Wayland session the compositor's list of windows where offered, else KWin's
-// script, else the GNOME Shell extension where it is on; else the X11 windows alone, through
-// Xwayland, a gap it says (logged once). In an X11 session the X server's active window.
+// script, else on GNOME Shell its extension, from whenever it is on; else the X11 windows alone,
+// through Xwayland, a gap it says (logged once). In an X11 session the X server's active window.
 std::unique_ptr<ApplicationActivations> makeApplicationActivations(const ApplicationActivationsParts& parts);
 
 }  // namespace quillfen

@@ -1,4 +1,6 @@
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/WindowHints.h"
@@ -29,6 +31,22 @@ void keepOnEveryWorkspace(std::uint64_t nativeWindow) {
     XChangeProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeAppend,
                     reinterpret_cast<const unsigned char*>(states.data()), static_cast<int>(states.size()));
     // Done before the toolkit's own connection maps the window.
+    XSync(display, False);
+}
+
+void nameApplicationObject(std::uint64_t nativeWindow, const std::string& uniqueBusName,
+                           const std::string& objectPath) {
+    if (nativeWindow == 0 || uniqueBusName.empty()) return;
+    std::unique_ptr<X11Connection> connection = X11Connection::open("");
+    if (!connection || connection->lost()) return;
+    Display* display = connection->display();
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    for (const auto& [name, value] :
+         {std::pair<const char*, const std::string&>{"_GTK_UNIQUE_BUS_NAME", uniqueBusName},
+          std::pair<const char*, const std::string&>{"_GTK_APPLICATION_OBJECT_PATH", objectPath}})
+        XChangeProperty(display, static_cast<Window>(nativeWindow), XInternAtom(display, name, False), utf8,
+                        8, PropModeReplace, reinterpret_cast<const unsigned char*>(value.data()),
+                        static_cast<int>(value.size()));
     XSync(display, False);
 }
 

@@ -28,6 +28,7 @@
 #include "UrlSchemeRegistration.h"
 #include "platform/UserDefaults.h"
 #include "support/ChildProcess.h"
+#include "support/DesktopEntryValidation.h"
 #include "support/EscapedNames.h"
 #include "support/FixedClock.h"
 #include "support/RecordingCommandRunner.h"
@@ -153,7 +154,7 @@ TEST(Install, PutsEveryFileWhereTheFreedesktopLayoutHasItAndUninstallingLeavesTh
               std::string::npos);
     const auto entry = root / "share/applications/org.quillfen.Quillfen.desktop";
     EXPECT_EQ(test::readFile(entry), DesktopEntry::text(installation.launcher()));
-    EXPECT_EQ(run({}, {"/usr/bin/desktop-file-validate", entry.string()}), 0);
+    EXPECT_EQ(test::desktopEntryComplaints(entry), "");
     EXPECT_NE(test::readFile(entry).find("\nActions=settings;quit;\n"), std::string::npos);
 #ifdef QUILLFEN_APP_EXECUTABLE
     {
@@ -443,6 +444,52 @@ TEST(Install, UninstallingEndsTheInstalledCopyAndRemovesWhatItWroteForTheUserBut
               "[Added Associations]\nx-scheme-handler/tavryn-stone=other.desktop;\n"
               "x-scheme-handler/mailto=thunderbird.desktop;\n\n"
               "[Removed Associations]\nx-scheme-handler/tavryn-stone=org.quillfen.Quillfen.desktop;\n");
+}
+
+// An install below ~/.local puts its menu entry in the user's own menu folder; a start wrote it
+// again (the person had changed it) and brought the folder's MIME cache up to date. The uninstall
+// takes that entry out with the installed files, and the cache names it no longer. The GNOME Shell
+// extension the person turned on is off before its files go; their other extensions stay on.
+TEST(Install, UninstallingAfterAStartRewroteTheEntryLeavesNoLineOfOursInTheMimeCacheAndTheExtensionOff) {
+    const fs::path schemas = "/usr/share/glib-2.0/schemas";
+    if (!fs::exists(schemas / "org.gnome.shell.gschema.xml"))
+        GTEST_SKIP() << "GNOME Shell's settings are missing";
+    test::TestHome home;
+    const RunningCopy::Installation installed{home.path() / ".local"};
+    const auto entry = DesktopEntry::userFile();
+    ASSERT_EQ(entry.parent_path(), installed.prefix / "share/applications");
+    test::writeFile(entry, *DesktopEntry::text(installed.launcher()) + "X-Changed=by the person\n");
+    ASSERT_TRUE(UrlSchemeRegistration::ensure(installed, *makeCommandRunner(10)).databaseUpdated);
+    const auto handlers = entry.parent_path() / "mimeinfo.cache";
+    ASSERT_NE(test::readFile(handlers).find(DesktopEntry::kFileName), std::string::npos);
+    // GNOME's settings in a file of the home, as the desktop's would be in its database.
+    std::map<std::string, std::string> variables{{"GSETTINGS_BACKEND", "keyfile"},
+                                                 {"GSETTINGS_SCHEMA_DIR", schemas.string()}};
+    variables.merge(homeVariables());
+    const auto gsettings = [&variables](const std::string& value) {
+        std::vector<std::string> command;
+        for (const auto& [name, setting] : variables)
+            command.push_back(name + "=" + setting);
+        command.insert(command.end(),
+                       {"/usr/bin/gsettings", "set", "org.gnome.shell", "enabled-extensions", value});
+        return makeCommandRunner(10)->run("/usr/bin/env", command).status;
+    };
+    ASSERT_EQ(
+        gsettings("['other@example.org', 'quillfen-focus-43@quillfen.org', 'quillfen-focus@quillfen.org']"),
+        0);
+
+    ScriptBench bench;
+    const auto build = bench.checkout() / "build/install";
+    makeBuildFolder(build, installed.prefix, entry.string() + "\n");
+    const auto outcome = bench.run({"scripts/uninstall.sh", build.string()}, variables);
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_FALSE(fs::exists(entry));
+    EXPECT_TRUE(!fs::exists(handlers) ||
+                test::readFile(handlers).find(DesktopEntry::kFileName) == std::string::npos)
+        << test::readFile(handlers);
+    const auto settings = fs::path(std::getenv("XDG_CONFIG_HOME")) / "glib-2.0/settings/keyfile";
+    EXPECT_NE(test::readFile(settings).find("enabled-extensions=['other@example.org']\n"), std::string::npos)
+        << test::readFile(settings);
 }
 
 // In a home others may add to, another user made a folder on the way first, with their link at the

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include <QDBusConnectionInterface>
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
@@ -17,6 +19,7 @@
 #include "LoginItem.h"
 #include "Promise/PromiseStore.h"
 #include "SingleInstance.h"
+#include "StartRequest.h"
 #include "Support/Iso8601.h"
 #include "support/DesktopSession.h"
 #include "support/NotificationCalls.h"
@@ -496,26 +499,33 @@ struct TraylessCopy {
     }
 };
 
+// The starts of the application: the one no person chose (the autostart entry's, at login; the
+// keep-alive's wrapper passes the same mark) opens nothing where the others would.
+struct Start {
+    const char* start;
+    std::vector<std::string> command;
+    bool opens;
+};
+std::vector<Start> starts() {
+    return {
+        {"at login", execOf(*LoginItem::desktopEntry(QUILLFEN_BINARY), "[Desktop Entry]"), false},
+        {"from the menu entry", execOf(*DesktopEntry::text(QUILLFEN_BINARY), "[Desktop Entry]"), true},
+        {"from a terminal", {QUILLFEN_BINARY}, true},
+    };
+}
+
 // Where no tray shows the stone, the application is reached by starting it again: from the menu
 // entry or a terminal, the second start brings the running copy's rhythm window in front of the
 // program the user was in, and ends. The starts no person chose, marked so (the autostart entry's
 // at login here; the keep-alive's wrapper passes the same mark), open nothing.
 TEST(Main, WithoutATrayAStartWhileACopyRunsBringsItsRhythmWindowToTheFrontUnlessNoPersonChoseIt) {
     TraylessCopy copy;
-    test::ChildProcess app({QUILLFEN_BINARY}, copy.env);
+    // The copy that runs started at login, and shows nothing.
+    test::ChildProcess app({QUILLFEN_BINARY, std::string(StartRequest::kUnattended)}, copy.env);
     ASSERT_TRUE(copy.answers());
     TwoPrograms programs(copy.desktop.display());
     ASSERT_TRUE(programs.ready());
-    const struct {
-        const char* start;
-        std::vector<std::string> command;
-        bool opens;
-    } cases[] = {
-        {"at login", execOf(*LoginItem::desktopEntry(QUILLFEN_BINARY), "[Desktop Entry]"), false},
-        {"from the menu entry", execOf(*DesktopEntry::text(QUILLFEN_BINARY), "[Desktop Entry]"), true},
-        {"from a terminal", {QUILLFEN_BINARY}, true},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : starts()) {
         SCOPED_TRACE(c.start);
         EXPECT_TRUE(xdotool({"windowactivate", std::to_string(programs.window(0))}, copy.env));
         ASSERT_TRUE(test::waitUntil([&] { return programs.active() == programs.window(0); }));
@@ -533,6 +543,96 @@ TEST(Main, WithoutATrayAStartWhileACopyRunsBringsItsRhythmWindowToTheFrontUnless
         })) << "the rhythm window is not in front";
     }
     kill(app.pid(), SIGTERM);
+    EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
+}
+
+// The class of an X window, as the desktop reads it to tie the window to an entry.
+std::string windowClass(const test::TraylessDesktop& desktop, unsigned long window) {
+    Display* x = XOpenDisplay(desktop.display().c_str());
+    if (x == nullptr) return "<no display>";
+    XClassHint hint{};
+    std::string name = "<no class>";
+    if (XGetClassHint(x, window, &hint) != 0) {
+        name = hint.res_class;
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+    }
+    XCloseDisplay(x);
+    return name;
+}
+
+// Once the first start's window has been gone through, a start a person chose (from the menu
+// entry, a terminal), with no copy running, shows the rhythm window where no tray shows the stone,
+// as a second start does; the one at login shows nothing. The window is of the class the entry names, so that
+// the desktop shows it as the entry's (GNOME with its icon, and its Quit for the application's).
+TEST(Main, WithoutATrayAStartFromTheMenuShowsTheRhythmWindowOfTheClassTheEntryNames) {
+    TraylessCopy copy;
+    const auto entry = *DesktopEntry::text(QUILLFEN_BINARY);
+    for (const auto& c : starts()) {
+        SCOPED_TRACE(c.start);
+        test::ChildProcess app(c.command, copy.env);
+        ASSERT_TRUE(copy.answers());
+        if (c.opens) {
+            unsigned long rhythm = 0;
+            EXPECT_TRUE(test::waitUntil([&] {
+                return (rhythm = windowTitled(copy.desktop, kRhythmTitle)) != 0;
+            })) << "the rhythm window never showed";
+            EXPECT_EQ(windowClass(copy.desktop, rhythm),
+                      DesktopEntry::value(entry, "StartupWMClass").value_or(""));
+        } else {
+            ASSERT_TRUE(test::applicationAnswers(*copy.bus) && test::applicationAnswers(*copy.bus));
+            EXPECT_EQ(windowTitled(copy.desktop, kRhythmTitle, false), 0u);
+        }
+        kill(app.pid(), SIGTERM);
+        EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
+    }
+}
+
+// A text property of an X window; empty when it has none.
+std::string windowText(const test::TraylessDesktop& desktop, unsigned long window, const char* property) {
+    Display* x = XOpenDisplay(desktop.display().c_str());
+    if (x == nullptr) return "<no display>";
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string text;
+    if (XGetWindowProperty(x, window, XInternAtom(x, property, False), 0, 1024, False, AnyPropertyType, &type,
+                           &format, &count, &after, &data) == Success &&
+        data != nullptr) {
+        text.assign(reinterpret_cast<const char*>(data), count);
+        XFree(data);
+    }
+    XCloseDisplay(x);
+    return text;
+}
+
+// GNOME's own Quit, on the windows of an application it has tied to its entry, runs the
+// application's "quit" where the windows name the application's object on the session bus, as a GTK
+// application's do, and otherwise only closes them. The windows name it, and the action GLib reads
+// there ends the application as the Quit of its own menu does.
+TEST(Main, TheWindowsLeadTheDesktopToTheApplicationsQuitWhichEndsIt) {
+    TraylessCopy copy;
+    test::ChildProcess app({QUILLFEN_BINARY}, copy.env);
+    ASSERT_TRUE(copy.answers());
+    unsigned long rhythm = 0;
+    ASSERT_TRUE(test::waitUntil([&] { return (rhythm = windowTitled(copy.desktop, kRhythmTitle)) != 0; }));
+    const std::string owner =
+        copy.bus->interface()->serviceOwner(QStringLiteral("org.quillfen.Quillfen")).value().toStdString();
+    EXPECT_EQ(windowText(copy.desktop, rhythm, "_GTK_UNIQUE_BUS_NAME"), owner);
+    const std::string object = windowText(copy.desktop, rhythm, "_GTK_APPLICATION_OBJECT_PATH");
+    EXPECT_EQ(object, "/org/quillfen/Quillfen");
+    const auto gdbus = [&](const std::vector<std::string>& call) {
+        std::vector<std::string> command{"/usr/bin/gdbus", "call", "--session", "--dest", owner,
+                                         "--object-path",  object, "--method"};
+        command.insert(command.end(), call.begin(), call.end());
+        test::ChildProcess child(command, copy.env, STDOUT_FILENO);
+        return child.readRest();
+    };
+    const auto described = gdbus({"org.gtk.Actions.DescribeAll"});
+    for (const char* action : {"quit", "settings"})
+        EXPECT_NE(described.find("'" + std::string(action) + "': (true, "), std::string::npos) << described;
+    gdbus({"org.gtk.Actions.Activate", "quit", "[]", "{}"});
     EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
 }
 

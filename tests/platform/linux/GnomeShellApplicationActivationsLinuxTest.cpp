@@ -3,6 +3,7 @@
 #include <QDBusMessage>
 
 #include <filesystem>
+#include <optional>
 
 #include "platform/linux/ApplicationActivationsLinux.h"
 #include "platform/linux/WaylandConnection.h"
@@ -32,87 +33,153 @@ bool enable(BusConnection& bus, const std::string& uuid) {
         .toBool();
 }
 
-TEST(GnomeShellApplicationActivations, UntilTheExtensionIsOnSaysHowToTurnItOnThenCountsWhatItReports) {
+// GNOME Shell, headless, with both forms of the application's extension and the tests' own found
+// at its start and none of them on; the tests' client's windows of two applications, which the
+// tests' extension brings to the front.
+struct ShellWithExtensions {
     test::TestHome home;
-    test::HeadlessCompositor shell(test::HeadlessCompositor::Kind::gnomeShell);
-    // Both forms of the application's extension, and the tests' own.
-    for (const fs::path& folder :
-         {fs::path(QUILLFEN_GNOME_EXTENSIONS), fs::path(QUILLFEN_TEST_GNOME_EXTENSIONS)})
-        for (const auto& extension : fs::directory_iterator(folder))
-            shell.addShellExtension(extension.path());
-    if (auto failure = shell.start()) GTEST_SKIP() << *failure;
-    BusConnection connection(shell.bus());
-    ASSERT_TRUE(test::spinUntil([&] {
-        return extensions(connection, QStringLiteral("ListExtensions")).type() == QDBusMessage::ReplyMessage;
-    }));
-    auto editor = shell.window("org.example.Editor");
-    auto browser = shell.window("org.example.Browser");
-
-    test::ScopedEnv noDisplay("DISPLAY", std::nullopt);
+    test::HeadlessCompositor shell{test::HeadlessCompositor::Kind::gnomeShell};
+    std::optional<BusConnection> connection;
+    std::unique_ptr<test::ChildProcess> editor, browser;
+    test::ScopedEnv noDisplay{"DISPLAY", std::nullopt};
     test::ManualDelay delay;
-    const auto choose = [&] {
+    std::optional<int> version;
+    const QString applications[2] = {QStringLiteral("org.example.Editor"),
+                                     QStringLiteral("org.example.Browser")};
+
+    // Why it could not start, or nothing.
+    std::optional<std::string> start() {
+        for (const fs::path& folder :
+             {fs::path(QUILLFEN_GNOME_EXTENSIONS), fs::path(QUILLFEN_TEST_GNOME_EXTENSIONS)})
+            for (const auto& extension : fs::directory_iterator(folder))
+                shell.addShellExtension(extension.path());
+        if (auto failure = shell.start()) return failure;
+        connection.emplace(shell.bus());
+        if (!test::spinUntil([&] {
+                return extensions(*connection, QStringLiteral("ListExtensions")).type() ==
+                       QDBusMessage::ReplyMessage;
+            }))
+            return "the shell never listed its extensions";
+        editor = shell.window("org.example.Editor");
+        browser = shell.window("org.example.Browser");
+        version = gnomeShellMajorVersion(**connection);
+        if (!version) return "the shell never said its version";
+        return std::nullopt;
+    }
+
+    std::unique_ptr<ApplicationActivations> choose() {
         return makeApplicationActivations(
             ApplicationActivationsParts{SessionType::wayland,
                                         WaylandConnection::open(shell.socketPath().string(), delay, 5),
-                                        *connection,
+                                        **connection,
                                         {}});
-    };
-    const auto version = gnomeShellMajorVersion(*connection);
-    ASSERT_TRUE(version.has_value());
+    }
+
+    // The tests' switcher: the shell runs the form made for it, and leaves the other out of date.
+    bool turnOnTheSwitcher() {
+        return enable(*connection, "focus-switcher@tests.quillfen.org") &&
+               enable(*connection, "focus-switcher-43@tests.quillfen.org");
+    }
+    // The person brings a window to the front; the shell tells once it is there.
+    void focus(const QString& application) {
+        connection->ask(kShell, QStringLiteral("/org/quillfen/Test/FocusSwitcher"),
+                        QStringLiteral("org.quillfen.Test.FocusSwitcher"), QStringLiteral("Focus"),
+                        {application});
+    }
+    QString focused() {
+        return connection
+            ->ask(kShell, QString::fromUtf8(kGnomeFocusPath), QString::fromUtf8(kGnomeFocusInterface),
+                  QStringLiteral("FocusedApplication"))
+            .arguments()
+            .value(0)
+            .toString();
+    }
+    // Both windows have been in front, so the focus the shell gives a new window is behind us.
+    bool bothWindowsShown() {
+        for (const QString& application : applications) {
+            if (!test::spinUntil([&] {
+                    focus(application);
+                    return test::spinUntil([&] { return focused() == application; },
+                                           std::chrono::milliseconds(200));
+                }))
+                return false;
+        }
+        return true;
+    }
+    // The switches `activations` counts of twenty the person makes.
+    int countOfTwentySwitches(ApplicationActivations& activations) {
+        int count = 0;
+        auto subscription = activations.subscribe([&] { ++count; });
+        for (int i = 0; i < 20; ++i) {
+            focus(applications[i % 2]);
+            if (!test::spinUntil([&] { return count > i; })) return count;
+        }
+        test::spinFor(std::chrono::milliseconds(100));
+        return count;
+    }
+};
+
+TEST(GnomeShellApplicationActivations, UntilTheExtensionIsOnSaysHowToTurnItOnThenCountsWhatItReports) {
+    ShellWithExtensions session;
+    if (auto failure = session.start()) GTEST_SKIP() << *failure;
+    auto& connection = *session.connection;
+    const auto version = session.version;
     {
-        // Not turned on yet: the chooser says which extension would show the switches, and how.
+        // Not turned on yet: the chooser says which extension would show the switches, and how, in
+        // the order GNOME needs: it finds an extension installed since the login at the next one.
         test::CapturedSystemLog log;
-        auto unseen = choose();
+        auto unseen = session.choose();
         ASSERT_TRUE(test::spinUntil([&] { return unseen->gap().nativeWindowsUnseen; }));
         EXPECT_EQ(unseen->gap().extensionToTurnOn, gnomeFocusExtension(*version));
         ASSERT_EQ(log.lines.size(), 1u);
-        EXPECT_NE(log.lines.front().find("gnome-extensions enable " + gnomeFocusExtension(*version) +
-                                         ", then log in again"),
+        EXPECT_NE(log.lines.front().find("log in again once it is installed, then gnome-extensions enable " +
+                                         gnomeFocusExtension(*version)),
                   std::string::npos)
             << log.lines.front();
     }
     ASSERT_TRUE(enable(connection, gnomeFocusExtension(*version)));
-    // The shell runs the form of the tests' switcher made for it, and leaves the other out of date.
-    for (const char* switcher : {"focus-switcher@tests.quillfen.org", "focus-switcher-43@tests.quillfen.org"})
-        ASSERT_TRUE(enable(connection, switcher));
-    // The person brings a window to the front; the shell tells once it is there. Both windows have
-    // been in front before the count starts, so the focus the shell gives a new window is behind us.
-    const auto focus = [&](const QString& application) {
-        connection.ask(kShell, QStringLiteral("/org/quillfen/Test/FocusSwitcher"),
-                       QStringLiteral("org.quillfen.Test.FocusSwitcher"), QStringLiteral("Focus"),
-                       {application});
-    };
-    const auto focused = [&] {
-        return connection
-            .ask(kShell, QString::fromUtf8(kGnomeFocusPath), QString::fromUtf8(kGnomeFocusInterface),
-                 QStringLiteral("FocusedApplication"))
-            .arguments()
-            .value(0)
-            .toString();
-    };
-    const QString applications[] = {QStringLiteral("org.example.Editor"),
-                                    QStringLiteral("org.example.Browser")};
-    for (const QString& application : applications) {
-        ASSERT_TRUE(test::spinUntil([&] {
-            focus(application);
-            return test::spinUntil([&] { return focused() == application; }, std::chrono::milliseconds(200));
-        }));
-    }
+    ASSERT_TRUE(session.turnOnTheSwitcher());
+    ASSERT_TRUE(session.bothWindowsShown());
 
     test::CapturedSystemLog log;
-    auto activations = choose();
+    auto activations = session.choose();
     ASSERT_TRUE(test::spinUntil([&] { return !log.lines.empty(); }));
     EXPECT_EQ(activations->gap(), ApplicationActivations::Gap{});
     EXPECT_EQ(log.lines, std::vector<std::string>{
                              "sensing: application switches come from Quillfen's GNOME Shell extension"});
-    int count = 0;
-    auto subscription = activations->subscribe([&] { ++count; });
-    for (int i = 0; i < 20; ++i) {
-        focus(applications[i % 2]);
-        ASSERT_TRUE(test::spinUntil([&] { return count > i; })) << i;
-    }
-    test::spinFor(std::chrono::milliseconds(100));
-    EXPECT_EQ(count, 20);
+    EXPECT_EQ(session.countOfTwentySwitches(*activations), 20);
+}
+
+// The shell finds an extension installed since the login only at the next one, and the person turns
+// it on after that, with the application running: its switches count from then on, with no start
+// of the application again; turned off, they are the gap again.
+TEST(GnomeShellApplicationActivations, TheExtensionTurnedOnWhileTheApplicationRunsIsCountedFromThenOn) {
+    ShellWithExtensions session;
+    if (auto failure = session.start()) GTEST_SKIP() << *failure;
+    auto& connection = *session.connection;
+    const std::string extension = gnomeFocusExtension(*session.version);
+    const auto turnOff = [&] {
+        return extensions(connection, QStringLiteral("DisableExtension"), {QString::fromStdString(extension)})
+            .arguments()
+            .value(0)
+            .toBool();
+    };
+    // Ours tells the tests when both windows have been in front; then it goes off again.
+    ASSERT_TRUE(session.turnOnTheSwitcher());
+    ASSERT_TRUE(enable(connection, extension));
+    ASSERT_TRUE(session.bothWindowsShown());
+    ASSERT_TRUE(turnOff());
+    auto activations = session.choose();
+    ASSERT_TRUE(test::spinUntil([&] { return activations->gap().nativeWindowsUnseen; }));
+
+    ASSERT_TRUE(enable(connection, extension));
+    EXPECT_TRUE(test::spinUntil([&] { return activations->gap() == ApplicationActivations::Gap{}; }));
+    EXPECT_EQ(session.countOfTwentySwitches(*activations), 20);
+
+    ASSERT_TRUE(turnOff());
+    EXPECT_TRUE(test::spinUntil([&] {
+        return activations->gap() == ApplicationActivations::Gap{true, extension};
+    }));
 }
 
 // A machine runs one GNOME Shell, which loads one form of each extension (43 on Debian 12, 48 on
