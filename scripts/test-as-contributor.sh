@@ -55,10 +55,17 @@ if [[ $where == debian13 ]]; then
         echo "== debian13: $(printf %q "$parent") is not root's alone; name another QUILLFEN_DEBIAN13_TREE" >&2
         exit 1
     fi
-    made="$root/.quillfen-tree-made"
+    # Marked as ours before debootstrap starts, and as whole once it is done.
+    ours="$root/.quillfen-tree" made="$root/.quillfen-tree-made"
+    if [[ -e "$root" && ! -e "$ours" ]]; then
+        echo "== debian13: $(printf %q "$root") is there and is no tree of these tests; name another QUILLFEN_DEBIAN13_TREE" >&2
+        exit 1
+    fi
     if [[ ! -e "$made" ]]; then
         # A tree an interrupted run left half made is made again.
         rm -rf --one-file-system "$root"
+        mkdir -m 0755 "$root"
+        touch "$ours"
         archive=$(apt-get indextargets --format '$(SITE)' "Release: ${VERSION_CODENAME:-}" "Component: main" \
             "Target-Of: deb" | head -n 1)
         [[ -n "$archive" ]] || archive=http://deb.debian.org/debian
@@ -108,12 +115,23 @@ if [[ $where == debian13 ]]; then
 fi
 
 # The checkout as it stands (what a commit would hold and what is not committed yet), without its
-# builds, copied by the account itself into its home: root writes nothing there. Its build folder
-# stays, so that a later run builds only what changed.
-copy="$home/quillfen"
-as_account /bin/mkdir -p "$copy"
-as_account /usr/bin/find "$copy" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
-tar -C "$checkout" --exclude=./build --exclude=./.git --exclude=./.cache -cf - . | as_account /bin/tar -x -C "$copy"
+# builds, copied by the account itself into its home: root writes nothing there. The copy's build
+# folder stays, and a file as the last copy had it keeps that copy's time, so that a later run
+# builds only what changed, whatever the times in the checkout say.
+tar -C "$checkout" --exclude=./build --exclude=./.git --exclude=./.cache -cf - . | as_account /bin/bash -c '
+    set -euo pipefail
+    cd "$HOME"
+    rm -rf quillfen.new
+    mkdir quillfen.new
+    tar -x -m -C quillfen.new
+    if [[ -d quillfen ]]; then
+        (cd quillfen.new && find . -type f -print0 | while IFS= read -r -d "" file; do
+            ! cmp -s "$file" "../quillfen/$file" || touch -r "../quillfen/$file" "$file"
+        done)
+        [[ ! -d quillfen/build ]] || mv quillfen/build quillfen.new/build
+        rm -rf quillfen
+    fi
+    mv quillfen.new quillfen'
 
 echo "== $stage: the normal build and its tests, as the ordinary account $account"
 as_account /bin/bash -c 'cd "$HOME/quillfen" && exec scripts/test.sh default'
