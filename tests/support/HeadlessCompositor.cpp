@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sstream>
+
 namespace quillfen::test {
 
 namespace fs = std::filesystem;
@@ -51,6 +53,13 @@ void HeadlessCompositor::addDesktopEntry(const std::string& fileName, const std:
     writeFile(home_ / ".local/share/applications" / fileName, contents);
 }
 
+void HeadlessCompositor::addApplicationsMenu() {
+    writeFile(home_ / ".config/menus/applications.menu",
+              "<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
+              " \"http://www.freedesktop.org/standards/menu-spec/1.0/menu.dtd\">\n"
+              "<Menu><Name>Applications</Name><DefaultAppDirs/><Include><All/></Include></Menu>\n");
+}
+
 void HeadlessCompositor::addShellExtension(const fs::path& folder) {
     const auto extensions = home_ / ".local/share/gnome-shell/extensions";
     fs::create_directories(extensions);
@@ -73,12 +82,23 @@ std::optional<std::string> HeadlessCompositor::start() {
             {installed.string(), "-c", config.string()},
             {{"WLR_BACKENDS", "headless"}, {"WLR_LIBINPUT_NO_DEVICES", "1"}, {"WLR_RENDERER", "pixman"}});
     } else if (kind_ == Kind::kwin) {
-        argv = asItsUser({place(installed, program).string(), "--virtual", "--no-lockscreen", "--socket",
-                          socket_.filename().string()});
+        argv = {place(installed, program).string(), "--virtual", "--no-lockscreen", "--socket",
+                socket_.filename().string()};
+        if (xwayland_) {
+            // KWin names its X display to the programs it is given to start.
+            const fs::path note = dir_.path() / "bin" / "note-display";
+            writeFile(note, "#!/bin/sh\nprintf '%s\\n%s\\n' \"$DISPLAY\" \"$XAUTHORITY\" > " +
+                                (home_ / "display.part").string() + " && exec /bin/mv " +
+                                (home_ / "display.part").string() + " " + (home_ / "display").string() + "\n");
+            fs::permissions(note, fs::perms::owner_all);
+            argv.insert(argv.end(), {"--xwayland", note.string()});
+        }
+        argv = asItsUser(argv);
     } else {
-        argv = asItsUser({installed.string(), "--headless", "--wayland", "--no-x11", "--virtual-monitor",
-                          "640x480", "--wayland-display", socket_.filename().string()},
-                         {{"GSETTINGS_BACKEND", "memory"}});
+        argv = {installed.string(), "--headless", "--wayland", "--virtual-monitor", "640x480", "--wayland-display",
+                socket_.filename().string()};
+        if (!xwayland_) argv.push_back("--no-x11");
+        argv = asItsUser(argv, {{"GSETTINGS_BACKEND", "memory"}});
     }
     // What the tests placed becomes the compositor's user's, with every folder on the way.
     if (anotherUser_) {
@@ -97,13 +117,43 @@ std::optional<std::string> HeadlessCompositor::start() {
                        : " made no socket in time");
     }
     environment_["WAYLAND_DISPLAY"] = socket_.filename().string();
-    if (kind_ == Kind::sway && xwayland_) {
+    if (xwayland_) return learnXDisplay();
+    return std::nullopt;
+}
+
+// Each names its X display only to what it starts: sway and KWin to a program of the test's, which
+// writes it down (with KWin's authority file), GNOME Shell to its Xwayland, on its command line.
+std::optional<std::string> HeadlessCompositor::learnXDisplay() {
+    std::vector<std::string> named;
+    if (kind_ == Kind::gnomeShell) {
+        std::vector<std::string> xwayland;
+        const auto started = [&] {
+            std::error_code error;
+            for (const auto& task : fs::directory_iterator(
+                     fs::path("/proc") / std::to_string(compositor_->pid()) / "task", error)) {
+                std::istringstream children(readFile(task.path() / "children"));
+                for (std::string child; children >> child;) {
+                    std::istringstream line(readFile(fs::path("/proc") / child / "cmdline"));
+                    xwayland.clear();
+                    for (std::string argument; std::getline(line, argument, '\0');) xwayland.push_back(argument);
+                    if (xwayland.size() > 1 && fs::path(xwayland[0]).filename() == "Xwayland") return true;
+                }
+            }
+            return false;
+        };
+        if (!waitUntil(started)) return "gnome-shell started no Xwayland";
+        named = {xwayland[1]};
+        for (std::size_t i = 2; i + 1 < xwayland.size(); ++i)
+            if (xwayland[i] == "-auth") named.push_back(xwayland[i + 1]);
+    } else {
         const auto note = home_ / "display";
         if (!waitUntil([&] { return readFile(note).find('\n') != std::string::npos; }))
-            return "sway named no X display";
-        std::string display = readFile(note);
-        environment_["DISPLAY"] = display.substr(0, display.find('\n'));
+            return std::string(kind_ == Kind::sway ? "sway" : "kwin_wayland") + " named no X display";
+        std::istringstream lines(readFile(note));
+        for (std::string line; std::getline(lines, line);) named.push_back(line);
     }
+    environment_["DISPLAY"] = named.at(0);
+    if (named.size() > 1 && !named[1].empty()) environment_["XAUTHORITY"] = named[1];
     return std::nullopt;
 }
 
@@ -111,8 +161,9 @@ bool HeadlessCompositor::swayCommand(const std::string& command) const {
     return run({"/usr/bin/swaymsg", command})->endsWell();
 }
 
-std::unique_ptr<ChildProcess> HeadlessCompositor::run(const std::vector<std::string>& argv) const {
-    return std::make_unique<ChildProcess>(asItsUser(argv));
+std::unique_ptr<ChildProcess> HeadlessCompositor::run(const std::vector<std::string>& argv,
+                                                      const std::map<std::string, std::string>& extra) const {
+    return std::make_unique<ChildProcess>(asItsUser(argv, extra));
 }
 
 std::unique_ptr<ChildProcess> HeadlessCompositor::window(const std::string& application, bool x11) const {
