@@ -58,12 +58,12 @@ void choosePlatform(const Environment& environment) {
 }
 
 // Qt's X11 layer follows every input device through the X input extension (XInput 2), and ends
-// the process on some that come and go: one Xwayland makes when the compositor's seat gains a
-// pointer (a mouse plugged in, KWin's fake input, a remote desktop's) is looked up before it is
-// attached, with no master to ask for its seat (Qt 6.8). Qt reads no touch, tablet or gesture
-// device of ours to any purpose, and what the windows take (clicks, the wheel, keys, the
-// pointer coming and going) the core protocol carries too, through every device. The toolkit
-// reads the variable once, as it connects; a variable of the user's own stays theirs.
+// the process on some that come and go: one that Xwayland makes when the compositor's seat gains
+// a pointer (a mouse plugged in, KWin's fake input, a remote desktop's) Qt 6.8 looks up before it
+// is attached, and asks its missing master for a seat. The application reads no touch, tablet or
+// gesture input, and what its windows take (clicks, the wheel, keys, the pointer coming and going)
+// the core protocol carries too, from every device. The toolkit reads the variable once, as it
+// connects; one the user set stays theirs.
 constexpr const char* kWithoutInputExtension = "QT_XCB_NO_XI2";
 
 bool leaveOutInputExtension(const Environment& environment) {

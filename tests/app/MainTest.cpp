@@ -85,9 +85,12 @@ bool swayTakesAVirtualPointer() {
 // sway: a virtual pointer of wlroots'; KWin: a device of its fake input; GNOME Shell: a remote
 // desktop session, whose devices Mutter makes as it starts and removes as it stops.
 bool anInputDeviceComesAndGoes(const test::HeadlessCompositor& compositor, Kind kind) {
-    if (kind == Kind::sway && !swayTakesAVirtualPointer()) return compositor.run({"/usr/bin/wtype", "x"})->endsWell();
-    if (kind != Kind::gnomeShell)
-        return compositor.run({compositor.client().string(), kind == Kind::sway ? "pointer" : "input"})->endsWell();
+    if (kind == Kind::sway && !swayTakesAVirtualPointer())
+        return compositor.run({"/usr/bin/wtype", "x"})->endsWell();
+    if (kind != Kind::gnomeShell) {
+        const char* mode = kind == Kind::sway ? "pointer" : "input";
+        return compositor.run({compositor.client().string(), mode})->endsWell();
+    }
     const QString mutter = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
     const QString session = mutter + QStringLiteral(".Session");
     test::BusConnection bus(compositor.bus());
@@ -122,10 +125,10 @@ TEST_P(MainOnXwayland, LivesThroughAnInputDeviceAddedUsedRemovedAndAddedAgain) {
     compositor.withXwayland();
     if (desktop.kind == Kind::kwin) {
         // KWin offers fake input only to a program that a desktop entry names so.
-        compositor.addDesktopEntry("org.quillfen.TestInput.desktop",
-                                   "[Desktop Entry]\nType=Application\nName=Quillfen test input\nNoDisplay=true\n"
-                                   "Exec=" + compositor.client().string() +
-                                       " input\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n");
+        compositor.addDesktopEntry(
+            "org.quillfen.TestInput.desktop",
+            "[Desktop Entry]\nType=Application\nName=Quillfen test input\nNoDisplay=true\nExec=" +
+                compositor.client().string() + " input\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n");
         compositor.addApplicationsMenu();
     }
     if (auto failure = compositor.start()) GTEST_SKIP() << *failure;
@@ -164,7 +167,8 @@ TEST_P(MainOnXwayland, LivesThroughAnInputDeviceAddedUsedRemovedAndAddedAgain) {
                               "_QUILLFEN_TEST_NUDGE", std::to_string(before)})
                         ->endsWell());
         EXPECT_TRUE(test::waitUntil([&] { return samplesIn(signalLog) > before || !app->running(); }));
-        ASSERT_TRUE(app->running()) << "it ended, status " << app->waitForExit(std::chrono::milliseconds(0)).value_or(-1);
+        ASSERT_TRUE(app->running()) << "it ended, status "
+                                    << app->waitForExit(std::chrono::milliseconds(0)).value_or(-1);
         EXPECT_GT(samplesIn(signalLog), before) << "no tick";
     }
     ::kill(app->pid(), SIGTERM);

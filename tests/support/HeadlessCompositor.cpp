@@ -87,16 +87,16 @@ std::optional<std::string> HeadlessCompositor::start() {
         if (xwayland_) {
             // KWin names its X display to the programs it is given to start.
             const fs::path note = dir_.path() / "bin" / "note-display";
-            writeFile(note, "#!/bin/sh\nprintf '%s\\n%s\\n' \"$DISPLAY\" \"$XAUTHORITY\" > " +
-                                (home_ / "display.part").string() + " && exec /bin/mv " +
-                                (home_ / "display.part").string() + " " + (home_ / "display").string() + "\n");
+            const std::string part = (home_ / "display.part").string();
+            writeFile(note, "#!/bin/sh\nprintf '%s\\n%s\\n' \"$DISPLAY\" \"$XAUTHORITY\" > " + part +
+                                " && exec /bin/mv " + part + " " + (home_ / "display").string() + "\n");
             fs::permissions(note, fs::perms::owner_all);
             argv.insert(argv.end(), {"--xwayland", note.string()});
         }
         argv = asItsUser(argv);
     } else {
-        argv = {installed.string(), "--headless", "--wayland", "--virtual-monitor", "640x480", "--wayland-display",
-                socket_.filename().string()};
+        argv = {installed.string(), "--headless", "--wayland", "--virtual-monitor", "640x480",
+                "--wayland-display", socket_.filename().string()};
         if (!xwayland_) argv.push_back("--no-x11");
         argv = asItsUser(argv, {{"GSETTINGS_BACKEND", "memory"}});
     }
@@ -135,7 +135,8 @@ std::optional<std::string> HeadlessCompositor::learnXDisplay() {
                 for (std::string child; children >> child;) {
                     std::istringstream line(readFile(fs::path("/proc") / child / "cmdline"));
                     xwayland.clear();
-                    for (std::string argument; std::getline(line, argument, '\0');) xwayland.push_back(argument);
+                    for (std::string argument; std::getline(line, argument, '\0');)
+                        xwayland.push_back(argument);
                     if (xwayland.size() > 1 && fs::path(xwayland[0]).filename() == "Xwayland") return true;
                 }
             }
@@ -150,7 +151,8 @@ std::optional<std::string> HeadlessCompositor::learnXDisplay() {
         if (!waitUntil([&] { return readFile(note).find('\n') != std::string::npos; }))
             return std::string(kind_ == Kind::sway ? "sway" : "kwin_wayland") + " named no X display";
         std::istringstream lines(readFile(note));
-        for (std::string line; std::getline(lines, line);) named.push_back(line);
+        for (std::string line; std::getline(lines, line);)
+            named.push_back(line);
     }
     environment_["DISPLAY"] = named.at(0);
     if (named.size() > 1 && !named[1].empty()) environment_["XAUTHORITY"] = named[1];

@@ -43,7 +43,8 @@ const wl_message kVirtualPointerRequests[] = {
     {"axis", "uuf", kNoTypes},       {"frame", "", kNoTypes},                {"axis_source", "u", kNoTypes},
     {"axis_stop", "uu", kNoTypes},   {"axis_discrete", "uufi", kNoTypes},    {"destroy", "", kNoTypes},
 };
-const wl_interface virtualPointerInterface = {"zwlr_virtual_pointer_v1", 1, 9, kVirtualPointerRequests, 0, nullptr};
+const wl_interface virtualPointerInterface = {"zwlr_virtual_pointer_v1", 1, 9, kVirtualPointerRequests, 0,
+                                              nullptr};
 const wl_interface* kCreateTypes[] = {&wl_seat_interface, &virtualPointerInterface};
 const wl_message kVirtualPointerManagerRequests[] = {{"create_virtual_pointer", "?on", kCreateTypes}};
 const wl_interface virtualPointerManagerInterface = {
@@ -148,7 +149,8 @@ int input(wl_display* display, const Globals& g) {
 
 int pointer(wl_display* display, const Globals& g) {
     if (g.virtualPointers == nullptr) return 2;
-    wl_proxy* device = wl_proxy_marshal_flags(g.virtualPointers, 0, &virtualPointerInterface, 1, 0, nullptr, nullptr);
+    wl_proxy* device =
+        wl_proxy_marshal_flags(g.virtualPointers, 0, &virtualPointerInterface, 1, 0, nullptr, nullptr);
     constexpr std::uint32_t kLeftButton = 0x110;
     wl_proxy_marshal_flags(device, motion, nullptr, 1, 0, 0u, wl_fixed_from_int(3), wl_fixed_from_int(2));
     wl_proxy_marshal_flags(device, frame, nullptr, 1, 0);
