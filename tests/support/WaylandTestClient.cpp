@@ -192,8 +192,17 @@ int main(int argc, char** argv) {
     if (display == nullptr) return 1;
     Globals g;
     static const wl_registry_listener listener{global, globalRemove};
-    wl_registry_add_listener(wl_display_get_registry(display), &listener, &g);
-    if (wl_display_roundtrip(display) < 0) return 1;
-    if (mode == "pointer") return pointer(display, g);
-    return mode == "window" ? window(display, g, argv[2]) : input(display, g);
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &listener, &g);
+    const int status = wl_display_roundtrip(display) < 0 ? 1
+                       : mode == "pointer"               ? pointer(display, g)
+                       : mode == "window"                ? window(display, g, argv[2])
+                                                         : input(display, g);
+    // What it made goes before the connection, as a leak check at exit expects.
+    for (void* made : {static_cast<void*>(g.compositor), static_cast<void*>(g.shm), static_cast<void*>(g.shell),
+                       static_cast<void*>(g.fakeInput), static_cast<void*>(g.virtualPointers)})
+        if (made != nullptr) wl_proxy_destroy(static_cast<wl_proxy*>(made));
+    wl_registry_destroy(registry);
+    wl_display_disconnect(display);
+    return status;
 }
