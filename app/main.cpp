@@ -58,6 +58,21 @@ void choosePlatform(const Environment& environment) {
     setenv("QT_QPA_PLATFORM", "xcb;offscreen", 1);
 }
 
+// Qt's X11 layer follows every input device through the X input extension (XInput 2), and ends
+// the process on some that come and go: one that Xwayland makes when the compositor's seat gains
+// a pointer (a mouse plugged in, KWin's fake input, a remote desktop's) Qt 6.8 looks up before it
+// is attached, and asks its missing master for a seat. The application reads no touch, tablet or
+// gesture input, and what its windows take (clicks, the wheel, keys, the pointer coming and going)
+// the core protocol carries too, from every device. The toolkit reads the variable once, as it
+// connects; one the user set stays theirs.
+constexpr const char* kWithoutInputExtension = "QT_XCB_NO_XI2";
+
+bool leaveOutInputExtension(const Environment& environment) {
+    if (environment.count(kWithoutInputExtension) != 0) return false;
+    setenv(kWithoutInputExtension, "1", 1);
+    return true;
+}
+
 // The toolkit's raster engine hands a large fill to its thread pool and waits for it. A pool
 // thread that cannot be started (the user's process limit reached) leaves that wait without
 // end, and the whole application frozen. So the pool's drawing thread is started now, before any
@@ -98,7 +113,10 @@ int main(int argc, char** argv) {
     }
 
     choosePlatform(environment);
+    const bool inputExtensionLeftOut = leaveOutInputExtension(environment);
     QApplication app(argc, argv);
+    // Connected: a program started from here (a terminal) keeps its own input.
+    if (inputExtensionLeftOut) unsetenv(kWithoutInputExtension);
     // The class of every window, which the menu entry names.
     QApplication::setApplicationName(QString::fromUtf8(DesktopEntry::kWindowClass));
     QGuiApplication::setDesktopFileName(QString::fromUtf8(Paths::kAppId));

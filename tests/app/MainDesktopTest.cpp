@@ -23,6 +23,7 @@
 #include "Support/Iso8601.h"
 #include "support/DesktopSession.h"
 #include "support/NotificationCalls.h"
+#include "support/SteppedClock.h"
 
 // X11 last: its macros break other headers.
 #include <X11/Xlib.h>
@@ -119,50 +120,6 @@ TEST(Main, TheWindowSelfTestCyclesTheWindowsAndReports) {
     EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
 }
 
-#ifndef QUILLFEN_FAKETIME
-#define QUILLFEN_FAKETIME ""
-#endif
-
-// The application's clock, through libfaketime: it stands still at the time the test set and
-// moves on only when the test moves it, a minute at a time, so that a morning's work passes in
-// seconds, every tick sees exactly a minute, and no slowness of the machine reaches the
-// application as time.
-class SteppedClock {
-public:
-    SteppedClock(const fs::path& file, TimePoint start)
-        : file_(file), now_(std::chrono::time_point_cast<std::chrono::seconds>(start)) {
-        write();
-    }
-
-    TimePoint now() const { return now_; }
-    void advance(std::chrono::seconds by) {
-        now_ += by;
-        write();
-    }
-
-    std::map<std::string, std::string> environment() const {
-        // A sanitizer's runtime wants to come first; this preload comes before it, harmlessly.
-        const char* asan = std::getenv("ASAN_OPTIONS");
-        return {{"LD_PRELOAD", QUILLFEN_FAKETIME},
-                {"FAKETIME_TIMESTAMP_FILE", file_.string()},
-                {"FAKETIME_FMT", "%s"},
-                {"FAKETIME_NO_CACHE", "1"},
-                {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":verify_asan_link_order=0"}};
-    }
-
-private:
-    // The application reads the file at every look at the clock: it is renamed into place
-    // whole, never seen empty or half written.
-    void write() const {
-        const auto next = file_.string() + ".next";
-        test::writeFile(next, std::to_string(std::chrono::system_clock::to_time_t(now_)) + "\n");
-        fs::rename(next, file_);
-    }
-
-    fs::path file_;
-    std::chrono::sys_seconds now_;
-};
-
 // Two programs of the user's, each a window of its own class, to turn between.
 class TwoPrograms {
 public:
@@ -245,7 +202,7 @@ std::string codexLine(TimePoint at, const std::string& type, const nlohmann::jso
 }
 
 TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollowsOutsideAnHourLater) {
-    if (std::string_view(QUILLFEN_FAKETIME).empty()) GTEST_SKIP() << "libfaketime is not installed";
+    if (!test::SteppedClock::available()) GTEST_SKIP() << "libfaketime is not installed";
     test::TestHome home;
     const auto& session = test::DesktopSession::current();
     test::DbusMock daemon(session.bus(), "notification_daemon", R"({"capabilities": "body actions"})");
@@ -267,7 +224,7 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
     time_t today = std::time(nullptr);
     today -= today % 86400;
     const TimePoint nine = std::chrono::system_clock::from_time_t(today + 9 * 3600);
-    SteppedClock clock(home.path() / "clock", nine);
+    test::SteppedClock clock(home.path() / "clock", nine);
     const auto codexLog = home.path() / ".codex/sessions/rollout-task.jsonl";
     const auto startedAt = nine - std::chrono::minutes(3);
     test::writeFile(codexLog, codexLine(startedAt, "session_meta", {{"cwd", "/home/someone/app"}, {"id", "t1"}}) +

@@ -3,10 +3,16 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
+#include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "support/ChildProcess.h"
+#include "support/HeadlessCompositor.h"
+#include "support/QtTestSupport.h"
+#include "support/SteppedClock.h"
 #include "support/TestEnvironment.h"
 #include "support/ThreadShortage.h"
 
@@ -51,6 +57,123 @@ TEST(Main, AMachineShortOfThreadsNeverEndsTheApplication) {
     ASSERT_TRUE(status.has_value()) << "it did not quit";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
 }
+
+using Kind = test::HeadlessCompositor::Kind;
+
+// A Wayland desktop whose X11 programs run through Xwayland, and the way an input device comes to
+// it, is used and goes again. Xwayland makes its own devices for the seat's as the seat gains them.
+struct XwaylandDesktop {
+    const char* name;
+    Kind kind;
+    const char* currentDesktop;
+};
+
+void PrintTo(const XwaylandDesktop& d, std::ostream* os) {
+    *os << d.name;
+}
+
+// wlroots before 0.16 (sway 1.7) ends itself on a virtual pointer that comes while Xwayland runs:
+// there wtype's virtual keyboard comes and goes instead.
+bool swayTakesAVirtualPointer() {
+    test::ChildProcess sway({"/usr/bin/sway", "--version"}, {}, STDOUT_FILENO);
+    const std::string said = sway.readLine();
+    int major = 0, minor = 0;
+    std::sscanf(said.substr(said.rfind(' ') + 1).c_str(), "%d.%d", &major, &minor);
+    return std::pair(major, minor) >= std::pair(1, 8);
+}
+
+// sway: a virtual pointer of wlroots'; KWin: a device of its fake input; GNOME Shell: a remote
+// desktop session, whose devices Mutter makes as it starts and removes as it stops.
+bool anInputDeviceComesAndGoes(const test::HeadlessCompositor& compositor, Kind kind) {
+    if (kind == Kind::sway && !swayTakesAVirtualPointer())
+        return compositor.run({"/usr/bin/wtype", "x"})->endsWell();
+    if (kind != Kind::gnomeShell) {
+        const char* mode = kind == Kind::sway ? "pointer" : "input";
+        return compositor.run({compositor.client().string(), mode})->endsWell();
+    }
+    const QString mutter = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
+    const QString session = mutter + QStringLiteral(".Session");
+    test::BusConnection bus(compositor.bus());
+    if (!bus.waitForName(mutter)) return false;
+    const QString path = bus.call(mutter, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), mutter,
+                                  QStringLiteral("CreateSession"))
+                             .arguments()
+                             .value(0)
+                             .value<QDBusObjectPath>()
+                             .path();
+    bus.call(mutter, path, session, QStringLiteral("Start"));
+    bus.call(mutter, path, session, QStringLiteral("NotifyPointerMotionRelative"), {3.0, 2.0});
+    constexpr uint kShiftKey = 42;
+    for (bool pressed : {true, false})
+        bus.call(mutter, path, session, QStringLiteral("NotifyKeyboardKeycode"), {kShiftKey, pressed});
+    return bus.call(mutter, path, session, QStringLiteral("Stop")).type() == QDBusMessage::ReplyMessage;
+}
+
+std::size_t samplesIn(const fs::path& signalLog) {
+    const auto samples = nlohmann::json::parse(test::readFile(signalLog), nullptr, false);
+    return samples.is_array() ? samples.size() : 0;
+}
+
+class MainOnXwayland : public ::testing::TestWithParam<XwaylandDesktop> {};
+
+// Qt's X11 layer ended the application on a device Xwayland had made and not yet attached to the
+// seat. Each time the application lives on, and ticks when its minute comes.
+TEST_P(MainOnXwayland, LivesThroughAnInputDeviceAddedUsedRemovedAndAddedAgain) {
+    const auto& desktop = GetParam();
+    if (!test::SteppedClock::available()) GTEST_SKIP() << "libfaketime is not installed";
+    test::HeadlessCompositor compositor(desktop.kind);
+    compositor.withXwayland();
+    if (desktop.kind == Kind::kwin) compositor.grantFakeInput();
+    if (auto failure = compositor.start()) GTEST_SKIP() << *failure;
+    // sway runs as another user where this run is root.
+    if (!compositor.run({"/usr/bin/test", "-x", QUILLFEN_BINARY})->endsWell())
+        GTEST_SKIP() << "the compositor's user may not run " << QUILLFEN_BINARY;
+
+    // Started as the desktop's menu starts it, in the session's environment.
+    const auto& home = compositor.home();
+    test::SteppedClock clock(home / "clock", std::chrono::system_clock::now());
+    auto environment = clock.environment();
+    environment.insert({{"XDG_SESSION_TYPE", "wayland"},
+                        {"XDG_CURRENT_DESKTOP", desktop.currentDesktop},
+                        {"XDG_DATA_DIRS", (home / "system/share").string()},
+                        {"XDG_CONFIG_DIRS", (home / "system/etc/xdg").string()},
+                        {"TAVRYN_CLOUD_MIND", "0"},
+                        {"TAVRYN_LOCATION_MODE", "none"}});
+    if (desktop.kind == Kind::sway) {
+        const std::string noBus = "unix:path=" + (home / "no-bus").string();
+        environment.insert({{"DBUS_SESSION_BUS_ADDRESS", noBus}, {"DBUS_SYSTEM_BUS_ADDRESS", noBus}});
+    }
+    auto app = compositor.run({QUILLFEN_BINARY}, environment);
+    const auto signalLog = home / ".local/share/org.quillfen.Quillfen/signal-log.json";
+    ASSERT_TRUE(test::waitUntil([&] { return samplesIn(signalLog) > 0 || !app->running(); }));
+    ASSERT_TRUE(app->running()) << "it ended at start";
+
+    for (const char* round : {"a device added, used and removed", "added, used and removed again"}) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(anInputDeviceComesAndGoes(compositor, desktop.kind));
+        // The application's clock stands still, and so does it until the X server wakes it: with a
+        // change of the root window's properties, which it watches, after all the device's news.
+        const auto before = samplesIn(signalLog);
+        clock.advance(std::chrono::minutes(1));
+        ASSERT_TRUE(compositor
+                        .run({"/usr/bin/xprop", "-root", "-f", "_QUILLFEN_TEST_NUDGE", "32c", "-set",
+                              "_QUILLFEN_TEST_NUDGE", std::to_string(before)})
+                        ->endsWell());
+        EXPECT_TRUE(test::waitUntil([&] { return samplesIn(signalLog) > before || !app->running(); }));
+        ASSERT_TRUE(app->running()) << "it ended, status "
+                                    << app->waitForExit(std::chrono::milliseconds(0)).value_or(-1);
+        EXPECT_GT(samplesIn(signalLog), before) << "no tick";
+    }
+    ::kill(app->pid(), SIGTERM);
+    const auto status = app->waitForExit(test::kPatience);
+    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << status.value_or(-1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Compositors, MainOnXwayland,
+                         ::testing::Values(XwaylandDesktop{"sway", Kind::sway, "sway"},
+                                           XwaylandDesktop{"KWin", Kind::kwin, "KDE"},
+                                           XwaylandDesktop{"GnomeShell", Kind::gnomeShell, "GNOME"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quillfen

@@ -146,6 +146,8 @@ void DesktopSession::SetUp() {
     env_.push_back(std::make_unique<ScopedEnv>("DBUS_SESSION_BUS_ADDRESS", bus_->address()));
     env_.push_back(std::make_unique<ScopedEnv>("DBUS_SYSTEM_BUS_ADDRESS", bus_->address()));
     env_.push_back(std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb"));
+    // The toolkit as the application runs it: without the X input extension.
+    env_.push_back(std::make_unique<ScopedEnv>("QT_XCB_NO_XI2", "1"));
     windowManager_ = startWindowManager(display_->name());
     tray_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--height", "24", "--widthtype",

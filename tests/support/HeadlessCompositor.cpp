@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sstream>
+
 namespace quillfen::test {
 
 namespace fs = std::filesystem;
@@ -96,13 +98,23 @@ std::optional<std::string> HeadlessCompositor::start() {
         // menu that the session names, as Plasma's names its own with XDG_MENU_PREFIX; no package
         // KWin 6 needs brings one. KService 5 reads the kf5-applications.menu it brings itself.
         writeFile(home_ / ".config/menus/plasma-applications.menu", kApplicationsMenu);
-        argv = asItsUser({place(installed, program).string(), "--virtual", "--no-lockscreen", "--socket",
-                          socket_.filename().string()},
-                         {{"XDG_MENU_PREFIX", "plasma-"}});
+        argv = {place(installed, program).string(), "--virtual", "--no-lockscreen", "--socket",
+                socket_.filename().string()};
+        if (xwayland_) {
+            // KWin names its X display to the programs it is given to start.
+            const fs::path note = dir_.path() / "bin" / "note-display";
+            const std::string part = (home_ / "display.part").string();
+            writeFile(note, "#!/bin/sh\nprintf '%s\\n%s\\n' \"$DISPLAY\" \"$XAUTHORITY\" > " + part +
+                                " && exec /bin/mv " + part + " " + (home_ / "display").string() + "\n");
+            fs::permissions(note, fs::perms::owner_all);
+            argv.insert(argv.end(), {"--xwayland", note.string()});
+        }
+        argv = asItsUser(argv, {{"XDG_MENU_PREFIX", "plasma-"}});
     } else {
-        argv = asItsUser({installed.string(), "--headless", "--wayland", "--no-x11", "--virtual-monitor",
-                          "640x480", "--wayland-display", socket_.filename().string()},
-                         {{"GSETTINGS_BACKEND", "memory"}});
+        argv = {installed.string(), "--headless", "--wayland", "--virtual-monitor", "640x480",
+                "--wayland-display", socket_.filename().string()};
+        if (!xwayland_) argv.push_back("--no-x11");
+        argv = asItsUser(argv, {{"GSETTINGS_BACKEND", "memory"}});
     }
     // What the tests placed becomes the compositor's user's, with every folder on the way.
     if (anotherUser_) {
@@ -121,13 +133,45 @@ std::optional<std::string> HeadlessCompositor::start() {
                        : " made no socket in time");
     }
     environment_["WAYLAND_DISPLAY"] = socket_.filename().string();
-    if (kind_ == Kind::sway && xwayland_) {
+    if (xwayland_) return learnXDisplay();
+    return std::nullopt;
+}
+
+// Each names its X display only to what it starts: sway and KWin to a program of the test's, which
+// writes it down (with KWin's authority file), GNOME Shell to its Xwayland, on its command line.
+std::optional<std::string> HeadlessCompositor::learnXDisplay() {
+    std::vector<std::string> named;
+    if (kind_ == Kind::gnomeShell) {
+        std::vector<std::string> xwayland;
+        const auto started = [&] {
+            std::error_code error;
+            for (const auto& task : fs::directory_iterator(
+                     fs::path("/proc") / std::to_string(compositor_->pid()) / "task", error)) {
+                std::istringstream children(readFile(task.path() / "children"));
+                for (std::string child; children >> child;) {
+                    std::istringstream line(readFile(fs::path("/proc") / child / "cmdline"));
+                    xwayland.clear();
+                    for (std::string argument; std::getline(line, argument, '\0');)
+                        xwayland.push_back(argument);
+                    if (xwayland.size() > 1 && fs::path(xwayland[0]).filename() == "Xwayland") return true;
+                }
+            }
+            return false;
+        };
+        if (!waitUntil(started)) return "gnome-shell started no Xwayland";
+        named = {xwayland[1]};
+        for (std::size_t i = 2; i + 1 < xwayland.size(); ++i)
+            if (xwayland[i] == "-auth") named.push_back(xwayland[i + 1]);
+    } else {
         const auto note = home_ / "display";
         if (!waitUntil([&] { return readFile(note).find('\n') != std::string::npos; }))
-            return "sway named no X display";
-        std::string display = readFile(note);
-        environment_["DISPLAY"] = display.substr(0, display.find('\n'));
+            return std::string(kind_ == Kind::sway ? "sway" : "kwin_wayland") + " named no X display";
+        std::istringstream lines(readFile(note));
+        for (std::string line; std::getline(lines, line);)
+            named.push_back(line);
     }
+    environment_["DISPLAY"] = named.at(0);
+    if (named.size() > 1 && !named[1].empty()) environment_["XAUTHORITY"] = named[1];
     return std::nullopt;
 }
 
@@ -135,8 +179,9 @@ bool HeadlessCompositor::swayCommand(const std::string& command) const {
     return run({"/usr/bin/swaymsg", command})->endsWell();
 }
 
-std::unique_ptr<ChildProcess> HeadlessCompositor::run(const std::vector<std::string>& argv) const {
-    return std::make_unique<ChildProcess>(asItsUser(argv));
+std::unique_ptr<ChildProcess> HeadlessCompositor::run(const std::vector<std::string>& argv,
+                                                      const std::map<std::string, std::string>& extra) const {
+    return std::make_unique<ChildProcess>(asItsUser(argv, extra));
 }
 
 std::unique_ptr<ChildProcess> HeadlessCompositor::window(const std::string& application, bool x11) const {

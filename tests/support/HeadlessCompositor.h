@@ -36,7 +36,8 @@ public:
     void grantFakeInput();
     // A GNOME Shell extension's folder (named as its uuid), where the shell finds the user's.
     void addShellExtension(const std::filesystem::path& folder);
-    // sway starts Xwayland at its first X11 client, whose DISPLAY `run` then passes.
+    // With Xwayland, whose DISPLAY (and XAUTHORITY, where it asks for one) `run` then passes:
+    // sway and KWin start it at its first X11 client, GNOME Shell at its own start.
     void withXwayland() { xwayland_ = true; }
 
     // Starts it and waits for its socket; why it could not, or nothing.
@@ -45,11 +46,15 @@ public:
     const std::filesystem::path& socketPath() const { return socket_; }
     // KWin's and GNOME Shell's bus.
     const PrivateBus& bus() const { return *bus_; }
+    // The compositor's user's home, where a program run beside it keeps its files.
+    const std::filesystem::path& home() const { return home_; }
     // Has sway run `command` (in swaymsg's words); says whether it did.
     bool swayCommand(const std::string& command) const;
 
-    // Runs a program beside it as the compositor's user, in the compositor's environment.
-    std::unique_ptr<ChildProcess> run(const std::vector<std::string>& argv) const;
+    // Runs a program beside it as the compositor's user, in the compositor's environment with
+    // `extra` on top.
+    std::unique_ptr<ChildProcess> run(const std::vector<std::string>& argv,
+                                      const std::map<std::string, std::string>& extra = {}) const;
     // A window of the client's for `application` (its Wayland app id, or with `x11` its X11 class
     // on Xwayland), once the compositor has it; it goes with the object.
     std::unique_ptr<ChildProcess> window(const std::string& application, bool x11 = false) const;
@@ -58,6 +63,7 @@ private:
     std::vector<std::string> asItsUser(const std::vector<std::string>& argv,
                                        const std::map<std::string, std::string>& extra = {}) const;
     std::filesystem::path place(const std::filesystem::path& program, const std::string& name);
+    std::optional<std::string> learnXDisplay();
 
     Kind kind_;
     bool anotherUser_;

@@ -7,6 +7,10 @@
 //   quillfen_wayland_client input           moves the pointer and presses a key through KWin's
 //                                            org_kde_kwin_fake_input, then ends; status 2 where
 //                                            the compositor does not offer it to this program
+//   quillfen_wayland_client pointer         moves the pointer and clicks through wlroots'
+//                                            zwlr_virtual_pointer_v1, a pointer device of its
+//                                            own that goes when it ends; status 2 where the
+//                                            compositor does not offer it
 //   quillfen_wayland_client x11-window CLASS
 //                                            an X11 client's window of that class on $DISPLAY (the
 //                                            compositor's Xwayland); writes "shown" once the
@@ -30,11 +34,29 @@
 
 namespace {
 
+// wlroots' virtual pointer, whose protocol no Debian package carries: the requests used here,
+// by opcode, each with the signature of its arguments.
+const wl_interface* kNoTypes[5] = {};
+extern const wl_interface virtualPointerInterface;
+const wl_message kVirtualPointerRequests[] = {
+    {"motion", "uff", kNoTypes},     {"motion_absolute", "uuuuu", kNoTypes}, {"button", "uuu", kNoTypes},
+    {"axis", "uuf", kNoTypes},       {"frame", "", kNoTypes},                {"axis_source", "u", kNoTypes},
+    {"axis_stop", "uu", kNoTypes},   {"axis_discrete", "uufi", kNoTypes},    {"destroy", "", kNoTypes},
+};
+const wl_interface virtualPointerInterface = {"zwlr_virtual_pointer_v1", 1, 9, kVirtualPointerRequests, 0,
+                                              nullptr};
+const wl_interface* kCreateTypes[] = {&wl_seat_interface, &virtualPointerInterface};
+const wl_message kVirtualPointerManagerRequests[] = {{"create_virtual_pointer", "?on", kCreateTypes}};
+const wl_interface virtualPointerManagerInterface = {
+    "zwlr_virtual_pointer_manager_v1", 1, 1, kVirtualPointerManagerRequests, 0, nullptr};
+enum VirtualPointerRequest : std::uint32_t { motion = 0, button = 2, frame = 4, destroy = 8 };
+
 struct Globals {
     wl_compositor* compositor = nullptr;
     wl_shm* shm = nullptr;
     xdg_wm_base* shell = nullptr;
     org_kde_kwin_fake_input* fakeInput = nullptr;
+    wl_proxy* virtualPointers = nullptr;
 };
 
 void global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
@@ -51,6 +73,9 @@ void global(void* data, wl_registry* registry, std::uint32_t name, const char* i
     } else if (which == org_kde_kwin_fake_input_interface.name) {
         g->fakeInput = static_cast<org_kde_kwin_fake_input*>(
             wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, version < 4 ? version : 4));
+    } else if (which == virtualPointerManagerInterface.name) {
+        g->virtualPointers =
+            static_cast<wl_proxy*>(wl_registry_bind(registry, name, &virtualPointerManagerInterface, 1));
     }
 }
 
@@ -122,6 +147,21 @@ int input(wl_display* display, const Globals& g) {
     return wl_display_roundtrip(display) < 0 ? 1 : 0;
 }
 
+int pointer(wl_display* display, const Globals& g) {
+    if (g.virtualPointers == nullptr) return 2;
+    wl_proxy* device =
+        wl_proxy_marshal_flags(g.virtualPointers, 0, &virtualPointerInterface, 1, 0, nullptr, nullptr);
+    constexpr std::uint32_t kLeftButton = 0x110;
+    wl_proxy_marshal_flags(device, motion, nullptr, 1, 0, 0u, wl_fixed_from_int(3), wl_fixed_from_int(2));
+    wl_proxy_marshal_flags(device, frame, nullptr, 1, 0);
+    for (std::uint32_t pressed : {1u, 0u}) {
+        wl_proxy_marshal_flags(device, button, nullptr, 1, 0, 0u, kLeftButton, pressed);
+        wl_proxy_marshal_flags(device, frame, nullptr, 1, 0);
+    }
+    wl_proxy_marshal_flags(device, destroy, nullptr, 1, WL_MARSHAL_FLAG_DESTROY);
+    return wl_display_roundtrip(display) < 0 ? 1 : 0;
+}
+
 int x11Window(const char* applicationClass) {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) return 1;
@@ -142,9 +182,9 @@ int x11Window(const char* applicationClass) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if ((mode != "window" || argc != 3) && (mode != "input" || argc != 2) &&
+    if ((mode != "window" || argc != 3) && ((mode != "input" && mode != "pointer") || argc != 2) &&
         (mode != "x11-window" || argc != 3)) {
-        std::fprintf(stderr, "usage: %s window APP_ID | input | x11-window CLASS\n", argv[0]);
+        std::fprintf(stderr, "usage: %s window APP_ID | input | pointer | x11-window CLASS\n", argv[0]);
         return 64;
     }
     if (mode == "x11-window") return x11Window(argv[2]);
@@ -152,7 +192,17 @@ int main(int argc, char** argv) {
     if (display == nullptr) return 1;
     Globals g;
     static const wl_registry_listener listener{global, globalRemove};
-    wl_registry_add_listener(wl_display_get_registry(display), &listener, &g);
-    if (wl_display_roundtrip(display) < 0) return 1;
-    return mode == "window" ? window(display, g, argv[2]) : input(display, g);
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &listener, &g);
+    const int status = wl_display_roundtrip(display) < 0 ? 1
+                       : mode == "pointer"               ? pointer(display, g)
+                       : mode == "window"                ? window(display, g, argv[2])
+                                                         : input(display, g);
+    // What it made goes before the connection, as a leak check at exit expects.
+    for (void* made : {static_cast<void*>(g.compositor), static_cast<void*>(g.shm), static_cast<void*>(g.shell),
+                       static_cast<void*>(g.fakeInput), static_cast<void*>(g.virtualPointers)})
+        if (made != nullptr) wl_proxy_destroy(static_cast<wl_proxy*>(made));
+    wl_registry_destroy(registry);
+    wl_display_disconnect(display);
+    return status;
 }
