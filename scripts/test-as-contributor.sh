@@ -85,6 +85,9 @@ if [[ $where == debian13 ]]; then
     mount -t tmpfs -o mode=0755,nosuid,nodev tmpfs "$root/run"
     mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$root/tmp"
 fi
+# The X servers' socket folder is root's, as a boot makes it (systemd-tmpfiles' x11.conf): one that
+# the account's first X server made would be the account's, and stop root's later ones.
+[[ -e "$root/tmp/.X11-unix" ]] || install -d -m 1777 -o root -g root "$root/tmp/.X11-unix"
 
 # As root, in the tree or on this machine, with nothing of this run's environment.
 system() {
