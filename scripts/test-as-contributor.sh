@@ -89,11 +89,14 @@ fi
 # the account's first X server made would be the account's, and stop root's later ones.
 [[ -e "$root/tmp/.X11-unix" ]] || install -d -m 1777 -o root -g root "$root/tmp/.X11-unix"
 
-# As root, in the tree or on this machine, with nothing of this run's environment.
+# As root, in the tree or on this machine, with nothing of this run's environment; within what
+# `around` names, where it names something.
+around=()
 system() {
     local run=()
     [[ -z $root ]] || run=(chroot "$root")
-    "${run[@]}" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"
+    "${around[@]}" "${run[@]}" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+        LANG=C.UTF-8 "$@"
 }
 as_account() {
     system /usr/sbin/runuser -u "$account" -- /usr/bin/env HOME="$home" USER="$account" LOGNAME="$account" "$@"
@@ -137,4 +140,9 @@ tar -C "$checkout" --exclude=./build --exclude=./.git --exclude=./.cache -cf - .
     mv quillfen.new quillfen'
 
 echo "== $stage: the normal build and its tests, as the ordinary account $account"
+if [[ $where == debian13 ]]; then
+    # A network of the tree's own, with nothing but its loopback: the tests reach nothing outside,
+    # and their X servers' names (abstract sockets, one namespace a network) are not this machine's.
+    around=(unshare --net -- /bin/bash -c '/usr/sbin/ip link set lo up && exec "$@"' network)
+fi
 as_account /bin/bash -c 'cd "$HOME/quillfen" && exec scripts/test.sh default'
