@@ -29,6 +29,12 @@ QDBusMessage focusedApplicationCall() {
                      QStringLiteral("FocusedApplication"));
 }
 
+// What has the focus as the extension's answer says; nothing where it did not answer.
+std::optional<QString> focusedIn(const QDBusMessage& reply) {
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) return std::nullopt;
+    return reply.arguments().front().toString();
+}
+
 // The extension turned on and off while the application runs: the shell finds a newly installed
 // extension only at the next login, and the person turns it on after that, so the source listens
 // for it all along rather than asking once at start. While it is off, the switches come from the
@@ -49,10 +55,7 @@ public:
         forward_ = meanwhile_->subscribe([this] {
             if (!on_) listeners_.notify();
         });
-        const QDBusMessage reply = bus_.call(focusedApplicationCall(), QDBus::Block, kCallTimeoutMs);
-        answered(reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1
-                     ? std::optional<QString>(reply.arguments().front().toString())
-                     : std::nullopt);
+        answered(focusedIn(bus_.call(focusedApplicationCall(), QDBus::Block, kCallTimeoutMs)));
     }
 
     Subscription subscribe(std::function<void()> onActivation) override {
@@ -78,10 +81,7 @@ private slots:
             new QDBusPendingCallWatcher(bus_.asyncCall(focusedApplicationCall(), kCallTimeoutMs), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
             call->deleteLater();
-            const QDBusMessage reply = call->reply();
-            answered(reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1
-                         ? std::optional<QString>(reply.arguments().front().toString())
-                         : std::nullopt);
+            answered(focusedIn(call->reply()));
         });
     }
 
