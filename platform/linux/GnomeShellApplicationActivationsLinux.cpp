@@ -16,6 +16,10 @@ const QString kShell = QStringLiteral("org.gnome.Shell");
 const QString kShellPath = QStringLiteral("/org/gnome/Shell");
 const QString kExtensionsInterface = QStringLiteral("org.gnome.Shell.Extensions");
 constexpr int kCallTimeoutMs = 1000;
+// What is asked once at start: where no shell (or no extension) is there the answer comes at once;
+// a shell that is there but busy (a login's first seconds, a loaded machine) is waited for longer,
+// or the session would be taken for one that is not GNOME's until the application starts again.
+constexpr int kStartTimeoutMs = 5000;
 
 QDBusMessage shellCall(const QString& path, const QString& interface, const QString& method,
                        const QVariantList& arguments = {}) {
@@ -55,7 +59,7 @@ public:
         forward_ = meanwhile_->subscribe([this] {
             if (!on_) listeners_.notify();
         });
-        answered(focusedIn(bus_.call(focusedApplicationCall(), QDBus::Block, kCallTimeoutMs)));
+        answered(focusedIn(bus_.call(focusedApplicationCall(), QDBus::Block, kStartTimeoutMs)));
     }
 
     Subscription subscribe(std::function<void()> onActivation) override {
@@ -122,7 +126,7 @@ std::optional<int> gnomeShellMajorVersion(const QDBusConnection& sessionBus) {
     const QDBusMessage reply =
         sessionBus.call(shellCall(kShellPath, QStringLiteral("org.freedesktop.DBus.Properties"),
                                   QStringLiteral("Get"), {kShell, QStringLiteral("ShellVersion")}),
-                        QDBus::Block, kCallTimeoutMs);
+                        QDBus::Block, kStartTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) return std::nullopt;
     const QString version = reply.arguments().front().value<QDBusVariant>().variant().toString();
     bool number = false;

@@ -2,6 +2,7 @@
 
 #include <QDBusMessage>
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 
@@ -18,6 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::BusConnection;
+using test::DbusMock;
+using test::PrivateBus;
 
 const QString kShell = QStringLiteral("org.gnome.Shell");
 
@@ -206,6 +209,32 @@ TEST(GnomeShellApplicationActivations, EachFormOfTheExtensionParsesAsItsShellLoa
     const fs::path switchers = QUILLFEN_TEST_GNOME_EXTENSIONS;
     EXPECT_TRUE(parses(switchers / "focus-switcher@tests.quillfen.org/extension.js", "module"));
     EXPECT_TRUE(parses(switchers / "focus-switcher-43@tests.quillfen.org/extension.js", "script"));
+}
+
+// A shell busy with the login still answers, only late: the session is GNOME's all the same. Where
+// no shell is on the bus, that is known at once.
+TEST(GnomeShellApplicationActivations, TheShellIsKnownByItsVersionThoughItAnswersLate) {
+    PrivateBus bus;
+    BusConnection connection(bus);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(gnomeShellMajorVersion(*connection), std::nullopt);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+
+    struct Shell {
+        const char* parameters;
+        std::optional<int> major;
+    };
+    const Shell shells[] = {
+        {R"({"version": "43.9"})", 43},
+        {R"({"version": "48.7", "delay": 1.5})", 48},
+    };
+    for (const auto& shell : shells) {
+        PrivateBus shellsBus;
+        DbusMock mock(shellsBus, "gnome_shell", shell.parameters);
+        BusConnection shellsConnection(shellsBus);
+        ASSERT_TRUE(shellsConnection.waitForName(kShell));
+        EXPECT_EQ(gnomeShellMajorVersion(*shellsConnection), shell.major) << shell.parameters;
+    }
 }
 
 }  // namespace
