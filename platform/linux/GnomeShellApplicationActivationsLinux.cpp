@@ -15,11 +15,10 @@ namespace {
 const QString kShell = QStringLiteral("org.gnome.Shell");
 const QString kShellPath = QStringLiteral("/org/gnome/Shell");
 const QString kExtensionsInterface = QStringLiteral("org.gnome.Shell.Extensions");
-constexpr int kCallTimeoutMs = 1000;
-// What is asked once at start: where no shell (or no extension) is there the answer comes at once;
-// a shell that is there but busy (a login's first seconds, a loaded machine) is waited for longer,
-// or the session would be taken for one that is not GNOME's until the application starts again.
-constexpr int kStartTimeoutMs = 5000;
+// Where no shell (or no extension) is there the answer comes at once; a shell that is there but busy
+// (a login's first seconds, a loaded machine) is waited for, or the session would be taken for one
+// that is not GNOME's, or the extension just turned on for one that is off, until the next change.
+constexpr int kCallTimeoutMs = 5000;
 
 QDBusMessage shellCall(const QString& path, const QString& interface, const QString& method,
                        const QVariantList& arguments = {}) {
@@ -59,7 +58,7 @@ public:
         forward_ = meanwhile_->subscribe([this] {
             if (!on_) listeners_.notify();
         });
-        answered(focusedIn(bus_.call(focusedApplicationCall(), QDBus::Block, kStartTimeoutMs)));
+        answered(focusedIn(bus_.call(focusedApplicationCall(), QDBus::Block, kCallTimeoutMs)));
     }
 
     Subscription subscribe(std::function<void()> onActivation) override {
@@ -126,7 +125,7 @@ std::optional<int> gnomeShellMajorVersion(const QDBusConnection& sessionBus) {
     const QDBusMessage reply =
         sessionBus.call(shellCall(kShellPath, QStringLiteral("org.freedesktop.DBus.Properties"),
                                   QStringLiteral("Get"), {kShell, QStringLiteral("ShellVersion")}),
-                        QDBus::Block, kStartTimeoutMs);
+                        QDBus::Block, kCallTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) return std::nullopt;
     const QString version = reply.arguments().front().value<QDBusVariant>().variant().toString();
     bool number = false;
