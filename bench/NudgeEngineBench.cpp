@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 
+#include "FullLog.h"
 #include "Log/FileLogStore.h"
 #include "Log/MemoryLogStore.h"
 #include "NudgeEngine.h"
@@ -16,11 +17,11 @@
 namespace quillfen {
 namespace {
 
-constexpr int kRetentionDays = 14;
-constexpr int kFullLog = kRetentionDays * 24 * 60;  // one sample a minute
+using bench::kFullLog;
+using bench::kRetentionDays;
 
 // A working day's shape: long fragmented stretches by day, idle at night.
-SignalSample sampleAt(TimePoint t, int i) {
+SignalSample workingDaySampleAt(TimePoint t, int i) {
     const int minuteOfDay = i % 1440;
     SignalSample s;
     s.timestamp = t;
@@ -48,7 +49,7 @@ void heldTickOverFullLog(benchmark::State& state, StoreFor storeFor) {
     nlohmann::json seed = nlohmann::json::array();
     for (int i = 0; i < kFullLog; ++i) {
         *now += std::chrono::minutes(1);
-        seed.push_back(sampleToJson(sampleAt(*now, i)));
+        seed.push_back(sampleToJson(workingDaySampleAt(*now, i)));
     }
     if (logStore->write(seed.dump())) state.SkipWithError("cannot seed the log");
 
@@ -74,7 +75,7 @@ void heldTickOverFullLog(benchmark::State& state, StoreFor storeFor) {
     int i = kFullLog;
     for (auto _ : state) {
         *now += std::chrono::minutes(1);
-        SignalSample sample = sampleAt(*now, i++);
+        SignalSample sample = workingDaySampleAt(*now, i++);
         sample.continuousActiveSeconds = 300 * 60.0;
         sample.appSwitchesLastHour = 20;
         sample.secondsSinceLastInput = 4;

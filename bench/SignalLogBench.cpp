@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 
+#include "FullLog.h"
 #include "Log/FileLogStore.h"
 #include "Log/MemoryLogStore.h"
 #include "Log/SignalLog.h"
@@ -17,8 +18,8 @@
 namespace quillfen {
 namespace {
 
-constexpr int kRetentionDays = 14;
-constexpr int kFullLog = kRetentionDays * 24 * 60;  // one sample a minute
+using bench::kFullLog;
+using bench::kRetentionDays;
 
 SignalSample sampleAt(TimePoint t, int i) {
     SignalSample s;

@@ -2,12 +2,12 @@
 # Installs what is missing, then builds and runs every test, normal and sanitizer builds (the
 # thread sanitizer's over the core library and its tests only), replays the fuzz targets over
 # their corpora (fuzz/run.sh fuzzes for longer), and runs the normal build's tests on Debian 13 in
-# a tree of its own. Run by root, the normal build and Debian 13's run as an ordinary account, as a
-# contributor's would, and the sanitizer builds as root (scripts/test-as-contributor.sh). Named
-# stages run alone, in the order given, but for Debian 13's, which runs beside the others from the
-# start and is shown in its place.
+# a tree of its own, there with each of the application's files compiled on its own (`files`). Run by
+# root, the normal build and Debian 13's run as an ordinary account, as a contributor's would, and the
+# sanitizer builds as root (scripts/test-as-contributor.sh). Named stages run alone, in the order
+# given, but for Debian 13's, which runs beside the others from the start and is shown in its place.
 #
-#     scripts/test.sh [default|sanitize|tsan|fuzz|debian13 ...]
+#     scripts/test.sh [default|files|sanitize|tsan|fuzz|debian13 ...]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -15,9 +15,9 @@ stages=("$@")
 ((${#stages[@]} > 0)) || stages=(default sanitize tsan fuzz debian13)
 for stage in "${stages[@]}"; do
     case $stage in
-    default | sanitize | tsan | fuzz | debian13) ;;
+    default | files | sanitize | tsan | fuzz | debian13) ;;
     *)
-        echo "No stage is named $(printf %q "$stage"): default, sanitize, tsan, fuzz or debian13" >&2
+        echo "No stage is named $(printf %q "$stage"): default, files, sanitize, tsan, fuzz or debian13" >&2
         exit 2
         ;;
     esac
