@@ -13,8 +13,10 @@
 //                                            compositor does not offer it
 //   quillfen_wayland_client x11-window CLASS
 //                                            an X11 client's window of that class on $DISPLAY (the
-//                                            compositor's Xwayland); writes "shown" once the
-//                                            server has it, and runs until it is ended
+//                                            compositor's Xwayland), mapped once the
+//                                            compositor's window manager is there; writes
+//                                            "shown" once the server has it, and runs until it
+//                                            is ended
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -29,6 +31,7 @@
 #include "xdg-shell-client-protocol.h"
 
 // X11 defines macros (None, Status, Bool, ...) that break other headers: it comes last.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -162,9 +165,28 @@ int pointer(wl_display* display, const Globals& g) {
     return wl_display_roundtrip(display) < 0 ? 1 : 0;
 }
 
+// Whether a window manager has said it is there, on the root window. Xwayland takes clients
+// before the compositor's window manager has connected, and a window mapped then is never managed.
+bool windowManagerIsThere(Display* display) {
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long left = 0;
+    unsigned char* value = nullptr;
+    const bool there = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW,
+                                          &type, &format, &count, &left, &value) == Success &&
+                       type == XA_WINDOW && count == 1;
+    if (value != nullptr) XFree(value);
+    return there;
+}
+
 int x11Window(const char* applicationClass) {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) return 1;
+    // Twenty seconds, as the tests wait; a window manager that never says so gets the window anyway.
+    for (int i = 0; i < 1000 && !windowManagerIsThere(display); ++i)
+        usleep(20 * 1000);
     const ::Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 64, 64, 0, 0, 0);
     std::string name = applicationClass;
     XClassHint hint{name.data(), name.data()};
