@@ -165,10 +165,10 @@ int pointer(wl_display* display, const Globals& g) {
     return wl_display_roundtrip(display) < 0 ? 1 : 0;
 }
 
-// Whether a window manager has said it is there, on the root window. Xwayland takes clients
-// before the compositor's window manager has connected, and a window mapped then is never managed.
-bool windowManagerIsThere(Display* display) {
-    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+// Whether a window manager has said it is there, on the root window (`check` is
+// _NET_SUPPORTING_WM_CHECK). Xwayland takes clients before the compositor's window manager has
+// connected, and a window mapped then is never managed.
+bool windowManagerIsThere(Display* display, Atom check) {
     Atom type = 0;
     int format = 0;
     unsigned long count = 0;
@@ -185,7 +185,8 @@ int x11Window(const char* applicationClass) {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) return 1;
     // Twenty seconds, as the tests wait; a window manager that never says so gets the window anyway.
-    for (int i = 0; i < 1000 && !windowManagerIsThere(display); ++i)
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+    for (int i = 0; i < 1000 && !windowManagerIsThere(display, check); ++i)
         usleep(20 * 1000);
     const ::Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 64, 64, 0, 0, 0);
     std::string name = applicationClass;
