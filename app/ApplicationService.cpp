@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QThread>
 
 #include "Support/SystemLog.h"
@@ -17,26 +16,9 @@ constexpr int kCallTimeoutMs = 5000;
 
 }  // namespace
 
-QDBusArgument& operator<<(QDBusArgument& argument, const GtkActionDescription& description) {
-    argument.beginStructure();
-    argument << description.enabled << description.parameterType << description.state;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, GtkActionDescription& description) {
-    argument.beginStructure();
-    argument >> description.enabled >> description.parameterType >> description.state;
-    argument.endStructure();
-    return argument;
-}
-
 ApplicationService::ApplicationService(QDBusConnection connection, Handlers handlers, QObject* parent)
     : QObject(parent), connection_(std::move(connection)), handlers_(std::move(handlers)) {
-    qDBusRegisterMetaType<GtkActionDescription>();
-    qDBusRegisterMetaType<GtkActionDescriptions>();
     new ApplicationServiceAdaptor(this);
-    new GtkActionsAdaptor(this);
 }
 
 ApplicationService::~ApplicationService() {
@@ -153,32 +135,5 @@ void ApplicationServiceAdaptor::ActivateAction(const QString& actionName, const 
                                                const QVariantMap&) {
     service_->activateAction(actionName);
 }
-
-GtkActionsAdaptor::GtkActionsAdaptor(ApplicationService* service)
-    : QDBusAbstractAdaptor(service), service_(service) {}
-
-QStringList GtkActionsAdaptor::List() {
-    QStringList names;
-    for (const auto& action : StartRequest::kActions)
-        names.push_back(QString::fromUtf8(action.name));
-    return names;
-}
-
-GtkActionDescription GtkActionsAdaptor::Describe(const QString&) {
-    return {};
-}
-
-GtkActionDescriptions GtkActionsAdaptor::DescribeAll() {
-    GtkActionDescriptions all;
-    for (const QString& name : List())
-        all.insert(name, GtkActionDescription{});
-    return all;
-}
-
-void GtkActionsAdaptor::Activate(const QString& action, const QVariantList&, const QVariantMap&) {
-    service_->activateAction(action);
-}
-
-void GtkActionsAdaptor::SetState(const QString&, const QDBusVariant&, const QVariantMap&) {}
 
 }  // namespace quillfen

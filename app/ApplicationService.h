@@ -1,11 +1,7 @@
 #pragma once
 
 #include <QDBusAbstractAdaptor>
-#include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusSignature>
-#include <QDBusVariant>
-#include <QMap>
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
@@ -67,38 +63,6 @@ private:
     bool registered_ = false;
 };
 
-// An action as org.gtk.Actions describes it: enabled, and with no state. Its parameter is named a
-// string, which it never reads: the toolkit writes no empty signature, the one for none, and GNOME
-// Shell asks only whether the action is there and then runs it without one.
-struct GtkActionDescription {
-    bool enabled = true;
-    QDBusSignature parameterType{QStringLiteral("s")};
-    QVariantList state;
-};
-using GtkActionDescriptions = QMap<QString, GtkActionDescription>;
-
-// org.gtk.Actions on the service's object, where a GTK application offers its actions: GNOME Shell
-// finds the object through the properties of the application's windows (WindowHints) and runs its
-// "quit" for the Quit of its own menu, which otherwise only closes the windows. The actions are the
-// menu entry's.
-class GtkActionsAdaptor final : public QDBusAbstractAdaptor {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.gtk.Actions")
-public:
-    explicit GtkActionsAdaptor(ApplicationService* service);
-
-public slots:
-    QStringList List();
-    quillfen::GtkActionDescription Describe(const QString& action);
-    quillfen::GtkActionDescriptions DescribeAll();
-    void Activate(const QString& action, const QVariantList& parameter, const QVariantMap& platformData);
-    // No action has a state to set.
-    void SetState(const QString& action, const QDBusVariant& value, const QVariantMap& platformData);
-
-private:
-    ApplicationService* service_;
-};
-
 // org.freedesktop.Application on the service's object.
 class ApplicationServiceAdaptor final : public QDBusAbstractAdaptor {
     Q_OBJECT
@@ -117,5 +81,3 @@ private:
 
 }  // namespace quillfen
 
-Q_DECLARE_METATYPE(quillfen::GtkActionDescription)
-Q_DECLARE_METATYPE(quillfen::GtkActionDescriptions)

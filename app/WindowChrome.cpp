@@ -1,16 +1,29 @@
 #include "WindowChrome.h"
 
-#include <QDBusConnection>
 #include <QGuiApplication>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 #include "ApplicationService.h"
 #include "UI/Theme.h"
 #include "platform/WindowHints.h"
 
 namespace quillfen {
+
+namespace {
+
+std::string& actionsBusName() {
+    static std::string name;
+    return name;
+}
+
+}  // namespace
+
+void nameApplicationActionsOn(std::string uniqueBusName) {
+    actionsBusName() = std::move(uniqueBusName);
+}
 
 WindowChrome WindowChrome::rhythm(bool dev) {
     if (dev) return {Kind::window, QStringLiteral("Tavryn, what I'm seeing (dev)"), {580, 640}, {520, 420}};
@@ -38,12 +51,8 @@ QWidget* makeWindow(QWidget* content, const WindowChrome& chrome) {
     window->setWindowTitle(chrome.title);
     // The windows the desktop lists (not the pane, which keeps out of its lists) lead it to the
     // application's actions, so that its Quit ends the application rather than closing them.
-    if (chrome.kind != WindowChrome::Kind::pane && QGuiApplication::platformName() == QLatin1String("xcb")) {
-        const QDBusConnection bus = QDBusConnection::sessionBus();
-        if (bus.isConnected())
-            nameApplicationObject(window->winId(), bus.baseService().toStdString(),
-                                  ApplicationService::kObjectPath);
-    }
+    if (chrome.kind != WindowChrome::Kind::pane && QGuiApplication::platformName() == QLatin1String("xcb"))
+        nameApplicationObject(window->winId(), actionsBusName(), ApplicationService::kObjectPath);
     switch (chrome.kind) {
         case WindowChrome::Kind::window:
             break;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <string>
+
 #include "UI/LivingWindow.h"
 
 namespace quillfen {
@@ -32,6 +34,10 @@ struct WindowChrome {
 
 // A top-level window of that chrome holding `content`; nullptr when there is no content.
 QWidget* makeWindow(QWidget* content, const WindowChrome& chrome);
+
+// The session-bus connection whose object the windows made from now on name as the application's
+// (GtkActions), for the desktop to find its actions there; empty, they name none. Set once at start.
+void nameApplicationActionsOn(std::string uniqueBusName);
 
 // Where the desktop pane stands for a geometry, inside a screen's available area: its
 // bottom-right corner kept `right` and `bottom` points from the area's edges.

@@ -16,6 +16,7 @@
 #include "ChildProcesses.h"
 #include "CoreProcess.h"
 #include "DesktopEntry.h"
+#include "GtkActions.h"
 #include "LaunchAgent.h"
 #include "LinuxDesktop.h"
 #include "LoginItem.h"
@@ -27,6 +28,7 @@
 #include "StartRequest.h"
 #include "StrandedEntries.h"
 #include "UrlSchemeRegistration.h"
+#include "WindowChrome.h"
 #include "platform/CommandRunner.h"
 #include "platform/CpuAffinity.h"
 #include "Support/Paths.h"
@@ -180,6 +182,15 @@ int main(int argc, char** argv) {
         }
         AppController controller(desktop);
         QuitSignals quitSignals([&controller](int) { controller.endEventLoop(); });
+        // Before the first window is made, so that every window names where they are.
+        std::unique_ptr<GtkActions> actions;
+        if (!oneShot && QDBusConnection::sessionBus().isConnected()) {
+            std::vector<std::string> names;
+            for (const auto& action : StartRequest::kActions) names.emplace_back(action.name);
+            actions = std::make_unique<GtkActions>(
+                std::move(names), [&controller](const std::string& action) { controller.performAction(action); });
+            if (actions->start(ApplicationService::kObjectPath)) nameApplicationActionsOn(actions->uniqueName());
+        }
         controller.applicationDidFinishLaunching();
         // Qt has taken its own options out of the arguments by now.
         std::vector<std::string> arguments;
@@ -208,6 +219,7 @@ int main(int argc, char** argv) {
         if (!asked.action && !asked.unattended && asked.addresses.empty()) controller.answerAPersonsStart();
         app.exec();
         service.reset();
+        actions.reset();
         allEnded = controller.applicationWillTerminate(kQuitGrace);
         // An update check that will not stop is given up at the same grace as the other work.
         if (updater && !updater->stop(kQuitGrace)) allEnded = false;

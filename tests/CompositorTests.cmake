@@ -3,7 +3,7 @@
 # two of them at once on two processors beside a build stretch a four-second test past half a minute.
 string(CONCAT compositorTests "^(GnomeShellApplicationActivations[.](Until|TheExtensionTurnedOn)|"
     "HeadlessCompositor[.]|KWinApplicationActivations[.]|ForeignToplevelApplicationActivations[.]|"
-    "IdleTimeLinux[.]On|Compositors/)")
+    "IdleTimeLinux[.]On|Compositors/|MainOnGnomeShell[.]|AppControllerOnGnomeShell[.])")
 foreach(test IN LISTS quillfen_platform_tests_TESTS quillfen_app_tests_TESTS)
     if(test MATCHES "${compositorTests}")
         set_tests_properties("${test}" PROPERTIES RESOURCE_LOCK compositor TIMEOUT 90)

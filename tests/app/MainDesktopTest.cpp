@@ -21,7 +21,9 @@
 #include "SingleInstance.h"
 #include "StartRequest.h"
 #include "Support/Iso8601.h"
+#include "support/DesktopEntryValidation.h"
 #include "support/DesktopSession.h"
+#include "support/GLibActionGroup.h"
 #include "support/NotificationCalls.h"
 #include "support/SteppedClock.h"
 
@@ -34,6 +36,7 @@ namespace quillfen {
 namespace {
 
 namespace fs = std::filesystem;
+using test::execOf;
 
 std::map<std::string, std::string> withEnvironment(std::map<std::string, std::string> extra) {
     auto env = test::DesktopSession::current().childEnvironment();
@@ -418,15 +421,6 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
 
 // An entry's Exec line in `group`, split as a desktop splits it when it opens no address (the
 // program's path here holds nothing the key file escapes).
-std::vector<std::string> execOf(const std::string& entry, const std::string& group) {
-    const auto at = entry.find("\nExec=", entry.find(group)) + 6;
-    std::istringstream line(entry.substr(at, entry.find('\n', at) - at));
-    std::vector<std::string> arguments;
-    for (std::string word; line >> std::quoted(word);)
-        if (word != "%u") arguments.push_back(word);
-    return arguments;
-}
-
 // The window of that title on the desktop, as xdotool finds it (shown only, or any); 0 for none.
 unsigned long windowTitled(const test::TraylessDesktop& desktop, const std::string& title,
                            bool shown = true) {
@@ -565,31 +559,21 @@ std::string windowText(const test::TraylessDesktop& desktop, unsigned long windo
 }
 
 // GNOME's own Quit, on the windows of an application it has tied to its entry, runs the
-// application's "quit" where the windows name the application's object on the session bus, as a GTK
-// application's do, and otherwise only closes them. The windows name it, and the action GLib reads
-// there ends the application as the Quit of its own menu does.
+// application's "quit" where the windows name a connection and object on the session bus whose
+// "quit" takes no parameter, as a GTK application's do, and otherwise only closes them. The windows
+// name one, GLib reads its actions there as taking none, and the "quit" GLib runs ends the
+// application as the Quit of its own menu does.
 TEST(Main, TheWindowsLeadTheDesktopToTheApplicationsQuitWhichEndsIt) {
     TraylessCopy copy;
     test::ChildProcess app({QUILLFEN_BINARY}, copy.env);
     ASSERT_TRUE(copy.answers());
     unsigned long rhythm = 0;
     ASSERT_TRUE(test::waitUntil([&] { return (rhythm = windowTitled(copy.desktop, kRhythmTitle)) != 0; }));
-    const std::string owner =
-        copy.bus->interface()->serviceOwner(QStringLiteral("org.quillfen.Quillfen")).value().toStdString();
-    EXPECT_EQ(windowText(copy.desktop, rhythm, "_GTK_UNIQUE_BUS_NAME"), owner);
+    const std::string connection = windowText(copy.desktop, rhythm, "_GTK_UNIQUE_BUS_NAME");
     const std::string object = windowText(copy.desktop, rhythm, "_GTK_APPLICATION_OBJECT_PATH");
     EXPECT_EQ(object, "/org/quillfen/Quillfen");
-    const auto gdbus = [&](const std::vector<std::string>& call) {
-        std::vector<std::string> command{"/usr/bin/gdbus", "call", "--session", "--dest", owner,
-                                         "--object-path",  object, "--method"};
-        command.insert(command.end(), call.begin(), call.end());
-        test::ChildProcess child(command, copy.env, STDOUT_FILENO);
-        return child.readRest();
-    };
-    const auto described = gdbus({"org.gtk.Actions.DescribeAll"});
-    for (const char* action : {"quit", "settings"})
-        EXPECT_NE(described.find("'" + std::string(action) + "': (true, "), std::string::npos) << described;
-    gdbus({"org.gtk.Actions.Activate", "quit", "[]", "{}"});
+    test::ChildProcess glib(test::glibActionGroupReader(connection, object, "quit"), copy.env, STDOUT_FILENO);
+    EXPECT_EQ(glib.readRest(), "quit none\nsettings none\n");
     EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
 }
 

@@ -9,9 +9,16 @@
 #include <filesystem>
 #include <utility>
 
+#include "DesktopEntry.h"
+#include "LaunchAgent.h"
+#include "Log/FileLogStore.h"
+#include "Promise/PromiseStore.h"
+#include "WindowChrome.h"
 #include "support/ChildProcess.h"
+#include "support/DesktopEntryValidation.h"
 #include "support/HeadlessCompositor.h"
 #include "support/QtTestSupport.h"
+#include "support/ShellWithExtensions.h"
 #include "support/SteppedClock.h"
 #include "support/TestEnvironment.h"
 #include "support/ThreadShortage.h"
@@ -174,6 +181,57 @@ INSTANTIATE_TEST_SUITE_P(Compositors, MainOnXwayland,
                                            XwaylandDesktop{"KWin", Kind::kwin, "KDE"},
                                            XwaylandDesktop{"GnomeShell", Kind::gnomeShell, "GNOME"}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// GNOME's own Quit (its dash's, its overview's, its application grid's) on the application it ties
+// the windows to, asked of GNOME Shell itself as a person's click asks it: the application ends with
+// status 0, its keep-alive taken down first so that nothing starts it again, and GNOME lists none of
+// its windows. Started as its menu entry starts it, past its first start, on a GNOME with no tray, so
+// that its rhythm window shows.
+TEST(MainOnGnomeShell, GnomesOwnQuitEndsTheApplicationAndItsKeepAlive) {
+    test::ShellWithExtensions session;
+    session.withXwayland = true;
+    const auto home = session.shell.home();
+    // Where an install for the user puts the entry, read by the shell at its start.
+    const auto entry = *DesktopEntry::text(QUILLFEN_BINARY);
+    test::writeFile(home / ".local/share/applications/org.quillfen.Quillfen.desktop", entry);
+    fs::create_directories(home / ".local/share/org.quillfen.Quillfen");
+    Promise promise;
+    promise.dayPhrase = "a long morning";
+    promise.moves.push_back({Uuid::random(), MoveLabel::stepOutside, "step outside for five"});
+    ASSERT_TRUE(PromiseStore(std::make_shared<FileLogStore>(home / ".local/share/org.quillfen.Quillfen/promise.json"))
+                    .save(promise));
+    if (auto failure = session.start()) GTEST_SKIP() << *failure;
+    ASSERT_TRUE(session.turnOnTheSwitcher());
+    const auto unit = [&] {
+        test::ScopedEnv config("XDG_CONFIG_HOME", (home / ".config").string());
+        return LaunchAgent::unitFile();
+    }();
+    // As the copy's keep-alive would stand, had it been installed.
+    test::writeFile(unit, "[Unit]\n");
+
+    auto app = session.shell.run(test::execOf(entry, "[Desktop Entry]"), {{"XDG_SESSION_TYPE", "wayland"},
+                                           {"XDG_CURRENT_DESKTOP", "GNOME"},
+                                           {"XDG_DATA_DIRS", (home / "system/share").string()},
+                                           {"TAVRYN_CLOUD_MIND", "0"},
+                                           {"TAVRYN_LOCATION_MODE", "none"}});
+    const QString rhythm = WindowChrome::rhythm(false).title;
+    QString quitting;
+    ASSERT_TRUE(test::spinUntil([&] {
+        quitting = session.connection
+                       ->ask(test::kShell, QStringLiteral("/org/quillfen/Test/FocusSwitcher"),
+                             QStringLiteral("org.quillfen.Test.FocusSwitcher"), QStringLiteral("QuitApplicationOf"),
+                             {rhythm})
+                       .arguments()
+                       .value(0)
+                       .toString();
+        return !quitting.isEmpty() || !app->running();
+    })) << "GNOME never tied a window titled " << rhythm.toStdString() << " to an application with a Quit";
+    EXPECT_EQ(quitting.toStdString(), "org.quillfen.Quillfen.desktop");
+    const auto status = app->waitForExit(test::kPatience);
+    ASSERT_TRUE(status.has_value()) << "it went on running after GNOME's Quit";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+    EXPECT_FALSE(fs::exists(unit));
+}
 
 }  // namespace
 }  // namespace quillfen

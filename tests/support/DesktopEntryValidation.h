@@ -4,8 +4,11 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <iomanip>
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "support/ChildProcess.h"
 #include "support/TestEnvironment.h"
@@ -33,6 +36,17 @@ inline std::string desktopEntryComplaints(const std::filesystem::path& entry) {
     const auto without = older.path() / entry.filename();
     writeFile(without, text.erase(line, kSingleMainWindow.size()));
     return complaints(without);
+}
+
+// An entry's Exec line in `group`, split as a desktop splits it when it opens no address (the
+// program's path here holds nothing the key file escapes).
+inline std::vector<std::string> execOf(const std::string& entry, const std::string& group) {
+    const auto at = entry.find("\nExec=", entry.find(group)) + 6;
+    std::istringstream line(entry.substr(at, entry.find('\n', at) - at));
+    std::vector<std::string> arguments;
+    for (std::string word; line >> std::quoted(word);)
+        if (word != "%u") arguments.push_back(word);
+    return arguments;
 }
 
 }  // namespace quillfen::test

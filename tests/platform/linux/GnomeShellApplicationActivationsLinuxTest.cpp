@@ -12,6 +12,7 @@
 #include "support/HeadlessCompositor.h"
 #include "support/ManualDelay.h"
 #include "support/QtTestSupport.h"
+#include "support/ShellWithExtensions.h"
 
 namespace quillfen {
 namespace {
@@ -21,105 +22,9 @@ using test::BusConnection;
 using test::DbusMock;
 using test::PrivateBus;
 
-const QString kShell = QStringLiteral("org.gnome.Shell");
-
-QDBusMessage extensions(BusConnection& bus, const QString& method, const QVariantList& arguments = {}) {
-    return bus.ask(kShell, QStringLiteral("/org/gnome/Shell"), QStringLiteral("org.gnome.Shell.Extensions"),
-                   method, arguments);
-}
-
-bool enable(BusConnection& bus, const std::string& uuid) {
-    return extensions(bus, QStringLiteral("EnableExtension"), {QString::fromStdString(uuid)})
-        .arguments()
-        .value(0)
-        .toBool();
-}
-
-// GNOME Shell, headless, with both forms of the application's extension and the tests' own found
-// at its start and none of them on; the tests' client's windows of two applications, which the
-// tests' extension brings to the front.
-struct ShellWithExtensions {
-    test::TestHome home;
-    test::HeadlessCompositor shell{test::HeadlessCompositor::Kind::gnomeShell};
-    std::optional<BusConnection> connection;
-    std::unique_ptr<test::ChildProcess> editor, browser;
-    test::ScopedEnv noDisplay{"DISPLAY", std::nullopt};
-    test::ManualDelay delay;
-    std::optional<int> version;
-    const QString applications[2] = {QStringLiteral("org.example.Editor"),
-                                     QStringLiteral("org.example.Browser")};
-
-    // Why it could not start, or nothing.
-    std::optional<std::string> start() {
-        for (const fs::path& folder :
-             {fs::path(QUILLFEN_GNOME_EXTENSIONS), fs::path(QUILLFEN_TEST_GNOME_EXTENSIONS)})
-            for (const auto& extension : fs::directory_iterator(folder))
-                shell.addShellExtension(extension.path());
-        if (auto failure = shell.start()) return failure;
-        connection.emplace(shell.bus());
-        if (!test::spinUntil([&] {
-                return extensions(*connection, QStringLiteral("ListExtensions")).type() ==
-                       QDBusMessage::ReplyMessage;
-            }))
-            return "the shell never listed its extensions";
-        editor = shell.window("org.example.Editor");
-        browser = shell.window("org.example.Browser");
-        version = gnomeShellMajorVersion(**connection);
-        if (!version) return "the shell never said its version";
-        return std::nullopt;
-    }
-
-    std::unique_ptr<ApplicationActivations> choose() {
-        return makeApplicationActivations(
-            ApplicationActivationsParts{SessionType::wayland,
-                                        WaylandConnection::open(shell.socketPath().string(), delay, 5),
-                                        **connection,
-                                        {}});
-    }
-
-    // The tests' switcher: the shell runs the form made for it, and leaves the other out of date.
-    bool turnOnTheSwitcher() {
-        return enable(*connection, "focus-switcher@tests.quillfen.org") &&
-               enable(*connection, "focus-switcher-43@tests.quillfen.org");
-    }
-    // The person brings a window to the front; the shell tells once it is there.
-    void focus(const QString& application) {
-        connection->ask(kShell, QStringLiteral("/org/quillfen/Test/FocusSwitcher"),
-                        QStringLiteral("org.quillfen.Test.FocusSwitcher"), QStringLiteral("Focus"),
-                        {application});
-    }
-    QString focused() {
-        return connection
-            ->ask(kShell, QString::fromUtf8(kGnomeFocusPath), QString::fromUtf8(kGnomeFocusInterface),
-                  QStringLiteral("FocusedApplication"))
-            .arguments()
-            .value(0)
-            .toString();
-    }
-    // Both windows have been in front, so the focus the shell gives a new window is behind us.
-    bool bothWindowsShown() {
-        for (const QString& application : applications) {
-            if (!test::spinUntil([&] {
-                    focus(application);
-                    return test::spinUntil([&] { return focused() == application; },
-                                           std::chrono::milliseconds(200));
-                }))
-                return false;
-        }
-        return true;
-    }
-    // The switches `activations` counts of twenty the person makes.
-    int countOfTwentySwitches(ApplicationActivations& activations) {
-        int count = 0;
-        auto subscription = activations.subscribe([&] { ++count; });
-        for (int i = 0; i < 20; ++i) {
-            focus(applications[i % 2]);
-            if (!test::spinUntil([&] { return count > i; })) return count;
-        }
-        test::spinFor(std::chrono::milliseconds(100));
-        return count;
-    }
-};
+using test::enable;
+using test::kShell;
+using test::ShellWithExtensions;
 
 TEST(GnomeShellApplicationActivations, UntilTheExtensionIsOnSaysHowToTurnItOnThenCountsWhatItReports) {
     ShellWithExtensions session;
@@ -161,7 +66,7 @@ TEST(GnomeShellApplicationActivations, TheExtensionTurnedOnWhileTheApplicationRu
     auto& connection = *session.connection;
     const std::string extension = gnomeFocusExtension(*session.version);
     const auto turnOff = [&] {
-        return extensions(connection, QStringLiteral("DisableExtension"), {QString::fromStdString(extension)})
+        return test::extensions(connection, QStringLiteral("DisableExtension"), {QString::fromStdString(extension)})
             .arguments()
             .value(0)
             .toBool();
