@@ -306,7 +306,9 @@ private:
     void publishLivenessFacts(const LivenessFacts& facts);
     void publishDeviceFacts(const DeviceFacts& facts);
     void publishBreakpoint(BreakpointKind kind);
-    void publishSensingGaps(const InspectFacts::SensingGaps& gaps);
+    // What the desktop cannot tell or show, read afresh: at each tick, and as soon as the desktop
+    // says it changed (a tray host came or went, the GNOME Shell extension turned on or off).
+    void refreshSensingGaps();
     void publishDecisionReason(const std::string& reason);
     void publishTodayLine(const std::string& line);
     void publishOutsideFact(const std::optional<std::string>& fact);
@@ -452,6 +454,8 @@ private:
     // The steps waiting to run once.
     std::vector<AnimationDriver::Handle> deferred_;
     Subscription sessionSubscription_;
+    Subscription trayHostSubscription_;
+    Subscription switchesGapSubscription_;
     std::vector<std::string> noted_;
 };
 

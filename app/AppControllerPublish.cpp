@@ -43,8 +43,16 @@ void AppController::publishBreakpoint(BreakpointKind kind) {
     inspectModel_.setBreakpointKind(std::string(toString(kind)));
 }
 
-void AppController::publishSensingGaps(const InspectFacts::SensingGaps& gaps) {
+void AppController::refreshSensingGaps() {
+    InspectFacts::SensingGaps gaps;
+    gaps.idleUnknown = reader_ && !reader_->idleKnown();
+    const auto switches = desktop_.activations.gap();
+    gaps.nativeSwitchesUnseen = switches.nativeWindowsUnseen;
+    gaps.extensionToTurnOn = switches.extensionToTurnOn;
+    const bool inTray = desktop_.statusItem.hostAvailable();
+    gaps.noTray = !inTray;
     inspectModel_.setSensingNotes(InspectFacts::sensingNotes(gaps));
+    if (onboardingModel_) onboardingModel_->setInTray(inTray);
 }
 
 void AppController::publishDecisionReason(const std::string& reason) {

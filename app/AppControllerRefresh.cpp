@@ -40,6 +40,9 @@ void AppController::scheduleTicks() {
         },
         tick,
     });
+    switchesGapSubscription_ = desktop_.activations.subscribeToGap([self] {
+        if (self) self->refreshSensingGaps();
+    });
     runTick();
 }
 

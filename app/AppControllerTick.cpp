@@ -25,13 +25,7 @@ void AppController::runTick() {
     refreshCodexStatus();
 
     const SignalSample sample = reader_->read();
-    InspectFacts::SensingGaps gaps;
-    gaps.idleUnknown = !reader_->idleKnown();
-    const auto switches = desktop_.activations.gap();
-    gaps.nativeSwitchesUnseen = switches.nativeWindowsUnseen;
-    gaps.extensionToTurnOn = switches.extensionToTurnOn;
-    gaps.noTray = !desktop_.statusItem.hostAvailable();
-    publishSensingGaps(gaps);
+    refreshSensingGaps();
     if (reader_->brokeOnLastRead()) {
         // A fresh stretch: yesterday's words no longer hang under the pane's stone.
         livingWindowModel_.setCeilingLine(QString());

@@ -47,6 +47,9 @@ void AppController::buildStatusItem() {
                                   if (self) self->performAction(key);
                               }});
     desktop_.statusItem.setToolTip("Quillfen");
+    trayHostSubscription_ = desktop_.statusItem.subscribeToHost([self] {
+        if (self) self->refreshSensingGaps();
+    });
     if (!desktop_.statusItem.hostAvailable()) {
         noteOnce("no-tray", "tray",
                  "no tray host (StatusNotifier watcher or XEmbed tray) is running: the stone appears "

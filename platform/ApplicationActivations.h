@@ -24,6 +24,12 @@ public:
     virtual Subscription subscribe(std::function<void()> onActivation) = 0;
     // Nothing while every switch is seen.
     virtual Gap gap() const { return {}; }
+    // Called on the main thread when what `gap` says changes (the source chosen, an extension
+    // turned on or off), so that what the person reads changes with it.
+    virtual Subscription subscribeToGap(std::function<void()> onChange) {
+        (void)onChange;
+        return {};
+    }
 };
 
 }  // namespace quillfen

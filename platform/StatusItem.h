@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Subscription.h"
+
 namespace quillfen {
 
 // An icon as pixels: premultiplied ARGB, 32 bits a pixel, rows top to bottom.
@@ -45,6 +47,8 @@ public:
     virtual void setToolTip(const std::string& text) = 0;
     // Whether a tray host shows the item now.
     virtual bool hostAvailable() const = 0;
+    // Called on the main thread when `hostAvailable` changes: a tray host came or went.
+    virtual Subscription subscribeToHost(std::function<void()> onChange) = 0;
     // The item's place on the screen in device-independent pixels, when the tray tells it.
     struct Geometry {
         int x = 0, y = 0, width = 0, height = 0;

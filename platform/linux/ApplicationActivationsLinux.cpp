@@ -30,10 +30,18 @@ public:
         return fallbackGap_.nativeWindowsUnseen ? fallbackGap_ : chosen_->gap();
     }
 
+    Subscription subscribeToGap(std::function<void()> onChange) override {
+        return gapListeners_.add(std::move(onChange));
+    }
+
 private:
     void choose() {
         chosen_ = parts_.session == SessionType::wayland ? wayland() : x11();
         forward_ = chosen_->subscribe([this] { listeners_.notify(); });
+        forwardGap_ = chosen_->subscribeToGap([this] { gapListeners_.notify(); });
+        // Until now there was nothing to say; a Wayland session is chosen only once the
+        // compositor has listed what it offers, seconds into a busy login.
+        if (!(gap() == Gap{})) gapListeners_.notify();
     }
 
     std::unique_ptr<ApplicationActivations> x11() {
@@ -58,8 +66,10 @@ private:
     Subscription settled_;
     std::unique_ptr<ApplicationActivations> chosen_;
     Subscription forward_;
+    Subscription forwardGap_;
     Gap fallbackGap_;
     ListenerList<> listeners_;
+    ListenerList<> gapListeners_;
 };
 
 }  // namespace

@@ -70,6 +70,10 @@ public:
         return {true, extension_};
     }
 
+    Subscription subscribeToGap(std::function<void()> onChange) override {
+        return gapListeners_.add(std::move(onChange));
+    }
+
 private slots:
     void focusChanged(const QString& application) {
         // Heard only from a reporter that is on, whatever the shell said before.
@@ -94,6 +98,7 @@ private:
         const bool on = focused.has_value();
         if (on && !focused->isEmpty()) frontmost_.startWith(focused->toStdString());
         if (known_ && on == on_) return;
+        const bool changed = known_;
         known_ = true;
         on_ = on;
         if (on) {
@@ -106,6 +111,7 @@ private:
                 "in again once it is installed, then gnome-extensions enable " +
                     extension_ + ")");
         }
+        if (changed) gapListeners_.notify();
     }
 
     QDBusConnection bus_;
@@ -116,6 +122,7 @@ private:
     bool on_ = false;
     FrontmostApplication frontmost_;
     ListenerList<> listeners_;
+    ListenerList<> gapListeners_;
 };
 
 }  // namespace

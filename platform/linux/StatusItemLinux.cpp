@@ -1,4 +1,6 @@
 #include <QAction>
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
@@ -20,6 +22,10 @@ namespace {
 // tray tells it, is drawn as well.
 constexpr int kCommonSizes[] = {16, 22, 24, 32, 48};
 
+const QString kStatusNotifierWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+// What Qt's X11 layer says when an XEmbed tray comes or goes (it also puts the icon there then).
+constexpr const char* kXEmbedTrayChanged = "systemTrayWindowChanged(QScreen*)";
+
 QPixmap pixmapOf(const StatusIconImage& image, double dpr) {
     if (image.width <= 0 || image.height <= 0 ||
         image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height))
@@ -30,6 +36,17 @@ QPixmap pixmapOf(const StatusIconImage& image, double dpr) {
     pixmap.setDevicePixelRatio(dpr);
     return pixmap;
 }
+
+// Where news of a tray host arrives, from the bus or from the toolkit's X11 layer by name.
+class HostNews final : public QObject {
+    Q_OBJECT
+public:
+    std::function<void()> onNews;
+public slots:
+    void heard() {
+        if (onNews) onNews();
+    }
+};
 
 class LinuxStatusItem final : public StatusItem {
 public:
@@ -83,6 +100,11 @@ public:
 
     bool hostAvailable() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
+    Subscription subscribeToHost(std::function<void()> onChange) override {
+        if (!hostWatch_) watchHosts();
+        return hostListeners_.add(std::move(onChange));
+    }
+
     std::optional<Geometry> geometry() const override {
         if (!tray_) return std::nullopt;
         QRect r = tray_->geometry();
@@ -97,11 +119,43 @@ public:
     }
 
 private:
+    // The toolkit shows the icon wherever a host comes, but says so to nobody: the ways a host
+    // comes and goes are heard here, and each time the toolkit is asked again.
+    void watchHosts() {
+        hostWatch_ = std::make_unique<HostNews>();
+        hostKnown_ = hostAvailable();
+        hostWatch_->onNews = [this] {
+            // After the toolkit's own handling of the same news, which its answer depends on.
+            QMetaObject::invokeMethod(
+                hostWatch_.get(),
+                [this] {
+                    const bool available = hostAvailable();
+                    if (available == hostKnown_) return;
+                    hostKnown_ = available;
+                    hostListeners_.notify();
+                },
+                Qt::QueuedConnection);
+        };
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (bus.isConnected()) {
+            auto* watcher = new QDBusServiceWatcher(kStatusNotifierWatcher, bus,
+                                                    QDBusServiceWatcher::WatchForOwnerChange, hostWatch_.get());
+            QObject::connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, hostWatch_.get(), &HostNews::heard);
+        }
+        // The X11 layer's interface is a QObject that the public headers only name.
+        auto* x11 = reinterpret_cast<QObject*>(QGuiApplication::platformNativeInterface());
+        if (x11 != nullptr && x11->metaObject()->indexOfSignal(kXEmbedTrayChanged) >= 0)
+            QObject::connect(x11, SIGNAL(systemTrayWindowChanged(QScreen*)), hostWatch_.get(), SLOT(heard()));
+    }
+
     StatusIconPainter painter_;
     StatusItemHandlers handlers_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::unique_ptr<QMenu> menu_;
     QString toolTip_;
+    std::unique_ptr<HostNews> hostWatch_;
+    bool hostKnown_ = false;
+    ListenerList<> hostListeners_;
 };
 
 }  // namespace
@@ -111,3 +165,5 @@ std::unique_ptr<StatusItem> makeStatusItem() {
 }
 
 }  // namespace quillfen
+
+#include "StatusItemLinux.moc"

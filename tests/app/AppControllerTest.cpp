@@ -25,6 +25,7 @@
 #include "support/PlantedProgram.h"
 #include "support/QtTestSupport.h"
 #include "support/ShellHarness.h"
+#include "support/ShellWithExtensions.h"
 #include "support/StandInCompositor.h"
 #include "support/WidgetTree.h"
 
@@ -373,6 +374,15 @@ QWidget* shownSensingNote() {
     return note;
 }
 
+// The first start's lead on the step that is shown; empty when none is.
+std::string shownLead() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible())
+            for (TextBlock* found : window->findChildren<TextBlock*>(QStringLiteral("lead")))
+                if (found->isVisibleTo(window)) return found->text().toStdString();
+    return {};
+}
+
 // The launch's tick already tells whether the desktop gives an idle time; the rhythm window,
 // either face of it, says so while it does not.
 TEST(AppController, AnIdleTimeTheDesktopCannotGiveIsSaidInTheRhythmWindowWhileItLasts) {
@@ -510,15 +520,74 @@ TEST(AppController, WithoutATrayTheRhythmWindowAndTheFirstStartsLastStepSayHowTo
         }
         h.controller->openOnboarding(OnboardingBeat::settled, OnboardingModel::Entry::firstRun);
         test::settle();
-        TextBlock* lead = nullptr;
-        for (QWidget* window : QApplication::topLevelWidgets())
-            if (window->isVisible())
-                for (TextBlock* found : window->findChildren<TextBlock*>(QStringLiteral("lead")))
-                    if (found->isVisibleTo(window)) lead = found;
-        ASSERT_NE(lead, nullptr);
-        EXPECT_EQ(lead->text().toStdString(), tray ? OnboardingBeats::lead(OnboardingBeat::settled)
-                                                   : OnboardingCopy::settledLeadWithoutTray);
+        EXPECT_EQ(shownLead(), tray ? OnboardingBeats::lead(OnboardingBeat::settled)
+                                    : OnboardingCopy::settledLeadWithoutTray);
     }
+}
+
+// What the desktop shows changing (a tray host coming or going, the GNOME Shell extension turned on
+// or off) changes what the open windows say at once, with no tick: a person who opens the rhythm
+// window once, or reads the first start's last step, reads what is true then.
+TEST(AppController, WhatTheDesktopShowsChangingChangesTheOpenWindowsAtOnce) {
+    const ApplicationActivations::Gap off{true, "quillfen-focus@quillfen.org"};
+    struct Change {
+        const char* what;
+        bool trayBefore, trayAfter;
+        ApplicationActivations::Gap before, after;
+    };
+    const Change changes[] = {
+        {"a tray host comes", false, true, {}, {}},
+        {"the tray host goes", true, false, {}, {}},
+        {"the extension is turned on", true, true, off, {}},
+        {"the extension is turned off", true, true, {}, off},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.what);
+        Harness h;
+        h.statusItem.hostRuns = change.trayBefore;
+        h.activations.unseen = change.before;
+        h.start({{"TAVRYN_RENDER_NONE", ""}});
+        ASSERT_TRUE(h.settle());
+        h.controller->openInspectWindow(false);
+        h.controller->openOnboarding(OnboardingBeat::settled, OnboardingModel::Entry::firstRun);
+        ASSERT_TRUE(h.settle());
+        const auto ticks = h.controller->ticksHandled();
+        if (change.trayAfter != change.trayBefore) h.statusItem.hostChanges(change.trayAfter);
+        if (!(change.after == change.before)) h.activations.gapChanges(change.after);
+        test::settle();
+        EXPECT_EQ(h.controller->inspectModel().sensingNotes(),
+                  InspectFacts::sensingNotes({false, change.after.nativeWindowsUnseen,
+                                              change.after.extensionToTurnOn, !change.trayAfter}));
+        QWidget* note = shownSensingNote();
+        EXPECT_EQ(note != nullptr && note->isVisible(), !change.trayAfter || change.after.nativeWindowsUnseen);
+        EXPECT_EQ(shownLead(), change.trayAfter ? OnboardingBeats::lead(OnboardingBeat::settled)
+                                                : OnboardingCopy::settledLeadWithoutTray);
+        EXPECT_EQ(h.controller->ticksHandled(), ticks);
+    }
+}
+
+// On GNOME with the application's extension off, the rhythm window a start opens says how to turn
+// it on as soon as the shell has answered, seconds into the start, not at the next tick; turned on,
+// the note goes as soon. With the real chooser on a headless GNOME Shell.
+TEST(AppControllerOnGnomeShell, TheRhythmWindowOpenedAtStartSaysTheExtensionsCommandWithinSecondsUntilItIsOn) {
+    test::ShellWithExtensions session;
+    if (auto failure = session.start()) GTEST_SKIP() << *failure;
+    const std::string extension = gnomeFocusExtension(*session.version);
+    Harness h;
+    auto activations = session.choose();
+    h.activationsService = activations.get();
+    h.start({{"TAVRYN_RENDER_NONE", ""}});
+    h.controller->openInspectWindow(false);
+    ASSERT_TRUE(h.settle());
+    const auto ticks = h.controller->ticksHandled();
+    const auto command = [] {
+        QWidget* note = shownSensingNote();
+        return note != nullptr && note->isVisible() ? test::textOf(*note, "command") : std::string("<none>");
+    };
+    EXPECT_TRUE(test::spinUntil([&] { return command() == "gnome-extensions enable " + extension; })) << command();
+    ASSERT_TRUE(test::enable(*session.connection, extension));
+    EXPECT_TRUE(test::spinUntil([&] { return command() == "<none>"; })) << command();
+    EXPECT_EQ(h.controller->ticksHandled(), ticks);
 }
 
 TEST(AppController, WithoutALocationModeTheSkyIsNeverAsked) {

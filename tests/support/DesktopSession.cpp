@@ -149,19 +149,13 @@ void DesktopSession::SetUp() {
     // The toolkit as the application runs it: without the X input extension.
     env_.push_back(std::make_unique<ScopedEnv>("QT_XCB_NO_XI2", "1"));
     windowManager_ = startWindowManager(display_->name());
-    tray_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--height", "24", "--widthtype",
-                                 "request"},
-        kMachine);
-    // The tray is up once it owns the tray selection of screen 0.
+    if (!startTray()) {
+        std::fprintf(stderr, "desktop session: trayer did not take the tray\n");
+        std::abort();
+    }
     Display* x = XOpenDisplay(display_->name().c_str());
     if (x == nullptr) {
         std::fprintf(stderr, "desktop session: the virtual display does not answer\n");
-        std::abort();
-    }
-    Atom selection = XInternAtom(x, "_NET_SYSTEM_TRAY_S0", False);
-    if (!waitUntil([&] { return XGetSelectionOwner(x, selection) != 0; }, kPatience)) {
-        std::fprintf(stderr, "desktop session: trayer did not take the tray\n");
         std::abort();
     }
     if (const auto problem = windowManagerReady(x); !problem.empty()) {
@@ -181,6 +175,24 @@ void DesktopSession::TearDown() {
     bus_.reset();
     runtime_.reset();
     instance = nullptr;
+}
+
+bool DesktopSession::startTray() {
+    tray_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--height", "24", "--widthtype",
+                                 "request"},
+        kMachine);
+    // The tray is up once it owns the tray selection of screen 0.
+    Display* x = XOpenDisplay(display_->name().c_str());
+    if (x == nullptr) return false;
+    Atom selection = XInternAtom(x, "_NET_SYSTEM_TRAY_S0", False);
+    const bool up = waitUntil([&] { return XGetSelectionOwner(x, selection) != 0; }, kPatience);
+    XCloseDisplay(x);
+    return up;
+}
+
+void DesktopSession::stopTray() {
+    tray_.reset();
 }
 
 DesktopSession& DesktopSession::current() {

@@ -27,6 +27,10 @@ public:
     const PrivateBus& bus() const { return *bus_; }
     // The environment a child application needs to find this desktop.
     std::map<std::string, std::string> childEnvironment() const;
+    // The tray goes, as a desktop's panel may, and comes again; the tests after one that stops it
+    // expect it back. Says whether it took the tray.
+    void stopTray();
+    bool startTray();
 
 private:
     // The children's runtime folder: no user service manager of the machine is reached there.

@@ -26,13 +26,22 @@ public:
         return listeners_.add(std::move(onActivation));
     }
     Gap gap() const override { return unseen; }
+    Subscription subscribeToGap(std::function<void()> onChange) override {
+        return gapListeners_.add(std::move(onChange));
+    }
     void activate() { listeners_.notify(); }
     bool hasListeners() const { return !listeners_.empty(); }
+    // What the desktop shows changes.
+    void gapChanges(Gap gap) {
+        unseen = std::move(gap);
+        gapListeners_.notify();
+    }
     // What the test has the desktop not show.
     Gap unseen;
 
 private:
     ListenerList<> listeners_;
+    ListenerList<> gapListeners_;
 };
 
 class FakeSessionEvents final : public SessionEvents {

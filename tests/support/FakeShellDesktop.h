@@ -72,11 +72,20 @@ public:
     void iconChanged() override { ++iconChanges; }
     void setToolTip(const std::string&) override {}
     bool hostAvailable() const override { return hostRuns; }
+    Subscription subscribeToHost(std::function<void()> onChange) override {
+        return hostListeners_.add(std::move(onChange));
+    }
+    // A tray host comes or goes.
+    void hostChanges(bool runs) {
+        hostRuns = runs;
+        hostListeners_.notify();
+    }
     std::optional<Geometry> geometry() const override { return std::nullopt; }
     void hide() override { journal_.push_back("statusItem.hide"); }
 
 private:
     CallJournal& journal_;
+    ListenerList<> hostListeners_;
 };
 
 class FakeTerminalLauncher final : public TerminalLauncher {

@@ -65,28 +65,28 @@ TEST(GnomeShellApplicationActivations, TheExtensionTurnedOnWhileTheApplicationRu
     if (auto failure = session.start()) GTEST_SKIP() << *failure;
     auto& connection = *session.connection;
     const std::string extension = gnomeFocusExtension(*session.version);
-    const auto turnOff = [&] {
-        return test::extensions(connection, QStringLiteral("DisableExtension"), {QString::fromStdString(extension)})
-            .arguments()
-            .value(0)
-            .toBool();
-    };
     // Ours tells the tests when both windows have been in front; then it goes off again.
     ASSERT_TRUE(session.turnOnTheSwitcher());
     ASSERT_TRUE(enable(connection, extension));
     ASSERT_TRUE(session.bothWindowsShown());
-    ASSERT_TRUE(turnOff());
+    ASSERT_TRUE(test::turnExtension(connection, extension, false));
     auto activations = session.choose();
-    ASSERT_TRUE(test::spinUntil([&] { return activations->gap().nativeWindowsUnseen; }));
+    // Each change of what it can show is told as it comes, for the person to read at once: the
+    // source chosen (the compositor listed), the extension turned on, and off.
+    std::vector<ApplicationActivations::Gap> told;
+    auto subscription = activations->subscribeToGap([&] { told.push_back(activations->gap()); });
+    const ApplicationActivations::Gap off{true, extension};
+    ASSERT_TRUE(test::spinUntil([&] { return told.size() == 1; }));
+    EXPECT_EQ(told.back(), off);
 
     ASSERT_TRUE(enable(connection, extension));
-    EXPECT_TRUE(test::spinUntil([&] { return activations->gap() == ApplicationActivations::Gap{}; }));
+    EXPECT_TRUE(test::spinUntil([&] { return told.size() == 2; }));
+    EXPECT_EQ(activations->gap(), ApplicationActivations::Gap{});
     EXPECT_EQ(session.countOfTwentySwitches(*activations), 20);
 
-    ASSERT_TRUE(turnOff());
-    EXPECT_TRUE(test::spinUntil([&] {
-        return activations->gap() == ApplicationActivations::Gap{true, extension};
-    }));
+    ASSERT_TRUE(test::turnExtension(connection, extension, false));
+    EXPECT_TRUE(test::spinUntil([&] { return told.size() == 3; }));
+    EXPECT_EQ(told, (std::vector<ApplicationActivations::Gap>{off, {}, off}));
 }
 
 // A machine runs one GNOME Shell, which loads one form of each extension (43 on Debian 12, 48 on
