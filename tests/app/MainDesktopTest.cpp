@@ -15,9 +15,7 @@
 
 #include "DesktopEntry.h"
 #include "LaunchAgent.h"
-#include "Log/FileLogStore.h"
 #include "LoginItem.h"
-#include "Promise/PromiseStore.h"
 #include "SingleInstance.h"
 #include "StartRequest.h"
 #include "Support/Iso8601.h"
@@ -186,17 +184,6 @@ std::vector<std::pair<std::string, std::string>> journalEntries(const test::Test
     return entries;
 }
 
-// What the first start's window leaves once the user has been through it: later starts open
-// nothing of their own.
-bool keepAPromise(const test::TestHome& home) {
-    fs::create_directories(home.dataDirectory());
-    PromiseStore store(std::make_shared<FileLogStore>(home.dataDirectory() / "promise.json"));
-    Promise promise;
-    promise.dayPhrase = "a long morning";
-    promise.moves.push_back({Uuid::random(), MoveLabel::stepOutside, "step outside for five"});
-    return store.save(promise);
-}
-
 std::string codexLine(TimePoint at, const std::string& type, const nlohmann::json& payload) {
     return nlohmann::json{{"timestamp", Iso8601::format(at)}, {"type", type}, {"payload", payload}}.dump() + "\n";
 }
@@ -220,7 +207,7 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
     ASSERT_FALSE(sessionPath.isEmpty());
 
     // A user who kept a promise and has a Codex task under way since a little before nine.
-    ASSERT_TRUE(keepAPromise(home));
+    ASSERT_TRUE(home.keepAPromise());
     time_t today = std::time(nullptr);
     today -= today % 86400;
     const TimePoint nine = std::chrono::system_clock::from_time_t(today + 9 * 3600);
@@ -448,7 +435,7 @@ struct TraylessCopy {
 
     TraylessCopy() {
         EXPECT_EQ(desktop.problem(), "");
-        EXPECT_TRUE(keepAPromise(home));
+        EXPECT_TRUE(home.keepAPromise());
         env.insert({"TAVRYN_LOCATION_MODE", "none"});
     }
     bool answers() {
