@@ -8,8 +8,10 @@
 #include <QDBusConnectionInterface>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <iomanip>
 #include <sstream>
 
@@ -18,6 +20,7 @@
 #include "LoginItem.h"
 #include "SingleInstance.h"
 #include "StartRequest.h"
+#include "Support/ChildEnvironment.h"
 #include "Support/Iso8601.h"
 #include "support/DesktopSession.h"
 #include "support/NotificationCalls.h"
@@ -609,6 +612,55 @@ TEST(Main, TheMenuEntrysSettingsAndQuitReachTheRunningCopy) {
         EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
         EXPECT_FALSE(fs::exists(LaunchAgent::unitFile()));
     }
+}
+
+using Variables = std::map<std::string, std::string>;
+
+// What a Plasma 6 session and a GNOME session set, which the toolkit reads to choose its theme.
+const Variables kPlasma6{
+    {"XDG_CURRENT_DESKTOP", "KDE"}, {"KDE_FULL_SESSION", "true"}, {"KDE_SESSION_VERSION", "6"}};
+const Variables kGnome{{"XDG_CURRENT_DESKTOP", "GNOME"}, {"DESKTOP_SESSION", "gnome"}};
+
+Variables operator+(Variables a, const Variables& b) {
+    a.insert(b.begin(), b.end());
+    return a;
+}
+
+Variables environmentOf(const std::string& nulSeparated) {
+    Variables variables;
+    std::istringstream entries(nulSeparated);
+    for (std::string entry; std::getline(entries, entry, '\0');) {
+        const auto equals = entry.find('=');
+        if (equals != std::string::npos && !entry.starts_with(ChildEnvironment::kOwnPrefix))
+            variables[entry.substr(0, equals)] = entry.substr(equals + 1);
+    }
+    return variables;
+}
+
+// Whatever the application tells the toolkit through its environment (the platform, the X input
+// extension left out), a program it starts gets the session's own environment, as the application
+// was given it: here the user's Claude tool, which it asks at start whether they are logged in.
+TEST(Main, AProgramItStartsGetsTheSessionsOwnEnvironment) {
+    test::TestHome home;
+    const auto seen = home.path() / "environment-seen";
+    const auto tool = home.path() / ".local/bin/claude";
+    test::writeFile(tool, "#!/bin/sh\ncat /proc/$$/environ > '" + seen.string() + ".part' && mv '" +
+                              seen.string() + ".part' '" + seen.string() +
+                              "'\necho '{\"loggedIn\": false}'\n");
+    fs::permissions(tool, fs::perms::owner_all);
+    // A Wayland session sets neither.
+    test::ChildProcess app({"/usr/bin/env", "-u", "QT_QPA_PLATFORM", "-u", "QT_XCB_NO_XI2", QUILLFEN_BINARY},
+                           withEnvironment(kPlasma6 + Variables{{"TAVRYN_CLOUD_MIND", "1"}}));
+    ASSERT_TRUE(test::waitUntil([&] { return fs::exists(seen); })) << "the tool never ran";
+    const auto given = environmentOf(test::readFile("/proc/" + std::to_string(app.pid()) + "/environ"));
+    ASSERT_EQ(given.count("QT_QPA_PLATFORM"), 0u);
+    const auto child = environmentOf(test::readFile(seen));
+    std::vector<std::pair<std::string, std::string>> differing;
+    std::set_symmetric_difference(child.begin(), child.end(), given.begin(), given.end(),
+                                  std::back_inserter(differing));
+    EXPECT_EQ(differing, (std::vector<std::pair<std::string, std::string>>{}));
+    kill(app.pid(), SIGTERM);
+    EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
 }
 
 }  // namespace
