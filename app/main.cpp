@@ -101,6 +101,18 @@ void leaveOutInputExtension(const Environment& environment, ToolkitVariables& to
     toolkit.set(kWithoutInputExtension, "1");
 }
 
+// Following the desktop's settings, the toolkit loads the theme plugin the session names, and the
+// widget style that theme names: on Plasma 6 KDE's own (KDEPlasmaPlatformTheme6 and Breeze), which
+// map some 160 libraries of KDE's frameworks and hold a hundred megabytes and five threads more, all
+// day; on GNOME the GTK one, where it is installed. The windows draw their own look, in their own
+// fonts and colours, light or dark as the settings portal says: the toolkit's own theme serves
+// them on every desktop alike. A theme the user names is theirs, and follows the desktop as ever.
+void keepToTheToolkitsOwnTheme(const Environment& environment) {
+    const std::string* named = environmentValue(environment, "QT_QPA_PLATFORMTHEME");
+    if (named != nullptr && !named->empty()) return;
+    QGuiApplication::setDesktopSettingsAware(false);
+}
+
 // The toolkit's raster engine hands a large fill to its thread pool and waits for it. A pool
 // thread that cannot be started (the user's process limit reached) leaves that wait without
 // end, and the whole application frozen. So the pool's drawing thread is started now, before any
@@ -143,6 +155,7 @@ int main(int argc, char** argv) {
     ToolkitVariables toolkit;
     choosePlatform(environment, toolkit);
     leaveOutInputExtension(environment, toolkit);
+    keepToTheToolkitsOwnTheme(environment);
     QApplication app(argc, argv);
     toolkit.handBack();
     // The class of every window, which the menu entry names.

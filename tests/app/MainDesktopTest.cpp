@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QDBusConnectionInterface>
+#include <QLibraryInfo>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <iomanip>
+#include <set>
 #include <sstream>
 
 #include "DesktopEntry.h"
@@ -624,6 +626,54 @@ const Variables kGnome{{"XDG_CURRENT_DESKTOP", "GNOME"}, {"DESKTOP_SESSION", "gn
 Variables operator+(Variables a, const Variables& b) {
     a.insert(b.begin(), b.end());
     return a;
+}
+
+struct ThemeCase {
+    const char* session;
+    Variables environment;
+    // The stand-in plugins the application loads: none but those the person named.
+    std::set<std::string> loaded;
+    // Whether the person named a theme. The stand-in makes none, and the toolkit then goes on to
+    // the desktop's, as it does for a theme of the person's that fails: KDE's, where installed.
+    bool named = false;
+};
+
+// The toolkit loads the theme plugin the session names (KDE's on Plasma, which maps KDE's
+// frameworks; a GTK one on GNOME), and the style that theme names. The application takes none of
+// them, with KDE's own installed or a plugin of that name on the plugin path; a theme or a style
+// the person names is still loaded.
+TEST(Main, LoadsNoThemeOrStyleOfTheDesktopsOnlyThoseThePersonNames) {
+    const std::string standIns = QUILLFEN_STAND_IN_PLUGINS;
+    const std::string theme = standIns + "/platformthemes/libquillfen_stand_in_platformthemes.so";
+    const std::string style = standIns + "/styles/libquillfen_stand_in_styles.so";
+    const Variables onThePath{{"QT_PLUGIN_PATH", standIns}};
+    const Variables personsChoice{{"QT_QPA_PLATFORMTHEME", "quillfen-stand-in"},
+                                  {"QT_STYLE_OVERRIDE", "quillfen-stand-in"}};
+    const fs::path kdeTheme = QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() +
+                              "/platformthemes/KDEPlasmaPlatformTheme6.so";
+    const std::vector<ThemeCase> cases{
+        {fs::exists(kdeTheme) ? "Plasma 6, KDE's theme installed" : "Plasma 6", kPlasma6, {}},
+        {"Plasma 6, a theme plugin of KDE's name", kPlasma6 + onThePath, {}},
+        {"GNOME, a theme plugin of the GTK one's name", kGnome + onThePath, {}},
+        {"Plasma 6, the person's theme and style",
+         kPlasma6 + onThePath + personsChoice,
+         {theme, style},
+         true},
+    };
+    test::BusConnection bus(test::DesktopSession::current().bus());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.session);
+        test::TestHome home;
+        test::ChildProcess app({QUILLFEN_BINARY}, withEnvironment(c.environment));
+        ASSERT_TRUE(test::waitUntil([&] { return test::applicationAnswers(*bus); }));
+        EXPECT_EQ(app.mappedFiles({standIns}), c.loaded);
+        if (!c.named) {
+            EXPECT_EQ(app.mappedFiles({"/libKF5", "/libKF6", "KDEPlasmaPlatformTheme"}),
+                      std::set<std::string>{});
+        }
+        kill(app.pid(), SIGTERM);
+        EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
+    }
 }
 
 Variables environmentOf(const std::string& nulSeparated) {
