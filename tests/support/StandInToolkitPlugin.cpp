@@ -1,6 +1,8 @@
 #include <QObject>
 #include <QtPlugin>
 
+namespace quillfen::test {
+
 // A plugin that the toolkit finds by name where it looks for a platform theme (built once as
 // that) or a widget style (once as that), and that does nothing: whether the toolkit tried it is
 // whether a process has it among its mapped files. It answers to the names of the themes a desktop
@@ -15,5 +17,7 @@ class StandInToolkitPlugin : public QObject {
                           "StandInToolkitPlugin.json")
 #endif
 };
+
+}  // namespace quillfen::test
 
 #include "StandInToolkitPlugin.moc"
