@@ -103,10 +103,11 @@ void leaveOutInputExtension(const Environment& environment, ToolkitVariables& to
 
 // Following the desktop's settings, the toolkit loads the theme plugin the session names, and the
 // widget style that theme names: on Plasma 6 KDE's own (KDEPlasmaPlatformTheme6 and Breeze), which
-// map some 160 libraries of KDE's frameworks and hold a hundred megabytes and five threads more, all
-// day; on GNOME the GTK one, where it is installed. The windows draw their own look, in their own
-// fonts and colours, light or dark as the settings portal says: the toolkit's own theme serves
-// them on every desktop alike. A theme the user names is theirs, and follows the desktop as ever.
+// map a hundred libraries more, KDE's frameworks among them, and hold a hundred megabytes and
+// seventeen threads more, all day; on GNOME the GTK one, where it is installed. The windows draw
+// their own look, in their own fonts and colours, and the stone in the tray takes light or dark
+// from the settings portal: the toolkit's own theme serves them alike on every desktop. A theme the
+// user names is theirs, and follows the desktop's settings as ever.
 void keepToTheToolkitsOwnTheme(const Environment& environment) {
     const std::string* named = environmentValue(environment, "QT_QPA_PLATFORMTHEME");
     if (named != nullptr && !named->empty()) return;
