@@ -9,7 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "AppController.h"
 #include "ApplicationService.h"
@@ -46,18 +50,43 @@ constexpr auto kQuitGrace = std::chrono::milliseconds(400);
 // may start the application and open an address in it at once.
 constexpr auto kForwardPatience = std::chrono::seconds(10);
 
+// What the toolkit is told through the environment, in this process only and only while the
+// application object is made, when the toolkit reads it: a program started from here (a terminal,
+// the Claude tool) gets the session's own environment back.
+class ToolkitVariables {
+public:
+    void set(const char* name, const char* value) {
+        const char* before = std::getenv(name);
+        saved_.emplace_back(name, before != nullptr ? std::optional<std::string>(before) : std::nullopt);
+        setenv(name, value, 1);
+    }
+    void handBack() {
+        for (auto saved = saved_.rbegin(); saved != saved_.rend(); ++saved) {
+            if (saved->second) {
+                setenv(saved->first, saved->second->c_str(), 1);
+            } else {
+                unsetenv(saved->first);
+            }
+        }
+        saved_.clear();
+    }
+
+private:
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+};
+
 // The popover and the desktop pane place themselves, which a native Wayland client may not:
 // in a Wayland session the application talks X through XWayland. Without any X server it
 // still runs, headless, so the decisions, the journals and the notifications go on. A run that
 // only draws a picture draws it offscreen, whatever the display: it needs none, and its picture
 // must not depend on one.
-void choosePlatform(const Environment& environment) {
+void choosePlatform(const Environment& environment, ToolkitVariables& toolkit) {
     if (RenderHooks::requested(environment)) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        toolkit.set("QT_QPA_PLATFORM", "offscreen");
         return;
     }
     if (environment.count("QT_QPA_PLATFORM") != 0) return;
-    setenv("QT_QPA_PLATFORM", "xcb;offscreen", 1);
+    toolkit.set("QT_QPA_PLATFORM", "xcb;offscreen");
 }
 
 // Qt's X11 layer follows every input device through the X input extension (XInput 2), and ends
@@ -69,10 +98,22 @@ void choosePlatform(const Environment& environment) {
 // connects; one the user set stays theirs.
 constexpr const char* kWithoutInputExtension = "QT_XCB_NO_XI2";
 
-bool leaveOutInputExtension(const Environment& environment) {
-    if (environment.count(kWithoutInputExtension) != 0) return false;
-    setenv(kWithoutInputExtension, "1", 1);
-    return true;
+void leaveOutInputExtension(const Environment& environment, ToolkitVariables& toolkit) {
+    if (environment.count(kWithoutInputExtension) != 0) return;
+    toolkit.set(kWithoutInputExtension, "1");
+}
+
+// Following the desktop's settings, the toolkit loads the theme plugin the session names, and the
+// widget style that theme names: on Plasma 6 KDE's own (KDEPlasmaPlatformTheme6 and Breeze), which
+// map a hundred libraries more, KDE's frameworks among them, and hold a hundred megabytes and
+// seventeen threads more, all day; on GNOME the GTK one, where it is installed. The windows draw
+// their own look, in their own fonts and colours, and the stone in the tray takes light or dark
+// from the settings portal: the toolkit's own theme serves them alike on every desktop. A theme the
+// user names is theirs, and follows the desktop's settings as ever.
+void keepToTheToolkitsOwnTheme(const Environment& environment) {
+    const std::string* named = environmentValue(environment, "QT_QPA_PLATFORMTHEME");
+    if (named != nullptr && !named->empty()) return;
+    QGuiApplication::setDesktopSettingsAware(false);
 }
 
 // The toolkit's raster engine hands a large fill to its thread pool and waits for it. A pool
@@ -114,11 +155,12 @@ int main(int argc, char** argv) {
             SystemLog::error("single-instance", lock.problem + "; running without the single-instance guard");
     }
 
-    choosePlatform(environment);
-    const bool inputExtensionLeftOut = leaveOutInputExtension(environment);
+    ToolkitVariables toolkit;
+    choosePlatform(environment, toolkit);
+    leaveOutInputExtension(environment, toolkit);
+    keepToTheToolkitsOwnTheme(environment);
     QApplication app(argc, argv);
-    // Connected: a program started from here (a terminal) keeps its own input.
-    if (inputExtensionLeftOut) unsetenv(kWithoutInputExtension);
+    toolkit.handBack();
     // The class of every window, which the menu entry names.
     QApplication::setApplicationName(QString::fromUtf8(DesktopEntry::kWindowClass));
     QGuiApplication::setDesktopFileName(QString::fromUtf8(Paths::kAppId));

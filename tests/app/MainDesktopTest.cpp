@@ -6,20 +6,23 @@
 #include <gtest/gtest.h>
 
 #include <QDBusConnectionInterface>
+#include <QLibraryInfo>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <iomanip>
+#include <set>
 #include <sstream>
 
 #include "DesktopEntry.h"
 #include "LaunchAgent.h"
-#include "Log/FileLogStore.h"
 #include "LoginItem.h"
-#include "Promise/PromiseStore.h"
 #include "SingleInstance.h"
 #include "StartRequest.h"
+#include "Support/ChildEnvironment.h"
 #include "Support/Iso8601.h"
 #include "support/DesktopEntryValidation.h"
 #include "support/DesktopSession.h"
@@ -189,17 +192,6 @@ std::vector<std::pair<std::string, std::string>> journalEntries(const test::Test
     return entries;
 }
 
-// What the first start's window leaves once the user has been through it: later starts open
-// nothing of their own.
-bool keepAPromise(const test::TestHome& home) {
-    fs::create_directories(home.dataDirectory());
-    PromiseStore store(std::make_shared<FileLogStore>(home.dataDirectory() / "promise.json"));
-    Promise promise;
-    promise.dayPhrase = "a long morning";
-    promise.moves.push_back({Uuid::random(), MoveLabel::stepOutside, "step outside for five"});
-    return store.save(promise);
-}
-
 std::string codexLine(TimePoint at, const std::string& type, const nlohmann::json& payload) {
     return nlohmann::json{{"timestamp", Iso8601::format(at)}, {"type", type}, {"payload", payload}}.dump() + "\n";
 }
@@ -223,7 +215,7 @@ TEST(Main, AMorningOfWorkBesideARunningCodexTaskBringsOneNudgeThatTheUserFollows
     ASSERT_FALSE(sessionPath.isEmpty());
 
     // A user who kept a promise and has a Codex task under way since a little before nine.
-    ASSERT_TRUE(keepAPromise(home));
+    ASSERT_TRUE(home.keepAPromise());
     time_t today = std::time(nullptr);
     today -= today % 86400;
     const TimePoint nine = std::chrono::system_clock::from_time_t(today + 9 * 3600);
@@ -442,7 +434,7 @@ struct TraylessCopy {
 
     TraylessCopy() {
         EXPECT_EQ(desktop.problem(), "");
-        EXPECT_TRUE(keepAPromise(home));
+        EXPECT_TRUE(home.keepAPromise());
         env.insert({"TAVRYN_LOCATION_MODE", "none"});
     }
     bool answers() {
@@ -606,6 +598,103 @@ TEST(Main, TheMenuEntrysSettingsAndQuitReachTheRunningCopy) {
         EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
         EXPECT_FALSE(fs::exists(LaunchAgent::unitFile()));
     }
+}
+
+using Variables = std::map<std::string, std::string>;
+
+// What a Plasma 6 session and a GNOME session set, which the toolkit reads to choose its theme.
+const Variables kPlasma6{
+    {"XDG_CURRENT_DESKTOP", "KDE"}, {"KDE_FULL_SESSION", "true"}, {"KDE_SESSION_VERSION", "6"}};
+const Variables kGnome{{"XDG_CURRENT_DESKTOP", "GNOME"}, {"DESKTOP_SESSION", "gnome"}};
+
+Variables operator+(Variables a, const Variables& b) {
+    a.insert(b.begin(), b.end());
+    return a;
+}
+
+struct ThemeCase {
+    const char* session;
+    Variables environment;
+    // The stand-in plugins the application loads: none but those the person named.
+    std::set<std::string> loaded;
+    // Whether the person named a theme. The stand-in makes none, and the toolkit then goes on to
+    // the desktop's, as it does for a theme of the person's that fails: KDE's, where installed.
+    bool named = false;
+};
+
+// The toolkit loads the theme plugin the session names (KDE's on Plasma, which maps KDE's
+// frameworks; a GTK one on GNOME), and the style that theme names. The application takes none of
+// them, with KDE's own installed or a plugin of that name on the plugin path; a theme or a style
+// the person names is still loaded.
+TEST(Main, LoadsNoThemeOrStyleOfTheDesktopsOnlyThoseThePersonNames) {
+    const std::string standIns = QUILLFEN_STAND_IN_PLUGINS;
+    const std::string theme = standIns + "/platformthemes/libquillfen_stand_in_platformthemes.so";
+    const std::string style = standIns + "/styles/libquillfen_stand_in_styles.so";
+    const Variables onThePath{{"QT_PLUGIN_PATH", standIns}};
+    const Variables personsChoice{{"QT_QPA_PLATFORMTHEME", "quillfen-stand-in"},
+                                  {"QT_STYLE_OVERRIDE", "quillfen-stand-in"}};
+    const fs::path kdeTheme = QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() +
+                              "/platformthemes/KDEPlasmaPlatformTheme6.so";
+    const std::vector<ThemeCase> cases{
+        {fs::exists(kdeTheme) ? "Plasma 6, KDE's theme installed" : "Plasma 6", kPlasma6, {}},
+        {"Plasma 6, a theme plugin of KDE's name", kPlasma6 + onThePath, {}},
+        {"GNOME, a theme plugin of the GTK one's name", kGnome + onThePath, {}},
+        {"Plasma 6, the person's theme and style",
+         kPlasma6 + onThePath + personsChoice,
+         {theme, style},
+         true},
+    };
+    test::BusConnection bus(test::DesktopSession::current().bus());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.session);
+        test::TestHome home;
+        test::ChildProcess app({QUILLFEN_BINARY}, withEnvironment(c.environment));
+        ASSERT_TRUE(test::waitUntil([&] { return test::applicationAnswers(*bus); }));
+        EXPECT_EQ(app.mappedFiles({standIns}), c.loaded);
+        if (!c.named) {
+            EXPECT_EQ(app.mappedFiles({"/libKF5", "/libKF6", "KDEPlasmaPlatformTheme"}),
+                      std::set<std::string>{});
+        }
+        kill(app.pid(), SIGTERM);
+        EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
+    }
+}
+
+Variables environmentOf(const std::string& nulSeparated) {
+    Variables variables;
+    std::istringstream entries(nulSeparated);
+    for (std::string entry; std::getline(entries, entry, '\0');) {
+        const auto equals = entry.find('=');
+        if (equals != std::string::npos && !entry.starts_with(ChildEnvironment::kOwnPrefix))
+            variables[entry.substr(0, equals)] = entry.substr(equals + 1);
+    }
+    return variables;
+}
+
+// Whatever the application tells the toolkit through its environment (the platform, the X input
+// extension left out), a program it starts gets the session's own environment, as the application
+// was given it: here the user's Claude tool, which it asks at start whether they are logged in.
+TEST(Main, AProgramItStartsGetsTheSessionsOwnEnvironment) {
+    test::TestHome home;
+    const auto seen = home.path() / "environment-seen";
+    const auto tool = home.path() / ".local/bin/claude";
+    test::writeFile(tool, "#!/bin/sh\ncat /proc/$$/environ > '" + seen.string() + ".part' && mv '" +
+                              seen.string() + ".part' '" + seen.string() +
+                              "'\necho '{\"loggedIn\": false}'\n");
+    fs::permissions(tool, fs::perms::owner_all);
+    // A Wayland session sets neither.
+    test::ChildProcess app({"/usr/bin/env", "-u", "QT_QPA_PLATFORM", "-u", "QT_XCB_NO_XI2", QUILLFEN_BINARY},
+                           withEnvironment(kPlasma6 + Variables{{"TAVRYN_CLOUD_MIND", "1"}}));
+    ASSERT_TRUE(test::waitUntil([&] { return fs::exists(seen); })) << "the tool never ran";
+    const auto given = environmentOf(test::readFile("/proc/" + std::to_string(app.pid()) + "/environ"));
+    ASSERT_EQ(given.count("QT_QPA_PLATFORM"), 0u);
+    const auto child = environmentOf(test::readFile(seen));
+    std::vector<std::pair<std::string, std::string>> differing;
+    std::set_symmetric_difference(child.begin(), child.end(), given.begin(), given.end(),
+                                  std::back_inserter(differing));
+    EXPECT_EQ(differing, (std::vector<std::pair<std::string, std::string>>{}));
+    kill(app.pid(), SIGTERM);
+    EXPECT_TRUE(exitedWith(app.waitForExit(test::kPatience), 0));
 }
 
 }  // namespace

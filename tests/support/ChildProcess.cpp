@@ -106,12 +106,25 @@ bool ChildProcess::endsWell(std::chrono::milliseconds timeout) {
     return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
 }
 
-std::optional<long> ChildProcess::peakResidentKb() const {
+std::optional<long> ChildProcess::status(const std::string& field) const {
     std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
     for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+        if (line.rfind(field + ":", 0) == 0) return std::stol(line.substr(field.size() + 1));
     }
     return std::nullopt;
+}
+
+std::set<std::string> ChildProcess::mappedFiles(const std::vector<std::string>& parts) const {
+    std::set<std::string> found;
+    std::ifstream maps("/proc/" + std::to_string(pid_) + "/maps");
+    for (std::string line; std::getline(maps, line);) {
+        const auto slash = line.find('/');
+        if (slash == std::string::npos) continue;
+        const std::string file = line.substr(slash);
+        for (const auto& part : parts)
+            if (file.find(part) != std::string::npos) found.insert(file);
+    }
+    return found;
 }
 
 std::string ChildProcess::readLine(std::chrono::milliseconds timeout) {

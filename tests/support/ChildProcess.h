@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,11 @@ public:
     // Whether it ends, in time, with status 0.
     bool endsWell(std::chrono::milliseconds timeout = kPatience);
     // The peak of its resident memory so far (VmHWM), in kB; nothing once it has ended.
-    std::optional<long> peakResidentKb() const;
+    std::optional<long> peakResidentKb() const { return status("VmHWM"); }
+    // A number of its /proc status ("VmRSS" in kB, "Threads"); nothing once it has ended.
+    std::optional<long> status(const std::string& field) const;
+    // The files it has mapped (its libraries and plugins) whose path holds any of `parts`.
+    std::set<std::string> mappedFiles(const std::vector<std::string>& parts) const;
     // One line from the report pipe, without its line feed; aborts the test run when none
     // comes in time.
     std::string readLine(std::chrono::milliseconds timeout = kPatience);

@@ -17,6 +17,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "Log/FileLogStore.h"
+#include "Promise/PromiseStore.h"
 #include "Support/PathWalk.h"
 
 namespace quillfen::test {
@@ -102,6 +104,15 @@ std::filesystem::path TestHome::dataDirectory() const {
 
 std::filesystem::path TestHome::familyDirectory() const {
     return path() / ".ostrel";
+}
+
+bool TestHome::keepAPromise() const {
+    std::filesystem::create_directories(dataDirectory());
+    PromiseStore store(std::make_shared<FileLogStore>(dataDirectory() / "promise.json"));
+    Promise promise;
+    promise.dayPhrase = "a long morning";
+    promise.moves.push_back({Uuid::random(), MoveLabel::stepOutside, "step outside for five"});
+    return store.save(promise);
 }
 
 void writeFile(const std::filesystem::path& path, std::string_view contents) {

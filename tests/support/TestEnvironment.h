@@ -67,6 +67,9 @@ public:
     const std::filesystem::path& path() const { return dir_.path(); }
     std::filesystem::path dataDirectory() const;
     std::filesystem::path familyDirectory() const;
+    // What the first start's window leaves once the user has been through it: later starts open
+    // nothing of their own. False when it could not be written.
+    bool keepAPromise() const;
 
 private:
     TempDir dir_;
