@@ -24,14 +24,16 @@ const char* const kIntrospection =
     "    <method name=\"List\"><arg type=\"as\" name=\"list\" direction=\"out\"/></method>\n"
     "    <method name=\"Describe\"><arg type=\"s\" name=\"action_name\" direction=\"in\"/>"
     "<arg type=\"(bgav)\" name=\"description\" direction=\"out\"/></method>\n"
-    "    <method name=\"DescribeAll\"><arg type=\"a{s(bgav)}\" name=\"descriptions\" direction=\"out\"/></method>\n"
+    "    <method name=\"DescribeAll\"><arg type=\"a{s(bgav)}\" name=\"descriptions\" "
+    "direction=\"out\"/></method>\n"
     "    <method name=\"Activate\"><arg type=\"s\" name=\"action_name\" direction=\"in\"/>"
     "<arg type=\"av\" name=\"parameter\" direction=\"in\"/>"
     "<arg type=\"a{sv}\" name=\"platform_data\" direction=\"in\"/></method>\n"
     "    <method name=\"SetState\"><arg type=\"s\" name=\"action_name\" direction=\"in\"/>"
     "<arg type=\"v\" name=\"value\" direction=\"in\"/>"
     "<arg type=\"a{sv}\" name=\"platform_data\" direction=\"in\"/></method>\n"
-    "    <signal name=\"Changed\"><arg type=\"as\" name=\"removals\"/><arg type=\"a{sb}\" name=\"enable_changes\"/>"
+    "    <signal name=\"Changed\"><arg type=\"as\" name=\"removals\"/><arg type=\"a{sb}\" "
+    "name=\"enable_changes\"/>"
     "<arg type=\"a{sv}\" name=\"state_changes\"/><arg type=\"a{s(bgav)}\" name=\"additions\"/></signal>\n"
     "  </interface>\n"
     "  <interface name=\"org.freedesktop.DBus.Introspectable\">\n"
@@ -55,7 +57,8 @@ bool appendDescription(DBusMessageIter* into) {
 
 // The first argument when it is a string; empty otherwise.
 std::string firstString(DBusMessage* message, DBusMessageIter* iter) {
-    if (!dbus_message_iter_init(message, iter) || dbus_message_iter_get_arg_type(iter) != DBUS_TYPE_STRING) return {};
+    if (!dbus_message_iter_init(message, iter) || dbus_message_iter_get_arg_type(iter) != DBUS_TYPE_STRING)
+        return {};
     const char* text = nullptr;
     dbus_message_iter_get_basic(iter, &text);
     return text != nullptr ? text : "";
@@ -92,8 +95,10 @@ struct GtkActions::Callbacks {
             });
             return made;
         };
-        if ((flags & DBUS_WATCH_READABLE) != 0) notifiers->read = notifier(QSocketNotifier::Read, DBUS_WATCH_READABLE);
-        if ((flags & DBUS_WATCH_WRITABLE) != 0) notifiers->write = notifier(QSocketNotifier::Write, DBUS_WATCH_WRITABLE);
+        if ((flags & DBUS_WATCH_READABLE) != 0)
+            notifiers->read = notifier(QSocketNotifier::Read, DBUS_WATCH_READABLE);
+        if ((flags & DBUS_WATCH_WRITABLE) != 0)
+            notifiers->write = notifier(QSocketNotifier::Write, DBUS_WATCH_WRITABLE);
         dbus_watch_set_data(watch, notifiers, [](void* p) {
             auto* gone = static_cast<Watch*>(p);
             forget(gone->read);
@@ -126,7 +131,9 @@ struct GtkActions::Callbacks {
         return TRUE;
     }
 
-    static void removeTimeout(DBusTimeout* timeout, void*) { dbus_timeout_set_data(timeout, nullptr, nullptr); }
+    static void removeTimeout(DBusTimeout* timeout, void*) {
+        dbus_timeout_set_data(timeout, nullptr, nullptr);
+    }
 
     static void toggleTimeout(DBusTimeout* timeout, void*) {
         auto* timer = static_cast<QTimer*>(dbus_timeout_get_data(timeout));
@@ -142,7 +149,8 @@ struct GtkActions::Callbacks {
     }
 
     static DBusHandlerResult message(DBusConnection*, DBusMessage* message, void* data) {
-        if (dbus_message_get_type(message) != DBUS_MESSAGE_TYPE_METHOD_CALL) return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
+        if (dbus_message_get_type(message) != DBUS_MESSAGE_TYPE_METHOD_CALL)
+            return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
         static_cast<GtkActions*>(data)->answer(message);
         return DBUS_HANDLER_RESULT_HANDLED;
     }
@@ -171,7 +179,8 @@ bool GtkActions::start(const std::string& objectPath) {
     }
     // A session bus that goes away ends the session; it must not end the process before its quit.
     dbus_connection_set_exit_on_disconnect(connection_, FALSE);
-    static const DBusObjectPathVTable vtable{nullptr, &Callbacks::message, nullptr, nullptr, nullptr, nullptr};
+    static const DBusObjectPathVTable vtable{nullptr, &Callbacks::message, nullptr, nullptr, nullptr,
+                                             nullptr};
     if (!dbus_connection_set_watch_functions(connection_, &Callbacks::addWatch, &Callbacks::removeWatch,
                                              &Callbacks::toggleWatch, this, nullptr) ||
         !dbus_connection_set_timeout_functions(connection_, &Callbacks::addTimeout, &Callbacks::removeTimeout,
@@ -196,7 +205,8 @@ bool GtkActions::start(const std::string& objectPath) {
 void GtkActions::dispatchLater() {
     if (dispatchQueued_ || connection_ == nullptr) return;
     dispatchQueued_ = true;
-    QMetaObject::invokeMethod(this, [this] { dispatch(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { dispatch(); }, Qt::QueuedConnection);
 }
 
 void GtkActions::dispatch() {
@@ -206,7 +216,8 @@ void GtkActions::dispatch() {
 }
 
 void GtkActions::answer(DBusMessage* call) {
-    const std::string interface = dbus_message_get_interface(call) != nullptr ? dbus_message_get_interface(call) : "";
+    const std::string interface =
+        dbus_message_get_interface(call) != nullptr ? dbus_message_get_interface(call) : "";
     const std::string member = dbus_message_get_member(call) != nullptr ? dbus_message_get_member(call) : "";
     const auto offered = [&](const std::string& name) {
         return std::find(actions_.begin(), actions_.end(), name) != actions_.end();
@@ -219,7 +230,8 @@ void GtkActions::answer(DBusMessage* call) {
     DBusMessageIter in, out;
     if (interface == "org.freedesktop.DBus.Introspectable" && member == "Introspect") {
         reply = dbus_message_new_method_return(call);
-        if (reply != nullptr) dbus_message_append_args(reply, DBUS_TYPE_STRING, &kIntrospection, DBUS_TYPE_INVALID);
+        if (reply != nullptr)
+            dbus_message_append_args(reply, DBUS_TYPE_STRING, &kIntrospection, DBUS_TYPE_INVALID);
     } else if (interface != kInterface) {
         refuse(DBUS_ERROR_UNKNOWN_INTERFACE, "no such interface here: " + interface);
     } else if (member == "List" && dbus_message_has_signature(call, "")) {

@@ -31,13 +31,13 @@
 #include "SingleInstance.h"
 #include "StartRequest.h"
 #include "StrandedEntries.h"
+#include "Support/Paths.h"
+#include "Support/SystemLog.h"
+#include "Support/Threads.h"
 #include "UrlSchemeRegistration.h"
 #include "WindowChrome.h"
 #include "platform/CommandRunner.h"
 #include "platform/CpuAffinity.h"
-#include "Support/Paths.h"
-#include "Support/SystemLog.h"
-#include "Support/Threads.h"
 
 using namespace quillfen;
 
@@ -228,10 +228,13 @@ int main(int argc, char** argv) {
         std::unique_ptr<GtkActions> actions;
         if (!oneShot && QDBusConnection::sessionBus().isConnected()) {
             std::vector<std::string> names;
-            for (const auto& action : StartRequest::kActions) names.emplace_back(action.name);
+            for (const auto& action : StartRequest::kActions)
+                names.emplace_back(action.name);
             actions = std::make_unique<GtkActions>(
-                std::move(names), [&controller](const std::string& action) { controller.performAction(action); });
-            if (actions->start(ApplicationService::kObjectPath)) nameApplicationActionsOn(actions->uniqueName());
+                std::move(names),
+                [&controller](const std::string& action) { controller.performAction(action); });
+            if (actions->start(ApplicationService::kObjectPath))
+                nameApplicationActionsOn(actions->uniqueName());
         }
         controller.applicationDidFinishLaunching();
         // Qt has taken its own options out of the arguments by now.

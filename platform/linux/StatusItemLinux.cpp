@@ -138,9 +138,10 @@ private:
         };
         QDBusConnection bus = QDBusConnection::sessionBus();
         if (bus.isConnected()) {
-            auto* watcher = new QDBusServiceWatcher(kStatusNotifierWatcher, bus,
-                                                    QDBusServiceWatcher::WatchForOwnerChange, hostWatch_.get());
-            QObject::connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, hostWatch_.get(), &HostNews::heard);
+            auto* watcher = new QDBusServiceWatcher(
+                kStatusNotifierWatcher, bus, QDBusServiceWatcher::WatchForOwnerChange, hostWatch_.get());
+            QObject::connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, hostWatch_.get(),
+                             &HostNews::heard);
         }
         // The X11 layer's interface is a QObject that the public headers only name.
         auto* x11 = reinterpret_cast<QObject*>(QGuiApplication::platformNativeInterface());

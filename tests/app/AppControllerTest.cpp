@@ -559,7 +559,8 @@ TEST(AppController, WhatTheDesktopShowsChangingChangesTheOpenWindowsAtOnce) {
                   InspectFacts::sensingNotes({false, change.after.nativeWindowsUnseen,
                                               change.after.extensionToTurnOn, !change.trayAfter}));
         QWidget* note = shownSensingNote();
-        EXPECT_EQ(note != nullptr && note->isVisible(), !change.trayAfter || change.after.nativeWindowsUnseen);
+        EXPECT_EQ(note != nullptr && note->isVisible(),
+                  !change.trayAfter || change.after.nativeWindowsUnseen);
         EXPECT_EQ(shownLead(), change.trayAfter ? OnboardingBeats::lead(OnboardingBeat::settled)
                                                 : OnboardingCopy::settledLeadWithoutTray);
         EXPECT_EQ(h.controller->ticksHandled(), ticks);
@@ -569,7 +570,8 @@ TEST(AppController, WhatTheDesktopShowsChangingChangesTheOpenWindowsAtOnce) {
 // On GNOME with the application's extension off, the rhythm window a start opens says how to turn
 // it on as soon as the shell has answered, seconds into the start, not at the next tick; turned on,
 // the note goes as soon. With the real chooser on a headless GNOME Shell.
-TEST(AppControllerOnGnomeShell, TheRhythmWindowOpenedAtStartSaysTheExtensionsCommandWithinSecondsUntilItIsOn) {
+TEST(AppControllerOnGnomeShell,
+     TheRhythmWindowOpenedAtStartSaysTheExtensionsCommandWithinSecondsUntilItIsOn) {
     test::ShellWithExtensions session;
     if (auto failure = session.start()) GTEST_SKIP() << *failure;
     const std::string extension = gnomeFocusExtension(*session.version);
@@ -584,7 +586,8 @@ TEST(AppControllerOnGnomeShell, TheRhythmWindowOpenedAtStartSaysTheExtensionsCom
         QWidget* note = shownSensingNote();
         return note != nullptr && note->isVisible() ? test::textOf(*note, "command") : std::string("<none>");
     };
-    EXPECT_TRUE(test::spinUntil([&] { return command() == "gnome-extensions enable " + extension; })) << command();
+    EXPECT_TRUE(test::spinUntil([&] { return command() == "gnome-extensions enable " + extension; }))
+        << command();
     ASSERT_TRUE(test::enable(*session.connection, extension));
     EXPECT_TRUE(test::spinUntil([&] { return command() == "<none>"; })) << command();
     EXPECT_EQ(h.controller->ticksHandled(), ticks);

@@ -23,8 +23,8 @@ struct OfferedActions {
     test::PrivateBus bus;
     test::ScopedEnv session{"DBUS_SESSION_BUS_ADDRESS", bus.address()};
     std::vector<std::string> activated;
-    GtkActions actions{{"settings", "quit"}, [this](const std::string& action) { activated.push_back(action); }};
-
+    GtkActions actions{{"settings", "quit"},
+                       [this](const std::string& action) { activated.push_back(action); }};
 };
 
 // What a program says, its errors too, and whether it ended well, the actions answering meanwhile on
@@ -44,7 +44,8 @@ TEST(GtkActions, GLibReadsEachActionAsTakingNoParameterAndActivatesIt) {
     OfferedActions offered;
     ASSERT_TRUE(offered.actions.start(kPath));
     ASSERT_FALSE(offered.actions.uniqueName().empty());
-    const auto [said, ended] = ran(offered, test::glibActionGroupReader(offered.actions.uniqueName(), kPath, "quit"));
+    const auto [said, ended] =
+        ran(offered, test::glibActionGroupReader(offered.actions.uniqueName(), kPath, "quit"));
     EXPECT_TRUE(ended) << said;
     EXPECT_EQ(said, "quit none\nsettings none\n");
     EXPECT_TRUE(test::spinUntil([&] { return !offered.activated.empty(); }));
@@ -63,18 +64,25 @@ TEST(GtkActions, RefusesWhatIsNoActionOfItsOwnAndRunsNothing) {
         const char* said;
     };
     const Call calls[] = {
-        {"an action it does not have", {"org.gtk.Actions.Activate", "forget", "[]", "{}"}, "no action is named forget"},
-        {"a parameter the action does not take", {"org.gtk.Actions.Activate", "quit", "[<'now'>]", "{}"},
-         "takes no parameter"},
-        {"the description of an action it does not have", {"org.gtk.Actions.Describe", "forget"},
+        {"an action it does not have",
+         {"org.gtk.Actions.Activate", "forget", "[]", "{}"},
          "no action is named forget"},
-        {"a state, which no action has", {"org.gtk.Actions.SetState", "quit", "<true>", "{}"}, "no action has a state"},
+        {"a parameter the action does not take",
+         {"org.gtk.Actions.Activate", "quit", "[<'now'>]", "{}"},
+         "takes no parameter"},
+        {"the description of an action it does not have",
+         {"org.gtk.Actions.Describe", "forget"},
+         "no action is named forget"},
+        {"a state, which no action has",
+         {"org.gtk.Actions.SetState", "quit", "<true>", "{}"},
+         "no action has a state"},
         {"another interface", {"org.freedesktop.Application.Activate", "{}"}, "no such interface"},
     };
     for (const auto& call : calls) {
         SCOPED_TRACE(call.what);
-        std::vector<std::string> command{"/usr/bin/gdbus", "call",  "--session",   "--dest",
-                                         offered.actions.uniqueName(), "--object-path", kPath, "--method"};
+        std::vector<std::string> command{
+            "/usr/bin/gdbus", "call", "--session", "--dest", offered.actions.uniqueName(),
+            "--object-path",  kPath,  "--method"};
         command.insert(command.end(), call.arguments.begin(), call.arguments.end());
         const auto [said, ended] = ran(offered, command);
         EXPECT_FALSE(ended);

@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <iomanip>
+#include <iterator>
 #include <set>
 #include <sstream>
 

@@ -198,8 +198,9 @@ TEST(MainOnGnomeShell, GnomesOwnQuitEndsTheApplicationAndItsKeepAlive) {
     Promise promise;
     promise.dayPhrase = "a long morning";
     promise.moves.push_back({Uuid::random(), MoveLabel::stepOutside, "step outside for five"});
-    ASSERT_TRUE(PromiseStore(std::make_shared<FileLogStore>(home / ".local/share/org.quillfen.Quillfen/promise.json"))
-                    .save(promise));
+    ASSERT_TRUE(
+        PromiseStore(std::make_shared<FileLogStore>(home / ".local/share/org.quillfen.Quillfen/promise.json"))
+            .save(promise));
     if (auto failure = session.start()) GTEST_SKIP() << *failure;
     ASSERT_TRUE(session.turnOnTheSwitcher());
     const auto unit = [&] {
@@ -209,22 +210,23 @@ TEST(MainOnGnomeShell, GnomesOwnQuitEndsTheApplicationAndItsKeepAlive) {
     // As the copy's keep-alive would stand, had it been installed.
     test::writeFile(unit, "[Unit]\n");
 
-    auto app = session.shell.run(test::execOf(entry, "[Desktop Entry]"), {{"XDG_SESSION_TYPE", "wayland"},
-                                           {"XDG_CURRENT_DESKTOP", "GNOME"},
-                                           {"XDG_DATA_DIRS", (home / "system/share").string()},
-                                           {"TAVRYN_CLOUD_MIND", "0"},
-                                           {"TAVRYN_LOCATION_MODE", "none"}});
+    auto app = session.shell.run(test::execOf(entry, "[Desktop Entry]"),
+                                 {{"XDG_SESSION_TYPE", "wayland"},
+                                  {"XDG_CURRENT_DESKTOP", "GNOME"},
+                                  {"XDG_DATA_DIRS", (home / "system/share").string()},
+                                  {"TAVRYN_CLOUD_MIND", "0"},
+                                  {"TAVRYN_LOCATION_MODE", "none"}});
     const QString rhythm = WindowChrome::rhythm(false).title;
     QString quitting;
     ASSERT_TRUE(test::spinUntil([&] {
         // GNOME 45 and later load the tests' extension a while after they say it is on.
-        const auto reply =
-            session.connection->ask(test::kShell, QStringLiteral("/org/quillfen/Test/FocusSwitcher"),
-                                    QStringLiteral("org.quillfen.Test.FocusSwitcher"),
-                                    QStringLiteral("QuitApplicationOf"), {rhythm});
+        const auto reply = session.connection->ask(
+            test::kShell, QStringLiteral("/org/quillfen/Test/FocusSwitcher"),
+            QStringLiteral("org.quillfen.Test.FocusSwitcher"), QStringLiteral("QuitApplicationOf"), {rhythm});
         if (reply.type() == QDBusMessage::ReplyMessage) quitting = reply.arguments().value(0).toString();
         return !quitting.isEmpty() || !app->running();
-    })) << "GNOME never tied a window titled " << rhythm.toStdString() << " to an application with a Quit";
+    })) << "GNOME never tied a window titled "
+        << rhythm.toStdString() << " to an application with a Quit";
     EXPECT_EQ(quitting.toStdString(), "org.quillfen.Quillfen.desktop");
     const auto status = app->waitForExit(test::kPatience);
     ASSERT_TRUE(status.has_value()) << "it went on running after GNOME's Quit";

@@ -178,10 +178,10 @@ void DesktopSession::TearDown() {
 }
 
 bool DesktopSession::startTray() {
-    tray_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--height", "24", "--widthtype",
-                                 "request"},
-        kMachine);
+    tray_ =
+        std::make_unique<ChildProcess>(std::vector<std::string>{"trayer", "--edge", "top", "--align", "right",
+                                                                "--height", "24", "--widthtype", "request"},
+                                       kMachine);
     // The tray is up once it owns the tray selection of screen 0.
     Display* x = XOpenDisplay(display_->name().c_str());
     if (x == nullptr) return false;

@@ -35,8 +35,7 @@ if (activate) {
     group.activate_action(activate, null);
     Gio.DBus.session.flush_sync(null);
 }
-)js",
-            name, path, activate};
+)js",          name, path, activate};
 }
 
 }  // namespace quillfen::test

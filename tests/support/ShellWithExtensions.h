@@ -20,7 +20,8 @@ namespace quillfen::test {
 
 inline const QString kShell = QStringLiteral("org.gnome.Shell");
 
-inline QDBusMessage extensions(BusConnection& bus, const QString& method, const QVariantList& arguments = {}) {
+inline QDBusMessage extensions(BusConnection& bus, const QString& method,
+                               const QVariantList& arguments = {}) {
     return bus.ask(kShell, QStringLiteral("/org/gnome/Shell"), QStringLiteral("org.gnome.Shell.Extensions"),
                    method, arguments);
 }
@@ -107,7 +108,7 @@ struct ShellWithExtensions {
             if (!spinUntil([&] {
                     focus(application);
                     return spinUntil([&] { return focused() == application; },
-                                           std::chrono::milliseconds(200));
+                                     std::chrono::milliseconds(200));
                 }))
                 return false;
         }
