@@ -32,15 +32,19 @@ std::optional<std::string> scripts(std::string_view name) {
     return "#!/bin/bash\n# " + std::string(name) + "\n";
 }
 
-// A bundled script as Claude Code runs it: details on standard input, given up after 5 s. What it
+// How long a script Claude Code runs is given, from its start: a script held by a pipe is held for
+// good, and a busy machine takes seconds to start bash.
+const std::string kScriptPatience = "20";
+
+// A bundled script as Claude Code runs it: details on standard input, given up if it hangs. What it
 // printed, or nothing when it failed or was given up on.
 struct Script {
     explicit Script(std::string_view name) {
         test::writeFile(path, ClaudeFaceScripts::bundled(name).value_or(""));
     }
     std::optional<std::string> run() const {
-        const auto command = "echo '{}' | timeout 5 bash " + Text::shellWord(path.string()) + " >" +
-                             Text::shellWord(out.string());
+        const auto command = "echo '{}' | timeout " + kScriptPatience + " bash " +
+                             Text::shellWord(path.string()) + " >" + Text::shellWord(out.string());
         if (std::system(command.c_str()) != 0) return std::nullopt;
         return test::readFile(out);
     }
@@ -400,8 +404,8 @@ TEST(ClaudeFaceInstaller, TheStatusLineIsNotHeldByAPipeAtTheJournal) {
     fs::create_directories(home.familyDirectory());
     ASSERT_EQ(::mkfifo((home.familyDirectory() / "decisions-log.jsonl").c_str(), 0600), 0);
     const auto output = elsewhere.path() / "out";
-    const auto command = "timeout 2 bash " + Text::shellWord(script.string()) + " </dev/null >" +
-                         Text::shellWord(output.string());
+    const auto command = "timeout " + kScriptPatience + " bash " + Text::shellWord(script.string()) +
+                         " </dev/null >" + Text::shellWord(output.string());
     EXPECT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(test::readFile(output), "the stone \xc2\xb7 quiet\n");
 }
@@ -445,8 +449,8 @@ TEST(ClaudeFaceInstaller, TheStatusLineReadsOnlyTheUsersOwnJournalAndOnlyWhatIts
         }
         if (c.theirs && !test::giveToAnotherUser(link)) continue;
         const auto output = elsewhere.path() / "out";
-        const auto command = "timeout 5 bash " + Text::shellWord(script.string()) + " </dev/null >" +
-                             Text::shellWord(output.string());
+        const auto command = "timeout " + kScriptPatience + " bash " + Text::shellWord(script.string()) +
+                             " </dev/null >" + Text::shellWord(output.string());
         EXPECT_EQ(std::system(command.c_str()), 0);
         EXPECT_EQ(test::readFile(output), "the stone \xc2\xb7 " + std::string(c.face) + "\n");
     }
