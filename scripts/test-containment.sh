@@ -7,14 +7,18 @@
 # Run as root, the script goes on as the first process of a PID namespace of its own (`contained
 # SCRIPT ARGUMENTS`), with a /proc of its own in a mount namespace of its own, and this process
 # waits for it and ends with its status. When that first process ends, the kernel ends everything
-# still in the namespace. When this one is killed, even with SIGKILL, the kernel kills unshare
-# (setpriv's parent-death signal), whose child goes with it. unshare itself is not the script's
-# first process (exec): it holds back SIGTERM and SIGINT, and a run it stood for would not end on
-# them. It returns inside the namespace, and where it needs none (as another account).
+# still in the namespace. When this one ends first, however (Ctrl-C, SIGTERM, even SIGKILL), the
+# kernel kills unshare (setpriv's parent-death signal), whose child goes with it. unshare is not
+# the script's process itself (exec): it holds back SIGTERM and SIGINT, and a run it stood for would
+# not end on them. It returns inside the namespace, and where it needs none (as another account).
 contained() {
     ((EUID == 0 && $$ != 1)) || return 0
     local status=0
-    setpriv --pdeathsig KILL -- unshare --pid --fork --kill-child --mount-proc -- "$@" || status=$?
+    setpriv --pdeathsig KILL -- unshare --pid --fork --kill-child --mount-proc -- "$@" &
+    # Bash runs a trap as soon as the signal comes while it waits, but only once a command run in
+    # the foreground has ended: the tests, in a session of their own, would not see Ctrl-C.
+    trap 'exit 130' INT
+    wait "$!" || status=$?
     exit "$status"
 }
 
