@@ -187,14 +187,17 @@ if [[ $(stat -c %F:%u -- "$x11") != directory:0 ]]; then
     exit 1
 fi
 
-# As root, in the tree or on this machine, with nothing of this run's environment, as the first
-# process of a PID namespace of its own with its own /proc; within what `around` names, where it
-# names something.
+# As root, in the tree or on this machine, with nothing of this run's environment, in a PID
+# namespace of its own with its own /proc; within what `around` names, where it names something.
+# The namespace's first process is a shell that waits for the command and reaps what is left to it
+# meanwhile (runuser would not, and a test would take the zombie for a process that still runs);
+# when the command ends, so does the shell, and the kernel ends the rest.
 around=()
 system() {
     local run=()
     [[ -z $root ]] || run=(chroot "$root")
-    unshare --pid --fork --kill-child --mount-proc="$root/proc" -- "${around[@]}" "${run[@]}" /usr/bin/env -i \
+    unshare --pid --fork --kill-child --mount-proc="$root/proc" -- /bin/bash -c '"$@" <&0 & wait "$!"' first \
+        "${around[@]}" "${run[@]}" /usr/bin/env -i --default-signal=INT,QUIT \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"
 }
 # As the account, with no descriptor of root's but standard input (a pipe, or /dev/null) and in a

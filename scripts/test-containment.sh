@@ -14,9 +14,12 @@
 contained() {
     ((EUID == 0 && $$ != 1)) || return 0
     local status=0
-    setpriv --pdeathsig KILL -- unshare --pid --fork --kill-child --mount-proc -- "$@" &
-    # Bash runs a trap as soon as the signal comes while it waits, but only once a command run in
-    # the foreground has ended: the tests, in a session of their own, would not see Ctrl-C.
+    # Waited for in the background: bash runs a trap at once while it waits, but only after a
+    # command in the foreground has ended, and the account's tests, in a session of their own, never
+    # see Ctrl-C. What runs in the background ignores SIGINT and SIGQUIT, which the run's own
+    # processes get back.
+    setpriv --pdeathsig KILL -- unshare --pid --fork --kill-child --mount-proc -- \
+        env --default-signal=INT,QUIT "$@" &
     trap 'exit 130' INT
     wait "$!" || status=$?
     exit "$status"
