@@ -219,6 +219,8 @@ if [[ $where == debian13 ]]; then
     echo "== debian13: the packages, with the project's own script"
     system rm -rf /root/quillfen-scripts
     tar -C "$checkout" -cf - scripts | system /bin/sh -c 'mkdir -m 0700 /root/quillfen-scripts && tar -x -C /root/quillfen-scripts'
+    # A run that ended while apt worked in the tree left dpkg's work half done: it is done first.
+    system /usr/bin/env DEBIAN_FRONTEND=noninteractive /usr/bin/dpkg --configure -a
     system /root/quillfen-scripts/scripts/install-deps.sh packages.txt test-packages.txt
 fi
 
