@@ -249,4 +249,7 @@ if [[ $where == debian13 ]]; then
     # and their X servers' names (abstract sockets, one namespace a network) are not this machine's.
     around=(unshare --net -- /bin/bash -c '/usr/sbin/ip link set lo up && exec "$@"' network)
 fi
-as_account /bin/bash -c 'cd "$HOME/quillfen" && exec scripts/test.sh "$1"' build "$preset" </dev/null
+# A runtime folder of its own, as a contributor's session has, emptied at each run: without one the
+# tests' folders go in the build folder, whose path leaves sway's socket no room (108 bytes).
+as_account /bin/bash -c 'rm -rf "$HOME/run" && mkdir -m 0700 "$HOME/run" && cd "$HOME/quillfen" &&
+    XDG_RUNTIME_DIR=$HOME/run exec scripts/test.sh "$1"' build "$preset" </dev/null
