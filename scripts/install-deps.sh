@@ -10,13 +10,19 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 lists=("$@")
 ((${#lists[@]} > 0)) || lists=(packages.txt)
-missing=()
+wanted=()
 for list in "${lists[@]}"; do
     while read -r pkg; do
         [[ -z "$pkg" || "$pkg" == \#* ]] && continue
-        status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
-        [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
+        wanted+=("$pkg")
     done < "$here/$list"
+done
+# One question for them all: each reads dpkg's whole database, a tenth of a second.
+installed=" $({ dpkg-query -W -f='${Status} ${Package}\n' -- "${wanted[@]}" 2>/dev/null || true; } |
+    sed -n 's/^install ok installed //p' | tr '\n' ' ') "
+missing=()
+for pkg in "${wanted[@]}"; do
+    [[ $installed == *" $pkg "* ]] || missing+=("$pkg")
 done
 
 if ((${#missing[@]} == 0)); then

@@ -6,10 +6,12 @@
 # root, the normal build and Debian 13's run as an ordinary account, as a contributor's would, and the
 # sanitizer builds as root (scripts/test-as-contributor.sh). Named stages run alone, in the order
 # given, but for Debian 13's, which runs beside the others from the start and is shown in its place.
+# Root's run is contained (scripts/test-containment.sh): nothing it started outlives it.
 #
 #     scripts/test.sh [default|files|sanitize|tsan|fuzz|debian13 ...]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
+source scripts/test-containment.sh
 
 stages=("$@")
 ((${#stages[@]} > 0)) || stages=(default sanitize tsan fuzz debian13)
@@ -22,6 +24,8 @@ for stage in "${stages[@]}"; do
         ;;
     esac
 done
+retire_older_account
+contained "$PWD/scripts/test.sh" "$@"
 
 scripts/install-deps.sh packages.txt test-packages.txt
 
@@ -32,17 +36,15 @@ beside=""
 if [[ " ${stages[*]} " == *" debian13 "* ]]; then
     mkdir -p build
     beside=build/debian13.log
-    setsid scripts/test-as-contributor.sh debian13 >"$beside" 2>&1 &
+    scripts/test-as-contributor.sh debian13 >"$beside" 2>&1 &
     besidePid=$!
-    trap 'kill -- -"$besidePid" 2>/dev/null || true' EXIT
     echo "== debian13: started beside the other stages; what it says follows in its place"
 fi
 for stage in "${stages[@]}"; do
     if [[ $stage == debian13 ]]; then
         status=0
         wait "$besidePid" || status=$?
-        trap - EXIT
-        cat "$beside"
+        visibly <"$beside"
         ((status == 0)) || exit "$status"
     elif [[ $stage == default && $(id -u) -eq 0 ]]; then
         scripts/test-as-contributor.sh

@@ -1,11 +1,13 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QImage>
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <functional>
 #include <iterator>
@@ -191,7 +193,8 @@ public:
         const std::string note = "#!/bin/sh\nprintf '%s %s\\n' \"${0##*/}\" \"$*\" >>\"$CALLS\"\n";
         for (const char* tool : {"cmake", "ctest", "apt-get", "sudo"})
             if (!withoutSudo || tool != std::string_view("sudo")) stub(tools() / tool, note);
-        stub(tools() / "dpkg-query", note + "[ -n \"$MISSING\" ] || printf 'install ok installed'\n");
+        stub(tools() / "dpkg-query", note + "[ -n \"$MISSING\" ] || for package; do case $package in -*) ;; *) "
+                                            "echo \"install ok installed $package\" ;; esac; done\n");
         // Root's runs as another account would make an account, and a Debian 13 tree.
         stub(checkout() / "scripts/test-as-contributor.sh", note);
         // The archive has every package but those named in UNKNOWN.
@@ -275,14 +278,15 @@ esac
 
     // Runs the script from the copy, in a home of its own, as `uid` when one is given (which
     // only root may do; status -1 otherwise), under the umask UMASK when that is among the
-    // variables.
+    // variables. Where root's run makes the tests' account, it makes `account()`.
     Outcome run(const std::vector<std::string>& arguments, std::map<std::string, std::string> variables = {},
                 std::optional<unsigned> uid = std::nullopt) {
         fs::create_directories(home());
         if (uid && ::chown(home().c_str(), *uid, *uid) != 0) return {};
         const auto output = root_.path() / "output";
         writable(output);
-        variables.insert({{"PATH", path_}, {"HOME", home().string()}, {"CALLS", calls().string()}});
+        variables.insert({{"PATH", path_}, {"HOME", home().string()}, {"CALLS", calls().string()},
+                          {"QUILLFEN_TESTS_ACCOUNT", account_}});
         // The system's menu and settings folders are the test's own, as its home is: a copy
         // installed on this machine answers nothing, whatever the session that runs the tests says.
         for (const char* name : {"XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
@@ -318,6 +322,15 @@ esac
         return of;
     }
 
+    // The account root's run makes, named for the case: never the real runs' account.
+    void useAccount(std::string name) { account_ = std::move(name); }
+
+    static void stub(const fs::path& file, const std::string& text) {
+        test::writeFile(file, text);
+        fs::permissions(file, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+    }
+
 private:
     // An empty file that anyone may write.
     static void writable(const fs::path& file) {
@@ -326,15 +339,10 @@ private:
             file, fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec));
     }
 
-    static void stub(const fs::path& file, const std::string& text) {
-        test::writeFile(file, text);
-        fs::permissions(file, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                  fs::perms::others_read | fs::perms::others_exec);
-    }
-
     test::TempDir root_;
     fs::path checkout_ = root_.path() / "checkout";
     std::string path_ = tools().string();
+    std::string account_ = "quillfen-bench";
 };
 
 // The home this process has (a test's), with the system's folders it has, for a script run with an
@@ -573,7 +581,7 @@ TEST(Install, TheApplicationsScriptsBuildAndInstallNothingThatOnlyTheTestsNeed) 
 
         std::set<std::string> asked;
         for (const auto& call : bench.noted("dpkg-query"))
-            asked.insert(call.back());
+            asked.insert(std::find(call.begin(), call.end(), "--") + 1, call.end());
         EXPECT_EQ(asked, c.packages);
         EXPECT_TRUE(bench.noted("apt-get").empty());
 
@@ -611,6 +619,115 @@ TEST(Install, TheApplicationsScriptsBuildAndInstallNothingThatOnlyTheTestsNeed) 
             EXPECT_NE(folder, bench.preset("configurePresets", "default")["binaryDir"].get<std::string>())
                 << "a developer's build with tests would lose them";
         }
+    }
+}
+
+// The account that a test has root's run make, removed with its home when the test ends.
+struct MadeAccount {
+    std::string name;
+    ~MadeAccount() { makeCommandRunner()->run("/usr/sbin/userdel", {"--remove", name}); }
+    std::optional<uid_t> uid() const {
+        const passwd* entry = ::getpwnam(name.c_str());
+        return entry ? std::optional(entry->pw_uid) : std::nullopt;
+    }
+};
+
+// Whether a process runs as `uid`, or with `mark` in its environment.
+bool anyRunning(std::optional<uid_t> uid, const std::string& mark) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        struct stat info {};
+        if (!std::isdigit(entry.path().filename().string()[0]) || ::stat(entry.path().c_str(), &info) != 0) continue;
+        if ((uid && info.st_uid == *uid) || test::readFile(entry.path() / "environ").find(mark) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+// Root's whole test run, started from a terminal as a person starts it (script(1) gives it one),
+// with the real scripts but for the tests that the account runs: those try to type a command into
+// that terminal (TIOCSTI, which echoes what it types) and to retitle it, leave a process running,
+// and end, or sleep until the top script is killed.
+TEST(Install, RootsTestRunEndsEverythingItStartedAndNoTestReachesTheTerminalItWasStartedFrom) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root's run acts as the tests' account";
+    const MadeAccount account{"quillfen-bench-run"};
+    for (const bool killed : {false, true}) {
+        SCOPED_TRACE(killed ? "killed while a test sleeps" : "ended well");
+        ScriptBench bench;
+        bench.useAccount(account.name);
+        const auto scripts = bench.checkout() / "scripts";
+        fs::rename(scripts / "test.sh", scripts / "roots-test.sh");
+        fs::copy_file(QUILLFEN_SOURCE_DIR "/scripts/test-as-contributor.sh", scripts / "test-as-contributor.sh",
+                      fs::copy_options::overwrite_existing);
+        ScriptBench::stub(scripts / "test.sh", std::string(R"sh(#!/bin/sh
+[ "$(id -u)" != 0 ] || exec "${0%/*}/roots-test.sh" "$@"
+python3 -c 'import fcntl, os, termios
+for target in (0, 1, 2, "/dev/tty"):
+    try: [fcntl.ioctl(os.open(target, os.O_RDWR) if target == "/dev/tty" else target, termios.TIOCSTI, bytes([c])) for c in b"whoami\n"]
+    except OSError: pass'
+printf 'typed \033]0;renamed\007\n'
+sleep 600 &
+)sh") + (killed ? "echo sleeping\nexec sleep 600\n" : ""));
+        const auto shown = bench.home() / "shown";
+        // The terminal's end, at the end of script(1), would hang up what the run left on it.
+        auto run = "trap '' HUP; " + (scripts / "test.sh").string() + " default >" + shown.string() + " 2>&1";
+        if (killed)
+            run += " & for i in $(seq 200); do grep -qs sleeping " + shown.string() + " && break; sleep 0.1; done; kill -KILL $!";
+        const auto outcome = bench.run({"/usr/bin/script", "-qec", run, "/dev/null"});
+        EXPECT_TRUE(killed || outcome.status == 0) << test::readFile(shown);
+        EXPECT_EQ(outcome.output.find("whoami"), std::string::npos) << outcome.output;
+        EXPECT_NE(test::readFile(shown).find("typed \\x1b]0;renamed\\x07\n"), std::string::npos) << test::readFile(shown);
+        EXPECT_TRUE(test::waitUntil([&] { return !anyRunning(account.uid(), "CALLS=" + bench.calls().string()); },
+                                    std::chrono::seconds(5)));
+    }
+}
+
+// Debian 13's run in a stand-in tree, this machine's programs through an overlay: with accounts of
+// its own only, where useradd would give the next account the uid that this machine's www-data
+// holds. Its account has the machine account's numbers; where another account of the tree holds
+// them, nothing runs.
+TEST(Install, RootsDebian13RunGivesItsAccountNumbersThatNoOtherAccountHasOnTheMachineOrInTheTree) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root makes accounts and trees";
+    ScriptBench bench;
+    const MadeAccount account{"quillfen-bench-tree"};
+    bench.useAccount(account.name);
+    fs::copy_file(QUILLFEN_SOURCE_DIR "/scripts/test-as-contributor.sh", bench.checkout() / "scripts/test-as-contributor.sh",
+                  fs::copy_options::overwrite_existing);
+    ScriptBench::stub(bench.checkout() / "scripts/test.sh", "#!/bin/sh\necho the tests ran\n");
+    // The second case takes the numbers that the first gave the account.
+    for (const char* another : {"", "someone:x:{uid}:{uid}::/:/bin/sh\n"}) {
+        SCOPED_TRACE(another);
+        test::TempDir layers;
+        const auto accounts = "root:x:0:0:root:/root:/bin/bash\n" +
+                              std::regex_replace(another, std::regex("\\{uid\\}"), std::to_string(account.uid().value_or(0)));
+        for (const auto& [file, text] : std::map<std::string, std::string>{
+                 {"etc/passwd", accounts}, {"etc/group", "root:x:0:\n"}, {"etc/shadow", "root:*:1::::::\n"},
+                 {"etc/gshadow", "root:*::\n"}, {"etc/login.defs", "UID_MIN 33\nUID_MAX 33\nGID_MIN 33\nGID_MAX 33\n"},
+                 {".quillfen-tree", ""}, {".quillfen-tree-made", ""}})
+            test::writeFile(layers.path() / "upper" / file, text);
+        for (const char* folder : {"work", "tree"})
+            fs::create_directories(layers.path() / folder);
+        const auto outcome = bench.run(
+            {"/usr/bin/unshare", "--mount", "--", "/bin/sh", "-c",
+             "mount -t overlay overlay -o lowerdir=/,upperdir=$0/upper,workdir=$0/work $0/tree || exit 77; exec \"$@\"",
+             layers.path().string(), (bench.checkout() / "scripts/test-as-contributor.sh").string(), "debian13"},
+            {{"QUILLFEN_DEBIAN13_TREE", (layers.path() / "tree").string()}});
+        if (outcome.status == 77 || outcome.output.find("skipped") != std::string::npos)
+            GTEST_SKIP() << "no stand-in tree here: " << outcome.output;
+        const auto uid = account.uid();
+        ASSERT_TRUE(uid) << outcome.output;
+        EXPECT_EQ(outcome.output.find("the tests ran") == std::string::npos, *another != 0) << outcome.output;
+        if (*another) {
+            EXPECT_NE(outcome.output.find("uid " + std::to_string(*uid) + " is someone's"), std::string::npos);
+            continue;
+        }
+        EXPECT_EQ(outcome.status, 0) << outcome.output;
+        const passwd* machine = ::getpwuid(*uid);
+        EXPECT_EQ(machine->pw_name, account.name);
+        EXPECT_LT(*uid, 1000u);
+        const auto tree = account.name + ":x:" + std::to_string(*uid) + ":" + std::to_string(machine->pw_gid) + ":";
+        EXPECT_NE(test::readFile(layers.path() / "upper/etc/passwd").find("\n" + tree), std::string::npos);
+        for (const auto& home : {fs::path(machine->pw_dir), layers.path() / "upper/var/lib" / account.name})
+            EXPECT_EQ(test::modeOf(home), 0700u) << home;
     }
 }
 
