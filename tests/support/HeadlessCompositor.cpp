@@ -124,8 +124,13 @@ std::optional<std::string> HeadlessCompositor::start() {
     }
 
     compositor_ = std::make_unique<ChildProcess>(argv);
-    waitUntil([&] { return fs::exists(socket_) || !compositor_->running(); });
-    if (!fs::exists(socket_)) {
+    // sway makes its Wayland socket before its IPC socket, and may end between the two (it names
+    // the IPC socket after its process first, and ends when that name is too long for a socket).
+    const auto ready = [&] {
+        return fs::exists(socket_) && (kind_ != Kind::sway || fs::exists(environment_.at("SWAYSOCK")));
+    };
+    waitUntil([&] { return ready() || !compositor_->running(); });
+    if (!ready() || !compositor_->running()) {
         const auto status = compositor_->waitForExit(std::chrono::milliseconds(0));
         return std::string(program) +
                (status ? " ended at start, status " +
