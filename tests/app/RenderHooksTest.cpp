@@ -84,7 +84,7 @@ protected:
         test::ChildProcess app({QUILLFEN_BINARY}, variables, descriptor);
         Ended ended;
         ended.said = app.readRest(std::chrono::seconds(20));
-        ended.status = app.waitForExit(std::chrono::seconds(5));
+        ended.status = app.waitForExit(test::kPatience);
         return ended;
     }
 
@@ -186,7 +186,7 @@ TEST_F(RenderRun, ThePanelPictureWithoutTheDemoNudgeDrawsNothingAndTheRunGoesOn)
     EXPECT_FALSE(app.waitForExit(std::chrono::milliseconds(1500)).has_value());
     EXPECT_FALSE(fs::exists(picture("panel.png")));
     kill(app.pid(), SIGTERM);
-    EXPECT_TRUE(exitedWithZero(app.waitForExit(std::chrono::seconds(3))));
+    EXPECT_TRUE(exitedWithZero(app.waitForExit(test::kPatience)));
 }
 
 #endif
