@@ -15,6 +15,8 @@
 #include <thread>
 #include <utility>
 
+#include "Support/Text.h"
+
 extern char** environ;
 
 namespace quillfen::test {
@@ -44,6 +46,14 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
         result.push_back(s.data());
     result.push_back(nullptr);
     return result;
+}
+
+std::vector<std::string> dbusmockCommand(const std::string& templateName, const std::string& parametersJson) {
+    const auto file = std::filesystem::path(QUILLFEN_TEST_SUPPORT_DIR) / "dbusmock" / (templateName + ".py");
+    // python3-dbusmock is the distribution's package, so it runs under the distribution's
+    // interpreter, whatever python3 comes first on PATH.
+    return {"/usr/bin/python3", "-m", "dbusmock", "--template",
+            std::filesystem::exists(file) ? file.string() : templateName, "--parameters", parametersJson};
 }
 
 }  // namespace
@@ -173,6 +183,7 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 
 PrivateBus::PrivateBus() {
     auto config = dir_.path() / "bus.conf";
+    std::filesystem::create_directory(dir_.path() / "services");
     writeFile(config,
               "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
@@ -181,6 +192,9 @@ PrivateBus::PrivateBus() {
               "  <listen>unix:dir=" +
                   dir_.path().string() +
                   "</listen>\n"
+                  "  <servicedir>" +
+                  (dir_.path() / "services").string() +
+                  "</servicedir>\n"
                   "  <policy context=\"default\">\n"
                   "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
                   "    <allow eavesdrop=\"true\"/>\n"
@@ -193,22 +207,20 @@ PrivateBus::PrivateBus() {
     address_ = daemon_->readLine();
 }
 
+void PrivateBus::activates(const std::string& name, const std::string& templateName,
+                           const std::string& parametersJson) const {
+    // The bus reads its services' folder again when a name it does not know is asked for, and
+    // gives what it starts its own address as the session's.
+    std::string exec;
+    for (const auto& word : dbusmockCommand(templateName, parametersJson))
+        exec += (exec.empty() ? "" : " ") + Text::shellWord(word);
+    writeFile(dir_.path() / "services" / (name + ".service"),
+              "[D-BUS Service]\nName=" + name + "\nExec=" + exec + "\n");
+}
+
 DbusMock::DbusMock(const PrivateBus& bus, const std::string& templateName, const std::string& parametersJson)
-    : process_(
-          [&] {
-              auto file =
-                  std::filesystem::path(QUILLFEN_TEST_SUPPORT_DIR) / "dbusmock" / (templateName + ".py");
-              // python3-dbusmock is the distribution's package, so it runs under the
-              // distribution's interpreter, whatever python3 comes first on PATH.
-              return std::vector<std::string>{"/usr/bin/python3",
-                                              "-m",
-                                              "dbusmock",
-                                              "--template",
-                                              std::filesystem::exists(file) ? file.string() : templateName,
-                                              "--parameters",
-                                              parametersJson};
-          }(),
-          {{"DBUS_SESSION_BUS_ADDRESS", bus.address()}, {"DBUS_SYSTEM_BUS_ADDRESS", bus.address()}}) {}
+    : process_(dbusmockCommand(templateName, parametersJson),
+               {{"DBUS_SESSION_BUS_ADDRESS", bus.address()}, {"DBUS_SYSTEM_BUS_ADDRESS", bus.address()}}) {}
 
 VirtualDisplay::VirtualDisplay() {
     server_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-ac", "-screen",

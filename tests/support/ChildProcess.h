@@ -71,6 +71,10 @@ class PrivateBus {
 public:
     PrivateBus();
     const std::string& address() const { return address_; }
+    // From now on the bus starts a DbusMock of `templateName` (as DbusMock takes it) the first time
+    // someone asks for `name`, as a session's bus starts a service that is not yet running.
+    void activates(const std::string& name, const std::string& templateName,
+                   const std::string& parametersJson = "{}") const;
 
 private:
     TempDir dir_;

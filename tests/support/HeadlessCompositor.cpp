@@ -114,7 +114,12 @@ std::optional<std::string> HeadlessCompositor::start() {
         argv = {installed.string(), "--headless", "--wayland", "--virtual-monitor", "640x480",
                 "--wayland-display", socket_.filename().string()};
         if (!xwayland_) argv.push_back("--no-x11");
-        argv = asItsUser(argv, {{"GSETTINGS_BACKEND", "memory"}});
+        // As in a session that systemd started, where the input method's daemon is systemd's to
+        // start (StandInUserUnit.cpp says why).
+        bus_->activates("org.freedesktop.systemd1", "systemd_user_manager",
+                        R"({"units": ["org.freedesktop.IBus.session.GNOME.service"]})");
+        const auto unit = place(QUILLFEN_STAND_IN_USER_UNIT, "quillfen_stand_in_user_unit.so");
+        argv = asItsUser(argv, {{"GSETTINGS_BACKEND", "memory"}, {"LD_PRELOAD", unit.string()}});
     }
     // What the tests placed becomes the compositor's user's, with every folder on the way.
     if (anotherUser_) {
