@@ -30,6 +30,38 @@ contained "$PWD/scripts/test.sh" "$@"
 scripts/install-deps.sh packages.txt test-packages.txt
 
 jobs=$(nproc)
+
+# ctest with the arguments, over the build folder $1. When tests fail, what each said of its
+# failure follows ctest's own list at the very end, where a reader of only the last lines looks:
+# each "file:line: Failure" with the lines that explain it, or, where it said none (a crash, a
+# time-out), its last lines.
+tests_in() {
+    local temporary=$1/Testing/Temporary status=0
+    shift
+    rm -f "$temporary/LastTestsFailed.log"
+    ctest "$@" || status=$?
+    if ((status != 0)) && [[ -f $temporary/LastTestsFailed.log && -f $temporary/LastTest.log ]]; then
+        echo "== what the failing tests said"
+        awk 'NR == FNR { failing[substr($0, index($0, ":") + 1)] = 1; next }
+            /^[0-9]+\/[0-9]+ Test: / { name = substr($0, index($0, " Test: ") + 7); next }
+            /^Output:$/ && (name in failing) { inside = 1; kept = 0; said = 0; explaining = 0; print "-- " name; next }
+            !inside { next }
+            /^<end of output>$/ {
+                for (i = (kept > 8 ? kept - 7 : 1); !said && i <= kept; i++) print "   " substr(last[i], 1, 300)
+                inside = 0
+                next
+            }
+            { last[++kept] = $0 }
+            /: Failure$/ { explaining = 6; said = 1 }
+            explaining > 0 {
+                if ($0 == "" || /^\[  FAILED  \]/) { explaining = 0; next }
+                print "   " substr($0, 1, 300)
+                explaining--
+            }' "$temporary/LastTestsFailed.log" "$temporary/LastTest.log"
+    fi
+    return "$status"
+}
+
 # Debian 13's tree spends its first minutes fetching and unpacking, and its tests wait on their
 # compositors: beside the other stages it takes far less of the run than after them.
 beside=""
@@ -52,12 +84,12 @@ for stage in "${stages[@]}"; do
         echo "== fuzz: build the targets and replay their corpora"
         cmake --preset fuzz >/dev/null
         cmake --build --preset fuzz -j "$jobs"
-        ctest --preset fuzz -j "$jobs"
+        tests_in build/fuzz --preset fuzz -j "$jobs"
     else
         echo "== ${stage}: configure and build"
         cmake --preset "$stage" >/dev/null
         cmake --build --preset "$stage" -j "$jobs"
         echo "== ${stage}: tests"
-        ctest --preset "$stage" -j "$jobs"
+        tests_in "build/$stage" --preset "$stage" -j "$jobs"
     fi
 done

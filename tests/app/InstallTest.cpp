@@ -622,6 +622,50 @@ TEST(Install, TheApplicationsScriptsBuildAndInstallNothingThatOnlyTheTestsNeed) 
     }
 }
 
+// A stage whose tests fail ends the run with ctest's status and, after ctest's own list, what each
+// failing test said of its failure: its failure lines where it has them, else its last lines. A
+// passing test's output stays out, whatever it says.
+TEST(Install, ARunWithFailingTestsEndsWithWhatEachOfThemSaid) {
+    ScriptBench bench;
+    // ctest's log of the run: a failing assertion, a crash, and a test that passes though its
+    // output has a failure's words.
+    std::string log = "Start testing: Dec 11 00:56 UTC\n";
+    const auto entry = [&](int number, const std::string& name, const std::string& output) {
+        log += "----------------------------------------------------------\n" + std::to_string(number) +
+               "/9 Testing: " + name + "\n" + std::to_string(number) + "/9 Test: " + name +
+               "\nCommand: \"tests\"\nOutput:\n----------------------------------------------------------\n" +
+               output + "<end of output>\nTest time =   1.00 sec\n";
+    };
+    entry(3, "Idle.OnKWin",
+          "[ RUN      ] Idle.OnKWin\nIdleTest.cpp:245: Failure\nExpected: (connection) != (nullptr)\n\n"
+          "IdleTest.cpp:250: Failure\nValue of: seen\n[  FAILED  ] Idle.OnKWin (1289 ms)\n");
+    std::string crash = "[ RUN      ] Main.Crashes\n";
+    for (int line = 1; line <= 12; ++line)
+        crash += "frame " + std::to_string(line) + "\n";
+    entry(5, "Main.Crashes", crash);
+    entry(7, "Log.Passes", "Log.cpp:1: Failure\nas the case expects\n[       OK ] Log.Passes\n");
+    const auto temporary = bench.checkout() / "build/sanitize/Testing/Temporary";
+    fs::create_directories(temporary);
+    test::writeFile(temporary / "prepared.log", log);
+    ScriptBench::stub(
+        bench.tools() / "ctest",
+        "#!/bin/sh\nmv build/sanitize/Testing/Temporary/prepared.log "
+        "build/sanitize/Testing/Temporary/LastTest.log\n"
+        "printf '3:Idle.OnKWin\\n5:Main.Crashes\\n' >build/sanitize/Testing/Temporary/LastTestsFailed.log\n"
+        "echo 'The following tests FAILED:'\nexit 8\n");
+
+    const auto outcome = bench.run({"scripts/test.sh", "sanitize"});
+    EXPECT_EQ(outcome.status, 8);
+    const auto tail =
+        outcome.output.substr(std::min(outcome.output.size(), outcome.output.rfind("The following")));
+    EXPECT_EQ(tail,
+              "The following tests FAILED:\n== what the failing tests said\n"
+              "-- Idle.OnKWin\n   IdleTest.cpp:245: Failure\n   Expected: (connection) != (nullptr)\n"
+              "   IdleTest.cpp:250: Failure\n   Value of: seen\n"
+              "-- Main.Crashes\n   frame 5\n   frame 6\n   frame 7\n   frame 8\n   frame 9\n   frame 10\n"
+              "   frame 11\n   frame 12\n");
+}
+
 // The account that a test has root's run make, removed with its home when the test ends.
 struct MadeAccount {
     std::string name;
