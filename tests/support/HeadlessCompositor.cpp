@@ -1,9 +1,13 @@
 #include "support/HeadlessCompositor.h"
 
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <sstream>
 
 namespace quillfen::test {
@@ -23,6 +27,25 @@ constexpr const char* kApplicationsMenu = R"xml(<!DOCTYPE Menu PUBLIC "-//freede
 )xml";
 
 }  // namespace
+
+// Reached through its folder, whose path may be longer than a socket address holds.
+bool listensAt(const fs::path& socket) {
+    const int folder = ::open(socket.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return false;
+    const std::string path = "/proc/self/fd/" + std::to_string(folder) + "/" + socket.filename().string();
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    bool listening = false;
+    if (path.size() < sizeof(address.sun_path)) {
+        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        const int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        listening = client >= 0 &&
+                    ::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+        if (client >= 0) ::close(client);
+    }
+    ::close(folder);
+    return listening;
+}
 
 HeadlessCompositor::HeadlessCompositor(Kind kind)
     : kind_(kind),
@@ -111,8 +134,9 @@ std::optional<std::string> HeadlessCompositor::start() {
         }
         argv = asItsUser(argv, {{"XDG_MENU_PREFIX", "plasma-"}});
     } else {
-        argv = {installed.string(), "--headless", "--wayland", "--virtual-monitor", "640x480",
-                "--wayland-display", socket_.filename().string()};
+        argv = {installed.string(),         "--headless", "--wayland",
+                "--virtual-monitor",        "640x480",    "--wayland-display",
+                socket_.filename().string()};
         if (!xwayland_) argv.push_back("--no-x11");
         // As in a session that systemd started, where the input method's daemon is systemd's to
         // start (StandInUserUnit.cpp says why).
@@ -132,7 +156,7 @@ std::optional<std::string> HeadlessCompositor::start() {
     // sway makes its Wayland socket before its IPC socket, and may end between the two (it names
     // the IPC socket after its process first, and ends when that name is too long for a socket).
     const auto ready = [&] {
-        return fs::exists(socket_) && (kind_ != Kind::sway || fs::exists(environment_.at("SWAYSOCK")));
+        return listensAt(socket_) && (kind_ != Kind::sway || listensAt(environment_.at("SWAYSOCK")));
     };
     waitUntil([&] { return ready() || !compositor_->running(); });
     if (!ready() || !compositor_->running()) {
@@ -140,7 +164,7 @@ std::optional<std::string> HeadlessCompositor::start() {
         return std::string(program) +
                (status ? " ended at start, status " +
                              std::to_string(WIFEXITED(*status) ? WEXITSTATUS(*status) : -1)
-                       : " made no socket in time");
+                       : " let no client in at its socket in time");
     }
     environment_["WAYLAND_DISPLAY"] = socket_.filename().string();
     if (xwayland_) return learnXDisplay();

@@ -12,6 +12,10 @@
 
 namespace quillfen::test {
 
+// Whether a program listens at the socket. Its file is there from the bind(), a moment before the
+// listen() that lets a client in, and a client that came between the two is refused.
+bool listensAt(const std::filesystem::path& socket);
+
 // A real compositor, headless, as a session would run it, in a folder of its own (its home, its
 // runtime folder, its programs), with the tests' own Wayland client placed there. sway refuses
 // root: where this run is root it runs as another user. KWin and GNOME Shell run as this run's
