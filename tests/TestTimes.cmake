@@ -4,7 +4,7 @@
 #
 # Those that start a whole compositor (GNOME Shell, KWin, sway) also take turns with each other:
 # two of them at once on two processors beside a build stretch a four-second test past half a minute.
-string(CONCAT compositorTests "^(GnomeShellApplicationActivations[.](Until|TheExtensionTurnedOn)|"
+string(CONCAT compositorTests "^(GnomeShellApplicationActivations[.](Until|TheExtensionTurnedOn|ExtensionsTurnedOn)|"
     "HeadlessCompositor[.]|KWinApplicationActivations[.]|ForeignToplevelApplicationActivations[.]|"
     "IdleTimeLinux[.]On|Compositors/|MainOnGnomeShell[.]|AppControllerOnGnomeShell[.])")
 # Those that spend their time starting programs, dozens of them: the install and uninstall scripts

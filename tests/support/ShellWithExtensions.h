@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusArgument>
 #include <QDBusMessage>
 
 #include <filesystem>
@@ -26,13 +27,32 @@ inline QDBusMessage extensions(BusConnection& bus, const QString& method,
                    method, arguments);
 }
 
-// Turns an extension on or off as `gnome-extensions` does; says whether the shell did.
+// The state the shell gives the extension: 1 on, 2 off, 3 failed, 4 out of date, 6 found and not yet
+// loaded, 7 and 8 on the way off and on; nothing where it did not say.
+inline std::optional<int> extensionState(BusConnection& bus, const std::string& uuid) {
+    const auto reply = extensions(bus, QStringLiteral("GetExtensionInfo"), {QString::fromStdString(uuid)});
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return std::nullopt;
+    const auto info = qdbus_cast<QVariantMap>(reply.arguments().front());
+    if (!info.contains(QStringLiteral("state"))) return std::nullopt;
+    return static_cast<int>(info.value(QStringLiteral("state")).toDouble());
+}
+
+// Turns an extension on or off as `gnome-extensions` does, and says whether the shell did once it
+// has. GNOME 45 and later load and turn on an extension a while after they say yes, and a change
+// that comes meanwhile has them turn it on a second time, as a second copy: that copy fails, the
+// first goes on, and the shell, taking the extension for failed, no longer turns it off.
 inline bool turnExtension(BusConnection& bus, const std::string& uuid, bool on) {
-    return extensions(bus, on ? QStringLiteral("EnableExtension") : QStringLiteral("DisableExtension"),
-                      {QString::fromStdString(uuid)})
-        .arguments()
-        .value(0)
-        .toBool();
+    if (!extensions(bus, on ? QStringLiteral("EnableExtension") : QStringLiteral("DisableExtension"),
+                    {QString::fromStdString(uuid)})
+             .arguments()
+             .value(0)
+             .toBool())
+        return false;
+    return spinUntil([&] {
+        const auto state = extensionState(bus, uuid);
+        if (!state) return false;
+        return on ? *state == 1 || *state == 3 || *state == 4 : *state != 1 && *state != 7 && *state != 8;
+    });
 }
 
 inline bool enable(BusConnection& bus, const std::string& uuid) {

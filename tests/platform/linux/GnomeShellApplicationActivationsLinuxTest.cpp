@@ -57,6 +57,29 @@ TEST(GnomeShellApplicationActivations, UntilTheExtensionIsOnSaysHowToTurnItOnThe
     EXPECT_EQ(session.countOfTwentySwitches(*activations), 20);
 }
 
+// Extensions turned on one right after another are each on once, and one turned off is off: no
+// second copy of it failed beside the first and left it reporting.
+TEST(GnomeShellApplicationActivations, ExtensionsTurnedOnOneAfterAnotherAreEachOnceOnAndOffWhenTurnedOff) {
+    ShellWithExtensions session;
+    if (auto failure = session.start()) GTEST_SKIP() << *failure;
+    auto& connection = *session.connection;
+    const std::string extension = gnomeFocusExtension(*session.version);
+    const std::string switcher =
+        *session.version >= 45 ? "focus-switcher@tests.quillfen.org" : "focus-switcher-43@tests.quillfen.org";
+    ASSERT_TRUE(session.turnOnTheSwitcher());
+    ASSERT_TRUE(enable(connection, extension));
+    constexpr int kOn = 1, kOff = 2;
+    EXPECT_EQ(test::extensionState(connection, switcher), kOn);
+    EXPECT_EQ(test::extensionState(connection, extension), kOn);
+
+    ASSERT_TRUE(test::turnExtension(connection, extension, false));
+    EXPECT_EQ(test::extensionState(connection, extension), kOff);
+    const auto reporter =
+        connection.ask(kShell, QString::fromUtf8(kGnomeFocusPath), QString::fromUtf8(kGnomeFocusInterface),
+                       QStringLiteral("FocusedApplication"));
+    EXPECT_EQ(reporter.type(), QDBusMessage::ErrorMessage) << "it still reports";
+}
+
 // The shell finds an extension installed since the login only at the next one, and the person turns
 // it on after that, with the application running: its switches count from then on, with no start
 // of the application again; turned off, they are the gap again.
