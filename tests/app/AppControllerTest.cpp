@@ -421,11 +421,19 @@ TEST(AppController, ACompositorThatGivesNoIdleTimeIsSaidOnceAndTheTicksGoOn) {
         test::ManualDelay delay;
         test::CapturedSystemLog log;
         Harness h;
-        auto idle = makeIdleTime(IdleTimeParts{
-            SessionType::wayland, WaylandConnection::open(compositor.socketPath(), delay, 3),
-            QDBusConnection(QStringLiteral("quillfen-no-bus")), {}, h.clock, delay, 3, 1});
+        const auto connection = WaylandConnection::open(compositor.socketPath(), delay, 3);
+        auto idle = makeIdleTime(IdleTimeParts{SessionType::wayland,
+                                               connection,
+                                               QDBusConnection(QStringLiteral("quillfen-no-bus")),
+                                               {},
+                                               h.clock,
+                                               delay,
+                                               3,
+                                               1});
         h.idleService = idle.get();
         h.start({{"TAVRYN_RENDER_NONE", ""}});
+        // What the compositor offers is known before the first tick, however busy the machine.
+        ASSERT_TRUE(test::spinUntil([&] { return connection->state() == WaylandConnection::State::listed; }));
         const std::size_t notifications = offered ? 1 : 0;
         ASSERT_TRUE(test::spinUntil([&] { return compositor.notifications().size() == notifications; }));
         test::spinFor(std::chrono::milliseconds(20));
