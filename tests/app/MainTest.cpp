@@ -218,8 +218,8 @@ TEST(MainOnGnomeShell, GnomesOwnQuitEndsTheApplicationAndItsKeepAlive) {
                                   {"TAVRYN_LOCATION_MODE", "none"}});
     const QString rhythm = WindowChrome::rhythm(false).title;
     QString quitting;
-    // The application's start and, on GNOME 45 and later, the loading of the tests' extension a
-    // while after the shell says it is on: each may take the tests' patience on a busy machine.
+    // The application's start, and the shell's reading of its window and of its actions, may each
+    // take the tests' patience on a busy machine.
     ASSERT_TRUE(test::spinUntil(
         [&] {
             const auto reply =

@@ -27,8 +27,18 @@ inline QDBusMessage extensions(BusConnection& bus, const QString& method,
                    method, arguments);
 }
 
-// The state the shell gives the extension: 1 on, 2 off, 3 failed, 4 out of date, 6 found and not yet
-// loaded, 7 and 8 on the way off and on; nothing where it did not say.
+// The states the shell gives an extension, by the numbers it says them with.
+enum ExtensionState {
+    kExtensionOn = 1,
+    kExtensionOff = 2,
+    kExtensionFailed = 3,
+    kExtensionOutOfDate = 4,
+    kExtensionFoundNotLoaded = 6,
+    kExtensionTurningOff = 7,
+    kExtensionTurningOn = 8,
+};
+
+// The state the shell gives the extension; nothing where it did not say.
 inline std::optional<int> extensionState(BusConnection& bus, const std::string& uuid) {
     const auto reply = extensions(bus, QStringLiteral("GetExtensionInfo"), {QString::fromStdString(uuid)});
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return std::nullopt;
@@ -51,7 +61,8 @@ inline bool turnExtension(BusConnection& bus, const std::string& uuid, bool on) 
     return spinUntil([&] {
         const auto state = extensionState(bus, uuid);
         if (!state) return false;
-        return on ? *state == 1 || *state == 3 || *state == 4 : *state != 1 && *state != 7 && *state != 8;
+        return on ? *state == kExtensionOn || *state == kExtensionFailed || *state == kExtensionOutOfDate
+                  : *state != kExtensionOn && *state != kExtensionTurningOff && *state != kExtensionTurningOn;
     });
 }
 

@@ -68,12 +68,11 @@ TEST(GnomeShellApplicationActivations, ExtensionsTurnedOnOneAfterAnotherAreEachO
         *session.version >= 45 ? "focus-switcher@tests.quillfen.org" : "focus-switcher-43@tests.quillfen.org";
     ASSERT_TRUE(session.turnOnTheSwitcher());
     ASSERT_TRUE(enable(connection, extension));
-    constexpr int kOn = 1, kOff = 2;
-    EXPECT_EQ(test::extensionState(connection, switcher), kOn);
-    EXPECT_EQ(test::extensionState(connection, extension), kOn);
+    EXPECT_EQ(test::extensionState(connection, switcher), test::kExtensionOn);
+    EXPECT_EQ(test::extensionState(connection, extension), test::kExtensionOn);
 
     ASSERT_TRUE(test::turnExtension(connection, extension, false));
-    EXPECT_EQ(test::extensionState(connection, extension), kOff);
+    EXPECT_EQ(test::extensionState(connection, extension), test::kExtensionOff);
     const auto reporter =
         connection.ask(kShell, QString::fromUtf8(kGnomeFocusPath), QString::fromUtf8(kGnomeFocusInterface),
                        QStringLiteral("FocusedApplication"));
