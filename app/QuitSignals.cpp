@@ -23,20 +23,26 @@ void onSignal(int signal) {
 
 }  // namespace
 
-QuitSignals::QuitSignals(std::function<void(int)> onSignal_, QObject* parent)
-    : QObject(parent), onSignal_(std::move(onSignal_)) {
+bool QuitSignals::catchFromNow() {
     if (pipeFds[0] < 0 && ::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
         SystemLog::error("quit", "no pipe for the quit signals: SIGTERM ends the process abruptly");
-        return;
+        return false;
     }
-    notifier_ = std::make_unique<QSocketNotifier>(pipeFds[0], QSocketNotifier::Read);
-    connect(notifier_.get(), &QSocketNotifier::activated, this, &QuitSignals::drain);
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+    return true;
+}
+
+QuitSignals::QuitSignals(std::function<void(int)> onSignal_, QObject* parent)
+    : QObject(parent), onSignal_(std::move(onSignal_)) {
+    if (!catchFromNow()) return;
+    // A signal caught before this watched the pipe is read at the loop's first look.
+    notifier_ = std::make_unique<QSocketNotifier>(pipeFds[0], QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &QuitSignals::drain);
 }
 
 QuitSignals::~QuitSignals() {

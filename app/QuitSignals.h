@@ -16,6 +16,10 @@ public:
     explicit QuitSignals(std::function<void(int signal)> onSignal, QObject* parent = nullptr);
     ~QuitSignals() override;
 
+    // Catches the signals from now on, before anything watches the pipe: one that comes
+    // meanwhile waits there, and its call comes once the event loop runs. Whether they are caught.
+    static bool catchFromNow();
+
 private:
     void drain();
 

@@ -154,6 +154,8 @@ int main(int argc, char** argv) {
         if (lock.outcome == SingleInstance::Outcome::unguarded)
             SystemLog::error("single-instance", lock.problem + "; running without the single-instance guard");
     }
+    // A quit asked for while the application starts is kept until its event loop runs.
+    QuitSignals::catchFromNow();
 
     ToolkitVariables toolkit;
     choosePlatform(environment, toolkit);

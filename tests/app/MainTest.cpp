@@ -65,6 +65,23 @@ TEST(Main, AMachineShortOfThreadsNeverEndsTheApplication) {
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
 }
 
+// A quit asked for while the application is still starting, before its window system, its bus or
+// its event loop are there, ends it the way a later one does, with status 0.
+TEST(Main, AQuitAskedWhileItStartsEndsItWithStatusZero) {
+    test::TestHome home;
+    test::ChildProcess app({QUILLFEN_BINARY}, {{"QT_QPA_PLATFORM", "offscreen"},
+                                               {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"},
+                                               {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent"},
+                                               {"TAVRYN_LOCATION_MODE", "none"},
+                                               {"TAVRYN_CLOUD_MIND", "0"}});
+    ASSERT_TRUE(test::waitUntil([&] { return app.catches(SIGTERM) || !app.running(); },
+                                test::kPatience));
+    ::kill(app.pid(), SIGTERM);
+    const auto status = app.waitForExit(test::kPatience);
+    ASSERT_TRUE(status.has_value()) << "it went on running";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+}
+
 using Kind = test::HeadlessCompositor::Kind;
 
 // A Wayland desktop whose X11 programs run through Xwayland, and the way an input device comes to

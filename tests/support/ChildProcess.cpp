@@ -124,6 +124,14 @@ std::optional<long> ChildProcess::status(const std::string& field) const {
     return std::nullopt;
 }
 
+bool ChildProcess::catches(int signal) const {
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
+    }
+    return false;
+}
+
 std::set<std::string> ChildProcess::mappedFiles(const std::vector<std::string>& parts) const {
     std::set<std::string> found;
     std::ifstream maps("/proc/" + std::to_string(pid_) + "/maps");

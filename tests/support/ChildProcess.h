@@ -46,6 +46,8 @@ public:
     std::optional<long> peakResidentKb() const { return status("VmHWM"); }
     // A number of its /proc status ("VmRSS" in kB, "Threads"); nothing once it has ended.
     std::optional<long> status(const std::string& field) const;
+    // Whether it has a handler of its own for the signal; not once it has ended.
+    bool catches(int signal) const;
     // The files it has mapped (its libraries and plugins) whose path holds any of `parts`.
     std::set<std::string> mappedFiles(const std::vector<std::string>& parts) const;
     // One line from the report pipe, without its line feed; aborts the test run when none
