@@ -185,6 +185,7 @@ TEST_F(RenderRun, ThePanelPictureWithoutTheDemoNudgeDrawsNothingAndTheRunGoesOn)
                                                 {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent"}});
     EXPECT_FALSE(app.waitForExit(std::chrono::milliseconds(1500)).has_value());
     EXPECT_FALSE(fs::exists(picture("panel.png")));
+    ASSERT_TRUE(test::waitUntil([&] { return app.catches(SIGTERM); }));
     kill(app.pid(), SIGTERM);
     EXPECT_TRUE(exitedWithZero(app.waitForExit(test::kPatience)));
 }
