@@ -97,7 +97,9 @@ TEST_F(SystemProcessRunnerTest, ADeadlineEndsTheChildAndEverythingItStarted) {
     const test::ShellHold stubbornHold;
     auto stubborn =
         script("stubborn.sh", "trap '' TERM; echo $$ > " + pids.string() + "; " + stubbornHold.command());
-    EXPECT_EQ(run(stubborn, 0.2), ProcessResult(MindError::timedOut()));
+    // Long enough for the shell to start and set its trap first on a busy machine: a SIGTERM that
+    // came before the trap would end it at once, before it had named itself.
+    EXPECT_EQ(run(stubborn, 2.0), ProcessResult(MindError::timedOut()));
     EXPECT_TRUE(alive(pids)) << "the call waited out the grace of a child that ignores SIGTERM";
     EXPECT_TRUE(test::waitUntil([&] { return !alive(pids); }));
     EXPECT_FALSE(stubbornHold.gaveUp()) << "a child that ignores SIGTERM is killed after the grace";
