@@ -251,7 +251,8 @@ TEST(AppControllerAsk, AuthStatusIsTheToolsWholeAnswerWithinItsDeadline) {
     for (const auto& c : cases) {
         claude.reply(c.reply);
         claude.hangs(c.hung);
-        const auto output = AppController::runClaudeAuthStatus(runner, claude.path().string(), {}, 0.5);
+        // Time enough for the stand-in's megabyte on a busy machine.
+        const auto output = AppController::runClaudeAuthStatus(runner, claude.path().string(), {}, 3.0);
         EXPECT_FALSE(claude.hold().gaveUp()) << c.name << ": the call waited for the tool";
         EXPECT_EQ(MindConnections::loggedInFromAuthStatusJson(output), c.loggedIn) << c.name;
         if (c.loggedIn) {
