@@ -22,11 +22,6 @@ const char* const kPrivacyRest =
     "a word you write, a page you read, a file you open, a person you message. I read timestamps and how long, "
     "never content. All of it stays on this machine.";
 
-void showFact(FactRow* row, const std::optional<std::string>& fact) {
-    row->setVisible(fact.has_value());
-    if (fact) row->setText(text(*fact));
-}
-
 }  // namespace
 
 FactRow::FactRow(GlyphMark::Kind kind, const QString& title, const QString& body, QWidget* parent)
@@ -55,6 +50,11 @@ FactRow::FactRow(GlyphMark::Kind kind, const QString& title, const QString& body
 
 void FactRow::setText(const QString& body) {
     text_->setText(body);
+}
+
+void FactRow::setFact(const std::optional<std::string>& fact) {
+    setVisible(fact.has_value());
+    if (fact) setText(text(*fact));
 }
 
 void FactRow::resizeEvent(QResizeEvent* event) {
@@ -160,8 +160,8 @@ void InspectList::refresh() {
     atScreen_->setText(text(model_.atScreenFact()));
     thisWeek_->setText(text(model_.thisWeekFact()));
     rightNow_->setText(text(model_.rightNowFact()));
-    showFact(outside_, model_.outsideFact());
-    showFact(browser_, model_.browserFact());
+    outside_->setFact(model_.outsideFact());
+    browser_->setFact(model_.browserFact());
     timesSpoken_->setText(text(model_.timesSpokenFact()));
 }
 

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QString>
 #include <QWidget>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ class FactRow : public QWidget {
 public:
     FactRow(GlyphMark::Kind kind, const QString& title, const QString& text, QWidget* parent = nullptr);
     void setText(const QString& text);
+    // Shown with the fact's words, hidden while there is no fact.
+    void setFact(const std::optional<std::string>& fact);
     QLabel* titleLabel() const { return title_; }
     QLabel* textLabel() const { return text_; }
 

@@ -27,11 +27,6 @@ QLabel* sectionLabel(const char* objectName, const QString& words) {
                                Theme::ink3(), false, words);
 }
 
-void showFact(FactRow* row, const std::optional<std::string>& fact) {
-    row->setVisible(fact.has_value());
-    if (fact) row->setText(text(*fact));
-}
-
 }  // namespace
 
 MirrorBanner::MirrorBanner(const char* objectName, const QString& line, QWidget* parent)
@@ -198,9 +193,9 @@ void MirrorPanelContent::refresh() {
     atScreen_->setText(text(inspect_.atScreenFact()));
     thisWeek_->setText(text(inspect_.thisWeekFact()));
     rightNow_->setText(text(inspect_.rightNowFact()));
-    showFact(outside_, inspect_.outsideFact());
-    showFact(browser_, inspect_.browserFact());
-    showFact(held_, model_.heldTodayFact());
+    outside_->setFact(inspect_.outsideFact());
+    browser_->setFact(inspect_.browserFact());
+    held_->setFact(model_.heldTodayFact());
     timesSpoken_->setText(text(inspect_.timesSpokenFact()));
 }
 
