@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Runs the normal build's tests as a new contributor would, as an ordinary account: root's run of
-# scripts/test.sh takes this way for its normal build, on this machine, and for Debian 13, in a
-# Debian 13 tree made with debootstrap from the Debian archive this machine's apt uses, where it
-# first installs both package lists with the project's own script. There the build compiles each of
-# the application's files on its own (the files preset): a newer compiler's leaner headers show a
-# file that misses an include of its own.
+# Runs the normal build's tests as a new contributor would, as an ordinary account with the umask
+# 002 that Debian gives a person's account: root's run of scripts/test.sh takes this way for its
+# normal build, on this machine, and for Debian 13, in a Debian 13 tree made with debootstrap from
+# the Debian archive this machine's apt uses, where it first installs both package lists with the
+# project's own script. There it builds and tests the normal build, batches and all, as a Debian 13
+# machine's scripts/test.sh does, and then compiles each of the application's files on its own (the
+# files preset, without tests): a newer compiler's leaner headers show a file that misses an include
+# of its own.
 #
 #     scripts/test-as-contributor.sh [debian13]
 #
@@ -31,8 +33,8 @@ case $where in
     ;;
 esac
 stage=${where:-default}
-preset=default
-[[ -z $where ]] || preset=files
+stages=(default)
+[[ -z $where ]] || stages=(default files)
 tree=${QUILLFEN_DEBIAN13_TREE:-/var/cache/quillfen-tests/debian13}
 
 if [[ $(id -u) -ne 0 ]]; then
@@ -225,11 +227,13 @@ if [[ $where == debian13 ]]; then
 fi
 
 # The checkout as it stands (what a commit would hold and what is not committed yet), without its
-# builds, copied by the account itself into its home: root writes nothing there. The copy's build
+# builds, copied by the account itself into its home: root writes nothing there. Its folders and
+# files are its group's to write too, as a clone made under umask 002 has them. The copy's build
 # folder stays, and a file as the last copy had it keeps that copy's time, so that a later run
 # builds only what changed, whatever the times in the checkout say.
-tar -C "$checkout" --exclude=./build --exclude=./.git --exclude=./.cache -cf - . | as_account /bin/bash -c '
+tar -C "$checkout" --exclude=./build --exclude=./.git --exclude=./.cache --mode=g+w -cf - . | as_account /bin/bash -c '
     set -euo pipefail
+    umask 002
     cd "$HOME"
     rm -rf quillfen.new
     mkdir quillfen.new
@@ -250,6 +254,9 @@ if [[ $where == debian13 ]]; then
     around=(unshare --net -- /bin/bash -c '/usr/sbin/ip link set lo up && exec "$@"' network)
 fi
 # A runtime folder of its own, as a contributor's session has, emptied at each run: without one the
-# tests' folders go in the build folder, whose path leaves sway's socket no room (108 bytes).
-as_account /bin/bash -c 'rm -rf "$HOME/run" && mkdir -m 0700 "$HOME/run" && cd "$HOME/quillfen" &&
-    XDG_RUNTIME_DIR=$HOME/run exec scripts/test.sh "$1"' build "$preset" </dev/null
+# tests' folders would go in the build folder, whose path leaves sway's socket no room (108 bytes).
+# Their temporary folders are below a folder of the account's group (0775, made under its umask), as
+# they are in a person's build folder: no test may take what the folders above its own allow.
+as_account /bin/bash -c 'umask 002 && rm -rf "$HOME/run" "$HOME/tmp" && mkdir -m 0700 "$HOME/run" &&
+    mkdir "$HOME/tmp" && cd "$HOME/quillfen" &&
+    XDG_RUNTIME_DIR=$HOME/run TMPDIR=$HOME/tmp exec scripts/test.sh "$@"' build "${stages[@]}" </dev/null

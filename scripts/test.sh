@@ -2,9 +2,9 @@
 # Installs what is missing, then builds and runs every test, normal and sanitizer builds (the
 # thread sanitizer's over the core library and its tests only), replays the fuzz targets over
 # their corpora (fuzz/run.sh fuzzes for longer), and runs the normal build's tests on Debian 13 in
-# a tree of its own, there with each of the application's files compiled on its own (`files`). Run by
-# root, the normal build and Debian 13's run as an ordinary account, as a contributor's would, and the
-# sanitizer builds as root (scripts/test-as-contributor.sh). Named stages run alone, in the order
+# a tree of its own, where it also compiles each of the application's files on its own (`files`,
+# a build without tests). Run by root, the normal build and Debian 13's run as an ordinary account,
+# as a contributor's would, and the sanitizer builds as root (scripts/test-as-contributor.sh). Named stages run alone, in the order
 # given, but for Debian 13's, which runs beside the others from the start and is shown in its place.
 # Root's run is contained (scripts/test-containment.sh): nothing it started outlives it.
 #
@@ -80,6 +80,10 @@ for stage in "${stages[@]}"; do
         ((status == 0)) || exit "$status"
     elif [[ $stage == default && $(id -u) -eq 0 ]]; then
         scripts/test-as-contributor.sh
+    elif [[ $stage == files ]]; then
+        echo "== files: each of the application's files compiled on its own, without the tests"
+        cmake --preset files >/dev/null
+        cmake --build --preset files -j "$jobs"
     elif [[ $stage == fuzz ]]; then
         echo "== fuzz: build the targets and replay their corpora"
         cmake --preset fuzz >/dev/null
