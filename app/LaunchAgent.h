@@ -9,14 +9,17 @@
 #include "platform/CommandRunner.h"
 
 // Keeps the application running: a systemd user service whose program is a small bash wrapper
-// that starts the application, waits while the user's own copy of it lives and then fails, so
-// that systemd starts it again after a crash. A quit removes the service first, so that quitting sticks. Everything
-// here logs to the system log under "launch-agent" and reports nothing to its caller beyond a
-// Boolean.
+// that starts the application and becomes the keep-alive's wait (quillfen_keepalive, beside the
+// application in its build), which blocks while the user's own copy of it lives and then fails, so
+// that systemd starts it again after a crash. A quit removes the service first, so that quitting
+// sticks. Everything here logs to the system log under "launch-agent" and reports nothing to its
+// caller beyond a Boolean.
 namespace quillfen::LaunchAgent {
 
 inline constexpr const char* kUnitName = "org.quillfen.Quillfen.service";
 inline constexpr const char* kSystemctl = "/usr/bin/systemctl";
+// The keep-alive's wait (KeepAlive/main.cpp), in a build's bin folder.
+inline constexpr const char* kWaitName = "quillfen_keepalive";
 
 // $XDG_CONFIG_HOME/systemd/user/org.quillfen.Quillfen.service
 std::filesystem::path unitFile();
@@ -46,6 +49,9 @@ bool isInstalled();
 
 // The installed copy that the wrapper in place starts, when it is a wrapper Quillfen wrote.
 std::optional<RunningCopy::Installation> copyItStarts();
+
+// The wait in a build.
+std::filesystem::path waitIn(const std::filesystem::path& build);
 
 std::string wrapperScript(const std::filesystem::path& build, const std::filesystem::path& executable);
 // The launcher a wrapper of ours starts, read back from its BIN= line as wrapperScript writes it;

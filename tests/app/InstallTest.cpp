@@ -136,7 +136,12 @@ TEST(Install, PutsEveryFileWhereTheFreedesktopLayoutHasItAndUninstallingLeavesTh
             expected.insert(std::string("share/gnome-shell/extensions/") + extension + "/" + file);
     }
 #ifdef QUILLFEN_APP_EXECUTABLE
-    expected.insert({"lib/org.quillfen.Quillfen/bin/quillfen", "bin/quillfen -> ../lib/org.quillfen.Quillfen/bin/quillfen"});
+    expected.insert({"lib/org.quillfen.Quillfen/bin/quillfen",
+                     "lib/org.quillfen.Quillfen/bin/quillfen_keepalive",
+                     "bin/quillfen -> ../lib/org.quillfen.Quillfen/bin/quillfen"});
+    // The keep-alive runs its wait from the build, whoever installed it.
+    EXPECT_EQ(fs::status(root / "lib/org.quillfen.Quillfen/bin/quillfen_keepalive").permissions(),
+              fs::perms(0755));
 #endif
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const auto icon = "share/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) +
@@ -235,8 +240,8 @@ public:
 
     // cmake as a stand-in that compiles nothing and notes who ran it ("cmake UID ARGUMENTS"): the
     // configure names the prefix in the build folder's cache, the build makes the application and
-    // links the uninstall program, and the install puts the build below the prefix and writes its
-    // lists into the build folder in place, as cmake --install does.
+    // the keep-alive's wait and links the uninstall program, and the install puts the build below
+    // the prefix and writes its lists into the build folder in place, as cmake --install does.
     void standInBuild() {
         stub(tools() / "cmake", R"sh(#!/bin/sh
 printf 'cmake %s %s\n' "$(id -u)" "$*" >>"$CALLS"
@@ -247,14 +252,15 @@ case $1 in
     mkdir -p "$build/app" && printf 'CMAKE_INSTALL_PREFIX:PATH=%s\n' "${5#-DCMAKE_INSTALL_PREFIX=}" >"$build/CMakeCache.txt"
     printf '{"build": 0, "version": "0.1.0", "sha": "unstamped"}' >"$build/app/build-info.json" ;;
 --build)
-    printf '#!/bin/sh\n' >"$build/app/quillfen" && chmod 755 "$build/app/quillfen"
+    for program in quillfen quillfen_keepalive; do printf '#!/bin/sh\n' >"$build/app/$program" && chmod 755 "$build/app/$program"; done
     ln -sf "$UNREGISTER" "$build/app/quillfen_unregister" ;;
 --install)
     prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt") lib=$prefix/lib/org.quillfen.Quillfen
     for folder in "$prefix" "$prefix/bin" "$prefix/lib" "$lib" "$lib/bin"; do [ -d "$folder" ] || echo "$folder"; done >"$build/install_folders.txt"
-    mkdir -p "$lib/bin" "$prefix/bin" && cp "$build/app/quillfen" "$lib/bin/" && cp "$build/app/build-info.json" "$lib/"
-    ln -s ../lib/org.quillfen.Quillfen/bin/quillfen "$prefix/bin/quillfen"
-    printf '%s\n%s\n%s' "$lib/bin/quillfen" "$lib/build-info.json" "$prefix/bin/quillfen" >"$build/install_manifest.txt" ;;
+    mkdir -p "$lib/bin" "$prefix/bin" && cp "$build/app/quillfen" "$build/app/quillfen_keepalive" "$lib/bin/"
+    cp "$build/app/build-info.json" "$lib/" && ln -s ../lib/org.quillfen.Quillfen/bin/quillfen "$prefix/bin/quillfen"
+    printf '%s\n%s\n%s\n%s' "$lib/bin/quillfen" "$lib/bin/quillfen_keepalive" "$lib/build-info.json" "$prefix/bin/quillfen" \
+        >"$build/install_manifest.txt" ;;
 esac
 )sh");
     }

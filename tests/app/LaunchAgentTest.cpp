@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "LaunchAgent.h"
 #include "support/CapturedSystemLog.h"
@@ -41,18 +43,11 @@ TEST(LaunchAgent, InstallWritesTheWrapperAndTheUnitThenStartsTheService) {
               "APP='/opt/Bob'\\''s Tools/q/lib/org.quillfen.Quillfen'\n"
               "BIN='/opt/Bob'\\''s Tools/q/bin/quillfen'\n"
               "exec 3<\"$BIN\" || exit 0\n"
-              "running() {\n"
-              "  local pid\n"
-              "  for pid in $(/usr/bin/pgrep -U \"$UID\"); do [ /proc/$pid/exe -ef /dev/fd/3 ] && return 0; done\n"
-              "  return 1\n"
-              "}\n"
+              "[ -x \"$APP/bin/quillfen_keepalive\" ] || exit 0\n"
               "/usr/bin/setsid -f \"$BIN\" --background </dev/null >/dev/null 2>&1 3<&-\n"
-              "# Wait for the app to appear (up to 15s); if it never does, exit 1 to retry.\n"
-              "for i in $(seq 1 15); do running && break; sleep 1; done\n"
-              "running || exit 1\n"
-              "# Block while the app is alive. When it dies (crash OR quit), fall through.\n"
-              "while running; do sleep 1; done\n"
-              "exit 1");
+              "# Become the wait: up to 15s for the app to appear, then blocked on the kernel while it\n"
+              "# lives, starting nothing; it exits 1 once the app is gone (crash OR quit), to be retried.\n"
+              "exec \"$APP/bin/quillfen_keepalive\"");
     EXPECT_EQ(test::modeOf(wrapper), 0755u);
     // Read back, as the uninstall of another copy asks which copy stays.
     EXPECT_EQ(LaunchAgent::copyItStarts(), RunningCopy::Installation{"/opt/Bob's Tools/q"});
@@ -184,6 +179,7 @@ TEST(LaunchAgent, TheWrapperStartsTheApplicationAndFailsOnceTheUsersOwnCopyIsGon
     fs::create_directories(program.parent_path());
     fs::create_directories(launcher.parent_path());
     fs::copy_file(QUILLFEN_STAND_IN, program);
+    fs::copy_file(QUILLFEN_KEEPALIVE, LaunchAgent::waitIn(installed.build()));
     fs::create_symlink(program, launcher);
     test::RecordingCommandRunner recording;
     ASSERT_TRUE(LaunchAgent::install(recording, installed));
@@ -207,21 +203,107 @@ TEST(LaunchAgent, TheWrapperStartsTheApplicationAndFailsOnceTheUsersOwnCopyIsGon
         const auto started = launcher.string() + ".started";
         ASSERT_TRUE(test::waitUntil([&] { return fs::exists(started); }));
         EXPECT_EQ(test::readFile(started), launcher.string());
-        // Two of the wrapper's one-second sleeps since the copy started: between them it looked at
-        // the running copy.
-        const auto wrapperPid = std::to_string(wrapper.pid());
-        std::set<std::string> sleeps;
-        ASSERT_TRUE(test::waitUntil([&] {
-            std::istringstream children(test::readFile("/proc/" + wrapperPid + "/task/" + wrapperPid + "/children"));
-            for (std::string pid; children >> pid;)
-                if (test::readFile("/proc/" + pid + "/comm") == "sleep\n") sleeps.insert(pid);
-            return sleeps.size() >= 2;
-        }));
+        // The wrapper, become the wait, waits on the running copy alone.
+        ASSERT_TRUE(test::waitUntil([&] { return test::processesWatchedBy(wrapper.pid()).size() == 1; }));
         fs::remove(started);
         // A wrapper that takes what else runs for the user's copy never ends.
         const auto status = wrapper.waitForExit(test::kPatience);
         EXPECT_EQ(status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1, 1);
     }
+}
+
+// An installed copy as the install lays it out, below a folder every user may enter: the stand-in
+// as its program with the keep-alive's wait beside it, the launcher a link into the build; and
+// the keep-alive written for it.
+struct InstalledStandIn {
+    InstalledStandIn() {
+        fs::permissions(apps.path(), fs::perms(0755));
+        fs::create_directories(program.parent_path());
+        fs::create_directories(installed.launcher().parent_path());
+        fs::copy_file(QUILLFEN_STAND_IN, program);
+        fs::copy_file(QUILLFEN_KEEPALIVE, LaunchAgent::waitIn(installed.build()));
+        fs::create_symlink(program, installed.launcher());
+        test::RecordingCommandRunner recording;
+        written = LaunchAgent::install(recording, installed);
+    }
+    test::TempDir apps;
+    RunningCopy::Installation installed{apps.path() / "q"};
+    fs::path program = installed.build() / "bin/quillfen";
+    // There while the copy the keep-alive started runs.
+    fs::path started = installed.launcher().string() + ".started";
+    bool written = false;
+};
+
+// A build without the keep-alive's wait (one an update put in place) is one the keep-alive cannot
+// keep: it starts nothing and ends as for a program that is gone.
+TEST(LaunchAgent, TheWrapperOfABuildWithoutTheWaitEndsWithoutStartingTheApplication) {
+    test::TestHome home;
+    InstalledStandIn copy;
+    ASSERT_TRUE(copy.written);
+    fs::remove(LaunchAgent::waitIn(copy.installed.build()));
+    const auto status =
+        test::ChildProcess({"/bin/bash", LaunchAgent::wrapperFile().string()}).waitForExit(test::kPatience);
+    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    EXPECT_FALSE(fs::exists(copy.started));
+}
+
+// Counted in a PID namespace of its own, where every program started takes the next number, read
+// by a shell that starts nothing itself: once the copy it started runs, the wrapper run as its unit
+// runs it (bash with the wrapper's path, no terminal) starts no program.
+TEST(LaunchAgent, BesideTheRunningCopyTheWrapperStartsNoProgram) {
+    test::TestHome home;
+    InstalledStandIn copy;
+    ASSERT_TRUE(copy.written);
+    std::vector<std::string> command{"/usr/bin/setsid", "/usr/bin/unshare", "--pid",       "--fork",
+                                     "--mount",         "--mount-proc",     "--kill-child"};
+    // An ordinary account is root in a user namespace of its own, where it may make the others.
+    if (::geteuid() != 0) command.insert(command.begin() + 2, {"--user", "--map-root-user"});
+    auto probe = command;
+    probe.push_back("/bin/true");
+    if (!test::ChildProcess(probe).endsWell())
+        GTEST_SKIP() << "this machine makes no PID namespace for this account (user namespaces turned off?)";
+    test::TempDir fifos;
+    const auto nobodyWrites = fifos.path() / "nobody-writes";
+    ASSERT_EQ(::mkfifo(nobodyWrites.c_str(), 0600), 0);
+    // Only builtins: a read on a FIFO that nobody writes waits for its time-out.
+    const std::string counter = R"sh(exec 4<>"$1"
+/bin/bash "$2" &
+until [ -e "$3" ]; do read -t 0.05 -u 4; done
+read -r before </proc/sys/kernel/ns_last_pid
+read -t 20 -u 4
+read -r after </proc/sys/kernel/ns_last_pid
+echo "$before $after" >&5)sh";
+    command.insert(command.end(), {"/bin/bash", "-c", counter, "counter", nobodyWrites.string(),
+                                   LaunchAgent::wrapperFile().string(), copy.started.string()});
+    test::ChildProcess counting(command, {}, 5);
+    std::istringstream numbers(counting.readLine(test::kPatience + std::chrono::seconds(20)));
+    int before = -1, after = -1;
+    numbers >> before >> after;
+    EXPECT_GT(before, 0);
+    EXPECT_EQ(after, before) << "programs started in 20 seconds";
+}
+
+// A stop ends the service's main process alone (KillMode=process): the wrapper has become the wait,
+// with no child to outlive a stop.
+TEST(LaunchAgent, TheWrapperEndsWithStatus1WithinTwoSecondsOfAKillOfTheCopy) {
+    test::TestHome home;
+    InstalledStandIn copy;
+    ASSERT_TRUE(copy.written);
+    test::ChildProcess wrapper({"/bin/bash", LaunchAgent::wrapperFile().string()});
+    const auto pid = std::to_string(wrapper.pid());
+    std::set<pid_t> watched;
+    ASSERT_TRUE(test::waitUntil([&] {
+        return (watched = test::processesWatchedBy(wrapper.pid())).size() == 1;
+    })) << "the wrapper never came to wait on the copy";
+    for (int look = 0; look < 10; ++look) {
+        EXPECT_EQ(test::readFile("/proc/" + pid + "/task/" + pid + "/children"), "");
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ::kill(*watched.begin(), SIGKILL);
+    const auto killed = std::chrono::steady_clock::now();
+    const auto status = wrapper.waitForExit(test::kPatience);
+    EXPECT_LE(std::chrono::steady_clock::now() - killed, std::chrono::seconds(2));
+    EXPECT_EQ(status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1, 1);
 }
 
 }  // namespace

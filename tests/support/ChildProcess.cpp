@@ -181,6 +181,21 @@ std::string ChildProcess::readRest(std::chrono::milliseconds timeout) {
     return std::exchange(pending_, {});
 }
 
+std::set<pid_t> processesWatchedBy(pid_t pid) {
+    std::set<pid_t> watched;
+    const auto process = std::filesystem::path("/proc") / std::to_string(pid);
+    std::error_code error;
+    for (std::filesystem::directory_iterator fd(process / "fd", error), end; !error && fd != end;
+         fd.increment(error)) {
+        std::error_code gone;
+        if (std::filesystem::read_symlink(fd->path(), gone) != "anon_inode:[pidfd]") continue;
+        std::ifstream info(process / "fdinfo" / fd->path().filename());
+        for (std::string line; std::getline(info, line);)
+            if (line.starts_with("Pid:")) watched.insert(std::atoi(line.c_str() + 4));
+    }
+    return watched;
+}
+
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!done()) {

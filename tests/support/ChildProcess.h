@@ -64,6 +64,9 @@ private:
     std::string pending_;
 };
 
+// The processes that process `pid` holds a descriptor of (a pidfd): those it waits on.
+std::set<pid_t> processesWatchedBy(pid_t pid);
+
 // Polls `done` until it holds or the time is up; says whether it held.
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = kPatience);
 
