@@ -11,7 +11,7 @@ namespace quillfen {
 
 namespace {
 
-constexpr const char* kCategory = "handoff";
+constexpr const char* kHandoffLogCategory = "handoff";
 constexpr int kCallTimeoutMs = 5000;
 
 }  // namespace
@@ -29,17 +29,18 @@ ApplicationService::~ApplicationService() {
 
 bool ApplicationService::start() {
     if (!connection_.isConnected()) {
-        SystemLog::notice(kCategory, "no session bus: a second start cannot hand its address to this one");
+        SystemLog::notice(kHandoffLogCategory,
+                          "no session bus: a second start cannot hand its address to this one");
         return false;
     }
     // The object first, so that a caller who sees the name finds something to call.
     if (!connection_.registerObject(QString::fromUtf8(kObjectPath), this, QDBusConnection::ExportAdaptors)) {
-        SystemLog::notice(kCategory, "could not put the application's object on the session bus");
+        SystemLog::notice(kHandoffLogCategory, "could not put the application's object on the session bus");
         return false;
     }
     if (!connection_.registerService(QString::fromUtf8(kServiceName))) {
         connection_.unregisterObject(QString::fromUtf8(kObjectPath));
-        SystemLog::notice(kCategory, std::string("the name ") + kServiceName + " is held by another process on the session bus");
+        SystemLog::notice(kHandoffLogCategory, std::string("the name ") + kServiceName + " is held by another process on the session bus");
         return false;
     }
     registered_ = true;
@@ -93,7 +94,8 @@ bool ApplicationService::forward(QDBusConnection connection, const StartRequest&
     }
     if (calls.empty()) return true;
     if (!connection.isConnected()) {
-        SystemLog::notice(kCategory, "no session bus: the second start could not reach the running copy");
+        SystemLog::notice(kHandoffLogCategory,
+                          "no session bus: the second start could not reach the running copy");
         return false;
     }
     const auto deadline = std::chrono::steady_clock::now() + patience;
@@ -101,7 +103,7 @@ bool ApplicationService::forward(QDBusConnection connection, const StartRequest&
     // right after starting it must not lose the address to that moment.
     while (!connection.interface()->isServiceRegistered(service).value()) {
         if (std::chrono::steady_clock::now() >= deadline) {
-            SystemLog::notice(kCategory,
+            SystemLog::notice(kHandoffLogCategory,
                               "the running copy never answered on the session bus; the second start's "
                               "request was dropped");
             return false;
@@ -111,7 +113,7 @@ bool ApplicationService::forward(QDBusConnection connection, const StartRequest&
     for (const auto& message : calls) {
         const QDBusMessage reply = connection.call(message, QDBus::Block, kCallTimeoutMs);
         if (reply.type() != QDBusMessage::ReplyMessage) {
-            SystemLog::notice(kCategory, "the running copy did not take the second start's " +
+            SystemLog::notice(kHandoffLogCategory, "the running copy did not take the second start's " +
                                              message.member().toStdString() + ": " +
                                              reply.errorMessage().toStdString());
             return false;

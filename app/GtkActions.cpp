@@ -14,7 +14,7 @@ namespace quillfen {
 
 namespace {
 
-constexpr const char* kCategory = "handoff";
+constexpr const char* kQuitActionsLogCategory = "handoff";
 
 const char* const kIntrospection =
     "<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\"\n"
@@ -172,8 +172,9 @@ bool GtkActions::start(const std::string& objectPath) {
     dbus_error_init(&error);
     connection_ = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
     if (connection_ == nullptr) {
-        SystemLog::notice(kCategory, std::string("no session bus for the actions GNOME Shell's Quit runs: ") +
-                                         (dbus_error_is_set(&error) ? error.message : "no reason given"));
+        SystemLog::notice(kQuitActionsLogCategory,
+                          std::string("no session bus for the actions GNOME Shell's Quit runs: ") +
+                              (dbus_error_is_set(&error) ? error.message : "no reason given"));
         dbus_error_free(&error);
         return false;
     }
@@ -186,8 +187,9 @@ bool GtkActions::start(const std::string& objectPath) {
         !dbus_connection_set_timeout_functions(connection_, &Callbacks::addTimeout, &Callbacks::removeTimeout,
                                                &Callbacks::toggleTimeout, this, nullptr) ||
         !dbus_connection_try_register_object_path(connection_, objectPath.c_str(), &vtable, this, &error)) {
-        SystemLog::notice(kCategory, std::string("could not offer the actions GNOME Shell's Quit runs: ") +
-                                         (dbus_error_is_set(&error) ? error.message : "out of memory"));
+        SystemLog::notice(kQuitActionsLogCategory,
+                          std::string("could not offer the actions GNOME Shell's Quit runs: ") +
+                              (dbus_error_is_set(&error) ? error.message : "out of memory"));
         dbus_error_free(&error);
         dbus_connection_close(connection_);
         dbus_connection_unref(connection_);

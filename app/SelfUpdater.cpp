@@ -39,7 +39,7 @@ constexpr std::size_t kMaxDetailCharacters = 120;
 constexpr const char* kArchiveName = "update.tar";
 constexpr const char* kStagedName = "staged";
 constexpr const char* kPreviousName = "previous";
-constexpr const char* kCategory = "updater";
+constexpr const char* kUpdaterLogCategory = "updater";
 
 std::string errorText() {
     return std::strerror(errno);
@@ -353,7 +353,7 @@ void SelfUpdater::Worker::install(const UpdateManifest& manifest, const std::str
     // copy runs on, and the new build starts at the next start; a quit would take the keep-alive
     // service down with it and leave the user without the application until the next login.
     if (auto why = PathWalk::whyOthersCouldChange(relaunched, PathWalk::When::atOnce); !why.empty()) {
-        SystemLog::notice(kCategory, "relaunch refused: " + why);
+        SystemLog::notice(kUpdaterLogCategory, "relaunch refused: " + why);
         return journal("relaunch refused: " + UnicodeText::prefix(why, kMaxDetailCharacters));
     }
     if (auto error = runner->launchDetached(

@@ -35,14 +35,6 @@ QColor halfCream() {
     return Theme::faded(Theme::cream(), 0.5);
 }
 
-// Straight between two colours, alpha included; a spring's overshoot is held at the ends.
-QColor mix(const QColor& from, const QColor& to, double t) {
-    t = std::clamp(t, 0.0, 1.0);
-    auto lerp = [t](float a, float b) { return a + (b - a) * static_cast<float>(t); };
-    return QColor::fromRgbF(lerp(from.redF(), to.redF()), lerp(from.greenF(), to.greenF()),
-                            lerp(from.blueF(), to.blueF()), lerp(from.alphaF(), to.alphaF()));
-}
-
 void fillCapsule(QPainter& painter, const QRectF& box, const QColor& colour) {
     QPainterPath capsule;
     const qreal r = std::min(box.width(), box.height()) / 2;
@@ -146,7 +138,8 @@ std::array<QColor, 3> LoadMeter::colours(int level) {
 
 std::array<QColor, 3> LoadMeter::shownColours() const {
     std::array<QColor, 3> shown;
-    for (std::size_t i = 0; i < shown.size(); ++i) shown[i] = mix(from_[i], to_[i], progress_.value());
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        shown[i] = Theme::mixed(from_[i], to_[i], progress_.value());
     return shown;
 }
 
@@ -312,7 +305,7 @@ QSize RestraintChip::sizeHint() const {
 }
 
 QColor RestraintChip::dotColour() const {
-    return mix(Theme::hairline(), Theme::terra(), lit_.value());
+    return Theme::mixed(Theme::hairline(), Theme::terra(), lit_.value());
 }
 
 void RestraintChip::setChip(bool active, const QString& detail) {
@@ -326,8 +319,8 @@ void RestraintChip::setChip(bool active, const QString& detail) {
 void RestraintChip::redraw() {
     const double t = lit_.value();
     ViewBuilding::setColour(label_, active_ ? Theme::greenDeep() : Theme::brown50());
-    setBoxState({mix(halfCream(), Theme::faded(Theme::terra(), 0.08), t),
-                 mix(Theme::hairline(), Theme::faded(Theme::terra(), 0.35), t), 12, 1});
+    setBoxState({Theme::mixed(halfCream(), Theme::faded(Theme::terra(), 0.08), t),
+                 Theme::mixed(Theme::hairline(), Theme::faded(Theme::terra(), 0.35), t), 12, 1});
     dot_->update();
 }
 

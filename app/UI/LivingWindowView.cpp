@@ -26,7 +26,7 @@ constexpr qreal kLineSpacing = 3;
 constexpr qreal kShadowRoom = 24;
 // The pane breathes all day on the desktop: a breath moves its stone by a point or two, which
 // five frames a second show as smoothly as sixty, for a twelfth of the wake-ups.
-constexpr double kBreathFrameInterval = 1.0 / 5.0;
+constexpr double kPaneBreathFrameInterval = 1.0 / 5.0;
 constexpr double kPaneFrameInterval = 1.0 / 30.0;
 
 const QColor& darkInk() {
@@ -191,8 +191,8 @@ LivingWindowView::LivingWindowView(LivingWindowModel& model, std::function<void(
       breath_(
           driver, std::move(random),
           [this] { return breathes(face_) && !reduceMotion_ && isVisible(); },
-          [this](const Animation& a) { breathScale_.animateTo(1.015, a, kBreathFrameInterval); },
-          [this](const Animation& a) { breathScale_.animateTo(0.985, a, kBreathFrameInterval); }) {
+          [this](const Animation& a) { breathScale_.animateTo(1.015, a, kPaneBreathFrameInterval); },
+          [this](const Animation& a) { breathScale_.animateTo(0.985, a, kPaneBreathFrameInterval); }) {
     for (AnimatedValue* v : {&frameWidth_, &stoneWidth_, &opacity_, &aggBreath_, &dy_, &rot_, &lineOpacity_})
         v->setOnChange([this] { update(); });
     // A breath moves only the stone and its shadow: the rest of the pane is left as it is.

@@ -8,22 +8,12 @@
 
 namespace quillfen {
 
-namespace {
-
-QColor mix(const QColor& a, const QColor& b, double t) {
-    auto lerp = [t](double x, double y) { return x + (y - x) * t; };
-    return QColor::fromRgbF(static_cast<float>(lerp(a.redF(), b.redF())), static_cast<float>(lerp(a.greenF(), b.greenF())),
-                            static_cast<float>(lerp(a.blueF(), b.blueF())), static_cast<float>(lerp(a.alphaF(), b.alphaF())));
-}
-
-}  // namespace
-
 void paintMossToggle(QPainter& painter, const QRectF& box, const MossToggleState& s) {
     painter.save();
     const QRectF track(box.topLeft(), QSizeF(38, 22));
     const qreal radius = track.height() / 2;
     painter.setPen(Qt::NoPen);
-    painter.setBrush(mix(Theme::field(), Theme::faded(Theme::moss(), 0.85), s.knob));
+    painter.setBrush(Theme::mixed(Theme::field(), Theme::faded(Theme::moss(), 0.85), s.knob));
     painter.drawRoundedRect(track, radius, radius);
     painter.setPen(QPen(Theme::line(), 1));
     painter.setBrush(Qt::NoBrush);

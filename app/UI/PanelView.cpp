@@ -22,7 +22,7 @@ namespace quillfen {
 
 namespace {
 
-QString fixed(const char* english) {
+QString panelText(const char* english) {
     return QCoreApplication::translate("PanelView", english);
 }
 
@@ -202,12 +202,12 @@ void PanelView::buildCalmBody() {
 
     auto* links = new QVBoxLayout;
     links->setSpacing(14);
-    auto* inspect = new PlainTextButton(fixed("What I’m seeing"), Theme::sans(14, QFont::Medium), Theme::ink(),
-                                        calmBody_);
+    auto* inspect = new PlainTextButton(panelText("What I’m seeing"), Theme::sans(14, QFont::Medium),
+                                        Theme::ink(), calmBody_);
     inspect->setObjectName("inspectButton");
-    preview_ = new PlainTextButton(fixed("Show me a nudge"), Theme::sans(14), Theme::ink3(), calmBody_);
+    preview_ = new PlainTextButton(panelText("Show me a nudge"), Theme::sans(14), Theme::ink3(), calmBody_);
     preview_->setObjectName("previewButton");
-    changeNote_ = new PlainTextButton(fixed("Change my note"), Theme::sans(14), Theme::ink3(), calmBody_);
+    changeNote_ = new PlainTextButton(panelText("Change my note"), Theme::sans(14), Theme::ink3(), calmBody_);
     changeNote_->setObjectName("changeNoteButton");
     for (PlainTextButton* b : {inspect, preview_, changeNote_}) links->addWidget(b, 0, Qt::AlignLeft);
     column->addLayout(links);
@@ -392,9 +392,9 @@ void PanelView::buildFooter(QVBoxLayout* outer) {
     row->addStretch(1);
     auto* exits = new QHBoxLayout;
     exits->setSpacing(16);
-    auto* settings = new PlainTextButton(fixed("Settings"), Theme::sans(12.5), Theme::ink3(), footer);
+    auto* settings = new PlainTextButton(panelText("Settings"), Theme::sans(12.5), Theme::ink3(), footer);
     settings->setObjectName("settingsButton");
-    auto* quit = new PlainTextButton(fixed("Quit"), Theme::sans(12.5), Theme::ink3(), footer);
+    auto* quit = new PlainTextButton(panelText("Quit"), Theme::sans(12.5), Theme::ink3(), footer);
     quit->setObjectName("quitButton");
     exits->addWidget(settings, 0, Qt::AlignVCenter);
     exits->addWidget(quit, 0, Qt::AlignVCenter);

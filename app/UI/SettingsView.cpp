@@ -15,7 +15,7 @@ namespace quillfen {
 
 namespace {
 
-QString fixed(const char* english) {
+QString settingsText(const char* english) {
     return QCoreApplication::translate("SettingsView", english);
 }
 
@@ -74,13 +74,14 @@ SettingsView::SettingsView(SettingsModel& model, QWidget* parent, AnimationDrive
     column->setContentsMargins(30, 26, 30, 26);
     column->setSpacing(0);
 
-    auto* heading = new ParagraphLabel(fixed("settings"), Theme::sans(21, QFont::DemiBold), Theme::ink(), 0, this);
+    auto* heading =
+        new ParagraphLabel(settingsText("settings"), Theme::sans(21, QFont::DemiBold), Theme::ink(), 0, this);
     heading->setObjectName("heading");
     column->addWidget(heading);
     column->addSpacing(18);
 
     auto addRow = [&](const char* name, const char* title, ParagraphLabel* sub, QWidget* trailing) {
-        QWidget* r = row(fixed(title), sub, trailing, this);
+        QWidget* r = row(settingsText(title), sub, trailing, this);
         r->setObjectName(name);
         column->addWidget(r);
     };
@@ -91,7 +92,8 @@ SettingsView::SettingsView(SettingsModel& model, QWidget* parent, AnimationDrive
                 [](SettingsModel& m, bool v) { m.setLaunchAtLogin(v); },
                 [](const SettingsModel& m) -> const std::function<void(bool)>& { return m.onLaunchAtLogin; }));
     addRow("showDesktopPaneRow", "Desktop stone",
-           subLine(fixed("the breathing pane in the corner; click it to open your rhythm"), "showDesktopPaneNote"),
+           subLine(settingsText("the breathing pane in the corner; click it to open your rhythm"),
+                   "showDesktopPaneNote"),
            bind("showDesktopPane", [](const SettingsModel& m) { return m.showDesktopPane(); },
                 [](SettingsModel& m, bool v) { m.setShowDesktopPane(v); },
                 [](const SettingsModel& m) -> const std::function<void(bool)>& { return m.onShowDesktopPane; }));
@@ -101,8 +103,8 @@ SettingsView::SettingsView(SettingsModel& model, QWidget* parent, AnimationDrive
                 [](SettingsModel& m, bool v) { m.setSelfUpdate(v); },
                 [](const SettingsModel& m) -> const std::function<void(bool)>& { return m.onSelfUpdate; }));
     addRow("calendarBreaksRow", "Calendar breaks",
-           subLine(fixed("off by default; when on, a heavy day gets one ten-minute hold in a free gap of your "
-                         "calendar folder, announced by your calendar, yours to delete"),
+           subLine(settingsText("off by default; when on, a heavy day gets one ten-minute hold in a free gap of "
+                                "your calendar folder, announced by your calendar, yours to delete"),
                    "calendarBreaksNote"),
            bind("calendarBreaks", [](const SettingsModel& m) { return m.calendarBreaks(); },
                 [](SettingsModel& m, bool v) { m.setCalendarBreaks(v); },
@@ -112,10 +114,12 @@ SettingsView::SettingsView(SettingsModel& model, QWidget* parent, AnimationDrive
     auto* faceLayout = new QHBoxLayout(face);
     faceLayout->setContentsMargins(0, 0, 0, 0);
     faceLayout->setSpacing(0);
-    auto* on = new ParagraphLabel(fixed("on"), Theme::sans(12.5, QFont::Medium), Theme::ink(), 0, face);
+    auto* on =
+        new ParagraphLabel(settingsText("on"), Theme::sans(12.5, QFont::Medium), Theme::ink(), 0, face);
     on->setObjectName("statuslineOn");
     faceOn_ = on;
-    install_ = new PlainTextButton(fixed("Install"), Theme::sans(12.5, QFont::Medium), Theme::ink(), face);
+    install_ =
+        new PlainTextButton(settingsText("Install"), Theme::sans(12.5, QFont::Medium), Theme::ink(), face);
     install_->setObjectName("installButton");
     install_->setCapsule(QMargins(12, 5, 12, 5), Theme::line());
     faceLayout->addWidget(on);
@@ -128,8 +132,8 @@ SettingsView::SettingsView(SettingsModel& model, QWidget* parent, AnimationDrive
     addRow("healthBridgeRow", "Health signal", healthSub_, nullptr);
 
     auto* footer = new ParagraphLabel(
-        fixed("How often it may speak, your hours line, and how insistent it gets arrive with the milestone where "
-              "it speaks at all. Right now it only watches and reflects."),
+        settingsText("How often it may speak, your hours line, and how insistent it gets arrive with the milestone "
+                     "where it speaks at all. Right now it only watches and reflects."),
         Theme::sans(12), Theme::ink3(), 3, this);
     footer->setObjectName("footer");
     column->addSpacing(20);
@@ -171,16 +175,18 @@ void SettingsView::refresh() {
     QStringList login;
     for (const std::string* note : {&model_.loginItemNote(), &model_.loginRefusal()})
         if (!note->empty()) login << QString::fromStdString(*note);
-    loginSub_->setText(login.isEmpty() ? fixed("the being is back after every restart") : login.join('\n'));
-    selfUpdateSub_->setText(fixed("checks once a day, verifies the maker's signature, swaps quietly · you're on ") +
-                            QString::fromStdString(model_.buildLabel()));
+    loginSub_->setText(login.isEmpty() ? settingsText("the being is back after every restart")
+                                       : login.join('\n'));
+    selfUpdateSub_->setText(
+        settingsText("checks once a day, verifies the maker's signature, swaps quietly · you're on ") +
+        QString::fromStdString(model_.buildLabel()));
     const bool installed = model_.statuslineInstalled();
     if (installed) {
-        faceSub_->setText(fixed("installed: the stone lives in your statusline"));
+        faceSub_->setText(settingsText("installed: the stone lives in your statusline"));
     } else if (!model_.claudeFaceNote().empty()) {
         faceSub_->setText(QString::fromStdString(model_.claudeFaceNote()));
     } else {
-        faceSub_->setText(fixed("one click puts the face and the breather in your Claude Code"));
+        faceSub_->setText(settingsText("one click puts the face and the breather in your Claude Code"));
     }
     faceOn_->setVisible(installed);
     install_->setVisible(!installed);

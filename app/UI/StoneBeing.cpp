@@ -10,7 +10,7 @@ namespace quillfen {
 
 namespace {
 // A breath moves the stone by a point or two: a dozen frames a second look as smooth.
-constexpr double kBreathFrameInterval = 1.0 / 12.0;
+constexpr double kStoneBreathFrameInterval = 1.0 / 12.0;
 }  // namespace
 
 void paintStoneBeing(QPainter& painter, const QRectF& canvas, const StoneBeingState& s) {
@@ -44,12 +44,12 @@ StoneBeing::StoneBeing(StoneFace face, const StoneIdentity& identity, qreal widt
       breath_(
           driver, std::move(random), [this] { return mayBreathe(); },
           [this](const Animation& a) {
-              scale_.animateTo(1.015, a, kBreathFrameInterval);
-              opacity_.animateTo(1.0, a, kBreathFrameInterval);
+              scale_.animateTo(1.015, a, kStoneBreathFrameInterval);
+              opacity_.animateTo(1.0, a, kStoneBreathFrameInterval);
           },
           [this](const Animation& a) {
-              scale_.animateTo(0.985, a, kBreathFrameInterval);
-              opacity_.animateTo(0.72, a, kBreathFrameInterval);
+              scale_.animateTo(0.985, a, kStoneBreathFrameInterval);
+              opacity_.animateTo(0.72, a, kStoneBreathFrameInterval);
           }) {
     state_.shape = {face, identity, width};
     state_.fadesWhileBreathing = fadesWhileBreathing;

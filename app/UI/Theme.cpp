@@ -63,6 +63,13 @@ QColor faded(const QColor& colour, double opacity) {
     return c;
 }
 
+QColor mixed(const QColor& from, const QColor& to, double t) {
+    t = std::clamp(t, 0.0, 1.0);
+    auto lerp = [t](float a, float b) { return a + (b - a) * static_cast<float>(t); };
+    return QColor::fromRgbF(lerp(from.redF(), to.redF()), lerp(from.greenF(), to.greenF()),
+                            lerp(from.blueF(), to.blueF()), lerp(from.alphaF(), to.alphaF()));
+}
+
 const char* family(Face face) {
     switch (face) {
     case Face::sans: return "Inter";

@@ -33,6 +33,10 @@ inline const QColor& terra() { return ember(); }
 // The colour at a fraction of its opacity.
 QColor faded(const QColor& colour, double opacity);
 
+// Straight between two colours, alpha included, `t` of the way; a spring's overshoot is held at
+// the ends.
+QColor mixed(const QColor& from, const QColor& to, double t);
+
 // The three faces, named here and nowhere else. Sizes are pixels (device-independent), half
 // pixels kept: Qt takes whole pixels only, so a font with a half carries its size as a point
 // size, which Qt's own widgets round and the views that draw text themselves keep (see

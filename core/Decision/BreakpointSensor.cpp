@@ -6,7 +6,7 @@ namespace quillfen {
 
 namespace {
 
-constexpr EnumName<BreakpointKind> kKinds[] = {
+constexpr EnumName<BreakpointKind> kBreakpointKindNames[] = {
     {BreakpointKind::sessionEnd, "sessionEnd"},
     {BreakpointKind::buildWait, "buildWait"},
     {BreakpointKind::idleGap, "idleGap"},
@@ -17,10 +17,10 @@ constexpr EnumName<BreakpointKind> kKinds[] = {
 }  // namespace
 
 std::string_view toString(BreakpointKind kind) {
-    return enumName(kind, kKinds);
+    return enumName(kind, kBreakpointKindNames);
 }
 std::optional<BreakpointKind> breakpointKindFrom(std::string_view raw) {
-    return enumFromName(raw, kKinds);
+    return enumFromName(raw, kBreakpointKindNames);
 }
 
 bool isFireable(BreakpointKind kind) {

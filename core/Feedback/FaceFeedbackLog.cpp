@@ -12,8 +12,8 @@ namespace quillfen {
 
 namespace {
 
-constexpr EnumName<FaceFeedbackLabel> kLabels[] = {{FaceFeedbackLabel::yay, "yay"},
-                                                   {FaceFeedbackLabel::nay, "nay"}};
+constexpr EnumName<FaceFeedbackLabel> kFaceFeedbackLabelNames[] = {{FaceFeedbackLabel::yay, "yay"},
+                                                                   {FaceFeedbackLabel::nay, "nay"}};
 
 nlohmann::json recordToJson(const FaceFeedbackRecord& r) {
     return {
@@ -65,10 +65,10 @@ std::optional<std::vector<FaceFeedbackRecord>> decodeRecords(std::string_view by
 }  // namespace
 
 std::string_view toString(FaceFeedbackLabel label) {
-    return enumName(label, kLabels);
+    return enumName(label, kFaceFeedbackLabelNames);
 }
 std::optional<FaceFeedbackLabel> faceFeedbackLabelFrom(std::string_view raw) {
-    return enumFromName(raw, kLabels);
+    return enumFromName(raw, kFaceFeedbackLabelNames);
 }
 
 FaceFeedbackLog::FaceFeedbackLog(std::shared_ptr<LogStore> store, std::int64_t maxRecords)

@@ -6,18 +6,18 @@ namespace quillfen {
 
 namespace {
 
-constexpr EnumName<InPanelInterventionKind> kKinds[] = {
+constexpr EnumName<InPanelInterventionKind> kInPanelKindNames[] = {
     {InPanelInterventionKind::grounding543, "grounding543"},
 };
 
 }  // namespace
 
 std::string_view toString(InPanelInterventionKind kind) {
-    return enumName(kind, kKinds);
+    return enumName(kind, kInPanelKindNames);
 }
 
 std::optional<InPanelInterventionKind> inPanelInterventionKindFrom(std::string_view raw) {
-    return enumFromName(raw, kKinds);
+    return enumFromName(raw, kInPanelKindNames);
 }
 
 namespace InterventionRouter {

@@ -12,7 +12,7 @@ namespace quillfen {
 
 namespace {
 
-constexpr std::size_t kMaxAnswerBytes = 4 << 20;
+constexpr std::size_t kMaxPromptAnswerBytes = 4 << 20;
 
 const std::string* nonEmpty(const Environment& env, const char* name) {
     auto it = env.find(name);
@@ -140,7 +140,7 @@ LangfuseResult HttpLangfusePromptFetcher::fetchPrompt(const std::string& name, c
     HttpRequest request;
     request.url = *url;
     request.timeoutSeconds = timeout;
-    request.maxBodyBytes = kMaxAnswerBytes;
+    request.maxBodyBytes = kMaxPromptAnswerBytes;
     request.headers = {{"Authorization", authorizationHeader(credentials)}, {"Accept", "application/json"}};
     auto result = http_->get(request, stop);
     if (const auto* failure = std::get_if<HttpFailure>(&result)) {

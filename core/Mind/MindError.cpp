@@ -11,7 +11,7 @@ namespace quillfen {
 
 namespace {
 
-constexpr EnumName<MindError::Kind> kKinds[] = {
+constexpr EnumName<MindError::Kind> kMindErrorKindNames[] = {
     {MindError::Kind::transport, "transport"},
     {MindError::Kind::unparseable, "unparseable"},
     {MindError::Kind::timedOut, "timedOut"},
@@ -41,7 +41,7 @@ MindError MindError::refusedLeak() {
 }
 
 std::string_view toString(MindError::Kind kind) {
-    return enumName(kind, kKinds);
+    return enumName(kind, kMindErrorKindNames);
 }
 
 std::string textualForm(const MindError& error) {

@@ -10,7 +10,7 @@ namespace quillfen {
 
 namespace {
 
-constexpr EnumName<MoveLabel> kLabels[] = {
+constexpr EnumName<MoveLabel> kMoveLabelNames[] = {
     {MoveLabel::stepOutside, "step-outside"},
     {MoveLabel::shortPractice, "short-practice"},
     {MoveLabel::breath, "breath"},
@@ -20,10 +20,10 @@ constexpr EnumName<MoveLabel> kLabels[] = {
 }  // namespace
 
 std::string_view toString(MoveLabel label) {
-    return enumName(label, kLabels);
+    return enumName(label, kMoveLabelNames);
 }
 std::optional<MoveLabel> moveLabelFrom(std::string_view raw) {
-    return enumFromName(raw, kLabels);
+    return enumFromName(raw, kMoveLabelNames);
 }
 
 void to_json(nlohmann::json& j, const MoveLabel& label) {

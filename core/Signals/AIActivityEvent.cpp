@@ -12,11 +12,11 @@ namespace {
 constexpr EnumName<AIToolCategory> kCategories[] = {
     {AIToolCategory::shell, "shell"}, {AIToolCategory::edit, "edit"}, {AIToolCategory::browser, "browser"},
     {AIToolCategory::agent, "agent"}, {AIToolCategory::read, "read"}, {AIToolCategory::other, "other"}};
-constexpr EnumName<AIActivityKind> kKinds[] = {{AIActivityKind::userTurn, "userTurn"},
-                                               {AIActivityKind::toolCall, "toolCall"},
-                                               {AIActivityKind::toolResult, "toolResult"},
-                                               {AIActivityKind::taskStarted, "taskStarted"},
-                                               {AIActivityKind::taskCompleted, "taskCompleted"}};
+constexpr EnumName<AIActivityKind> kActivityKindNames[] = {{AIActivityKind::userTurn, "userTurn"},
+                                                           {AIActivityKind::toolCall, "toolCall"},
+                                                           {AIActivityKind::toolResult, "toolResult"},
+                                                           {AIActivityKind::taskStarted, "taskStarted"},
+                                                           {AIActivityKind::taskCompleted, "taskCompleted"}};
 
 }  // namespace
 
@@ -24,13 +24,13 @@ std::string_view toString(AIToolCategory v) {
     return enumName(v, kCategories);
 }
 std::string_view toString(AIActivityKind v) {
-    return enumName(v, kKinds);
+    return enumName(v, kActivityKindNames);
 }
 std::optional<AIToolCategory> aiToolCategoryFrom(std::string_view raw) {
     return enumFromName(raw, kCategories);
 }
 std::optional<AIActivityKind> aiActivityKindFrom(std::string_view raw) {
-    return enumFromName(raw, kKinds);
+    return enumFromName(raw, kActivityKindNames);
 }
 
 nlohmann::json activityEventToJson(const AIActivityEvent& e) {

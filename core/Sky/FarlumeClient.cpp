@@ -15,7 +15,7 @@ namespace quillfen {
 namespace {
 
 // A sky answer is a small JSON object; anything much larger is not one.
-constexpr std::size_t kMaxAnswerBytes = 1 << 20;
+constexpr std::size_t kMaxSkyAnswerBytes = 1 << 20;
 
 const nlohmann::json* objectAt(const nlohmann::json* parent, const char* key) {
     if (!parent || !parent->is_object()) return nullptr;
@@ -102,7 +102,7 @@ SkyVerdict FarlumeClient::skyCheck(const std::optional<CoarseLocation>& location
     auto url = buildURL(location);
     if (!url || !fetcher_) return SkyVerdict::unknown();
     const double timeout = config_.skyCheckTimeout;
-    HttpRequest request{*url, {}, timeout, kMaxAnswerBytes};
+    HttpRequest request{*url, {}, timeout, kMaxSkyAnswerBytes};
     auto fetcher = fetcher_;
     std::optional<HttpResult> result;
     try {

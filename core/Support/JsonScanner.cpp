@@ -28,10 +28,6 @@ constexpr auto kStringStops = [] {
     return t;
 }();
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 }  // namespace
 
 bool JsonScanner::stringValue(std::string_view& out, std::string& scratch) {
@@ -82,7 +78,7 @@ bool JsonScanner::skipValue() {
             if (!literal("false")) return false;
         } else if (c == 'n') {
             if (!literal("null")) return false;
-        } else if (c == '-' || isDigit(c)) {
+        } else if (c == '-' || Text::isAsciiDigit(c)) {
             if (!number()) return false;
         } else {
             return false;
@@ -251,27 +247,27 @@ bool JsonScanner::number() {
 bool JsonScanner::numberToken(std::string_view& text, bool& integral) {
     const char* start = p_;
     if (*p_ == '-') ++p_;
-    if (p_ == end_ || !isDigit(*p_)) return false;
+    if (p_ == end_ || !Text::isAsciiDigit(*p_)) return false;
     if (*p_ == '0') {
         ++p_;
     } else {
-        while (p_ < end_ && isDigit(*p_))
+        while (p_ < end_ && Text::isAsciiDigit(*p_))
             ++p_;
     }
     integral = true;
     if (p_ < end_ && *p_ == '.') {
         integral = false;
         ++p_;
-        if (p_ == end_ || !isDigit(*p_)) return false;
-        while (p_ < end_ && isDigit(*p_))
+        if (p_ == end_ || !Text::isAsciiDigit(*p_)) return false;
+        while (p_ < end_ && Text::isAsciiDigit(*p_))
             ++p_;
     }
     if (p_ < end_ && (*p_ == 'e' || *p_ == 'E')) {
         integral = false;
         ++p_;
         if (p_ < end_ && (*p_ == '+' || *p_ == '-')) ++p_;
-        if (p_ == end_ || !isDigit(*p_)) return false;
-        while (p_ < end_ && isDigit(*p_))
+        if (p_ == end_ || !Text::isAsciiDigit(*p_)) return false;
+        while (p_ < end_ && Text::isAsciiDigit(*p_))
             ++p_;
     }
     text = std::string_view(start, static_cast<std::size_t>(p_ - start));

@@ -18,6 +18,11 @@ std::string lowercasedAscii(std::string_view text);
 // The value of a hexadecimal digit of either case; -1 for any other character.
 int hexDigitValue(char c);
 
+// 0-9 only, whatever the locale says.
+constexpr bool isAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // Appends the code point in UTF-8 (up to four bytes).
 void appendUtf8(std::string& out, char32_t code);
 

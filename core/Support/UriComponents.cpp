@@ -13,12 +13,8 @@ bool isAlpha(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 bool isUnreserved(char c) {
-    return isAlpha(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~';
+    return isAlpha(c) || Text::isAsciiDigit(c) || c == '-' || c == '.' || c == '_' || c == '~';
 }
 
 bool isSubDelim(char c) {
@@ -89,7 +85,7 @@ std::optional<std::string> hostOf(std::string_view authority) {
     }
     if (!host.starts_with('[') && (hasBrackets(host) || host.find('@') != std::string_view::npos))
         return std::nullopt;
-    if (!std::all_of(port.begin(), port.end(), isDigit)) return std::nullopt;
+    if (!std::all_of(port.begin(), port.end(), Text::isAsciiDigit)) return std::nullopt;
     return percentDecoded(host);
 }
 
@@ -100,7 +96,7 @@ std::optional<std::string_view> UriComponents::schemeOf(std::string_view uri) {
     if (colon == std::string_view::npos || colon == 0 || !isAlpha(uri[0])) return std::nullopt;
     const std::string_view scheme = uri.substr(0, colon);
     for (char c : scheme) {
-        if (!isAlpha(c) && !isDigit(c) && c != '+' && c != '-' && c != '.') return std::nullopt;
+        if (!isAlpha(c) && !Text::isAsciiDigit(c) && c != '+' && c != '-' && c != '.') return std::nullopt;
     }
     return scheme;
 }

@@ -26,7 +26,7 @@ namespace quillfen {
 namespace {
 
 namespace fs = std::filesystem;
-using Outcome = ClaudeFaceInstaller::SettingsOutcome;
+using SettingsOutcome = ClaudeFaceInstaller::SettingsOutcome;
 
 std::optional<std::string> scripts(std::string_view name) {
     return "#!/bin/bash\n# " + std::string(name) + "\n";
@@ -90,7 +90,7 @@ TEST(ClaudeFaceInstaller, MergesTheHookAndTheStatusLineIntoTheUsersSettingsOnce)
         ::chmod(install.settings.c_str(), 0640);
         for (int run = 0; run < 2; ++run) {
             const auto report = install.run();
-            EXPECT_EQ(report.settings, Outcome::written) << c.name;
+            EXPECT_EQ(report.settings, SettingsOutcome::written) << c.name;
             EXPECT_EQ(report.scripts, (std::vector<std::string>{"prompt-cadence-hook", "statusline-mirror"}));
         }
         const auto after = install.written();
@@ -108,13 +108,13 @@ TEST(ClaudeFaceInstaller, MergesTheHookAndTheStatusLineIntoTheUsersSettingsOnce)
 }
 
 TEST(ClaudeFaceInstaller, LeavesSettingsItCannotReadAsClaudeCodeDoesExactlyAsTheyAre) {
-    const std::pair<std::string, Outcome> cases[] = {
-        {"{\"model\": \"opus\",", Outcome::notAnObject},
-        {"[1, 2]", Outcome::notAnObject},
-        {R"({"hooks": ["UserPromptSubmit"]})", Outcome::hooksNotAnObject},
-        {R"({"hooks": {"UserPromptSubmit": {"hooks": []}}})", Outcome::promptHooksNotAList},
-        {R"({"hooks": {"UserPromptSubmit": ["bash x.sh"]}})", Outcome::promptHooksNotAList},
-        {std::string(5000, '[') + std::string(5000, ']'), Outcome::unreadable},
+    const std::pair<std::string, SettingsOutcome> cases[] = {
+        {"{\"model\": \"opus\",", SettingsOutcome::notAnObject},
+        {"[1, 2]", SettingsOutcome::notAnObject},
+        {R"({"hooks": ["UserPromptSubmit"]})", SettingsOutcome::hooksNotAnObject},
+        {R"({"hooks": {"UserPromptSubmit": {"hooks": []}}})", SettingsOutcome::promptHooksNotAList},
+        {R"({"hooks": {"UserPromptSubmit": ["bash x.sh"]}})", SettingsOutcome::promptHooksNotAList},
+        {std::string(5000, '[') + std::string(5000, ']'), SettingsOutcome::unreadable},
     };
     for (const auto& [before, outcome] : cases) {
         Install install;
@@ -136,7 +136,7 @@ TEST(ClaudeFaceInstaller, ALaterInstallKeepsAStatusLineTheUserSetMeanwhileInANew
     Install install;
     const std::string first = R"({"model":"opus"})";
     test::writeFile(install.settings, first);
-    ASSERT_EQ(install.run().settings, Outcome::written);
+    ASSERT_EQ(install.run().settings, SettingsOutcome::written);
     const auto userSets = [&](const std::string& command) {
         auto settings = install.written();
         settings["statusLine"] = {{"type", "command"}, {"command", command}};
@@ -149,10 +149,10 @@ TEST(ClaudeFaceInstaller, ALaterInstallKeepsAStatusLineTheUserSetMeanwhileInANew
     fs::create_symlink(elsewhere.path() / "target", stamped + "-2");
 
     const std::string mine = userSets("my-status");
-    ASSERT_EQ(install.run().settings, Outcome::written);
+    ASSERT_EQ(install.run().settings, SettingsOutcome::written);
     const std::string mineAgain = userSets("my-other-status");
-    ASSERT_EQ(install.run().settings, Outcome::written);
-    ASSERT_EQ(install.run().settings, Outcome::written);  // the status line is ours: no copy
+    ASSERT_EQ(install.run().settings, SettingsOutcome::written);
+    ASSERT_EQ(install.run().settings, SettingsOutcome::written);  // the status line is ours: no copy
 
     EXPECT_EQ(test::readFile(install.backup), first);
     EXPECT_EQ(test::readFile(stamped), mine);
@@ -168,7 +168,7 @@ TEST(ClaudeFaceInstaller, SettingsTheUserMadeReadOnlyAreLeftAndTheWindowSaysWhy)
     test::writeFile(install.settings, before);
     ::chmod(install.settings.c_str(), 0444);
     const auto report = install.run();
-    EXPECT_EQ(report.settings, Outcome::readOnly);
+    EXPECT_EQ(report.settings, SettingsOutcome::readOnly);
     EXPECT_EQ(ClaudeFaceInstaller::note(report.settings),
               "left your Claude Code settings as they were: ~/.claude/settings.json is read-only");
     EXPECT_EQ(test::readFile(install.settings), before);
@@ -192,7 +192,7 @@ TEST(ClaudeFaceInstaller, MakesClaudesFolderPrivateAndWritesAScriptOnlyThroughTh
         const mode_t previous = ::umask(0);
         const auto report = install.run();
         ::umask(previous);
-        EXPECT_EQ(report.settings, Outcome::written);
+        EXPECT_EQ(report.settings, SettingsOutcome::written);
         EXPECT_EQ(test::modeOf(install.home.path() / ".claude"), 0700u);
         EXPECT_EQ(fs::is_symlink(script), theUsersLink);
         EXPECT_EQ(test::readFile(outside), theUsersLink ? *scripts("statusline-mirror") : "their own\n");
@@ -227,7 +227,7 @@ TEST(ClaudeFaceInstaller, FollowsOnlyTheUsersOwnLinkToTheirSettings) {
         ASSERT_EQ(::lchown(install.settings.c_str(), c.linkOwner, c.linkOwner), 0);
 
         const auto report = install.run();
-        EXPECT_EQ(report.settings, c.written ? Outcome::written : Outcome::notWritten);
+        EXPECT_EQ(report.settings, c.written ? SettingsOutcome::written : SettingsOutcome::notWritten);
         EXPECT_TRUE(fs::is_symlink(install.settings));
         EXPECT_EQ(nlohmann::json::parse(test::readFile(target)).contains("statusLine"), c.written);
     }
@@ -252,7 +252,7 @@ TEST(ClaudeFaceInstaller, PutsNoScriptAndNoHookInAFamilyFolderThatIsNotTheUsers)
             ASSERT_TRUE(test::giveToAnotherUser(family));
         }
         const auto report = install.run();
-        EXPECT_EQ(report.settings, Outcome::familyFolderRefused);
+        EXPECT_EQ(report.settings, SettingsOutcome::familyFolderRefused);
         EXPECT_EQ(ClaudeFaceInstaller::note(report.settings),
                   "left your Claude Code settings as they were: ~/.ostrel is not a folder of yours alone");
         EXPECT_TRUE(report.scripts.empty());
@@ -281,7 +281,7 @@ TEST(ClaudeFaceInstaller, ReadsNothingThroughAnotherUsersLinkAndKeepsEveryBackup
 
         const auto outcome = uninstall ? ClaudeFaceInstaller::uninstall(install.home.path(), install.now).settings
                                        : install.run().settings;
-        EXPECT_EQ(outcome, Outcome::notWritten);
+        EXPECT_EQ(outcome, SettingsOutcome::notWritten);
         EXPECT_EQ(std::distance(fs::directory_iterator(install.settings.parent_path()), fs::directory_iterator()), 1)
             << "no backup beside the link";
         EXPECT_TRUE(fs::is_symlink(install.settings));
@@ -291,9 +291,9 @@ TEST(ClaudeFaceInstaller, ReadsNothingThroughAnotherUsersLinkAndKeepsEveryBackup
     Install install;
     test::writeFile(install.settings, R"({"statusLine":{"type":"command","command":"mine"}})");
     ::chmod(install.settings.c_str(), 0644);
-    ASSERT_EQ(install.run().settings, Outcome::written);
+    ASSERT_EQ(install.run().settings, SettingsOutcome::written);
     test::writeFile(install.settings, R"({"statusLine":{"type":"command","command":"mine again"}})");
-    ASSERT_EQ(install.run().settings, Outcome::written);
+    ASSERT_EQ(install.run().settings, SettingsOutcome::written);
     EXPECT_EQ(test::modeOf(install.backup), 0600u);
     EXPECT_EQ(test::modeOf(install.backup.string() + ".2026-01-05T14:00:00Z"), 0600u);
     EXPECT_EQ(test::modeOf(install.settings), 0644u);
@@ -322,7 +322,7 @@ TEST(ClaudeFaceInstaller, WritesNothingWhereOthersCouldChangeTheWayToTheScripts)
 
         test::CapturedSystemLog log;
         const auto report = ClaudeFaceInstaller::install(home, scripts, test::at("2026-01-05T14:00:00Z"));
-        EXPECT_EQ(report.settings, Outcome::othersCouldChangeScripts);
+        EXPECT_EQ(report.settings, SettingsOutcome::othersCouldChangeScripts);
         EXPECT_EQ(ClaudeFaceInstaller::note(report.settings),
                   "left your Claude Code settings as they were: others could change a folder on the way to ~/.ostrel");
         EXPECT_TRUE(report.scripts.empty());
@@ -601,7 +601,7 @@ TEST(ClaudeFaceInstaller, AnUninstallTakesOutOnlyTheCommandsAnInstallWritesAfter
         fs::remove(copy);
 
         const auto removal = ClaudeFaceInstaller::uninstall(install.home.path(), install.now);
-        EXPECT_EQ(removal.settings, Outcome::written);
+        EXPECT_EQ(removal.settings, SettingsOutcome::written);
         EXPECT_EQ(removal.settingsChanged, c.before != c.after);
         EXPECT_EQ(install.written(), c.after);
         EXPECT_EQ(test::readFile(install.backup), "{}");
@@ -657,7 +657,7 @@ TEST(ClaudeFaceInstaller, AnUninstallPutsBackTheUsersStatusLineThatTheFirstInsta
                                     " as it is, status line and all: it is another user's file"),
                       log.lines.end());
         }
-        EXPECT_EQ(removal.settings, Outcome::written);
+        EXPECT_EQ(removal.settings, SettingsOutcome::written);
         const bool back = c.after && c.current == ours;
         EXPECT_EQ(removal.statusLineBack, back);
         nlohmann::json expected = {{"model", "opus"}};
@@ -679,7 +679,7 @@ TEST(ClaudeFaceInstaller, APathThatNeedsQuotingIsSingleQuotedInTheCommands) {
     const fs::path home = outer.path() / "Ada o'Byron";
     test::ScopedEnv env("HOME", home.string());
     ASSERT_EQ(ClaudeFaceInstaller::install(home, ClaudeFaceScripts::bundled, std::chrono::system_clock::now()).settings,
-              Outcome::written);
+              SettingsOutcome::written);
     const auto settings = nlohmann::json::parse(test::readFile(home / ".claude/settings.json"));
     const std::string command = settings["hooks"]["UserPromptSubmit"][0]["hooks"][0]["command"];
     EXPECT_EQ(command, "bash '" + outer.path().string() + "/Ada o'\\''Byron/.ostrel/prompt-cadence-hook.sh'");

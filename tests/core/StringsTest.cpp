@@ -53,7 +53,7 @@ TEST(Strings, WordsTheWorkedExampleWholly) {
     EXPECT_EQ(codex, codexExpected) << describe(codex);
 }
 
-struct VoiceCase {
+struct InvitationCase {
     std::optional<StoneTemperament> temperament;
     SkyVerdict sky;
     std::string body;
@@ -72,7 +72,7 @@ TEST(Strings, TheTemperamentAndTheVerdictChooseTheInvitationAndTheButton) {
     const std::string shower = "There’s a meteor shower out tonight.";
     const std::optional<T> none;
 
-    const VoiceCase cases[] = {
+    const InvitationCase cases[] = {
         {none, unknown, "Step outside for five.", "Step outside for five.", "Step outside"},
         {none, worth, gray + " Step outside for five.", gray, "Step outside"},
         {none, rare, shower + " Worth stepping outside for five.", shower, "Go catch it"},

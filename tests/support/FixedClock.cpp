@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Support/Iso8601.h"
+#include "Support/LocalCalendar.h"
 
 namespace quillfen::test {
 
@@ -15,6 +16,10 @@ TimePoint at(std::string_view iso) {
         std::abort();
     }
     return *parsed;
+}
+
+TimePoint januaryLocal(int hour, int minute, int second, int day) {
+    return LocalCalendar::fromLocal(2026, 1, day, hour, minute, second);
 }
 
 FixedClock::FixedClock(TimePoint start) : state_(std::make_shared<State>()) {

@@ -11,6 +11,10 @@ namespace quillfen::test {
 // An instant from strict ISO 8601 text; a malformed literal aborts the test run.
 TimePoint at(std::string_view iso);
 
+// A local time in January 2026, on Monday the 5th unless `day` says otherwise, in the zone the
+// test set (ScopedTimeZone).
+TimePoint januaryLocal(int hour, int minute = 0, int second = 0, int day = 5);
+
 // A clock that stands still until the test moves it. Copies share one time.
 class FixedClock {
 public:

@@ -22,4 +22,9 @@ std::size_t ScriptedRandom::draws() const {
     return script_->next;
 }
 
+AnyRNGBox evenBreaths(std::size_t draws) {
+    const std::uint64_t middle = std::numeric_limits<std::uint64_t>::max() / 2;
+    return AnyRNGBox(ScriptedRandom(std::vector<std::uint64_t>(draws, middle)));
+}
+
 }  // namespace quillfen

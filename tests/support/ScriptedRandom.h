@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "Support/RandomSource.h"
+
 namespace quillfen {
 
 // A 64-bit generator that gives the values it was handed, in order. Copies share one script, so
@@ -30,5 +32,9 @@ private:
     };
     std::shared_ptr<Script> script_;
 };
+
+// A script of `draws` values from the middle of the range, each of which gives a breath cycle of
+// exactly six seconds.
+AnyRNGBox evenBreaths(std::size_t draws);
 
 }  // namespace quillfen

@@ -13,7 +13,7 @@
 namespace quillfen {
 namespace {
 
-bool near(const QColor& a, const QColor& b) {
+bool closeInRgb(const QColor& a, const QColor& b) {
     return std::abs(a.red() - b.red()) < 6 && std::abs(a.green() - b.green()) < 6 && std::abs(a.blue() - b.blue()) < 6;
 }
 
@@ -34,11 +34,11 @@ TEST(DayRhythmStrip, DrawsEachRunOnTheTrackWithAnEmberEdgeOnlyWhenLate) {
     const QColor track = over(Theme::faded(Theme::field(), 0.6));
     const QColor calm = over(Theme::faded(Theme::moss(), 0.3), track);
     const QColor busy = over(Theme::faded(Theme::moss(), 0.75), track);
-    EXPECT_TRUE(near(at(150, 20), track)) << "the track beyond the runs";
-    EXPECT_TRUE(near(at(40, 20), calm));
-    EXPECT_TRUE(near(at(80, 20), busy)) << "adjacent runs stay two bars";
-    EXPECT_TRUE(near(at(40, 43.6), over(Theme::faded(Theme::ember(), 0.75), calm)));
-    EXPECT_TRUE(near(at(80, 43.6), busy));
+    EXPECT_TRUE(closeInRgb(at(150, 20), track)) << "the track beyond the runs";
+    EXPECT_TRUE(closeInRgb(at(40, 20), calm));
+    EXPECT_TRUE(closeInRgb(at(80, 20), busy)) << "adjacent runs stay two bars";
+    EXPECT_TRUE(closeInRgb(at(40, 43.6), over(Theme::faded(Theme::ember(), 0.75), calm)));
+    EXPECT_TRUE(closeInRgb(at(80, 43.6), busy));
 }
 
 TEST(RollingNumber, RollsToANewValueWhileShownAndLandsAtOnceOtherwise) {

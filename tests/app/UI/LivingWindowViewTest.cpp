@@ -10,10 +10,6 @@
 namespace quillfen {
 namespace {
 
-AnyRNGBox evenBreaths() {
-    return AnyRNGBox(ScriptedRandom(std::vector<std::uint64_t>(64, std::numeric_limits<std::uint64_t>::max() / 2)));
-}
-
 TEST(LivingPane, SizeOpacityFaceAndInkFollowTheScoreTheAggravationAndTheMirror) {
     const QColor dark = QColor::fromRgb(63, 59, 49), moss = QColor::fromRgb(77, 90, 58);
     struct Case {
@@ -54,7 +50,7 @@ struct Pane {
     test::SteppedMotion motion;
     LivingWindowModel model{StoneIdentity::fallback()};
     int taps = 0;
-    LivingWindowView view{model, [this] { ++taps; }, nullptr, motion.driver, evenBreaths()};
+    LivingWindowView view{model, [this] { ++taps; }, nullptr, motion.driver, evenBreaths(64)};
 };
 
 TEST(LivingPane, AggravatedItPulsesEveryElevenTenthsAndKnocksTwiceEveryTwoSeconds) {

@@ -33,7 +33,7 @@ QString textOf(const QWidget* w) {
     return {};
 }
 
-QColor colourOf(const QWidget* w) {
+QColor textColourOf(const QWidget* w) {
     if (const auto* button = dynamic_cast<const TextButton*>(w)) return button->look().text;
     return w->palette().color(w->foregroundRole());
 }
@@ -240,7 +240,7 @@ TEST_F(OnboardingScreenTest, TheFirstStepsShowTheStoneTheReadingAndTheSources) {
     for (int i = 0; i < 3; ++i) {
         auto* word = rows[i]->findChild<QLabel*>("presenceWord");
         EXPECT_EQ(textOf(word), words[i].first);
-        EXPECT_EQ(colourOf(word), words[i].second);
+        EXPECT_EQ(textColourOf(word), words[i].second);
         // The word keeps to the top of its row, level with the name, however the row grows.
         EXPECT_EQ(word->geometry().top(), rows[i]->findChild<QLabel*>("sourceName")->geometry().top());
     }
@@ -255,13 +255,13 @@ TEST_F(OnboardingScreenTest, AGrantRowOffersToAskOnlyUntilItHasAnAnswer) {
     EXPECT_TRUE(calendar->findChild<QWidget*>("allowButton")->isVisible());
     EXPECT_FALSE(weather->findChild<QWidget*>("allowButton")->isVisible());
     EXPECT_EQ(textOf(weather->findChild<QLabel*>("grantWord")), "Allowed");
-    EXPECT_EQ(colourOf(weather->findChild<QLabel*>("grantWord")), Theme::moss());
+    EXPECT_EQ(textColourOf(weather->findChild<QLabel*>("grantWord")), Theme::moss());
 
     calendar->findChild<QAbstractButton*>("allowButton")->click();
     EXPECT_EQ(model().beat(), Beat::optionalContext);
     EXPECT_FALSE(calendar->findChild<QWidget*>("allowButton")->isVisible());
     EXPECT_EQ(textOf(calendar->findChild<QLabel*>("grantWord")), "Not allowed");
-    EXPECT_EQ(colourOf(calendar->findChild<QLabel*>("grantWord")), Theme::ink3());
+    EXPECT_EQ(textColourOf(calendar->findChild<QLabel*>("grantWord")), Theme::ink3());
 }
 
 TEST_F(OnboardingScreenTest, AClickAnywhereOnABoundaryRowChoosesItAndAppliesItAtOnce) {

@@ -12,11 +12,6 @@
 namespace quillfen {
 namespace {
 
-// Draws of the middle of the range give a cycle of exactly six seconds.
-AnyRNGBox evenBreaths() {
-    return AnyRNGBox(ScriptedRandom(std::vector<std::uint64_t>(16, std::numeric_limits<std::uint64_t>::max() / 2)));
-}
-
 TEST(PresenceView, WakingToAskOpensTheEyesInTwoStagesUnlessItStopsAskingFirst) {
     struct Case {
         const char* name;
@@ -26,7 +21,7 @@ TEST(PresenceView, WakingToAskOpensTheEyesInTwoStagesUnlessItStopsAskingFirst) {
     for (const Case& c : {Case{"stays asking", -1, 1.0}, Case{"leaves for stir at 0.8 s", 0.8, 0.5}}) {
         SCOPED_TRACE(c.name);
         test::SteppedMotion motion;
-        PresenceView view(PresenceState::rest, 46, nullptr, motion.driver, evenBreaths());
+        PresenceView view(PresenceState::rest, 46, nullptr, motion.driver, evenBreaths(16));
         view.show();
         EXPECT_EQ(view.shapeState().eyePhase, 0);
         view.setPresenceState(PresenceState::ask);
@@ -45,7 +40,7 @@ TEST(PresenceView, WakingToAskOpensTheEyesInTwoStagesUnlessItStopsAskingFirst) {
 
 TEST(PresenceView, SettlingToRestBreathesOnlyAfterTheEyesHaveSettled) {
     test::SteppedMotion motion;
-    PresenceView view(PresenceState::ask, 46, nullptr, motion.driver, evenBreaths());
+    PresenceView view(PresenceState::ask, 46, nullptr, motion.driver, evenBreaths(16));
     view.show();
     EXPECT_EQ(view.shapeState().eyePhase, 1) << "shown first asking, the eyes are raised at once";
     view.setPresenceState(PresenceState::rest);
@@ -71,7 +66,7 @@ TEST(PresenceView, SettlingToRestBreathesOnlyAfterTheEyesHaveSettled) {
 
 TEST(PresenceView, UnderReduceMotionEveryChangeLandsAtOnceAndNothingBreathes) {
     test::SteppedMotion motion;
-    PresenceView view(PresenceState::rest, 46, nullptr, motion.driver, evenBreaths());
+    PresenceView view(PresenceState::rest, 46, nullptr, motion.driver, evenBreaths(16));
     view.setReduceMotion(true);
     view.show();
     motion.advance(3);

@@ -24,7 +24,7 @@ namespace {
 
 constexpr qreal kScale = 4;
 
-bool near(QColor a, QColor b, int tolerance = 12) {
+bool closeInRgba(QColor a, QColor b, int tolerance = 12) {
     return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
            std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
 }
@@ -77,7 +77,7 @@ TEST(StoneShape, TheFaceZoomAndGlintFollowTheViewsWidth) {
         // The glint of the left eye: scaled about the eyes' midpoint (88.5, 56.5), radius 5 k u.
         const double r = 0.2 * 25 * k * u;
         const double ex = (88.5 + (76 - 88.5) * k) * u, ey = (56.5 + (58 - 56.5) * k) * u;
-        EXPECT_EQ(near(at(image, ex + 0.1 * r, ey - 0.35 * r), glint, 20), c.glints);
+        EXPECT_EQ(closeInRgba(at(image, ex + 0.1 * r, ey - 0.35 * r), glint, 20), c.glints);
     }
 }
 
@@ -148,10 +148,10 @@ TEST(MenuBarGlyph, DrawsBodySpeckAndFaceWhereTheLayoutPutsThemAndFadesToAColdOut
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         QImage image = renderToImage({layout.width, 44}, kScale, [&](QPainter& p, const QRectF& r) { paintGlyph(p, r, c.state); });
-        EXPECT_EQ(near(at(image, body.x, body.y), Theme::stoneColour(art.fill)), c.bodyFilled);
-        EXPECT_EQ(near(at(image, speck.x, speck.y), speckOnBody), c.speckShown);
+        EXPECT_EQ(closeInRgba(at(image, body.x, body.y), Theme::stoneColour(art.fill)), c.bodyFilled);
+        EXPECT_EQ(closeInRgba(at(image, speck.x, speck.y), speckOnBody), c.speckShown);
         EXPECT_EQ(at(image, eye.x, eye.y).alpha() > 200, c.eyeInked);
-        EXPECT_TRUE(near(at(image, top.x, top.y + layout.strokeWidth / 4), c.outline, 40));
+        EXPECT_TRUE(closeInRgba(at(image, top.x, top.y + layout.strokeWidth / 4), c.outline, 40));
     }
     EXPECT_EQ(glyphSize(pebble, 44).width(), layout.width);
     EXPECT_NEAR(glyphHeightFitting(pebble, {22, 22}) / 22 * layout.width / 44 * 22, 22, 1e-9);

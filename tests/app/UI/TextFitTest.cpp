@@ -24,7 +24,7 @@ NudgeCopy askWith(std::string one, std::string two, MoveLabel move = MoveLabel::
     return n;
 }
 
-struct Scene {
+struct ViewScene {
     test::SteppedMotion motion;
     PanelModel panel;
     SettingsModel settings;
@@ -44,44 +44,44 @@ struct Scene {
 // sized by nothing but themselves, as a person would see them.
 TEST(TextFit, ThePanelAndTheSettingsClipNoTextInAnyCondition) {
     const std::string wrapping = "Third long afternoon this week.";
-    const std::pair<const char*, std::function<void(Scene&)>> cases[] = {
-        {"calm panel", [](Scene& s) { s.openPanel(std::nullopt); }},
+    const std::pair<const char*, std::function<void(ViewScene&)>> cases[] = {
+        {"calm panel", [](ViewScene& s) { s.openPanel(std::nullopt); }},
         {"observe-only panel",
-         [](Scene& s) {
+         [](ViewScene& s) {
              s.panel.setObserveOnly(true);
              s.openPanel(std::nullopt);
          }},
-        {"one-line ask", [](Scene& s) { s.openPanel(askWith("Two hours straight.", "")); }},
-        {"wrapping two-line ask", [&](Scene& s) { s.openPanel(askWith(wrapping, "Step outside for five.")); }},
+        {"one-line ask", [](ViewScene& s) { s.openPanel(askWith("Two hours straight.", "")); }},
+        {"wrapping two-line ask", [&](ViewScene& s) { s.openPanel(askWith(wrapping, "Step outside for five.")); }},
         {"static render",
-         [&](Scene& s) {
+         [&](ViewScene& s) {
              s.panel.setStaticRender(true);
              s.openPanel(askWith(wrapping, "Step outside for five."));
          }},
         {"grounding mid-way",
-         [&](Scene& s) {
+         [&](ViewScene& s) {
              s.openPanel(askWith(wrapping, "", MoveLabel::breath));
              s.panel.setActiveIntervention(InPanelInterventionKind::grounding543);
              s.view->show();
              while (s.motion.seconds < 20) s.motion.advance(0.5);
          }},
-        {"fresh settings", [](Scene& s) { s.openSettings(); }},
+        {"fresh settings", [](ViewScene& s) { s.openSettings(); }},
         {"approval pending, face installed",
-         [](Scene& s) {
+         [](ViewScene& s) {
              s.settings.setLoginItemNote(std::string(SettingsModel::kApprovalNote));
              s.settings.setStatuslineInstalled(true);
              s.settings.setBuildLabel("0.9.0 (a1b2c3d)");
              s.openSettings();
          }},
         {"a login switch that cannot take effect",
-         [](Scene& s) {
+         [](ViewScene& s) {
              s.settings.setLoginRefusal("Not started at login: others may change /srv/margarethe.vandersloot (its "
                                         "group familyshare may write it). Install Quillfen in a folder only you and "
                                         "the system may change, such as ~/.local, to allow it.");
              s.openSettings();
          }},
         {"every sub-line at its longest",
-         [](Scene& s) {
+         [](ViewScene& s) {
              s.settings.setLoginItemNote(std::string(SettingsModel::kApprovalNote));
              s.settings.setHealthBridgeNote(std::string(SettingsModel::kHealthNotSetUp));
              s.settings.setBuildLabel("0.12.10 (unstamped)");
@@ -90,7 +90,7 @@ TEST(TextFit, ThePanelAndTheSettingsClipNoTextInAnyCondition) {
     };
     for (const auto& [name, open] : cases) {
         SCOPED_TRACE(name);
-        Scene scene;
+        ViewScene scene;
         open(scene);
         scene.view->show();
         QApplication::processEvents();

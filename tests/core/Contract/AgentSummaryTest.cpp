@@ -13,7 +13,7 @@ using test::ScopedTimeZone;
 using Today = AgentSummary::Today;
 using DayMark = AgentSummary::DayMark;
 
-TimePoint local(int month, int day, int hour, int minute = 0, int second = 0) {
+TimePoint localIn2026(int month, int day, int hour, int minute = 0, int second = 0) {
     return LocalCalendar::fromLocal(2026, month, day, hour, minute, second);
 }
 
@@ -38,7 +38,7 @@ protected:
 };
 
 TEST_F(AgentSummaryBuild, AnEmptyLogReadsAsAQuietUnobservedWeek) {
-    const TimePoint now = local(1, 12, 15);
+    const TimePoint now = localIn2026(1, 12, 15);
     const AgentSummary summary = buildAt({}, now, -3);
 
     AgentSummary expected;
@@ -54,14 +54,14 @@ TEST_F(AgentSummaryBuild, AnEmptyLogReadsAsAQuietUnobservedWeek) {
 }
 
 TEST_F(AgentSummaryBuild, TheWindowIs168HoursBackFromNowNotSevenCalendarDays) {
-    const TimePoint now = local(1, 12, 15, 30);
+    const TimePoint now = localIn2026(1, 12, 15, 30);
     std::vector<SignalSample> samples;
     // Seven days back, one second before the cutoff: outside, though scattered.
-    samples.push_back(sampleAt(local(1, 5, 15, 29, 59), 30 * 60, 40));
+    samples.push_back(sampleAt(localIn2026(1, 5, 15, 29, 59), 30 * 60, 40));
     // Exactly at the cutoff: inside, and its afternoon ran long.
-    samples.push_back(sampleAt(local(1, 5, 15, 30), 130 * 60));
+    samples.push_back(sampleAt(localIn2026(1, 5, 15, 30), 130 * 60));
     for (int day = 6; day <= 12; ++day)
-        samples.push_back(sampleAt(local(1, day, 9), 600));
+        samples.push_back(sampleAt(localIn2026(1, day, 9), 600));
 
     const AgentSummary summary = buildAt(samples, now);
     EXPECT_EQ(summary.summary.daysObserved, 8);
@@ -93,9 +93,9 @@ class AfternoonRules : public AgentSummaryBuild, public ::testing::WithParamInte
 
 TEST_P(AfternoonRules, DecideLongAndFragmentedAfternoons) {
     const AfternoonCase& c = GetParam();
-    const TimePoint now = local(1, 12, 20);
+    const TimePoint now = localIn2026(1, 12, 20);
     // The stored fractional hour decides, whatever the timestamp's own hour is.
-    SignalSample s = sampleAt(local(1, 11, 9), c.continuousSeconds, c.switches, c.idleSeconds);
+    SignalSample s = sampleAt(localIn2026(1, 11, 9), c.continuousSeconds, c.switches, c.idleSeconds);
     s.localHour = c.localHour;
 
     const AgentSummary summary = buildAt({s}, now);
@@ -122,9 +122,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AgentSummaryBuild, AMorningOnlyDayIsObservedButNeverLongOrFragmented) {
-    const TimePoint now = local(1, 12, 16);
-    const std::vector<SignalSample> samples = {sampleAt(local(1, 11, 8), 0, 40),
-                                               sampleAt(local(1, 11, 11, 50), 300 * 60, 40)};
+    const TimePoint now = localIn2026(1, 12, 16);
+    const std::vector<SignalSample> samples = {sampleAt(localIn2026(1, 11, 8), 0, 40),
+                                               sampleAt(localIn2026(1, 11, 11, 50), 300 * 60, 40)};
     const AgentSummary summary = buildAt(samples, now);
     EXPECT_EQ(summary.summary.daysObserved, 1);
     EXPECT_EQ(summary.summary.longAfternoonsThisWeek, 0);
@@ -132,9 +132,9 @@ TEST_F(AgentSummaryBuild, AMorningOnlyDayIsObservedButNeverLongOrFragmented) {
 }
 
 TEST_F(AgentSummaryBuild, TodaysBandCountsEveryHourOfToday) {
-    const TimePoint now = local(1, 12, 11);
-    const std::vector<SignalSample> samples = {sampleAt(local(1, 11, 14), 400 * 60),
-                                               sampleAt(local(1, 12, 10, 59), 180 * 60)};
+    const TimePoint now = localIn2026(1, 12, 11);
+    const std::vector<SignalSample> samples = {sampleAt(localIn2026(1, 11, 14), 400 * 60),
+                                               sampleAt(localIn2026(1, 12, 10, 59), 180 * 60)};
     const AgentSummary summary = buildAt(samples, now);
     EXPECT_EQ(summary.summary.today,
               (Today{PartOfDay::morning, ScreenBand::overThree, AttentionState::focused, Load::high, false}));
@@ -142,10 +142,10 @@ TEST_F(AgentSummaryBuild, TodaysBandCountsEveryHourOfToday) {
 }
 
 TEST_F(AgentSummaryBuild, TodaysAttentionComesFromTheNewestSampleByTime) {
-    const TimePoint now = local(1, 12, 16);
+    const TimePoint now = localIn2026(1, 12, 16);
     const std::vector<SignalSample> samples = {
-        sampleAt(local(1, 12, 15, 50), 80 * 60, 2),  // newest: focused, medium
-        sampleAt(local(1, 12, 9), 10 * 60, 30),      // stored last, but older: fragmented
+        sampleAt(localIn2026(1, 12, 15, 50), 80 * 60, 2),  // newest: focused, medium
+        sampleAt(localIn2026(1, 12, 9), 10 * 60, 30),      // stored last, but older: fragmented
     };
     const Today today = buildAt(samples, now).summary.today;
     EXPECT_EQ(today.attentionState, AttentionState::focused);
@@ -154,8 +154,8 @@ TEST_F(AgentSummaryBuild, TodaysAttentionComesFromTheNewestSampleByTime) {
 }
 
 TEST_F(AgentSummaryBuild, OnEqualTimesTheEarlierStoredSampleIsTheNewest) {
-    const TimePoint now = local(1, 12, 16);
-    const TimePoint t = local(1, 12, 15);
+    const TimePoint now = localIn2026(1, 12, 16);
+    const TimePoint t = localIn2026(1, 12, 15);
     const std::vector<SignalSample> samples = {sampleAt(t, 0, 0, 600), sampleAt(t, 160 * 60, 0)};
     const Today today = buildAt(samples, now).summary.today;
     EXPECT_EQ(today.attentionState, AttentionState::idle);
@@ -163,8 +163,8 @@ TEST_F(AgentSummaryBuild, OnEqualTimesTheEarlierStoredSampleIsTheNewest) {
 }
 
 TEST_F(AgentSummaryBuild, YesterdaysSampleNeverStandsInForToday) {
-    const TimePoint now = local(1, 12, 0, 30);
-    const std::vector<SignalSample> samples = {sampleAt(local(1, 11, 23, 50), 170 * 60, 30)};
+    const TimePoint now = localIn2026(1, 12, 0, 30);
+    const std::vector<SignalSample> samples = {sampleAt(localIn2026(1, 11, 23, 50), 170 * 60, 30)};
     const AgentSummary summary = buildAt(samples, now);
     EXPECT_EQ(summary.summary.today,
               (Today{PartOfDay::night, ScreenBand::under1h, AttentionState::idle, Load::low, false}));
@@ -172,9 +172,9 @@ TEST_F(AgentSummaryBuild, YesterdaysSampleNeverStandsInForToday) {
 }
 
 TEST_F(AgentSummaryBuild, OnlyTodaysLongAfternoonMakesTodayGoLong) {
-    const TimePoint now = local(1, 12, 17);
-    const SignalSample yesterday = sampleAt(local(1, 11, 15), 130 * 60);
-    const SignalSample today = sampleAt(local(1, 12, 16), 125 * 60);
+    const TimePoint now = localIn2026(1, 12, 17);
+    const SignalSample yesterday = sampleAt(localIn2026(1, 11, 15), 130 * 60);
+    const SignalSample today = sampleAt(localIn2026(1, 12, 16), 125 * 60);
 
     const AgentSummary onlyYesterday = buildAt({yesterday}, now);
     EXPECT_EQ(onlyYesterday.summary.longAfternoonsThisWeek, 1);
@@ -186,7 +186,7 @@ TEST_F(AgentSummaryBuild, OnlyTodaysLongAfternoonMakesTodayGoLong) {
 }
 
 TEST_F(AgentSummaryBuild, KeepsTheCallersProfileSkyFlagAndNudgeCount) {
-    const TimePoint now = local(1, 12, 19);
+    const TimePoint now = localIn2026(1, 12, 19);
     const AgentSummary a = AgentSummary::build({}, now, AgentProfile::adhd, 5, true);
     EXPECT_EQ(a.profile, AgentProfile::adhd);
     EXPECT_EQ(a.skyConfirmedGood, std::optional<bool>(true));
@@ -197,9 +197,9 @@ TEST_F(AgentSummaryBuild, KeepsTheCallersProfileSkyFlagAndNudgeCount) {
 
 TEST_F(AgentSummaryBuild, BreakdownStepsBackByCalendarDaysAcrossAClockChange) {
     // Clocks went forward on 29 March: that day had 23 hours.
-    const TimePoint now = local(3, 31, 12);
-    const std::vector<SignalSample> samples = {sampleAt(local(3, 29, 0, 30), 60),
-                                               sampleAt(local(3, 27, 23, 30), 60)};
+    const TimePoint now = localIn2026(3, 31, 12);
+    const std::vector<SignalSample> samples = {sampleAt(localIn2026(3, 29, 0, 30), 60),
+                                               sampleAt(localIn2026(3, 27, 23, 30), 60)};
     const std::vector<DayMark> marks = AgentSummary::weekBreakdown(samples, now);
     ASSERT_EQ(marks.size(), 7u);
     std::vector<bool> observed;
@@ -209,8 +209,8 @@ TEST_F(AgentSummaryBuild, BreakdownStepsBackByCalendarDaysAcrossAClockChange) {
 }
 
 TEST_F(AgentSummaryBuild, BreakdownOfANonPositiveWindowIsEmpty) {
-    const TimePoint now = local(1, 12, 12);
-    const std::vector<SignalSample> samples = {sampleAt(local(1, 12, 11), 60)};
+    const TimePoint now = localIn2026(1, 12, 12);
+    const std::vector<SignalSample> samples = {sampleAt(localIn2026(1, 12, 11), 60)};
     AgentSummary::BuildOptions options;
     options.windowDays = -2;
     EXPECT_TRUE(AgentSummary::weekBreakdown(samples, now, options).empty());

@@ -8,6 +8,7 @@
 
 #include "Support/Iso8601.h"
 #include "Support/LocalCalendar.h"
+#include "support/FixedClock.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {
@@ -15,15 +16,11 @@ namespace {
 
 using CalendarBreak::BusyInterval;
 using CalendarBreak::Placement;
+using test::januaryLocal;
 using ::testing::ElementsAre;
 
-// Monday 5 January 2026, local time.
-TimePoint local(int hour, int minute, int second = 0) {
-    return LocalCalendar::fromLocal(2026, 1, 5, hour, minute, second);
-}
-
 BusyInterval busy(int fromHour, int fromMinute, int toHour, int toMinute) {
-    return {local(fromHour, fromMinute), local(toHour, toMinute)};
+    return {januaryLocal(fromHour, fromMinute), januaryLocal(toHour, toMinute)};
 }
 
 std::string describe(const std::optional<Placement>& p) {
@@ -41,45 +38,54 @@ struct GapCase {
 TEST(CalendarBreak, TheHoldTakesTheStartOfTheFirstLongEnoughGapInWorkingHours) {
     test::ScopedTimeZone tz("Europe/Berlin");
     const GapCase cases[] = {
-        {"before work opens", local(7, 0), {}, Placement{local(9, 0), local(9, 10)}},
-        {"lead time to the second", local(13, 2, 30), {}, Placement{local(13, 7, 30), local(13, 17, 30)}},
-        {"five minutes left at close", local(17, 50), {}, std::nullopt},
-        {"lead runs past close", local(17, 56), {}, std::nullopt},
-        {"exactly fifteen minutes left", local(17, 40), {}, Placement{local(17, 45), local(17, 55)}},
+        {"before work opens", januaryLocal(7, 0), {}, Placement{januaryLocal(9, 0), januaryLocal(9, 10)}},
+        {"lead time to the second",
+         januaryLocal(13, 2, 30),
+         {},
+         Placement{januaryLocal(13, 7, 30), januaryLocal(13, 17, 30)}},
+        {"five minutes left at close", januaryLocal(17, 50), {}, std::nullopt},
+        {"lead runs past close", januaryLocal(17, 56), {}, std::nullopt},
+        {"exactly fifteen minutes left",
+         januaryLocal(17, 40),
+         {},
+         Placement{januaryLocal(17, 45), januaryLocal(17, 55)}},
         {"cursor inside a meeting",
-         local(10, 0),
+         januaryLocal(10, 0),
          {busy(10, 0, 10, 14)},
-         Placement{local(10, 14), local(10, 24)}},
+         Placement{januaryLocal(10, 14), januaryLocal(10, 24)}},
         {"a gap of exactly the minimum",
-         local(10, 0),
+         januaryLocal(10, 0),
          {busy(10, 20, 11, 0)},
-         Placement{local(10, 5), local(10, 15)}},
-        {"a gap a minute short", local(10, 0), {busy(10, 19, 11, 0)}, Placement{local(11, 0), local(11, 10)}},
+         Placement{januaryLocal(10, 5), januaryLocal(10, 15)}},
+        {"a gap a minute short",
+         januaryLocal(10, 0),
+         {busy(10, 19, 11, 0)},
+         Placement{januaryLocal(11, 0), januaryLocal(11, 10)}},
         {"touching meetings join",
-         local(8, 0),
+         januaryLocal(8, 0),
          {busy(9, 0, 10, 0), busy(10, 0, 11, 0)},
-         Placement{local(11, 0), local(11, 10)}},
+         Placement{januaryLocal(11, 0), januaryLocal(11, 10)}},
         {"first fit wins over a larger later gap",
-         local(8, 0),
+         januaryLocal(8, 0),
          {busy(9, 0, 9, 30), busy(9, 45, 12, 0), busy(14, 0, 15, 0)},
-         Placement{local(9, 30), local(9, 40)}},
+         Placement{januaryLocal(9, 30), januaryLocal(9, 40)}},
         {"a short gap is skipped for a later one",
-         local(8, 0),
+         januaryLocal(8, 0),
          {busy(9, 0, 9, 30), busy(9, 44, 12, 0)},
-         Placement{local(12, 0), local(12, 10)}},
+         Placement{januaryLocal(12, 0), januaryLocal(12, 10)}},
         {"meetings filling the day to 17:50",
-         local(8, 0),
+         januaryLocal(8, 0),
          {busy(9, 0, 13, 0), busy(12, 30, 17, 50)},
          std::nullopt},
-        {"meeting running to close", local(8, 0), {busy(8, 30, 18, 30)}, std::nullopt},
+        {"meeting running to close", januaryLocal(8, 0), {busy(8, 30, 18, 30)}, std::nullopt},
         {"a finished meeting and an inverted one are ignored",
-         local(10, 0),
+         januaryLocal(10, 0),
          {busy(8, 0, 9, 30), busy(10, 30, 10, 10)},
-         Placement{local(10, 5), local(10, 15)}},
+         Placement{januaryLocal(10, 5), januaryLocal(10, 15)}},
         {"meetings given out of order",
-         local(8, 0),
+         januaryLocal(8, 0),
          {busy(10, 0, 11, 0), busy(9, 0, 9, 50)},
-         Placement{local(11, 0), local(11, 10)}},
+         Placement{januaryLocal(11, 0), januaryLocal(11, 10)}},
     };
     for (const auto& c : cases) {
         auto actual = CalendarBreak::placement(c.busy, c.now);
@@ -90,7 +96,7 @@ TEST(CalendarBreak, TheHoldTakesTheStartOfTheFirstLongEnoughGapInWorkingHours) {
 
 TEST(CalendarBreak, WorkingHoursFollowTheLocalZone) {
     test::ScopedTimeZone tz("America/New_York");
-    auto p = CalendarBreak::placement({}, local(7, 0));
+    auto p = CalendarBreak::placement({}, januaryLocal(7, 0));
     ASSERT_TRUE(p);
     EXPECT_EQ(Iso8601::format(p->start), "2026-01-05T14:00:00Z");
     EXPECT_EQ(LocalCalendar::localHour(p->start), 9.0);
@@ -104,17 +110,17 @@ TEST(CalendarBreak, AConfigurationChangesTheWindowTheGapAndTheHold) {
     config.minGapMinutes = 30;
     config.holdMinutes = 20;
     config.leadMinutes = 0;
-    auto p = CalendarBreak::placement({busy(8, 0, 8, 40), busy(9, 0, 11, 0)}, local(7, 0), config);
-    EXPECT_EQ(describe(p), describe(Placement{local(11, 0), local(11, 20)}));
+    auto p = CalendarBreak::placement({busy(8, 0, 8, 40), busy(9, 0, 11, 0)}, januaryLocal(7, 0), config);
+    EXPECT_EQ(describe(p), describe(Placement{januaryLocal(11, 0), januaryLocal(11, 20)}));
     config.minGapMinutes = 61;
-    EXPECT_EQ(CalendarBreak::placement({busy(8, 0, 8, 40), busy(9, 0, 11, 0)}, local(7, 0), config),
+    EXPECT_EQ(CalendarBreak::placement({busy(8, 0, 8, 40), busy(9, 0, 11, 0)}, januaryLocal(7, 0), config),
               std::nullopt);
 }
 
 TEST(CalendarBreak, MergingClampsSortsAndJoinsTouchingOrOverlappingTimes) {
     test::ScopedTimeZone tz("Europe/Berlin");
-    const TimePoint from = local(9, 0);
-    const TimePoint to = local(18, 0);
+    const TimePoint from = januaryLocal(9, 0);
+    const TimePoint to = januaryLocal(18, 0);
     const std::vector<BusyInterval> expected{busy(9, 0, 12, 0)};
     EXPECT_EQ(CalendarBreak::mergeBusy({busy(9, 0, 12, 0), busy(10, 0, 11, 0)}, from, to), expected);
     EXPECT_EQ(CalendarBreak::mergeBusy({busy(10, 0, 11, 0), busy(9, 0, 12, 0)}, from, to), expected);

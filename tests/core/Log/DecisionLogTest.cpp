@@ -13,7 +13,7 @@ namespace {
 
 using test::at;
 
-std::string line(const char* ts, const char* kind = "reset", const char* detail = "gap") {
+std::string decisionLine(const char* ts, const char* kind = "reset", const char* detail = "gap") {
     return std::string(R"({"detail":")") + detail + R"(","kind":")" + kind + R"(","ts":")" + ts + "\"}\n";
 }
 
@@ -46,7 +46,7 @@ TEST(DecisionLog, CutsTheFileToItsNewestLinesOnlyPastTheSizeLimit) {
     test::TempDir dir;
     auto file = dir.path() / "decisions-log.jsonl";
     auto now = at("2026-01-05T14:03:00Z");
-    const std::size_t appended = line("2026-01-05T14:03:00Z", "update", "x").size();
+    const std::size_t appended = decisionLine("2026-01-05T14:03:00Z", "update", "x").size();
     const std::string filler(99, 'f');  // 100 bytes a line with its line feed
 
     for (std::uintmax_t target : {std::uintmax_t{4'000'000}, std::uintmax_t{4'000'001}}) {
@@ -67,7 +67,7 @@ TEST(DecisionLog, CutsTheFileToItsNewestLinesOnlyPastTheSizeLimit) {
             auto lines = linesOf(result);
             ASSERT_EQ(lines.size(), 10000u);
             EXPECT_EQ(lines.front(), filler);
-            EXPECT_EQ(lines.back() + "\n", line("2026-01-05T14:03:00Z", "update", "x"));
+            EXPECT_EQ(lines.back() + "\n", decisionLine("2026-01-05T14:03:00Z", "update", "x"));
             EXPECT_EQ(result.back(), '\n');
         }
     }
@@ -84,8 +84,8 @@ TEST(DecisionLog, TodayReadsTheLocalDayAmongTheLastLines) {
     test::TempDir dir;
     auto file = dir.path() / "decisions-log.jsonl";
     auto now = at("2026-01-05T14:03:00Z");
-    std::string text = line("2026-01-04T22:59:59Z", "yesterday")   // 23:59:59 local yesterday
-                       + line("2026-01-04T23:00:00Z", "midnight")  // 00:00:00 local today
+    std::string text = decisionLine("2026-01-04T22:59:59Z", "yesterday")   // 23:59:59 local yesterday
+                       + decisionLine("2026-01-04T23:00:00Z", "midnight")  // 00:00:00 local today
                        + R"({"ts":"2026-01-05T10:00:00Z","detail":"no kind"})"
                          "\n" +
                        R"({"ts":"2026-01-05T10:00:00.5Z","kind":"fraction","detail":""})"
@@ -94,8 +94,9 @@ TEST(DecisionLog, TodayReadsTheLocalDayAmongTheLastLines) {
                        "\n" +
                        R"({"ts":"2026-01-05T11:00:00+01:00","kind":"offset"})"
                        "\n" +
-                       "not json\n" + "\xff\xfe" + line("2026-01-05T12:00:00Z", "bad-bytes") + "\n" +
-                       line("2026-01-05T23:00:00Z", "tomorrow") + line("2026-01-05T13:00:00Z", "last");
+                       "not json\n" + "\xff\xfe" + decisionLine("2026-01-05T12:00:00Z", "bad-bytes") + "\n" +
+                       decisionLine("2026-01-05T23:00:00Z", "tomorrow") +
+                       decisionLine("2026-01-05T13:00:00Z", "last");
     test::writeFile(file, text);
 
     std::vector<std::string> kinds;
@@ -108,9 +109,9 @@ TEST(DecisionLog, TodayReadsTheLocalDayAmongTheLastLines) {
 TEST(DecisionLog, TodayLooksOnlyAtTheLast2000Lines) {
     test::TempDir dir;
     auto file = dir.path() / "decisions-log.jsonl";
-    std::string text = line("2026-01-05T10:00:00Z");
+    std::string text = decisionLine("2026-01-05T10:00:00Z");
     for (int i = 0; i < 2000; ++i)
-        text += line("2026-01-04T10:00:00Z");
+        text += decisionLine("2026-01-04T10:00:00Z");
     test::writeFile(file, text);
     EXPECT_TRUE(DecisionLog::today(file, at("2026-01-05T14:03:00Z")).empty());
 
@@ -124,7 +125,7 @@ TEST(DecisionLog, AnEntryAppendedAfterALineCutShortIsKeptWhole) {
     test::TempDir dir;
     auto file = dir.path() / "decisions-log.jsonl";
     const std::string cutShort = R"({"ts":"2026-01-05T09:)";
-    test::writeFile(file, line("2026-01-05T09:00:00Z", "stone", "x") + cutShort);
+    test::writeFile(file, decisionLine("2026-01-05T09:00:00Z", "stone", "x") + cutShort);
 
     DecisionLog::append(file, "mind", "a line", at("2026-01-05T14:03:00Z"));
     std::vector<std::string> kinds;
@@ -140,7 +141,7 @@ TEST(DecisionLog, ReadsAndCutsOnlyTheNewestPartOfAnOversizedFile) {
     auto file = dir.path() / "decisions-log.jsonl";
     // One line longer than the part that is read: whatever lies before that part is never loaded.
     std::string text(DecisionLog::kReadTailBytes + 10, 'x');
-    text += "\n" + line("2026-01-05T10:00:00Z", "kept");
+    text += "\n" + decisionLine("2026-01-05T10:00:00Z", "kept");
     test::writeFile(file, text);
     ASSERT_EQ(DecisionLog::today(file, at("2026-01-05T14:03:00Z")).size(), 1u);
 
@@ -171,7 +172,7 @@ TEST(DecisionLog, TheUsersOwnLinkKeepsTheJournalInTheirFolderAndAnotherUsersIsRe
         SCOPED_TRACE(layout.what);
         test::TestHome home;
         const auto dotfiles = home.path() / "dotfiles/ostrel";
-        const auto seeded = line("2026-01-05T09:00:00Z");
+        const auto seeded = decisionLine("2026-01-05T09:00:00Z");
         test::writeFile(dotfiles / "decisions-log.jsonl", seeded);
         const auto link = test::layOut(layout, dotfiles, DecisionLog::defaultFile());
         if (!link) continue;

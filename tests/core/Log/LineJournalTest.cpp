@@ -17,7 +17,7 @@
 namespace quillfen {
 namespace {
 
-std::string record(int n) {
+std::string numberedRecord(int n) {
     return "{\"n\":" + std::to_string(n) + "}";
 }
 
@@ -27,7 +27,7 @@ const LineJournal::Trim kSmall{150, 10, {}};
 std::string journalOf(int from, int to) {
     std::string text;
     for (int n = from; n <= to; ++n)
-        text += record(n) + "\n";
+        text += numberedRecord(n) + "\n";
     return text;
 }
 
@@ -35,7 +35,7 @@ TEST(LineJournal, AKillBetweenTheStepsOfACutLeavesTheOldJournalOrTheCutOne) {
     test::TempDir dir;
     const auto file = dir.path() / "decisions-log.jsonl";
     const std::string before = journalOf(10, 27);  // 144 bytes: the next line crosses the limit
-    const std::string whole = before + record(28) + "\n";
+    const std::string whole = before + numberedRecord(28) + "\n";
     const std::string cut = journalOf(19, 28);
     for (auto stop :
          {LineJournal::TrimStep::read, LineJournal::TrimStep::written, LineJournal::TrimStep::renamed}) {
@@ -46,7 +46,7 @@ TEST(LineJournal, AKillBetweenTheStepsOfACutLeavesTheOldJournalOrTheCutOne) {
             LineJournal::setTrimStepHook([stop](LineJournal::TrimStep step) {
                 if (step == stop) ::raise(SIGKILL);
             });
-            LineJournal::append(file, record(28), kSmall);
+            LineJournal::append(file, numberedRecord(28), kSmall);
             ::_exit(0);
         }
         int status = 0;
@@ -65,10 +65,10 @@ TEST(LineJournal, AnAppendFromAnotherThreadDuringACutLandsInTheCutJournal) {
     LineJournal::setTrimStepHook([&](LineJournal::TrimStep step) {
         if (step != LineJournal::TrimStep::written || other.joinable()) return;
         // The old journal is still in place: an append now must not go to it.
-        other = std::thread([&] { LineJournal::append(file, record(29), kSmall); });
+        other = std::thread([&] { LineJournal::append(file, numberedRecord(29), kSmall); });
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     });
-    LineJournal::append(file, record(28), kSmall);
+    LineJournal::append(file, numberedRecord(28), kSmall);
     other.join();
     LineJournal::setTrimStepHook({});
     EXPECT_EQ(test::readFile(file), journalOf(19, 29));
@@ -99,12 +99,12 @@ TEST(LineJournal, ACutHoldsNoCopyOfTheJournalItCuts) {
     if (!peakReset) GTEST_SKIP() << "the peak of resident memory cannot be reset here";
     const long before = residentKb("VmRSS");
 
-    LineJournal::append(file, record(0), {4'000'000, 8'000, {}});
+    LineJournal::append(file, numberedRecord(0), {4'000'000, 8'000, {}});
 
     EXPECT_LT(residentKb("VmHWM") - before, 2'000) << "kB above the resident memory before the cut";
     const std::string cut = test::readFile(file);
     EXPECT_EQ(std::count(cut.begin(), cut.end(), '\n'), 8'000);
-    EXPECT_TRUE(cut.ends_with(record(0) + "\n"));
+    EXPECT_TRUE(cut.ends_with(numberedRecord(0) + "\n"));
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ namespace {
 
 using test::at;
 
-SignalSample sampleAt(TimePoint t, double activeSeconds = 60, double localHour = 12) {
+SignalSample loggedSample(TimePoint t, double activeSeconds = 60, double localHour = 12) {
     SignalSample s;
     s.timestamp = t;
     s.continuousActiveSeconds = activeSeconds;
@@ -59,7 +59,7 @@ TEST_F(SignalLogTest, StartsEmptyAndCreatesTheFileForItsOwnerOnly) {
 
 TEST_F(SignalLogTest, WritesSamplesWithSortedKeysAndWholeSecondDates) {
     auto log = open();
-    auto s = sampleAt(at("2026-01-15T11:59:00Z"));
+    auto s = loggedSample(at("2026-01-15T11:59:00Z"));
     s.titleChurnPerHour = 2.5;
     s.displayState = DisplayState::displayAsleep;
     log->append(s);
@@ -91,8 +91,8 @@ TEST_F(SignalLogTest, UndecodableFileIsMovedAsideAndTheLogStartsEmpty) {
 TEST_F(SignalLogTest, DropsSamplesPastTheRetentionAndKeepsTheExactCutoff) {
     // With one day's retention the cutoff is 2026-01-14T12:00:00Z.
     auto cutoff = at("2026-01-14T12:00:00Z");
-    std::vector<SignalSample> stored = {sampleAt(cutoff - std::chrono::microseconds(1)), sampleAt(cutoff),
-                                        sampleAt(at("2026-01-15T11:00:00Z"))};
+    std::vector<SignalSample> stored = {loggedSample(cutoff - std::chrono::microseconds(1)),
+                                        loggedSample(cutoff), loggedSample(at("2026-01-15T11:00:00Z"))};
     nlohmann::json array = nlohmann::json::array();
     for (const auto& s : stored)
         array.push_back(sampleToJson(s));
@@ -104,21 +104,21 @@ TEST_F(SignalLogTest, DropsSamplesPastTheRetentionAndKeepsTheExactCutoff) {
     EXPECT_EQ(stamps(log->samplesInLast(86400)), stamps(log->all()));
     EXPECT_TRUE(test::contentsKeptAside(file).empty());
 
-    log->append(sampleAt(at("2026-01-14T11:59:59Z")));
+    log->append(loggedSample(at("2026-01-14T11:59:59Z")));
     EXPECT_EQ(log->all().size(), 2u) << "a sample already past the retention never lands";
     EXPECT_EQ(fileJson().size(), 2u);
 
     clock.advance(1);
-    log->append(sampleAt(at("2026-01-15T12:00:01Z")));
+    log->append(loggedSample(at("2026-01-15T12:00:01Z")));
     EXPECT_EQ(stamps(log->all()),
               (std::vector<TimePoint>{at("2026-01-15T11:00:00Z"), at("2026-01-15T12:00:01Z")}));
 }
 
 TEST_F(SignalLogTest, ZeroRetentionKeepsOnlySamplesStampedNow) {
     auto log = open(0);
-    log->append(sampleAt(at("2026-01-15T11:59:59Z")));
+    log->append(loggedSample(at("2026-01-15T11:59:59Z")));
     EXPECT_TRUE(log->all().empty());
-    log->append(sampleAt(clock.now()));
+    log->append(loggedSample(clock.now()));
     EXPECT_EQ(log->all().size(), 1u);
 }
 
@@ -126,7 +126,7 @@ TEST_F(SignalLogTest, KeepsAppendOrderAndSelectsByHourWithoutWrapping) {
     auto log = open();
     const double hours[] = {17.0, 9.0, 8.99, 12.5, 16.99, 23.5, 0.5};
     for (double h : hours)
-        log->append(sampleAt(clock.now(), 60, h));
+        log->append(loggedSample(clock.now(), 60, h));
     auto localHours = [](const std::vector<SignalSample>& samples) {
         std::vector<double> out;
         for (const auto& s : samples)
@@ -141,11 +141,11 @@ TEST_F(SignalLogTest, KeepsAppendOrderAndSelectsByHourWithoutWrapping) {
 TEST_F(SignalLogTest, CountsLongStretchDaysInTheZoneCurrentAtTheCall) {
     auto log = open();
     // 23:30Z and 00:30Z are two UTC days but one day in New York.
-    log->append(sampleAt(at("2026-01-13T23:30:00Z"), 5400));
-    log->append(sampleAt(at("2026-01-14T00:30:00Z"), 7200));
-    log->append(sampleAt(at("2026-01-14T01:30:00Z"), 9000));
-    log->append(sampleAt(at("2026-01-15T10:00:00Z"), 5399.9));
-    log->append(sampleAt(at("2026-01-05T10:00:00Z"), 9000));  // older than the week asked for
+    log->append(loggedSample(at("2026-01-13T23:30:00Z"), 5400));
+    log->append(loggedSample(at("2026-01-14T00:30:00Z"), 7200));
+    log->append(loggedSample(at("2026-01-14T01:30:00Z"), 9000));
+    log->append(loggedSample(at("2026-01-15T10:00:00Z"), 5399.9));
+    log->append(loggedSample(at("2026-01-05T10:00:00Z"), 9000));  // older than the week asked for
     {
         test::ScopedTimeZone tz("UTC");
         EXPECT_EQ(log->daysWithLongStretch(90, 7 * 86400), 2);
@@ -158,21 +158,21 @@ TEST_F(SignalLogTest, CountsLongStretchDaysInTheZoneCurrentAtTheCall) {
 
 TEST_F(SignalLogTest, NonFiniteSampleIsNeverWrittenButStaysInMemoryUntilItAgesOut) {
     auto log = open(1);
-    log->append(sampleAt(at("2026-01-15T11:00:00Z")));
+    log->append(loggedSample(at("2026-01-15T11:00:00Z")));
     auto before = test::readFile(file);
 
-    auto bad = sampleAt(at("2026-01-15T11:30:00Z"));
+    auto bad = loggedSample(at("2026-01-15T11:30:00Z"));
     bad.titleChurnPerHour = std::numeric_limits<double>::quiet_NaN();
     log->append(bad);
-    log->append(sampleAt(at("2026-01-15T11:45:00Z"), std::numeric_limits<double>::infinity()));
-    log->append(sampleAt(at("2026-01-15T11:59:00Z")));
+    log->append(loggedSample(at("2026-01-15T11:45:00Z"), std::numeric_limits<double>::infinity()));
+    log->append(loggedSample(at("2026-01-15T11:59:00Z")));
     EXPECT_EQ(log->all().size(), 4u);
     EXPECT_EQ(test::readFile(file), before);
     EXPECT_EQ(test::readFile(file).find("null"), std::string::npos);
 
     // Once both have aged out the file catches up with memory.
     clock.set(at("2026-01-16T11:50:00Z"));
-    log->append(sampleAt(at("2026-01-16T11:50:00Z")));
+    log->append(loggedSample(at("2026-01-16T11:50:00Z")));
     EXPECT_EQ(stamps(log->all()),
               (std::vector<TimePoint>{at("2026-01-15T11:59:00Z"), at("2026-01-16T11:50:00Z")}));
     EXPECT_EQ(fileJson().size(), 2u);
@@ -181,16 +181,16 @@ TEST_F(SignalLogTest, NonFiniteSampleIsNeverWrittenButStaysInMemoryUntilItAgesOu
 
 TEST_F(SignalLogTest, AFailedWriteKeepsMemoryAndTheNextWriteCatchesUp) {
     auto log = open();
-    log->append(sampleAt(at("2026-01-15T11:00:00Z")));
+    log->append(loggedSample(at("2026-01-15T11:00:00Z")));
     std::filesystem::remove_all(home.dataDirectory());
     test::writeFile(home.dataDirectory(), "");  // the folder is now a plain file
 
-    log->append(sampleAt(at("2026-01-15T11:01:00Z")));
+    log->append(loggedSample(at("2026-01-15T11:01:00Z")));
     EXPECT_EQ(log->all().size(), 2u);
 
     std::filesystem::remove(home.dataDirectory());
     std::filesystem::create_directories(home.dataDirectory());
-    log->append(sampleAt(at("2026-01-15T11:02:00Z")));
+    log->append(loggedSample(at("2026-01-15T11:02:00Z")));
     EXPECT_EQ(open()->all(), log->all());
     EXPECT_EQ(log->all().size(), 3u);
 }
@@ -201,7 +201,7 @@ TEST_F(SignalLogTest, AppendsFromSeveralThreadsAreAllKept) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 10; ++i) {
-                log->append(sampleAt(clock.now(), t * 100 + i));
+                log->append(loggedSample(clock.now(), t * 100 + i));
                 (void)log->samplesInLast(60);
             }
         });

@@ -17,7 +17,7 @@
 namespace quillfen {
 namespace {
 
-std::string envelope(const std::string& result) {
+std::string bareEnvelope(const std::string& result) {
     return nlohmann::json({{"result", result}}).dump();
 }
 
@@ -83,7 +83,7 @@ TEST_F(ClaudeSidecarMindTest, FindsTheToolAtItsFixedPlacesThenOnTheSearchPathsAb
 TEST_F(ClaudeSidecarMindTest, RunsTheToolWithTheThirteenArgumentsAndReadsItsDecision) {
     writePersona("---\nname: carrowin\n---\n\n  You are the stone.  \n");
     claude_.reply(
-        envelope(R"({"decision":"one-nudge","line":"Third long afternoon this week.","why":"pattern"})"));
+        bareEnvelope(R"({"decision":"one-nudge","line":"Third long afternoon this week.","why":"pattern"})"));
     auto decision = mind().decide(quietWeek(), {});
     EXPECT_EQ(decision,
               MindResult<MindDecision>(MindDecision::oneNudge("Third long afternoon this week.", "pattern")));
@@ -100,7 +100,7 @@ TEST_F(ClaudeSidecarMindTest, RunsTheToolWithTheThirteenArgumentsAndReadsItsDeci
 }
 
 TEST_F(ClaudeSidecarMindTest, ADecisionNeedsThePersonaFileButAReflectionDoesNot) {
-    claude_.reply(envelope(R"({"line":"  Three long afternoons behind you this week.  "})"));
+    claude_.reply(bareEnvelope(R"({"line":"  Three long afternoons behind you this week.  "})"));
     const auto persona = ClaudeSidecarMind::defaultPersonaPath();
     EXPECT_EQ(mind().decide(quietWeek(), {}),
               MindResult<MindDecision>(MindError::transport("persona not found at " + persona)));
@@ -148,7 +148,7 @@ TEST_F(ClaudeSidecarMindTest, StripsFrontMatterOnlyWhenItCloses) {
     EXPECT_EQ(M::stripFrontmatter("  untrimmed  "), "  untrimmed  ");
 
     writePersona("---\nname: x\n---");
-    claude_.reply(envelope(R"({"decision":"stay-silent","why":"quiet"})"));
+    claude_.reply(bareEnvelope(R"({"decision":"stay-silent","why":"quiet"})"));
     EXPECT_EQ(mind().decide(quietWeek(), {}), MindResult<MindDecision>(MindDecision::staySilent("quiet")));
     EXPECT_EQ(claude_.lastArguments()[5], "");
 }
@@ -187,7 +187,8 @@ TEST_F(ClaudeSidecarMindTest, TheBridgeSpeaksTheToolsLineOrFallsBackToTheLocalOn
     auto sidecar = std::make_shared<ClaudeSidecarMind>(mind());
     MindBridge bridge(AgentTenant::ilvane(), sidecar, 5.0, 5.0);
 
-    claude_.reply(envelope(R"({"decision":"one-nudge","line":"Third long afternoon this week.","why":"w"})"));
+    claude_.reply(
+        bareEnvelope(R"({"decision":"one-nudge","line":"Third long afternoon this week.","why":"w"})"));
     auto spoken = bridge.consult(quietWeek());
     EXPECT_TRUE(spoken.fired);
     EXPECT_EQ(spoken.renderedLine, "Third long afternoon this week.");
@@ -211,7 +212,7 @@ TEST_F(ClaudeSidecarMindTest, TheRegistryPromptBecomesTheSystemPromptAndSurvives
         });
     registry.start();
     writePersona("file persona");
-    claude_.reply(envelope(R"({"decision":"stay-silent","why":"w"})"));
+    claude_.reply(bareEnvelope(R"({"decision":"stay-silent","why":"w"})"));
     const LangfuseCredentials credentials{"pk", "sk", registry.baseURL()};
     const auto cacheFile = home_.path() / "prompt-cache.json";
     auto makeCache = [&] {

@@ -7,7 +7,7 @@
 namespace quillfen {
 namespace {
 
-struct Week {
+struct WeekCounts {
     int n = 0;  // long afternoons
     int f = 0;  // fragmented afternoons
     ScreenBand band = ScreenBand::oneToTwo;
@@ -17,7 +17,7 @@ struct Week {
     int k = 0;  // nudges already given
 };
 
-AgentSummary summaryOf(const Week& w) {
+AgentSummary summaryOf(const WeekCounts& w) {
     AgentSummary s;
     s.summary.longAfternoonsThisWeek = w.n;
     s.summary.fragmentedAfternoonsThisWeek = w.f;
@@ -26,7 +26,7 @@ AgentSummary summaryOf(const Week& w) {
     return s;
 }
 
-using Table = std::vector<std::pair<Week, std::string>>;
+using Table = std::vector<std::pair<WeekCounts, std::string>>;
 
 constexpr auto kIdle = AttentionState::idle;
 constexpr auto kUnder = ScreenBand::under1h;

@@ -19,7 +19,7 @@ std::string line(TimePoint t) {
 }
 
 // A temporary home in Berlin at 10:00 on Monday 5 January 2026.
-struct Today {
+struct MondayMorning {
     test::TestHome home;
     test::ScopedTimeZone tz{"Europe/Berlin"};
     TimePoint now = fromLocal(2026, 1, 5, 10);
@@ -31,7 +31,7 @@ struct Today {
 };
 
 TEST(AIToolReader, IsUnavailableWithoutAProjectsFolder) {
-    Today t;
+    MondayMorning t;
     EXPECT_EQ(t.read(), AIToolSignal{});
     std::filesystem::create_directories(t.projects());
     AIToolSignal empty;
@@ -40,7 +40,7 @@ TEST(AIToolReader, IsUnavailableWithoutAProjectsFolder) {
 }
 
 TEST(AIToolReader, MeasuresTodaysSpanRunProjectsAndSwitches) {
-    Today t;
+    MondayMorning t;
     t.log("A/s1.jsonl", line(fromLocal(2026, 1, 5, 9, 0)) + line(fromLocal(2026, 1, 5, 9, 50)));
     t.log("B/s2.jsonl", line(fromLocal(2026, 1, 5, 9, 10)));
     AIToolSignal expected{true, 2, 10, 50, 10, 2, 2};
@@ -48,7 +48,7 @@ TEST(AIToolReader, MeasuresTodaysSpanRunProjectsAndSwitches) {
 }
 
 TEST(AIToolReader, CountsTodaysLogsButReadsOnlyTodaysLines) {
-    Today t;
+    MondayMorning t;
     // Modified yesterday: neither counted nor read.
     writeFileModified(t.projects() / "A/old.jsonl", line(fromLocal(2026, 1, 5, 9, 0)),
                       fromLocal(2026, 1, 4, 23, 59, 59));
@@ -66,7 +66,7 @@ TEST(AIToolReader, CountsTodaysLogsButReadsOnlyTodaysLines) {
 }
 
 TEST(AIToolReader, ReportsNoLastActivityWithoutLinesAndNeverANegativeAge) {
-    Today t;
+    MondayMorning t;
     t.log("A/s.jsonl", "{}\n");
     AIToolSignal quiet = t.read();
     EXPECT_EQ(quiet.sessionsToday, 1);
@@ -78,7 +78,7 @@ TEST(AIToolReader, ReportsNoLastActivityWithoutLinesAndNeverANegativeAge) {
 
 TEST(AIToolReader, ReadsALogLargerThanOnePieceWhole) {
     // Lines that cross the reader's 1 MiB pieces are read whole; nothing is cut off the front.
-    Today t;
+    MondayMorning t;
     std::string text = line(fromLocal(2026, 1, 5, 8, 0));
     text += std::string((1 << 20) - 20, 'x') + line(fromLocal(2026, 1, 5, 8, 15));
     text += std::string(3 << 20, 'y') + "\n" + line(fromLocal(2026, 1, 5, 8, 30));

@@ -19,7 +19,7 @@ using test::ScopedTimeZone;
 using test::TestHome;
 using test::writeFile;
 
-std::string line(std::string_view ts, std::string_view event) {
+std::string browserLine(std::string_view ts, std::string_view event) {
     return "{\"ts\":\"" + std::string(ts) + "\",\"event\":\"" + std::string(event) + "\"}\n";
 }
 
@@ -44,25 +44,25 @@ TEST(BrowserRhythm, NothingUsableReadsAsEmpty) {
     expectEmpty("empty");
     writeFile(journal, "\n\n  \n\t\n");
     expectEmpty("blank lines");
-    writeFile(journal, line("2026-01-05T13:30:00Z", "tab_switch") + "\xc3\x28\n");
+    writeFile(journal, browserLine("2026-01-05T13:30:00Z", "tab_switch") + "\xc3\x28\n");
     expectEmpty("not UTF-8");
 }
 
 TEST(BrowserRhythm, DropsEachMalformedLineAndKeepsTheRest) {
     TestHome home;
     std::string journal;
-    journal += line("2026-01-05T10:00:03Z", "tab_switch");
+    journal += browserLine("2026-01-05T10:00:03Z", "tab_switch");
     journal += "not json at all\n";
     journal += "[\"2026-01-05T10:00:00Z\",\"tab_switch\"]\n";
     journal += "42\n";
     journal += "{\"event\":\"tab_switch\"}\n";
     journal += "{\"ts\":1767607200,\"event\":\"tab_switch\"}\n";
-    journal += line("2026-01-05 10:00:00Z", "tab_switch");
-    journal += line("2026-01-05T10:00:00", "tab_switch");
-    journal += line("Mon, 05 Jan 2026 10:00:00 GMT", "tab_switch");
-    journal += line("2026-02-30T10:00:00Z", "tab_switch");
-    journal += line("2026-01-05T10:00:00Z", "tab_closed");
-    journal += line("2026-01-05T10:00:00Z", "TAB_SWITCH");
+    journal += browserLine("2026-01-05 10:00:00Z", "tab_switch");
+    journal += browserLine("2026-01-05T10:00:00", "tab_switch");
+    journal += browserLine("Mon, 05 Jan 2026 10:00:00 GMT", "tab_switch");
+    journal += browserLine("2026-02-30T10:00:00Z", "tab_switch");
+    journal += browserLine("2026-01-05T10:00:00Z", "tab_closed");
+    journal += browserLine("2026-01-05T10:00:00Z", "TAB_SWITCH");
     journal += "{\"ts\":\"2026-01-05T10:00:00Z\"}\n";
     journal += "{\"ts\":\"2026-01-05T10:00:00Z\",\"event\":null}\n";
     journal += "{\"ts\":\"2026-01-05T10:00:00Z\",\"event\":3}\n";
@@ -86,11 +86,11 @@ TEST(BrowserRhythm, DropsEachMalformedLineAndKeepsTheRest) {
 TEST(BrowserRhythm, OnlyTheNewestPartOfAnEndlessJournalIsRead) {
     TestHome home;
     const std::size_t limit = BrowserRhythm::readLimitBytes;
-    const std::string old = line("2026-01-05T13:00:00Z", "tab_switch");
+    const std::string old = browserLine("2026-01-05T13:00:00Z", "tab_switch");
     // The limit falls just after "xx": what is left of this line would read as a record.
-    const std::string cut = "xx" + line("2026-01-05T13:10:00Z", "tab_switch");
+    const std::string cut = "xx" + browserLine("2026-01-05T13:10:00Z", "tab_switch");
     const std::string newest =
-        line("2026-01-05T13:20:00Z", "tab_switch") + line("2026-01-05T13:30:00Z", "tab_switch");
+        browserLine("2026-01-05T13:20:00Z", "tab_switch") + browserLine("2026-01-05T13:30:00Z", "tab_switch");
     std::string filler;
     const std::string longLine = std::string(100 * 1024, 'x') + "\n";
     const std::size_t fillerSize = limit - newest.size() - (cut.size() - 2);
@@ -220,10 +220,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BrowserRhythm, KeepsTheJournalOrderOfEventsAtOneInstant) {
     TestHome home;
     ScopedTimeZone tz(test::kBerlin);
-    writeFile(BrowserRhythm::canonicalURL(), line("2026-01-05T10:20:00Z", "window_blur") +
-                                                 line("2026-01-05T10:10:00Z", "window_blur") +
-                                                 line("2026-01-05T10:10:00Z", "window_focus") +
-                                                 line("2026-01-05T10:00:00Z", "window_focus"));
+    writeFile(BrowserRhythm::canonicalURL(), browserLine("2026-01-05T10:20:00Z", "window_blur") +
+                                                 browserLine("2026-01-05T10:10:00Z", "window_blur") +
+                                                 browserLine("2026-01-05T10:10:00Z", "window_focus") +
+                                                 browserLine("2026-01-05T10:00:00Z", "window_focus"));
     auto rhythm = BrowserRhythm::read(BrowserRhythm::canonicalURL());
     ASSERT_EQ(rhythm.samples().size(), 4u);
     EXPECT_EQ(rhythm.samples()[1].event, BrowserEvent::windowBlur);

@@ -4,16 +4,14 @@
 
 #include "Support/LocalCalendar.h"
 #include "support/FakeEventStore.h"
+#include "support/FixedClock.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {
 namespace {
 
 using LocalCalendar::fromLocal;
-
-TimePoint on5th(int hour, int minute = 0, int second = 0) {
-    return fromLocal(2026, 1, 5, hour, minute, second);
-}
+using test::januaryLocal;
 
 struct Meeting {
     TimePoint start, end;
@@ -30,40 +28,43 @@ TEST(CalendarReader, CountsTodaysMeetingsBusyTimeAndNeighbours) {
     };
     const std::vector<Case> cases = {
         {"five minutes apart",
-         {{on5th(10, 5), on5th(11)}, {on5th(9), on5th(10)}},
-         on5th(8),
+         {{januaryLocal(10, 5), januaryLocal(11)}, {januaryLocal(9), januaryLocal(10)}},
+         januaryLocal(8),
          {true, 2, 115, 1, 60}},
         {"six minutes apart",
-         {{on5th(9), on5th(10)}, {on5th(10, 6), on5th(11)}},
-         on5th(8),
+         {{januaryLocal(9), januaryLocal(10)}, {januaryLocal(10, 6), januaryLocal(11)}},
+         januaryLocal(8),
          {true, 2, 114, 0, 60}},
         {"overlapping",
-         {{on5th(9), on5th(10)}, {on5th(9, 30), on5th(10, 30)}},
-         on5th(8),
+         {{januaryLocal(9), januaryLocal(10)}, {januaryLocal(9, 30), januaryLocal(10, 30)}},
+         januaryLocal(8),
          {true, 2, 120, 1, 60}},
         {"an all-day event changes nothing",
-         {{on5th(9), on5th(10)}, {on5th(0), fromLocal(2026, 1, 6), true}},
-         on5th(8),
+         {{januaryLocal(9), januaryLocal(10)}, {januaryLocal(0), fromLocal(2026, 1, 6), true}},
+         januaryLocal(8),
          {true, 1, 60, 0, 60}},
         {"next after one under way",
-         {{on5th(10), on5th(11)}, {on5th(14), on5th(15)}},
-         on5th(10, 30),
+         {{januaryLocal(10), januaryLocal(11)}, {januaryLocal(14), januaryLocal(15)}},
+         januaryLocal(10, 30),
          {true, 2, 120, 0, 210}},
         {"nothing later",
-         {{on5th(10), on5th(11)}, {on5th(14), on5th(15)}},
-         on5th(14, 30),
+         {{januaryLocal(10), januaryLocal(11)}, {januaryLocal(14), januaryLocal(15)}},
+         januaryLocal(14, 30),
          {true, 2, 120, 0, std::nullopt}},
-        {"starting in 59 seconds", {{on5th(10, 0, 59), on5th(10, 30)}}, on5th(10), {true, 1, 29, 0, 0}},
+        {"starting in 59 seconds",
+         {{januaryLocal(10, 0, 59), januaryLocal(10, 30)}},
+         januaryLocal(10),
+         {true, 1, 29, 0, 0}},
         {"a whole night counts from yesterday",
-         {{fromLocal(2026, 1, 4, 22), on5th(2)}, {on5th(23, 30), fromLocal(2026, 1, 6, 0, 30)}},
-         on5th(12),
+         {{fromLocal(2026, 1, 4, 22), januaryLocal(2)}, {januaryLocal(23, 30), fromLocal(2026, 1, 6, 0, 30)}},
+         januaryLocal(12),
          {true, 2, 300, 0, 690}},
         {"tomorrow and yesterday are not today",
          {{fromLocal(2026, 1, 4, 9), fromLocal(2026, 1, 4, 10)},
           {fromLocal(2026, 1, 6), fromLocal(2026, 1, 6, 1)}},
-         on5th(12),
+         januaryLocal(12),
          {true, 0, 0, 0, std::nullopt}},
-        {"an empty calendar", {}, on5th(12), {true, 0, 0, 0, std::nullopt}},
+        {"an empty calendar", {}, januaryLocal(12), {true, 0, 0, 0, std::nullopt}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -81,10 +82,10 @@ TEST(CalendarReader, AsksForAccessAndReadsOnlyWhenGranted) {
         auto store = std::make_shared<test::FakeEventStore>();
         store->access = CalendarAccess::notDetermined;
         store->grantOnRequest = grant;
-        store->add(on5th(9), on5th(10));
+        store->add(januaryLocal(9), januaryLocal(10));
         int calls = 0;
         CalendarSignal got;
-        CalendarReader::requestAndRead(store, on5th(8), [&](const CalendarSignal& s) {
+        CalendarReader::requestAndRead(store, januaryLocal(8), [&](const CalendarSignal& s) {
             ++calls;
             got = s;
         });

@@ -20,6 +20,7 @@ namespace quillfen {
 namespace {
 
 using LocalCalendar::fromLocal;
+using test::januaryLocal;
 using test::writeFileModified;
 
 // A user turn or an agent line the way Claude Code writes them; only the time and the user
@@ -33,15 +34,11 @@ std::string agent(TimePoint t) {
            Iso8601::format(t) + "\"}\n";
 }
 
-TimePoint on5th(int hour, int minute = 0, int second = 0) {
-    return fromLocal(2026, 1, 5, hour, minute, second);
-}
-
 // A temporary home in Berlin at 18:00 on Monday 5 January 2026.
 struct Week {
     test::TestHome home;
     test::ScopedTimeZone tz{"Europe/Berlin"};
-    TimePoint now = on5th(18);
+    TimePoint now = januaryLocal(18);
 
     std::filesystem::path projects() const { return home.path() / ".claude/projects"; }
     std::filesystem::path codex() const { return home.path() / ".codex/sessions"; }
@@ -148,10 +145,10 @@ TEST(ClaudeBodyReader, FindsTheUserMarkerAfterEitherKeyAnywhereInTheLine) {
 
 TEST(ClaudeBodyReader, CountsUserTurnsByEitherPatternAndSwitchesBetweenTheirProjects) {
     Week w;
-    w.log("a", turn(on5th(9, 0)) + R"({"role":"user","timestamp":")" + Iso8601::format(on5th(9, 2)) +
-                   "\"}\n" + agent(on5th(9, 3)) + R"({"type":"User","timestamp":")" +
-                   Iso8601::format(on5th(9, 4)) + "\"}\n");
-    w.log("b", turn(on5th(9, 1)) + agent(on5th(9, 5)));
+    w.log("a", turn(januaryLocal(9, 0)) + R"({"role":"user","timestamp":")" +
+                   Iso8601::format(januaryLocal(9, 2)) + "\"}\n" + agent(januaryLocal(9, 3)) +
+                   R"({"type":"User","timestamp":")" + Iso8601::format(januaryLocal(9, 4)) + "\"}\n");
+    w.log("b", turn(januaryLocal(9, 1)) + agent(januaryLocal(9, 5)));
     ClaudeDay day = w.today();
     EXPECT_EQ(day.userTurns, 3);
     EXPECT_EQ(day.switches, 2);  // a, b, a
@@ -163,11 +160,11 @@ TEST(ClaudeBodyReader, ContinuesARunAcrossAGapOfExactly1200Seconds) {
     for (const auto& [gap, run] : gaps) {
         SCOPED_TRACE(gap);
         Week w;
-        w.log("p", agent(on5th(9)) + turn(addSeconds(on5th(9), gap)));
+        w.log("p", agent(januaryLocal(9)) + turn(addSeconds(januaryLocal(9), gap)));
         EXPECT_EQ(w.today().longestRunMin, run);
     }
     Week w;
-    w.log("p", agent(on5th(9)));
+    w.log("p", agent(januaryLocal(9)));
     EXPECT_EQ(w.today().longestRunMin, 0);
 }
 
@@ -179,11 +176,11 @@ TEST(ClaudeBodyReader, MeasuresTheAfternoonFromNoonUntilJustBeforeFive) {
         bool longAfternoon;
     };
     const std::vector<Case> cases = {
-        {{on5th(12, 0), on5th(12, 59)}, 59, false},
-        {{on5th(12, 0), on5th(14, 0)}, 120, true},
-        {{on5th(11, 0), on5th(12, 0), on5th(16, 59, 59)}, 299, true},
-        {{on5th(12, 0), on5th(17, 0)}, 0, false},
-        {{on5th(9, 0), on5th(17, 30)}, 0, false},
+        {{januaryLocal(12, 0), januaryLocal(12, 59)}, 59, false},
+        {{januaryLocal(12, 0), januaryLocal(14, 0)}, 120, true},
+        {{januaryLocal(11, 0), januaryLocal(12, 0), januaryLocal(16, 59, 59)}, 299, true},
+        {{januaryLocal(12, 0), januaryLocal(17, 0)}, 0, false},
+        {{januaryLocal(9, 0), januaryLocal(17, 30)}, 0, false},
     };
     for (const auto& c : cases) {
         Week w;
@@ -205,19 +202,24 @@ TEST(ClaudeBodyReader, FlagsAFragmentedAfternoonByProjectsOrSwitches) {
         bool fragmented;
     };
     const std::vector<Case> cases = {
-        {"three projects over an hour", {{"a", on5th(12)}, {"b", on5th(12, 30)}, {"c", on5th(13)}}, true},
+        {"three projects over an hour",
+         {{"a", januaryLocal(12)}, {"b", januaryLocal(12, 30)}, {"c", januaryLocal(13)}},
+         true},
         {"three projects over 59 minutes",
-         {{"a", on5th(12)}, {"b", on5th(12, 30)}, {"c", on5th(12, 59)}},
+         {{"a", januaryLocal(12)}, {"b", januaryLocal(12, 30)}, {"c", januaryLocal(12, 59)}},
          false},
         {"four switches between two projects",
-         {{"a", on5th(12)},
-          {"b", on5th(12, 10)},
-          {"a", on5th(12, 20)},
-          {"b", on5th(12, 30)},
-          {"a", on5th(13)}},
+         {{"a", januaryLocal(12)},
+          {"b", januaryLocal(12, 10)},
+          {"a", januaryLocal(12, 20)},
+          {"b", januaryLocal(12, 30)},
+          {"a", januaryLocal(13)}},
          true},
         {"three switches between two projects",
-         {{"a", on5th(12)}, {"b", on5th(12, 10)}, {"a", on5th(12, 20)}, {"b", on5th(13)}},
+         {{"a", januaryLocal(12)},
+          {"b", januaryLocal(12, 10)},
+          {"a", januaryLocal(12, 20)},
+          {"b", januaryLocal(13)}},
          false},
     };
     for (const auto& c : cases) {
@@ -244,7 +246,7 @@ TEST(ClaudeBodyReader, ReadsAttentionAndLoadFromTurnsProjectsAndRuns) {
     auto series = [](const std::string& project, int count, int stepSeconds) {
         std::vector<std::pair<std::string, TimePoint>> out;
         for (int i = 0; i < count; ++i)
-            out.push_back({project, addSeconds(on5th(8), i * stepSeconds)});
+            out.push_back({project, addSeconds(januaryLocal(8), i * stepSeconds)});
         return out;
     };
     using Turns = std::vector<std::pair<std::string, TimePoint>>;
@@ -254,7 +256,7 @@ TEST(ClaudeBodyReader, ReadsAttentionAndLoadFromTurnsProjectsAndRuns) {
     };
     const std::vector<Case> cases = {
         {"three turns in three projects",
-         {{"a", on5th(9)}, {"b", on5th(9, 1)}, {"c", on5th(9, 2)}},
+         {{"a", januaryLocal(9)}, {"b", januaryLocal(9, 1)}, {"c", januaryLocal(9, 2)}},
          AttentionState::idle,
          Load::low},
         {"four turns in one project within an hour", series("a", 4, 600), AttentionState::focused, Load::low},
@@ -263,7 +265,7 @@ TEST(ClaudeBodyReader, ReadsAttentionAndLoadFromTurnsProjectsAndRuns) {
         {"forty short-spaced turns in bursts", join(series("a", 20, 1), series("a", 20, 1)),
          AttentionState::focused, Load::high},
         {"a 150-minute run", series("a", 11, 900), AttentionState::focused, Load::high},
-        {"a 149-minute run", join(series("a", 10, 900), Turns{{"a", addSeconds(on5th(8), 149 * 60)}}),
+        {"a 149-minute run", join(series("a", 10, 900), Turns{{"a", addSeconds(januaryLocal(8), 149 * 60)}}),
          AttentionState::focused, Load::medium},
         {"a 45-minute run", series("a", 4, 900), AttentionState::focused, Load::medium},
         {"twelve turns", join(series("a", 6, 1), series("a", 6, 2)), AttentionState::focused, Load::medium},
@@ -313,8 +315,8 @@ TEST(ClaudeBodyReader, LeavesOutEventsBeforeTheOldestDayAndAfterToday) {
 
 TEST(ClaudeBodyReader, CountsAClaudeProjectAndACodexProjectAsTwo) {
     Week w;
-    w.log("app", turn(on5th(9)));
-    std::string codex = nlohmann::json{{"timestamp", Iso8601::format(on5th(9, 5))},
+    w.log("app", turn(januaryLocal(9)));
+    std::string codex = nlohmann::json{{"timestamp", Iso8601::format(januaryLocal(9, 5))},
                                        {"type", "event_msg"},
                                        {"payload", {{"type", "user_message"}}}}
                             .dump() +
@@ -324,12 +326,12 @@ TEST(ClaudeBodyReader, CountsAClaudeProjectAndACodexProjectAsTwo) {
     EXPECT_EQ(day.distinctProjects, 2);
     EXPECT_EQ(day.userTurns, 2);
     EXPECT_EQ(day.switches, 1);
-    EXPECT_EQ(day.lastTimestamp, on5th(9, 5));
+    EXPECT_EQ(day.lastTimestamp, januaryLocal(9, 5));
 }
 
 TEST(ClaudeBodyReader, ReadsOnlyTheTailOfALargeLogAndNothingOfASmallInvalidOne) {
-    const std::string early = turn(on5th(8));
-    const std::string late = turn(on5th(9));
+    const std::string early = turn(januaryLocal(8));
+    const std::string late = turn(januaryLocal(9));
     // `bad` goes right after the first line, or right before the last when `badLate`.
     auto padded = [&](std::size_t size, std::string_view bad = {}, bool badLate = false) {
         std::string text = early + (badLate ? "" : std::string(bad));
@@ -359,10 +361,10 @@ TEST(ClaudeBodyReader, StopsReadingFilesOnceFortyMillionBytesAreCharged) {
     // Each 600,000-byte log is charged 512,000: after 78 logs 64,000 bytes are left, so the 79th
     // is still read and the 80th, the oldest, is not.
     Week w;
-    const std::string padding(600'000 - turn(on5th(9)).size() - 1, 'x');
+    const std::string padding(600'000 - turn(januaryLocal(9)).size() - 1, 'x');
     for (int i = 0; i < 80; ++i) {
         writeFileModified(w.projects() / ("p" + std::to_string(i)) / "s.jsonl",
-                          padding + "\n" + turn(on5th(9)), addSeconds(w.now, -60.0 * i));
+                          padding + "\n" + turn(januaryLocal(9)), addSeconds(w.now, -60.0 * i));
     }
     ClaudeDay day = w.today();
     EXPECT_EQ(day.distinctProjects, 79);
@@ -371,7 +373,7 @@ TEST(ClaudeBodyReader, StopsReadingFilesOnceFortyMillionBytesAreCharged) {
 
 TEST(ClaudeBodyReader, TakesOnlyJsonlFilesOfProjectFoldersModifiedInTheWindow) {
     Week w;
-    const std::string line = turn(on5th(9));
+    const std::string line = turn(januaryLocal(9));
     w.log("p", line, "a.jsonl");
     w.log("p", line, "b.JSONL");
     w.log("p", line, "c.json");

@@ -22,7 +22,7 @@ using test::at;
 using test::TempDir;
 using test::writeFile;
 using test::writeFileModified;
-using Kind = AIActivityKind;
+using ActivityKind = AIActivityKind;
 using Category = AIToolCategory;
 
 std::string record(std::string_view ts, std::string_view type, const nlohmann::json& payload) {
@@ -63,8 +63,8 @@ struct Sessions {
     }
 };
 
-std::vector<Kind> kinds(const std::vector<AIActivityEvent>& events) {
-    std::vector<Kind> out;
+std::vector<ActivityKind> kinds(const std::vector<AIActivityEvent>& events) {
+    std::vector<ActivityKind> out;
     for (const auto& e : events)
         out.push_back(e.kind);
     return out;
@@ -86,8 +86,8 @@ TEST(CodexActivityReader, ReadsTheWorkedExampleIntoFourEvents) {
     s.write("2026/01/05/rollout-a.jsonl", kWorkedLog, at("2026-01-05T10:02:00Z"));
     auto events = CodexActivityReader::readEvents(at("2026-01-05T10:30:00Z"), 1, s.path());
     ASSERT_EQ(events.size(), 4u);
-    EXPECT_EQ(kinds(events),
-              (std::vector<Kind>{Kind::taskStarted, Kind::toolCall, Kind::toolResult, Kind::userTurn}));
+    EXPECT_EQ(kinds(events), (std::vector<ActivityKind>{ActivityKind::taskStarted, ActivityKind::toolCall,
+                                                        ActivityKind::toolResult, ActivityKind::userTurn}));
     EXPECT_EQ(events[0].toolCategory, std::nullopt);
     EXPECT_EQ(events[1].toolCategory, Category::shell);
     EXPECT_EQ(events[2].toolCategory, Category::shell);
@@ -244,21 +244,21 @@ TEST(CodexActivityReader, LinesBeforeTheWindowStillCountWhereTheyCan) {
         const char* name;
         std::string text;
         std::string project;
-        std::vector<Kind> kinds;
+        std::vector<ActivityKind> kinds;
     };
     const std::vector<Case> cases = {
         {"identity", line(old, R"("type":"session_meta","payload":{"cwd":"/w/a","id":"s"})") + started, "/w/a",
-         {Kind::taskStarted}},
+         {ActivityKind::taskStarted}},
         {"escaped identity", line(old, R"("type":"session\u005fmeta","payload":{"cwd":"/w/b"})") + started, "/w/b",
-         {Kind::taskStarted}},
+         {ActivityKind::taskStarted}},
         {"user-message mark", line(old, R"("type":"event_msg","payload":{"type":"user_message"})") + responseTurn,
          "x.jsonl", {}},
         {"escaped mark", line(old, R"("type":"event_msg","payload":{"type":"user\u005fmessage"})") + responseTurn,
          "x.jsonl", {}},
         {"a later time", line(old, R"("type":"event_msg","payload":{"type":"task_started"},"timestamp":")" + recent + "\""),
-         "x.jsonl", {Kind::taskStarted}},
+         "x.jsonl", {ActivityKind::taskStarted}},
         {"of no account", line(old, R"("type":"event_msg","payload":{"type":"task_started"})") + responseTurn,
-         "x.jsonl", {Kind::userTurn}},
+         "x.jsonl", {ActivityKind::userTurn}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -294,7 +294,7 @@ TEST(CodexActivityReader, SortsToolNamesIntoCategoriesByTheFirstMatchingPattern)
     ASSERT_EQ(events.size(), table.size() + 1);
     for (std::size_t i = 0; i < table.size(); ++i) {
         SCOPED_TRACE(table[i].first.dump());
-        EXPECT_EQ(events[i].kind, Kind::toolCall);
+        EXPECT_EQ(events[i].kind, ActivityKind::toolCall);
         EXPECT_EQ(events[i].toolCategory, table[i].second);
     }
     EXPECT_EQ(events.back().toolCategory, Category::edit);
@@ -315,7 +315,7 @@ TEST(CodexActivityReader, GivesAResultTheCategoryOfItsCallOnlyWhenTheCallCameFir
     auto events = CodexActivityReader::readEvents(at("2026-01-05T10:00:00Z"), 1, s.path());
     std::vector<std::optional<Category>> results;
     for (const auto& e : events) {
-        if (e.kind == Kind::toolResult) results.push_back(e.toolCategory);
+        if (e.kind == ActivityKind::toolResult) results.push_back(e.toolCategory);
     }
     EXPECT_EQ(results,
               (std::vector<std::optional<Category>>{Category::other, Category::other, Category::other,
@@ -467,19 +467,19 @@ TEST(CodexActivityReader, SkipsASmallLogWithInvalidUtf8ButRepairsATail) {
     auto events = CodexActivityReader::readEvents(at("2026-01-05T10:00:00Z"), 1, s.path());
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].sessionFingerprint, fingerprint("large.jsonl"));
-    EXPECT_EQ(events[1].kind, Kind::taskCompleted);
+    EXPECT_EQ(events[1].kind, ActivityKind::taskCompleted);
 }
 
 TEST(AIActivityEvent, RoundTripsThroughJsonAndLeavesOutAnAbsentCategory) {
     AIActivityEvent call{at("2026-01-05T09:00:00Z"), "ba7816bf8f01", "e3b0c44298fc", false,
-                         Category::browser,          Kind::toolCall};
+                         Category::browser,          ActivityKind::toolCall};
     nlohmann::json j = activityEventToJson(call);
     EXPECT_EQ(j.at("toolCategory"), "browser");
     EXPECT_EQ(j.at("kind"), "toolCall");
     EXPECT_EQ(j.at("timestamp"), "2026-01-05T09:00:00Z");
     EXPECT_EQ(activityEventFromJson(j), call);
 
-    AIActivityEvent turn{at("2026-01-05T09:00:00Z"), "a", "b", true, std::nullopt, Kind::userTurn};
+    AIActivityEvent turn{at("2026-01-05T09:00:00Z"), "a", "b", true, std::nullopt, ActivityKind::userTurn};
     EXPECT_FALSE(activityEventToJson(turn).contains("toolCategory"));
     EXPECT_EQ(activityEventFromJson(activityEventToJson(turn)), turn);
 

@@ -8,18 +8,14 @@
 #include <vector>
 
 #include "Support/LocalCalendar.h"
+#include "support/FixedClock.h"
 #include "support/TestEnvironment.h"
 
 namespace quillfen {
 namespace {
 
+using test::januaryLocal;
 using test::ScopedTimeZone;
-
-// Central European time without needing the zone database.
-
-TimePoint local(int hour, int minute, int second = 0, int day = 5) {
-    return LocalCalendar::fromLocal(2026, 1, day, hour, minute, second);
-}
 
 SignalSample sample(TimePoint at, std::int64_t switches = 0, double idle = 10) {
     SignalSample s;
@@ -32,8 +28,8 @@ SignalSample sample(TimePoint at, std::int64_t switches = 0, double idle = 10) {
 
 TEST(RhythmStrip, WorkedExampleGivesTwoRuns) {
     ScopedTimeZone tz(test::kBerlin);
-    auto strip = RhythmStrip::build({sample(local(9, 0), 40), sample(local(9, 1, 30), 50),
-                                     sample(local(9, 3), 60), sample(local(9, 10), 20)});
+    auto strip = RhythmStrip::build({sample(januaryLocal(9, 0), 40), sample(januaryLocal(9, 1, 30), 50),
+                                     sample(januaryLocal(9, 3), 60), sample(januaryLocal(9, 10), 20)});
 
     ASSERT_EQ(strip.runs.size(), 2u);
     const auto& first = strip.runs[0];
@@ -78,7 +74,7 @@ TEST_P(RhythmStripSplit, EndsRunsAtTheBreakGap) {
     ScopedTimeZone tz(test::kBerlin);
     std::vector<SignalSample> samples;
     for (auto [offset, idle] : GetParam().samples)
-        samples.push_back(sample(local(10, 0, offset), 0, idle));
+        samples.push_back(sample(januaryLocal(10, 0, offset), 0, idle));
     auto strip = RhythmStrip::build(samples);
     std::vector<std::int64_t> minutes;
     for (const auto& run : strip.runs)
@@ -99,8 +95,8 @@ INSTANTIATE_TEST_SUITE_P(Gaps, RhythmStripSplit,
 TEST(RhythmStrip, WholeMinuteRunsComeOutExact) {
     ScopedTimeZone tz(test::kBerlin);
     // 06:00 to 06:03 as fractional hours is 2.9999… minutes: the one the mirror showed short.
-    EXPECT_EQ(RhythmStrip::build(
-                  {sample(local(6, 0)), sample(local(6, 1)), sample(local(6, 2)), sample(local(6, 3))})
+    EXPECT_EQ(RhythmStrip::build({sample(januaryLocal(6, 0)), sample(januaryLocal(6, 1)),
+                                  sample(januaryLocal(6, 2)), sample(januaryLocal(6, 3))})
                   .runs.at(0)
                   .minutes,
               3);
@@ -110,7 +106,7 @@ TEST(RhythmStrip, WholeMinuteRunsComeOutExact) {
     int wrong = 0;
     for (int startMinute = 0; startMinute < 24 * 60; startMinute += 13) {
         for (int startSecond : {0, 1, 29, 59}) {
-            const TimePoint start = local(0, startMinute, startSecond);
+            const TimePoint start = januaryLocal(0, startMinute, startSecond);
             for (int length = 1; length <= 60; ++length) {
                 const TimePoint end = start + std::chrono::minutes(length);
                 if (LocalCalendar::dayKey(end) != LocalCalendar::dayKey(start)) continue;
@@ -122,8 +118,12 @@ TEST(RhythmStrip, WholeMinuteRunsComeOutExact) {
     EXPECT_EQ(wrong, 0);
 
     // A run one second short of a whole minute still truncates.
-    EXPECT_EQ(RhythmStrip::build({sample(local(6, 0)), sample(local(6, 2, 59))}).runs.at(0).minutes, 2);
-    EXPECT_EQ(RhythmStrip::build({sample(local(6, 0, 30)), sample(local(6, 3, 29))}, wide).runs.at(0).minutes,
+    EXPECT_EQ(
+        RhythmStrip::build({sample(januaryLocal(6, 0)), sample(januaryLocal(6, 2, 59))}).runs.at(0).minutes,
+        2);
+    EXPECT_EQ(RhythmStrip::build({sample(januaryLocal(6, 0, 30)), sample(januaryLocal(6, 3, 29))}, wide)
+                  .runs.at(0)
+                  .minutes,
               2);
 }
 
@@ -133,17 +133,17 @@ TEST(RhythmStrip, LateWorkStartsAt21) {
         return RhythmStrip::build(
             {sample(end - std::chrono::minutes(2)), sample(end - std::chrono::minutes(1)), sample(end)});
     };
-    EXPECT_TRUE(endingAt(local(21, 0, 0)).hasLateWork());
-    EXPECT_FALSE(endingAt(local(20, 59, 59)).hasLateWork());
+    EXPECT_TRUE(endingAt(januaryLocal(21, 0, 0)).hasLateWork());
+    EXPECT_FALSE(endingAt(januaryLocal(20, 59, 59)).hasLateWork());
     // A lone sample at 20:58:30 is given 90 s and so ends at 21:00:00.
-    EXPECT_TRUE(RhythmStrip::build({sample(local(20, 58, 30))}).runs.at(0).late);
+    EXPECT_TRUE(RhythmStrip::build({sample(januaryLocal(20, 58, 30))}).runs.at(0).late);
 }
 
 TEST(RhythmStrip, OrderOfSamplesDoesNotMatter) {
     ScopedTimeZone tz(test::kBerlin);
     std::vector<SignalSample> samples;
     for (int i = 0; i < 12; ++i)
-        samples.push_back(sample(local(11, i * 2 + (i >= 6 ? 20 : 0)), i * 7, i == 3 ? 5 : 20));
+        samples.push_back(sample(januaryLocal(11, i * 2 + (i >= 6 ? 20 : 0)), i * 7, i == 3 ? 5 : 20));
     auto inOrder = RhythmStrip::build(samples);
     std::reverse(samples.begin(), samples.end());
     EXPECT_EQ(RhythmStrip::build(samples), inOrder);
@@ -154,10 +154,11 @@ TEST(RhythmStrip, OrderOfSamplesDoesNotMatter) {
 
 TEST(RhythmStrip, TodayKeepsOnlyTheLocalDayOfNow) {
     ScopedTimeZone tz(test::kBerlin);
-    const TimePoint now = local(0, 30);
-    auto strip = RhythmStrip::today({sample(local(23, 59, 0, 4)), sample(local(0, 0)), sample(local(0, 10)),
-                                     sample(local(0, 0, 0, 6)), sample(local(12, 0))},
-                                    now);
+    const TimePoint now = januaryLocal(0, 30);
+    auto strip = RhythmStrip::today(
+        {sample(januaryLocal(23, 59, 0, 4)), sample(januaryLocal(0, 0)), sample(januaryLocal(0, 10)),
+         sample(januaryLocal(0, 0, 0, 6)), sample(januaryLocal(12, 0))},
+        now);
     ASSERT_EQ(strip.runs.size(), 3u);
     EXPECT_DOUBLE_EQ(strip.runs[0].startHour, 0.0);
     EXPECT_DOUBLE_EQ(strip.runs[1].startHour, 10.0 / 60.0);
@@ -166,7 +167,8 @@ TEST(RhythmStrip, TodayKeepsOnlyTheLocalDayOfNow) {
 
 TEST(RhythmStrip, RunsOffTheStripKeepTheirMinutes) {
     ScopedTimeZone tz(test::kBerlin);
-    auto early = RhythmStrip::build({sample(local(3, 0)), sample(local(3, 2)), sample(local(3, 4))});
+    auto early = RhythmStrip::build(
+        {sample(januaryLocal(3, 0)), sample(januaryLocal(3, 2)), sample(januaryLocal(3, 4))});
     ASSERT_EQ(early.runs.size(), 1u);
     EXPECT_EQ(early.runs[0].start, 0.0);
     EXPECT_EQ(early.runs[0].end, 0.0);
@@ -175,7 +177,7 @@ TEST(RhythmStrip, RunsOffTheStripKeepTheirMinutes) {
     RhythmStrip::Options collapsed;
     collapsed.dayStartHour = 12;
     collapsed.dayEndHour = 12;
-    auto strip = RhythmStrip::build({sample(local(9, 0)), sample(local(13, 0))}, collapsed);
+    auto strip = RhythmStrip::build({sample(januaryLocal(9, 0)), sample(januaryLocal(13, 0))}, collapsed);
     ASSERT_EQ(strip.runs.size(), 2u);
     EXPECT_EQ(strip.runs[0].start, 0.0);
     EXPECT_EQ(strip.runs[0].end, 0.0);
@@ -185,8 +187,8 @@ TEST(RhythmStrip, RunsOffTheStripKeepTheirMinutes) {
 
 TEST(RhythmStrip, ARunAcrossMidnightNeverEndsBeforeItStarts) {
     ScopedTimeZone tz(test::kBerlin);
-    auto strip =
-        RhythmStrip::build({sample(local(23, 58)), sample(local(23, 59, 30)), sample(local(0, 1, 0, 6))});
+    auto strip = RhythmStrip::build(
+        {sample(januaryLocal(23, 58)), sample(januaryLocal(23, 59, 30)), sample(januaryLocal(0, 1, 0, 6))});
     ASSERT_EQ(strip.runs.size(), 1u);
     EXPECT_EQ(strip.runs[0].endHour, strip.runs[0].startHour);
     EXPECT_EQ(strip.runs[0].minutes, 0);
@@ -195,10 +197,11 @@ TEST(RhythmStrip, ARunAcrossMidnightNeverEndsBeforeItStarts) {
 TEST(RhythmStrip, SummarisesItsRuns) {
     ScopedTimeZone tz(test::kBerlin);
     auto strip = RhythmStrip::build({
-        sample(local(9, 0), 60), sample(local(9, 2), 60),
-        sample(local(9, 4), 60),                              // 4 min at 60: not strained
-        sample(local(11, 0), 61), sample(local(11, 10), 61),  // two lone samples at 61
-        sample(local(14, 0), 1), sample(local(14, 1), 1), sample(local(14, 2), 2),  // mean 4/3 truncates to 1
+        sample(januaryLocal(9, 0), 60), sample(januaryLocal(9, 2), 60),
+        sample(januaryLocal(9, 4), 60),                                     // 4 min at 60: not strained
+        sample(januaryLocal(11, 0), 61), sample(januaryLocal(11, 10), 61),  // two lone samples at 61
+        sample(januaryLocal(14, 0), 1), sample(januaryLocal(14, 1), 1),
+        sample(januaryLocal(14, 2), 2),  // mean 4/3 truncates to 1
     });
     ASSERT_EQ(strip.runs.size(), 4u);
     EXPECT_EQ(strip.strainedRunCount(), 2);
@@ -212,8 +215,8 @@ TEST(RhythmStrip, SummarisesItsRuns) {
 TEST(RhythmStrip, HugeSwitchCountsDoNotOverflowTheMean) {
     ScopedTimeZone tz(test::kBerlin);
     const auto most = std::numeric_limits<std::int64_t>::max();
-    auto strip =
-        RhythmStrip::build({sample(local(9, 0), most), sample(local(9, 1), most), sample(local(9, 2), most)});
+    auto strip = RhythmStrip::build({sample(januaryLocal(9, 0), most), sample(januaryLocal(9, 1), most),
+                                     sample(januaryLocal(9, 2), most)});
     EXPECT_EQ(strip.runs.at(0).switchesPerHour, most);
 }
 

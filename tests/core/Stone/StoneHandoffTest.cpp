@@ -5,11 +5,11 @@
 namespace quillfen {
 namespace {
 
-const TimePoint kNow = TimePoint(std::chrono::seconds(1'000'000));
+const TimePoint kHandoffNow = TimePoint(std::chrono::seconds(1'000'000));
 
 // The kept stone's id, or the failure's name.
 std::string outcome(std::string_view url) {
-    const auto result = StoneHandoff::identity(url, kNow);
+    const auto result = StoneHandoff::identity(url, kHandoffNow);
     if (const auto* identity = std::get_if<StoneIdentity>(&result)) return identity->stoneId();
     return std::string(StoneHandoff::toString(std::get<StoneHandoff::Failure>(result)));
 }
@@ -78,7 +78,7 @@ TEST(StoneHandoff, KeepsAWellFormedFreshStoneWithADrawing) {
     for (const auto& [url, expected] : cases)
         EXPECT_EQ(outcome(url), expected) << url;
 
-    const auto kept = std::get<StoneIdentity>(StoneHandoff::identity(flint, kNow));
+    const auto kept = std::get<StoneIdentity>(StoneHandoff::identity(flint, kHandoffNow));
     EXPECT_EQ(kept.temperament(), StoneTemperament::direct);
     EXPECT_EQ(kept.schemaVersion(), 1);
     EXPECT_EQ(kept.shapeRevision(), 1);

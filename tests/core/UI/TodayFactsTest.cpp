@@ -16,7 +16,7 @@ struct Journals {
                                dir.path() / "decisions-log.jsonl", dir.path() / "actions-log.jsonl"};
 };
 
-std::string line(const std::string& ts, const std::string& rest = "") {
+std::string journalLine(const std::string& ts, const std::string& rest = "") {
     return "{\"ts\":\"" + ts + "\"" + rest + "}\n";
 }
 
@@ -27,17 +27,22 @@ TEST(TodayFacts, TodaysDecisionsJoinTheBreathersFiresItsNearestMissAndTheFreshSt
         std::string fires, decisions, resets;
         std::optional<std::string> fact;
     } cases[] = {
-        {line("2026-01-04T09:05:00+01:00"), "", line("2026-01-04T10:00:00+01:00", reset), std::nullopt},
-        {"", "", line("2026-01-05T08:00:00Z", reset) + line("2026-01-05T11:00:00Z", reset), "2 fresh starts"},
-        {line("2026-01-05T09:05:00+01:00"), "", line("2026-01-05T11:00:00Z", reset), "spoke at 9:05 \u00b7 one fresh start"},
+        {journalLine("2026-01-04T09:05:00+01:00"), "", journalLine("2026-01-04T10:00:00+01:00", reset),
+         std::nullopt},
+        {"", "", journalLine("2026-01-05T08:00:00Z", reset) + journalLine("2026-01-05T11:00:00Z", reset),
+         "2 fresh starts"},
+        {journalLine("2026-01-05T09:05:00+01:00"), "", journalLine("2026-01-05T11:00:00Z", reset),
+         "spoke at 9:05 \u00b7 one fresh start"},
         // In file order, later today too; a fraction of a second does not read.
-        {line("2026-01-05T14:40:00+01:00") + line("2026-01-05T09:05:00+01:00") + line("2026-01-05T10:00:00.5+01:00") +
-             line("2026-01-05T20:00:00+01:00"),
+        {journalLine("2026-01-05T14:40:00+01:00") + journalLine("2026-01-05T09:05:00+01:00") +
+             journalLine("2026-01-05T10:00:00.5+01:00") + journalLine("2026-01-05T20:00:00+01:00"),
          "", "", "spoke at 14:40, 9:05, 20:00"},
-        {"", line("2026-01-05T10:00:00+01:00", below + "3"), "", std::nullopt},
+        {"", journalLine("2026-01-05T10:00:00+01:00", below + "3"), "", std::nullopt},
         {"",
-         line("2026-01-05T10:00:00+01:00", below + "4") + line("2026-01-05T11:00:00+01:00", below + "6") +
-             line("2026-01-04T11:00:00+01:00", below + "9") + line("2026-01-05T12:00:00+01:00", below + "\"7\""),
+         journalLine("2026-01-05T10:00:00+01:00", below + "4") +
+             journalLine("2026-01-05T11:00:00+01:00", below + "6") +
+             journalLine("2026-01-04T11:00:00+01:00", below + "9") +
+             journalLine("2026-01-05T12:00:00+01:00", below + "\"7\""),
          "", "nearest miss 6 pulls in a half hour"},
     };
     for (const auto& c : cases) {
@@ -49,8 +54,9 @@ TEST(TodayFacts, TodaysDecisionsJoinTheBreathersFiresItsNearestMissAndTheFreshSt
     }
     // Only the newest 3000 decisions are looked at.
     Journals j;
-    std::string decisions = line("2026-01-05T10:00:00+01:00", below + "9");
-    for (int i = 1; i < 3500; ++i) decisions += line("2026-01-05T10:00:00+01:00", ",\"verdict\":\"above\",\"slow\":9");
+    std::string decisions = journalLine("2026-01-05T10:00:00+01:00", below + "9");
+    for (int i = 1; i < 3500; ++i)
+        decisions += journalLine("2026-01-05T10:00:00+01:00", ",\"verdict\":\"above\",\"slow\":9");
     test::writeFile(j.files.breatherDecisions, decisions);
     EXPECT_EQ(TodayFacts::decisions(at("2026-01-05T16:00:00+01:00"), j.files), std::nullopt);
 }

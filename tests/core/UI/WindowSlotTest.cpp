@@ -7,25 +7,23 @@
 namespace quillfen {
 namespace {
 
-using State = WindowSlotState;
-
 struct Transition {
     std::string operation;
-    State from;
-    State to;
+    WindowSlotState from;
+    WindowSlotState to;
     WindowSlotAction action;
 };
 
 TEST(WindowSlot, MovesExactlyAsItsTransitionTableSays) {
     const Transition table[] = {
-        {"open", State::live(true), State::live(true), WindowSlotAction::reuseShow},
-        {"open", State::live(false), State::live(true), WindowSlotAction::reuseShow},
-        {"open", State::empty(), State::live(true), WindowSlotAction::create},
-        {"open", State::disposing(), State::live(true), WindowSlotAction::create},
-        {"close", State::live(true), State::live(false), WindowSlotAction::hide},
-        {"close", State::live(false), State::live(false), WindowSlotAction::hide},
-        {"close", State::empty(), State::empty(), WindowSlotAction::none},
-        {"close", State::disposing(), State::disposing(), WindowSlotAction::none},
+        {"open", WindowSlotState::live(true), WindowSlotState::live(true), WindowSlotAction::reuseShow},
+        {"open", WindowSlotState::live(false), WindowSlotState::live(true), WindowSlotAction::reuseShow},
+        {"open", WindowSlotState::empty(), WindowSlotState::live(true), WindowSlotAction::create},
+        {"open", WindowSlotState::disposing(), WindowSlotState::live(true), WindowSlotAction::create},
+        {"close", WindowSlotState::live(true), WindowSlotState::live(false), WindowSlotAction::hide},
+        {"close", WindowSlotState::live(false), WindowSlotState::live(false), WindowSlotAction::hide},
+        {"close", WindowSlotState::empty(), WindowSlotState::empty(), WindowSlotAction::none},
+        {"close", WindowSlotState::disposing(), WindowSlotState::disposing(), WindowSlotAction::none},
     };
     for (const auto& t : table) {
         WindowSlot slot{t.from};
@@ -33,23 +31,24 @@ TEST(WindowSlot, MovesExactlyAsItsTransitionTableSays) {
         EXPECT_EQ(action, t.action) << t.operation << " from " << static_cast<int>(t.from.kind);
         EXPECT_EQ(slot.state, t.to) << t.operation << " from " << static_cast<int>(t.from.kind);
     }
-    for (State from : {State::live(true), State::live(false), State::empty(), State::disposing()}) {
+    for (WindowSlotState from : {WindowSlotState::live(true), WindowSlotState::live(false),
+                                 WindowSlotState::empty(), WindowSlotState::disposing()}) {
         WindowSlot slot{from};
         slot.disposed();
-        EXPECT_EQ(slot.state, State::empty());
+        EXPECT_EQ(slot.state, WindowSlotState::empty());
         EXPECT_EQ(slot.open(), WindowSlotAction::create);
     }
 }
 
 TEST(WindowSlot, ADisposingSlotStillHoldsItsWindowButIsNotShown) {
     const struct {
-        State state;
+        WindowSlotState state;
         bool hasWindow;
         bool visible;
-    } table[] = {{State::live(true), true, true},
-                 {State::live(false), true, false},
-                 {State::empty(), false, false},
-                 {State::disposing(), true, false}};
+    } table[] = {{WindowSlotState::live(true), true, true},
+                 {WindowSlotState::live(false), true, false},
+                 {WindowSlotState::empty(), false, false},
+                 {WindowSlotState::disposing(), true, false}};
     for (const auto& row : table) {
         WindowSlot slot{row.state};
         EXPECT_EQ(slot.hasWindow(), row.hasWindow);
