@@ -143,7 +143,7 @@ TEST(DesktopEntry, EveryEntryWeWriteNamesItsProgramInTryExec) {
 
 // Whoever installed a copy for everyone and then runs the tests of an update: the tests of what
 // reads the desktop's entries and programs read only the folders they made. They run again here
-// (but the keep-alive wrapper's, which waits for processes for seconds), in a mount namespace of
+// (but the keep-alive wrapper's, which wait for processes for seconds), in a mount namespace of
 // their own whose /usr/local holds a copy as the install lays it out (its program in bin, its menu
 // entry in share/applications) over what the machine has there.
 TEST(DesktopEntry, TheTestsOfEntriesPassBesideACopyInstalledForEveryone) {
@@ -174,7 +174,9 @@ TEST(DesktopEntry, TheTestsOfEntriesPassBesideACopyInstalledForEveryone) {
          output.string(), copy.path().string(), std::filesystem::read_symlink("/proc/self/exe").string(),
          "--gtest_filter=DesktopEntry.*:UrlSchemeRegistration.*:LoginItem.*:StrandedEntries.*:LaunchAgent.*"
          "-DesktopEntry.TheTestsOfEntriesPassBesideACopyInstalledForEveryone:"
-         "LaunchAgent.TheWrapperStartsTheApplicationAndFailsOnceTheUsersOwnCopyIsGone"});
+         "LaunchAgent.TheWrapperStartsTheApplicationAndFailsOnceTheUsersOwnCopyIsGone:"
+         "LaunchAgent.BesideTheRunningCopyTheWrapperStartsNoProgram:"
+         "LaunchAgent.TheWrapperEndsWithStatus1WithinTwoSecondsOfAKillOfTheCopy"});
     if (outcome.status == 77) GTEST_SKIP() << "this kernel lays no overlay over /usr/local";
     EXPECT_EQ(outcome.status, 0) << test::readFile(output);
 }
