@@ -89,11 +89,12 @@ TEST(FarlumeClient, UnknownForSilenceJunkAndABadOutside) {
 
 TEST(FarlumeClient, AsksTheServiceOnceAndGivesUpOnTime) {
     test::Hold slowAnswer;
-    test::LocalHttpServer local;
-    // The server answers on threads of its own, a slow answer still running beside the next.
+    // The server answers on threads of its own, a slow answer still running beside the next: what
+    // they write outlives the server, which ends them.
     std::atomic<int> requests = 0;
     std::mutex seenMutex;
     std::string seenQuery;
+    test::LocalHttpServer local;
     local.server().Get("/api/moon", [&](const httplib::Request& req, httplib::Response& res) {
         ++requests;
         {
