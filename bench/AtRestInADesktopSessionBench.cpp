@@ -1,7 +1,5 @@
 #include <signal.h>
 
-#include <QDBusConnection>
-
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -11,10 +9,9 @@
 #include <vector>
 
 #include "ApplicationService.h"
-#include "BenchApplication.h"
+#include "BenchDesktop.h"
 #include "StartRequest.h"
 #include "support/ChildProcess.h"
-#include "support/QtTestSupport.h"
 
 namespace quillfen {
 namespace {
@@ -46,25 +43,10 @@ const std::vector<std::string> kKdeLibraries{"/libKF5", "/libKF6", "KDEPlasmaPla
 // Goals: about 60 MB and 5 threads at most, and no library of KDE's. QUILLFEN_BENCH_BINARY names
 // another build to measure, an earlier one say.
 void BM_AtRestInADesktopSession(benchmark::State& state, const Variables& session, bool rhythmWindow) {
-    bench::ensureApplication();
     const char* other = std::getenv("QUILLFEN_BENCH_BINARY");
     const std::string binary = other != nullptr && *other != '\0' ? other : QUILLFEN_BINARY;
-    test::PrivateBus bus;
-    test::VirtualDisplay display;
-    test::TempDir runtime;
-    test::DbusMock tray(bus, "status_notifier_watcher");
-    const QString name = QStringLiteral("quillfen-bench-rest");
-    const QDBusConnection connection =
-        QDBusConnection::connectToBus(QString::fromStdString(bus.address()), name);
-    Variables environment{
-        {"DISPLAY", display.name()},
-        {"DBUS_SESSION_BUS_ADDRESS", bus.address()},
-        {"DBUS_SYSTEM_BUS_ADDRESS", bus.address()},
-        {"XDG_RUNTIME_DIR", runtime.path().string()},
-        {"XDG_SESSION_TYPE", "x11"},
-        {"QT_QPA_PLATFORM", "xcb"},
-        {"TAVRYN_LOCATION_MODE", "none"},
-    };
+    bench::BenchDesktop desktop;
+    auto environment = desktop.environment();
     environment.insert(session.begin(), session.end());
     long residentKb = 0, threads = 0;
     std::size_t kde = 0, libraries = 0;
@@ -76,8 +58,7 @@ void BM_AtRestInADesktopSession(benchmark::State& state, const Variables& sessio
         }
         const auto started = std::chrono::steady_clock::now();
         test::ChildProcess app({binary, std::string(StartRequest::kUnattended)}, environment);
-        if (!test::waitUntil([&] { return test::applicationAnswers(connection); },
-                             std::chrono::seconds(60))) {
+        if (!desktop.applicationAnswers(std::chrono::seconds(60))) {
             state.SkipWithError("the application never answered on the bus");
             break;
         }
@@ -85,14 +66,8 @@ void BM_AtRestInADesktopSession(benchmark::State& state, const Variables& sessio
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
         if (rhythmWindow) {
             // As a second start asks for it, or a click on the stone.
-            ApplicationService::forward(connection, StartRequest::of({}), std::chrono::seconds(10));
-            const auto shown = [&] {
-                test::ChildProcess search(
-                    {"/usr/bin/xdotool", "search", "--onlyvisible", "--name", "^Tavryn, your rhythm$"},
-                    {{"DISPLAY", display.name()}}, STDOUT_FILENO);
-                return !search.readRest().empty();
-            };
-            if (!test::waitUntil(shown)) {
+            ApplicationService::forward(desktop.bus(), StartRequest::of({}), std::chrono::seconds(10));
+            if (!test::waitUntil([&] { return desktop.rhythmWindow() != 0; })) {
                 state.SkipWithError("the rhythm window never showed");
                 break;
             }
@@ -105,7 +80,6 @@ void BM_AtRestInADesktopSession(benchmark::State& state, const Variables& sessio
         ::kill(app.pid(), SIGTERM);
         app.waitForExit(std::chrono::seconds(5));
     }
-    QDBusConnection::disconnectFromBus(name);
     state.counters["residentMB"] = static_cast<double>(residentKb) / 1024.0;
     state.counters["threads"] = static_cast<double>(threads);
     state.counters["kdeLibraries"] = static_cast<double>(kde);

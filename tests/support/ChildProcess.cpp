@@ -28,18 +28,6 @@ namespace {
     std::abort();
 }
 
-std::vector<std::string> mergedEnvironment(const std::map<std::string, std::string>& overrides) {
-    std::vector<std::string> merged;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        std::string text(*entry);
-        auto name = text.substr(0, text.find('='));
-        if (overrides.count(name) == 0) merged.push_back(std::move(text));
-    }
-    for (const auto& [name, value] : overrides)
-        merged.push_back(name + "=" + value);
-    return merged;
-}
-
 std::vector<char*> pointers(std::vector<std::string>& strings) {
     std::vector<char*> result;
     for (auto& s : strings)
@@ -58,6 +46,18 @@ std::vector<std::string> dbusmockCommand(const std::string& templateName, const 
 
 }  // namespace
 
+std::vector<std::string> environmentWith(const std::map<std::string, std::string>& overrides) {
+    std::vector<std::string> merged;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        std::string text(*entry);
+        auto name = text.substr(0, text.find('='));
+        if (overrides.count(name) == 0) merged.push_back(std::move(text));
+    }
+    for (const auto& [name, value] : overrides)
+        merged.push_back(name + "=" + value);
+    return merged;
+}
+
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
                            const std::map<std::string, std::string>& environment,
                            std::optional<int> reportFd) {
@@ -73,7 +73,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     if (reportFd) posix_spawn_file_actions_adddup2(&actions, pipeFds[1], *reportFd);
 
     auto args = argv;
-    auto env = mergedEnvironment(environment);
+    auto env = environmentWith(environment);
     auto argp = pointers(args);
     auto envp = pointers(env);
     int error = posix_spawnp(&pid_, argp[0], &actions, nullptr, argp.data(), envp.data());
@@ -246,9 +246,9 @@ DbusMock::DbusMock(const PrivateBus& bus, const std::string& templateName, const
     : process_(dbusmockCommand(templateName, parametersJson),
                {{"DBUS_SESSION_BUS_ADDRESS", bus.address()}, {"DBUS_SYSTEM_BUS_ADDRESS", bus.address()}}) {}
 
-VirtualDisplay::VirtualDisplay() {
+VirtualDisplay::VirtualDisplay(const std::string& screen) {
     server_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-ac", "-screen",
-                                             "0", "320x240x24"},
+                                             "0", screen},
                     std::map<std::string, std::string>{}, 3);
     name_ = ":" + server_->readLine();
 }

@@ -31,6 +31,8 @@ public:
     ChildProcess(const std::vector<std::string>& argv,
                  const std::map<std::string, std::string>& environment = {},
                  std::optional<int> reportFd = std::nullopt);
+    // A child this process started in a way of its own (a fork), ended and reaped as the others.
+    explicit ChildProcess(pid_t started) : pid_(started) {}
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -67,6 +69,9 @@ private:
 // The processes that process `pid` holds a descriptor of (a pidfd): those it waits on.
 std::set<pid_t> processesWatchedBy(pid_t pid);
 
+// This process's environment with `overrides` added or put in place of its own, as "NAME=value".
+std::vector<std::string> environmentWith(const std::map<std::string, std::string>& overrides);
+
 // Polls `done` until it holds or the time is up; says whether it held.
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = kPatience);
 
@@ -102,9 +107,12 @@ private:
 // A virtual X server on a free display, with access control off.
 class VirtualDisplay {
 public:
-    VirtualDisplay();
+    // `screen` as Xvfb takes it: width x height x depth.
+    explicit VirtualDisplay(const std::string& screen = "320x240x24");
     // ":N"
     const std::string& name() const { return name_; }
+    // The server's process.
+    pid_t pid() const { return server_->pid(); }
 
 private:
     std::optional<ChildProcess> server_;

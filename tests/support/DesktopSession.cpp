@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "support/QtTestSupport.h"
+#include "support/WindowManager.h"
 
 // X11 last: its macros break other headers.
 #include <X11/Xatom.h>
@@ -80,60 +81,6 @@ bool qtCaughtUp(Display* x, Window window) {
     return spinUntil([&] { return watch.seen; });
 }
 
-// The window manager handles its events in order: once it answers a request for a probe
-// window's frame extents, it has handled everything the server sent it before. The request is
-// sent again at each look: one that reaches openbox while it is still starting can wait in its
-// own queue, unhandled, until some later event wakes it.
-bool windowManagerCaughtUp(Display* x) {
-    const Window root = DefaultRootWindow(x);
-    const Window probe = XCreateSimpleWindow(x, root, 0, 0, 1, 1, 0, 0, 0);
-    const Atom extents = XInternAtom(x, "_NET_FRAME_EXTENTS", False);
-    XEvent request{};
-    request.xclient.type = ClientMessage;
-    request.xclient.window = probe;
-    request.xclient.message_type = XInternAtom(x, "_NET_REQUEST_FRAME_EXTENTS", False);
-    request.xclient.format = 32;
-    const bool answered = waitUntil([&] {
-        XSendEvent(x, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &request);
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0, remaining = 0;
-        unsigned char* data = nullptr;
-        XGetWindowProperty(x, probe, extents, 0, 4, False, XA_CARDINAL, &type, &format, &count, &remaining,
-                           &data);
-        if (data != nullptr) XFree(data);
-        return count == 4;
-    });
-    XDestroyWindow(x, probe);
-    XFlush(x);
-    return answered;
-}
-
-// The desktop's own programs read the machine's settings (openbox its rc.xml in /etc/xdg), which a
-// test's home keeps from everything else.
-const std::map<std::string, std::string> kMachine{{"XDG_CONFIG_DIRS", "/etc/xdg"},
-                                                  {"XDG_DATA_DIRS", "/usr/local/share:/usr/share"}};
-
-std::unique_ptr<ChildProcess> startWindowManager(const std::string& display) {
-    auto environment = kMachine;
-    environment["DISPLAY"] = display;
-    return std::make_unique<ChildProcess>(std::vector<std::string>{"openbox", "--sm-disable"}, environment);
-}
-
-// Openbox takes its screen's manager selection early in its start, and a window mapped between
-// then and its event loop can be lost: openbox reads the map request into a queue of its own while
-// it looks at the windows already there, and its loop then waits for the server rather than that
-// queue, so the window stays unmapped, and never gets the focus, until some other client happens
-// to send openbox something. The application connects only once openbox answers from its loop.
-// Empty once it does; what went wrong otherwise.
-std::string windowManagerReady(Display* x) {
-    Atom manager = XInternAtom(x, "WM_S0", False);
-    if (!waitUntil([&] { return XGetSelectionOwner(x, manager) != 0; }, kPatience))
-        return "openbox did not start";
-    if (!windowManagerCaughtUp(x)) return "openbox does not answer";
-    return {};
-}
-
 }  // namespace
 
 void DesktopSession::SetUp() {
@@ -148,21 +95,15 @@ void DesktopSession::SetUp() {
     env_.push_back(std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb"));
     // The toolkit as the application runs it: without the X input extension.
     env_.push_back(std::make_unique<ScopedEnv>("QT_XCB_NO_XI2", "1"));
-    windowManager_ = startWindowManager(display_->name());
+    windowManager_ = std::make_unique<WindowManager>(display_->name());
+    if (!windowManager_->problem().empty()) {
+        std::fprintf(stderr, "desktop session: %s\n", windowManager_->problem().c_str());
+        std::abort();
+    }
     if (!startTray()) {
         std::fprintf(stderr, "desktop session: trayer did not take the tray\n");
         std::abort();
     }
-    Display* x = XOpenDisplay(display_->name().c_str());
-    if (x == nullptr) {
-        std::fprintf(stderr, "desktop session: the virtual display does not answer\n");
-        std::abort();
-    }
-    if (const auto problem = windowManagerReady(x); !problem.empty()) {
-        std::fprintf(stderr, "desktop session: %s\n", problem.c_str());
-        std::abort();
-    }
-    XCloseDisplay(x);
     app_ = std::make_unique<QApplication>(argc_, argv_);
 }
 
@@ -181,7 +122,7 @@ bool DesktopSession::startTray() {
     tray_ =
         std::make_unique<ChildProcess>(std::vector<std::string>{"trayer", "--edge", "top", "--align", "right",
                                                                 "--height", "24", "--widthtype", "request"},
-                                       kMachine);
+                                       machineSettings());
     // The tray is up once it owns the tray selection of screen 0.
     Display* x = XOpenDisplay(display_->name().c_str());
     if (x == nullptr) return false;
@@ -207,11 +148,7 @@ std::map<std::string, std::string> DesktopSession::childEnvironment() const {
             {"QT_QPA_PLATFORM", "xcb"}};
 }
 
-TraylessDesktop::TraylessDesktop() : windowManager_(startWindowManager(display_.name())) {
-    Display* x = XOpenDisplay(display_.name().c_str());
-    problem_ = x == nullptr ? "the virtual display does not answer" : windowManagerReady(x);
-    if (x != nullptr) XCloseDisplay(x);
-}
+TraylessDesktop::TraylessDesktop() : windowManager_(std::make_unique<WindowManager>(display_.name())) {}
 
 TraylessDesktop::~TraylessDesktop() = default;
 

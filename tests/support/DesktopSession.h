@@ -10,6 +10,7 @@
 #include <string>
 
 #include "support/ChildProcess.h"
+#include "support/WindowManager.h"
 
 namespace quillfen::test {
 
@@ -37,7 +38,7 @@ private:
     std::unique_ptr<TempDir> runtime_;
     std::unique_ptr<PrivateBus> bus_;
     std::unique_ptr<VirtualDisplay> display_;
-    std::unique_ptr<ChildProcess> windowManager_;
+    std::unique_ptr<WindowManager> windowManager_;
     std::unique_ptr<ChildProcess> tray_;
     std::unique_ptr<QApplication> app_;
     std::vector<std::unique_ptr<ScopedEnv>> env_;
@@ -56,15 +57,14 @@ public:
     TraylessDesktop& operator=(const TraylessDesktop&) = delete;
 
     // Empty once openbox answers there; what went wrong otherwise.
-    const std::string& problem() const { return problem_; }
+    const std::string& problem() const { return windowManager_->problem(); }
     const std::string& display() const { return display_.name(); }
     // The environment a child application needs to find this desktop.
     std::map<std::string, std::string> childEnvironment() const;
 
 private:
     VirtualDisplay display_;
-    std::unique_ptr<ChildProcess> windowManager_;
-    std::string problem_;
+    std::unique_ptr<WindowManager> windowManager_;
 };
 
 // The X windows whose class names the application, anywhere below a window of `ownerClass`

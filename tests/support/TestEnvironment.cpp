@@ -83,19 +83,26 @@ TempDir::~TempDir() {
 }
 
 TestHome::TestHome() {
-    const auto& root = dir_.path();
     for (const char* sub : {".local/share", ".cache", ".config"})
-        std::filesystem::create_directories(root / sub);
-    env_.push_back(std::make_unique<ScopedEnv>("HOME", root.string()));
-    env_.push_back(std::make_unique<ScopedEnv>("XDG_DATA_HOME", (root / ".local/share").string()));
-    env_.push_back(std::make_unique<ScopedEnv>("XDG_CACHE_HOME", (root / ".cache").string()));
-    env_.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", (root / ".config").string()));
-    // The machine's own folders would show a copy installed there (its menu entry, its settings).
-    env_.push_back(std::make_unique<ScopedEnv>("XDG_DATA_DIRS", (root / "system/share").string()));
-    env_.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_DIRS", (root / "system/etc/xdg").string()));
-    // An application started here would ask the machine's own claude (/usr/local/bin/claude, say)
-    // whether it is logged in: its mind is off unless the test turns it on.
-    env_.push_back(std::make_unique<ScopedEnv>("TAVRYN_CLOUD_MIND", "0"));
+        std::filesystem::create_directories(dir_.path() / sub);
+    for (const auto& [name, value] : environment())
+        env_.push_back(std::make_unique<ScopedEnv>(name, value));
+}
+
+std::map<std::string, std::string> TestHome::environment() const {
+    const auto& root = dir_.path();
+    return {
+        {"HOME", root.string()},
+        {"XDG_DATA_HOME", (root / ".local/share").string()},
+        {"XDG_CACHE_HOME", (root / ".cache").string()},
+        {"XDG_CONFIG_HOME", (root / ".config").string()},
+        // The machine's own folders would show a copy installed there (its menu entry, its settings).
+        {"XDG_DATA_DIRS", (root / "system/share").string()},
+        {"XDG_CONFIG_DIRS", (root / "system/etc/xdg").string()},
+        // An application started here would ask the machine's own claude (/usr/local/bin/claude, say)
+        // whether it is logged in: its mind is off unless the test turns it on.
+        {"TAVRYN_CLOUD_MIND", "0"},
+    };
 }
 
 std::filesystem::path TestHome::dataDirectory() const {

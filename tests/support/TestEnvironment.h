@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,6 +66,8 @@ class TestHome {
 public:
     TestHome();
     const std::filesystem::path& path() const { return dir_.path(); }
+    // The variables it sets, for a child started in it while another home is this process's.
+    std::map<std::string, std::string> environment() const;
     std::filesystem::path dataDirectory() const;
     std::filesystem::path familyDirectory() const;
     // What the first start's window leaves once the user has been through it: later starts open
