@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 #include "UI/Render.h"
@@ -34,6 +35,12 @@ void paintStoneBeing(QPainter& painter, const QRectF& canvas, const StoneBeingSt
         paintStoneShape(p, canvas, s.shape);
         p.restore();
     });
+}
+
+bool breathMovedVisibly(double scale, double paintedScale, double targetScale, qreal stoneWidth,
+                        qreal devicePixelRatio) {
+    const double widthMoved = std::abs(scale - paintedScale) * stoneWidth * std::max<qreal>(1.0, devicePixelRatio);
+    return widthMoved >= 1.0 || scale == targetScale;
 }
 
 StoneBeing::StoneBeing(StoneFace face, const StoneIdentity& identity, qreal width, bool fadesWhileBreathing,

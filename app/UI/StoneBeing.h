@@ -23,6 +23,13 @@ struct StoneBeingState {
 // its centre and (when it fades) drawn at the breath's opacity. `canvas` is width x 2/3 width.
 void paintStoneBeing(QPainter& painter, const QRectF& canvas, const StoneBeingState& state);
 
+// Whether a breath has moved the stone far enough since it was last drawn to be drawn again. A
+// breath swells a stone `stoneWidth` points wide by a few pixels over seconds: a repaint waits
+// until its edges have moved half a device pixel each (scaled about its centre, its width has
+// changed by one), or the breath has arrived where it was heading.
+bool breathMovedVisibly(double scale, double paintedScale, double targetScale, qreal stoneWidth,
+                        qreal devicePixelRatio);
+
 // The breathing stone: calm and neutral faces breathe, strained and open hold still, and
 // nothing moves under reduce motion.
 class StoneBeing : public QWidget {
