@@ -60,15 +60,18 @@ StoneBeing::StoneBeing(StoneFace face, const StoneIdentity& identity, qreal widt
           }) {
     state_.shape = {face, identity, width};
     state_.fadesWhileBreathing = fadesWhileBreathing;
-    auto repaint = [this] {
-        state_.breathScale = scale_.value();
-        state_.breathOpacity = opacity_.value();
-        update();
-    };
-    scale_.setOnChange(repaint);
-    opacity_.setOnChange(repaint);
+    scale_.setOnChange([this] { breathMoved(); });
+    opacity_.setOnChange([this] { breathMoved(); });
     setAttribute(Qt::WA_TranslucentBackground, true);
     setFixedSize(sizeHint());
+}
+
+void StoneBeing::breathMoved() {
+    state_.breathScale = scale_.value();
+    state_.breathOpacity = opacity_.value();
+    // The fade follows the swell's curve, so it is drawn whenever the swell is.
+    if (breathMovedVisibly(scale_.value(), paintedScale_, scale_.target(), state_.shape.width, devicePixelRatioF()))
+        update();
 }
 
 QSize StoneBeing::sizeHint() const {
@@ -117,9 +120,18 @@ void StoneBeing::setReduceMotion(bool reduce) {
     update();
 }
 
-void StoneBeing::paintEvent(QPaintEvent*) {
+void StoneBeing::setBackdrop(const QColor& colour) {
+    if (colour == backdrop_) return;
+    backdrop_ = colour;
+    setAttribute(Qt::WA_OpaquePaintEvent, backdrop_.isValid() && backdrop_.alpha() == 255);
+    update();
+}
+
+void StoneBeing::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
+    if (backdrop_.isValid()) painter.fillRect(event->rect(), backdrop_);
     prepare(painter);
+    paintedScale_ = state_.breathScale;
     const qreal w = state_.shape.width;
     paintStoneBeing(painter, QRectF((width() - w) / 2, (height() - w * 2 / 3) / 2, w, w * 2 / 3), state_);
 }

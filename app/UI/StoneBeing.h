@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QWidget>
 #include <optional>
 
@@ -43,6 +44,10 @@ public:
     void setIdentity(const StoneIdentity& identity);
     void setStoneWidth(qreal width);
     void setReduceMotion(bool reduce);
+    // The plain colour the stone stands on, where it stands on one: the stone then lays it down
+    // itself and covers its rectangle, so that a breath repaints the stone alone rather than
+    // every widget under it too. An invalid colour leaves it see-through.
+    void setBackdrop(const QColor& colour);
 
     const StoneBeingState& state() const { return state_; }
     QSize sizeHint() const override;
@@ -56,11 +61,14 @@ protected:
 private:
     bool mayBreathe() const;
     void holdStill();
+    void breathMoved();
 
     StoneBeingState state_;
     AnimatedValue scale_;
     AnimatedValue opacity_;
     BreathCycle breath_;
+    QColor backdrop_;
+    double paintedScale_ = 0;
 };
 
 }  // namespace quillfen

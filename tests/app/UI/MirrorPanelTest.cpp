@@ -9,6 +9,7 @@
 #include "UI/StoneBeing.h"
 #include "UI/Theme.h"
 #include "support/FixedClock.h"
+#include "support/PaintCounter.h"
 #include "support/QtTestSupport.h"
 #include "support/SteppedMotion.h"
 #include "support/TextFits.h"
@@ -181,6 +182,39 @@ TEST(MirrorPanel, TheStoneWearsTheModelsFaceAndBreathesOnlyWhileTheWindowLives) 
     EXPECT_FALSE(m.motion.driver.idle()) << "a calm stone breathes";
     panel.reset();
     EXPECT_TRUE(m.motion.driver.idle()) << "a closed window leaves nothing waiting or moving";
+}
+
+// Runs `seconds` of motion in twentieths of a second, letting the paints it asks for happen.
+void breathe(Mirror& m, double seconds) {
+    for (int step = 0; step < static_cast<int>(seconds * 20 + 0.5); ++step) {
+        m.motion.advance(0.05);
+        QCoreApplication::processEvents();
+    }
+}
+
+TEST(MirrorPanel, ABreathRepaintsTheStoneAloneAndOnlyAsItsEdgeMovesByHalfAPixel) {
+    Mirror m;
+    auto panel = m.panel(true, true, true);
+    test::settle(*panel, 580, 640);
+    auto* stone = dynamic_cast<StoneBeing*>(child(*panel, "stone"));
+    ASSERT_NE(stone, nullptr);
+    test::PaintCounter onStone, onHeader, onContent;
+    stone->installEventFilter(&onStone);
+    child(*panel, "header")->installEventFilter(&onHeader);
+    child(*panel, "mirrorContent")->installEventFilter(&onContent);
+    double low = 2, high = 0;
+    for (int frame = 0; frame < 600; ++frame) {
+        breathe(m, 0.05);
+        low = std::min(low, stone->state().breathScale);
+        high = std::max(high, stone->state().breathScale);
+    }
+    // Thirty seconds hold nine to twelve halves of a breath; each swells or shrinks the stone,
+    // 66 points wide, by two points: a paint or two on the way and one at its end.
+    EXPECT_GT(high - low, 0.02);
+    EXPECT_GE(onStone.paints, 9);
+    EXPECT_LE(onStone.paints, 12 * 3);
+    EXPECT_EQ(onHeader.paints, 0);
+    EXPECT_EQ(onContent.paints, 0);
 }
 
 }  // namespace
