@@ -64,6 +64,9 @@ StoneBeing::StoneBeing(StoneFace face, const StoneIdentity& identity, qreal widt
     opacity_.setOnChange([this] { breathMoved(); });
     setAttribute(Qt::WA_TranslucentBackground, true);
     setFixedSize(sizeHint());
+    sight_ = std::make_unique<VisibilityWatch>(*this, [this](bool seen) {
+        if (seen) breath_.start(); else pause();
+    });
 }
 
 void StoneBeing::breathMoved() {
@@ -80,7 +83,13 @@ QSize StoneBeing::sizeHint() const {
 }
 
 bool StoneBeing::mayBreathe() const {
-    return breathes(state_.shape.face) && !state_.reduceMotion && isVisible();
+    return breathes(state_.shape.face) && !state_.reduceMotion && sight_ && sight_->seen();
+}
+
+void StoneBeing::pause() {
+    breath_.stop();
+    scale_.set(scale_.value());
+    opacity_.set(opacity_.value());
 }
 
 void StoneBeing::holdStill() {
@@ -116,7 +125,7 @@ void StoneBeing::setStoneWidth(qreal width) {
 void StoneBeing::setReduceMotion(bool reduce) {
     if (reduce == state_.reduceMotion) return;
     state_.reduceMotion = reduce;
-    if (reduce) breath_.stop(); else breath_.start();
+    if (reduce) pause(); else breath_.start();
     update();
 }
 
@@ -134,16 +143,6 @@ void StoneBeing::paintEvent(QPaintEvent* event) {
     paintedScale_ = state_.breathScale;
     const qreal w = state_.shape.width;
     paintStoneBeing(painter, QRectF((width() - w) / 2, (height() - w * 2 / 3) / 2, w, w * 2 / 3), state_);
-}
-
-void StoneBeing::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    breath_.start();
-}
-
-void StoneBeing::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
-    breath_.stop();
 }
 
 }  // namespace quillfen

@@ -2,12 +2,14 @@
 
 #include <QColor>
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 #include "Support/RandomSource.h"
 #include "UI/AnimationDriver.h"
 #include "UI/BreathCycle.h"
 #include "UI/StoneShape.h"
+#include "UI/VisibilityWatch.h"
 
 namespace quillfen {
 
@@ -32,7 +34,8 @@ bool breathMovedVisibly(double scale, double paintedScale, double targetScale, q
                         qreal devicePixelRatio);
 
 // The breathing stone: calm and neutral faces breathe, strained and open hold still, and
-// nothing moves under reduce motion.
+// nothing moves under reduce motion, nor while the stone cannot be seen (hidden, its window
+// minimised, scrolled out of view), which it resumes from where it stood.
 class StoneBeing : public QWidget {
     Q_OBJECT
 public:
@@ -52,15 +55,16 @@ public:
     const StoneBeingState& state() const { return state_; }
     QSize sizeHint() const override;
     const BreathCycle& breath() const { return breath_; }
+    bool seen() const { return sight_->seen(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
 
 private:
     bool mayBreathe() const;
     void holdStill();
+    // Stops the breath where it stands, its motion under way included.
+    void pause();
     void breathMoved();
 
     StoneBeingState state_;
@@ -69,6 +73,7 @@ private:
     BreathCycle breath_;
     QColor backdrop_;
     double paintedScale_ = 0;
+    std::unique_ptr<VisibilityWatch> sight_;
 };
 
 }  // namespace quillfen
