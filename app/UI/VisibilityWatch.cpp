@@ -50,33 +50,33 @@ void VisibilityWatch::check() {
 
 bool VisibilityWatch::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
-    case QEvent::ParentChange:
-    case QEvent::WinIdChange:
-        follow();
-        check();
-        break;
-    case QEvent::Show:
-        // A window counts as on the screen from its showing until the window system says
-        // otherwise: its first expose comes a moment later, and a drawing that waited for it
-        // would start late.
-        if (watched == widget_.window() && !event->spontaneous()) withdrawn_ = false;
-        if (widget_.window()->windowHandle() != surface_) follow();
-        check();
-        break;
-    case QEvent::Expose:
-        if (watched == surface_) {
-            withdrawn_ = !surface_->isExposed();
+        case QEvent::ParentChange:
+        case QEvent::WinIdChange:
+            follow();
             check();
-        }
-        break;
-    case QEvent::Hide:
-    case QEvent::Move:
-    case QEvent::Resize:
-    case QEvent::WindowStateChange:
-        check();
-        break;
-    default:
-        break;
+            break;
+        case QEvent::Show:
+            // A window counts as on the screen from its showing until the window system says
+            // otherwise: its first expose comes a moment later, and a drawing that waited for it
+            // would start late.
+            if (watched == widget_.window() && !event->spontaneous()) withdrawn_ = false;
+            if (widget_.window()->windowHandle() != surface_) follow();
+            check();
+            break;
+        case QEvent::Expose:
+            if (watched == surface_) {
+                withdrawn_ = !surface_->isExposed();
+                check();
+            }
+            break;
+        case QEvent::Hide:
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::WindowStateChange:
+            check();
+            break;
+        default:
+            break;
     }
     return false;
 }
