@@ -10,8 +10,9 @@
 namespace quillfen {
 
 namespace {
-// A breath moves the stone by a point or two: a dozen frames a second look as smooth.
-constexpr double kBreathFrameInterval = 1.0 / 12.0;
+// How far a breath swells the stone, from its breath out to its breath in.
+constexpr double kBreathOutScale = 0.985;
+constexpr double kBreathInScale = 1.015;
 }  // namespace
 
 void paintStoneBeing(QPainter& painter, const QRectF& canvas, const StoneBeingState& s) {
@@ -46,17 +47,17 @@ bool breathMovedVisibly(double scale, double paintedScale, double targetScale, q
 StoneBeing::StoneBeing(StoneFace face, const StoneIdentity& identity, qreal width, bool fadesWhileBreathing,
                        QWidget* parent, AnimationDriver& driver, AnyRNGBox random)
     : QWidget(parent),
-      scale_(driver, 0.985),
+      scale_(driver, kBreathOutScale),
       opacity_(driver, 0.72),
       breath_(
           driver, std::move(random), [this] { return mayBreathe(); },
           [this](const Animation& a) {
-              scale_.animateTo(1.015, a, kBreathFrameInterval);
-              opacity_.animateTo(1.0, a, kBreathFrameInterval);
+              scale_.animateTo(kBreathInScale, a, breathSampling(a));
+              opacity_.animateTo(1.0, a, breathSampling(a));
           },
           [this](const Animation& a) {
-              scale_.animateTo(0.985, a, kBreathFrameInterval);
-              opacity_.animateTo(0.72, a, kBreathFrameInterval);
+              scale_.animateTo(kBreathOutScale, a, breathSampling(a));
+              opacity_.animateTo(0.72, a, breathSampling(a));
           }) {
     state_.shape = {face, identity, width};
     state_.fadesWhileBreathing = fadesWhileBreathing;
@@ -75,6 +76,15 @@ void StoneBeing::breathMoved() {
     // The fade follows the swell's curve, so it is drawn whenever the swell is.
     if (breathMovedVisibly(scale_.value(), paintedScale_, scale_.target(), state_.shape.width, devicePixelRatioF()))
         update();
+}
+
+double StoneBeing::breathSampling(const Animation& breath) const {
+    // About two samples for each device pixel the breath moves the stone's width: finer ones
+    // would find nothing to draw, and each wakes the application. A 66-point stone moves two
+    // pixels in a breath in, and is sampled twice a second rather than twelve times.
+    const double pixels =
+        (kBreathInScale - kBreathOutScale) * state_.shape.width * std::max<qreal>(1.0, devicePixelRatioF());
+    return std::clamp(breath.duration / std::max(pixels, 1.0) / 2, 1.0 / 12, 0.5);
 }
 
 QSize StoneBeing::sizeHint() const {

@@ -66,6 +66,8 @@ private:
     // Stops the breath where it stands, its motion under way included.
     void pause();
     void breathMoved();
+    // The coarsest sampling of a breath that still draws each half-pixel step of it.
+    double breathSampling(const Animation& breath) const;
 
     StoneBeingState state_;
     AnimatedValue scale_;
