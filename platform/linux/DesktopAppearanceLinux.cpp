@@ -85,8 +85,13 @@ public:
             SystemLog::info("appearance", "no session bus: animations on, light appearance");
             return;
         }
-        bus_.connect(kPortal, kPath, kSettings, QStringLiteral("SettingChanged"), this,
-                     SLOT(settingChanged(QString, QString, QDBusVariant)));
+        // The slot is found by its signature's type names, and a type Qt has not met yet has no
+        // name: the first connection of a process, made before any variant was read, failed.
+        qRegisterMetaType<QDBusVariant>();
+        if (!bus_.connect(kPortal, kPath, kSettings, QStringLiteral("SettingChanged"), this,
+                          SLOT(settingChanged(QString, QString, QDBusVariant))))
+            SystemLog::info("appearance",
+                            "the settings portal's changes cannot be followed: as they were at start");
         for (const MotionSetting& setting : motionSettings())
             read(setting.ns, setting.key);
         read(kAppearanceNamespace, kSchemeKey);
