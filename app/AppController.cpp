@@ -129,6 +129,10 @@ void AppController::applicationDidFinishLaunching() {
     refreshStoneSurfaces();
     buildStatusItem();
     wirePanelActions();
+    QPointer<AppController> self(this);
+    appearanceSubscription_ = desktop_.appearance.subscribe([self] {
+        if (self) self->followReduceMotion();
+    });
 
     bool onboardingOpened = false;
     if (!run_.developer) {

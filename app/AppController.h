@@ -190,6 +190,9 @@ public:
     void repositionLivingWindow();
     // Every surface wears the kept stone, or the fallback one while none is kept.
     void refreshStoneSurfaces();
+    // The open windows follow the desktop's wish for less motion as it changes, not only as it
+    // was when they opened.
+    void followReduceMotion();
     // Shows the onboarding at a step; a model opened for another entry is replaced.
     void openOnboarding(OnboardingBeat beat, OnboardingModel::Entry entry);
     void closeOnboarding();
@@ -455,6 +458,7 @@ private:
     std::vector<AnimationDriver::Handle> deferred_;
     Subscription sessionSubscription_;
     Subscription trayHostSubscription_;
+    Subscription appearanceSubscription_;
     Subscription switchesGapSubscription_;
     std::vector<std::string> noted_;
 };

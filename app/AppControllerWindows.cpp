@@ -3,7 +3,10 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "UI/DevInspectView.h"
 #include "UI/LivingWindowView.h"
+#include "UI/MirrorPanel.h"
+#include "UI/OnboardingScreen.h"
 #include "UI/PopoverWindow.h"
 #include "StartRequest.h"
 #include "UI/StoneSurface.h"
@@ -166,6 +169,19 @@ void AppController::repositionLivingWindow() {
     if (pane == nullptr || screen == nullptr) return;
     // Placed without raising or activating: the user is working elsewhere.
     pane->setGeometry(livingPaneFrame(geometry, screen->availableGeometry()).toAlignedRect());
+}
+
+void AppController::followReduceMotion() {
+    const bool reduce = desktop_.appearance.reduceMotion();
+    if (QWidget* rhythm = inspectWindow_.window()) {
+        if (auto* mirror = rhythm->findChild<MirrorPanel*>()) mirror->setReduceMotion(reduce);
+        if (auto* dev = rhythm->findChild<DevInspectView*>()) dev->setReduceMotion(reduce);
+    }
+    if (QWidget* pane = livingWindow_.window())
+        if (auto* view = pane->findChild<LivingWindowView*>()) view->setReduceMotion(reduce);
+    if (QWidget* promise = promiseWindow_.window())
+        if (auto* screen = promise->findChild<OnboardingScreen*>()) screen->setReduceMotion(reduce);
+    if (auto* popover = qobject_cast<PopoverWindow*>(popover_.data())) popover->setReduceMotion(reduce);
 }
 
 void AppController::showPopover() {

@@ -18,8 +18,9 @@ public:
     virtual Subscription subscribe(std::function<void()> onChange) = 0;
 };
 
-// The freedesktop settings portal on the session bus (org.gnome.desktop.interface
-// enable-animations, org.freedesktop.appearance color-scheme), asked without blocking.
+// The freedesktop settings portal on the session bus (GNOME's enable-animations, KDE's
+// AnimationDurationFactor, org.freedesktop.appearance reduced-motion and color-scheme), asked
+// without blocking.
 std::unique_ptr<DesktopAppearance> makeDesktopAppearance();
 
 }  // namespace quillfen

@@ -197,12 +197,9 @@ LivingWindowView::LivingWindowView(LivingWindowModel& model, std::function<void(
         v->setOnChange([this] { update(); });
     // A breath moves only the stone and its shadow: the rest of the pane is left as it is.
     breathScale_.setOnChange([this] {
-        // A breath swells the stone by a few pixels over seconds: a repaint waits until its
-        // edges have moved half a pixel each (scaled about the centre, the width has grown by
-        // one), or the breath has arrived.
-        const double widthMoved = std::abs(breathScale_.value() - paintedBreathScale_) * stoneWidth_.value() *
-                                  std::max<qreal>(1.0, devicePixelRatioF());
-        if (widthMoved >= 1.0 || breathScale_.value() == breathScale_.target()) update(stoneArea());
+        if (breathMovedVisibly(breathScale_.value(), paintedBreathScale_, breathScale_.target(), stoneWidth_.value(),
+                               devicePixelRatioF()))
+            update(stoneArea());
     });
     setAttribute(Qt::WA_TranslucentBackground, true);
     setObjectName("livingWindow");

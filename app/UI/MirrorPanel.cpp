@@ -122,6 +122,8 @@ MirrorPanelContent::MirrorPanelContent(MirrorModel& model, InspectModel& inspect
     headerRow->addLayout(titles);
     headerRow->addStretch(1);
     stone_->setObjectName(QStringLiteral("stone"));
+    // The stone stands on the content's paper: laid down by the stone, a breath repaints nothing else.
+    stone_->setBackdrop(Theme::paper());
     headerRow->addWidget(stone_, 0, Qt::AlignVCenter);
     layout->addWidget(ViewBuilding::padded(header, {0, 0, 0, 14}));
 

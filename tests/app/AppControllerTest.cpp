@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "UI/LivingWindowView.h"
+#include "UI/StoneBeing.h"
 #include "UI/TextBlock.h"
 
 #include <atomic>
@@ -572,6 +573,28 @@ TEST(AppController, WhatTheDesktopShowsChangingChangesTheOpenWindowsAtOnce) {
         EXPECT_EQ(shownLead(), change.trayAfter ? OnboardingBeats::lead(OnboardingBeat::settled)
                                                 : OnboardingCopy::settledLeadWithoutTray);
         EXPECT_EQ(h.controller->ticksHandled(), ticks);
+    }
+}
+
+// The desktop's wish for less motion reaches the rhythm window that is open as it changes: its
+// stone stops breathing, and breathes again.
+TEST(AppController, TheOpenRhythmWindowFollowsTheDesktopsWishForLessMotion) {
+    Harness h;
+    h.start({{"TAVRYN_OBSERVE_ONLY", "1"}, {"TAVRYN_RENDER_NONE", ""}});
+    ASSERT_TRUE(h.settle());
+    h.controller->openInspectWindow(false);
+    ASSERT_TRUE(h.settle());
+    StoneBeing* stone = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible() && stone == nullptr) stone = window->findChild<StoneBeing*>(QStringLiteral("stone"));
+    ASSERT_NE(stone, nullptr);
+    for (const bool reduce : {true, false, true}) {
+        h.appearance.reduce = reduce;
+        h.appearance.change();
+        EXPECT_EQ(stone->state().reduceMotion, reduce);
+        if (reduce) {
+            EXPECT_FALSE(stone->breath().running());
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 
 #include "UI/LivingWindowView.h"
+#include "support/PaintCounter.h"
 #include "support/QtTestSupport.h"
 #include "support/ScriptedRandom.h"
 #include "support/SteppedMotion.h"
@@ -109,15 +110,6 @@ TEST(LivingPane, ARisingScoreGathersSlowlyAFallingOneThinsFasterAndReduceMotionJ
     EXPECT_NEAR(pane.view.state().being.shape.width, large, 1e-9);
 }
 
-// Counts the paints a widget receives.
-struct PaintCounter : QObject {
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++paints;
-        return false;
-    }
-};
-
 TEST(LivingPane, ABreathRepaintsTheStoneOnlyAsItsEdgeMovesByWholeHalfPixels) {
     for (const double score : {0.0, 1.0}) {
         Pane pane;
@@ -126,7 +118,7 @@ TEST(LivingPane, ABreathRepaintsTheStoneOnlyAsItsEdgeMovesByWholeHalfPixels) {
         pane.view.show();
         pane.view.setReduceMotion(false);
         QCoreApplication::processEvents();
-        PaintCounter counter;
+        test::PaintCounter counter;
         pane.view.installEventFilter(&counter);
         double low = 2, high = 0;
         for (int frame = 0; frame < 600; ++frame) {

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <functional>
 
 #include "UI/InspectModel.h"
 #include "UI/MirrorModel.h"
 #include "UI/StoneBeing.h"
 #include "UI/Theme.h"
 #include "support/FixedClock.h"
+#include "support/PaintCounter.h"
 #include "support/QtTestSupport.h"
 #include "support/SteppedMotion.h"
 #include "support/TextFits.h"
@@ -181,6 +185,86 @@ TEST(MirrorPanel, TheStoneWearsTheModelsFaceAndBreathesOnlyWhileTheWindowLives) 
     EXPECT_FALSE(m.motion.driver.idle()) << "a calm stone breathes";
     panel.reset();
     EXPECT_TRUE(m.motion.driver.idle()) << "a closed window leaves nothing waiting or moving";
+}
+
+// Runs `seconds` of motion in twentieths of a second, letting the paints it asks for happen.
+void breathe(Mirror& m, double seconds) {
+    for (int step = 0; step < static_cast<int>(seconds * 20 + 0.5); ++step) {
+        m.motion.advance(0.05);
+        QCoreApplication::processEvents();
+    }
+}
+
+TEST(MirrorPanel, ABreathRepaintsTheStoneAloneAndOnlyAsItsEdgeMovesByHalfAPixel) {
+    Mirror m;
+    auto panel = m.panel(true, true, true);
+    test::settle(*panel, 580, 640);
+    auto* stone = dynamic_cast<StoneBeing*>(child(*panel, "stone"));
+    ASSERT_NE(stone, nullptr);
+    test::PaintCounter onStone, onHeader, onContent;
+    stone->installEventFilter(&onStone);
+    child(*panel, "header")->installEventFilter(&onHeader);
+    child(*panel, "mirrorContent")->installEventFilter(&onContent);
+    double low = 2, high = 0;
+    for (int frame = 0; frame < 600; ++frame) {
+        breathe(m, 0.05);
+        low = std::min(low, stone->state().breathScale);
+        high = std::max(high, stone->state().breathScale);
+    }
+    // Thirty seconds hold nine to twelve halves of a breath; each swells or shrinks the stone,
+    // 66 points wide, by two points: a paint or two on the way and one at its end.
+    EXPECT_GT(high - low, 0.02);
+    EXPECT_GE(onStone.paints, 9);
+    EXPECT_LE(onStone.paints, 12 * 3);
+    EXPECT_EQ(onHeader.paints, 0);
+    EXPECT_EQ(onContent.paints, 0);
+}
+
+TEST(MirrorPanel, TheStoneRestsWhileItCannotBeSeenAndBreathesOnFromWhereItStood) {
+    auto scrollTo = [](QWidget& panel, bool end) {
+        QScrollBar* bar = child<QScrollArea>(panel, "scroll")->verticalScrollBar();
+        ASSERT_GT(bar->maximum(), 120) << "the stone can be scrolled out of view";
+        bar->setValue(end ? bar->maximum() : 0);
+    };
+    const struct {
+        const char* name;
+        std::function<void(QWidget&)> putAway, bringBack;
+    } cases[] = {
+        {"minimised", [](QWidget& p) { p.showMinimized(); }, [](QWidget& p) { p.showNormal(); }},
+        {"scrolled out of view", [&](QWidget& p) { scrollTo(p, true); }, [&](QWidget& p) { scrollTo(p, false); }},
+        {"closed", [](QWidget& p) { p.hide(); }, [](QWidget& p) { p.show(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Mirror m;
+        auto panel = m.panel(true, true, true);
+        test::settle(*panel, 460, 390);
+        auto* stone = dynamic_cast<StoneBeing*>(child(*panel, "stone"));
+        ASSERT_NE(stone, nullptr);
+        // A second into its first in-breath, two fifths of some six seconds.
+        breathe(m, 1);
+        ASSERT_TRUE(stone->seen());
+        c.putAway(*panel);
+        test::settle();
+        EXPECT_FALSE(stone->seen());
+        EXPECT_TRUE(m.motion.driver.idle()) << "nothing moves or waits, so nothing wakes the application";
+        const double held = stone->state().breathScale;
+        test::PaintCounter paints;
+        stone->installEventFilter(&paints);
+        breathe(m, 20);
+        EXPECT_EQ(paints.paints, 0);
+        EXPECT_EQ(stone->state().breathScale, held);
+
+        c.bringBack(*panel);
+        test::settle();
+        EXPECT_TRUE(stone->seen());
+        EXPECT_EQ(stone->state().breathScale, held) << "it goes on from where it stood";
+        breathe(m, 0.5);
+        EXPECT_NE(stone->state().breathScale, held);
+        EXPECT_NEAR(stone->state().breathScale, held, 0.01);
+        breathe(m, 3);
+        EXPECT_GT(paints.paints, 0);
+    }
 }
 
 }  // namespace
