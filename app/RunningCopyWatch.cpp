@@ -19,9 +19,10 @@ namespace {
 // The Uid line is among the first dozen of a process's status, well inside this.
 constexpr std::size_t kMaxStatusBytes = 4096;
 
-// The real user of process `pid`: the first number of its status's Uid line, read no further
-// than the cap (a file under /proc says it holds nothing and may go on). Nothing once it has ended.
-std::optional<uid_t> realUserOf(int processes, const std::string& pid) {
+
+}  // namespace
+
+std::optional<uid_t> realUserOfProcess(int processes, const std::string& pid) {
     const int status = ::openat(processes, (pid + "/status").c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (status < 0) return std::nullopt;
     std::string text(kMaxStatusBytes, '\0');
@@ -43,8 +44,6 @@ std::optional<uid_t> realUserOf(int processes, const std::string& pid) {
         return std::nullopt;
     return user;
 }
-
-}  // namespace
 
 RunningCopyWatch::Process& RunningCopyWatch::Process::operator=(Process&& other) noexcept {
     if (this != &other) {
@@ -82,7 +81,7 @@ bool RunningCopyWatch::isCopy(int processes, pid_t pid) const {
     const auto name = std::to_string(pid);
     struct stat running {};
     if (!known_ || ::fstatat(processes, (name + "/exe").c_str(), &running, 0) != 0) return false;
-    return running.st_dev == device_ && running.st_ino == inode_ && realUserOf(processes, name) == user_;
+    return running.st_dev == device_ && running.st_ino == inode_ && realUserOfProcess(processes, name) == user_;
 }
 
 std::vector<pid_t> RunningCopyWatch::candidates() const {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 // What the keep-alive waits on: the user's running copies of one program. A copy is a process
@@ -16,6 +17,11 @@
 //
 // Plain Linux, without Qt: the keep-alive's own small program (KeepAlive/main.cpp) is this.
 namespace quillfen {
+
+// The real user of process `pid` below the /proc folder open as `processes`: the first number of
+// its status's Uid line, read no further than a cap (a file under /proc says it holds nothing and
+// may go on). Nothing once it has ended.
+std::optional<uid_t> realUserOfProcess(int processes, const std::string& pid);
 
 class RunningCopyWatch {
 public:

@@ -88,14 +88,6 @@ std::vector<sock_filter> filterProgram() {
     return program;
 }
 
-std::vector<char*> pointers(std::vector<std::string>& strings) {
-    std::vector<char*> result;
-    for (auto& s : strings)
-        result.push_back(s.data());
-    result.push_back(nullptr);
-    return result;
-}
-
 // In the child, between fork and exec: system calls only, since another thread of this process may
 // have held the allocator's lock at the fork. It tells the parent what became of the filter (the
 // listener's descriptor with it, when there is one) over `report`.
@@ -185,8 +177,8 @@ CountedProcess::CountedProcess(const std::vector<std::string>& argv,
                                const std::map<std::string, std::string>& environment) {
     auto args = argv;
     auto env = test::environmentWith(environment);
-    auto argp = pointers(args);
-    auto envp = pointers(env);
+    auto argp = test::execPointers(args);
+    auto envp = test::execPointers(env);
     auto program = filterProgram();
     const sock_fprog filter{static_cast<unsigned short>(program.size()), program.data()};
     int ends[2] = {-1, -1};

@@ -70,6 +70,7 @@
 #include "LoginItem.h"
 #include "Mind/ProcessRunner.h"
 #include "RunningCopy.h"
+#include "RunningCopyWatch.h"
 #include "SelfUpdater.h"
 #include "Signals/AgentLogFiles.h"
 #include "SingleInstance.h"
@@ -527,24 +528,6 @@ std::optional<uid_t> sudoCaller() {
     return caller;
 }
 
-// The real user of a process, from its status; nothing once it has ended.
-std::optional<uid_t> userOf(int processes, const std::string& pid) {
-    const Fd status(::openat(processes, (pid + "/status").c_str(), O_RDONLY | O_CLOEXEC));
-    // The Uid line is among the first dozen.
-    std::string text(4096, '\0');
-    const auto read = status.ok() ? SafeFile::readAt(status.get(), 0, text) : std::nullopt;
-    if (!read) return std::nullopt;
-    text.resize(*read);
-    auto at = text.find("\nUid:");
-    if (at == std::string::npos) return std::nullopt;
-    at = text.find_first_not_of(" \t", at + 5);
-    uid_t user = 0;
-    if (at == std::string::npos ||
-        std::from_chars(text.data() + at, text.data() + text.size(), user).ec != std::errc())
-        return std::nullopt;
-    return user;
-}
-
 // "1 copy of nobody's, 2 copies of dana's": how many processes of each user, by the account's
 // name where it has one.
 std::string copiesOf(const std::map<uid_t, int>& users) {
@@ -581,7 +564,7 @@ void endRunningCopies(int build) {
         struct stat running {};
         if (!process.ok() || ::fstatat(processes.get(), (name + "/exe").c_str(), &running, 0) != 0) continue;
         if (running.st_dev != program.st_dev || running.st_ino != program.st_ino) continue;
-        const auto user = userOf(processes.get(), name);
+        const auto user = realUserOfProcess(processes.get(), name);
         if (!user) continue;
         if (*user != asked) {
             ++othersRunning[*user];

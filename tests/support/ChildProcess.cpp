@@ -28,14 +28,6 @@ namespace {
     std::abort();
 }
 
-std::vector<char*> pointers(std::vector<std::string>& strings) {
-    std::vector<char*> result;
-    for (auto& s : strings)
-        result.push_back(s.data());
-    result.push_back(nullptr);
-    return result;
-}
-
 std::vector<std::string> dbusmockCommand(const std::string& templateName, const std::string& parametersJson) {
     const auto file = std::filesystem::path(QUILLFEN_TEST_SUPPORT_DIR) / "dbusmock" / (templateName + ".py");
     // python3-dbusmock is the distribution's package, so it runs under the distribution's
@@ -45,6 +37,14 @@ std::vector<std::string> dbusmockCommand(const std::string& templateName, const 
 }
 
 }  // namespace
+
+std::vector<char*> execPointers(std::vector<std::string>& strings) {
+    std::vector<char*> result;
+    for (auto& s : strings)
+        result.push_back(s.data());
+    result.push_back(nullptr);
+    return result;
+}
 
 std::vector<std::string> environmentWith(const std::map<std::string, std::string>& overrides) {
     std::vector<std::string> merged;
@@ -74,8 +74,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
 
     auto args = argv;
     auto env = environmentWith(environment);
-    auto argp = pointers(args);
-    auto envp = pointers(env);
+    auto argp = execPointers(args);
+    auto envp = execPointers(env);
     int error = posix_spawnp(&pid_, argp[0], &actions, nullptr, argp.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (reportFd) {

@@ -69,6 +69,9 @@ private:
 // The processes that process `pid` holds a descriptor of (a pidfd): those it waits on.
 std::set<pid_t> processesWatchedBy(pid_t pid);
 
+// Each string's characters and a null after the last, as exec takes its arguments and environment.
+std::vector<char*> execPointers(std::vector<std::string>& strings);
+
 // This process's environment with `overrides` added or put in place of its own, as "NAME=value".
 std::vector<std::string> environmentWith(const std::map<std::string, std::string>& overrides);
 
