@@ -16,7 +16,9 @@
 //                                            compositor's Xwayland), mapped once the
 //                                            compositor's window manager is there; writes
 //                                            "shown" once the server has it, and runs until it
-//                                            is ended
+//                                            is ended, mapping it again while the window
+//                                            manager has not taken it
+#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -188,16 +190,41 @@ int x11Window(const char* applicationClass) {
     const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
     for (int i = 0; i < 1000 && !windowManagerIsThere(display, check); ++i)
         usleep(20 * 1000);
-    const ::Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 64, 64, 0, 0, 0);
+    constexpr int kSide = 64;
+    const ::Window window =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, kSide, kSide, 0, 0, 0);
     std::string name = applicationClass;
     XClassHint hint{name.data(), name.data()};
     XSetClassHint(display, window, &hint);
+    XSelectInput(display, window, StructureNotifyMask);
     XMapWindow(display, window);
     XSync(display, False);
     dprintf(3, "shown\n");
-    for (;;) {
-        XEvent event;
-        XNextEvent(display, &event);
+    // Managed once the window manager has reparented the window or given it a place of its own; a
+    // window manager that only configures it as it asked may not have shown it. wlroots' Xwayland
+    // loses a window whose first frame reaches it before it has paired the window's surface with
+    // it (seen in about one run of forty on Debian 13's sway): the window is never shown and,
+    // waiting for a frame that never comes, draws nothing more. Mapped again, it has a new surface.
+    bool managed = false;
+    const int connection = ConnectionNumber(display);
+    for (int tries = 1;;) {
+        pollfd ready{connection, POLLIN, 0};
+        const bool quiet = XPending(display) == 0 && ::poll(&ready, 1, managed ? -1 : 2000) == 0;
+        if (quiet && !managed && tries < 10) {
+            XUnmapWindow(display, window);
+            XMapWindow(display, window);
+            XFlush(display);
+            ++tries;
+            std::fprintf(stderr, "mapped again, try %d\n", tries);
+        }
+        while (XPending(display) > 0) {
+            XEvent event;
+            XNextEvent(display, &event);
+            managed = managed || event.type == ReparentNotify ||
+                      (event.type == ConfigureNotify &&
+                       (event.xconfigure.x != 0 || event.xconfigure.y != 0 ||
+                        event.xconfigure.width != kSide || event.xconfigure.height != kSide));
+        }
     }
 }
 
