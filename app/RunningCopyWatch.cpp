@@ -19,7 +19,6 @@ namespace {
 // The Uid line is among the first dozen of a process's status, well inside this.
 constexpr std::size_t kMaxStatusBytes = 4096;
 
-
 }  // namespace
 
 std::optional<uid_t> realUserOfProcess(int processes, const std::string& pid) {

@@ -168,21 +168,35 @@ TEST(LaunchAgent, TheWrapperOfAProgramThatIsGoneEndsSoThatItsServiceIsNotStarted
     EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
 }
 
+// An installed copy as the install lays it out, below a folder every user may enter: the stand-in
+// as its program with the keep-alive's wait beside it, the launcher a link into the build; and
+// the keep-alive written for it.
+struct InstalledStandIn {
+    InstalledStandIn() {
+        fs::permissions(apps.path(), fs::perms(0755));
+        fs::create_directories(program.parent_path());
+        fs::create_directories(installed.launcher().parent_path());
+        fs::copy_file(QUILLFEN_STAND_IN, program);
+        fs::copy_file(QUILLFEN_KEEPALIVE, LaunchAgent::waitIn(installed.build()));
+        fs::create_symlink(program, installed.launcher());
+        test::RecordingCommandRunner recording;
+        written = LaunchAgent::install(recording, installed);
+    }
+    test::TempDir apps;
+    RunningCopy::Installation installed{apps.path() / "Bob's Tools/q"};
+    fs::path program = installed.build() / "bin/quillfen";
+    // There while the copy the keep-alive started runs.
+    fs::path started = installed.launcher().string() + ".started";
+    bool written = false;
+};
+
 // Run for real, the launcher a link into the build as installed. The user's own copy is a process
 // of theirs that runs that program: the wrapper fails once it is gone, whatever else names or runs it.
 TEST(LaunchAgent, TheWrapperStartsTheApplicationAndFailsOnceTheUsersOwnCopyIsGone) {
     test::TestHome home;
-    test::TempDir apps;
-    fs::permissions(apps.path(), fs::perms(0755));
-    const RunningCopy::Installation installed{apps.path() / "Bob's Tools/q"};
-    const auto launcher = installed.launcher(), program = installed.build() / "bin/quillfen";
-    fs::create_directories(program.parent_path());
-    fs::create_directories(launcher.parent_path());
-    fs::copy_file(QUILLFEN_STAND_IN, program);
-    fs::copy_file(QUILLFEN_KEEPALIVE, LaunchAgent::waitIn(installed.build()));
-    fs::create_symlink(program, launcher);
-    test::RecordingCommandRunner recording;
-    ASSERT_TRUE(LaunchAgent::install(recording, installed));
+    InstalledStandIn copy;
+    ASSERT_TRUE(copy.written);
+    const auto launcher = copy.installed.launcher(), program = copy.program;
     const auto nobody = std::to_string(test::kAnotherUser);
     const std::pair<std::vector<std::string>, fs::path> others[] = {
         {{}, {}},
@@ -200,39 +214,16 @@ TEST(LaunchAgent, TheWrapperStartsTheApplicationAndFailsOnceTheUsersOwnCopyIsGon
             return !other || fs::equivalent("/proc/" + std::to_string(other->pid()) + "/exe", runs, ec);
         }));
         test::ChildProcess wrapper({"/bin/bash", LaunchAgent::wrapperFile().string()});
-        const auto started = launcher.string() + ".started";
-        ASSERT_TRUE(test::waitUntil([&] { return fs::exists(started); }));
-        EXPECT_EQ(test::readFile(started), launcher.string());
+        ASSERT_TRUE(test::waitUntil([&] { return fs::exists(copy.started); }));
+        EXPECT_EQ(test::readFile(copy.started), launcher.string());
         // The wrapper, become the wait, waits on the running copy alone.
         ASSERT_TRUE(test::waitUntil([&] { return test::processesWatchedBy(wrapper.pid()).size() == 1; }));
-        fs::remove(started);
+        fs::remove(copy.started);
         // A wrapper that takes what else runs for the user's copy never ends.
         const auto status = wrapper.waitForExit(test::kPatience);
         EXPECT_EQ(status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1, 1);
     }
 }
-
-// An installed copy as the install lays it out, below a folder every user may enter: the stand-in
-// as its program with the keep-alive's wait beside it, the launcher a link into the build; and
-// the keep-alive written for it.
-struct InstalledStandIn {
-    InstalledStandIn() {
-        fs::permissions(apps.path(), fs::perms(0755));
-        fs::create_directories(program.parent_path());
-        fs::create_directories(installed.launcher().parent_path());
-        fs::copy_file(QUILLFEN_STAND_IN, program);
-        fs::copy_file(QUILLFEN_KEEPALIVE, LaunchAgent::waitIn(installed.build()));
-        fs::create_symlink(program, installed.launcher());
-        test::RecordingCommandRunner recording;
-        written = LaunchAgent::install(recording, installed);
-    }
-    test::TempDir apps;
-    RunningCopy::Installation installed{apps.path() / "q"};
-    fs::path program = installed.build() / "bin/quillfen";
-    // There while the copy the keep-alive started runs.
-    fs::path started = installed.launcher().string() + ".started";
-    bool written = false;
-};
 
 // A build without the keep-alive's wait (one an update put in place) is one the keep-alive cannot
 // keep: it starts nothing and ends as for a program that is gone.
